@@ -1,0 +1,317 @@
+// The handheld's kernel services as the program calls them: files on the device
+// root, the registry, time and time zone, power, drivers, memory, waits and
+// debug output. Declared with the handheld's names, argument conventions and
+// numeric values; implemented over POSIX in platform/kernel.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/WinDef.h"
+#include "platform/WinText.h"
+
+// ---------------------------------------------------------------- errors
+#define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
+#define ERROR_INVALID_FUNCTION 1L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_EOF 38L
+#define ERROR_NOT_SUPPORTED 50L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_TIMEOUT 1460L
+#define ERROR_DEVICE_NOT_CONNECTED 1167L
+#define ERROR_BADKEY 1010L
+
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// ---------------------------------------------------------------- files
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_WRITE_THROUGH 0x80000000u
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+#define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwOID;
+    WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW, *PWIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
+typedef WIN32_FIND_DATAW WIN32_FIND_DATA;
+
+// Paths are the handheld's: "\" is the device root, parts are separated by
+// "\" (a "/" is accepted too), names match without regard to letter case.
+// Names of the form "XXXn:" (three letters, a digit, a colon) are drivers:
+// "COMn:" serial ports and the stand-in drivers such as "YGI1:" and "BTD0:".
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+BOOL SetEndOfFile(HANDLE file);
+BOOL FlushFileBuffers(HANDLE file);
+BOOL CloseHandle(HANDLE object);
+BOOL DeleteFileW(LPCWSTR name);
+BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists);
+BOOL MoveFileW(LPCWSTR existing, LPCWSTR target);
+BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES security);
+BOOL RemoveDirectoryW(LPCWSTR name);
+DWORD GetFileAttributesW(LPCWSTR name);
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
+BOOL FindClose(HANDLE find);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR name, DWORD size);
+
+// ---------------------------------------------------------------- registry
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000001u)))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000002u)))
+#define HKEY_USERS (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000003u)))
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_CREATE_SUB_KEY 0x0004u
+#define KEY_ENUMERATE_SUB_KEYS 0x0008u
+#define KEY_READ 0x20019u
+#define KEY_WRITE 0x20006u
+#define KEY_ALL_ACCESS 0xF003Fu
+#define REG_OPTION_NON_VOLATILE 0x00000000u
+#define REG_CREATED_NEW_KEY 0x00000001u
+#define REG_OPENED_EXISTING_KEY 0x00000002u
+typedef DWORD REGSAM;
+
+// Results are error codes (ERROR_SUCCESS on success). Key paths may begin with
+// "\" and may end with "\": "\Init\" and "Init" name the same key. A key that
+// holds sub-keys is deleted with them.
+LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM sam, PHKEY result);
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options, REGSAM sam,
+                     LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
+LONG RegDeleteKeyW(HKEY key, LPCWSTR subKey);
+LONG RegFlushKey(HKEY key);
+LONG RegCloseKey(HKEY key);
+
+// ---------------------------------------------------------------- time
+typedef struct _TIME_ZONE_INFORMATION {
+    LONG Bias;
+    WCHAR StandardName[32];
+    SYSTEMTIME StandardDate;
+    LONG StandardBias;
+    WCHAR DaylightName[32];
+    SYSTEMTIME DaylightDate;
+    LONG DaylightBias;
+} TIME_ZONE_INFORMATION, *PTIME_ZONE_INFORMATION, *LPTIME_ZONE_INFORMATION;
+#define TIME_ZONE_ID_UNKNOWN 0u
+#define TIME_ZONE_ID_STANDARD 1u
+#define TIME_ZONE_ID_DAYLIGHT 2u
+#define TIME_ZONE_ID_INVALID 0xFFFFFFFFu
+
+void GetLocalTime(LPSYSTEMTIME time);
+void GetSystemTime(LPSYSTEMTIME time);
+// Moves the program's clock (an offset kept in the platform folder); the host's
+// clock is never changed.
+BOOL SetLocalTime(const SYSTEMTIME* time);
+BOOL SetSystemTime(const SYSTEMTIME* time);
+DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION zone);
+BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* zone);
+BOOL SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME fileTime);
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, LPSYSTEMTIME time);
+DWORD GetTickCount();
+void Sleep(DWORD milliseconds);
+
+// ---------------------------------------------------------------- waits
+#define WAIT_OBJECT_0 0u
+#define WAIT_TIMEOUT 258u
+#define WAIT_FAILED 0xFFFFFFFFu
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+DWORD GetCurrentThreadId();
+
+// ---------------------------------------------------------------- power
+#define POWER_STATE_ON 0x00010000u
+#define POWER_STATE_OFF 0x00020000u
+#define POWER_STATE_CRITICAL 0x00040000u
+#define POWER_STATE_BOOT 0x00080000u
+#define POWER_STATE_IDLE 0x00100000u
+#define POWER_STATE_SUSPEND 0x00200000u
+#define POWER_STATE_RESET 0x00800000u
+#define POWER_FORCE 0x00001000u
+
+#define AC_LINE_OFFLINE 0x00
+#define AC_LINE_ONLINE 0x01
+#define AC_LINE_BACKUP_POWER 0x02
+#define AC_LINE_UNKNOWN 0xFF
+#define BATTERY_FLAG_HIGH 0x01
+#define BATTERY_FLAG_LOW 0x02
+#define BATTERY_FLAG_CRITICAL 0x04
+#define BATTERY_FLAG_CHARGING 0x08
+#define BATTERY_FLAG_NO_BATTERY 0x80
+#define BATTERY_FLAG_UNKNOWN 0xFF
+#define BATTERY_PERCENTAGE_UNKNOWN 0xFF
+#define BATTERY_LIFE_UNKNOWN 0xFFFFFFFFu
+#define BATTERY_CHEMISTRY_LION 0x05
+#define BATTERY_CHEMISTRY_UNKNOWN 0xFF
+
+typedef struct _SYSTEM_POWER_STATUS_EX2 {
+    BYTE ACLineStatus;
+    BYTE BatteryFlag;
+    BYTE BatteryLifePercent;
+    BYTE Reserved1;
+    DWORD BatteryLifeTime;
+    DWORD BatteryFullLifeTime;
+    BYTE Reserved2;
+    BYTE BackupBatteryFlag;
+    BYTE BackupBatteryLifePercent;
+    BYTE Reserved3;
+    DWORD BackupBatteryLifeTime;
+    DWORD BackupBatteryFullLifeTime;
+    DWORD BatteryVoltage;
+    DWORD BatteryCurrent;
+    DWORD BatteryAverageCurrent;
+    DWORD BatteryAverageInterval;
+    DWORD BatterymAHourConsumed;
+    DWORD BatteryTemperature;
+    DWORD BackupBatteryVoltage;
+    BYTE BatteryChemistry;
+} SYSTEM_POWER_STATUS_EX2, *PSYSTEM_POWER_STATUS_EX2;
+
+// Power-off ends the program as switching the handheld off would; reset ends
+// it and starts it again. Tests replace that ending with qplat::SetPowerHandler.
+DWORD SetSystemPowerState(LPCWSTR stateName, DWORD state, DWORD options);
+DWORD GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
+
+// ---------------------------------------------------------------- drivers
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize, LPDWORD returned,
+                     LPOVERLAPPED overlapped);
+HANDLE RegisterDevice(LPCWSTR prefix, DWORD index, LPCWSTR library, DWORD context);
+BOOL DeregisterDevice(HANDLE device);
+
+// ---------------------------------------------------------------- memory and debug
+#define LMEM_FIXED 0x0000u
+#define LMEM_ZEROINIT 0x0040u
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+// Returns NULL when the allocation cannot be made (never throws).
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL LocalFree(HLOCAL memory);
+void OutputDebugStringW(LPCWSTR text);
+
+namespace qplat {
+
+// ---- the device root
+// The host folder that stands for "\" of the handheld. Chosen once at start:
+// the --root option, else $QAV5_ROOT, else DefaultDeviceRoot().
+void SetDeviceRoot(const std::string& hostFolder);
+const std::string& DeviceRoot();
+std::string DefaultDeviceRoot();
+// The layer's own state (registry, clock offset, time zone, Bluetooth
+// neighbourhood) lives here, apart from the emulated file system.
+std::string PlatformFolder();
+// Host path of a handheld path, each existing part matched without regard to
+// case; parts that do not exist keep the spelling given. Empty when the path
+// leaves the root ("..") or is not a file path.
+std::string HostPath(const std::u16string& devicePath);
+
+// ---- whole-file rewrite
+// Replaces the file with the bytes given, or leaves it untouched: the bytes go
+// to a temporary file in the same folder, which is flushed and renamed over the
+// old one. Returns FALSE (and sets the last error) on any failure.
+BOOL RewriteFile(LPCWSTR devicePath, const void* data, size_t size);
+// The same for content produced in pieces.
+class FileRewrite {
+public:
+    explicit FileRewrite(LPCWSTR devicePath);
+    ~FileRewrite();  // abandons the temporary file unless Commit succeeded
+    FileRewrite(const FileRewrite&) = delete;
+    FileRewrite& operator=(const FileRewrite&) = delete;
+    bool Ok() const;
+    bool Write(const void* data, size_t size);
+    bool Commit();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// ---- test hooks
+// Makes file writes fail once the given number of further bytes has been
+// written through WriteFile or a rewrite (negative: never). For tests that prove
+// a failed write leaves the old file intact.
+void FailFileWritesAfter(long long bytes);
+
+// What SetSystemPowerState does. The default ends the process (off) or starts
+// it again (reset) after the registered shut-down hooks ran.
+void SetPowerHandler(std::function<void(DWORD state)> handler);
+// Run before the program is ended by a power request (flushes, closes windows).
+void AddShutdownHook(std::function<void()> hook);
+
+// The clock. By default the host's clock plus the program's offset. A manual
+// clock is advanced only by AdvanceClock and by Sleep (which then returns at
+// once), so time-dependent code runs in tests without waiting.
+void UseManualClock(const SYSTEMTIME& start);
+void UseHostClock();
+void AdvanceClock(DWORD milliseconds);
+bool ManualClockActive();
+
+// Requests recorded by the stand-in drivers ("YGI1:", "BTD0:"), oldest first.
+struct DriverRequest {
+    std::string device;  // "YGI1:", as opened
+    DWORD code;
+    std::string input;  // the raw input bytes
+};
+std::vector<DriverRequest> DriverRequests();
+void ClearDriverRequests();
+
+// Debug output goes to stderr when QAV5_DEBUG is set; tests may read it back.
+std::vector<std::u16string> DebugOutput();
+
+}  // namespace qplat
