@@ -4,6 +4,7 @@
 // numeric values; implemented over POSIX in platform/kernel.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,16 +31,20 @@
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_FILE_EXISTS 80L
+#define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_DIRECTORY 267L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_TIMEOUT 1460L
 #define ERROR_DEVICE_NOT_CONNECTED 1167L
 #define ERROR_BADKEY 1010L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_GEN_FAILURE 31L
 
 DWORD GetLastError();
 void SetLastError(DWORD error);
@@ -102,6 +107,15 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
 BOOL FindClose(HANDLE find);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR name, DWORD size);
+
+// The runtime's stream files, on the device root. Modes "r", "w", "a" with "+"
+// and "b"; without "b" the stream is text: a line end is written as CR LF and
+// CR LF reads back as "\n". fputws and fgetws carry 16-bit text as the 8-bit
+// code page of WinText.h. Close with fclose. Stream files take no part in the
+// sharing checks of CreateFileW.
+FILE* _wfopen(LPCWSTR name, LPCWSTR mode);
+int fputws(LPCWSTR text, FILE* stream);
+WCHAR* fgetws(WCHAR* buffer, int count, FILE* stream);
 
 // ---------------------------------------------------------------- registry
 #define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u)))
@@ -174,8 +188,28 @@ void Sleep(DWORD milliseconds);
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
+// Waits on an event or a thread (signalled once it ended). Time-outs are real
+// time, also on the manual clock.
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 DWORD GetCurrentThreadId();
+
+// ---------------------------------------------------------------- threads
+#define CREATE_SUSPENDED 0x00000004u
+#define STILL_ACTIVE 259u
+#define THREAD_PRIORITY_TIME_CRITICAL 15
+#define THREAD_PRIORITY_HIGHEST 2
+#define THREAD_PRIORITY_ABOVE_NORMAL 1
+#define THREAD_PRIORITY_NORMAL 0
+#define THREAD_PRIORITY_BELOW_NORMAL (-1)
+#define THREAD_PRIORITY_LOWEST (-2)
+#define THREAD_PRIORITY_IDLE (-15)
+// Priorities are kept but have no effect on the host's scheduling.
+BOOL SetThreadPriority(HANDLE thread, int priority);
+int GetThreadPriority(HANDLE thread);
+// Starts a thread created with CREATE_SUSPENDED; returns the previous suspend
+// count (1), 0 when it was running, 0xFFFFFFFF on a bad handle.
+DWORD ResumeThread(HANDLE thread);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
 // ---------------------------------------------------------------- power
 #define POWER_STATE_ON 0x00010000u
@@ -224,16 +258,21 @@ typedef struct _SYSTEM_POWER_STATUS_EX2 {
     DWORD BackupBatteryVoltage;
     BYTE BatteryChemistry;
 } SYSTEM_POWER_STATUS_EX2, *PSYSTEM_POWER_STATUS_EX2;
+static_assert(sizeof(SYSTEM_POWER_STATUS_EX2) == 56, "the power status record is 56 bytes on the handheld");
 
 // Power-off ends the program as switching the handheld off would; reset ends
 // it and starts it again. Tests replace that ending with qplat::SetPowerHandler.
 DWORD SetSystemPowerState(LPCWSTR stateName, DWORD state, DWORD options);
+// From the host's battery where it has one; a host without a battery runs on
+// mains and reports AC online with a full (100 %) battery, so the program shows
+// a sensible level. `length` must cover the whole record (56 bytes).
 DWORD GetSystemPowerStatusEx2(PSYSTEM_POWER_STATUS_EX2 status, DWORD length, BOOL update);
 
 // ---------------------------------------------------------------- drivers
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize, LPDWORD returned,
                      LPOVERLAPPED overlapped);
-HANDLE RegisterDevice(LPCWSTR prefix, DWORD index, LPCWSTR library, DWORD context);
+// The context is pointer-sized: drivers receive a pointer to their parameter record.
+HANDLE RegisterDevice(LPCWSTR prefix, DWORD index, LPCWSTR library, DWORD_PTR context);
 BOOL DeregisterDevice(HANDLE device);
 
 // ---------------------------------------------------------------- memory and debug
@@ -250,22 +289,35 @@ namespace qplat {
 // ---- the device root
 // The host folder that stands for "\" of the handheld. Chosen once at start:
 // the --root option, else $QAV5_ROOT, else DefaultDeviceRoot().
+// Setting it (again) drops what was read from the root before: the registry
+// (open keys become invalid), the clock offset and the time zone are read anew.
 void SetDeviceRoot(const std::string& hostFolder);
 const std::string& DeviceRoot();
 std::string DefaultDeviceRoot();
-// The layer's own state (registry, clock offset, time zone, Bluetooth
-// neighbourhood) lives here, apart from the emulated file system.
+// The layer's own state lives here, apart from the emulated file system:
+// "registry.txt", "clock.txt", "timezone.txt" and the Bluetooth neighbourhood.
+// Created when missing; never reachable through the handheld's paths. Its
+// files are replaced whole with RewriteHostFile.
 std::string PlatformFolder();
 // Host path of a handheld path, each existing part matched without regard to
 // case; parts that do not exist keep the spelling given. Empty when the path
 // leaves the root ("..") or is not a file path.
 std::string HostPath(const std::u16string& devicePath);
 
+// ---- the program's own name
+// GetModuleFileNameW gives the device path of the running program when it lies
+// inside the device root, else "\" followed by its file name (so the folder of
+// the program is then "\"). The entry code or a test may name it instead.
+void SetModuleDevicePath(const std::u16string& devicePath);
+std::u16string ModuleDevicePath();
+
 // ---- whole-file rewrite
 // Replaces the file with the bytes given, or leaves it untouched: the bytes go
 // to a temporary file in the same folder, which is flushed and renamed over the
 // old one. Returns FALSE (and sets the last error) on any failure.
 BOOL RewriteFile(LPCWSTR devicePath, const void* data, size_t size);
+// The same for a host path (the platform folder's own files).
+BOOL RewriteHostFile(const std::string& hostPath, const void* data, size_t size);
 // The same for content produced in pieces.
 class FileRewrite {
 public:
@@ -284,19 +336,34 @@ private:
 
 // ---- test hooks
 // Makes file writes fail once the given number of further bytes has been
-// written through WriteFile or a rewrite (negative: never). For tests that prove
-// a failed write leaves the old file intact.
+// written through WriteFile, a rewrite, a copy or a stream file (negative:
+// never); the platform's own files (registry, clock) count too. For tests that
+// prove a failed write leaves the old file intact.
 void FailFileWritesAfter(long long bytes);
 
-// What SetSystemPowerState does. The default ends the process (off) or starts
-// it again (reset) after the registered shut-down hooks ran.
+// Whether flushes and rewrites wait for the storage (fsync). On by default;
+// tests on a throw-away root turn it off, since durability across a host crash
+// means nothing there and every sync costs milliseconds.
+void SyncFileWrites(bool sync);
+
+// What SetSystemPowerState does. The default ends the process (off: exit code
+// 0) or starts it again with the same arguments (reset) after the registered
+// shut-down hooks ran; other states are only recorded. nullptr: the default.
 void SetPowerHandler(std::function<void(DWORD state)> handler);
-// Run before the program is ended by a power request (flushes, closes windows).
+// Run before the program is ended by a power request (flushes, closes windows):
+// for POWER_STATE_OFF and POWER_STATE_RESET, in the order added, then the handler.
 void AddShutdownHook(std::function<void()> hook);
+void ClearShutdownHooks();
+// Every state passed to SetSystemPowerState, oldest first.
+std::vector<DWORD> PowerStateRequests();
+void ClearPowerStateRequests();
 
 // The clock. By default the host's clock plus the program's offset. A manual
 // clock is advanced only by AdvanceClock and by Sleep (which then returns at
-// once), so time-dependent code runs in tests without waiting.
+// once), so time-dependent code runs in tests without waiting. `start` is the
+// system time (UTC); GetTickCount continues from its current value. On the
+// manual clock SetSystemTime and SetLocalTime move the manual clock itself and
+// store no offset. Time-outs of WaitForSingleObject stay in real time.
 void UseManualClock(const SYSTEMTIME& start);
 void UseHostClock();
 void AdvanceClock(DWORD milliseconds);
@@ -304,7 +371,7 @@ bool ManualClockActive();
 
 // Requests recorded by the stand-in drivers ("YGI1:", "BTD0:"), oldest first.
 struct DriverRequest {
-    std::string device;  // "YGI1:", as opened
+    std::string device;  // "YGI1:", in upper case whatever the spelling opened
     DWORD code;
     std::string input;  // the raw input bytes
 };
@@ -312,6 +379,8 @@ std::vector<DriverRequest> DriverRequests();
 void ClearDriverRequests();
 
 // Debug output goes to stderr when QAV5_DEBUG is set; tests may read it back.
+// The last 200 strings are kept.
 std::vector<std::u16string> DebugOutput();
+void ClearDebugOutput();
 
 }  // namespace qplat

@@ -36,6 +36,9 @@ WCHAR* _wcsupr(WCHAR* s);
 WCHAR* _wcslwr(WCHAR* s);
 
 // Case mapping for ASCII, Latin-1, Latin Extended-A and Cyrillic (U+0400..U+04FF).
+// Pass a WCHAR: with a char or int argument, towupper('a') matches the host's
+// wint_t version as well as this one and does not compile. Likewise a bare
+// nullptr as the text of wcslen, wcscpy and the like needs a type.
 WCHAR towupper(WCHAR c);
 WCHAR towlower(WCHAR c);
 int iswdigit(WCHAR c);
@@ -60,11 +63,16 @@ ULONG wcstoul(const WCHAR* s, WCHAR** end, int radix);
 // and %%. swprintf takes the count of WCHARs in the buffer and always terminates;
 // it returns the number of characters written without the terminator, or -1
 // when the text had to be cut. _snwprintf is the same call under its other name.
+// Also understood: %o, %a, %p, '#', h/hh, ll and I64 (64 bits); l means the
+// handheld's 32-bit LONG/ULONG. %n stores nothing. A null %s prints "(null)".
+// 8-bit text meeting 16-bit text goes through the code page below.
 int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
 int vswprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list args);
 int _snwprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
+int _vsnwprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list args);
 // 8-bit formatting of the same grammar (scheme files, diagnostic lines).
 int qplat_snprintf(char* buffer, size_t count, const char* format, ...);
+int qplat_vsnprintf(char* buffer, size_t count, const char* format, va_list args);
 
 namespace qplat {
 
@@ -86,7 +94,10 @@ std::u16string FromCodePage(std::string_view text);
 char ToCodePageChar(WCHAR c);
 WCHAR FromCodePageChar(unsigned char c);
 
-// A std::u16string formatted with the runtime's formatter.
+// A std::u16string formatted with the runtime's formatter, cut at
+// kFormatMaxLength characters.
+inline constexpr size_t kFormatMaxLength = size_t{1} << 20;
 std::u16string Format(const WCHAR* format, ...);
+std::u16string FormatV(const WCHAR* format, va_list args);
 
 }  // namespace qplat

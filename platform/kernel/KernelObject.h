@@ -26,6 +26,8 @@ public:
     virtual BOOL SetEnd();
     virtual BOOL Flush();
     virtual BOOL IoControl(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);
+    // WaitForSingleObject: events and threads; WAIT_FAILED for the rest.
+    virtual DWORD WaitFor(DWORD milliseconds);
     // Called once when the last handle is closed, before the object is released.
     virtual void OnClose() {}
 };

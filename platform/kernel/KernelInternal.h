@@ -1,0 +1,60 @@
+// Shared between the kernel's own source files: path resolution on the host,
+// error translation and the hooks that let a new device root drop cached state.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/WinDef.h"
+
+namespace qplat {
+
+// Win32 error for a failed host call (errno). `missingIsPath` chooses
+// ERROR_PATH_NOT_FOUND over ERROR_FILE_NOT_FOUND for ENOENT/ENOTDIR.
+DWORD ErrorFromErrno(int err, bool missingIsPath = false);
+
+// A handheld path split into its parts, as given. Empty parts and "." are
+// dropped. FALSE for ".." or a part the handheld could not name.
+bool SplitDevicePath(const std::u16string& devicePath, std::vector<std::u16string>& parts);
+
+// Where a handheld path lies on the host.
+struct ResolvedPath {
+    bool ok = false;          // FALSE: refused (".." , the platform folder, bad name)
+    std::string host;         // host path (existing parts in their stored spelling)
+    std::string parent;       // host path of the folder that holds the last part
+    bool parentExists = false;
+    bool exists = false;      // the whole path exists
+    bool isRoot = false;      // the path names "\" itself
+    std::u16string leaf;      // last part as stored (or as given when missing)
+};
+ResolvedPath ResolveDevicePath(const std::u16string& devicePath);
+
+// Case folding used for every name comparison of the file system and registry.
+std::u16string FoldName(std::u16string_view name);
+bool SameName(std::u16string_view a, std::u16string_view b);
+
+// Whole-file rewrite on a host path (the registry and the other platform files
+// use it; the handheld's paths go through RewriteFile).
+BOOL RewriteHostFile(const std::string& hostPath, const void* data, size_t size);
+
+// Consumes the injected write budget. Returns how many of `wanted` bytes may be
+// written before the injected failure strikes.
+size_t AllowedWriteBytes(size_t wanted);
+
+// Called when the device root changes: each cache drops what it read from the
+// old root.
+void ResetRegistryCache();
+void ResetClockCache();
+
+// Win32 wildcard match ("*", "?", no case; a name without a dot also matches
+// as "name." so that "*.*" finds it).
+bool MatchFilePattern(std::u16string_view pattern, std::u16string_view name);
+
+// FILE_ATTRIBUTE_* of a host file (mode from stat).
+DWORD HostAttributes(const std::string& hostPath, unsigned mode);
+
+// Host wall clock in milliseconds since 1970-01-01 UTC.
+long long HostUnixMillis();
+
+}  // namespace qplat

@@ -1,0 +1,427 @@
+// Files on the device root: dispositions, sharing, name resolution, searches.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "tests/support/TempDeviceRoot.h"
+
+namespace {
+
+using qtest::DeviceRootTest;
+
+HANDLE Open(const char16_t* name, DWORD access, DWORD share, DWORD disposition)
+{
+    return CreateFileW(name, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+const DWORD kRW = GENERIC_READ | GENERIC_WRITE;
+const DWORD kShareRW = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+std::string ReadAll(HANDLE h)
+{
+    std::string out;
+    char buffer[7];  // odd size: several reads and a short one at the end
+    DWORD read = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        out.append(buffer, read);
+    return out;
+}
+
+std::vector<std::u16string> Find(const char16_t* pattern)
+{
+    std::vector<std::u16string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(pattern, &data);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.push_back(data.cFileName);
+    } while (FindNextFileW(h, &data));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_FILES), GetLastError());
+    EXPECT_TRUE(FindClose(h));
+    return names;
+}
+
+TEST_F(DeviceRootTest, DispositionsCreateTruncateAndReportExisting)
+{
+    root.WriteFile(u"\\a.bin", "0123456789");
+
+    // OPEN_ALWAYS keeps the content and says the file was there.
+    HANDLE h = Open(u"\\a.bin", kRW, 0, OPEN_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ(10u, GetFileSize(h, nullptr));
+    CloseHandle(h);
+
+    // CREATE_NEW refuses an existing file and leaves it alone.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\a.bin", kRW, 0, CREATE_NEW));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_EQ("0123456789", root.ReadFile(u"\\a.bin"));
+
+    // CREATE_ALWAYS truncates and also says the file was there.
+    h = Open(u"\\a.bin", kRW, 0, CREATE_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_EQ(0u, GetFileSize(h, nullptr));
+    CloseHandle(h);
+
+    // A new file: no "already exists".
+    h = Open(u"\\new.bin", kRW, 0, OPEN_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(static_cast<DWORD>(NO_ERROR), GetLastError());
+    CloseHandle(h);
+    h = Open(u"\\new2.bin", kRW, 0, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    EXPECT_TRUE(root.Exists(u"\\new2.bin"));
+
+    // OPEN_EXISTING on something missing: the file, or the folder on the way.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\missing.bin", GENERIC_READ, 0, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\nofolder\\x.bin", GENERIC_READ, 0, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\nofolder\\x.bin", kRW, 0, CREATE_ALWAYS));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+
+    // TRUNCATE_EXISTING empties an existing file and never creates one.
+    root.WriteFile(u"\\t.bin", "abc");
+    h = Open(u"\\t.bin", GENERIC_WRITE, 0, TRUNCATE_EXISTING);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    EXPECT_EQ("", root.ReadFile(u"\\t.bin"));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\t2.bin", GENERIC_WRITE, 0, TRUNCATE_EXISTING));
+    EXPECT_FALSE(root.Exists(u"\\t2.bin"));
+}
+
+TEST_F(DeviceRootTest, ReadWriteSeekAndShortReads)
+{
+    HANDLE h = Open(u"\\data.bin", kRW, 0, CREATE_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(h, "hello world", 11, &done, nullptr));
+    EXPECT_EQ(11u, done);
+
+    EXPECT_EQ(6u, SetFilePointer(h, 6, nullptr, FILE_BEGIN));
+    char buffer[32] = {};
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &done, nullptr));
+    EXPECT_EQ(5u, done);  // short read at the end is a success
+    EXPECT_EQ("world", std::string(buffer, done));
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &done, nullptr));
+    EXPECT_EQ(0u, done);
+
+    EXPECT_EQ(9u, SetFilePointer(h, -2, nullptr, FILE_END));
+    EXPECT_EQ(7u, SetFilePointer(h, -2, nullptr, FILE_CURRENT));
+    EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(h, -100, nullptr, FILE_BEGIN));
+    EXPECT_EQ(7u, SetFilePointer(h, 0, nullptr, FILE_CURRENT));  // a refused move leaves the pointer
+
+    // Writing past the end extends; SetEndOfFile cuts at the pointer.
+    EXPECT_EQ(5u, SetFilePointer(h, 5, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(h));
+    EXPECT_EQ(5u, GetFileSize(h, nullptr));
+    ASSERT_TRUE(FlushFileBuffers(h));
+    CloseHandle(h);
+    EXPECT_EQ("hello", root.ReadFile(u"\\data.bin"));
+
+    // A read-only handle cannot write, a closed handle does nothing.
+    h = Open(u"\\data.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_FALSE(WriteFile(h, "x", 1, &done, nullptr));
+    EXPECT_EQ(0u, done);
+    EXPECT_EQ("hello", ReadAll(h));
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_FALSE(ReadFile(h, buffer, 1, &done, nullptr));
+    EXPECT_EQ(INVALID_FILE_SIZE, GetFileSize(h, nullptr));
+}
+
+TEST_F(DeviceRootTest, SharingBetweenHandles)
+{
+    root.WriteFile(u"\\s.bin", "x");
+    HANDLE exclusive = Open(u"\\s.bin", kRW, 0, OPEN_EXISTING);
+    ASSERT_NE(INVALID_HANDLE_VALUE, exclusive);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\S.BIN", GENERIC_READ, kShareRW, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    // A refused CREATE_ALWAYS must not have truncated the file first.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\s.bin", kRW, kShareRW, CREATE_ALWAYS));
+    EXPECT_EQ("x", root.ReadFile(u"\\s.bin"));
+    EXPECT_FALSE(DeleteFileW(u"\\s.bin"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    CloseHandle(exclusive);
+
+    // Readers sharing reads get along; a writer needs them to share writes.
+    HANDLE reader1 = Open(u"\\s.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    HANDLE reader2 = Open(u"\\s.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader1);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader2);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\s.bin", GENERIC_WRITE, kShareRW, OPEN_EXISTING));
+    // A new reader that does not share reads conflicts with the open readers.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\s.bin", GENERIC_READ, 0, OPEN_EXISTING));
+    CloseHandle(reader1);
+    CloseHandle(reader2);
+
+    HANDLE a = Open(u"\\s.bin", kRW, kShareRW, OPEN_EXISTING);
+    HANDLE b = Open(u"\\s.bin", kRW, kShareRW, OPEN_EXISTING);
+    EXPECT_NE(INVALID_HANDLE_VALUE, a);
+    EXPECT_NE(INVALID_HANDLE_VALUE, b);
+    CloseHandle(a);
+    CloseHandle(b);
+    EXPECT_TRUE(DeleteFileW(u"\\s.bin"));
+}
+
+TEST_F(DeviceRootTest, NamesMatchWithoutCaseAndStayInsideTheRoot)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Param.QAV", "p");
+    HANDLE h = Open(u"\\sdmmc\\AUTORUN\\param.qav", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    // Forward slashes and doubled separators are accepted too.
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"/SDMMC//autorun/PARAM.qav"));
+    EXPECT_EQ(root.Path() + "/SDMMC/Autorun/Param.QAV", qplat::HostPath(u"\\sdmmc\\autorun\\param.qav"));
+    // A new file in an existing folder lands next to the stored spelling.
+    h = Open(u"\\sdmmc\\autorun\\New.txt", kRW, 0, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\New.txt"));
+
+    // Cyrillic names match without case as well.
+    root.WriteFile(u"\\Журнал.db", "j");
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\ЖУРНАЛ.DB"));
+
+    // ".." and the platform's own folder are out of reach.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\SDMMC\\..\\..\\etc\\passwd", GENERIC_READ, kShareRW, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_NAME), GetLastError());
+    EXPECT_EQ("", qplat::HostPath(u"\\..\\x"));
+    ASSERT_FALSE(qplat::PlatformFolder().empty());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\.qav5-platform"));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\.QAV5-Platform\\registry.txt", kRW, 0, OPEN_ALWAYS));
+    EXPECT_FALSE(CreateDirectoryW(u"\\.qav5-platform\\x", nullptr));
+}
+
+TEST_F(DeviceRootTest, FolderOperations)
+{
+    EXPECT_TRUE(CreateDirectoryW(u"\\SDMMC", nullptr));
+    EXPECT_FALSE(CreateDirectoryW(u"\\sdmmc", nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_FALSE(CreateDirectoryW(u"\\a\\b", nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY), GetFileAttributesW(u"\\SDMMC"));
+
+    // A folder cannot be opened as a file or deleted as one.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\SDMMC", GENERIC_READ, kShareRW, OPEN_EXISTING));
+    EXPECT_FALSE(DeleteFileW(u"\\SDMMC"));
+
+    root.WriteFile(u"\\SDMMC\\f.txt", "f");
+    EXPECT_FALSE(RemoveDirectoryW(u"\\SDMMC"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DIR_NOT_EMPTY), GetLastError());
+    EXPECT_TRUE(DeleteFileW(u"\\sdmmc\\F.TXT"));
+    EXPECT_FALSE(DeleteFileW(u"\\sdmmc\\F.TXT"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_TRUE(RemoveDirectoryW(u"\\sdmmc"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\SDMMC"));
+}
+
+TEST_F(DeviceRootTest, CopyAndMove)
+{
+    root.WriteFile(u"\\src.txt", "source");
+    root.WriteFile(u"\\dst.txt", "old");
+    EXPECT_FALSE(CopyFileW(u"\\src.txt", u"\\dst.txt", TRUE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_EQ("old", root.ReadFile(u"\\dst.txt"));
+    EXPECT_TRUE(CopyFileW(u"\\SRC.txt", u"\\dst.txt", FALSE));
+    EXPECT_EQ("source", root.ReadFile(u"\\dst.txt"));
+    EXPECT_FALSE(CopyFileW(u"\\none.txt", u"\\x.txt", FALSE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    // Copying a file onto itself must not destroy it.
+    EXPECT_FALSE(CopyFileW(u"\\src.txt", u"\\SRC.TXT", FALSE));
+    EXPECT_EQ("source", root.ReadFile(u"\\src.txt"));
+
+    // A copy cut short by a write failure leaves the old target whole.
+    root.WriteFile(u"\\big.txt", std::string(1000, 'b'));
+    qplat::FailFileWritesAfter(10);
+    EXPECT_FALSE(CopyFileW(u"\\big.txt", u"\\dst.txt", FALSE));
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ("source", root.ReadFile(u"\\dst.txt"));
+
+    EXPECT_FALSE(MoveFileW(u"\\src.txt", u"\\dst.txt"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    EXPECT_TRUE(MoveFileW(u"\\src.txt", u"\\moved.txt"));
+    EXPECT_FALSE(root.Exists(u"\\src.txt"));
+    EXPECT_EQ("source", root.ReadFile(u"\\moved.txt"));
+    // Changing only the letter case is a rename of the same file.
+    EXPECT_TRUE(MoveFileW(u"\\moved.txt", u"\\MOVED.TXT"));
+    EXPECT_EQ(std::vector<std::u16string>{u"MOVED.TXT"}, Find(u"\\mov*"));
+}
+
+TEST_F(DeviceRootTest, FindPatterns)
+{
+    root.WriteFile(u"\\DB\\Wheel1.dat", "1");
+    root.WriteFile(u"\\DB\\wheel22.DAT", "22");
+    root.WriteFile(u"\\DB\\README", "r");
+    root.WriteFile(u"\\DB\\notes.txt", "n");
+    root.MakeFolder(u"\\DB\\Sub");
+
+    auto all = Find(u"\\db\\*.*");
+    EXPECT_EQ((std::vector<std::u16string>{u"notes.txt", u"README", u"Sub", u"Wheel1.dat", u"wheel22.DAT"}), all);
+    EXPECT_EQ((std::vector<std::u16string>{u"Wheel1.dat", u"wheel22.DAT"}), Find(u"\\DB\\WHEEL*.dat"));
+    EXPECT_EQ((std::vector<std::u16string>{u"Wheel1.dat"}), Find(u"\\DB\\wheel?.dat"));
+    EXPECT_EQ((std::vector<std::u16string>{u"README", u"Sub"}), Find(u"\\DB\\*."));
+    EXPECT_EQ(5u, Find(u"\\DB\\*").size());
+
+    // The entries carry size and kind.
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(u"\\DB\\wheel22.dat", &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(std::u16string(u"wheel22.DAT"), data.cFileName);
+    EXPECT_EQ(2u, data.nFileSizeLow);
+    EXPECT_EQ(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(FindNextFileW(h, &data));
+    FindClose(h);
+
+    // A folder named without a wildcard finds the folder itself.
+    h = FindFirstFileW(u"\\db", &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(std::u16string(u"DB"), data.cFileName);
+    EXPECT_NE(0u, data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    FindClose(h);
+
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(u"\\nowhere\\*.*", &data));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(u"\\DB\\*.xyz", &data));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    // The root lists the handheld's folders only, never ".", ".." or the
+    // platform's hidden folder.
+    ASSERT_FALSE(qplat::PlatformFolder().empty());
+    EXPECT_EQ(std::vector<std::u16string>{u"DB"}, Find(u"\\*.*"));
+}
+
+TEST_F(DeviceRootTest, RewriteReplacesWholeOrNothing)
+{
+    qplat::SyncFileWrites(true);  // the real road, with its syncs
+    const std::string old = std::string("old content\0with a zero", 24);
+    root.WriteFile(u"\\SDMMC\\param.qav", old);
+
+    ASSERT_TRUE(qplat::RewriteFile(u"\\sdmmc\\PARAM.QAV", "new", 3));
+    EXPECT_EQ("new", root.ReadFile(u"\\SDMMC\\param.qav"));
+
+    // Fail in the middle of the new content: the old file stays byte for byte
+    // and no temporary file is left behind.
+    std::string big(5000, 'z');
+    qplat::FailFileWritesAfter(100);
+    SetLastError(NO_ERROR);
+    EXPECT_FALSE(qplat::RewriteFile(u"\\SDMMC\\param.qav", big.data(), big.size()));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ("new", root.ReadFile(u"\\SDMMC\\param.qav"));
+
+    {
+        qplat::FailFileWritesAfter(10);
+        qplat::FileRewrite rewrite(u"\\SDMMC\\param.qav");
+        ASSERT_TRUE(rewrite.Ok());
+        EXPECT_TRUE(rewrite.Write("0123456789", 10));
+        EXPECT_FALSE(rewrite.Write("more", 4));
+        EXPECT_FALSE(rewrite.Commit());
+        qplat::FailFileWritesAfter(-1);
+    }
+    EXPECT_EQ("new", root.ReadFile(u"\\SDMMC\\param.qav"));
+
+    {
+        // Abandoned without Commit: nothing changes.
+        qplat::FileRewrite rewrite(u"\\SDMMC\\param.qav");
+        EXPECT_TRUE(rewrite.Write("abandoned", 9));
+    }
+    EXPECT_EQ("new", root.ReadFile(u"\\SDMMC\\param.qav"));
+
+    {
+        qplat::FileRewrite rewrite(u"\\SDMMC\\param.qav");
+        EXPECT_TRUE(rewrite.Write("pi", 2));
+        EXPECT_TRUE(rewrite.Write("eces", 4));
+        EXPECT_TRUE(rewrite.Commit());
+    }
+    EXPECT_EQ("pieces", root.ReadFile(u"\\SDMMC\\param.qav"));
+    EXPECT_EQ(std::vector<std::u16string>{u"param.qav"}, Find(u"\\SDMMC\\*"));
+
+    // A rewrite in a missing folder fails without creating anything.
+    EXPECT_FALSE(qplat::RewriteFile(u"\\nofolder\\x.bin", "x", 1));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
+    EXPECT_FALSE(root.Exists(u"\\nofolder"));
+}
+
+TEST_F(DeviceRootTest, InjectedWriteFailureThroughWriteFile)
+{
+    HANDLE h = Open(u"\\w.bin", kRW, 0, CREATE_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    qplat::FailFileWritesAfter(4);
+    DWORD written = 99;
+    EXPECT_FALSE(WriteFile(h, "abcdefgh", 8, &written, nullptr));
+    EXPECT_EQ(4u, written);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_DISK_FULL), GetLastError());
+    EXPECT_FALSE(WriteFile(h, "x", 1, &written, nullptr));
+    EXPECT_EQ(0u, written);
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_TRUE(WriteFile(h, "x", 1, &written, nullptr));
+    CloseHandle(h);
+    EXPECT_EQ("abcdx", root.ReadFile(u"\\w.bin"));
+}
+
+TEST_F(DeviceRootTest, ReadOnlyFilesAreKept)
+{
+    root.WriteFile(u"\\ro.txt", "keep");
+    std::filesystem::permissions(root.Host(u"\\ro.txt"), std::filesystem::perms::owner_read);
+    EXPECT_NE(0u, GetFileAttributesW(u"\\RO.TXT") & FILE_ATTRIBUTE_READONLY);
+    HANDLE h = Open(u"\\ro.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    EXPECT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\ro.txt", kRW, 0, OPEN_EXISTING));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\ro.txt", kRW, 0, CREATE_ALWAYS));
+    EXPECT_FALSE(qplat::RewriteFile(u"\\ro.txt", "new", 3));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FALSE(DeleteFileW(u"\\ro.txt"));
+    EXPECT_EQ("keep", root.ReadFile(u"\\ro.txt"));
+}
+
+TEST_F(DeviceRootTest, StreamFilesTranslateLineEndsInTextMode)
+{
+    root.MakeFolder(u"\\Ref");
+    FILE* f = _wfopen(u"\\ref\\Wheel.ref", u"w");
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(0, fputws(u"Колесо 1\n", f));
+    EXPECT_EQ(0, fputws(u"12.5\r\n", f));  // a CR already there is kept as it is
+    EXPECT_EQ(0, std::fclose(f));
+    EXPECT_EQ("\xCA\xEE\xEB\xE5\xF1\xEE 1\r\n12.5\r\r\n", root.ReadFile(u"\\Ref\\Wheel.ref"));
+
+    f = _wfopen(u"\\Ref\\wheel.REF", u"r");
+    ASSERT_NE(nullptr, f);
+    WCHAR line[64];
+    ASSERT_NE(nullptr, fgetws(line, 64, f));
+    EXPECT_EQ(std::u16string(u"Колесо 1\n"), line);
+    ASSERT_NE(nullptr, fgetws(line, 4, f));  // bounded by the buffer
+    EXPECT_EQ(std::u16string(u"12."), line);
+    ASSERT_NE(nullptr, fgetws(line, 64, f));
+    EXPECT_EQ(std::u16string(u"5\r\n"), line);
+    EXPECT_EQ(nullptr, fgetws(line, 64, f));
+    std::fclose(f);
+
+    // Binary mode writes the bytes as given; append adds at the end.
+    f = _wfopen(u"\\Ref\\raw.bin", u"wb");
+    ASSERT_NE(nullptr, f);
+    std::fputs("a\nb", f);
+    std::fclose(f);
+    f = _wfopen(u"\\Ref\\raw.bin", u"ab");
+    ASSERT_NE(nullptr, f);
+    std::fputs("\n", f);
+    std::fclose(f);
+    EXPECT_EQ("a\nb\n", root.ReadFile(u"\\Ref\\raw.bin"));
+
+    EXPECT_EQ(nullptr, _wfopen(u"\\Ref\\missing.txt", u"r"));
+    EXPECT_EQ(nullptr, _wfopen(u"\\NoFolder\\x.txt", u"w"));
+    EXPECT_EQ(nullptr, _wfopen(u"\\Ref", u"r"));
+    EXPECT_EQ(nullptr, _wfopen(u"\\Ref\\x.txt", u"q"));
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "tests/support/TempDeviceRoot.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace qtest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string NewFolder()
+{
+    static std::atomic<unsigned> counter{0};
+    std::random_device device;
+    std::mt19937_64 random(device() ^ static_cast<unsigned long long>(
+                                          std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::ostringstream name;
+        name << "qav5-test-" << std::hex << random() << "-" << counter++;
+        fs::path candidate = base / name.str();
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec))
+            return candidate.string();
+    }
+    ADD_FAILURE() << "cannot create a temporary device root under " << base;
+    return (base / "qav5-test-fallback").string();
+}
+
+void ResetPlatform()
+{
+    qplat::SyncFileWrites(false);
+    qplat::FailFileWritesAfter(-1);
+    qplat::ClearDriverRequests();
+    qplat::ClearPowerStateRequests();
+    qplat::ClearShutdownHooks();
+    qplat::ClearDebugOutput();
+    qplat::SetPowerHandler([](DWORD) {});
+}
+
+}  // namespace
+
+TempDeviceRoot::TempDeviceRoot() : path_(NewFolder())
+{
+    ResetPlatform();
+    qplat::SetDeviceRoot(path_);
+    UseUtcZone();
+}
+
+TempDeviceRoot::~TempDeviceRoot()
+{
+    ResetPlatform();
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::string TempDeviceRoot::Host(const std::u16string& devicePath) const
+{
+    return qplat::HostPath(devicePath);
+}
+
+void TempDeviceRoot::WriteFile(const std::u16string& devicePath, const std::string& bytes) const
+{
+    fs::path host = Host(devicePath);
+    std::error_code ec;
+    fs::create_directories(host.parent_path(), ec);
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(out.good()) << "cannot write " << host;
+}
+
+std::string TempDeviceRoot::ReadFile(const std::u16string& devicePath) const
+{
+    std::ifstream in(Host(devicePath), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool TempDeviceRoot::Exists(const std::u16string& devicePath) const
+{
+    std::error_code ec;
+    return fs::exists(Host(devicePath), ec);
+}
+
+void TempDeviceRoot::MakeFolder(const std::u16string& devicePath) const
+{
+    std::error_code ec;
+    fs::create_directories(Host(devicePath), ec);
+}
+
+void TempDeviceRoot::UseUtcZone() const
+{
+    TIME_ZONE_INFORMATION zone{};
+    const char16_t name[] = u"UTC";
+    for (size_t i = 0; name[i]; ++i) {
+        zone.StandardName[i] = name[i];
+        zone.DaylightName[i] = name[i];
+    }
+    EXPECT_TRUE(SetTimeZoneInformation(&zone));
+}
+
+void TempDeviceRoot::UseDefaultZone() const
+{
+    std::error_code ec;
+    fs::remove(fs::path(qplat::PlatformFolder()) / "timezone.txt", ec);
+    Reload();
+}
+
+void TempDeviceRoot::Reload() const
+{
+    qplat::SetDeviceRoot(path_);
+}
+
+ManualClock::ManualClock(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME start{};
+    start.wYear = year;
+    start.wMonth = month;
+    start.wDay = day;
+    start.wHour = hour;
+    start.wMinute = minute;
+    start.wSecond = second;
+    qplat::UseManualClock(start);
+}
+
+ManualClock::~ManualClock()
+{
+    qplat::UseHostClock();
+}
+
+void ManualClock::Advance(DWORD milliseconds) const
+{
+    qplat::AdvanceClock(milliseconds);
+}
+
+}  // namespace qtest
