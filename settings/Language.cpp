@@ -1,0 +1,244 @@
+#include "settings/Language.h"
+
+#include <string>
+
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
+#include "settings/DeviceSetup.h"
+
+thread_local WCHAR g_textBuffer[LANGUAGE_TEXT_CHARS];
+thread_local WCHAR g_languageName[LANGUAGE_NAME_CHARS];
+thread_local WCHAR g_languageFileName[LANGUAGE_INI_NAME_CHARS];
+
+namespace {
+
+// A language file of 320 lines of 199 characters needs well under this; what a
+// larger (damaged) file holds beyond it could never fit the table anyway.
+constexpr DWORD MAX_LANGUAGE_FILE_BYTES = 1u << 20;
+constexpr size_t FULL_NAME_CHARS = PROGRAM_FOLDER_CHARS + MAX_PATH + 16;
+
+// Copies at most fieldChars - 1 characters of text and terminates.
+void CopyBounded(WCHAR* field, size_t fieldChars, const WCHAR* text, size_t textLen)
+{
+    const size_t n = textLen < fieldChars - 1 ? textLen : fieldChars - 1;
+    for (size_t i = 0; i < n; ++i)
+        field[i] = text[i];
+    field[n] = 0;
+}
+
+// The whole of a file of the folder "Language\" as 16-bit text (from UTF-8).
+// False when it cannot be opened or read.
+bool ReadLanguageFolderFile(const WCHAR* programFolder, const WCHAR* fileName, std::u16string* text)
+{
+    WCHAR fullName[FULL_NAME_CHARS];
+    if (swprintf(fullName, FULL_NAME_CHARS, u"%sLanguage\\%s", programFolder, fileName) < 0)
+        return false;
+    HANDLE file = CreateFileW(fullName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    std::string bytes;
+    bool ok = true;
+    char chunk[8192];
+    while (bytes.size() < MAX_LANGUAGE_FILE_BYTES) {
+        DWORD want = static_cast<DWORD>(sizeof(chunk));
+        if (MAX_LANGUAGE_FILE_BYTES - bytes.size() < want)
+            want = static_cast<DWORD>(MAX_LANGUAGE_FILE_BYTES - bytes.size());
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, want, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        bytes.append(chunk, got);
+    }
+    CloseHandle(file);
+    if (!ok)
+        return false;
+    *text = qplat::FromUtf8(bytes);
+    return true;
+}
+
+}  // namespace
+
+WCHAR* UpperCaseInPlace(WCHAR* text)
+{
+    if (!text)
+        return text;
+    for (WCHAR* p = text; *p; ++p)
+        *p = towupper(*p);
+    return text;
+}
+
+CLanguage::CLanguage()
+{
+    CopyBounded(m_path, PROGRAM_FOLDER_CHARS, m_folder.GetPath(), wcslen(m_folder.GetPath()));
+    ReadIniFile();
+}
+
+CLanguage::~CLanguage() {}
+
+void CLanguage::Load()
+{
+    CopyBounded(m_path, PROGRAM_FOLDER_CHARS, m_folder.GetPath(), wcslen(m_folder.GetPath()));
+    WCHAR current[LANGUAGE_INI_NAME_CHARS];
+    const WCHAR* ini = ReadIniFile();
+    CopyBounded(current, LANGUAGE_INI_NAME_CHARS, ini, wcslen(ini));
+
+    int count = 0;
+    WCHAR pattern[FULL_NAME_CHARS];
+    swprintf(pattern, FULL_NAME_CHARS, u"%sLanguage\\*.lng", m_path);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            WCHAR fileName[MAX_PATH];
+            CopyBounded(fileName, MAX_PATH, found.cFileName, wcsnlen(found.cFileName, MAX_PATH));
+            WCHAR upper[MAX_PATH];
+            CopyBounded(upper, MAX_PATH, fileName, wcslen(fileName));
+            UpperCaseInPlace(upper);
+            const bool isCurrent = current[0] != 0 && wcscmp(upper, current) == 0;
+            // The list holds at most 40 files; the current language is loaded
+            // even when it comes later.
+            if (count < LANGUAGE_MAX_FILES) {
+                LanguageEntry& entry = m_languages[count];
+                CopyBounded(entry.fileName, LANGUAGE_FILE_CHARS, fileName, wcslen(fileName));
+                const WCHAR* name = ReadLanguageName(fileName);
+                CopyBounded(entry.languageName, LANGUAGE_NAME_CHARS, name, wcslen(name));
+                entry.current = isCurrent ? 1 : 0;
+                ++count;
+            }
+            if (isCurrent)
+                ReadLngFile(fileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    m_languageCount = count;
+}
+
+WCHAR* CLanguage::GetText(int id)
+{
+    WCHAR digits[16];
+    _itow(id, digits, 10);
+    bool found = false;
+    {
+        std::lock_guard<std::mutex> lock(m_tableLock);
+        for (int n = 0; n < LANGUAGE_TABLE_LINES; ++n) {
+            const WCHAR* line = m_table[n];
+            if (wcsncmp(line, digits, 5) != 0)
+                continue;
+            // The text follows the id and the equals sign; a shorter line has none.
+            const size_t len = wcsnlen(line, LANGUAGE_LINE_CHARS);
+            if (len > 6)
+                CopyBounded(g_textBuffer, LANGUAGE_TEXT_CHARS, line + 6, len - 6);
+            else
+                g_textBuffer[0] = 0;
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        CopyBounded(g_textBuffer, LANGUAGE_TEXT_CHARS, digits, wcslen(digits));
+    return Translate(g_textBuffer);
+}
+
+void CLanguage::WriteIniFile(const WCHAR* fileName)
+{
+    if (!fileName)
+        return;
+    WCHAR fullName[FULL_NAME_CHARS];
+    if (swprintf(fullName, FULL_NAME_CHARS, u"%sLanguage\\Language.ini", m_path) < 0)
+        return;
+    const std::string content = "File_Language=" + qplat::ToUtf8(fileName);
+    qplat::RewriteFile(fullName, content.data(), content.size());
+}
+
+void CLanguage::ReadLngFile(const WCHAR* fileName)
+{
+    std::u16string text;
+    if (!fileName || !ReadLanguageFolderFile(m_path, fileName, &text))
+        return;
+    std::lock_guard<std::mutex> lock(m_tableLock);
+    const size_t len = text.size();
+    size_t i = 0;
+    int n = 0;
+    while (i < len && n < LANGUAGE_TABLE_LINES) {
+        const WCHAR c = text[i];
+        // A bracket, a blank or a line end is stepped over one character at a
+        // time: empty lines cost nothing, "[Main]" is stored as "Main]".
+        if (c == u'[' || c == u' ' || c == u'\n' || c == u'\r') {
+            ++i;
+            continue;
+        }
+        size_t end = text.find(u'\n', i);
+        if (end == std::u16string::npos)
+            end = len;
+        size_t lineLen = end - i;
+        if (lineLen > 0 && text[i + lineLen - 1] == u'\r')
+            --lineLen;
+        CopyBounded(m_table[n], LANGUAGE_LINE_CHARS, text.data() + i, lineLen);
+        ++n;
+        i = end + 1;
+    }
+}
+
+WCHAR* CLanguage::ReadLanguageName(const WCHAR* fileName)
+{
+    g_languageName[0] = 0;
+    std::u16string text;
+    if (!fileName || !ReadLanguageFolderFile(m_path, fileName, &text))
+        return g_languageName;
+    // The name is on line 2, and only there: "10000=<name>".
+    const size_t lineStart = text.find(u'\n');
+    if (lineStart == std::u16string::npos || text.compare(lineStart + 1, 6, u"10000=") != 0)
+        return g_languageName;
+    const size_t nameStart = lineStart + 7;
+    size_t end = text.find(u'\n', nameStart);
+    if (end == std::u16string::npos)
+        end = text.size();
+    size_t nameLen = end - nameStart;
+    if (nameLen > 0 && text[nameStart + nameLen - 1] == u'\r')
+        --nameLen;
+    CopyBounded(g_languageName, LANGUAGE_NAME_CHARS, text.data() + nameStart, nameLen);
+    return g_languageName;
+}
+
+WCHAR* CLanguage::ReadIniFile()
+{
+    WCHAR fullName[FULL_NAME_CHARS];
+    if (swprintf(fullName, FULL_NAME_CHARS, u"%sLanguage\\Language.ini", m_path) < 0)
+        return g_languageFileName;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(fullName, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return g_languageFileName;
+    FindClose(search);
+    std::u16string text;
+    if (!ReadLanguageFolderFile(m_path, u"Language.ini", &text))
+        return g_languageFileName;
+    const size_t equals = text.find(u'=');
+    if (equals == std::u16string::npos)
+        return g_languageFileName;
+    size_t end = text.find_first_of(u"\r\n", equals + 1);
+    if (end == std::u16string::npos)
+        end = text.size();
+    CopyBounded(g_languageFileName, LANGUAGE_INI_NAME_CHARS, text.data() + equals + 1, end - equals - 1);
+    UpperCaseInPlace(g_languageFileName);
+    CopyBounded(m_currentFile, LANGUAGE_CURRENT_CHARS, g_languageFileName, wcslen(g_languageFileName));
+    return g_languageFileName;
+}
+
+ULONGLONG CLanguage::HexTextToNumber(WCHAR* text)
+{
+    return ::HexTextToNumber(text);
+}
+
+const LanguageEntry* CLanguage::GetLanguageEntry(int index) const
+{
+    if (index < 0 || index >= m_languageCount)
+        return nullptr;
+    return &m_languages[index];
+}

@@ -1,0 +1,94 @@
+// The text table of the current language. The program holds only five-digit
+// text ids; the texts come from the language file ("*.lng" in the folder
+// "Language\" of the program folder) that "Language.ini" names.
+#pragma once
+
+#include <mutex>
+
+#include "platform/WinDef.h"
+#include "settings/ProgramFolder.h"
+
+constexpr int LANGUAGE_TABLE_LINES = 320;   // stored lines of a language file
+constexpr int LANGUAGE_LINE_CHARS = 200;    // one stored line, terminator included
+constexpr int LANGUAGE_TEXT_CHARS = 100;    // one looked-up text, terminator included
+constexpr int LANGUAGE_MAX_FILES = 40;      // entries of the language list
+constexpr int LANGUAGE_FILE_CHARS = 10;     // a language file name, terminator included
+constexpr int LANGUAGE_NAME_CHARS = 50;     // a language's display name, terminator included
+constexpr int LANGUAGE_CURRENT_CHARS = 20;  // the table's current file name, terminator included
+constexpr int LANGUAGE_INI_NAME_CHARS = 40; // the file name read from "Language.ini", terminator included
+constexpr int LANGUAGE_NAME_ID = 10000;     // line 2 of every file: "10000=<language name>"
+
+// Results of the lookups and readers. Each thread has its own buffers, so a
+// lookup on one thread never changes a text another thread is reading; on one
+// thread each call overwrites the previous result, so callers copy it at once.
+extern thread_local WCHAR g_textBuffer[LANGUAGE_TEXT_CHARS];
+extern thread_local WCHAR g_languageName[LANGUAGE_NAME_CHARS];
+extern thread_local WCHAR g_languageFileName[LANGUAGE_INI_NAME_CHARS];
+
+// One language file found in the folder.
+struct LanguageEntry {
+    WCHAR fileName[LANGUAGE_FILE_CHARS];
+    WCHAR languageName[LANGUAGE_NAME_CHARS];
+    int current;  // 1 for the file of the current language
+};
+
+class CLanguage {
+public:
+    // Takes the program folder and the current file name from "Language.ini";
+    // the table starts empty.
+    CLanguage();
+    virtual ~CLanguage();
+
+    CLanguage(const CLanguage&) = delete;
+    CLanguage& operator=(const CLanguage&) = delete;
+
+    // Reads "Language.ini", lists the language files of the folder and loads
+    // the texts of the current one. The table is not cleared first: lines the
+    // new file does not reach keep the texts they held.
+    void Load();
+
+    // The text of a text id, or the id's decimal digits when no line holds it.
+    // The result is this thread's g_textBuffer.
+    WCHAR* GetText(int id);
+
+    // Makes the file the current language in "Language.ini".
+    void WriteIniFile(const WCHAR* fileName);
+
+    // The readers Load and the constructor use.
+    void ReadLngFile(const WCHAR* fileName);
+    WCHAR* ReadLanguageName(const WCHAR* fileName);
+    WCHAR* ReadIniFile();
+
+    // Hooks for texts and for the names of reference profiles and schemes;
+    // both pass their argument through unchanged.
+    WCHAR* Translate(WCHAR* text) { return text; }
+    const WCHAR* Translate(const WCHAR* text) { return text; }
+    WCHAR* MapFileName(WCHAR* name) { return name; }
+    const WCHAR* MapFileName(const WCHAR* name) { return name; }
+
+    // No Chinese language file is offered, so the font choice never changes.
+    BOOL IsChinese() const { return FALSE; }
+
+    // The routine of the same name (DeviceSetup.h), for callers that reach it
+    // through a table.
+    ULONGLONG HexTextToNumber(WCHAR* text);
+
+    // The language list of the last Load.
+    int GetLanguageCount() const { return m_languageCount; }
+    const LanguageEntry* GetLanguageEntry(int index) const;
+    // The current file name, upper-cased.
+    const WCHAR* GetCurrentFileName() const { return m_currentFile; }
+
+private:
+    WCHAR m_currentFile[LANGUAGE_CURRENT_CHARS] = {};
+    WCHAR m_table[LANGUAGE_TABLE_LINES][LANGUAGE_LINE_CHARS] = {};
+    LanguageEntry m_languages[LANGUAGE_MAX_FILES] = {};
+    int m_languageCount = 0;
+    CProgramFolder m_folder;
+    WCHAR m_path[PROGRAM_FOLDER_CHARS] = {};
+    // Guards the table: a lookup on another thread never sees a line half-loaded.
+    mutable std::mutex m_tableLock;
+};
+
+// Upper-cases a 16-bit text in place (Latin and Cyrillic) and returns it.
+WCHAR* UpperCaseInPlace(WCHAR* text);

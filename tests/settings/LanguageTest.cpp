@@ -1,0 +1,305 @@
+// The language table: lookups, the reading of language files and
+// "Language.ini", the language list, the bounds of the table and lookups from
+// several threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
+#include "settings/Language.h"
+#include "settings/ProgramFolder.h"
+#include "tests/support/TempDeviceRoot.h"
+
+namespace {
+
+const std::u16string kFolder = u"\\SDMMC\\Autorun\\Language\\";
+
+std::u16string Text(const WCHAR* text)
+{
+    return text ? std::u16string(text) : std::u16string(u"(null)");
+}
+
+class LanguageTest : public qtest::DeviceRootTest {
+protected:
+    void SetUp() override
+    {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, &disposition));
+        const std::u16string card = u"\\SDMMC";
+        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
+                       static_cast<DWORD>((card.size() + 1) * 2));
+        RegCloseKey(key);
+        root.MakeFolder(kFolder);
+    }
+
+    void Write(const std::u16string& name, const std::string& bytes) { root.WriteFile(kFolder + name, bytes); }
+
+    // A table loaded from a fresh object, as every screen does.
+    std::unique_ptr<CLanguage> Loaded()
+    {
+        auto language = std::make_unique<CLanguage>();
+        language->Load();
+        return language;
+    }
+};
+
+// A language file in the delivered form: header, name line, CR LF line ends.
+std::string LanguageFile(const std::string& name, const std::vector<std::string>& lines)
+{
+    std::string text = "[Texts]\r\n10000=" + name + "\r\n";
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+TEST_F(LanguageTest, LookupFindsTheTextOrYieldsTheDigits)
+{
+    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date", "40502=Wheel", "40503=", "40504", "40505=Car"}));
+    Write(u"Language.ini", "File_Language=ENG.LNG");
+    auto language = Loaded();
+
+    EXPECT_EQ(u"Date", Text(language->GetText(40501)));
+    EXPECT_EQ(u"Car", Text(language->GetText(40505)));
+    EXPECT_EQ(u"40599", Text(language->GetText(40599)));
+    // A line with only the id and the equals sign, or only the id: no text.
+    EXPECT_EQ(u"", Text(language->GetText(40503)));
+    EXPECT_EQ(u"", Text(language->GetText(40504)));
+    EXPECT_EQ(u"English", Text(language->GetText(LANGUAGE_NAME_ID)));
+    EXPECT_EQ(u"-7", Text(language->GetText(-7)));
+    // The result is the calling thread's shared buffer.
+    EXPECT_EQ(g_textBuffer, language->GetText(40502));
+}
+
+TEST_F(LanguageTest, MissingFolderOrFilesLeaveDigits)
+{
+    auto none = Loaded();
+    EXPECT_EQ(0, none->GetLanguageCount());
+    EXPECT_EQ(u"40501", Text(none->GetText(40501)));
+
+    // A language file without "Language.ini" is listed but not loaded. (The
+    // name last read from a "Language.ini" stays the thread's choice, so this
+    // runs on a thread of its own, as at program start.)
+    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
+    std::thread fresh([&] {
+        auto unchosen = Loaded();
+        ASSERT_EQ(1, unchosen->GetLanguageCount());
+        EXPECT_EQ(0, unchosen->GetLanguageEntry(0)->current);
+        EXPECT_EQ(u"40501", Text(unchosen->GetText(40501)));
+        EXPECT_EQ(nullptr, unchosen->GetLanguageEntry(1));
+        EXPECT_EQ(nullptr, unchosen->GetLanguageEntry(-1));
+    });
+    fresh.join();
+}
+
+TEST_F(LanguageTest, LanguageNameIsReadFromLineTwoOnly)
+{
+    Write(u"ENG.LNG", "[x]\r\n10000=English\r\n40501=Date\r\n");
+    Write(u"BAD.LNG", "[x]\r\n10001=English\r\n10000=Other\r\n");
+    Write(u"ONE.LNG", "10000=First line\r\n");
+    Write(u"LF.LNG", "[x]\n10000=Deutsch");
+    CLanguage language;
+    EXPECT_EQ(u"English", Text(language.ReadLanguageName(u"ENG.LNG")));
+    EXPECT_EQ(u"", Text(language.ReadLanguageName(u"BAD.LNG")));
+    EXPECT_EQ(u"", Text(language.ReadLanguageName(u"ONE.LNG")));
+    EXPECT_EQ(u"Deutsch", Text(language.ReadLanguageName(u"LF.LNG")));
+    EXPECT_EQ(u"", Text(language.ReadLanguageName(u"NONE.LNG")));
+}
+
+TEST_F(LanguageTest, CurrentFileIsMatchedWithoutRegardToCase)
+{
+    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
+    Write(u"RUS.LNG", LanguageFile("Русский", {"40501=Дата"}));
+    Write(u"Language.ini", "File_Language=eng.lng");
+    auto language = Loaded();
+
+    EXPECT_EQ(u"ENG.LNG", Text(language->GetCurrentFileName()));
+    ASSERT_EQ(2, language->GetLanguageCount());
+    int current = 0;
+    for (int i = 0; i < language->GetLanguageCount(); ++i) {
+        const LanguageEntry* entry = language->GetLanguageEntry(i);
+        const std::u16string file = entry->fileName;
+        if (file == u"ENG.LNG") {
+            EXPECT_EQ(1, entry->current);
+            EXPECT_EQ(u"English", std::u16string(entry->languageName));
+        } else {
+            EXPECT_EQ(u"RUS.LNG", file);
+            EXPECT_EQ(0, entry->current);
+            EXPECT_EQ(u"Русский", std::u16string(entry->languageName));
+        }
+        current += entry->current;
+    }
+    EXPECT_EQ(1, current);
+    EXPECT_EQ(u"Date", Text(language->GetText(40501)));
+}
+
+TEST_F(LanguageTest, SwitchingToAShorterFileKeepsTheFormerLinesBeyondIt)
+{
+    std::vector<std::string> longLines;
+    std::vector<std::string> shortLines;
+    for (int i = 0; i < 298; ++i)
+        longLines.push_back(std::to_string(41000 + i) + "=long " + std::to_string(i));
+    for (int i = 0; i < 198; ++i)
+        shortLines.push_back(std::to_string(42000 + i) + "=short " + std::to_string(i));
+    // With the header and the name line: 300 and 200 stored lines.
+    Write(u"LONG.LNG", LanguageFile("Long", longLines));
+    Write(u"SHORT.LNG", LanguageFile("Short", shortLines));
+    Write(u"Language.ini", "File_Language=LONG.LNG");
+
+    CLanguage language;
+    language.Load();
+    EXPECT_EQ(u"long 0", Text(language.GetText(41000)));
+    language.WriteIniFile(u"SHORT.LNG");
+    language.Load();
+    EXPECT_EQ(u"SHORT.LNG", Text(language.GetCurrentFileName()));
+    EXPECT_EQ(u"short 197", Text(language.GetText(42197)));
+    // Lines 0..199 were overwritten, lines 200..299 keep the former file's.
+    EXPECT_EQ(u"41197", Text(language.GetText(41197)));
+    EXPECT_EQ(u"long 198", Text(language.GetText(41198)));
+    EXPECT_EQ(u"long 297", Text(language.GetText(41297)));
+}
+
+TEST_F(LanguageTest, LinesAreSplitAsTheFileFormatSays)
+{
+    // Leading brackets and blanks are stepped over, empty lines cost nothing,
+    // LF-only line ends and a last line without an end keep their text, the
+    // first line with an id wins.
+    Write(u"MIX.LNG",
+          "[Main]\r\n10000=Mixed\r\n\r\n\r\n[40501=Bracketed\r\n  40502=Blanked\n40503=LF only\n"
+          "40504=First\r\n40504=Second\r\n40505=Ends with a CR\r\r\n40506=No line end");
+    Write(u"Language.ini", "File_Language=MIX.LNG\r\n");
+    auto language = Loaded();
+    EXPECT_EQ(u"Bracketed", Text(language->GetText(40501)));
+    EXPECT_EQ(u"Blanked", Text(language->GetText(40502)));
+    EXPECT_EQ(u"LF only", Text(language->GetText(40503)));
+    EXPECT_EQ(u"First", Text(language->GetText(40504)));
+    EXPECT_EQ(u"Ends with a CR\r", Text(language->GetText(40505)));
+    EXPECT_EQ(u"No line end", Text(language->GetText(40506)));
+    // "[Main]" took a line of its own as "Main]" and matches nothing.
+    EXPECT_EQ(u"Mixed", Text(language->GetText(10000)));
+}
+
+TEST_F(LanguageTest, ByteOrderMarkSpoilsOnlyTheFirstLine)
+{
+    Write(u"BOM.LNG", "\xEF\xBB\xBF" "40500=Lost\r\n10000=Marked\r\n40501=Date\r\n");
+    Write(u"Language.ini", "File_Language=BOM.LNG");
+    auto language = Loaded();
+    EXPECT_EQ(u"40500", Text(language->GetText(40500)));
+    EXPECT_EQ(u"Date", Text(language->GetText(40501)));
+    ASSERT_EQ(1, language->GetLanguageCount());
+    EXPECT_EQ(u"Marked", std::u16string(language->GetLanguageEntry(0)->languageName));
+}
+
+TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
+{
+    std::vector<std::string> lines;
+    lines.push_back("40501=" + std::string(150, 'a'));       // text over 99 characters
+    lines.push_back("40502=" + std::string(250, 'b') + "Z");  // line over 199 characters
+    for (int i = 0; i < 400; ++i)                              // more lines than the table holds
+        lines.push_back(std::to_string(43000 + i) + "=t");
+    Write(u"BIG.LNG", LanguageFile(std::string(80, 'N'), lines));
+    Write(u"LONGNAME12.LNG", LanguageFile("Long file name", {}));
+    Write(u"Language.ini", "File_Language=BIG.LNG");
+    auto language = Loaded();
+
+    EXPECT_EQ(std::u16string(LANGUAGE_TEXT_CHARS - 1, u'a'), Text(language->GetText(40501)));
+    EXPECT_EQ(std::u16string(LANGUAGE_TEXT_CHARS - 1, u'b'), Text(language->GetText(40502)));
+    // Stored lines: header, name, 40501, 40502, then 316 of the 400.
+    EXPECT_EQ(u"t", Text(language->GetText(43000 + 315)));
+    EXPECT_EQ(u"43316", Text(language->GetText(43000 + 316)));
+
+    ASSERT_EQ(2, language->GetLanguageCount());
+    for (int i = 0; i < 2; ++i) {
+        const LanguageEntry* entry = language->GetLanguageEntry(i);
+        const std::u16string file = entry->fileName;
+        if (file == u"BIG.LNG") {
+            EXPECT_EQ(std::u16string(LANGUAGE_NAME_CHARS - 1, u'N'), std::u16string(entry->languageName));
+        } else {
+            EXPECT_EQ(u"LONGNAME1", file);
+            EXPECT_EQ(u"Long file name", std::u16string(entry->languageName));
+        }
+    }
+}
+
+TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)
+{
+    for (int i = 0; i < 45; ++i)
+        Write(u"L" + qplat::FromUtf8(std::to_string(i)) + u".LNG",
+              LanguageFile("Language " + std::to_string(i), {"40501=Text " + std::to_string(i)}));
+    Write(u"Language.ini", "File_Language=L44.LNG");
+    auto language = Loaded();
+    EXPECT_EQ(LANGUAGE_MAX_FILES, language->GetLanguageCount());
+    EXPECT_EQ(u"Text 44", Text(language->GetText(40501)));
+}
+
+TEST_F(LanguageTest, IniFileNamesTheCurrentLanguage)
+{
+    CLanguage language;
+    // Missing: the former value stays.
+    EXPECT_EQ(Text(g_languageFileName), Text(language.ReadIniFile()));
+
+    Write(u"Language.ini", "File_Language=rus.lng\r\nFile_Other=x.lng");
+    EXPECT_EQ(u"RUS.LNG", Text(language.ReadIniFile()));
+    EXPECT_EQ(u"RUS.LNG", Text(language.GetCurrentFileName()));
+
+    Write(u"Language.ini", "Key=ger.lng\nrest");
+    EXPECT_EQ(u"GER.LNG", Text(language.ReadIniFile()));
+
+    // Written as UTF-8 without a line end; a Cyrillic name comes back upper-cased.
+    language.WriteIniFile(u"укр.lng");
+    EXPECT_EQ("File_Language=\xD1\x83\xD0\xBA\xD1\x80.lng", root.ReadFile(kFolder + u"Language.ini"));
+    EXPECT_EQ(u"УКР.LNG", Text(language.ReadIniFile()));
+
+    // A name too long for the table is cut, never overrun.
+    Write(u"Language.ini", "File_Language=" + std::string(100, 'q'));
+    EXPECT_EQ(std::u16string(LANGUAGE_INI_NAME_CHARS - 1, u'Q'), Text(language.ReadIniFile()));
+    EXPECT_EQ(std::u16string(LANGUAGE_CURRENT_CHARS - 1, u'Q'), Text(language.GetCurrentFileName()));
+
+    // A new table starts from the file.
+    language.WriteIniFile(u"ENG.LNG");
+    CLanguage fresh;
+    EXPECT_EQ(u"ENG.LNG", Text(fresh.GetCurrentFileName()));
+}
+
+TEST_F(LanguageTest, LookupsOnSeveralThreadsDoNotOverwriteEachOther)
+{
+    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date", "40502=Time of the measurement"}));
+    Write(u"Language.ini", "File_Language=ENG.LNG");
+    auto language = Loaded();
+
+    std::atomic<int> wrong{0};
+    auto lookups = [&](int id, const std::u16string& expected) {
+        for (int i = 0; i < 5000; ++i) {
+            const WCHAR* text = language->GetText(id);
+            // Give the other thread time for its own lookups before reading.
+            std::this_thread::yield();
+            if (expected != text)
+                ++wrong;
+        }
+    };
+    std::thread first(lookups, 40501, u"Date");
+    std::thread second(lookups, 40502, u"Time of the measurement");
+    // Reloading meanwhile rewrites the lines with the same texts: a lookup
+    // never sees a line half-written.
+    for (int i = 0; i < 20; ++i)
+        language->Load();
+    first.join();
+    second.join();
+    EXPECT_EQ(0, wrong.load());
+}
+
+TEST(UpperCaseInPlace, LatinAndCyrillic)
+{
+    WCHAR text[] = u"eng.lng рус ё";
+    EXPECT_EQ(text, UpperCaseInPlace(text));
+    EXPECT_EQ(u"ENG.LNG РУС Ё", std::u16string(text));
+    EXPECT_EQ(nullptr, UpperCaseInPlace(nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,342 @@
+// The settings block "param.qav": its defaults, short and long files, safe
+// saving, the journal-name readers and the calculation settings taken from it;
+// and the program folder every file name starts with.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
+#include "settings/ParamFile.h"
+#include "settings/ProgramFolder.h"
+#include "tests/support/TempDeviceRoot.h"
+
+namespace {
+
+// A returned 16-bit text, comparable in expectations.
+std::u16string Text(const WCHAR* text)
+{
+    return text ? std::u16string(text) : std::u16string(u"(null)");
+}
+
+const char16_t* const kParamFile = u"\\SDMMC\\Autorun\\param.qav";
+
+void SetCardFolder(const std::u16string& folder)
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, &disposition));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(folder.c_str()),
+                                            static_cast<DWORD>((folder.size() + 1) * 2)));
+    RegCloseKey(key);
+}
+
+class ParamFileTest : public qtest::DeviceRootTest {
+protected:
+    void SetUp() override
+    {
+        SetCardFolder(u"\\SDMMC");
+        root.MakeFolder(u"\\SDMMC\\Autorun");
+    }
+};
+
+// The factory block built byte by byte from the stored layout, independent of
+// the struct's field names.
+std::string DefaultBytes()
+{
+    std::string b(PARAM_BLOCK_SIZE, '\0');
+    auto put8 = [&](size_t at, int v) { b[at] = static_cast<char>(v); };
+    auto put32 = [&](size_t at, int32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+    };
+    auto putText = [&](size_t at, const char* t) {
+        for (size_t i = 0; t[i]; ++i)
+            b[at + 2 * i] = t[i];  // ASCII: low byte, high byte zero
+    };
+    put8(0, 1);
+    const int32_t dims[] = {2000,   70000,  13000,  10000, 13000, 70000,  105000, 10000,  140000, 674000, 910000,
+                            127000, 105000, 15000, 90000, 50000, 105000, 110000, 130000, 70000, 107500};
+    for (int k = 0; k < 21; ++k)
+        put32(4 + 4 * k, dims[k]);
+    putText(588, "000000000000");
+    putText(628, "LX412 00000");
+    putText(652, "7351");
+    putText(662, "000000000000");
+    putText(702, "QUN 00000");
+    putText(726, "7351");
+    putText(736, "000000000000");
+    putText(776, "QEM 00000");
+    putText(800, "7351");
+    for (size_t at = 810; at <= 819; ++at)
+        put8(at, 1);
+    for (size_t at = 820; at <= 841; ++at)
+        put8(at, at <= 822 ? 2 : 1);
+    put8(842, 1);
+    put8(843, 1);
+    put8(844, 1);
+    putText(1286, "QOD 00000");
+    putText(1310, "7351");
+    put32(1320, 100000);
+    put32(1324, 7000);
+    put8(1328, 2);
+    put8(1329, 2);
+    put8(1330, 2);
+    put8(1331, 1);
+    put8(1332, 2);
+    put8(1333, 2);
+    return b;
+}
+
+std::string BlockBytes(const ParamBlock& block)
+{
+    return std::string(reinterpret_cast<const char*>(&block), sizeof(block));
+}
+
+std::string Pattern(size_t size, int seed)
+{
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        s[i] = static_cast<char>((i * 7 + seed) & 0xFF);
+    return s;
+}
+
+TEST_F(ParamFileTest, FreshFolderGetsTheFactoryFile)
+{
+    ParamBlock block;
+    std::memset(&block, 0, sizeof(block));
+    CParamFile file;
+    EXPECT_EQ(0, file.Load(&block));
+    EXPECT_FALSE(root.Exists(kParamFile));
+
+    file.WriteDefaults(&block);
+    const std::string stored = root.ReadFile(kParamFile);
+    ASSERT_EQ(PARAM_BLOCK_SIZE, stored.size());
+    EXPECT_EQ(DefaultBytes(), stored);
+    EXPECT_EQ(DefaultBytes(), BlockBytes(block));
+
+    // A few defaults as the program reads them.
+    EXPECT_EQ(15000, block.dimensions[DIM_L15]);
+    EXPECT_EQ(90000, block.dimensions[DIM_L16]);
+    EXPECT_EQ(u"LX412 00000", qplat::FieldText(SensorRecordOf(&block, 1)->name, 12));
+    EXPECT_EQ(u"QUN 00000", qplat::FieldText(SensorRecordOf(&block, 2)->name, 12));
+    EXPECT_EQ(u"QEM 00000", qplat::FieldText(SensorRecordOf(&block, 3)->name, 12));
+    EXPECT_EQ(u"QOD 00000", qplat::FieldText(SensorRecordOf(&block, 4)->name, 12));
+    EXPECT_EQ(u"", qplat::FieldText(SensorRecordOf(&block, 4)->address, 20));
+    EXPECT_EQ(nullptr, SensorRecordOf(&block, 0));
+    EXPECT_EQ(nullptr, SensorRecordOf(&block, 5));
+
+    ParamBlock again;
+    std::memset(&again, 0, sizeof(again));
+    EXPECT_EQ(1, file.Load(&again));
+    EXPECT_EQ(DefaultBytes(), BlockBytes(again));
+}
+
+TEST_F(ParamFileTest, DefaultsKeepFieldsWithoutADefault)
+{
+    ParamBlock block;
+    std::memset(&block, 0xA5, sizeof(block));
+    qplat::CopyField(block.qavReferName, PARAM_NAME_CHARS, u"S1002");
+    qplat::CopyField(block.qodSensor.address, 20, u"00a0c6ff0011");
+    CParamFile file;
+    file.WriteDefaults(&block);
+
+    EXPECT_EQ(u"S1002", qplat::FieldText(block.qavReferName, PARAM_NAME_CHARS));
+    EXPECT_EQ(u"00a0c6ff0011", qplat::FieldText(block.qodSensor.address, 20));
+    EXPECT_EQ(0xA5, block.spare1[0]);
+    EXPECT_EQ(0xA5, block.spare2);
+    EXPECT_EQ(0xA5, block.spare3[1]);
+    EXPECT_EQ(1, block.deviceType);
+    EXPECT_EQ(BlockBytes(block), root.ReadFile(kParamFile));
+}
+
+TEST_F(ParamFileTest, ShortFileReplacesOnlyTheStartOfTheBlock)
+{
+    const std::string head = Pattern(100, 3);
+    root.WriteFile(kParamFile, head);
+    ParamBlock block;
+    std::memset(&block, 0x5A, sizeof(block));
+    CParamFile file;
+    EXPECT_EQ(1, file.Load(&block));
+    const std::string bytes = BlockBytes(block);
+    EXPECT_EQ(head, bytes.substr(0, 100));
+    EXPECT_EQ(std::string(PARAM_BLOCK_SIZE - 100, '\x5A'), bytes.substr(100));
+}
+
+TEST_F(ParamFileTest, EmptyFileCountsAsMissingAndNullBlocksAreRefused)
+{
+    root.WriteFile(kParamFile, "");
+    ParamBlock block;
+    std::memset(&block, 0x11, sizeof(block));
+    CParamFile file;
+    EXPECT_EQ(0, file.Load(&block));
+    EXPECT_EQ(std::string(PARAM_BLOCK_SIZE, '\x11'), BlockBytes(block));
+
+    EXPECT_EQ(0, file.Load(nullptr));
+    EXPECT_EQ(0, file.Save(nullptr));
+    file.WriteDefaults(nullptr);
+    EXPECT_EQ("", root.ReadFile(kParamFile));
+}
+
+TEST_F(ParamFileTest, LongFileKeepsItsTailAcrossASave)
+{
+    const std::string original = Pattern(2000, 9);
+    root.WriteFile(kParamFile, original);
+    CParamFile file;
+
+    ParamBlock block;
+    std::memset(&block, 0, sizeof(block));
+    EXPECT_EQ(1, file.Load(&block));
+    EXPECT_EQ(original.substr(0, PARAM_BLOCK_SIZE), BlockBytes(block));
+
+    block.deviceType = 4;
+    block.unitSystem = 2;
+    EXPECT_EQ(1, file.Save(&block));
+    const std::string stored = root.ReadFile(kParamFile);
+    ASSERT_EQ(2000u, stored.size());
+    EXPECT_EQ(BlockBytes(block), stored.substr(0, PARAM_BLOCK_SIZE));
+    EXPECT_EQ(original.substr(PARAM_BLOCK_SIZE), stored.substr(PARAM_BLOCK_SIZE));
+}
+
+TEST_F(ParamFileTest, FailedSaveReportsZeroAndLeavesTheOldFile)
+{
+    const std::string original = DefaultBytes();
+    root.WriteFile(kParamFile, original);
+    ParamBlock block;
+    std::memset(&block, 0x77, sizeof(block));
+    CParamFile file;
+
+    qplat::FailFileWritesAfter(100);
+    EXPECT_EQ(0, file.Save(&block));
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ(original, root.ReadFile(kParamFile));
+
+    EXPECT_EQ(1, file.Save(&block));
+    EXPECT_EQ(BlockBytes(block), root.ReadFile(kParamFile));
+}
+
+TEST_F(ParamFileTest, UnreadableFileIsNeverReplaced)
+{
+    // Held open without sharing, the file cannot be read: the defaults a
+    // caller writes after the failed load must not take its place.
+    const std::string original = Pattern(PARAM_BLOCK_SIZE, 1);
+    root.WriteFile(kParamFile, original);
+    HANDLE held = CreateFileW(kParamFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ParamBlock block;
+    std::memset(&block, 0, sizeof(block));
+    CParamFile file;
+    EXPECT_EQ(0, file.Load(&block));
+    file.WriteDefaults(&block);
+    EXPECT_EQ(0, file.Save(&block));
+    CloseHandle(held);
+    EXPECT_EQ(original, root.ReadFile(kParamFile));
+    EXPECT_EQ(1, block.deviceType);  // the program still runs on the defaults
+}
+
+TEST_F(ParamFileTest, MissingCardMakesEveryOperationFail)
+{
+    SetCardFolder(u"\\NoCard");
+    ParamBlock block;
+    std::memset(&block, 0, sizeof(block));
+    CParamFile file;
+    EXPECT_EQ(0, file.Load(&block));
+    EXPECT_EQ(0, file.Save(&block));
+    file.WriteDefaults(&block);
+    EXPECT_FALSE(root.Exists(u"\\NoCard"));
+    EXPECT_EQ(u"", Text(file.GetQavJournalName()));
+}
+
+TEST_F(ParamFileTest, JournalNamesComeFromTheFile)
+{
+    CParamFile file;
+    EXPECT_EQ(u"", Text(file.GetQavJournalName()));
+    EXPECT_EQ(u"", Text(file.GetQodJournalName()));
+
+    ParamBlock block;
+    std::memset(&block, 0, sizeof(block));
+    qplat::CopyField(block.qavJournalName, PARAM_NAME_CHARS, u"Depot 7");
+    qplat::CopyField(block.qodJournalName, PARAM_NAME_CHARS, u"Discs");
+    ASSERT_EQ(1, file.Save(&block));
+    EXPECT_EQ(u"Depot 7", Text(file.GetQavJournalName()));
+    EXPECT_EQ(u"Discs", Text(file.GetQodJournalName()));
+
+    // A name that fills its field without a terminator is cut at the field.
+    for (int i = 0; i < PARAM_NAME_CHARS; ++i)
+        block.qavJournalName[i] = u'a' + (i % 26);
+    ASSERT_EQ(1, file.Save(&block));
+    const std::u16string name = file.GetQavJournalName();
+    EXPECT_EQ(static_cast<size_t>(PARAM_NAME_CHARS), name.size());
+    EXPECT_EQ(u'a', name[0]);
+    EXPECT_EQ(u'x', name[49]);
+}
+
+TEST_F(ParamFileTest, CalculationSettingsCopyTheirFieldsOnly)
+{
+    ParamBlock block;
+    std::memset(&block, 0, sizeof(block));
+    for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
+        block.dimensions[k] = 1000 * (k + 1) - 7;
+    block.option1 = 2;
+    block.option2 = 3;
+    block.option3 = 2;
+    block.option4 = 3;
+    block.wheelTypeOption = 5;
+    block.option6 = 9;  // not part of the wheel settings
+    for (int k = 0; k < PARAM_SWITCH_COUNT; ++k)
+        block.switches[k] = static_cast<BYTE>(k % 2 ? 2 : 1);
+    block.discL1 = 123456;
+    block.discL2 = -42;
+    block.discSwitches[0] = 1;
+    block.discSwitches[3] = 2;
+    block.discOption1 = 1;
+    block.discHeadMode = 1;
+
+    CParamFile file;
+    HeadSettings head;
+    std::memset(&head, 0xEE, sizeof(head));
+    file.WheelCalcSettingsFromBlock(&head, block);
+    for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
+        EXPECT_EQ(block.dimensions[k], head.dimensions[k]);
+    EXPECT_EQ(std::vector<BYTE>({2, 3, 2, 3, 5}), std::vector<BYTE>(head.options, head.options + 5));
+    for (int k = 0; k < PARAM_SWITCH_COUNT; ++k)
+        EXPECT_EQ(block.switches[k], head.switches[k]);
+    EXPECT_EQ(static_cast<LONG>(0xEEEEEEEE), head.spare);
+    EXPECT_EQ(0xEE, head.spare2);
+
+    DiscSettings disc;
+    std::memset(&disc, 0xEE, sizeof(disc));
+    file.DiskCalcSettingsFromBlock(&disc, block);
+    EXPECT_EQ(123456, disc.discL1);
+    EXPECT_EQ(-42, disc.discL2);
+    EXPECT_EQ(1, disc.discOption1);
+    EXPECT_EQ(1, disc.headMode);
+    EXPECT_EQ(std::vector<BYTE>({1, 0, 0, 2}), std::vector<BYTE>(disc.switches, disc.switches + 4));
+    EXPECT_EQ(0xEE, disc.spare);
+}
+
+TEST_F(ParamFileTest, ProgramFolderFollowsTheRegistry)
+{
+    CProgramFolder folder;
+    EXPECT_EQ(u"\\SDMMC\\Autorun\\", Text(folder.GetPath()));
+
+    SetCardFolder(u"\\Storage Card\\");
+    EXPECT_EQ(u"\\Storage Card\\Autorun\\", Text(folder.GetPath()));
+
+    // A value too long for the query is treated as unreadable.
+    SetCardFolder(std::u16string(200, u'x'));
+    EXPECT_EQ(u"\\Autorun\\", Text(folder.GetPath()));
+
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, KEY_ALL_ACCESS, &key));
+    RegDeleteValueW(key, PROGRAM_FOLDER_VALUE);
+    RegCloseKey(key);
+    EXPECT_EQ(u"\\Autorun\\", Text(folder.GetPath()));
+}
+
+}  // namespace

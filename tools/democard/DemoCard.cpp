@@ -1,0 +1,220 @@
+// Lays out a demo storage card in a device root, built from the repository's
+// data/ folder:
+//
+//   \SDMMC\Autorun\            the program folder
+//   \SDMMC\Autorun\Language\   the language files and "Language.ini"
+//   \SDMMC\Autorun\DB\         the journals
+//   \SDMMC\Autorun\Schemes\    the measuring schemes (Schemes_QOD\: the disc device's)
+//
+// and points the registry value "Folder" (the program folder's card) at
+// "\SDMMC". Running it again brings the shipped files up to date and changes
+// nothing else: the operator's settings ("param.qav"), journals and language
+// choice on the card are never overwritten.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
+#include "settings/ProgramFolder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char16_t* CARD_FOLDER = u"\\SDMMC";
+constexpr const char16_t* PROGRAM_FOLDER = u"\\SDMMC\\Autorun\\";
+
+// A folder of data/ copied into a folder of the card. Files named in keep are
+// the operator's once they exist on the card and are only put there when
+// missing (every file of the folder with keepAll); the others are shipped
+// files, refreshed when they differ.
+struct CardFolder {
+    const char* dataFolder;
+    const char16_t* cardFolder;
+    std::vector<std::string> keep;
+    bool keepAll = false;
+};
+
+const CardFolder CARD_FOLDERS[] = {
+    {"Language", u"Language\\", {"language.ini"}},
+    // The scheme editor rewrites a scheme of the same name: such a scheme is
+    // the operator's.
+    {"Schemes", u"Schemes\\", {}, true},
+    {"Schemes_QOD", u"Schemes_QOD\\", {}, true},
+};
+
+// Folders the program expects on the card even when data/ has nothing for them.
+const char16_t* const EMPTY_FOLDERS[] = {u"DB\\"};
+
+// Registry keys a handheld has from its image; the start-up set-up only writes
+// values into keys that exist.
+const char16_t* const HANDHELD_KEYS[] = {u"\\Init\\", u"\\Ident\\", u"\\Drivers\\USB\\FunctionDrivers\\"};
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool ReadHostFile(const fs::path& path, std::string* bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool MakeDeviceFolder(const std::u16string& path)
+{
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        return true;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    std::fprintf(stderr, "democard: cannot create %s\n", qplat::ToUtf8(path).c_str());
+    return false;
+}
+
+// Names on the card match in any letter case, as the platform resolves them.
+bool DeviceFileExists(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DeviceFileEquals(const std::u16string& path, const std::string& bytes)
+{
+    const std::string host = qplat::HostPath(path);
+    std::string current;
+    return !host.empty() && ReadHostFile(host, &current) && current == bytes;
+}
+
+bool CopyCardFolder(const fs::path& dataRoot, const CardFolder& folder, const std::u16string& programFolder)
+{
+    const std::u16string target = programFolder + folder.cardFolder;
+    if (!MakeDeviceFolder(target))
+        return false;
+    const fs::path source = dataRoot / folder.dataFolder;
+    std::error_code ec;
+    fs::directory_iterator it(source, ec);
+    if (ec) {
+        std::fprintf(stderr, "democard: cannot read %s\n", source.string().c_str());
+        return false;
+    }
+    bool ok = true;
+    for (const auto& entry : it) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string name = entry.path().filename().string();
+        const std::u16string devicePath = target + qplat::FromUtf8(name);
+        bool keep = folder.keepAll;
+        for (const std::string& kept : folder.keep)
+            keep = keep || Lower(name) == kept;
+        if (keep && DeviceFileExists(devicePath))
+            continue;
+        std::string bytes;
+        if (!ReadHostFile(entry.path(), &bytes)) {
+            std::fprintf(stderr, "democard: cannot read %s\n", entry.path().string().c_str());
+            ok = false;
+            continue;
+        }
+        if (DeviceFileEquals(devicePath, bytes))
+            continue;
+        if (!qplat::RewriteFile(devicePath.c_str(), bytes.data(), bytes.size())) {
+            std::fprintf(stderr, "democard: cannot write %s\n", qplat::ToUtf8(devicePath).c_str());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool SetRegistryText(const char16_t* keyPath, const char16_t* valueName, const std::u16string& value)
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS)
+        return false;
+    WCHAR stored[256] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(stored) - sizeof(WCHAR);
+    bool same = RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) == ERROR_SUCCESS &&
+                type == REG_SZ && value == stored;
+    bool ok = true;
+    if (!same)
+        ok = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
+    RegFlushKey(key);
+    RegCloseKey(key);
+    return ok;
+}
+
+bool MakeRegistryKey(const char16_t* keyPath)
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: democard --root DIR --data DATA_DIR\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string root;
+    std::string data;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--root" && i + 1 < argc)
+            root = argv[++i];
+        else if (arg == "--data" && i + 1 < argc)
+            data = argv[++i];
+        else
+            return Usage();
+    }
+    if (root.empty() || data.empty())
+        return Usage();
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    if (ec) {
+        std::fprintf(stderr, "democard: cannot create the device root %s\n", root.c_str());
+        return 1;
+    }
+    qplat::SetDeviceRoot(fs::absolute(root).string());
+
+    bool ok = MakeDeviceFolder(CARD_FOLDER) && MakeDeviceFolder(PROGRAM_FOLDER);
+    if (ok) {
+        for (const CardFolder& folder : CARD_FOLDERS)
+            ok = CopyCardFolder(data, folder, PROGRAM_FOLDER) && ok;
+        for (const char16_t* folder : EMPTY_FOLDERS)
+            ok = MakeDeviceFolder(std::u16string(PROGRAM_FOLDER) + folder) && ok;
+    }
+    for (const char16_t* key : HANDHELD_KEYS)
+        ok = MakeRegistryKey(key) && ok;
+    if (!SetRegistryText(PROGRAM_FOLDER_KEY, PROGRAM_FOLDER_VALUE, CARD_FOLDER)) {
+        std::fprintf(stderr, "democard: cannot set the registry value \"Folder\"\n");
+        ok = false;
+    }
+    if (!ok)
+        return 1;
+    CProgramFolder folder;
+    std::printf("demo card ready: program folder %s in %s\n", qplat::ToUtf8(folder.GetPath()).c_str(),
+                qplat::DeviceRoot().c_str());
+    return 0;
+}
