@@ -1,0 +1,139 @@
+// Wheel journals of the size a depot's season produces (1000 records, about
+// 24 MB): appending a record, replacing record 500, and reading the journal
+// whole, against one plain read of the same bytes.
+//
+//   bench_core --benchmark_filter=Journal
+//
+// Replace writes the one record in place, so it costs about one append
+// whatever the journal's length (compare the /100 and /1000 runs); reading
+// all records should stay within twice the plain read.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
+#include "settings/DBJournal_Qav.h"
+
+namespace {
+
+class BenchRoot {
+public:
+    BenchRoot()
+    {
+        std::random_device rd;
+        root_ = std::filesystem::temp_directory_path() / ("qav5-journal-bench-" + std::to_string(rd()));
+        std::filesystem::create_directories(root_ / "SDMMC" / "Autorun" / "DB");
+        qplat::SetDeviceRoot(root_.string());
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        const char16_t folder[] = u"\\SDMMC";
+        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof(folder));
+        RegCloseKey(key);
+    }
+    ~BenchRoot()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+BenchRoot& Root()
+{
+    static BenchRoot root;
+    return root;
+}
+
+std::unique_ptr<QavJournalRecord> Record(int tag)
+{
+    auto rec = std::make_unique<QavJournalRecord>();
+    std::memset(rec.get(), 0, sizeof(QavJournalRecord));
+    qplat::CopyField(rec->date, 10, u"09/12/26");
+    for (int i = 0; i < 1200; ++i) rec->profileZ[i] = tag * 7 + i;
+    return rec;
+}
+
+// A journal of n records under a name of its own, made once per name.
+std::u16string Journal(const char* kind, int n)
+{
+    Root();
+    std::u16string name = qplat::FromUtf8(std::string(kind) + std::to_string(n));
+    CDBJournalQav journal;
+    if (journal.GetCount(name.c_str()) != n) {
+        std::vector<QavJournalRecord> all(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) all[static_cast<size_t>(i)] = *Record(i);
+        journal.WriteAll(name.c_str(), all.data(), n);
+    }
+    return name;
+}
+
+void BM_JournalAppend(benchmark::State& state)
+{
+    const auto name = Journal("Append", static_cast<int>(state.range(0)));
+    CDBJournalQav journal;
+    auto rec = Record(1);
+    for (auto _ : state) {
+        if (journal.Append(name.c_str(), rec.get()) != 1) state.SkipWithError("append failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * QAV_RECORD_SIZE);
+}
+BENCHMARK(BM_JournalAppend)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_JournalReplace(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto name = Journal("Replace", n);
+    CDBJournalQav journal;
+    auto rec = Record(2);
+    for (auto _ : state) {
+        if (journal.Replace(name.c_str(), rec.get(), n / 2) != 1) state.SkipWithError("replace failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * QAV_RECORD_SIZE);
+}
+BENCHMARK(BM_JournalReplace)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_JournalReadAll(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto name = Journal("Read", n);
+    CDBJournalQav journal;
+    std::vector<QavJournalRecord> all(static_cast<size_t>(n));
+    for (auto _ : state) {
+        const int count = journal.GetCount(name.c_str());
+        if (count != n || journal.ReadAll(name.c_str(), all.data(), count) != 1) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(all.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * n * QAV_RECORD_SIZE);
+}
+BENCHMARK(BM_JournalReadAll)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// The same bytes with one open, one read and one close.
+void BM_JournalPlainRead(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto name = Journal("Read", n);
+    const std::u16string path = u"\\SDMMC\\Autorun\\DB\\" + name + u".qav";
+    std::vector<BYTE> bytes(static_cast<size_t>(n) * QAV_RECORD_SIZE);
+    for (auto _ : state) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD got = 0;
+        if (file == INVALID_HANDLE_VALUE || !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+            got != bytes.size())
+            state.SkipWithError("plain read failed");
+        CloseHandle(file);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * n * QAV_RECORD_SIZE);
+}
+BENCHMARK(BM_JournalPlainRead)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

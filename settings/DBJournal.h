@@ -1,0 +1,66 @@
+// The journals: "DB\<name>.<ext>" below the program folder, a plain array of
+// one journal record type (see settings/FixedRecordFile.h for the file
+// rules). Every operation takes the journal's bare name (no folder, no
+// extension) and opens and closes the file itself, so one object serves any
+// number of journals. Names that would leave the folder "DB\" (separators,
+// "..", wildcards, control characters, a drive mark) are refused: the
+// operation fails as on a missing journal.
+//
+// Results: 1 success, 0 failure; GetCount gives -1 when the journal cannot be
+// opened (no card, no folder "DB\", a refused name).
+#pragma once
+
+#include "platform/WinDef.h"
+#include "settings/FixedRecordFile.h"
+#include "settings/ProgramFolder.h"
+
+template <typename Record>
+class CDBJournal {
+public:
+    virtual ~CDBJournal();
+    CDBJournal(const CDBJournal&) = delete;
+    CDBJournal& operator=(const CDBJournal&) = delete;
+
+    // Adds one record after the last whole record, creating a missing
+    // journal; flushed before it returns. 1 when the whole record was written.
+    int Append(LPCWSTR name, const Record* record);
+    // Reads the records into `buffer`, which has room for `capacity` records
+    // (sized from GetCount); never more than that. 1 when every record read
+    // was read whole (none included).
+    int ReadAll(LPCWSTR name, Record* buffer, int capacity);
+    // Replaces the journal by n records. The old journal stays intact until
+    // the new content is complete; a missing journal gives 0 and nothing is
+    // written. Refreshes the record count.
+    int WriteAll(LPCWSTR name, const Record* buffer, int n);
+    // Overwrites entry i in place; the rest of the journal is not rewritten.
+    // An index outside 0..count-1 gives 0 and changes nothing.
+    int Replace(LPCWSTR name, const Record* record, int i);
+    // Whole records in the journal; a missing journal is created empty.
+    int GetCount(LPCWSTR name);
+    int Delete(LPCWSTR name);
+    // Reads entry i alone; 1 only when the whole record was read.
+    int ReadRecord(LPCWSTR name, int i, Record* buffer);
+    // Sets the record count from GetCount; returns 0.
+    int RefreshCount(LPCWSTR name);
+
+    int Open(LPCWSTR name);
+    void Close();
+    int Seek(int i);
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+    // The record count as last refreshed by WriteAll or RefreshCount.
+    int RecordCount() const { return m_count; }
+    // Full path of a journal, or false for a refused name or a path too long.
+    bool JournalPath(LPCWSTR name, WCHAR* path, size_t pathLength) const;
+
+protected:
+    // The folder is taken from `folder` now; `extension` must outlive the
+    // object (a literal).
+    CDBJournal(CProgramFolder& folder, LPCWSTR extension);
+
+private:
+    int m_count = 0;
+    CFixedRecordFile m_file;  // the handle of the operation under way
+    WCHAR m_folder[PROGRAM_FOLDER_CHARS] = {};
+    LPCWSTR m_extension;
+};

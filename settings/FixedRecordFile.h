@@ -1,0 +1,78 @@
+// The one mechanism behind every file of the program folder that is a plain
+// array of fixed-size records with no header, no count and no checksum: the
+// catalogues, the journals and the paired-sensor file.
+//
+// The record count is the file size divided by the record size. A file whose
+// size is not a whole number of records (an append that a pulled card or a
+// flat battery cut short) is read as its whole records; the torn tail is
+// never read as a record.
+//
+// Every operation opens and closes the file itself and leaves it closed when
+// it returns, on failure too. Results follow the program's convention: 1
+// success, 0 failure, and -1 from GetCount when the file cannot be opened.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/WinDef.h"
+
+class CFixedRecordFile {
+public:
+    explicit CFixedRecordFile(DWORD recordSize);
+    ~CFixedRecordFile();
+    CFixedRecordFile(const CFixedRecordFile&) = delete;
+    CFixedRecordFile& operator=(const CFixedRecordFile&) = delete;
+
+    DWORD RecordSize() const { return m_recordSize; }
+
+    // Opens (creating it when missing) for reading and writing, shared for
+    // both; a file already held is closed first. 1 when a handle was obtained.
+    int Open(LPCWSTR path);
+    void Close();
+    bool IsOpen() const;
+    // Moves the held file's pointer to record `index`. 0 when no file is held.
+    int Seek(int index);
+
+    // Number of whole records, or -1 when the file cannot be opened. A missing
+    // file is created empty.
+    int GetCount(LPCWSTR path);
+
+    // Reads the whole records into `buffer`, which has room for `capacity`
+    // records; never more than that, so a file that grew since the caller
+    // counted cannot overrun the buffer (the caller gets the records it
+    // counted). 1 when every record read was read whole (none included).
+    int ReadAll(LPCWSTR path, void* buffer, int capacity);
+
+    // Reads record `index` alone. 1 only when the whole record was read.
+    int ReadRecord(LPCWSTR path, int index, void* record);
+
+    // Writes one record after the last whole record, creating the file when
+    // missing; a torn tail left by an earlier cut-short append is taken over,
+    // so the new record is read back as the last one. Flushed before the file
+    // is closed. 1 when the whole record was written.
+    int Append(LPCWSTR path, const void* record);
+
+    // Replaces the whole file by n records through the safe rewrite: until the
+    // new content is complete and flushed the old file stays as it was. The
+    // file must exist (0 otherwise, nothing written). Zero records leave an
+    // empty file.
+    int WriteAll(LPCWSTR path, const void* records, int n);
+
+    // Overwrites record `index` in place (same size, so no other byte of the
+    // file moves): cost independent of the file's length. An index outside
+    // the whole records gives 0 and changes nothing.
+    int ReplaceRecord(LPCWSTR path, const void* record, int index);
+
+    // Deletes the file. 1 when it was deleted.
+    int Delete(LPCWSTR path);
+
+private:
+    // Whole records in the held file, or -1 when its size cannot be read.
+    long long HeldCount();
+    bool SeekByte(unsigned long long offset);
+    bool ReadBytes(void* buffer, unsigned long long size);
+    bool WriteBytes(const void* buffer, unsigned long long size);
+
+    DWORD m_recordSize;
+    HANDLE m_file;
+};

@@ -1,0 +1,48 @@
+// What the fuzz targets over the program folder's record files share: a
+// device root of their own whose registry names "\SDMMC" as the program
+// folder, and the checks that abort on a broken invariant.
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "platform/WinKernel.h"
+#include "settings/FileNames.h"
+
+// Made once per target (a function-local static); `tag` keeps two targets
+// running at once apart, `subFolder` is made below the program folder.
+struct FuzzProgramRoot {
+    std::filesystem::path root;
+    FuzzProgramRoot(const char* tag, const char* subFolder)
+    {
+        std::random_device rd;
+        root = std::filesystem::temp_directory_path() / (std::string("qav5-fuzz-") + tag + "-" + std::to_string(rd()));
+        std::filesystem::create_directories(root / "SDMMC" / "Autorun" / subFolder);
+        qplat::SetDeviceRoot(root.string());
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        const char16_t folder[] = u"\\SDMMC";
+        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof(folder));
+        RegCloseKey(key);
+    }
+    ~FuzzProgramRoot()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    FuzzProgramRoot(const FuzzProgramRoot&) = delete;
+    FuzzProgramRoot& operator=(const FuzzProgramRoot&) = delete;
+};
+
+inline void Check(bool condition)
+{
+    if (!condition) std::abort();
+}
+
+inline bool SameBytes(const void* a, const void* b, size_t n)
+{
+    return n == 0 || std::memcmp(a, b, n) == 0;
+}
