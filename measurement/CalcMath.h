@@ -1,0 +1,78 @@
+// Arithmetic helpers shared by the wheel and disc calculators: conversions
+// that truncate toward zero without undefined behaviour, and the fields of
+// the calculation settings by their display names.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "measurement/ProfilePoint.h"
+#include "platform/WinDef.h"
+#include "settings/ParamFile.h"
+
+namespace qcalc {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Truncates toward zero and saturates at the 32-bit range; NaN gives 0.
+inline LONG TruncLong(double v)
+{
+    if (std::isnan(v)) {
+        return 0;
+    }
+    if (v >= 2147483647.0) {
+        return std::numeric_limits<LONG>::max();
+    }
+    if (v <= -2147483648.0) {
+        return std::numeric_limits<LONG>::min();
+    }
+    return static_cast<LONG>(v);
+}
+
+inline DWORD TruncDword(double v)
+{
+    if (std::isnan(v) || v <= 0.0) {
+        return 0;
+    }
+    if (v >= 4294967295.0) {
+        return 0xFFFFFFFFu;
+    }
+    return static_cast<DWORD>(v);
+}
+
+inline SHORT SatShort(int64_t v)
+{
+    if (v > 32767) {
+        return 32767;
+    }
+    if (v < -32768) {
+        return -32768;
+    }
+    return static_cast<SHORT>(v);
+}
+
+inline LONG SatLong(int64_t v)
+{
+    if (v > std::numeric_limits<LONG>::max()) {
+        return std::numeric_limits<LONG>::max();
+    }
+    if (v < std::numeric_limits<LONG>::min()) {
+        return std::numeric_limits<LONG>::min();
+    }
+    return static_cast<LONG>(v);
+}
+
+// Differences of two stored coordinates fit in 64 bits whatever they hold.
+inline int64_t Diff(LONG a, LONG b) { return static_cast<int64_t>(a) - static_cast<int64_t>(b); }
+
+// Counts from callers and files never exceed the arrays they describe.
+inline int ClampCount(DWORD count) { return static_cast<int>(count > kMaxProfilePoints ? kMaxProfilePoints : count); }
+
+inline LONG Dim(const HeadSettings& hs, ParamDimension d) { return hs.dimensions[d]; }
+// Option k (1..5) is settings byte 809 + k.
+inline BYTE Option(const HeadSettings& hs, int k) { return hs.options[k - 1]; }
+// Switch k is settings byte 820 + k; it is on when it holds 2.
+inline bool SwitchOn(const HeadSettings& hs, int k) { return hs.switches[k] == 2; }
+
+}  // namespace qcalc

@@ -1,0 +1,224 @@
+// The disc calculator's routines at their edges.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "measurement/DiscCalc.h"
+#include "tests/measurement/CalcFixtures.h"
+
+namespace {
+
+struct Profile {
+    ProfilePoint p[kMaxProfilePoints] = {};
+    DWORD count = 0;
+};
+
+SensorRegisters DiscHead()
+{
+    return calctest::RegistersOf(profilegen::DefaultDiscHead());
+}
+
+std::vector<uint8_t> DumpOf(const std::vector<uint16_t>& samples)
+{
+    return profilegen::EncodeSamples(samples, kRawDumpBytes, profilegen::DefaultDiscHead());
+}
+
+}  // namespace
+
+TEST(DiscDecode, EndsAtTheFirstRawZeroWhateverTheOffset)
+{
+    CDiscCalc d;
+    auto out = std::make_unique<Profile>();
+    SensorRegisters regs = DiscHead();
+    std::vector<uint16_t> samples(20, 0);
+    samples[2] = 8192;  // 10 mm at range 20
+    samples[3] = 8192;
+    samples[5] = 8192;  // after the gap: not read
+    auto dump = DumpOf(samples);
+    d.DecodeDump(dump.data(), &out->count, out->p, &regs, 20, 10000, kRawDumpBytes);
+    ASSERT_EQ(out->count, 2u);
+    EXPECT_EQ(out->p[0].z, 0);  // z 0 after the offset is still a point
+    EXPECT_EQ(out->p[0].x, 2 * 50);
+    auto zeros = DumpOf({});
+    d.DecodeDump(zeros.data(), &out->count, out->p, &regs, 20, 0, kRawDumpBytes);
+    EXPECT_EQ(out->count, 0u);
+}
+
+TEST(DiscDecode, StepCodeDividesByTenBelowAThousand)
+{
+    CDiscCalc d;
+    auto out = std::make_unique<Profile>();
+    SensorRegisters regs = DiscHead();
+    regs.words[2] = 50;
+    std::vector<uint16_t> samples(4, 100);
+    auto dump = DumpOf(samples);
+    d.DecodeDump(dump.data(), &out->count, out->p, &regs, 20, 0, kRawDumpBytes);
+    ASSERT_GE(out->count, 2u);
+    EXPECT_EQ(out->p[1].x - out->p[0].x, 5);
+    // The stored-profile evaluation reads the same code by the wheel rule: 50 um.
+    std::vector<LONG> stored(10, 3000);
+    DiscSettings ds = {};
+    std::vector<LONG> limits(kDiscLimitCount, 0);
+    const DWORD refCount = 0;
+    DiscResult r = {};
+    ProfileKeyPoints keys = {};
+    d.Evaluate(stored.data(), 50, 0, 10, ds, limits.data(), &refCount, nullptr, &out->count, out->p, &keys, &r, 1);
+    EXPECT_EQ(out->count, 10u);
+    EXPECT_EQ(out->p[0].x, 0);
+    EXPECT_EQ(out->p[1].x, 50);
+    // A negative first x changes nothing.
+    out->count = 3;
+    d.Evaluate(stored.data(), 50, -1, 10, ds, limits.data(), &refCount, nullptr, &out->count, out->p, &keys, &r, 1);
+    EXPECT_EQ(out->count, 3u);
+}
+
+TEST(DiscDecode, HostileWordsNeverOverrun)
+{
+    CDiscCalc d;
+    auto out = std::make_unique<Profile>();
+    std::vector<uint16_t> samples(3072, 1234);
+    for (SHORT length : {static_cast<SHORT>(32767), static_cast<SHORT>(-32768)}) {
+        SensorRegisters regs = DiscHead();
+        regs.words[5] = length;
+        auto dump = DumpOf(samples);
+        d.DecodeDump(dump.data(), &out->count, out->p, &regs, 65535, -2000000000, kRawDumpBytes);
+        EXPECT_LE(out->count, 3072u);
+    }
+    SensorRegisters regs = DiscHead();
+    regs.words[2] = 0;
+    auto dump = DumpOf(samples);
+    d.DecodeDump(dump.data(), &out->count, out->p, &regs, 20, 0, kRawDumpBytes);
+    EXPECT_EQ(out->count, 0u);
+}
+
+TEST(DiscCrop, LimitFloorAndShiftToTheFirstX)
+{
+    CDiscCalc d;
+    for (LONG limit : {0, 7500, 7501}) {
+        std::vector<ProfilePoint> p = {{0, 100}, {1000, 9000}, {2000, 7400}, {3000, 7501}, {4000, 7000}, {5000, 9000}};
+        DWORD count = 6;
+        d.CropToRange(&count, p.data(), 0, limit);
+        if (limit == 7501) {
+            EXPECT_EQ(count, 3u);  // 7501 is not above the limit
+        } else {
+            EXPECT_EQ(count, 1u);
+        }
+        EXPECT_EQ(p[0].x, 0);  // shifted: the first kept point (x 2000) is at 0
+        EXPECT_EQ(p[0].z, 7400);
+        EXPECT_EQ(p[count].x, 0);  // what lies beyond the count is cleared
+        EXPECT_EQ(p[count].z, 0);
+    }
+}
+
+TEST(DiscSide, NoPointBetweenTheEdgesAndTheReferenceBase)
+{
+    CDiscCalc d;
+    // Too short for any window: the edges default and nothing lies inside.
+    std::vector<ProfilePoint> p = {{0, 100}, {1000, 100}, {2000, 100}};
+    std::vector<ProfilePoint> ref = {{0, 800}, {1000, 900}};
+    ProfileKeyPoints keys = {};
+    DiscResult r = {};
+    d.EvaluateSide(3, p.data(), &keys, 2, ref.data(), DiscSettings{}, &r, 2);
+    EXPECT_EQ(r.values[4], 0);
+    EXPECT_EQ(r.values[5], 0);
+    EXPECT_EQ(r.values[3], 900);
+    // No reference at all reads as a base of 0.
+    d.EvaluateSide(3, p.data(), &keys, 0, nullptr, DiscSettings{}, &r, 1);
+    EXPECT_EQ(r.values[0], 0);
+}
+
+TEST(DiscBothSides, EmptySideAndTheFallback)
+{
+    CDiscCalc d;
+    std::vector<ProfilePoint> a = {{0, 100}, {1000, 100}};
+    std::vector<ProfilePoint> ref = {{0, 300}, {1000, 2000}, {2000, 1500}};
+    ProfileKeyPoints ka = {}, kb = {};
+    DiscSettings ds = {};
+    ds.discL1 = 100000;
+    DiscResult r = {};
+    r.values[6] = 55;
+    d.EvaluateBothSides(2, a.data(), 0, a.data(), 3, ref.data(), &ka, &kb, ds, &r, 0);
+    EXPECT_EQ(r.values[6], 0);
+    d.EvaluateBothSides(2, a.data(), 2, a.data(), 3, ref.data(), &ka, &kb, ds, &r, 0);
+    EXPECT_EQ(r.values[6], 2 * (1500 - 300) + 100000);
+}
+
+TEST(DiscGrade, ZeroNegativeAndSwitchedOffLimits)
+{
+    CDiscCalc d;
+    std::vector<LONG> limits(kDiscLimitCount, 0);
+    limits[0] = 1000;  // depth: out below
+    limits[12] = 2000;
+    limits[5] = 9000;  // highest z: out above
+    limits[2] = 100000;
+    DiscResult r = {};
+    r.values[0] = 1500;   // warning
+    r.values[3] = -5;     // negative: out
+    r.values[1] = 0;      // not measured
+    r.values[4] = 9001;   // out
+    r.values[2] = -7;     // its limits are 0: never graded
+    r.values[6] = 99999;  // out (below 100000)
+    r.values[7] = -1;
+    d.CheckTolerances(&r, limits.data());
+    EXPECT_EQ(r.status[0], 1);
+    EXPECT_EQ(r.status[3], 2);
+    EXPECT_EQ(r.status[1], 0);
+    EXPECT_EQ(r.status[4], 2);
+    EXPECT_EQ(r.status[2], 0);
+    EXPECT_EQ(r.status[6], 2);
+    EXPECT_EQ(r.status[7], 0);
+}
+
+TEST(DiscEdges, DefaultsWithoutAStrongSignal)
+{
+    CDiscCalc d;
+    std::vector<ProfilePoint> p(100);
+    for (int i = 0; i < 100; ++i) {
+        p[static_cast<size_t>(i)] = {i * 100, 500};
+    }
+    LONG a = -1, b = -1;
+    EXPECT_EQ(d.FindStepEdge(100, p.data(), &a, &b), 99);
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(b, 9900);
+    d.FindStepEdge(0, p.data(), &a, &b);
+    EXPECT_EQ(a, 0);
+}
+
+TEST(DiscWindows, MeansNearTheEndsAndTheTiltSaturates)
+{
+    CDiscCalc d;
+    std::vector<ProfilePoint> p(30);
+    for (int i = 0; i < 30; ++i) {
+        p[static_cast<size_t>(i)] = {i * 1000, i < 10 ? 30000 : 0};
+    }
+    SHORT tilt = 32000, offset = 0;
+    // The first window's lowest point is index 1: its mean has 12 points, 10 of them high.
+    d.MeasureWindows(30, p.data(), &tilt, &offset, 0, 29000);
+    EXPECT_EQ(tilt, 32767);
+    tilt = 0;
+    d.MeasureWindows(30, p.data(), &tilt, &offset, 0, 29000);
+    EXPECT_EQ(tilt, (300000 / 12 - 90000 / 21) / 10);  // 21 points around the second window
+    SHORT shifted = 100;
+    std::vector<ProfilePoint> q = {{4000, 1}, {5000, 2}};
+    d.ShiftToFirstX(2, q.data(), &shifted);
+    EXPECT_EQ(q[1].x, 1000);
+    EXPECT_EQ(shifted, -3900);
+}
+
+TEST(DiscMinima, TrackersAndAnEmptyReference)
+{
+    CDiscCalc d;
+    std::vector<ProfilePoint> p = {{100, 500}, {200, 200}, {300, 200}, {400, 900}};
+    LONG first = 0, last = 0, capped = 0, zLast = 0;
+    d.FindMinima(4, p.data(), &first, &last, &capped, &zLast);
+    EXPECT_EQ(first, 200);
+    EXPECT_EQ(last, 300);
+    EXPECT_EQ(capped, 200);
+    EXPECT_EQ(zLast, 900);
+    d.FindMinima(0, p.data(), &first, &last, &capped, &zLast);
+    EXPECT_EQ(zLast, 0);
+    EXPECT_EQ(capped, 0);
+    EXPECT_EQ(d.MinZ(0, p.data()), 100000);
+    EXPECT_EQ(d.MaxZ(4, p.data()), 900);
+}

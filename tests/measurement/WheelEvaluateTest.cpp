@@ -1,0 +1,345 @@
+// The wheel evaluation's options and switches, and the grading of a result.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "tests/measurement/CalcFixtures.h"
+
+namespace {
+
+// The S1002 wheel after the pipeline: a realistic profile to evaluate again.
+const calctest::WheelRun& Wheel()
+{
+    static const std::unique_ptr<calctest::WheelRun> run =
+        calctest::RunWheel(profilegen::S1002Profile(), profilegen::DefaultWheelHead(), calctest::S1002Settings());
+    return *run;
+}
+
+WheelResult Marked()
+{
+    WheelResult r;
+    for (int i = 0; i < kWheelValueCount; ++i) {
+        r.values[i] = -777;
+    }
+    r.MinY = 0;
+    std::memset(r.status, 9, sizeof(r.status));
+    return r;
+}
+
+}  // namespace
+
+TEST(WheelEvaluate, EmptyProfileWritesNothing)
+{
+    CWheelCalc c;
+    ProfileKeyPoints keys;
+    std::memset(&keys, 0x11, sizeof(keys));
+    WheelResult r = Marked();
+    EXPECT_EQ(c.Evaluate(0, Wheel().points, &keys, 0, nullptr, nullptr, calctest::S1002Settings(), &r, 1), 0);
+    EXPECT_EQ(keys.points[0].x, 0x11111111);
+    EXPECT_EQ(r.values[0], -777);
+}
+
+TEST(WheelEvaluate, OptionFourLeavesItsValuesButComputesTwelveAndSixteen)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.options[1] = 4;
+    for (int k : {2, 3, 4, 5, 6, 12, 16, 17, 20}) {
+        hs.switches[k] = 2;
+    }
+    ProfileKeyPoints keys = {};
+    WheelResult r = Marked();
+    ASSERT_EQ(c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &r, 1), 1);
+    for (int v : {5, 6, 9, 10, 11, 17, 18, 19, 20, 21}) {
+        EXPECT_EQ(r.values[v], -777) << "value " << v;
+    }
+    EXPECT_NE(r.values[12], -777);
+    EXPECT_EQ(r.values[16], Wheel().points[Wheel().count - 1].x);
+    // "L9" - KP6.x, KP6 from the first crossing after "L2" (none on this tread).
+    EXPECT_EQ(r.values[2], hs.dimensions[DIM_L9] - keys.points[6].x);
+}
+
+TEST(WheelEvaluate, OptionOneChoosesTheLevelOfTheThickness)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    ProfileKeyPoints keys = {};
+    WheelResult fromL2 = {}, fromLowest = {};
+    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &fromL2, 1);
+    EXPECT_EQ(keys.points[1].z, keys.points[0].z - 10000);
+    hs.options[0] = 2;
+    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &fromLowest, 1);
+    EXPECT_EQ(keys.points[1].z, 10000);  // 10 mm below the tip, nearer the tip than 10 mm above the datum
+    EXPECT_LT(fromLowest.values[1], fromL2.values[1]);
+}
+
+TEST(WheelEvaluate, OptionTwoFindsTheBackOfTheFlange)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.options[0] = 2;
+    hs.options[1] = 2;
+    ProfileKeyPoints keys = {};
+    WheelResult r = {};
+    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &r, 1);
+    // With the level 10 mm above the tip (option 1 = 2) the back of the
+    // flange crosses it at f = 18, s = -68.16 mm (section H of the formula).
+    EXPECT_NEAR(keys.points[6].x, 1840, 60);
+    EXPECT_EQ(keys.points[6].z, 10000);
+    EXPECT_EQ(r.values[4], keys.points[6].x);
+    EXPECT_EQ(r.values[1], keys.points[1].x - keys.points[6].x);
+    EXPECT_EQ(r.values[14], 0);  // stand-alone evaluation
+}
+
+TEST(WheelEvaluate, MissingFarSideCrossingFallsBackToTheReference)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.options[0] = 2;
+    hs.options[1] = 2;
+    // A measured profile cut at the tip: no back of the flange to cross.
+    auto cut = std::make_unique<calctest::WheelRun>();
+    const calctest::WheelRun& w = Wheel();
+    DWORD n = 0;
+    for (DWORD i = 0; i < w.count; ++i) {
+        if (w.points[i].x >= 15000) {
+            cut->points[n++] = w.points[i];
+        }
+    }
+    ProfileKeyPoints refKeys = {}, keys = {};
+    WheelResult refResult = {}, r = {};
+    c.Evaluate(w.count, w.points, &refKeys, 0, nullptr, nullptr, hs, &refResult, 1);
+    ASSERT_GT(refKeys.points[6].x, 0);
+    c.Evaluate(n, cut->points, &keys, w.count, w.points, &refKeys, hs, &r, 0);
+    EXPECT_EQ(keys.points[6].x, refKeys.points[6].x);
+    EXPECT_EQ(r.values[4], refKeys.points[6].x);
+    EXPECT_EQ(r.values[14], 0);  // same flange as the reference
+    EXPECT_EQ(r.values[13], 0);
+    EXPECT_EQ(r.values[22], 0);
+    // Without a reference the far side stays unknown.
+    c.Evaluate(n, cut->points, &keys, 0, nullptr, nullptr, hs, &r, 0);
+    EXPECT_EQ(keys.points[6].x, 0);
+}
+
+TEST(WheelEvaluate, LevelNeverCrossedLeavesKeyPointsAndValuesAtZero)
+{
+    CWheelCalc c;
+    std::vector<ProfilePoint> flat(300);
+    for (int i = 0; i < 300; ++i) {
+        flat[static_cast<size_t>(i)] = {1000 + 500 * i, 0};
+    }
+    ProfileKeyPoints keys = {};
+    WheelResult r = Marked();
+    HeadSettings hs = calctest::S1002Settings();
+    ASSERT_EQ(c.Evaluate(300, flat.data(), &keys, 0, nullptr, nullptr, hs, &r, 1), 1);
+    EXPECT_EQ(r.values[0], 0);
+    EXPECT_EQ(keys.points[1].x, 0);
+    EXPECT_EQ(keys.points[1].z, 0);
+    EXPECT_EQ(r.values[1], 0);
+    EXPECT_EQ(r.values[5], 0);
+    EXPECT_EQ(r.values[6], 0);
+}
+
+TEST(WheelEvaluate, SlopeAngleValueOfALevelTreadIsMinusNinety)
+{
+    CWheelCalc c;
+    std::vector<ProfilePoint> flat(300);
+    for (int i = 0; i < 300; ++i) {
+        flat[static_cast<size_t>(i)] = {1000 + 500 * i, 3000};
+    }
+    flat[0].z = 0;  // a lowest point inside the restricted window is not needed for this value
+    HeadSettings hs = calctest::S1002Settings();
+    hs.switches[4] = 2;
+    ProfileKeyPoints keys = {};
+    WheelResult r = {};
+    c.Evaluate(300, flat.data(), &keys, 0, nullptr, nullptr, hs, &r, 1);
+    EXPECT_EQ(r.values[12], -90);
+    EXPECT_EQ(keys.points[20].x, hs.dimensions[DIM_L16]);
+}
+
+TEST(WheelEvaluate, RiseBetweenWindowsNeverNegativeAndLengthBeyondL12)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.switches[6] = 2;
+    hs.switches[16] = 2;
+    // Highest point of the tread window is lower than the lowest of the next: 0.
+    hs.dimensions[DIM_P7_1] = 70000;
+    hs.dimensions[DIM_P7_2] = 71000;
+    hs.dimensions[DIM_P8_1] = 120000;
+    hs.dimensions[DIM_P8_2] = 125000;
+    ProfileKeyPoints keys = {};
+    WheelResult r = {};
+    const calctest::WheelRun& w = Wheel();
+    c.Evaluate(w.count, w.points, &keys, 0, nullptr, nullptr, hs, &r, 0);
+    EXPECT_EQ(r.values[17], 0);
+    EXPECT_LT(keys.points[16].z, keys.points[17].z);
+    const LONG lastX = w.points[w.count - 1].x;
+    EXPECT_EQ(r.values[18], lastX - hs.dimensions[DIM_L12]);
+    hs.dimensions[DIM_L12] = lastX;
+    c.Evaluate(w.count, w.points, &keys, 0, nullptr, nullptr, hs, &r, 0);
+    EXPECT_EQ(r.values[18], 0);
+}
+
+TEST(WheelEvaluate, FlagOneComputesDiameterAndTyreFromDimensions)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.switches[7] = 2;
+    hs.switches[8] = 2;
+    ProfileKeyPoints keys = {};
+    WheelResult r = {};
+    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &r, 1);
+    EXPECT_EQ(r.values[7], 910000 - 2 * r.values[0]);
+    EXPECT_EQ(r.values[8], (910000 - 674000) / 2 - r.values[0]);
+}
+
+TEST(WheelEvaluate, DistanceToTheReferenceAlongItsNormal)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.switches[11] = 2;
+    const calctest::WheelRun& w = Wheel();
+    // The measured wheel worn 300 um deeper on the whole: the normal meets it
+    // about 300 um away where the reference runs level, more on the flank.
+    auto worn = std::make_unique<calctest::WheelRun>();
+    for (DWORD i = 0; i < w.count; ++i) {
+        worn->points[i] = {w.points[i].x, w.points[i].z + 300};
+    }
+    ProfileKeyPoints refKeys = {}, keys = {};
+    WheelResult refResult = {}, r = {};
+    c.Evaluate(w.count, w.points, &refKeys, 0, nullptr, nullptr, hs, &refResult, 1);
+    c.Evaluate(w.count, worn->points, &keys, w.count, w.points, &refKeys, hs, &r, 0);
+    EXPECT_GT(r.values[15], 100);
+    EXPECT_LT(r.values[15], 400);
+    EXPECT_EQ(r.values[13], 300);
+    EXPECT_EQ(refKeys.points[18].z, refKeys.points[0].z - hs.dimensions[DIM_L5]);
+    EXPECT_NE(keys.points[18].x, 0);
+}
+
+// ---- tyre and diameter
+
+TEST(WheelTyre, ThicknessAndDiameterFromTheLapkaValues)
+{
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    hs.switches[7] = 2;
+    hs.switches[8] = 2;
+    hs.dimensions[DIM_L10] = 674000;
+    SensorRegisters regs = {};
+    regs.words[7] = 500;
+    ProfileKeyPoints keys = {};
+    keys.points[0].z = 2000;
+    WheelResult r = {};
+    r.MinY = 30000;
+    c.LogTyreAndDiameter(hs, &regs, 120000, &keys, &r);
+    EXPECT_EQ(r.values[8], 93000);
+    EXPECT_EQ(r.values[7], 860000);
+    EXPECT_EQ(keys.points[7].x, hs.dimensions[DIM_L2]);
+    EXPECT_EQ(keys.points[7].z, 860000);
+    EXPECT_EQ(keys.points[8].x, 93000);
+    // Without either Lapka value nothing changes.
+    r.values[7] = r.values[8] = 5;
+    c.LogTyreAndDiameter(hs, &regs, 0, &keys, &r);
+    EXPECT_EQ(r.values[7], 5);
+    regs.words[7] = 0;
+    c.LogTyreAndDiameter(hs, &regs, 120000, &keys, &r);
+    EXPECT_EQ(r.values[8], 5);
+}
+
+// ---- grading
+
+namespace {
+
+struct Limits {
+    LONG l[kWheelLimitCount] = {};
+    void Set(int entry, LONG upper, LONG lower, LONG warnUpper = 0, LONG warnLower = 0)
+    {
+        l[entry] = upper;
+        l[22 + entry] = lower;
+        l[44 + entry] = warnUpper;
+        l[66 + entry] = warnLower;
+    }
+};
+
+}  // namespace
+
+TEST(WheelGrade, CeilingsAndThePositiveTest)
+{
+    CWheelCalc c;
+    Limits lim;
+    lim.Set(1, 100000, 0);
+    lim.Set(2, 100000, 0);
+    lim.Set(0, 100000, -100000);
+    WheelResult r = {};
+    r.values[1] = 50001;
+    r.values[5] = 20001;
+    r.values[6] = 20001;
+    r.values[0] = -5;
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[1], 2);
+    EXPECT_EQ(r.status[2], 2);  // value 5 over its ceiling
+    EXPECT_EQ(r.status[0], 2);  // not positive
+    c.CheckTolerances(&r, lim.l, 1);
+    EXPECT_EQ(r.status[2], 0);  // value 6 only by its limits
+    r.values[0] = 0;
+    c.CheckTolerances(&r, lim.l, 1);
+    EXPECT_EQ(r.status[0], 0);  // not computed
+}
+
+TEST(WheelGrade, ThousandthsAndTheirExemption)
+{
+    CWheelCalc c;
+    Limits lim;
+    lim.Set(8, 5, 2);   // value 11 in degrees
+    lim.Set(15, 5, 2);  // word 25
+    WheelResult r = {};
+    r.values[11] = 1999;  // 1 degree
+    r.values[25] = 999;   // quotient 0: exempt
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[5], 2);
+    EXPECT_EQ(r.status[12], 0);
+    r.values[25] = 1000;
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[12], 2);
+    r.values[11] = 500;  // stored value not 0, so graded as 0 degrees
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[5], 2);
+}
+
+TEST(WheelGrade, WarningsEmptyPairsAndGradedZeros)
+{
+    CWheelCalc c;
+    Limits lim;
+    lim.Set(6, 900000, 800000, 880000, 820000);  // diameter
+    lim.Set(3, 500, -500);                       // value 13, graded even at 0
+    lim.Set(4, 500, 100);                        // value 14, 0 is outside
+    WheelResult r = {};
+    r.values[7] = 890000;
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[3], 1);
+    EXPECT_EQ(r.status[18], 0);
+    EXPECT_EQ(r.status[19], 2);
+    r.values[7] = 850000;  // back in tolerance: a new grading clears it
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[3], 0);
+    r.values[8] = -123456;  // tyre: its limit pair is empty
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[4], 0);
+}
+
+TEST(WheelGrade, HeightsAtD1AndD2)
+{
+    CWheelCalc c;
+    Limits lim;
+    WheelResult r = {};
+    r.values[20] = 300;
+    r.values[21] = 299;
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[17], 2);
+    r.values[21] = 300;
+    c.CheckTolerances(&r, lim.l, 0);
+    EXPECT_EQ(r.status[17], 0);
+}
