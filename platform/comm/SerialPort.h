@@ -1,0 +1,63 @@
+// Inside the platform layer only: one open serial port over a host terminal
+// device.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/WinComm.h"
+#include "platform/kernel/KernelObject.h"
+
+namespace qplat {
+
+class SerialPort : public KernelObject {
+public:
+    // Opens the host device in raw mode; nullptr (with the last error set)
+    // when it cannot be opened or is not a terminal.
+    static std::shared_ptr<SerialPort> Open(const std::string& hostDevice);
+    ~SerialPort() override;
+
+    BOOL Read(void* buffer, DWORD toRead, DWORD* read) override;
+    BOOL Write(const void* buffer, DWORD toWrite, DWORD* written) override;
+    BOOL Flush() override;
+    void OnClose() override;
+
+    BOOL GetState(DCB* dcb);
+    BOOL SetState(const DCB* dcb);
+    BOOL GetTimeouts(COMMTIMEOUTS* timeouts);
+    BOOL SetTimeouts(const COMMTIMEOUTS* timeouts);
+    BOOL SetMask(DWORD mask);
+    BOOL GetMask(DWORD* mask);
+    BOOL Purge(DWORD flags);
+    BOOL Escape(DWORD function);
+    BOOL QueueSizes(DWORD inQueue, DWORD outQueue);
+    BOOL Errors(DWORD* errors, COMSTAT* stat);
+    bool Closed() const { return closed_.load(); }
+
+private:
+    SerialPort() = default;
+    void Wake();
+    // Drains the wake pipe; true when the port was closed meanwhile.
+    bool DrainWake();
+
+    int fd_ = -1;
+    bool pseudoTerminal_ = false;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::mutex lock_;  // guards the settings below
+    DCB dcb_{};
+    COMMTIMEOUTS timeouts_{};
+    DWORD mask_ = 0;
+    std::atomic<bool> closed_{false};
+    std::atomic<unsigned> rxAbort_{0};
+    std::atomic<unsigned> txAbort_{0};
+};
+
+// Notes one call that reached an open port (CommCallCount).
+void CountCommCall();
+// The scaled time-out in milliseconds (SetCommTimeoutScale).
+unsigned long long ScaleCommTimeout(unsigned long long ms);
+
+}  // namespace qplat

@@ -1,0 +1,337 @@
+// The link monitor's port handling and polling thread.
+#include "sensor/LinkMonitor.h"
+
+#include <cstring>
+
+#include "platform/AfxThread.h"
+#include "platform/Bluetooth.h"
+#include "platform/WinComm.h"
+#include "settings/DeviceSetup.h"
+
+namespace {
+
+std::atomic<LinkMonitorRepaintHook> g_repaintHook{nullptr};
+
+constexpr DWORD kCyclePauseMs = 500;
+constexpr DWORD kPauseSliceMs = 10;
+constexpr int kComIndexCount = 10;
+
+bool Held(HANDLE h)
+{
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+}
+
+bool KnownDeviceType(int type)
+{
+    return type >= 1 && type <= 4;
+}
+
+}  // namespace
+
+void SetLinkMonitorRepaintHook(LinkMonitorRepaintHook hook)
+{
+    g_repaintHook.store(hook);
+}
+
+CLinkMonitor::CLinkMonitor()
+    : m_owner(nullptr),
+      m_comPort(nullptr),
+      m_device(nullptr),
+      m_run(0),
+      m_connected(0),
+      m_busy(0),
+      m_rssi(0),
+      m_battery(255),
+      m_mainsSeen(0),
+      m_gaugeValue(0),
+      m_powerStatus{},
+      m_sensorInfo{},
+      m_sensorState{},
+      m_mainsIndex(0),
+      m_mainsRing{},
+      m_params{},
+      m_thread(nullptr),
+      m_stopRequested(false),
+      m_cycles(0),
+      m_threadId(0)
+{
+    m_sensorState.charge = 255;
+}
+
+CLinkMonitor::~CLinkMonitor()
+{
+    Stop();
+}
+
+void CLinkMonitor::Start(HWND owner)
+{
+    std::lock_guard<std::mutex> guard(m_threadLock);
+    if (m_run.load())
+        return;
+    // A thread left from an earlier run has been joined by Stop; its object
+    // goes now.
+    delete m_thread;
+    m_thread = nullptr;
+    m_owner.store(owner);
+    m_run.store(1);
+    m_stopRequested.store(false);
+    std::memset(&m_params, 0, sizeof m_params);
+    // A settings-file object of this start: the program folder is looked up
+    // now, not when the program-wide monitor was built.
+    CParamFile paramFile;
+    paramFile.Load(&m_params);
+    m_mainsIndex = 0;
+    CWinThread* thread = AfxBeginThread(LinkPollThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    if (!thread) {
+        m_run.store(0);
+        return;
+    }
+    thread->m_bAutoDelete = FALSE;
+    m_thread = thread;
+    thread->ResumeThread();
+}
+
+void CLinkMonitor::Stop()
+{
+    std::lock_guard<std::mutex> guard(m_threadLock);
+    m_run.store(0);
+    m_stopRequested.store(true);
+    if (!m_thread)
+        return;
+    // The cycle may be waiting on the sensor: abort the read it is in (and
+    // any it starts before it sees the request) so the join is prompt.
+    for (;;) {
+        HANDLE port = m_comPort.load();
+        if (Held(port))
+            PurgeComm(port, PURGE_RXABORT | PURGE_TXABORT);
+        if (WaitForSingleObject(m_thread->m_hThread, 20) != WAIT_TIMEOUT)
+            break;
+    }
+    delete m_thread;
+    m_thread = nullptr;
+}
+
+bool CLinkMonitor::ThreadRunning() const
+{
+    return m_thread != nullptr;
+}
+
+UINT CLinkMonitor::LinkPollThreadProc(LPVOID param)
+{
+    auto* monitor = static_cast<CLinkMonitor*>(param);
+    monitor->m_threadId.store(GetCurrentThreadId());
+    while (monitor->m_run.load() && !monitor->StopRequested())
+        monitor->RunCycle();
+    return 0;
+}
+
+bool CLinkMonitor::CurrentAddress(ULONGLONG* address)
+{
+    const ParamBTRecord* record = SensorRecordOf(&m_params, m_params.deviceType);
+    if (!record)
+        return false;
+    // The stored field may lack its terminator: convert a bounded copy.
+    WCHAR text[sizeof record->address / sizeof record->address[0] + 1];
+    std::memcpy(text, record->address, sizeof record->address);
+    text[sizeof record->address / sizeof record->address[0]] = 0;
+    *address = HexTextToNumber(text);
+    return true;
+}
+
+void CLinkMonitor::SetCharge(BYTE charge)
+{
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    m_sensorState.charge = charge;
+}
+
+void CLinkMonitor::RunCycle()
+{
+    m_busy.store(1);
+    std::memset(&m_powerStatus, 0, sizeof m_powerStatus);
+    GetSystemPowerStatusEx2(&m_powerStatus, sizeof m_powerStatus, TRUE);
+    m_battery.store(m_powerStatus.BatteryLifePercent);
+    m_mainsSeen.store(PushAcLineSample(m_powerStatus.ACLineStatus == AC_LINE_ONLINE ? 1 : 0));
+
+    if (!m_connected.load() && !StopRequested()) {
+        ClosePort();
+        Connect();
+        m_rssi.store(0);
+        SetCharge(255);
+    }
+
+    ULONGLONG address = 0;
+    const bool haveAddress = CurrentAddress(&address);
+    if (Held(m_comPort.load()) && !StopRequested()) {
+        switch (m_params.deviceType) {
+        case 1:
+        case 4: {
+            SensorState state = GetSensorState();
+            const BOOL converted = GetSensorInfo().firmwareVersion >= SENSOR_FW_CONVERTED_STATE;
+            const int ok = m_link.ReadState(m_comPort.load(), 1, &state, converted);
+            {
+                std::lock_guard<std::mutex> guard(m_stateLock);
+                m_sensorState = state;
+            }
+            m_connected.store(ok ? 1 : 0);
+            break;
+        }
+        case 2:
+        case 3: {
+            DWORD value = m_gaugeValue.load();
+            const int ok = m_byteLink.ReadValue(m_comPort.load(), &value);
+            if (ok)
+                m_gaugeValue.store(value);
+            m_connected.store(ok ? 1 : 0);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (!m_connected.load())
+        SetCharge(255);
+
+    // Signal strength only for a device type that names a sensor.
+    if (haveAddress) {
+        BYTE rssi = m_rssi.load();
+        BT_ADDR a = address;
+        if (BthReadRSSI(&a, &rssi) == ERROR_SUCCESS)
+            m_rssi.store(rssi);
+    }
+
+    if (LinkMonitorRepaintHook hook = g_repaintHook.load())
+        hook(m_owner.load());
+
+    // The pause between cycles, cut short by Stop.
+    for (DWORD waited = 0; waited < kCyclePauseMs && !StopRequested(); waited += kPauseSliceMs)
+        Sleep(kPauseSliceMs);
+    m_cycles.fetch_add(1);
+    m_busy.store(0);
+}
+
+int CLinkMonitor::Connect()
+{
+    const int type = m_params.deviceType;
+    if (!KnownDeviceType(type))
+        return 0;
+    ULONGLONG address = 0;
+    CurrentAddress(&address);
+    const ParamBTRecord* record = SensorRecordOf(&m_params, type);
+
+    if (Held(m_comPort.load()) || m_device.load())
+        ClosePort();
+    if (HANDLE left = m_device.exchange(nullptr))
+        DeregisterDevice(left);
+
+    // The PIN goes to the stack as four bytes (the low byte of each
+    // character) and a terminating zero.
+    unsigned char pin[5];
+    for (int i = 0; i < 4; ++i)
+        pin[i] = static_cast<unsigned char>(record->pin[i] & 0xFF);
+    pin[4] = 0;
+    BT_ADDR btAddress = address;
+    if (BthSetPIN(&btAddress, 4, pin) != ERROR_SUCCESS)
+        return 0;
+
+    PORTEMUPortParams params;
+    std::memset(&params, 0, sizeof params);
+    params.channel = 1;
+    params.device = address;
+    params.uiportflags = RFCOMM_PORT_FLAGS_REMOTE_DCB;
+
+    int index = -1;
+    for (int i = 0; i < kComIndexCount; ++i) {
+        HANDLE registration =
+            RegisterDevice(u"COM", static_cast<DWORD>(i), u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+        m_device.store(registration);
+        if (registration) {
+            index = i;
+            break;
+        }
+        Sleep(50);
+    }
+    if (index < 0)
+        return 0;
+
+    HANDLE port = nullptr;
+    if (!m_link.OpenPort(index, &port)) {
+        if (HANDLE registration = m_device.exchange(nullptr))
+            DeregisterDevice(registration);
+        return 0;
+    }
+    m_comPort.store(port);
+    if (StopRequested())
+        return 0;
+    m_link.FlushInput(port);
+    if (StopRequested())
+        return 0;
+    SensorInfo info{};
+    const int ok = m_link.Identify(port, 1, &info);
+    if (ok) {
+        std::lock_guard<std::mutex> guard(m_stateLock);
+        m_sensorInfo = info;
+    }
+    return ok;
+}
+
+void CLinkMonitor::ClosePort()
+{
+    HANDLE port = m_comPort.load();
+    PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (!Held(port))
+        return;
+    SetCommBreak(port);
+    EscapeCommFunction(port, SETBREAK);
+    ClearCommBreak(port);
+    // Each handle is taken out before it is released, so a close racing the
+    // power-off path releases it once.
+    if (HANDLE registration = m_device.exchange(nullptr))
+        DeregisterDevice(registration);
+    HANDLE taken = m_comPort.exchange(nullptr);
+    if (Held(taken))
+        CloseHandle(taken);
+}
+
+void CLinkMonitor::ClosePortQuiet()
+{
+    m_run.store(0);
+    m_stopRequested.store(true);
+    PurgeComm(m_comPort.load(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (HANDLE registration = m_device.exchange(nullptr))
+        DeregisterDevice(registration);
+    HANDLE taken = m_comPort.exchange(nullptr);
+    if (Held(taken))
+        CloseHandle(taken);
+}
+
+DWORD CLinkMonitor::PushAcLineSample(BYTE sample)
+{
+    m_mainsRing[m_mainsIndex] = sample;
+    m_mainsIndex = static_cast<BYTE>(m_mainsIndex >= 4 ? 0 : m_mainsIndex + 1);
+    for (BYTE s : m_mainsRing) {
+        if (s == 1)
+            return 1;
+    }
+    return 0;
+}
+
+void CLinkMonitor::MarkDisconnected()
+{
+    m_connected.store(0);
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    // The first four bytes of the state (the charge and what follows it in
+    // the record) read as "no reading".
+    std::memset(&m_sensorState, 0xFF, 4);
+}
+
+SensorState CLinkMonitor::GetSensorState() const
+{
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    return m_sensorState;
+}
+
+SensorInfo CLinkMonitor::GetSensorInfo() const
+{
+    std::lock_guard<std::mutex> guard(m_stateLock);
+    return m_sensorInfo;
+}

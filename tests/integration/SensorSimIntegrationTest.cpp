@@ -1,0 +1,279 @@
+// The whole sensor road with the simulator program: it adds itself to the
+// Bluetooth neighbourhood of the device root, the program finds it by
+// inquiry, pairs, registers and opens its COM port, identifies the head,
+// reads its registers and its dump, and the simulator leaves the
+// neighbourhood again when it is stopped.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../support/TempDeviceRoot.h"
+#include "measurement/HeadRegisters.h"
+#include "platform/Bluetooth.h"
+#include "platform/WinComm.h"
+#include "platform/WinText.h"
+#include "sensor/LinkMonitor.h"
+#include "sensor/SensorLink.h"
+#include "settings/ParamFile.h"
+#include "settings/ProgramFolder.h"
+#include "tools/profilegen/ProfileGen.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr BT_ADDR kAddress = 0x00126FA00B7CULL;
+
+// The simulator as a child process; its first output line is its terminal.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args)
+    {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        args.insert(args.begin(), QAV5_SENSORSIM);
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, QAV5_SENSORSIM, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        out_ = out[0];
+        // The first line, with a time limit.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        fcntl(out_, F_SETFL, O_NONBLOCK);
+        while (std::chrono::steady_clock::now() < end) {
+            char c;
+            ssize_t r = read(out_, &c, 1);
+            if (r == 1) {
+                if (c == '\n')
+                    break;
+                path_ += c;
+            } else if (r == 0) {
+                break;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+    }
+    ~SimProcess() { Stop(); }
+    // SIGTERM, then the exit status (0 for a clean end).
+    int Stop()
+    {
+        if (pid_ <= 0)
+            return status_;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        close(out_);
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status_;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int status_ = -1;
+    std::string path_;
+};
+
+class SensorSimIntegrationTest : public qtest::DeviceRootTest {
+protected:
+    void SetUp() override
+    {
+        qplat::ResetCommDevices();
+        qplat::ClearStoredPins();
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        const std::u16string folder = u"\\SDMMC";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(folder.c_str()),
+                                                static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))));
+        RegCloseKey(key);
+        root.MakeFolder(u"\\SDMMC\\Autorun");
+    }
+    void TearDown() override
+    {
+        qplat::ResetCommDevices();
+        qplat::ClearStoredPins();
+    }
+
+    std::vector<std::string> Args(const char* firmware)
+    {
+        return {"--root", root.Path(), "--kind", "wheel", "--firmware", firmware, "--address", "00:12:6f:a0:0b:7c",
+                "--name", "LX412 12345", "--noisy"};
+    }
+
+    // Inquiry as the search screen runs it: the addresses found.
+    std::vector<BT_ADDR> Inquiry()
+    {
+        std::vector<BT_ADDR> found;
+        WSAQUERYSET query{};
+        query.dwSize = sizeof query;
+        query.dwNameSpace = NS_BTH;
+        HANDLE lookup = nullptr;
+        if (BthNsLookupServiceBegin(&query, LUP_CONTAINERS, &lookup) != 0)
+            return found;
+        alignas(8) BYTE buffer[5000];
+        for (;;) {
+            auto* result = reinterpret_cast<WSAQUERYSET*>(buffer);
+            std::memset(buffer, 0, sizeof buffer);
+            result->dwSize = sizeof(WSAQUERYSET);
+            result->dwNameSpace = NS_BTH;
+            DWORD length = sizeof buffer;
+            if (BthNsLookupServiceNext(lookup, LUP_RETURN_NAME | LUP_RETURN_ADDR, &length, result) != 0)
+                break;
+            if (result->dwNumberOfCsAddrs == 1) {
+                const BT_ADDR a = reinterpret_cast<SOCKADDR_BTH*>(result->lpcsaBuffer->RemoteAddr.lpSockaddr)->btAddr;
+                found.push_back(a);
+            }
+        }
+        BthNsLookupServiceEnd(lookup);
+        return found;
+    }
+
+    // The settings the paired-sensor screen writes after adding the sensor.
+    void MakeCurrent(const std::u16string& name)
+    {
+        ParamBlock block{};
+        block.deviceType = 1;
+        ParamBTRecord* r = SensorRecordOf(&block, 1);
+        qplat::CopyField(r->address, 20, u"00126fa00b7c");
+        qplat::CopyField(r->name, 12, name.c_str());
+        WCHAR pin[6];
+        // The PIN is the serial cut from the name.
+        const size_t blank = name.find(u' ');
+        const char16_t digits[5] = {name[blank + 1], name[blank + 2], name[blank + 3], name[blank + 5], 0};
+        std::memcpy(pin, digits, sizeof digits);
+        qplat::CopyField(r->pin, 5, pin);
+        CParamFile file;
+        ASSERT_EQ(1, file.Save(&block));
+    }
+
+    // Identifies the head through the monitor's own Connect.
+    HANDLE ConnectThroughMonitor(CLinkMonitor& monitor)
+    {
+        monitor.Start(nullptr);
+        monitor.Stop();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!monitor.Connect() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return monitor.m_comPort.load();
+    }
+
+    CSensorLink link;
+};
+
+TEST_F(SensorSimIntegrationTest, PairConnectIdentifyRegistersAndDumpInBlocks)
+{
+    SimProcess sim(Args("60"));
+    ASSERT_EQ(0u, sim.Path().find("/dev/")) << "first line: " << sim.Path();
+
+    // The simulator is found by inquiry and answers the name query.
+    std::vector<BT_ADDR> found;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (found.empty() && std::chrono::steady_clock::now() < end) {
+        found = Inquiry();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(1u, found.size());
+    EXPECT_EQ(kAddress, found[0]);
+    WCHAR name[256];
+    unsigned int required = 0;
+    BT_ADDR a = kAddress;
+    ASSERT_EQ(0, BthRemoteNameQuery(&a, 256, &required, name));
+    EXPECT_EQ(std::u16string(u"LX412 12345"), std::u16string(name));
+
+    MakeCurrent(name);
+    CLinkMonitor monitor;
+    HANDLE port = ConnectThroughMonitor(monitor);
+    ASSERT_NE(nullptr, port);
+    const SensorInfo info = monitor.GetSensorInfo();
+    EXPECT_EQ(60, info.firmwareVersion);
+    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
+    head.noisyHighNibbles = true;  // --noisy: upper bits filled as on a real link
+    EXPECT_EQ(head.rangeMm, info.measuringRange);
+
+    // The head settings as the measuring controller reads them.
+    SensorRegisters regs{};
+    for (int i = 0; i < kHeadRegisterCount; ++i) {
+        const HeadRegister& e = g_headRegisterTable[i];
+        if (e.width < 1 || e.width > 2)
+            continue;
+        ASSERT_EQ(1, link.ReadRegisterWord(port, 1, static_cast<BYTE>(e.reg), e.width, &regs.words[i])) << i;
+        if (e.width == 2)
+            EXPECT_EQ(head.words[static_cast<size_t>(i)], regs.words[i]) << "entry " << i;
+        else
+            EXPECT_EQ(head.words[static_cast<size_t>(i)] & 0xFF, regs.words[i] & 0xFF) << "entry " << i;
+    }
+
+    // The dump in 1024-byte blocks, as many as word 12 announces.
+    const std::vector<uint8_t> expected = profilegen::EncodeDump(profilegen::S1002Profile(), head);
+    const int blocks = regs.words[12] / 256 + 1;
+    ASSERT_GE(static_cast<size_t>(blocks) * 1024, expected.size());
+    std::vector<BYTE> dump(static_cast<size_t>(blocks) * 1024);
+    ASSERT_EQ(1, link.FlushInput(port));
+    for (int b = 0; b < blocks; ++b)
+        ASSERT_EQ(1, link.ReadBlock(port, 1, dump.data() + b * 1024, b)) << "block " << b;
+    dump.resize(expected.size());
+    EXPECT_EQ(expected, dump);
+    for (BYTE special : {0x0D, 0x11, 0x13, 0x03})
+        EXPECT_NE(expected.end(), std::find(expected.begin(), expected.end(), special))
+            << "the dump carries byte " << int(special);
+
+    monitor.ClosePort();
+    EXPECT_EQ(0, sim.Stop());
+    EXPECT_TRUE(Inquiry().empty()) << "the simulator removed itself";
+}
+
+TEST_F(SensorSimIntegrationTest, DumpInOnePieceForOldFirmware)
+{
+    SimProcess sim(Args("53"));
+    ASSERT_FALSE(sim.Path().empty());
+    MakeCurrent(u"LX412 12345");
+    CLinkMonitor monitor;
+    HANDLE port = ConnectThroughMonitor(monitor);
+    ASSERT_NE(nullptr, port);
+    EXPECT_EQ(53, monitor.GetSensorInfo().firmwareVersion);
+    std::vector<BYTE> dump(SENSOR_DUMP_BYTES);
+    ASSERT_EQ(1, link.ReadDump(port, 1, dump.data()));
+    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
+    head.noisyHighNibbles = true;
+    std::vector<uint8_t> expected = profilegen::EncodeDump(profilegen::S1002Profile(), head);
+    expected.resize(SENSOR_DUMP_BYTES, 0);
+    EXPECT_EQ(expected, dump);
+    monitor.ClosePort();
+}
+
+TEST_F(SensorSimIntegrationTest, WrongPinFailsThePairing)
+{
+    SimProcess sim(Args("60"));
+    ASSERT_FALSE(sim.Path().empty());
+    MakeCurrent(u"LX412 99999");  // its PIN 9999 is not the simulator's 1235
+    CLinkMonitor monitor;
+    monitor.Start(nullptr);
+    monitor.Stop();
+    EXPECT_EQ(0, monitor.Connect());
+    EXPECT_EQ(nullptr, monitor.m_comPort.load());
+}
+
+}  // namespace

@@ -1,0 +1,339 @@
+// The link monitor against a simulated sensor reached through the Bluetooth
+// stand-in, as the program reaches a real one.
+#include <mutex>
+
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
+#include "sensor/LinkMonitor.h"
+#include "settings/ParamFile.h"
+#include "settings/ProgramFolder.h"
+#include "tests/sensor/SensorTestSupport.h"
+
+using namespace sensortest;
+
+namespace {
+
+constexpr BT_ADDR kAddress = 0x00126FA00B7CULL;
+
+// What the repaint hook saw, one entry per cycle.
+struct Repaints {
+    std::mutex lock;
+    std::vector<int> connected;
+    std::vector<HWND> owners;
+    CLinkMonitor* monitor = nullptr;
+};
+Repaints g_repaints;
+
+void RecordRepaint(HWND owner)
+{
+    std::lock_guard<std::mutex> guard(g_repaints.lock);
+    g_repaints.owners.push_back(owner);
+    g_repaints.connected.push_back(g_repaints.monitor ? g_repaints.monitor->m_connected.load() : -1);
+}
+
+HWND FakeWindow(uintptr_t n)
+{
+    return reinterpret_cast<HWND>(n);
+}
+
+class LinkMonitorTest : public SensorTest {
+protected:
+    void SetUp() override
+    {
+        SensorTest::SetUp();
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        const std::u16string folder = u"\\SDMMC";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(folder.c_str()),
+                                                static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))));
+        RegCloseKey(key);
+        root.MakeFolder(u"\\SDMMC\\Autorun");
+        {
+            std::lock_guard<std::mutex> guard(g_repaints.lock);
+            g_repaints.connected.clear();
+            g_repaints.owners.clear();
+            g_repaints.monitor = &monitor;
+        }
+        SetLinkMonitorRepaintHook(RecordRepaint);
+    }
+    void TearDown() override
+    {
+        monitor.Stop();
+        monitor.ClosePort();
+        // Only now may the terminals go: a running monitor could otherwise
+        // reach a terminal number already handed to another test program.
+        sims_.clear();
+        SetLinkMonitorRepaintHook(nullptr);
+        {
+            std::lock_guard<std::mutex> guard(g_repaints.lock);
+            g_repaints.monitor = nullptr;
+        }
+        SensorTest::TearDown();
+    }
+
+    // The settings file with the sensor of `type` at kAddress.
+    void SaveSettings(int type, const char16_t* pin = u"1235", const char16_t* address = u"00:12:6F:a0:0b:7c")
+    {
+        ParamBlock block{};
+        block.deviceType = static_cast<BYTE>(type);
+        if (ParamBTRecord* r = SensorRecordOf(&block, type)) {
+            qplat::CopyField(r->address, 20, address);
+            qplat::CopyField(r->name, 12, u"LX412 12345");
+            qplat::CopyField(r->pin, 5, pin);
+        }
+        CParamFile file;
+        ASSERT_EQ(1, file.Save(&block));
+    }
+
+    void List(SimPort& sim, bool inRange = true)
+    {
+        qplat::Neighbour n;
+        n.address = kAddress;
+        n.name = "LX412 12345";
+        n.pin = "1235";
+        n.serial = sim.server.Path();
+        n.rssi = -48;
+        n.inRange = inRange;
+        ASSERT_TRUE(qplat::AddNeighbour(n));
+    }
+
+    size_t RepaintCount()
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        return g_repaints.connected.size();
+    }
+    std::vector<HWND> Owners()
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        return g_repaints.owners;
+    }
+    std::vector<int> ConnectedByCycle()
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        return g_repaints.connected;
+    }
+    // Starts and stops at once: the settings copy is loaded, no thread runs.
+    void LoadSettingsOnly()
+    {
+        monitor.Start(FakeWindow(1));
+        monitor.Stop();
+        monitor.ClosePort();
+    }
+
+    // A simulated sensor that lives until the monitor is stopped.
+    SimPort& Sim(const sensorsim::DeviceConfig& config)
+    {
+        sims_.push_back(std::make_unique<SimPort>(config));
+        return *sims_.back();
+    }
+
+    CLinkMonitor monitor;
+
+private:
+    std::vector<std::unique_ptr<SimPort>> sims_;
+};
+
+TEST_F(LinkMonitorTest, MainsRingRemembersFiveSamples)
+{
+    EXPECT_EQ(1u, monitor.PushAcLineSample(1));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(1u, monitor.PushAcLineSample(0)) << "sample " << i + 2;
+    EXPECT_EQ(0u, monitor.PushAcLineSample(0)) << "the sixth sample pushes the 1 out";
+    EXPECT_EQ(0u, monitor.PushAcLineSample(2)) << "only 1 counts as mains";
+}
+
+TEST_F(LinkMonitorTest, FirstCycleConnectsAndPolls)
+{
+    SaveSettings(1);
+    SimPort& sim = Sim(WheelConfig(90));
+    List(sim);
+    EXPECT_EQ(255, monitor.m_battery.load());
+    EXPECT_EQ(255, monitor.GetSensorState().charge);
+    monitor.Start(FakeWindow(7));
+    ASSERT_TRUE(WaitFor([&] { return RepaintCount() >= 2; }));
+    EXPECT_EQ(1, ConnectedByCycle()[0]) << "close, connect and poll in the first cycle";
+    EXPECT_EQ(FakeWindow(7), Owners()[0]);
+    EXPECT_EQ(90, monitor.GetSensorInfo().firmwareVersion);
+    const SensorState s = monitor.GetSensorState();
+    EXPECT_LE(s.charge, 100);
+    EXPECT_NEAR(3.95, s.voltage, 0.01) << "converted form for firmware 84 and above";
+    EXPECT_EQ(static_cast<BYTE>(-48), monitor.m_rssi.load());
+    EXPECT_NE(255, monitor.m_battery.load());
+
+    // Start while running changes nothing.
+    monitor.Start(FakeWindow(9));
+    EXPECT_EQ(FakeWindow(7), monitor.m_owner.load());
+}
+
+TEST_F(LinkMonitorTest, SwitchedOffSensorIsRetriedEveryCycleAndFoundAgain)
+{
+    SaveSettings(1);
+    SimPort* sim = &Sim(WheelConfig(60));
+    List(*sim);
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
+
+    // Out of range first: once its terminal is gone, the number of a
+    // pseudo-terminal may be handed to another one at once.
+    ASSERT_TRUE(qplat::SetNeighbourInRange(kAddress, false));
+    sim->server.Disconnect();
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 0; }));
+    const size_t from = RepaintCount();
+    ASSERT_TRUE(WaitFor([&] { return RepaintCount() >= from + 3; }));
+    for (size_t i = from; i < from + 3; ++i)
+        EXPECT_EQ(0, ConnectedByCycle()[i]);
+    // Looked at between cycles: the thread is joined first.
+    monitor.Stop();
+    EXPECT_EQ(255, monitor.GetSensorState().charge);
+    EXPECT_EQ(nullptr, monitor.m_comPort.load()) << "the port cannot be opened while the sensor is off";
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount()) << "a failed open deregisters";
+
+    // Switched on again (a new terminal): the next cycle reconnects.
+    sim = &Sim(WheelConfig(60));
+    List(*sim);
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
+    EXPECT_NE(255, monitor.GetSensorState().charge);
+}
+
+TEST_F(LinkMonitorTest, GaugeValueIsRefreshedEveryCycle)
+{
+    SaveSettings(2);
+    auto config = GaugeConfig();
+    config.gaugeRaw = 1000;
+    SimPort& sim = Sim(config);
+    List(sim);
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_gaugeValue.load() == 10000; }));
+    sim.device.SetGaugeRaw(0x3039);
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_gaugeValue.load() == 123450; }));
+    EXPECT_EQ(1, monitor.m_connected.load());
+    EXPECT_EQ(255, monitor.GetSensorState().charge) << "a gauge has no head state";
+}
+
+TEST_F(LinkMonitorTest, NoPortCallAfterStopAndOneThreadAfterRestart)
+{
+    SaveSettings(1);
+    SimPort& sim = Sim(WheelConfig(90));
+    List(sim);
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
+    monitor.Stop();
+    EXPECT_FALSE(monitor.ThreadRunning());
+    const auto calls = qplat::CommCallCount();
+    // The simulator logs what was already on its way before Stop returned.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const size_t requests = sim.device.Requests().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(calls, qplat::CommCallCount()) << "nothing touches the port once Stop returned";
+    EXPECT_EQ(requests, sim.device.Requests().size());
+    EXPECT_NE(nullptr, monitor.m_comPort.load()) << "the port outlives a stop";
+
+    // The measuring controller may borrow the port now.
+    SensorInfo info{};
+    EXPECT_EQ(1, link.Identify(monitor.m_comPort.load(), 1, &info));
+
+    monitor.Start(FakeWindow(1));
+    monitor.Stop();
+    monitor.Start(FakeWindow(1));
+    const DWORD cycles = monitor.CycleCount();
+    ASSERT_TRUE(WaitFor([&] { return monitor.CycleCount() >= cycles + 3; }));
+    monitor.Stop();
+    const auto after = qplat::CommCallCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(after, qplat::CommCallCount());
+}
+
+TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
+{
+    SaveSettings(0);
+    SimPort& sim = Sim(WheelConfig());
+    List(sim);
+    LoadSettingsOnly();
+    const auto calls = qplat::CommCallCount();
+    EXPECT_EQ(0, monitor.Connect());
+    EXPECT_EQ(calls, qplat::CommCallCount());
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
+
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return RepaintCount() >= 3; }));
+    monitor.Stop();
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
+    EXPECT_TRUE(sim.device.Requests().empty());
+    EXPECT_EQ(0, monitor.m_rssi.load()) << "no address, no signal strength";
+}
+
+TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
+{
+    SaveSettings(1, u"9999");
+    auto config = WheelConfig();
+    SimPort& sim = Sim(config);
+    List(sim);
+    LoadSettingsOnly();
+    EXPECT_EQ(0, monitor.Connect()) << "wrong PIN";
+    EXPECT_EQ(nullptr, monitor.m_comPort.load());
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
+
+    // A PIN shorter than four digits passes its terminator: pairing fails.
+    SaveSettings(1, u"123");
+    LoadSettingsOnly();
+    EXPECT_EQ(0, monitor.Connect());
+    EXPECT_EQ("123", qplat::StoredPin(kAddress).substr(0, 3));
+    EXPECT_EQ(4u, qplat::StoredPin(kAddress).size());
+
+    // Index 0 is taken by another driver: the port registers under 1.
+    SaveSettings(1, u"1235", u"00126fa00b7c");
+    LoadSettingsOnly();
+    qplat::ReserveCommIndex(0, true);
+    ASSERT_EQ(1, monitor.Connect());
+    PORTEMUPortParams p{};
+    p.device = kAddress;
+    EXPECT_EQ(nullptr, RegisterDevice(u"COM", 1, u"btd.dll", reinterpret_cast<DWORD_PTR>(&p))) << "1 is in use";
+    HANDLE free2 = RegisterDevice(u"COM", 2, u"btd.dll", reinterpret_cast<DWORD_PTR>(&p));
+    EXPECT_NE(nullptr, free2);
+    DeregisterDevice(free2);
+    qplat::ReserveCommIndex(0, false);
+
+    // Connecting again starts from a closed, unregistered port.
+    ASSERT_EQ(1, monitor.Connect());
+    EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());
+
+    // A head that does not answer: 0, but the port stays open and registered.
+    sensorsim::Faults silent;
+    silent.silent = true;
+    sim.device.SetFaults(silent);
+    EXPECT_EQ(0, monitor.Connect());
+    EXPECT_NE(nullptr, monitor.m_comPort.load());
+    EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());
+}
+
+TEST_F(LinkMonitorTest, ClosingReleasesEachHandleOnce)
+{
+    SaveSettings(1);
+    SimPort& sim = Sim(WheelConfig());
+    List(sim);
+    LoadSettingsOnly();
+    ASSERT_EQ(1, monitor.Connect());
+    HANDLE port = monitor.m_comPort.load();
+    monitor.ClosePortQuiet();
+    EXPECT_EQ(0, monitor.m_run.load());
+    EXPECT_EQ(nullptr, monitor.m_comPort.load());
+    EXPECT_EQ(nullptr, monitor.m_device.load());
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
+    EXPECT_FALSE(PurgeComm(port, PURGE_RXCLEAR)) << "closed";
+    monitor.ClosePortQuiet();
+    monitor.ClosePort();  // only a harmless purge on no handle
+
+    ASSERT_EQ(1, monitor.Connect());
+    monitor.ClosePort();
+    EXPECT_EQ(nullptr, monitor.m_comPort.load());
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
+
+    monitor.MarkDisconnected();
+    EXPECT_EQ(0, monitor.m_connected.load());
+    EXPECT_EQ(255, monitor.GetSensorState().charge);
+}
+
+}  // namespace

@@ -1,0 +1,340 @@
+// sensorsim: stands in for a laser head, a disc device or a gauge on a
+// pseudo-terminal, so the program can pair, connect and measure without
+// hardware. The first line on standard output is the terminal's path.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/Bluetooth.h"
+#include "platform/WinKernel.h"
+#include "tools/profilegen/ProfileGen.h"
+#include "tools/sensorsim/PtyServer.h"
+#include "tools/sensorsim/SimDevice.h"
+
+namespace {
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: sensorsim [--root DIR] [--kind wheel|disc|disc2|gauge2|gauge3] [--profile FILE]\n"
+                 "                 [--firmware N] [--range MM] [--fault F[,F...]] [--verbose]\n"
+                 "                 [--name TEXT] [--address HEX] [--pin NNNN] [--rssi DBM] [--out-of-range]\n"
+                 "                 [--busy N] [--value N] [--thickness UM] [--groove UM]\n"
+                 "                 [--voltage V] [--tilt T] [--temperature C] [--noisy]\n"
+                 "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n");
+}
+
+bool ParseLong(const char* text, long* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 0);
+    if (!text[0] || *end || errno)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool ParseDouble(const char* text, double* value)
+{
+    char* end = nullptr;
+    double v = std::strtod(text, &end);
+    if (!text[0] || *end)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool ParseFaults(const std::string& list, sensorsim::Faults* f)
+{
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        std::string name = item;
+        std::string arg;
+        if (size_t eq = item.find('='); eq != std::string::npos) {
+            name = item.substr(0, eq);
+            arg = item.substr(eq + 1);
+        }
+        long n = -1;
+        if (!arg.empty() && (!ParseLong(arg.c_str(), &n) || n < 0))
+            return false;
+        if (name == "silent")
+            f->silent = true;
+        else if (name == "short")
+            f->shortReplies = true;
+        else if (name == "garbage")
+            f->garbage = true;
+        else if (name == "high-nibbles")
+            f->highNibbles = true;
+        else if (name == "stall")
+            f->stallAfter = n >= 0 ? n : 600;
+        else if (name == "disconnect")
+            f->disconnectAfter = n >= 0 ? n : 3;
+        else
+            return false;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+const char* DefaultName(sensorsim::Kind kind)
+{
+    switch (kind) {
+    case sensorsim::Kind::Wheel:
+        return "LX412 12345";
+    case sensorsim::Kind::Disc:
+    case sensorsim::Kind::Disc2:
+        return "LX413 12345";
+    case sensorsim::Kind::Gauge2:
+        return "QUN 12345";
+    case sensorsim::Kind::Gauge3:
+        return "QEM 12345";
+    }
+    return "LX412 12345";
+}
+
+// The pairing PIN of a sensor is its serial: the 1st, 2nd, 3rd and 5th
+// characters after the name's blank.
+std::string PinOfName(const std::string& name)
+{
+    size_t blank = name.find(' ');
+    std::string pin;
+    if (blank == std::string::npos)
+        return "0000";
+    for (size_t k : {1u, 2u, 3u, 5u}) {
+        if (blank + k < name.size())
+            pin += name[blank + k];
+    }
+    return pin;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string root;
+    std::string kindText = "wheel";
+    std::string profileFile;
+    std::string name;
+    std::string pin;
+    std::string addressText;
+    long firmware = -1;
+    long range = -1;
+    long rssi = -48;
+    long busy = -1;
+    long gaugeValue = -1;
+    double thickness = -1;
+    double groove = -1;
+    double voltage = -1;
+    double tilt = 1e9;
+    double temperature = 1e9;
+    bool verbose = false;
+    bool outOfRange = false;
+    bool noisy = false;
+    sensorsim::Faults faults;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "sensorsim: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        bool ok = true;
+        if (a == "--root")
+            root = next();
+        else if (a == "--kind")
+            kindText = next();
+        else if (a == "--profile")
+            profileFile = next();
+        else if (a == "--firmware")
+            ok = ParseLong(next(), &firmware) && firmware >= 0 && firmware <= 255;
+        else if (a == "--range")
+            ok = ParseLong(next(), &range) && range > 0 && range <= 65535;
+        else if (a == "--fault")
+            ok = ParseFaults(next(), &faults);
+        else if (a == "--verbose")
+            verbose = true;
+        else if (a == "--name")
+            name = next();
+        else if (a == "--pin")
+            pin = next();
+        else if (a == "--address")
+            addressText = next();
+        else if (a == "--rssi")
+            ok = ParseLong(next(), &rssi) && rssi >= -128 && rssi <= 127;
+        else if (a == "--out-of-range")
+            outOfRange = true;
+        else if (a == "--noisy")
+            noisy = true;
+        else if (a == "--busy")
+            ok = ParseLong(next(), &busy) && busy >= 0 && busy < 1000000;
+        else if (a == "--value")
+            ok = ParseLong(next(), &gaugeValue) && gaugeValue >= 0 && gaugeValue <= 0xFFFFFF;
+        else if (a == "--thickness")
+            ok = ParseDouble(next(), &thickness) && thickness > 0;
+        else if (a == "--groove")
+            ok = ParseDouble(next(), &groove) && groove >= 0;
+        else if (a == "--voltage")
+            ok = ParseDouble(next(), &voltage) && voltage >= 0;
+        else if (a == "--tilt")
+            ok = ParseDouble(next(), &tilt);
+        else if (a == "--temperature")
+            ok = ParseDouble(next(), &temperature);
+        else if (a == "--help" || a == "-h") {
+            Usage();
+            return 0;
+        } else
+            ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "sensorsim: bad argument %s\n", a.c_str());
+            Usage();
+            return 2;
+        }
+    }
+
+    sensorsim::DeviceConfig config;
+    if (!sensorsim::ParseKind(kindText, &config.kind)) {
+        std::fprintf(stderr, "sensorsim: unknown kind %s\n", kindText.c_str());
+        return 2;
+    }
+    config.faults = faults;
+    config.seed = static_cast<uint32_t>(getpid());
+    const bool disc = config.kind == sensorsim::Kind::Disc || config.kind == sensorsim::Kind::Disc2;
+    if (firmware >= 0)
+        config.head.firmware = static_cast<uint8_t>(firmware);
+    if (busy >= 0)
+        config.head.busyPolls = static_cast<int>(busy);
+    if (gaugeValue >= 0)
+        config.gaugeRaw = static_cast<uint32_t>(gaugeValue);
+    if (voltage >= 0)
+        config.head.voltage = voltage;
+    if (tilt < 1e8)
+        config.head.tilt = tilt;
+    if (temperature < 1e8)
+        config.head.temperature = temperature;
+
+    if (!sensorsim::UsesCommandSetB(config.kind)) {
+        profilegen::HeadEncoding head = disc ? profilegen::DefaultDiscHead() : profilegen::DefaultWheelHead();
+        if (range > 0)
+            head.rangeMm = static_cast<uint16_t>(range);
+        head.noisyHighNibbles = noisy;
+        config.head.rangeMm = head.rangeMm;
+        if (disc) {
+            profilegen::DiscShape shape;
+            if (thickness > 0)
+                shape.thicknessUm = thickness;
+            if (groove >= 0)
+                shape.grooveDepthUm[0] = shape.grooveDepthUm[1] = groove;
+            config.dump[0] = profilegen::EncodeDump(profilegen::DiscSideProfile(shape, 1), head);
+            config.dump[1] = profilegen::EncodeDump(profilegen::DiscSideProfile(shape, 2), head);
+        } else {
+            std::vector<profilegen::Point> profile;
+            if (!profileFile.empty()) {
+                std::string error;
+                if (!profilegen::ReadPointsFile(profileFile, &profile, &error)) {
+                    std::fprintf(stderr, "sensorsim: %s: %s\n", profileFile.c_str(), error.c_str());
+                    return 2;
+                }
+            } else {
+                profile = profilegen::S1002Profile();
+            }
+            config.dump[0] = profilegen::EncodeDump(profile, head);
+        }
+        config.registers[0] = sensorsim::DefaultRegisters(disc, head.words.data(), static_cast<int>(head.words.size()));
+        config.registers[1] = config.registers[0];
+    }
+
+    sensorsim::Device device(config);
+    sensorsim::PtyServer server(device);
+    const bool setB = sensorsim::UsesCommandSetB(config.kind);
+    if (verbose) {
+        device.onRequest = [setB](const std::vector<uint8_t>& request, size_t replyBytes) {
+            std::printf("<- %s -> %zu bytes\n", sensorsim::Device::Describe(request, setB).c_str(), replyBytes);
+            std::fflush(stdout);
+        };
+        server.SetLog([](const std::string& line) {
+            std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+        });
+    }
+
+    // Signals are taken synchronously by the main thread only.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    std::string error;
+    if (!server.Start(&error)) {
+        std::fprintf(stderr, "sensorsim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", server.Path().c_str());
+    std::fflush(stdout);
+
+    qplat::Neighbour self;
+    bool listed = false;
+    if (!root.empty()) {
+        qplat::SetDeviceRoot(root);
+        if (name.empty())
+            name = DefaultName(config.kind);
+        if (pin.empty())
+            pin = PinOfName(name);
+        if (addressText.empty()) {
+            self.address = 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL);
+        } else if (!qplat::ParseBtAddress(addressText, self.address)) {
+            std::fprintf(stderr, "sensorsim: bad address %s (12 hexadecimal digits)\n", addressText.c_str());
+            return 2;
+        }
+        self.name = name;
+        self.pin = pin;
+        self.serial = server.Path();
+        self.rssi = static_cast<int>(rssi);
+        self.inRange = !outOfRange;
+        self.owner = static_cast<long>(getpid());
+        if (!qplat::AddNeighbour(self)) {
+            std::fprintf(stderr, "sensorsim: cannot write the Bluetooth neighbourhood of %s\n", root.c_str());
+            return 1;
+        }
+        listed = true;
+        if (verbose) {
+            std::printf("added \"%s\" %s pin %s to %s\n", name.c_str(), qplat::FormatBtAddress(self.address).c_str(),
+                        pin.c_str(), qplat::NeighbourhoodPath().c_str());
+            std::fflush(stdout);
+        }
+    }
+    if (verbose) {
+        std::printf("%s ready, firmware %u, range %u\n", sensorsim::KindName(config.kind),
+                    static_cast<unsigned>(config.head.firmware), static_cast<unsigned>(config.head.rangeMm));
+        std::fflush(stdout);
+    }
+
+    for (;;) {
+        timespec wait{0, 200 * 1000 * 1000};
+        int sig = sigtimedwait(&signals, nullptr, &wait);
+        if (sig == SIGINT || sig == SIGTERM)
+            break;
+        if (server.Disconnected())
+            break;
+    }
+    server.Stop();
+    if (listed) {
+        qplat::RemoveNeighbour(self.address);
+        if (verbose)
+            std::printf("removed itself from the neighbourhood\n");
+    }
+    return 0;
+}
