@@ -1,0 +1,193 @@
+// Scripted input: a file of actions carried out one by one whenever the
+// user-interface thread has nothing else to do, so each action meets the
+// screen as the previous one left it.
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "platform/WinUser.h"
+#include "platform/backend/BackendInternal.h"
+
+namespace {
+
+enum class Op { Tap, Press, Release, Move, Wait, Snapshot, Power, Quit };
+
+struct Action {
+    Op op;
+    int x = 0, y = 0;
+    unsigned long ms = 0;
+    std::string file;
+    int line = 0;
+};
+
+struct ScriptState {
+    std::mutex lock;
+    std::vector<Action> actions;
+    size_t next = 0;
+    bool waiting = false;
+    DWORD waitStart = 0;
+    int snapshots = 0;
+};
+
+ScriptState& St()
+{
+    static ScriptState* s = new ScriptState;
+    return *s;
+}
+
+bool ParseInt(std::istringstream& in, long lo, long hi, long& out)
+{
+    std::string word;
+    if (!(in >> word)) return false;
+    char* end = nullptr;
+    long v = std::strtol(word.c_str(), &end, 10);
+    if (end == word.c_str() || *end != 0 || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+bool Parse(const std::string& text, std::vector<Action>& out, std::string* error)
+{
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    auto fail = [&](const std::string& why) {
+        if (error) *error = "script line " + std::to_string(number) + ": " + why;
+        return false;
+    };
+    while (std::getline(lines, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') continue;
+        std::istringstream in(line);
+        std::string word;
+        in >> word;
+        Action a;
+        a.line = number;
+        long x, y;
+        if (word == "tap" || word == "press" || word == "release" || word == "move") {
+            if (!ParseInt(in, -10000, 10000, x) || !ParseInt(in, -10000, 10000, y))
+                return fail("\"" + word + "\" needs two whole numbers x y");
+            a.op = word == "tap" ? Op::Tap : word == "press" ? Op::Press : word == "release" ? Op::Release : Op::Move;
+            a.x = static_cast<int>(x);
+            a.y = static_cast<int>(y);
+        } else if (word == "wait") {
+            long ms;
+            if (!ParseInt(in, 0, 86400000L, ms)) return fail("\"wait\" needs a time in milliseconds");
+            a.op = Op::Wait;
+            a.ms = static_cast<unsigned long>(ms);
+        } else if (word == "snapshot") {
+            std::getline(in, a.file);
+            size_t s = a.file.find_first_not_of(" \t");
+            a.file = s == std::string::npos ? std::string() : a.file.substr(s);
+            while (!a.file.empty() && (a.file.back() == ' ' || a.file.back() == '\t')) a.file.pop_back();
+            if (a.file.empty()) return fail("\"snapshot\" needs a file name");
+            a.op = Op::Snapshot;
+        } else if (word == "power") {
+            a.op = Op::Power;
+        } else if (word == "quit") {
+            a.op = Op::Quit;
+        } else {
+            return fail("unknown action \"" + word + "\"");
+        }
+        std::string rest;
+        if (a.op != Op::Snapshot && (in >> rest)) return fail("unexpected \"" + rest + "\" after \"" + word + "\"");
+        out.push_back(std::move(a));
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace qplat {
+
+bool SetInputScript(const std::string& text, std::string* error)
+{
+    std::vector<Action> actions;
+    if (!Parse(text, actions, error)) return false;
+    auto& s = St();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.actions = std::move(actions);
+    s.next = 0;
+    s.waiting = false;
+    return true;
+}
+
+bool LoadInputScript(const std::string& hostPath, std::string* error)
+{
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot read the script " + hostPath;
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return SetInputScript(text.str(), error);
+}
+
+bool InputScriptFinished()
+{
+    auto& s = St();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.next >= s.actions.size();
+}
+
+int ScriptSnapshotsWritten()
+{
+    auto& s = St();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.snapshots;
+}
+
+unsigned long RunInputScriptStep()
+{
+    auto& s = St();
+    Action a;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        if (s.next >= s.actions.size()) return 100;
+        a = s.actions[s.next];
+        if (a.op == Op::Wait) {
+            DWORD now = GetTickCount();
+            if (!s.waiting) {
+                s.waiting = true;
+                s.waitStart = now;
+            }
+            DWORD elapsed = now - s.waitStart;
+            if (elapsed < a.ms) {
+                DWORD left = static_cast<DWORD>(a.ms) - elapsed;
+                return left < 10 ? left : 10;
+            }
+            s.waiting = false;
+            s.next++;
+            return 0;
+        }
+        s.next++;
+    }
+    switch (a.op) {
+    case Op::Tap: StylusTap(a.x, a.y); break;
+    case Op::Press: StylusDown(a.x, a.y); break;
+    case Op::Release: StylusUp(a.x, a.y); break;
+    case Op::Move: StylusMove(a.x, a.y); break;
+    case Op::Snapshot:
+        if (SaveScreenPng(a.file)) {
+            std::lock_guard<std::mutex> g(s.lock);
+            s.snapshots++;
+        } else {
+            std::fprintf(stderr, "script line %d: cannot write the snapshot %s\n", a.line, a.file.c_str());
+        }
+        break;
+    case Op::Power: PowerKey(WM_POWERKEY); break;
+    case Op::Quit: PostQuitMessage(0); break;
+    case Op::Wait: break;
+    }
+    return 0;
+}
+
+}  // namespace qplat

@@ -1,0 +1,34 @@
+// The process entry, split so that tests can drive it: command-line parsing,
+// the choice of device root and presenter, and the run of the program's
+// WinMain.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/Presenter.h"
+#include "platform/WinDef.h"
+
+namespace qplat {
+
+struct EntryOptions {
+    std::string root;     // empty: $QAV5_ROOT, else the per-user default
+    bool headless = false;
+    std::string script;   // empty: no scripted input
+};
+
+// 1: options read; 0: help was asked for; -1: an error (`error` says which).
+int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error);
+std::string EntryUsage(const std::string& programPath);
+
+// The device root the options choose (without choosing it).
+std::string ChooseDeviceRoot(const EntryOptions& options);
+// The presenter the options and the environment choose.
+PresenterKind ChoosePresenter(const EntryOptions& options);
+
+// Chooses root and presenter, loads the script, runs `winMain` on the calling
+// thread and stops the presenter. Returns WinMain's result, or 2 when the
+// script cannot be read or no presenter starts.
+int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain);
+
+}  // namespace qplat

@@ -1,0 +1,178 @@
+// Stylus and power-key input: hit-testing in z-order, capture, and delivery
+// as messages to the window's own thread.
+
+#include "platform/Presenter.h"
+#include "platform/WinKernel.h"
+#include "platform/user/UserInternal.h"
+
+using namespace qplat::user;
+
+namespace {
+
+bool Contains(const RECT& r, LONG x, LONG y)
+{
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+// The child of `w` (recursively) under the client point, or w itself.
+std::shared_ptr<Window> DescendLocked(const std::shared_ptr<Window>& w, LONG x, LONG y, bool askHitTest,
+                                      std::vector<std::shared_ptr<Window>>& sameThreadCandidates)
+{
+    for (HWND h : w->children) {
+        auto c = FindLocked(h);
+        if (!c || !(c->style & WS_VISIBLE)) continue;
+        if (!Contains(c->rect, x, y)) continue;
+        if (c->style & WS_DISABLED) return w;  // a disabled child passes the stylus to its parent
+        if (askHitTest) sameThreadCandidates.push_back(c);
+        return DescendLocked(c, x - c->rect.left - c->insets.left, y - c->rect.top - c->insets.top, askHitTest,
+                             sameThreadCandidates);
+    }
+    return w;
+}
+
+HWND HitTest(LONG x, LONG y)
+{
+    // Top-level windows under the point, front first.
+    std::vector<std::shared_ptr<Window>> tops;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        for (HWND h : S().topLevel) {
+            auto w = FindLocked(h);
+            if (w && (w->style & WS_VISIBLE) && Contains(w->rect, x, y) && !(w->exStyle & WS_EX_TRANSPARENT))
+                tops.push_back(w);
+        }
+    }
+    auto me = CurrentQueue();
+    LPARAM screenPoint = MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+    for (auto& top : tops) {
+        if (top->style & WS_DISABLED) return nullptr;  // a modal screen is in front of it
+        // A window that declares itself transparent (a tip, a static text)
+        // lets the stylus through to what lies below it.
+        if (top->queue == me && SendMessageW(top->handle, WM_NCHITTEST, 0, screenPoint) == HTTRANSPARENT) continue;
+        std::shared_ptr<Window> found;
+        {
+            std::lock_guard<std::mutex> g(S().lock);
+            if (top->dead) continue;
+            std::vector<std::shared_ptr<Window>> unused;
+            found = DescendLocked(top, x - top->rect.left - top->insets.left, y - top->rect.top - top->insets.top,
+                                  false, unused);
+        }
+        while (found && found != top && found->queue == me &&
+               SendMessageW(found->handle, WM_NCHITTEST, 0, screenPoint) == HTTRANSPARENT)
+            found = Find(found->parent);
+        return found ? found->handle : nullptr;
+    }
+    return nullptr;
+}
+
+void Deliver(UINT msg, LONG x, LONG y, WPARAM keys)
+{
+    HWND target = nullptr;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        S().cursor = POINT{x, y};
+        if (S().capture && FindLocked(S().capture)) target = S().capture;
+    }
+    if (!target) target = HitTest(x, y);
+    if (!target) return;
+    std::lock_guard<std::mutex> g(S().lock);
+    auto w = FindLocked(target);
+    if (!w || !w->queue->alive) return;
+    POINT o = ClientOriginLocked(*w);
+    LONG cx = x - o.x, cy = y - o.y;
+    LPARAM lp = MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(cx)), static_cast<WORD>(static_cast<SHORT>(cy)));
+    w->queue->lastPos = POINT{x, y};
+    w->queue->posted.push_back(MSG{target, msg, keys, lp, GetTickCount(), POINT{x, y}});
+    WakeLocked(*w->queue);
+}
+
+}  // namespace
+
+namespace qplat {
+
+void StylusDown(int x, int y)
+{
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        S().stylusDown = true;
+    }
+    Deliver(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+}
+
+void StylusMove(int x, int y)
+{
+    bool down;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        down = S().stylusDown;
+    }
+    // A stylus only moves while it touches the screen.
+    if (!down) return;
+    Deliver(WM_MOUSEMOVE, x, y, MK_LBUTTON);
+}
+
+void StylusUp(int x, int y)
+{
+    bool down;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        down = S().stylusDown;
+        S().stylusDown = false;
+    }
+    if (!down) return;
+    Deliver(WM_LBUTTONUP, x, y, 0);
+}
+
+void StylusTap(int x, int y)
+{
+    StylusDown(x, y);
+    StylusUp(x, y);
+}
+
+void PowerKey(UINT message)
+{
+    HWND target = nullptr;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        auto& s = S();
+        // The screen in front is the topmost visible enabled top-level window.
+        for (HWND h : s.topLevel) {
+            auto w = FindLocked(h);
+            // Tips and other helper windows of the controls are not screens.
+            if (w && (w->style & WS_VISIBLE) && !(w->style & WS_DISABLED) && (!w->cls->system || w->isDialog)) {
+                target = h;
+                break;
+            }
+        }
+        if (!target) {
+            for (HWND h : s.topLevel) {
+                auto w = FindLocked(h);
+                if (w && !w->owner && !w->cls->system) {
+                    target = h;
+                    break;
+                }
+            }
+        }
+    }
+    if (target) PostMessageW(target, message, 0, 0);
+}
+
+}  // namespace qplat
+
+HWND WindowFromPoint(POINT point)
+{
+    return HitTest(point.x, point.y);
+}
+
+HWND ChildWindowFromPoint(HWND parent, POINT point)
+{
+    std::lock_guard<std::mutex> g(S().lock);
+    auto w = FindLocked(parent);
+    if (!w) return nullptr;
+    if (point.x < 0 || point.y < 0 || point.x >= w->ClientWidth() || point.y >= w->ClientHeight()) return nullptr;
+    for (HWND h : w->children) {
+        auto c = FindLocked(h);
+        if (c && Contains(c->rect, point.x, point.y)) return h;
+    }
+    return parent;
+}

@@ -1,0 +1,110 @@
+// The command line of the programs and the choice of device root and screen.
+
+#include <cstdlib>
+
+#include "platform/entry/Entry.h"
+#include "tests/support/TempDeviceRoot.h"
+
+namespace {
+
+int Parse(std::vector<std::string> args, qplat::EntryOptions& o, std::string& error)
+{
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error);
+}
+
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : name_(name)
+    {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~EnvVar()
+    {
+        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+        else unsetenv(name_.c_str());
+    }
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+TEST(Entry, OptionsAreReadInAnyOrderAndInBothSpellings)
+{
+    qplat::EntryOptions o;
+    std::string error;
+    ASSERT_EQ(Parse({"Qav5_PA", "--script", "s.txt", "--headless", "--root=/tmp/r"}, o, error), 1);
+    EXPECT_EQ(o.root, "/tmp/r");
+    EXPECT_EQ(o.script, "s.txt");
+    EXPECT_TRUE(o.headless);
+    ASSERT_EQ(Parse({"Qav5_PA"}, o, error), 1);
+    EXPECT_TRUE(o.root.empty());
+    EXPECT_FALSE(o.headless);
+    EXPECT_EQ(Parse({"Qav5_PA", "--help"}, o, error), 0);
+}
+
+TEST(Entry, UnknownOptionsAndMissingValuesAreErrors)
+{
+    qplat::EntryOptions o;
+    std::string error;
+    EXPECT_EQ(Parse({"Qav5_PA", "--fast"}, o, error), -1);
+    EXPECT_NE(error.find("--fast"), std::string::npos);
+    EXPECT_EQ(Parse({"Qav5_PA", "--root"}, o, error), -1);
+    EXPECT_EQ(Parse({"Qav5_PA", "--root="}, o, error), -1);
+    EXPECT_EQ(Parse({"Qav5_PA", "--headless=yes"}, o, error), -1);
+    EXPECT_EQ(Parse({"Qav5_PA", "stray"}, o, error), -1);
+    EXPECT_EQ(qplat::EntryUsage("/usr/bin/RunQav5"), "usage: RunQav5 [--root DIR] [--headless] [--script FILE]");
+}
+
+TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)
+{
+    qplat::EntryOptions o;
+    EnvVar env("QAV5_ROOT", "/tmp/from-env");
+    o.root = "/tmp/from-option";
+    EXPECT_EQ(qplat::ChooseDeviceRoot(o), "/tmp/from-option");
+    o.root.clear();
+    EXPECT_EQ(qplat::ChooseDeviceRoot(o), "/tmp/from-env");
+    EnvVar none("QAV5_ROOT", nullptr);
+    EXPECT_EQ(qplat::ChooseDeviceRoot(o), qplat::DefaultDeviceRoot());
+}
+
+TEST(Entry, WithoutADisplayTheScreenIsHeadless)
+{
+    EnvVar x("DISPLAY", nullptr);
+    EnvVar w("WAYLAND_DISPLAY", nullptr);
+    qplat::EntryOptions o;
+    EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);
+    EnvVar x2("DISPLAY", ":0");
+    EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Window);
+    o.headless = true;
+    EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);
+}
+
+TEST(Entry, RunEntryRunsWinMainOnTheChosenRootAndStopsThePresenter)
+{
+    qtest::TempDeviceRoot root;
+    qplat::EntryOptions o;
+    o.root = root.Path();
+    o.headless = true;
+    HINSTANCE seen = nullptr;
+    int rc = qplat::RunEntry(o, [&](HINSTANCE instance, LPWSTR commandLine) {
+        seen = instance;
+        EXPECT_EQ(qplat::DeviceRoot(), root.Path());
+        EXPECT_EQ(qplat::ActivePresenter(), qplat::PresenterKind::Headless);
+        EXPECT_TRUE(commandLine && commandLine[0] == 0);
+        return 7;
+    });
+    EXPECT_EQ(rc, 7);
+    EXPECT_EQ(seen, qplat::ProgramInstance());
+    EXPECT_EQ(qplat::ActivePresenter(), qplat::PresenterKind::None);
+    o.script = root.Path() + "/no-such-script.txt";
+    EXPECT_EQ(qplat::RunEntry(o, [](HINSTANCE, LPWSTR) { return 0; }), 2);
+}
+
+}  // namespace

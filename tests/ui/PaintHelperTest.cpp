@@ -1,0 +1,146 @@
+// The painting helper's panel, captions, frames and bar graph, the status
+// images' indexes, on memory bitmaps and on the composed screen.
+#include "tests/platform_ui/GdiTestSupport.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/PaintHelper.h"
+#include "ui/StatusImages.h"
+
+using namespace qtest;
+
+class PaintHelperTest : public UiTest {};
+
+TEST_F(PaintHelperTest, PanelSeparatorsOnTheComposedScreen)
+{
+    Hooks().paint = [](HWND hwnd, HDC dc) { g_paintHelper.DrawPanel(hwnd, dc, 2.5f); };
+    Keep(MakeScreen());
+    EXPECT_EQ(Screen(100, 217), kBlack);
+    EXPECT_EQ(Screen(100, 216), kWhite);
+    EXPECT_EQ(Screen(100, 218), kWhite);
+    EXPECT_EQ(Screen(100, 48), kBlack);
+    EXPECT_EQ(Screen(100, 100), kWhite);
+    EXPECT_EQ(Screen(0, 100), kBlack);  // the border of a non-zero n
+    EXPECT_EQ(Screen(479, 100), kBlack);
+    EXPECT_EQ(Screen(1, 217), kBlack);
+    EXPECT_EQ(Screen(478, 217), kBlack);
+}
+
+TEST_F(PaintHelperTest, PanelLinePositions)
+{
+    EXPECT_EQ(CPaintHelper::PanelLineY(2.5f), 217);
+    EXPECT_EQ(CPaintHelper::PanelLineY(1.0f), 250);
+    EXPECT_EQ(CPaintHelper::PanelLineY(0.0f), 272);
+    Canvas c(480, 272, kRed);
+    g_paintHelper.DrawPanel(nullptr, c.dc, 0.0f);
+    EXPECT_EQ(c.At(0, 100), kWhite);  // no border
+    EXPECT_EQ(c.At(100, 48), kBlack);
+    EXPECT_EQ(c.At(100, 271), kWhite);
+    EXPECT_EQ(c.At(0, 48), kWhite);  // the line runs from x 1
+}
+
+TEST_F(PaintHelperTest, CaptionStartsAtItsPointOrIsCentredInItsBox)
+{
+    Canvas c(300, 100);
+    g_paintHelper.DrawCaption(nullptr, c.dc, 50, 30, 0, u"Journal", 18, 7, kBlack, TRUE, TRUE, 0);
+    RECT ink = c.InkBox();
+    EXPECT_GE(ink.left, 50);
+    EXPECT_LE(ink.left, 52);
+    EXPECT_GE(ink.top, 30);
+    EXPECT_LE(ink.top, 36);
+    EXPECT_EQ(GetTextColor(c.dc), kBlack);  // the colour given was set and then restored
+    c.Fill(kWhite);
+    SetTextColor(c.dc, kBlue);
+    g_paintHelper.DrawCaption(nullptr, c.dc, 50, 30, 200, u"Journal", 18, 7, kRed, FALSE, TRUE, 0);
+    ink = c.InkBox();
+    EXPECT_NEAR((ink.left + ink.right) / 2, 150, 2);
+    EXPECT_EQ(GetTextColor(c.dc), kBlue);
+    // Long captions are cut, not overrun.
+    std::u16string longText(400, u'i');
+    g_paintHelper.DrawCaption(nullptr, c.dc, 0, 0, 0, longText.c_str(), 12, 4, kRed, FALSE, TRUE, 0);
+}
+
+TEST_F(PaintHelperTest, RoundFrameWithTitlePatch)
+{
+    Canvas c(200, 120, kRed);
+    g_paintHelper.DrawRoundFrame(nullptr, c.dc, 20, 30, 150, 80, u"Options", kWhite, 10, 1);
+    EXPECT_EQ(c.At(90, 30), kBlack);
+    EXPECT_EQ(c.At(90, 70), kWhite);
+    EXPECT_EQ(c.At(20, 30), kRed);  // a round corner
+    // The title sits on a white patch across the top edge in blue.
+    bool blue = false;
+    for (int y = 22; y < 40; ++y)
+        for (int x = 30; x < 80; ++x)
+            if (GetBValue(c.At(x, y)) > 150 && GetRValue(c.At(x, y)) < 120 && GetGValue(c.At(x, y)) < 120) blue = true;
+    EXPECT_TRUE(blue);
+    EXPECT_EQ(c.At(31, 23), kWhite);
+}
+
+TEST_F(PaintHelperTest, FramedRectIsFilledWithoutOutline)
+{
+    Canvas c(50, 50);
+    g_paintHelper.FillFramedRect(nullptr, c.dc, 10, 10, 5, 8, kRed, 1, kBlack);
+    EXPECT_EQ(c.Ink(RECT{0, 0, 50, 50}, kWhite), 40);
+    EXPECT_EQ(c.Ink(RECT{10, 10, 15, 18}, kRed), 0);
+}
+
+TEST_F(PaintHelperTest, SignalBarsUseTheSignedLevel)
+{
+    EXPECT_EQ(CPaintHelper::SignalBarCount(0), 4);
+    EXPECT_EQ(CPaintHelper::SignalBarCount(250), 4);
+    EXPECT_EQ(CPaintHelper::SignalBarCount(244), 3);
+    EXPECT_EQ(CPaintHelper::SignalBarCount(238), 2);
+    EXPECT_EQ(CPaintHelper::SignalBarCount(232), 1);
+    EXPECT_EQ(CPaintHelper::SignalBarCount(231), 1);
+    EXPECT_EQ(CPaintHelper::SignalBarCount(156), 1);  // -100: a dead link, not full strength
+    EXPECT_EQ(CPaintHelper::SignalBarCount(127), 4);
+}
+
+TEST_F(PaintHelperTest, BarGraphStandsOnTheBitmapsBottomLine)
+{
+    Canvas c(120, 60);
+    HBITMAP link = LoadBitmapW(nullptr, MAKEINTRESOURCEW(161));
+    SIZE s = GetBitmapSize(link);
+    g_paintHelper.DrawBitmapScaled(nullptr, c.dc, link, 10, 10, 3, 6, 244, TRUE);  // 3 bars
+    const COLORREF bar = 0xB8501B;
+    int x0 = 10 + s.cx + 4, y0 = 10 + s.cy;
+    EXPECT_EQ(c.At(x0, y0 - 1), bar);
+    EXPECT_EQ(c.At(x0, y0 - 6), bar);
+    EXPECT_EQ(c.At(x0, y0 - 7), kWhite);
+    EXPECT_EQ(c.At(x0 + 3, y0 - 1), kWhite);  // one pixel between bars
+    EXPECT_EQ(c.At(x0 + 4, y0 - 12), bar);
+    EXPECT_EQ(c.At(x0 + 8, y0 - 18), bar);
+    EXPECT_EQ(c.At(x0 + 12, y0 - 1), kWhite);  // no fourth bar
+    EXPECT_EQ(c.At(x0, y0), kWhite);
+    DeleteObject(link);
+}
+
+TEST(StatusImages, BatteryIndexes)
+{
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(0, TRUE), 0);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(10, TRUE), 0);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(11, TRUE), 1);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(20, TRUE), 1);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(21, TRUE), 2);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(90, TRUE), 8);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(91, TRUE), 9);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(100, TRUE), 9);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(150, TRUE), 9);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(255, FALSE), STATUS_BATTERY_UNKNOWN);
+    EXPECT_EQ(CStatusImages::BatteryIconIndex(-3, TRUE), 0);
+}
+
+TEST(StatusImages, LoadOnceFreeTwice)
+{
+    CStatusImages images;
+    images.Load(nullptr);
+    ASSERT_EQ(images.m_loaded, 1);
+    HBITMAP unknown = images.m_battery[STATUS_BATTERY_UNKNOWN];
+    ASSERT_NE(unknown, nullptr);
+    for (HBITMAP b : images.m_battery) EXPECT_NE(b, nullptr);
+    EXPECT_NE(images.m_plug, nullptr);
+    images.Load(nullptr);  // already loaded: the same handles
+    EXPECT_EQ(images.m_battery[STATUS_BATTERY_UNKNOWN], unknown);
+    images.Free();
+    EXPECT_EQ(GetObjectType(unknown), 0u);
+    EXPECT_EQ(images.m_loaded, 0);
+    images.Free();
+}
