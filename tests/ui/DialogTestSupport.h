@@ -1,0 +1,116 @@
+// Helpers of the modal-dialog tests: a device root with a program folder and
+// language files, and a queue of actions that run inside a dialog's modal
+// loop (each action runs when the loop dispatches the message posted for it).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "platform/Presenter.h"
+#include "platform/WinKernel.h"
+#include "platform/WinUser.h"
+#include "settings/ProgramFolder.h"
+#include "tests/support/TempDeviceRoot.h"
+
+namespace qtest {
+
+inline std::deque<std::function<void()>>& Actions()
+{
+    static std::deque<std::function<void()>> actions;
+    return actions;
+}
+
+inline LRESULT CALLBACK ActionProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_APP) {
+        if (!Actions().empty()) {
+            auto action = Actions().front();
+            Actions().pop_front();
+            action();
+        }
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// A hidden window that runs the queued actions.
+inline HWND ActionWindow()
+{
+    static HWND hwnd = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ActionProc;
+        wc.lpszClassName = u"QavTestActions";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, u"QavTestActions", u"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    }();
+    return hwnd;
+}
+
+// Queues an action for the next modal loop.
+inline void Then(std::function<void()> action)
+{
+    Actions().push_back(std::move(action));
+    PostMessageW(ActionWindow(), WM_APP, 0, 0);
+}
+
+// Taps the middle of a window on the screen and lets the taps be handled.
+inline void TapWindow(HWND hwnd)
+{
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    qplat::StylusTap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// The window in front (the dialog being shown).
+inline HWND FrontDialog()
+{
+    return GetActiveWindow();
+}
+
+class DialogFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root.UseUtcZone();
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, &disposition));
+        const std::u16string card = u"\\SDMMC";
+        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
+                       static_cast<DWORD>((card.size() + 1) * 2));
+        RegCloseKey(key);
+        WriteLanguage("ENG.LNG", "English",
+                      "40100=Profile gauge\r\n50100=Yes\r\n50101=No\r\n50102=OK\r\n50044=Text entry\r\n");
+        WriteLanguage("RUS.LNG", "Russian", "40100=Gauge RU\r\n50100=Da\r\n50101=Net\r\n50102=Ok RU\r\n");
+        UseLanguage("ENG.LNG");
+        ActionWindow();
+        Actions().clear();
+        owner = CreateWindowExW(0, u"QavTestActions", u"", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, ActionWindow(),
+                                nullptr, nullptr, nullptr);
+        qplat::ProcessPendingMessages();
+    }
+    void TearDown() override
+    {
+        if (IsWindow(owner)) DestroyWindow(owner);
+        Actions().clear();
+        qplat::ProcessPendingMessages();
+    }
+    void WriteLanguage(const char* file, const char* name, const std::string& lines)
+    {
+        root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + std::u16string(file, file + std::char_traits<char>::length(file)),
+                       std::string("[Texts]\r\n10000=") + name + "\r\n" + lines);
+    }
+    void UseLanguage(const char* file)
+    {
+        root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", std::string("File_Language=") + file + "\r\n");
+    }
+
+    TempDeviceRoot root;
+    HWND owner = nullptr;
+};
+
+}  // namespace qtest
