@@ -1,0 +1,299 @@
+// The wheel run against a simulated head measuring the S1002 profile, the
+// faults a head can show during it, and the result operations around it:
+// averaging, the series store and the recomputation of a stored record.
+#include <cstring>
+
+#include "settings/JournalRecords.h"
+#include "tests/controller/ControllerTestSupport.h"
+
+using ctltest::ControllerTest;
+using ctltest::CountRequests;
+
+namespace {
+
+constexpr double kToleranceUm = 50.0;
+
+// A tolerance set that holds the flange height of 28 mm out of tolerance.
+void WriteTightFlangeHeightSet()
+{
+    DopuskQavRecord r{};
+    wcsncpy(r.name, u"Tight", CATALOG_NAME_CHARS);
+    r.upper[0] = 27000;
+    r.lower[0] = 20000;
+    CDopuskQavFile file;
+    file.GetCount();
+    file.Append(&r);
+}
+
+}  // namespace
+
+class WheelRunTest : public ControllerTest {
+protected:
+    // The launch of device type 1, then one run.
+    sensorsim::Device& Launch(uint8_t firmware)
+    {
+        sensorsim::Device& head = Start(ctltest::S1002Head(firmware));
+        EXPECT_EQ(1, ctl->AttachPort(port));
+        ctl->LoadQavTolerances();
+        ctl->ApplyParams();
+        EXPECT_EQ(1, ctl->ReadHeadSettings(parent, nullptr));
+        return head;
+    }
+
+    void ExpectS1002()
+    {
+        ASSERT_GT(ctl->m_count, 2000u);
+        EXPECT_NEAR(ctl->m_result.values[0], profilegen::kS1002FlangeHeightMm * 1000.0, kToleranceUm);
+        EXPECT_NEAR(ctl->m_result.values[1], profilegen::kS1002FlangeThicknessMm * 1000.0, kToleranceUm);
+        EXPECT_NEAR(ctl->m_result.values[5], profilegen::kS1002FlangeSlopeMm * 1000.0, kToleranceUm);
+    }
+};
+
+TEST_F(WheelRunTest, S1002ReadBlockByBlockGivesItsNominalValuesAndIsGraded)
+{
+    WriteTightFlangeHeightSet();
+    WriteParams([](ParamBlock& b) { wcsncpy(b.qavToleranceName, u"Tight", PARAM_NAME_CHARS); });
+    sensorsim::Device& head = Launch(60);
+    head.ClearRequests();
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    ExpectS1002();
+    EXPECT_EQ(kStatusOutOfTolerance, ctl->m_result.status[0]) << "28 mm against a ceiling of 27 mm";
+    EXPECT_EQ(12, CountRequests(head, 0x8E)) << "word 12 = 2900: twelve blocks";
+    EXPECT_EQ(0, CountRequests(head, 0x8D));
+    EXPECT_EQ(0u, ctl->m_lapka) << "word 7 = 0: no distance reading";
+    EXPECT_EQ(1, ctl->m_levelMode) << "word 5 = 0 and word 6 = 10000, strictly between 0 and 20000";
+    HWND bar = ctl->m_progress;
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_EQ(12, SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    EXPECT_EQ(12, SendMessageW(bar, PBM_GETPOS, 0, 0));
+}
+
+TEST_F(WheelRunTest, OldFirmwareReadsTheWholeDumpInOneCommand)
+{
+    sensorsim::Device& head = Launch(53);
+    head.ClearRequests();
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    ExpectS1002();
+    EXPECT_EQ(1, CountRequests(head, 0x8D));
+    EXPECT_EQ(0, CountRequests(head, 0x8E));
+}
+
+TEST_F(WheelRunTest, FaultsFailTheRunAndTheNextRunSucceeds)
+{
+    sensorsim::Device& head = Launch(60);
+    struct Case {
+        const char* name;
+        sensorsim::Faults faults;
+    };
+    std::vector<Case> cases(2);
+    cases[0].name = "silence";
+    cases[0].faults.silent = true;
+    cases[1].name = "stall in the middle of the dump";
+    cases[1].faults.stallAfter = 500;
+    for (const Case& c : cases) {
+        head.SetFaults(c.faults);
+        EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, 0, 0)) << c.name;
+        EXPECT_EQ(0u, ctl->m_count) << c.name << ": the current measurement stays cleared";
+        if (ctl->m_progress) {
+            EXPECT_FALSE(IsWindowVisible(ctl->m_progress)) << c.name;
+        }
+        head.SetFaults({});
+        ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0)) << "after " << c.name;
+        ExpectS1002();
+    }
+}
+
+TEST_F(WheelRunTest, GarbageFromTheHeadEndsTheRunSafelyAndTheNextRunIsSound)
+{
+    // Nibble replies carry no check: random bytes may pass for a status and a
+    // dump. Whatever the run makes of them, it stays within its buffers and
+    // the next run measures the wheel again.
+    sensorsim::Device& head = Launch(60);
+    sensorsim::Faults garbage;
+    garbage.garbage = true;
+    for (int run = 0; run < 3; ++run) {
+        head.SetFaults(garbage);
+        const int result = ctl->MeasureWheel(parent, nullptr, 0, 0);
+        EXPECT_TRUE(result == 0 || result == 1);
+        EXPECT_LE(ctl->m_count, kMaxProfilePoints);
+        EXPECT_FALSE(IsWindowVisible(ctl->m_progress));
+    }
+    head.SetFaults({});
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    ExpectS1002();
+}
+
+TEST_F(WheelRunTest, OldFirmwareStallingMidDumpFails)
+{
+    sensorsim::Device& head = Launch(53);
+    sensorsim::Faults stall;
+    stall.stallAfter = 6000;
+    head.SetFaults(stall);
+    EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    head.SetFaults({});
+    EXPECT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+}
+
+TEST_F(WheelRunTest, EmptyProfileFailsTheRun)
+{
+    sensorsim::Device& head = Launch(60);
+    head.SetDump(0, std::vector<uint8_t>(kRawDumpBytes, 0));
+    EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    EXPECT_EQ(0u, ctl->m_count);
+    EXPECT_FALSE(IsWindowVisible(ctl->m_progress));
+}
+
+TEST_F(WheelRunTest, ShortDumpWordReadsOneBlockIntoAWholeZeroedBuffer)
+{
+    sensorsim::Device& head = Launch(60);
+    // Word 12 = 255: one block, the rest of the buffer must read as nothing.
+    head.SetRegister(0, 0x3A, 0xFF);
+    head.SetRegister(0, 0x3B, 0x00);
+    ctl->m_head1SettingsRead = FALSE;
+    ASSERT_EQ(1, ctl->ReadHeadSettings(parent, nullptr));
+    ASSERT_EQ(255, ctl->m_head1Settings.words[12]);
+    head.ClearRequests();
+    ctl->MeasureWheel(parent, nullptr, 0, 0);
+    EXPECT_EQ(1, CountRequests(head, 0x8E));
+    // Samples of one block cover x up to 256 x 50 um.
+    for (DWORD i = 0; i < ctl->m_count; ++i)
+        ASSERT_LE(ctl->m_points[i].x, 256 * 50 + 50) << "point " << i;
+}
+
+TEST_F(WheelRunTest, DistanceReadingAndLevelModeFollowTheHeadWords)
+{
+    sensorsim::Device& head = Launch(60);
+    // Word 7 (register 0x4C) on: the averaged distance is taken; word 22 is 0.
+    head.SetRegister(0, 0x4C, 1);
+    // Word 6 = 20000 with word 5 = 0: level mode 0.
+    head.SetRegister(0, 0x52, 20000 & 0xFF);
+    head.SetRegister(0, 0x53, 20000 >> 8);
+    ctl->m_head1SettingsRead = FALSE;
+    ASSERT_EQ(1, ctl->ReadHeadSettings(parent, nullptr));
+    ctl->MeasureWheel(parent, nullptr, 0, 0);
+    // 8192 raw of 16384 with a 100 mm range: 50 mm.
+    EXPECT_EQ(50000u, ctl->m_lapka);
+    EXPECT_EQ(0, ctl->m_levelMode);
+}
+
+TEST_F(WheelRunTest, ComparisonModeMeasuresTheSecondProfileAndKeepsTheFirst)
+{
+    Launch(60);
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    const DWORD first = ctl->m_count;
+    const LONG height = ctl->m_result.values[0];
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 3, 0));
+    EXPECT_EQ(first, ctl->m_count);
+    EXPECT_EQ(height, ctl->m_result.values[0]);
+    EXPECT_GT(ctl->m_secondCount, 2000u);
+    // The same wheel twice: no wear between the two.
+    EXPECT_NEAR(ctl->m_result.values[25], 0, 100);
+    EXPECT_NEAR(ctl->m_result.values[26], 0, 100);
+}
+
+// ---------------------------------------------------------------- results
+
+TEST_F(ControllerTest, SeriesStoreKeepsEverySlotAndRefusesOthers)
+{
+    ctl->m_result.values[0] = 11;
+    ctl->StoreResult(0);
+    ctl->m_result.values[0] = 22;
+    ctl->StoreResult(kStoredResultSlots - 1);
+    ctl->m_discResult.values[6] = 33;
+    ctl->StoreResultExtra(1500);
+    ctl->m_result.values[0] = 99;
+    ctl->StoreResult(-1);
+    ctl->StoreResult(kStoredResultSlots);
+    ctl->LoadResult(kStoredResultSlots);
+    EXPECT_EQ(99, ctl->m_result.values[0]) << "a slot outside the store changes nothing";
+    ctl->LoadResult(0);
+    EXPECT_EQ(11, ctl->m_result.values[0]);
+    ctl->LoadResult(kStoredResultSlots - 1);
+    EXPECT_EQ(22, ctl->m_result.values[0]);
+    ctl->LoadResultExtra(1500);
+    EXPECT_EQ(33, ctl->m_discResult.values[6]);
+    ctl->ClearStoredResults();
+    ctl->LoadResult(0);
+    ctl->LoadResultExtra(1500);
+    EXPECT_EQ(0, ctl->m_result.values[0]);
+    EXPECT_EQ(0, ctl->m_discResult.values[6]);
+}
+
+namespace {
+
+void Profile(CMeasureController& c, LONG firstX, DWORD n, LONG z)
+{
+    c.m_count = n;
+    for (DWORD i = 0; i < n; ++i)
+        c.m_points[i] = ProfilePoint{firstX + static_cast<LONG>(i) * 50, z};
+}
+
+}  // namespace
+
+TEST_F(ControllerTest, AveragingAlignsProfilesOnTheirXAndNeverReadsPastAProfile)
+{
+    ctl->m_head1Settings.words[2] = 5000;  // 50 um
+    ctl->ResetAverage();
+    // The first profile aligns the sum on its own first x: 1000 / 50 = 20
+    // points fewer than 10000, then limited to its 3000 points.
+    Profile(*ctl, 1000, 3000, 100);
+    ctl->AddToAverage();
+    EXPECT_EQ(1, ctl->m_averageCount);
+    EXPECT_EQ(1000, ctl->m_averageFirstX);
+    EXPECT_EQ(3000, ctl->m_averagePoints);
+
+    // A second profile beginning 10 samples earlier and shorter: its point
+    // i + 10 is added to sum point i, and no sum point reads past its end.
+    Profile(*ctl, 500, 1000, 300);
+    ctl->AddToAverage();
+    EXPECT_EQ(2, ctl->m_averageCount);
+    EXPECT_EQ(990, ctl->m_averagePoints);
+    ctl->ComputeProfiles();
+    EXPECT_EQ(990u, ctl->m_count);
+    EXPECT_EQ(1000, ctl->m_points[0].x);
+    EXPECT_EQ(200, ctl->m_points[0].z);
+    EXPECT_EQ(200, ctl->m_points[989].z);
+    EXPECT_EQ(0, ctl->m_points[990].x);
+}
+
+TEST_F(ControllerTest, AveragingWithoutAStepOrWithoutProfilesChangesNothing)
+{
+    ctl->ResetAverage();
+    ctl->m_head1Settings.words[2] = 0;
+    Profile(*ctl, 1000, 100, 100);
+    ctl->AddToAverage();
+    EXPECT_EQ(0, ctl->m_averageCount);
+    ctl->ComputeProfiles();
+    EXPECT_EQ(100u, ctl->m_count) << "nothing averaged: the profile stays";
+    EXPECT_EQ(100, ctl->m_points[0].z);
+    ctl->m_head1Settings.words[2] = 99;  // divisor 1: step 99
+    ctl->m_count = 0;
+    ctl->AddToAverage();
+    EXPECT_EQ(0, ctl->m_averageCount) << "an empty profile is not counted";
+    ctl->ComputeProfiles();
+    EXPECT_EQ(0u, ctl->m_count);
+    Profile(*ctl, 1000, 100, 100);
+    ctl->AddToAverage();
+    EXPECT_EQ(1, ctl->m_averageCount);
+}
+
+TEST_F(ControllerTest, RecomputedRecordIsGradedAndKeepsItsComparisonWords)
+{
+    QavJournalRecord record{};
+    SetQavRecordValue(&record, 0, 28000);
+    for (int w = 22; w <= 26; ++w)
+        SetQavRecordValue(&record, w, 100 + w);
+    ctl->m_wheelLimits[0] = 27000;  // upper
+    ctl->m_wheelLimits[22] = 20000;  // lower
+    ctl->m_count = 9;
+    ctl->RecomputeFromRecord(record, 1);
+    EXPECT_EQ(0u, ctl->m_count);
+    EXPECT_EQ(28000, ctl->m_result.values[0]);
+    EXPECT_EQ(kStatusOutOfTolerance, ctl->m_result.status[0]);
+    for (int w = 22; w <= 26; ++w)
+        EXPECT_EQ(100 + w, ctl->m_result.values[w]);
+    ctl->RecomputeFromRecord(record, 4);
+    EXPECT_EQ(0, ctl->m_result.values[0]) << "only the wheel family restores the values";
+    EXPECT_EQ(126, ctl->m_result.values[26]);
+}
