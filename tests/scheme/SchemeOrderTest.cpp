@@ -1,0 +1,285 @@
+// The six measuring orders, the walk by position and by car, and the axle walk
+// of device type 3.
+#include <gtest/gtest.h>
+
+#include "tests/scheme/SchemeTestSupport.h"
+
+namespace schemetest {
+namespace {
+
+constexpr int L = SIDE_LEFT, R = SIDE_RIGHT, M = SIDE_MIDDLE;
+
+// Car 1: two axles of left and right wheels. Car 2: turned round, three axles
+// of one middle wheel. Car 3: turned round and named the other way round, two
+// axles of all three wheels.
+const std::string kMixed =
+    "Mixed\r\n{\r\n"
+    "1d-|||1r||||1l||||2r||||2l||||;\r\n"
+    "2i-|||1m||||2m||||3m||||;\r\n"
+    "3w-|||1l||||1m||||1r||||2l||||2m||||2r||||;\r\n"
+    "}\r\nType:3\r\n";
+
+class SchemeOrderTest : public SchemeRootTest {};
+
+TEST_F(SchemeOrderTest, EachOrderTypeOnAMixedScheme)
+{
+    const std::vector<Position> expected[7] = {
+        {},
+        // 1: right (or middle) wheels forward, then left wheels backward; the
+        // three-wheel axles have no place in it.
+        {{0, 0, R}, {0, 1, R}, {1, 2, M}, {1, 1, M}, {1, 0, M}, {0, 1, L}, {0, 0, L}},
+        // 2: the same with left and right exchanged.
+        {{0, 0, L}, {0, 1, L}, {1, 2, M}, {1, 1, M}, {1, 0, M}, {0, 1, R}, {0, 0, R}},
+        // 3: right, middle, left; a reversed car from its last axle, sides exchanged.
+        {{0, 0, R}, {0, 0, L}, {0, 1, R}, {0, 1, L}, {1, 2, M}, {1, 1, M}, {1, 0, M},
+         {2, 1, L}, {2, 1, M}, {2, 1, R}, {2, 0, L}, {2, 0, M}, {2, 0, R}},
+        // 4: left, middle, right.
+        {{0, 0, L}, {0, 0, R}, {0, 1, L}, {0, 1, R}, {1, 2, M}, {1, 1, M}, {1, 0, M},
+         {2, 1, R}, {2, 1, M}, {2, 1, L}, {2, 0, R}, {2, 0, M}, {2, 0, L}},
+        // 5: alternating, every car starting with the even rule.
+        {{0, 0, R}, {0, 0, L}, {0, 1, L}, {0, 1, R}, {1, 2, M}, {1, 1, M}, {1, 0, M},
+         {2, 1, L}, {2, 1, M}, {2, 1, R}, {2, 0, R}, {2, 0, M}, {2, 0, L}},
+        // 6: the other alternation.
+        {{0, 0, L}, {0, 0, R}, {0, 1, R}, {0, 1, L}, {1, 2, M}, {1, 1, M}, {1, 0, M},
+         {2, 1, R}, {2, 1, M}, {2, 1, L}, {2, 0, L}, {2, 0, M}, {2, 0, R}},
+    };
+    for (int type = 1; type <= 6; ++type) {
+        SCOPED_TRACE(type);
+        auto scheme = Parsed(kMixed);
+        ASSERT_EQ(1, scheme->BuildOrder(type, 3));
+        EXPECT_EQ(expected[type], OrderOf(*scheme));
+        EXPECT_EQ(type, scheme->orderType);
+        EXPECT_EQ(1, scheme->order[0].state);
+        EXPECT_EQ(1, CurrentMarks(*scheme));
+        for (int i = 0; i < scheme->orderCount; ++i) {
+            const OrderEntry& e = scheme->order[i];
+            EXPECT_EQ(e.car >= 1 ? 1 : 0, e.reversed);
+            EXPECT_EQ(e.car == 2 ? 1 : 0, e.swapped);
+        }
+        // The entries beyond the order stay cleared.
+        EXPECT_EQ(0, scheme->order[scheme->orderCount].car);
+        EXPECT_EQ(0, scheme->order[scheme->orderCount].state);
+    }
+}
+
+TEST_F(SchemeOrderTest, TheFirstPositionIsCurrentAfterBuilding)
+{
+    auto scheme = Parsed(kMixed);
+    ASSERT_EQ(1, scheme->BuildOrder(4, 3));
+    EXPECT_EQ(1, scheme->atFirst);
+    EXPECT_EQ(1, scheme->atFirstCar);
+    EXPECT_EQ(0, scheme->atLast);
+    EXPECT_EQ(0, scheme->atLastCar);
+    EXPECT_EQ(1, scheme->cars[0].axles[0].wheels[L].state);
+    EXPECT_EQ(std::make_tuple(0, 0, L), std::make_tuple(scheme->currentCar, scheme->currentAxle, scheme->currentSide));
+
+    auto single = Parsed("One\r\n{\r\n1d-|||1m||||;\r\n}\r\nType:3\r\n");
+    ASSERT_EQ(1, single->BuildOrder(3, 1));
+    EXPECT_EQ(1, single->orderCount);
+    EXPECT_EQ(4, single->atFirst + single->atLast + single->atFirstCar + single->atLastCar);
+    single->NextPosition();
+    single->NextCar();
+    single->PrevCar();
+    EXPECT_EQ(0, single->currentEntry);
+    EXPECT_EQ(1, single->order[0].state);
+}
+
+TEST_F(SchemeOrderTest, PositionMovesKeepOneCurrentMarkAndStopAtTheEnds)
+{
+    auto scheme = Parsed(kMixed);
+    ASSERT_EQ(1, scheme->BuildOrder(3, 3));
+    scheme->PrevPosition();
+    EXPECT_EQ(0, scheme->currentEntry);
+    for (int i = 1; i < scheme->orderCount; ++i) {
+        scheme->NextPosition();
+        ASSERT_EQ(i, scheme->currentEntry);
+        EXPECT_EQ(1, CurrentMarks(*scheme));
+    }
+    EXPECT_EQ(1, scheme->atLast);
+    EXPECT_EQ(1, scheme->atLastCar);
+    scheme->NextPosition();
+    EXPECT_EQ(scheme->orderCount - 1, scheme->currentEntry);
+    // The last entry of type 3 names car 3's first axle, right-hand side as
+    // stored (its left as walked).
+    EXPECT_EQ(std::make_tuple(2, 0, R), std::make_tuple(scheme->currentCar, scheme->currentAxle, scheme->currentSide));
+
+    scheme->MarkCurrentMeasured();
+    EXPECT_EQ(3, scheme->GetCurrentState());
+    scheme->PrevPosition();
+    EXPECT_EQ(2, scheme->order[scheme->orderCount - 1].state);
+    EXPECT_EQ(2, scheme->cars[2].axles[0].wheels[R].state);
+    EXPECT_EQ(1, scheme->GetCurrentState());
+    scheme->NextPosition();
+    EXPECT_EQ(3, scheme->GetCurrentState());
+}
+
+TEST_F(SchemeOrderTest, CarMovesOverTheTwoRunsOfOrderTypeOne)
+{
+    auto scheme = Parsed("Three\r\n{\r\n"
+                         "1d-|||1r||||2r||||;\r\n2d-|||1r||||2r||||;\r\n3d-|||1r||||2r||||;\r\n"
+                         "3d-|||2l||||1l||||;\r\n2d-|||2l||||1l||||;\r\n1d-|||2l||||1l||||;\r\n"
+                         "}\r\nType:1\r\n");
+    ASSERT_EQ(1, scheme->BuildOrder(1, 3));
+    ASSERT_EQ(12, scheme->orderCount);
+    scheme->NextCar();
+    EXPECT_EQ(2, scheme->currentEntry);
+    scheme->NextCar();
+    EXPECT_EQ(4, scheme->currentEntry);
+    // The last car's two runs lie side by side: one car move passes both.
+    scheme->NextCar();
+    EXPECT_EQ(8, scheme->currentEntry);
+    EXPECT_EQ(std::make_tuple(1, 1, L), std::make_tuple(scheme->currentCar, scheme->currentAxle, scheme->currentSide));
+    scheme->NextPosition();
+    EXPECT_EQ(9, scheme->currentEntry);
+    // From inside a run, back to the last entry of the previous run.
+    scheme->PrevCar();
+    EXPECT_EQ(7, scheme->currentEntry);
+    EXPECT_EQ(1, CurrentMarks(*scheme));
+    scheme->NextCar();
+    scheme->NextCar();
+    EXPECT_EQ(10, scheme->currentEntry);
+    scheme->NextCar();
+    EXPECT_EQ(11, scheme->currentEntry);
+    EXPECT_EQ(1, scheme->atLastCar);
+    scheme->NextCar();
+    EXPECT_EQ(11, scheme->currentEntry);
+    for (int i = 0; i < 10; ++i)
+        scheme->PrevCar();
+    EXPECT_EQ(0, scheme->currentEntry);
+    EXPECT_EQ(1, scheme->atFirstCar);
+    EXPECT_EQ(1, CurrentMarks(*scheme));
+}
+
+TEST_F(SchemeOrderTest, DeviceTypeThreeWalksAxlesAndKeepsEachAxlesOwnEntry)
+{
+    SetDeviceType(3);
+    auto scheme = Parsed("Axles\r\n{\r\n"
+                         "1d-|||1l||||1r||||2l||||2r||||;\r\n"
+                         "2i-|||1l||||1r||||2l||||2r||||3l||||3r||||;\r\n"
+                         "}\r\nType:4\r\n");
+    ASSERT_EQ(1, scheme->BuildOrder(4, 2));
+    EXPECT_EQ(5, scheme->axleCount);
+    const int expected[5][2] = {{0, 0}, {0, 1}, {1, 2}, {1, 1}, {1, 0}};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(expected[k][0], scheme->axleEntries[k].car);
+        EXPECT_EQ(expected[k][1], scheme->axleEntries[k].axle);
+        // The axle an entry names carries that entry's index.
+        EXPECT_EQ(k, scheme->cars[expected[k][0]].axles[expected[k][1]].axleEntryIndex);
+    }
+    EXPECT_EQ(1, scheme->axleEntries[0].state);
+    EXPECT_EQ(1, scheme->atFirst);
+    EXPECT_EQ(1, scheme->GetCurrentState());
+
+    for (int k = 1; k < 5; ++k) {
+        scheme->NextPosition();
+        ASSERT_EQ(k, scheme->currentAxleEntry);
+        EXPECT_EQ(k, scheme->GetAxleListIndex());
+        EXPECT_EQ(1, scheme->axleEntries[k].state);
+        EXPECT_EQ(0, scheme->axleEntries[k - 1].state);
+        const SchemeAxle& axle = scheme->cars[scheme->currentCar].axles[scheme->currentAxle];
+        EXPECT_EQ(1, axle.wheels[L].state);
+        EXPECT_EQ(1, axle.wheels[R].state);
+    }
+    EXPECT_EQ(1, scheme->atLast);
+    scheme->NextPosition();
+    EXPECT_EQ(4, scheme->currentAxleEntry);
+
+    scheme->MarkCurrentMeasured();
+    EXPECT_EQ(3, scheme->axleEntries[4].state);
+    EXPECT_EQ(3, scheme->cars[1].axles[0].wheels[R].state);
+    scheme->PrevCar();
+    EXPECT_EQ(0, scheme->currentAxleEntry);
+    EXPECT_EQ(2, scheme->axleEntries[4].state);
+    EXPECT_EQ(2, scheme->cars[1].axles[0].wheels[L].state);
+    scheme->NextCar();
+    EXPECT_EQ(2, scheme->currentAxleEntry);
+    EXPECT_EQ(std::make_tuple(1, 2), std::make_tuple(scheme->currentCar, scheme->currentAxle));
+    scheme->PrevPosition();
+    EXPECT_EQ(1, scheme->currentAxleEntry);
+}
+
+TEST_F(SchemeOrderTest, OrdersThatCannotBeWalkedAreRefused)
+{
+    // No position in the order: an unknown order type, or three-wheel axles
+    // in an order that has no place for them.
+    for (int type : {0, 7, -1}) {
+        auto scheme = Parsed(kMixed);
+        EXPECT_EQ(0, scheme->BuildOrder(type, 3));
+        EXPECT_EQ(0, scheme->orderCount);
+        EXPECT_EQ(4, scheme->atFirst + scheme->atLast + scheme->atFirstCar + scheme->atLastCar);
+        scheme->NextPosition();
+        scheme->NextCar();
+        scheme->PrevCar();
+        scheme->MarkCurrentMeasured();
+        EXPECT_EQ(0, scheme->currentEntry);
+        EXPECT_EQ(0, scheme->order[0].state);
+    }
+    auto threeWheels = Parsed("T\r\n{\r\n1d-|||1l||||1m||||1r||||;\r\n}\r\nType:1\r\n");
+    EXPECT_EQ(0, threeWheels->BuildOrder(1, 1));
+
+    // The axle walk of an earlier order does not outlive a refused one.
+    SetDeviceType(3);
+    ASSERT_EQ(1, threeWheels->BuildOrder(3, 1));
+    EXPECT_EQ(1, threeWheels->axleCount);
+    EXPECT_EQ(0, threeWheels->BuildOrder(0, 1));
+    EXPECT_EQ(0, threeWheels->axleCount);
+    threeWheels->NextPosition();
+    threeWheels->NextCar();
+    EXPECT_EQ(0, threeWheels->currentAxleEntry);
+    EXPECT_EQ(0, threeWheels->GetCurrentState());
+    SetDeviceType(1);
+
+    // 40 cars of 36 axles of two wheels fill the order exactly; a third
+    // wheel on every axle does not fit and the scheme is refused whole.
+    auto full = std::make_unique<CScheme>();
+    BuildDefaultScheme(full.get(), 40, 36, 3, 2);
+    ASSERT_EQ(1, full->BuildOrder(3, 40));
+    EXPECT_EQ(SCHEME_MAX_ORDER, full->orderCount);
+    EXPECT_EQ(std::make_tuple(39, 35, L), OrderOf(*full).back());
+    BuildDefaultScheme(full.get(), 40, 36, 3, 3);
+    EXPECT_EQ(0, full->BuildOrder(3, 40));
+    EXPECT_EQ(0, full->orderCount);
+    EXPECT_EQ(1, full->atLast);
+    EXPECT_EQ(4320, CScheme::CountOrderPositions(full->cars, 40, 3));
+    // A car count beyond the cars the scheme holds is cut to them.
+    BuildDefaultScheme(full.get(), 40, 1, 4, 1);
+    EXPECT_EQ(1, full->BuildOrder(4, 1000));
+    EXPECT_EQ(40, full->orderCount);
+}
+
+TEST_F(SchemeOrderTest, DefaultSchemeAndSums)
+{
+    auto scheme = std::make_unique<CScheme>();
+    EXPECT_EQ(2, scheme->orderCount);
+    EXPECT_EQ(1, scheme->cars[0].axleCount);
+    EXPECT_EQ(std::u16string(u"1"), scheme->cars[0].axles[0].wheels[0].name);
+
+    BuildDefaultScheme(scheme.get(), 2, 3, 5, 3);
+    EXPECT_EQ(2, scheme->carCount);
+    EXPECT_EQ(3, scheme->axleCount);
+    EXPECT_EQ(std::u16string(u"2"), scheme->cars[1].numberText);
+    const SchemeAxle& axle = scheme->cars[1].axles[2];
+    EXPECT_EQ(std::u16string(u"3"), axle.name);
+    EXPECT_EQ(std::u16string(u"2"), axle.bogieText);
+    EXPECT_EQ(std::u16string(u"6"), axle.wheels[L].name);
+    EXPECT_EQ(std::u16string(u"7"), axle.wheels[R].name);
+    EXPECT_EQ(std::u16string(u"8"), axle.wheels[M].name);
+    EXPECT_EQ(18, scheme->SumAxleLayouts(2));
+    EXPECT_EQ(6, scheme->CountAxles(2));
+    EXPECT_EQ(9, scheme->SumAxleLayouts(1));
+
+    BuildDefaultScheme(scheme.get(), 1, 2, 1, 2);
+    EXPECT_EQ(std::u16string(u"2"), scheme->cars[0].axles[1].wheels[L].name);
+    EXPECT_EQ(0, scheme->cars[0].axles[1].wheels[M].present);
+    EXPECT_EQ(std::u16string(u""), scheme->cars[0].axles[1].wheels[M].name);
+}
+
+TEST_F(SchemeOrderTest, SerialField)
+{
+    EXPECT_EQ(std::u16string(u"00000000AB12"), FormatSerialField(u"AB 12"));
+    EXPECT_EQ(std::u16string(u"1234567890AB"), FormatSerialField(u" 1234 567890ABCDEF"));
+    EXPECT_EQ(std::u16string(u"000000000000"), FormatSerialField(u"   "));
+}
+
+}  // namespace
+}  // namespace schemetest

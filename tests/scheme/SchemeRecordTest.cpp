@@ -1,0 +1,253 @@
+// The link between positions and journal records: the names written into a
+// record, names taken back, the record search and the measured marks.
+#include <gtest/gtest.h>
+
+#include "settings/DBJournal_Qav.h"
+#include "settings/DBJournal_Qod.h"
+#include "tests/scheme/SchemeTestSupport.h"
+
+namespace schemetest {
+namespace {
+
+constexpr int L = SIDE_LEFT, R = SIDE_RIGHT;
+
+class SchemeRecordTest : public SchemeRootTest {
+protected:
+    // Two cars of two axles: car 1 plain with left and right wheels, car 2
+    // named the other way round with all three wheels.
+    std::unique_ptr<CScheme> Built(int type = 4)
+    {
+        auto scheme = Parsed("Rec\r\n{\r\n"
+                             "1d-|Coach|A-17|1l|A1|W1L|2|1r|A1|W1R|2|2l|A2|W2L||2r|A2|W2R||;\r\n"
+                             "2s-|||1l||||1m||||1r||||2l||||2m||||2r||||;\r\n"
+                             "}\r\nType:4\r\n");
+        EXPECT_EQ(1, scheme->BuildOrder(type, 2));
+        return scheme;
+    }
+
+    static std::unique_ptr<QavJournalRecord> Record(const char16_t* date = u"09/12/26")
+    {
+        auto record = std::make_unique<QavJournalRecord>();
+        qplat::CopyField(record->date, 10, date);
+        return record;
+    }
+
+    void Store(const QavJournalRecord& record)
+    {
+        CDBJournalQav journal;
+        ASSERT_EQ(1, journal.Append(u"Depot", &record));
+    }
+};
+
+TEST_F(SchemeRecordTest, NamesOfThePositionGoIntoTheRecord)
+{
+    auto scheme = Built();
+    auto record = Record();
+    qplat::CopyField(record->referName, 50, u"kept");
+    scheme->FillRecordNames(record.get());
+    EXPECT_EQ(std::u16string(u"W1L"), record->wheelName);
+    EXPECT_EQ(std::u16string(u"Coach"), record->carName);
+    EXPECT_EQ(std::u16string(u"A-17"), record->carNumber);
+    EXPECT_EQ(std::u16string(u"A1"), record->axleName);
+    EXPECT_EQ(std::u16string(u"2"), record->axleName2);
+    EXPECT_EQ(std::u16string(u"0"), record->side);
+    EXPECT_EQ(std::u16string(u"09/12/26"), record->date);
+    EXPECT_EQ(std::u16string(u"kept"), record->referName);
+
+    // A swapped car: left and right digits exchanged, the middle keeps "2".
+    const char16_t* expectedSides[] = {u"1", u"2", u"0"};  // walked left, middle, right
+    scheme->NextCar();
+    for (const char16_t* side : expectedSides) {
+        scheme->FillRecordNames(record.get());
+        EXPECT_EQ(std::u16string(side), record->side);
+        EXPECT_EQ(std::u16string(u"2"), record->carNumber);
+        EXPECT_EQ(std::u16string(u"0"), record->axleName2);
+        scheme->NextPosition();
+    }
+    auto disc = std::make_unique<QodJournalRecord>();
+    scheme->FillRecordNamesQod(disc.get());
+    EXPECT_EQ(std::u16string(u"1"), disc->side);
+    EXPECT_EQ(std::u16string(u"2"), disc->wheelName);
+}
+
+TEST_F(SchemeRecordTest, TextsAreCutToTheRecordFields)
+{
+    auto scheme = Built();
+    SchemeCar& car = scheme->cars[0];
+    qplat::CopyField(car.axles[0].wheels[L].name, SCHEME_WHEEL_NAME_CHARS, u"ABCDEFGHIJKLMNOPQRS");
+    qplat::CopyField(car.trainName, SCHEME_TRAIN_NAME_CHARS, u"Train name far longer than the record holds");
+    for (WCHAR& c : car.axles[0].wheels[L].text)
+        c = u'x';  // a text without its terminator
+    auto record = Record();
+    record->spareText1[0] = u'!';
+    scheme->FillRecordNames(record.get());
+    EXPECT_EQ(std::u16string(u"ABCDEFGHIJKL"), record->wheelName);
+    EXPECT_EQ(std::u16string(u"Train name far long"), record->trainName);
+    EXPECT_EQ(std::u16string(99, u'x'), record->positionText);
+    EXPECT_EQ(u'!', record->spareText1[0]);
+}
+
+TEST_F(SchemeRecordTest, EditedNamesComeBackIntoTheScheme)
+{
+    auto scheme = Built();
+    auto record = Record();
+    qplat::CopyField(record->carName, 20, u"Sleeper");
+    qplat::CopyField(record->carNumber, 20, u"B-2");
+    qplat::CopyField(record->wheelName, 13, u"Front");
+    qplat::CopyField(record->axleName, 10, u"X1");
+    qplat::CopyField(record->axleName2, 10, u"Y1");
+    for (WCHAR& c : record->trainName)
+        c = u'T';  // stored without its terminator
+    scheme->TakeRecordNames(*record);
+    const SchemeCar& car = scheme->cars[0];
+    EXPECT_EQ(std::u16string(u"Sleeper"), car.name);
+    EXPECT_EQ(std::u16string(u"B-2"), car.numberText);
+    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name);
+    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[R].name);
+    EXPECT_EQ(std::u16string(u"X1"), car.axles[0].name);
+    EXPECT_EQ(std::u16string(u"Y1"), car.axles[0].secondName);
+    EXPECT_EQ(std::u16string(20, u'T'), scheme->cars[1].trainName);
+    EXPECT_EQ(std::u16string(u"A2"), car.axles[1].name);
+}
+
+TEST_F(SchemeRecordTest, FindRecordMatchesPositionAndDate)
+{
+    auto scheme = Built();
+    auto other = Record(u"08/12/26");
+    scheme->FillRecordNames(other.get());
+    Store(*other);  // same position, another day
+    auto stored = Record();
+    scheme->FillRecordNames(stored.get());
+    SetQavRecordValue(stored.get(), 0, 1234);
+    Store(*stored);
+    scheme->NextPosition();
+    auto right = Record();
+    scheme->FillRecordNames(right.get());
+    Store(*right);
+
+    auto query = Record();
+    scheme->PrevPosition();
+    scheme->FillRecordNames(query.get());
+    EXPECT_EQ(1, scheme->FindRecord(query.get(), 0, 0));
+    EXPECT_EQ(0, GetQavRecordValue(*query, 0));
+    EXPECT_EQ(-1, scheme->FindRecord(query.get(), 0, 2));
+    EXPECT_EQ(1, scheme->FindRecord(query.get(), 1, -5));
+    EXPECT_EQ(1234, GetQavRecordValue(*query, 0));
+
+    // The side digit tells the two wheels of an axle apart, except for the
+    // gauge that measures the whole axle.
+    qplat::CopyField(query->side, 2, u"1");
+    EXPECT_EQ(-1, scheme->FindRecord(query.get(), 0, 0));
+    qplat::CopyField(query->wheelName, 13, u"W1R");
+    EXPECT_EQ(2, scheme->FindRecord(query.get(), 0, 0));
+    qplat::CopyField(query->wheelName, 13, u"W1L");
+    SetDeviceType(3);
+    EXPECT_EQ(1, scheme->FindRecord(query.get(), 0, 0));
+    qplat::CopyField(query->carName, 20, u"coach");
+    EXPECT_EQ(-1, scheme->FindRecord(query.get(), 0, 0));
+}
+
+TEST_F(SchemeRecordTest, FindRecordComparesWithinTheFieldWidths)
+{
+    auto scheme = Built();
+    auto full = Record();
+    for (WCHAR& c : full->wheelName) c = u'w';
+    for (WCHAR& c : full->carName) c = u'c';
+    for (WCHAR& c : full->carNumber) c = u'n';
+    for (WCHAR& c : full->axleName) c = u'a';
+    for (WCHAR& c : full->date) c = u'd';
+    for (WCHAR& c : full->side) c = u's';
+    Store(*full);
+    auto query = std::make_unique<QavJournalRecord>(*full);
+    EXPECT_EQ(0, scheme->FindRecord(query.get(), 0, 0));
+    query->axleName[9] = u'b';
+    EXPECT_EQ(-1, scheme->FindRecord(query.get(), 0, 0));
+}
+
+TEST_F(SchemeRecordTest, NoJournalMeansNothingIsStored)
+{
+    auto scheme = Built();
+    auto query = Record();
+    scheme->FillRecordNames(query.get());
+    EXPECT_EQ(-1, scheme->FindRecord(query.get(), 1, 0));  // empty journal
+    auto disc = std::make_unique<QodJournalRecord>();
+    EXPECT_EQ(-1, scheme->FindRecordQod(disc.get(), 1, 0));
+    // A journal name that would leave the journal folder is no journal.
+    auto block = LoadSettings();
+    qplat::CopyField(block.qavJournalName, PARAM_NAME_CHARS, u"..\\param");
+    CParamFile file;
+    ASSERT_EQ(1, file.Save(&block));
+    EXPECT_EQ(-1, scheme->FindRecord(query.get(), 1, 0));
+    scheme->MarkMeasuredPositions(1, *query);
+    EXPECT_EQ(1, scheme->order[0].state);
+    EXPECT_EQ(1, CurrentMarks(*scheme));
+}
+
+TEST_F(SchemeRecordTest, MeasuredPositionsComeFromTheJournal)
+{
+    auto scheme = Built();
+    auto base = Record();
+    // Position 1 holds a wheel result, position 2 a record without one,
+    // position 5 a result from another day.
+    for (int i = 0; i < 6; ++i) {
+        auto record = Record(i == 5 ? u"01/01/26" : u"09/12/26");
+        scheme->SelectEntry(i, -1);
+        scheme->FillRecordNames(record.get());
+        if (i != 2)
+            SetQavRecordValue(record.get(), 5, 7);
+        if (i == 1 || i == 2 || i == 5)
+            Store(*record);
+    }
+    scheme->NextPosition();
+    scheme->NextPosition();
+    scheme->MarkMeasuredPositions(1, *base);
+    EXPECT_EQ(0, scheme->currentEntry);
+    EXPECT_EQ(1, scheme->order[0].state);
+    EXPECT_EQ(2, scheme->order[1].state);
+    EXPECT_EQ(0, scheme->order[2].state);
+    EXPECT_EQ(0, scheme->order[5].state);
+    EXPECT_EQ(2, scheme->cars[0].axles[0].wheels[R].state);
+    EXPECT_EQ(1, CurrentMarks(*scheme));
+    EXPECT_EQ(1, scheme->atFirst);
+
+    // The gauge values decide for the gauges.
+    scheme->MarkMeasuredPositions(2, *base);
+    EXPECT_EQ(0, scheme->order[1].state);
+    scheme->MarkMeasuredPositions(4, *base);
+    EXPECT_EQ(0, scheme->order[1].state);
+}
+
+TEST_F(SchemeRecordTest, DiscPositionsAreMeasuredWhenARecordExists)
+{
+    SetDeviceType(4);
+    auto scheme = Built(3);
+    auto record = std::make_unique<QodJournalRecord>();
+    qplat::CopyField(record->date, 10, u"09/12/26");
+    scheme->SelectEntry(3, -1);
+    scheme->FillRecordNamesQod(record.get());
+    CDBJournalQod journal;
+    ASSERT_EQ(1, journal.Append(u"DiscDepot", record.get()));
+    auto query = std::make_unique<QodJournalRecord>(*record);
+    EXPECT_EQ(0, scheme->FindRecordQod(query.get(), 0, 0));
+    scheme->MarkMeasuredPositionsQod(*record);
+    for (int i = 0; i < scheme->orderCount; ++i)
+        EXPECT_EQ(i == 3 ? 2 : i == 0 ? 1 : 0, scheme->order[i].state) << i;
+}
+
+TEST_F(SchemeRecordTest, GaugeThreeMarksAxlesFromTheJournal)
+{
+    SetDeviceType(3);
+    auto scheme = Built();
+    auto record = Record();
+    scheme->SelectEntry(4, -1);  // car 2, first walked axle
+    scheme->FillRecordNames(record.get());
+    SetQavRecordValue(record.get(), 28, 3);
+    Store(*record);
+    scheme->MarkMeasuredPositions(3, *Record());
+    const int k = scheme->cars[scheme->order[4].car].axles[scheme->order[4].axle].axleEntryIndex;
+    EXPECT_EQ(2, scheme->axleEntries[k].state);
+    EXPECT_EQ(2, scheme->order[4].state);
+}
+
+}  // namespace
+}  // namespace schemetest
