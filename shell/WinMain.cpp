@@ -2,12 +2,16 @@
 // screen built from the toolkit: the white panel with its separator lines, the
 // corner logo and a title, the status images with the signal bars, bitmap
 // buttons with captions and a back button. "Start" runs the busy animation
-// for two seconds; the back button or the power key ends the program.
+// for two seconds, "Ask" puts a question through the message box, "Text"
+// takes a text through the on-screen keyboard; the back button or the power
+// key ends the program.
 #include "platform/WinGdi.h"
 #include "platform/WinUser.h"
 #include "resources/ResourceIds.h"
 #include "ui/BufferedDC.h"
 #include "ui/BusyAnimation.h"
+#include "ui/KeyboardDlg.h"
+#include "ui/MessageDlg.h"
 #include "ui/OwnerButton.h"
 #include "ui/PaintHelper.h"
 #include "ui/StatusImages.h"
@@ -15,8 +19,8 @@
 namespace {
 
 constexpr int kStartId = 1001;
-constexpr int kInfoId = 1002;
-constexpr int kCancelId = 1003;
+constexpr int kAskId = 1002;
+constexpr int kTextId = 1003;
 constexpr int kBackId = 1004;
 constexpr UINT_PTR kBusyTimer = 1;
 constexpr int kButtonCount = 4;
@@ -24,16 +28,22 @@ constexpr int kButtonCount = 4;
 HINSTANCE g_instance = nullptr;
 COwnerButton g_demoButtons[kButtonCount];
 int g_battery = 70;  // what the demo shows: a sensor at 70 %, link up, level -10
+WCHAR g_frameText[160] = u"Wheel profile head, connected over Bluetooth";
 
 void CreateButtons(HWND hwnd)
 {
     g_demoButtons[0].Create(hwnd, g_instance, 10, 224, 141, 41, kStartId, 210, 211, 212);
     g_demoButtons[0].SetCaption(u"Start", 0xFFFFFF, FALSE, FALSE, FALSE, 0, 0);
-    g_demoButtons[1].Create(hwnd, g_instance, 170, 226, 0, 0, kInfoId, 317, 318, 0);
-    g_demoButtons[1].SetCaption(u"Info", 0xFFFFFF, FALSE, FALSE, FALSE, 0, 0);
-    g_demoButtons[2].Create(hwnd, g_instance, 290, 226, 0, 0, kCancelId, 314, 315, 0);
-    g_demoButtons[2].SetCaption(u"Stop", 0xFFFFFF, FALSE, FALSE, FALSE, 0, 0);
+    g_demoButtons[1].Create(hwnd, g_instance, 170, 226, 0, 0, kAskId, 317, 318, 0);
+    g_demoButtons[1].SetCaption(u"Ask", 0xFFFFFF, FALSE, FALSE, FALSE, 0, 0);
+    g_demoButtons[2].Create(hwnd, g_instance, 290, 226, 0, 0, kTextId, 314, 315, 0);
+    g_demoButtons[2].SetCaption(u"Text", 0xFFFFFF, FALSE, FALSE, FALSE, 0, 0);
     g_demoButtons[3].Create(hwnd, g_instance, 435, 7, 0, 0, kBackId, 173, 174, 0);
+}
+
+void CopyText(const WCHAR* text)
+{
+    qplat::CopyField(g_frameText, sizeof g_frameText / sizeof g_frameText[0], text);
 }
 
 void Paint(HWND hwnd)
@@ -48,7 +58,7 @@ void Paint(HWND hwnd)
     g_paintHelper.DrawBitmapTopLeft(g_instance, out);
     g_paintHelper.DrawCaption(hwnd, out, 65, 12, 0, u"Qav5 profile gauge", 24, 9, 0x000000, TRUE, TRUE, 0);
     g_paintHelper.DrawRoundFrame(hwnd, out, 20, 70, 250, 120, u"Sensor", 0xFFFFFF, 12, 1);
-    g_paintHelper.DrawCaption(hwnd, out, 30, 90, 230, u"Wheel profile head, connected over Bluetooth", 18, 7,
+    g_paintHelper.DrawCaption(hwnd, out, 30, 90, 230, g_frameText, 18, 7,
                               0x000000, FALSE, TRUE, 0);
     int index = CStatusImages::BatteryIconIndex(g_battery, TRUE);
     g_paintHelper.StretchBitmap(out, g_statusImages.m_battery[index], 300, 125, 48, 48);
@@ -83,9 +93,16 @@ LRESULT CALLBACK DemoWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             StartBusyAnimation(g_instance, hwnd, 0, 0);
             SetTimer(hwnd, kBusyTimer, 2000, nullptr);
             return 0;
-        case kCancelId:
-            KillTimer(hwnd, kBusyTimer);
-            StopBusyAnimation();
+        case kAskId: {
+            CMessageDlg box;
+            const int yes = box.Show(g_instance, hwnd, MESSAGE_QUESTION, u"Is the wheel clean and the head on the rim?");
+            CopyText(yes ? u"Answered yes" : u"Answered no");
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        }
+        case kTextId:
+            CopyText(PromptForText(g_instance, hwnd, u"Car number", u"", 0));
+            InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case kBackId:
             DestroyWindow(hwnd);

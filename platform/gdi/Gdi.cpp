@@ -2,6 +2,7 @@
 // clipping, pixels and blits. Shapes are in Raster.cpp, text in Text.cpp.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
 #include "platform/gdi/GdiInternal.h"
@@ -572,82 +573,76 @@ BOOL RestoreDC(HDC hdc, int saved)
 
 // ---------------------------------------------------------------- attributes
 
-COLORREF SetTextColor(HDC hdc, COLORREF color)
+namespace {
+
+// One attribute of a context's state: the setters give the old value back,
+// and every call on an unknown context gives the attribute's failure value.
+template <typename T>
+T SwapAttribute(HDC hdc, T DcState::*field, std::type_identity_t<T> value, std::type_identity_t<T> failed)
 {
     Lock lock(GdiMutex());
     Dc* dc = LookupDc(hdc);
-    if (!dc) return CLR_INVALID;
-    COLORREF old = dc->state.textColor;
-    dc->state.textColor = color & 0xFFFFFFu;
+    if (!dc) return failed;
+    T old = dc->state.*field;
+    dc->state.*field = value;
     return old;
+}
+
+template <typename T>
+T ReadAttribute(HDC hdc, T DcState::*field, std::type_identity_t<T> failed)
+{
+    Lock lock(GdiMutex());
+    Dc* dc = LookupDc(hdc);
+    return dc ? dc->state.*field : failed;
+}
+
+}  // namespace
+
+COLORREF SetTextColor(HDC hdc, COLORREF color)
+{
+    return SwapAttribute(hdc, &DcState::textColor, color & 0xFFFFFFu, CLR_INVALID);
 }
 
 COLORREF GetTextColor(HDC hdc)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    return dc ? dc->state.textColor : CLR_INVALID;
+    return ReadAttribute(hdc, &DcState::textColor, CLR_INVALID);
 }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    if (!dc) return CLR_INVALID;
-    COLORREF old = dc->state.bkColor;
-    dc->state.bkColor = color & 0xFFFFFFu;
-    return old;
+    return SwapAttribute(hdc, &DcState::bkColor, color & 0xFFFFFFu, CLR_INVALID);
 }
 
 COLORREF GetBkColor(HDC hdc)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    return dc ? dc->state.bkColor : CLR_INVALID;
+    return ReadAttribute(hdc, &DcState::bkColor, CLR_INVALID);
 }
 
 int SetBkMode(HDC hdc, int mode)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    if (!dc || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-    int old = dc->state.bkMode;
-    dc->state.bkMode = mode;
-    return old;
+    if (mode != TRANSPARENT && mode != OPAQUE) return 0;
+    return SwapAttribute(hdc, &DcState::bkMode, mode, 0);
 }
 
 int GetBkMode(HDC hdc)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    return dc ? dc->state.bkMode : 0;
+    return ReadAttribute(hdc, &DcState::bkMode, 0);
 }
 
 UINT SetTextAlign(HDC hdc, UINT align)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    if (!dc) return 0xFFFFFFFFu;
-    UINT old = dc->state.textAlign;
-    dc->state.textAlign = align;
-    return old;
+    return SwapAttribute(hdc, &DcState::textAlign, align, 0xFFFFFFFFu);
 }
 
 UINT GetTextAlign(HDC hdc)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    return dc ? dc->state.textAlign : 0xFFFFFFFFu;
+    return ReadAttribute(hdc, &DcState::textAlign, 0xFFFFFFFFu);
 }
 
 int SetPolyFillMode(HDC hdc, int mode)
 {
-    Lock lock(GdiMutex());
-    Dc* dc = LookupDc(hdc);
-    if (!dc || (mode != ALTERNATE && mode != WINDING)) return 0;
-    int old = dc->state.polyFillMode;
-    dc->state.polyFillMode = mode;
-    return old;
+    if (mode != ALTERNATE && mode != WINDING) return 0;
+    return SwapAttribute(hdc, &DcState::polyFillMode, mode, 0);
 }
 
 int SetStretchBltMode(HDC hdc, int)

@@ -21,6 +21,27 @@ bool InOddEvenBlock(WCHAR c)
            (c >= 0x04C1 && c <= 0x04CE);
 }
 
+// Compares at most n characters after `fold`; the difference of the first
+// folded pair that differs, as the C runtime's compares give it.
+template <typename Fold>
+int CompareFolded(const WCHAR* a, const WCHAR* b, size_t n, Fold fold)
+{
+    static const WCHAR empty[1] = {0};
+    if (a == nullptr)
+        a = empty;
+    if (b == nullptr)
+        b = empty;
+    for (size_t i = 0; i < n; ++i) {
+        const int ca = fold(a[i]);
+        const int cb = fold(b[i]);
+        if (ca != cb)
+            return ca - cb;
+        if (ca == 0)
+            break;
+    }
+    return 0;
+}
+
 }  // namespace
 
 size_t wcslen(const WCHAR* s)
@@ -99,18 +120,7 @@ int wcscmp(const WCHAR* a, const WCHAR* b)
 
 int wcsncmp(const WCHAR* a, const WCHAR* b, size_t n)
 {
-    static const WCHAR empty[1] = {0};
-    if (a == nullptr)
-        a = empty;
-    if (b == nullptr)
-        b = empty;
-    for (size_t i = 0; i < n; ++i) {
-        if (a[i] != b[i])
-            return static_cast<int>(a[i]) - static_cast<int>(b[i]);
-        if (a[i] == 0)
-            break;
-    }
-    return 0;
+    return CompareFolded(a, b, n, [](WCHAR c) { return static_cast<int>(c); });
 }
 
 int _wcsicmp(const WCHAR* a, const WCHAR* b)
@@ -120,20 +130,7 @@ int _wcsicmp(const WCHAR* a, const WCHAR* b)
 
 int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t n)
 {
-    static const WCHAR empty[1] = {0};
-    if (a == nullptr)
-        a = empty;
-    if (b == nullptr)
-        b = empty;
-    for (size_t i = 0; i < n; ++i) {
-        const int ca = towlower(a[i]);
-        const int cb = towlower(b[i]);
-        if (ca != cb)
-            return ca - cb;
-        if (ca == 0)
-            break;
-    }
-    return 0;
+    return CompareFolded(a, b, n, [](WCHAR c) { return static_cast<int>(towlower(c)); });
 }
 
 const WCHAR* wcschr(const WCHAR* s, WCHAR c)

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <random>
 #include <string>
 
 #include "platform/WinKernel.h"
@@ -14,11 +12,10 @@
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
 #include "settings/FileNames.h"
-#include "tests/fuzz/FuzzProgramRoot.h"
 #include "settings/ParamFile.h"
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
-
 
 template <class Record>
 size_t TextChars(const Record& r)
