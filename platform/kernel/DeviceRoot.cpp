@@ -278,12 +278,14 @@ ResolvedPath ResolveDevicePath(const std::u16string& devicePath)
         }
         std::string found;
         if (existing && FindInFolder(cur, parts[i], found)) {
-            cur += "/" + found;
+            cur += '/';
+            cur += found;
             if (i + 1 == parts.size())
                 r.leaf = FromUtf8(found);
         } else {
             existing = false;
-            cur += "/" + ToUtf8(parts[i]);
+            cur += '/';
+            cur += ToUtf8(parts[i]);
             if (i + 1 == parts.size())
                 r.leaf = parts[i];
         }
