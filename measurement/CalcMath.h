@@ -69,6 +69,20 @@ inline int64_t Diff(LONG a, LONG b) { return static_cast<int64_t>(a) - static_ca
 // Counts from callers and files never exceed the arrays they describe.
 inline int ClampCount(DWORD count) { return static_cast<int>(count > kMaxProfilePoints ? kMaxProfilePoints : count); }
 
+// The extreme of one field over the first `count` items (at most a profile's
+// worth): `start` is what no items, or none beyond it, give.
+template <class Item, class Field, class Beats>
+LONG Extreme(const Item* items, DWORD count, LONG start, Field field, Beats beats)
+{
+    LONG best = start;
+    const int n = items == nullptr ? 0 : ClampCount(count);
+    for (int i = 0; i < n; ++i) {
+        const LONG v = items[i].*field;
+        if (beats(v, best)) best = v;
+    }
+    return best;
+}
+
 inline LONG Dim(const HeadSettings& hs, ParamDimension d) { return hs.dimensions[d]; }
 // Option k (1..5) is settings byte 809 + k.
 inline BYTE Option(const HeadSettings& hs, int k) { return hs.options[k - 1]; }

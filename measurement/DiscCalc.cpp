@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "measurement/CalcMath.h"
 
@@ -91,26 +92,12 @@ void CDiscCalc::CropToRange(DWORD* count, ProfilePoint* points, LONG /*unused*/,
 
 LONG CDiscCalc::MinZ(DWORD count, const ProfilePoint* points)
 {
-    LONG best = 100000;
-    const int n = points == nullptr ? 0 : ClampCount(count);
-    for (int i = 0; i < n; ++i) {
-        if (points[i].z < best) {
-            best = points[i].z;
-        }
-    }
-    return best;
+    return Extreme(points, count, 100000, &ProfilePoint::z, std::less<LONG>());
 }
 
 LONG CDiscCalc::MaxZ(DWORD count, const ProfilePoint* points)
 {
-    LONG best = -100000;
-    const int n = points == nullptr ? 0 : ClampCount(count);
-    for (int i = 0; i < n; ++i) {
-        if (points[i].z > best) {
-            best = points[i].z;
-        }
-    }
-    return best;
+    return Extreme(points, count, -100000, &ProfilePoint::z, std::greater<LONG>());
 }
 
 LONG CDiscCalc::ShiftToMinZ(DWORD count, ProfilePoint* points)

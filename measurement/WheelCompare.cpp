@@ -1,6 +1,7 @@
 // Comparison of a measured wheel profile with its reference profile, and the
 // rebuilding of a profile kept in a journal record.
 #include <cmath>
+#include <functional>
 
 #include "measurement/CalcMath.h"
 #include "measurement/WheelCalc.h"
@@ -9,26 +10,12 @@ using namespace qcalc;
 
 LONG CWheelCalc::MinDeviation(DWORD rowCount, const DeviationRow* rows)
 {
-    LONG best = 1000000;
-    const int n = rows == nullptr ? 0 : ClampCount(rowCount);
-    for (int i = 0; i < n; ++i) {
-        if (rows[i].dz < best) {
-            best = rows[i].dz;
-        }
-    }
-    return best;
+    return Extreme(rows, rowCount, 1000000, &DeviationRow::dz, std::less<LONG>());
 }
 
 LONG CWheelCalc::MaxDeviation(DWORD rowCount, const DeviationRow* rows)
 {
-    LONG best = -1000000;
-    const int n = rows == nullptr ? 0 : ClampCount(rowCount);
-    for (int i = 0; i < n; ++i) {
-        if (rows[i].dz > best) {
-            best = rows[i].dz;
-        }
-    }
-    return best;
+    return Extreme(rows, rowCount, -1000000, &DeviationRow::dz, std::greater<LONG>());
 }
 
 LONG CWheelCalc::MaxAbsDeviation(DWORD rowCount, const DeviationRow* rows)

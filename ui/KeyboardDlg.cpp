@@ -369,9 +369,7 @@ INT_PTR CKeyboardDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND: return 0;
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
-    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+    case WM_CTLCOLORDLG: return ScreenColourBrush(msg, wParam);
     case WM_CLOSE:
         // Power-off and WM_CLOSE cancel: nothing typed is confirmed.
         DestroyKeys();

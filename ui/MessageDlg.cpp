@@ -124,9 +124,7 @@ INT_PTR CMessageDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
-    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+    case WM_CTLCOLORDLG: return ScreenColourBrush(msg, wParam);
     default: return FALSE;
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/WinDef.h"
+#include "platform/WinGdi.h"
 #include "platform/WinUser.h"
 
 // Runs dialog template `id` of `instance` modally and gives the value it ended
@@ -35,4 +36,12 @@ INT_PTR RouteDialogMessage(Dialog* opening, HWND hwnd, UINT msg, WPARAM wParam, 
         if (msg == WM_INITDIALOG) SetWindowLongW(hwnd, DWL_USER, reinterpret_cast<LONG_PTR>(self));
     }
     return self ? self->DlgProc(hwnd, msg, wParam, lParam) : FALSE;
+}
+
+// Every screen answers the colour questions of its controls and of itself the
+// same way: the window colour, with text drawn on a transparent background.
+inline INT_PTR ScreenColourBrush(UINT msg, WPARAM wParam)
+{
+    if (msg != WM_CTLCOLORDLG) SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+    return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
 }

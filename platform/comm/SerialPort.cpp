@@ -632,52 +632,42 @@ BOOL SetupComm(HANDLE port, DWORD inQueue, DWORD outQueue)
     return p ? p->QueueSizes(inQueue, outQueue) : FALSE;
 }
 
-BOOL GetCommState(HANDLE port, LPDCB dcb)
+namespace {
+
+// The calls that fill or take a record: a port and a record are both required.
+template <class Record, class Call>
+BOOL WithPortAndRecord(HANDLE port, Record* record, Call call)
 {
     auto p = PortOf(port);
     if (!p)
         return FALSE;
-    if (!dcb) {
+    if (!record) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    return p->GetState(dcb);
+    return call(*p, record);
+}
+
+}  // namespace
+
+BOOL GetCommState(HANDLE port, LPDCB dcb)
+{
+    return WithPortAndRecord(port, dcb, [](qplat::SerialPort& p, LPDCB d) { return p.GetState(d); });
 }
 
 BOOL SetCommState(HANDLE port, LPDCB dcb)
 {
-    auto p = PortOf(port);
-    if (!p)
-        return FALSE;
-    if (!dcb) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return p->SetState(dcb);
+    return WithPortAndRecord(port, dcb, [](qplat::SerialPort& p, LPDCB d) { return p.SetState(d); });
 }
 
 BOOL GetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts)
 {
-    auto p = PortOf(port);
-    if (!p)
-        return FALSE;
-    if (!timeouts) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return p->GetTimeouts(timeouts);
+    return WithPortAndRecord(port, timeouts, [](qplat::SerialPort& p, LPCOMMTIMEOUTS t) { return p.GetTimeouts(t); });
 }
 
 BOOL SetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts)
 {
-    auto p = PortOf(port);
-    if (!p)
-        return FALSE;
-    if (!timeouts) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return p->SetTimeouts(timeouts);
+    return WithPortAndRecord(port, timeouts, [](qplat::SerialPort& p, LPCOMMTIMEOUTS t) { return p.SetTimeouts(t); });
 }
 
 BOOL SetCommMask(HANDLE port, DWORD mask)
@@ -688,14 +678,7 @@ BOOL SetCommMask(HANDLE port, DWORD mask)
 
 BOOL GetCommMask(HANDLE port, LPDWORD mask)
 {
-    auto p = PortOf(port);
-    if (!p)
-        return FALSE;
-    if (!mask) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return p->GetMask(mask);
+    return WithPortAndRecord(port, mask, [](qplat::SerialPort& p, LPDWORD m) { return p.GetMask(m); });
 }
 
 BOOL PurgeComm(HANDLE port, DWORD flags)
