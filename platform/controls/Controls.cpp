@@ -5,6 +5,7 @@
 
 #include "platform/WinText.h"
 #include "platform/controls/ControlsInternal.h"
+#include "platform/user/UserInternal.h"
 
 namespace qplat::controls {
 
@@ -164,6 +165,16 @@ BarInfo& BarLocked(HWND hwnd, int bar)
     return g_bars[{hwnd, bar}];
 }
 
+// A window bar only takes room while there is something to scroll.
+bool BarNeeded(const BarInfo& b)
+{
+    if (!b.shown) return false;
+    if (b.keep) return true;
+    long long span = static_cast<long long>(b.info.nMax) - b.info.nMin + 1;
+    if (b.info.nPage > 0) return span > static_cast<long long>(b.info.nPage);
+    return b.info.nMax > b.info.nMin;
+}
+
 bool IsBarControl(HWND hwnd)
 {
     WCHAR name[32];
@@ -182,6 +193,12 @@ void RegisterOne(const char16_t* name, WNDPROC proc, UINT style = CS_GLOBALCLASS
 }
 
 }  // namespace
+
+void SetBarTrackPos(HWND hwnd, int bar, int pos)
+{
+    std::lock_guard<std::mutex> g(g_barLock);
+    g_bars[{hwnd, bar}].info.nTrackPos = pos;
+}
 
 }  // namespace qplat::controls
 
@@ -228,12 +245,16 @@ int SetScrollInfo(HWND hwnd, int bar, LPCSCROLLINFO info, BOOL redraw)
     }
     if (bar != SB_HORZ && bar != SB_VERT) return 0;
     int pos;
+    bool needed;
     {
         std::lock_guard<std::mutex> g(g_barLock);
         BarInfo& b = BarLocked(hwnd, bar);
         ApplyScrollInfo(b.info, *info);
+        if (info->fMask & (SIF_RANGE | SIF_PAGE)) b.keep = (info->fMask & SIF_DISABLENOSCROLL) != 0;
         pos = b.info.nPos;
+        needed = BarNeeded(b);
     }
+    qplat::user::SetWindowBar(hwnd, bar, needed, redraw != FALSE);
     if (redraw) InvalidateRect(hwnd, nullptr, FALSE);
     return pos;
 }
@@ -297,8 +318,15 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show)
         ShowWindow(hwnd, show ? SW_SHOW : SW_HIDE);
         return TRUE;
     }
-    std::lock_guard<std::mutex> g(g_barLock);
-    if (bar == SB_HORZ || bar == SB_BOTH) BarLocked(hwnd, SB_HORZ).shown = show != FALSE;
-    if (bar == SB_VERT || bar == SB_BOTH) BarLocked(hwnd, SB_VERT).shown = show != FALSE;
+    bool neededH, neededV;
+    {
+        std::lock_guard<std::mutex> g(g_barLock);
+        if (bar == SB_HORZ || bar == SB_BOTH) BarLocked(hwnd, SB_HORZ).shown = show != FALSE;
+        if (bar == SB_VERT || bar == SB_BOTH) BarLocked(hwnd, SB_VERT).shown = show != FALSE;
+        neededH = BarNeeded(BarLocked(hwnd, SB_HORZ));
+        neededV = BarNeeded(BarLocked(hwnd, SB_VERT));
+    }
+    if (bar == SB_HORZ || bar == SB_BOTH) qplat::user::SetWindowBar(hwnd, SB_HORZ, neededH, true);
+    if (bar == SB_VERT || bar == SB_BOTH) qplat::user::SetWindowBar(hwnd, SB_VERT, neededV, true);
     return TRUE;
 }

@@ -76,11 +76,15 @@ bool EqualsNoCase(const std::u16string& a, const std::u16string& b);
 struct BarInfo {
     SCROLLINFO info{sizeof(SCROLLINFO), 0, 0, 100, 0, 0, 0};
     bool shown = true;
+    // Set with SIF_DISABLENOSCROLL: the bar stays, disabled, when not needed.
+    bool keep = false;
 };
 
 // Scroll-info arithmetic shared by the scroll-bar control and window bars.
 int ClampScrollPos(const SCROLLINFO& info, int pos);
 void ApplyScrollInfo(SCROLLINFO& into, const SCROLLINFO& from);
+// The thumb of a window scroll bar being dragged (SIF_TRACKPOS).
+void SetBarTrackPos(HWND hwnd, int bar, int pos);
 
 // Class procedures, one file each.
 LRESULT CALLBACK StaticProc(HWND, UINT, WPARAM, LPARAM);

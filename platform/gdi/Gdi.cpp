@@ -281,6 +281,25 @@ BOOL ReleaseSurfaceDC(HDC hdc)
     return TRUE;
 }
 
+void MoveSurfaceClient(const Surface* surface, int oldX, int oldY, const RECT& oldClient, int newX, int newY,
+                       const RECT& newClient)
+{
+    Lock lock(GdiMutex());
+    for (auto& [key, dc] : T().dcs) {
+        if (dc->memory || dc->surface.get() != surface || dc->originX != oldX || dc->originY != oldY) continue;
+        dc->originX = newX;
+        dc->originY = newY;
+        const RECT& c = dc->systemClip;
+        if (c.left == oldClient.left && c.top == oldClient.top && c.right == oldClient.right &&
+            c.bottom == oldClient.bottom) {
+            dc->systemClip = newClient;
+        } else {
+            dc->systemClip = RECT{std::max(c.left, newClient.left), std::max(c.top, newClient.top),
+                                  std::min(c.right, newClient.right), std::min(c.bottom, newClient.bottom)};
+        }
+    }
+}
+
 std::shared_ptr<Surface> SurfaceOfDC(HDC hdc)
 {
     Lock lock(GdiMutex());

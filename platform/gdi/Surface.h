@@ -67,6 +67,11 @@ std::recursive_mutex& GdiMutex();
 HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, int originX, int originY, const RECT& clip);
 // Restores nothing and frees the context; FALSE when hdc is not a surface DC.
 BOOL ReleaseSurfaceDC(HDC hdc);
+// The client of a window moved within its surface (scroll bars came or went):
+// contexts kept open on it follow. A context whose clip was the whole old
+// client gets the whole new one; any other is cut to the new client.
+void MoveSurfaceClient(const Surface* surface, int oldX, int oldY, const RECT& oldClient, int newX, int newY,
+                       const RECT& newClient);
 // The surface a DC draws on (window DC or memory DC with its selected bitmap);
 // empty for an invalid handle or a memory DC without a bitmap.
 std::shared_ptr<Surface> SurfaceOfDC(HDC hdc);

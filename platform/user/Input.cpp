@@ -2,7 +2,9 @@
 // as messages to the window's own thread.
 
 #include "platform/Presenter.h"
+#include "platform/WinCtrl.h"
 #include "platform/WinKernel.h"
+#include "platform/controls/ControlsInternal.h"
 #include "platform/user/UserInternal.h"
 
 using namespace qplat::user;
@@ -65,15 +67,124 @@ HWND HitTest(LONG x, LONG y)
     return nullptr;
 }
 
+void PostBar(HWND hwnd, int bar, int code, int pos = 0)
+{
+    PostMessageW(hwnd, bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL,
+                 MAKEWPARAM(static_cast<WORD>(code), static_cast<WORD>(static_cast<SHORT>(pos))), 0);
+}
+
+// The stylus on a window's own scroll bar scrolls it and never reaches the
+// client; true when the event was taken so.
+bool BarInput(UINT msg, LONG x, LONG y, HWND& hit, bool& tested)
+{
+    HWND hwnd = nullptr;
+    int bar = 0, part = 0, grab = 0, track = 0;
+    POINT origin{};
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        auto& s = S();
+        if (msg != WM_LBUTTONDOWN) {
+            if (!s.barWindow) return false;
+            hwnd = s.barWindow;
+            bar = s.barWhich;
+            part = s.barPart;
+            grab = s.barGrab;
+            track = s.barTrack;
+            if (msg == WM_LBUTTONUP) s.barWindow = nullptr;
+        } else if (s.capture && FindLocked(s.capture)) {
+            return false;
+        }
+        s.cursor = POINT{x, y};
+    }
+    if (msg == WM_LBUTTONDOWN) {
+        hwnd = hit = HitTest(x, y);
+        tested = true;
+        if (!hwnd) return false;
+        {
+            std::lock_guard<std::mutex> g(S().lock);
+            auto w = FindLocked(hwnd);
+            if (!w || (!w->barH && !w->barV)) return false;
+            POINT o = ClientOriginLocked(*w);
+            origin = POINT{o.x - w->insets.left, o.y - w->insets.top};
+        }
+        LONG wx = x - origin.x, wy = y - origin.y;
+        for (int which : {SB_VERT, SB_HORZ}) {
+            BarLayout l;
+            if (!LayoutBar(hwnd, which, l)) continue;
+            if (wx < l.rect.left || wx >= l.rect.right || wy < l.rect.top || wy >= l.rect.bottom) continue;
+            // A disabled bar still keeps the stylus from the client.
+            if (!l.enabled) {
+                std::lock_guard<std::mutex> g(S().lock);
+                S().barWindow = hwnd;
+                S().barWhich = which;
+                S().barPart = -1;
+                return true;
+            }
+            int along = l.vertical ? wy : wx;
+            if (along < l.trackStart) part = SB_LINEUP;
+            else if (along >= l.trackEnd) part = SB_LINEDOWN;
+            else if (!l.hasThumb) part = along < (l.trackStart + l.trackEnd) / 2 ? SB_PAGEUP : SB_PAGEDOWN;
+            else if (along < l.thumbStart) part = SB_PAGEUP;
+            else if (along >= l.thumbStart + l.thumbLen) part = SB_PAGEDOWN;
+            else part = SB_THUMBTRACK;
+            grab = along - l.thumbStart;
+            SCROLLINFO si{sizeof(SCROLLINFO), SIF_POS, 0, 0, 0, 0, 0};
+            GetScrollInfo(hwnd, which, &si);
+            {
+                std::lock_guard<std::mutex> g(S().lock);
+                S().barWindow = hwnd;
+                S().barWhich = which;
+                S().barPart = part;
+                S().barGrab = grab;
+                S().barTrack = si.nPos;
+            }
+            if (part == SB_THUMBTRACK) qplat::controls::SetBarTrackPos(hwnd, which, si.nPos);
+            else PostBar(hwnd, which, part);
+            return true;
+        }
+        return false;
+    }
+    if (part == SB_THUMBTRACK) {
+        if (msg == WM_MOUSEMOVE) {
+            BarLayout l;
+            {
+                std::lock_guard<std::mutex> g(S().lock);
+                auto w = FindLocked(hwnd);
+                if (!w) return true;
+                POINT o = ClientOriginLocked(*w);
+                origin = POINT{o.x - w->insets.left, o.y - w->insets.top};
+            }
+            if (!LayoutBar(hwnd, bar, l) || !l.hasThumb) return true;
+            int along = l.vertical ? y - origin.y : x - origin.x;
+            int pos = BarPosAt(l, along - grab);
+            if (pos == track) return true;
+            {
+                std::lock_guard<std::mutex> g(S().lock);
+                S().barTrack = pos;
+            }
+            qplat::controls::SetBarTrackPos(hwnd, bar, pos);
+            DrawFrame(hwnd);
+            PostBar(hwnd, bar, SB_THUMBTRACK, pos);
+            return true;
+        }
+        if (msg == WM_LBUTTONUP) PostBar(hwnd, bar, SB_THUMBPOSITION, track);
+    }
+    if (msg == WM_LBUTTONUP && part >= 0) PostBar(hwnd, bar, SB_ENDSCROLL);
+    return true;
+}
+
 void Deliver(UINT msg, LONG x, LONG y, WPARAM keys)
 {
+    HWND hit = nullptr;
+    bool tested = false;
+    if (BarInput(msg, x, y, hit, tested)) return;
     HWND target = nullptr;
     {
         std::lock_guard<std::mutex> g(S().lock);
         S().cursor = POINT{x, y};
         if (S().capture && FindLocked(S().capture)) target = S().capture;
     }
-    if (!target) target = HitTest(x, y);
+    if (!target) target = tested ? hit : HitTest(x, y);
     if (!target) return;
     std::lock_guard<std::mutex> g(S().lock);
     auto w = FindLocked(target);

@@ -92,6 +92,10 @@ struct Window {
     bool ownsDlgFont = false;
     LONG_PTR defId = 0;
 
+    // Window scroll bars (WS_HSCROLL/WS_VSCROLL) that currently take room.
+    bool barH = false;
+    bool barV = false;
+
     bool destroying = false;
     bool dead = false;
 
@@ -126,6 +130,12 @@ struct State {
     bool uiThreadSet = false;
     bool stylusDown = false;
     POINT cursor{0, 0};
+    // A press on a window scroll bar owns the stylus until it lifts.
+    HWND barWindow = nullptr;
+    int barWhich = 0;  // SB_HORZ or SB_VERT
+    int barPart = 0;   // the SB_ code of the part pressed (SB_THUMBTRACK: the thumb)
+    int barGrab = 0;   // stylus offset into the thumb along the bar
+    int barTrack = 0;  // position the dragged thumb stands for
 };
 
 // The state; never destroyed (threads may outlive static destructors).
@@ -156,6 +166,26 @@ void KillWindowTimersLocked(HWND hwnd);
 void DrawFrame(HWND hwnd);
 // Non-client widths for a style.
 RECT InsetsFor(DWORD style, DWORD exStyle);
+
+// Shows or hides a window scroll bar (it takes non-client room while shown);
+// WM_SIZE follows when the client changes. `redraw` repaints the bar anyway.
+void SetWindowBar(HWND hwnd, int bar, bool shown, bool redraw);
+
+// Layout of a shown window scroll bar, in window coordinates; positions run
+// along the bar (x for SB_HORZ, y for SB_VERT).
+struct BarLayout {
+    RECT rect{};
+    bool vertical = false;
+    bool enabled = false;  // the range needs scrolling
+    int trackStart = 0, trackEnd = 0;  // between the two arrows
+    bool hasThumb = false;
+    int thumbStart = 0, thumbLen = 0;
+    int minPos = 0, maxPos = 0;  // positions the thumb can stand for
+};
+// False when the bar is not shown. `pos` places the thumb (default: nTrackPos).
+bool LayoutBar(HWND hwnd, int bar, BarLayout& out, const int* pos = nullptr);
+// The position a thumb starting at `thumbStart` stands for.
+int BarPosAt(const BarLayout& l, int thumbStart);
 
 // Dialog class procedure and registration of the built-in classes.
 LRESULT CALLBACK DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

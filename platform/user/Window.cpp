@@ -5,7 +5,9 @@
 
 #include "platform/Presenter.h"
 #include "platform/WinKernel.h"
+#include "platform/WinCtrl.h"
 #include "platform/WinText.h"
+#include "platform/controls/ControlsInternal.h"
 #include "platform/user/UserInternal.h"
 
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
@@ -98,6 +100,111 @@ RECT InsetsFor(DWORD style, DWORD exStyle)
     return r;
 }
 
+namespace {
+
+int BarThickness(int bar)
+{
+    return GetSystemMetrics(bar == SB_VERT ? SM_CXVSCROLL : SM_CYHSCROLL);
+}
+
+void DrawBars(HWND hwnd, HDC dc)
+{
+    using namespace qplat::controls;
+    BarLayout h, v;
+    bool hasH = LayoutBar(hwnd, SB_HORZ, h), hasV = LayoutBar(hwnd, SB_VERT, v);
+    for (int bar = SB_HORZ; bar <= SB_VERT; ++bar) {
+        const BarLayout& l = bar == SB_HORZ ? h : v;
+        if (!(bar == SB_HORZ ? hasH : hasV)) continue;
+        FillSolid(dc, l.rect, kTrough);
+        RECT first = l.rect, second = l.rect, thumb = l.rect;
+        if (l.vertical) {
+            first.bottom = l.trackStart;
+            second.top = l.trackEnd;
+            thumb.top = l.thumbStart;
+            thumb.bottom = l.thumbStart + l.thumbLen;
+        } else {
+            first.right = l.trackStart;
+            second.left = l.trackEnd;
+            thumb.left = l.thumbStart;
+            thumb.right = l.thumbStart + l.thumbLen;
+        }
+        for (const RECT* r : {&first, &second}) {
+            FillSolid(dc, *r, kButtonFace);
+            FrameSolid(dc, *r, kFrame);
+        }
+        COLORREF ink = l.enabled ? kFrame : kGrid;
+        Arrow(dc, first, l.vertical ? 0 : 2, ink);
+        Arrow(dc, second, l.vertical ? 1 : 3, ink);
+        if (l.hasThumb) {
+            FillSolid(dc, thumb, kThumb);
+            FrameSolid(dc, thumb, kFrame);
+        }
+    }
+    if (hasH && hasV) {
+        RECT corner{v.rect.left, h.rect.top, v.rect.right, h.rect.bottom};
+        FillSolid(dc, corner, kButtonFace);
+    }
+}
+
+}  // namespace
+
+bool LayoutBar(HWND hwnd, int bar, BarLayout& out, const int* pos)
+{
+    RECT base{}, whole{};
+    bool barH = false, barV = false;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        auto w = FindLocked(hwnd);
+        if (!w) return false;
+        base = InsetsFor(w->style, w->exStyle);
+        whole = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+        barH = w->barH;
+        barV = w->barV;
+    }
+    if (!(bar == SB_HORZ ? barH : barV)) return false;
+    SCROLLINFO si{sizeof(SCROLLINFO), SIF_ALL, 0, 0, 0, 0, 0};
+    if (!GetScrollInfo(hwnd, bar, &si)) return false;
+    int tv = BarThickness(SB_VERT), th = BarThickness(SB_HORZ);
+    out = BarLayout{};
+    out.vertical = bar == SB_VERT;
+    if (out.vertical)
+        out.rect = RECT{whole.right - base.right - tv, base.top, whole.right - base.right,
+                        whole.bottom - base.bottom - (barH ? th : 0)};
+    else
+        out.rect = RECT{base.left, whole.bottom - base.bottom - th, whole.right - base.right - (barV ? tv : 0),
+                        whole.bottom - base.bottom};
+    int start = out.vertical ? out.rect.top : out.rect.left;
+    int end = std::max(start, out.vertical ? out.rect.bottom : out.rect.right);
+    int arrow = std::min(out.vertical ? tv : th, (end - start) / 2);
+    out.trackStart = start + arrow;
+    out.trackEnd = end - arrow;
+    int track = out.trackEnd - out.trackStart;
+    out.minPos = si.nMin;
+    out.maxPos = si.nMax - (si.nPage > 0 ? static_cast<int>(si.nPage) - 1 : 0);
+    if (out.maxPos < out.minPos) out.maxPos = out.minPos;
+    long long span = static_cast<long long>(si.nMax) - si.nMin + 1;
+    out.enabled = si.nPage > 0 ? span > static_cast<long long>(si.nPage) : si.nMax > si.nMin;
+    if (!out.enabled) return true;
+    int len = si.nPage > 0 ? static_cast<int>(track * static_cast<long long>(si.nPage) / std::max(1LL, span))
+                           : (out.vertical ? tv : th);
+    len = std::max(len, 8);
+    out.hasThumb = len < track;
+    if (!out.hasThumb) return true;
+    out.thumbLen = len;
+    int at = std::clamp(pos ? *pos : si.nTrackPos, out.minPos, out.maxPos);
+    long long room = track - len, range = static_cast<long long>(out.maxPos) - out.minPos;
+    out.thumbStart = out.trackStart + (range > 0 ? static_cast<int>((at - out.minPos) * room / range) : 0);
+    return true;
+}
+
+int BarPosAt(const BarLayout& l, int thumbStart)
+{
+    long long room = l.trackEnd - l.trackStart - l.thumbLen, range = static_cast<long long>(l.maxPos) - l.minPos;
+    if (room <= 0 || range <= 0) return l.minPos;
+    long long along = std::clamp<long long>(thumbStart - l.trackStart, 0, room);
+    return l.minPos + static_cast<int>((along * range + room / 2) / room);
+}
+
 void DrawFrame(HWND hwnd)
 {
     std::shared_ptr<Surface> surface;
@@ -138,6 +245,7 @@ void DrawFrame(HWND hwnd)
         RECT textRect{bar.left + 4, bar.top, bar.right - 4, bar.bottom};
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     }
+    DrawBars(hwnd, dc);
     ReleaseSurfaceDC(dc);
     ScreenChanged();
 }
@@ -1439,3 +1547,40 @@ BOOL EqualRect(const RECT* a, const RECT* b)
                ? TRUE
                : FALSE;
 }
+
+namespace qplat::user {
+
+void SetWindowBar(HWND hwnd, int bar, bool shown, bool redraw)
+{
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        auto w = FindLocked(hwnd);
+        if (!w || w->dead) return;
+        // Only a window made with the bar's style has room for it.
+        DWORD styleBit = bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL;
+        if (!(w->style & styleBit)) shown = false;
+        bool& flag = bar == SB_HORZ ? w->barH : w->barV;
+        if (flag != shown) {
+            flag = shown;
+            changed = true;
+            RECT in = InsetsFor(w->style, w->exStyle);
+            if (w->barV) in.right += GetSystemMetrics(SM_CXVSCROLL);
+            if (w->barH) in.bottom += GetSystemMetrics(SM_CYHSCROLL);
+            RECT oldClient{0, 0, std::max(0, w->ClientWidth()), std::max(0, w->ClientHeight())};
+            RECT old = w->insets;
+            w->insets = in;
+            RECT newClient{0, 0, std::max(0, w->ClientWidth()), std::max(0, w->ClientHeight())};
+            qplat::MoveSurfaceClient(w->surface.get(), old.left, old.top, oldClient, in.left, in.top, newClient);
+            w->frameDirty = true;
+            InvalidateLocked(*w, nullptr, true);
+        }
+    }
+    if (changed || redraw) DrawFrame(hwnd);
+    if (changed) {
+        ScreenChanged();
+        SendSizeMove(hwnd, true, false);
+    }
+}
+
+}  // namespace qplat::user
