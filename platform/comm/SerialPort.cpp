@@ -190,26 +190,32 @@ void SerialPort::OnClose()
     Wake();
 }
 
-BOOL SerialPort::Read(void* buffer, DWORD toRead, DWORD* read)
+SerialPort::Transfer SerialPort::BeginTransfer(const void* buffer, DWORD size, DWORD* done, COMMTIMEOUTS& to)
 {
-    if (read)
-        *read = 0;
+    if (done)
+        *done = 0;
     if (closed_.load()) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return Transfer::Failed;
     }
     CountCommCall();
-    if (toRead == 0)
-        return TRUE;
+    if (size == 0)
+        return Transfer::Done;
     if (!buffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return Transfer::Failed;
     }
+    std::lock_guard<std::mutex> guard(lock_);
+    to = timeouts_;
+    return Transfer::Go;
+}
+
+BOOL SerialPort::Read(void* buffer, DWORD toRead, DWORD* read)
+{
     COMMTIMEOUTS to;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        to = timeouts_;
-    }
+    const Transfer check = BeginTransfer(buffer, toRead, read, to);
+    if (check != Transfer::Go)
+        return check == Transfer::Done ? TRUE : FALSE;
     BYTE* out = static_cast<BYTE*>(buffer);
     DWORD got = 0;
     const unsigned abortMark = rxAbort_.load();
@@ -312,24 +318,10 @@ BOOL SerialPort::Read(void* buffer, DWORD toRead, DWORD* read)
 
 BOOL SerialPort::Write(const void* buffer, DWORD toWrite, DWORD* written)
 {
-    if (written)
-        *written = 0;
-    if (closed_.load()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    CountCommCall();
-    if (toWrite == 0)
-        return TRUE;
-    if (!buffer) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     COMMTIMEOUTS to;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        to = timeouts_;
-    }
+    const Transfer check = BeginTransfer(buffer, toWrite, written, to);
+    if (check != Transfer::Go)
+        return check == Transfer::Done ? TRUE : FALSE;
     long long total = -1;
     if (to.WriteTotalTimeoutMultiplier != 0 || to.WriteTotalTimeoutConstant != 0) {
         unsigned long long t =

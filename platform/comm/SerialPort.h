@@ -37,6 +37,10 @@ public:
     bool Closed() const { return closed_.load(); }
 
 private:
+    // What ReadFile and WriteFile check before moving bytes: an open port and
+    // a buffer for a non-empty request. Go hands out the time-outs in force.
+    enum class Transfer { Failed, Done, Go };
+    Transfer BeginTransfer(const void* buffer, DWORD size, DWORD* done, COMMTIMEOUTS& to);
     SerialPort() = default;
     void Wake();
     // Drains the wake pipe; true when the port was closed meanwhile.
