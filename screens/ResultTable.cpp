@@ -12,6 +12,8 @@ constexpr DWORD kThousandths = 1000;  // angles and percentages are stored in th
 constexpr DWORD kAreaInch = 645160;   // 25.4 x 25.4 x 1000
 constexpr BYTE kNoStatus = 0xFF;      // the value is not graded: status 0
 constexpr BYTE kSwitchOn = 2;
+// The gauge reports an error as 0xFFFFFF tens of micrometres (and a digit).
+constexpr DWORD kGaugeErrorReport = 0xFFFFFF;
 
 // How the unit of a wheel value is chosen.
 enum class Unit : BYTE {
@@ -279,6 +281,22 @@ void FormatLineValue(WCHAR* out, size_t outChars, float value, DWORD divisor, co
         const float shown = value / static_cast<float>(divisor ? divisor : 1);
         FormatLineNumber(out, outChars, CheckResultRange(shown, checkKind), inches);
     }
+}
+
+void FormatGaugeValue(WCHAR* out, size_t outChars, LONG value, bool measuring, const ResultUnits& units, bool type3)
+{
+    if (!out || outChars == 0) return;
+    if (measuring || value == 0) {
+        qplat::CopyField(out, outChars, u"- - - - -");
+        return;
+    }
+    if (static_cast<DWORD>(value) / 10 == kGaugeErrorReport) {
+        qplat::CopyField(out, outChars, u" Err.d ");
+        return;
+    }
+    const float v = CheckResultRange(static_cast<float>(value) / static_cast<float>(units.divisor), 5);
+    const WCHAR* format = v < 1000.0f ? units.formatN : (type3 ? u"%.1f" : u"%.2f");
+    swprintf(out, outChars, format, static_cast<double>(v));
 }
 
 int BuildWheelRows(const ParamBlock& settings, CLanguage& language, const WheelResult& a, const WheelResult& b,

@@ -137,3 +137,9 @@ PanelGeometry FittedPanelGeometry(int y, int height, int count, int drawn);
 // range check, printed by FormatLineNumber.
 void FormatLineValue(WCHAR* out, size_t outChars, float value, DWORD divisor, const WCHAR* units, int checkKind,
                      BYTE status, BYTE placeholder, bool inches, const WCHAR* passText, const WCHAR* failText);
+
+// The text of a gauge reading (micrometres) in its panel: "- - - - -" while
+// measuring or without a reading, " Err.d " for the gauge's error report,
+// else the reading in the shown unit, one decimal fewer from 1000 on for the
+// type-3 gauge.
+void FormatGaugeValue(WCHAR* out, size_t outChars, LONG value, bool measuring, const ResultUnits& units, bool type3);

@@ -1,8 +1,11 @@
 #include "screens/ResultView.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <numbers>
+
+#include "platform/WinText.h"
 
 CResultView::CResultView() = default;
 CResultView::~CResultView() = default;
@@ -49,10 +52,30 @@ bool DialMarkCentre(int cx, int cy, int n, int i, POINT* centre)
     constexpr double kMarkRadius = 46.0;  // the dial's radius 60 less 14
     const int step = 360 / n;
     const double theta = (i * step - 90) * std::numbers::pi / 180.0;
-    // Truncated towards zero; the rounding to a millionth first keeps the
-    // noise of sin 30 degrees (0.49999999999999994) from moving a mark a pixel.
-    auto place = [](double v) { return static_cast<int>(std::round(v * 1e6) / 1e6); };
-    centre->x = place(cx + kMarkRadius * std::cos(theta));
-    centre->y = place(cy + kMarkRadius * std::sin(theta));
+    // Truncated towards zero.
+    centre->x = static_cast<int>(cx + kMarkRadius * std::cos(theta));
+    centre->y = static_cast<int>(cy + kMarkRadius * std::sin(theta));
     return true;
+}
+
+int FittedFontHeight(HDC hdc, const LOGFONTW& base, LPCWSTR text, int room)
+{
+    const int full = std::abs(base.lfHeight);
+    const int length = text ? static_cast<int>(wcslen(text)) : 0;
+    if (!hdc || length == 0 || room <= 0 || full <= 1) return full;
+    for (int height = full; height > 1; --height) {
+        LOGFONTW font = base;
+        font.lfHeight = height;
+        font.lfWidth = base.lfWidth * height / full;
+        HFONT trial = CreateFontIndirectW(&font);
+        if (!trial) return full;
+        HGDIOBJ old = SelectObject(hdc, trial);
+        SIZE size{};
+        const BOOL measured = GetTextExtentPoint32W(hdc, text, length, &size);
+        SelectObject(hdc, old);
+        DeleteObject(trial);
+        if (!measured) return full;
+        if (size.cx <= room) return height;
+    }
+    return 1;
 }

@@ -42,6 +42,11 @@ COLORREF ResultStateColour(LONG state);
 // outside 1 to 6 (such a dial has no marks).
 bool DialMarkCentre(int cx, int cy, int n, int i, POINT* centre);
 
+// The largest font height, at most `base`'s, at which `text` is at most
+// `room` pixels wide (the width scaled with the height): a translation longer
+// than its column is drawn smaller rather than cut or run over a frame.
+int FittedFontHeight(HDC hdc, const LOGFONTW& base, LPCWSTR text, int room);
+
 class CResultView {
 public:
     CResultView();

@@ -1,4 +1,6 @@
 // The lines of the results panels: one line, the wheel panel and the disc panel.
+#include <cstdlib>
+
 #include "platform/WinText.h"
 #include "screens/ResultView.h"
 
@@ -6,6 +8,29 @@ namespace {
 
 // The value column of a line ends at screen column 341 + 70.
 constexpr int kValueColumnEnd = 341;
+
+// A left-aligned column text in the selected font, or smaller when it is
+// wider than the column, its middle kept on the line's middle.
+void DrawColumnText(HDC hdc, LPCWSTR text, RECT rect)
+{
+    LOGFONTW base{};
+    HGDIOBJ current = GetCurrentObject(hdc, OBJ_FONT);
+    const int full = current && GetObjectW(current, sizeof(base), &base) ? std::abs(base.lfHeight) : 0;
+    const int height = full ? FittedFontHeight(hdc, base, text, rect.right - rect.left) : 0;
+    if (height == full) {
+        DrawTextW(hdc, text, -1, &rect, DT_WORDBREAK);
+        return;
+    }
+    LOGFONTW small = base;
+    small.lfHeight = height;
+    small.lfWidth = base.lfWidth * height / full;
+    HFONT font = CreateFontIndirectW(&small);
+    HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
+    rect.top += (full - height) / 2;
+    DrawTextW(hdc, text, -1, &rect, DT_WORDBREAK);
+    if (old) SelectObject(hdc, old);
+    if (font) DeleteObject(font);
+}
 
 RECT ClientOf(HWND window)
 {
@@ -33,12 +58,10 @@ BYTE CResultView::DrawResultRow(HWND window, HDC hdc, BYTE draw, int x, int y, f
     }
 
     SetTextColor(hdc, 0x000000);
-    RECT r{x, y, x + 54, client.bottom};
-    DrawTextW(hdc, name ? name : u"", -1, &r, DT_WORDBREAK);
-    r = RECT{x + 55, y, x + 65, client.bottom};
+    DrawColumnText(hdc, name ? name : u"", RECT{x, y, x + 54, client.bottom});
+    RECT r{x + 55, y, x + 65, client.bottom};
     DrawTextW(hdc, u":", -1, &r, DT_WORDBREAK);
-    r = RECT{RESULT_UNIT_COLUMN, y, RESULT_UNIT_COLUMN_END, client.bottom};
-    DrawTextW(hdc, units ? units : u"", -1, &r, DT_WORDBREAK);
+    DrawColumnText(hdc, units ? units : u"", RECT{RESULT_UNIT_COLUMN, y, RESULT_UNIT_COLUMN_END, client.bottom});
 
     const bool inches = UnitsOf(m_settings.unitSystem).inches;
     WCHAR pass[RESULT_VALUE_CHARS];

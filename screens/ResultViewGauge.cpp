@@ -7,24 +7,6 @@ namespace {
 
 constexpr int kGauge2Value = 7, kGauge2Status = 3;
 constexpr int kGauge3Value = 28, kGauge3Status = 10;
-// The gauge reports an error as 0xFFFFFF tens of micrometres (plus a digit).
-constexpr DWORD kGaugeErrorReport = 0xFFFFFF;
-
-// The text of a gauge reading.
-void GaugeValueText(WCHAR* out, size_t outChars, LONG value, bool measuring, const ResultUnits& units, bool type3)
-{
-    if (measuring || value == 0) {
-        qplat::CopyField(out, outChars, u"- - - - -");
-        return;
-    }
-    if (static_cast<DWORD>(value) / 10 == kGaugeErrorReport) {
-        qplat::CopyField(out, outChars, u" Err.d ");
-        return;
-    }
-    const float v = CResultView::CheckRange(static_cast<float>(value) / static_cast<float>(units.divisor), 5);
-    const WCHAR* format = v < 1000.0f ? units.formatN : (type3 ? u"%.1f" : u"%.2f");
-    swprintf(out, outChars, format, static_cast<double>(v));
-}
 
 // Side diagram of a disc: the outline, the hub, the two friction rings with
 // their sides coloured by state, and the ventilation slots.
@@ -55,17 +37,25 @@ void CResultView::DrawGaugePanel(HWND window, HDC hdc, bool type3, LONG value, B
 
     const int fontHeight = compact ? 35 : 50;
     const int lineY = compact ? y + fontHeight / 5 : y + height / 2 - fontHeight / 2 - 5;
-    qplat::CopyField(text, LANGUAGE_TEXT_CHARS, m_language.GetText(type3 ? TEXT_GAUGE3_NAME : TEXT_GAUGE2_NAME));
-    wcscat(text, u": ");
-    m_paint.DrawCaption(window, hdc, x + 10, lineY, 0, text, fontHeight, 0, 0x000000, FALSE, FALSE, 0);
-    qplat::CopyField(text, LANGUAGE_TEXT_CHARS, m_language.GetText(units.unitTextId));
-    m_paint.DrawCaption(window, hdc, compact ? x + 180 : x + width - 75, lineY, 0, text, fontHeight, 0, 0x000000,
-                        FALSE, FALSE, 0);
-
-    WCHAR valueText[RESULT_VALUE_CHARS];
-    GaugeValueText(valueText, RESULT_VALUE_CHARS, value, measuring != 0, units, type3);
     const int boxX = compact ? x + 50 : x + 70;
     const int boxWidth = compact ? 125 : width - 150;
+    const int unitX = compact ? x + 180 : x + width - 75;
+    // Name and unit keep to their room (before the box, inside the frame).
+    LOGFONTW base;
+    CPaintHelper::FontFor(&base, u"Calibri", fontHeight, 0, FW_NORMAL, 0);
+    auto caption = [&](int left, int room, const WCHAR* caption) {
+        const int fitted = FittedFontHeight(hdc, base, caption, room);
+        m_paint.DrawCaption(window, hdc, left, lineY + (fontHeight - fitted) / 2, 0, caption, fitted, 0, 0x000000,
+                            FALSE, FALSE, 0);
+    };
+    qplat::CopyField(text, LANGUAGE_TEXT_CHARS, m_language.GetText(type3 ? TEXT_GAUGE3_NAME : TEXT_GAUGE2_NAME));
+    wcscat(text, u": ");
+    caption(x + 10, boxX - (x + 10), text);
+    qplat::CopyField(text, LANGUAGE_TEXT_CHARS, m_language.GetText(units.unitTextId));
+    caption(unitX, x + width - 3 - unitX, text);
+
+    WCHAR valueText[RESULT_VALUE_CHARS];
+    FormatGaugeValue(valueText, RESULT_VALUE_CHARS, value, measuring != 0, units, type3);
     if (status != 0 && !measuring) {
         SetBkMode(hdc, TRANSPARENT);
         m_paint.FillFramedRect(window, hdc, boxX, lineY, boxWidth, fontHeight,
