@@ -52,25 +52,6 @@ void ExpectGeometry(const PanelGeometry& g, int firstY, int step, int font, int 
     EXPECT_EQ(fontWidth, g.fontWidth);
 }
 
-TEST_F(ResultLinesTest, FactorySettingsDrawThreeLargeLines)
-{
-    const ParamBlock s = ResultRoot::Factory();
-    WheelResult m = WheelValues(28000);
-    const WheelResult r = WheelValues(30000);
-    ASSERT_EQ(3, Wheel(s, m, r));
-    EXPECT_EQ((NameList{u"Sh", u"Sd", u"qR"}), Names());
-    EXPECT_FLOAT_EQ(28000.0f, lines[0].valueA);
-    EXPECT_FLOAT_EQ(30000.0f, lines[0].valueB);
-    EXPECT_FLOAT_EQ(28005.0f, lines[2].valueA);  // value 5: byte 813 is 1
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(1000u, lines[i].divisor);
-        EXPECT_EQ(u"mm", Text(lines[i].units));
-        EXPECT_EQ(CHECK_PROFILE_LENGTH, lines[i].checkKind);
-    }
-    EXPECT_EQ(3, CountWheelRowsOf(s));
-    ExpectGeometry(FittedPanelGeometry(87, 180, 3, 3), 98, 59, 40, 16);
-}
-
 TEST_F(ResultLinesTest, EverySwitchDrawsTwentyOneLinesSpacedForTwenty)
 {
     ParamBlock s = ResultRoot::Factory();
@@ -97,22 +78,6 @@ TEST_F(ResultLinesTest, EverySwitchDrawsTwentyOneLinesSpacedForTwenty)
     EXPECT_FLOAT_EQ(1.0f, Line(u"dH").valueB);
     EXPECT_FLOAT_EQ(1.0f, Line(u"dRw").valueA);
     EXPECT_EQ(u"mm2", Text(Line(u"Az").units));
-}
-
-TEST_F(ResultLinesTest, Variant4LinesAreSpacedSoTheyStayInThePanel)
-{
-    ParamBlock s = ResultRoot::Factory();
-    AllWheelSwitches(s);
-    s.option2 = 4;
-    s.switches[838 - 820] = 1;
-    const WheelResult m = WheelValues(1000);
-    ASSERT_EQ(6, Wheel(s, m, m));
-    EXPECT_EQ((NameList{u"Sh", u"Sd", u"Sl", u"D", u"Wr", u"W"}), Names());
-    EXPECT_EQ(5, CountWheelRowsOf(s));
-    // Five lines' spacing would put the sixth at y 263, out of the panel.
-    const PanelGeometry fitted = FittedPanelGeometry(87, 180, 5, 6);
-    ExpectGeometry(fitted, 88, 29, 30, 12);
-    EXPECT_LE(fitted.firstY + 5 * fitted.lineStep + fitted.fontHeight, 87 + 180);
 }
 
 TEST_F(ResultLinesTest, OtherDeviceTypesDrawOnlyDiameterTyreAndHeightDifference)

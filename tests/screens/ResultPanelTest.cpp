@@ -175,13 +175,9 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     EXPECT_EQ(kRed, At(196, 219));
     EXPECT_EQ(kRed, At(302, 219));
     EXPECT_NE(kRed, At(304, 219));
-}
-
-TEST_F(ResultPanelTest, WheelOverlayOnlyWhenExactlyOne)
-{
-    ResultRoot::Factory();
-    const WheelResult m = WheelValues(28000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 0, u"", 1, 2); },
+    // The overlay is on only for exactly 1.
+    view = std::make_unique<CResultView>();
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, r, kX, kY, kW, kH, 0, u"", 1, 2); },
          "wheel_overlay2");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
 }
@@ -271,6 +267,34 @@ TEST_F(ResultPanelTest, WheelRussianInchesWithVerdict)
     EXPECT_EQ(0, Count(RECT{410, 216, 472, 256}, DarkInk));
 }
 
+TEST_F(ResultPanelTest, OneLineDrawFlagAndSecondValue)
+{
+    ResultRoot::Factory();
+    BYTE drawn[3] = {};
+    Show(
+        [&](HWND h, HDC dc) {
+            view->LoadSettings();
+            HFONT font = g_paintHelper.MakeFont(u"Calibri", 40, 16, FW_NORMAL, 0);
+            HGDIOBJ old = SelectObject(dc, font);
+            drawn[0] = view->DrawResultRow(h, dc, 0, 125, 20, 1000, 0, u"X", u"mm", 1000, 0, 2, 0, 40, 1, 1);
+            drawn[1] = view->DrawResultRow(h, dc, 1, 125, 100, 1000, -1.0f, u"A", u"mm", 1000, 0, 0, 0, 40, 1, 1);
+            drawn[2] = view->DrawResultRow(h, dc, 1, 125, 180, 1000, 0.0f, u"B", u"mm", 1000, 0, 0, 0, 40, 1, 1);
+            SelectObject(dc, old);
+            DeleteObject(font);
+        },
+        "row");
+    // Draw flag 0: nothing drawn, and the caller's line does not move.
+    EXPECT_EQ(0, drawn[0]);
+    EXPECT_EQ(0, Count(RECT{0, 0, 480, 80}, [](COLORREF c) { return c != kWhite; }));
+    EXPECT_EQ(1, drawn[1]);
+    EXPECT_EQ(1, drawn[2]);
+    // Value B -1: only value A, in the left half; value B 0: "0.00" in green
+    // in the right half.
+    ExpectInside(RECT{195, 100, 303, 140}, BlueInk, "value A");
+    EXPECT_EQ(0, Count(RECT{195, 100, 411, 140}, GreenInk));
+    ExpectInside(RECT{303, 180, 411, 220}, GreenInk, "value B");
+}
+
 // ---- gauges
 
 TEST_F(ResultPanelTest, Gauge2ValueInToleranceIsBlue)
@@ -290,7 +314,7 @@ TEST_F(ResultPanelTest, Gauge2ValueInToleranceIsBlue)
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
 }
 
-TEST_F(ResultPanelTest, Gauge2OutOfToleranceIsWhiteOnRed)
+TEST_F(ResultPanelTest, Gauge2MarkedValuesAreWhiteOnRedOrOrange)
 {
     ParamBlock s = ResultRoot::Factory();
     s.deviceType = 2;
@@ -305,18 +329,11 @@ TEST_F(ResultPanelTest, Gauge2OutOfToleranceIsWhiteOnRed)
     EXPECT_NE(kRed, At(396, 148));
     EXPECT_GT(Count(RECT{190, 147, 395, 197}, WhiteInk), 20);
     EXPECT_EQ(0, Count(RECT{190, 147, 395, 197}, BlueInk));
-}
 
-TEST_F(ResultPanelTest, Gauge2WarningIsOrangeAndMeasuringHidesIt)
-{
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 2;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[7] = 8007;
     m.status[3] = 1;
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, 0); }, "gauge2_orange");
     EXPECT_EQ(kOrange, At(191, 148));
+    // While measuring: the placeholder in blue, no cell.
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 1, 0, 0); }, "gauge2_measuring");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "placeholder");
