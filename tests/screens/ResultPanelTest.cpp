@@ -127,6 +127,37 @@ protected:
         if (reference) ExpectInside(RECT{x + 70 + w / 2, lineY, 411, lineY + font}, GreenInk, "reference");
     }
 
+    // The full-size gauge panel: frame, title above it, and the line at y 147
+    // with the name from x 130, the value box from x 190 (205 wide) and the
+    // unit from x 400, each inside its room.
+    void ExpectGaugeLine() const
+    {
+        ExpectFrame(kX, kY, kW, kH);
+        ExpectInside(RECT{125, 60, 475, 87}, DarkInk, "title");
+        ExpectInside(RECT{130, 147, 190, 197}, DarkInk, "name");
+        ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
+        ExpectInside(RECT{400, 147, 472, 197}, DarkInk, "unit");
+    }
+    // Settings of a gauge, saved; returned for the caller's arguments.
+    static ParamBlock SaveGauge(BYTE deviceType, BYTE steps, BYTE measureMode, BYTE unit = 1)
+    {
+        ParamBlock s = ResultRoot::Factory();
+        s.deviceType = deviceType;
+        s.gaugeSteps = steps;
+        s.measureMode = measureMode;
+        s.unitSystem = unit;
+        ResultRoot::Save(s);
+        return s;
+    }
+    // A gauge result: the reading in value word `word`, its status in `statusIndex`.
+    static WheelResult Reading(int word, LONG value, int statusIndex = 0, BYTE status = 0)
+    {
+        WheelResult m{};
+        m.values[word] = value;
+        m.status[statusIndex] = status;
+        return m;
+    }
+
     ResultRoot env;
     std::unique_ptr<CResultView> view;
     qplat::Surface screen;
@@ -299,29 +330,18 @@ TEST_F(ResultPanelTest, OneLineDrawFlagAndSecondValue)
 
 TEST_F(ResultPanelTest, Gauge2ValueInToleranceIsBlue)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 2;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[7] = 8007;
+    const ParamBlock s = SaveGauge(2, 1, 1, 1);
+    WheelResult m = Reading(7, 8007);
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, s.spareOption1); },
          "gauge2_blue");
-    ExpectFrame(kX, kY, kW, kH);
-    ExpectInside(RECT{125, 60, 475, 87}, DarkInk, "title");
-    ExpectInside(RECT{130, 147, 190, 197}, DarkInk, "name");
-    ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
-    ExpectInside(RECT{400, 147, 472, 197}, DarkInk, "unit");
+    ExpectGaugeLine();
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
 }
 
 TEST_F(ResultPanelTest, Gauge2MarkedValuesAreWhiteOnRedOrOrange)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 2;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[7] = 8007;
-    m.status[3] = 2;
+    SaveGauge(2, 1, 1, 1);
+    WheelResult m = Reading(7, 8007, 3, 2);
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, 0); }, "gauge2_red");
     EXPECT_EQ(kRed, At(191, 148));
     EXPECT_EQ(kRed, At(394, 196));
@@ -342,12 +362,8 @@ TEST_F(ResultPanelTest, Gauge2MarkedValuesAreWhiteOnRedOrOrange)
 TEST_F(ResultPanelTest, Gauge2RussianInches)
 {
     env.UseLanguage("RUS.LNG");
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 2;
-    s.unitSystem = 2;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[7] = 29007;
+    SaveGauge(2, 1, 1, 2);
+    WheelResult m = Reading(7, 29007);
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, 0); }, "gauge2_russian_inches");
     ExpectInside(RECT{125, 60, 475, 87}, DarkInk, "title");
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
@@ -359,20 +375,11 @@ TEST_F(ResultPanelTest, Gauge2RussianInches)
 
 TEST_F(ResultPanelTest, Gauge3OneStepFullSizeLine)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 3;
-    s.gaugeSteps = 1;
-    s.measureMode = 0;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[28] = 1254321;  // from 1000 on: one decimal
+    const ParamBlock s = SaveGauge(3, 1, 0);
+    const WheelResult m = Reading(28, 1254321);  // from 1000 on: one decimal
     Show([&](HWND h, HDC dc) { view->DrawErrorRowsType3(h, dc, m, kX, kY, kW, kH, 0, 0, s.gaugeSteps); },
          "gauge3_one_step");
-    ExpectFrame(kX, kY, kW, kH);
-    ExpectInside(RECT{125, 60, 475, 87}, DarkInk, "title");
-    ExpectInside(RECT{130, 147, 190, 197}, DarkInk, "name");
-    ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
-    ExpectInside(RECT{400, 147, 472, 197}, DarkInk, "unit");
+    ExpectGaugeLine();
 }
 
 // The measuring screen's type-3 panel and dial: the step table's states.
@@ -385,14 +392,8 @@ void Gauge3WithDial(CResultView& view, HWND h, HDC dc, const WheelResult& m, con
 
 TEST_F(ResultPanelTest, Gauge3ThreeStepsCompactLineAndDial)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 3;
-    s.gaugeSteps = 3;
-    s.measureMode = 0;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[28] = 35120;
-    m.status[10] = 1;
+    const ParamBlock s = SaveGauge(3, 3, 0);
+    const WheelResult m = Reading(28, 35120, 10, 1);
     const MeasureStep steps[6] = {{35120, 3, 0}, {0, 1, 0}, {0, 0, 0}};
     Show([&](HWND h, HDC dc) { Gauge3WithDial(*view, h, dc, m, s, steps); }, "gauge3_three_steps");
     // Compact line at y 94: box from x 170, 125 wide, orange; unit at x 300.
@@ -416,14 +417,8 @@ TEST_F(ResultPanelTest, Gauge3ThreeStepsCompactLineAndDial)
 
 TEST_F(ResultPanelTest, Gauge3SixStepsMarksEverySixtyDegrees)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 3;
-    s.gaugeSteps = 6;
-    s.measureMode = 0;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[28] = 35120;
-    m.status[10] = 2;
+    const ParamBlock s = SaveGauge(3, 6, 0);
+    const WheelResult m = Reading(28, 35120, 10, 2);
     const MeasureStep steps[6] = {{1, 3, 0}, {1, 2, 0}, {0, 1, 0}, {0, 0, 0}, {0, 7, 0}, {0, 0, 0}};
     Show([&](HWND h, HDC dc) { Gauge3WithDial(*view, h, dc, m, s, steps); }, "gauge3_six_steps");
     EXPECT_EQ(kRed, At(171, 95));
@@ -438,13 +433,8 @@ TEST_F(ResultPanelTest, Gauge3SixStepsMarksEverySixtyDegrees)
 
 TEST_F(ResultPanelTest, Gauge3SingleMeasurementHasNoDial)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 3;
-    s.gaugeSteps = 3;
-    s.measureMode = 1;
-    ResultRoot::Save(s);
-    WheelResult m{};
-    m.values[28] = 35120;
+    const ParamBlock s = SaveGauge(3, 3, 1);
+    const WheelResult m = Reading(28, 35120);
     const MeasureStep steps[6] = {};
     Show([&](HWND h, HDC dc) { Gauge3WithDial(*view, h, dc, m, s, steps); }, "gauge3_single");
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
