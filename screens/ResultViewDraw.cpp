@@ -46,6 +46,7 @@ BYTE CResultView::DrawResultRow(HWND window, HDC hdc, BYTE draw, int x, int y, f
                                 BYTE checkKind, int lineHeight, BYTE, BYTE secondValue)
 {
     if (!draw) return 0;
+    LoadSettings();  // the panels have; a line drawn on its own needs the texts too
     if (!hdc) return 1;
     const RECT client = ClientOf(window);
     const int width = kValueColumnEnd - x;
