@@ -6,6 +6,7 @@
 #include "platform/AfxThread.h"
 #include "platform/Bluetooth.h"
 #include "platform/WinComm.h"
+#include "platform/WinText.h"
 #include "settings/DeviceSetup.h"
 
 namespace {
@@ -24,6 +25,24 @@ bool Held(HANDLE h)
 bool KnownDeviceType(int type)
 {
     return type >= 1 && type <= 4;
+}
+
+// "link monitor: sensor 00:12:6f:a0:0b:7c", the start of a diagnosis line.
+std::u16string AddressText(ULONGLONG address)
+{
+    WCHAR text[64];
+    swprintf(text, 64, u"link monitor: sensor %02x:%02x:%02x:%02x:%02x:%02x",
+             static_cast<unsigned>((address >> 40) & 0xFF), static_cast<unsigned>((address >> 32) & 0xFF), static_cast<unsigned>((address >> 24) & 0xFF),
+             static_cast<unsigned>((address >> 16) & 0xFF), static_cast<unsigned>((address >> 8) & 0xFF),
+             static_cast<unsigned>(address & 0xFF));
+    return text;
+}
+
+std::u16string ErrorText(DWORD error)
+{
+    WCHAR text[32];
+    swprintf(text, 32, u" (error %lu)", static_cast<ULONG>(error));
+    return text;
 }
 
 }  // namespace
@@ -66,12 +85,15 @@ CLinkMonitor::~CLinkMonitor()
 void CLinkMonitor::Start(HWND owner)
 {
     std::lock_guard<std::mutex> guard(m_threadLock);
-    if (m_run.load())
+    if (m_run.load() && m_thread) {
+        // Running: the caller is the screen now shown, so it is the one to
+        // repaint (the earlier owner may be gone).
+        m_owner.store(owner);
         return;
-    // A thread left from an earlier run has been joined by Stop; its object
-    // goes now.
-    delete m_thread;
-    m_thread = nullptr;
+    }
+    // A thread may still cycle after the power-off close, which clears the
+    // run flag without waiting: it ends before another one begins.
+    JoinThreadLocked();
     m_owner.store(owner);
     m_run.store(1);
     m_stopRequested.store(false);
@@ -94,6 +116,11 @@ void CLinkMonitor::Start(HWND owner)
 void CLinkMonitor::Stop()
 {
     std::lock_guard<std::mutex> guard(m_threadLock);
+    JoinThreadLocked();
+}
+
+void CLinkMonitor::JoinThreadLocked()
+{
     m_run.store(0);
     m_stopRequested.store(true);
     if (!m_thread)
@@ -144,6 +171,23 @@ void CLinkMonitor::SetCharge(BYTE charge)
     m_sensorState.charge = charge;
 }
 
+void CLinkMonitor::MarkLinkDown()
+{
+    m_connected.store(0);
+    SetCharge(255);
+}
+
+void CLinkMonitor::Diagnose(const std::u16string& line)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_stateLock);
+        if (line == m_lastDiagnosis)
+            return;
+        m_lastDiagnosis = line;
+    }
+    OutputDebugStringW((line + u"\n").c_str());
+}
+
 void CLinkMonitor::RunCycle()
 {
     m_busy.store(1);
@@ -161,13 +205,21 @@ void CLinkMonitor::RunCycle()
 
     ULONGLONG address = 0;
     const bool haveAddress = CurrentAddress(&address);
-    if (Held(m_comPort.load()) && !StopRequested()) {
+    if (!Held(m_comPort.load())) {
+        // No port (closed since the last poll, or the reconnection failed):
+        // whatever the last poll said, the link is down, so the next cycle
+        // reconnects.
+        m_connected.store(0);
+    } else if (!StopRequested()) {
         switch (m_params.deviceType) {
         case 1:
         case 4: {
             SensorState state = GetSensorState();
             const BOOL converted = GetSensorInfo().firmwareVersion >= SENSOR_FW_CONVERTED_STATE;
             const int ok = m_link.ReadState(m_comPort.load(), 1, &state, converted);
+            // A poll that Stop cut short says nothing about the sensor.
+            if (!ok && StopRequested())
+                break;
             {
                 std::lock_guard<std::mutex> guard(m_stateLock);
                 m_sensorState = state;
@@ -179,12 +231,16 @@ void CLinkMonitor::RunCycle()
         case 3: {
             DWORD value = m_gaugeValue.load();
             const int ok = m_byteLink.ReadValue(m_comPort.load(), &value);
+            if (!ok && StopRequested())
+                break;
             if (ok)
                 m_gaugeValue.store(value);
             m_connected.store(ok ? 1 : 0);
             break;
         }
         default:
+            // Nothing to poll: the link cannot be proved up.
+            m_connected.store(0);
             break;
         }
     }
@@ -230,8 +286,11 @@ int CLinkMonitor::Connect()
         pin[i] = static_cast<unsigned char>(record->pin[i] & 0xFF);
     pin[4] = 0;
     BT_ADDR btAddress = address;
-    if (BthSetPIN(&btAddress, 4, pin) != ERROR_SUCCESS)
+    if (const int rc = BthSetPIN(&btAddress, 4, pin); rc != ERROR_SUCCESS) {
+        Diagnose(AddressText(address) + u": the Bluetooth stack refused the PIN, so the sensor cannot be paired" +
+                 ErrorText(static_cast<DWORD>(rc)));
         return 0;
+    }
 
     PORTEMUPortParams params;
     std::memset(&params, 0, sizeof params);
@@ -240,6 +299,7 @@ int CLinkMonitor::Connect()
     params.uiportflags = RFCOMM_PORT_FLAGS_REMOTE_DCB;
 
     int index = -1;
+    DWORD refusal = ERROR_SUCCESS;
     for (int i = 0; i < kComIndexCount; ++i) {
         HANDLE registration =
             RegisterDevice(u"COM", static_cast<DWORD>(i), u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
@@ -248,10 +308,14 @@ int CLinkMonitor::Connect()
             index = i;
             break;
         }
+        refusal = GetLastError();
         Sleep(50);
     }
-    if (index < 0)
+    if (index < 0) {
+        Diagnose(AddressText(address) + u": no serial port COM0 to COM9 could be registered for the sensor" +
+                 ErrorText(refusal));
         return 0;
+    }
 
     HANDLE port = nullptr;
     if (!m_link.OpenPort(index, &port)) {
@@ -270,12 +334,15 @@ int CLinkMonitor::Connect()
     if (ok) {
         std::lock_guard<std::mutex> guard(m_stateLock);
         m_sensorInfo = info;
+        // The next failure is news again.
+        m_lastDiagnosis.clear();
     }
     return ok;
 }
 
 void CLinkMonitor::ClosePort()
 {
+    MarkLinkDown();
     HANDLE port = m_comPort.load();
     PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     if (!Held(port))
@@ -296,6 +363,7 @@ void CLinkMonitor::ClosePortQuiet()
 {
     m_run.store(0);
     m_stopRequested.store(true);
+    MarkLinkDown();
     PurgeComm(m_comPort.load(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     if (HANDLE registration = m_device.exchange(nullptr))
         DeregisterDevice(registration);

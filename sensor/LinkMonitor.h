@@ -15,12 +15,24 @@
 // Threads: Start and Stop are called from the user-interface thread. Stop
 // ends the current cycle early (a pending port read is aborted, the pause is
 // cut short) and joins the thread, so no cycle touches the port once Stop has
-// returned and the caller may use the COM handle. The indicator fields are
-// atomic; the sensor state is copied under a lock (GetSensorState).
+// returned and the caller may use the COM handle. Start first ends and joins
+// any thread still left from an earlier run (the power-off close clears the
+// run flag without waiting), so at most one thread ever polls. The indicator
+// fields are atomic; the sensor state is copied under a lock (GetSensorState).
+//
+// "Connected" means a port is open and its last poll was answered: closing
+// the port marks the link down, and a cycle that finds no open port reports
+// the link down, so the next cycle reconnects.
+//
+// Diagnosis: a pairing or port registration that fails writes one line of
+// debug output (OutputDebugStringW); the same failure repeated by the
+// following cycles is not written again until a connection succeeded or the
+// failure changed. The platform names the serial device for open failures.
 #pragma once
 
 #include <atomic>
 #include <mutex>
+#include <string>
 
 #include "platform/WinDef.h"
 #include "platform/WinKernel.h"
@@ -43,9 +55,11 @@ public:
     CLinkMonitor(const CLinkMonitor&) = delete;
     CLinkMonitor& operator=(const CLinkMonitor&) = delete;
 
-    // Nothing happens while the run flag is set. Otherwise keeps the owner,
-    // loads the settings copy from the settings file (a failed load leaves it
-    // zero) and starts the polling thread.
+    // While running, only the owner changes: the window that starts the
+    // monitor is the one repainted from now on (a screen that took over from
+    // a destroyed one). Otherwise ends and joins any earlier thread, keeps the
+    // owner, loads the settings copy from the settings file (a failed load
+    // leaves it zero) and starts the polling thread.
     void Start(HWND owner);
     // Clears the run flag, wakes the thread and waits until it has ended.
     void Stop();
@@ -54,9 +68,10 @@ public:
     // identifies head 1. 1 when the head answered. A device type outside 1 to
     // 4 gives 0 at once without touching any port.
     int Connect();
-    // Purge, break, deregister, close.
+    // Purge, break, deregister, close; the link reads as down.
     void ClosePort();
-    // The power-off path: run flag off, purge, deregister, close; no waiting.
+    // The power-off path: run flag off, purge, deregister, close; no waiting
+    // (the next Start joins the thread). The link reads as down.
     void ClosePortQuiet();
     // Stores one mains sample in the ring of five; 1 when any of the five is 1.
     DWORD PushAcLineSample(BYTE sample);
@@ -97,10 +112,17 @@ private:
     // called on another thread runs to its end.
     bool StopRequested() const { return m_stopRequested.load() && GetCurrentThreadId() == m_threadId.load(); }
     void SetCharge(BYTE charge);
+    // Link down and no sensor reading.
+    void MarkLinkDown();
+    // Clears the run flag, wakes the thread and joins it (m_threadLock held).
+    void JoinThreadLocked();
+    // One line of debug output, unless it repeats the last one.
+    void Diagnose(const std::u16string& line);
 
     mutable std::mutex m_stateLock;
     SensorInfo m_sensorInfo;
     SensorState m_sensorState;
+    std::u16string m_lastDiagnosis;
     BYTE m_mainsIndex;
     BYTE m_mainsRing[5];
     ParamBlock m_params;

@@ -1,5 +1,8 @@
 // The link monitor against a simulated sensor reached through the Bluetooth
 // stand-in, as the program reaches a real one.
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 
 #include "platform/WinKernel.h"
@@ -19,16 +22,38 @@ constexpr BT_ADDR kAddress = 0x00126FA00B7CULL;
 struct Repaints {
     std::mutex lock;
     std::vector<int> connected;
+    std::vector<bool> portOpen;
     std::vector<HWND> owners;
+    std::vector<DWORD> threads;
     CLinkMonitor* monitor = nullptr;
+    // A gate that holds the next cycle inside its repaint for a while, so a
+    // test can act while that cycle is known to be under way.
+    std::condition_variable changed;
+    bool gateArmed = false;
+    bool gateEntered = false;
+    bool gateOpen = false;
 };
 Repaints g_repaints;
 
+bool Held(HANDLE h)
+{
+    return h != nullptr && h != INVALID_HANDLE_VALUE;
+}
+
 void RecordRepaint(HWND owner)
 {
-    std::lock_guard<std::mutex> guard(g_repaints.lock);
+    std::unique_lock<std::mutex> guard(g_repaints.lock);
     g_repaints.owners.push_back(owner);
-    g_repaints.connected.push_back(g_repaints.monitor ? g_repaints.monitor->m_connected.load() : -1);
+    CLinkMonitor* m = g_repaints.monitor;
+    g_repaints.connected.push_back(m ? m->m_connected.load() : -1);
+    g_repaints.portOpen.push_back(m && Held(m->m_comPort.load()));
+    g_repaints.threads.push_back(GetCurrentThreadId());
+    if (g_repaints.gateArmed) {
+        g_repaints.gateArmed = false;
+        g_repaints.gateEntered = true;
+        g_repaints.changed.notify_all();
+        g_repaints.changed.wait_for(guard, std::chrono::milliseconds(300), [] { return g_repaints.gateOpen; });
+    }
 }
 
 HWND FakeWindow(uintptr_t n)
@@ -50,11 +75,11 @@ protected:
                                                 static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))));
         RegCloseKey(key);
         root.MakeFolder(u"\\SDMMC\\Autorun");
+        ClearRepaints();
         {
             std::lock_guard<std::mutex> guard(g_repaints.lock);
-            g_repaints.connected.clear();
-            g_repaints.owners.clear();
             g_repaints.monitor = &monitor;
+            g_repaints.gateArmed = g_repaints.gateEntered = g_repaints.gateOpen = false;
         }
         SetLinkMonitorRepaintHook(RecordRepaint);
     }
@@ -97,6 +122,39 @@ protected:
         n.rssi = -48;
         n.inRange = inRange;
         ASSERT_TRUE(qplat::AddNeighbour(n));
+    }
+
+    void ClearRepaints()
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        g_repaints.connected.clear();
+        g_repaints.portOpen.clear();
+        g_repaints.owners.clear();
+        g_repaints.threads.clear();
+    }
+    // Cycles whose repaint found "connected" with no port open.
+    int ConnectedWithoutPort()
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        int n = 0;
+        for (size_t i = 0; i < g_repaints.connected.size(); ++i)
+            n += g_repaints.connected[i] == 1 && !g_repaints.portOpen[i] ? 1 : 0;
+        return n;
+    }
+    std::vector<DWORD> RepaintThreads()
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        std::vector<DWORD> ids = g_repaints.threads;
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        return ids;
+    }
+    size_t Requests(const sensorsim::Device& device, uint8_t code)
+    {
+        size_t n = 0;
+        for (const auto& r : device.Requests())
+            n += r.size() >= 2 && r[1] == code ? 1 : 0;
+        return n;
     }
 
     size_t RepaintCount()
@@ -162,9 +220,14 @@ TEST_F(LinkMonitorTest, FirstCycleConnectsAndPolls)
     EXPECT_EQ(static_cast<BYTE>(-48), monitor.m_rssi.load());
     EXPECT_NE(255, monitor.m_battery.load());
 
-    // Start while running changes nothing.
+    // Start while running hands the repaints to the new owner (the screen
+    // now shown) and starts no second thread.
+    const size_t before = RepaintCount();
     monitor.Start(FakeWindow(9));
-    EXPECT_EQ(FakeWindow(7), monitor.m_owner.load());
+    EXPECT_EQ(FakeWindow(9), monitor.m_owner.load());
+    ASSERT_TRUE(WaitFor([&] { return RepaintCount() >= before + 3; }));
+    EXPECT_EQ(FakeWindow(9), Owners().back());
+    EXPECT_EQ(1u, RepaintThreads().size());
 }
 
 TEST_F(LinkMonitorTest, SwitchedOffSensorIsRetriedEveryCycleAndFoundAgain)
@@ -244,6 +307,158 @@ TEST_F(LinkMonitorTest, NoPortCallAfterStopAndOneThreadAfterRestart)
     const auto after = qplat::CommCallCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(after, qplat::CommCallCount());
+}
+
+TEST_F(LinkMonitorTest, ClosedPortReadsAsDownAndIsReopenedAfterARestart)
+{
+    // The search screen's sequence: stop, close the port, start again with
+    // the same sensor.
+    SaveSettings(1);
+    SimPort& sim = Sim(WheelConfig(90));
+    List(sim);
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
+    monitor.Stop();
+    monitor.ClosePort();
+    EXPECT_EQ(0, monitor.m_connected.load()) << "no port, no link";
+    EXPECT_EQ(255, monitor.GetSensorState().charge);
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
+
+    const size_t identifies = Requests(sim.device, 0x81);
+    ClearRepaints();
+    const DWORD cycles = monitor.CycleCount();
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.CycleCount() >= cycles + 2; }));
+    monitor.Stop();
+    EXPECT_EQ(1, monitor.m_connected.load()) << "connected again within two cycles";
+    EXPECT_TRUE(Held(monitor.m_comPort.load()));
+    EXPECT_EQ(identifies + 1, Requests(sim.device, 0x81)) << "through a newly opened and identified port";
+    EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());
+    EXPECT_NE(255, monitor.GetSensorState().charge);
+    EXPECT_EQ(0, ConnectedWithoutPort());
+}
+
+TEST_F(LinkMonitorTest, CycleWithoutAPortReportsTheLinkDownAndTheNextOneReconnects)
+{
+    // Whatever the last poll said: a cycle that finds no port open cannot
+    // show the link up, and must not keep the stale charge.
+    SaveSettings(1);
+    SimPort& sim = Sim(WheelConfig(90));
+    List(sim);
+    LoadSettingsOnly();
+    monitor.m_connected.store(1);
+    ASSERT_EQ(nullptr, monitor.m_comPort.load());
+    monitor.RunCycle();
+    EXPECT_EQ(0, monitor.m_connected.load());
+    EXPECT_EQ(255, monitor.GetSensorState().charge);
+    EXPECT_EQ(0u, Requests(sim.device, 0x81)) << "the first cycle only finds the link down";
+    monitor.RunCycle();
+    EXPECT_EQ(1, monitor.m_connected.load());
+    EXPECT_TRUE(Held(monitor.m_comPort.load()));
+    EXPECT_NE(255, monitor.GetSensorState().charge);
+    EXPECT_EQ(0, ConnectedWithoutPort());
+}
+
+TEST_F(LinkMonitorTest, StartAfterThePowerOffCloseLeavesOneThread)
+{
+    SaveSettings(1);
+    SimPort& sim = Sim(WheelConfig(90));
+    List(sim);
+    monitor.Start(FakeWindow(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
+
+    // Closed on the power-off path while a cycle is under way (held in its
+    // repaint), and started again at once.
+    {
+        std::unique_lock<std::mutex> guard(g_repaints.lock);
+        g_repaints.gateArmed = true;
+        ASSERT_TRUE(g_repaints.changed.wait_for(guard, std::chrono::seconds(5), [] { return g_repaints.gateEntered; }));
+    }
+    const size_t identifies = Requests(sim.device, 0x81);
+    monitor.ClosePortQuiet();
+    EXPECT_EQ(0, monitor.m_connected.load());
+    EXPECT_EQ(255, monitor.GetSensorState().charge);
+    monitor.Start(FakeWindow(2));
+    {
+        std::lock_guard<std::mutex> guard(g_repaints.lock);
+        g_repaints.gateOpen = true;
+        g_repaints.changed.notify_all();
+    }
+    ClearRepaints();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(1u, RepaintThreads().size()) << "exactly one thread polls";
+    EXPECT_GT(RepaintCount(), 2u);
+    EXPECT_EQ(1, monitor.m_connected.load());
+    EXPECT_TRUE(Held(monitor.m_comPort.load()));
+    EXPECT_EQ(identifies + 1, Requests(sim.device, 0x81)) << "one reconnection through a new port";
+    EXPECT_EQ(0, ConnectedWithoutPort());
+
+    monitor.Stop();
+    const auto calls = qplat::CommCallCount();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(calls, qplat::CommCallCount()) << "no port call follows the stop";
+}
+
+// Debug lines that mention `text`.
+int LinesAbout(const std::string& text)
+{
+    int n = 0;
+    for (const std::u16string& line : qplat::DebugOutput())
+        n += qplat::ToUtf8(line).find(text) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
+{
+    struct Case {
+        const char* name;
+        const char16_t* pin;                      // in the settings
+        std::function<void(qplat::Neighbour&)> break_;  // the fault, in the neighbourhood
+        std::string subject;                      // what the line names
+        std::string error;                        // and how it failed
+    };
+    const std::string missing = root.Path() + "/sensor-terminal";
+    const std::vector<Case> cases = {
+        {"missing device", u"1235", [&](qplat::Neighbour& n) { n.serial = missing; }, missing, "missing"},
+        {"wrong PIN", u"9999", [](qplat::Neighbour&) {}, "00:12:6f:a0:0b:7c", "refused the PIN"},
+        {"radio off", u"1235", [](qplat::Neighbour&) { qplat::SetBluetoothRadio(false); }, "00:12:6f:a0:0b:7c",
+         "refused the PIN"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SaveSettings(1, c.pin);
+        SimPort& sim = Sim(WheelConfig(90));
+        qplat::Neighbour n;
+        n.address = kAddress;
+        n.name = "LX412 12345";
+        n.pin = "1235";
+        n.serial = sim.server.Path();
+        qplat::Neighbour broken = n;
+        c.break_(broken);
+        ASSERT_TRUE(qplat::AddNeighbour(broken));
+        qplat::ClearDebugOutput();
+
+        monitor.Start(FakeWindow(1));
+        const DWORD cycles = monitor.CycleCount();
+        ASSERT_TRUE(WaitFor([&] { return monitor.CycleCount() >= cycles + 4; }));
+        EXPECT_EQ(0, monitor.m_connected.load());
+        EXPECT_EQ(1, LinesAbout(c.subject)) << "one line, not one per cycle";
+        int named = 0;
+        for (const std::u16string& line : qplat::DebugOutput()) {
+            const std::string text = qplat::ToUtf8(line);
+            named += text.find(c.subject) != std::string::npos && text.find(c.error) != std::string::npos ? 1 : 0;
+        }
+        EXPECT_EQ(1, named) << "the line names the device and the error";
+
+        // Mended while the monitor runs: it is still trying, and connects.
+        ASSERT_TRUE(qplat::SetBluetoothRadio(true));
+        if (std::u16string(c.pin) == u"9999")
+            n.pin = "9999";
+        ASSERT_TRUE(qplat::AddNeighbour(n));
+        EXPECT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
+        monitor.Stop();
+        monitor.ClosePort();
+    }
 }
 
 TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
