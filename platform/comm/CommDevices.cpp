@@ -86,10 +86,15 @@ std::shared_ptr<KernelObject> OpenCom(DWORD index, DWORD, DWORD)
         }
         // The link is authenticated with the PIN the program stored: a wrong
         // or missing PIN fails the pairing.
+        const std::string subject = "bluetooth " + FormatBtAddress(address);
         if (!n->pin.empty() && StoredPin(address) != n->pin) {
+            DiagnoseComm(subject, "bluetooth: pairing with " + FormatBtAddress(address) + " \"" + n->name +
+                                      "\" failed: the device refused the PIN (error " +
+                                      std::to_string(ERROR_ACCESS_DENIED) + ")");
             SetLastError(ERROR_ACCESS_DENIED);
             return nullptr;
         }
+        ClearCommDiagnosis(subject);
         device = n->serial;
     }
     std::shared_ptr<SerialPort> port = SerialPort::Open(device);
@@ -136,6 +141,7 @@ void ReserveCommIndex(DWORD index, bool reserved)
 
 void ResetCommDevices()
 {
+    ClearCommDiagnoses();
     ComTable& t = Table();
     std::lock_guard<std::mutex> guard(t.lock);
     t.entries.clear();

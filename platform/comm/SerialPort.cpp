@@ -16,7 +16,11 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstring>
+#include <map>
+#include <string>
 
+#include "platform/WinText.h"
 #include "platform/kernel/KernelInternal.h"
 
 namespace qplat {
@@ -25,6 +29,17 @@ namespace {
 
 std::atomic<unsigned long long> g_commCalls{0};
 std::atomic<DWORD> g_timeoutScale{100};
+
+struct Diagnoses {
+    std::mutex lock;
+    std::map<std::string, std::string> last;  // subject -> the last line written about it
+};
+
+Diagnoses& Reported()
+{
+    static Diagnoses* d = new Diagnoses;
+    return *d;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -75,12 +90,48 @@ void MakeRaw(termios& t)
     t.c_cc[VTIME] = 0;
 }
 
+std::string ErrnoText(int err)
+{
+    char buf[128];
+    // The GNU form: the text may or may not be placed in the buffer.
+    return strerror_r(err, buf, sizeof buf);
+}
+
 bool Hangup(int err)
 {
     return err == EIO || err == ENXIO || err == EBADF || err == ENODEV;
 }
 
 }  // namespace
+
+void DiagnoseComm(const std::string& subject, const std::string& line)
+{
+    {
+        Diagnoses& d = Reported();
+        std::lock_guard<std::mutex> guard(d.lock);
+        auto [it, added] = d.last.try_emplace(subject, line);
+        if (!added) {
+            if (it->second == line)
+                return;
+            it->second = line;
+        }
+    }
+    OutputDebugStringW(FromUtf8(line + "\n").c_str());
+}
+
+void ClearCommDiagnosis(const std::string& subject)
+{
+    Diagnoses& d = Reported();
+    std::lock_guard<std::mutex> guard(d.lock);
+    d.last.erase(subject);
+}
+
+void ClearCommDiagnoses()
+{
+    Diagnoses& d = Reported();
+    std::lock_guard<std::mutex> guard(d.lock);
+    d.last.clear();
+}
 
 void CountCommCall()
 {
@@ -108,22 +159,31 @@ unsigned long long CommCallCount()
 
 std::shared_ptr<SerialPort> SerialPort::Open(const std::string& hostDevice)
 {
+    // Why a port cannot be opened is invisible to the program (it only sees
+    // the link stay down), so each reason is written once to the debug output.
+    auto fail = [&](DWORD error, const std::string& why) {
+        DiagnoseComm(hostDevice, "serial port " + hostDevice + ": " + why + " (error " + std::to_string(error) + ")");
+        SetLastError(error);
+        return nullptr;
+    };
     int fd = ::open(hostDevice.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
-        return nullptr;
+        const int err = errno;
+        const std::string why = err == ENOENT ? "the device is missing"
+                                : err == EACCES || err == EPERM ? "no permission to open it"
+                                                                : "cannot be opened";
+        return fail(err == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(err), why + ": " + ErrnoText(err));
     }
     termios t{};
     if (!isatty(fd) || tcgetattr(fd, &t) != 0) {
         ::close(fd);
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
+        return fail(ERROR_INVALID_HANDLE, "not a terminal, so not a serial line");
     }
     MakeRaw(t);
     if (tcsetattr(fd, TCSANOW, &t) != 0) {
+        const int err = errno;
         ::close(fd);
-        SetLastError(ErrorFromErrno(errno));
-        return nullptr;
+        return fail(ErrorFromErrno(err), std::string("cannot be set to raw mode: ") + ErrnoText(err));
     }
     int pipeFds[2];
     if (pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
@@ -131,6 +191,7 @@ std::shared_ptr<SerialPort> SerialPort::Open(const std::string& hostDevice)
         SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return nullptr;
     }
+    ClearCommDiagnosis(hostDevice);
     std::shared_ptr<SerialPort> port(new SerialPort);
     port->fd_ = fd;
     struct stat st {};

@@ -59,6 +59,15 @@ private:
     std::atomic<unsigned> txAbort_{0};
 };
 
+// One line of debug output about the device `subject` (a host serial device,
+// a Bluetooth address), unless it repeats the last line written about it: a
+// link monitor retrying every half second writes each failure once.
+void DiagnoseComm(const std::string& subject, const std::string& line);
+// The next failure of `subject` is written again (it opened or paired).
+void ClearCommDiagnosis(const std::string& subject);
+// Forgets every line written (ResetCommDevices).
+void ClearCommDiagnoses();
+
 // Notes one call that reached an open port (CommCallCount).
 void CountCommCall();
 // The scaled time-out in milliseconds (SetCommTimeoutScale).

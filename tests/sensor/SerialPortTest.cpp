@@ -1,6 +1,11 @@
 // The platform's serial ports: raw bytes, the COMMTIMEOUTS rules, close and
 // hang-up while a read waits, and the "COMn:" device manager.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "tests/sensor/SensorTestSupport.h"
@@ -249,6 +254,88 @@ TEST_F(SerialPortTest, DeviceManagerIndexes)
     EXPECT_EQ(0, link.OpenPort(1, &port));
     EXPECT_EQ(0, link.OpenPort(1, nullptr));
     qplat::ReserveCommIndex(0, false);
+}
+
+// Debug lines that mention `text`.
+int LinesAbout(const std::string& text)
+{
+    int n = 0;
+    for (const std::u16string& line : qplat::DebugOutput())
+        n += qplat::ToUtf8(line).find(text) != std::string::npos ? 1 : 0;
+    return n;
+}
+
+std::string LineAbout(const std::string& text)
+{
+    for (const std::u16string& line : qplat::DebugOutput()) {
+        const std::string s = qplat::ToUtf8(line);
+        if (s.find(text) != std::string::npos)
+            return s;
+    }
+    return std::string();
+}
+
+// Runs `check` as an ordinary user: as root, in a child process that gave up
+// its privileges (root may open any file). The result of `check`, or false
+// when the child could not run it.
+bool AsOrdinaryUser(const std::function<bool()>& check)
+{
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(3);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(SerialPortTest, OpenFailuresNameTheDeviceAndTheErrorOnce)
+{
+    qplat::ClearDebugOutput();
+    HANDLE port = nullptr;
+
+    const std::string missing = root.Path() + "/no-such-terminal";
+    ASSERT_TRUE(qplat::BindCommPort(5, missing));
+    EXPECT_EQ(0, link.OpenPort(5, &port));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_EQ(0, link.OpenPort(5, &port));
+    EXPECT_EQ(1, LinesAbout(missing)) << "a retry does not repeat the line";
+    EXPECT_NE(std::string::npos, LineAbout(missing).find("missing")) << LineAbout(missing);
+
+    const std::string plainFile = root.Path() + "/not-a-terminal";
+    root.WriteFile(u"\\not-a-terminal", "x");
+    ASSERT_TRUE(qplat::BindCommPort(6, plainFile));
+    EXPECT_EQ(0, link.OpenPort(6, &port));
+    EXPECT_EQ(0, link.OpenPort(6, &port));
+    EXPECT_EQ(1, LinesAbout(plainFile));
+    EXPECT_NE(std::string::npos, LineAbout(plainFile).find("not a terminal")) << LineAbout(plainFile);
+
+    // The terminal appears (a link to the simulator's): it opens, and its
+    // next failure is news again.
+    SimPort sim(Mute());
+    ASSERT_EQ(0, symlink(sim.server.Path().c_str(), missing.c_str()));
+    ASSERT_EQ(1, link.OpenPort(5, &port));
+    link.ClosePort(port);
+    ASSERT_EQ(0, unlink(missing.c_str()));
+    EXPECT_EQ(0, link.OpenPort(5, &port));
+    EXPECT_EQ(2, LinesAbout(missing));
+
+    // A device the program may not open.
+    const std::string locked = root.Path() + "/locked-terminal";
+    root.WriteFile(u"\\locked-terminal", "x");
+    ASSERT_EQ(0, chmod(locked.c_str(), 0600));
+    ASSERT_EQ(0, chmod(root.Path().c_str(), 0755));
+    ASSERT_TRUE(qplat::BindCommPort(7, locked));
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        HANDLE h = nullptr;
+        return CSensorLink().OpenPort(7, &h) == 0 && GetLastError() == ERROR_ACCESS_DENIED &&
+               LinesAbout(locked) == 1 && LineAbout(locked).find("permission") != std::string::npos;
+    }));
 }
 
 }  // namespace
