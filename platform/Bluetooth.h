@@ -184,10 +184,17 @@ namespace qplat {
 //   name-query = timeout            (optional: the device is found but never tells its name)
 //   owner = 4711                    (optional: process that added the block)
 //
-// Lines beginning with '#' are comments; unknown keys are kept out of the way.
+// Lines beginning with '#' are comments. The file may be edited by hand: a
+// rewrite keeps comments, blank lines, unknown keys and damaged blocks where
+// they were, and changes only the lines of the values that changed.
 // Writers take the lock file "bluetooth.lock" and replace the file whole, so
 // concurrent writers (several simulators) never lose each other's blocks and
 // readers never see half a file.
+//
+// A block with an owner belongs to a running simulator: once that process has
+// ended (killed, so it could not take its block out), the block is dropped
+// whenever the file is read or written, since the terminal it names may
+// already serve another program.
 struct Neighbour {
     BT_ADDR address = 0;
     std::string name;    // UTF-8
@@ -197,15 +204,21 @@ struct Neighbour {
     bool inRange = true;
     bool nameQueryTimesOut = false;  // "name-query = timeout": found, but its name never comes
     long owner = 0;
+    // The block's lines as read, after its "[device]" line (empty for a block
+    // made in code): what a rewrite keeps.
+    std::vector<std::string> lines;
 };
 
 struct Neighbourhood {
     bool radioOn = true;
     std::vector<Neighbour> devices;
+    // The lines before the first block, as read.
+    std::vector<std::string> header;
 };
 
 std::string NeighbourhoodPath();
-// A missing file is an empty neighbourhood with the radio on.
+// A missing file is an empty neighbourhood with the radio on. Blocks whose
+// owner process has ended are left out.
 Neighbourhood LoadNeighbourhood();
 bool ParseNeighbourhood(const std::string& text, Neighbourhood& out);
 std::string FormatNeighbourhood(const Neighbourhood& hood);

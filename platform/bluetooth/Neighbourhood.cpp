@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "platform/Bluetooth.h"
@@ -202,29 +204,42 @@ bool ParseNeighbourhood(const std::string& text, Neighbourhood& out)
     bool ok = true;
     bool inBlock = false;
     bool blockValid = false;
+    std::string blockStart;  // the "[device]" line as written
+    std::vector<std::string> blockLines;
     Neighbour current;
     auto finish = [&] {
         if (inBlock) {
-            if (blockValid)
-                out.devices.push_back(current);
-            else
+            if (blockValid) {
+                current.lines = std::move(blockLines);
+                out.devices.push_back(std::move(current));
+            } else {
+                // A block without a valid address is no device, but it is the
+                // hand-edited text of someone: it travels, unread, with the
+                // part of the file before it.
                 ok = false;
+                std::vector<std::string>& before = out.devices.empty() ? out.header : out.devices.back().lines;
+                before.push_back(blockStart);
+                before.insert(before.end(), blockLines.begin(), blockLines.end());
+            }
         }
         inBlock = false;
         blockValid = false;
+        blockLines.clear();
         current = Neighbour{};
     };
     std::istringstream in(text);
     std::string raw;
     while (std::getline(in, raw)) {
         std::string line = Trim(raw);
-        if (line.empty() || line[0] == '#')
-            continue;
         if (Lower(line) == "[device]") {
             finish();
             inBlock = true;
+            blockStart = raw;
             continue;
         }
+        (inBlock ? blockLines : out.header).push_back(raw);
+        if (line.empty() || line[0] == '#')
+            continue;
         size_t eq = line.find('=');
         if (eq == std::string::npos) {
             ok = false;
@@ -263,6 +278,8 @@ bool ParseNeighbourhood(const std::string& text, Neighbourhood& out)
     return ok;
 }
 
+namespace {
+
 // A value never spans lines: a name with a line break would break the file.
 std::string OneLine(const std::string& value)
 {
@@ -274,23 +291,173 @@ std::string OneLine(const std::string& value)
     return Trim(s);
 }
 
+// One key the writer owns, with the value it is to have. An optional key
+// whose value is the default (no name-query time-out, no owner) is not
+// written at all.
+struct KnownKey {
+    const char* key;
+    std::string value;
+    bool present;
+    // What a reader takes when the line is missing: such a value is not
+    // added to a block written by someone else.
+    bool readerDefault;
+    // Whether a value as written means the same (then the line is kept as
+    // it was, spacing and spelling included).
+    std::function<bool(const std::string&)> same;
+};
+
+std::vector<KnownKey> DeviceKeys(const Neighbour& n)
+{
+    const std::string rssi = std::to_string(n.rssi);
+    const std::string owner = std::to_string(n.owner);
+    const Neighbour absent;
+    return {
+        {"address", FormatBtAddress(n.address), true, false,
+         [&n](const std::string& v) {
+             BT_ADDR a = 0;
+             return ParseBtAddress(v, a) && a == n.address;
+         }},
+        {"name", OneLine(n.name), true, n.name.empty(), [&n](const std::string& v) { return v == OneLine(n.name); }},
+        {"pin", OneLine(n.pin), true, n.pin.empty(), [&n](const std::string& v) { return v == OneLine(n.pin); }},
+        {"serial", OneLine(n.serial), true, n.serial.empty(),
+         [&n](const std::string& v) { return v == OneLine(n.serial); }},
+        {"rssi", rssi, true, n.rssi == absent.rssi, [rssi](const std::string& v) { return v == rssi; }},
+        {"range", n.inRange ? "in" : "out", true, n.inRange == absent.inRange,
+         [&n](const std::string& v) { return (Lower(v) != "out") == n.inRange; }},
+        {"name-query", "timeout", n.nameQueryTimesOut, false,
+         [](const std::string& v) { return Lower(v) == "timeout"; }},
+        {"owner", owner, n.owner != 0, false, [owner](const std::string& v) { return v == owner; }},
+    };
+}
+
+bool Meaningful(const std::string& raw)
+{
+    const std::string t = Trim(raw);
+    return !t.empty() && t[0] != '#';
+}
+
+bool BlockStart(const std::string& raw)
+{
+    return Lower(Trim(raw)) == "[device]";
+}
+
+// Writes one part of the file (the lines before the first device, or one
+// device's lines) as it was read, with the known keys' lines carrying the
+// current values: a known key's first line is rewritten when its value
+// changed, its repeats are dropped (they would override it when read), keys
+// missing so far follow the part's last key line (in a part read from the
+// file, only those whose value a reader would not assume), and everything else
+// (comments, blank lines, unknown keys, a damaged block that followed) stays
+// as it was.
+void WriteSection(std::ostringstream& out, const std::vector<std::string>& lines, std::vector<KnownKey> keys)
+{
+    // Where the part's own text ends: a damaged block after it is not read.
+    size_t own = 0;
+    while (own < lines.size() && !BlockStart(lines[own]))
+        ++own;
+    size_t lastMeaningful = own;  // none
+    for (size_t i = 0; i < own; ++i) {
+        if (Meaningful(lines[i]))
+            lastMeaningful = i;
+    }
+    std::vector<bool> written(keys.size(), false);
+    // A part made in code is written whole; one read from the file gets only
+    // the lines that say something a reader would not assume.
+    const bool fromFile = !lines.empty();
+    auto writeMissing = [&] {
+        for (size_t k = 0; k < keys.size(); ++k) {
+            if (keys[k].present && !written[k] && !(fromFile && keys[k].readerDefault))
+                out << keys[k].key << " = " << keys[k].value << "\n";
+            written[k] = true;
+        }
+    };
+    if (lastMeaningful == own)
+        lastMeaningful = own == 0 ? own : own - 1;  // no key line: new keys at the end of the part's own text
+    if (own == 0)
+        writeMissing();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& raw = lines[i];
+        bool keep = true;
+        if (i < own && Meaningful(raw)) {
+            const std::string t = Trim(raw);
+            const size_t eq = t.find('=');
+            if (eq != std::string::npos) {
+                const std::string key = Lower(Trim(t.substr(0, eq)));
+                for (size_t k = 0; k < keys.size(); ++k) {
+                    if (key != keys[k].key)
+                        continue;
+                    keep = false;
+                    if (!written[k] && keys[k].present) {
+                        if (keys[k].same(Trim(t.substr(eq + 1))))
+                            out << raw << "\n";
+                        else
+                            out << keys[k].key << " = " << keys[k].value << "\n";
+                    }
+                    written[k] = true;
+                    break;
+                }
+            }
+        }
+        if (keep)
+            out << raw << "\n";
+        if (i == lastMeaningful && i < own)
+            writeMissing();
+    }
+}
+
+bool EndsWithBlankLine(const std::string& text)
+{
+    return text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\n\n") == 0);
+}
+
+// Whether the process that added a block still runs. A zombie has ended:
+// its terminal is gone and its number may serve another program already.
+bool ProcessAlive(long pid)
+{
+    if (pid <= 0)
+        return true;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text))
+        return true;  // no process table to ask: taken as alive
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos || close + 2 >= text.size())
+        return true;
+    const char state = text[close + 2];
+    return state != 'Z' && state != 'X';
+}
+
+// Takes a device out; a damaged block that travelled with it stays in the
+// file with the part before it.
+void EraseDevice(Neighbourhood& hood, size_t index)
+{
+    std::vector<std::string>& lines = hood.devices[index].lines;
+    size_t own = 0;
+    while (own < lines.size() && !BlockStart(lines[own]))
+        ++own;
+    std::vector<std::string>& before = index == 0 ? hood.header : hood.devices[index - 1].lines;
+    before.insert(before.end(), lines.begin() + static_cast<long>(own), lines.end());
+    hood.devices.erase(hood.devices.begin() + static_cast<long>(index));
+}
+
+}  // namespace
+
 std::string FormatNeighbourhood(const Neighbourhood& hood)
 {
     std::ostringstream out;
-    out << "# Bluetooth neighbourhood of this device root: one [device] block per device.\n";
-    out << "radio = " << (hood.radioOn ? "on" : "off") << "\n";
+    if (hood.header.empty())
+        out << "# Bluetooth neighbourhood of this device root: one [device] block per device.\n";
+    const std::string radio = hood.radioOn ? "on" : "off";
+    const bool on = hood.radioOn;
+    WriteSection(out, hood.header,
+                 {{"radio", radio, true, on, [on](const std::string& v) { return (Lower(v) != "off") == on; }}});
     for (const Neighbour& n : hood.devices) {
-        out << "\n[device]\n";
-        out << "address = " << FormatBtAddress(n.address) << "\n";
-        out << "name = " << OneLine(n.name) << "\n";
-        out << "pin = " << OneLine(n.pin) << "\n";
-        out << "serial = " << OneLine(n.serial) << "\n";
-        out << "rssi = " << n.rssi << "\n";
-        out << "range = " << (n.inRange ? "in" : "out") << "\n";
-        if (n.nameQueryTimesOut)
-            out << "name-query = timeout\n";
-        if (n.owner != 0)
-            out << "owner = " << n.owner << "\n";
+        if (n.lines.empty() && !EndsWithBlankLine(out.str()))
+            out << "\n";
+        out << "[device]\n";
+        WriteSection(out, n.lines, DeviceKeys(n));
     }
     return out.str();
 }
@@ -302,6 +469,11 @@ Neighbourhood LoadNeighbourhood()
     std::string text = ReadWhole(NeighbourhoodPath(), exists);
     if (exists)
         ParseNeighbourhood(text, hood);  // damaged blocks are left out
+    // A device whose simulator was killed is gone with it.
+    for (size_t i = hood.devices.size(); i-- > 0;) {
+        if (!ProcessAlive(hood.devices[i].owner))
+            EraseDevice(hood, i);
+    }
     return hood;
 }
 
@@ -319,7 +491,11 @@ bool AddNeighbour(const Neighbour& device)
     return ModifyHood([&](Neighbourhood& hood) {
         for (Neighbour& n : hood.devices) {
             if (n.address == device.address) {
+                // The block keeps its place and its hand-written lines.
+                std::vector<std::string> lines = std::move(n.lines);
                 n = device;
+                if (n.lines.empty())
+                    n.lines = std::move(lines);
                 return true;
             }
         }
@@ -331,9 +507,9 @@ bool AddNeighbour(const Neighbour& device)
 bool RemoveNeighbour(BT_ADDR address)
 {
     return ModifyHood([&](Neighbourhood& hood) {
-        for (auto it = hood.devices.begin(); it != hood.devices.end(); ++it) {
-            if (it->address == address) {
-                hood.devices.erase(it);
+        for (size_t i = 0; i < hood.devices.size(); ++i) {
+            if (hood.devices[i].address == address) {
+                EraseDevice(hood, i);
                 return true;
             }
         }

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +87,16 @@ public:
         close(out_);
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return status_;
+    }
+    // SIGKILL: the simulator gets no chance to take itself out of the
+    // neighbourhood. With `reap` false it stays a zombie until Stop.
+    void Kill(bool reap)
+    {
+        if (pid_ <= 0)
+            return;
+        kill(pid_, SIGKILL);
+        if (reap)
+            Stop();
     }
     const std::string& Path() const { return path_; }
 
@@ -274,6 +286,87 @@ TEST_F(SensorSimIntegrationTest, WrongPinFailsThePairing)
     monitor.Stop();
     EXPECT_EQ(0, monitor.Connect());
     EXPECT_EQ(nullptr, monitor.m_comPort.load());
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> NonBlankLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find_first_not_of(" \t") != std::string::npos)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
+{
+    for (bool reap : {false, true}) {
+        SCOPED_TRACE(reap ? "reaped" : "not yet reaped");
+        SimProcess sim(Args("60"));
+        ASSERT_FALSE(sim.Path().empty());
+        std::vector<BT_ADDR> found;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (found.empty() && std::chrono::steady_clock::now() < end) {
+            found = Inquiry();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_EQ(1u, found.size());
+        ASSERT_NE(std::string::npos, ReadText(qplat::NeighbourhoodPath()).find(sim.Path()));
+
+        sim.Kill(reap);
+        // Gone for every reader at once (a killed process ends within moments).
+        const auto gone = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!Inquiry().empty() && std::chrono::steady_clock::now() < gone)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(Inquiry().empty());
+        BT_ADDR a = kAddress;
+        unsigned char rssi = 0;
+        EXPECT_NE(0, BthReadRSSI(&a, &rssi));
+        // And from the file at the next write.
+        ASSERT_TRUE(qplat::SetBluetoothRadio(true));
+        EXPECT_EQ(std::string::npos, ReadText(qplat::NeighbourhoodPath()).find(sim.Path()));
+    }
+}
+
+TEST_F(SensorSimIntegrationTest, SimulatorKeepsAHandEditedNeighbourhood)
+{
+    const std::string original = "# Sensors of the test bench (edited by hand)\n"
+                                 "radio = on\n"
+                                 "bench = 2\n"
+                                 "\n"
+                                 "[device]\n"
+                                 "# the gauge on shelf 3\n"
+                                 "address = 00:12:f3:a4:0b:7c\n"
+                                 "name = QUN 54321\n"
+                                 "pin = 5432\n"
+                                 "serial = /dev/ttyUSB7\n"
+                                 "calibrated = 2024-02-01\n";
+    {
+        std::ofstream out(qplat::NeighbourhoodPath(), std::ios::binary | std::ios::trunc);
+        out << original;
+    }
+    SimProcess sim(Args("60"));
+    ASSERT_FALSE(sim.Path().empty());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Inquiry().size() < 2 && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(2u, Inquiry().size());
+    const std::string listed = ReadText(qplat::NeighbourhoodPath());
+    EXPECT_EQ(0u, listed.find(original)) << "the simulator's block follows the file as it was:\n" << listed;
+    EXPECT_NE(std::string::npos, listed.find(sim.Path()));
+
+    EXPECT_EQ(0, sim.Stop());
+    EXPECT_EQ(NonBlankLines(original), NonBlankLines(ReadText(qplat::NeighbourhoodPath())))
+        << "the simulator left, the hand-edited file is as it was";
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 // The Bluetooth stand-in: the neighbourhood description, inquiry, name query,
 // PINs and signal strength.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "tests/sensor/SensorTestSupport.h"
@@ -168,6 +174,126 @@ TEST_F(BluetoothStackTest, ConcurrentWritersKeepEveryEntry)
     ASSERT_TRUE(qplat::RemoveNeighbour(101));
     EXPECT_FALSE(qplat::RemoveNeighbour(101));
     EXPECT_EQ(39u, qplat::LoadNeighbourhood().devices.size());
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(BluetoothStackTest, BlocksOfEndedOwnersAreDroppedWhenReadAndWhenWritten)
+{
+    // One owner ended and was reaped, one ended and was not (a zombie).
+    const pid_t reaped = fork();
+    if (reaped == 0)
+        _exit(0);
+    ASSERT_GT(reaped, 0);
+    ASSERT_EQ(reaped, waitpid(reaped, nullptr, 0));
+    const pid_t zombie = fork();
+    if (zombie == 0)
+        _exit(0);
+    ASSERT_GT(zombie, 0);
+    siginfo_t info{};
+    ASSERT_EQ(0, waitid(P_PID, static_cast<id_t>(zombie), &info, WEXITED | WNOWAIT));
+
+    const std::string text = "radio = on\n"
+                             "[device]\naddress = 000000000001\nname = QUN 11111\nowner = " +
+                             std::to_string(reaped) +
+                             "\n"
+                             "[device]\naddress = 000000000002\nname = QUN 22222\nowner = " +
+                             std::to_string(zombie) +
+                             "\n"
+                             "[device]\naddress = 000000000003\nname = QUN 33333\nowner = " +
+                             std::to_string(getpid()) +
+                             "\n"
+                             "[device]\naddress = 000000000004\nname = QEM 44444\n";
+    WriteText(qplat::NeighbourhoodPath(), text);
+    const qplat::Neighbourhood hood = qplat::LoadNeighbourhood();
+    ASSERT_EQ(2u, hood.devices.size());
+    EXPECT_EQ(3u, hood.devices[0].address) << "a running owner keeps its block";
+    EXPECT_EQ(4u, hood.devices[1].address) << "a block without an owner is nobody's to drop";
+    const auto found = Inquiry();
+    ASSERT_EQ(2u, found.size());
+    EXPECT_EQ(3u, found[0].first);
+    EXPECT_EQ(text, ReadText(qplat::NeighbourhoodPath())) << "reading writes nothing";
+
+    ASSERT_TRUE(qplat::AddNeighbour(Device(5, "LX412 55555")));
+    const std::string written = ReadText(qplat::NeighbourhoodPath());
+    EXPECT_EQ(0u, Count(written, "QUN 11111"));
+    EXPECT_EQ(0u, Count(written, "QUN 22222"));
+    EXPECT_EQ(1u, Count(written, "QUN 33333"));
+    EXPECT_EQ(1u, Count(written, "QEM 44444"));
+    EXPECT_EQ(1u, Count(written, "LX412 55555"));
+    waitpid(zombie, nullptr, 0);
+}
+
+TEST_F(BluetoothStackTest, RewritesKeepAHandEditedFile)
+{
+    const std::string header = "# bench set-up, 3 March\n"
+                               "radio = on\n"
+                               "lab-note = shelf 2\n"
+                               "\n";
+    const std::string gauge = "[device]\n"
+                              "# the old gauge\n"
+                              "address = 0012F3A40B7C\n"
+                              "name = QUN 54321\n"
+                              "pin=1235\n"
+                              "serial = /dev/null\n"
+                              "rssi = -60\n"
+                              "colour = blue\n"
+                              "\n";
+    const std::string damaged = "[device]\n"
+                                "address = 12:34\n"
+                                "name = half written\n";
+    WriteText(qplat::NeighbourhoodPath(), header + gauge + damaged);
+
+    // One value changes: only its line does (the block had no range line).
+    ASSERT_TRUE(qplat::SetNeighbourInRange(0x0012F3A40B7CULL, false));
+    std::string expected = header + gauge + damaged;
+    expected.insert(expected.find("colour = blue\n") + 14, "range = out\n");
+    EXPECT_EQ(expected, ReadText(qplat::NeighbourhoodPath()));
+    ASSERT_TRUE(qplat::SetNeighbourInRange(0x0012F3A40B7CULL, true));
+    expected.replace(expected.find("range = out"), 11, "range = in");
+    EXPECT_EQ(expected, ReadText(qplat::NeighbourhoodPath()));
+
+    // Replacing the block keeps its own lines; a new device goes at the end.
+    qplat::Neighbour again = Device(0x0012F3A40B7CULL, "QUN 54321", true, -61);
+    again.serial = "/dev/null";
+    ASSERT_TRUE(qplat::AddNeighbour(again));
+    ASSERT_TRUE(qplat::AddNeighbour(Device(0x000000000009ULL, "LX412 99999")));
+    std::string text = ReadText(qplat::NeighbourhoodPath());
+    EXPECT_EQ(0u, text.find(header)) << text;
+    EXPECT_NE(std::string::npos, text.find("# the old gauge\naddress = 0012F3A40B7C\n")) << text;
+    EXPECT_NE(std::string::npos, text.find("rssi = -61\ncolour = blue\n")) << text;
+    EXPECT_NE(std::string::npos, text.find(damaged)) << text;
+    const qplat::Neighbourhood hood = qplat::LoadNeighbourhood();
+    ASSERT_EQ(2u, hood.devices.size());
+    EXPECT_EQ(0x000000000009ULL, hood.devices[1].address);
+
+    // The gauge goes; the half-written block that followed it stays.
+    ASSERT_TRUE(qplat::RemoveNeighbour(0x0012F3A40B7CULL));
+    text = ReadText(qplat::NeighbourhoodPath());
+    EXPECT_EQ(0u, text.find(header + damaged)) << text;
+    EXPECT_EQ(std::string::npos, text.find("colour")) << text;
+    EXPECT_EQ(1u, Count(text, "LX412 99999"));
+    EXPECT_EQ(1u, qplat::LoadNeighbourhood().devices.size());
 }
 
 }  // namespace
