@@ -69,7 +69,9 @@ TEST_F(WheelRunTest, S1002ReadBlockByBlockGivesItsNominalValuesAndIsGraded)
     EXPECT_EQ(12, SendMessageW(bar, PBM_GETPOS, 0, 0));
 }
 
-TEST_F(WheelRunTest, OldFirmwareReadsTheWholeDumpInOneCommand)
+// A head answers only the dump command its firmware has, so a run that sends
+// the other one gets no dump and fails.
+TEST_F(WheelRunTest, Firmware53ReadsTheWholeDumpInOneCommand)
 {
     sensorsim::Device& head = Launch(53);
     head.ClearRequests();
@@ -77,6 +79,16 @@ TEST_F(WheelRunTest, OldFirmwareReadsTheWholeDumpInOneCommand)
     ExpectS1002();
     EXPECT_EQ(1, CountRequests(head, 0x8D));
     EXPECT_EQ(0, CountRequests(head, 0x8E));
+}
+
+TEST_F(WheelRunTest, Firmware54ReadsTheDumpInBlocks)
+{
+    sensorsim::Device& head = Launch(54);
+    head.ClearRequests();
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    ExpectS1002();
+    EXPECT_EQ(0, CountRequests(head, 0x8D));
+    EXPECT_EQ(12, CountRequests(head, 0x8E));
 }
 
 TEST_F(WheelRunTest, FaultsFailTheRunAndTheNextRunSucceeds)

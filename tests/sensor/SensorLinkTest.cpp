@@ -1,6 +1,12 @@
 // Command set A against a simulated head on a real pseudo-terminal.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <thread>
+
+#include "sensor/ByteCmdLink.h"
 
 #include "tests/sensor/SensorTestSupport.h"
 
@@ -303,6 +309,104 @@ TEST_F(SensorLinkTest, StartAndWaitPollCounts)
     EXPECT_EQ(2u, CountCode(sim.device, 0x8B));
 
     EXPECT_EQ(0, link.StartAndWait(INVALID_HANDLE_VALUE, 1, 1));
+}
+
+// The bytes each request puts on the line, exactly: the head address, the
+// code and the data nibbles with bit 7 set, nothing before or after.
+TEST_F(SensorLinkTest, RequestBytesOnTheWire)
+{
+    auto config = WheelConfig(90);
+    config.kind = sensorsim::Kind::Disc2;
+    config.head.busyPolls = 0;
+    SimPort sim(config);
+    HANDLE port = Open(sim);
+    ASSERT_EQ(1, link.SwitchOn(port, 1));
+    ASSERT_EQ(1, link.SwitchOn(port, 2));
+    // Register writes get no answer: wait until the head has taken both.
+    ASSERT_TRUE(WaitFor([&] { return CountCode(sim.device, 0x83) == 2; }));
+
+    struct Case {
+        const char* name;
+        std::function<int()> call;
+        std::vector<uint8_t> wire;
+    };
+    DWORD value = 0;
+    BYTE status = 0xFF;
+    SensorState state{};
+    const std::vector<Case> cases = {
+        {"distance, head 1", [&] { return link.ReadDistance(port, 1, 100, &value); }, {0x01, 0x86}},
+        {"distance, head 2", [&] { return link.ReadDistance(port, 2, 100, &value); }, {0x02, 0x86}},
+        {"state, head 1", [&] { return link.ReadState(port, 1, &state, TRUE); }, {0x01, 0x87}},
+        {"state, head 2", [&] { return link.ReadState(port, 2, &state, FALSE); }, {0x02, 0x87}},
+        {"status, head 1", [&] { return link.ReadStatus(port, 1, &status); }, {0x01, 0x8B}},
+        {"status, head 2", [&] { return link.ReadStatus(port, 2, &status); }, {0x02, 0x8B}},
+        {"start 1, head 1", [&] { return link.SendStart(port, 1, 1); }, {0x01, 0x8C, 0x81, 0x80}},
+        {"start 0xA5, head 2", [&] { return link.SendStart(port, 2, 0xA5); }, {0x02, 0x8C, 0x85, 0x8A}},
+        {"start 0x0F, head 1", [&] { return link.SendStart(port, 1, 0x0F); }, {0x01, 0x8C, 0x8F, 0x80}},
+    };
+    for (const Case& c : cases) {
+        sim.device.ClearRequests();
+        EXPECT_EQ(1, c.call()) << c.name;
+        ASSERT_TRUE(WaitFor([&] { return sim.device.Received().size() >= c.wire.size(); })) << c.name;
+        // A byte too many would arrive with the request.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(c.wire, sim.device.Received()) << c.name;
+    }
+    EXPECT_EQ(0, status) << "the status byte of an idle head";
+    EXPECT_EQ(8192u * 100 * 1000 / 16384, value) << "the last distance read was head 2's";
+}
+
+// The pauses between request and reply, on the host's clock: an operation
+// with a wait takes at least that long against a head that answers at once,
+// and one without a wait does not dawdle. The shortest of three runs is
+// taken, so a loaded machine does not fail the upper bounds.
+TEST_F(SensorLinkTest, WaitsBeforeReadingOnTheHostClock)
+{
+    qplat::UseHostClock();
+    SimPort sim(WheelConfig(90));
+    HANDLE port = Open(sim);
+    SimPort gaugeSim(GaugeConfig());
+    HANDLE gaugePort = Open(gaugeSim, 4);
+    CByteCmdLink gauge;
+    // The flush before a zero reads until the line has been silent for one
+    // read time-out (700 ms at full length).
+    const long long flushMs = 700 * 25 / 100;
+
+    struct Case {
+        const char* name;
+        long long waitMs;
+        std::function<int()> call;
+    };
+    SensorInfo info{};
+    SensorState state{};
+    DWORD value = 0;
+    BYTE status = 0;
+    BYTE reg = 0;
+    const std::vector<Case> cases = {
+        {"identify 0x81", 100, [&] { return link.Identify(port, 1, &info); }},
+        {"state 0x87", 100, [&] { return link.ReadState(port, 1, &state, TRUE); }},
+        {"echo 0x84", 500, [&] { return link.CheckLinkAA(port, 1); }},
+        {"register 0x82", 0, [&] { return link.ReadRegisters(port, 1, 7, 1, &reg); }},
+        {"distance 0x86", 0, [&] { return link.ReadDistance(port, 1, 100, &value); }},
+        {"status 0x8B", 0, [&] { return link.ReadStatus(port, 1, &status); }},
+        {"gauge value 0x96", 100, [&] { return gauge.ReadValue(gaugePort, &value); }},
+        {"gauge trigger 0x97", 500, [&] { return gauge.SendTrigger(gaugePort); }},
+        {"gauge zero 0x98", flushMs + 500, [&] { return gauge.SendZero(gaugePort); }},
+    };
+    constexpr long long kSlackMs = 90;
+    for (const Case& c : cases) {
+        long long shortest = -1;
+        for (int run = 0; run < 3; ++run) {
+            const auto start = std::chrono::steady_clock::now();
+            ASSERT_EQ(1, c.call()) << c.name;
+            const long long ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                    .count();
+            EXPECT_GE(ms, c.waitMs) << c.name;
+            shortest = shortest < 0 ? ms : std::min(shortest, ms);
+        }
+        EXPECT_LT(shortest, c.waitMs + kSlackMs) << c.name;
+    }
 }
 
 }  // namespace

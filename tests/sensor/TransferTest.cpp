@@ -61,10 +61,29 @@ TEST_F(TransferTest, StalledDumpEndsWithWhatArrived)
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 700, config.dump[0].begin()));
     EXPECT_EQ(0xEE, buffer[700]) << "nothing past the last byte received";
 
-    std::vector<BYTE> block(SENSOR_BLOCK_BYTES);
-    EXPECT_EQ(0, link.ReadBlock(port, 1, block.data(), 1));
+    auto blockConfig = WheelConfig(60);
+    blockConfig.faults.stallAfter = 700;
+    SimPort blockSim(blockConfig);
+    HANDLE blockPort = Open(blockSim, 4);
+    std::vector<BYTE> block(SENSOR_BLOCK_BYTES, 0xEE);
+    EXPECT_EQ(0, link.ReadBlock(blockPort, 1, block.data(), 1));
+    EXPECT_TRUE(std::equal(block.begin(), block.begin() + 700, blockConfig.dump[0].begin() + 1024));
+    EXPECT_EQ(0xEE, block[700]);
     EXPECT_EQ(0, link.ReadDump(INVALID_HANDLE_VALUE, 1, buffer.data()));
-    EXPECT_EQ(0, link.ReadBlock(port, 1, nullptr, 0));
+    EXPECT_EQ(0, link.ReadBlock(blockPort, 1, nullptr, 0));
+}
+
+TEST_F(TransferTest, EachFirmwareAnswersOnlyItsOwnDumpCommand)
+{
+    SimPort whole(WheelConfig(53));
+    SimPort blocks(WheelConfig(54));
+    HANDLE wholePort = Open(whole, 3);
+    HANDLE blockPort = Open(blocks, 4);
+    std::vector<BYTE> buffer(SENSOR_DUMP_BYTES);
+    EXPECT_EQ(0, link.ReadBlock(wholePort, 1, buffer.data(), 0)) << "firmware 53 has no block command";
+    EXPECT_EQ(1, link.ReadDump(wholePort, 1, buffer.data()));
+    EXPECT_EQ(0, link.ReadDump(blockPort, 1, buffer.data())) << "firmware 54 has no whole-dump command";
+    EXPECT_EQ(1, link.ReadBlock(blockPort, 1, buffer.data(), 0));
 }
 
 TEST_F(TransferTest, DisconnectMidSessionFailsPromptly)

@@ -26,6 +26,11 @@ unsigned DataValue(const std::vector<uint8_t>& request, size_t at)
     return (request[at] & 0x0Fu) | ((request[at + 1] & 0x0Fu) << 4);
 }
 
+bool WholeDumpFirmware(uint8_t firmware)
+{
+    return firmware <= 53;
+}
+
 uint16_t Clamp16(double v)
 {
     if (v < 0)
@@ -151,6 +156,13 @@ void Device::ClearRequests()
 {
     std::lock_guard<std::mutex> guard(lock_);
     requests_.clear();
+    received_.clear();
+}
+
+std::vector<uint8_t> Device::Received() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return received_;
 }
 
 uint8_t Device::Register(int head, uint8_t number) const
@@ -215,6 +227,7 @@ void Device::Reply(std::vector<uint8_t> bytes, bool nibbleCoded, bool transfer, 
 void Device::Receive(const uint8_t* data, size_t length, Output* out)
 {
     std::lock_guard<std::mutex> guard(lock_);
+    received_.insert(received_.end(), data, data + length);
     pending_.insert(pending_.end(), data, data + length);
     const bool setB = UsesCommandSetB(config_.kind);
     while (!pending_.empty() && !out->disconnect) {
@@ -330,12 +343,18 @@ void Device::HandleSetA(const std::vector<uint8_t>& request, Output* out)
         busyLeft_[head] = h.busyPolls;
         break;
     case 0x8D: {
+        // A head has one dump command: the whole dump up to firmware 53,
+        // blocks above. The other one goes unanswered.
+        if (!WholeDumpFirmware(h.firmware))
+            break;
         std::vector<uint8_t> dump = config_.dump[head];
         dump.resize(12288, 0);
         Reply(dump, true, true, out);
         break;
     }
     case 0x8E: {
+        if (WholeDumpFirmware(h.firmware))
+            break;
         const size_t block = DataValue(request, 2);
         const std::vector<uint8_t>& dump = config_.dump[head];
         std::vector<uint8_t> bytes(1024, 0);

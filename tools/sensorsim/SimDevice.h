@@ -1,6 +1,8 @@
 // The protocol side of the sensor simulator: a laser head (command set A), a
 // disc device of one or two heads, or a gauge (command set B), fed with the
 // bytes the program sends and producing the bytes a real device would answer.
+// A laser head answers only the dump command of its firmware: 0x8D (the whole
+// dump) up to firmware 53, 0x8E (1024-byte blocks) above.
 // No I/O here: PtyServer carries the bytes over a pseudo-terminal, and the
 // tests drive the same engine in-process.
 #pragma once
@@ -89,6 +91,9 @@ public:
 
     // Every complete request received, in order (for tests and --verbose).
     std::vector<std::vector<uint8_t>> Requests() const;
+    // Every byte received, as it came off the line (bytes that began no
+    // request included); cleared with the requests.
+    std::vector<uint8_t> Received() const;
     void ClearRequests();
     // Requests received over the device's whole life (Faults::dropReplies counts these).
     long RequestCount() const;
@@ -114,6 +119,7 @@ private:
     DeviceConfig config_;
     std::vector<uint8_t> pending_;
     std::vector<std::vector<uint8_t>> requests_;
+    std::vector<uint8_t> received_;
     int busyLeft_[2] = {0, 0};
     long requestCount_ = 0;
     std::mt19937 rng_;
