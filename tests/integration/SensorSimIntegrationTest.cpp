@@ -163,6 +163,19 @@ protected:
         return found;
     }
 
+    // Inquiries until `count` devices are found (a simulator lists itself
+    // moments after it printed its terminal), or ten seconds passed.
+    std::vector<BT_ADDR> InquiryFinding(size_t count)
+    {
+        std::vector<BT_ADDR> found = Inquiry();
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (found.size() < count && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            found = Inquiry();
+        }
+        return found;
+    }
+
     // The settings the paired-sensor screen writes after adding the sensor.
     void MakeCurrent(const std::u16string& name)
     {
@@ -201,12 +214,7 @@ TEST_F(SensorSimIntegrationTest, PairConnectIdentifyRegistersAndDumpInBlocks)
     ASSERT_EQ(0u, sim.Path().find("/dev/")) << "first line: " << sim.Path();
 
     // The simulator is found by inquiry and answers the name query.
-    std::vector<BT_ADDR> found;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (found.empty() && std::chrono::steady_clock::now() < end) {
-        found = Inquiry();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const std::vector<BT_ADDR> found = InquiryFinding(1);
     ASSERT_EQ(1u, found.size());
     EXPECT_EQ(kAddress, found[0]);
     WCHAR name[256];
@@ -313,13 +321,7 @@ TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
         SCOPED_TRACE(reap ? "reaped" : "not yet reaped");
         SimProcess sim(Args("60"));
         ASSERT_FALSE(sim.Path().empty());
-        std::vector<BT_ADDR> found;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (found.empty() && std::chrono::steady_clock::now() < end) {
-            found = Inquiry();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ASSERT_EQ(1u, found.size());
+        ASSERT_EQ(1u, InquiryFinding(1).size());
         ASSERT_NE(std::string::npos, ReadText(qplat::NeighbourhoodPath()).find(sim.Path()));
 
         sim.Kill(reap);
@@ -356,10 +358,7 @@ TEST_F(SensorSimIntegrationTest, SimulatorKeepsAHandEditedNeighbourhood)
     }
     SimProcess sim(Args("60"));
     ASSERT_FALSE(sim.Path().empty());
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Inquiry().size() < 2 && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(2u, Inquiry().size());
+    ASSERT_EQ(2u, InquiryFinding(2).size());
     const std::string listed = ReadText(qplat::NeighbourhoodPath());
     EXPECT_EQ(0u, listed.find(original)) << "the simulator's block follows the file as it was:\n" << listed;
     EXPECT_NE(std::string::npos, listed.find(sim.Path()));

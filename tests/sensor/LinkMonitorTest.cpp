@@ -180,6 +180,24 @@ protected:
         monitor.ClosePort();
     }
 
+    // A wheel head of firmware 90 listed as the current sensor of type 1.
+    SimPort& ListedHead()
+    {
+        SaveSettings(1);
+        SimPort& sim = Sim(WheelConfig(90));
+        List(sim);
+        return sim;
+    }
+    // The link is up: a port open, connected, a sensor reading, and no cycle
+    // ever showed "connected" without a port.
+    void ExpectLinkUp()
+    {
+        EXPECT_EQ(1, monitor.m_connected.load());
+        EXPECT_TRUE(Held(monitor.m_comPort.load()));
+        EXPECT_NE(255, monitor.GetSensorState().charge);
+        EXPECT_EQ(0, ConnectedWithoutPort());
+    }
+
     // A simulated sensor that lives until the monitor is stopped.
     SimPort& Sim(const sensorsim::DeviceConfig& config)
     {
@@ -313,9 +331,7 @@ TEST_F(LinkMonitorTest, ClosedPortReadsAsDownAndIsReopenedAfterARestart)
 {
     // The search screen's sequence: stop, close the port, start again with
     // the same sensor.
-    SaveSettings(1);
-    SimPort& sim = Sim(WheelConfig(90));
-    List(sim);
+    SimPort& sim = ListedHead();
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
     monitor.Stop();
@@ -330,21 +346,16 @@ TEST_F(LinkMonitorTest, ClosedPortReadsAsDownAndIsReopenedAfterARestart)
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.CycleCount() >= cycles + 2; }));
     monitor.Stop();
-    EXPECT_EQ(1, monitor.m_connected.load()) << "connected again within two cycles";
-    EXPECT_TRUE(Held(monitor.m_comPort.load()));
+    ExpectLinkUp();
     EXPECT_EQ(identifies + 1, Requests(sim.device, 0x81)) << "through a newly opened and identified port";
     EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());
-    EXPECT_NE(255, monitor.GetSensorState().charge);
-    EXPECT_EQ(0, ConnectedWithoutPort());
 }
 
 TEST_F(LinkMonitorTest, CycleWithoutAPortReportsTheLinkDownAndTheNextOneReconnects)
 {
     // Whatever the last poll said: a cycle that finds no port open cannot
     // show the link up, and must not keep the stale charge.
-    SaveSettings(1);
-    SimPort& sim = Sim(WheelConfig(90));
-    List(sim);
+    SimPort& sim = ListedHead();
     LoadSettingsOnly();
     monitor.m_connected.store(1);
     ASSERT_EQ(nullptr, monitor.m_comPort.load());
@@ -353,17 +364,12 @@ TEST_F(LinkMonitorTest, CycleWithoutAPortReportsTheLinkDownAndTheNextOneReconnec
     EXPECT_EQ(255, monitor.GetSensorState().charge);
     EXPECT_EQ(0u, Requests(sim.device, 0x81)) << "the first cycle only finds the link down";
     monitor.RunCycle();
-    EXPECT_EQ(1, monitor.m_connected.load());
-    EXPECT_TRUE(Held(monitor.m_comPort.load()));
-    EXPECT_NE(255, monitor.GetSensorState().charge);
-    EXPECT_EQ(0, ConnectedWithoutPort());
+    ExpectLinkUp();
 }
 
 TEST_F(LinkMonitorTest, StartAfterThePowerOffCloseLeavesOneThread)
 {
-    SaveSettings(1);
-    SimPort& sim = Sim(WheelConfig(90));
-    List(sim);
+    SimPort& sim = ListedHead();
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
 
@@ -388,24 +394,13 @@ TEST_F(LinkMonitorTest, StartAfterThePowerOffCloseLeavesOneThread)
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_EQ(1u, RepaintThreads().size()) << "exactly one thread polls";
     EXPECT_GT(RepaintCount(), 2u);
-    EXPECT_EQ(1, monitor.m_connected.load());
-    EXPECT_TRUE(Held(monitor.m_comPort.load()));
+    ExpectLinkUp();
     EXPECT_EQ(identifies + 1, Requests(sim.device, 0x81)) << "one reconnection through a new port";
-    EXPECT_EQ(0, ConnectedWithoutPort());
 
     monitor.Stop();
     const auto calls = qplat::CommCallCount();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(calls, qplat::CommCallCount()) << "no port call follows the stop";
-}
-
-// Debug lines that mention `text`.
-int LinesAbout(const std::string& text)
-{
-    int n = 0;
-    for (const std::u16string& line : qplat::DebugOutput())
-        n += qplat::ToUtf8(line).find(text) != std::string::npos ? 1 : 0;
-    return n;
 }
 
 TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
@@ -442,13 +437,8 @@ TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
         const DWORD cycles = monitor.CycleCount();
         ASSERT_TRUE(WaitFor([&] { return monitor.CycleCount() >= cycles + 4; }));
         EXPECT_EQ(0, monitor.m_connected.load());
-        EXPECT_EQ(1, LinesAbout(c.subject)) << "one line, not one per cycle";
-        int named = 0;
-        for (const std::u16string& line : qplat::DebugOutput()) {
-            const std::string text = qplat::ToUtf8(line);
-            named += text.find(c.subject) != std::string::npos && text.find(c.error) != std::string::npos ? 1 : 0;
-        }
-        EXPECT_EQ(1, named) << "the line names the device and the error";
+        EXPECT_EQ(1, DebugLinesAbout(c.subject)) << "one line, not one per cycle";
+        EXPECT_EQ(1, DebugLinesAbout(c.subject, c.error)) << "the line names the device and the error";
 
         // Mended while the monitor runs: it is still trying, and connects.
         ASSERT_TRUE(qplat::SetBluetoothRadio(true));

@@ -12,6 +12,8 @@
 #include "../support/TempDeviceRoot.h"
 #include "platform/Bluetooth.h"
 #include "platform/WinComm.h"
+#include "platform/WinKernel.h"
+#include "platform/WinText.h"
 #include "sensor/SensorLink.h"
 #include "tools/sensorsim/PtyServer.h"
 #include "tools/sensorsim/SimDevice.h"
@@ -62,6 +64,17 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms = 5000)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return condition();
+}
+
+// Lines of the debug output that mention `subject` (and `what`, when given).
+inline int DebugLinesAbout(const std::string& subject, const std::string& what = std::string())
+{
+    int n = 0;
+    for (const std::u16string& line : qplat::DebugOutput()) {
+        const std::string text = qplat::ToUtf8(line);
+        n += text.find(subject) != std::string::npos && text.find(what) != std::string::npos ? 1 : 0;
+    }
+    return n;
 }
 
 // Every sensor test runs on a throw-away device root with the serial

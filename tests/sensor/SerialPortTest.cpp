@@ -256,25 +256,6 @@ TEST_F(SerialPortTest, DeviceManagerIndexes)
     qplat::ReserveCommIndex(0, false);
 }
 
-// Debug lines that mention `text`.
-int LinesAbout(const std::string& text)
-{
-    int n = 0;
-    for (const std::u16string& line : qplat::DebugOutput())
-        n += qplat::ToUtf8(line).find(text) != std::string::npos ? 1 : 0;
-    return n;
-}
-
-std::string LineAbout(const std::string& text)
-{
-    for (const std::u16string& line : qplat::DebugOutput()) {
-        const std::string s = qplat::ToUtf8(line);
-        if (s.find(text) != std::string::npos)
-            return s;
-    }
-    return std::string();
-}
-
 // Runs `check` as an ordinary user: as root, in a child process that gave up
 // its privileges (root may open any file). The result of `check`, or false
 // when the child could not run it.
@@ -304,16 +285,16 @@ TEST_F(SerialPortTest, OpenFailuresNameTheDeviceAndTheErrorOnce)
     EXPECT_EQ(0, link.OpenPort(5, &port));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     EXPECT_EQ(0, link.OpenPort(5, &port));
-    EXPECT_EQ(1, LinesAbout(missing)) << "a retry does not repeat the line";
-    EXPECT_NE(std::string::npos, LineAbout(missing).find("missing")) << LineAbout(missing);
+    EXPECT_EQ(1, DebugLinesAbout(missing)) << "a retry does not repeat the line";
+    EXPECT_EQ(1, DebugLinesAbout(missing, "missing"));
 
     const std::string plainFile = root.Path() + "/not-a-terminal";
     root.WriteFile(u"\\not-a-terminal", "x");
     ASSERT_TRUE(qplat::BindCommPort(6, plainFile));
     EXPECT_EQ(0, link.OpenPort(6, &port));
     EXPECT_EQ(0, link.OpenPort(6, &port));
-    EXPECT_EQ(1, LinesAbout(plainFile));
-    EXPECT_NE(std::string::npos, LineAbout(plainFile).find("not a terminal")) << LineAbout(plainFile);
+    EXPECT_EQ(1, DebugLinesAbout(plainFile));
+    EXPECT_EQ(1, DebugLinesAbout(plainFile, "not a terminal"));
 
     // The terminal appears (a link to the simulator's): it opens, and its
     // next failure is news again.
@@ -323,7 +304,7 @@ TEST_F(SerialPortTest, OpenFailuresNameTheDeviceAndTheErrorOnce)
     link.ClosePort(port);
     ASSERT_EQ(0, unlink(missing.c_str()));
     EXPECT_EQ(0, link.OpenPort(5, &port));
-    EXPECT_EQ(2, LinesAbout(missing));
+    EXPECT_EQ(2, DebugLinesAbout(missing));
 
     // A device the program may not open.
     const std::string locked = root.Path() + "/locked-terminal";
@@ -334,7 +315,7 @@ TEST_F(SerialPortTest, OpenFailuresNameTheDeviceAndTheErrorOnce)
     EXPECT_TRUE(AsOrdinaryUser([&] {
         HANDLE h = nullptr;
         return CSensorLink().OpenPort(7, &h) == 0 && GetLastError() == ERROR_ACCESS_DENIED &&
-               LinesAbout(locked) == 1 && LineAbout(locked).find("permission") != std::string::npos;
+               DebugLinesAbout(locked) == 1 && DebugLinesAbout(locked, "permission") == 1;
     }));
 }
 
