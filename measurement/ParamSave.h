@@ -225,6 +225,3 @@ private:
     bool m_barOfRun = false;  // a bar was created by the run under way
 };
 
-// The program's one instance; the program defines it once its device root is
-// chosen (its construction reads the program folder).
-extern CMeasureController g_measureController;

@@ -190,9 +190,6 @@ private:
     ParamBlock m_paramBlock = {};
 };
 
-// The train of the measuring launchers and the measuring-series screen; it is
-// defined with the program's other program-wide objects.
-extern CScheme g_scheme;
 
 // Fills a scheme for the editor's preview: n cars of m axles of one layout,
 // named by their numbers. No order is built.

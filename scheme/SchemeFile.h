@@ -95,6 +95,3 @@ private:
     CProgramFolder m_folder;
 };
 
-// The scheme reader of the measuring launchers; defined with the program's
-// other program-wide objects.
-extern CSchemeFile g_schemeFile;

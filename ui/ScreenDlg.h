@@ -67,6 +67,19 @@ constexpr COLORREF SCREEN_TITLE_COLOUR = 0xFF0000;
 // How many button arrays one screen may route.
 constexpr int SCREEN_BUTTON_ARRAYS = 8;
 
+// What every screen draws first: the white panel with its separator lines
+// (and a frame when the factor is not 0), the corner logo and the title.
+inline void PaintScreenFrame(CPaintHelper& paint, HWND window, HDC dc, HINSTANCE instance, float panelFactor,
+                             LPCWSTR title)
+{
+    RECT client{0, 0, 0, 0};
+    GetClientRect(window, &client);
+    paint.DrawPanel(window, dc, panelFactor);
+    paint.DrawBitmapTopLeft(instance, dc);
+    paint.DrawCaption(window, dc, 0, SCREEN_TITLE_Y, client.right, title, SCREEN_TITLE_HEIGHT, SCREEN_TITLE_WIDTH,
+                      SCREEN_TITLE_COLOUR, TRUE, FALSE, 0);
+}
+
 template <class Screen>
 class CScreenDlg {
 public:
@@ -259,10 +272,7 @@ protected:
         CBufferedDC* buffered = new (std::nothrow) CBufferedDC(hdc, RECT{0, 0, client.right, client.bottom});
         if (buffered) {
             HDC dc = buffered->m_hDC;
-            m_paint.DrawPanel(m_hWnd, dc, Screen::kPanelFactor);
-            m_paint.DrawBitmapTopLeft(m_hInstance, dc);
-            m_paint.DrawCaption(m_hWnd, dc, 0, SCREEN_TITLE_Y, client.right, Self().TitleText(), SCREEN_TITLE_HEIGHT,
-                                SCREEN_TITLE_WIDTH, SCREEN_TITLE_COLOUR, TRUE, FALSE, 0);
+            PaintScreenFrame(m_paint, m_hWnd, dc, m_hInstance, Screen::kPanelFactor, Self().TitleText());
             Self().PaintContent(dc);
             delete buffered;
         }

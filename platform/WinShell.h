@@ -1,0 +1,62 @@
+// The shell functions the programs call: the extra-controls initialisation
+// and the activation and setting-change handlers of the main window (the
+// handheld's shell manages its input panel through them; there is no input
+// panel here, so they only answer), starting a program file, and the claim
+// that makes one copy of a program the only one on a device root.
+#pragma once
+
+#include "platform/WinDef.h"
+
+// ---- the shell's window helpers
+struct SHACTIVATEINFO {
+    DWORD cbSize;
+    HWND hwndLastFocus;
+    UINT fSipUp : 1;
+    UINT fSipOnDeactivation : 1;
+    UINT fActive : 1;
+    UINT fReserved : 29;
+};
+
+BOOL SHInitExtraControls();
+BOOL SHHandleWMActivate(HWND window, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO* info, DWORD flags);
+BOOL SHHandleWMSettingChange(HWND window, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO* info);
+
+// ---- starting a program
+#define SEE_MASK_NOCLOSEPROCESS 0x00000040
+
+struct SHELLEXECUTEINFOW {
+    DWORD cbSize;
+    ULONG fMask;
+    HWND hwnd;
+    LPCWSTR lpVerb;
+    LPCWSTR lpFile;
+    LPCWSTR lpParameters;
+    LPCWSTR lpDirectory;
+    int nShow;
+    HINSTANCE hInstApp;
+    LPVOID lpIDList;
+    LPCWSTR lpClass;
+    HKEY hkeyClass;
+    DWORD dwHotKey;
+    HANDLE hIcon;
+    HANDLE hProcess;
+};
+
+// Starts the program file `lpFile` (a handheld path) as a process of its own,
+// detached: it is not waited for and outlives the caller. The new program
+// runs on the caller's device root; `lpParameters` become its arguments (split
+// at blanks; empty: none). A file without the execute permission is given it
+// first, as a program file on the handheld needs none. FALSE (and the last
+// error) when the file is missing or cannot be started. With
+// SEE_MASK_NOCLOSEPROCESS, hProcess receives a handle the caller may ignore.
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
+
+namespace qplat {
+
+// Claims the single-instance lock of the program named `name` on the current
+// device root for the rest of the process's life. FALSE when another running
+// process holds it. The lock is released by the system when the process ends,
+// however it ends.
+BOOL ClaimProgramInstance(LPCWSTR name);
+
+}  // namespace qplat

@@ -1,0 +1,83 @@
+// The screens the start screen and the menus open, each run the same way:
+// allocated, run modally with its owner, deleted (RunScreen).
+#include <cstdio>
+
+#include "platform/WinKernel.h"
+#include "shell/ProgramObjects.h"
+#include "shell/Shell.h"
+#include "ui/DateTimeUtil.h"
+#include "ui/ScreenDlg.h"
+
+int ScreenNotBuilt(const char* name)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "Qav5_PA: the %s screen is not part of this build yet", name);
+    WCHAR text[160];
+    int i = 0;
+    for (; line[i] && i < 159; ++i) text[i] = static_cast<WCHAR>(static_cast<unsigned char>(line[i]));
+    text[i] = 0;
+    OutputDebugStringW(text);
+    std::fprintf(stderr, "%s\n", line);
+    return SCREEN_NOT_BUILT;
+}
+
+int OpenJournalBrowser(HWND)
+{
+    return ScreenNotBuilt("journal browser");
+}
+int OpenModeOptionScreen(HWND)
+{
+    return ScreenNotBuilt("measuring mode");
+}
+int OpenUnitsScreen(HWND)
+{
+    return ScreenNotBuilt("units");
+}
+int OpenDateTimeScreen(HWND owner)
+{
+    return RunScreen<CDateTimeDlg>(g_hInstance, owner) ? 1 : 0;
+}
+int OpenSensorListScreen(HWND)
+{
+    return ScreenNotBuilt("paired sensors");
+}
+int OpenLanguageScreen(HWND)
+{
+    return ScreenNotBuilt("language");
+}
+int OpenUsbModeScreen(HWND)
+{
+    return ScreenNotBuilt("USB mode");
+}
+int OpenParamTableScreen(HWND)
+{
+    return ScreenNotBuilt("dimension table");
+}
+int OpenParamOptionsScreen(HWND)
+{
+    return ScreenNotBuilt("option groups");
+}
+int OpenParamSwitchesScreen(HWND)
+{
+    return ScreenNotBuilt("parameter switches");
+}
+int OpenJournalListScreen(HWND)
+{
+    return ScreenNotBuilt("journal manager");
+}
+int OpenReferListScreen(HWND)
+{
+    return ScreenNotBuilt("reference profiles");
+}
+int OpenSchemeListScreen(HWND)
+{
+    return ScreenNotBuilt("measuring schemes");
+}
+int OpenToleranceEditor(HWND)
+{
+    return ScreenNotBuilt("tolerance sets");
+}
+int OpenTypeCatalog(HWND)
+{
+    return ScreenNotBuilt("type catalogue");
+}

@@ -1,0 +1,72 @@
+// The application shell: start-up, the start screen, the three menus and the
+// measuring launchers.
+#pragma once
+
+#include "platform/WinDef.h"
+#include "platform/WinShell.h"
+#include "platform/WinUser.h"
+
+// ---- start-up
+BOOL InitInstance(HINSTANCE instance, int show);
+ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
+// Why InitInstance returned FALSE.
+enum class StartOutcome { Started, AnotherInstance, Failed };
+StartOutcome LastStartOutcome();
+
+// ---- the start screen
+constexpr int MAIN_TITLE_CHARS = 100;
+extern SHACTIVATEINFO g_shellActivateInfo;
+extern WCHAR g_mainTitle[MAIN_TITLE_CHARS];
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+void SetMainButtonCaptions();
+void CreateMainButtons(HWND window);
+// The measurement button's faces for the device type of g_paramBlock.
+void SetMeasureButtonBitmaps();
+const WCHAR* GetVersionText();
+
+// Start-screen commands.
+constexpr int CMD_EXIT = 129;
+constexpr int CMD_SETTINGS_MENU = 130;
+constexpr int CMD_PARAM_MENU = 131;
+constexpr int CMD_DATA_MENU = 132;
+constexpr int CMD_JOURNAL = 133;
+constexpr int CMD_MEASURE = 134;
+
+// ---- the menus
+INT_PTR CALLBACK SettingsMenuDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ParamMenuDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK DataMenuDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+void SetSettingsMenuCaptions();
+void SetParamMenuCaptions();
+void SetDataMenuCaptions();
+// Reloads the running settings block from the file through a scratch block:
+// the block is replaced only when the read succeeded.
+BOOL ReloadParamBlock();
+
+// ---- the screens the shell opens (ScreenOpeners.cpp): each runs one screen
+// with the window as its owner and returns the screen's result; a screen that
+// is not part of the program yet opens nothing, logs one line and gives -1.
+int OpenJournalBrowser(HWND owner);
+int OpenModeOptionScreen(HWND owner);
+int OpenUnitsScreen(HWND owner);
+int OpenDateTimeScreen(HWND owner);
+int OpenSensorListScreen(HWND owner);
+int OpenLanguageScreen(HWND owner);
+int OpenUsbModeScreen(HWND owner);
+int OpenParamTableScreen(HWND owner);
+int OpenParamOptionsScreen(HWND owner);
+int OpenParamSwitchesScreen(HWND owner);
+int OpenJournalListScreen(HWND owner);
+int OpenReferListScreen(HWND owner);
+int OpenSchemeListScreen(HWND owner);
+int OpenToleranceEditor(HWND owner);
+int OpenTypeCatalog(HWND owner);
+// The value an opener gives for a screen the program does not have yet.
+constexpr int SCREEN_NOT_BUILT = -1;
+int ScreenNotBuilt(const char* name);
+
+// ---- the measuring launchers
+void RunMeasuringType1(HWND startWindow);
+void RunMeasuringType2And3(HWND startWindow);
+void RunMeasuringType4(HWND startWindow);

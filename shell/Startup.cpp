@@ -1,0 +1,85 @@
+// Start-up of the measuring application: the single-instance check, the main
+// window (whose procedure is the start screen) and the device set-up made
+// once at start.
+#include "platform/WinKernel.h"
+#include "platform/WinShell.h"
+#include "resources/ResourceIds.h"
+#include "settings/DeviceSetup.h"
+#include "shell/ProgramObjects.h"
+#include "shell/Shell.h"
+
+namespace {
+
+constexpr int kTextChars = 150;
+// A first copy that is still starting has claimed the program but not yet
+// made its window; the second copy waits this long for it.
+constexpr int kFindTries = 40;
+constexpr DWORD kFindPauseMs = 50;
+
+StartOutcome s_outcome = StartOutcome::Failed;
+
+void RepaintOwner(HWND owner)
+{
+    if (owner && IsWindow(owner)) InvalidateRect(owner, nullptr, FALSE);
+}
+
+void BringOtherCopyToFront(LPCWSTR className, LPCWSTR title)
+{
+    for (int i = 0; i < kFindTries; ++i) {
+        if (HWND other = FindWindowW(className, title)) {
+            // The lowest bit brings the window's owned screens along.
+            SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(other) | 1));
+            return;
+        }
+        Sleep(kFindPauseMs);
+    }
+}
+
+}  // namespace
+
+StartOutcome LastStartOutcome()
+{
+    return s_outcome;
+}
+
+ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className)
+{
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = className;
+    return RegisterClassW(&wc);
+}
+
+BOOL InitInstance(HINSTANCE instance, int show)
+{
+    s_outcome = StartOutcome::Failed;
+    g_hInstance = instance;
+    SHInitExtraControls();
+    WCHAR title[kTextChars] = {};
+    WCHAR className[kTextChars] = {};
+    LoadStringW(instance, IDS_APP_TITLE, title, kTextChars);
+    LoadStringW(instance, IDS_APP_CLASS, className, kTextChars);
+
+    // The claim is held for the life of the process, so two copies started at
+    // once cannot both pass the check.
+    if (!qplat::ClaimProgramInstance(className)) {
+        BringOtherCopyToFront(className, title);
+        s_outcome = StartOutcome::AnotherInstance;
+        return FALSE;
+    }
+    if (!RegisterMainWindowClass(instance, className)) return FALSE;
+    SetLinkMonitorRepaintHook(RepaintOwner);
+    HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (!window) return FALSE;
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    ApplyDeviceRegistry(&g_programFolder);
+    EnableBluetoothCardMode();
+    s_outcome = StartOutcome::Started;
+    return TRUE;
+}

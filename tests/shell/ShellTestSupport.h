@@ -1,0 +1,150 @@
+// Helpers of the shell tests: a device root laid out like a card (program
+// folder, the delivered language files), the program-wide objects and the
+// start screen made in-process, and probes of the composed screen.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "platform/Presenter.h"
+#include "platform/WinKernel.h"
+#include "platform/WinUser.h"
+#include "platform/gdi/Surface.h"
+#include "settings/ParamFile.h"
+#include "settings/ProgramFolder.h"
+#include "shell/ProgramObjects.h"
+#include "shell/Shell.h"
+#include "tests/support/TempDeviceRoot.h"
+#include "tests/ui/DialogTestSupport.h"
+
+namespace qtest {
+
+inline std::string ReadSourceFile(const std::string& relative)
+{
+    std::ifstream in(std::string(QAV5_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Lays out the card: the registry's card folder, the program folder with the
+// delivered language files, and the journal folder.
+inline void LayOutCard(TempDeviceRoot& root, const char* language = "ENG.LNG")
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
+    const std::u16string card = u"\\SDMMC";
+    RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
+                   static_cast<DWORD>((card.size() + 1) * 2));
+    RegCloseKey(key);
+    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\ENG.LNG", ReadSourceFile("data/Language/ENG.LNG"));
+    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\RUS.LNG", ReadSourceFile("data/Language/RUS.LNG"));
+    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", std::string("File_Language=") + language + "\r\n");
+    root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
+}
+
+constexpr const char16_t* kParamPath = u"\\SDMMC\\Autorun\\param.qav";
+
+// A settings file of the factory defaults with a few bytes changed.
+inline void WriteParams(TempDeviceRoot&, const std::function<void(ParamBlock&)>& change)
+{
+    ParamBlock block;
+    std::memset(&block, 0, sizeof block);
+    CParamFile file;
+    file.WriteDefaults(&block);
+    change(block);
+    ASSERT_EQ(file.Save(&block), 1);
+}
+
+// Pumps the user-interface thread's messages until `done` or the time is up.
+inline bool PumpUntil(const std::function<bool()>& done, int milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < end) {
+        qplat::ProcessPendingMessages();
+        if (done()) return true;
+        Sleep(5);
+    }
+    qplat::ProcessPendingMessages();
+    return done();
+}
+
+// The program-wide objects and the start screen, as WinMain makes them.
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LayOutCard(root);
+        ActionWindow();
+        Actions().clear();
+    }
+    void TearDown() override
+    {
+        Close();
+        Actions().clear();
+    }
+    // Starts the shell: the objects, then InitInstance (the start screen).
+    HWND Start()
+    {
+        BuildProgramObjects();
+        EXPECT_TRUE(InitInstance(nullptr, SW_SHOW));
+        main = FindWindowW(u"QAV5_PA", u"");
+        qplat::ProcessPendingMessages();
+        return main;
+    }
+    void Close()
+    {
+        if (main && IsWindow(main)) DestroyWindow(main);
+        main = nullptr;
+        qplat::ProcessPendingMessages();
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        DestroyProgramObjects();
+        UnregisterClassW(u"QAV5_PA", nullptr);
+    }
+    // Repaints the start screen from fields set by the test: the link
+    // monitor is stopped so its thread does not overwrite them.
+    void Repaint()
+    {
+        InvalidateRect(main, nullptr, FALSE);
+        UpdateWindow(main);
+        qplat::ProcessPendingMessages();
+    }
+
+    TempDeviceRoot root;
+    HWND main = nullptr;
+};
+
+inline COLORREF Pixel(int x, int y)
+{
+    return qplat::ScreenPixel(x, y);
+}
+
+// Whether any pixel of the rectangle of the screen, composed once, passes.
+inline bool AnyPixel(RECT r, const std::function<bool(COLORREF)>& test)
+{
+    const qplat::Surface screen = qplat::ComposeScreen();
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (screen.Contains(x, y) && test(qplat::PixelToColor(screen.At(x, y)))) return true;
+    return false;
+}
+
+inline bool Dark(COLORREF c)
+{
+    return GetRValue(c) < 90 && GetGValue(c) < 90 && GetBValue(c) < 90;
+}
+
+inline bool Blue(COLORREF c)
+{
+    return GetBValue(c) > 150 && GetRValue(c) < 80 && GetGValue(c) < 80;
+}
+
+}  // namespace qtest
