@@ -133,8 +133,12 @@ void Serve(int client)
         }
         SendAll(client, match ? "HWND " + std::to_string(reinterpret_cast<uintptr_t>(main)) + "\n" : "NONE\n");
     } else if (line.rfind("FRONT", 0) == 0) {
-        bool ok = IsWindow(main) && SetForegroundWindow(main);
+        // The answer goes out before the window comes to the front: a program
+        // may end the moment it is in front (and with it this thread), and
+        // the asker must still learn that the first program was there.
+        bool ok = IsWindow(main);
         SendAll(client, ok ? "OK\n" : "NONE\n");
+        if (ok) SetForegroundWindow(main);
     } else {
         SendAll(client, "NONE\n");
     }
