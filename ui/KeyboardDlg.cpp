@@ -1,5 +1,6 @@
 #include "ui/KeyboardDlg.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/WinGdi.h"
@@ -37,6 +38,10 @@ constexpr int kPromptId = 477;
 constexpr int kEditId = 476;
 constexpr int kTitleText = 50044;
 constexpr int kPowerQuestion = 50021;
+// Character sizes (em, px) at which bold Calibri labels stand as tall as the
+// labels of the keyboard pictures.
+constexpr int kLetterLabel = 16;
+constexpr int kDigitLabel = 23;
 
 void SetKey(KeyboardKey& k, const char16_t* l1, const char16_t* l2, int id, int x, int y, int w, int h)
 {
@@ -147,6 +152,7 @@ int CKeyboardDlg::DoModal(HINSTANCE instance, HWND parent, int mode, LPCWSTR pro
     m_shift = 0;
     m_cyrillic = 0;
     m_pressedSymbol = m_pressedLetter = m_pressedDigit = -1;
+    SetRectEmpty(&m_pressedArea);
     m_language.Load();
     INT_PTR end = 0;
     if (!RunDialogTemplate(instance, kDialogId, parent, StaticDlgProc, end)) return 0;
@@ -253,22 +259,44 @@ int CKeyboardDlg::HitTestLetters(int x, int y)
 
 int CKeyboardDlg::HitTestDigits(int x, int y) { return HitTable(g_keysDigits, KEYS_DIGITS, x, y); }
 
-void CKeyboardDlg::DrawKey(const KeyboardKey& key, int bitmap, int xShift, int labelDiv, int height, int fontWidth,
-                           const WCHAR* label)
+void CKeyboardDlg::DrawKey(const KeyboardKey& key, int bitmap, int xShift, int labelHeight, const WCHAR* label)
 {
     HDC dc = GetDC(m_hDlg);
     if (!dc) return;
     m_paint.DrawBitmap(m_hInstance, dc, bitmap, key.x + xShift, key.y);
-    m_paint.DrawCaption(m_hDlg, dc, key.x, key.y + key.height / labelDiv, key.width, label, height, fontWidth,
-                        0x000000, TRUE, TRUE, 0);
+    // The label sits on the cap as the keyboard picture has it: bold, at the
+    // picture's character size, centred both ways, so a pressed key keeps
+    // the look of its neighbours.
+    HFONT font = m_paint.MakeFont(u"Calibri", -labelHeight, 0, FW_BOLD, 0);
+    HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    COLORREF oldColor = SetTextColor(dc, 0x000000);
+    RECT cap{key.x, key.y, key.x + key.width, key.y + key.height};
+    DrawTextW(dc, label, -1, &cap, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SetTextColor(dc, oldColor);
+    if (oldFont) SelectObject(dc, oldFont);
+    if (font) DeleteObject(font);
     ReleaseDC(m_hDlg, dc);
+    SIZE face = GetResourceBitmapSize(m_hInstance, bitmap);
+    m_pressedArea = RECT{key.x, key.y, key.x + xShift + std::max<int>(key.width, face.cx),
+                         key.y + std::max<int>(key.height, face.cy)};
+}
+
+void CKeyboardDlg::ReleaseKey()
+{
+    // The released key is the keyboard picture's own: it is painted again
+    // from the picture rather than drawn a second way.
+    if (IsRectEmpty(&m_pressedArea)) return;
+    InvalidateRect(m_hDlg, &m_pressedArea, FALSE);
+    UpdateWindow(m_hDlg);
+    SetRectEmpty(&m_pressedArea);
 }
 
 void CKeyboardDlg::DrawSymbolKey(int index, int bitmap)
 {
     if (index < 0 || index >= KEYS_SYMBOLS) return;
     const KeyboardKey& k = g_keysSymbols[index];
-    DrawKey(k, bitmap, 0, 4, 18, 6, m_shift ? k.label1 : k.label2);
+    DrawKey(k, bitmap, 0, kLetterLabel, m_shift ? k.label1 : k.label2);
 }
 
 void CKeyboardDlg::DrawLetterKey(int index, int bitmap)
@@ -277,14 +305,14 @@ void CKeyboardDlg::DrawLetterKey(int index, int bitmap)
     int count = m_cyrillic ? KEYS_CYRILLIC : KEYS_LATIN;
     if (index < 0 || index >= count) return;
     const KeyboardKey& k = table[index];
-    DrawKey(k, bitmap, 0, 4, 18, 6, m_shift ? k.label1 : k.label2);
+    DrawKey(k, bitmap, 0, kLetterLabel, m_shift ? k.label1 : k.label2);
 }
 
 void CKeyboardDlg::DrawDigitKey(int index, int bitmap)
 {
     if (index < 0 || index >= KEYS_DIGITS) return;
     const KeyboardKey& k = g_keysDigits[index];
-    DrawKey(k, bitmap, index == 10 ? 2 : 0, 5, 26, 10, k.label1);
+    DrawKey(k, bitmap, index == 10 ? 2 : 0, kDigitLabel, k.label1);
 }
 
 INT_PTR CKeyboardDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -382,6 +410,7 @@ INT_PTR CKeyboardDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_LBUTTONDOWN: {
         int x = static_cast<SHORT>(LOWORD(lParam)), y = static_cast<SHORT>(HIWORD(lParam));
+        ReleaseKey();  // a press whose release never came
         m_pressedSymbol = m_pressedLetter = m_pressedDigit = -1;
         if (m_lettersMode) {
             m_pressedSymbol = HitTestSymbols(x, y);
@@ -402,12 +431,12 @@ INT_PTR CKeyboardDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         m_pending[0] = 0;
         if (m_lettersMode) {
             if (m_pressedSymbol >= 0) {
-                DrawSymbolKey(m_pressedSymbol, 516);
+                ReleaseKey();
                 const KeyboardKey& k = g_keysSymbols[m_pressedSymbol];
                 qplat::CopyField(m_pending, KEYBOARD_LABEL_CHARS, m_shift ? k.label1 : k.label2);
                 pressed = true;
             } else if (m_pressedLetter >= 0) {
-                DrawLetterKey(m_pressedLetter, m_cyrillic ? 514 : 542);
+                ReleaseKey();
                 const KeyboardKey& k = (m_cyrillic ? g_keysCyrillic : g_keysLatin)[m_pressedLetter];
                 const WCHAR* label = m_shift ? k.label1 : k.label2;
                 if (m_cyrillic) label = m_language.Translate(label);
@@ -415,7 +444,7 @@ INT_PTR CKeyboardDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                 pressed = true;
             }
         } else if (m_pressedDigit >= 0) {
-            DrawDigitKey(m_pressedDigit, 534);
+            ReleaseKey();
             const KeyboardKey& k = g_keysDigits[m_pressedDigit];
             qplat::CopyField(m_pending, KEYBOARD_LABEL_CHARS, k.label1);
             if (wcscmp(k.label1, u".") == 0) {

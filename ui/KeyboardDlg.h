@@ -95,8 +95,9 @@ public:
 private:
     HWND m_hDlg = nullptr;
     void DestroyKeys();
-    void DrawKey(const KeyboardKey& key, int bitmap, int xShift, int labelDiv, int height, int fontWidth,
-                 const WCHAR* label);
+    RECT m_pressedArea{};  // what the pressed key covers, until it is released
+    void DrawKey(const KeyboardKey& key, int bitmap, int xShift, int labelHeight, const WCHAR* label);
+    void ReleaseKey();
 };
 
 extern CKeyboardDlg* g_keyboardDlg;

@@ -2,6 +2,7 @@
 // on by the stylus inside its modal loop (letters, shift, symbols, digits,
 // backspace, the function keys) and PromptForText's fallbacks.
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -259,6 +260,90 @@ TEST_F(Keyboard, ThePictureFollowsTheModeAndTheKeysTakeTheirBitmapSizes)
     EXPECT_EQ(ok.bottom - ok.top, 52);
     EXPECT_NE(letters, RGB(255, 255, 255)) << "a key cap";
     EXPECT_EQ(digits, RGB(255, 255, 255)) << "the gap between two digit keys";
+}
+
+}  // namespace
+
+namespace {
+
+// The box of a key's dark label pixels on the screen, in client coordinates.
+struct InkBox {
+    int left = 1000, top = 1000, right = -1, bottom = -1;
+};
+
+InkBox LabelInk(const qplat::Surface& screen, POINT origin, const KeyboardKey& k)
+{
+    InkBox box;
+    for (int y = k.y + 2; y < k.y + k.height - 2; ++y)
+        for (int x = k.x + 2; x < k.x + k.width - 2; ++x) {
+            uint32_t c = screen.At(origin.x + x, origin.y + y);
+            if (((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255) >= 250) continue;
+            box.left = std::min(box.left, x);
+            box.right = std::max(box.right, x);
+            box.top = std::min(box.top, y);
+            box.bottom = std::max(box.bottom, y);
+        }
+    return box;
+}
+
+// Presses a key and releases it, checking that the pressed key carries its
+// label where the keyboard picture has it and that the released key is the
+// picture's again, pixel for pixel.
+Step PressAndReleaseLooksLikeThePicture(const char* name, const KeyboardKey& key, int rows = 1)
+{
+    return [name, &key, rows](HWND d) {
+        SCOPED_TRACE(name);
+        qplat::ProcessPendingMessages();
+        POINT origin{0, 0};
+        ClientToScreen(d, &origin);
+        qplat::Surface before = qplat::ComposeScreen();
+        InkBox picture = LabelInk(before, origin, key);
+        ASSERT_GE(picture.right, 0) << "the picture has a label on this key";
+        qplat::StylusDown(origin.x + key.x + 5, origin.y + key.y + 5);
+        qplat::ProcessPendingMessages();
+        qplat::Surface pressed = qplat::ComposeScreen();
+        EXPECT_NE(pressed.At(origin.x + key.x + 4, origin.y + key.y + 4),
+                  before.At(origin.x + key.x + 4, origin.y + key.y + 4))
+            << "the pressed face is shown";
+        InkBox label = LabelInk(pressed, origin, key);
+        EXPECT_NEAR(label.top, picture.top, rows);
+        EXPECT_NEAR(label.bottom, picture.bottom, rows);
+        EXPECT_NEAR(label.left + label.right, picture.left + picture.right, 2) << "centred as in the picture";
+        EXPECT_GE(3 * (label.right - label.left), 2 * (picture.right - picture.left)) << "not a tiny glyph";
+        qplat::StylusUp(origin.x + key.x + 5, origin.y + key.y + 5);
+        qplat::ProcessPendingMessages();
+        qplat::Surface after = qplat::ComposeScreen();
+        int differing = 0;
+        for (int y = key.y - 1; y <= key.y + key.height + 1; ++y)
+            for (int x = key.x - 1; x <= key.x + key.width + 3; ++x)
+                if (after.At(origin.x + x, origin.y + y) != before.At(origin.x + x, origin.y + y)) ++differing;
+        EXPECT_EQ(differing, 0) << "the released key looks as in the picture";
+    };
+}
+
+TEST_F(Keyboard, APressedKeyKeepsThePicturesLabelAndTheReleasedKeyIsThePicturesAgain)
+{
+    CKeyboardDlg k;
+    Steps({
+        [](HWND d) { Press(d, 806); },  // Cyrillic
+        PressAndReleaseLooksLikeThePicture("small a", g_keysCyrillic[15]),
+        PressAndReleaseLooksLikeThePicture("small ef", g_keysCyrillic[12]),
+        [](HWND d) { Press(d, 804); },  // shift
+        PressAndReleaseLooksLikeThePicture("capital zhe", g_keysCyrillic[21]),
+        PressAndReleaseLooksLikeThePicture("bar", g_keysSymbols[0]),
+        [](HWND d) { Press(d, 806); },  // Latin
+        PressAndReleaseLooksLikeThePicture("capital Q", Latin(u'q')),
+        [](HWND d) { Press(d, 805); },  // digits
+        // The pressed key's figures are Calibri's, which stand a row lower
+        // in the cap than the picture's.
+        PressAndReleaseLooksLikeThePicture("five", g_keysDigits[4], 2),
+        PressAndReleaseLooksLikeThePicture("point", g_keysDigits[10], 2),
+        [](HWND d) { Press(d, 802); },
+    });
+    ASSERT_EQ(std::u16string(g_keysCyrillic[15].label2), u"а");
+    ASSERT_EQ(std::u16string(g_keysCyrillic[21].label1), u"Ж");
+    ASSERT_EQ(k.DoModal(nullptr, owner, 1, u"Name", u""), 1);
+    EXPECT_EQ(std::u16string(k.m_result), u"афЖ|Q5.");
 }
 
 }  // namespace
