@@ -2,9 +2,14 @@
 
 #include "platform/entry/Entry.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
@@ -19,6 +24,35 @@ std::string EntryUsage(const std::string& programPath)
     if (name.empty()) name = "Qav5_PA";
     return "usage: " + name + " [--root DIR] [--headless] [--script FILE]";
 }
+
+namespace {
+
+// "-h", "--root", "--anything=...": never taken as the value of the option
+// before it ("--root --headless" lacks its folder).
+bool IsOptionWord(const char* arg)
+{
+    return arg && arg[0] == '-' && arg[1] != 0;
+}
+
+// The device root must be a folder; a missing one is made.
+bool PrepareDeviceRoot(const std::string& root, std::string& error)
+{
+    struct stat st {};
+    if (::stat(root.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        error = "the device root " + root + " is not a folder";
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
+    if (ec || ::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        error = "cannot create the device root " + root + ": " + (ec ? ec.message() : std::string(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error)
 {
@@ -40,7 +74,7 @@ int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string&
         }
         if (arg == "--root" || arg == "--script") {
             if (!hasValue) {
-                if (i + 1 >= argc || !argv[i + 1] || !argv[i + 1][0]) {
+                if (i + 1 >= argc || !argv[i + 1] || !argv[i + 1][0] || IsOptionWord(argv[i + 1])) {
                     error = "option " + arg + " needs a value";
                     return -1;
                 }
@@ -75,14 +109,16 @@ PresenterKind ChoosePresenter(const EntryOptions& options)
 
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain)
 {
-    SetDeviceRoot(ChooseDeviceRoot(options));
-    if (!options.script.empty()) {
-        std::string error;
-        if (!LoadInputScript(options.script, &error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return 2;
-        }
+    std::string root = ChooseDeviceRoot(options), error;
+    if (!PrepareDeviceRoot(root, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
     }
+    if (!options.script.empty() && !LoadInputScript(options.script, &error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    SetDeviceRoot(root);
     PresenterKind kind = ChoosePresenter(options);
     if (!StartPresenter(kind)) {
         // No window can be opened on this display: carry on without one.

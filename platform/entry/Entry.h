@@ -18,6 +18,8 @@ struct EntryOptions {
 };
 
 // 1: options read; 0: help was asked for; -1: an error (`error` says which).
+// An option word is never taken as a value: "--root --headless" is an error
+// ("--root=PATH" takes PATH as it is).
 int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error);
 std::string EntryUsage(const std::string& programPath);
 
@@ -27,8 +29,10 @@ std::string ChooseDeviceRoot(const EntryOptions& options);
 PresenterKind ChoosePresenter(const EntryOptions& options);
 
 // Chooses root and presenter, loads the script, runs `winMain` on the calling
-// thread and stops the presenter. Returns WinMain's result, or 2 when the
-// script cannot be read or no presenter starts.
+// thread and stops the presenter. Returns WinMain's result, or 2 (with a line
+// on standard error) when the device root is not a folder and cannot be made
+// one, the script cannot be read (a folder, unreadable, not valid) or no
+// presenter starts.
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain);
 
 }  // namespace qplat

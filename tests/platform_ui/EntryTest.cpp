@@ -1,6 +1,10 @@
 // The command line of the programs and the choice of device root and screen.
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/entry/Entry.h"
 #include "tests/support/TempDeviceRoot.h"
@@ -60,6 +64,77 @@ TEST(Entry, UnknownOptionsAndMissingValuesAreErrors)
     EXPECT_EQ(Parse({"Qav5_PA", "--headless=yes"}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "stray"}, o, error), -1);
     EXPECT_EQ(qplat::EntryUsage("/usr/bin/RunQav5"), "usage: RunQav5 [--root DIR] [--headless] [--script FILE]");
+}
+
+TEST(Entry, AnOptionWordIsNeverTakenAsAValue)
+{
+    qplat::EntryOptions o;
+    std::string error;
+    EXPECT_EQ(Parse({"Qav5_PA", "--root", "--headless"}, o, error), -1);
+    EXPECT_NE(error.find("--root"), std::string::npos);
+    EXPECT_TRUE(o.root.empty());
+    EXPECT_EQ(Parse({"Qav5_PA", "--script", "--root", "/tmp/r"}, o, error), -1);
+    EXPECT_NE(error.find("--script"), std::string::npos);
+    EXPECT_EQ(Parse({"Qav5_PA", "--root", "-h"}, o, error), -1);
+    // Spelled with "=", the value is taken as written.
+    ASSERT_EQ(Parse({"Qav5_PA", "--root=--odd", "--headless"}, o, error), 1);
+    EXPECT_EQ(o.root, "--odd");
+    EXPECT_TRUE(o.headless);
+}
+
+// Runs RunEntry and returns its status; `ran` tells whether WinMain was reached.
+int RunRefused(const qplat::EntryOptions& o, bool& ran, std::string& message)
+{
+    ran = false;
+    testing::internal::CaptureStderr();
+    int rc = qplat::RunEntry(o, [&](HINSTANCE, LPWSTR) {
+        ran = true;
+        return 0;
+    });
+    message = testing::internal::GetCapturedStderr();
+    return rc;
+}
+
+TEST(Entry, ARootThatIsNoFolderAndAScriptThatIsNoFileAreRefusedWithAMessage)
+{
+    qtest::TempDeviceRoot base;
+    qplat::EntryOptions o;
+    o.headless = true;
+    bool ran = false;
+    std::string message;
+    {
+        std::ofstream(base.Path() + "/plain") << "x";
+    }
+    o.root = base.Path() + "/plain";
+    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_FALSE(ran);
+    EXPECT_NE(message.find("not a folder"), std::string::npos) << message;
+    o.root = base.Path() + "/plain/below";
+    EXPECT_EQ(RunRefused(o, ran, message), 2) << "cannot be created";
+    EXPECT_FALSE(ran);
+    EXPECT_NE(message.find("cannot create"), std::string::npos) << message;
+
+    // A missing root is made.
+    o.root = base.Path() + "/new/root";
+    EXPECT_EQ(RunRefused(o, ran, message), 0);
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(std::filesystem::is_directory(o.root));
+
+    o.script = base.Path();  // a folder (it used to hang)
+    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_FALSE(ran);
+    EXPECT_NE(message.find("folder"), std::string::npos) << message;
+    o.script = base.Path() + "/locked.txt";
+    {
+        std::ofstream(o.script) << "quit\n";
+    }
+    std::filesystem::permissions(o.script, std::filesystem::perms::none);
+    if (geteuid() != 0) {  // the superuser reads it anyway
+        EXPECT_EQ(RunRefused(o, ran, message), 2);
+        EXPECT_FALSE(ran);
+        EXPECT_NE(message.find(o.script), std::string::npos) << message;
+    }
+    std::filesystem::permissions(o.script, std::filesystem::perms::owner_all);
 }
 
 TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)
