@@ -21,8 +21,13 @@ enum class PresenterKind { None, Headless, Window };
 // Starts a presenter on the calling thread, which becomes the user-interface
 // thread. Window: FALSE when no display can be opened (the caller then falls
 // back to Headless). Starting again replaces the previous presenter.
+//
+// While a presenter runs, SIGTERM and SIGINT ask the program to close (see
+// RequestClose) the next time the user-interface thread is idle, with a line
+// on standard error; a second such signal ends the process at once.
 bool StartPresenter(PresenterKind kind);
-// Ends the presenter (closes the SDL window); the windows stay.
+// Ends the presenter (closes the SDL window, gives the signals back); the
+// windows stay.
 void StopPresenter();
 PresenterKind ActivePresenter();
 // True when a display is announced ($DISPLAY or $WAYLAND_DISPLAY).
@@ -47,16 +52,37 @@ void StylusUp(int x, int y);
 void StylusTap(int x, int y);
 // The power key: `message` (WM_POWERKEY or WM_POWERKEY_SHELL) is posted to the
 // active window (the screen in front), else to the program's main window.
+// In the SDL window, F12 (and a keyboard's own power key) is the power key.
 void PowerKey(UINT message);
+
+// ---- closing from the window system
+// The program's main window: the oldest living top-level window without an
+// owner whose class the program registered (not a dialog or a control). It
+// is the first window the program made as long as that one lives. nullptr
+// when there is none.
+HWND ProgramMainWindow();
+// The window system asks the program to close (the SDL window's close button,
+// SIGTERM, SIGINT, the script's "close"): WM_CLOSE is posted to the main
+// window, which takes the program's orderly way out. It is not the power key.
+// Without a main window the user-interface thread gets WM_QUIT (code 0).
+// Safe from any thread.
+void RequestClose();
 
 // ---- scripted input
 // One action a line: "tap x y", "press x y", "release x y", "move x y",
-// "wait ms", "snapshot FILE.png", "power", "quit". Empty lines and lines
-// starting with '#' are skipped. Returns false with a message naming the line
-// when the text is not a valid script.
+// "wait ms", "snapshot FILE.png", "power" (or "power key"), "close", "quit".
+// Empty lines and lines starting with '#' are skipped. Returns false with a
+// message naming the line when the text is not a valid script.
+//
+// A script that has carried out its last action without "quit" ends the
+// program as "quit" does (WM_QUIT, code 0), once its last action's messages
+// are handled, with a note on standard error.
 bool LoadInputScript(const std::string& hostPath, std::string* error);
 bool SetInputScript(const std::string& text, std::string* error);
-// True when every action of the script has been carried out.
+// Drops the script: nothing more is carried out and nothing ends.
+void ClearInputScript();
+// True when no script is loaded, or every action of the script has been
+// carried out and the program was told to end.
 bool InputScriptFinished();
 // Carries out the script's next step if it is due (called by the presenters
 // when the user-interface thread is idle). Returns the longest wait in ms the

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Presenter.h"
+#include "platform/WinDef.h"
 #include "platform/gdi/Surface.h"
 
 namespace qplat::backend {
@@ -24,6 +25,20 @@ public:
     // wants to be called again.
     virtual unsigned long Idle() = 0;
 };
+
+// The screen on a display or in a window: the largest whole scale that fits
+// (at least 1), centred.
+int WholeScale(int width, int height);
+// True for a display of the screen's own shape at a whole scale (480 x 272,
+// 960 x 544, ...): the window then fills it, as the handheld's panel.
+bool IsScreenShaped(int width, int height);
+struct ScreenPlacement {
+    int x = 0, y = 0;  // top left of the scaled screen in the output
+    int scale = 1;
+};
+ScreenPlacement PlaceScreen(int outputWidth, int outputHeight);
+// The screen point under an output point (kept on the screen).
+POINT OutputToScreen(const ScreenPlacement& placement, int x, int y);
 
 std::unique_ptr<Presenter> MakeHeadlessPresenter();
 std::unique_ptr<Presenter> MakeSdlPresenter();

@@ -1,9 +1,13 @@
 // Scripted input: a file of actions carried out one by one whenever the
 // user-interface thread has nothing else to do, so each action meets the
-// screen as the previous one left it.
+// screen as the previous one left it. A script that runs out without "quit"
+// ends the program all the same: a headless run must never wait for ever.
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -15,7 +19,7 @@
 
 namespace {
 
-enum class Op { Tap, Press, Release, Move, Wait, Snapshot, Power, Quit };
+enum class Op { Tap, Press, Release, Move, Wait, Snapshot, Power, Close, Quit };
 
 struct Action {
     Op op;
@@ -29,6 +33,7 @@ struct ScriptState {
     std::mutex lock;
     std::vector<Action> actions;
     size_t next = 0;
+    bool ending = false;  // the program is still to be ended after the last action
     bool waiting = false;
     DWORD waitStart = 0;
     int snapshots = 0;
@@ -90,7 +95,12 @@ bool Parse(const std::string& text, std::vector<Action>& out, std::string* error
             if (a.file.empty()) return fail("\"snapshot\" needs a file name");
             a.op = Op::Snapshot;
         } else if (word == "power") {
+            // "power key" as well: both spellings are in use.
+            std::string key;
+            if ((in >> key) && key != "key") return fail("unexpected \"" + key + "\" after \"power\"");
             a.op = Op::Power;
+        } else if (word == "close") {
+            a.op = Op::Close;
         } else if (word == "quit") {
             a.op = Op::Quit;
         } else {
@@ -115,27 +125,48 @@ bool SetInputScript(const std::string& text, std::string* error)
     std::lock_guard<std::mutex> g(s.lock);
     s.actions = std::move(actions);
     s.next = 0;
+    s.ending = true;
     s.waiting = false;
     return true;
 }
 
+void ClearInputScript()
+{
+    auto& s = St();
+    std::lock_guard<std::mutex> g(s.lock);
+    s.actions.clear();
+    s.next = 0;
+    s.ending = false;
+    s.waiting = false;
+}
+
 bool LoadInputScript(const std::string& hostPath, std::string* error)
 {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot read the script " + hostPath;
+    auto fail = [&](const std::string& why) {
+        if (error) *error = "cannot read the script " + hostPath + ": " + why;
         return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return SetInputScript(text.str(), error);
+    };
+    struct stat st {};
+    if (::stat(hostPath.c_str(), &st) != 0) return fail(std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return fail("it is a folder");
+    FILE* f = std::fopen(hostPath.c_str(), "rb");
+    if (!f) return fail(std::strerror(errno));
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    bool failed = std::ferror(f) != 0;
+    int readErrno = errno;
+    std::fclose(f);
+    if (failed) return fail(std::strerror(readErrno));
+    return SetInputScript(text, error);
 }
 
 bool InputScriptFinished()
 {
     auto& s = St();
     std::lock_guard<std::mutex> g(s.lock);
-    return s.next >= s.actions.size();
+    return s.next >= s.actions.size() && !s.ending;
 }
 
 int ScriptSnapshotsWritten()
@@ -151,7 +182,14 @@ unsigned long RunInputScriptStep()
     Action a;
     {
         std::lock_guard<std::mutex> g(s.lock);
-        if (s.next >= s.actions.size()) return 100;
+        if (s.next >= s.actions.size()) {
+            if (!s.ending) return 100;
+            // Called when the last action's messages have been handled.
+            s.ending = false;
+            std::fprintf(stderr, "the script ended without \"quit\": ending the program\n");
+            PostQuitMessage(0);
+            return 100;
+        }
         a = s.actions[s.next];
         if (a.op == Op::Wait) {
             DWORD now = GetTickCount();
@@ -169,6 +207,7 @@ unsigned long RunInputScriptStep()
             return 0;
         }
         s.next++;
+        if (a.op == Op::Quit) s.ending = false;
     }
     switch (a.op) {
     case Op::Tap: StylusTap(a.x, a.y); break;
@@ -184,6 +223,7 @@ unsigned long RunInputScriptStep()
         }
         break;
     case Op::Power: PowerKey(WM_POWERKEY); break;
+    case Op::Close: RequestClose(); break;
     case Op::Quit: PostQuitMessage(0); break;
     case Op::Wait: break;
     }

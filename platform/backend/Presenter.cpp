@@ -1,6 +1,11 @@
-// Choosing, starting and stopping the presenter, and the hook through which
-// the user-interface thread hands it its idle time.
+// Choosing, starting and stopping the presenter, the hook through which the
+// user-interface thread hands it its idle time, and the close requests that
+// arrive as signals.
 
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -13,7 +18,41 @@ namespace {
 struct PresenterState {
     std::unique_ptr<qplat::backend::Presenter> presenter;
     qplat::PresenterKind kind = qplat::PresenterKind::None;
+    bool signalsTaken = false;
+    struct sigaction oldTerm {};
+    struct sigaction oldInt {};
 };
+
+// The signal that asked the program to close, until the user-interface thread
+// has passed the request on (a signal handler may do no more than store it).
+std::atomic<int> g_closeSignal{0};
+
+extern "C" void OnCloseSignal(int sig)
+{
+    g_closeSignal.store(sig);
+}
+
+void TakeSignals(PresenterState& p)
+{
+    if (p.signalsTaken) return;
+    struct sigaction sa {};
+    sa.sa_handler = OnCloseSignal;
+    sigemptyset(&sa.sa_mask);
+    // The first signal asks; the handler is then gone, so a second one ends
+    // a program that does not close.
+    sa.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGTERM, &sa, &p.oldTerm);
+    sigaction(SIGINT, &sa, &p.oldInt);
+    p.signalsTaken = true;
+}
+
+void GiveSignalsBack(PresenterState& p)
+{
+    if (!p.signalsTaken) return;
+    sigaction(SIGTERM, &p.oldTerm, nullptr);
+    sigaction(SIGINT, &p.oldInt, nullptr);
+    p.signalsTaken = false;
+}
 
 PresenterState& P()
 {
@@ -23,6 +62,10 @@ PresenterState& P()
 
 DWORD IdleHook()
 {
+    if (int sig = g_closeSignal.exchange(0)) {
+        std::fprintf(stderr, "%s: closing the program\n", sig == SIGTERM ? "SIGTERM" : sig == SIGINT ? "SIGINT" : "signal");
+        qplat::RequestClose();
+    }
     auto& p = P();
     if (!p.presenter) return 100;
     return static_cast<DWORD>(p.presenter->Idle());
@@ -55,6 +98,7 @@ bool StartPresenter(PresenterKind kind)
     }
     P().presenter = std::move(presenter);
     P().kind = kind;
+    TakeSignals(P());
     user::SetIdleHook(IdleHook);
     return true;
 }
@@ -66,6 +110,7 @@ void StopPresenter()
     if (p.presenter) p.presenter->Stop();
     p.presenter.reset();
     p.kind = PresenterKind::None;
+    GiveSignalsBack(p);
 }
 
 PresenterKind ActivePresenter()

@@ -1,7 +1,9 @@
-// The screen in an SDL2 window, scaled up twice. Mouse and touch both act as
-// the stylus; the mouse events SDL makes up from touches are dropped so that
-// one tap counts once. The window's close button and the Escape, F12 and power
-// keys are the handheld's power key.
+// The screen in an SDL2 window, at the largest whole scale the display holds
+// (a display of the screen's own size, like the handheld's panel, is filled
+// without a frame). Mouse and touch both act as the stylus; the mouse events
+// SDL makes up from touches are dropped so that one tap counts once. F12 (and
+// a keyboard's power key) is the handheld's power key; the window's close
+// button asks the program to close.
 
 #include <SDL.h>
 
@@ -12,22 +14,41 @@
 
 namespace {
 
-constexpr int kScale = 2;
-
 class SdlPresenter : public qplat::backend::Presenter {
 public:
     bool Start() override
     {
         if (!qplat::DisplayAvailable()) return false;
-        // The program ends through its own power-off path, not through SDL's
-        // handling of SIGINT and SIGTERM.
+        // SIGINT and SIGTERM are the presenters' own (a close request), not
+        // SDL's.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+        // The close button is a close request of its own; no second one
+        // follows as SDL_QUIT.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         // Leave nothing of the desktop bus behind when the screen closes.
         SDL_SetHint("SDL_SHUTDOWN_DBUS_ON_QUIT", "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        window_ = SDL_CreateWindow("QAV5", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, qplat::kScreenWidth * kScale,
-                                   qplat::kScreenHeight * kScale, 0);
+        SDL_Rect display{0, 0, 0, 0}, usable{0, 0, 0, 0};
+        bool known = SDL_GetDisplayBounds(0, &display) == 0 && display.w > 0 && display.h > 0;
+        if (known && (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0)) usable = display;
+        bool panel = known && qplat::backend::IsScreenShaped(display.w, display.h);
+        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+        int scale = 1;
+        if (panel) {
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+            scale = qplat::backend::WholeScale(display.w, display.h);
+        }
+        window_ = SDL_CreateWindow("QAV5", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, qplat::kScreenWidth * scale,
+                                   qplat::kScreenHeight * scale, flags);
+        if (window_ && known && !panel) {
+            // The frame the window manager adds takes room of its own.
+            int top = 0, left = 0, bottom = 0, right = 0;
+            if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
+            scale = qplat::backend::WholeScale(usable.w - left - right, usable.h - top - bottom);
+            SDL_SetWindowSize(window_, qplat::kScreenWidth * scale, qplat::kScreenHeight * scale);
+            SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        }
         if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (renderer_)
             texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
@@ -36,6 +57,8 @@ public:
             Stop();
             return false;
         }
+        SDL_ShowWindow(window_);
+        Place();
         return true;
     }
 
@@ -73,67 +96,100 @@ public:
     }
 
 private:
+    // Where the screen stands in the window as it is now (the window manager
+    // may have given it another size than asked for).
+    void Place()
+    {
+        int outW = 0, outH = 0, winW = 0, winH = 0;
+        if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0) outW = outH = 0;
+        SDL_GetWindowSize(window_, &winW, &winH);
+        placement_ = qplat::backend::PlaceScreen(outW, outH);
+        // Events come in window units, which differ from pixels on a
+        // high-density display.
+        pixelsPerUnitX_ = winW > 0 && outW > 0 ? static_cast<double>(outW) / winW : 1.0;
+        pixelsPerUnitY_ = winH > 0 && outH > 0 ? static_cast<double>(outH) / winH : 1.0;
+        windowW_ = winW;
+        windowH_ = winH;
+    }
+
     void Present()
     {
         qplat::backend::Compose(screen_);
         SDL_UpdateTexture(texture_, nullptr, screen_.pixels.data(), screen_.width * 4);
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_Rect target{placement_.x, placement_.y, qplat::kScreenWidth * placement_.scale,
+                        qplat::kScreenHeight * placement_.scale};
+        SDL_RenderCopy(renderer_, texture_, nullptr, &target);
         SDL_RenderPresent(renderer_);
+    }
+
+    POINT ToScreen(double windowX, double windowY) const
+    {
+        return qplat::backend::OutputToScreen(placement_, static_cast<int>(windowX * pixelsPerUnitX_),
+                                              static_cast<int>(windowY * pixelsPerUnitY_));
     }
 
     void Handle(const SDL_Event& e)
     {
+        POINT p{};
         switch (e.type) {
         case SDL_MOUSEBUTTONDOWN:
             if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
-            qplat::StylusDown(e.button.x / kScale, e.button.y / kScale);
+            p = ToScreen(e.button.x, e.button.y);
+            qplat::StylusDown(p.x, p.y);
             break;
         case SDL_MOUSEBUTTONUP:
             if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
-            qplat::StylusUp(e.button.x / kScale, e.button.y / kScale);
+            p = ToScreen(e.button.x, e.button.y);
+            qplat::StylusUp(p.x, p.y);
             break;
         case SDL_MOUSEMOTION:
             if (e.motion.which == SDL_TOUCH_MOUSEID) break;
-            qplat::StylusMove(e.motion.x / kScale, e.motion.y / kScale);
+            p = ToScreen(e.motion.x, e.motion.y);
+            qplat::StylusMove(p.x, p.y);
             break;
         case SDL_FINGERDOWN:
             if (finger_ != -1) break;  // one stylus: further fingers are ignored
             finger_ = e.tfinger.fingerId;
-            qplat::StylusDown(FingerX(e), FingerY(e));
+            p = ToScreen(e.tfinger.x * windowW_, e.tfinger.y * windowH_);
+            qplat::StylusDown(p.x, p.y);
             break;
         case SDL_FINGERMOTION:
-            if (e.tfinger.fingerId == finger_) qplat::StylusMove(FingerX(e), FingerY(e));
+            if (e.tfinger.fingerId != finger_) break;
+            p = ToScreen(e.tfinger.x * windowW_, e.tfinger.y * windowH_);
+            qplat::StylusMove(p.x, p.y);
             break;
         case SDL_FINGERUP:
             if (e.tfinger.fingerId != finger_) break;
             finger_ = -1;
-            qplat::StylusUp(FingerX(e), FingerY(e));
+            p = ToScreen(e.tfinger.x * windowW_, e.tfinger.y * windowH_);
+            qplat::StylusUp(p.x, p.y);
             break;
         case SDL_KEYDOWN:
             if (e.key.repeat) break;
-            if (e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_F12 || e.key.keysym.sym == SDLK_POWER)
-                qplat::PowerKey(WM_POWERKEY);
+            if (e.key.keysym.sym == SDLK_F12 || e.key.keysym.sym == SDLK_POWER) qplat::PowerKey(WM_POWERKEY);
             break;
         case SDL_WINDOWEVENT:
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) qplat::PowerKey(WM_POWERKEY_SHELL);
-            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) shownAt_ = GetTickCount() - 1000;
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) qplat::RequestClose();
+            if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) Place();
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                shownAt_ = GetTickCount() - 1000;
             break;
-        case SDL_QUIT:
-            qplat::PowerKey(WM_POWERKEY_SHELL);
+        case SDL_QUIT:  // the desktop session ends
+            qplat::RequestClose();
             break;
         default: break;
         }
     }
 
-    static int Clamp(int v, int hi) { return v < 0 ? 0 : (v >= hi ? hi - 1 : v); }
-    static int FingerX(const SDL_Event& e) { return Clamp(static_cast<int>(e.tfinger.x * qplat::kScreenWidth), qplat::kScreenWidth); }
-    static int FingerY(const SDL_Event& e) { return Clamp(static_cast<int>(e.tfinger.y * qplat::kScreenHeight), qplat::kScreenHeight); }
-
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     qplat::Surface screen_;
+    qplat::backend::ScreenPlacement placement_{};
+    double pixelsPerUnitX_ = 1.0, pixelsPerUnitY_ = 1.0;
+    int windowW_ = qplat::kScreenWidth, windowH_ = qplat::kScreenHeight;
     unsigned shownVersion_ = ~0u;
     DWORD shownAt_ = 0;
     SDL_FingerID finger_ = -1;

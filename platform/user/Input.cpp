@@ -240,6 +240,28 @@ void StylusTap(int x, int y)
     StylusUp(x, y);
 }
 
+namespace {
+
+HWND MainWindowLocked()
+{
+    // Handles grow with each window made, so the smallest is the oldest.
+    HWND main = nullptr;
+    for (HWND h : S().topLevel) {
+        auto w = FindLocked(h);
+        if (!w || w->owner || w->cls->system || w->destroying || (w->style & WS_CHILD)) continue;
+        if (!main || reinterpret_cast<uintptr_t>(h) < reinterpret_cast<uintptr_t>(main)) main = h;
+    }
+    return main;
+}
+
+}  // namespace
+
+HWND ProgramMainWindow()
+{
+    std::lock_guard<std::mutex> g(S().lock);
+    return MainWindowLocked();
+}
+
 void PowerKey(UINT message)
 {
     HWND target = nullptr;
@@ -255,17 +277,29 @@ void PowerKey(UINT message)
                 break;
             }
         }
-        if (!target) {
-            for (HWND h : s.topLevel) {
-                auto w = FindLocked(h);
-                if (w && !w->owner && !w->cls->system) {
-                    target = h;
-                    break;
-                }
+        if (!target) target = MainWindowLocked();
+    }
+    if (target) PostMessageW(target, message, 0, 0);
+}
+
+void RequestClose()
+{
+    HWND main = nullptr;
+    {
+        std::lock_guard<std::mutex> g(S().lock);
+        auto& s = S();
+        main = MainWindowLocked();
+        if (!main && s.uiThreadSet) {
+            auto it = s.queues.find(s.uiThread);
+            auto q = it != s.queues.end() ? it->second.lock() : nullptr;
+            if (q) {
+                q->quitPosted = true;
+                q->quitCode = 0;
+                WakeLocked(*q);
             }
         }
     }
-    if (target) PostMessageW(target, message, 0, 0);
+    if (main) PostMessageW(main, WM_CLOSE, 0, 0);
 }
 
 }  // namespace qplat

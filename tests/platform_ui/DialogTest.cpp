@@ -207,6 +207,48 @@ TEST_F(Dialog, QuitWhileADialogRunsEndsItAndReachesTheOuterLoop)
     EXPECT_EQ(m.wParam, 9u);
 }
 
+TEST_F(Dialog, ClosingTheMainWindowEndsTheModalDialogsOverItCleanly)
+{
+    // The program's orderly close destroys its main window (here through
+    // DefWindowProc's WM_CLOSE), whatever dialog is open over it.
+    HWND main = Keep(MakeTop(0, 0, 480, 272));
+    ASSERT_EQ(qplat::ProgramMainWindow(), main);
+    auto tmpl = MessageTemplate();
+    HWND outer = nullptr, inner = nullptr;
+    INT_PTR innerResult = -1;
+    bool outerGoneWhenInnerReturned = false;
+    g_dlgBehaviour = [&](HWND h, UINT m, WPARAM, LPARAM) -> INT_PTR {
+        if (m == WM_INITDIALOG && !outer) {
+            outer = h;
+            PostMessageW(h, WM_APP, 0, 0);  // the second dialog opens from the first one's loop
+            return TRUE;
+        }
+        if (m == WM_APP && h == outer) {
+            innerResult = DialogBoxIndirectParamW(nullptr, tmpl.Get(), outer, TestDlgProc, 0);
+            outerGoneWhenInnerReturned = !IsWindow(outer);
+            return TRUE;
+        }
+        if (m == WM_INITDIALOG) {
+            inner = h;
+            qplat::RequestClose();  // what the window's close button and SIGTERM do
+            return TRUE;
+        }
+        return FALSE;
+    };
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, tmpl.Get(), main, TestDlgProc, 0), 0);
+    EXPECT_EQ(innerResult, 0);
+    EXPECT_TRUE(outerGoneWhenInnerReturned);
+    EXPECT_EQ(qtest::Log().Count(main, WM_CLOSE), 1);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(IsWindow(outer));
+    EXPECT_FALSE(IsWindow(inner));
+    int destroyed = 0;
+    for (auto& e : Events()) destroyed += e.msg == WM_DESTROY;
+    EXPECT_EQ(destroyed, 2) << "each dialog saw its end";
+    MSG m;
+    EXPECT_FALSE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "nothing else was ended";
+}
+
 TEST_F(Dialog, AStylusPressOnAnOwnerDrawnButtonDrawsItPressedThenCommands)
 {
     auto tmpl = MessageTemplate();

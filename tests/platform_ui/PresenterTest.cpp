@@ -1,6 +1,9 @@
 // The composed screen, stylus routing and the headless presenter with its
 // scripted input.
 
+#include <signal.h>
+
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 
@@ -192,10 +195,159 @@ TEST_F(HeadlessScript, BadScriptsAreRefusedWithTheirLine)
     EXPECT_FALSE(qplat::SetInputScript("wait soon\n", &error));
     EXPECT_FALSE(qplat::SetInputScript("snapshot\n", &error));
     EXPECT_FALSE(qplat::LoadInputScript(root.Path() + "/missing.txt", &error));
+    EXPECT_FALSE(qplat::SetInputScript("power switch\n", &error));
+    EXPECT_NE(error.find("switch"), std::string::npos);
+    EXPECT_FALSE(qplat::SetInputScript("power key now\n", &error));
+    EXPECT_FALSE(qplat::SetInputScript("close 1\n", &error));
+    EXPECT_FALSE(qplat::LoadInputScript(root.Path(), &error)) << "a folder is not a script";
+    EXPECT_NE(error.find("folder"), std::string::npos);
     EXPECT_TRUE(qplat::SetInputScript("press 1 2\r\nmove 3 4\r\nrelease 3 4\r\n", &error)) << error;
     EXPECT_FALSE(qplat::InputScriptFinished());
-    ASSERT_TRUE(qplat::SetInputScript("", &error));
+    qplat::ClearInputScript();
     EXPECT_TRUE(qplat::InputScriptFinished());
+    ASSERT_TRUE(qplat::SetInputScript("", &error));
+    EXPECT_FALSE(qplat::InputScriptFinished()) << "an empty script still ends the program";
+    qplat::ClearInputScript();
+}
+
+// Runs the user-interface thread's loop under the started presenter until
+// WM_QUIT (true) or, when nothing ends it, until a 10 s guard timer (false).
+bool RunUntilQuit(HWND timerWindow, MSG& m)
+{
+    SetTimer(timerWindow, 0x5EC, 10000, nullptr);
+    bool quit = false;
+    for (;;) {
+        if (!GetMessageW(&m, nullptr, 0, 0)) {
+            quit = true;
+            break;
+        }
+        if (m.message == WM_TIMER && m.wParam == 0x5EC) break;
+        DispatchMessageW(&m);
+    }
+    if (IsWindow(timerWindow)) KillTimer(timerWindow, 0x5EC);
+    return quit;
+}
+
+TEST_F(HeadlessScript, AScriptThatEndsWithoutQuitEndsTheProgramAfterItsLastAction)
+{
+    HWND top = Keep(MakeTop(0, 0, 480, 272));
+    HWND button = MakeChild(top, 1, 100, 100, 40, 40);
+    qplat::ProcessPendingMessages();
+    std::string error;
+    ASSERT_TRUE(qplat::SetInputScript("wait 10\ntap 110 120\n", &error)) << error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    MSG m{};
+    bool quit = RunUntilQuit(top, m);
+    qplat::StopPresenter();
+    std::string note = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(quit) << "the program ended";
+    EXPECT_EQ(m.wParam, 0u) << "with status 0";
+    EXPECT_EQ(Log().Count(button, WM_LBUTTONUP), 1) << "after the last tap was handled";
+    EXPECT_NE(note.find("without \"quit\""), std::string::npos) << note;
+    EXPECT_TRUE(qplat::InputScriptFinished());
+
+    // A script that says "quit" ends with its own code and no note.
+    ASSERT_TRUE(qplat::SetInputScript("quit\n", &error));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    quit = RunUntilQuit(top, m);
+    qplat::StopPresenter();
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(HeadlessScript, PowerKeyInBothSpellingsAndCloseReachTheirWindows)
+{
+    HWND main = Keep(MakeTop(0, 0, 480, 272));
+    HWND front = Keep(MakeTop(20, 20, 200, 100, WS_POPUP | WS_VISIBLE, main));
+    ASSERT_EQ(qplat::ProgramMainWindow(), main);
+    qplat::ProcessPendingMessages();
+    std::string error;
+    ASSERT_TRUE(qplat::SetInputScript("power key\npower\nclose\nquit\n", &error)) << error;
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    MSG m{};
+    EXPECT_TRUE(RunUntilQuit(main, m));
+    qplat::StopPresenter();
+    EXPECT_EQ(Log().Count(front, WM_POWERKEY), 2);
+    EXPECT_EQ(Log().Count(main, WM_CLOSE), 1) << "close goes to the main window";
+    EXPECT_EQ(Log().Count(front, WM_CLOSE), 0);
+    EXPECT_EQ(Log().Count(main, WM_POWERKEY_SHELL) + Log().Count(front, WM_POWERKEY_SHELL), 0);
+}
+
+TEST_F(Presenter, ACloseRequestGoesToTheOldestMainWindowAndIsNoPowerKey)
+{
+    qtest::TemplateBuilder tmpl(WS_POPUP | WS_VISIBLE, 0, 0, 50, 20);
+    HWND dialog = CreateDialogIndirectParamW(nullptr, tmpl.Get(), nullptr, nullptr, 0);
+    ASSERT_TRUE(dialog);
+    HWND main = Keep(MakeTop(0, 0, 480, 272));
+    HWND owned = Keep(MakeTop(20, 20, 200, 100, WS_POPUP | WS_VISIBLE, main));
+    HWND later = Keep(MakeTop(0, 0, 100, 100));  // in front, but not the first
+    qplat::ProcessPendingMessages();
+    EXPECT_EQ(qplat::ProgramMainWindow(), main) << "not a dialog, not an owned window, not a later one";
+    qplat::RequestClose();
+    qplat::ProcessPendingMessages();
+    EXPECT_EQ(Log().Count(main, WM_CLOSE), 1);
+    EXPECT_EQ(Log().Count(owned, WM_CLOSE) + Log().Count(later, WM_CLOSE), 0);
+    for (HWND h : {main, owned, later})
+        EXPECT_EQ(Log().Count(h, WM_POWERKEY) + Log().Count(h, WM_POWERKEY_SHELL), 0);
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(qplat::ProgramMainWindow(), later) << "the oldest one left";
+    DestroyWindow(later);
+    DestroyWindow(dialog);
+    // No window left to ask: the user-interface thread is told to quit.
+    ASSERT_EQ(qplat::ProgramMainWindow(), nullptr);
+    qplat::RequestClose();
+    MSG m;
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(m.wParam, 0u);
+}
+
+std::atomic<int> g_earlierHandlerCalls{0};
+extern "C" void EarlierHandler(int)
+{
+    g_earlierHandlerCalls++;
+}
+
+TEST_F(HeadlessScript, SigtermAndSigintAskTheMainWindowToCloseOnceAndAreGivenBack)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig == SIGTERM ? "SIGTERM" : "SIGINT");
+        struct sigaction earlier {}, saved {}, now {};
+        earlier.sa_handler = EarlierHandler;
+        sigemptyset(&earlier.sa_mask);
+        ASSERT_EQ(sigaction(sig, &earlier, &saved), 0);
+        HWND main = Keep(MakeTop(0, 0, 480, 272));
+        qtest::TestHandler() = [main](HWND w, UINT msg, WPARAM, LPARAM, LRESULT& r) {
+            if (w != main || msg != WM_CLOSE) return false;
+            PostQuitMessage(5);  // the program's orderly way out
+            r = 0;
+            return true;
+        };
+        ASSERT_EQ(qplat::ProgramMainWindow(), main);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+        raise(sig);
+        MSG m{};
+        bool quit = RunUntilQuit(main, m);
+        sigaction(sig, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, SIG_DFL) << "a second signal ends a program that does not close";
+        qplat::StopPresenter();
+        std::string note = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(quit);
+        EXPECT_EQ(m.wParam, 5u);
+        EXPECT_EQ(Log().Count(main, WM_CLOSE), 1);
+        EXPECT_EQ(Log().Count(main, WM_POWERKEY) + Log().Count(main, WM_POWERKEY_SHELL), 0);
+        EXPECT_NE(note.find(sig == SIGTERM ? "SIGTERM" : "SIGINT"), std::string::npos) << note;
+        sigaction(sig, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, EarlierHandler) << "the handler from before the presenter is back";
+        EXPECT_EQ(g_earlierHandlerCalls.load(), 0);
+        sigaction(sig, &saved, nullptr);
+        qtest::TestHandler() = nullptr;
+        DestroyWindow(main);
+        Log().Clear();
+    }
 }
 
 }  // namespace
@@ -210,14 +362,15 @@ TEST_F(HeadlessScript, TheWindowPresenterRunsTheSameScriptOnSdlsOffscreenDriver)
     if (!asked || std::string(asked) != "1") GTEST_SKIP() << "set QAV5_TEST_SDL=1 to run the SDL presenter";
     const char* oldDriver = std::getenv("SDL_VIDEODRIVER");
     std::string keepDriver = oldDriver ? oldDriver : "";
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     const char* oldDisplay = std::getenv("DISPLAY");
     std::string keepDisplay = oldDisplay ? oldDisplay : "";
     setenv("DISPLAY", ":qav5-test", 1);
     HWND top = Keep(MakeTop(0, 0, 480, 272));
     qplat::ProcessPendingMessages();
     std::string error;
-    ASSERT_TRUE(qplat::SetInputScript("tap 50 60\nwait 30\nquit\n", &error)) << error;
+    // No "quit": the script's end ends the run, after the close request.
+    ASSERT_TRUE(qplat::SetInputScript("tap 50 60\nwait 30\nclose\n", &error)) << error;
     bool started = qplat::StartPresenter(qplat::PresenterKind::Window);
     if (started) {
         EXPECT_EQ(qplat::ActivePresenter(), qplat::PresenterKind::Window);
@@ -225,14 +378,17 @@ TEST_F(HeadlessScript, TheWindowPresenterRunsTheSameScriptOnSdlsOffscreenDriver)
         int guard = 0;
         while (GetMessageW(&m, nullptr, 0, 0) && ++guard < 10000) DispatchMessageW(&m);
         qplat::StopPresenter();
+        EXPECT_EQ(m.message, static_cast<UINT>(WM_QUIT));
         EXPECT_EQ(Log().Count(top, WM_LBUTTONDOWN), 1);
+        EXPECT_EQ(Log().Count(top, WM_CLOSE), 1);
+        EXPECT_EQ(Log().Count(top, WM_POWERKEY_SHELL), 0);
         EXPECT_EQ(qplat::ActivePresenter(), qplat::PresenterKind::None);
     }
     if (oldDriver) setenv("SDL_VIDEODRIVER", keepDriver.c_str(), 1);
     else unsetenv("SDL_VIDEODRIVER");
     if (oldDisplay) setenv("DISPLAY", keepDisplay.c_str(), 1);
     else unsetenv("DISPLAY");
-    if (!started) GTEST_SKIP() << "SDL has no off-screen video driver here";
+    EXPECT_TRUE(started) << "SDL's off-screen video driver did not start";
 }
 
 }  // namespace

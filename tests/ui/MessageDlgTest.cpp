@@ -78,6 +78,27 @@ TEST_F(MessageBox, ABoxOfAnotherObjectOverTheFirstLeavesBothWorking)
     EXPECT_EQ(second.m_busy, 0);
 }
 
+TEST_F(MessageBox, ABoxOpenWhenItsScreenIsDestroyedEndsAsNoAndCanShowAgain)
+{
+    // The program's orderly close destroys the main window under any box.
+    CMessageDlg box;
+    HWND dialog = nullptr;
+    Then([&] {
+        dialog = FrontDialog();
+        DestroyWindow(owner);
+    });
+    EXPECT_EQ(box.Show(nullptr, owner, 2, u"Switch the device off?"), 0);
+    EXPECT_FALSE(IsWindow(owner));
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(box.m_busy, 0);
+    EXPECT_EQ(box.m_buttonCount, 0);
+    HWND next = CreateWindowExW(0, u"QavTestActions", u"", WS_POPUP | WS_VISIBLE, 0, 0, 480, 272, nullptr, nullptr,
+                                nullptr, nullptr);
+    Then([] { TapWindow(GetDlgItem(FrontDialog(), 343)); });
+    EXPECT_EQ(box.Show(nullptr, next, 2, u"Again?"), 1);
+    DestroyWindow(next);
+}
+
 TEST_F(MessageBox, ButtonsSitAboveTheBottomEdgeAndTextsAreCut)
 {
     CMessageDlg box;

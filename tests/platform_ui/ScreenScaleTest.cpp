@@ -1,0 +1,63 @@
+// How the window presenter sizes the screen on a display: the largest whole
+// scale that fits, a frameless fill of a display shaped like the handheld's
+// panel, and the stylus point under a point of the window.
+
+#include <gtest/gtest.h>
+
+#include "platform/backend/BackendInternal.h"
+
+namespace {
+
+using qplat::backend::IsScreenShaped;
+using qplat::backend::OutputToScreen;
+using qplat::backend::PlaceScreen;
+using qplat::backend::WholeScale;
+
+TEST(ScreenScale, TheLargestWholeScaleThatFitsAndNeverBelowOne)
+{
+    EXPECT_EQ(WholeScale(800, 600 - 60), 1) << "960 x 544 would be cut off on an 800 x 600 screen";
+    EXPECT_EQ(WholeScale(1920, 1080 - 40), 3) << "the height decides";
+    EXPECT_EQ(WholeScale(3840, 2160), 7);
+    EXPECT_EQ(WholeScale(959, 2000), 1) << "the width decides";
+    EXPECT_EQ(WholeScale(480, 272), 1);
+    EXPECT_EQ(WholeScale(320, 240), 1) << "a smaller display still gets the whole screen";
+    EXPECT_EQ(WholeScale(0, 0), 1);
+}
+
+TEST(ScreenScale, ADisplayOfTheScreensShapeIsFilled)
+{
+    EXPECT_TRUE(IsScreenShaped(480, 272));
+    EXPECT_TRUE(IsScreenShaped(960, 544));
+    EXPECT_FALSE(IsScreenShaped(800, 480));
+    EXPECT_FALSE(IsScreenShaped(480, 320));
+    EXPECT_FALSE(IsScreenShaped(240, 136));
+    EXPECT_FALSE(IsScreenShaped(0, 0));
+}
+
+TEST(ScreenScale, TheScreenStandsCentredAndTheStylusFindsItsPixel)
+{
+    auto p = PlaceScreen(1000, 600);  // a window the window manager made larger
+    EXPECT_EQ(p.scale, 2);
+    EXPECT_EQ(p.x, 20);
+    EXPECT_EQ(p.y, 28);
+    POINT a = OutputToScreen(p, 20, 28);
+    EXPECT_EQ(a.x, 0);
+    EXPECT_EQ(a.y, 0);
+    POINT b = OutputToScreen(p, 20 + 2 * 100 + 1, 28 + 2 * 50 + 1);
+    EXPECT_EQ(b.x, 100);
+    EXPECT_EQ(b.y, 50);
+    POINT outside = OutputToScreen(p, 5, 599);  // on the black band
+    EXPECT_EQ(outside.x, 0);
+    EXPECT_EQ(outside.y, 271);
+    auto exact = PlaceScreen(480, 272);
+    EXPECT_EQ(exact.scale, 1);
+    EXPECT_EQ(exact.x, 0);
+    EXPECT_EQ(exact.y, 0);
+    auto small = PlaceScreen(300, 200);
+    EXPECT_EQ(small.x, 0) << "shows its top left part";
+    POINT corner = OutputToScreen(small, 299, 199);
+    EXPECT_EQ(corner.x, 299);
+    EXPECT_EQ(corner.y, 199);
+}
+
+}  // namespace
