@@ -1,0 +1,203 @@
+// Helpers of the settings and catalogue screen tests: a device root with the
+// real language files, settings blocks and catalogue files arranged and read
+// back as bytes, and steps that drive a screen and the boxes it opens.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dialogs/ValueText.h"
+#include "platform/Presenter.h"
+#include "platform/WinText.h"
+#include "settings/CatalogFiles.h"
+#include "settings/ParamFile.h"
+#include "tests/ui/DialogTestSupport.h"
+
+namespace qtest {
+
+inline const std::u16string kProgramFolder = u"\\SDMMC\\Autorun\\";
+inline const std::u16string kParamPath = kProgramFolder + u"param.qav";
+inline const std::u16string kDopuskQavPath = kProgramFolder + u"Dopusk.qav";
+inline const std::u16string kDopuskQodPath = kProgramFolder + u"Dopusk.qod";
+inline const std::u16string kWheelTypePath = kProgramFolder + u"WheelType.qav";
+inline const std::u16string kDiskTypePath = kProgramFolder + u"DiskType.qod";
+
+// The message box's text control and its two buttons; the keyboard's edit
+// line and its OK and cancel keys.
+constexpr int kBoxText = 345;
+constexpr int kBoxFirst = 343;
+constexpr int kBoxSecond = 344;
+constexpr int kKeyboardEdit = 476;
+constexpr int kKeyboardOk = 802;
+constexpr int kKeyboardCancel = 800;
+
+inline std::string HostFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+template <class Record>
+std::string Bytes(const Record& record)
+{
+    return std::string(reinterpret_cast<const char*>(&record), sizeof record);
+}
+
+template <class Record>
+std::string Bytes(const std::vector<Record>& records)
+{
+    std::string out;
+    for (const Record& r : records) out += Bytes(r);
+    return out;
+}
+
+template <class Record>
+std::vector<Record> Records(const std::string& bytes)
+{
+    std::vector<Record> out(bytes.size() / sizeof(Record));
+    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * sizeof(Record));
+    return out;
+}
+
+inline std::u16string Name(const WCHAR* field)
+{
+    return qplat::FieldText(field, NAME_FIELD_CHARS);
+}
+
+// Runs the steps one after another, each inside the modal loop in front when
+// it runs. A step's input must be posted (taps, PostMessageW): the next step
+// is queued after it, so a box that input opens runs the next step.
+using Step = std::function<void(HWND)>;
+inline void Steps(std::vector<Step> steps, size_t i = 0)
+{
+    if (i >= steps.size()) return;
+    Then([steps, i] {
+        steps[i](FrontDialog());
+        Steps(steps, i + 1);
+    });
+}
+
+inline void PostCommand(HWND dialog, int id, int code = BN_CLICKED)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+inline std::u16string WindowText(HWND window)
+{
+    WCHAR text[300] = {};
+    GetWindowTextW(window, text, 300);
+    return text;
+}
+
+// Steps for the boxes a screen opens.
+inline Step Type(std::u16string text)
+{
+    return [text](HWND keyboard) {
+        SetWindowTextW(GetDlgItem(keyboard, kKeyboardEdit), text.c_str());
+        PostCommand(keyboard, kKeyboardOk);
+    };
+}
+inline Step CancelKeyboard()
+{
+    return [](HWND keyboard) { PostCommand(keyboard, kKeyboardCancel); };
+}
+// Notes the box's text and presses its first (yes, OK) or second (no) button.
+inline Step Answer(bool first, std::u16string* text = nullptr)
+{
+    return [first, text](HWND box) {
+        if (text) *text = WindowText(GetDlgItem(box, kBoxText));
+        PostCommand(box, first ? kBoxFirst : kBoxSecond);
+    };
+}
+inline Step Close()
+{
+    return [](HWND dialog) { PostMessageW(dialog, WM_CLOSE, 0, 0); };
+}
+inline Step Command(int id, int code = BN_CLICKED)
+{
+    return [id, code](HWND dialog) { PostCommand(dialog, id, code); };
+}
+
+// A list view's cell in screen coordinates.
+inline POINT CellCentre(HWND list, int row, int column)
+{
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    int x = r.left;
+    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    POINT p{x + static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(list, &p);
+    return p;
+}
+inline void TapCell(HWND list, int row, int column, bool twice = false)
+{
+    const POINT p = CellCentre(list, row, column);
+    qplat::StylusTap(p.x, p.y);
+    if (twice) qplat::StylusTap(p.x, p.y);
+}
+inline std::u16string CellText(HWND list, int row, int column)
+{
+    WCHAR text[200] = {};
+    LVITEMW it{};
+    it.iSubItem = column;
+    it.pszText = text;
+    it.cchTextMax = 200;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
+    return text;
+}
+inline int RowCount(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// A device root with the program's real language files (English current).
+class SettingsScreenTest : public DialogFixture {
+protected:
+    void SetUp() override
+    {
+        DialogFixture::SetUp();
+        for (const char* file : {"ENG.LNG", "RUS.LNG"})
+            root.WriteFile(kProgramFolder + u"Language\\" + std::u16string(file, file + std::strlen(file)),
+                           HostFile(std::string(QAV5_SOURCE_DIR) + "/data/Language/" + file));
+        UseLanguage("ENG.LNG");
+        language.Load();
+        CParamFile file;
+        file.WriteDefaults(&factory);
+    }
+    void TearDown() override
+    {
+        qplat::FailFileWritesAfter(-1);
+        DialogFixture::TearDown();
+    }
+
+    // The factory block with the device type and unit system, as the
+    // program itself writes it.
+    ParamBlock Params(BYTE deviceType, BYTE unitSystem)
+    {
+        ParamBlock p = factory;
+        p.deviceType = deviceType;
+        p.unitSystem = unitSystem;
+        return p;
+    }
+    void WriteParams(ParamBlock p) { root.WriteFile(kParamPath, Bytes(p)); }
+    ParamBlock ReadParams()
+    {
+        ParamBlock p{};
+        const std::string bytes = root.ReadFile(kParamPath);
+        std::memcpy(&p, bytes.data(), std::min(bytes.size(), sizeof p));
+        return p;
+    }
+    std::u16string Text(int id) { return language.GetText(id); }
+
+    CLanguage language;
+    ParamBlock factory{};
+};
+
+}  // namespace qtest

@@ -1,0 +1,628 @@
+// The tolerance-set editor against its files: what it shows for which
+// settings, and every byte it writes to "Dopusk.qav", "Dopusk.qod" and
+// "param.qav" for save, cancel, new, edit, delete, make-current and close, in
+// millimetres and in inches.
+
+#include "dialogs/ToleranceEditorDlg.h"
+
+#include "tests/dialogs/SettingsScreenTestSupport.h"
+
+using namespace qtest;
+
+namespace {
+
+using Dlg = CToleranceEditorDlg;
+
+DopuskQavRecord QavSet(const char16_t* name, LONG base)
+{
+    DopuskQavRecord r{};
+    CopyName(r.name, name);
+    for (int k = 0; k < QAV_LIMIT_COUNT; ++k) {
+        r.lower[k] = base + 10 * k + 1;
+        r.lowerWarning[k] = base + 10 * k + 3;
+        r.upperWarning[k] = base + 10 * k + 7;
+        r.upper[k] = base + 10 * k + 9;
+    }
+    r.spare = 0x12345678;
+    return r;
+}
+
+DopuskQodRecord QodSet(const char16_t* name, LONG base)
+{
+    DopuskQodRecord r{};
+    CopyName(r.name, name);
+    for (int i = 0; i < QOD_LIMIT_COUNT; ++i) r.limits[i] = base + 111 * i;
+    r.spare = 0x0BADF00D;
+    return r;
+}
+
+HWND SetList(HWND dlg) { return GetDlgItem(dlg, Dlg::kSetListId); }
+HWND ValueList(HWND dlg) { return GetDlgItem(dlg, Dlg::kValueListId); }
+
+std::vector<std::u16string> Column(HWND list, int column)
+{
+    std::vector<std::u16string> out;
+    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
+    return out;
+}
+
+class ToleranceEditor : public SettingsScreenTest {
+protected:
+    BOOL Run(std::vector<Step> steps)
+    {
+        Steps(std::move(steps));
+        return RunScreen<Dlg>(nullptr, owner);
+    }
+    void WriteQav(const std::vector<DopuskQavRecord>& sets) { root.WriteFile(kDopuskQavPath, Bytes(sets)); }
+    void WriteQod(const std::vector<DopuskQodRecord>& sets) { root.WriteFile(kDopuskQodPath, Bytes(sets)); }
+    // Wheel settings naming set "B" as current, every switch as given.
+    ParamBlock Wheel(BYTE unit, BYTE switchValue = 2)
+    {
+        ParamBlock p = Params(1, unit);
+        for (BYTE& s : p.switches) s = switchValue;
+        CopyName(p.qavToleranceName, u"B");
+        CopyName(p.wheelTypeName, u"Type 1");
+        return p;
+    }
+    ParamBlock Disc(BYTE unit)
+    {
+        ParamBlock p = Params(4, unit);
+        for (BYTE& s : p.discSwitches) s = 2;
+        CopyName(p.qodToleranceName, u"D2");
+        CopyName(p.discTypeName, u"Disc type");
+        return p;
+    }
+};
+
+// ---------------------------------------------------------------- what is shown
+
+TEST_F(ToleranceEditor, OpeningSelectsTheFirstSetAndMarksTheCurrentOne)
+{
+    WriteParams(Wheel(1));
+    WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000), QavSet(u"C", 3000)});
+    std::vector<std::u16string> names, marks, firstRow;
+    int selected = -2, current = -2;
+    EXPECT_TRUE(Run({[&](HWND dlg) {
+                         names = Column(SetList(dlg), 0);
+                         marks = Column(SetList(dlg), 1);
+                         firstRow = {CellText(ValueList(dlg), 0, 1), CellText(ValueList(dlg), 0, 2),
+                                     CellText(ValueList(dlg), 0, 3), CellText(ValueList(dlg), 0, 4)};
+                         selected = Dlg::Current()->SelectedSet();
+                         current = Dlg::Current()->CurrentSet();
+                     },
+                     Close()}));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B", u"C"}));
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022", u""}));
+    EXPECT_EQ(selected, 0);
+    EXPECT_EQ(current, 1);
+    // Set A's first row in the column order lower, lower warning, upper warning, upper.
+    EXPECT_EQ(firstRow, (std::vector<std::u16string>{u"1.00", u"1.00", u"1.01", u"1.01"}));
+
+    // No set carries the settings' name: no mark at all.
+    ParamBlock p = Wheel(1);
+    CopyName(p.qavToleranceName, u"Z");
+    WriteParams(p);
+    EXPECT_TRUE(Run({[&](HWND dlg) { marks = Column(SetList(dlg), 1); }, Close()}));
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"", u""}));
+}
+
+TEST_F(ToleranceEditor, RowsFollowDeviceTypeSwitchesAndOptions)
+{
+    struct Case {
+        const char* what;
+        BYTE deviceType, option2;
+        std::vector<int> on;  // switch indexes k of byte 820 + k
+        std::vector<std::u16string> rows;
+    };
+    const std::vector<Case> cases = {
+        {"factory switches", 1, 1, {0, 1, 2}, {u"Sh", u"Sd", u"qR"}},
+        {"flange slope hidden by variant 4", 1, 4, {0, 1, 2}, {u"Sh", u"Sd"}},
+        {"variant 3 adds the second thickness", 1, 3, {1}, {u"Sd", u"Sdb"}},
+        {"diameter of the gauge device", 2, 1, {}, {u"D"}},
+        {"reading of the step gauge", 3, 1, {}, {u"G"}},
+        {"all on",
+         1,
+         3,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21},
+         {u"Sh", u"Sd", u"qR", u"Sl", u"Sdb", u"Lb", u"D", u"T", u"Wr", u"dSd", u"Wn", u"Fa", u"Sa", u"Ti", u"Hw",
+          u"W", u"G", u"Oh"}},
+    };
+    WriteQav({QavSet(u"A", 1000)});
+    for (const Case& c : cases) {
+        ParamBlock p = Wheel(1, 1);
+        p.deviceType = c.deviceType;
+        p.option2 = c.option2;
+        for (int k : c.on) p.switches[k] = 2;
+        WriteParams(p);
+        std::vector<std::u16string> labels;
+        Run({[&](HWND dlg) { labels = Column(ValueList(dlg), 0); }, Close()});
+        std::vector<std::u16string> shorts;
+        for (const auto& l : labels) shorts.push_back(l.substr(0, l.find(u'-')));
+        EXPECT_EQ(shorts, c.rows) << c.what;
+    }
+    EXPECT_EQ(Text(40604) + u"-" + Text(40343), u"Sh-Flange height") << "label: short name, '-', caption";
+
+    // The disc rows follow the disc switches 1328 to 1331.
+    WriteQod({QodSet(u"D1", 5000)});
+    ParamBlock d = Disc(1);
+    d.discSwitches[1] = 1;
+    WriteParams(d);
+    std::vector<std::u16string> labels;
+    Run({[&](HWND dlg) { labels = Column(ValueList(dlg), 0); }, Close()});
+    ASSERT_EQ(labels.size(), 3u);
+    EXPECT_EQ(labels[0].substr(0, 2), u"H-");
+    EXPECT_EQ(labels[1].substr(0, 2), u"U-");
+    EXPECT_EQ(labels[2].substr(0, 3), u"Th-");
+}
+
+TEST_F(ToleranceEditor, LengthsFollowTheUnitSystemAnglesAndPercentagesDoNot)
+{
+    DopuskQavRecord set = QavSet(u"A", 0);
+    set.lower[0] = 25400;   // row 1, a length
+    set.lower[8] = 45000;   // row 12, an angle
+    set.lower[11] = 2500;   // row 14, a percentage
+    set.lower[2] = 30000;   // row 3, angle or length by byte 813
+    set.upper[0] = -1;      // no limit: an empty cell
+    WriteQav({set});
+    struct Shown {
+        std::u16string length, angle, percent, slope, none;
+        std::u16string lengthUnit, angleUnit, percentUnit, slopeUnit;
+    };
+    auto show = [&](BYTE unit, BYTE slopeOption) {
+        ParamBlock p = Wheel(unit, 1);
+        for (int k : {0, 2, 3, 5}) p.switches[k] = 2;
+        p.option4 = slopeOption;
+        WriteParams(p);
+        Shown s;
+        Run({[&](HWND dlg) {
+                 HWND list = ValueList(dlg);
+                 // Rows: Sh (0), qR (1), Fa (2), Ti (3).
+                 s = {CellText(list, 0, 1), CellText(list, 2, 1), CellText(list, 3, 1), CellText(list, 1, 1),
+                      CellText(list, 0, 4), CellText(list, 0, 5), CellText(list, 2, 5), CellText(list, 3, 5),
+                      CellText(list, 1, 5)};
+             },
+             Close()});
+        return s;
+    };
+    Shown mm = show(1, 1);
+    EXPECT_EQ(mm.length, u"25.40");
+    EXPECT_EQ(mm.angle, u"45.00");
+    EXPECT_EQ(mm.percent, u"2.50");
+    EXPECT_EQ(mm.slope, u"30.00");
+    EXPECT_EQ(mm.none, u"");
+    EXPECT_EQ(mm.lengthUnit, Text(40305));
+    EXPECT_EQ(mm.angleUnit, u"\u00B0");
+    EXPECT_EQ(mm.percentUnit, u"%");
+    EXPECT_EQ(mm.slopeUnit, Text(40305));
+
+    Shown in = show(2, 1);
+    EXPECT_EQ(in.length, u"1.000");
+    EXPECT_EQ(in.angle, u"45.000");
+    EXPECT_EQ(in.percent, u"2.500");
+    EXPECT_EQ(in.slope, u"1.181");
+    EXPECT_EQ(in.lengthUnit, Text(40306));
+
+    // Byte 813 = 2: the slope is an angle, in degrees in both unit systems.
+    Shown angle = show(2, 2);
+    EXPECT_EQ(angle.slope, u"30.000");
+    EXPECT_EQ(angle.slopeUnit, u"\u00B0");
+}
+
+// ---------------------------------------------------------------- saving
+
+TEST_F(ToleranceEditor, EditAndSaveWithoutAChangeKeepsEveryByte)
+{
+    for (BYTE unit : {1, 2}) {
+        DopuskQavRecord odd = QavSet(u"A", 12345);
+        odd.lower[1] = -1;
+        odd.upper[8] = -1;
+        odd.lowerWarning[14] = 777;  // a position without a row
+        WriteQav({odd, QavSet(u"B", 2000)});
+        WriteParams(Wheel(unit));
+        const std::string sets = root.ReadFile(kDopuskQavPath);
+        const std::string params = root.ReadFile(kParamPath);
+        EXPECT_TRUE(Run({Command(Dlg::kEditId), Command(Dlg::kSaveId),
+                         [](HWND) { EXPECT_EQ(Dlg::Current()->Editing(), 0); }, Command(Dlg::kEditId),
+                         Command(Dlg::kCancelId), Close()}));
+        EXPECT_EQ(root.ReadFile(kDopuskQavPath), sets) << "unit system " << int(unit);
+        EXPECT_EQ(root.ReadFile(kParamPath), params);
+    }
+}
+
+TEST_F(ToleranceEditor, DiscSetsStoreTheHalfARowDoesNotUseAsZero)
+{
+    for (BYTE unit : {1, 2}) {
+        // A set as this screen writes it: every unused half is 0.
+        DopuskQodRecord written = QodSet(u"D1", 1000);
+        for (int j : {0, 2}) written.limits[4 + j] = written.limits[8 + j] = 0;
+        for (int j : {1, 3}) written.limits[j] = written.limits[12 + j] = 0;
+        written.limits[12] = -1;
+        WriteQod({written, QodSet(u"D2", 9000)});
+        WriteParams(Disc(unit));
+        const std::string before = root.ReadFile(kDopuskQodPath);
+        Run({Command(Dlg::kEditId), Command(Dlg::kSaveId), Close()});
+        EXPECT_EQ(root.ReadFile(kDopuskQodPath), before) << "unit system " << int(unit);
+
+        // A set from elsewhere: the halves the rows do not show become 0,
+        // the shown words and the further word stay.
+        WriteQod({QodSet(u"D1", 1000), QodSet(u"D2", 9000)});
+        Run({Command(Dlg::kEditId), Command(Dlg::kSaveId), Close()});
+        const auto sets = Records<DopuskQodRecord>(root.ReadFile(kDopuskQodPath));
+        ASSERT_EQ(sets.size(), 2u);
+        const DopuskQodRecord source = QodSet(u"D1", 1000);
+        for (int i = 0; i < QOD_LIMIT_COUNT; ++i) {
+            const int j = i % 4, group = i / 4;  // groups: lower, upper, upper warning, lower warning
+            const bool lowerSide = j == 0 || j == 2;
+            const bool shown = lowerSide ? (group == 0 || group == 3) : (group == 1 || group == 2);
+            EXPECT_EQ(sets[0].limits[i], shown ? source.limits[i] : 0) << "word " << i;
+        }
+        EXPECT_EQ(sets[0].spare, source.spare);
+        EXPECT_EQ(Bytes(sets[1]), Bytes(QodSet(u"D2", 9000)));
+    }
+}
+
+TEST_F(ToleranceEditor, AnEditedCellSavesExactlyWhatItShows)
+{
+    for (BYTE unit : {1, 2}) {
+        WriteQav({QavSet(u"A", 1000)});
+        ParamBlock p = Wheel(unit, 1);
+        for (int k : {0, 1, 3, 5}) p.switches[k] = 2;  // rows Sh, Sd, Fa, Ti
+        WriteParams(p);
+        std::u16string lengthCell, angleCell, percentCell;
+        Run({Command(Dlg::kEditId), [](HWND dlg) { TapCell(ValueList(dlg), 0, 1, true); }, Type(u"1.2345"),
+             [](HWND dlg) { TapCell(ValueList(dlg), 2, 4, true); }, Type(u"45"),
+             [](HWND dlg) { TapCell(ValueList(dlg), 3, 2, true); }, Type(u"2.5"),
+             [&](HWND dlg) {
+                 lengthCell = CellText(ValueList(dlg), 0, 1);
+                 angleCell = CellText(ValueList(dlg), 2, 4);
+                 percentCell = CellText(ValueList(dlg), 3, 2);
+                 PostCommand(dlg, Dlg::kSaveId);
+             },
+             Close()});
+        const auto sets = Records<DopuskQavRecord>(root.ReadFile(kDopuskQavPath));
+        ASSERT_EQ(sets.size(), 1u);
+        DopuskQavRecord expected = QavSet(u"A", 1000);
+        if (unit == 1) {
+            EXPECT_EQ(lengthCell, u"1.23");
+            EXPECT_EQ(angleCell, u"45.00");
+            EXPECT_EQ(percentCell, u"2.50");
+            expected.lower[0] = 1230;
+        } else {
+            EXPECT_EQ(lengthCell, u"1.234");
+            EXPECT_EQ(angleCell, u"45.000");
+            EXPECT_EQ(percentCell, u"2.500");
+            expected.lower[0] = 31343;  // 1.234 in = 31343.6 µm, truncated
+        }
+        expected.upper[8] = 45000;       // limit entry 8 in thousandths of a degree
+        expected.lowerWarning[11] = 2500;  // entry 11 in thousandths in both unit systems
+        EXPECT_EQ(Bytes(sets[0]), Bytes(expected)) << "unit system " << int(unit);
+    }
+}
+
+TEST_F(ToleranceEditor, RefusedCancelledAndEmptyCellsChangeNothing)
+{
+    DopuskQavRecord set = QavSet(u"A", 1000);
+    set.upper[0] = -1;
+    WriteQav({set});
+    WriteParams(Wheel(1));
+    const std::string before = root.ReadFile(kDopuskQavPath);
+    std::u16string afterRefused, afterCancel, afterTooLarge;
+    HWND frontAfterEmptyTap = nullptr, screen = nullptr;
+    Run({Command(Dlg::kEditId), [](HWND dlg) { TapCell(ValueList(dlg), 0, 1, true); }, Type(u"abc"),
+         [&](HWND dlg) {
+             afterRefused = CellText(ValueList(dlg), 0, 1);
+             TapCell(ValueList(dlg), 0, 2, true);
+         },
+         CancelKeyboard(),
+         [&](HWND dlg) {
+             afterCancel = CellText(ValueList(dlg), 0, 2);
+             TapCell(ValueList(dlg), 0, 3, true);
+         },
+         Type(u"99999999"),
+         [&](HWND dlg) {
+             afterTooLarge = CellText(ValueList(dlg), 0, 3);
+             screen = dlg;
+             TapCell(ValueList(dlg), 0, 4, true);  // the empty cell of the -1 word
+         },
+         [&](HWND front) {
+             frontAfterEmptyTap = front;
+             PostCommand(front, Dlg::kSaveId);
+         },
+         Close()});
+    EXPECT_EQ(afterRefused, u"1.00");
+    EXPECT_EQ(afterCancel, u"1.00");
+    EXPECT_EQ(afterTooLarge, u"1.01");
+    EXPECT_EQ(frontAfterEmptyTap, screen) << "an empty cell opens no keyboard";
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), before) << "the -1 word survives the save";
+}
+
+TEST_F(ToleranceEditor, AHiddenRowKeepsItsWordsWhenTheSetIsSaved)
+{
+    WriteQav({QavSet(u"A", 1000)});
+    ParamBlock p = Wheel(1, 1);
+    p.switches[0] = 2;  // only row Sh; the angle row (switch 823) is off
+    WriteParams(p);
+    Run({Command(Dlg::kEditId), [](HWND dlg) { TapCell(ValueList(dlg), 0, 4, true); }, Type(u"3"),
+         Command(Dlg::kSaveId), Close()});
+    const auto sets = Records<DopuskQavRecord>(root.ReadFile(kDopuskQavPath));
+    ASSERT_EQ(sets.size(), 1u);
+    DopuskQavRecord expected = QavSet(u"A", 1000);
+    expected.upper[0] = 3000;
+    EXPECT_EQ(Bytes(sets[0]), Bytes(expected));
+}
+
+// ---------------------------------------------------------------- new sets and names
+
+TEST_F(ToleranceEditor, ANewSetIsAppendedWithTheTypedName)
+{
+    for (BYTE unit : {1, 2}) {
+        WriteQav({QavSet(u"A", 1000)});
+        WriteParams(Wheel(unit));
+        const std::string before = root.ReadFile(kDopuskQavPath);
+        std::u16string title, field, zero;
+        HWND focusAfterName = nullptr, nameField = nullptr;
+        Run({Command(Dlg::kNewId),
+             [&](HWND dlg) {
+                 title = Dlg::Current()->TitleText();
+                 field = WindowText(GetDlgItem(dlg, Dlg::kNameFieldId));
+                 zero = CellText(ValueList(dlg), 0, 1);
+                 TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId));
+             },
+             Type(u"Wheel set 2"),
+             [&](HWND dlg) {
+                 nameField = GetDlgItem(dlg, Dlg::kNameFieldId);
+                 focusAfterName = GetFocus();
+                 PostCommand(dlg, Dlg::kSaveId);
+             },
+             Close()});
+        EXPECT_EQ(title, Text(40415));
+        EXPECT_EQ(field, Text(40415));
+        EXPECT_EQ(zero, unit == 1 ? u"0.00" : u"0.000");
+        EXPECT_NE(focusAfterName, nameField) << "the keyboard must not open again by itself";
+        const std::string after = root.ReadFile(kDopuskQavPath);
+        ASSERT_EQ(after.size(), before.size() + sizeof(DopuskQavRecord));
+        EXPECT_EQ(after.substr(0, before.size()), before);
+        DopuskQavRecord expected{};
+        CopyName(expected.name, u"Wheel set 2");
+        EXPECT_EQ(after.substr(before.size()), Bytes(expected));
+    }
+}
+
+TEST_F(ToleranceEditor, TheNameFieldAsksAgainOnlyWhenTapped)
+{
+    WriteQav({});
+    WriteParams(Wheel(1));
+    std::u16string name;
+    int keyboards = 0;
+    Run({Command(Dlg::kNewId), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); },
+         [&](HWND kb) {
+             ++keyboards;
+             Type(u"First")(kb);
+         },
+         [&](HWND dlg) {
+             // Still the screen: the keyboard did not come back.
+             EXPECT_NE(GetDlgItem(dlg, Dlg::kNameFieldId), nullptr);
+             TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId));
+         },
+         [&](HWND kb) {
+             ++keyboards;
+             Type(u"")(kb);  // empty: the name stays
+         },
+         [&](HWND dlg) {
+             name = WindowText(GetDlgItem(dlg, Dlg::kNameFieldId));
+             PostCommand(dlg, Dlg::kCancelId);
+         },
+         Close()});
+    EXPECT_EQ(keyboards, 2);
+    EXPECT_EQ(name, u"First");
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), "") << "cancel writes nothing";
+}
+
+TEST_F(ToleranceEditor, ATakenNameIsRefusedAndTheOwnNameAccepted)
+{
+    WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
+    WriteParams(Wheel(1));
+    const std::string before = root.ReadFile(kDopuskQavPath);
+    std::u16string newMessage, editMessage;
+    int editingAfterNew = -1, editingAfterEdit = -1;
+    Run({// A new set named like set A.
+         Command(Dlg::kNewId), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); }, Type(u"A"),
+         Command(Dlg::kSaveId), Answer(true, &newMessage),
+         [&](HWND dlg) {
+             editingAfterNew = Dlg::Current()->Editing();
+             PostCommand(dlg, Dlg::kCancelId);
+         },
+         // Set A (row 0) renamed to B.
+         Command(Dlg::kEditId), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); }, Type(u"B"),
+         Command(Dlg::kSaveId), Answer(true, &editMessage),
+         [&](HWND dlg) {
+             editingAfterEdit = Dlg::Current()->Editing();
+             PostCommand(dlg, Dlg::kCancelId);
+         },
+         Close()});
+    EXPECT_EQ(newMessage, Text(50012));
+    EXPECT_EQ(editMessage, Text(50012));
+    EXPECT_EQ(editingAfterNew, 1);
+    EXPECT_EQ(editingAfterEdit, 1);
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), before);
+}
+
+TEST_F(ToleranceEditor, RenamingTheCurrentSetRenamesItInTheSettings)
+{
+    WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
+    WriteParams(Wheel(1));
+    ParamBlock expected = ReadParams();
+    Run({[](HWND dlg) { TapCell(SetList(dlg), 1, 0); }, Command(Dlg::kEditId),
+         [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); }, Type(u"B new"), Command(Dlg::kSaveId),
+         Close()});
+    const auto sets = Records<DopuskQavRecord>(root.ReadFile(kDopuskQavPath));
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(Name(sets[1].name), u"B new");
+    CopyName(expected.qavToleranceName, u"B new");
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected)) << "the wheel type stays as it is";
+}
+
+// ---------------------------------------------------------------- make current
+
+TEST_F(ToleranceEditor, MakeCurrentSavesTheSetNameAndMovesTheMark)
+{
+    for (BYTE unit : {1, 2}) {
+        WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
+        WriteParams(Wheel(unit));
+        const std::string before = root.ReadFile(kParamPath);
+        // The current set again: nothing changes.
+        Run({[](HWND dlg) { TapCell(SetList(dlg), 1, 0); }, Command(Dlg::kMakeCurrentId), Close()});
+        EXPECT_EQ(root.ReadFile(kParamPath), before);
+
+        std::vector<std::u16string> marks;
+        std::u16string field;
+        Run({[](HWND dlg) { TapCell(SetList(dlg), 0, 0); }, Command(Dlg::kMakeCurrentId),
+             [&](HWND dlg) {
+                 marks = Column(SetList(dlg), 1);
+                 field = WindowText(GetDlgItem(dlg, Dlg::kNameFieldId));
+             },
+             Close()});
+        EXPECT_EQ(marks, (std::vector<std::u16string>{u"\u2022", u""}));
+        EXPECT_EQ(field, u"A");
+        ParamBlock expected = Wheel(unit);
+        CopyName(expected.qavToleranceName, u"A");
+        CopyName(expected.wheelTypeName, u"");
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected)) << "another set clears the wheel type";
+    }
+    // The disc family keeps its disc type.
+    WriteQod({QodSet(u"D1", 1000), QodSet(u"D2", 2000)});
+    WriteParams(Disc(2));
+    Run({[](HWND dlg) { TapCell(SetList(dlg), 0, 0); }, Command(Dlg::kMakeCurrentId), Close()});
+    ParamBlock expected = Disc(2);
+    CopyName(expected.qodToleranceName, u"D1");
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+}
+
+TEST_F(ToleranceEditor, MakeCurrentThatCannotSaveMovesNoMark)
+{
+    WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
+    WriteParams(Wheel(1));
+    const std::string before = root.ReadFile(kParamPath);
+    std::u16string message;
+    std::vector<std::u16string> marks;
+    int current = -1;
+    Run({[](HWND dlg) {
+             TapCell(SetList(dlg), 0, 0);
+             qplat::FailFileWritesAfter(0);
+         },
+         Command(Dlg::kMakeCurrentId), Answer(true, &message),
+         [&](HWND dlg) {
+             qplat::FailFileWritesAfter(-1);
+             marks = Column(SetList(dlg), 1);
+             current = Dlg::Current()->CurrentSet();
+         },
+         Close()});
+    EXPECT_EQ(message, Text(TEXT_SAVE_FAILED));
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022"}));
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(root.ReadFile(kParamPath), before);
+}
+
+TEST_F(ToleranceEditor, CommandsWithoutASelectedSetSaySo)
+{
+    WriteQav({});
+    WriteParams(Wheel(1));
+    std::u16string edit, current, remove;
+    Run({Command(Dlg::kEditId), Answer(true, &edit), Command(Dlg::kMakeCurrentId), Answer(true, &current),
+         Command(Dlg::kDeleteId), Answer(true, &remove), Close()});
+    EXPECT_EQ(edit, Text(50011));
+    EXPECT_EQ(current, Text(50011));
+    EXPECT_EQ(remove, Text(50011));
+}
+
+// ---------------------------------------------------------------- deleting
+
+TEST_F(ToleranceEditor, DeletingRefusesTheCurrentSetAndRewritesTheFileForAnother)
+{
+    const std::vector<DopuskQavRecord> sets = {QavSet(u"A", 1000), QavSet(u"B", 2000), QavSet(u"C", 3000)};
+    WriteQav(sets);
+    WriteParams(Wheel(1));
+    const std::string params = root.ReadFile(kParamPath);
+    std::u16string refused, question;
+    int selected = -1;
+    std::vector<std::u16string> names;
+    Run({[](HWND dlg) { TapCell(SetList(dlg), 1, 0); }, Command(Dlg::kDeleteId), Answer(true, &refused),
+         [](HWND dlg) { TapCell(SetList(dlg), 2, 0); }, Command(Dlg::kDeleteId), Answer(false),
+         Command(Dlg::kDeleteId), Answer(true, &question),
+         [&](HWND dlg) {
+             selected = Dlg::Current()->SelectedSet();
+             names = Column(SetList(dlg), 0);
+         },
+         Close()});
+    EXPECT_EQ(refused, Text(50014));
+    EXPECT_EQ(question, Text(50013));
+    EXPECT_EQ(selected, 0);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B"}));
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), Bytes(std::vector<DopuskQavRecord>{sets[0], sets[1]}));
+    EXPECT_EQ(root.ReadFile(kParamPath), params);
+}
+
+TEST_F(ToleranceEditor, AFailedWriteIsShownAndLeavesTheFileAsItWas)
+{
+    WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
+    WriteParams(Wheel(1));
+    const std::string before = root.ReadFile(kDopuskQavPath);
+    std::u16string deleteMessage, saveMessage;
+    int editing = -1;
+    Run({[](HWND dlg) {
+             TapCell(SetList(dlg), 0, 0);
+             qplat::FailFileWritesAfter(0);
+         },
+         Command(Dlg::kDeleteId), Answer(true), Answer(true, &deleteMessage), Command(Dlg::kNewId),
+         Command(Dlg::kSaveId), Answer(true, &saveMessage),
+         [&](HWND) {
+             editing = Dlg::Current()->Editing();
+             qplat::FailFileWritesAfter(-1);
+         },
+         Close()});
+    EXPECT_EQ(deleteMessage, Text(TEXT_SAVE_FAILED));
+    EXPECT_EQ(saveMessage, Text(TEXT_SAVE_FAILED));
+    EXPECT_EQ(editing, 1) << "the new set stays on the screen";
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), before);
+}
+
+// ---------------------------------------------------------------- leaving and looking
+
+TEST_F(ToleranceEditor, BackButtonAndCloseBothReturnTrue)
+{
+    WriteQav({QavSet(u"A", 1000)});
+    WriteParams(Wheel(1));
+    EXPECT_TRUE(Run({[](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kBackId)); }}));
+    EXPECT_TRUE(Run({Close()}));
+}
+
+TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
+{
+    WriteQav({QavSet(u"Standard", 30000), QavSet(u"Wide limits", 20000)});
+    ParamBlock p = Wheel(1, 1);
+    for (int k : {0, 1, 2, 3, 5}) p.switches[k] = 2;
+    WriteParams(p);
+    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
+    COLORREF limitCell = 0, warningCell = 0, editCell = 0;
+    Run({[&](HWND dlg) {
+             qplat::ProcessPendingMessages();
+             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse.png"));
+             const POINT lower = CellCentre(ValueList(dlg), 0, 1);
+             const POINT warning = CellCentre(ValueList(dlg), 0, 2);
+             limitCell = qplat::ScreenPixel(lower.x + 20, lower.y - 5);
+             warningCell = qplat::ScreenPixel(warning.x + 20, warning.y - 5);
+             PostCommand(dlg, Dlg::kEditId);
+         },
+         [&](HWND dlg) {
+             qplat::ProcessPendingMessages();
+             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_edit.png"));
+             const POINT upper = CellCentre(ValueList(dlg), 0, 4);
+             editCell = qplat::ScreenPixel(upper.x + 25, upper.y - 5);
+         },
+         Close()});
+    EXPECT_EQ(limitCell, 0x7878FFu) << "browsing: limits on red";
+    EXPECT_EQ(warningCell, 0x78B4FFu) << "browsing: warning limits on orange";
+    EXPECT_EQ(editCell, 0xE6E6FFu) << "editing: pale red";
+}
+
+}  // namespace
