@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "settings/CatalogFiles.h"
+
 // count records of a catalogue file in a new zeroed array. A file that cannot
 // be opened or read counts as empty, so nothing later writes back an array it
 // never read.
@@ -29,3 +31,36 @@ void RemoveCatalogRecord(Record* records, Count& count, int position)
     for (Count i = static_cast<Count>(position) + 1; i < count; ++i) records[i - 1] = records[i];
     --count;
 }
+
+// The type catalogue of the device's family: the wheel types of
+// "WheelType.qav" or the disc types of "DiskType.qod". Writes return 1 when
+// the whole file (or the appended record) was written.
+class CTypeRecords {
+public:
+    // Reads the family's file; `disc` chooses the disc types.
+    void Load(bool disc);
+    int Count() const { return m_count; }
+    // The name field of a row ("" outside the catalogue); it may lack a terminator.
+    const WCHAR* Name(int row) const;
+    // The records of a row; nullptr outside the catalogue or the family.
+    const WheelTypeRecord* Wheel(int row) const;
+    const DiskTypeRecord* Disk(int row) const;
+    // Replaces a row and writes the whole file back.
+    int Replace(int row, const WheelTypeRecord& record);
+    int Replace(int row, const DiskTypeRecord& record);
+    int Append(const WheelTypeRecord& record);
+    int Append(const DiskTypeRecord& record);
+    // Removes a row (the later ones move up) and writes the whole file back.
+    int Remove(int row);
+
+private:
+    bool Holds(int row) const { return row >= 0 && row < m_count; }
+    int WriteBack();
+
+    bool m_disc = false;
+    int m_count = 0;
+    std::unique_ptr<WheelTypeRecord[]> m_wheelTypes;
+    std::unique_ptr<DiskTypeRecord[]> m_diskTypes;
+    CWheelTypeFile m_wheelFile;
+    CDiskTypeFile m_diskFile;
+};

@@ -77,7 +77,6 @@ struct CToleranceEditorDlg::LimitRow {
     // else a length. Angles and percentages are kept in thousandths.
     enum class Unit { Length, Degrees, Percent, Slope };
 
-    int slot;
     int position;     // k of the four QAV arrays, j of the four QOD groups
     int switchIndex;  // QAV: settings byte 820 + i; QOD: byte 1328 + i
     Extra extra;
@@ -95,33 +94,33 @@ using Unit = Row::Unit;
 
 // The wheel rows in the order they are shown.
 constexpr Row kQavRows[] = {
-    {0, 0, 0, Extra::None, 40343, 40604, Unit::Length, false},
-    {1, 1, 1, Extra::None, 40344, 40605, Unit::Length, false},
-    {2, 2, 2, Extra::Option2Not4, 40345, 40609, Unit::Slope, false},
-    {19, 19, 18, Extra::None, 40344, 40608, Unit::Length, false},
-    {20, 20, 1, Extra::Option2Is3, 40344, 40606, Unit::Length, false},
-    {21, 21, 19, Extra::None, 40362, 40607, Unit::Length, false},
-    {3, 6, 7, Extra::OrDeviceType2, 40346, 40610, Unit::Length, false},
-    {4, 7, 8, Extra::None, 40347, 40611, Unit::Length, false},
-    {5, 3, 9, Extra::None, 40348, 40612, Unit::Length, false},
-    {6, 4, 10, Extra::None, 40348, 40626, Unit::Length, false},
-    {7, 5, 11, Extra::None, 40348, 40627, Unit::Length, false},
-    {8, 8, 3, Extra::None, 40351, 40614, Unit::Degrees, false},
-    {9, 9, 4, Extra::None, 40363, 40634, Unit::Degrees, false},
+    {0, 0, Extra::None, 40343, 40604, Unit::Length, false},
+    {1, 1, Extra::None, 40344, 40605, Unit::Length, false},
+    {2, 2, Extra::Option2Not4, 40345, 40609, Unit::Slope, false},
+    {19, 18, Extra::None, 40344, 40608, Unit::Length, false},
+    {20, 1, Extra::Option2Is3, 40344, 40606, Unit::Length, false},
+    {21, 19, Extra::None, 40362, 40607, Unit::Length, false},
+    {6, 7, Extra::OrDeviceType2, 40346, 40610, Unit::Length, false},
+    {7, 8, Extra::None, 40347, 40611, Unit::Length, false},
+    {3, 9, Extra::None, 40348, 40612, Unit::Length, false},
+    {4, 10, Extra::None, 40348, 40626, Unit::Length, false},
+    {5, 11, Extra::None, 40348, 40627, Unit::Length, false},
+    {8, 3, Extra::None, 40351, 40614, Unit::Degrees, false},
+    {9, 4, Extra::None, 40363, 40634, Unit::Degrees, false},
     // The fit figures (values 9 and 10) are percentages in thousandths.
-    {10, 11, 5, Extra::None, 40350, 40613, Unit::Percent, false},
-    {11, 10, 6, Extra::None, 40352, 40615, Unit::Length, false},
-    {12, 12, 12, Extra::None, 40356, 40617, Unit::Length, false},
-    {13, 13, 13, Extra::OrDeviceType3, 40353, 40616, Unit::Length, false},
-    {18, 18, 16, Extra::None, 40358, 40619, Unit::Length, false},
+    {11, 5, Extra::None, 40350, 40613, Unit::Percent, false},
+    {10, 6, Extra::None, 40352, 40615, Unit::Length, false},
+    {12, 12, Extra::None, 40356, 40617, Unit::Length, false},
+    {13, 13, Extra::OrDeviceType3, 40353, 40616, Unit::Length, false},
+    {18, 16, Extra::None, 40358, 40619, Unit::Length, false},
 };
 
 // The disc rows; each shows one side's pair of the position.
 constexpr Row kQodRows[] = {
-    {0, 0, 0, Extra::None, 40380, 40640, Unit::Length, true},
-    {1, 1, 1, Extra::None, 40381, 40641, Unit::Length, false},
-    {2, 3, 3, Extra::None, 40381, 40643, Unit::Length, false},
-    {3, 2, 2, Extra::None, 40382, 40642, Unit::Length, true},
+    {0, 0, Extra::None, 40380, 40640, Unit::Length, true},
+    {1, 1, Extra::None, 40381, 40641, Unit::Length, false},
+    {3, 3, Extra::None, 40381, 40643, Unit::Length, false},
+    {2, 2, Extra::None, 40382, 40642, Unit::Length, true},
 };
 
 // The dialog's own font for the lists, the label and the name field.
@@ -344,7 +343,6 @@ void CToleranceEditorDlg::FormatValue(int row, const LimitRow& r, LONG lower, LO
         m_valueList.SetItemText(row, kColumnLower + c, text);
     }
     m_valueList.SetItemText(row, kColumnUnit, RowUnit(r));
-    m_rowOfLimit[r.slot] = row;
     if (row >= 0 && row < QAV_LIMIT_COUNT) {
         m_shownRows[row] = &r;
         if (row >= m_shownCount) m_shownCount = row + 1;
@@ -392,15 +390,6 @@ void CToleranceEditorDlg::ShowSelectedSet()
         ShowQodSet(m_hWnd, m_qodSets[m_selected]);
     else
         ShowQavSet(m_hWnd, m_qavSets[m_selected]);
-}
-
-bool CToleranceEditorDlg::ParseValue(int row, int column, LONG* word)
-{
-    if (row < 0 || row >= m_shownCount || !m_shownRows[row]) return false;
-    WCHAR text[kCellChars * 2] = {};
-    m_valueList.GetItemText(row, column, text, kCellChars * 2);
-    if (!text[0]) return false;
-    return ParseScaledValue(text, RowDivisor(*m_shownRows[row]), word);
 }
 
 LONG* CToleranceEditorDlg::WorkWord(int row, int column)

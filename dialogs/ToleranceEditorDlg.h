@@ -67,9 +67,6 @@ public:
     void ShowQodSet(HWND window, DopuskQodRecord record);
     // Adds one row of the value list; the words are shown in the row's unit.
     void FormatValue(int row, const LimitRow& limits, LONG lower, LONG upper, LONG lowerWarning, LONG upperWarning);
-    // The value of a cell of the value list on its row's stored scale; false
-    // for an empty or unreadable cell.
-    bool ParseValue(int row, int column, LONG* word);
     // Writes the working record: appended when new, else over the selected
     // set with the whole file rewritten. False when the file was not written.
     bool SaveQavSet(int newSet);
@@ -123,7 +120,6 @@ private:
     int m_editing = 0;
     int m_newSet = 0;
     WCHAR m_unitText[10] = {};
-    LONG m_rowOfLimit[QAV_LIMIT_COUNT] = {};
     // The table row behind each row of the value list.
     const LimitRow* m_shownRows[QAV_LIMIT_COUNT] = {};
     int m_shownCount = 0;

@@ -49,32 +49,13 @@ BOOL CTypeCatalogDlg::DoModal(HINSTANCE instance, HWND owner)
 {
     BeginModal(instance, owner);
     m_disc = m_params.deviceType == kDiscDevice;
-    if (m_disc)
-        LoadDiskTypes();
-    else
-        LoadWheelTypes();
+    m_types.Load(m_disc);
     return Answered(RunTemplate());
-}
-
-void CTypeCatalogDlg::LoadWheelTypes()
-{
-    m_count = LoadCatalogRecords(m_wheelFile, m_wheelTypes);
-}
-
-void CTypeCatalogDlg::LoadDiskTypes()
-{
-    m_count = LoadCatalogRecords(m_diskFile, m_diskTypes);
 }
 
 WCHAR* CTypeCatalogDlg::CurrentTypeName()
 {
     return m_disc ? m_params.discTypeName : m_params.wheelTypeName;
-}
-
-const WCHAR* CTypeCatalogDlg::RecordName(int row) const
-{
-    if (row < 0 || row >= m_count) return u"";
-    return m_disc ? m_diskTypes[row].name : m_wheelTypes[row].name;
 }
 
 LPCWSTR CTypeCatalogDlg::TitleText()
@@ -118,43 +99,18 @@ void CTypeCatalogDlg::FillList(HWND window)
 
 void CTypeCatalogDlg::FillRows()
 {
-    if (m_disc)
-        FillDiskRows();
-    else
-        FillWheelRows();
-}
-
-namespace {
-
-// Empties the list and adds one row per record; rows named like the current
-// type carry the mark. The last of them is the marked row (-1 for none).
-template <class Record>
-int FillCatalogRows(CListViewCtl& list, const Record* records, int count, const WCHAR* current)
-{
-    list.DeleteAllItems();
-    int marked = -1;
-    for (int i = 0; i < count; ++i) {
-        list.InsertItem(i, qplat::FieldText(records[i].name, CATALOG_NAME_CHARS).c_str());
-        if (SameName(records[i].name, current)) {
-            list.SetItemText(i, 1, kCurrentMark);
-            marked = i;
+    m_types.Load(m_disc);
+    m_list.DeleteAllItems();
+    // Every row named like the current type carries the mark; the last of
+    // them is the marked row.
+    m_marked = -1;
+    for (int i = 0; i < m_types.Count(); ++i) {
+        m_list.InsertItem(i, qplat::FieldText(m_types.Name(i), CATALOG_NAME_CHARS).c_str());
+        if (SameName(m_types.Name(i), CurrentTypeName())) {
+            m_list.SetItemText(i, 1, kCurrentMark);
+            m_marked = i;
         }
     }
-    return marked;
-}
-
-}  // namespace
-
-void CTypeCatalogDlg::FillWheelRows()
-{
-    LoadWheelTypes();
-    m_marked = FillCatalogRows(m_list, m_wheelTypes.get(), m_count, CurrentTypeName());
-}
-
-void CTypeCatalogDlg::FillDiskRows()
-{
-    LoadDiskTypes();
-    m_marked = FillCatalogRows(m_list, m_diskTypes.get(), m_count, CurrentTypeName());
 }
 
 void CTypeCatalogDlg::GetRowName(int row, WCHAR* name, int chars)
@@ -166,8 +122,9 @@ void CTypeCatalogDlg::GetRowName(int row, WCHAR* name, int chars)
 
 void CTypeCatalogDlg::ApplyWheelType(int row)
 {
-    if (row < 0 || row >= m_count) return;
-    const WheelTypeRecord& r = m_wheelTypes[row];
+    const WheelTypeRecord* record = m_types.Wheel(row);
+    if (!record) return;
+    const WheelTypeRecord& r = *record;
     ParamBlock& p = m_params;
     CopyName(p.wheelTypeName, r.name);
     CopyName(p.qavReferName, r.referName);
@@ -185,8 +142,9 @@ void CTypeCatalogDlg::ApplyWheelType(int row)
 
 void CTypeCatalogDlg::ApplyDiskType(int row)
 {
-    if (row < 0 || row >= m_count) return;
-    const DiskTypeRecord& r = m_diskTypes[row];
+    const DiskTypeRecord* record = m_types.Disk(row);
+    if (!record) return;
+    const DiskTypeRecord& r = *record;
     ParamBlock& p = m_params;
     CopyName(p.discTypeName, r.name);
     CopyName(p.qodReferName, r.referName);
@@ -251,7 +209,7 @@ void CTypeCatalogDlg::OnEdit()
 {
     const ParamBlock saved = m_params;
     const int row = m_list.GetSelected();
-    if (row < 0 || row >= m_count) {
+    if (row < 0 || row >= m_types.Count()) {
         ShowMessage(MESSAGE_NOTICE, m_disc ? kDiscTexts.noSelection : kWheelTexts.noSelection);
         return;
     }
@@ -261,23 +219,11 @@ void CTypeCatalogDlg::OnEdit()
     RunItemEditor(row, saved);
 }
 
-void CTypeCatalogDlg::DeleteWheelType(int row)
-{
-    RemoveCatalogRecord(m_wheelTypes.get(), m_count, row);
-    if (m_wheelFile.WriteAll(m_wheelTypes.get(), m_count) != 1) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
-}
-
-void CTypeCatalogDlg::DeleteDiskType(int row)
-{
-    RemoveCatalogRecord(m_diskTypes.get(), m_count, row);
-    if (m_diskFile.WriteAll(m_diskTypes.get(), m_count) != 1) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
-}
-
 void CTypeCatalogDlg::OnDelete()
 {
     const FamilyTexts& texts = m_disc ? kDiscTexts : kWheelTexts;
     const int row = m_list.GetSelected();
-    if (row < 0 || row >= m_count) {
+    if (row < 0 || row >= m_types.Count()) {
         ShowMessage(MESSAGE_NOTICE, texts.noSelection);
         return;
     }
@@ -288,19 +234,16 @@ void CTypeCatalogDlg::OnDelete()
         return;
     }
     if (ShowMessage(MESSAGE_QUESTION, texts.deleteQuestion) != 1) return;
-    if (m_disc)
-        DeleteDiskType(row);
-    else
-        DeleteWheelType(row);
+    if (m_types.Remove(row) != 1) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
     // The refill shows what the file holds, written or not.
     FillRows();
-    if (m_count > 0) m_list.SelectItem(0);
+    if (m_types.Count() > 0) m_list.SelectItem(0);
 }
 
 void CTypeCatalogDlg::OnApply()
 {
     const int row = m_list.GetSelected();
-    if (row < 0 || row >= m_count) {
+    if (row < 0 || row >= m_types.Count()) {
         ShowMessage(MESSAGE_NOTICE, m_disc ? kDiscTexts.noSelection : kWheelTexts.noSelection);
         return;
     }

@@ -9,8 +9,6 @@
 // back afterwards, so the file ends as it began whatever those screens wrote.
 #pragma once
 
-#include <memory>
-
 #include "dialogs/CatalogRecords.h"
 #include "settings/CatalogFiles.h"
 #include "ui/ControlWrappers.h"
@@ -45,21 +43,18 @@ public:
     LPCWSTR TitleText();
 
     // ---- the screen's steps
-    void LoadWheelTypes();
-    void LoadDiskTypes();
     void ApplyWheelType(int row);
     void ApplyDiskType(int row);
+    // Creates the list and fills it.
     void FillList(HWND window);
-    void FillWheelRows();
-    void FillDiskRows();
-    void DeleteWheelType(int row);
-    void DeleteDiskType(int row);
+    // Reloads the catalogue from its file and fills the rows.
+    void FillRows();
     // Column 0 of a row (at most 50 characters and the terminator).
     void GetRowName(int row, WCHAR* name, int chars);
 
     // ---- state, read by the tests
     bool IsDisc() const { return m_disc; }
-    int Count() const { return m_count; }
+    int Count() const { return m_types.Count(); }
     int MarkedRow() const { return m_marked; }
 
     COwnerButton m_buttons[5];
@@ -78,15 +73,9 @@ private:
     // put back and the failure shown. True when saved.
     bool ApplyAndSave(int row);
     void ApplyRow(int row);
-    void FillRows();
     WCHAR* CurrentTypeName();
-    const WCHAR* RecordName(int row) const;
 
     bool m_disc = false;
-    int m_count = 0;
     int m_marked = -1;
-    std::unique_ptr<WheelTypeRecord[]> m_wheelTypes;
-    std::unique_ptr<DiskTypeRecord[]> m_diskTypes;
-    CWheelTypeFile m_wheelFile;
-    CDiskTypeFile m_diskFile;
+    CTypeRecords m_types;
 };

@@ -65,21 +65,8 @@ BOOL CTypeItemDlg::DoModal(HINSTANCE instance, HWND owner, int row)
     m_row = row < 0 ? -1 : row;
     BeginModal(instance, owner);
     m_disc = m_params.deviceType == kDiscDevice;
-    if (m_disc)
-        LoadDiskTypes();
-    else
-        LoadWheelTypes();
+    m_types.Load(m_disc);
     return Answered(RunTemplate());
-}
-
-void CTypeItemDlg::LoadWheelTypes()
-{
-    m_count = LoadCatalogRecords(m_wheelFile, m_wheelTypes);
-}
-
-void CTypeItemDlg::LoadDiskTypes()
-{
-    m_count = LoadCatalogRecords(m_diskFile, m_diskTypes);
 }
 
 // ---------------------------------------------------------------- controls
@@ -102,10 +89,7 @@ void CTypeItemDlg::OnInitDialog()
     CreateNameBox();
     FillReferenceList();
     FillSchemeList();
-    if (m_disc)
-        FillDiskToleranceList();
-    else
-        FillWheelToleranceList();
+    FillToleranceList();
     std::memset(&m_wheelRecord, 0, sizeof m_wheelRecord);
     std::memset(&m_diskRecord, 0, sizeof m_diskRecord);
     m_keyboardReady = false;
@@ -181,22 +165,19 @@ void FillToleranceNames(CComboBoxCtl& list, File& file)
 
 }  // namespace
 
-void CTypeItemDlg::FillWheelToleranceList()
+void CTypeItemDlg::FillToleranceList()
 {
     m_toleranceList.Create(m_hWnd, m_hInstance, kListId, 130, 175, 140, 100);
     m_toleranceList.SetFont(m_font);
-    CDopuskQavFile file;
-    FillToleranceNames<DopuskQavRecord>(m_toleranceList, file);
-    SelectStored(m_toleranceList, m_params.qavToleranceName);
-}
-
-void CTypeItemDlg::FillDiskToleranceList()
-{
-    m_toleranceList.Create(m_hWnd, m_hInstance, kListId, 130, 175, 140, 100);
-    m_toleranceList.SetFont(m_font);
-    CDopuskQodFile file;
-    FillToleranceNames<DopuskQodRecord>(m_toleranceList, file);
-    SelectStored(m_toleranceList, m_params.qodToleranceName);
+    if (m_disc) {
+        CDopuskQodFile file;
+        FillToleranceNames<DopuskQodRecord>(m_toleranceList, file);
+        SelectStored(m_toleranceList, m_params.qodToleranceName);
+    } else {
+        CDopuskQavFile file;
+        FillToleranceNames<DopuskQavRecord>(m_toleranceList, file);
+        SelectStored(m_toleranceList, m_params.qavToleranceName);
+    }
 }
 
 // ---------------------------------------------------------------- painting
@@ -277,9 +258,9 @@ void CTypeItemDlg::ListText(CComboBoxCtl& list, WCHAR* field)
     CopyName(field, text);
 }
 
-void CTypeItemDlg::ReadWheelFields(HWND)
+template <class Record>
+void CTypeItemDlg::ReadNames(Record& r)
 {
-    WheelTypeRecord& r = m_wheelRecord;
     std::memset(&r, 0, sizeof r);
     WCHAR name[NAME_FIELD_CHARS] = {};
     GetWindowTextW(m_nameBox.m_hWnd, name, NAME_FIELD_CHARS);
@@ -287,6 +268,12 @@ void CTypeItemDlg::ReadWheelFields(HWND)
     ListText(m_referList, r.referName);
     ListText(m_schemeList, r.schemeName);
     ListText(m_toleranceList, r.toleranceName);
+}
+
+void CTypeItemDlg::ReadWheelFields(HWND)
+{
+    WheelTypeRecord& r = m_wheelRecord;
+    ReadNames(r);
     // "L16" is not part of a type: its slot stays 0.
     for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
         if (k != DIM_L16) r.dimensions[k] = m_params.dimensions[k];
@@ -300,13 +287,7 @@ void CTypeItemDlg::ReadWheelFields(HWND)
 void CTypeItemDlg::ReadDiskFields(HWND)
 {
     DiskTypeRecord& r = m_diskRecord;
-    std::memset(&r, 0, sizeof r);
-    WCHAR name[NAME_FIELD_CHARS] = {};
-    GetWindowTextW(m_nameBox.m_hWnd, name, NAME_FIELD_CHARS);
-    CopyName(r.name, name);
-    ListText(m_referList, r.referName);
-    ListText(m_schemeList, r.schemeName);
-    ListText(m_toleranceList, r.toleranceName);
+    ReadNames(r);
     r.discL1 = m_params.discL1;
     r.discL2 = m_params.discL2;
     std::memcpy(r.switches, m_params.discSwitches, sizeof r.switches);
@@ -316,11 +297,8 @@ void CTypeItemDlg::ReadDiskFields(HWND)
 
 int CTypeItemDlg::IsNameUnique(const WCHAR* name)
 {
-    for (int i = 0; i < m_count; ++i) {
-        if (i == m_row) continue;
-        const WCHAR* other = m_disc ? m_diskTypes[i].name : m_wheelTypes[i].name;
-        if (SameName(other, name)) return 0;
-    }
+    for (int i = 0; i < m_types.Count(); ++i)
+        if (i != m_row && SameName(m_types.Name(i), name)) return 0;
     return 1;
 }
 
@@ -335,17 +313,10 @@ void CTypeItemDlg::OnOk()
         return;
     }
     int written = 0;
-    if (m_row < 0) {
-        written = m_disc ? m_diskFile.Append(&m_diskRecord) : m_wheelFile.Append(&m_wheelRecord);
-    } else if (m_row < m_count) {
-        if (m_disc) {
-            m_diskTypes[m_row] = m_diskRecord;
-            written = m_diskFile.WriteAll(m_diskTypes.get(), m_count);
-        } else {
-            m_wheelTypes[m_row] = m_wheelRecord;
-            written = m_wheelFile.WriteAll(m_wheelTypes.get(), m_count);
-        }
-    }
+    if (m_row < 0)
+        written = m_disc ? m_types.Append(m_diskRecord) : m_types.Append(m_wheelRecord);
+    else
+        written = m_disc ? m_types.Replace(m_row, m_diskRecord) : m_types.Replace(m_row, m_wheelRecord);
     // A failed write keeps the editor open: the entry can be saved again or dropped.
     if (written != 1) {
         ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);

@@ -6,8 +6,6 @@
 // screen prepares "param.qav" before and puts it back afterwards.
 #pragma once
 
-#include <memory>
-
 #include "dialogs/CatalogRecords.h"
 #include "settings/CatalogFiles.h"
 #include "ui/ControlWrappers.h"
@@ -60,13 +58,11 @@ public:
     LPCWSTR TitleText();
 
     // ---- the screen's steps
-    void LoadWheelTypes();
-    void LoadDiskTypes();
     void CreateNameBox();
     void FillReferenceList();
     void FillSchemeList();
-    void FillWheelToleranceList();
-    void FillDiskToleranceList();
+    // The sets of "Dopusk.qav" or, for the disc device, "Dopusk.qod".
+    void FillToleranceList();
     void ReadWheelFields(HWND window);
     void ReadDiskFields(HWND window);
     int IsNameUnique(const WCHAR* name);
@@ -88,6 +84,9 @@ private:
     void OnNameFocus();
     void OnSettingsScreen(SettingsScreenOpener open);
     void OnOk();
+    // A cleared record with the name box's text and the lists' choices.
+    template <class Record>
+    void ReadNames(Record& record);
     // The chosen text of a list (at most 49 characters; empty without entries).
     void ListText(CComboBoxCtl& list, WCHAR* field);
     // Selects the entry whose text equals the stored name, else entry 0.
@@ -97,11 +96,7 @@ private:
     int m_row = -1;
     bool m_keyboardReady = false;
     bool m_asking = false;
-    int m_count = 0;
-    std::unique_ptr<WheelTypeRecord[]> m_wheelTypes;
-    std::unique_ptr<DiskTypeRecord[]> m_diskTypes;
+    CTypeRecords m_types;
     WheelTypeRecord m_wheelRecord = {};
     DiskTypeRecord m_diskRecord = {};
-    CWheelTypeFile m_wheelFile;
-    CDiskTypeFile m_diskFile;
 };
