@@ -3,15 +3,17 @@
 #include <cstdint>
 
 #include "platform/WinText.h"
+#include "screens/ResultTable.h"
+#include "settings/DeviceSetup.h"
 
 bool UsesInches(const ParamBlock& block)
 {
-    return block.unitSystem == UNIT_SYSTEM_INCHES;
+    return GetUnitFactor(block.unitSystem) != VALUE_MILLI_DIVISOR;
 }
 
 LONG LengthDivisor(const ParamBlock& block)
 {
-    return UsesInches(block) ? VALUE_INCH_DIVISOR : VALUE_MILLI_DIVISOR;
+    return GetUnitFactor(block.unitSystem);
 }
 
 int ValueDecimals(const ParamBlock& block)
@@ -21,7 +23,7 @@ int ValueDecimals(const ParamBlock& block)
 
 int LengthUnitTextId(const ParamBlock& block)
 {
-    return UsesInches(block) ? UNIT_TEXT_INCHES : UNIT_TEXT_MILLIMETRES;
+    return UsesInches(block) ? TEXT_UNIT_INCH : TEXT_UNIT_MM;
 }
 
 void FormatScaledValue(LONG word, LONG divisor, int decimals, WCHAR* text, size_t chars)

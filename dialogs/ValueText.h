@@ -9,8 +9,9 @@
 // through its text: screens keep the stored word and convert only what was
 // typed.
 //
-// The unit system is settings byte 818: 2 is inches, every other value
-// millimetres, for the unit text, the divisor and the number of decimals alike.
+// The unit system is settings byte 818 by the program's one rule
+// (GetUnitFactor): 2 is inches, every other value millimetres, for the unit
+// text, the divisor and the number of decimals alike.
 #pragma once
 
 #include <cstddef>
@@ -19,10 +20,6 @@
 #include "settings/ParamFile.h"
 
 constexpr LONG VALUE_MILLI_DIVISOR = 1000;  // micrometres per millimetre; thousandths per unit
-constexpr LONG VALUE_INCH_DIVISOR = 25400;  // micrometres per inch
-constexpr BYTE UNIT_SYSTEM_INCHES = 2;
-constexpr int UNIT_TEXT_MILLIMETRES = 40305;
-constexpr int UNIT_TEXT_INCHES = 40306;
 // Room for one shown value: sign, ten digits, point, decimals, terminator.
 constexpr int VALUE_TEXT_CHARS = 24;
 
@@ -34,7 +31,7 @@ bool UsesInches(const ParamBlock& block);
 LONG LengthDivisor(const ParamBlock& block);
 // Decimals of every shown value in the block's unit system (2 or 3).
 int ValueDecimals(const ParamBlock& block);
-// The text id of the length unit (40305 or 40306).
+// The text id of the length unit (TEXT_UNIT_MM or TEXT_UNIT_INCH).
 int LengthUnitTextId(const ParamBlock& block);
 
 // word / divisor, rounded half away from zero to `decimals` places (0 to 6),
