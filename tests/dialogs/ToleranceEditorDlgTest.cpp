@@ -604,6 +604,7 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
     WriteParams(p);
     const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     COLORREF limitCell = 0, warningCell = 0, editCell = 0;
+    std::u16string prompt, title;
     Run({[&](HWND dlg) {
              qplat::ProcessPendingMessages();
              ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse.png"));
@@ -618,11 +619,34 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
              ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_edit.png"));
              const POINT upper = CellCentre(ValueList(dlg), 0, 4);
              editCell = qplat::ScreenPixel(upper.x + 25, upper.y - 5);
+             TapCell(ValueList(dlg), 0, 4, true);
+         },
+         [&](HWND keyboard) {
+             prompt = WindowText(GetDlgItem(keyboard, 477));
+             qplat::ProcessPendingMessages();
+             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_prompt.png"));
+             CancelKeyboard()(keyboard);
          },
          Close()});
     EXPECT_EQ(limitCell, 0x7878FFu) << "browsing: limits on red";
     EXPECT_EQ(warningCell, 0x78B4FFu) << "browsing: warning limits on orange";
     EXPECT_EQ(editCell, 0xE6E6FFu) << "editing: pale red";
+    EXPECT_EQ(prompt, Text(40419) + u" " + Text(40604) + u"-" + Text(40343) + u"(" + Text(40305) + u")");
+
+    // The same screens in Russian.
+    UseLanguage("RUS.LNG");
+    Run({[&](HWND dlg) {
+             qplat::ProcessPendingMessages();
+             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse_ru.png"));
+             PostCommand(dlg, Dlg::kNewId);
+         },
+         [&](HWND) {
+             qplat::ProcessPendingMessages();
+             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_new_ru.png"));
+             title = Dlg::Current()->TitleText();
+         },
+         Close()});
+    EXPECT_EQ(title, u"Новый набор допусков");
 }
 
 }  // namespace

@@ -634,6 +634,24 @@ TEST_F(TypeCatalog, SnapshotsOfTheCatalogueAndTheEditor)
     EXPECT_TRUE(catalogue);
     EXPECT_TRUE(editor);
     EXPECT_NE(labelInk, 0xFFFFFFu);
+
+    UseLanguage("RUS.LNG");
+    std::u16string title;
+    Run({[&](HWND) {
+             qplat::ProcessPendingMessages();
+             catalogue = qplat::SaveScreenPng(dir + "type_catalogue_ru.png");
+         },
+         Command(Catalog::kNewId),
+         [&](HWND dlg) {
+             qplat::ProcessPendingMessages();
+             editor = qplat::SaveScreenPng(dir + "type_item_ru.png");
+             title = Item::Current()->TitleText();
+             PostCommand(dlg, Item::kBackId);
+         },
+         Close()});
+    EXPECT_TRUE(catalogue);
+    EXPECT_TRUE(editor);
+    EXPECT_EQ(title, u"Новый тип колеса");
 }
 
 }  // namespace
