@@ -539,27 +539,29 @@ TEST_F(ToleranceEditor, CommandsWithoutASelectedSetSaySo)
 
 TEST_F(ToleranceEditor, DeletingRefusesTheCurrentSetAndRewritesTheFileForAnother)
 {
-    const std::vector<DopuskQavRecord> sets = {QavSet(u"A", 1000), QavSet(u"B", 2000), QavSet(u"C", 3000)};
-    WriteQav(sets);
-    WriteParams(Wheel(1));
-    const std::string params = root.ReadFile(kParamPath);
-    std::u16string refused, question;
-    int selected = -1;
-    std::vector<std::u16string> names;
-    Run({[](HWND dlg) { TapCell(SetList(dlg), 1, 0); }, Command(Dlg::kDeleteId), Answer(true, &refused),
-         [](HWND dlg) { TapCell(SetList(dlg), 2, 0); }, Command(Dlg::kDeleteId), Answer(false),
-         Command(Dlg::kDeleteId), Answer(true, &question),
-         [&](HWND dlg) {
-             selected = Dlg::Current()->SelectedSet();
-             names = Column(SetList(dlg), 0);
-         },
-         Close()});
-    EXPECT_EQ(refused, Text(50014));
-    EXPECT_EQ(question, Text(50013));
-    EXPECT_EQ(selected, 0);
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B"}));
-    EXPECT_EQ(root.ReadFile(kDopuskQavPath), Bytes(std::vector<DopuskQavRecord>{sets[0], sets[1]}));
-    EXPECT_EQ(root.ReadFile(kParamPath), params);
+    for (BYTE unit : {1, 2}) {
+        const std::vector<DopuskQavRecord> sets = {QavSet(u"A", 1000), QavSet(u"B", 2000), QavSet(u"C", 3000)};
+        WriteQav(sets);
+        WriteParams(Wheel(unit));
+        const std::string params = root.ReadFile(kParamPath);
+        std::u16string refused, question;
+        int selected = -1;
+        std::vector<std::u16string> names;
+        Run({[](HWND dlg) { TapCell(SetList(dlg), 1, 0); }, Command(Dlg::kDeleteId), Answer(true, &refused),
+             [](HWND dlg) { TapCell(SetList(dlg), 2, 0); }, Command(Dlg::kDeleteId), Answer(false),
+             Command(Dlg::kDeleteId), Answer(true, &question),
+             [&](HWND dlg) {
+                 selected = Dlg::Current()->SelectedSet();
+                 names = Column(SetList(dlg), 0);
+             },
+             Close()});
+        EXPECT_EQ(refused, Text(50014));
+        EXPECT_EQ(question, Text(50013));
+        EXPECT_EQ(selected, 0);
+        EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B"}));
+        EXPECT_EQ(root.ReadFile(kDopuskQavPath), Bytes(std::vector<DopuskQavRecord>{sets[0], sets[1]}));
+        EXPECT_EQ(root.ReadFile(kParamPath), params);
+    }
 }
 
 TEST_F(ToleranceEditor, AFailedWriteIsShownAndLeavesTheFileAsItWas)

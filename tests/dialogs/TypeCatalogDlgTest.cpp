@@ -301,25 +301,29 @@ TEST_F(TypeCatalog, CommandsWithoutASelectedRowSaySo)
 
 TEST_F(TypeCatalog, DeletingMovesTheLaterRowsUpAndRefusesTheCurrentType)
 {
-    std::vector<WheelTypeRecord> types;
-    for (const char16_t* n : {u"T0", u"T1", u"T2", u"T3", u"T4"}) types.push_back(WheelType(n, 1000));
-    WriteWheelTypes(types);
-    WriteParams(Wheel(1, types[1]));
-    std::u16string refused, question;
-    std::vector<std::u16string> names;
-    int selected = -1;
-    Run({[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kDeleteId), Answer(true, &refused),
-         [](HWND dlg) { TapCell(List(dlg), 2, 0); }, Command(Catalog::kDeleteId), Answer(true, &question),
-         [&](HWND dlg) {
-             names = Column(List(dlg), 0);
-             selected = static_cast<int>(SendMessageW(List(dlg), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-         },
-         Close()});
-    EXPECT_EQ(refused, Text(50049));
-    EXPECT_EQ(question, Text(50048));
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"T0", u"T1", u"T3", u"T4"}));
-    EXPECT_EQ(selected, 0);
-    EXPECT_EQ(root.ReadFile(kWheelTypePath), Bytes(std::vector<WheelTypeRecord>{types[0], types[1], types[3], types[4]}));
+    for (BYTE unit : {1, 2}) {
+        std::vector<WheelTypeRecord> types;
+        for (const char16_t* n : {u"T0", u"T1", u"T2", u"T3", u"T4"}) types.push_back(WheelType(n, 1000));
+        WriteWheelTypes(types);
+        WriteParams(Wheel(unit, types[1]));
+        const std::string params = root.ReadFile(kParamPath);
+        std::u16string refused, question;
+        std::vector<std::u16string> names;
+        int selected = -1;
+        Run({[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kDeleteId), Answer(true, &refused),
+             [](HWND dlg) { TapCell(List(dlg), 2, 0); }, Command(Catalog::kDeleteId), Answer(true, &question),
+             [&](HWND dlg) {
+                 names = Column(List(dlg), 0);
+                 selected = static_cast<int>(SendMessageW(List(dlg), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+             },
+             Close()});
+        EXPECT_EQ(refused, Text(50049));
+        EXPECT_EQ(question, Text(50048));
+        EXPECT_EQ(names, (std::vector<std::u16string>{u"T0", u"T1", u"T3", u"T4"}));
+        EXPECT_EQ(selected, 0);
+        EXPECT_EQ(root.ReadFile(kWheelTypePath), Bytes(std::vector<WheelTypeRecord>{types[0], types[1], types[3], types[4]}));
+        EXPECT_EQ(root.ReadFile(kParamPath), params) << "unit system " << int(unit);
+    }
 }
 
 TEST_F(TypeCatalog, DeletingTheLastRecordLeavesAnEmptyFile)
