@@ -18,13 +18,14 @@
 
 #include "platform/WinDef.h"
 #include "settings/ParamFile.h"
+#include "ui/ScreenDlg.h"
 
 constexpr LONG VALUE_MILLI_DIVISOR = 1000;  // micrometres per millimetre; thousandths per unit
 // Room for one shown value: sign, ten digits, point, decimals, terminator.
 constexpr int VALUE_TEXT_CHARS = 24;
 
 // The notice of a settings or catalogue file that could not be written.
-constexpr int TEXT_SAVE_FAILED = 50015;
+constexpr int TEXT_SAVE_FAILED = SCREEN_SAVE_FAILED;
 
 bool UsesInches(const ParamBlock& block);
 // The divisor of a length in the block's unit system (1000 or 25400).

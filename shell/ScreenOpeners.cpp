@@ -5,6 +5,8 @@
 #include "platform/WinKernel.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
+#include "dialogs/ToleranceEditorDlg.h"
+#include "dialogs/TypeCatalogDlg.h"
 #include "ui/DateTimeUtil.h"
 #include "ui/ScreenDlg.h"
 
@@ -73,11 +75,11 @@ int OpenSchemeListScreen(HWND)
 {
     return ScreenNotBuilt("measuring schemes");
 }
-int OpenToleranceEditor(HWND)
+int OpenToleranceEditor(HWND owner)
 {
-    return ScreenNotBuilt("tolerance sets");
+    return RunScreen<CToleranceEditorDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenTypeCatalog(HWND)
+int OpenTypeCatalog(HWND owner)
 {
-    return ScreenNotBuilt("type catalogue");
+    return RunScreen<CTypeCatalogDlg>(g_hInstance, owner) ? 1 : 0;
 }

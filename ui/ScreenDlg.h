@@ -53,6 +53,9 @@
 
 // Text of the power-off question every screen asks.
 constexpr int SCREEN_POWER_QUESTION = 50021;
+// Text of the failure notice of any file the operator's work could not be
+// written to.
+constexpr int SCREEN_SAVE_FAILED = 50015;
 // The back button's place and faces, the same on every screen.
 constexpr int SCREEN_BACK_X = 435;
 constexpr int SCREEN_BACK_Y = 7;
