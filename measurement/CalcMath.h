@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "measurement/ProfilePoint.h"
 #include "platform/WinDef.h"
 #include "settings/ParamFile.h"
+#include "settings/ProfilePoint.h"
 
 namespace qcalc {
 

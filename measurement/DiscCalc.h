@@ -3,13 +3,13 @@
 // thickness from both sides, and grades the disc result. It keeps no data.
 #pragma once
 
-#include "measurement/DiscResult.h"
 #include "measurement/HeadRegisters.h"
 #include "measurement/ProfileKeyPoints.h"
-#include "measurement/ProfilePoint.h"
 #include "measurement/WheelCalc.h"
 #include "platform/WinDef.h"
+#include "settings/DiscResult.h"
 #include "settings/ParamFile.h"
+#include "settings/ProfilePoint.h"
 
 constexpr int kDiscLimitCount = 16;
 

@@ -11,19 +11,19 @@
 #pragma once
 
 #include "measurement/DiscCalc.h"
-#include "measurement/DiscResult.h"
 #include "measurement/HeadRegisters.h"
 #include "measurement/ProfileKeyPoints.h"
-#include "measurement/ProfilePoint.h"
 #include "measurement/ReferStore.h"
 #include "measurement/WheelCalc.h"
-#include "measurement/WheelResult.h"
 #include "platform/WinDef.h"
 #include "sensor/ByteCmdLink.h"
 #include "sensor/SensorLink.h"
 #include "settings/CatalogFiles.h"
+#include "settings/DiscResult.h"
 #include "settings/JournalRecords.h"
 #include "settings/ParamFile.h"
+#include "settings/ProfilePoint.h"
+#include "settings/WheelResult.h"
 
 // Slots of the series store: one per position of a measuring series.
 constexpr int kStoredResultSlots = 2880;

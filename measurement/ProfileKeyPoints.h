@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "measurement/ProfilePoint.h"
 #include "platform/WinDef.h"
+#include "settings/ProfilePoint.h"
 
 constexpr int kKeyPointCount = 22;
 

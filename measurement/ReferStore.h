@@ -3,9 +3,9 @@
 // program folder.
 #pragma once
 
-#include "measurement/ProfilePoint.h"
 #include "platform/WinDef.h"
 #include "settings/Language.h"
+#include "settings/ProfilePoint.h"
 #include "settings/ProgramFolder.h"
 
 constexpr int kReferNameChars = 100;

@@ -5,10 +5,10 @@
 
 #include "measurement/HeadRegisters.h"
 #include "measurement/ProfileKeyPoints.h"
-#include "measurement/ProfilePoint.h"
-#include "measurement/WheelResult.h"
 #include "platform/WinDef.h"
 #include "settings/ParamFile.h"
+#include "settings/ProfilePoint.h"
+#include "settings/WheelResult.h"
 
 // Bytes of a whole raw dump as the controller always provides it (3072
 // samples of four nibble bytes). The decoders never read past the size they

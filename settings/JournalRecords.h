@@ -13,10 +13,10 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "measurement/DiscResult.h"
-#include "measurement/ProfilePoint.h"
-#include "measurement/WheelResult.h"
 #include "platform/WinDef.h"
+#include "settings/DiscResult.h"
+#include "settings/ProfilePoint.h"
+#include "settings/WheelResult.h"
 
 constexpr DWORD QAV_RECORD_SIZE = 24088;
 constexpr DWORD QOD_RECORD_SIZE = 47068;
