@@ -83,6 +83,80 @@ LONG Extreme(const Item* items, DWORD count, LONG start, Field field, Beats beat
     return best;
 }
 
+// The last index i with from <= i < to (within the profile) whose x is not 0
+// and not above the limit; 0 when there is none.
+inline int LastIndexAtOrBelow(const ProfilePoint* points, DWORD count, int from, int to, LONG limit)
+{
+    if (points == nullptr) {
+        return 0;
+    }
+    const int n = ClampCount(count);
+    if (to > n) {
+        to = n;
+    }
+    if (from < 0) {
+        from = 0;
+    }
+    int found = 0;
+    for (int i = from; i < to; ++i) {
+        if (points[i].x != 0 && points[i].x <= limit) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+// True when no point's x lies below the x of the point before it.
+inline bool XNeverDecreases(const ProfilePoint* points, int n)
+{
+    for (int i = 1; i < n; ++i) {
+        if (points[i].x < points[i - 1].x) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The samplers (resampling, comparison, wear zones) ask for the last point at
+// or below a limit that grows from one sample to the next, each time from the
+// answer before (or from a fixed start). A search from there still has to
+// scan the whole rest of the profile, because a later point may lie lower
+// again. When x never decreases that cannot happen: the points at or below
+// the limit are a prefix, so one walk forward over the profile answers every
+// limit, with the same index the scan would give. Other profiles keep the scan.
+class XSearch {
+public:
+    XSearch(const ProfilePoint* points, DWORD count)
+        : points_(points), n_(points == nullptr ? 0 : ClampCount(count)), ascending_(XNeverDecreases(points, n_))
+    {
+    }
+
+    // LastIndexAtOrBelow(from, count, limit); limits must not decrease between
+    // calls, and `from` is the previous answer or an index at or below it.
+    int Next(int from, LONG limit)
+    {
+        if (!ascending_) {
+            return LastIndexAtOrBelow(points_, static_cast<DWORD>(n_), from, n_, limit);
+        }
+        while (next_ < n_ && points_[next_].x <= limit) {
+            if (points_[next_].x != 0) {
+                last_ = next_;
+            }
+            ++next_;
+        }
+        return last_ >= from ? last_ : 0;
+    }
+
+    bool Ascending() const { return ascending_; }
+
+private:
+    const ProfilePoint* points_;
+    int n_;
+    bool ascending_;
+    int next_ = 0;
+    int last_ = 0;
+};
+
 inline LONG Dim(const HeadSettings& hs, ParamDimension d) { return hs.dimensions[d]; }
 // Option k (1..5) is settings byte 809 + k.
 inline BYTE Option(const HeadSettings& hs, int k) { return hs.options[k - 1]; }

@@ -62,12 +62,14 @@ void CWheelCalc::CompareWithReference(DWORD count, const ProfilePoint* points, D
     const LONG refEnd = refPoints[rn - 1].x;
     const LONG end = measuredEnd < refEnd ? measuredEnd : refEnd;
     const int rowsToWrite = SampleCount(start, end, step);
+    XSearch refSearch(refPoints, static_cast<DWORD>(rn));
+    XSearch search(points, static_cast<DWORD>(n));
     int ir = 1, im = 1;
     for (int k = 0; k < rowsToWrite; ++k) {
         const LONG x = SatLong(static_cast<int64_t>(start) + static_cast<int64_t>(k) * step);
-        ir = LastIndexAtOrBelowX(static_cast<DWORD>(rn), refPoints, ir, rn, x);
+        ir = refSearch.Next(ir, x);
         const LONG zRef = HeightBetween(static_cast<DWORD>(rn), refPoints, ir, x);
-        im = LastIndexAtOrBelowX(static_cast<DWORD>(n), points, im, n, x);
+        im = search.Next(im, x);
         const LONG zMeas = HeightBetween(static_cast<DWORD>(n), points, im, x);
         rows[k].x = SatLong(Diff(x, offset));
         rows[k].dz = SatLong(Diff(zRef, zMeas) + shift);
@@ -143,10 +145,13 @@ void CWheelCalc::WearZones(DWORD count, const ProfilePoint* points, DWORD refCou
     const LONG end = me < re ? me : re;
     const int samples = SampleCount(start, end, 250);
     DeviationRow rows[kMaxDeviationRows];
+    XSearch refSearch(refPoints, static_cast<DWORD>(rn));
+    XSearch search(points, static_cast<DWORD>(n));
     for (int k = 0; k < samples; ++k) {
         const LONG x = SatLong(static_cast<int64_t>(start) + 250 * static_cast<int64_t>(k));
-        const int ir = LastIndexAtOrBelowX(static_cast<DWORD>(rn), refPoints, 1, rn, x);
-        const int im = LastIndexAtOrBelowX(static_cast<DWORD>(n), points, 1, n, x);
+        // Every sample searches from index 1.
+        const int ir = refSearch.Next(1, x);
+        const int im = search.Next(1, x);
         const LONG zRef = HeightBetween(static_cast<DWORD>(rn), refPoints, ir, x);
         const LONG zMeas = HeightBetween(static_cast<DWORD>(n), points, im, x);
         rows[k] = {x, SatLong(Diff(zRef, zMeas)), zMeas, zRef};

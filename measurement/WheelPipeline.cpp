@@ -274,10 +274,12 @@ void CWheelCalc::ResampleOnX(DWORD* count, ProfilePoint* points, LONG stepWord, 
     const double span = std::fabs(static_cast<double>(static_cast<float>(Diff(xEnd, x0)) / dx));
     const int m = span >= kMaxProfilePoints ? static_cast<int>(kMaxProfilePoints) : static_cast<int>(span);
     ProfilePoint fresh[kMaxProfilePoints];
+    XSearch search(points, static_cast<DWORD>(n));
     int j = 0;
     for (int k = 0; k < m; ++k) {
+        // dx > 0: the positions grow with k.
         const LONG xk = TruncLong(static_cast<double>(static_cast<float>(x0) + dx * static_cast<float>(k)));
-        j = LastIndexAtOrBelowX(static_cast<DWORD>(n), points, j, n, xk);
+        j = search.Next(j, xk);
         fresh[k].x = xk;
         fresh[k].z = HeightBetween(static_cast<DWORD>(n), points, j, xk);
     }

@@ -30,23 +30,7 @@ LONG CWheelCalc::InterpolateXAtZ(LONG z, LONG x1, LONG z1, LONG x2, LONG z2)
 
 int CWheelCalc::LastIndexAtOrBelowX(DWORD count, const ProfilePoint* points, int from, int to, LONG xLimit)
 {
-    if (points == nullptr) {
-        return 0;
-    }
-    const int n = ClampCount(count);
-    if (to > n) {
-        to = n;
-    }
-    if (from < 0) {
-        from = 0;
-    }
-    int found = 0;
-    for (int i = from; i < to; ++i) {
-        if (points[i].x != 0 && points[i].x <= xLimit) {
-            found = i;
-        }
-    }
-    return found;
+    return LastIndexAtOrBelow(points, count, from, to, xLimit);
 }
 
 int CWheelCalc::FindZBelow(DWORD count, const ProfilePoint* points, int start, int end, LONG zLimit, BYTE firstOnly)

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
+#include "measurement/CalcMath.h"
 #include "measurement/WheelCalc.h"
 
 namespace {
@@ -52,6 +54,43 @@ TEST(Searches, LastIndexAtOrBelowXSkipsEmptyPoints)
     EXPECT_EQ(c.LastIndexAtOrBelowX(4, p.data(), 0, 4, 3500), 2);
     EXPECT_EQ(c.LastIndexAtOrBelowX(4, p.data(), 0, 4, 99999), 3);
     EXPECT_EQ(c.LastIndexAtOrBelowX(4, p.data(), -5, 40, 99999), 3);  // bounds kept inside the profile
+}
+
+TEST(Searches, OneWalkOverAnAscendingProfileAnswersAsTheScan)
+{
+    // The samplers' way of asking: growing limits, each search from the
+    // answer before (resampling, comparison) or from index 1 (wear zones).
+    // Profiles whose x never decreases, with repeated x, negative x and an
+    // empty block at x = 0, must get the scan's answer from the one walk.
+    CWheelCalc c;
+    std::mt19937 random(17);
+    auto draw = [&](int n) { return static_cast<LONG>(random() % static_cast<uint32_t>(n)); };
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<ProfilePoint> p(static_cast<size_t>(1 + draw(400)));
+        LONG x = -draw(3000);
+        for (ProfilePoint& q : p) {
+            x += draw(4) == 0 ? 0 : draw(150);
+            q = {std::abs(x) < 40 ? 0 : x, draw(5000)};
+        }
+        const bool shuffled = trial % 5 == 4;  // some profiles not in order: the scan itself
+        if (shuffled) {
+            std::swap(p.front(), p.back());
+        }
+        const DWORD n = static_cast<DWORD>(p.size());
+        for (int mode = 0; mode < 3; ++mode) {
+            qcalc::XSearch search(p.data(), n);
+            EXPECT_EQ(!shuffled || p.front().x <= p.back().x, search.Ascending()) << "trial " << trial;
+            int from = mode == 0 ? 0 : 1;
+            for (LONG limit = p.front().x - 500; limit < p.back().x + 500; limit += draw(200)) {
+                const int scan = c.LastIndexAtOrBelowX(n, p.data(), from, static_cast<int>(n), limit);
+                const int walk = search.Next(from, limit);
+                ASSERT_EQ(scan, walk) << "trial " << trial << ", mode " << mode << ", limit " << limit;
+                if (mode != 2) {
+                    from = walk;
+                }
+            }
+        }
+    }
 }
 
 TEST(Searches, FindZBelowScanEndsAndDirections)
