@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "measurement/CalcMath.h"
+#include "measurement/SurfaceCheck.h"
 
 using namespace qcalc;
 
@@ -61,6 +62,20 @@ void CDiscCalc::DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, const
         ++k;
     }
     *count = k;
+}
+
+int CDiscCalc::IsPlausibleProfile(DWORD count, const ProfilePoint* points, const SensorRegisters* regs, DWORD range,
+                                  LONG zOffset)
+{
+    if (points == nullptr || regs == nullptr) {
+        return 0;
+    }
+    // The decoding's z of the nearest and of a full-scale sample (16384).
+    const int64_t stepWord = regs->words[2];
+    const SurfaceView view = {SatLong(-static_cast<int64_t>(zOffset)),
+                              SatLong(static_cast<int64_t>(range) * 1000 - zOffset),
+                              static_cast<LONG>(stepWord > 0 ? stepWord / (stepWord > 999 ? 100 : 10) : 0), false};
+    return LooksLikeSurface(points, count, view) ? 1 : 0;
 }
 
 void CDiscCalc::CropToRange(DWORD* count, ProfilePoint* points, LONG /*unused*/, LONG limit)

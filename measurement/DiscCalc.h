@@ -20,6 +20,10 @@ public:
 
     void DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, const SensorRegisters* regs, DWORD range,
                     LONG zOffset, DWORD dumpBytes = kRawDumpBytes);
+    // 1 when the decoded points can be a disc side the head saw (Decode's
+    // output for the same words, range and offset), 0 for a garbled dump's.
+    int IsPlausibleProfile(DWORD count, const ProfilePoint* points, const SensorRegisters* regs, DWORD range,
+                           LONG zOffset);
     void CropToRange(DWORD* count, ProfilePoint* points, LONG unused, LONG limit);
     LONG MinZ(DWORD count, const ProfilePoint* points);
     LONG MaxZ(DWORD count, const ProfilePoint* points);

@@ -220,6 +220,9 @@ private:
                        HWND parent, HINSTANCE instance);
     void DiscSideChain(BYTE* dump, DWORD dumpBytes, const SensorRegisters& words, DWORD range, LONG zOffset,
                        LONG zMax, DWORD* count, ProfilePoint* points);
+    // A side (1 or 2) measured again without a profile no longer holds the
+    // values, key points and thickness of its earlier profile.
+    void ForgetDiscSide(BYTE side);
     void HideRunBar();
 
     bool m_barOfRun = false;  // a bar was created by the run under way

@@ -55,6 +55,12 @@ void CMeasureController::DiscSideChain(BYTE* dump, DWORD dumpBytes, const Sensor
     m_discCalc.DecodeDump(dump, count, points, &words, range, zOffset, dumpBytes);
     if (*count == 0)
         return;
+    if (!m_discCalc.IsPlausibleProfile(*count, points, &words, range, zOffset)) {
+        // A garbled transfer, not a disc: the side gets no profile.
+        std::memset(points, 0, Bounded(*count) * sizeof(ProfilePoint));
+        *count = 0;
+        return;
+    }
     m_wheelCalc.MedianFilter(kMedianWindow, *count, points);
     m_wheelCalc.Smooth(kSmoothWindow, *count, points);
     m_discCalc.Rotate(*count, points, &words, 0, 1);
@@ -126,6 +132,8 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
                                              &m_keys, &m_keys2, m_discSettings, &m_discResult, 0);
             m_discCalc.CheckTolerances(&m_discResult, m_discLimits);
             m_side1State = 3;
+        } else {
+            ForgetDiscSide(1);
         }
     } else if (side == 2) {
         DiscSideChain(dump1, received1, m_head1Settings, range1, zOffset, zMax, &m_count2, m_points2);
@@ -138,6 +146,8 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
                                              &m_keys, &m_keys2, m_discSettings, &m_discResult, 0);
             m_discCalc.CheckTolerances(&m_discResult, m_discLimits);
             m_side2State = 3;
+        } else {
+            ForgetDiscSide(2);
         }
     } else {
         DiscSideChain(dump1, received1, m_head1Settings, range1, zOffset, zMax, &m_count, m_points);
@@ -146,6 +156,8 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
             m_side1State = 3;
             m_discCalc.EvaluateSide(m_count, m_points, &m_keys, m_refCount, m_refPoints, m_discSettings,
                                     &m_discResult, 1);
+        } else {
+            ForgetDiscSide(1);
         }
         DiscSideChain(dump2, received2, head2, m_head2Info.measuringRange, zOffset, zMax, &m_count2, m_points2);
         if (m_count2 > 0) {
@@ -153,6 +165,8 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
             m_side2State = 3;
             m_discCalc.EvaluateSide(m_count2, m_points2, &m_keys2, m_refCount, m_refPoints, m_discSettings,
                                     &m_discResult, 2);
+        } else {
+            ForgetDiscSide(2);
         }
         if (m_count > 0 && m_count2 > 0)
             m_discCalc.EvaluateBothSides(m_count, m_points, m_count2, m_points2, m_refCount, m_refPoints, &m_keys,
@@ -164,6 +178,18 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
     HideRunBar();
     // No side of this run gave a profile: nothing was measured.
     return measured ? 1 : 0;
+}
+
+void CMeasureController::ForgetDiscSide(BYTE side)
+{
+    const int first = side == 1 ? 0 : 3;
+    for (int v : {first, first + 1, first + 2, 6}) {
+        m_discResult.values[v] = 0;
+        m_discResult.status[v] = 0;
+    }
+    (side == 1 ? m_keys : m_keys2) = ProfileKeyPoints{};
+    LONG& state = side == 1 ? m_side1State : m_side2State;
+    state &= ~2;  // bit 1: the side holds a measurement
 }
 
 void CMeasureController::SetDiscOptions(BYTE side1Measured, BYTE side2Measured)

@@ -31,6 +31,9 @@ public:
                             WheelResult* result, LONG evalFlag, BYTE skip, DWORD dumpBytes = kRawDumpBytes);
     void DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, HeadSettings hs, SensorRegisters* regs,
                     DWORD range, DWORD dumpBytes = kRawDumpBytes);
+    // 1 when the decoded points can be a wheel the head saw (Decode's output
+    // for the same words and range), 0 for what a garbled dump decodes into.
+    int IsPlausibleProfile(DWORD count, const ProfilePoint* points, const SensorRegisters* regs, DWORD range);
     void Smooth(BYTE window, DWORD count, ProfilePoint* points);
     void MedianFilter(BYTE window, DWORD count, ProfilePoint* points);
     LONG Median(int window, LONG* values);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "measurement/CalcMath.h"
+#include "measurement/SurfaceCheck.h"
 #include "measurement/WheelCalc.h"
 
 using namespace qcalc;
@@ -21,6 +22,28 @@ inline uint32_t SampleAt(const BYTE* dump, int64_t dumpBytes, int64_t sampleInde
         }
     }
     return sample;
+}
+
+// What the decoding multiplies a sample's distance by: the calibration word
+// (0 and -1 stand for 10000) and the temperature scale of word 22.
+struct ZFactors {
+    float calibration;
+    float temperature;
+};
+
+ZFactors ZFactorsOf(const SensorRegisters& regs)
+{
+    LONG k = regs.words[6];
+    if (k == 0 || k == -1) {
+        k = 10000;
+    }
+    const float kd = k <= 2000 ? 1000.0f : 10000.0f;
+    return {static_cast<float>(k) / kd, regs.words[22] != 0 ? static_cast<float>(regs.words[22]) / 10000.0f : 1.0f};
+}
+
+inline LONG DecodedZ(uint64_t distance, const ZFactors& f)
+{
+    return TruncLong(static_cast<double>((static_cast<float>(distance) * f.calibration) * f.temperature));
 }
 
 // Dump length the head's word announces, in bytes (never negative).
@@ -44,6 +67,15 @@ void CWheelCalc::ProcessMeasurement(BYTE* dump, DWORD range, SensorRegisters* re
     }
     DecodeDump(dump, count, points, hs, regs, range, dumpBytes);
     if (*count == 0) {
+        return;
+    }
+    if (!IsPlausibleProfile(*count, points, regs, range)) {
+        // Not a wheel the head saw (a garbled transfer): nothing of it may
+        // pass for a measurement, and nothing from before stays as its result.
+        std::memset(points, 0, static_cast<size_t>(ClampCount(*count)) * sizeof(ProfilePoint));
+        *count = 0;
+        *keys = ProfileKeyPoints{};
+        *result = WheelResult{};
         return;
     }
     Smooth(9, *count, points);
@@ -77,15 +109,12 @@ void CWheelCalc::DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, Head
     }
     const int64_t n = AnnouncedDumpBytes(regs->words[12]);
     const int64_t available = n < static_cast<int64_t>(dumpBytes) ? n : static_cast<int64_t>(dumpBytes);
-    LONG k = regs->words[6];
-    if (k == 0 || k == -1) {
-        k = 10000;
+    if (regs->words[6] == 0 || regs->words[6] == -1) {
         regs->words[6] = 10000;
     }
-    const float kd = k <= 2000 ? 1000.0f : 10000.0f;
+    const ZFactors factors = ZFactorsOf(*regs);
     const LONG stepWord = regs->words[2];
     const int64_t d = StepCodeDivisor(stepWord);
-    const float s = regs->words[22] != 0 ? static_cast<float>(regs->words[22]) / 10000.0f : 1.0f;
     const float o = static_cast<float>(regs->words[23]);
 
     for (int64_t i = 0; i < available; ++i) {
@@ -107,7 +136,6 @@ void CWheelCalc::DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, Head
     const bool reversed = hs.switches[21] == 2;
     const int64_t xBase = reversed ? static_cast<int64_t>(Dim(hs, DIM_L9)) + regs->words[1] - 5000
                                    : static_cast<int64_t>(regs->words[1]) - 5000;
-    const float scale = static_cast<float>(k) / kd;
     DWORD kept = 0;
     for (int64_t i = i0; i < samples && kept < kMaxProfilePoints; ++i) {
         const uint32_t sample = SampleAt(dump, available, i);
@@ -119,7 +147,7 @@ void CWheelCalc::DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, Head
             continue;
         }
         points[kept].x = TruncLong(static_cast<double>(static_cast<float>(xi) + o));
-        points[kept].z = TruncLong(static_cast<double>((static_cast<float>(zr) * scale) * s));
+        points[kept].z = DecodedZ(zr, factors);
         ++kept;
     }
     if (reversed) {
@@ -130,6 +158,18 @@ void CWheelCalc::DecodeDump(BYTE* dump, DWORD* count, ProfilePoint* points, Head
         }
     }
     *count = kept;
+}
+
+int CWheelCalc::IsPlausibleProfile(DWORD count, const ProfilePoint* points, const SensorRegisters* regs, DWORD range)
+{
+    if (points == nullptr || regs == nullptr) {
+        return 0;
+    }
+    // A full-scale sample (16384) is the measuring range itself.
+    const LONG stepWord = regs->words[2];
+    const SurfaceView view = {0, DecodedZ(static_cast<uint64_t>(range) * 1000u, ZFactorsOf(*regs)),
+                              stepWord > 0 ? stepWord / StepCodeDivisor(stepWord) : 0, true};
+    return LooksLikeSurface(points, count, view) ? 1 : 0;
 }
 
 void CWheelCalc::Smooth(BYTE window, DWORD count, ProfilePoint* points)

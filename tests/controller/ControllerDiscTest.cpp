@@ -2,6 +2,7 @@
 // the tilt correction's rotation and the recomputation of a stored disc
 // record.
 #include <cmath>
+#include <cstring>
 
 #include "settings/JournalRecords.h"
 #include "tests/controller/ControllerTestSupport.h"
@@ -50,11 +51,33 @@ TEST_F(DiscRunTest, TwoHeadsMeasureBothSidesInOneRun)
     EXPECT_EQ(3, ctl->m_side2State);
     EXPECT_EQ(12, RequestsTo(disc, 1, 0x8E));
     EXPECT_EQ(12, RequestsTo(disc, 2, 0x8E));
-    // Both sides' profiles lie on the same ring: the least thickness is found.
-    EXPECT_NE(0, ctl->m_discResult.values[6]);
+    // The generator's disc: a ring 108 mm thick between heads 114 mm apart
+    // (disc "L1" 100 mm plus twice "L2" 7 mm), no grooves.
+    const LONG* v = ctl->m_discResult.values;
+    EXPECT_NEAR(v[6], 108000, 100);
+    EXPECT_NEAR(v[2], 0, 100) << "side 1: no groove";
+    EXPECT_NEAR(v[5], 0, 100) << "side 2: no groove";
     ASSERT_TRUE(ctl->m_progress);
     EXPECT_FALSE(IsWindowVisible(ctl->m_progress));
     EXPECT_EQ(12, SendMessageW(ctl->m_progress, PBM_GETRANGE, FALSE, 0));
+}
+
+TEST_F(DiscRunTest, TwoHeadsMeasureTheGroovesAndTheThicknessLeftBetweenThem)
+{
+    profilegen::DiscShape shape;
+    shape.grooveDepthUm[0] = 2000;
+    shape.grooveDepthUm[1] = 2000;
+    Launch(60, 2, 2, shape);
+    ctl->SetDiscOptions(0, 0);
+    ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
+    const LONG* v = ctl->m_discResult.values;
+    EXPECT_NEAR(v[2], 2000, 100) << "groove of side 1";
+    EXPECT_NEAR(v[5], 2000, 100) << "groove of side 2";
+    EXPECT_NEAR(v[6], 104000, 100) << "the ring less both grooves";
+    // The least thickness lies in the grooves, 75 mm across the window less
+    // the 5 mm before the head first sees the disc.
+    EXPECT_NEAR(ctl->m_keys.points[2].x, 75000 - 5000, 4000);
+    EXPECT_NEAR(ctl->m_keys2.points[2].x, 75000 - 5000, 4000);
 }
 
 TEST_F(DiscRunTest, DumpLengthWordSetsTheBlocksOfEachHead)
@@ -132,20 +155,25 @@ TEST_F(DiscRunTest, FaultsFailTheRunAndTheNextRunSucceeds)
     }
 }
 
-TEST_F(DiscRunTest, GarbageEndsTheRunSafelyAndTheNextRunIsSound)
+TEST_F(DiscRunTest, GarbageFailsTheRunAndClearsTheSidesItMeasured)
 {
     sensorsim::Device& disc = Launch(60);
+    ctl->SetDiscOptions(0, 0);
+    ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
+    ASSERT_NE(0, ctl->m_discResult.values[6]);
     sensorsim::Faults garbage;
     garbage.garbage = true;
     disc.SetFaults(garbage);
-    for (int i = 0; i < 2; ++i) {
-        const int result = ctl->MeasureDisc(parent, nullptr, 0);
-        EXPECT_TRUE(result == 0 || result == 1);
-        EXPECT_LE(ctl->m_count, kMaxProfilePoints);
-        EXPECT_LE(ctl->m_count2, kMaxProfilePoints);
+    const DiscResult cleared = {};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(0, ctl->MeasureDisc(parent, nullptr, 0)) << "run " << i;
+        EXPECT_EQ(0u, ctl->m_count);
+        EXPECT_EQ(0u, ctl->m_count2);
+        EXPECT_EQ(0, std::memcmp(&ctl->m_discResult, &cleared, sizeof(cleared))) << "run " << i;
+        EXPECT_EQ(0, ctl->m_side1State & 2) << "side 1 holds no measurement";
+        EXPECT_EQ(0, ctl->m_side2State & 2) << "side 2 holds no measurement";
     }
     disc.SetFaults({});
-    ctl->ResetResults(0);
     ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
     EXPECT_GT(ctl->m_count, 100u);
     EXPECT_GT(ctl->m_count2, 100u);

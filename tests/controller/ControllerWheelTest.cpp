@@ -116,21 +116,34 @@ TEST_F(WheelRunTest, FaultsFailTheRunAndTheNextRunSucceeds)
     }
 }
 
-TEST_F(WheelRunTest, GarbageFromTheHeadEndsTheRunSafelyAndTheNextRunIsSound)
+TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndClearsTheResult)
 {
     // Nibble replies carry no check: random bytes may pass for a status and a
-    // dump. Whatever the run makes of them, it stays within its buffers and
-    // the next run measures the wheel again.
+    // dump. No run on them may pass for a measurement, and none leaves the
+    // measurement before it standing as the current result. (A hundred seeds
+    // of such dumps go through the calculation in the measurement tests.)
+    constexpr int kRuns = 20;
     sensorsim::Device& head = Launch(60);
     sensorsim::Faults garbage;
     garbage.garbage = true;
-    for (int run = 0; run < 3; ++run) {
+    const WheelResult cleared = {};
+    int failed = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        if (run % 5 == 0) {
+            head.SetFaults({});
+            ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+            ExpectS1002();
+        }
         head.SetFaults(garbage);
         const int result = ctl->MeasureWheel(parent, nullptr, 0, 0);
-        EXPECT_TRUE(result == 0 || result == 1);
-        EXPECT_LE(ctl->m_count, kMaxProfilePoints);
+        const bool clean = result == 0 && ctl->m_count == 0 &&
+                           std::memcmp(&ctl->m_result, &cleared, sizeof(cleared)) == 0;
+        EXPECT_TRUE(clean) << "run " << run << ": result " << result << ", count " << ctl->m_count
+                           << ", flange height " << ctl->m_result.values[0];
+        failed += clean;
         EXPECT_FALSE(IsWindowVisible(ctl->m_progress));
     }
+    EXPECT_EQ(kRuns, failed);
     head.SetFaults({});
     ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
     ExpectS1002();

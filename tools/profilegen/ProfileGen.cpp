@@ -81,7 +81,14 @@ std::vector<Point> S1002Profile(double stepUm, const WheelShape& shape)
     const int n = static_cast<int>(std::floor(130000.0 / stepUm));
     for (int i = 0; i <= n; ++i) {
         const double s = kH + i * stepUm / 1000.0;
-        const double f = S1002Height(s);
+        double f = S1002Height(s);
+        if (shape.hollowDepthUm != 0.0 && shape.hollowWidthUm > 0.0) {
+            const double u = ((s + 70.0) * 1000.0 - shape.hollowCentreUm) / shape.hollowWidthUm;
+            if (u > -0.5 && u < 0.5) {
+                const double c = std::cos(3.14159265358979323846 * u);
+                f -= shape.hollowDepthUm / 1000.0 * c * c;
+            }
+        }
         double sOut = s;
         if (t != 0.0) {
             if (s < tip) {

@@ -31,6 +31,12 @@ double S1002Height(double s);
 struct WheelShape {
     double shiftXUm = 0.0;          // the whole wheel moved outwards (+) across the gauge
     double flangeThinningUm = 0.0;  // flank and flange moved towards the inner face
+    // Hollow wear of the tread: worn down by up to hollowDepthUm in a smooth
+    // dip (raised cosine) of hollowWidthUm centred hollowCentreUm from the
+    // inner face, as the rail wears the running band.
+    double hollowDepthUm = 0.0;
+    double hollowCentreUm = 70000.0;
+    double hollowWidthUm = 40000.0;
 };
 
 // The S1002 profile in the gauge's frame, sampled every stepUm micrometres of
