@@ -69,21 +69,27 @@ struct Grade {
     int valueWord;
     int entry;
     Band band;
-    bool perMille;    // graded in whole units of a value kept in thousandths
     bool zeroExempt;  // a value of 0 (not computed) is never graded
 };
 
-// Status k grades kGrades[k]; status 2 and 17 are special (see below).
+// Status k grades kGrades[k]; status 2, 12 and 17 are special (see below).
+// The angles (values 11 and 12) and the line-fit figures (values 9 and 10)
+// are kept in thousandths, and the tolerance editor stores their limits in
+// thousandths too ("45" degrees is 45000): they are compared as they are.
 constexpr Grade kGrades[kWheelStatusCount] = {
-    {0, 0, kPositive, false, true},      {1, 1, kCeiling50000, false, true}, {5, 2, kCeiling20000, false, true},
-    {7, 6, kPlain, false, true},         {8, 7, kPlain, false, true},        {11, 8, kPlain, true, true},
-    {12, 9, kPlain, true, true},         {17, 10, kPlain, false, true},      {9, 11, kPlain, true, true},
-    {10, 11, kPlain, true, true},        {28, 13, kPlain, false, true},      {24, 14, kPlain, false, true},
-    {25, 15, kPlain, true, true},        {26, 16, kPlain, false, true},      {16, 12, kPlain, false, false},
-    {18, 18, kPlain, false, false},      {19, 17, kPlain, false, false},     {0, 0, kPlain, false, false},
-    {13, 3, kPlain, false, false},       {14, 4, kPlain, false, false},      {15, 5, kPlain, false, false},
-    {2, 19, kCeiling50000, false, true}, {3, 20, kCeiling50000, false, true}, {4, 21, kCeiling50000, false, true},
+    {0, 0, kPositive, true},      {1, 1, kCeiling50000, true},  {5, 2, kCeiling20000, true},
+    {7, 6, kPlain, true},         {8, 7, kPlain, true},         {11, 8, kPlain, true},
+    {12, 9, kPlain, true},        {17, 10, kPlain, true},       {9, 11, kPlain, true},
+    {10, 11, kPlain, true},       {28, 13, kPlain, true},       {24, 14, kPlain, true},
+    {25, 15, kPlain, true},       {26, 16, kPlain, true},       {16, 12, kPlain, false},
+    {18, 18, kPlain, false},      {19, 17, kPlain, false},      {0, 0, kPlain, false},
+    {13, 3, kPlain, false},       {14, 4, kPlain, false},       {15, 5, kPlain, false},
+    {2, 19, kCeiling50000, true}, {3, 20, kCeiling50000, true}, {4, 21, kCeiling50000, true},
 };
+
+// Word 25 is graded in whole units of the thousandths it is kept in, and is
+// exempt when that quotient is 0.
+constexpr int kWholeUnitsStatus = 12;
 
 }  // namespace
 
@@ -112,10 +118,8 @@ void CWheelCalc::CheckTolerances(WheelResult* result, const LONG* limits, BYTE s
             g.band = kPlain;
         }
         const LONG raw = v[g.valueWord];
-        const LONG graded = g.perMille ? raw / 1000 : raw;
-        // Status 12 is exempt on its whole units, the others on the stored value.
-        const bool exempt = g.zeroExempt && (s == 12 ? graded == 0 : raw == 0);
-        if (exempt) {
+        const LONG graded = s == kWholeUnitsStatus ? raw / 1000 : raw;
+        if (g.zeroExempt && graded == 0) {
             continue;
         }
         const int e = g.entry;

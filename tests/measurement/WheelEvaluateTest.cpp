@@ -1,6 +1,7 @@
 // The wheel evaluation's options and switches, and the grading of a result.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -289,24 +290,91 @@ TEST(WheelGrade, CeilingsAndThePositiveTest)
     EXPECT_EQ(r.status[0], 0);  // not computed
 }
 
-TEST(WheelGrade, ThousandthsAndTheirExemption)
+TEST(WheelGrade, EachLimitEntryGradesOnlyItsOwnStatuses)
+{
+    // Which statuses each of the 22 limit entries grades (entry 11 both line
+    // fits); status 17 has no entry.
+    const std::vector<std::vector<int>> graded = {{0},  {1},  {2},  {18}, {19}, {20}, {3},  {4},
+                                                  {5},  {6},  {7},  {8, 9}, {14}, {10}, {11}, {12},
+                                                  {13}, {16}, {15}, {21}, {22}, {23}};
+    ASSERT_EQ(graded.size(), 22u);
+    WheelResult r = {};
+    for (int w = 0; w < kWheelValueCount; ++w) {
+        r.values[w] = 30000 + 100 * w;  // all computed; value 21 above value 20
+    }
+    CWheelCalc c;
+    Limits none;
+    c.CheckTolerances(&r, none.l, 0);
+    for (int s = 0; s < kWheelStatusCount; ++s) {
+        ASSERT_EQ(r.status[s], 0) << "status " << s << " without limits";
+    }
+    for (int entry = 0; entry < 22; ++entry) {
+        // Every value lies above a limit pair of -2..-1: the entry alone marks.
+        for (BYTE expected : {kStatusOutOfTolerance, kStatusWarning}) {
+            Limits lim;
+            if (expected == kStatusOutOfTolerance) {
+                lim.Set(entry, -1, -2);
+            } else {
+                lim.Set(entry, 0, 0, -1, -2);
+            }
+            c.CheckTolerances(&r, lim.l, 0);
+            for (int s = 0; s < kWheelStatusCount; ++s) {
+                const bool own = std::find(graded[entry].begin(), graded[entry].end(), s) != graded[entry].end();
+                EXPECT_EQ(r.status[s], own ? expected : kStatusInTolerance)
+                    << "entry " << entry << ", status " << s << (expected == kStatusWarning ? " (warning)" : "");
+            }
+        }
+    }
+}
+
+TEST(WheelGrade, AnglesAndLineFitsAreComparedInTheThousandthsTheyAreStoredIn)
+{
+    // The tolerance editor stores "45" degrees as 45000: a measured 44.900
+    // passes and 45.100 fails, for both angles (values 11, 12) and both line
+    // fits (values 9, 10).
+    struct Graded {
+        int valueWord, entry, status;
+    };
+    for (const Graded g : {Graded{11, 8, 5}, Graded{12, 9, 6}, Graded{9, 11, 8}, Graded{10, 11, 9}}) {
+        CWheelCalc c;
+        Limits lim;
+        lim.Set(g.entry, 45000, 0);
+        WheelResult r = {};
+        r.values[g.valueWord] = 44900;
+        c.CheckTolerances(&r, lim.l, 0);
+        EXPECT_EQ(r.status[g.status], 0) << "value " << g.valueWord << " = 44.900";
+        r.values[g.valueWord] = 45100;
+        c.CheckTolerances(&r, lim.l, 0);
+        EXPECT_EQ(r.status[g.status], 2) << "value " << g.valueWord << " = 45.100";
+        lim.Set(g.entry, 0, 0, 45000, 0);  // the same as a warning limit
+        c.CheckTolerances(&r, lim.l, 0);
+        EXPECT_EQ(r.status[g.status], 1) << "value " << g.valueWord << " = 45.100 against the warning";
+        // A band of 1 to 2 degrees holds 1.999 (not 1 whole degree) and not 0.5.
+        lim.Set(g.entry, 2000, 1000);
+        r.values[g.valueWord] = 1999;
+        c.CheckTolerances(&r, lim.l, 0);
+        EXPECT_EQ(r.status[g.status], 0) << "value " << g.valueWord << " = 1.999";
+        r.values[g.valueWord] = 500;
+        c.CheckTolerances(&r, lim.l, 0);
+        EXPECT_EQ(r.status[g.status], 2) << "value " << g.valueWord << " = 0.500";
+    }
+}
+
+TEST(WheelGrade, WordTwentyFiveIsGradedInWholeUnitsAndExemptBelowOne)
 {
     CWheelCalc c;
     Limits lim;
-    lim.Set(8, 5, 2);   // value 11 in degrees
-    lim.Set(15, 5, 2);  // word 25
+    lim.Set(15, 5, 2);
     WheelResult r = {};
-    r.values[11] = 1999;  // 1 degree
-    r.values[25] = 999;   // quotient 0: exempt
+    r.values[25] = 999;  // quotient 0: exempt
     c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[5], 2);
     EXPECT_EQ(r.status[12], 0);
-    r.values[25] = 1000;
+    r.values[25] = 1000;  // 1 unit, below 2
     c.CheckTolerances(&r, lim.l, 0);
     EXPECT_EQ(r.status[12], 2);
-    r.values[11] = 500;  // stored value not 0, so graded as 0 degrees
+    r.values[25] = 5999;  // 5 units
     c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[5], 2);
+    EXPECT_EQ(r.status[12], 0);
 }
 
 TEST(WheelGrade, WarningsEmptyPairsAndGradedZeros)
