@@ -3,9 +3,11 @@
 // the calculation settings by their display names.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "platform/WinDef.h"
 #include "settings/ParamFile.h"
@@ -119,42 +121,61 @@ inline bool XNeverDecreases(const ProfilePoint* points, int n)
 
 // The samplers (resampling, comparison, wear zones) ask for the last point at
 // or below a limit that grows from one sample to the next, each time from the
-// answer before (or from a fixed start). A search from there still has to
-// scan the whole rest of the profile, because a later point may lie lower
-// again. When x never decreases that cannot happen: the points at or below
-// the limit are a prefix, so one walk forward over the profile answers every
-// limit, with the same index the scan would give. Other profiles keep the scan.
+// answer before (or from a fixed start). A scan from there still has to pass
+// over the whole rest of the profile, because a later point may lie lower
+// again. But as the limit grows the points at or below it only ever become
+// more, so the highest index among them only grows: it is the answer whenever
+// it is not before the search's start, and no point qualifies otherwise.
+// Taking the points in the order of their x therefore answers every limit in
+// one pass. When x never decreases that order is the profile's own; other
+// profiles are sorted once.
 class XSearch {
 public:
     XSearch(const ProfilePoint* points, DWORD count)
         : points_(points), n_(points == nullptr ? 0 : ClampCount(count)), ascending_(XNeverDecreases(points, n_))
     {
+        if (!ascending_) {
+            byX_.reserve(static_cast<size_t>(n_));
+            for (int i = 0; i < n_; ++i) {
+                if (points_[i].x != 0) {
+                    byX_.push_back({points_[i].x, i});
+                }
+            }
+            std::sort(byX_.begin(), byX_.end(), [](const Entry& a, const Entry& b) { return a.x < b.x; });
+        }
     }
 
-    // LastIndexAtOrBelow(from, count, limit); limits must not decrease between
-    // calls, and `from` is the previous answer or an index at or below it.
+    // What LastIndexAtOrBelow(from, count, limit) gives; the limit must not
+    // decrease from one call to the next.
     int Next(int from, LONG limit)
     {
-        if (!ascending_) {
-            return LastIndexAtOrBelow(points_, static_cast<DWORD>(n_), from, n_, limit);
-        }
-        while (next_ < n_ && points_[next_].x <= limit) {
-            if (points_[next_].x != 0) {
-                last_ = next_;
+        if (ascending_) {
+            for (; next_ < n_ && points_[next_].x <= limit; ++next_) {
+                if (points_[next_].x != 0) {
+                    highest_ = next_;
+                }
             }
-            ++next_;
+        } else {
+            for (; next_ < static_cast<int>(byX_.size()) && byX_[next_].x <= limit; ++next_) {
+                highest_ = std::max(highest_, byX_[next_].index);
+            }
         }
-        return last_ >= from ? last_ : 0;
+        return highest_ >= from ? highest_ : 0;
     }
 
     bool Ascending() const { return ascending_; }
 
 private:
+    struct Entry {
+        LONG x;
+        int index;
+    };
     const ProfilePoint* points_;
     int n_;
     bool ascending_;
+    std::vector<Entry> byX_;
     int next_ = 0;
-    int last_ = 0;
+    int highest_ = 0;  // 0 also while no point qualifies: the scan's answer then
 };
 
 inline LONG Dim(const HeadSettings& hs, ParamDimension d) { return hs.dimensions[d]; }

@@ -1,6 +1,7 @@
 // The small profile routines every evaluation leans on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -56,37 +57,50 @@ TEST(Searches, LastIndexAtOrBelowXSkipsEmptyPoints)
     EXPECT_EQ(c.LastIndexAtOrBelowX(4, p.data(), -5, 40, 99999), 3);  // bounds kept inside the profile
 }
 
-TEST(Searches, OneWalkOverAnAscendingProfileAnswersAsTheScan)
+TEST(Searches, OnePassAnswersAsTheScanForGrowingLimits)
 {
     // The samplers' way of asking: growing limits, each search from the
-    // answer before (resampling, comparison) or from index 1 (wear zones).
+    // answer before (resampling, comparison) or from index 1 (wear zones), and
+    // from anywhere at all.
     // Profiles whose x never decreases, with repeated x, negative x and an
-    // empty block at x = 0, must get the scan's answer from the one walk.
+    // empty block at x = 0, and the same profiles out of order, must get the
+    // scan's answer from the one pass.
     CWheelCalc c;
     std::mt19937 random(17);
     auto draw = [&](int n) { return static_cast<LONG>(random() % static_cast<uint32_t>(n)); };
-    for (int trial = 0; trial < 300; ++trial) {
+    for (int trial = 0; trial < 400; ++trial) {
         std::vector<ProfilePoint> p(static_cast<size_t>(1 + draw(400)));
         LONG x = -draw(3000);
         for (ProfilePoint& q : p) {
             x += draw(4) == 0 ? 0 : draw(150);
             q = {std::abs(x) < 40 ? 0 : x, draw(5000)};
         }
-        const bool shuffled = trial % 5 == 4;  // some profiles not in order: the scan itself
-        if (shuffled) {
-            std::swap(p.front(), p.back());
+        const LONG lowest = p.front().x, highest = p.back().x;
+        const int disorder = trial % 4;  // 0 in order, 1 two swapped, 2 shuffled, 3 reversed
+        if (disorder == 1) {
+            std::swap(p[static_cast<size_t>(draw(static_cast<int>(p.size())))], p.back());
+        } else if (disorder == 2) {
+            std::shuffle(p.begin(), p.end(), random);
+        } else if (disorder == 3) {
+            std::reverse(p.begin(), p.end());
         }
         const DWORD n = static_cast<DWORD>(p.size());
-        for (int mode = 0; mode < 3; ++mode) {
+        for (int mode = 0; mode < 4; ++mode) {
             qcalc::XSearch search(p.data(), n);
-            EXPECT_EQ(!shuffled || p.front().x <= p.back().x, search.Ascending()) << "trial " << trial;
+            EXPECT_EQ(qcalc::XNeverDecreases(p.data(), static_cast<int>(n)), search.Ascending());
+            if (disorder == 0) {
+                EXPECT_TRUE(search.Ascending()) << "trial " << trial;
+            }
             int from = mode == 0 ? 0 : 1;
-            for (LONG limit = p.front().x - 500; limit < p.back().x + 500; limit += draw(200)) {
+            for (LONG limit = lowest - 500; limit < highest + 500; limit += draw(200)) {
+                if (mode == 3) {
+                    from = draw(static_cast<int>(n) + 1);
+                }
                 const int scan = c.LastIndexAtOrBelowX(n, p.data(), from, static_cast<int>(n), limit);
-                const int walk = search.Next(from, limit);
-                ASSERT_EQ(scan, walk) << "trial " << trial << ", mode " << mode << ", limit " << limit;
-                if (mode != 2) {
-                    from = walk;
+                const int pass = search.Next(from, limit);
+                ASSERT_EQ(scan, pass) << "trial " << trial << ", mode " << mode << ", limit " << limit;
+                if (mode < 2) {
+                    from = pass;
                 }
             }
         }
