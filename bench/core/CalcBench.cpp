@@ -1,7 +1,11 @@
 // The whole calculation of one wheel measurement and of one two-head disc
-// measurement, from the raw dumps to graded, compared results. Bound: well
-// under 1 % of a dump's transfer over the link (12288 bytes at 115200 baud,
-// about 1.07 s), that is under 10 ms.
+// measurement, from the raw dumps to graded, compared results. Bounds: a
+// wheel measurement under 1 ms (release build), and a profile of 4 times the
+// points at most 5 times the time: every stage is linear in the points.
+//
+//   BM_WheelMeasurement          the standard head: 50 um steps, about 2600 points
+//   BM_WheelMeasurementPoints/N  N = 1, 4, 16 times the points of a 320 um step
+//                                (406, 1625 and 5798 points)
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -51,19 +55,26 @@ struct WheelBench {
     LONG limits[kWheelLimitCount] = {};
 };
 
-void BM_WheelMeasurement(benchmark::State& state)
+// One wheel measurement as the controller runs it, with a head whose step
+// word is `stepWord` and a dump of `blocks` blocks, against the standard
+// profile measured by the same head as the reference.
+void MeasureWheels(benchmark::State& state, int16_t stepWord, int16_t dumpWord)
 {
     auto b = std::make_unique<WheelBench>();
     const HeadSettings hs = BenchSettings();
     profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
     head.noiseUm = 10.0;
     head.words[0] = 180;
+    head.words[2] = stepWord;
     head.words[7] = 500;
+    head.words[12] = dumpWord;
     const std::vector<uint8_t> dump = profilegen::EncodeDump(profilegen::S1002Profile(), head);
     CWheelCalc calc;
     // The reference: the standard profile, evaluated on its own as the controller does.
     {
         profilegen::HeadEncoding plain = profilegen::DefaultWheelHead();
+        plain.words[2] = stepWord;
+        plain.words[12] = dumpWord;
         std::vector<uint8_t> refDump = profilegen::EncodeDump(profilegen::S1002Profile(), plain);
         SensorRegisters regs = RegistersOf(plain);
         WheelResult spare = {};
@@ -78,10 +89,11 @@ void BM_WheelMeasurement(benchmark::State& state)
         b->limits[e] = 100000;
         b->limits[22 + e] = -100000;
     }
+    DWORD count = 0;
     for (auto _ : state) {
         b->dump = dump;
         SensorRegisters regs = RegistersOf(head);
-        DWORD count = 0, rowCount = 0;
+        DWORD rowCount = 0;
         ProfileKeyPoints keys = {};
         WheelResult result = {};
         calc.ProcessMeasurement(b->dump.data(), head.rangeMm, &regs, 120000, hs, b->limits, 0, &b->refCount,
@@ -97,8 +109,28 @@ void BM_WheelMeasurement(benchmark::State& state)
         benchmark::DoNotOptimize(result);
         benchmark::DoNotOptimize(maxAbs);
     }
+    state.counters["points"] = static_cast<double>(count);
+    if (count == 0) {
+        state.SkipWithError("the profile did not decode");
+    }
+}
+
+void BM_WheelMeasurement(benchmark::State& state)
+{
+    MeasureWheels(state, 5000, 2900);  // 50 um, the whole 12-block dump
 }
 BENCHMARK(BM_WheelMeasurement)->Unit(benchmark::kMillisecond);
+
+void BM_WheelMeasurementPoints(benchmark::State& state)
+{
+    // 320 um gives 406 points over the 130 mm profile; 16 times as many need
+    // a dump longer than a head sends (26 blocks), which the decoding reads
+    // as far as the profile's capacity.
+    const int64_t multiple = state.range(0);
+    const int16_t step = static_cast<int16_t>(32000 / multiple);
+    MeasureWheels(state, step, multiple > 4 ? 6400 : 2900);
+}
+BENCHMARK(BM_WheelMeasurementPoints)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
 struct DiscBench {
     ProfilePoint side[2][kMaxProfilePoints] = {};
