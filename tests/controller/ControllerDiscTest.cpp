@@ -179,6 +179,28 @@ TEST_F(DiscRunTest, GarbageFailsTheRunAndClearsTheSidesItMeasured)
     EXPECT_GT(ctl->m_count2, 100u);
 }
 
+TEST_F(DiscRunTest, GarbageForTheSecondSideKeepsTheFirstSideOfAOneHeadDevice)
+{
+    sensorsim::Device& disc = Launch(60, 1);
+    ctl->SetDiscOptions(0, 0);
+    ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 1));
+    ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 2));
+    ASSERT_NE(0, ctl->m_discResult.values[6]);
+    const DiscResult before = ctl->m_discResult;
+    sensorsim::Faults garbage;
+    garbage.garbage = true;
+    disc.SetFaults(garbage);
+    EXPECT_EQ(0, ctl->MeasureDisc(parent, nullptr, 2));
+    EXPECT_EQ(0u, ctl->m_count2);
+    EXPECT_EQ(0, ctl->m_side2State & 2);
+    const LONG* v = ctl->m_discResult.values;
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(before.values[k], v[k]) << "side 1 value " << k << " stays";
+    for (int k : {3, 4, 5, 6})
+        EXPECT_EQ(0, v[k]) << "value " << k << " of the garbled side is gone";
+    EXPECT_EQ(3, ctl->m_side1State);
+}
+
 TEST_F(DiscRunTest, SideWithoutPointsIsNotCountedAsMeasured)
 {
     sensorsim::Device& disc = Launch(60);
