@@ -5,8 +5,8 @@
 // and the measuring screen draws the same values through CResultView.
 #pragma once
 
-#include "measurement/DiscResult.h"
-#include "measurement/WheelResult.h"
+#include "settings/DiscResult.h"
+#include "settings/WheelResult.h"
 #include "platform/WinDef.h"
 #include "settings/ParamFile.h"
 

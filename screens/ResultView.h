@@ -5,9 +5,9 @@
 // table once, at the first use, and keeps them for the life of its screen.
 #pragma once
 
-#include "measurement/DiscResult.h"
+#include "settings/DiscResult.h"
 #include "measurement/ParamSave.h"
-#include "measurement/WheelResult.h"
+#include "settings/WheelResult.h"
 #include "platform/WinGdi.h"
 #include "platform/WinUser.h"
 #include "screens/ResultTable.h"
