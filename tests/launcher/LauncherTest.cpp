@@ -1,0 +1,134 @@
+// The launcher in temporary device roots: it installs "qav5.prg" from its own
+// folder as "\qav5.exe" and starts it detached, without arguments, on its own
+// device root; a missing source or a failed copy starts nothing and keeps an
+// installed program whole; the program's exit statuses.
+
+#include <chrono>
+#include <cstdlib>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "launcher/Launcher.h"
+#include "platform/WinKernel.h"
+#include "tests/support/TempDeviceRoot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program that writes how many arguments it got and the device root it was
+// given into a marker file of that root.
+const std::string kMarkerProgram =
+    "#!/bin/sh\nprintf '%s %s' \"$#\" \"$QAV5_ROOT\" > \"$QAV5_ROOT/marker.tmp\" && "
+    "mv \"$QAV5_ROOT/marker.tmp\" \"$QAV5_ROOT/marker.txt\"\n";
+
+class Launcher : public qtest::DeviceRootTest {
+protected:
+    void TearDown() override { qplat::SetModuleDevicePath(u""); }
+
+    // The marker file, once the started program wrote it (empty after 5 s).
+    std::string WaitForMarker() const
+    {
+        for (int i = 0; i < 500; ++i) {
+            if (root.Exists(u"\\marker.txt")) return root.ReadFile(u"\\marker.txt");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return "";
+    }
+};
+
+TEST_F(Launcher, InstallsTheProgramAndStartsItOnItsOwnRoot)
+{
+    qplat::SetModuleDevicePath(u"\\SDMMC\\Autorun\\RunQav5.exe");
+    root.WriteFile(u"\\SDMMC\\Autorun\\qav5.prg", kMarkerProgram);
+    root.WriteFile(u"\\qav5.exe", "an older program");
+    EXPECT_EQ(LauncherMain(), LAUNCHER_STARTED);
+    EXPECT_EQ(root.ReadFile(u"\\qav5.exe"), kMarkerProgram) << "an installed program is replaced";
+    EXPECT_EQ(WaitForMarker(), "0 " + root.Path()) << "no arguments, the launcher's root";
+}
+
+TEST_F(Launcher, WithoutAProgramFileNothingIsInstalledOrStarted)
+{
+    qplat::SetModuleDevicePath(u"\\SDMMC\\Autorun\\RunQav5.exe");
+    root.WriteFile(u"\\qav5.prg", kMarkerProgram);  // not the launcher's folder
+    EXPECT_EQ(LauncherMain(), LAUNCHER_NO_SOURCE);
+    EXPECT_FALSE(root.Exists(u"\\qav5.exe"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(root.Exists(u"\\marker.txt"));
+}
+
+TEST_F(Launcher, AFailedCopyKeepsTheInstalledProgramAndStartsNothing)
+{
+    qplat::SetModuleDevicePath(u"\\SDMMC\\RunQav5.exe");
+    root.WriteFile(u"\\SDMMC\\qav5.prg", kMarkerProgram);
+    root.WriteFile(u"\\qav5.exe", "the installed program");
+    qplat::FailFileWritesAfter(16);
+    EXPECT_EQ(LauncherMain(), LAUNCHER_COPY_FAILED);
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ(root.ReadFile(u"\\qav5.exe"), "the installed program");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(root.Exists(u"\\marker.txt"));
+    for (const auto& entry : fs::directory_iterator(root.Path()))
+        EXPECT_EQ(entry.path().filename().string().find("qav5.exe."), std::string::npos) << "no temporary left";
+}
+
+TEST_F(Launcher, TheFolderIsTheOwnPathUpToItsLastBackslash)
+{
+    qplat::SetModuleDevicePath(u"\\SDMMC\\Autorun\\RunQav5.exe");
+    EXPECT_EQ(GetLauncherFolder(), u"\\SDMMC\\Autorun\\");
+    qplat::SetModuleDevicePath(u"\\RunQav5.exe");
+    EXPECT_EQ(GetLauncherFolder(), u"\\");
+    // A path longer than the handheld's 512 characters is not cut.
+    std::u16string deep = u"\\";
+    for (int i = 0; i < 80; ++i) deep += u"folder" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"\\";
+    ASSERT_GT(deep.size(), 512u);
+    qplat::SetModuleDevicePath(deep + u"RunQav5.exe");
+    EXPECT_EQ(GetLauncherFolder(), deep);
+}
+
+// The program itself, outside the device root: its folder is then "\", so it
+// installs the root's "qav5.prg".
+class LauncherProgram : public qtest::DeviceRootTest {
+protected:
+    int Run(std::string* errors)
+    {
+        const fs::path program = fs::path(QAV5_BINARY_DIR) / "launcher" / "RunQav5";
+        const fs::path err = fs::path(root.Path() + "-stderr.txt");
+        const std::string command =
+            "\"" + program.string() + "\" --root \"" + root.Path() + "\" 2>\"" + err.string() + "\"";
+        const int status = std::system(command.c_str());
+        std::ifstream in(err);
+        errors->assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        fs::remove(err);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(LauncherProgram, StartsTheInstalledProgramAndEndsWithZero)
+{
+    root.WriteFile(u"\\qav5.prg", kMarkerProgram);
+    std::string errors;
+    EXPECT_EQ(Run(&errors), 0);
+    EXPECT_TRUE(errors.empty()) << errors;
+    std::string marker;
+    for (int i = 0; i < 500 && marker.empty(); ++i) {
+        if (root.Exists(u"\\marker.txt")) marker = root.ReadFile(u"\\marker.txt");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(marker, "0 " + root.Path());
+}
+
+TEST_F(LauncherProgram, AMissingProgramFileIsOneLineAndANonZeroStatus)
+{
+    std::string errors;
+    EXPECT_NE(Run(&errors), 0);
+    EXPECT_NE(errors.find("qav5.prg"), std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
+    EXPECT_FALSE(root.Exists(u"\\qav5.exe"));
+}
+
+}  // namespace
