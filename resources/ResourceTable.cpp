@@ -178,7 +178,13 @@ const Table& Build()
     static Table table;
     static std::once_flag once;
     std::call_once(once, [] {
-        for (size_t i = 0; i < qav::res::kBitmapCount; ++i) table.entries.push_back(qav::res::kBitmaps[i]);
+        // The bitmaps folder also holds the program's icon (101.png): it is an
+        // icon resource, not a bitmap.
+        for (size_t i = 0; i < qav::res::kBitmapCount; ++i) {
+            qplat::ResourceEntry e = qav::res::kBitmaps[i];
+            if (e.id == IDI_APP) e.type = 3;
+            table.entries.push_back(e);
+        }
         std::vector<Dialog> dialogs = Dialogs();
         table.dialogs.reserve(dialogs.size());
         for (const Dialog& d : dialogs) table.dialogs.push_back(Encode(d));
@@ -188,10 +194,6 @@ const Table& Build()
                                  (sizeof kClassName) - sizeof(char16_t)});
         table.entries.push_back(
             {6, IDS_FOOTER, reinterpret_cast<const uint8_t*>(kFooter), (sizeof kFooter) - sizeof(char16_t)});
-        // The program's icon is its corner logo.
-        for (size_t i = 0; i < qav::res::kBitmapCount; ++i)
-            if (qav::res::kBitmaps[i].id == IDB_CORNER)
-                table.entries.push_back({3, IDI_APP, qav::res::kBitmaps[i].data, qav::res::kBitmaps[i].size});
     });
     return table;
 }

@@ -8,16 +8,6 @@
 
 namespace {
 
-SIZE BitmapSize(int id)
-{
-    HBITMAP b = static_cast<HBITMAP>(LoadImageW(nullptr, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
-    BITMAP bm{};
-    SIZE s{0, 0};
-    if (b && GetObjectW(b, sizeof bm, &bm) == static_cast<int>(sizeof bm)) s = SIZE{bm.bmWidth, bm.bmHeight};
-    if (b) DeleteObject(b);
-    return s;
-}
-
 // Reads one 16-bit word of a template.
 WORD W(const uint8_t* p, size_t at)
 {
@@ -26,24 +16,7 @@ WORD W(const uint8_t* p, size_t at)
 
 }  // namespace
 
-TEST(Resource, BitmapsHaveTheirStatedSizes)
-{
-    for (int id : {173, 174}) EXPECT_EQ(BitmapSize(id).cx, 36) << id;
-    for (int id : {210, 211, 212}) {
-        EXPECT_EQ(BitmapSize(id).cx, 141) << id;
-        EXPECT_EQ(BitmapSize(id).cy, 41) << id;
-    }
-    for (int id = 717; id <= 724; ++id) {
-        EXPECT_EQ(BitmapSize(id).cx, 40) << id;
-        EXPECT_EQ(BitmapSize(id).cy, 40) << id;
-    }
-    for (int id = 626; id <= 638; ++id) EXPECT_GT(BitmapSize(id).cx, 0) << id;
-    for (int id : {161, 162, 695, 696, 319, 320, 321, 322, 317, 318, 314, 315, 185})
-        EXPECT_GT(BitmapSize(id).cx, 0) << id;
-    EXPECT_LE(BitmapSize(185).cx, 50);
-    EXPECT_LE(BitmapSize(161).cy, 28);
-    EXPECT_EQ(BitmapSize(317).cx, BitmapSize(314).cx);
-}
+// Every bitmap's size and look: tests/ui/BitmapInventoryTest.cpp.
 
 TEST(Resource, UnknownBitmapsAndNamesAreRefused)
 {
@@ -146,7 +119,10 @@ TEST(Resource, ProgramIconHasASize)
     ASSERT_NE(icon, nullptr);
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon, &info));
-    EXPECT_GT(info.xHotspot, 0u);
+    // A square picture of the large icon size, drawn for that size (not the
+    // corner logo reused).
+    EXPECT_EQ(info.xHotspot, 16u);
+    EXPECT_EQ(info.yHotspot, 16u);
     EXPECT_TRUE(DeleteObject(info.hbmColor));
     EXPECT_TRUE(DeleteObject(info.hbmMask));
     EXPECT_FALSE(GetIconInfo(reinterpret_cast<HICON>(static_cast<intptr_t>(32512)), &info));

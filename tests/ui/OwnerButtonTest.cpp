@@ -228,10 +228,10 @@ TEST_F(OwnerButtonTest, SizesOfBitmapsAndIcons)
     EXPECT_EQ(s.cy, 36);
     s = GetBitmapSize(nullptr);
     EXPECT_EQ(s.cx, 0);
+    // The program's icon is drawn at the large icon size.
     s = GetIconSize(LoadIconW(nullptr, MAKEINTRESOURCEW(101)));
-    SIZE logo = GetResourceBitmapSize(nullptr, 185);
-    EXPECT_EQ(s.cx, logo.cx / 2 * 2);
-    EXPECT_EQ(s.cy, logo.cy / 2 * 2);
+    EXPECT_EQ(s.cx, 32);
+    EXPECT_EQ(s.cy, 32);
     s = GetIconSize(nullptr);
     EXPECT_EQ(s.cx, 0);
 }

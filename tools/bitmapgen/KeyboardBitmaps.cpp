@@ -2,15 +2,13 @@
 // five keyboard pictures) and the set-clock step arrows, in the style of the
 // other pictures: dark slate function keys with light symbols, light key caps
 // for the letters with room for the black label the code draws.
-//
-//   bitmapgen_keys OUTPUT_FOLDER
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tools/bitmapgen/Drawing.h"
+#include "tools/bitmapgen/Groups.h"
 
-using namespace bitmapgen;
+namespace bitmapgen {
 
 namespace {
 
@@ -29,11 +27,11 @@ void Cap(HDC dc, int x, int y, int w, int h, bool pressed)
     if (!pressed) Line(dc, x + 3, y + h - 2, x + w - 3, y + h - 2, RGB(200, 206, 214), 1);
 }
 
-void KeyFace(const std::string& out, bool& ok, int id, int w, int h, bool pressed)
+void KeyFace(Output& out, int id, int w, int h, bool pressed)
 {
     Canvas c(w, h, RGB(255, 255, 255));
     Cap(c.dc, 0, 0, w, h, pressed);
-    ok = c.Save(out, id) && ok;
+    out.Add(id, c);
 }
 
 void UpArrow(HDC dc, int cx, int top, int size, COLORREF col, bool filled)
@@ -61,7 +59,7 @@ struct Key {
 
 // The key field as the keyboard's tables place it, each key a released cap
 // with its label.
-void Picture(const std::string& out, bool& ok, int id, const std::vector<Key>& keys, int labelHeight)
+void Picture(Output& out, int id, const std::vector<Key>& keys, int labelHeight)
 {
     Canvas c(kPictureW, kPictureH, RGB(255, 255, 255));
     for (const Key& k : keys) {
@@ -69,7 +67,7 @@ void Picture(const std::string& out, bool& ok, int id, const std::vector<Key>& k
         Cap(c.dc, x, y, k.w, k.h, false);
         Text(c.dc, k.label, RECT{x, y, x + k.w, y + k.h}, labelHeight, RGB(0, 0, 0));
     }
-    ok = c.Save(out, id) && ok;
+    out.Add(id, c);
 }
 
 std::vector<Key> Letters(const std::vector<std::u16string>& rows, const int starts[3], int w, int h,
@@ -95,25 +93,20 @@ void Symbols(std::vector<Key>& keys, bool shift)
 
 }  // namespace
 
-int main(int argc, char** argv)
+void KeyboardBitmaps(Output& out)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bitmapgen_keys OUTPUT_FOLDER\n");
-        return 2;
-    }
-    std::string out = argv[1];
-    bool ok = true;
-    auto save = [&](Canvas& c, int id) { ok = c.Save(out, id) && ok; };
+    out.Group("keyboard");
+    auto save = [&](Canvas& c, int id) { out.Add(id, c); };
 
     // Letter, symbol and digit key caps.
-    KeyFace(out, ok, 513, 31, 26, true);
-    KeyFace(out, ok, 514, 31, 26, false);
-    KeyFace(out, ok, 515, 31, 26, true);
-    KeyFace(out, ok, 516, 31, 26, false);
-    KeyFace(out, ok, 543, 39, 26, true);
-    KeyFace(out, ok, 542, 39, 26, false);
-    KeyFace(out, ok, 535, 71, 41, true);
-    KeyFace(out, ok, 534, 71, 41, false);
+    KeyFace(out, 513, 31, 26, true);
+    KeyFace(out, 514, 31, 26, false);
+    KeyFace(out, 515, 31, 26, true);
+    KeyFace(out, 516, 31, 26, false);
+    KeyFace(out, 543, 39, 26, true);
+    KeyFace(out, 542, 39, 26, false);
+    KeyFace(out, 535, 71, 41, true);
+    KeyFace(out, 534, 71, 41, false);
 
     // OK: a tick.
     for (int i = 0; i < 2; ++i) {
@@ -201,19 +194,20 @@ int main(int argc, char** argv)
                                                 : std::vector<std::u16string>{u"йцукенгшщзхъ", u"фывапролджэ", u"ячсмитьбю"};
         auto keys = Letters(cyr, cyrStarts, 31, 26, store);
         Symbols(keys, shift != 0);
-        Picture(out, ok, shift ? 545 : 544, keys, 14);
+        Picture(out, shift ? 545 : 544, keys, 14);
         std::vector<std::u16string> store2;
         store2.reserve(64);
         std::vector<std::u16string> lat = shift ? std::vector<std::u16string>{u"QWERTYUIOP", u"ASDFGHJKL", u"ZXCVBNM"}
                                                 : std::vector<std::u16string>{u"qwertyuiop", u"asdfghjkl", u"zxcvbnm"};
         auto lkeys = Letters(lat, latStarts, 39, 26, store2);
         Symbols(lkeys, shift != 0);
-        Picture(out, ok, shift ? 547 : 546, lkeys, 14);
+        Picture(out, shift ? 547 : 546, lkeys, 14);
     }
     std::vector<Key> digits;
     const char16_t* labels[10] = {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"0"};
     for (int i = 0; i < 10; ++i) digits.push_back(Key{labels[i], 20 + 76 * (i % 5), 120 + 46 * (i / 5), 71, 41});
     digits.push_back(Key{u".", 400, 166, 36, 41});
-    Picture(out, ok, 548, digits, 20);
-    return ok ? 0 : 1;
+    Picture(out, 548, digits, 20);
 }
+
+}  // namespace bitmapgen
