@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <map>
 
 #include "platform/gdi/Surface.h"
 

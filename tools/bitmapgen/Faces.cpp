@@ -55,4 +55,12 @@ void IconButton(Output& out, Ids ids, int w, int h, const Icon& icon, double siz
                  [&](Sketch& s, double d, const Ink& k) { icon(s, Grid(w / 2.0 + d, h / 2.0 + d, size), k); });
 }
 
+Icon With(const Icon& base, Mark mark, double u, double v, double radius)
+{
+    return [base, mark, u, v, radius](Sketch& s, const Grid& g, const Ink& k) {
+        base(s, g, k);
+        Badge(s, g, u, v, mark, k, radius);
+    };
+}
+
 }  // namespace bitmapgen

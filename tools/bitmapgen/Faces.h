@@ -32,6 +32,9 @@ void StripButton(Output& out, Ids ids, int w, int h, Caption caption, const char
 // as large as the face allows with a small margin).
 void IconButton(Output& out, Ids ids, int w, int h, const Icon& icon, double size = 0);
 
+// A symbol with a badge, by default in its lower right corner.
+Icon With(const Icon& base, Mark mark, double u = 24.5, double v = 24.5, double radius = 7.5);
+
 // The Ids of the three looks in a plain list.
 inline Ids NPD(int normal, int pressed, int disabled = 0)
 {

@@ -5,19 +5,6 @@
 
 namespace bitmapgen {
 
-namespace {
-
-// A symbol with a badge in its lower right corner.
-Icon With(const Icon& base, Mark mark, double u = 24.5, double v = 24.5, double radius = 7.5)
-{
-    return [base, mark, u, v, radius](Sketch& s, const Grid& g, const Ink& k) {
-        base(s, g, k);
-        Badge(s, g, u, v, mark, k, radius);
-    };
-}
-
-}  // namespace
-
 void JournalBitmaps(Output& out)
 {
     out.Group("journal");

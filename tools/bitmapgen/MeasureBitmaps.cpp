@@ -90,7 +90,7 @@ void MeasureBitmaps(Output& out)
     // Series measure buttons: picture in the upper two thirds, the caption
     // centred in the lower third.
     CustomButton(out, NPD(693, 692, 691), 90, 111, Caption::CentredLow, u"Измерить",
-                 [](Sketch& s, double d, const Ink& k) { TallHeadOverProfile(s, 45 + d, 5 + d, 70 + d, 42, k); });
+                 [](Sketch& s, double d, const Ink& k) { TallHeadOverProfile(s, 45 + d, 4 + d, 71 + d, 50, k); });
     CustomButton(out, NPD(763, 764, 765), 90, 111, Caption::CentredLow, u"Измерить",
                  [](Sketch& s, double d, const Ink& k) { HeadsAtDisc(s, Grid(45 + d, 38 + d, 62), k); });
     CustomButton(out, NPD(690, 689, 688), 90, 79, Caption::CentredLow, u"Измерить",

@@ -6,14 +6,6 @@ namespace bitmapgen {
 
 namespace {
 
-Icon With(const Icon& base, Mark mark)
-{
-    return [base, mark](Sketch& s, const Grid& g, const Ink& k) {
-        base(s, g, k);
-        Badge(s, g, 24.5, 24.5, mark, k, 7.5);
-    };
-}
-
 // Looking for a sensor: its radio waves under a magnifier.
 void FindSensor(Sketch& s, const Grid& g, const Ink& k)
 {

@@ -7,14 +7,6 @@ namespace bitmapgen {
 
 namespace {
 
-Icon With(const Icon& base, Mark mark)
-{
-    return [base, mark](Sketch& s, const Grid& g, const Ink& k) {
-        base(s, g, k);
-        Badge(s, g, 24.5, 24.5, mark, k, 7.5);
-    };
-}
-
 // A smaller copy of a symbol, moved up and left to make room for a badge.
 Icon Shrunk(void (*symbol)(Sketch&, const Grid&, const Ink&), double u = 13.5, double v = 14, double size = 27)
 {

@@ -367,7 +367,6 @@ void DiscWithReference(Sketch& s, const Grid& g, const Ink& k)
 {
     DiscSection(s, g.Sub(17, 17, 28), k.fg);
     // The new disc's faces, dashed, outside the worn ones.
-    std::vector<Pt> left{{10.5, 4}, {10.5, 26}};
     Grid r = g.Sub(17, 17, 28);
     s.Dashed(r.Path({{7.6, 2}, {7.6, 26}}), g.L(2), g.L(2.6), g.L(1.8), k.warn);
     s.Dashed(r.Path({{24.4, 2}, {24.4, 26}}), g.L(2), g.L(2.6), g.L(1.8), k.warn);
