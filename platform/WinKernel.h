@@ -334,6 +334,16 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// A rewrite's temporary is named ".<file>.tmp<pid>-<n>". One whose writer died
+// half-way (killed, power cut) is stale; every rewrite first removes the stale
+// temporaries of its own folder.
+//
+// Removes the stale temporaries anywhere below the device root (its hidden
+// platform folder included; links are not followed). The program calls it once
+// at start, after the device root is set, so that leftovers in folders it will
+// not write to again are gone too. Returns how many were removed.
+size_t RemoveStaleTemporaries();
+
 // ---- test hooks
 // Makes file writes fail once the given number of further bytes has been
 // written through WriteFile, a rewrite, a copy or a stream file (negative:

@@ -431,6 +431,8 @@ struct RewriteState {
         }
         if (!temp.empty() && !committed)
             ::unlink(temp.c_str());
+        if (!temp.empty())
+            ReleaseTemp(temp);
     }
 };
 }  // namespace
@@ -451,13 +453,22 @@ void StartRewrite(RewriteState& s, const std::string& hostTarget)
         s.error = ERROR_ACCESS_DENIED;
         return;
     }
+    // What a writer killed half-way left here goes first, so such leftovers
+    // never pile up in a folder that is written to.
+    RemoveStaleTempsIn(folder);
     static std::atomic<unsigned> counter{0};
     std::string base = hostTarget.substr(folder.size() + 1);
     for (int attempt = 0; attempt < 100 && s.fd < 0; ++attempt) {
-        s.temp = folder + "/." + base + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        s.temp = RewriteTempName(folder, base, counter++);
+        HoldTemp(s.temp);
         s.fd = ::open(s.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (s.fd < 0 && errno != EEXIST)
-            break;
+        if (s.fd < 0) {
+            const int err = errno;
+            ReleaseTemp(s.temp);
+            errno = err;
+            if (err != EEXIST)
+                break;
+        }
     }
     if (s.fd < 0) {
         s.error = ErrorFromErrno(errno, true);
@@ -513,6 +524,7 @@ bool CommitRewrite(RewriteState& s)
         return false;
     }
     s.committed = true;
+    ReleaseTemp(s.temp);
     FsyncPath(FolderOf(s.target), O_RDONLY | O_DIRECTORY);
     return true;
 }

@@ -38,6 +38,15 @@ bool SameName(std::u16string_view a, std::u16string_view b);
 // use it; the handheld's paths go through RewriteFile).
 BOOL RewriteHostFile(const std::string& hostPath, const void* data, size_t size);
 
+// Temporaries of whole-file rewrites (RewriteTemps.cpp). A rewrite holds its
+// temporary's name from before the file is created until it is renamed or
+// removed, so no clean-up in another thread takes it for a dead writer's.
+std::string RewriteTempName(const std::string& folder, const std::string& fileName, unsigned serial);
+void HoldTemp(const std::string& path);
+void ReleaseTemp(const std::string& path);
+// Removes the stale temporaries of one host folder (not its subfolders).
+size_t RemoveStaleTempsIn(const std::string& hostFolder);
+
 // Consumes the injected write budget. Returns how many of `wanted` bytes may be
 // written before the injected failure strikes.
 size_t AllowedWriteBytes(size_t wanted);
