@@ -21,9 +21,14 @@ bool CFixedRecordFile::IsOpen() const { return m_file != nullptr && m_file != IN
 
 int CFixedRecordFile::Open(LPCWSTR path)
 {
+    return OpenAs(path, GENERIC_READ | GENERIC_WRITE);
+}
+
+int CFixedRecordFile::OpenAs(LPCWSTR path, DWORD access)
+{
     if (IsOpen()) Close();
     if (path == nullptr || path[0] == 0) return 0;
-    m_file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    m_file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     return IsOpen() ? 1 : 0;
 }
@@ -91,7 +96,7 @@ bool CFixedRecordFile::WriteBytes(const void* buffer, unsigned long long size)
 
 int CFixedRecordFile::GetCount(LPCWSTR path)
 {
-    if (!Open(path)) return -1;
+    if (!OpenAs(path, GENERIC_READ)) return -1;
     const long long count = HeldCount();
     Close();
     return static_cast<int>(count);
@@ -100,7 +105,7 @@ int CFixedRecordFile::GetCount(LPCWSTR path)
 int CFixedRecordFile::ReadAll(LPCWSTR path, void* buffer, int capacity)
 {
     if (capacity < 0 || (buffer == nullptr && capacity > 0)) return 0;
-    if (!Open(path)) return 0;
+    if (!OpenAs(path, GENERIC_READ)) return 0;
     int result = 0;
     const long long count = HeldCount();
     if (count >= 0) {
@@ -114,7 +119,7 @@ int CFixedRecordFile::ReadAll(LPCWSTR path, void* buffer, int capacity)
 int CFixedRecordFile::ReadRecord(LPCWSTR path, int index, void* record)
 {
     if (record == nullptr || index < 0) return 0;
-    if (!Open(path)) return 0;
+    if (!OpenAs(path, GENERIC_READ)) return 0;
     const int result = (Seek(index) && ReadBytes(record, m_recordSize)) ? 1 : 0;
     Close();
     return result;

@@ -8,7 +8,9 @@
 // never read as a record.
 //
 // Every operation opens and closes the file itself and leaves it closed when
-// it returns, on failure too. Results follow the program's convention: 1
+// it returns, on failure too. Counting and reading open the file for reading
+// only, so a read-only file (a write-protected card) is still listed and
+// browsed; the writing operations fail on it and change nothing. Results follow the program's convention: 1
 // success, 0 failure, and -1 from GetCount when the file cannot be opened.
 #pragma once
 
@@ -67,6 +69,7 @@ public:
     int Delete(LPCWSTR path);
 
 private:
+    int OpenAs(LPCWSTR path, DWORD access);
     // Whole records in the held file, or -1 when its size cannot be read.
     long long HeldCount();
     bool SeekByte(unsigned long long offset);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "FixedRecordTestRoot.h"
+#include "settings/CatalogFiles.h"
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
 #include "settings/FileNames.h"
@@ -210,6 +211,53 @@ TEST_F(JournalFilesTest, CountRefreshAndDelete)
     EXPECT_EQ(1, qod.Delete(u"D"));
     EXPECT_FALSE(Exists(DbDir() / "D.qod"));
     EXPECT_EQ(0, qod.Delete(u"D"));
+}
+
+TEST_F(JournalFilesTest, AReadOnlyJournalIsReadAndNeverWritten)
+{
+    CDBJournalQav qav;
+    auto first = QavRecord(11), second = QavRecord(22);
+    ASSERT_EQ(1, qav.Append(u"Archive", first.get()));
+    ASSERT_EQ(1, qav.Append(u"Archive", second.get()));
+    const auto path = DbDir() / "Archive.qav";
+    const std::vector<uint8_t> before = ReadBytes(path);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+
+    // Browsing works: count, whole read, one record.
+    EXPECT_EQ(2, qav.GetCount(u"Archive"));
+    auto all = std::make_unique<QavJournalRecord[]>(2);
+    ASSERT_EQ(1, qav.ReadAll(u"Archive", all.get(), 2));
+    EXPECT_EQ(22, all[1].profileZ[0]);
+    auto one = QavRecord(0);
+    ASSERT_EQ(1, qav.ReadRecord(u"Archive", 0, one.get()));
+    EXPECT_EQ(11, one->profileZ[0]);
+    EXPECT_EQ(0, qav.RefreshCount(u"Archive"));
+    EXPECT_EQ(2, qav.RecordCount());
+
+    // Every write fails and leaves the bytes as they were.
+    EXPECT_EQ(0, qav.Append(u"Archive", first.get()));
+    EXPECT_EQ(0, qav.Replace(u"Archive", second.get(), 0));
+    EXPECT_EQ(0, qav.WriteAll(u"Archive", first.get(), 1));
+    EXPECT_EQ(0, qav.Delete(u"Archive"));
+    EXPECT_EQ(before, ReadBytes(path));
+
+    // The same for a catalogue of the card.
+    CDiskTypeFile disk;
+    DiskTypeRecord recs[2]{};
+    qplat::CopyField(recs[1].name, CATALOG_NAME_CHARS, u"Disc 2");
+    ASSERT_EQ(1, disk.Append(&recs[0]));
+    ASSERT_EQ(1, disk.Append(&recs[1]));
+    const auto catalogue = ProgramDir() / "DiskType.qod";
+    std::filesystem::permissions(catalogue, std::filesystem::perms::owner_read);
+    const std::vector<uint8_t> catalogueBefore = ReadBytes(catalogue);
+    EXPECT_EQ(2, disk.GetCount());
+    DiskTypeRecord back[2]{};
+    ASSERT_EQ(1, disk.ReadAll(back, 2));
+    EXPECT_EQ(std::u16string(u"Disc 2"), back[1].name);
+    EXPECT_EQ(0, disk.Append(&recs[0]));
+    EXPECT_EQ(0, disk.WriteAll(recs, 1));
+    EXPECT_EQ(catalogueBefore, ReadBytes(catalogue));
 }
 
 TEST_F(JournalFilesTest, NamesMatchTheCardWithoutRegardToCase)
