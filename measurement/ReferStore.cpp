@@ -36,10 +36,20 @@ std::vector<BYTE> ReadHead(HANDLE file, DWORD limit)
     return bytes;
 }
 
+// For reading only, so the references of a write-protected card are listed and
+// loaded all the same.
 HANDLE OpenForReading(LPCWSTR path)
 {
-    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Whether the name reads back as written through the 8-bit code page of the
+// name line; a letter the code page lacks would load under another name.
+bool SurvivesCodePage(LPCWSTR name)
+{
+    const std::u16string_view text(name, wcslen(name));
+    return qplat::FromCodePage(qplat::ToCodePage(text)) == text;
 }
 
 // The first line of a file (the bytes before the first CR), at most maxChars.
@@ -86,7 +96,8 @@ int CReferStore::Write(HWND /*owner*/, LPCWSTR profileName, const ProfilePoint* 
 
 int CReferStore::Write(LPCWSTR profileName, const ProfilePoint* points, DWORD count, int deviceType)
 {
-    if (!IsValidFileName(profileName, kReferNameChars - 5) || (points == nullptr && count > 0)) {
+    if (!IsValidFileName(profileName, kReferNameChars - 5) || !SurvivesCodePage(profileName) ||
+        (points == nullptr && count > 0)) {
         return 0;
     }
     WCHAR folder[PROGRAM_FOLDER_CHARS + 16];
@@ -103,17 +114,17 @@ int CReferStore::Write(LPCWSTR profileName, const ProfilePoint* points, DWORD co
         if (points[i].x == 0 && points[i].z == 0) {
             break;
         }
+        // The comparison walks a reference by rising x: a profile that turns
+        // back or stands still in x is not one, and is not stored.
+        if (i > 0 && points[i].x <= points[i - 1].x) {
+            return 0;
+        }
         qplat_snprintf(line, sizeof(line), "%d;%d\r\n", static_cast<int>(points[i].x), static_cast<int>(points[i].z));
         text += line;
     }
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == text.size() ? 1 : 0;
+    // Replaced whole or not at all: a failed save keeps the reference that was
+    // there.
+    return qplat::RewriteFile(path, text.data(), text.size()) ? 1 : 0;
 }
 
 void CReferStore::List(int deviceType)

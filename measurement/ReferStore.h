@@ -35,8 +35,11 @@ public:
     CReferStore& operator=(const CReferStore&) = delete;
 
     // Writes points 0 to count - 1 (at most 5800; a point (0, 0) ends the
-    // file) under the profile name. 1 when the whole file was written, 0 when
-    // the name is not a plain file name or the file cannot be written.
+    // file) under the profile name, replacing a file of that name whole or
+    // not at all. 1 when the whole file was written; 0, with nothing written,
+    // when the name is not a plain file name or has a letter the name line's
+    // code page lacks, when x does not rise from point to point, or when the
+    // file cannot be written (an older file of the name is then kept).
     int Write(LPCWSTR profileName, const ProfilePoint* points, DWORD count, int deviceType);
     int Write(HWND owner, LPCWSTR profileName, const ProfilePoint* points, DWORD count, int deviceType);
     // Fills m_count and m_entries from the folder (at most 500 rows).

@@ -56,15 +56,15 @@ protected:
 
 TEST_F(ReferStoreTest, WritesNameAndPointLinesWithCrLf)
 {
-    std::vector<ProfilePoint> p = {{12500, -340}, {12550, 0}, {-3, 7}, {0, 0}, {99, 99}};
+    std::vector<ProfilePoint> p = {{-3, 7}, {12500, -340}, {12550, 0}, {0, 0}, {99, 99}};
     EXPECT_EQ(store_->Write(u"S1002 new", p.data(), 5, 1), 1);
-    EXPECT_EQ(Read("Refer/S1002 new.ref"), "S1002 new\r\n12500;-340\r\n12550;0\r\n-3;7\r\n");
+    EXPECT_EQ(Read("Refer/S1002 new.ref"), "S1002 new\r\n-3;7\r\n12500;-340\r\n12550;0\r\n");
     ASSERT_EQ(store_->Load(u"S1002 new", points_, &count_, 1), 1);
     EXPECT_EQ(count_, 3u);
-    EXPECT_EQ(points_[0].z, -340);
-    EXPECT_EQ(points_[2].x, -3);
+    EXPECT_EQ(points_[1].z, -340);
+    EXPECT_EQ(points_[0].x, -3);
     // The disc device keeps its own folder.
-    EXPECT_EQ(store_->Write(u"Disc", p.data(), 1, 4), 1);
+    EXPECT_EQ(store_->Write(u"Disc", p.data() + 1, 1, 4), 1);
     EXPECT_EQ(Read("Refer_QOD/Disc.ref"), "Disc\r\n12500;-340\r\n");
     EXPECT_EQ(store_->Exists(u"Disc", 1), 0);
     EXPECT_EQ(store_->Exists(u"Disc", 4), 1);
@@ -82,7 +82,10 @@ TEST_F(ReferStoreTest, FirstPointEmptyGivesANameAlone)
 
 TEST_F(ReferStoreTest, NeverWritesPastTheProfileCapacity)
 {
-    std::vector<ProfilePoint> p(kMaxProfilePoints + 1, ProfilePoint{1, 1});
+    std::vector<ProfilePoint> p(kMaxProfilePoints + 1);
+    for (size_t i = 0; i < p.size(); ++i) {
+        p[i] = {static_cast<LONG>(i + 1), 1};
+    }
     ASSERT_EQ(store_->Write(u"full", p.data(), kMaxProfilePoints + 500, 1), 1);
     ASSERT_EQ(store_->Load(u"full", points_, &count_, 1), 1);
     EXPECT_EQ(count_, kMaxProfilePoints);
@@ -145,6 +148,73 @@ TEST_F(ReferStoreTest, NamesInTheProgramsCodePageSurviveSaveAndLoad)
     store_->List(1);
     ASSERT_EQ(store_->m_count, 1u);
     EXPECT_EQ(std::u16string(store_->m_entries[0].profileName), std::u16string(name));
+}
+
+TEST_F(ReferStoreTest, AFailedSaveKeepsTheReferenceThatWasThere)
+{
+    std::vector<ProfilePoint> p = {{100, 1}, {200, 2}, {300, 3}};
+    ASSERT_EQ(store_->Write(u"Tread", p.data(), 3, 1), 1);
+    const std::string before = Read("Refer/Tread.ref");
+    std::vector<ProfilePoint> longer(400);
+    for (size_t i = 0; i < longer.size(); ++i) {
+        longer[i] = {static_cast<LONG>(1000 + i * 50), -static_cast<LONG>(i)};
+    }
+    qplat::FailFileWritesAfter(100);
+    EXPECT_EQ(store_->Write(u"Tread", longer.data(), 400, 1), 0);
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ(Read("Refer/Tread.ref"), before);
+    // Nothing but the reference in the folder: no partial copy is left.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "Refer")) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"Tread.ref"});
+    ASSERT_EQ(store_->Load(u"Tread", points_, &count_, 1), 1);
+    EXPECT_EQ(count_, 3u);
+}
+
+TEST_F(ReferStoreTest, NamesOutsideTheCodePageAndProfilesWithoutRisingXAreRefused)
+{
+    std::vector<ProfilePoint> rising = {{100, 1}, {200, 2}};
+    // A letter the name line cannot hold would load under another name.
+    for (const char16_t* name : {u"\u8F6E 1", u"Wheel \u00FC", u"\u2603"}) {
+        EXPECT_EQ(store_->Write(name, rising.data(), 2, 1), 0) << qplat::ToUtf8(name);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "Refer"));
+
+    const std::vector<std::vector<ProfilePoint>> notRising = {
+        {{100, 1}, {100, 2}},              // x standing still
+        {{100, 1}, {200, 2}, {150, 3}},    // x turning back
+        {{-5, 1}, {-6, 1}},
+    };
+    for (const auto& p : notRising) {
+        EXPECT_EQ(store_->Write(u"Back", p.data(), static_cast<DWORD>(p.size()), 1), 0);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "Refer"));
+    // Over an existing reference the refusal keeps it.
+    ASSERT_EQ(store_->Write(u"Back", rising.data(), 2, 1), 1);
+    EXPECT_EQ(store_->Write(u"Back", notRising[1].data(), 3, 1), 0);
+    EXPECT_EQ(Read("Refer/Back.ref"), "Back\r\n100;1\r\n200;2\r\n");
+    // What follows the (0, 0) that ends a profile is not written, so not checked.
+    std::vector<ProfilePoint> ended = {{100, 1}, {200, 2}, {0, 0}, {50, 5}};
+    EXPECT_EQ(store_->Write(u"Ended", ended.data(), 4, 1), 1);
+}
+
+TEST_F(ReferStoreTest, ReadOnlyReferencesAreListedAndLoadedButNotOverwritten)
+{
+    std::vector<ProfilePoint> p = {{100, 1}, {200, 2}};
+    ASSERT_EQ(store_->Write(u"Locked", p.data(), 2, 1), 1);
+    const auto path = folder_ / "Refer" / "Locked.ref";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    store_->List(1);
+    ASSERT_EQ(store_->m_count, 1u);
+    EXPECT_EQ(std::u16string(store_->m_entries[0].profileName), u"Locked");
+    ASSERT_EQ(store_->Load(u"Locked", points_, &count_, 1), 1);
+    EXPECT_EQ(count_, 2u);
+    EXPECT_EQ(points_[1].x, 200);
+    std::vector<ProfilePoint> other = {{5, 5}};
+    EXPECT_EQ(store_->Write(u"Locked", other.data(), 1, 1), 0);
+    EXPECT_EQ(Read("Refer/Locked.ref"), "Locked\r\n100;1\r\n200;2\r\n");
 }
 
 TEST_F(ReferStoreTest, ListingStopsAtFiveHundredRows)
