@@ -48,6 +48,37 @@ void SideDigit(WCHAR (&field)[2], int side, bool swapped)
     field[1] = 0;
 }
 
+// The wheel a step of the walk names: a reversed car is met from its last
+// axle, with left and right exchanged (the middle stays).
+struct NamedWheel {
+    int axle;
+    int side;
+};
+
+NamedWheel NameOf(const SchemeCar& car, int axle, int side)
+{
+    const int m = scheme_order::ClampAxles(car.axleCount);
+    if (car.reversed && axle < m)
+        return {m - 1 - axle, side < SIDE_MIDDLE ? 1 - side : side};
+    return {axle, side};
+}
+
+// Walks order type t over the cars and reports every step as the wheel it
+// names. Every test of the walk (the layout of types 1 and 2) and of presence
+// is made on that wheel, so the order never names a wheel the scheme lacks
+// nor leaves out one it has.
+template <class Visit>
+void WalkNamed(const SchemeCar* cars, int type, int carCount, Visit visit)
+{
+    scheme_order::Walk(
+        type, carCount, [&](int c) { return cars[c].axleCount; },
+        [&](int c, int a) { return cars[c].axles[NameOf(cars[c], a, SIDE_LEFT).axle].layout; }, [](int) {},
+        [&](int c, int a, int s) {
+            const NamedWheel named = NameOf(cars[c], a, s);
+            visit(c, a, s, cars[c].axles[named.axle].wheels[named.side].present == 1);
+        });
+}
+
 template <class Record>
 bool SamePosition(const Record& stored, const Record& query, bool compareSide)
 {
@@ -110,13 +141,10 @@ int CScheme::CountOrderPositions(const SchemeCar* cars, int carCount, int orderT
     if (cars == nullptr)
         return 0;
     int count = 0;
-    scheme_order::Walk(
-        orderType, carCount, [&](int c) { return cars[c].axleCount; },
-        [&](int c, int a) { return cars[c].axles[a].layout; }, [](int) {},
-        [&](int c, int a, int s) {
-            if (cars[c].axles[a].wheels[s].present == 1)
-                ++count;
-        });
+    WalkNamed(cars, orderType, carCount, [&](int, int, int, bool present) {
+        if (present)
+            ++count;
+    });
     return count;
 }
 
@@ -127,13 +155,10 @@ int CScheme::BuildOrder(int type, int n)
     std::memset(order, 0, sizeof(order));
     int k = 0;
     bool overflow = false;
-    scheme_order::Walk(
-        type, carCount, [&](int c) { return cars[c].axleCount; },
-        [&](int c, int a) { return cars[c].axles[a].layout; }, [](int) {},
-        [&](int c, int a, int s) {
-            if (!AddOrderEntry(&k, c, a, s) && cars[c].axles[a].wheels[s].present == 1)
-                overflow = true;
-        });
+    WalkNamed(cars, type, carCount, [&](int c, int a, int s, bool present) {
+        if (!AddOrderEntry(&k, c, a, s) && present)
+            overflow = true;
+    });
     orderType = type;
     currentEntry = 0;
     currentAxleEntry = 0;
@@ -149,11 +174,40 @@ int CScheme::BuildOrder(int type, int n)
         return 0;
     }
     orderCount = k;
-    if (deviceType == 3)
+    if (deviceType == 3) {
         NumberAxles();
-    SelectEntryAs(0, STATE_CURRENT, deviceType);
+        StartAxleWalk();
+    } else {
+        SelectEntryAs(0, STATE_CURRENT, deviceType);
+    }
     UpdateEndFlagsAs(deviceType);
     return 1;
+}
+
+void CScheme::StartAxleWalk()
+{
+    const int n = axleCount < SCHEME_MAX_AXLE_ENTRIES ? axleCount : SCHEME_MAX_AXLE_ENTRIES;
+    for (int k = 0; k < n; ++k) {
+        AxleEntry& entry = axleEntries[k];
+        entry.state &= ~STATE_CURRENT;
+        SchemeAxle& axle = cars[entry.car].axles[entry.axle];
+        axle.wheels[SIDE_LEFT].state = entry.state;
+        axle.wheels[SIDE_RIGHT].state = entry.state;
+    }
+    for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i)
+        order[i].state &= ~STATE_CURRENT;
+    const int first = NextMeasurableAxle(-1, 1);
+    currentAxleEntry = first >= 0 ? first : 0;
+    if (n <= 0)
+        return;
+    const AxleEntry& start = axleEntries[currentAxleEntry];
+    // The order entry of the start axle carries the current mark with it,
+    // so exactly one axle is current.
+    const int i = FirstEntryOnAxle(start.car, start.axle);
+    currentEntry = i >= 0 ? i : 0;
+    if (i >= 0)
+        SelectEntryAs(i, order[i].state | STATE_CURRENT, 3);
+    EnterAxle();
 }
 
 int CScheme::AddOrderEntry(int* count, int car, int axle, int side)
@@ -162,19 +216,15 @@ int CScheme::AddOrderEntry(int* count, int car, int axle, int side)
         !ValidSide(side))
         return 0;
     SchemeCar& c = cars[car];
-    SchemeWheel& wheel = c.axles[axle].wheels[side];
+    // The wheel the entry will name is the one that must be there.
+    const NamedWheel named = NameOf(c, axle, side);
+    SchemeWheel& wheel = c.axles[named.axle].wheels[named.side];
     if (wheel.present != 1 || *count < 0 || *count >= SCHEME_MAX_ORDER)
         return 0;
-    const int m = scheme_order::ClampAxles(c.axleCount);
     OrderEntry& entry = order[*count];
     entry.car = car;
-    if (c.reversed && axle < m) {
-        entry.axle = m - 1 - axle;
-        entry.side = side < SIDE_MIDDLE ? 1 - side : side;
-    } else {
-        entry.axle = axle;
-        entry.side = side;
-    }
+    entry.axle = named.axle;
+    entry.side = named.side;
     entry.state = 0;
     entry.reversed = c.reversed;
     entry.swapped = c.swapped;
@@ -199,9 +249,46 @@ void CScheme::NumberAxles()
         }
     }
     axleCount = k;
-    currentAxleEntry = currentCar = currentAxle = 0;
+    currentCar = currentAxle = 0;
+    // An axle without a wheel (a blank axle of the scheme) has nothing to
+    // measure: the walk starts on the first one that has.
+    const int first = NextMeasurableAxle(-1, 1);
+    currentAxleEntry = first >= 0 ? first : 0;
     if (axleCount > 0)
         EnterAxle();
+}
+
+bool CScheme::AxleMeasurable(int k) const
+{
+    if (k < 0 || k >= axleCount || k >= SCHEME_MAX_AXLE_ENTRIES)
+        return false;
+    const AxleEntry& entry = axleEntries[k];
+    if (entry.car < 0 || entry.car >= SCHEME_MAX_CARS || entry.axle < 0 || entry.axle >= SCHEME_MAX_AXLES)
+        return false;
+    for (const SchemeWheel& wheel : cars[entry.car].axles[entry.axle].wheels) {
+        if (wheel.present == 1)
+            return true;
+    }
+    return false;
+}
+
+int CScheme::NextMeasurableAxle(int from, int step) const
+{
+    const int n = axleCount < SCHEME_MAX_AXLE_ENTRIES ? axleCount : SCHEME_MAX_AXLE_ENTRIES;
+    for (int k = from + step; k >= 0 && k < n; k += step) {
+        if (AxleMeasurable(k))
+            return k;
+    }
+    return -1;
+}
+
+int CScheme::FirstEntryOnAxle(int car, int axle) const
+{
+    for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i) {
+        if (order[i].car == car && order[i].axle == axle)
+            return i;
+    }
+    return -1;
 }
 
 void CScheme::EnterAxle()
@@ -215,6 +302,19 @@ void CScheme::EnterAxle()
     SchemeAxle& axle = cars[entry.car].axles[entry.axle];
     axle.wheels[SIDE_LEFT].state = entry.state;
     axle.wheels[SIDE_RIGHT].state = entry.state;
+    // The wheel name and side digit of the axle's records are those of the
+    // axle's own first position in the order (else of its first wheel).
+    const int i = FirstEntryOnAxle(currentCar, currentAxle);
+    if (i >= 0) {
+        currentSide = order[i].side;
+        return;
+    }
+    for (int side : {SIDE_LEFT, SIDE_RIGHT, SIDE_MIDDLE}) {
+        if (axle.wheels[side].present == 1) {
+            currentSide = side;
+            return;
+        }
+    }
 }
 
 void CScheme::MoveToAxle(int k)
@@ -234,9 +334,10 @@ void CScheme::MoveToAxle(int k)
 
 void CScheme::MoveToCar(int car)
 {
-    // A car without axles (a number the scheme file skipped) has no entry.
+    // A car without axles (a number the scheme file skipped) has no entry,
+    // and a blank axle nothing to measure.
     for (int k = 0; k < axleCount && k < SCHEME_MAX_AXLE_ENTRIES; ++k) {
-        if (axleEntries[k].car == car) {
+        if (axleEntries[k].car == car && AxleMeasurable(k)) {
             MoveToAxle(k);
             return;
         }
@@ -279,8 +380,20 @@ void CScheme::UpdateEndFlags()
 
 void CScheme::UpdateEndFlagsAs(int deviceType)
 {
-    const int current = deviceType == 3 ? currentAxleEntry : currentEntry;
-    const int last = (deviceType == 3 ? axleCount : orderCount) - 1;
+    if (deviceType == 3) {
+        // The ends of the axle walk are its first and last axles to measure.
+        if (axleCount <= 0 || NextMeasurableAxle(-1, 1) < 0) {
+            MarkAllEnds();
+            return;
+        }
+        atFirst = NextMeasurableAxle(currentAxleEntry, -1) < 0 ? 1 : 0;
+        atLast = NextMeasurableAxle(currentAxleEntry, 1) < 0 ? 1 : 0;
+        atFirstCar = atFirst;
+        atLastCar = atLast;
+        return;
+    }
+    const int current = currentEntry;
+    const int last = orderCount - 1;
     if (last < 0) {
         MarkAllEnds();
         return;
@@ -314,8 +427,9 @@ void CScheme::NextPosition()
 {
     const int deviceType = ReadDeviceType();
     if (deviceType == 3) {
-        if (currentAxleEntry + 1 < axleCount)
-            MoveToAxle(currentAxleEntry + 1);
+        const int next = NextMeasurableAxle(currentAxleEntry, 1);
+        if (next >= 0)
+            MoveToAxle(next);
     } else if (!atLast && currentEntry + 1 < orderCount) {
         LeaveEntry(deviceType);
         ++currentEntry;
@@ -328,8 +442,9 @@ void CScheme::PrevPosition()
 {
     const int deviceType = ReadDeviceType();
     if (deviceType == 3) {
-        if (currentAxleEntry > 0)
-            MoveToAxle(currentAxleEntry - 1);
+        const int previous = NextMeasurableAxle(currentAxleEntry, -1);
+        if (previous >= 0)
+            MoveToAxle(previous);
     } else if (!atFirst && currentEntry > 0) {
         LeaveEntry(deviceType);
         --currentEntry;
@@ -345,12 +460,10 @@ void CScheme::NextCar()
     const int deviceType = ReadDeviceType();
     if (deviceType == 3) {
         const int n = carCount > SCHEME_MAX_CARS ? SCHEME_MAX_CARS : carCount;
-        for (int c = currentCar + 1; c < n; ++c) {
-            if (scheme_order::ClampAxles(cars[c].axleCount) > 0) {
-                MoveToCar(c);
-                break;
-            }
-        }
+        // A car with nothing to measure is passed over.
+        const int from = currentCar;
+        for (int c = from + 1; c < n && currentCar == from; ++c)
+            MoveToCar(c);
     } else if (currentEntry >= 0 && currentEntry < orderCount) {
         const LONG car = order[currentEntry].car;
         LeaveEntry(deviceType);
@@ -368,11 +481,10 @@ void CScheme::PrevCar()
     atLastCar = 0;
     const int deviceType = ReadDeviceType();
     if (deviceType == 3) {
-        for (int c = currentCar - 1; c >= 0; --c) {
-            if (c < SCHEME_MAX_CARS && scheme_order::ClampAxles(cars[c].axleCount) > 0) {
+        const int from = currentCar;
+        for (int c = from - 1; c >= 0 && currentCar == from; --c) {
+            if (c < SCHEME_MAX_CARS)
                 MoveToCar(c);
-                break;
-            }
         }
     } else if (currentEntry >= 0 && currentEntry < orderCount) {
         const LONG car = order[currentEntry].car;
@@ -567,6 +679,11 @@ void CScheme::MarkMeasuredPositions(int deviceType, const QavJournalRecord& reco
         const int found = FindIn(records, *work, 0, settingsType != 3);
         const bool measured = found >= 0 && HoldsResult(records[static_cast<size_t>(found)], deviceType);
         SelectEntryAs(i, measured ? STATE_MEASURED : 0, settingsType);
+    }
+    if (settingsType == 3 && orderCount > 0) {
+        StartAxleWalk();
+        UpdateEndFlagsAs(settingsType);
+        return;
     }
     currentEntry = 0;
     if (orderCount > 0) {

@@ -109,7 +109,14 @@ public:
     int BuildOrder(int orderType, int carCount);
     // Appends the position (car, axle, side) at *count when that wheel is
     // present; 1 appended, 0 absent or no room left.
+    // (axle and side as the walk meets them; for a reversed car the entry and
+    // the presence test both take the mirrored wheel).
     int AddOrderEntry(int* count, int car, int axle, int side);
+    // Device type 3 walks the axle entries that have a wheel to measure: a
+    // blank axle of the scheme is passed over, the walk starts on the first
+    // axle that has one, and its ends are the first and last such axles. The
+    // wheel name and side digit of an axle's records are those of the axle's
+    // own first position in the order.
     void NumberAxles();
     void EnterAxle();
     void MoveToAxle(int axleEntry);
@@ -173,6 +180,14 @@ public:
 
 private:
     int ReadDeviceType();
+    // Device type 3: an axle entry whose axle has a wheel to measure; the
+    // next such entry from `from` in direction step (+1 or -1), or -1.
+    bool AxleMeasurable(int axleEntry) const;
+    int NextMeasurableAxle(int from, int step) const;
+    // The first order entry naming that axle, or -1.
+    int FirstEntryOnAxle(int car, int axle) const;
+    // Makes the first measurable axle current, alone.
+    void StartAxleWalk();
     void SelectEntryAs(int entry, int state, int deviceType);
     void UpdateEndFlagsAs(int deviceType);
     void MarkAllEnds();

@@ -2,6 +2,9 @@
 // of device type 3.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <map>
+
 #include "tests/scheme/SchemeTestSupport.h"
 
 namespace schemetest {
@@ -196,6 +199,133 @@ TEST_F(SchemeOrderTest, DeviceTypeThreeWalksAxlesAndKeepsEachAxlesOwnEntry)
     EXPECT_EQ(std::make_tuple(1, 2), std::make_tuple(scheme->currentCar, scheme->currentAxle));
     scheme->PrevPosition();
     EXPECT_EQ(1, scheme->currentAxleEntry);
+}
+
+// Every present wheel exactly once, and never a wheel the scheme lacks.
+void ExpectEachPresentWheelOnce(const CScheme& scheme, int carCount)
+{
+    std::map<Position, int> seen;
+    for (const Position& p : OrderOf(scheme)) {
+        const auto [c, a, s] = p;
+        EXPECT_EQ(1, scheme.cars[c].axles[a].wheels[s].present) << c << " " << a << " " << s;
+        ++seen[p];
+    }
+    for (int c = 0; c < carCount; ++c) {
+        for (int a = 0; a < scheme.cars[c].axleCount; ++a) {
+            for (int s = 0; s < 3; ++s) {
+                if (scheme.cars[c].axles[a].wheels[s].present == 1) {
+                    EXPECT_EQ(1, seen[Position(c, a, s)]) << c << " " << a << " " << s;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(SchemeOrderTest, AReversedCarWithAMissingWheelNamesOnlyItsOwnWheels)
+{
+    auto scheme = Parsed("Gap\r\n{\r\n1i-|||1l|A1|W1L||2l|A2|W2L||2r|A2|W2R||;\r\n}\r\nType:3\r\n");
+    ASSERT_EQ(1, scheme->BuildOrder(3, 1));
+    // Met from its last axle, the walk's right wheel being the stored left.
+    EXPECT_EQ((std::vector<Position>{{0, 1, L}, {0, 1, R}, {0, 0, L}}), OrderOf(*scheme));
+    EXPECT_EQ(3, CScheme::CountOrderPositions(scheme->cars, 1, 3));
+    const char16_t* names[] = {u"W2L", u"W2R", u"W1L"};
+    for (int i = 0; i < scheme->orderCount; ++i) {
+        auto record = std::make_unique<QavJournalRecord>();
+        scheme->SelectEntry(i, -1);
+        scheme->FillRecordNames(record.get());
+        EXPECT_EQ(std::u16string(names[i]), std::u16string(record->wheelName));
+    }
+    for (int type = 3; type <= 6; ++type) {
+        SCOPED_TRACE(type);
+        ASSERT_EQ(1, scheme->BuildOrder(type, 1));
+        ExpectEachPresentWheelOnce(*scheme, 1);
+    }
+
+    // Types 1 and 2 test the layout of the axle whose wheel they add: a
+    // reversed car whose axles differ in layout keeps all its wheels.
+    auto mixed = Parsed("Mix\r\n{\r\n1i-|||1l||||1r||||2m||||;\r\n2d-|||1l||||1r||||2m||||;\r\n}\r\nType:1\r\n");
+    ASSERT_EQ(1, mixed->BuildOrder(1, 2));
+    EXPECT_EQ((std::vector<Position>{{0, 1, M}, {0, 0, L}, {1, 0, R}, {1, 1, M}, {1, 0, L}, {0, 0, R}}),
+              OrderOf(*mixed));
+    ASSERT_EQ(1, mixed->BuildOrder(2, 2));
+    ExpectEachPresentWheelOnce(*mixed, 2);
+    EXPECT_EQ(6, CScheme::CountOrderPositions(mixed->cars, 2, 2));
+}
+
+// Axle entries whose state carries the current bit.
+int CurrentAxleMarks(const CScheme& scheme)
+{
+    int n = 0;
+    for (int k = 0; k < scheme.axleCount; ++k)
+        n += (scheme.axleEntries[k].state & 1) != 0 ? 1 : 0;
+    return n;
+}
+
+TEST_F(SchemeOrderTest, DeviceTypeThreeStartsOnTheFirstAxleToMeasureWithItsOwnNames)
+{
+    SetDeviceType(3);
+    auto blank = Parsed("Blank\r\n{\r\n1d-|||2l|A2|W2L||2r|A2|W2R||;\r\n}\r\nType:3\r\n");
+    ASSERT_EQ(1, blank->BuildOrder(3, 1));
+    ASSERT_EQ(2, blank->axleCount);
+    EXPECT_EQ(1, blank->currentAxleEntry);
+    EXPECT_EQ(1, CurrentAxleMarks(*blank));
+    EXPECT_EQ(1, blank->GetCurrentState());
+    auto record = std::make_unique<QavJournalRecord>();
+    blank->FillRecordNames(record.get());
+    EXPECT_EQ(std::u16string(u"A2"), std::u16string(record->axleName));
+    EXPECT_EQ(std::u16string(u"W2R"), std::u16string(record->wheelName));
+    EXPECT_EQ(std::u16string(u"1"), std::u16string(record->side));
+    // The one axle to measure is both ends; the blank axle is never entered.
+    EXPECT_EQ(4, blank->atFirst + blank->atLast + blank->atFirstCar + blank->atLastCar);
+    blank->PrevPosition();
+    blank->PrevCar();
+    EXPECT_EQ(1, blank->currentAxleEntry);
+    EXPECT_EQ(1, CurrentAxleMarks(*blank));
+
+    // Each axle's records carry the names and side of that axle's own first
+    // position: right first in a plain car, the stored left (walked right)
+    // in a reversed one. A blank axle in between is passed over both ways.
+    auto train = Parsed("Train\r\n{\r\n"
+                        "1d-|||1l|A1|W1L||1r|A1|W1R||3l|A3|W3L||3r|A3|W3R||;\r\n"
+                        "2i-|||1l|B1|V1L||1r|B1|V1R||2l|B2|V2L||2r|B2|V2R||;\r\n"
+                        "}\r\nType:3\r\n");
+    ASSERT_EQ(1, train->BuildOrder(3, 2));
+    ASSERT_EQ(5, train->axleCount);
+    struct Expected {
+        int axleEntry;
+        const char16_t* axle;
+        const char16_t* wheel;
+        const char16_t* side;
+    };
+    const Expected walk[] = {
+        {0, u"A1", u"W1R", u"1"}, {2, u"A3", u"W3R", u"1"}, {3, u"B2", u"V2L", u"0"}, {4, u"B1", u"V1L", u"0"}};
+    for (size_t i = 0; i < std::size(walk); ++i) {
+        SCOPED_TRACE(i);
+        if (i > 0)
+            train->NextPosition();
+        ASSERT_EQ(walk[i].axleEntry, train->currentAxleEntry);
+        EXPECT_EQ(1, CurrentAxleMarks(*train));
+        train->FillRecordNames(record.get());
+        EXPECT_EQ(std::u16string(walk[i].axle), std::u16string(record->axleName));
+        EXPECT_EQ(std::u16string(walk[i].wheel), std::u16string(record->wheelName));
+        EXPECT_EQ(std::u16string(walk[i].side), std::u16string(record->side));
+        EXPECT_EQ(i == 0 ? 1 : 0, train->atFirst);
+        EXPECT_EQ(i + 1 == std::size(walk) ? 1 : 0, train->atLast);
+    }
+    train->PrevPosition();
+    train->PrevPosition();
+    EXPECT_EQ(2, train->currentAxleEntry);
+    train->PrevPosition();
+    EXPECT_EQ(0, train->currentAxleEntry);
+    EXPECT_EQ(1, CurrentAxleMarks(*train));
+    EXPECT_EQ(0, train->axleEntries[1].state);
+
+    // Marking from the journal starts the walk over on the same axle, alone.
+    train->NextCar();
+    EXPECT_EQ(3, train->currentAxleEntry);
+    train->MarkMeasuredPositions(3, *record);
+    EXPECT_EQ(0, train->currentAxleEntry);
+    EXPECT_EQ(1, CurrentAxleMarks(*train));
 }
 
 TEST_F(SchemeOrderTest, OrdersThatCannotBeWalkedAreRefused)
