@@ -74,3 +74,45 @@ if(NOT found)
   message(FATAL_ERROR "the registry value Folder was not written")
 endif()
 file(REMOVE_RECURSE "${ROOT}")
+
+# --help is a request, not a mistake.
+execute_process(COMMAND "${DEMOCARD}" --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "usage: democard")
+  message(FATAL_ERROR "democard --help gave ${rc}: ${out} ${err}")
+endif()
+
+# Runs democard where it must fail: a non-zero status and the message.
+function(expect_failure message_pattern)
+  execute_process(COMMAND "${DEMOCARD}" --root "${ROOT}" --data "${DATA}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(rc EQUAL 0 OR out MATCHES "demo card ready" OR NOT err MATCHES "${message_pattern}")
+    message(FATAL_ERROR "democard should have failed with \"${message_pattern}\" (${rc}): ${out} ${err}")
+  endif()
+endfunction()
+
+# The registry cannot be stored (its file is a folder, and so is the place a
+# damaged one would be moved aside to): "Folder" is not saved.
+file(MAKE_DIRECTORY "${ROOT}/.qav5-platform/registry.txt" "${ROOT}/.qav5-platform/registry.txt.bad/kept")
+expect_failure("cannot save the registry value \"Folder\"")
+file(REMOVE_RECURSE "${ROOT}")
+
+# Links out of the card root are not followed: a card folder and a shipped
+# file that lead elsewhere are left alone, and nothing outside changes.
+set(outside "${ROOT}-outside")
+file(REMOVE_RECURSE "${outside}")
+file(MAKE_DIRECTORY "${outside}/folder" "${card}")
+file(WRITE "${outside}/ENG.LNG" "not the card's")
+file(CREATE_LINK "${outside}/folder" "${card}/Schemes" SYMBOLIC)
+expect_failure("leads out of the card root")
+file(GLOB leaked "${outside}/folder/*")
+if(leaked)
+  message(FATAL_ERROR "democard wrote through a link out of the card: ${leaked}")
+endif()
+file(REMOVE "${card}/Schemes")
+file(MAKE_DIRECTORY "${card}/Language")
+file(CREATE_LINK "${outside}/ENG.LNG" "${card}/Language/ENG.LNG" SYMBOLIC)
+expect_failure("ENG.LNG leads out of the card root")
+file(READ "${outside}/ENG.LNG" kept)
+if(NOT kept STREQUAL "not the card's" OR NOT IS_SYMLINK "${card}/Language/ENG.LNG")
+  message(FATAL_ERROR "democard changed a file behind a link")
+endif()
+file(REMOVE_RECURSE "${ROOT}" "${outside}")

@@ -10,6 +10,7 @@
 // "\SDMMC". Running it again brings the shipped files up to date and changes
 // nothing else: the operator's settings ("param.qav"), journals and language
 // choice on the card are never overwritten.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -71,8 +72,32 @@ bool ReadHostFile(const fs::path& path, std::string* bytes)
     return !in.bad();
 }
 
+// The card root as the host resolves it, links and all; set once at start.
+fs::path g_cardRoot;
+
+// Whether a handheld path, with every link on the way resolved, stays inside
+// the card root. A link that leads elsewhere is never followed: the tool
+// would read or write files that are not the card's.
+bool InsideCard(const std::u16string& devicePath)
+{
+    const std::string host = qplat::HostPath(devicePath);
+    if (host.empty())
+        return false;
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(host, ec);
+    if (ec)
+        return false;
+    const auto [rootEnd, at] = std::mismatch(g_cardRoot.begin(), g_cardRoot.end(), resolved.begin(), resolved.end());
+    if (rootEnd == g_cardRoot.end() && at != resolved.end())
+        return true;
+    std::fprintf(stderr, "democard: %s leads out of the card root, left alone\n", qplat::ToUtf8(devicePath).c_str());
+    return false;
+}
+
 bool MakeDeviceFolder(const std::u16string& path)
 {
+    if (!InsideCard(path))
+        return false;
     if (CreateDirectoryW(path.c_str(), nullptr))
         return true;
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -117,6 +142,10 @@ bool CopyCardFolder(const fs::path& dataRoot, const CardFolder& folder, const st
         bool keep = folder.keepAll;
         for (const std::string& kept : folder.keep)
             keep = keep || Lower(name) == kept;
+        if (!InsideCard(devicePath)) {
+            ok = false;
+            continue;
+        }
         if (keep && DeviceFileExists(devicePath))
             continue;
         std::string bytes;
@@ -151,7 +180,9 @@ bool SetRegistryText(const char16_t* keyPath, const char16_t* valueName, const s
     if (!same)
         ok = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
-    RegFlushKey(key);
+    // The value stands in the running registry even when it could not be
+    // stored; only the flush tells whether the card will find it next time.
+    ok = RegFlushKey(key) == ERROR_SUCCESS && ok;
     RegCloseKey(key);
     return ok;
 }
@@ -163,13 +194,16 @@ bool MakeRegistryKey(const char16_t* keyPath)
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                         &key, &disposition) != ERROR_SUCCESS)
         return false;
+    const bool ok = RegFlushKey(key) == ERROR_SUCCESS;
     RegCloseKey(key);
-    return true;
+    return ok;
 }
+
+const char kUsage[] = "usage: democard --root DIR --data DATA_DIR\n";
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: democard --root DIR --data DATA_DIR\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -181,6 +215,10 @@ int main(int argc, char** argv)
     std::string data;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (arg == "--root" && i + 1 < argc)
             root = argv[++i];
         else if (arg == "--data" && i + 1 < argc)
@@ -197,6 +235,19 @@ int main(int argc, char** argv)
         return 1;
     }
     qplat::SetDeviceRoot(fs::absolute(root).string());
+    g_cardRoot = fs::canonical(qplat::DeviceRoot(), ec);
+    if (ec) {
+        std::fprintf(stderr, "democard: cannot resolve the device root %s\n", root.c_str());
+        return 1;
+    }
+    // The registry lives in the platform folder: it must be the card's own.
+    std::error_code platformEc;
+    const fs::path platform = fs::canonical(qplat::PlatformFolder(), platformEc);
+    if (platformEc || platform.parent_path() != g_cardRoot) {
+        std::fprintf(stderr, "democard: the platform folder %s leads out of the card root\n",
+                     qplat::PlatformFolder().c_str());
+        return 1;
+    }
 
     bool ok = MakeDeviceFolder(CARD_FOLDER) && MakeDeviceFolder(PROGRAM_FOLDER);
     if (ok) {
@@ -205,10 +256,14 @@ int main(int argc, char** argv)
         for (const char16_t* folder : EMPTY_FOLDERS)
             ok = MakeDeviceFolder(std::u16string(PROGRAM_FOLDER) + folder) && ok;
     }
-    for (const char16_t* key : HANDHELD_KEYS)
-        ok = MakeRegistryKey(key) && ok;
+    for (const char16_t* key : HANDHELD_KEYS) {
+        if (!MakeRegistryKey(key)) {
+            std::fprintf(stderr, "democard: cannot save the registry key %s\n", qplat::ToUtf8(key).c_str());
+            ok = false;
+        }
+    }
     if (!SetRegistryText(PROGRAM_FOLDER_KEY, PROGRAM_FOLDER_VALUE, CARD_FOLDER)) {
-        std::fprintf(stderr, "democard: cannot set the registry value \"Folder\"\n");
+        std::fprintf(stderr, "democard: cannot save the registry value \"Folder\"\n");
         ok = false;
     }
     if (!ok)
