@@ -5,6 +5,8 @@
 # A layer with no sources yet is an INTERFACE library, so dependants link
 # against it unchanged once code arrives.
 
+include(${CMAKE_CURRENT_LIST_DIR}/Fuzz.cmake)
+
 function(qav_library name)
   cmake_parse_arguments(ARG "" "" "DIRS;LIBS;PRIVATE_LIBS" ${ARGN})
   set(sources)
@@ -45,8 +47,8 @@ endfunction()
 
 # A fuzz target is a file defining LLVMFuzzerTestOneInput. Under any compiler it
 # is linked with a replay driver and run as an ordinary test over its corpus
-# folder plus a batch of generated inputs; with QAV5_FUZZ and clang it is also
-# built as a libFuzzer binary for real fuzzing.
+# folder plus a batch of generated inputs; with QAV5_FUZZ (clang) it is also
+# built as a libFuzzer binary "<name>_fuzzer" for real fuzzing.
 function(qav_fuzz_target name source)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name}_replay ${source} ${CMAKE_SOURCE_DIR}/tests/fuzz/ReplayMain.cpp)
@@ -54,10 +56,13 @@ function(qav_fuzz_target name source)
   set(corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})
   add_test(NAME fuzz_replay.${name} COMMAND ${name}_replay ${corpus})
   set_tests_properties(fuzz_replay.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
-  if(QAV5_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  if(QAV5_FUZZ)
+    # The libraries are instrumented already (Fuzz.cmake); this links
+    # libFuzzer's driver in.
     add_executable(${name}_fuzzer ${source})
     target_compile_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name}_fuzzer PRIVATE ${ARG_LIBS})
+    add_dependencies(fuzzers ${name}_fuzzer)
   endif()
 endfunction()

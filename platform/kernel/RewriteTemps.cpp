@@ -106,6 +106,10 @@ size_t RemoveIn(const std::string& folder, int depth, bool recurse)
         const std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
+        // Only a rewrite's name or, in a walk of the tree, a folder needs a
+        // look at the entry itself: a folder of many journals stays cheap.
+        if (!recurse && TempOwner(name) == 0)
+            continue;
         const std::string path = folder + "/" + name;
         struct stat st;
         // lstat: a link is never followed out of the tree, nor removed.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -14,13 +15,18 @@
 
 // Made once per target (a function-local static); `tag` keeps two targets
 // running at once apart, `subFolder` is made below the program folder.
+// Writes are not synced to the storage: a throw-away root needs no
+// durability, and a sync per input would make the fuzzer crawl.
 struct FuzzProgramRoot {
     std::filesystem::path root;
+    std::filesystem::path folder;  // the program folder's subFolder on the host
     FuzzProgramRoot(const char* tag, const char* subFolder)
     {
         std::random_device rd;
         root = std::filesystem::temp_directory_path() / (std::string("qav5-fuzz-") + tag + "-" + std::to_string(rd()));
-        std::filesystem::create_directories(root / "SDMMC" / "Autorun" / subFolder);
+        folder = root / "SDMMC" / "Autorun" / subFolder;
+        std::filesystem::create_directories(folder);
+        qplat::SyncFileWrites(false);
         qplat::SetDeviceRoot(root.string());
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
@@ -35,6 +41,13 @@ struct FuzzProgramRoot {
     }
     FuzzProgramRoot(const FuzzProgramRoot&) = delete;
     FuzzProgramRoot& operator=(const FuzzProgramRoot&) = delete;
+
+    // Puts a file into `folder` from the host side, as a card would bring it.
+    void Put(const char* name, const std::string& bytes) const
+    {
+        std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
 };
 
 inline void Check(bool condition)

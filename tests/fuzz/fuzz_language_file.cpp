@@ -11,46 +11,9 @@
 #include "platform/WinKernel.h"
 #include "settings/Language.h"
 #include "settings/ProgramFolder.h"
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-struct FuzzRoot {
-    fs::path path;
-    fs::path folder;
-    FuzzRoot()
-    {
-        path = fs::temp_directory_path() / ("qav5-fuzz-language-" + std::to_string(std::rand()) + "-" +
-                                            std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF));
-        folder = path / "SDMMC" / "Autorun" / "Language";
-        fs::create_directories(folder);
-        qplat::SetDeviceRoot(path.string());
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        &disposition);
-        const char16_t card[] = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card), sizeof(card));
-        RegCloseKey(key);
-    }
-    ~FuzzRoot()
-    {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    void Write(const char* name, const std::string& bytes) const
-    {
-        std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-};
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 size_t Length(const WCHAR* text, size_t room)
 {
@@ -65,10 +28,10 @@ size_t Length(const WCHAR* text, size_t room)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static FuzzRoot root;
+    static FuzzProgramRoot root("language", "Language");
     const std::string input(reinterpret_cast<const char*>(data), size);
-    root.Write("FUZZ.LNG", input);
-    root.Write("Language.ini", "File_Language=fuzz.lng");
+    root.Put("FUZZ.LNG", input);
+    root.Put("Language.ini", "File_Language=fuzz.lng");
 
     auto language = std::make_unique<CLanguage>();
     language->Load();
@@ -98,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Length(language->GetText(id), LANGUAGE_TEXT_CHARS);
 
     // The same bytes as "Language.ini".
-    root.Write("Language.ini", input);
+    root.Put("Language.ini", input);
     Length(language->ReadIniFile(), LANGUAGE_INI_NAME_CHARS);
     Length(language->GetCurrentFileName(), LANGUAGE_CURRENT_CHARS);
     Length(language->ReadLanguageName(u"FUZZ.LNG"), LANGUAGE_NAME_CHARS);

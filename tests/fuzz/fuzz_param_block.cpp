@@ -11,42 +11,9 @@
 #include "platform/WinKernel.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// A device root of its own for the whole run, with the program folder on it.
-struct FuzzRoot {
-    fs::path path;
-    std::string paramHost;
-    FuzzRoot()
-    {
-        path = fs::temp_directory_path() / ("qav5-fuzz-param-" + std::to_string(std::rand()) + "-" +
-                                            std::to_string(reinterpret_cast<uintptr_t>(this) & 0xFFFFFF));
-        fs::create_directories(path / "SDMMC" / "Autorun");
-        qplat::SetDeviceRoot(path.string());
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        &disposition);
-        const char16_t card[] = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card), sizeof(card));
-        RegCloseKey(key);
-        paramHost = (path / "SDMMC" / "Autorun" / "param.qav").string();
-    }
-    ~FuzzRoot()
-    {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 std::string ReadHost(const std::string& path)
 {
@@ -58,12 +25,10 @@ std::string ReadHost(const std::string& path)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static FuzzRoot root;
+    static FuzzProgramRoot root("param", "");
+    static const std::string paramHost = (root.folder / "param.qav").string();
     const std::string input(reinterpret_cast<const char*>(data), size);
-    {
-        std::ofstream out(root.paramHost, std::ios::binary | std::ios::trunc);
-        out.write(input.data(), static_cast<std::streamsize>(input.size()));
-    }
+    root.Put("param.qav", input);
 
     CParamFile file;
     ParamBlock block;
@@ -85,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     file.DiskCalcSettingsFromBlock(&disc_settings, block);
 
     Check(file.Save(&block) == 1);
-    const std::string stored = ReadHost(root.paramHost);
+    const std::string stored = ReadHost(paramHost);
     Check(stored.size() == (size > PARAM_BLOCK_SIZE ? size : PARAM_BLOCK_SIZE));
     Check(std::memcmp(stored.data(), bytes, PARAM_BLOCK_SIZE) == 0);
     if (size > PARAM_BLOCK_SIZE)
