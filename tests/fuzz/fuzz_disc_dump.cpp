@@ -56,6 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (counts[s] > kMaxProfilePoints) {
             __builtin_trap();
         }
+        const int plausible = disc.IsPlausibleProfile(counts[s], work->side[s], &regs, range, zOffset);
+        if (plausible != 0 && plausible != 1) {
+            __builtin_trap();
+        }
         if (counts[s] == 0) {
             continue;
         }
@@ -73,5 +77,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     disc.EvaluateBothSides(counts[0], work->side[0], counts[1], work->side[1], refCount, work->reference, &keys[0],
                            &keys[1], ds, &result, 0);
     disc.CheckTolerances(&result, limits.data());
+
+    // The first side's z values as a stored record's profile, evaluated again
+    // as the journal browser does, with a step code from the input.
+    if (counts[0] > 0) {
+        std::vector<LONG> stored(counts[0]);
+        for (DWORD i = 0; i < counts[0]; ++i) {
+            stored[i] = work->side[0][i].z;
+        }
+        const DWORD stepCode = static_cast<DWORD>(regs.words[2]);
+        DWORD outCount = 0;
+        DiscResult again = {};
+        ProfileKeyPoints againKeys = {};
+        disc.Evaluate(stored.data(), stepCode, zOffset & 0xFFFF, counts[0], ds, limits.data(), &refCount,
+                      work->reference, &outCount, work->side[1], &againKeys, &again, 1);
+        if (outCount != counts[0]) {
+            __builtin_trap();
+        }
+        disc.ShiftToMinZ(outCount, work->side[1]);
+    }
     return 0;
 }
