@@ -137,7 +137,11 @@ TEST_F(DeviceRootTest, OnlyTemporariesOfDeadWritersAreRemoved)
     root.WriteFile(u"\\DB\\" + std::u16string(liveTemp.begin(), liveTemp.end()), "live");
     for (const char* name : {".notes.tmp", "Depot.qav.tmp5-5", ".x.tmp12-", ".tmp4-4", ".a.tmp-4"})
         root.WriteFile(u"\\DB\\" + std::u16string(name, name + std::strlen(name)), "user");
-    const fs::path outside = fs::path(root.Path()).parent_path() / ("qav5-outside-" + std::to_string(::getpid()));
+    struct Outside {
+        fs::path path;
+        ~Outside() { fs::remove_all(path); }
+    } away{fs::path(root.Path()).parent_path() / ("qav5-outside-" + std::to_string(::getpid()))};
+    const fs::path& outside = away.path;
     fs::create_directories(outside);
     { std::FILE* f = std::fopen((outside / deadTemp).c_str(), "w"); ASSERT_NE(nullptr, f); std::fclose(f); }
     fs::create_directory_symlink(outside, fs::path(db) / "link");
@@ -157,7 +161,6 @@ TEST_F(DeviceRootTest, OnlyTemporariesOfDeadWritersAreRemoved)
     ASSERT_TRUE(pending.Commit());
     EXPECT_EQ("pending", root.ReadFile(u"\\DB\\Depot.qav"));
     EXPECT_EQ(0u, qplat::RemoveStaleTemporaries());
-    fs::remove_all(outside);
 }
 
 }  // namespace
