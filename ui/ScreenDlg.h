@@ -245,6 +245,14 @@ protected:
     {
         return m_messageBox.Show(m_hInstance, m_hWnd, type, m_language.GetText(textId));
     }
+    // Saves the settings copy; a save that fails is shown to the operator
+    // (50015) and answered false, so the screen never shows it as done.
+    bool SaveSettings()
+    {
+        if (m_paramFile.Save(&m_params)) return true;
+        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        return false;
+    }
     // The power key: question 50021; on yes the handheld is switched off and
     // the screen stays as it was for when it wakes. A question already open
     // refuses the second one, so nothing happens then.
