@@ -28,9 +28,11 @@ inline std::u16string Utf16(const std::string& text)
     return qplat::FromUtf8(text);
 }
 
-// Writes the composed screen under the build's snapshot folder.
+// Paints what is pending and writes the composed screen under the build's
+// snapshot folder.
 inline void Snapshot(const std::string& name)
 {
+    qplat::ProcessPendingMessages();
     const std::filesystem::path dir = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
     std::filesystem::create_directories(dir);
     EXPECT_TRUE(qplat::SaveScreenPng((dir / name).string())) << name;

@@ -1,0 +1,237 @@
+// The reference-profile list: the current reference marked, making another
+// current (the wheel-type name goes only when the settings changed, never on
+// the disc device), names cut to the field, deleting with its refusals and
+// failures, and the sort of the name column.
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "scheme/ui/NameList.h"
+#include "scheme/ui/ReferListDlg.h"
+#include "tests/scheme_ui/SchemeUiTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
+
+namespace {
+
+using qtest::AnswerBox;
+using qtest::FindRow;
+using qtest::FrontDialog;
+using qtest::LanguageText;
+using qtest::Press;
+using qtest::RowText;
+using qtest::Then;
+using qtest::WindowText;
+
+const std::u16string kLongName = u"A reference profile whose name is far longer than its field";
+
+class ReferListTest : public schemeui::SchemeUiTest {
+protected:
+    void WriteRefer(const char16_t* folder, const std::u16string& file, const std::u16string& name)
+    {
+        root.WriteFile(std::u16string(kAutorun) + folder + u"\\" + file,
+                       qplat::ToUtf8(name) + "\r\n1000;2000\r\n2000;2100\r\n");
+    }
+    void InstallWheelRefers()
+    {
+        WriteRefer(u"Refer", u"A.ref", u"Wheel A");
+        WriteRefer(u"Refer", u"B.ref", u"Wheel B");
+        WriteRefer(u"Refer", u"Long.ref", kLongName);
+    }
+    static CReferListDlg& Screen() { return *CReferListDlg::Current(); }
+    static int Row(const std::u16string& name) { return FindRow(Screen().m_list, NAME_LIST_NAME_COLUMN, name); }
+    static std::u16string Mark(int row) { return RowText(Screen().m_list, row, NAME_LIST_MARK_COLUMN); }
+    std::u16string SettingsText(const WCHAR* field) { return qplat::FieldText(field, PARAM_NAME_CHARS); }
+};
+
+TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
+{
+    InstallWheelRefers();
+    WriteSettings(1, [](ParamBlock& b) {
+        qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A");
+        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
+    });
+    std::vector<std::u16string> boxes;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CReferListDlg& s = Screen();
+        ASSERT_EQ(s.m_list.GetItemCount(), 3);
+        EXPECT_EQ(Mark(Row(u"Wheel A")), u"\u2022");
+        EXPECT_EQ(Mark(Row(u"Wheel B")), u"");
+        EXPECT_EQ(RowText(s.m_list, Row(u"Wheel B"), 0), u"B.ref");
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel A");
+        schemeui::Snapshot("refer_list.png");
+
+        s.m_list.SelectItem(Row(u"Wheel B"));
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+        EXPECT_EQ(Mark(Row(u"Wheel B")), u"\u2022");
+        EXPECT_EQ(Mark(Row(u"Wheel A")), u"");
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel B");
+
+        // The current one stays.
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kDeleteId);
+        EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\B.ref"));
+
+        // Another one goes after a yes, not after a no.
+        s.m_list.SelectItem(Row(u"Wheel A"));
+        AnswerBox(&boxes, qtest::kBoxSecondButton);
+        Press(dlg, CReferListDlg::kDeleteId);
+        EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
+        s.m_list.SelectItem(Row(u"Wheel A"));
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kDeleteId);
+        EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
+        EXPECT_EQ(Row(u"Wheel A"), -1);
+        EXPECT_EQ(s.m_list.GetItemCount(), 2);
+        Press(dlg, CReferListDlg::kBackId);
+    });
+    EXPECT_TRUE(RunScreen<CReferListDlg>(nullptr, owner));
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50040), LanguageText(50025), LanguageText(50025)}));
+    const ParamBlock saved = ReadSettings();
+    EXPECT_EQ(SettingsText(saved.qavReferName), u"Wheel B");
+    EXPECT_EQ(SettingsText(saved.wheelTypeName), u"") << "a reference chosen directly belongs to no wheel type";
+}
+
+TEST_F(ReferListTest, ALongNameIsCutToTheFieldAndTheWheelTypeStaysWhenNothingChanged)
+{
+    InstallWheelRefers();
+    WriteSettings(1, [](ParamBlock& b) {
+        qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A");
+        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
+    });
+    std::vector<std::u16string> boxes;
+    ParamBlock afterSame{};
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CReferListDlg& s = Screen();
+        // Making the current one current again changes nothing.
+        s.m_list.SelectItem(Row(u"Wheel A"));
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+        afterSame = ReadSettings();
+        // A name longer than the field is cut to 49 characters.
+        s.m_list.SelectItem(Row(kLongName));
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+        EXPECT_EQ(Mark(Row(kLongName)), u"\u2022");
+        // It is the current one, however long its row's name.
+        s.m_list.SelectItem(Row(kLongName));
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kDeleteId);
+        Press(dlg, CReferListDlg::kBackId);
+    });
+    RunScreen<CReferListDlg>(nullptr, owner);
+    EXPECT_EQ(SettingsText(afterSame.qavReferName), u"Wheel A");
+    EXPECT_EQ(SettingsText(afterSame.wheelTypeName), u"Type X");
+    const ParamBlock saved = ReadSettings();
+    EXPECT_EQ(SettingsText(saved.qavReferName), kLongName.substr(0, 49));
+    EXPECT_EQ(saved.qavReferName[49], 0);
+    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50040)});
+    EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Long.ref"));
+}
+
+TEST_F(ReferListTest, TheDiscDeviceListsItsOwnFolderAndKeepsTheWheelType)
+{
+    InstallWheelRefers();
+    WriteRefer(u"Refer_QOD", u"D1.ref", u"Disc A");
+    WriteRefer(u"Refer_QOD", u"D2.ref", u"Disc B");
+    WriteSettings(4, [](ParamBlock& b) {
+        qplat::CopyField(b.qodReferName, PARAM_NAME_CHARS, u"Disc A");
+        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
+    });
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CReferListDlg& s = Screen();
+        EXPECT_EQ(s.m_list.GetItemCount(), 2);
+        EXPECT_EQ(Mark(Row(u"Disc A")), u"\u2022");
+        s.m_list.SelectItem(Row(u"Disc B"));
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+        Press(dlg, CReferListDlg::kBackId);
+    });
+    RunScreen<CReferListDlg>(nullptr, owner);
+    const ParamBlock saved = ReadSettings();
+    EXPECT_EQ(SettingsText(saved.qodReferName), u"Disc B");
+    EXPECT_EQ(SettingsText(saved.qavReferName), u"");
+    EXPECT_EQ(SettingsText(saved.wheelTypeName), u"Type X");
+}
+
+TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
+{
+    InstallWheelRefers();
+    WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A"); });
+    std::vector<std::u16string> boxes;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CReferListDlg& s = Screen();
+        ASSERT_EQ(s.m_list.GetSelected(), -1);
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kDeleteId);
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+
+        // The settings cannot be written: the mark stays where it was.
+        s.m_list.SelectItem(Row(u"Wheel B"));
+        qplat::FailFileWritesAfter(0);
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+        qplat::FailFileWritesAfter(-1);
+        EXPECT_EQ(Mark(Row(u"Wheel A")), u"\u2022");
+        EXPECT_EQ(Mark(Row(u"Wheel B")), u"");
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel A");
+
+        // A file that went meanwhile cannot be deleted: said, and the row stays.
+        DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");
+        s.m_list.SelectItem(Row(u"Wheel B"));
+        qtest::AnswerBoxes(&boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Press(dlg, CReferListDlg::kDeleteId);
+        EXPECT_NE(Row(u"Wheel B"), -1);
+        Press(dlg, CReferListDlg::kBackId);
+    });
+    RunScreen<CReferListDlg>(nullptr, owner);
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50030), LanguageText(50030), LanguageText(50015),
+                                                   LanguageText(50025), LanguageText(50015)}));
+    EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel A");
+}
+
+TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
+{
+    WriteRefer(u"Refer", u"1.ref", u"Beta");
+    WriteRefer(u"Refer", u"2.ref", u"Alpha");
+    WriteRefer(u"Refer", u"3.ref", u"Gamma");
+    WriteSettings(1);
+    std::vector<std::vector<std::u16string>> orders;
+    std::vector<std::u16string> headers;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CReferListDlg& s = Screen();
+        RECT list;
+        GetWindowRect(s.m_list.m_hWnd, &list);
+        auto tapHeader = [&](int x) {
+            qplat::StylusTap(list.left + x, list.top + 6);
+            qplat::ProcessPendingMessages();
+            orders.push_back(qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
+            LVCOLUMNW c{};
+            WCHAR text[64] = {};
+            c.mask = LVCF_TEXT;
+            c.pszText = text;
+            c.cchTextMax = 64;
+            s.m_list.GetColumn(1, &c);
+            headers.push_back(text);
+        };
+        const std::vector<std::u16string> before = qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN);
+        tapHeader(190 + 60);
+        tapHeader(190 + 60);
+        tapHeader(60);  // the file column
+        EXPECT_EQ(orders[2], orders[1]) << "the file column does not sort";
+        (void)before;
+        Press(dlg, CReferListDlg::kBackId);
+    });
+    RunScreen<CReferListDlg>(nullptr, owner);
+    ASSERT_EQ(orders.size(), 3u);
+    EXPECT_EQ(orders[0], (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
+    EXPECT_EQ(orders[1], (std::vector<std::u16string>{u"Gamma", u"Beta", u"Alpha"}));
+    const std::u16string name = LanguageText(40405);
+    EXPECT_EQ(headers[0], name + u"      >");
+    EXPECT_EQ(headers[1], name + u"      <");
+    EXPECT_EQ(headers[2], headers[1]);
+}
+
+}  // namespace

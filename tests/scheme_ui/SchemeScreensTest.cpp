@@ -1,0 +1,409 @@
+// The scheme list and the scheme editor: the current scheme marked, making a
+// scheme current (and what a scheme that does not load says), deleting with
+// its refusal, the diagram in place of the list with its scroll range; the
+// editor's names and numbers as the keyboard gives them, its refusals, and a
+// written scheme that loads back to the order its numbers describe.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
+#include "scheme/SchemeFile.h"
+#include "scheme/ui/NameList.h"
+#include "scheme/ui/SchemeEditDlg.h"
+#include "scheme/ui/SchemeListDlg.h"
+#include "tests/scheme_ui/SchemeUiTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
+
+namespace {
+
+using qtest::AnswerBox;
+using qtest::FindRow;
+using qtest::FrontDialog;
+using qtest::LanguageText;
+using qtest::Press;
+using qtest::RowText;
+using qtest::Then;
+using qtest::TypeInKeyboards;
+using qtest::WindowText;
+
+struct Position {
+    int car, axle, side;
+    bool operator==(const Position&) const = default;
+};
+
+std::vector<Position> OrderOf(const CScheme& scheme)
+{
+    std::vector<Position> order;
+    for (int i = 0; i < scheme.orderCount; ++i)
+        order.push_back({scheme.order[i].car, scheme.order[i].axle, scheme.order[i].side});
+    return order;
+}
+
+class SchemeScreensTest : public schemeui::SchemeUiTest {
+protected:
+    void SetUp() override
+    {
+        SchemeUiTest::SetUp();
+        InstallShippedSchemes();
+    }
+    static CSchemeListDlg& List() { return *CSchemeListDlg::Current(); }
+    static CSchemeEditDlg& Editor() { return *CSchemeEditDlg::Current(); }
+    static int Row(const std::u16string& name) { return FindRow(List().m_list, NAME_LIST_NAME_COLUMN, name); }
+    static std::u16string Mark(int row) { return RowText(List().m_list, row, NAME_LIST_MARK_COLUMN); }
+    std::u16string Current() { return qplat::FieldText(ReadSettings().qavSchemeName, PARAM_NAME_CHARS); }
+    bool SchemeFileExists(const std::u16string& file, const char16_t* folder = u"Schemes")
+    {
+        return root.Exists(std::u16string(kAutorun) + folder + u"\\" + file);
+    }
+    // Loads a scheme by name as the measuring launchers do and builds its order.
+    std::unique_ptr<CScheme> LoadScheme(const WCHAR* name, int deviceType)
+    {
+        auto scheme = std::make_unique<CScheme>();
+        CSchemeFile file;
+        int items = 0, cars = 0, order = 0;
+        if (!file.Load(name, scheme->cars, &items, &cars, &order, deviceType)) return nullptr;
+        scheme->orderCount = items;
+        scheme->carCount = cars;
+        scheme->orderType = order;
+        scheme->BuildOrder(order, cars);
+        return scheme;
+    }
+};
+
+TEST_F(SchemeScreensTest, MakesASchemeCurrentAndDeletesAnotherButNotTheCurrent)
+{
+    WriteSettings(1, [](ParamBlock& b) {
+        qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles");
+        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
+    });
+    std::vector<std::u16string> boxes;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeListDlg& s = List();
+        ASSERT_EQ(s.m_list.GetItemCount(), 3) << "the wheel family's schemes only";
+        EXPECT_EQ(Mark(Row(u"Car 4 axles")), u"\u2022");
+        EXPECT_EQ(RowText(s.m_list, Row(u"Train 5 cars"), 0), u"Train 5 cars.sch");
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeListDlg::kCurrentEditId)), u"Car 4 axles");
+        schemeui::Snapshot("scheme_list.png");
+
+        s.m_list.SelectItem(Row(u"Train 5 cars"));
+        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        EXPECT_EQ(Mark(Row(u"Train 5 cars")), u"\u2022");
+        EXPECT_EQ(Mark(Row(u"Car 4 axles")), u"");
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeListDlg::kCurrentEditId)), u"Train 5 cars");
+        EXPECT_EQ(s.m_scheme.carCount, 5) << "the current scheme is loaded for the diagram";
+        EXPECT_EQ(Current(), u"Train 5 cars");
+
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeListDlg::kDeleteId);
+        EXPECT_TRUE(SchemeFileExists(u"Train 5 cars.sch"));
+
+        s.m_list.SelectItem(Row(u"Locomotive 2 bogies"));
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeListDlg::kDeleteId);
+        EXPECT_FALSE(SchemeFileExists(u"Locomotive 2 bogies.sch"));
+        EXPECT_EQ(Row(u"Locomotive 2 bogies"), -1);
+
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeListDlg::kMakeCurrentId);  // nothing selected now
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    EXPECT_TRUE(RunScreen<CSchemeListDlg>(nullptr, owner));
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50041), LanguageText(50032), LanguageText(50031)}));
+    EXPECT_EQ(qplat::FieldText(ReadSettings().wheelTypeName, PARAM_NAME_CHARS), u"");
+}
+
+TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Broken.sch", "Broken\r\n{\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");
+    WriteSettings(1, [](ParamBlock& b) {
+        qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles");
+        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
+    });
+    std::vector<std::u16string> boxes;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeListDlg& s = List();
+        // The same scheme again: nothing in the settings changes, so the
+        // wheel type stays.
+        s.m_list.SelectItem(Row(u"Car 4 axles"));
+        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        EXPECT_EQ(qplat::FieldText(ReadSettings().wheelTypeName, PARAM_NAME_CHARS), u"Type X");
+
+        s.m_list.SelectItem(Row(u"Broken"));
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        EXPECT_EQ(Mark(Row(u"Broken")), u"\u2022");
+        // The diagram shows no train then, only its frame.
+        Press(dlg, CSchemeListDlg::kToggleId);
+        qplat::ProcessPendingMessages();
+        EXPECT_FALSE(IsWindowVisible(s.m_list.m_hWnd));
+        EXPECT_FALSE(IsWindowVisible(s.m_scroll.bar.m_hWnd));
+        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 30, 90 + 22), 0xFFFFFFu);
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50053)});
+    EXPECT_EQ(Current(), u"Broken");
+}
+
+TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
+{
+    CSchemeFile writer;
+    ASSERT_EQ(1, writer.Write(1, 9, 3, u"Nine", 2, 1));
+    ASSERT_EQ(1, writer.Write(1, 8, 3, u"Eight", 2, 1));
+    WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Nine"); });
+    std::vector<int> positions;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeListDlg& s = List();
+        HWND bar = s.m_scroll.bar.m_hWnd;
+        EXPECT_FALSE(IsWindowVisible(bar)) << "no bar over the list";
+        Press(dlg, CSchemeListDlg::kToggleId);
+        schemeui::Snapshot("scheme_list_diagram.png");
+        EXPECT_FALSE(IsWindowVisible(s.m_list.m_hWnd));
+        EXPECT_TRUE(IsWindowVisible(bar)) << "9 axles are 455 pixels wide";
+        int low = -1, high = -1;
+        GetScrollRange(bar, SB_CTL, &low, &high);
+        EXPECT_EQ(low, 0);
+        EXPECT_EQ(high, 15);
+        // The first wheel at the frame's left, as type 3 draws it.
+        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 + 10, 90 + 25 - 3), 0xC1C1C1u);
+        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xFFFFFFu);
+        for (int request : {SB_PAGERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT, SB_LINERIGHT, SB_PAGELEFT}) {
+            SendMessageW(dlg, WM_HSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(bar));
+            positions.push_back(s.m_scroll.position);
+        }
+        SendMessageW(dlg, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 7), reinterpret_cast<LPARAM>(bar));
+        positions.push_back(s.m_scroll.position);
+        EXPECT_EQ(GetScrollPos(bar, SB_CTL), 7);
+        qplat::ProcessPendingMessages();
+        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xC1C1C1u) << "moved left by 7";
+
+        // Back to the list, then the 8-axle scheme's diagram fits the frame.
+        Press(dlg, CSchemeListDlg::kToggleId);
+        EXPECT_TRUE(IsWindowVisible(s.m_list.m_hWnd));
+        EXPECT_FALSE(IsWindowVisible(bar));
+        s.m_list.SelectItem(Row(u"Eight"));
+        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        Press(dlg, CSchemeListDlg::kToggleId);
+        EXPECT_FALSE(IsWindowVisible(bar)) << "8 axles are 407 pixels wide";
+        EXPECT_EQ(s.m_scroll.position, 0);
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_EQ(positions, (std::vector<int>{15, 10, 0, 15, 15, 0, 7}));
+}
+
+TEST_F(SchemeScreensTest, OnlyTheNameColumnSorts)
+{
+    WriteSettings(1);
+    std::vector<std::vector<std::u16string>> orders;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeListDlg& s = List();
+        RECT list;
+        GetWindowRect(s.m_list.m_hWnd, &list);
+        for (int x : {60, 190 + 60, 190 + 60, 380 + 10}) {
+            qplat::StylusTap(list.left + x, list.top + 6);
+            qplat::ProcessPendingMessages();
+            orders.push_back(qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
+        }
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    const std::vector<std::u16string> up{u"Car 4 axles", u"Locomotive 2 bogies", u"Train 5 cars"};
+    const std::vector<std::u16string> down{up.rbegin(), up.rend()};
+    ASSERT_EQ(orders.size(), 4u);
+    EXPECT_EQ(orders[1], up);
+    EXPECT_EQ(orders[2], down);
+    EXPECT_EQ(orders[3], down) << "the mark column does not sort";
+}
+
+// The editor on a fresh card: the scheme folder does not exist yet.
+TEST_F(SchemeScreensTest, TheEditorWritesASchemeThatLoadsBackToItsOrder)
+{
+    WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles"); });
+    bool keyboardAtOpening = true;
+    std::vector<std::u16string> shown;
+    Then([&] {
+        HWND list = FrontDialog();
+        Then([&] {
+            HWND dlg = FrontDialog();
+            keyboardAtOpening = dlg != CSchemeEditDlg::Current()->m_hWnd;
+            CSchemeEditDlg& e = Editor();
+            EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeEditDlg::kNameEditId)), LanguageText(40409));
+            EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeEditDlg::kCarsEditId)), u"1");
+            EXPECT_FALSE(IsWindowVisible(e.m_layoutCombo.m_hWnd)) << "the wheel family measures two wheels an axle";
+            schemeui::Snapshot("scheme_editor.png");
+            TypeInKeyboards({u"Depot 12"}, &shown);
+            SetFocus(GetDlgItem(dlg, CSchemeEditDlg::kNameEditId));
+            TypeInKeyboards({u"3"}, &shown);
+            SetFocus(GetDlgItem(dlg, CSchemeEditDlg::kCarsEditId));
+            e.m_axlesCombo.SetCurSel(1);  // 2 axles
+            e.m_orderCombo.SetCurSel(0);  // order type 1
+            Press(dlg, CSchemeEditDlg::kSaveId);
+        });
+        Press(list, CSchemeListDlg::kNewId);
+        // The list is filled again with the new scheme.
+        EXPECT_NE(Row(u"Depot 12"), -1);
+        EXPECT_EQ(Mark(Row(u"Depot 12")), u"");
+        Press(list, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_FALSE(keyboardAtOpening) << "the focus the first field gets at opening asks nothing";
+    EXPECT_EQ(shown, (std::vector<std::u16string>{LanguageText(40409), u"1"}));
+    ASSERT_TRUE(SchemeFileExists(u"Depot 12.sch"));
+
+    auto loaded = LoadScheme(u"Depot 12", 1);
+    ASSERT_TRUE(loaded);
+    auto expected = std::make_unique<CScheme>();
+    BuildDefaultScheme(expected.get(), 3, 2, 1, 2);
+    expected->BuildOrder(1, 3);
+    EXPECT_EQ(loaded->carCount, 3);
+    EXPECT_EQ(loaded->orderType, 1);
+    EXPECT_EQ(OrderOf(*loaded), OrderOf(*expected));
+    EXPECT_EQ(loaded->orderCount, 12);
+}
+
+TEST_F(SchemeScreensTest, TheKeyboardRefusesNamesThatAreNoFileNamesAndCutsLongOnes)
+{
+    WriteSettings(1);
+    std::vector<std::u16string> shown;
+    std::u16string afterRefusals, afterEmpty, afterLong, carsEmpty, carsMany;
+    Then([&] {
+        qplat::ProcessPendingMessages();  // the screen is up
+        HWND dlg = FrontDialog();
+        HWND name = GetDlgItem(dlg, CSchemeEditDlg::kNameEditId);
+        HWND cars = GetDlgItem(dlg, CSchemeEditDlg::kCarsEditId);
+        // Each refused name comes back in the keyboard, until a good one.
+        TypeInKeyboards({u"a/b", u"..\\up", u"wild*", u"Good name"}, &shown);
+        SetFocus(name);
+        afterRefusals = WindowText(name);
+        TypeInKeyboards({u""});
+        SetFocus(name);
+        afterEmpty = WindowText(name);
+        TypeInKeyboards({std::u16string(60, u'n')});
+        SetFocus(name);
+        afterLong = WindowText(name);
+        TypeInKeyboards({u""});
+        SetFocus(cars);
+        carsEmpty = WindowText(cars);
+        TypeInKeyboards({u"75"});
+        SetFocus(cars);
+        carsMany = WindowText(cars);
+        Press(dlg, CSchemeEditDlg::kSaveId);
+    });
+    RunScreen<CSchemeEditDlg>(nullptr, owner);
+    EXPECT_EQ(shown, (std::vector<std::u16string>{LanguageText(40409), u"a/b", u"..\\up", u"wild*"}));
+    EXPECT_EQ(afterRefusals, u"Good name");
+    EXPECT_EQ(afterEmpty, LanguageText(40409));
+    EXPECT_EQ(afterLong, std::u16string(49, u'n'));
+    EXPECT_EQ(carsEmpty, u"1");
+    EXPECT_EQ(carsMany, u"75");
+    // 75 cars are saved as 40.
+    auto loaded = LoadScheme(std::u16string(49, u'n').c_str(), 1);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->carCount, 40);
+}
+
+TEST_F(SchemeScreensTest, TheDiscDeviceRefusesSchemesNoOrderCanHold)
+{
+    WriteSettings(4);
+    std::vector<std::u16string> boxes;
+    bool stillOpen = false;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeEditDlg& e = Editor();
+        EXPECT_TRUE(IsWindowVisible(e.m_layoutCombo.m_hWnd));
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeEditDlg::kLayoutLabelId)), LanguageText(40430));
+        SetWindowTextW(GetDlgItem(dlg, CSchemeEditDlg::kNameEditId), u"Too long a train");
+        SetWindowTextW(GetDlgItem(dlg, CSchemeEditDlg::kCarsEditId), u"40");
+        e.m_axlesCombo.SetCurSel(35);  // 36 axles
+        e.m_orderCombo.SetCurSel(2);   // order type 3
+        e.m_layoutCombo.SetCurSel(2);  // three discs: 4320 positions
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeEditDlg::kSaveId);
+        // Order type 1 knows no three-disc axle: an empty order.
+        SetWindowTextW(GetDlgItem(dlg, CSchemeEditDlg::kCarsEditId), u"2");
+        e.m_orderCombo.SetCurSel(0);
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeEditDlg::kSaveId);
+        // The card refuses the write.
+        e.m_orderCombo.SetCurSel(2);
+        qplat::FailFileWritesAfter(0);
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeEditDlg::kSaveId);
+        qplat::FailFileWritesAfter(-1);
+        stillOpen = FrontDialog() == dlg;
+        // Two cars of 36 three-disc axles fit.
+        Press(dlg, CSchemeEditDlg::kSaveId);
+    });
+    EXPECT_TRUE(RunScreen<CSchemeEditDlg>(nullptr, owner));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50033), LanguageText(50033), LanguageText(50015)}));
+    EXPECT_TRUE(SchemeFileExists(u"Too long a train.sch", u"Schemes_QOD"));
+    auto loaded = LoadScheme(u"Too long a train", 4);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->orderCount, 2 * 36 * 3);
+}
+
+TEST_F(SchemeScreensTest, ThePreviewShowsTheFirstCarOfTheNumbersChosen)
+{
+    WriteSettings(4);
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeEditDlg& e = Editor();
+        e.m_axlesCombo.SetCurSel(8);  // 9 axles
+        e.m_layoutCombo.SetCurSel(2);  // three discs
+        Press(dlg, CSchemeEditDlg::kPreviewId);
+        schemeui::Snapshot("scheme_editor_preview.png");
+        EXPECT_FALSE(IsWindowVisible(e.m_carsEdit.m_hWnd));
+        EXPECT_FALSE(IsWindowVisible(e.m_layoutCombo.m_hWnd));
+        EXPECT_TRUE(IsWindowVisible(e.m_nameEdit.m_hWnd)) << "the name stays";
+        EXPECT_TRUE(IsWindowVisible(e.m_scroll.bar.m_hWnd));
+        int low = -1, high = -1;
+        GetScrollRange(e.m_scroll.bar.m_hWnd, SB_CTL, &low, &high);
+        EXPECT_EQ(high, 15);
+        // The middle disc of the first axle, not measured.
+        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 + 10, 90 + 25 + 30 - 5), 0xC1C1C1u);
+        Press(dlg, CSchemeEditDlg::kPreviewId);
+        EXPECT_TRUE(IsWindowVisible(e.m_carsEdit.m_hWnd));
+        EXPECT_TRUE(IsWindowVisible(e.m_layoutCombo.m_hWnd));
+        EXPECT_FALSE(IsWindowVisible(e.m_scroll.bar.m_hWnd));
+        Press(dlg, CSchemeEditDlg::kBackId);
+    });
+    RunScreen<CSchemeEditDlg>(nullptr, owner);
+    EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\Schemes_QOD\\New scheme.sch"), "") << "closing writes nothing";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SchemeScreensTest, TheScreensSpeakTheCurrentLanguage)
+{
+    UseRealLanguage("RUS.LNG");
+    WriteSettings(4, [](ParamBlock& b) { qplat::CopyField(b.qodSchemeName, PARAM_NAME_CHARS, u"Disc train 3 cars"); });
+    std::u16string listLabel, editorLabel;
+    Then([&] {
+        HWND list = FrontDialog();
+        listLabel = WindowText(GetDlgItem(list, CSchemeListDlg::kCurrentLabelId));
+        EXPECT_EQ(List().m_list.GetItemCount(), 2) << "the disc family's schemes";
+        schemeui::Snapshot("scheme_list_ru.png");
+        Then([&] {
+            HWND dlg = FrontDialog();
+            editorLabel = WindowText(GetDlgItem(dlg, CSchemeEditDlg::kLayoutLabelId));
+            schemeui::Snapshot("scheme_editor_ru.png");
+            Press(dlg, CSchemeEditDlg::kBackId);
+        });
+        Press(list, CSchemeListDlg::kNewId);
+        Press(list, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_EQ(listLabel, u"Текущая схема");
+    EXPECT_EQ(editorLabel, u"Дисков на оси");
+}
+
+}  // namespace
