@@ -7,6 +7,9 @@
 #include "shell/Shell.h"
 #include "dialogs/ToleranceEditorDlg.h"
 #include "dialogs/TypeCatalogDlg.h"
+#include "scheme/ui/ReferListDlg.h"
+#include "scheme/ui/SchemeListDlg.h"
+#include "sensor/ui/BTDeviceListDlg.h"
 #include "ui/DateTimeUtil.h"
 #include "ui/ScreenDlg.h"
 
@@ -39,9 +42,9 @@ int OpenDateTimeScreen(HWND owner)
 {
     return RunScreen<CDateTimeDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenSensorListScreen(HWND)
+int OpenSensorListScreen(HWND owner)
 {
-    return ScreenNotBuilt("paired sensors");
+    return RunScreen<CBTDeviceListDlg>(g_hInstance, owner, &g_linkMonitor) ? 1 : 0;
 }
 int OpenLanguageScreen(HWND)
 {
@@ -67,13 +70,13 @@ int OpenJournalListScreen(HWND)
 {
     return ScreenNotBuilt("journal manager");
 }
-int OpenReferListScreen(HWND)
+int OpenReferListScreen(HWND owner)
 {
-    return ScreenNotBuilt("reference profiles");
+    return RunScreen<CReferListDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenSchemeListScreen(HWND)
+int OpenSchemeListScreen(HWND owner)
 {
-    return ScreenNotBuilt("measuring schemes");
+    return RunScreen<CSchemeListDlg>(g_hInstance, owner) ? 1 : 0;
 }
 int OpenToleranceEditor(HWND owner)
 {
