@@ -1,0 +1,131 @@
+// The program itself, run headless from a script on a card where a wheel head
+// and a type-2 gauge are in reach (two simulator processes): the gauge's
+// device type is chosen, the search lists only the gauge, adding it makes it
+// the current sensor and keeps it in the paired-sensor file, deleting it is
+// refused while it is current, and back on the start screen the link to it is
+// up, which the simulator allows only with the right PIN.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/Presenter.h"
+#include "platform/gdi/Surface.h"
+#include "tests/sensor_ui/SensorScreensTestSupport.h"
+#include "tests/support/SimProcess.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class PairingRun : public sensorui::SensorScreensTest {
+protected:
+    void SetUp() override
+    {
+        SensorScreensTest::SetUp();
+        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
+        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
+        fs::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        fs::remove_all(dir);
+        SensorScreensTest::TearDown();
+    }
+    int Run(const std::string& script)
+    {
+        const fs::path file = dir / "script.txt";
+        std::ofstream(file) << script;
+        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+        const std::string command = "\"" + program.string() + "\" --headless --root \"" + root.Path() +
+                                    "\" --script \"" + file.string() + "\"";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
+    static qplat::Surface ReadPng(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        qplat::Surface s;
+        qplat::DecodePng(bytes.data(), bytes.size(), s);
+        return s;
+    }
+    // Keeps a copy of a snapshot with the others of the build.
+    static void Keep(const std::string& path, const std::string& name)
+    {
+        const fs::path out = fs::path(QAV5_BINARY_DIR) / "snapshots";
+        fs::create_directories(out);
+        fs::copy_file(path, out / name, fs::copy_options::overwrite_existing);
+    }
+    static bool Any(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
+    {
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                if (s.Contains(x, y) && test(qplat::PixelToColor(s.At(x, y)))) return true;
+        return false;
+    }
+    static bool Dark(COLORREF c) { return (c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90; }
+
+    fs::path dir;
+};
+
+TEST_F(PairingRun, AGaugeIsFoundAddedMadeCurrentAndConnected)
+{
+    const std::string host = root.Path();
+    qtest::SimProcess head({"--root", host, "--kind", "wheel", "--address", "00:12:6f:a0:0b:7c", "--name",
+                            "LX412 12345"});
+    qtest::SimProcess gauge({"--root", host, "--kind", "gauge2", "--address", "00:12:6f:a0:0c:01", "--name",
+                             "QUN 54321"});
+    ASSERT_EQ(0u, head.Path().find("/dev/"));
+    ASSERT_EQ(0u, gauge.Path().find("/dev/"));
+
+    const std::string script =
+        "wait 400\n"
+        "tap 88 85\nwait 300\n"                       // settings menu
+        "tap 342 101\nwait 300\n"                     // paired sensors
+        "tap 70 121\nwait 200\n"                      // device type 2
+        "snapshot " + Snap("list") + "\n"
+        "tap 91 244\nwait 300\n"                      // search
+        "tap 141 244\nwait 2500\n"                    // start the search
+        "snapshot " + Snap("found") + "\n"
+        "tap 100 126\nwait 200\n"                     // the first row
+        "tap 311 244\nwait 400\n"                     // add
+        "snapshot " + Snap("paired") + "\n"
+        "tap 243 244\nwait 300\n"                     // delete the current sensor
+        "snapshot " + Snap("refused") + "\n"
+        "tap 240 170\nwait 300\n"                     // the notice's OK
+        "tap 453 25\nwait 300\n"                      // back to the menu
+        "tap 453 25\nwait 8000\n"                     // back to the start screen: the monitor links up
+        "snapshot " + Snap("start") + "\n"
+        "quit\n";
+    ASSERT_EQ(Run(script), 0);
+    for (const char* name : {"list", "found", "paired", "refused", "start"})
+        Keep(Snap(name), std::string("pairing_run_") + name + ".png");
+
+    // Made current for device type 2, which is the program's device type now.
+    const ParamBlock block = ReadSettings();
+    EXPECT_EQ(block.deviceType, 2);
+    EXPECT_EQ(CurrentName(block, 2), u"QUN 54321");
+    EXPECT_EQ(qplat::FieldText(block.qavSensors[1].pin, 5), u"5431");
+    EXPECT_EQ(qplat::FieldText(block.qavSensors[1].address, 20), u"00126fa00c01");
+    // Kept once, and still there after the refused delete.
+    EXPECT_EQ(Names(ReadRecords()), std::vector<std::u16string>{u"QUN 54321"});
+
+    // Only the gauge was listed: a first row, and nothing in the second.
+    const qplat::Surface found = ReadPng(Snap("found"));
+    ASSERT_EQ(found.width, 480);
+    EXPECT_TRUE(Any(found, RECT{14, 118, 200, 136}, Dark)) << "the first row";
+    EXPECT_FALSE(Any(found, RECT{14, 140, 200, 156}, Dark)) << "no second row";
+    // The refusal came as a box over the list.
+    const qplat::Surface paired = ReadPng(Snap("paired"));
+    const qplat::Surface refused = ReadPng(Snap("refused"));
+    EXPECT_NE(paired.pixels, refused.pixels);
+    // The start screen shows the link up: the signal bars beside the link
+    // picture are drawn only while the sensor is connected.
+    const qplat::Surface start = ReadPng(Snap("start"));
+    EXPECT_TRUE(Any(start, RECT{330, 205, 380, 250}, [](COLORREF c) { return c == 0xB8501B; }));
+}
+
+}  // namespace
