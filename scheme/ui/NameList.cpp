@@ -14,11 +14,6 @@ constexpr size_t kListedFileNameChars = 199;
 
 }  // namespace
 
-void ClearNameListMarks(CListViewCtl& list, int rows)
-{
-    for (int i = 0; i < rows; ++i) list.SetItemText(i, NAME_LIST_MARK_COLUMN, u"");
-}
-
 void SortNameList(CListViewCtl& list, BYTE& ascending, LPCWSTR caption)
 {
     const LPARAM key = ascending ? NAME_LIST_NAME_COLUMN + 1 : -(NAME_LIST_NAME_COLUMN + 1);

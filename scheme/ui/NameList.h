@@ -1,19 +1,37 @@
 // What the reference-profile list and the scheme list share: a list of files
-// with a name each, one of which is marked current by a bullet in column 2,
-// sorted by the name column when its header is tapped, and files deleted from
-// the device type's folder.
+// with a name each, one of which the settings block names as the current one
+// (a bullet in column 2 and the name in an edit above the list); the selected
+// row is made current or its file deleted, and the name column sorts when its
+// header is tapped.
+//
+// A screen derives from CNameListDlg<Screen> and states, besides the screen
+// pattern's traits:
+//   kTextNothingSelected, kTextCurrentNotDeleted, kTextDeleteQuestion,
+//   kTextNameColumn       its texts
+//   WCHAR* CurrentField() the settings field that names the current one
+//   LPCWSTR SubFolder()   the device type's folder below the program folder
+//   OnMadeCurrent()       what follows a name made current (default: nothing)
 #pragma once
 
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "platform/WinCtrl.h"
 #include "platform/WinDef.h"
+#include "platform/WinText.h"
+#include "settings/ParamFile.h"
+#include "settings/ProgramFolder.h"
 #include "ui/ControlWrappers.h"
+#include "ui/ScreenDlg.h"
 
 // The current-item mark.
 #define NAME_LIST_BULLET u"\u2022"
 constexpr int NAME_LIST_MARK_COLUMN = 2;
 constexpr int NAME_LIST_NAME_COLUMN = 1;
+// A row hands out at most this many characters of its file name.
+constexpr int NAME_LIST_FILE_CHARS = 200;
 
-// Empties the mark column of the first `rows` rows.
-void ClearNameListMarks(CListViewCtl& list, int rows);
 // Sorts the rows by the name column (ascending when `ascending` is set), shows
 // the direction after the header caption (six blanks and ">" or "<") and
 // turns the direction round for the next tap.
@@ -22,3 +40,130 @@ void SortNameList(CListViewCtl& list, BYTE& ascending, LPCWSTR caption);
 // reported it) from `folder`; a name that is not a bare file name is never
 // turned into a path. TRUE when the file is gone.
 BOOL DeleteListedFile(LPCWSTR folder, LPCWSTR fileName);
+
+template <class Screen>
+class CNameListDlg : public CScreenDlg<Screen> {
+public:
+    BYTE m_sortAscending = 1;
+    CListViewCtl m_list;
+    CStaticTextCtl m_label;
+    CEditCtl m_currentEdit;
+    WCHAR m_folderPath[PROGRAM_FOLDER_CHARS] = {};
+
+    void OnLoadSettings() { qplat::CopyField(m_folderPath, PROGRAM_FOLDER_CHARS, this->m_folder.GetPath()); }
+
+    std::u16string CurrentName() { return qplat::FieldText(Self().CurrentField(), PARAM_NAME_CHARS); }
+
+    // Takes over the template's label and edit: the label's text, and the
+    // current name in the edit.
+    void ShowCurrent(int labelId, int labelTextId, int editId)
+    {
+        m_label.Attach(GetDlgItem(this->m_hWnd, labelId));
+        m_label.SetFont(this->m_font);
+        m_label.SetText(this->m_language.GetText(labelTextId));
+        m_currentEdit.Attach(GetDlgItem(this->m_hWnd, editId));
+        m_currentEdit.SetFont(this->m_font);
+        m_currentEdit.SetText(CurrentName().c_str());
+    }
+
+    // A row of a file and its name, marked when the name is the current one.
+    void AddRow(int index, const std::u16string& fileName, const std::u16string& name, const std::u16string& current)
+    {
+        const int row = m_list.InsertItem(index, fileName.c_str());
+        m_list.SetItemText(row, NAME_LIST_NAME_COLUMN, name.c_str());
+        if (name == current) m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
+    }
+
+    void ClearCurrentMarks()
+    {
+        for (int i = 0; i < m_list.GetItemCount(); ++i) m_list.SetItemText(i, NAME_LIST_MARK_COLUMN, u"");
+    }
+
+    // The row's name as the settings block can hold it (49 characters): the
+    // name is taken so both to be made current and to tell whether a row is
+    // the current one.
+    const WCHAR* RowName(int row)
+    {
+        WCHAR whole[NAME_LIST_FILE_CHARS];
+        m_list.GetItemText(row, NAME_LIST_NAME_COLUMN, whole, NAME_LIST_FILE_CHARS);
+        qplat::CopyField(m_rowName, PARAM_NAME_CHARS, whole);
+        return m_rowName;
+    }
+
+    // Deletes the row's file from the device type's folder; 1 when it is gone
+    // (the row goes too), else 0 and the list stays.
+    int DeleteFile(int row)
+    {
+        WCHAR fileName[NAME_LIST_FILE_CHARS];
+        m_list.GetItemText(row, 0, fileName, NAME_LIST_FILE_CHARS);
+        WCHAR folder[PROGRAM_FOLDER_CHARS + 16];
+        swprintf(folder, std::size(folder), u"%s%s", m_folderPath, Self().SubFolder());
+        if (!DeleteListedFile(folder, fileName)) return 0;
+        m_list.DeleteItem(row);
+        return 1;
+    }
+
+    // The delete command: never the current one, and only after a yes; a file
+    // that cannot be deleted is said.
+    void OnDelete()
+    {
+        const int row = m_list.GetSelected();
+        if (row < 0) {
+            this->ShowMessage(MESSAGE_NOTICE, Screen::kTextNothingSelected);
+            return;
+        }
+        if (CurrentName() == RowName(row)) {
+            this->ShowMessage(MESSAGE_NOTICE, Screen::kTextCurrentNotDeleted);
+            return;
+        }
+        if (this->ShowMessage(MESSAGE_QUESTION, Screen::kTextDeleteQuestion) != 1) return;
+        if (!Self().DeleteFile(row)) this->ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+    }
+
+    // The make-current command: the name goes into the settings file; a name
+    // chosen directly no longer belongs to a selected wheel type, so on the
+    // wheel devices the type's name goes when the settings changed. Shown as
+    // current only once saved.
+    void OnMakeCurrent()
+    {
+        const int row = m_list.GetSelected();
+        if (row < 0) {
+            this->ShowMessage(MESSAGE_NOTICE, Screen::kTextNothingSelected);
+            return;
+        }
+        ParamBlock& params = this->m_params;
+        const ParamBlock before = params;
+        qplat::CopyField(Self().CurrentField(), PARAM_NAME_CHARS, RowName(row));
+        if (params.deviceType != 4 && std::memcmp(&params, &this->m_loadedParams, sizeof params) != 0)
+            std::memset(params.wheelTypeName, 0, sizeof params.wheelTypeName);
+        if (!this->SaveSettings()) {
+            params = before;
+            return;
+        }
+        ClearCurrentMarks();
+        m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
+        m_currentEdit.SetText(CurrentName().c_str());
+        Self().OnMadeCurrent();
+    }
+
+    // A tap on a header of the list: the name column sorts, the others not.
+    bool OnColumnClick(LPARAM lParam, INT_PTR& answer)
+    {
+        const auto* note = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if (!note || note->hdr.code != LVN_COLUMNCLICK || note->hdr.hwndFrom != m_list.m_hWnd) return false;
+        if (note->iSubItem == NAME_LIST_NAME_COLUMN) {
+            WCHAR caption[PAINT_CAPTION_CHARS + 1];
+            qplat::CopyField(caption, std::size(caption), this->m_language.GetText(Screen::kTextNameColumn));
+            SortNameList(m_list, m_sortAscending, caption);
+        }
+        answer = Screen::kUnhandledAnswer;
+        return true;
+    }
+
+protected:
+    void OnMadeCurrent() {}
+
+private:
+    Screen& Self() { return static_cast<Screen&>(*this); }
+    WCHAR m_rowName[PARAM_NAME_CHARS] = {};
+};

@@ -1,39 +1,30 @@
 #include "scheme/ui/ReferListDlg.h"
 
-#include <cstring>
-#include <iterator>
 #include <string>
 
 #include "platform/WinText.h"
-#include "scheme/ui/NameList.h"
 
 WCHAR g_selectedListText[REFER_LIST_NAME_CHARS];
 
 namespace {
 
 constexpr int kTextFileColumn = 40404;
-constexpr int kTextNameColumn = 40405;
 constexpr int kTextCurrentLabel = 40403;
-constexpr int kTextNothingSelected = 50030;
-constexpr int kTextCurrentNotDeleted = 50040;
-constexpr int kTextDeleteQuestion = 50025;
 constexpr int kTextDelete = 50107;
 constexpr int kTextMakeCurrent = 50108;
-// The list hands out at most this many characters of a file name.
-constexpr int kFileNameChars = 200;
 
 }  // namespace
 
 CReferListDlg::CReferListDlg() = default;
 
-void CReferListDlg::OnLoadSettings()
-{
-    qplat::CopyField(m_folderPath, PROGRAM_FOLDER_CHARS, m_folder.GetPath());
-}
-
-WCHAR* CReferListDlg::ReferenceField()
+WCHAR* CReferListDlg::CurrentField()
 {
     return m_params.deviceType == 4 ? m_params.qodReferName : m_params.qavReferName;
+}
+
+LPCWSTR CReferListDlg::SubFolder() const
+{
+    return m_params.deviceType == 4 ? u"Refer_QOD\\" : u"Refer\\";
 }
 
 void CReferListDlg::OnInitDialog()
@@ -46,13 +37,7 @@ void CReferListDlg::OnInitDialog()
     m_buttons[2].Create(m_hWnd, m_hInstance, 172, 223, 141, 41, kMakeCurrentId, disc ? 774 : 405, disc ? 775 : 406,
                         0);
     m_buttons[2].SetCaption(m_language.GetText(kTextMakeCurrent), 0xFFFFFF, FALSE, FALSE, FALSE, 0, 18);
-
-    m_label.Attach(GetDlgItem(m_hWnd, kCurrentLabelId));
-    m_label.SetFont(m_font);
-    m_label.SetText(m_language.GetText(kTextCurrentLabel));
-    m_currentEdit.Attach(GetDlgItem(m_hWnd, kCurrentEditId));
-    m_currentEdit.SetFont(m_font);
-    m_currentEdit.SetText(qplat::FieldText(ReferenceField(), PARAM_NAME_CHARS).c_str());
+    ShowCurrent(kCurrentLabelId, kTextCurrentLabel, kCurrentEditId);
     SetUpList();
 }
 
@@ -70,73 +55,18 @@ void CReferListDlg::FillList()
 {
     m_store.List(m_params.deviceType);
     m_list.DeleteAllItems();
-    const std::u16string current = qplat::FieldText(ReferenceField(), PARAM_NAME_CHARS);
+    const std::u16string current = CurrentName();
     for (DWORD i = 0; i < m_store.m_count; ++i) {
         const ReferEntry& entry = m_store.m_entries[i];
-        const std::u16string name = qplat::FieldText(entry.profileName, kReferNameChars);
-        const int row = m_list.InsertItem(static_cast<int>(i), qplat::FieldText(entry.fileName, kReferNameChars).c_str());
-        m_list.SetItemText(row, NAME_LIST_NAME_COLUMN, name.c_str());
-        if (name == current) m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
+        AddRow(static_cast<int>(i), qplat::FieldText(entry.fileName, kReferNameChars),
+               qplat::FieldText(entry.profileName, kReferNameChars), current);
     }
-}
-
-void CReferListDlg::ClearCurrentMarks()
-{
-    ClearNameListMarks(m_list, m_list.GetItemCount());
 }
 
 WCHAR* CReferListDlg::GetSelectedText(int row)
 {
-    m_list.GetItemText(row, NAME_LIST_NAME_COLUMN, g_selectedListText, REFER_LIST_NAME_CHARS);
+    qplat::CopyField(g_selectedListText, REFER_LIST_NAME_CHARS, RowName(row));
     return g_selectedListText;
-}
-
-int CReferListDlg::DeleteFile(int row)
-{
-    WCHAR fileName[kFileNameChars];
-    m_list.GetItemText(row, 0, fileName, kFileNameChars);
-    WCHAR folder[PROGRAM_FOLDER_CHARS + 16];
-    swprintf(folder, std::size(folder), u"%s%s", m_folderPath, m_params.deviceType == 4 ? u"Refer_QOD\\" : u"Refer\\");
-    if (!DeleteListedFile(folder, fileName)) return 0;
-    m_list.DeleteItem(row);
-    return 1;
-}
-
-void CReferListDlg::OnDelete()
-{
-    const int row = m_list.GetSelected();
-    if (row < 0) {
-        ShowMessage(MESSAGE_NOTICE, kTextNothingSelected);
-        return;
-    }
-    if (wcscmp(GetSelectedText(row), qplat::FieldText(ReferenceField(), PARAM_NAME_CHARS).c_str()) == 0) {
-        ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
-        return;
-    }
-    if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) != 1) return;
-    if (!DeleteFile(row)) ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
-}
-
-void CReferListDlg::OnMakeCurrent()
-{
-    const int row = m_list.GetSelected();
-    if (row < 0) {
-        ShowMessage(MESSAGE_NOTICE, kTextNothingSelected);
-        return;
-    }
-    const ParamBlock before = m_params;
-    // The field holds 49 characters: a longer name is cut here, where it is chosen.
-    qplat::CopyField(ReferenceField(), PARAM_NAME_CHARS, GetSelectedText(row));
-    // A reference chosen directly no longer belongs to a selected wheel type.
-    if (m_params.deviceType != 4 && std::memcmp(&m_params, &m_loadedParams, sizeof m_params) != 0)
-        std::memset(m_params.wheelTypeName, 0, sizeof m_params.wheelTypeName);
-    if (!SaveSettings()) {
-        m_params = before;
-        return;
-    }
-    ClearCurrentMarks();
-    m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
-    m_currentEdit.SetText(qplat::FieldText(ReferenceField(), PARAM_NAME_CHARS).c_str());
 }
 
 bool CReferListDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
@@ -152,14 +82,5 @@ bool CReferListDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
 
 bool CReferListDlg::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR& answer)
 {
-    if (msg != WM_NOTIFY || !lParam) return false;
-    const auto* note = reinterpret_cast<const NMLISTVIEW*>(lParam);
-    if (note->hdr.code != LVN_COLUMNCLICK || note->hdr.hwndFrom != m_list.m_hWnd) return false;
-    if (note->iSubItem == NAME_LIST_NAME_COLUMN) {
-        WCHAR caption[PAINT_CAPTION_CHARS + 1];
-        qplat::CopyField(caption, std::size(caption), m_language.GetText(kTextNameColumn));
-        SortNameList(m_list, m_sortAscending, caption);
-    }
-    answer = kUnhandledAnswer;
-    return true;
+    return msg == WM_NOTIFY && OnColumnClick(lParam, answer);
 }

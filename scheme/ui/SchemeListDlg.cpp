@@ -12,10 +12,6 @@ namespace {
 
 constexpr int kTextCurrentLabel = 40406;
 constexpr int kTextFileColumn = 40407;
-constexpr int kTextNameColumn = 40410;
-constexpr int kTextNothingSelected = 50031;
-constexpr int kTextCurrentNotDeleted = 50041;
-constexpr int kTextDeleteQuestion = 50032;
 constexpr int kTextNotLoaded = 50053;
 constexpr int kTextNew = 50105;
 constexpr int kTextDelete = 50107;
@@ -23,20 +19,19 @@ constexpr int kTextMakeCurrent = 50108;
 // The toggle's faces: what a press leads to.
 constexpr int kShowDiagramFace = 557, kShowDiagramPressed = 558;
 constexpr int kShowListFace = 555, kShowListPressed = 556;
-constexpr int kListNameChars = 200;
 
 }  // namespace
 
 CSchemeListDlg::CSchemeListDlg() = default;
 
-void CSchemeListDlg::OnLoadSettings()
-{
-    qplat::CopyField(m_folderPath, PROGRAM_FOLDER_CHARS, m_folder.GetPath());
-}
-
-WCHAR* CSchemeListDlg::CurrentSchemeField()
+WCHAR* CSchemeListDlg::CurrentField()
 {
     return m_params.deviceType == 4 ? m_params.qodSchemeName : m_params.qavSchemeName;
+}
+
+LPCWSTR CSchemeListDlg::SubFolder() const
+{
+    return m_params.deviceType == 4 ? u"Schemes_QOD\\" : u"Schemes\\";
 }
 
 int CSchemeListDlg::LoadScheme(const WCHAR* name)
@@ -69,16 +64,10 @@ void CSchemeListDlg::OnInitDialog()
     m_buttons[3].SetCaption(m_language.GetText(kTextMakeCurrent), 0xFFFFFF, FALSE, FALSE, FALSE, 0, 18);
     m_buttons[4].Create(m_hWnd, m_hInstance, 410, 55, 31, 31, kToggleId, kShowDiagramFace, kShowDiagramPressed, 0);
 
-    m_label.Attach(GetDlgItem(m_hWnd, kCurrentLabelId));
-    m_label.SetFont(m_font);
-    m_label.SetText(m_language.GetText(kTextCurrentLabel));
-    m_currentEdit.Attach(GetDlgItem(m_hWnd, kCurrentEditId));
-    m_currentEdit.SetFont(m_font);
-    const std::u16string current = qplat::FieldText(CurrentSchemeField(), PARAM_NAME_CHARS);
-    m_currentEdit.SetText(current.c_str());
+    ShowCurrent(kCurrentLabelId, kTextCurrentLabel, kCurrentEditId);
     SetUpList();
     m_listShown = 1;
-    LoadScheme(current.c_str());
+    LoadScheme(CurrentName().c_str());
     CreateScrollBar();
 }
 
@@ -96,43 +85,13 @@ void CSchemeListDlg::FillList()
 {
     m_schemeFile.List(m_params.deviceType);
     m_list.DeleteAllItems();
-    const std::u16string current = qplat::FieldText(CurrentSchemeField(), PARAM_NAME_CHARS);
+    const std::u16string current = CurrentName();
     for (int i = 0; i < m_schemeFile.GetCount(); ++i) {
         const SchemeListEntry* entry = m_schemeFile.GetEntry(i);
         if (!entry) break;
-        const std::u16string name = qplat::FieldText(entry->schemeName, SCHEME_LIST_TEXT_CHARS);
-        const int row = m_list.InsertItem(i, qplat::FieldText(entry->fileName, SCHEME_LIST_TEXT_CHARS).c_str());
-        m_list.SetItemText(row, NAME_LIST_NAME_COLUMN, name.c_str());
-        if (name == current) m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
+        AddRow(i, qplat::FieldText(entry->fileName, SCHEME_LIST_TEXT_CHARS),
+               qplat::FieldText(entry->schemeName, SCHEME_LIST_TEXT_CHARS), current);
     }
-}
-
-void CSchemeListDlg::ClearCurrentMarks()
-{
-    ClearNameListMarks(m_list, m_list.GetItemCount());
-}
-
-const WCHAR* CSchemeListDlg::GetSelectedName(int row)
-{
-    // The settings block names a scheme by 49 characters: the name is taken
-    // as the block can hold it, both to make it current and to tell whether
-    // a row is the current scheme.
-    WCHAR whole[kListNameChars];
-    m_list.GetItemText(row, NAME_LIST_NAME_COLUMN, whole, kListNameChars);
-    qplat::CopyField(m_selectedName, PARAM_NAME_CHARS, whole);
-    return m_selectedName;
-}
-
-int CSchemeListDlg::DeleteFile(int row)
-{
-    WCHAR fileName[kListNameChars];
-    m_list.GetItemText(row, 0, fileName, kListNameChars);
-    WCHAR folder[PROGRAM_FOLDER_CHARS + 16];
-    swprintf(folder, std::size(folder), u"%s%s", m_folderPath,
-             m_params.deviceType == 4 ? u"Schemes_QOD\\" : u"Schemes\\");
-    if (!DeleteListedFile(folder, fileName)) return 0;
-    m_list.DeleteItem(row);
-    return 1;
 }
 
 void CSchemeListDlg::CreateScrollBar()
@@ -153,42 +112,9 @@ void CSchemeListDlg::OnNew()
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-void CSchemeListDlg::OnDelete()
+void CSchemeListDlg::OnMadeCurrent()
 {
-    const int row = m_list.GetSelected();
-    if (row < 0) {
-        ShowMessage(MESSAGE_NOTICE, kTextNothingSelected);
-        return;
-    }
-    if (wcscmp(GetSelectedName(row), qplat::FieldText(CurrentSchemeField(), PARAM_NAME_CHARS).c_str()) == 0) {
-        ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
-        return;
-    }
-    if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) != 1) return;
-    if (!DeleteFile(row)) ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
-}
-
-void CSchemeListDlg::OnMakeCurrent()
-{
-    const int row = m_list.GetSelected();
-    if (row < 0) {
-        ShowMessage(MESSAGE_NOTICE, kTextNothingSelected);
-        return;
-    }
-    const ParamBlock before = m_params;
-    qplat::CopyField(CurrentSchemeField(), PARAM_NAME_CHARS, GetSelectedName(row));
-    // A scheme chosen directly no longer belongs to a selected wheel type.
-    if (m_params.deviceType != 4 && std::memcmp(&m_params, &m_loadedParams, sizeof m_params) != 0)
-        std::memset(m_params.wheelTypeName, 0, sizeof m_params.wheelTypeName);
-    if (!SaveSettings()) {
-        m_params = before;
-        return;
-    }
-    ClearCurrentMarks();
-    m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
-    const std::u16string current = qplat::FieldText(CurrentSchemeField(), PARAM_NAME_CHARS);
-    m_currentEdit.SetText(current.c_str());
-    if (!LoadScheme(current.c_str())) ShowMessage(MESSAGE_FAILURE, kTextNotLoaded);
+    if (!LoadScheme(CurrentName().c_str())) ShowMessage(MESSAGE_FAILURE, kTextNotLoaded);
 }
 
 void CSchemeListDlg::OnToggle()
@@ -225,16 +151,7 @@ bool CSchemeListDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& 
         answer = kUnhandledAnswer;
         return true;
     }
-    if (msg != WM_NOTIFY || !lParam) return false;
-    const auto* note = reinterpret_cast<const NMLISTVIEW*>(lParam);
-    if (note->hdr.code != LVN_COLUMNCLICK || note->hdr.hwndFrom != m_list.m_hWnd) return false;
-    if (note->iSubItem == NAME_LIST_NAME_COLUMN) {
-        WCHAR caption[PAINT_CAPTION_CHARS + 1];
-        qplat::CopyField(caption, std::size(caption), m_language.GetText(kTextNameColumn));
-        SortNameList(m_list, m_sortAscending, caption);
-    }
-    answer = kUnhandledAnswer;
-    return true;
+    return msg == WM_NOTIFY && OnColumnClick(lParam, answer);
 }
 
 void CSchemeListDlg::PaintContent(HDC dc)

@@ -8,12 +8,10 @@
 #include "scheme/Scheme.h"
 #include "scheme/SchemeFile.h"
 #include "scheme/ui/DiagramScroll.h"
+#include "scheme/ui/NameList.h"
 #include "scheme/ui/SchemeView.h"
-#include "settings/ProgramFolder.h"
-#include "ui/ControlWrappers.h"
-#include "ui/ScreenDlg.h"
 
-class CSchemeListDlg : public CScreenDlg<CSchemeListDlg> {
+class CSchemeListDlg : public CNameListDlg<CSchemeListDlg> {
 public:
     static constexpr int kTemplateId = 347;
     static constexpr int kTitleTextId = 40026;
@@ -21,6 +19,11 @@ public:
     static constexpr INT_PTR kEraseAnswer = 1;
     static constexpr INT_PTR kUnhandledAnswer = 1;
     static constexpr float kPanelFactor = 2.5f;
+
+    static constexpr int kTextNothingSelected = 50031;
+    static constexpr int kTextCurrentNotDeleted = 50041;
+    static constexpr int kTextDeleteQuestion = 50032;
+    static constexpr int kTextNameColumn = 40410;
 
     static constexpr int kNewId = 410;
     static constexpr int kDeleteId = 411;
@@ -32,7 +35,6 @@ public:
 
     CSchemeListDlg();
 
-    void OnLoadSettings();
     void OnInitDialog();
     bool OnCommand(int id, int code, HWND control, INT_PTR& answer);
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& answer);
@@ -40,36 +42,29 @@ public:
 
     void SetUpList();
     void FillList();
-    void ClearCurrentMarks();
     // The row's scheme name, cut to what the settings block can name.
-    const WCHAR* GetSelectedName(int row);
-    // Deletes the row's file; 1 when it is gone (the row goes too).
-    int DeleteFile(int row);
+    const WCHAR* GetSelectedName(int row) { return RowName(row); }
     void CreateScrollBar();
     void UpdateScrollRange();
 
     // The settings field that names the current scheme of the family.
-    WCHAR* CurrentSchemeField();
+    WCHAR* CurrentField();
+    LPCWSTR SubFolder() const;
     // Loads the scheme of that name into m_scheme; 1 when it loaded.
     int LoadScheme(const WCHAR* name);
+    // A scheme made current is loaded for the diagram; one that does not
+    // load is said (50053) and stays current.
+    void OnMadeCurrent();
 
     BYTE m_listShown = 1;
-    BYTE m_sortAscending = 1;
     CDiagramScroll m_scroll;
-    WCHAR m_folderPath[PROGRAM_FOLDER_CHARS] = {};
     COwnerButton m_buttons[5];  // close, new, delete, make current, diagram toggle
     CScheme m_scheme;
     int m_schemeLoaded = 0;
     CSchemeFile m_schemeFile;
     CSchemeView m_view;
-    CListViewCtl m_list;
-    CStaticTextCtl m_label;
-    CEditCtl m_currentEdit;
 
 private:
     void OnNew();
-    void OnDelete();
-    void OnMakeCurrent();
     void OnToggle();
-    WCHAR m_selectedName[PARAM_NAME_CHARS] = {};
 };

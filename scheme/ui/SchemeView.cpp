@@ -215,8 +215,9 @@ void CSchemeView::DrawCarCaptions(HWND window, HDC hdc, const SchemeCar* cars, i
     }
 }
 
-void CSchemeView::DrawCarWheels(HWND window, HDC hdc, int x, int y, const SchemeCar* cars, int car, int carCount,
-                                int orderType)
+template <class DrawRows>
+void CSchemeView::DrawAxles(HWND window, HDC hdc, int x, int y, const SchemeCar* cars, int car, int carCount,
+                            int orderType, COLORREF shaftColour, DrawRows drawRows)
 {
     const SchemeCar& c = cars[car];
     const int m = AxlesOf(c);
@@ -224,43 +225,49 @@ void CSchemeView::DrawCarWheels(HWND window, HDC hdc, int x, int y, const Scheme
     for (int i = 0; i < m; ++i) {
         const int xi = x + SCHEME_VIEW_AXLE_PITCH * i + SCHEME_VIEW_BOGIE_GAP * m_bogies[i];
         DrawAxleShaft(window, hdc, xi, y, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT, SCHEME_VIEW_ROW_DISTANCE,
-                      c.reversed ? SCHEME_COLOUR_NOT_MEASURED_REVERSED : SCHEME_COLOUR_NOT_MEASURED);
+                      shaftColour);
         const SchemeAxle& axle = c.axles[ShownAxle(m, i, c.reversed)];
         // Seen from the other end, the car's left wheels are in the top row.
         const SchemeWheel& top = c.reversed ? axle.wheels[SIDE_LEFT] : axle.wheels[SIDE_RIGHT];
         const SchemeWheel& bottom = c.reversed ? axle.wheels[SIDE_RIGHT] : axle.wheels[SIDE_LEFT];
-        DrawRightWheel(window, hdc, xi, y, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT,
-                       StateColour(top.state, c.reversed), m, i, c.reversed, c.swapped);
-        DrawLeftWheel(window, hdc, xi, y + SCHEME_VIEW_ROW_DISTANCE, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT,
-                      StateColour(bottom.state, c.reversed), m, i, c.reversed, c.swapped);
+        drawRows(c, m, i, xi, axle, top, bottom);
     }
+}
+
+void CSchemeView::DrawCarWheels(HWND window, HDC hdc, int x, int y, const SchemeCar* cars, int car, int carCount,
+                                int orderType)
+{
+    const COLORREF shaft = cars[car].reversed ? SCHEME_COLOUR_NOT_MEASURED_REVERSED : SCHEME_COLOUR_NOT_MEASURED;
+    DrawAxles(window, hdc, x, y, cars, car, carCount, orderType, shaft,
+              [&](const SchemeCar& c, int m, int i, int xi, const SchemeAxle&, const SchemeWheel& top,
+                  const SchemeWheel& bottom) {
+                  DrawRightWheel(window, hdc, xi, y, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT,
+                                 StateColour(top.state, c.reversed), m, i, c.reversed, c.swapped);
+                  DrawLeftWheel(window, hdc, xi, y + SCHEME_VIEW_ROW_DISTANCE, SCHEME_VIEW_WHEEL_WIDTH,
+                                SCHEME_VIEW_WHEEL_HEIGHT, StateColour(bottom.state, c.reversed), m, i, c.reversed,
+                                c.swapped);
+              });
 }
 
 void CSchemeView::DrawCarWheelsQod(HWND window, HDC hdc, int x, int y, const SchemeCar* cars, int car, int carCount,
                                    int orderType)
 {
-    const SchemeCar& c = cars[car];
-    const int m = AxlesOf(c);
-    DrawCarCaptions(window, hdc, cars, car, carCount, orderType, x, y);
-    for (int i = 0; i < m; ++i) {
-        const int xi = x + SCHEME_VIEW_AXLE_PITCH * i + SCHEME_VIEW_BOGIE_GAP * m_bogies[i];
-        DrawAxleShaft(window, hdc, xi, y, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT, SCHEME_VIEW_ROW_DISTANCE,
-                      SCHEME_COLOUR_NOT_MEASURED);
-        const SchemeAxle& axle = c.axles[ShownAxle(m, i, c.reversed)];
-        const LONG layout = axle.layout;
-        if (layout == 2 || layout == 3) {
-            const SchemeWheel& top = c.reversed ? axle.wheels[SIDE_LEFT] : axle.wheels[SIDE_RIGHT];
-            const SchemeWheel& bottom = c.reversed ? axle.wheels[SIDE_RIGHT] : axle.wheels[SIDE_LEFT];
-            DrawDiscQod(window, hdc, xi, y + SCHEME_VIEW_ROW_DISTANCE, SCHEME_VIEW_WHEEL_WIDTH,
-                        SCHEME_VIEW_WHEEL_HEIGHT, StateColour(bottom.state, 0), m, i, c.reversed, c.swapped, 0);
-            DrawDiscQod(window, hdc, xi, y, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT,
-                        StateColour(top.state, 0), m, i, c.reversed, c.swapped, 1);
-        }
-        if (layout == 1 || layout == 3)
-            DrawDiscQod(window, hdc, xi, y + SCHEME_VIEW_ROW_DISTANCE / 2, SCHEME_VIEW_WHEEL_WIDTH,
-                        SCHEME_VIEW_WHEEL_HEIGHT, StateColour(axle.wheels[SIDE_MIDDLE].state, 0), m, i, c.reversed,
-                        c.swapped, 2);
-    }
+    DrawAxles(window, hdc, x, y, cars, car, carCount, orderType, SCHEME_COLOUR_NOT_MEASURED,
+              [&](const SchemeCar& c, int m, int i, int xi, const SchemeAxle& axle, const SchemeWheel& top,
+                  const SchemeWheel& bottom) {
+                  // Discs are drawn in their state's colour whichever way the car stands.
+                  if (axle.layout == 2 || axle.layout == 3) {
+                      DrawDiscQod(window, hdc, xi, y + SCHEME_VIEW_ROW_DISTANCE, SCHEME_VIEW_WHEEL_WIDTH,
+                                  SCHEME_VIEW_WHEEL_HEIGHT, StateColour(bottom.state, 0), m, i, c.reversed, c.swapped,
+                                  0);
+                      DrawDiscQod(window, hdc, xi, y, SCHEME_VIEW_WHEEL_WIDTH, SCHEME_VIEW_WHEEL_HEIGHT,
+                                  StateColour(top.state, 0), m, i, c.reversed, c.swapped, 1);
+                  }
+                  if (axle.layout == 1 || axle.layout == 3)
+                      DrawDiscQod(window, hdc, xi, y + SCHEME_VIEW_ROW_DISTANCE / 2, SCHEME_VIEW_WHEEL_WIDTH,
+                                  SCHEME_VIEW_WHEEL_HEIGHT, StateColour(axle.wheels[SIDE_MIDDLE].state, 0), m, i,
+                                  c.reversed, c.swapped, 2);
+              });
 }
 
 void CSchemeView::DrawRightWheel(HWND window, HDC hdc, int x, int y, int w, int h, COLORREF colour, int axleCount,

@@ -108,6 +108,12 @@ private:
     void DrawAxleCaption(HWND window, HDC hdc, int x, int y, int boxWidth, int axleNumber, int labelId);
     void DrawCarCaptions(HWND window, HDC hdc, const SchemeCar* cars, int car, int carCount, int orderType, int x0,
                          int y0);
+    // What both kinds of car share: the captions, and for every axle position
+    // its place, its shaft, the axle it shows and the wheels of its top and
+    // bottom rows, which `drawRows` draws.
+    template <class DrawRows>
+    void DrawAxles(HWND window, HDC hdc, int x, int y, const SchemeCar* cars, int car, int carCount, int orderType,
+                   COLORREF shaftColour, DrawRows drawRows);
     template <class Record>
     void DrawPanel(HWND window, HDC hdc, const Record& record, BOOL captions, BOOL frame, int x, int y, int fontWidth,
                    int fontHeight, int lineStep);

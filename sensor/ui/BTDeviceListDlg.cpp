@@ -5,6 +5,7 @@
 #include "platform/WinText.h"
 #include "sensor/LinkMonitor.h"
 #include "sensor/ui/DlgFindBTD.h"
+#include "sensor/ui/PairedSensors.h"
 
 namespace {
 
@@ -65,11 +66,7 @@ bool CBTDeviceListDlg::CurrentSensorChanged() const
 void CBTDeviceListDlg::ReadRecords()
 {
     // Always at the file's present size: the search screen may have added one.
-    m_records.clear();
-    const int count = m_deviceFile.GetCount();
-    if (count <= 0) return;
-    m_records.resize(static_cast<size_t>(count));
-    if (!m_deviceFile.ReadAll(m_records.data(), count)) m_records.clear();
+    m_records = ReadPairedSensors(m_deviceFile);
 }
 
 void CBTDeviceListDlg::OnInitDialog()

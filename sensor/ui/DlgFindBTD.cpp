@@ -7,6 +7,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "sensor/LinkMonitor.h"
+#include "sensor/ui/PairedSensors.h"
 #include "ui/BusyAnimation.h"
 
 const WCHAR* const g_btNamePrefixes[4] = {u"LX412", u"QUN", u"QEM", u"LX413"};
@@ -116,11 +117,7 @@ void CDlgFindBTD::RefreshFound()
 
 void CDlgFindBTD::ReadRecords()
 {
-    m_records.clear();
-    const int count = m_deviceFile.GetCount();
-    if (count <= 0) return;
-    m_records.resize(static_cast<size_t>(count));
-    if (!m_deviceFile.ReadAll(m_records.data(), count)) m_records.clear();
+    m_records = ReadPairedSensors(m_deviceFile);
 }
 
 int CDlgFindBTD::Search()

@@ -37,6 +37,14 @@ protected:
         WriteRefer(u"Refer", u"B.ref", u"Wheel B");
         WriteRefer(u"Refer", u"Long.ref", kLongName);
     }
+    // "Wheel A" the current reference, chosen with the wheel type "Type X".
+    void WheelACurrentOfTypeX()
+    {
+        WriteSettings(1, [](ParamBlock& b) {
+            qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A");
+            qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
+        });
+    }
     static CReferListDlg& Screen() { return *CReferListDlg::Current(); }
     static int Row(const std::u16string& name) { return FindRow(Screen().m_list, NAME_LIST_NAME_COLUMN, name); }
     static std::u16string Mark(int row) { return RowText(Screen().m_list, row, NAME_LIST_MARK_COLUMN); }
@@ -46,10 +54,7 @@ protected:
 TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
 {
     InstallWheelRefers();
-    WriteSettings(1, [](ParamBlock& b) {
-        qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A");
-        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
-    });
+    WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
     Then([&] {
         HWND dlg = FrontDialog();
@@ -95,10 +100,7 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
 TEST_F(ReferListTest, ALongNameIsCutToTheFieldAndTheWheelTypeStaysWhenNothingChanged)
 {
     InstallWheelRefers();
-    WriteSettings(1, [](ParamBlock& b) {
-        qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A");
-        qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
-    });
+    WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
     ParamBlock afterSame{};
     Then([&] {

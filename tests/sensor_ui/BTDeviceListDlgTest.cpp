@@ -15,7 +15,6 @@
 #include "sensor/ui/BTDeviceListDlg.h"
 #include "sensor/ui/DlgFindBTD.h"
 #include "tests/sensor_ui/SensorScreensTestSupport.h"
-#include "tests/support/SimProcess.h"
 
 namespace {
 
@@ -240,13 +239,7 @@ TEST_F(BTDeviceListTest, TheDeviceTypeFrameHoldsItsFourChoicesInEitherLanguage)
 TEST_F(BTDeviceListTest, PairsWithASimulatedGaugeAndTheMonitorConnects)
 {
     qplat::ResetCommDevices();
-    const std::string host = root.Path();
-    qtest::SimProcess head({"--root", host, "--kind", "wheel", "--address", "00:12:6f:a0:0b:7c", "--name",
-                            "LX412 12345"});
-    qtest::SimProcess gauge({"--root", host, "--kind", "gauge2", "--address", "00:12:6f:a0:0c:01", "--name",
-                             "QUN 54321"});
-    ASSERT_EQ(0u, head.Path().find("/dev/"));
-    ASSERT_EQ(0u, gauge.Path().find("/dev/"));
+    const auto sims = StartSimulators();
     WriteSettings(1);
 
     CLinkMonitor monitor;

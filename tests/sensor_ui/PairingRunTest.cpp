@@ -4,7 +4,6 @@
 // the current sensor and keeps it in the paired-sensor file, deleting it is
 // refused while it is current, and back on the start screen the link to it is
 // up, which the simulator allows only with the right PIN.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,7 +12,7 @@
 #include "platform/Presenter.h"
 #include "platform/gdi/Surface.h"
 #include "tests/sensor_ui/SensorScreensTestSupport.h"
-#include "tests/support/SimProcess.h"
+#include "tests/support/ProgramScript.h"
 
 namespace {
 
@@ -33,25 +32,9 @@ protected:
         fs::remove_all(dir);
         SensorScreensTest::TearDown();
     }
-    int Run(const std::string& script)
-    {
-        const fs::path file = dir / "script.txt";
-        std::ofstream(file) << script;
-        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        const std::string command = "\"" + program.string() + "\" --headless --root \"" + root.Path() +
-                                    "\" --script \"" + file.string() + "\"";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int Run(const std::string& script) { return qtest::RunProgramScript(root.Path(), dir / "script.txt", script); }
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-    static qplat::Surface ReadPng(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        qplat::Surface s;
-        qplat::DecodePng(bytes.data(), bytes.size(), s);
-        return s;
-    }
+    static qplat::Surface ReadPng(const std::string& path) { return qtest::ReadPngFile(path); }
     // Keeps a copy of a snapshot with the others of the build.
     static void Keep(const std::string& path, const std::string& name)
     {
@@ -73,13 +56,7 @@ protected:
 
 TEST_F(PairingRun, AGaugeIsFoundAddedMadeCurrentAndConnected)
 {
-    const std::string host = root.Path();
-    qtest::SimProcess head({"--root", host, "--kind", "wheel", "--address", "00:12:6f:a0:0b:7c", "--name",
-                            "LX412 12345"});
-    qtest::SimProcess gauge({"--root", host, "--kind", "gauge2", "--address", "00:12:6f:a0:0c:01", "--name",
-                             "QUN 54321"});
-    ASSERT_EQ(0u, head.Path().find("/dev/"));
-    ASSERT_EQ(0u, gauge.Path().find("/dev/"));
+    const auto sims = StartSimulators();
 
     const std::string script =
         "wait 400\n"

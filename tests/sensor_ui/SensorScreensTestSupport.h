@@ -1,6 +1,6 @@
-// A device root for the paired-sensor screens: the program folder with the
-// delivered language files, a settings file, the paired-sensor file, and the
-// Bluetooth neighbourhood the stand-in stack reads.
+// A card for the paired-sensor screens: the screen fixture's, with the
+// paired-sensor file, the Bluetooth neighbourhood the stand-in stack reads,
+// and the two simulated sensors of the pairing runs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,23 +18,12 @@
 #include "sensor/BTDeviceFile.h"
 #include "sensor/ui/DlgFindBTD.h"
 #include "settings/ParamFile.h"
+#include "tests/support/SimProcess.h"
 #include "tests/ui/ScreenTestSupport.h"
 
 namespace sensorui {
 
-inline std::string ReadSource(const std::filesystem::path& relative)
-{
-    std::ifstream in(std::filesystem::path(QAV5_SOURCE_DIR) / relative, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void Snapshot(const std::string& name)
-{
-    qplat::ProcessPendingMessages();
-    const std::filesystem::path dir = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
-    std::filesystem::create_directories(dir);
-    EXPECT_TRUE(qplat::SaveScreenPng((dir / name).string())) << name;
-}
+using qtest::Snapshot;
 
 // Runs the search of a search screen as a tap on start does, and waits
 // (at most `seconds`) until the start button works again.
@@ -49,46 +39,19 @@ inline void RunSearch(HWND dialog, int seconds = 20)
     EXPECT_TRUE(IsWindowEnabled(start)) << "the search ended";
 }
 
-class SensorScreensTest : public qtest::DialogFixture {
+class SensorScreensTest : public qtest::ScreenFixture {
 protected:
-    static constexpr const char16_t* kAutorun = u"\\SDMMC\\Autorun\\";
-
     void SetUp() override
     {
-        qtest::DialogFixture::SetUp();
-        for (const char* name : {"ENG.LNG", "RUS.LNG"})
-            root.WriteFile(std::u16string(kAutorun) + u"Language\\" + qplat::FromUtf8(name),
-                           ReadSource(std::filesystem::path("data/Language") / name));
-        UseLanguage("ENG.LNG");
+        qtest::ScreenFixture::SetUp();
         qplat::ClearStoredPins();
     }
     void TearDown() override
     {
         qplat::ClearStoredPins();
-        qtest::DialogFixture::TearDown();
+        qtest::ScreenFixture::TearDown();
     }
 
-    template <class Edit>
-    void WriteSettings(int deviceType, Edit edit)
-    {
-        ParamBlock block{};
-        CParamFile file;
-        file.WriteDefaults(&block);
-        block.deviceType = static_cast<BYTE>(deviceType);
-        edit(block);
-        ASSERT_EQ(1, file.Save(&block));
-    }
-    void WriteSettings(int deviceType)
-    {
-        WriteSettings(deviceType, [](ParamBlock&) {});
-    }
-    ParamBlock ReadSettings()
-    {
-        ParamBlock block{};
-        CParamFile file;
-        EXPECT_EQ(1, file.Load(&block));
-        return block;
-    }
     static void MakeCurrent(ParamBlock& block, int deviceType, const char16_t* name, const char16_t* address,
                             const char16_t* pin)
     {
@@ -130,6 +93,24 @@ protected:
         std::vector<std::u16string> names;
         for (const BTDeviceRecord& r : records) names.push_back(qplat::FieldText(r.name, std::size(r.name)));
         return names;
+    }
+
+    // A wheel head and a type-2 gauge in reach, each a simulator process.
+    struct Simulators {
+        qtest::SimProcess head;
+        qtest::SimProcess gauge;
+    };
+    std::unique_ptr<Simulators> StartSimulators()
+    {
+        const std::string host = root.Path();
+        auto sims = std::unique_ptr<Simulators>(new Simulators{
+            qtest::SimProcess({"--root", host, "--kind", "wheel", "--address", "00:12:6f:a0:0b:7c", "--name",
+                               "LX412 12345"}),
+            qtest::SimProcess({"--root", host, "--kind", "gauge2", "--address", "00:12:6f:a0:0c:01", "--name",
+                               "QUN 54321"})});
+        EXPECT_EQ(0u, sims->head.Path().find("/dev/"));
+        EXPECT_EQ(0u, sims->gauge.Path().find("/dev/"));
+        return sims;
     }
 
     // A device in reach of the stand-in stack.

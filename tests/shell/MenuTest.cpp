@@ -1,9 +1,14 @@
 // The three menus: their buttons by device type, the settings block read
 // again after every screen they ran (through a scratch block, so a failed
-// read keeps the running block), and the measurement button following the
-// device type.
+// read keeps the running block), the measurement button following the device
+// type, and the screens they open: a new current sensor leaves the link down,
+// so the monitor connects to it.
 
+#include "scheme/ui/ReferListDlg.h"
+#include "scheme/ui/SchemeListDlg.h"
+#include "sensor/ui/BTDeviceListDlg.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
 
 using qtest::FrontDialog;
 using qtest::TapWindow;
@@ -149,6 +154,48 @@ TEST_F(Menus, PowerKeyInAMenuClosesThePortAndTheMenuFirst)
     EXPECT_TRUE(menuClosedFirst);
     EXPECT_EQ(qplat::PowerStateRequests().size(), 1u);
     EXPECT_EQ(g_linkMonitor.m_comPort.load(), nullptr);
+}
+
+TEST_F(Menus, TheSettingsMenuOpensThePairedSensorsAndANewSensorIsConnectedAnew)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(g_paramBlock.deviceType, 1);
+    bool opened = false;
+    BYTE linkAfter = 1;
+    InMenu(CMD_SETTINGS_MENU, 417, [&](HWND menu) {
+        Then([&] {
+            HWND dlg = FrontDialog();
+            opened = CBTDeviceListDlg::Current() != nullptr && CBTDeviceListDlg::Current()->m_hWnd == dlg;
+            qtest::Press(dlg, CBTDeviceListDlg::kFirstRadioId + 3);
+            qtest::Press(dlg, CBTDeviceListDlg::kBackId);
+        });
+        g_linkMonitor.m_connected.store(1);
+        SendMessageW(menu, WM_COMMAND, 420, 0);
+        linkAfter = g_linkMonitor.m_connected.load();
+        EXPECT_EQ(g_paramBlock.deviceType, 4) << "the running settings were read again";
+    });
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(linkAfter, 0) << "the monitor connects to the new type's sensor";
+}
+
+TEST_F(Menus, TheDataMenuOpensTheReferenceAndSchemeLists)
+{
+    ASSERT_NE(Start(), nullptr);
+    bool refer = false, schemes = false;
+    InMenu(CMD_DATA_MENU, 167, [&](HWND menu) {
+        Then([&] {
+            refer = CReferListDlg::Current() != nullptr && CReferListDlg::Current()->m_hWnd == FrontDialog();
+            qtest::Press(FrontDialog(), CReferListDlg::kBackId);
+        });
+        SendMessageW(menu, WM_COMMAND, 169, 0);
+        Then([&] {
+            schemes = CSchemeListDlg::Current() != nullptr && CSchemeListDlg::Current()->m_hWnd == FrontDialog();
+            qtest::Press(FrontDialog(), CSchemeListDlg::kBackId);
+        });
+        SendMessageW(menu, WM_COMMAND, 170, 0);
+    });
+    EXPECT_TRUE(refer);
+    EXPECT_TRUE(schemes);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "platform/gdi/Surface.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/ProgramScript.h"
 
 namespace {
 
@@ -30,24 +31,11 @@ protected:
     // Runs the program on the root with the script; its exit status.
     int Run(const std::string& script, const std::string& name = "script.txt")
     {
-        const fs::path file = dir / name;
-        std::ofstream(file) << script;
-        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        const std::string command = "\"" + program.string() + "\" --headless --root \"" + root.Path() +
-                                    "\" --script \"" + file.string() + "\"";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return qtest::RunProgramScript(root.Path(), dir / name, script);
     }
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
 
-    static qplat::Surface ReadPng(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        qplat::Surface s;
-        qplat::DecodePng(bytes.data(), bytes.size(), s);
-        return s;
-    }
+    static qplat::Surface ReadPng(const std::string& path) { return qtest::ReadPngFile(path); }
     static COLORREF At(const qplat::Surface& s, int x, int y)
     {
         return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;

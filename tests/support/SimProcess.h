@@ -59,6 +59,8 @@ public:
         }
     }
     ~SimProcess() { Stop(); }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
     // SIGTERM, then the exit status (0 for a clean end).
     int Stop()
     {

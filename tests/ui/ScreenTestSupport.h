@@ -3,12 +3,18 @@
 // rows, and looking texts up in the current language.
 #pragma once
 
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/Presenter.h"
 #include "platform/WinText.h"
 #include "platform/WinUser.h"
 #include "settings/Language.h"
+#include "settings/ParamFile.h"
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/ControlWrappers.h"
 
@@ -118,5 +124,59 @@ inline void TapClient(HWND dialog, int x, int y)
     ClientToScreen(dialog, &p);
     qplat::StylusTap(p.x, p.y);
 }
+
+// A file of the source tree (the delivered data files).
+inline std::string ReadSourceData(const std::filesystem::path& relative)
+{
+    std::ifstream in(std::filesystem::path(QAV5_SOURCE_DIR) / relative, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Paints what is pending and writes the composed screen under the build's
+// snapshot folder.
+inline void Snapshot(const std::string& name)
+{
+    qplat::ProcessPendingMessages();
+    const std::filesystem::path dir = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(qplat::SaveScreenPng((dir / name).string())) << name;
+}
+
+// A card for a screen: the program folder with the delivered language files
+// (English current), and a settings file written and read as the test needs.
+class ScreenFixture : public DialogFixture {
+protected:
+    static constexpr const char16_t* kAutorun = u"\\SDMMC\\Autorun\\";
+
+    void SetUp() override
+    {
+        DialogFixture::SetUp();
+        UseRealLanguage("ENG.LNG");
+    }
+    void UseRealLanguage(const char* file)
+    {
+        for (const char* name : {"ENG.LNG", "RUS.LNG"})
+            root.WriteFile(std::u16string(kAutorun) + u"Language\\" + qplat::FromUtf8(name),
+                           ReadSourceData(std::filesystem::path("data/Language") / name));
+        UseLanguage(file);
+    }
+    // The factory settings of the device type, changed by `edit`.
+    void WriteSettings(int deviceType, const std::function<void(ParamBlock&)>& edit = {})
+    {
+        ParamBlock block{};
+        CParamFile file;
+        file.WriteDefaults(&block);
+        block.deviceType = static_cast<BYTE>(deviceType);
+        if (edit) edit(block);
+        ASSERT_EQ(1, file.Save(&block));
+    }
+    ParamBlock ReadSettings()
+    {
+        ParamBlock block{};
+        CParamFile file;
+        EXPECT_EQ(1, file.Load(&block));
+        return block;
+    }
+};
 
 }  // namespace qtest
