@@ -44,6 +44,7 @@ ProgramObject<CSchemeFile> s_schemeFile;
 ProgramObject<CLanguage> s_language2;
 ProgramObject<CLanguage> s_language3;
 ProgramObject<CLanguage> s_language4;
+ProgramObject<CSchemeView> s_schemeView;
 ProgramObject<CProgramFolder> s_logFolder;
 
 // One step of the table: how to build and destroy one object.
@@ -77,6 +78,7 @@ constexpr Step kSteps[] = {
     MakeStep<s_language2>("g_language2"),
     MakeStep<s_language3>("g_language3"),
     MakeStep<s_language4>("g_language4"),
+    MakeStep<s_schemeView>("g_schemeView"),
     MakeStep<s_logFolder>("g_logFolder"),
 };
 constexpr int kStepCount = sizeof kSteps / sizeof kSteps[0];
@@ -102,6 +104,7 @@ CSchemeFile& g_schemeFile = s_schemeFile.Get();
 CLanguage& g_language2 = s_language2.Get();
 CLanguage& g_language3 = s_language3.Get();
 CLanguage& g_language4 = s_language4.Get();
+CSchemeView& g_schemeView = s_schemeView.Get();
 CProgramFolder& g_logFolder = s_logFolder.Get();
 
 HINSTANCE g_hInstance = nullptr;

@@ -20,6 +20,7 @@
 #include "platform/WinDef.h"
 #include "scheme/Scheme.h"
 #include "scheme/SchemeFile.h"
+#include "scheme/ui/SchemeView.h"
 #include "sensor/LinkMonitor.h"
 #include "settings/Language.h"
 #include "settings/ParamFile.h"
@@ -49,6 +50,7 @@ extern CSchemeFile& g_schemeFile;
 extern CLanguage& g_language2;
 extern CLanguage& g_language3;
 extern CLanguage& g_language4;
+extern CSchemeView& g_schemeView;
 extern CProgramFolder& g_logFolder;
 
 // Plain globals of the shell.

@@ -7,6 +7,9 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
 {
+    // A rewrite that was cut off (the handheld switched off, the program
+    // killed) leaves its temporary file; the next start clears them away.
+    qplat::RemoveStaleTemporaries();
     BuildProgramObjects();
     // Switching the handheld off ends the program here: the worker threads
     // are stopped first, so none of them outlives the objects it uses.

@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "platform/gdi/Surface.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/ProgramScript.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 
@@ -52,20 +55,36 @@ protected:
     fs::path dir;
 };
 
-TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuComesBack)
+TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
 {
     ASSERT_FALSE(root.Exists(qtest::kParamPath));
-    const std::string script = "wait 300\nsnapshot " + Snap("start") +
-                               "\n"
-                               "tap 88 85\nwait 200\nsnapshot " + Snap("settings") +
-                               "\n"
-                               "tap 130 222\nwait 200\nsnapshot " + Snap("clock") +
-                               "\n"
-                               "tap 453 25\nwait 150\ntap 453 25\nwait 150\n"
-                               "tap 239 85\nwait 200\nsnapshot " + Snap("params") +
-                               "\ntap 453 25\nwait 150\n"
-                               "tap 390 85\nwait 200\nsnapshot " + Snap("data") +
-                               "\ntap 453 25\nwait 200\nsnapshot " + Snap("back") + "\nquit\n";
+    // The menus by the start screen's button, and the screens each opens that
+    // the program has, by their menu buttons.
+    struct Screen {
+        const char* name;
+        int x, y;
+    };
+    struct Menu {
+        const char* name;
+        int x, y;
+        std::vector<Screen> screens;
+    };
+    const std::vector<Menu> menus = {
+        {"settings", 88, 85, {{"clock", 130, 222}, {"sensors", 341, 100}}},
+        {"params", 239, 85, {}},
+        {"data", 390, 85, {{"references", 130, 161}, {"schemes", 130, 222}, {"tolerances", 341, 100},
+                           {"types", 341, 161}}},
+    };
+    std::string script = "wait 300\nsnapshot " + Snap("start") + "\n";
+    for (const Menu& m : menus) {
+        script += "tap " + std::to_string(m.x) + " " + std::to_string(m.y) + "\nwait 200\nsnapshot " + Snap(m.name) +
+                  "\n";
+        for (const Screen& sc : m.screens)
+            script += "tap " + std::to_string(sc.x) + " " + std::to_string(sc.y) + "\nwait 300\nsnapshot " +
+                      Snap(sc.name) + "\ntap 453 25\nwait 200\nsnapshot " + Snap(std::string(sc.name) + "-back") + "\n";
+        script += "tap 453 25\nwait 200\n";
+    }
+    script += "snapshot " + Snap("back") + "\nquit\n";
     ASSERT_EQ(Run(script), 0);
     EXPECT_EQ(root.ReadFile(qtest::kParamPath).size(), PARAM_BLOCK_SIZE);
 
@@ -75,21 +94,24 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuComesBack)
     EXPECT_EQ(At(start, 200, 48), 0x000000u) << "title separator";
     EXPECT_EQ(At(start, 200, 250), 0x000000u) << "bottom separator";
     EXPECT_TRUE(AnyBlue(start, RECT{65, 7, 425, 30})) << "the blue title";
-    // Each menu covers the start screen with its own title and back button,
-    // and the start screen is back at the end.
-    for (const char* menu : {"settings", "params", "data"}) {
-        SCOPED_TRACE(menu);
-        const qplat::Surface s = ReadPng(Snap(menu));
-        ASSERT_EQ(s.width, 480);
-        EXPECT_TRUE(AnyBlue(s, RECT{100, 8, 380, 34}));
-        EXPECT_EQ(At(s, 200, 250), 0xFFFFFFu) << "a menu has no bottom separator";
+    for (const Menu& m : menus) {
+        SCOPED_TRACE(m.name);
+        // A menu covers the start screen with its own title and no bottom
+        // separator; each of its screens opens over it and leaves it as it was.
+        const qplat::Surface menu = ReadPng(Snap(m.name));
+        ASSERT_EQ(menu.width, 480);
+        EXPECT_TRUE(AnyBlue(menu, RECT{100, 8, 380, 34}));
+        EXPECT_EQ(At(menu, 200, 250), 0xFFFFFFu);
+        for (const Screen& sc : m.screens) {
+            SCOPED_TRACE(sc.name);
+            const qplat::Surface screen = ReadPng(Snap(sc.name));
+            const qplat::Surface after = ReadPng(Snap(std::string(sc.name) + "-back"));
+            ASSERT_EQ(screen.width, 480);
+            EXPECT_NE(screen.pixels, menu.pixels) << "the screen opened";
+            EXPECT_EQ(after.pixels, menu.pixels) << "the menu is back as it was";
+        }
     }
-    const qplat::Surface clock = ReadPng(Snap("clock"));
-    const qplat::Surface settings = ReadPng(Snap("settings"));
-    ASSERT_EQ(clock.width, 480);
-    EXPECT_NE(clock.pixels, settings.pixels) << "the set-clock screen opened over the menu";
-    const qplat::Surface back = ReadPng(Snap("back"));
-    EXPECT_EQ(At(back, 200, 250), 0x000000u);
+    EXPECT_EQ(ReadPng(Snap("back")).pixels, start.pixels) << "the start screen is back";
 }
 
 TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
@@ -107,6 +129,37 @@ TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
     EXPECT_LT(seconds, 3.0) << "the second copy ended without running its script";
     running.join();
     EXPECT_EQ(first, 0);
+}
+
+TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
+{
+    qtest::SimProcess sim({"--root", root.Path(), "--kind", "wheel", "--address", "00126f0de301", "--name",
+                           "LX412 12345", "--pin", "1235"});
+    ASSERT_FALSE(sim.Path().empty());
+    qtest::WriteParams(root, [](ParamBlock& b) {
+        ParamBTRecord* r = SensorRecordOf(&b, 1);
+        std::memset(r, 0, sizeof *r);
+        qplat::CopyField(r->address, 20, u"00126f0de301");
+        qplat::CopyField(r->name, 12, u"LX412 12345");
+        qplat::CopyField(r->pin, 5, u"1235");
+    });
+    ASSERT_EQ(Run("wait 2500\nsnapshot " + Snap("linked") + "\nquit\n"), 0);
+    const qplat::Surface s = ReadPng(Snap("linked"));
+    ASSERT_EQ(s.width, 480);
+    // The link picture in its active colour with signal bars to its right,
+    // and the measure button's normal face (dark, not the grey disabled one).
+    EXPECT_TRUE(AnyBlue(s, RECT{310, 210, 345, 240}));
+    const COLORREF face = At(s, 150, 230);
+    EXPECT_LT(GetRValue(face), 80) << "the measure button is enabled";
+    // The sensor's battery item shows its charge (green level segments), not
+    // the picture without a reading.
+    bool green = false;
+    for (int y = 127; y < 171 && !green; ++y)
+        for (int x = 302; x < 346 && !green; ++x) {
+            const COLORREF c = At(s, x, y);
+            green = GetGValue(c) > 140 && GetRValue(c) < 120 && GetBValue(c) < 120;
+        }
+    EXPECT_TRUE(green);
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ inline bool Dark(COLORREF c)
 
 inline bool Blue(COLORREF c)
 {
-    return GetBValue(c) > 150 && GetRValue(c) < 80 && GetGValue(c) < 80;
+    return GetBValue(c) > 150 && GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60;
 }
 
 }  // namespace qtest

@@ -52,7 +52,7 @@ TEST_F(StartScreen, ProgramObjectsAreBuiltInOrderAndDestroyedInReverse)
     const std::vector<std::string> order = {
         "g_messageBox", "g_mainButtons", "g_paramMenuButtons", "g_dataMenuButtons", "g_settingsMenuButtons",
         "g_language", "g_paramFile", "g_linkMonitor", "g_cardWatch", "g_programFolder", "g_measureController",
-        "g_scheme", "g_schemeFile", "g_language2", "g_language3", "g_language4", "g_logFolder"};
+        "g_scheme", "g_schemeFile", "g_language2", "g_language3", "g_language4", "g_schemeView", "g_logFolder"};
     std::vector<std::string> expected;
     for (const std::string& n : order) expected.push_back("+" + n);
     for (auto it = order.rbegin(); it != order.rend(); ++it) expected.push_back("-" + *it);

@@ -11,6 +11,7 @@
 // nothing else: the operator's settings ("param.qav"), journals and language
 // choice on the card are never overwritten.
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,8 @@
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
+#include "sensor/BTDeviceFile.h"
+#include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
 
 namespace {
@@ -199,7 +202,66 @@ bool MakeRegistryKey(const char16_t* keyPath)
     return ok;
 }
 
-const char kUsage[] = "usage: democard --root DIR --data DATA_DIR\n";
+const char kUsage[] =
+    "usage: democard --root DIR --data DATA_DIR [--sensor ADDRESS NAME PIN]\n"
+    "  --sensor  pairs a laser head (device type 1) on a card that has none yet:\n"
+    "            12 hexadecimal digits, its name (\"LX412 12345\") and PIN\n";
+
+struct DemoSensor {
+    std::string address, name, pin;
+};
+
+void CopyAscii(WCHAR* field, size_t chars, const std::string& text)
+{
+    qplat::CopyField(field, chars, qplat::FromUtf8(text).c_str());
+}
+
+// Pairs the demo's simulated head: in the settings file when its laser-head
+// record is empty (a card without settings gets the factory ones), and in the
+// paired-sensor list when no sensor of that name is listed. What the operator
+// paired is left alone.
+bool PairDemoSensor(const DemoSensor& sensor)
+{
+    std::string address = sensor.address;
+    for (char& c : address)
+        if (c >= 'A' && c <= 'F')
+            c = static_cast<char>(c - 'A' + 'a');
+    CParamFile file;
+    ParamBlock block;
+    std::memset(&block, 0, sizeof block);
+    if (!file.Load(&block))
+        file.WriteDefaults(&block);
+    ParamBTRecord* record = SensorRecordOf(&block, 1);
+    // The factory settings name no real sensor: an address of zeros.
+    const std::u16string stored = qplat::FieldText(record->address, 20);
+    if (stored.find_first_not_of(u'0') == std::u16string::npos) {
+        std::memset(record, 0, sizeof *record);
+        CopyAscii(record->address, 20, address);
+        CopyAscii(record->name, 12, sensor.name);
+        CopyAscii(record->pin, 5, sensor.pin);
+        if (!file.Save(&block)) {
+            std::fprintf(stderr, "democard: cannot save the paired sensor in the settings file\n");
+            return false;
+        }
+    }
+    CBTDeviceFile list;
+    BTDeviceRecord records[64];
+    const int count = std::max(0, list.ReadAll(records, 64));
+    for (int i = 0; i < count; ++i)
+        if (qplat::FieldText(records[i].name, 12) == qplat::FromUtf8(sensor.name))
+            return true;
+    BTDeviceRecord added;
+    std::memset(&added, 0, sizeof added);
+    added.deviceType = 1;
+    CopyAscii(added.name, 12, sensor.name);
+    CopyAscii(added.address, 20, address);
+    CopyAscii(added.serial, 6, sensor.pin);
+    if (list.Append(&added) != 1) {
+        std::fprintf(stderr, "democard: cannot save the paired-sensor list\n");
+        return false;
+    }
+    return true;
+}
 
 int Usage()
 {
@@ -213,6 +275,7 @@ int main(int argc, char** argv)
 {
     std::string root;
     std::string data;
+    DemoSensor sensor;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -223,7 +286,11 @@ int main(int argc, char** argv)
             root = argv[++i];
         else if (arg == "--data" && i + 1 < argc)
             data = argv[++i];
-        else
+        else if (arg == "--sensor" && i + 3 < argc) {
+            sensor.address = argv[++i];
+            sensor.name = argv[++i];
+            sensor.pin = argv[++i];
+        } else
             return Usage();
     }
     if (root.empty() || data.empty())
@@ -266,6 +333,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "democard: cannot save the registry value \"Folder\"\n");
         ok = false;
     }
+    if (ok && !sensor.address.empty())
+        ok = PairDemoSensor(sensor);
     if (!ok)
         return 1;
     CProgramFolder folder;
