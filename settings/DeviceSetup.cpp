@@ -77,41 +77,44 @@ void SendDriverRequest(const WCHAR* device, DWORD code, const void* in, DWORD in
 
 }  // namespace
 
-void ApplyRegistryRecord(const RegistryRecord* record, int select)
+int ApplyRegistryRecord(const RegistryRecord* record, int select)
 {
     if (!record)
-        return;
+        return 0;
     if (record->type == REG_SZ)
-        WriteRegistryString(record, select);
-    else if (record->type == REG_DWORD)
-        WriteRegistryDword(record, select);
+        return WriteRegistryString(record, select);
+    if (record->type == REG_DWORD)
+        return WriteRegistryDword(record, select);
+    return 0;
 }
 
-void WriteRegistryString(const RegistryRecord* record, int select)
+int WriteRegistryString(const RegistryRecord* record, int select)
 {
     if (!record)
-        return;
+        return 0;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, record->key, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
-        return;
+        return 0;
     const WCHAR* chosen = ChosenValue(record, select);
     const size_t len = RecordTextLength(chosen);
+    bool ok = true;
     if (!StoredTextEquals(key, record->valueName, chosen, len)) {
         // Stored with its terminator, as readers of a REG_SZ expect.
         WCHAR value[REGISTRY_TEXT_CHARS];
         std::memcpy(value, chosen, len * sizeof(WCHAR));
         value[len] = 0;
-        RegSetValueExW(key, record->valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                       static_cast<DWORD>((len + 1) * sizeof(WCHAR)));
+        ok = RegSetValueExW(key, record->valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                            static_cast<DWORD>((len + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
     }
-    RegFlushKey(key);
+    ok = RegFlushKey(key) == ERROR_SUCCESS && ok;
     RegCloseKey(key);
+    return ok ? 1 : 0;
 }
 
-void WriteRegistryDword(const RegistryRecord* record, int select)
+int WriteRegistryDword(const RegistryRecord* record, int select)
 {
     if (!record)
-        return;
+        return 0;
     WCHAR text[REGISTRY_TEXT_CHARS];
     const WCHAR* chosen = ChosenValue(record, select);
     const size_t len = RecordTextLength(chosen);
@@ -124,13 +127,15 @@ void WriteRegistryDword(const RegistryRecord* record, int select)
         DWORD disposition = 0;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, record->key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                             nullptr, &key, &disposition) != ERROR_SUCCESS)
-            return;
-        RegSetValueExW(key, record->valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    } else if (!StoredDwordEquals(key, record->valueName, value)) {
-        RegSetValueExW(key, record->valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+            return 0;
     }
-    RegFlushKey(key);
+    bool ok = true;
+    if (!StoredDwordEquals(key, record->valueName, value))
+        ok = RegSetValueExW(key, record->valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                            sizeof(value)) == ERROR_SUCCESS;
+    ok = RegFlushKey(key) == ERROR_SUCCESS && ok;
     RegCloseKey(key);
+    return ok ? 1 : 0;
 }
 
 int GetUsbVendor()

@@ -36,12 +36,13 @@ extern const RegistryRecord g_registryRecords[REGREC_COUNT];
 
 // Select 1 writes value A, anything else value B. Only REG_SZ and REG_DWORD
 // records are written. A value is written only when the stored one differs, so
-// repeated start-ups leave the registry untouched.
-void ApplyRegistryRecord(const RegistryRecord* record, int select);
-// A missing key is not created.
-void WriteRegistryString(const RegistryRecord* record, int select);
+// repeated start-ups leave the registry untouched. 1 when the registry holds
+// the chosen value afterwards (written and flushed, or already there), else 0.
+int ApplyRegistryRecord(const RegistryRecord* record, int select);
+// A missing key is not created (0).
+int WriteRegistryString(const RegistryRecord* record, int select);
 // A missing key is created.
-void WriteRegistryDword(const RegistryRecord* record, int select);
+int WriteRegistryDword(const RegistryRecord* record, int select);
 
 // USB function hardware: 1 "MediaTek", 2 "MStar Semiconductor, Inc.", else 0.
 int GetUsbVendor();

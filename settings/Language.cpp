@@ -102,8 +102,9 @@ void CLanguage::Load()
             UpperCaseInPlace(upper);
             const bool isCurrent = current[0] != 0 && wcscmp(upper, current) == 0;
             // The list holds at most 40 files; the current language is loaded
-            // even when it comes later.
-            if (count < LANGUAGE_MAX_FILES) {
+            // even when it comes later. A name too long for its field is left
+            // out: cut short it would name another file when chosen.
+            if (count < LANGUAGE_MAX_FILES && wcslen(fileName) < static_cast<size_t>(LANGUAGE_FILE_CHARS)) {
                 LanguageEntry& entry = m_languages[count];
                 CopyBounded(entry.fileName, LANGUAGE_FILE_CHARS, fileName, wcslen(fileName));
                 const WCHAR* name = ReadLanguageName(fileName);
@@ -145,15 +146,15 @@ WCHAR* CLanguage::GetText(int id)
     return Translate(g_textBuffer);
 }
 
-void CLanguage::WriteIniFile(const WCHAR* fileName)
+BOOL CLanguage::WriteIniFile(const WCHAR* fileName)
 {
     if (!fileName)
-        return;
+        return FALSE;
     WCHAR fullName[FULL_NAME_CHARS];
     if (swprintf(fullName, FULL_NAME_CHARS, u"%sLanguage\\Language.ini", m_path) < 0)
-        return;
+        return FALSE;
     const std::string content = "File_Language=" + qplat::ToUtf8(fileName);
-    qplat::RewriteFile(fullName, content.data(), content.size());
+    return qplat::RewriteFile(fullName, content.data(), content.size());
 }
 
 void CLanguage::ReadLngFile(const WCHAR* fileName)

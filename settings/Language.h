@@ -51,8 +51,9 @@ public:
     // The result is this thread's g_textBuffer.
     WCHAR* GetText(int id);
 
-    // Makes the file the current language in "Language.ini".
-    void WriteIniFile(const WCHAR* fileName);
+    // Makes the file the current language in "Language.ini" (UTF-8, replaced
+    // whole). FALSE when the file could not be written; it is then unchanged.
+    BOOL WriteIniFile(const WCHAR* fileName);
 
     // The readers Load and the constructor use.
     void ReadLngFile(const WCHAR* fileName);

@@ -5,6 +5,11 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 
+const WCHAR* const g_paramNames[PARAM_NAME_COUNT] = {
+    u"L1",   u"L2",   u"L3",   u"L4",   u"L5",   u"L6",   u"L7",   u"L8",   u"L9",   u"L10", u"L11", u"L12",
+    u"L13",  u"L15",  u"L16",  u"P7_1", u"P7_2", u"P8_1", u"P8_2", u"D1",   u"D2",   u"L1",  u"L2",
+};
+
 namespace {
 
 constexpr DWORD FILE_SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE;

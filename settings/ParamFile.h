@@ -27,6 +27,12 @@ enum ParamDimension {
     DIM_L12, DIM_L13, DIM_L15, DIM_L16, DIM_P7_1, DIM_P7_2, DIM_P8_1, DIM_P8_2, DIM_D1, DIM_D2
 };
 
+// The names of the dimensions as the operator sees them: the 21 wheel
+// dimensions in ParamDimension order, then the disc's "L1" (discL1) and "L2"
+// (discL2).
+constexpr int PARAM_NAME_COUNT = PARAM_DIMENSION_COUNT + 2;
+extern const WCHAR* const g_paramNames[PARAM_NAME_COUNT];
+
 // The paired sensor of one device type: the same 74-byte shape for all four.
 struct ParamBTRecord {
     WCHAR address[20];  // 12 hexadecimal digits

@@ -254,6 +254,27 @@ TEST_F(DeviceSetupTest, StringRecordRewritesOnlyADifferentOrDamagedValue)
     EXPECT_EQ(TextBytes(u"Serial_Class"), Query(key, u"DefaultClientDriver").data);
 }
 
+TEST_F(DeviceSetupTest, RecordResultSaysWhetherTheRegistryHoldsTheChosenValue)
+{
+    const RegistryRecord& usb = g_registryRecords[REGREC_USB_CLIENT_DRIVER];
+    const char16_t* key = u"\\Drivers\\USB\\FunctionDrivers";
+    EXPECT_EQ(0, ApplyRegistryRecord(&usb, 1)) << "the key is missing and a text record does not create it";
+    MakeKey(key);
+    EXPECT_EQ(1, ApplyRegistryRecord(&usb, 1));
+    EXPECT_EQ(1, ApplyRegistryRecord(&usb, 1)) << "already there";
+    // The registry cannot be written to the card: the change is reported as failed.
+    qplat::FailFileWritesAfter(0);
+    EXPECT_EQ(0, ApplyRegistryRecord(&usb, 0));
+    EXPECT_EQ(0, ApplyRegistryRecord(&g_registryRecords[REGREC_TASKBAR_AUTOHIDE], 0));
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ(1, ApplyRegistryRecord(&usb, 0));
+    EXPECT_EQ(TextBytes(u"Mass_Storage_Class"), Query(key, u"DefaultClientDriver").data);
+    RegistryRecord binary = usb;
+    binary.type = REG_BINARY;
+    EXPECT_EQ(0, ApplyRegistryRecord(&binary, 0));
+    EXPECT_EQ(0, ApplyRegistryRecord(nullptr, 0));
+}
+
 TEST_F(DeviceSetupTest, DwordRecordChoosesValueAOrB)
 {
     const RegistryRecord& hide = g_registryRecords[REGREC_TASKBAR_AUTOHIDE];

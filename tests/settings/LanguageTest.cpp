@@ -214,17 +214,11 @@ TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
     EXPECT_EQ(u"t", Text(language->GetText(43000 + 315)));
     EXPECT_EQ(u"43316", Text(language->GetText(43000 + 316)));
 
-    ASSERT_EQ(2, language->GetLanguageCount());
-    for (int i = 0; i < 2; ++i) {
-        const LanguageEntry* entry = language->GetLanguageEntry(i);
-        const std::u16string file = entry->fileName;
-        if (file == u"BIG.LNG") {
-            EXPECT_EQ(std::u16string(LANGUAGE_NAME_CHARS - 1, u'N'), std::u16string(entry->languageName));
-        } else {
-            EXPECT_EQ(u"LONGNAME1", file);
-            EXPECT_EQ(u"Long file name", std::u16string(entry->languageName));
-        }
-    }
+    // A file name too long for the list's field is left out rather than cut
+    // into the name of another file.
+    ASSERT_EQ(1, language->GetLanguageCount());
+    EXPECT_EQ(u"BIG.LNG", std::u16string(language->GetLanguageEntry(0)->fileName));
+    EXPECT_EQ(std::u16string(LANGUAGE_NAME_CHARS - 1, u'N'), std::u16string(language->GetLanguageEntry(0)->languageName));
 }
 
 TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)
@@ -261,8 +255,14 @@ TEST_F(LanguageTest, IniFileNamesTheCurrentLanguage)
     EXPECT_EQ(std::u16string(LANGUAGE_INI_NAME_CHARS - 1, u'Q'), Text(language.ReadIniFile()));
     EXPECT_EQ(std::u16string(LANGUAGE_CURRENT_CHARS - 1, u'Q'), Text(language.GetCurrentFileName()));
 
+    // A failed write is reported and leaves the file as it was.
+    qplat::FailFileWritesAfter(0);
+    EXPECT_FALSE(language.WriteIniFile(u"ENG.LNG"));
+    qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ("File_Language=" + std::string(100, 'q'), root.ReadFile(kFolder + u"Language.ini"));
+
     // A new table starts from the file.
-    language.WriteIniFile(u"ENG.LNG");
+    EXPECT_TRUE(language.WriteIniFile(u"ENG.LNG"));
     CLanguage fresh;
     EXPECT_EQ(u"ENG.LNG", Text(fresh.GetCurrentFileName()));
 }
