@@ -12,6 +12,7 @@
 #include "platform/Presenter.h"
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
+#include "platform/gdi/Surface.h"
 #include "settings/ProgramFolder.h"
 #include "tests/support/TempDeviceRoot.h"
 
@@ -68,6 +69,26 @@ inline void TapWindow(HWND hwnd)
 inline HWND FrontDialog()
 {
     return GetActiveWindow();
+}
+
+// Whether any pixel of the rectangle of the screen, composed once, passes.
+inline bool AnyPixel(RECT r, const std::function<bool(COLORREF)>& test)
+{
+    const qplat::Surface screen = qplat::ComposeScreen();
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (screen.Contains(x, y) && test(qplat::PixelToColor(screen.At(x, y)))) return true;
+    return false;
+}
+
+inline bool Dark(COLORREF c)
+{
+    return GetRValue(c) < 90 && GetGValue(c) < 90 && GetBValue(c) < 90;
+}
+
+inline bool Blue(COLORREF c)
+{
+    return GetBValue(c) > 150 && GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60;
 }
 
 class DialogFixture : public ::testing::Test {
