@@ -3,6 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "dialogs/ParamOptionsDlg.h"
+#include "dialogs/ParamSwitchesDlg.h"
+#include "dialogs/ParamTableDlg.h"
 #include "dialogs/ValueText.h"
 #include "measurement/ReferStore.h"
 #include "platform/WinText.h"
@@ -11,14 +14,22 @@
 
 namespace {
 
-BOOL OpenNothing(HINSTANCE, HWND)
+BOOL OpenDimensions(HINSTANCE instance, HWND owner)
 {
-    return FALSE;
+    return RunScreen<CParamTableDlg>(instance, owner);
+}
+BOOL OpenOptions(HINSTANCE instance, HWND owner)
+{
+    return RunScreen<CParamOptionsDlg>(instance, owner);
+}
+BOOL OpenSwitches(HINSTANCE instance, HWND owner)
+{
+    return RunScreen<CParamSwitchesDlg>(instance, owner);
 }
 
 }  // namespace
 
-TypeItemSettingsScreens g_typeItemScreens = {OpenNothing, OpenNothing, OpenNothing};
+TypeItemSettingsScreens g_typeItemScreens = {OpenDimensions, OpenOptions, OpenSwitches};
 
 namespace {
 

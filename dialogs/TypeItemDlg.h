@@ -14,10 +14,7 @@
 // The settings screens the editor opens on "param.qav": the dimension table,
 // the option groups and the parameter switches. Each runs its screen with the
 // editor as owner and returns the screen's result; on a true result the editor
-// reloads its settings from the file. A screen is plugged in by pointing its
-// entry at a function, for example
-//     g_typeItemScreens.dimensions = [](HINSTANCE i, HWND o) { return RunScreen<CSomeDlg>(i, o); };
-// Until then an entry opens nothing and returns FALSE.
+// reloads its settings from the file. Tests point an entry at a stand-in.
 using SettingsScreenOpener = BOOL (*)(HINSTANCE instance, HWND owner);
 struct TypeItemSettingsScreens {
     SettingsScreenOpener dimensions;

@@ -5,6 +5,11 @@
 #include "platform/WinKernel.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
+#include "dialogs/ChoiceDlgs.h"
+#include "dialogs/LanguageDlg.h"
+#include "dialogs/ParamOptionsDlg.h"
+#include "dialogs/ParamSwitchesDlg.h"
+#include "dialogs/ParamTableDlg.h"
 #include "dialogs/ToleranceEditorDlg.h"
 #include "dialogs/TypeCatalogDlg.h"
 #include "scheme/ui/ReferListDlg.h"
@@ -30,13 +35,13 @@ int OpenJournalBrowser(HWND)
 {
     return ScreenNotBuilt("journal browser");
 }
-int OpenModeOptionScreen(HWND)
+int OpenModeOptionScreen(HWND owner)
 {
-    return ScreenNotBuilt("measuring mode");
+    return RunScreen<CModeOptionDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenUnitsScreen(HWND)
+int OpenUnitsScreen(HWND owner)
 {
-    return ScreenNotBuilt("units");
+    return RunScreen<CUnitsDlg>(g_hInstance, owner) ? 1 : 0;
 }
 int OpenDateTimeScreen(HWND owner)
 {
@@ -46,25 +51,25 @@ int OpenSensorListScreen(HWND owner)
 {
     return RunScreen<CBTDeviceListDlg>(g_hInstance, owner, &g_linkMonitor) ? 1 : 0;
 }
-int OpenLanguageScreen(HWND)
+int OpenLanguageScreen(HWND owner)
 {
-    return ScreenNotBuilt("language");
+    return RunScreen<CLanguageDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenUsbModeScreen(HWND)
+int OpenUsbModeScreen(HWND owner)
 {
-    return ScreenNotBuilt("USB mode");
+    return RunScreen<CUsbModeDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenParamTableScreen(HWND)
+int OpenParamTableScreen(HWND owner)
 {
-    return ScreenNotBuilt("dimension table");
+    return RunScreen<CParamTableDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenParamOptionsScreen(HWND)
+int OpenParamOptionsScreen(HWND owner)
 {
-    return ScreenNotBuilt("option groups");
+    return RunScreen<CParamOptionsDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenParamSwitchesScreen(HWND)
+int OpenParamSwitchesScreen(HWND owner)
 {
-    return ScreenNotBuilt("parameter switches");
+    return RunScreen<CParamSwitchesDlg>(g_hInstance, owner) ? 1 : 0;
 }
 int OpenJournalListScreen(HWND)
 {

@@ -251,7 +251,7 @@ TEST_F(StartScreen, UnbuiltScreensOpenNothingAndTheMenuStays)
     bool menuStayed = false;
     Then([&] {
         HWND menu = FrontDialog();
-        SendMessageW(menu, WM_COMMAND, 598, 0);
+        SendMessageW(menu, WM_COMMAND, 420, 0);
         menuStayed = FrontDialog() == menu;
         TapWindow(GetDlgItem(menu, 417));
     });
@@ -259,7 +259,7 @@ TEST_F(StartScreen, UnbuiltScreensOpenNothingAndTheMenuStays)
     EXPECT_TRUE(menuStayed);
     bool logged = false;
     for (const std::u16string& line : qplat::DebugOutput())
-        logged = logged || line.find(u"USB mode") != std::u16string::npos;
+        logged = logged || line.find(u"paired sensors") != std::u16string::npos;
     EXPECT_TRUE(logged);
 }
 

@@ -1,0 +1,222 @@
+// The language screen against the language folder: the list and its mark,
+// apply switching the screen's own texts in place (English to Russian and
+// back), "Language.ini" as written, and the screens opened afterwards.
+
+#include "dialogs/LanguageDlg.h"
+
+#include "dialogs/ChoiceDlgs.h"
+#include "platform/WinKernel.h"
+#include "tests/dialogs/SettingsScreenTestSupport.h"
+
+using namespace qtest;
+
+namespace {
+
+using Dlg = CLanguageDlg;
+
+const std::u16string kIniPath = kProgramFolder + u"Language\\Language.ini";
+
+HWND List(HWND dlg) { return GetDlgItem(dlg, Dlg::kListId); }
+
+std::vector<std::u16string> Column(HWND list, int column)
+{
+    std::vector<std::u16string> out;
+    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
+    return out;
+}
+
+int Selected(HWND list)
+{
+    return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The row of a language name.
+int RowOf(HWND list, const std::u16string& name)
+{
+    const auto names = Column(list, 0);
+    for (size_t r = 0; r < names.size(); ++r)
+        if (names[r] == name) return static_cast<int>(r);
+    return -1;
+}
+
+class LanguageScreen : public SettingsScreenTest {
+protected:
+    BOOL Run(std::vector<Step> steps)
+    {
+        Steps(std::move(steps));
+        return RunScreen<Dlg>(nullptr, owner);
+    }
+    static Step Choose(const std::u16string& name)
+    {
+        return [name](HWND dlg) {
+            TapCell(List(dlg), RowOf(List(dlg), name), 0);
+            PostCommand(dlg, Dlg::kApplyId);
+        };
+    }
+    struct Shown {
+        std::vector<std::u16string> names, marks;
+        int selected = -2;
+        std::u16string current, button;
+    };
+    static Shown Look(HWND dlg)
+    {
+        Shown s;
+        s.names = Column(List(dlg), 0);
+        s.marks = Column(List(dlg), 1);
+        s.selected = Selected(List(dlg));
+        s.current = Dlg::Current()->Language().GetCurrentFileName();
+        s.button = Dlg::Current()->m_buttons[1].m_caption;
+        return s;
+    }
+};
+
+TEST_F(LanguageScreen, TheCurrentLanguageIsMarkedAndSelected)
+{
+    WriteParams(Params(1, 1));
+    Shown s;
+    Run({[&](HWND dlg) { s = Look(dlg); }, Close()});
+    ASSERT_EQ(s.names.size(), 2u);
+    const int english = s.names[0] == u"English" ? 0 : 1;
+    EXPECT_EQ(s.names[1 - english], u"Русский");
+    EXPECT_EQ(s.marks[english], u"\u2022");
+    EXPECT_EQ(s.marks[1 - english], u"");
+    EXPECT_EQ(s.selected, english);
+
+    // One language file: one row, marked and selected.
+    DeleteFileW((kProgramFolder + u"Language\\RUS.LNG").c_str());
+    Run({[&](HWND dlg) { s = Look(dlg); }, Close()});
+    EXPECT_EQ(s.names, std::vector<std::u16string>{u"English"});
+    EXPECT_EQ(s.marks, std::vector<std::u16string>{u"\u2022"});
+    EXPECT_EQ(s.selected, 0);
+}
+
+TEST_F(LanguageScreen, AnIniNamingNoListedFileMarksNothingAndSelectsRowZero)
+{
+    WriteParams(Params(1, 1));
+    for (const char* ini : {"File_Language=GER.LNG", "nothing"}) {
+        root.WriteFile(kIniPath, ini);
+        Shown s;
+        Run({[&](HWND dlg) { s = Look(dlg); }, Close()});
+        EXPECT_EQ(s.marks, (std::vector<std::u16string>{u"", u""})) << ini;
+        EXPECT_EQ(s.selected, 0) << ini;
+    }
+}
+
+TEST_F(LanguageScreen, ApplySwitchesTheTextsInPlaceAndBack)
+{
+    WriteParams(Params(1, 1));
+    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
+    Shown english, russian, back;
+    HWND first = nullptr, second = nullptr;
+    std::string iniRussian;
+    // The pixels of the title and of the button's caption, which differ
+    // between the two languages once they are painted again.
+    auto pixels = [](RECT r) {
+        std::vector<COLORREF> out;
+        for (int y = r.top; y < r.bottom; y += 2)
+            for (int x = r.left; x < r.right; x += 2) out.push_back(qplat::ScreenPixel(x, y));
+        return out;
+    };
+    const RECT title{150, 10, 330, 32}, caption{205, 234, 300, 254};
+    std::vector<COLORREF> titleEnglish, titleRussian, captionEnglish, captionRussian;
+    bool blueTitle = false;
+    EXPECT_TRUE(Run({[&](HWND dlg) {
+                         qplat::ProcessPendingMessages();
+                         ASSERT_TRUE(qplat::SaveScreenPng(dir + "language_en.png"));
+                         english = Look(dlg);
+                         first = dlg;
+                         titleEnglish = pixels(title);
+                         captionEnglish = pixels(caption);
+                     },
+                     Choose(u"Русский"),
+                     [&](HWND dlg) {
+                         qplat::ProcessPendingMessages();
+                         ASSERT_TRUE(qplat::SaveScreenPng(dir + "language_ru.png"));
+                         russian = Look(dlg);
+                         second = dlg;
+                         iniRussian = root.ReadFile(kIniPath);
+                         titleRussian = pixels(title);
+                         captionRussian = pixels(caption);
+                         blueTitle = AnyPixel(title, Blue);
+                     },
+                     Choose(u"English"), [&](HWND dlg) { back = Look(dlg); }, Close()}));
+    EXPECT_EQ(first, second) << "the screen stays open";
+    EXPECT_EQ(iniRussian, "File_Language=RUS.LNG");
+    EXPECT_EQ(english.button, Text(50108));
+    EXPECT_EQ(russian.button, u"Выбрать");
+    EXPECT_EQ(russian.current, u"RUS.LNG");
+    EXPECT_NE(titleEnglish, titleRussian) << "the title repainted in Russian";
+    EXPECT_NE(captionEnglish, captionRussian) << "the button repainted in Russian";
+    EXPECT_TRUE(blueTitle);
+    // The mark moved to Russian, which stays selected; and back again.
+    const int russianRow = russian.names[0] == u"Русский" ? 0 : 1;
+    EXPECT_EQ(russian.marks[russianRow], u"\u2022");
+    EXPECT_EQ(russian.marks[1 - russianRow], u"");
+    EXPECT_EQ(russian.selected, russianRow);
+    EXPECT_EQ(back.marks, english.marks);
+    EXPECT_EQ(back.button, english.button);
+    EXPECT_EQ(root.ReadFile(kIniPath), "File_Language=ENG.LNG");
+}
+
+TEST_F(LanguageScreen, ScreensOpenedAfterApplySpeakTheNewLanguage)
+{
+    WriteParams(Params(1, 1));
+    Run({Choose(u"Русский"), Close()});
+    std::u16string radio;
+    Steps({[&](HWND dlg) {
+               radio = WindowText(GetDlgItem(dlg, CUnitsDlg::kRadio1Id));
+               PostMessageW(dlg, WM_CLOSE, 0, 0);
+           }});
+    RunScreen<CUnitsDlg>(nullptr, owner);
+    EXPECT_EQ(radio, u"Миллиметры");
+}
+
+TEST_F(LanguageScreen, ApplyingTheCurrentLanguageRewritesTheIniAndChangesNothingElse)
+{
+    WriteParams(Params(1, 1));
+    root.WriteFile(kIniPath, "File_Language=eng.lng\r\n");
+    Shown before, after;
+    Run({[&](HWND dlg) {
+             before = Look(dlg);
+             PostCommand(dlg, Dlg::kApplyId);
+         },
+         [&](HWND dlg) { after = Look(dlg); }, Close()});
+    EXPECT_EQ(root.ReadFile(kIniPath), "File_Language=ENG.LNG") << "rewritten with the listed file name";
+    EXPECT_EQ(after.names, before.names);
+    EXPECT_EQ(after.marks, before.marks);
+    EXPECT_EQ(after.selected, before.selected);
+    EXPECT_EQ(after.button, before.button);
+}
+
+TEST_F(LanguageScreen, ApplyWithoutASelectionOrWithoutAWritableIniSaysSo)
+{
+    WriteParams(Params(1, 1));
+    const std::string ini = root.ReadFile(kIniPath);
+    std::u16string none, failed;
+    Shown after;
+    Run({[](HWND dlg) {
+             LVITEMW item{};
+             item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+             SendMessageW(List(dlg), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+             PostCommand(dlg, Dlg::kApplyId);
+         },
+         Answer(true, &none),
+         [](HWND dlg) {
+             qplat::FailFileWritesAfter(0);
+             Choose(u"Русский")(dlg);
+         },
+         Answer(true, &failed),
+         [&](HWND dlg) {
+             qplat::FailFileWritesAfter(-1);
+             after = Look(dlg);
+             PostMessageW(dlg, WM_CLOSE, 0, 0);
+         }});
+    EXPECT_EQ(none, Text(50046));
+    EXPECT_EQ(failed, Text(SCREEN_SAVE_FAILED));
+    EXPECT_EQ(root.ReadFile(kIniPath), ini);
+    EXPECT_EQ(after.button, Text(50108)) << "still English";
+    const int english = after.names[0] == u"English" ? 0 : 1;
+    EXPECT_EQ(after.marks[english], u"\u2022");
+}
+
+}  // namespace
