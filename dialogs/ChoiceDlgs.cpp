@@ -141,8 +141,6 @@ void CUsbModeDlg::OnOk()
         ApplyRegistryRecord(driver, m_remembered != 0 ? 1 : 0);
         return;
     }
-    // The settings now hold this mode: it is the one the screen started from.
-    m_remembered = m_params.usbMode;
     if (ShowMessage(MESSAGE_QUESTION, TEXT_USB_RESTART_QUESTION) == 1 && !ResetDevice())
         ShowMessage(MESSAGE_FAILURE, TEXT_RESTART_FAILED);
     EndScreen();

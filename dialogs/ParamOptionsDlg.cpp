@@ -1,5 +1,7 @@
 #include "dialogs/ParamOptionsDlg.h"
 
+#include <iterator>
+
 #include "dialogs/SettingsScreen.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "dialogs/ParamSwitchesDlg.h"
 
+#include <iterator>
+
 #include "dialogs/SettingsScreen.h"
 #include "platform/WinText.h"
 

@@ -14,11 +14,6 @@ namespace {
 const char16_t* const kUsbKey = u"\\Drivers\\USB\\FunctionDrivers\\";
 const char16_t* const kUsbValue = u"DefaultClientDriver";
 
-Step Tap(int id)
-{
-    return [id](HWND dlg) { TapWindow(GetDlgItem(dlg, id)); };
-}
-
 class ChoiceScreens : public SettingsScreenTest {
 protected:
     void SetUp() override
@@ -33,19 +28,13 @@ protected:
         qplat::ClearPowerStateRequests();
         SettingsScreenTest::TearDown();
     }
-    template <class Dlg>
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Dlg>(nullptr, owner);
-    }
     // The radio (1 or 2) a screen opens with for the settings.
     template <class Dlg>
     int OpensWith(const ParamBlock& p)
     {
         WriteParams(p);
         int checked = -1;
-        Run<Dlg>({[&](HWND) { checked = Dlg::Current()->CheckedRadio(); }, Close()});
+        RunWith<Dlg>({[&](HWND) { checked = Dlg::Current()->CheckedRadio(); }, Close()});
         return checked;
     }
     void MakeUsbKey(const std::u16string& driver)
@@ -90,19 +79,19 @@ TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
     for (BYTE unit : {1, 2}) {
         const ParamBlock p = Params(1, unit);
         WriteParams(p);
-        EXPECT_TRUE(Run<CUnitsDlg>({Command(CUnitsDlg::kOkId)}));
+        EXPECT_TRUE(RunWith<CUnitsDlg>({Command(CUnitsDlg::kOkId)}));
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << int(unit);
     }
     // Any other value is millimetres and is stored as 1.
     WriteParams(Params(1, 0));
-    Run<CUnitsDlg>({Command(CUnitsDlg::kOkId)});
+    RunWith<CUnitsDlg>({Command(CUnitsDlg::kOkId)});
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 1)));
     // A tap is read only on OK.
-    Run<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id), Command(CUnitsDlg::kOkId)});
+    RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id), Command(CUnitsDlg::kOkId)});
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
-    Run<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Close()});
+    RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Close()});
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
-    EXPECT_TRUE(Run<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Tap(CUnitsDlg::kBackId)}));
+    EXPECT_TRUE(RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Tap(CUnitsDlg::kBackId)}));
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
 }
 
@@ -111,17 +100,11 @@ TEST_F(ChoiceScreens, AFailedSaveIsShownAndTheScreenStays)
     WriteParams(Params(1, 1));
     std::u16string notice;
     bool stayed = false;
-    Run<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id),
-                    [](HWND dlg) {
-                        qplat::FailFileWritesAfter(0);
-                        PostCommand(dlg, CUnitsDlg::kOkId);
-                    },
-                    Answer(true, &notice),
-                    [&](HWND dlg) {
-                        qplat::FailFileWritesAfter(-1);
-                        stayed = CUnitsDlg::Current() && dlg == CUnitsDlg::Current()->m_hWnd;
-                        PostMessageW(dlg, WM_CLOSE, 0, 0);
-                    }});
+    RunWith<CUnitsDlg>(Join(Join({Tap(CUnitsDlg::kRadio2Id)}, OkOnARefusingCard(CUnitsDlg::kOkId, &notice)),
+                        {[&](HWND dlg) {
+                            stayed = CUnitsDlg::Current() && dlg == CUnitsDlg::Current()->m_hWnd;
+                            PostMessageW(dlg, WM_CLOSE, 0, 0);
+                        }}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_TRUE(stayed);
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 1)));
@@ -144,27 +127,19 @@ TEST_F(ChoiceScreens, ModeOkAlwaysRewritesTheFileAndCloseDropsTheTap)
         ParamBlock p = Params(1, unit);
         p.measureMode = 7;
         WriteParams(p);
-        EXPECT_TRUE(Run<CModeOptionDlg>({Tap(CModeOptionDlg::kRadio2Id), Close()}));
+        EXPECT_TRUE(RunWith<CModeOptionDlg>({Tap(CModeOptionDlg::kRadio2Id), Close()}));
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
         // OK without a tap keeps every byte (7 included) but writes the file:
         // a card that refuses the write says so.
         std::u16string notice;
-        Run<CModeOptionDlg>({[](HWND dlg) {
-                                 qplat::FailFileWritesAfter(0);
-                                 PostCommand(dlg, CModeOptionDlg::kOkId);
-                             },
-                             Answer(true, &notice),
-                             [](HWND dlg) {
-                                 qplat::FailFileWritesAfter(-1);
-                                 PostCommand(dlg, CModeOptionDlg::kOkId);
-                             }});
+        RunWith<CModeOptionDlg>(Join(OkOnARefusingCard(CModeOptionDlg::kOkId, &notice), {Command(CModeOptionDlg::kOkId)}));
         EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
         // A tap sets the byte at once; OK stores it.
-        Run<CModeOptionDlg>({Tap(CModeOptionDlg::kRadio2Id), Command(CModeOptionDlg::kOkId)});
+        RunWith<CModeOptionDlg>({Tap(CModeOptionDlg::kRadio2Id), Command(CModeOptionDlg::kOkId)});
         p.measureMode = 0;
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
-        Run<CModeOptionDlg>({Tap(CModeOptionDlg::kRadio1Id), Command(CModeOptionDlg::kOkId)});
+        RunWith<CModeOptionDlg>({Tap(CModeOptionDlg::kRadio1Id), Command(CModeOptionDlg::kOkId)});
         p.measureMode = 1;
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
     }
@@ -194,7 +169,7 @@ TEST_F(ChoiceScreens, UsbOkWithTheModeItOpenedWithWritesAndAsksNothing)
         // The current radio again; then the other and back. For 5 the
         // current radio is serial, whose tap stores 1: a change.
         if (stored != 5) {
-            Run<CUsbModeDlg>({Tap(ownRadio), [&](HWND dlg) {
+            RunWith<CUsbModeDlg>({Tap(ownRadio), [&](HWND dlg) {
                                   screen = dlg;
                                   PostCommand(dlg, CUsbModeDlg::kOkId);
                               },
@@ -203,9 +178,9 @@ TEST_F(ChoiceScreens, UsbOkWithTheModeItOpenedWithWritesAndAsksNothing)
                                   if (f == screen) PostMessageW(f, WM_CLOSE, 0, 0);
                               }});
             EXPECT_NE(front, screen) << "OK ended the screen without a question";
-            Run<CUsbModeDlg>({Tap(otherRadio), Tap(ownRadio), Command(CUsbModeDlg::kOkId)});
+            RunWith<CUsbModeDlg>({Tap(otherRadio), Tap(ownRadio), Command(CUsbModeDlg::kOkId)});
         }
-        Run<CUsbModeDlg>({Command(CUsbModeDlg::kOkId)});
+        RunWith<CUsbModeDlg>({Command(CUsbModeDlg::kOkId)});
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << int(stored);
         EXPECT_EQ(UsbDriver(), u"Other_Class") << int(stored);
         EXPECT_FALSE(Restarted());
@@ -222,7 +197,7 @@ TEST_F(ChoiceScreens, UsbChangeWritesTheRegistryThenTheFileThenOffersTheRestart)
         WriteParams(p);
         std::u16string question, driverAtQuestion;
         std::string fileAtQuestion;
-        EXPECT_TRUE(Run<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id), Command(CUsbModeDlg::kOkId), [&](HWND box) {
+        EXPECT_TRUE(RunWith<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id), Command(CUsbModeDlg::kOkId), [&](HWND box) {
                                           driverAtQuestion = UsbDriver();
                                           fileAtQuestion = root.ReadFile(kParamPath);
                                           Answer(restart, &question)(box);
@@ -237,7 +212,7 @@ TEST_F(ChoiceScreens, UsbChangeWritesTheRegistryThenTheFileThenOffersTheRestart)
     }
     // And back to the serial client.
     qplat::ClearPowerStateRequests();
-    Run<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio1Id), Command(CUsbModeDlg::kOkId), Answer(false)});
+    RunWith<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio1Id), Command(CUsbModeDlg::kOkId), Answer(false)});
     EXPECT_EQ(UsbDriver(), u"Serial_Class");
     EXPECT_EQ(ReadParams().usbMode, 1);
     EXPECT_FALSE(Restarted());
@@ -251,7 +226,7 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
     // No USB driver key on this handheld: the registry is not written.
     std::u16string notice;
     bool stayed = false;
-    Run<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id), Command(CUsbModeDlg::kOkId), Answer(true, &notice),
+    RunWith<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id), Command(CUsbModeDlg::kOkId), Answer(true, &notice),
                       [&](HWND dlg) {
                           stayed = CUsbModeDlg::Current() && dlg == CUsbModeDlg::Current()->m_hWnd;
                           PostMessageW(dlg, WM_CLOSE, 0, 0);
@@ -266,17 +241,11 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
     MakeUsbKey(u"Serial_Class");
     notice.clear();
     std::u16string driverAfterFailure;
-    Run<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id),
-                      [](HWND dlg) {
-                          qplat::FailFileWritesAfter(0);
-                          PostCommand(dlg, CUsbModeDlg::kOkId);
-                      },
-                      Answer(true, &notice),
-                      [&](HWND dlg) {
-                          qplat::FailFileWritesAfter(-1);
-                          driverAfterFailure = UsbDriver();
-                          PostMessageW(dlg, WM_CLOSE, 0, 0);
-                      }});
+    RunWith<CUsbModeDlg>(Join(Join({Tap(CUsbModeDlg::kRadio2Id)}, OkOnARefusingCard(CUsbModeDlg::kOkId, &notice)),
+                          {[&](HWND dlg) {
+                              driverAfterFailure = UsbDriver();
+                              PostMessageW(dlg, WM_CLOSE, 0, 0);
+                          }}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_EQ(driverAfterFailure, u"Serial_Class");
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
@@ -286,7 +255,7 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
     // not a file stands in its place): the driver goes back as well.
     notice.clear();
     driverAfterFailure.clear();
-    Run<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id),
+    RunWith<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id),
                       [](HWND dlg) {
                           DeleteFileW(kParamPath.c_str());
                           CreateDirectoryW(kParamPath.c_str(), nullptr);
@@ -325,13 +294,13 @@ TEST_F(ChoiceScreens, Snapshots)
                 PostMessageW(FrontDialog(), WM_CLOSE, 0, 0);
             };
         };
-        Run<CUnitsDlg>({shoot("units")});
+        RunWith<CUnitsDlg>({shoot("units")});
         EXPECT_TRUE(frame) << "the frame's left edge";
         frame = false;
-        Run<CUsbModeDlg>({shoot("usb_mode")});
+        RunWith<CUsbModeDlg>({shoot("usb_mode")});
         EXPECT_TRUE(frame);
         frame = false;
-        Run<CModeOptionDlg>({shoot("measuring_mode")});
+        RunWith<CModeOptionDlg>({shoot("measuring_mode")});
         EXPECT_TRUE(frame);
     }
 }

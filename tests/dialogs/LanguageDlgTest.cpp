@@ -18,13 +18,6 @@ const std::u16string kIniPath = kProgramFolder + u"Language\\Language.ini";
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Dlg::kListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
-
 int Selected(HWND list)
 {
     return static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -41,11 +34,7 @@ int RowOf(HWND list, const std::u16string& name)
 
 class LanguageScreen : public SettingsScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Dlg>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Dlg>(std::move(steps)); }
     static Step Choose(const std::u16string& name)
     {
         return [name](HWND dlg) {

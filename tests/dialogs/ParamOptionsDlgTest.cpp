@@ -41,18 +41,9 @@ std::vector<int> Checked(HWND dlg)
     return ids;
 }
 
-Step Tap(int id)
-{
-    return [id](HWND dlg) { TapWindow(GetDlgItem(dlg, id)); };
-}
-
 class ParamOptions : public SettingsScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Dlg>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Dlg>(std::move(steps)); }
     // Settings naming a wheel type, with every option at a value the screen
     // writes itself.
     ParamBlock Device(BYTE deviceType, BYTE unit)
@@ -312,17 +303,10 @@ TEST_F(ParamOptions, CloseAndBackWriteNothingAndAFailedSaveIsShown)
 
     std::u16string notice;
     bool stayed = false;
-    Run({Tap(459),
-         [](HWND dlg) {
-             qplat::FailFileWritesAfter(0);
-             PostCommand(dlg, Dlg::kOkId);
-         },
-         Answer(true, &notice),
-         [&](HWND dlg) {
-             qplat::FailFileWritesAfter(-1);
-             stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-             PostMessageW(dlg, WM_CLOSE, 0, 0);
-         }});
+    Run(Join(Join({Tap(459)}, OkOnARefusingCard(Dlg::kOkId, &notice)), {[&](HWND dlg) {
+                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
+                 PostMessageW(dlg, WM_CLOSE, 0, 0);
+             }}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_TRUE(stayed);
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));

@@ -13,20 +13,9 @@ using Dlg = CParamSwitchesDlg;
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Dlg::kListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
-
 class ParamSwitches : public SettingsScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Dlg>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Dlg>(std::move(steps)); }
     // Wheel settings with a selected wheel type and switches on and off by turns.
     ParamBlock Wheel(BYTE unit, BYTE variant)
     {
@@ -202,17 +191,10 @@ TEST_F(ParamSwitches, CloseAfterTogglingLeavesTheFileAndAFailedSaveIsShown)
 
     std::u16string notice;
     bool stayed = false;
-    Run({Toggle(0),
-         [](HWND dlg) {
-             qplat::FailFileWritesAfter(0);
-             PostCommand(dlg, Dlg::kOkId);
-         },
-         Answer(true, &notice),
-         [&](HWND dlg) {
-             qplat::FailFileWritesAfter(-1);
-             stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-             PostCommand(dlg, Dlg::kOkId);
-         }});
+    Run(Join(Join({Toggle(0)}, OkOnARefusingCard(Dlg::kOkId, &notice)), {[&](HWND dlg) {
+                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
+                 PostCommand(dlg, Dlg::kOkId);
+             }}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_TRUE(stayed);
     ParamBlock expected = p;

@@ -14,13 +14,6 @@ using Dlg = CParamTableDlg;
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Dlg::kListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
-
 std::u16string ColumnHeader(HWND list, int column)
 {
     WCHAR text[60] = {};
@@ -34,11 +27,7 @@ std::u16string ColumnHeader(HWND list, int column)
 
 class ParamTable : public SettingsScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Dlg>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Dlg>(std::move(steps)); }
     // Wheel settings with every switch as given, a selected wheel type, and
     // dimensions that millimetres and inches cannot show exactly.
     ParamBlock Wheel(BYTE unit, BYTE switchValue = 2)
@@ -69,13 +58,6 @@ protected:
                 Type(std::move(text))};
     }
 };
-
-template <class T>
-std::vector<T> Join(std::vector<T> a, const std::vector<T>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // ---------------------------------------------------------------- rows
 
@@ -300,17 +282,12 @@ TEST_F(ParamTable, AFailedSaveIsShownAndTheScreenStaysForAnotherTry)
     WriteParams(before);
     std::u16string notice;
     bool stayed = false;
-    Run(Join(Edit(u"L2", u"5"), {[](HWND dlg) {
-                                     qplat::FailFileWritesAfter(0);
-                                     PostCommand(dlg, Dlg::kOkId);
-                                 },
-                                 Answer(true, &notice),
-                                 [&](HWND dlg) {
-                                     qplat::FailFileWritesAfter(-1);
-                                     stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-                                     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
-                                     PostCommand(dlg, Dlg::kOkId);
-                                 }}));
+    Run(Join(Join(Edit(u"L2", u"5"), OkOnARefusingCard(Dlg::kOkId, &notice)),
+             {[&](HWND dlg) {
+                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
+                 EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
+                 PostCommand(dlg, Dlg::kOkId);
+             }}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_TRUE(stayed);
     ParamBlock expected = before;

@@ -95,6 +95,35 @@ inline std::u16string WindowText(HWND window)
     return text;
 }
 
+// The steps of `a`, then those of `b`.
+inline std::vector<Step> Join(std::vector<Step> a, const std::vector<Step>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A tap on a control of the screen in front.
+inline Step Tap(int id)
+{
+    return [id](HWND dialog) { TapWindow(GetDlgItem(dialog, id)); };
+}
+
+// OK (command `okId`) while the card refuses every write: the steps press it,
+// note the notice the screen shows and let writes through again; the screen
+// is in front for the next step.
+inline std::vector<Step> OkOnARefusingCard(int okId, std::u16string* notice)
+{
+    return {[okId](HWND dialog) {
+                qplat::FailFileWritesAfter(0);
+                PostCommand(dialog, okId);
+            },
+            [notice](HWND box) {
+                qplat::FailFileWritesAfter(-1);
+                if (notice) *notice = WindowText(GetDlgItem(box, kBoxText));
+                PostCommand(box, kBoxFirst);
+            }};
+}
+
 // Steps for the boxes a screen opens.
 inline Step Type(std::u16string text)
 {
@@ -156,6 +185,12 @@ inline int RowCount(HWND list)
 {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
+inline std::vector<std::u16string> Column(HWND list, int column)
+{
+    std::vector<std::u16string> out;
+    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
+    return out;
+}
 
 // A device root with the program's real language files (English current).
 class SettingsScreenTest : public DialogFixture {
@@ -195,6 +230,13 @@ protected:
         return p;
     }
     std::u16string Text(int id) { return language.GetText(id); }
+    // Runs the screen with the steps queued for its modal loop.
+    template <class Screen>
+    BOOL RunWith(std::vector<Step> steps)
+    {
+        Steps(std::move(steps));
+        return RunScreen<Screen>(nullptr, owner);
+    }
 
     CLanguage language;
     ParamBlock factory{};

@@ -39,13 +39,6 @@ DopuskQodRecord QodSet(const char16_t* name, LONG base)
 HWND SetList(HWND dlg) { return GetDlgItem(dlg, Dlg::kSetListId); }
 HWND ValueList(HWND dlg) { return GetDlgItem(dlg, Dlg::kValueListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
-
 class ToleranceEditor : public SettingsScreenTest {
 protected:
     BOOL Run(std::vector<Step> steps)

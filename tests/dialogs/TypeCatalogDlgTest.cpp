@@ -71,13 +71,6 @@ ParamBlock Applied(ParamBlock p, const WheelTypeRecord& r)
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Catalog::kListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
-
 // What the editor's settings screens do in these tests: each writes a change
 // of its own into "param.qav", as the real screens do.
 int g_screensRun = 0;
