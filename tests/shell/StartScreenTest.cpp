@@ -251,15 +251,15 @@ TEST_F(StartScreen, UnbuiltScreensOpenNothingAndTheMenuStays)
     bool menuStayed = false;
     Then([&] {
         HWND menu = FrontDialog();
-        SendMessageW(menu, WM_COMMAND, 420, 0);
+        SendMessageW(menu, WM_COMMAND, 168, 0);
         menuStayed = FrontDialog() == menu;
-        TapWindow(GetDlgItem(menu, 417));
+        TapWindow(GetDlgItem(menu, 167));
     });
-    SendMessageW(main, WM_COMMAND, CMD_SETTINGS_MENU, 0);
+    SendMessageW(main, WM_COMMAND, CMD_DATA_MENU, 0);
     EXPECT_TRUE(menuStayed);
     bool logged = false;
     for (const std::u16string& line : qplat::DebugOutput())
-        logged = logged || line.find(u"paired sensors") != std::u16string::npos;
+        logged = logged || line.find(u"journal manager") != std::u16string::npos;
     EXPECT_TRUE(logged);
 }
 
