@@ -16,9 +16,15 @@
 //   kEraseAnswer      the answer to WM_ERASEBKGND (0: the dialog manager erases)
 //   kUnhandledAnswer  the answer to messages nobody handled
 //   kPanelFactor      the factor of the background panel (see CPaintHelper)
+// and, where a screen differs from the common answer (the base's value holds
+// otherwise):
+//   kDefaultsWhenUnread  false: a settings file that gives nothing leaves the
+//                     copy zeroed and nothing is written (screens that only
+//                     read the settings)
 // and what it adds, as members hiding the base's defaults (no virtual calls):
 //   OnLoadSettings()  its own part of the initialisation step
 //   OnInitDialog()    creates its controls and timers
+//   PaintFrame(dc)    the background (default: panel, corner logo, title)
 //   PaintContent(dc)  draws its content over the panel and the title
 //   OnCommand(id, code, control, answer)  true when it handled the command
 //   OnTimer(id)
@@ -104,6 +110,8 @@ public:
     CScreenDlg(const CScreenDlg&) = delete;
     CScreenDlg& operator=(const CScreenDlg&) = delete;
 
+    static constexpr bool kDefaultsWhenUnread = true;
+
     // The screen being run, while its dialog runs; nullptr otherwise.
     static Screen* Current() { return s_current; }
 
@@ -179,6 +187,10 @@ protected:
     // ---- the defaults a screen hides with its own
     void OnLoadSettings() {}
     void OnInitDialog() {}
+    void PaintFrame(HDC dc)
+    {
+        PaintScreenFrame(m_paint, m_hWnd, dc, m_hInstance, Screen::kPanelFactor, Self().TitleText());
+    }
     void PaintContent(HDC) {}
     bool OnCommand(int, int, HWND, INT_PTR&) { return false; }
     void OnTimer(UINT_PTR) {}
@@ -212,12 +224,13 @@ protected:
     static BOOL Answered(INT_PTR end) { return DialogAnswered(end); }
 
     // The initialisation step: the settings copy (factory defaults, written to
-    // the file, when the file gives nothing), the copy kept for change
-    // detection, the language table, then the screen's own part.
+    // the file, when the file gives nothing, unless the screen says not to),
+    // the copy kept for change detection, the language table, then the
+    // screen's own part.
     void LoadSettings()
     {
         std::memset(&m_params, 0, sizeof m_params);
-        if (!m_paramFile.Load(&m_params)) m_paramFile.WriteDefaults(&m_params);
+        if (!m_paramFile.Load(&m_params) && Screen::kDefaultsWhenUnread) m_paramFile.WriteDefaults(&m_params);
         m_loadedParams = m_params;
         m_language.Load();
         Self().OnLoadSettings();
@@ -283,7 +296,7 @@ protected:
         CBufferedDC* buffered = new (std::nothrow) CBufferedDC(hdc, RECT{0, 0, client.right, client.bottom});
         if (buffered) {
             HDC dc = buffered->m_hDC;
-            PaintScreenFrame(m_paint, m_hWnd, dc, m_hInstance, Screen::kPanelFactor, Self().TitleText());
+            Self().PaintFrame(dc);
             Self().PaintContent(dc);
             delete buffered;
         }

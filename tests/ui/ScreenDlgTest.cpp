@@ -42,7 +42,8 @@ public:
     COwnerButton m_buttons[2];
 };
 
-// A screen with the other answers, that tells confirm from cancel itself.
+// A screen with the other answers, that tells confirm from cancel itself,
+// only reads the settings and paints a background of its own.
 class COtherDlg : public CScreenDlg<COtherDlg> {
 public:
     static constexpr int kTemplateId = 270;
@@ -51,6 +52,9 @@ public:
     static constexpr INT_PTR kEraseAnswer = 0;
     static constexpr INT_PTR kUnhandledAnswer = 0;
     static constexpr float kPanelFactor = 0.0f;
+    static constexpr bool kDefaultsWhenUnread = false;
+
+    void PaintFrame(HDC dc) { m_paint.FillClient(m_hWnd, dc, 0x00FF00); }
 
     void OnInitDialog()
     {
@@ -180,6 +184,24 @@ TEST_F(Screens, AMissingSettingsFileIsWrittenWithTheFactoryDefaults)
     screen->DoModal(nullptr, owner);
     EXPECT_EQ(screen->m_params.deviceType, 4);
     EXPECT_EQ(screen->m_params.unitSystem, 2);
+    delete screen;
+}
+
+TEST_F(Screens, AScreenThatOnlyReadsLeavesAMissingSettingsFileAloneAndPaintsItsOwnBackground)
+{
+    auto* screen = new COtherDlg;
+    COLORREF separator = 0;
+    Then([&] {
+        qplat::ProcessPendingMessages();
+        POINT p{0, 0};
+        ClientToScreen(FrontDialog(), &p);
+        separator = qplat::ScreenPixel(p.x + 200, p.y + 48);
+        SendMessageW(FrontDialog(), WM_CLOSE, 0, 0);
+    });
+    screen->DoModal(nullptr, owner);
+    EXPECT_FALSE(root.Exists(kParamFile));
+    EXPECT_EQ(screen->m_params.deviceType, 0) << "the copy stays zeroed";
+    EXPECT_EQ(separator, 0x00FF00u) << "no panel under the screen's own background";
     delete screen;
 }
 
