@@ -12,6 +12,8 @@
 #include "dialogs/ParamTableDlg.h"
 #include "dialogs/ToleranceEditorDlg.h"
 #include "dialogs/TypeCatalogDlg.h"
+#include "journal/JournalListDlg.h"
+#include "journal/JournalViewDlg.h"
 #include "scheme/ui/ReferListDlg.h"
 #include "scheme/ui/SchemeListDlg.h"
 #include "sensor/ui/BTDeviceListDlg.h"
@@ -31,9 +33,9 @@ int ScreenNotBuilt(const char* name)
     return SCREEN_NOT_BUILT;
 }
 
-int OpenJournalBrowser(HWND)
+int OpenJournalBrowser(HWND owner)
 {
-    return ScreenNotBuilt("journal browser");
+    return RunScreen<CJournalViewDlg>(g_hInstance, owner) ? 1 : 0;
 }
 int OpenModeOptionScreen(HWND owner)
 {
@@ -71,9 +73,9 @@ int OpenParamSwitchesScreen(HWND owner)
 {
     return RunScreen<CParamSwitchesDlg>(g_hInstance, owner) ? 1 : 0;
 }
-int OpenJournalListScreen(HWND)
+int OpenJournalListScreen(HWND owner)
 {
-    return ScreenNotBuilt("journal manager");
+    return RunScreen<CJournalListDlg>(g_hInstance, owner) ? 1 : 0;
 }
 int OpenReferListScreen(HWND owner)
 {
