@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>

@@ -11,17 +11,75 @@ using namespace qtest;
 namespace {
 
 using View = CJournalViewDlg;
+using Filter = CJournalFilterDlg;
 
-[[maybe_unused]] HWND RecordList(HWND dlg) { return GetDlgItem(dlg, View::kRecordListId); }
-[[maybe_unused]] HWND ResultList(HWND dlg) { return GetDlgItem(dlg, View::kResultListId); }
+HWND RecordList(HWND dlg) { return GetDlgItem(dlg, View::kRecordListId); }
+HWND ResultList(HWND dlg) { return GetDlgItem(dlg, View::kResultListId); }
+bool Enabled(HWND dlg, int id) { return GetDlgItem(dlg, id) && IsWindowEnabled(GetDlgItem(dlg, id)); }
+
+// Leaves no row of a list selected.
+void SelectNone(HWND list)
+{
+    LVITEMW it{};
+    it.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
+}
+
+// A pixel inside a list cell, near its top left corner (clear of the text).
+COLORREF CellBackground(HWND list, int row, int column)
+{
+    RECT r{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    int x = r.left;
+    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    POINT p{x + 2, r.top + 2};
+    ClientToScreen(list, &p);
+    return qplat::ScreenPixel(p.x, p.y);
+}
+bool Near(COLORREF a, COLORREF b)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > 48 || d < -48) return false;
+    }
+    return true;
+}
+// Whether a list cell shows a pixel of (nearly) the colour: its text, drawn
+// with smoothed edges.
+bool CellHasColour(HWND list, int row, int column, COLORREF colour)
+{
+    RECT r{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    int x = r.left;
+    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    const int w = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int i = x; i < x + w; ++i) {
+            POINT p{i, y};
+            ClientToScreen(list, &p);
+            if (Near(qplat::ScreenPixel(p.x, p.y), colour)) return true;
+        }
+    return false;
+}
+
+const std::u16string kAny = JOURNAL_FILTER_ANY;
 
 class JournalView : public JournalScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps, View* screen = nullptr)
+    BOOL Run(std::vector<Step> steps)
     {
         Steps(std::move(steps));
-        if (screen) return screen->DoModal(nullptr, owner);
-        return RunScreen<View>(nullptr, owner);
+        return screen->DoModal(nullptr, owner);
+    }
+    void SetUp() override
+    {
+        JournalScreenTest::SetUp();
+        screen = std::make_unique<View>();
+    }
+    void TearDown() override
+    {
+        screen.reset();
+        JournalScreenTest::TearDown();
     }
     std::vector<QavJournalRecord> ThreeWheels()
     {
@@ -29,35 +87,332 @@ protected:
                 WheelRecord({u"01/12/26", u"Car B", u"200", u"2", u"1", u"W2"}, 600.0),
                 WheelRecord({u"02/12/26", u"Car A", u"300", u"3", u"1", u"W3"}, 1200.0)};
     }
+    // Steps that set the filter through the filter screen: the list entries
+    // to choose (0 keeps " ----- ").
+    std::vector<Step> ChooseFilter(std::vector<int> entries)
+    {
+        return {Command(View::kFilterId), [entries](HWND d) {
+                    for (int k = 0; k < 4; ++k)
+                        SendMessageW(GetDlgItem(d, Filter::kFirstListId + k), CB_SETCURSEL,
+                                     static_cast<WPARAM>(entries[static_cast<size_t>(k)]), 0);
+                    PostCommand(d, Filter::kOkId);
+                }};
+    }
+    static std::vector<Step> Join(std::vector<std::vector<Step>> parts)
+    {
+        std::vector<Step> out;
+        for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+        return out;
+    }
+
+    std::unique_ptr<View> screen;
 };
 
-TEST_F(JournalView, Snapshots)
+TEST_F(JournalView, OpeningShowsRowZeroWithItsResultsAndEveryRecordCounted)
 {
     WriteParams(WheelParams(u"J1", u"Ref1"));
     WriteJournal(u"J1", ThreeWheels());
     WriteReference(u"Ref1", WheelPoints());
-    Run({[](HWND d) {
-             qplat::ProcessPendingMessages();
-             qplat::SaveScreenPng(SnapshotPath("browser-list"));
-             PostCommand(d, View::kModeId);
-         },
-         [](HWND d) {
-             qplat::ProcessPendingMessages();
-             qplat::SaveScreenPng(SnapshotPath("browser-record"));
-             PostCommand(d, View::kViewId);
-         },
-         [](HWND d) {
-             qplat::ProcessPendingMessages();
-             qplat::SaveScreenPng(SnapshotPath("browser-deviation"));
-             PostCommand(d, View::kModeId);
-         },
-         [](HWND d) { PostCommand(d, View::kFilterId); },
-         [](HWND d) {
-             qplat::ProcessPendingMessages();
-             qplat::SaveScreenPng(SnapshotPath("filter"));
-             PostCommand(d, CJournalFilterDlg::kCancelId);
-         },
-         Close()});
+    std::vector<std::u16string> row1;
+    int resultRows = 0;
+    std::u16string sh, shReference;
+    bool enabled[5] = {};
+    EXPECT_TRUE(Run({[&](HWND d) {
+        for (int c = 0; c < 6; ++c) row1.push_back(CellText(RecordList(d), 1, c));
+        resultRows = RowCount(ResultList(d));
+        sh = CellText(ResultList(d), 0, 1);
+        shReference = CellText(ResultList(d), 0, 2);
+        const int ids[5] = {View::kModeId, View::kDeleteId, View::kFilterId, View::kSaveReferId, View::kFilterResetId};
+        for (int i = 0; i < 5; ++i) enabled[i] = Enabled(d, ids[i]);
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }}));
+    EXPECT_EQ(screen->RecordCount(), 3);
+    EXPECT_EQ(screen->RowCount(), 3);
+    EXPECT_EQ(screen->SelectedRow(), 0);
+    EXPECT_EQ(row1, (std::vector<std::u16string>{u"01/12/26", u"Car B", u"200", u"2", Text(40510), u"W2"}));
+    // The default switches give three rows; the measured flange height of the
+    // standard profile is its reference's.
+    EXPECT_EQ(resultRows, 3);
+    EXPECT_EQ(sh, u"27.97");
+    EXPECT_EQ(shReference, u"27.97");
+    EXPECT_TRUE(enabled[0] && enabled[1] && enabled[2] && enabled[3]);
+    EXPECT_FALSE(enabled[4]) << "no filter to reset";
+}
+
+TEST_F(JournalView, AFilterListsTheMatchingRecordsThroughTheRowMapAndMarksItsColumns)
+{
+    WriteParams(WheelParams(u"J1"));
+    WriteJournal(u"J1", ThreeWheels());
+    COLORREF dateCell = 0, carCell = 0, axleCell = 0, sideCell = 0;
+    bool resetEnabled = false;
+    EXPECT_TRUE(Run(Join({ChooseFilter({1, 0, 0, 0}),
+                          {[&](HWND) {
+                               // Date 01/12/26: records 0 and 1.
+                               EXPECT_EQ(screen->RowCount(), 2);
+                               EXPECT_EQ(screen->RowRecord(1), 1u);
+                           }},
+                          ChooseFilter({0, 1, 0, 0}),  // any date, "Car A"
+                          {[&](HWND d) {
+                              qplat::ProcessPendingMessages();
+                              EXPECT_EQ(screen->RowCount(), 2);
+                              EXPECT_EQ(screen->RowRecord(0), 0u);
+                              EXPECT_EQ(screen->RowRecord(1), 2u);
+                              EXPECT_EQ(CellText(RecordList(d), 1, 2), u"300");
+                          }},
+                          ChooseFilter({2, 1, 0, 3}),  // 02/12/26, "Car A", axle "3"
+                          {[&](HWND d) {
+                               qplat::ProcessPendingMessages();
+                               EXPECT_EQ(screen->RowCount(), 1);
+                               EXPECT_EQ(screen->RowRecord(0), 2u);
+                               // Without a selection the row shows the filter's colours.
+                               SelectNone(RecordList(d));
+                               UpdateWindow(RecordList(d));
+                               qplat::ProcessPendingMessages();
+                               dateCell = CellBackground(RecordList(d), 0, 0);
+                               carCell = CellBackground(RecordList(d), 0, 1);
+                               axleCell = CellBackground(RecordList(d), 0, 3);
+                               sideCell = CellBackground(RecordList(d), 0, 4);
+                               resetEnabled = Enabled(d, View::kFilterResetId);
+                               PostCommand(d, View::kFilterResetId);
+                           },
+                           [&](HWND d) {
+                               EXPECT_EQ(screen->RowCount(), 3);
+                               EXPECT_FALSE(Enabled(d, View::kFilterResetId));
+                               PostMessageW(d, WM_CLOSE, 0, 0);
+                           }}})));
+    EXPECT_EQ(dateCell, 0x00FFFFu);
+    EXPECT_EQ(carCell, 0x00FFFFu);
+    EXPECT_EQ(axleCell, 0x00FFFFu);
+    EXPECT_EQ(sideCell, 0xFFFFFFu);
+    EXPECT_TRUE(resetEnabled);
+}
+
+TEST_F(JournalView, DeletingWhileFilteredRemovesTheRecordTheRowShows)
+{
+    WriteParams(WheelParams(u"J1"));
+    const auto records = ThreeWheels();
+    WriteJournal(u"J1", records);
+    std::u16string question;
+    EXPECT_TRUE(Run(Join({ChooseFilter({0, 1, 0, 0}),  // "Car A": records 0 and 2
+                          {[&](HWND d) {
+                               SendMessageW(RecordList(d), LVM_ENSUREVISIBLE, 1, 0);
+                               TapCell(RecordList(d), 1, 0);
+                               PostCommand(d, View::kDeleteId);
+                           },
+                           Answer(true, &question),
+                           [&](HWND d) {
+                               EXPECT_EQ(screen->RowCount(), 1);
+                               EXPECT_EQ(screen->SelectedRow(), 0);
+                               PostCommand(d, View::kFilterResetId);
+                           },
+                           [&](HWND d) {
+                               EXPECT_EQ(screen->RowCount(), 2);
+                               EXPECT_EQ(CellText(RecordList(d), 1, 1), u"Car B");
+                               PostMessageW(d, WM_CLOSE, 0, 0);
+                           }}})));
+    EXPECT_EQ(question, Text(50017));
+    // Exactly the other records, byte for byte, in their order.
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), Bytes(records[0]) + Bytes(records[1]));
+}
+
+TEST_F(JournalView, ADeletionNeedsASelectionAndAYes)
+{
+    WriteParams(WheelParams(u"J1"));
+    WriteJournal(u"J1", ThreeWheels());
+    const std::string before = root.ReadFile(JournalPath(u"J1"));
+    std::u16string notice;
+    // Without a selection neither a deletion nor the record view; the notice
+    // puts the shown row's selection back.
+    EXPECT_TRUE(Run({[](HWND d) {
+                         SelectNone(RecordList(d));
+                         PostCommand(d, View::kDeleteId);
+                     },
+                     Answer(true, &notice),
+                     [](HWND d) {
+                         EXPECT_EQ(SendMessageW(RecordList(d), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
+                         SelectNone(RecordList(d));
+                         PostCommand(d, View::kModeId);
+                     },
+                     Answer(true),
+                     [](HWND d) {
+                         SendMessageW(RecordList(d), LVM_ENSUREVISIBLE, 0, 0);
+                         TapCell(RecordList(d), 2, 0);
+                         PostCommand(d, View::kDeleteId);
+                     },
+                     Answer(false), Close()}));
+    EXPECT_EQ(notice, Text(50016));
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
+    EXPECT_EQ(screen->RecordCount(), 3);
+    EXPECT_EQ(screen->Mode(), 0) << "no record view without a selection";
+}
+
+TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)
+{
+    WriteParams(WheelParams(u"J1"));
+    WriteJournal(u"J1", ThreeWheels());
+    const std::string before = root.ReadFile(JournalPath(u"J1"));
+    std::u16string failure;
+    int rowsAfter = 0;
+    EXPECT_TRUE(Run({[](HWND d) {
+                         TapCell(RecordList(d), 1, 0);
+                         PostCommand(d, View::kDeleteId);
+                     },
+                     [](HWND box) {
+                         qplat::FailFileWritesAfter(0);
+                         PostCommand(box, kBoxFirst);
+                     },
+                     [&](HWND box) {
+                         qplat::FailFileWritesAfter(-1);
+                         Answer(true, &failure)(box);
+                     },
+                     [&](HWND d) {
+                         rowsAfter = RowCount(RecordList(d));
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(failure, Text(SCREEN_SAVE_FAILED));
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
+    EXPECT_EQ(rowsAfter, 3);
+    EXPECT_EQ(screen->RecordCount(), 3);
+    EXPECT_EQ(screen->RowRecord(1), 1u);
+}
+
+TEST_F(JournalView, DeletingTheLastRecordEmptiesTheListAndTheResults)
+{
+    WriteParams(WheelParams(u"J1"));
+    WriteJournal(u"J1", std::vector<QavJournalRecord>{ThreeWheels()[0]});
+    bool modeEnabled = true, deleteEnabled = true;
+    int resultRows = -1;
+    EXPECT_TRUE(Run({Command(View::kDeleteId), Answer(true), [&](HWND d) {
+                         modeEnabled = Enabled(d, View::kModeId);
+                         deleteEnabled = Enabled(d, View::kDeleteId);
+                         resultRows = RowCount(ResultList(d));
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")).size(), 0u);
+    EXPECT_EQ(screen->RowCount(), 0);
+    EXPECT_EQ(screen->SelectedRow(), -1);
+    EXPECT_FALSE(modeEnabled);
+    EXPECT_FALSE(deleteEnabled);
+    EXPECT_EQ(resultRows, 0);
+    EXPECT_EQ(screen->ShownResult().values[0], 0);
+    EXPECT_EQ(screen->ProfileCount(), 0u);
+}
+
+TEST_F(JournalView, EmptyMissingAndUnnamedJournalsShowAnEmptyList)
+{
+    auto open = [&](int* rows, bool* filterEnabled) {
+        screen = std::make_unique<View>();
+        EXPECT_TRUE(Run({[=](HWND d) {
+            *rows = RowCount(RecordList(d));
+            *filterEnabled = Enabled(d, View::kFilterId);
+            PostMessageW(d, WM_CLOSE, 0, 0);
+        }}));
+        EXPECT_EQ(screen->SelectedRow(), -1);
+        EXPECT_EQ(screen->ShownRow(), -1);
+        EXPECT_EQ(screen->TableRows(), 0);
+    };
+    int rows = -1;
+    bool filterEnabled = true;
+    // An empty journal file.
+    WriteParams(WheelParams(u"Empty"));
+    root.WriteFile(JournalPath(u"Empty"), "");
+    open(&rows, &filterEnabled);
+    EXPECT_EQ(rows, 0);
+    EXPECT_FALSE(filterEnabled);
+    // No current journal: nothing listed and no file made.
+    WriteParams(WheelParams(u""));
+    open(&rows, &filterEnabled);
+    EXPECT_EQ(rows, 0);
+    EXPECT_FALSE(root.Exists(JournalPath(u"")));
+    // A journal that cannot be opened (no journal folder) counts -1.
+    WriteParams(WheelParams(u"J1"));
+    std::filesystem::remove_all(root.Host(kJournalFolder));
+    open(&rows, &filterEnabled);
+    EXPECT_EQ(rows, 0);
+    EXPECT_EQ(screen->RecordCount(), 0);
+    // A settings file that cannot be read is not replaced by the defaults.
+    root.WriteFile(kParamPath, "");
+    open(&rows, &filterEnabled);
+    EXPECT_EQ(root.ReadFile(kParamPath).size(), 0u);
+}
+
+TEST_F(JournalView, ResultValuesAreColouredByTheirGrade)
+{
+    DopuskQavRecord set;
+    std::memset(&set, 0, sizeof set);
+    CopyName(set.name, u"Tol");
+    set.upper[0] = 27000;  // flange height 27.97: out of tolerance
+    set.lower[0] = 20000;
+    set.upper[1] = 40000;  // flange thickness 32.20: in the warning band
+    set.lower[1] = 20000;
+    set.upperWarning[1] = 32000;
+    set.lowerWarning[1] = 22000;
+    root.WriteFile(kDopuskQavPath, Bytes(set));
+    WriteParams(WheelParams(u"J1", u"Ref1", u"Tol"));
+    WriteJournal(u"J1", ThreeWheels());
+    WriteReference(u"Ref1", WheelPoints());
+    COLORREF out = 0, warning = 0, in = 0;
+    bool blueValue = false, greenReference = false, whiteOnRed = false;
+    EXPECT_TRUE(Run({[&](HWND d) {
+        qplat::ProcessPendingMessages();
+        HWND list = ResultList(d);
+        out = CellBackground(list, 0, 1);
+        warning = CellBackground(list, 1, 1);
+        in = CellBackground(list, 2, 1);
+        whiteOnRed = CellHasColour(list, 0, 1, 0xFFFFFF);
+        blueValue = CellHasColour(list, 2, 1, 0xFF0000);
+        greenReference = CellHasColour(list, 2, 2, 0x009600);
+        qplat::SaveScreenPng(SnapshotPath("browser-graded"));
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }}));
+    EXPECT_EQ(screen->ShownResult().status[0], 2);
+    EXPECT_EQ(screen->ShownResult().status[1], 1);
+    EXPECT_EQ(out, 0x0000FFu);
+    EXPECT_EQ(warning, 0x0080FFu);
+    EXPECT_EQ(in, 0xFFFFFFu);
+    EXPECT_TRUE(whiteOnRed);
+    EXPECT_TRUE(blueValue);
+    EXPECT_TRUE(greenReference);
+}
+
+TEST_F(JournalView, ATolerenceSetTheCatalogueLacksGradesNothing)
+{
+    DopuskQavRecord set;
+    std::memset(&set, 0, sizeof set);
+    CopyName(set.name, u"Other");
+    set.upper[0] = 1000;
+    set.lower[0] = 500;
+    root.WriteFile(kDopuskQavPath, Bytes(set));
+    WriteParams(WheelParams(u"J1", u"", u"Missing"));
+    WriteJournal(u"J1", ThreeWheels());
+    EXPECT_TRUE(Run({Close()}));
+    for (int i = 0; i < kWheelLimitCount; ++i) EXPECT_EQ(screen->Limits()[i], 0) << i;
+    EXPECT_EQ(screen->ShownResult().status[0], 0);
+}
+
+TEST_F(JournalView, DiscJournalsShowTheMiddleSideAndHaveNoWheelCommands)
+{
+    WriteParams(DiscParams(u"D1"));
+    WriteJournal(u"D1", std::vector<QodJournalRecord>{DiscRecord({u"03/12/26", u"Loco", u"7", u"2", u"2", u"D"}),
+                                                      DiscRecord({u"03/12/26", u"Loco", u"8", u"1", u"0", u"E"})});
+    std::u16string middle, left;
+    bool saveButton = true, viewButton = true;
+    int columns = 0;
+    EXPECT_TRUE(Run({[&](HWND d) {
+        middle = CellText(RecordList(d), 0, 4);
+        left = CellText(RecordList(d), 1, 4);
+        saveButton = GetDlgItem(d, View::kSaveReferId) != nullptr;
+        viewButton = GetDlgItem(d, View::kViewId) != nullptr;
+        while (SendMessageW(ResultList(d), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(columns), 0) > 0) ++columns;
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }}));
+    EXPECT_TRUE(screen->IsDisc());
+    EXPECT_EQ(middle, Text(40513));
+    EXPECT_EQ(left, Text(40511));
+    EXPECT_FALSE(saveButton);
+    EXPECT_FALSE(viewButton);
+    EXPECT_EQ(columns, 3);
+    EXPECT_EQ(screen->TableRows(), 7) << "every disc row";
 }
 
 }  // namespace

@@ -1,0 +1,240 @@
+// The journal filter screen: the lists of values the journal holds, the
+// preselection of the caller's keys, and the keys written back on OK only.
+
+#include "journal/JournalFilterDlg.h"
+#include "tests/journal/JournalTestSupport.h"
+
+using namespace qtest;
+
+namespace {
+
+using Filter = CJournalFilterDlg;
+
+HWND Combo(HWND dlg, int k) { return GetDlgItem(dlg, Filter::kFirstListId + k); }
+
+std::vector<std::u16string> Entries(HWND combo)
+{
+    std::vector<std::u16string> out;
+    const int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        WCHAR text[64] = {};
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        out.push_back(text);
+    }
+    return out;
+}
+
+std::u16string Selected(HWND combo)
+{
+    const int i = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    WCHAR text[64] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+JournalFilterKeys Keys(const std::u16string& date, const std::u16string& car, const std::u16string& number,
+                       const std::u16string& axle)
+{
+    JournalFilterKeys k;
+    std::memset(&k, 0, sizeof k);
+    qplat::CopyField(k.date, 10, date.c_str());
+    qplat::CopyField(k.carName, 20, car.c_str());
+    qplat::CopyField(k.carNumber, 20, number.c_str());
+    qplat::CopyField(k.axleName, 25, axle.c_str());
+    return k;
+}
+
+const std::u16string kAny = JOURNAL_FILTER_ANY;
+
+class JournalFilter : public JournalScreenTest {
+protected:
+    // The program keeps one filter screen for every opening, built once the
+    // card is known (its file objects take their folder when built).
+    void SetUp() override
+    {
+        JournalScreenTest::SetUp();
+        filter = std::make_unique<Filter>();
+    }
+    void TearDown() override
+    {
+        filter.reset();
+        JournalScreenTest::TearDown();
+    }
+    BOOL Run(JournalFilterKeys* keys, std::vector<Step> steps)
+    {
+        Steps(std::move(steps));
+        return filter->DoModal(nullptr, owner, keys);
+    }
+    void WriteWheels()
+    {
+        WriteParams(WheelParams(u"J1"));
+        WriteJournal(u"J1", std::vector<QavJournalRecord>{
+                                WheelRecord({u"01/12/26", u"abcd", u"100", u"1", u"0", u"W1"}),
+                                WheelRecord({u"01/12/26", u"ABC", u"200", u"2", u"1", u"W2"}),
+                                WheelRecord({u"02/12/26", u"abcd", u"100", u"", u"1", u"W3"}),
+                                WheelRecord({u"02/12/26", u"", u"300", u"1", u"0", u"W4"}),
+                            });
+    }
+    std::unique_ptr<Filter> filter;
+};
+
+TEST_F(JournalFilter, ListsHoldAnyValueFirstThenEachTextOnceInTheOrderOfTheJournal)
+{
+    WriteWheels();
+    std::vector<std::u16string> lists[4];
+    JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
+    Run(&keys, {[&](HWND d) {
+                    for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
+                    PostCommand(d, Filter::kCancelId);
+                }});
+    EXPECT_EQ(lists[0], (std::vector<std::u16string>{kAny, u"01/12/26", u"02/12/26"}));
+    // Letter case tells values apart, and an empty text is a value too.
+    EXPECT_EQ(lists[1], (std::vector<std::u16string>{kAny, u"abcd", u"ABC", u""}));
+    EXPECT_EQ(lists[2], (std::vector<std::u16string>{kAny, u"100", u"200", u"300"}));
+    EXPECT_EQ(lists[3], (std::vector<std::u16string>{kAny, u"1", u"2", u""}));
+}
+
+TEST_F(JournalFilter, AnyKeysComeBackAsAnyKeysOnOk)
+{
+    WriteWheels();
+    JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
+    std::u16string shown[4];
+    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
+                        for (int k = 0; k < 4; ++k) shown[k] = Selected(Combo(d, k));
+                        PostCommand(d, Filter::kOkId);
+                    }}));
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(shown[k], kAny);
+        EXPECT_TRUE(FilterKeyIsAny(keys, k)) << k;
+    }
+}
+
+TEST_F(JournalFilter, OkWritesTheChoicesAndCancelOrTheCloseBoxLeaveTheKeys)
+{
+    WriteWheels();
+    const JournalFilterKeys before = Keys(kAny, u"ABC", kAny, u"2");
+    auto choose = [](HWND d) {
+        SendMessageW(Combo(d, 0), CB_SETCURSEL, 2, 0);  // 02/12/26
+        SendMessageW(Combo(d, 1), CB_SETCURSEL, 0, 0);  // any
+        SendMessageW(Combo(d, 2), CB_SETCURSEL, 3, 0);  // 300
+    };
+    for (bool useCloseBox : {false, true}) {
+        JournalFilterKeys keys = before;
+        EXPECT_FALSE(Run(&keys, {[&](HWND d) {
+            choose(d);
+            if (useCloseBox)
+                PostMessageW(d, WM_CLOSE, 0, 0);
+            else
+                PostCommand(d, Filter::kCancelId);
+        }}));
+        EXPECT_EQ(std::memcmp(&keys, &before, sizeof keys), 0) << "close box " << useCloseBox;
+    }
+    JournalFilterKeys keys = before;
+    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
+        choose(d);
+        PostCommand(d, Filter::kOkId);
+    }}));
+    EXPECT_EQ(std::u16string(keys.date), u"02/12/26");
+    EXPECT_TRUE(FilterKeyIsAny(keys, 1));
+    EXPECT_EQ(std::u16string(keys.carNumber), u"300");
+    EXPECT_EQ(std::u16string(keys.axleName), u"2") << "a key not touched stays";
+}
+
+TEST_F(JournalFilter, TheKeyItselfIsPreselectedBeforeAnyTextThatMerelyBeginsWithIt)
+{
+    WriteWheels();
+    // "abcd" comes first in the list and begins with "ABC" when letter case
+    // is ignored; the exact value is chosen, so OK gives the key back as it was.
+    JournalFilterKeys keys = Keys(kAny, u"ABC", u"10", kAny);
+    std::u16string car, number;
+    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
+        car = Selected(Combo(d, 1));
+        number = Selected(Combo(d, 2));
+        PostCommand(d, Filter::kOkId);
+    }}));
+    EXPECT_EQ(car, u"ABC");
+    EXPECT_EQ(std::u16string(keys.carName), u"ABC");
+    // A key the journal no longer holds falls back to the first value
+    // beginning with it.
+    EXPECT_EQ(number, u"100");
+
+    keys = Keys(kAny, u"AB", u"999", kAny);
+    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
+        car = Selected(Combo(d, 1));
+        number = Selected(Combo(d, 2));
+        PostCommand(d, Filter::kCancelId);
+    }}) == FALSE);
+    EXPECT_EQ(car, u"abcd");
+    EXPECT_EQ(number, kAny);
+}
+
+TEST_F(JournalFilter, FullFieldsAreListedWithinTheirWidths)
+{
+    WriteParams(WheelParams(u"J1"));
+    QavJournalRecord r = WheelRecord({u"01/12/26", u"", u"", u"", u"0", u"W"});
+    // Fields full to the last character, without a terminator.
+    for (int i = 0; i < 20; ++i) r.carNumber[i] = static_cast<WCHAR>(u'A' + i);
+    for (int i = 0; i < 10; ++i) r.axleName[i] = static_cast<WCHAR>(u'0' + i);
+    for (int i = 0; i < 10; ++i) r.date[i] = u'9';
+    WriteJournal(u"J1", std::vector<QavJournalRecord>{r});
+    std::vector<std::u16string> lists[4];
+    JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
+    Run(&keys, {[&](HWND d) {
+        for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
+        for (int k = 0; k < 4; ++k) SendMessageW(Combo(d, k), CB_SETCURSEL, 1, 0);
+        PostCommand(d, Filter::kOkId);
+    }});
+    EXPECT_EQ(lists[2].at(1), u"ABCDEFGHIJKLMNOPQRS") << "19 characters and the terminator";
+    EXPECT_EQ(lists[3].at(1), u"0123456789") << "the axle field ends where it ends";
+    EXPECT_EQ(lists[0].at(1), u"999999999");
+    EXPECT_EQ(std::u16string(keys.axleName), u"0123456789");
+    EXPECT_EQ(keys.date[9], 0);
+}
+
+TEST_F(JournalFilter, WithoutAJournalTheListsHoldOnlyAnyValue)
+{
+    JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
+    std::vector<std::u16string> lists[4];
+    auto look = [&](HWND d) {
+        for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
+        PostCommand(d, Filter::kOkId);
+    };
+    // No current journal: nothing read, and no file made for it.
+    WriteParams(WheelParams(u""));
+    EXPECT_TRUE(Run(&keys, {look}));
+    EXPECT_EQ(filter->RecordCount(), 0);
+    EXPECT_EQ(lists[1], std::vector<std::u16string>{kAny});
+    EXPECT_FALSE(root.Exists(kJournalFolder + u".qav"));
+    // A journal that cannot be opened (no journal folder) counts -1.
+    WriteParams(WheelParams(u"J1"));
+    std::filesystem::remove_all(root.Host(kJournalFolder));
+    EXPECT_TRUE(Run(&keys, {look}));
+    EXPECT_EQ(filter->RecordCount(), 0);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(lists[k], std::vector<std::u16string>{kAny});
+    for (int k = 0; k < 4; ++k) EXPECT_TRUE(FilterKeyIsAny(keys, k));
+    // A settings file that cannot be read is not replaced by the defaults.
+    root.WriteFile(kParamPath, "");
+    EXPECT_TRUE(Run(&keys, {look}));
+    EXPECT_EQ(root.ReadFile(kParamPath).size(), 0u);
+}
+
+TEST_F(JournalFilter, DiscJournalsAreListedFromTheirRecords)
+{
+    WriteParams(DiscParams(u"D1"));
+    WriteJournal(u"D1", std::vector<QodJournalRecord>{DiscRecord({u"03/12/26", u"Loco", u"7", u"2", u"2", u"D"}),
+                                                      DiscRecord({u"03/12/26", u"Loco", u"8", u"1", u"1", u"D"})});
+    // A wheel journal of the same name is not the disc device's.
+    WriteJournal(u"D1", std::vector<QavJournalRecord>{WheelRecord({u"09/09/09", u"Wheel", u"1", u"1", u"0", u"W"})});
+    std::vector<std::u16string> lists[4];
+    JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
+    Run(&keys, {[&](HWND d) {
+        for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
+        PostCommand(d, Filter::kCancelId);
+    }});
+    EXPECT_EQ(lists[0], (std::vector<std::u16string>{kAny, u"03/12/26"}));
+    EXPECT_EQ(lists[1], (std::vector<std::u16string>{kAny, u"Loco"}));
+    EXPECT_EQ(lists[2], (std::vector<std::u16string>{kAny, u"7", u"8"}));
+    EXPECT_EQ(lists[3], (std::vector<std::u16string>{kAny, u"2", u"1"}));
+}
+
+}  // namespace
