@@ -70,13 +70,14 @@ inline QavJournalRecord WheelRecord(const RecordKeys& keys, double thinningUm = 
     return r;
 }
 
+// Disc sides every 50 um (step code 500), as the wheel profiles.
 inline std::vector<ProfilePoint> DiscPoints(int side, double grooveUm = 0.0)
 {
     profilegen::DiscShape shape;
     shape.grooveDepthUm[0] = shape.grooveDepthUm[1] = grooveUm;
     const auto profile = profilegen::DiscSideProfile(shape, side);
     std::vector<ProfilePoint> points;
-    for (size_t i = 0; i < profile.size() && points.size() < kMaxProfilePoints; i += 10)
+    for (size_t i = 0; i < profile.size() && points.size() < kMaxProfilePoints; i += 5)
         points.push_back({static_cast<LONG>(std::lround(profile[i].x)), static_cast<LONG>(std::lround(profile[i].z))});
     return points;
 }
@@ -89,8 +90,7 @@ inline QodJournalRecord DiscRecord(const RecordKeys& keys, const std::u16string&
     qplat::CopyField(r.referName, 50, refer.c_str());
     for (int side = 0; side < 2; ++side) {
         const auto points = DiscPoints(side + 1, grooveUm);
-        const LONG step = points.size() > 1 ? points[1].x - points[0].x : 1;
-        StoreQodProfile(&r, side, points.data(), static_cast<DWORD>(points.size()), step);
+        StoreQodProfile(&r, side, points.data(), static_cast<DWORD>(points.size()), kWheelStepCode);
     }
     SetQodRecordValue(&r, 6, 108000);
     return r;
@@ -158,13 +158,38 @@ inline COLORREF Pixel(HWND dialog, int x, int y)
     const POINT o = ClientOrigin(dialog);
     return qplat::ScreenPixel(o.x + x, o.y + y);
 }
-// Whether any pixel of the client rectangle has the colour.
+// Two colours within 48 of each other in every channel: text is drawn with
+// smoothed edges, so its own colour shows only nearly in its pixels.
+inline bool Near(COLORREF a, COLORREF b)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (d > 48 || d < -48) return false;
+    }
+    return true;
+}
+// Whether any pixel of the client rectangle has (nearly) the colour.
 inline bool AnyPixel(HWND dialog, RECT r, COLORREF colour)
 {
     const POINT o = ClientOrigin(dialog);
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (qplat::ScreenPixel(o.x + x, o.y + y) == colour) return true;
+            if (Near(qplat::ScreenPixel(o.x + x, o.y + y), colour)) return true;
+    return false;
+}
+// Whether any pixel of the client rectangle is of the hue: the channel of
+// `channel` (0 red, 1 green, 2 blue) well above the two others, as small
+// smoothed text in that colour shows.
+inline bool AnyHue(HWND dialog, RECT r, int channel)
+{
+    const POINT o = ClientOrigin(dialog);
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = qplat::ScreenPixel(o.x + x, o.y + y);
+            const int v[3] = {static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                              static_cast<int>((c >> 16) & 0xFF)};
+            if (v[channel] > v[(channel + 1) % 3] + 60 && v[channel] > v[(channel + 2) % 3] + 60) return true;
+        }
     return false;
 }
 // Where test snapshots go (looked at by hand).

@@ -36,14 +36,6 @@ COLORREF CellBackground(HWND list, int row, int column)
     ClientToScreen(list, &p);
     return qplat::ScreenPixel(p.x, p.y);
 }
-bool Near(COLORREF a, COLORREF b)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (d > 48 || d < -48) return false;
-    }
-    return true;
-}
 // Whether a list cell shows a pixel of (nearly) the colour: its text, drawn
 // with smoothed edges.
 bool CellHasColour(HWND list, int row, int column, COLORREF colour)
