@@ -1,0 +1,298 @@
+// The journal manager against the journal folder and the settings file: the
+// listed files and the current journal's mark, new journals under the
+// default or a typed name, sorting, deleting and making a journal current.
+
+#include "journal/JournalListDlg.h"
+#include "tests/journal/JournalTestSupport.h"
+
+using namespace qtest;
+
+namespace {
+
+using Manager = CJournalListDlg;
+
+HWND List(HWND dlg) { return GetDlgItem(dlg, Manager::kListId); }
+
+std::vector<std::u16string> Column(HWND list, int column)
+{
+    std::vector<std::u16string> out;
+    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
+    return out;
+}
+// The rows that carry the current journal's mark.
+std::vector<std::u16string> Marked(HWND list)
+{
+    std::vector<std::u16string> out;
+    for (int r = 0; r < RowCount(list); ++r)
+        if (CellText(list, r, 1) == u"\u2022") out.push_back(CellText(list, r, 0));
+    return out;
+}
+std::u16string ColumnTitle(HWND list)
+{
+    WCHAR text[80] = {};
+    LVCOLUMNW c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = text;
+    c.cchTextMax = 80;
+    SendMessageW(list, LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&c));
+    return text;
+}
+void TapHeader(HWND list, int x)
+{
+    POINT p{x, 5};
+    ClientToScreen(list, &p);
+    qplat::StylusTap(p.x, p.y);
+}
+Step Select(int row)
+{
+    return [row](HWND d) {
+        SendMessageW(List(d), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), 0);
+        TapCell(List(d), row, 0);
+    };
+}
+// Taps a row, then posts a command.
+Step SelectAnd(int row, int id)
+{
+    return [row, id](HWND d) {
+        Select(row)(d);
+        PostCommand(d, id);
+    };
+}
+
+class JournalManager : public JournalScreenTest {
+protected:
+    BOOL Run(std::vector<Step> steps)
+    {
+        Steps(std::move(steps));
+        return RunScreen<Manager>(nullptr, owner);
+    }
+    void Touch(const std::u16string& file) { root.WriteFile(kJournalFolder + file, std::string(QAV_RECORD_SIZE, 'r')); }
+    bool Has(const std::u16string& file) { return root.Exists(kJournalFolder + file); }
+    // Every file name in the folder, for checks that nothing else changed.
+    std::vector<std::string> Folder()
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(root.Host(kJournalFolder)))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
+{
+    WriteParams(WheelParams(u"wp_26_12_08_01"));
+    Touch(u"wp_26_12_08_01.qav");
+    Touch(u"Depot.qav");
+    Touch(u"Discs.qod");
+    Touch(std::u16string(46, u'x') + u".qav");  // 50 characters: no row holds it
+    root.MakeFolder(kJournalFolder + u"folder.qav");
+    std::vector<std::u16string> files, marked;
+    std::u16string current;
+    EXPECT_TRUE(Run({[&](HWND d) {
+        files = Column(List(d), 0);
+        marked = Marked(List(d));
+        current = WindowText(GetDlgItem(d, Manager::kNameBoxId));
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }}));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::u16string>{u"Depot.qav", u"wp_26_12_08_01.qav"}));
+    EXPECT_EQ(marked, std::vector<std::u16string>{u"wp_26_12_08_01.qav"});
+    EXPECT_EQ(current, u"wp_26_12_08_01");
+
+    // The disc device's journals; a current journal without a file marks none.
+    WriteParams(DiscParams(u"Gone"));
+    EXPECT_TRUE(Run({[&](HWND d) {
+        files = Column(List(d), 0);
+        marked = Marked(List(d));
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }}));
+    EXPECT_EQ(files, std::vector<std::u16string>{u"Discs.qod"});
+    EXPECT_TRUE(marked.empty());
+}
+
+TEST_F(JournalManager, ANewJournalTakesTheNextDefaultNameAndDoesNotBecomeCurrent)
+{
+    ManualClock clock(2026, 12, 8, 9, 0, 0);
+    WriteParams(WheelParams(u"wp_26_12_08_01"));
+    Touch(u"wp_26_12_08_01.qav");
+    Touch(u"wp_26_12_08_02.qav");
+    const std::string params = root.ReadFile(kParamPath);
+    std::u16string offered;
+    std::vector<std::u16string> files;
+    EXPECT_TRUE(Run({Command(Manager::kNewId),
+                     [&](HWND keyboard) {
+                         offered = WindowText(GetDlgItem(keyboard, kKeyboardEdit));
+                         PostCommand(keyboard, kKeyboardOk);
+                     },
+                     [&](HWND d) {
+                         files = Column(List(d), 0);
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(offered, u"wp_26_12_08_03");
+    EXPECT_TRUE(Has(u"wp_26_12_08_03.qav"));
+    EXPECT_EQ(root.ReadFile(kJournalFolder + u"wp_26_12_08_03.qav").size(), 0u);
+    EXPECT_EQ(files.size(), 3u);
+    EXPECT_EQ(root.ReadFile(kParamPath), params);
+}
+
+TEST_F(JournalManager, ACancelledEmptyRefusedOrExistingNameCreatesNothing)
+{
+    WriteParams(WheelParams(u"Depot"));
+    Touch(u"Depot.qav");
+    const std::string depot = root.ReadFile(kJournalFolder + u"Depot.qav");
+    const auto before = Folder();
+    std::vector<std::u16string> notices;
+    auto notice = [&](HWND box) {
+        notices.push_back(WindowText(GetDlgItem(box, kBoxText)));
+        PostCommand(box, kBoxFirst);
+    };
+    EXPECT_TRUE(Run({Command(Manager::kNewId), CancelKeyboard(),  // cancel key
+                     Command(Manager::kNewId), Close(),           // the keyboard's close box
+                     Command(Manager::kNewId), Type(u""),         // confirmed empty
+                     Command(Manager::kNewId), Type(u"..\\up"), notice,
+                     Command(Manager::kNewId), Type(u"a*b"), notice,
+                     Command(Manager::kNewId), Type(std::u16string(46, u'n')), notice,
+                     Command(Manager::kNewId), Type(u"Depot"), notice, Close()}));
+    EXPECT_EQ(Folder(), before);
+    EXPECT_EQ(root.ReadFile(kJournalFolder + u"Depot.qav"), depot);
+    EXPECT_FALSE(root.Exists(kProgramFolder + u"up.qav"));
+    EXPECT_EQ(notices, std::vector<std::u16string>(4, Text(SCREEN_SAVE_FAILED)));
+
+    // 45 characters and the extension fit a row: that journal is made.
+    const std::u16string longest(45, u'm');
+    EXPECT_TRUE(Run({Command(Manager::kNewId), Type(longest), Close()}));
+    EXPECT_TRUE(Has(longest + u".qav"));
+}
+
+TEST_F(JournalManager, TheHeaderSortsUpThenDown)
+{
+    WriteParams(WheelParams(u"b"));
+    for (const char16_t* f : {u"b.qav", u"c.qav", u"a.qav"}) Touch(f);
+    std::vector<std::u16string> up, down;
+    std::u16string upTitle, downTitle;
+    EXPECT_TRUE(Run({[](HWND d) { TapHeader(List(d), 60); },
+                     [&](HWND d) {
+                         up = Column(List(d), 0);
+                         upTitle = ColumnTitle(List(d));
+                         TapHeader(List(d), 420);  // column 1: nothing
+                     },
+                     [&](HWND d) {
+                         EXPECT_EQ(Column(List(d), 0), up);
+                         TapHeader(List(d), 60);
+                     },
+                     [&](HWND d) {
+                         down = Column(List(d), 0);
+                         downTitle = ColumnTitle(List(d));
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(up, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"c.qav"}));
+    EXPECT_EQ(down, (std::vector<std::u16string>{u"c.qav", u"b.qav", u"a.qav"}));
+    EXPECT_EQ(upTitle, Text(40401) + u"      >");
+    EXPECT_EQ(downTitle, Text(40401) + u"      <");
+}
+
+TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirst)
+{
+    WriteParams(WheelParams(u"a"));
+    for (const char16_t* f : {u"a.qav", u"b.qav", u"c.qav"}) Touch(f);
+    std::vector<std::u16string> texts;
+    auto note = [&](bool yes) {
+        return [&texts, yes](HWND box) {
+            texts.push_back(WindowText(GetDlgItem(box, kBoxText)));
+            PostCommand(box, yes ? kBoxFirst : kBoxSecond);
+        };
+    };
+    std::vector<std::u16string> left;
+    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c
+                     Command(Manager::kDeleteId), note(true),            // nothing selected
+                     SelectAnd(0, Manager::kDeleteId), note(true),       // "a" is current
+                     SelectAnd(1, Manager::kDeleteId), note(false),      // "b": no
+                     SelectAnd(2, Manager::kDeleteId), note(true),       // "c": yes
+                     [&](HWND d) {
+                         left = Column(List(d), 0);
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(texts, (std::vector<std::u16string>{Text(50029), Text(50039), Text(50027), Text(50027)}));
+    EXPECT_TRUE(Has(u"a.qav"));
+    EXPECT_TRUE(Has(u"b.qav"));
+    EXPECT_FALSE(Has(u"c.qav"));
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav"}));
+}
+
+TEST_F(JournalManager, MakingCurrentMovesTheMarkAndWritesTheSettingsOfTheFamily)
+{
+    for (const char16_t* f : {u"a.qav", u"b.qav", u"a.qod", u"d.qod"}) Touch(f);
+    // Wheel family: settings byte 188.
+    ParamBlock wheel = WheelParams(u"a");
+    WriteParams(wheel);
+    std::vector<std::u16string> marked;
+    std::u16string box, notice;
+    EXPECT_TRUE(Run({Command(Manager::kMakeCurrentId), Answer(true, &notice),
+                     [](HWND d) { TapHeader(List(d), 60); }, SelectAnd(1, Manager::kMakeCurrentId),
+                     [&](HWND d) {
+                         marked = Marked(List(d));
+                         box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(notice, Text(50029));
+    EXPECT_EQ(marked, std::vector<std::u16string>{u"b.qav"});
+    EXPECT_EQ(box, u"b");
+    ParamBlock expected = wheel;
+    CopyName(expected.qavJournalName, u"b");
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+
+    // Disc family: settings byte 946, the wheel journal stays.
+    ParamBlock disc = DiscParams(u"a");
+    CopyName(disc.qavJournalName, u"b");
+    WriteParams(disc);
+    EXPECT_TRUE(Run({[](HWND d) { TapHeader(List(d), 60); }, SelectAnd(1, Manager::kMakeCurrentId), Close()}));
+    expected = disc;
+    CopyName(expected.qodJournalName, u"d");
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+}
+
+TEST_F(JournalManager, ASettingsFileThatCannotBeWrittenMovesNoMark)
+{
+    for (const char16_t* f : {u"a.qav", u"b.qav"}) Touch(f);
+    WriteParams(WheelParams(u"a"));
+    const std::string params = root.ReadFile(kParamPath);
+    std::vector<std::u16string> marked;
+    std::u16string notice, box;
+    EXPECT_TRUE(Run({[](HWND d) { TapHeader(List(d), 60); },
+                     [](HWND d) {
+                         qplat::FailFileWritesAfter(0);
+                         SelectAnd(1, Manager::kMakeCurrentId)(d);
+                     },
+                     [&](HWND b) {
+                         qplat::FailFileWritesAfter(-1);
+                         Answer(true, &notice)(b);
+                     },
+                     [&](HWND d) {
+                         marked = Marked(List(d));
+                         box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
+    EXPECT_EQ(marked, std::vector<std::u16string>{u"a.qav"});
+    EXPECT_EQ(box, u"a");
+    EXPECT_EQ(root.ReadFile(kParamPath), params);
+}
+
+TEST_F(JournalManager, SnapshotInRussian)
+{
+    UseLanguage("RUS.LNG");
+    WriteParams(WheelParams(u"wp_26_12_08_01"));
+    Touch(u"wp_26_12_08_01.qav");
+    Touch(u"Депо.qav");
+    bool blueTitle = false;
+    EXPECT_TRUE(Run({[&](HWND d) {
+        qplat::ProcessPendingMessages();
+        blueTitle = AnyHue(d, RECT{100, 8, 380, 34}, 2);
+        qplat::SaveScreenPng(SnapshotPath("manager-ru"));
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }}));
+    EXPECT_TRUE(blueTitle);
+}
+
+}  // namespace
