@@ -1,0 +1,182 @@
+// The journal screens in the application itself, run headless from a script:
+// two records stored by the journal classes, the browser opened from the
+// start screen, a filter chosen on the filter screen, a record opened in the
+// record view and its profile saved as a reference profile. The places the
+// script taps are measured first on the same screens in this process.
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "journal/JournalViewDlg.h"
+#include "platform/gdi/Surface.h"
+#include "settings/DBJournal_Qav.h"
+#include "tests/journal/JournalTestSupport.h"
+#include "ui/KeyboardDlg.h"
+
+using namespace qtest;
+
+namespace {
+
+namespace fs = std::filesystem;
+using View = CJournalViewDlg;
+using Filter = CJournalFilterDlg;
+
+POINT Centre(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// Where the script taps: measured on the screens themselves.
+struct Places {
+    POINT filter{}, mode{}, save{}, back{};
+    POINT carList{}, carEntry1{}, filterOk{};
+    POINT keyboardOk{};
+};
+
+qplat::Surface ReadPng(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    qplat::Surface s;
+    qplat::DecodePng(bytes.data(), bytes.size(), s);
+    return s;
+}
+COLORREF At(const qplat::Surface& s, int x, int y)
+{
+    return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
+}
+bool AnyIn(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (test(At(s, x, y))) return true;
+    return false;
+}
+bool Bluish(COLORREF c)
+{
+    const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+    return b > r + 80 && b > g + 80;
+}
+
+class JournalProgramRun : public JournalScreenTest {
+protected:
+    void SetUp() override
+    {
+        JournalScreenTest::SetUp();
+        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
+        fs::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        fs::remove_all(dir);
+        JournalScreenTest::TearDown();
+    }
+    std::string Snap(const std::string& name) const { return SnapshotPath("run-" + name); }
+    int RunProgram(const std::string& script)
+    {
+        const fs::path file = dir / "script.txt";
+        std::ofstream(file) << script;
+        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+        const std::string command = "\"" + program.string() + "\" --headless --root \"" + root.Path() +
+                                    "\" --script \"" + file.string() + "\"";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    Places Measure()
+    {
+        Places p;
+        auto screen = std::make_unique<View>();
+        Steps({[&](HWND d) {
+                   p.filter = Centre(GetDlgItem(d, View::kFilterId));
+                   p.mode = Centre(GetDlgItem(d, View::kModeId));
+                   p.save = Centre(GetDlgItem(d, View::kSaveReferId));
+                   p.back = Centre(GetDlgItem(d, View::kBackId));
+                   PostCommand(d, View::kFilterId);
+               },
+               [&](HWND d) {
+                   HWND car = GetDlgItem(d, Filter::kFirstListId + 1);
+                   RECT r{};
+                   GetWindowRect(car, &r);
+                   const int item = static_cast<int>(SendMessageW(car, CB_GETITEMHEIGHT, 0, 0));
+                   p.carList = Centre(car);
+                   // The dropped list opens under the box; entry 1 is its second line.
+                   p.carEntry1 = POINT{(r.left + r.right) / 2, r.bottom + item + item / 2 + 1};
+                   p.filterOk = Centre(GetDlgItem(d, Filter::kOkId));
+                   PostCommand(d, Filter::kCancelId);
+               },
+               Close()});
+        screen->DoModal(nullptr, owner);
+        Then([&] {
+            p.keyboardOk = Centre(GetDlgItem(FrontDialog(), kKeyboardOk));
+            PostCommand(FrontDialog(), kKeyboardCancel);
+        });
+        auto keyboard = std::make_unique<CKeyboardDlg>();
+        keyboard->DoModal(nullptr, owner, 1, u"", u"");
+        return p;
+    }
+    static std::string Tap(POINT p) { return "tap " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n"; }
+
+    fs::path dir;
+};
+
+TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
+{
+    ParamBlock p = WheelParams(u"Depot", u"Ref1");
+    p.measureMode = 1;
+    WriteParams(p);
+    WriteReference(u"Ref1", WheelPoints());
+    // The records as the measuring screen stores them, through the journal.
+    {
+        CDBJournalQav journal;
+        for (const QavJournalRecord& r :
+             {WheelRecord({u"01/12/26", u"Car A", u"100", u"1", u"0", u"W1"}, 1200.0),
+              WheelRecord({u"01/12/26", u"Car B", u"200", u"1", u"1", u"W2"}, 300.0),
+              WheelRecord({u"02/12/26", u"Car A", u"100", u"2", u"1", u"W3"}, 600.0)})
+            ASSERT_EQ(journal.Append(u"Depot", &r), 1);
+    }
+    const Places at = Measure();
+    const std::string script = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("list") + "\n" +
+                               Tap(at.filter) + "wait 400\n" + Tap(at.carList) + "wait 300\nsnapshot " +
+                               Snap("filter") + "\n" + Tap(at.carEntry1) + "wait 300\n" + Tap(at.filterOk) +
+                               "wait 400\nsnapshot " + Snap("filtered") + "\n" + Tap(at.mode) + "wait 400\nsnapshot " +
+                               Snap("record") + "\n" + Tap(at.mode) + "wait 300\n" + Tap(at.save) +
+                               "wait 400\nsnapshot " + Snap("keyboard") + "\n" + Tap(at.keyboardOk) +
+                               "wait 400\nsnapshot " + Snap("saved") + "\n" + Tap(at.back) + "wait 400\nquit\n";
+    ASSERT_EQ(RunProgram(script), 0);
+
+    // The first stored record (Car A, row 0 of the filtered list) went out as
+    // the reference "Reference" (the keyboard's initial name).
+    CReferStore store;
+    std::vector<ProfilePoint> loaded(kMaxProfilePoints);
+    DWORD count = 0;
+    ASSERT_EQ(store.Load(Text(40429).c_str(), loaded.data(), &count, 1), 1);
+    const auto worn = WheelPoints(1200.0);
+    ASSERT_EQ(count, worn.size());
+    for (size_t i = 0; i < worn.size(); i += 97) {
+        EXPECT_EQ(loaded[i].x, worn[i].x) << i;
+        EXPECT_EQ(loaded[i].z, worn[i].z) << i;
+    }
+
+    const qplat::Surface list = ReadPng(Snap("list"));
+    ASSERT_EQ(list.width, 480);
+    EXPECT_TRUE(AnyIn(list, RECT{150, 8, 330, 34}, Bluish)) << "the browser's title";
+    EXPECT_TRUE(AnyIn(list, RECT{135, 67, 160, 82}, [](COLORREF c) { return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80; }))
+        << "the green row count";
+    const qplat::Surface filter = ReadPng(Snap("filter"));
+    EXPECT_NE(filter.pixels, list.pixels) << "the filter screen opened";
+    const qplat::Surface filtered = ReadPng(Snap("filtered"));
+    // Row 1 (the second Car A record): its car column is marked yellow.
+    const POINT carCell{5 + 64 + 10, 87 + 2 * 18 + 4};
+    EXPECT_TRUE(AnyIn(filtered, RECT{carCell.x - 6, carCell.y - 6, carCell.x + 6, carCell.y + 6},
+                      [](COLORREF c) { return c == 0x00FFFF; }))
+        << "the filtered column";
+    const qplat::Surface record = ReadPng(Snap("record"));
+    EXPECT_TRUE(AnyIn(record, RECT{20, 110, 300, 250}, Bluish)) << "the record's profile in the chart";
+    EXPECT_FALSE(AnyIn(record, RECT{20, 110, 60, 116}, [](COLORREF c) { return c == 0x00FFFF; }))
+        << "no list in record mode";
+}
+
+}  // namespace
