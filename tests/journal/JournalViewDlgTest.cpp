@@ -367,7 +367,7 @@ TEST_F(JournalView, ResultValuesAreColouredByTheirGrade)
     EXPECT_TRUE(greenReference);
 }
 
-TEST_F(JournalView, ATolerenceSetTheCatalogueLacksGradesNothing)
+TEST_F(JournalView, AToleranceSetTheCatalogueLacksGradesNothing)
 {
     DopuskQavRecord set;
     std::memset(&set, 0, sizeof set);
@@ -405,6 +405,37 @@ TEST_F(JournalView, DiscJournalsShowTheMiddleSideAndHaveNoWheelCommands)
     EXPECT_FALSE(viewButton);
     EXPECT_EQ(columns, 3);
     EXPECT_EQ(screen->TableRows(), 7) << "every disc row";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(JournalView, RussianTextsFitTheirPlaces)
+{
+    UseLanguage("RUS.LNG");
+    language.Load();
+    WriteParams(WheelParams(u"Депо", u"Ref1"));
+    WriteJournal(u"Депо", ThreeWheels());
+    WriteReference(u"Ref1", WheelPoints());
+    bool title = false, filterTitle = false, header = false;
+    EXPECT_TRUE(Run({[&](HWND d) {
+                         qplat::ProcessPendingMessages();
+                         title = AnyHue(d, RECT{150, 8, 330, 34}, 2);
+                         header = CellText(RecordList(d), 0, 4) == Text(40511);
+                         qplat::SaveScreenPng(SnapshotPath("browser-ru"));
+                         PostCommand(d, View::kFilterId);
+                     },
+                     [&](HWND d) {
+                         qplat::ProcessPendingMessages();
+                         filterTitle = AnyHue(d, RECT{20, 2, 120, 16}, 2);
+                         qplat::SaveScreenPng(SnapshotPath("filter-ru"));
+                         PostCommand(d, Filter::kCancelId);
+                     },
+                     Close()}));
+    EXPECT_TRUE(title);
+    EXPECT_TRUE(filterTitle);
+    EXPECT_TRUE(header);
 }
 
 }  // namespace
