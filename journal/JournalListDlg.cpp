@@ -187,13 +187,8 @@ void CJournalListDlg::OnNew()
     WCHAR prompt[KEYBOARD_TEXT_CHARS];
     qplat::CopyField(initial, KEYBOARD_TEXT_CHARS, m_names.NewJournalName(deviceType));
     qplat::CopyField(prompt, KEYBOARD_TEXT_CHARS, m_language.GetText(kTextNewName));
-    CKeyboardDlg* keyboard = new (std::nothrow) CKeyboardDlg();
-    if (!keyboard) return;
-    WCHAR name[KEYBOARD_TEXT_CHARS] = {};
-    const int confirmed = keyboard->DoModal(m_hInstance, m_hWnd, 1, prompt, initial);
-    if (confirmed) qplat::CopyField(name, KEYBOARD_TEXT_CHARS, keyboard->m_result);
-    DeleteKeyboardDlg(keyboard);
-    if (!confirmed || name[0] == 0) return;
+    WCHAR name[KEYBOARD_TEXT_CHARS];
+    if (!AskText(m_hInstance, m_hWnd, 1, prompt, initial, name, KEYBOARD_TEXT_CHARS) || name[0] == 0) return;
     // The journal's file name must fit a row of this list, and the name the
     // settings field; a name with separators or wildcards would leave "DB".
     // An existing journal of that name is left as it is.
@@ -205,15 +200,21 @@ void CJournalListDlg::OnNew()
     FillList();
 }
 
-void CJournalListDlg::OnDelete()
+int CJournalListDlg::SelectedRow(WCHAR* name)
 {
     const int row = m_list.GetSelected();
-    if (row == -1) {
+    if (row == -1)
         ShowMessage(MESSAGE_NOTICE, kTextNoJournal);
-        return;
-    }
+    else
+        GetRowName(row, name);
+    return row;
+}
+
+void CJournalListDlg::OnDelete()
+{
     WCHAR name[JOURNAL_FILE_NAME_CHARS];
-    GetRowName(row, name);
+    const int row = SelectedRow(name);
+    if (row == -1) return;
     if (IsCurrent(name)) {
         ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
         return;
@@ -224,13 +225,9 @@ void CJournalListDlg::OnDelete()
 
 void CJournalListDlg::OnMakeCurrent()
 {
-    const int row = m_list.GetSelected();
-    if (row == -1) {
-        ShowMessage(MESSAGE_NOTICE, kTextNoJournal);
-        return;
-    }
     WCHAR name[JOURNAL_FILE_NAME_CHARS];
-    GetRowName(row, name);
+    const int row = SelectedRow(name);
+    if (row == -1) return;
     WCHAR before[PARAM_NAME_CHARS];
     std::memcpy(before, CurrentField(), sizeof before);
     qplat::CopyField(CurrentField(), PARAM_NAME_CHARS, name);

@@ -70,6 +70,9 @@ private:
     void OnMakeCurrent();
     WCHAR* CurrentField() { return IsDisc() ? m_params.qodJournalName : m_params.qavJournalName; }
     bool IsCurrent(const WCHAR* name) const;
+    // The selected row and its journal name; -1, after the notice, when no
+    // row is selected.
+    int SelectedRow(WCHAR* name);
 
     WCHAR m_files[JOURNAL_LIST_ENTRIES][JOURNAL_FILE_NAME_CHARS] = {};
     int m_fileCount = 0;

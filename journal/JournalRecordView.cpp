@@ -14,19 +14,11 @@
 
 namespace {
 
-constexpr BYTE kDiscDevice = 4;
-constexpr COLORREF kBlack = 0x000000;
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kBlue = 0xFF0000;
-constexpr COLORREF kGreen = 0x009600;
-constexpr COLORREF kRed = 0x0000FF;
-constexpr COLORREF kYellow = 0x00FFFF;
 
 enum : int {
     kTextArea = 40331,
     kTextProfileName = 40405,
     kTextDefaultReference = 40429,
-    kTextNoRecord = 50016,
     kTextOverwriteReference = 50054,
 };
 
@@ -35,18 +27,22 @@ constexpr LONG kDefaultDiscBase = 8000;
 // Square millimetres in a square inch.
 constexpr double kSquareInch = 645.16;
 
-struct SeriesStyle {
+}  // namespace
+
+struct JournalSeriesStyle {
     COLORREF colour;
     int width;
     BYTE markers;
 };
-constexpr SeriesStyle kWheelSeries[6] = {
-    {kGreen, 0, CHART_STYLE_LINES},  {kBlue, 0, CHART_STYLE_LINES}, {kYellow, 0, CHART_STYLE_CIRCLES},
-    {kRed, 0, CHART_STYLE_CIRCLES},  {kGreen, 0, CHART_STYLE_BARS}, {kBlue, 0, CHART_STYLE_BARS},
+
+namespace {
+constexpr JournalSeriesStyle kWheelSeries[6] = {
+    {JOURNAL_GREEN, 0, CHART_STYLE_LINES},  {JOURNAL_BLUE, 0, CHART_STYLE_LINES}, {JOURNAL_YELLOW, 0, CHART_STYLE_CIRCLES},
+    {JOURNAL_RED, 0, CHART_STYLE_CIRCLES},  {JOURNAL_GREEN, 0, CHART_STYLE_BARS}, {JOURNAL_BLUE, 0, CHART_STYLE_BARS},
 };
-constexpr SeriesStyle kDiscSeries[6] = {
-    {kGreen, 2, CHART_STYLE_LINES}, {kGreen, 2, CHART_STYLE_LINES}, {kBlue, 2, CHART_STYLE_LINES},
-    {kBlue, 2, CHART_STYLE_LINES},  {kRed, 0, CHART_STYLE_CIRCLES}, {kRed, 0, CHART_STYLE_CIRCLES},
+constexpr JournalSeriesStyle kDiscSeries[6] = {
+    {JOURNAL_GREEN, 2, CHART_STYLE_LINES}, {JOURNAL_GREEN, 2, CHART_STYLE_LINES}, {JOURNAL_BLUE, 2, CHART_STYLE_LINES},
+    {JOURNAL_BLUE, 2, CHART_STYLE_LINES},  {JOURNAL_RED, 0, CHART_STYLE_CIRCLES}, {JOURNAL_RED, 0, CHART_STYLE_CIRCLES},
 };
 
 DWORD Bounded(LONG count)
@@ -59,6 +55,21 @@ DWORD Bounded(LONG count)
 
 // ---------------------------------------------------------------- chart set-up
 
+void CJournalViewDlg::CreateChart(const JournalSeriesStyle* styles)
+{
+    m_chart.SetLabelDecimals(m_units.inches ? 3 : 2);
+    m_chart.SetAxisUnits(u"X", u"Y", FALSE);
+    m_chart.SetBackColor(JOURNAL_WHITE, FALSE);
+    // In the record list's place.
+    m_chart.Create(m_hWnd, kChartId, 5, 87, 308, 180);
+    m_chart.SetXAxisColor(JOURNAL_BLACK, FALSE);
+    m_chart.SetYAxisColor(JOURNAL_BLACK, FALSE);
+    for (int s = 0; s < 6; ++s) {
+        m_chart.SetSeriesPen(s, styles[s].colour, styles[s].width, FALSE);
+        m_chart.SetSeriesMarkers(s, styles[s].markers, FALSE);
+    }
+}
+
 void CJournalViewDlg::SetupQavChart()
 {
     const double d = m_units.divisor;
@@ -68,16 +79,7 @@ void CJournalViewDlg::SetupQavChart()
     m_chart.SetYRange(0, 50000 / d, FALSE);
     m_chart.SetYDownward(TRUE);
     m_chart.SetYDownwardShifted(TRUE);
-    m_chart.SetLabelDecimals(m_units.inches ? 3 : 2);
-    m_chart.SetAxisUnits(u"X", u"Y", FALSE);
-    m_chart.SetBackColor(kWhite, FALSE);
-    m_chart.Create(m_hWnd, kChartId, 5, 87, 308, 180);
-    m_chart.SetXAxisColor(kBlack, FALSE);
-    m_chart.SetYAxisColor(kBlack, FALSE);
-    for (int s = 0; s < 6; ++s) {
-        m_chart.SetSeriesPen(s, kWheelSeries[s].colour, kWheelSeries[s].width, FALSE);
-        m_chart.SetSeriesMarkers(s, kWheelSeries[s].markers, FALSE);
-    }
+    CreateChart(kWheelSeries);
     m_shownRefKeys = m_refKeys;
     PlotQavSeries(0, m_refCount, m_refPoints, true);
     PlotQavSeries(2, m_refCount > 0 ? kKeyPointCount : 0, m_shownRefKeys.points, true);
@@ -93,16 +95,7 @@ void CJournalViewDlg::SetupQodChart()
     m_chart.SetYRange((-1000 - m) / d, (m + 1000) / d, FALSE);
     m_chart.SetYDownward(FALSE);
     m_chart.SetYDownwardShifted(FALSE);
-    m_chart.SetLabelDecimals(m_units.inches ? 3 : 2);
-    m_chart.SetAxisUnits(u"X", u"Y", FALSE);
-    m_chart.SetBackColor(kWhite, FALSE);
-    m_chart.Create(m_hWnd, kChartId, 5, 87, 308, 180);
-    m_chart.SetXAxisColor(kBlack, FALSE);
-    m_chart.SetYAxisColor(kBlack, FALSE);
-    for (int s = 0; s < 6; ++s) {
-        m_chart.SetSeriesPen(s, kDiscSeries[s].colour, kDiscSeries[s].width, FALSE);
-        m_chart.SetSeriesMarkers(s, kDiscSeries[s].markers, FALSE);
-    }
+    CreateChart(kDiscSeries);
     PlotQodSeries(0, m_refCount, m_refPoints, 1, true);
     PlotQodSeries(1, m_refCount, m_refPoints, 2, true);
     m_chart.Show(SW_HIDE, FALSE);
@@ -299,11 +292,7 @@ void CJournalViewDlg::ShowQodRecord(int row)
     const QodJournalRecord& record = m_qodRecords[m_rowMap[row]];
     // Each disc record names its own reference: the one of the record shown
     // before never stands in for a missing one.
-    m_refCount = 0;
-    std::memset(m_refPoints, 0, sizeof m_refPoints);
-    const std::u16string refer = qplat::FieldText(record.referName, 50);
-    if (!refer.empty()) m_referStore.Load(refer.c_str(), m_refPoints, &m_refCount, kDiscDevice);
-    if (m_refCount > kMaxProfilePoints) m_refCount = kMaxProfilePoints;
+    LoadReference(record.referName, JOURNAL_DISC_DEVICE);
     LONG last = 0;
     m_discCalc.FindMinima(m_refCount, m_refPoints, nullptr, nullptr, nullptr, &last);
     m_baseHeight = last;
@@ -360,25 +349,20 @@ void CJournalViewDlg::PaintValues(HDC dc)
     caption += u"(";
     caption += m_language.GetText(m_units.unitTextId);
     caption += u"^2)";
-    m_paint.DrawCaption(m_hWnd, dc, 170, 52, 0, caption.c_str(), 13, 5, kBlack, FALSE, TRUE, 0);
+    m_paint.DrawCaption(m_hWnd, dc, 170, 52, 0, caption.c_str(), 13, 5, JOURNAL_BLACK, FALSE, TRUE, 0);
     WCHAR text[32];
     const double factor = m_units.inches ? kSquareInch : 1.0;
     const WCHAR* format = m_units.inches ? u"%.4f" : u"%.2f";
     swprintf(text, 32, format, m_positiveArea / factor);
-    m_paint.DrawCaption(m_hWnd, dc, 170, 67, 0, text, 13, 5, kGreen, FALSE, TRUE, 0);
+    m_paint.DrawCaption(m_hWnd, dc, 170, 67, 0, text, 13, 5, JOURNAL_GREEN, FALSE, TRUE, 0);
     swprintf(text, 32, format, m_negativeArea / factor);
-    m_paint.DrawCaption(m_hWnd, dc, 210, 67, 0, text, 13, 5, kBlue, FALSE, TRUE, 0);
+    m_paint.DrawCaption(m_hWnd, dc, 210, 67, 0, text, 13, 5, JOURNAL_BLUE, FALSE, TRUE, 0);
 }
 
 void CJournalViewDlg::SaveAsReference()
 {
-    const int selected = m_recordList.GetSelected();
-    if (selected == -1) {
-        ShowMessage(MESSAGE_NOTICE, kTextNoRecord);
-        Reselect();
-        return;
-    }
-    m_selectedRow = selected;
+    const int selected = TakeSelection();
+    if (selected == -1) return;
     // The profile written is the selected record's, evaluated now if it is
     // not the one shown.
     if (m_shownRow != selected) {
@@ -395,16 +379,8 @@ void CJournalViewDlg::SaveAsReference()
     WCHAR initial[KEYBOARD_TEXT_CHARS];
     qplat::CopyField(prompt, KEYBOARD_TEXT_CHARS, m_language.GetText(kTextProfileName));
     qplat::CopyField(initial, KEYBOARD_TEXT_CHARS, m_language.GetText(kTextDefaultReference));
-    CKeyboardDlg* keyboard = new (std::nothrow) CKeyboardDlg();
-    if (!keyboard) {
-        Reselect();
-        return;
-    }
-    WCHAR name[KEYBOARD_TEXT_CHARS] = {};
-    const int confirmed = keyboard->DoModal(m_hInstance, m_hWnd, 1, prompt, initial);
-    if (confirmed) qplat::CopyField(name, KEYBOARD_TEXT_CHARS, keyboard->m_result);
-    DeleteKeyboardDlg(keyboard);
-    if (confirmed) {
+    WCHAR name[KEYBOARD_TEXT_CHARS];
+    if (AskText(m_hInstance, m_hWnd, 1, prompt, initial, name, KEYBOARD_TEXT_CHARS)) {
         const int deviceType = m_params.deviceType;
         // The name becomes a file name in the reference folder and the name
         // line the reference is loaded by (at most 49 characters).

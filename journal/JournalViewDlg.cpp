@@ -11,14 +11,6 @@
 
 namespace {
 
-constexpr BYTE kDiscDevice = 4;
-constexpr COLORREF kBlack = 0x000000;
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kBlue = 0xFF0000;
-constexpr COLORREF kGreen = 0x009600;
-constexpr COLORREF kRed = 0x0000FF;
-constexpr COLORREF kOrange = 0x0080FF;
-constexpr COLORREF kYellow = 0x00FFFF;
 
 enum : int {
     kTextUnitsHeader = 40601,
@@ -30,7 +22,6 @@ enum : int {
     kTextRight = 40510,
     kTextLeft = 40511,
     kTextMiddle = 40513,
-    kTextNoRecord = 50016,
     kTextDeleteQuestion = 50017,
 };
 
@@ -102,7 +93,7 @@ BOOL CJournalViewDlg::DoModal(HINSTANCE instance, HWND parent, CJournalFilterDlg
 {
     BeginModal(instance, parent);
     m_filter = filter;
-    m_disc = m_params.deviceType == kDiscDevice;
+    m_disc = m_params.deviceType == JOURNAL_DISC_DEVICE;
     if (m_disc)
         LoadQodJournal();
     else
@@ -165,6 +156,15 @@ void CJournalViewDlg::LoadLimits(File& file, const WCHAR* setName)
         }
 }
 
+void CJournalViewDlg::LoadReference(const WCHAR* field, int deviceType)
+{
+    m_refCount = 0;
+    std::memset(m_refPoints, 0, sizeof m_refPoints);
+    const std::u16string name = qplat::FieldText(field, PARAM_NAME_CHARS);
+    if (!name.empty()) m_referStore.Load(name.c_str(), m_refPoints, &m_refCount, deviceType);
+    if (m_refCount > kMaxProfilePoints) m_refCount = kMaxProfilePoints;
+}
+
 void CJournalViewDlg::LoadQavJournal()
 {
     StartBusyAnimation(m_hInstance, m_hParent, 0, 0);
@@ -173,14 +173,9 @@ void CJournalViewDlg::LoadQavJournal()
     m_paramFile.WheelCalcSettingsFromBlock(&m_headSettings, m_params);
     // The reference is loaded once and kept for every record shown; without
     // one the reference blocks stay empty.
-    m_refCount = 0;
-    std::memset(m_refPoints, 0, sizeof m_refPoints);
     m_refKeys = ProfileKeyPoints{};
     m_refResult = WheelResult{};
-    WCHAR refer[PARAM_NAME_CHARS + 1];
-    qplat::CopyField(refer, PARAM_NAME_CHARS + 1, qplat::FieldText(m_params.qavReferName, PARAM_NAME_CHARS).c_str());
-    if (refer[0]) m_referStore.Load(refer, m_refPoints, &m_refCount, 1);
-    if (m_refCount > kMaxProfilePoints) m_refCount = kMaxProfilePoints;
+    LoadReference(m_params.qavReferName, 1);
     if (m_refCount > 0)
         m_wheelCalc.Evaluate(m_refCount, m_refPoints, &m_refKeys, 0, nullptr, nullptr, m_headSettings, &m_refResult,
                              1);
@@ -194,12 +189,7 @@ void CJournalViewDlg::LoadQodJournal()
     LoadJournal(m_qodJournal, m_qodRecords);
     LoadLimits<DopuskQodRecord>(m_qodTolerances, m_params.qodToleranceName);
     m_paramFile.DiskCalcSettingsFromBlock(&m_discSettings, m_params);
-    m_refCount = 0;
-    std::memset(m_refPoints, 0, sizeof m_refPoints);
-    WCHAR refer[PARAM_NAME_CHARS + 1];
-    qplat::CopyField(refer, PARAM_NAME_CHARS + 1, qplat::FieldText(m_params.qodReferName, PARAM_NAME_CHARS).c_str());
-    if (refer[0]) m_referStore.Load(refer, m_refPoints, &m_refCount, kDiscDevice);
-    if (m_refCount > kMaxProfilePoints) m_refCount = kMaxProfilePoints;
+    LoadReference(m_params.qodReferName, JOURNAL_DISC_DEVICE);
     LONG last = 0;
     m_discCalc.FindMinima(m_refCount, m_refPoints, nullptr, nullptr, nullptr, &last);
     m_baseHeight = last;
@@ -300,7 +290,7 @@ void CJournalViewDlg::CreateResultList()
 {
     m_resultList.Create(m_hWnd, m_hInstance, kResultListId, kResultPlace.left, kResultPlace.top,
                         kResultPlace.right - kResultPlace.left, kResultPlace.bottom - kResultPlace.top, FALSE, TRUE);
-    m_resultList.SetTextColor(kBlack);
+    m_resultList.SetTextColor(JOURNAL_BLACK);
     m_resultList.SetFont(m_font);
     if (m_disc) {
         m_resultList.InsertColumn(0, u"", LVCFMT_LEFT, kDiscResultColumns[0], 0);
@@ -465,7 +455,7 @@ void CJournalViewDlg::OnModeCommand()
     if (m_mode == 0) {
         const int selected = m_recordList.GetSelected();
         if (selected == -1) {
-            ShowMessage(MESSAGE_NOTICE, kTextNoRecord);
+            ShowMessage(MESSAGE_NOTICE, JOURNAL_NO_RECORD_TEXT);
             return;
         }
         m_selectedRow = selected;
@@ -497,15 +487,22 @@ void CJournalViewDlg::OnModeCommand()
     if (m_buttons[1].m_hWnd) InvalidateRect(m_buttons[1].m_hWnd, nullptr, FALSE);
 }
 
-void CJournalViewDlg::OnDeleteCommand()
+int CJournalViewDlg::TakeSelection()
 {
     const int selected = m_recordList.GetSelected();
     if (selected == -1) {
-        ShowMessage(MESSAGE_NOTICE, kTextNoRecord);
+        ShowMessage(MESSAGE_NOTICE, JOURNAL_NO_RECORD_TEXT);
         Reselect();
-        return;
+        return -1;
     }
     m_selectedRow = selected;
+    return selected;
+}
+
+void CJournalViewDlg::OnDeleteCommand()
+{
+    const int selected = TakeSelection();
+    if (selected == -1) return;
     if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) == 1) {
         if (DeleteRecord(selected)) {
             FillRecordList();
@@ -599,7 +596,7 @@ LRESULT CJournalViewDlg::DrawRecordItem(NMLVCUSTOMDRAW* draw)
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
         const int column = draw->iSubItem;
         // A column narrowed by the filter is marked yellow.
-        draw->clrTextBk = column < JOURNAL_FILTER_KEYS && !FilterKeyIsAny(m_filterKeys, column) ? kYellow : kWhite;
+        draw->clrTextBk = column < JOURNAL_FILTER_KEYS && !FilterKeyIsAny(m_filterKeys, column) ? JOURNAL_YELLOW : JOURNAL_WHITE;
         return column < JOURNAL_FILTER_KEYS ? CDRF_NEWFONT : CDRF_DODEFAULT;
     }
     default: return CDRF_DODEFAULT;
@@ -614,20 +611,20 @@ LRESULT CJournalViewDlg::DrawResultItem(NMLVCUSTOMDRAW* draw)
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
         const int row = static_cast<int>(draw->nmcd.dwItemSpec);
         const BYTE status = row >= 0 && row < m_tableCount ? m_tableRows[row].status : 0;
-        draw->clrText = kBlack;
-        draw->clrTextBk = kWhite;
+        draw->clrText = JOURNAL_BLACK;
+        draw->clrTextBk = JOURNAL_WHITE;
         if (draw->iSubItem == 1) {
             if (status == 2) {
-                draw->clrText = kWhite;
-                draw->clrTextBk = kRed;
+                draw->clrText = JOURNAL_WHITE;
+                draw->clrTextBk = JOURNAL_RED;
             } else if (status == 1) {
-                draw->clrText = kWhite;
-                draw->clrTextBk = kOrange;
+                draw->clrText = JOURNAL_WHITE;
+                draw->clrTextBk = JOURNAL_ORANGE;
             } else {
-                draw->clrText = kBlue;
+                draw->clrText = JOURNAL_BLUE;
             }
         } else if (draw->iSubItem == 2 && !m_disc) {
-            draw->clrText = kGreen;
+            draw->clrText = JOURNAL_GREEN;
         }
         return CDRF_NEWFONT;
     }
@@ -646,12 +643,12 @@ void CJournalViewDlg::PaintContent(HDC dc)
     SelectObject(dc, oldPen);
     if (m_disc) {
         m_paint.DrawCaption(m_hWnd, dc, kResultHeader.left, 90, kResultHeader.right - kResultHeader.left,
-                            m_language.GetText(kTextUnitsHeader), 14, 6, kBlue, FALSE, TRUE, 0);
+                            m_language.GetText(kTextUnitsHeader), 14, 6, JOURNAL_BLUE, FALSE, TRUE, 0);
     } else {
-        m_paint.DrawCaption(m_hWnd, dc, 324, 90, 0, m_language.GetText(kTextUnitsHeader), 14, 6, kBlue, FALSE, TRUE,
+        m_paint.DrawCaption(m_hWnd, dc, 324, 90, 0, m_language.GetText(kTextUnitsHeader), 14, 6, JOURNAL_BLUE, FALSE, TRUE,
                             0);
-        m_paint.DrawCaption(m_hWnd, dc, 404, 90, 0, u"/", 14, 6, kBlack, FALSE, TRUE, 0);
-        m_paint.DrawCaption(m_hWnd, dc, 412, 90, 0, m_language.GetText(kTextReferenceHeader), 14, 6, kGreen, FALSE,
+        m_paint.DrawCaption(m_hWnd, dc, 404, 90, 0, u"/", 14, 6, JOURNAL_BLACK, FALSE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 412, 90, 0, m_language.GetText(kTextReferenceHeader), 14, 6, JOURNAL_GREEN, FALSE,
                             TRUE, 0);
     }
     if (m_mode == 0) {
@@ -659,12 +656,12 @@ void CJournalViewDlg::PaintContent(HDC dc)
         JournalName(name);
         WCHAR count[16];
         swprintf(count, 16, u"%d", m_rowCount);
-        m_paint.DrawCaption(m_hWnd, dc, 10, 50, 0, m_language.GetText(kTextJournal), 14, 6, kBlack, FALSE, TRUE, 0);
-        m_paint.DrawCaption(m_hWnd, dc, 130, 50, 0, u":", 14, 6, kBlack, FALSE, TRUE, 0);
-        m_paint.DrawCaption(m_hWnd, dc, 135, 50, 0, name, 14, 6, kGreen, TRUE, TRUE, 0);
-        m_paint.DrawCaption(m_hWnd, dc, 10, 67, 0, m_language.GetText(kTextRecords), 14, 6, kBlack, FALSE, TRUE, 0);
-        m_paint.DrawCaption(m_hWnd, dc, 130, 67, 0, u":", 14, 6, kBlack, FALSE, TRUE, 0);
-        m_paint.DrawCaption(m_hWnd, dc, 135, 67, 0, count, 14, 6, kGreen, TRUE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 10, 50, 0, m_language.GetText(kTextJournal), 14, 6, JOURNAL_BLACK, FALSE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 130, 50, 0, u":", 14, 6, JOURNAL_BLACK, FALSE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 135, 50, 0, name, 14, 6, JOURNAL_GREEN, TRUE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 10, 67, 0, m_language.GetText(kTextRecords), 14, 6, JOURNAL_BLACK, FALSE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 130, 67, 0, u":", 14, 6, JOURNAL_BLACK, FALSE, TRUE, 0);
+        m_paint.DrawCaption(m_hWnd, dc, 135, 67, 0, count, 14, 6, JOURNAL_GREEN, TRUE, TRUE, 0);
     } else if (m_view == 0 && !m_disc) {
         PaintValues(dc);
     }

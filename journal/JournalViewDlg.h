@@ -28,6 +28,18 @@
 #include "ui/OwnerChart.h"
 #include "ui/ScreenDlg.h"
 
+// Colours of the browser's lists, chart and texts (COLORREF, 0x00BBGGRR).
+constexpr COLORREF JOURNAL_BLACK = 0x000000;
+constexpr COLORREF JOURNAL_WHITE = 0xFFFFFF;
+constexpr COLORREF JOURNAL_BLUE = 0xFF0000;
+constexpr COLORREF JOURNAL_GREEN = 0x009600;
+constexpr COLORREF JOURNAL_RED = 0x0000FF;
+constexpr COLORREF JOURNAL_ORANGE = 0x0080FF;
+constexpr COLORREF JOURNAL_YELLOW = 0x00FFFF;
+// The notice of a command that needs a selected record.
+constexpr int JOURNAL_NO_RECORD_TEXT = 50016;
+constexpr BYTE JOURNAL_DISC_DEVICE = 4;
+
 class CJournalViewDlg : public CScreenDlg<CJournalViewDlg> {
 public:
     static constexpr int kTemplateId = 326;
@@ -150,10 +162,18 @@ private:
     template <class Record, class Journal>
     bool DeleteFrom(Journal& journal, Record* records, int row);
     void FreeRecords();
+    // Loads the reference profile named by a settings or record field (an
+    // empty name, or none of that name, leaves no reference).
+    void LoadReference(const WCHAR* field, int deviceType);
+    // Creates the chart window with the family's pens and markers.
+    void CreateChart(const struct JournalSeriesStyle* styles);
     // The current journal's name (bounded copy of the settings field).
     void JournalName(WCHAR* name) const;
     // Selects the selected row again in the record list (never row -1).
     void Reselect();
+    // The list's selection, which becomes the selected row; -1 after the
+    // notice when there is none.
+    int TakeSelection();
     // After the list changed: row 0 shown when there are rows, else nothing.
     void ShowFirstRow();
     void OnModeCommand();

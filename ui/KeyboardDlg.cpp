@@ -474,3 +474,14 @@ WCHAR* PromptForText(HINSTANCE instance, HWND parent, LPCWSTR prompt, LPCWSTR de
     DeleteKeyboardDlg(dialog);
     return g_promptText;
 }
+
+int AskText(HINSTANCE instance, HWND parent, int mode, LPCWSTR prompt, LPCWSTR initialText, WCHAR* text, int chars)
+{
+    if (text && chars > 0) text[0] = 0;
+    CKeyboardDlg* dialog = new (std::nothrow) CKeyboardDlg();
+    if (!dialog) return 0;
+    const int confirmed = dialog->DoModal(instance, parent, mode, prompt, initialText ? initialText : u"");
+    if (confirmed && text && chars > 0) qplat::CopyField(text, static_cast<size_t>(chars), dialog->m_result);
+    DeleteKeyboardDlg(dialog);
+    return confirmed;
+}

@@ -109,3 +109,8 @@ void DeleteKeyboardDlg(CKeyboardDlg* dialog);
 // Asks for a text: the edited text after OK, the default text after OK with
 // an empty text and after cancel. The result is g_promptText.
 WCHAR* PromptForText(HINSTANCE instance, HWND parent, LPCWSTR prompt, LPCWSTR defaultText, int mode);
+// Asks for a text where cancelling must be told apart: 1 when the operator
+// confirmed, with the edited text (possibly empty) in `text` (cut to
+// `chars`); 0 for cancel, the close box or a keyboard that cannot open, with
+// `text` empty.
+int AskText(HINSTANCE instance, HWND parent, int mode, LPCWSTR prompt, LPCWSTR initialText, WCHAR* text, int chars);

@@ -12,8 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,27 +23,14 @@
 #include "platform/WinUser.h"
 #include "settings/DBJournal_Qav.h"
 #include "settings/ParamFile.h"
-#include "settings/ProgramFolder.h"
 #include "tools/profilegen/ProfileGen.h"
+#include "bench/support/BenchCard.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kRecords = 1000;
-
-std::string SourceFile(const std::string& relative)
-{
-    std::ifstream in(std::string(QAV5_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteDevice(const std::u16string& path, const std::string& bytes)
-{
-    const std::string host = qplat::HostPath(path);
-    fs::create_directories(fs::path(host).parent_path());
-    std::ofstream(host, std::ios::binary) << bytes;
-}
 
 std::vector<ProfilePoint> Wheel(double thinningUm)
 {
@@ -62,20 +47,7 @@ std::vector<ProfilePoint> Wheel(double thinningUm)
 // the reference, the reference file and a journal of 1000 records.
 void MakeCard()
 {
-    const fs::path root = fs::temp_directory_path() / "qav5-browser-bench";
-    fs::remove_all(root);
-    fs::create_directories(root);
-    qplat::SetDeviceRoot(root.string());
-    qplat::SyncFileWrites(false);
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
-    const std::u16string card = u"\\SDMMC";
-    RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                   static_cast<DWORD>((card.size() + 1) * 2));
-    RegCloseKey(key);
-    WriteDevice(u"\\SDMMC\\Autorun\\Language\\ENG.LNG", SourceFile("data/Language/ENG.LNG"));
-    WriteDevice(u"\\SDMMC\\Autorun\\Language\\Language.ini", "File_Language=ENG.LNG\r\n");
+    qbench::MakeCard("qav5-browser-bench");
     fs::create_directories(qplat::HostPath(u"\\SDMMC\\Autorun\\DB"));
     fs::create_directories(qplat::HostPath(u"\\SDMMC\\Autorun\\Refer"));
 

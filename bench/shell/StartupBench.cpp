@@ -9,8 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/Presenter.h"
@@ -19,42 +17,16 @@
 #include "settings/ProgramFolder.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
+#include "bench/support/BenchCard.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string SourceFile(const std::string& relative)
-{
-    std::ifstream in(std::string(QAV5_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteDevice(const std::u16string& path, const std::string& bytes)
-{
-    const std::string host = qplat::HostPath(path);
-    fs::create_directories(fs::path(host).parent_path());
-    std::ofstream(host, std::ios::binary) << bytes;
-}
-
 // A card with the program folder and the delivered language files.
 std::string MakeCard()
 {
-    const fs::path root = fs::temp_directory_path() / "qav5-startup-bench";
-    fs::remove_all(root);
-    fs::create_directories(root);
-    qplat::SetDeviceRoot(root.string());
-    qplat::SyncFileWrites(false);
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
-    const std::u16string card = u"\\SDMMC";
-    RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                   static_cast<DWORD>((card.size() + 1) * 2));
-    RegCloseKey(key);
-    WriteDevice(u"\\SDMMC\\Autorun\\Language\\ENG.LNG", SourceFile("data/Language/ENG.LNG"));
-    WriteDevice(u"\\SDMMC\\Autorun\\Language\\Language.ini", "File_Language=ENG.LNG\r\n");
-    return root.string();
+    return qbench::MakeCard("qav5-startup-bench");
 }
 
 void BM_StartUpToFirstFrame(benchmark::State& state)

@@ -15,23 +15,8 @@ using View = CJournalViewDlg;
 HWND RecordList(HWND dlg) { return GetDlgItem(dlg, View::kRecordListId); }
 bool Enabled(HWND dlg, int id) { return GetDlgItem(dlg, id) && IsWindowEnabled(GetDlgItem(dlg, id)); }
 
-class RecordView : public JournalScreenTest {
+class RecordView : public ScreenObjectTest<View> {
 protected:
-    void SetUp() override
-    {
-        JournalScreenTest::SetUp();
-        screen = std::make_unique<View>();
-    }
-    void TearDown() override
-    {
-        screen.reset();
-        JournalScreenTest::TearDown();
-    }
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return screen->DoModal(nullptr, owner);
-    }
     // A wheel journal whose first record's profile is the reference "Ref1".
     void WheelsWithReference(std::vector<QavJournalRecord> records, BYTE option6 = 1, BYTE unit = 1)
     {
@@ -46,8 +31,6 @@ protected:
         return WheelRecord({u"01/12/26", u"Car A", u"100", u"1", u"0", wheel}, thinning, profile);
     }
     std::string ReferenceFile(const std::u16string& name) { return root.ReadFile(kProgramFolder + u"Refer\\" + name + u".ref"); }
-
-    std::unique_ptr<View> screen;
 };
 
 TEST_F(RecordView, ARecordIdenticalToItsReferenceShowsAFlatDeviation)

@@ -146,6 +146,30 @@ protected:
     }
 };
 
+// A fixture that runs one screen object, made once the card is known (the
+// file objects a screen holds take their folder when built).
+template <class Screen>
+class ScreenObjectTest : public JournalScreenTest {
+protected:
+    void SetUp() override
+    {
+        JournalScreenTest::SetUp();
+        screen = std::make_unique<Screen>();
+    }
+    void TearDown() override
+    {
+        screen.reset();
+        JournalScreenTest::TearDown();
+    }
+    BOOL Run(std::vector<Step> steps)
+    {
+        Steps(std::move(steps));
+        return screen->DoModal(nullptr, owner);
+    }
+
+    std::unique_ptr<Screen> screen;
+};
+
 // The dialog's client origin on the screen, for pixel probes.
 inline POINT ClientOrigin(HWND dialog)
 {

@@ -56,23 +56,8 @@ bool CellHasColour(HWND list, int row, int column, COLORREF colour)
 
 const std::u16string kAny = JOURNAL_FILTER_ANY;
 
-class JournalView : public JournalScreenTest {
+class JournalView : public ScreenObjectTest<View> {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return screen->DoModal(nullptr, owner);
-    }
-    void SetUp() override
-    {
-        JournalScreenTest::SetUp();
-        screen = std::make_unique<View>();
-    }
-    void TearDown() override
-    {
-        screen.reset();
-        JournalScreenTest::TearDown();
-    }
     std::vector<QavJournalRecord> ThreeWheels()
     {
         return {WheelRecord({u"01/12/26", u"Car A", u"100", u"1", u"0", u"W1"}),
@@ -96,8 +81,6 @@ protected:
         for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
         return out;
     }
-
-    std::unique_ptr<View> screen;
 };
 
 TEST_F(JournalView, OpeningShowsRowZeroWithItsResultsAndEveryRecordCounted)
