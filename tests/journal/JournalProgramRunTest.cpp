@@ -4,14 +4,12 @@
 // record view and its profile saved as a reference profile. The places the
 // script taps are measured first on the same screens in this process.
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "journal/JournalViewDlg.h"
 #include "platform/gdi/Surface.h"
 #include "settings/DBJournal_Qav.h"
 #include "tests/journal/JournalTestSupport.h"
+#include "tests/support/ProgramScript.h"
 #include "ui/KeyboardDlg.h"
 
 using namespace qtest;
@@ -36,14 +34,6 @@ struct Places {
     POINT keyboardOk{};
 };
 
-qplat::Surface ReadPng(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    qplat::Surface s;
-    qplat::DecodePng(bytes.data(), bytes.size(), s);
-    return s;
-}
 COLORREF At(const qplat::Surface& s, int x, int y)
 {
     return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
@@ -75,16 +65,7 @@ protected:
         JournalScreenTest::TearDown();
     }
     std::string Snap(const std::string& name) const { return SnapshotPath("run-" + name); }
-    int RunProgram(const std::string& script)
-    {
-        const fs::path file = dir / "script.txt";
-        std::ofstream(file) << script;
-        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        const std::string command = "\"" + program.string() + "\" --headless --root \"" + root.Path() +
-                                    "\" --script \"" + file.string() + "\"";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int RunProgram(const std::string& script) { return RunProgramScript(root.Path(), dir / "script.txt", script); }
     Places Measure()
     {
         Places p;
@@ -144,7 +125,10 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
                                "wait 400\nsnapshot " + Snap("filtered") + "\n" + Tap(at.mode) + "wait 400\nsnapshot " +
                                Snap("record") + "\n" + Tap(at.mode) + "wait 300\n" + Tap(at.save) +
                                "wait 400\nsnapshot " + Snap("keyboard") + "\n" + Tap(at.keyboardOk) +
-                               "wait 400\nsnapshot " + Snap("saved") + "\n" + Tap(at.back) + "wait 400\nquit\n";
+                               "wait 400\nsnapshot " + Snap("saved") + "\n" + Tap(at.back) + "wait 400\n" +
+                               // The data menu's journal manager lists the journal as the current one.
+                               "tap 390 85\nwait 300\ntap 130 100\nwait 400\nsnapshot " + Snap("manager") +
+                               "\n" + Tap(at.back) + "wait 300\ntap 453 25\nwait 300\nquit\n";
     ASSERT_EQ(RunProgram(script), 0);
 
     // The first stored record (Car A, row 0 of the filtered list) went out as
@@ -160,23 +144,30 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
         EXPECT_EQ(loaded[i].z, worn[i].z) << i;
     }
 
-    const qplat::Surface list = ReadPng(Snap("list"));
+    const qplat::Surface list = ReadPngFile(Snap("list"));
     ASSERT_EQ(list.width, 480);
     EXPECT_TRUE(AnyIn(list, RECT{150, 8, 330, 34}, Bluish)) << "the browser's title";
     EXPECT_TRUE(AnyIn(list, RECT{135, 67, 160, 82}, [](COLORREF c) { return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80; }))
         << "the green row count";
-    const qplat::Surface filter = ReadPng(Snap("filter"));
+    const qplat::Surface filter = ReadPngFile(Snap("filter"));
     EXPECT_NE(filter.pixels, list.pixels) << "the filter screen opened";
-    const qplat::Surface filtered = ReadPng(Snap("filtered"));
+    const qplat::Surface filtered = ReadPngFile(Snap("filtered"));
     // Row 1 (the second Car A record): its car column is marked yellow.
     const POINT carCell{5 + 64 + 10, 87 + 2 * 18 + 4};
     EXPECT_TRUE(AnyIn(filtered, RECT{carCell.x - 6, carCell.y - 6, carCell.x + 6, carCell.y + 6},
                       [](COLORREF c) { return c == 0x00FFFF; }))
         << "the filtered column";
-    const qplat::Surface record = ReadPng(Snap("record"));
+    const qplat::Surface record = ReadPngFile(Snap("record"));
     EXPECT_TRUE(AnyIn(record, RECT{20, 110, 300, 250}, Bluish)) << "the record's profile in the chart";
     EXPECT_FALSE(AnyIn(record, RECT{20, 110, 60, 116}, [](COLORREF c) { return c == 0x00FFFF; }))
         << "no list in record mode";
+    const qplat::Surface manager = ReadPngFile(Snap("manager"));
+    ASSERT_EQ(manager.width, 480);
+    EXPECT_TRUE(AnyIn(manager, RECT{100, 8, 380, 34}, Bluish)) << "the manager's title";
+    EXPECT_TRUE(AnyIn(manager, RECT{200, 214, 201, 221}, [](COLORREF c) { return c == 0x000000; }))
+        << "its lower separator";
+    EXPECT_TRUE(AnyIn(manager, RECT{410, 120, 430, 135}, [](COLORREF c) { return c == 0x000000; }))
+        << "the current journal's mark";
 }
 
 }  // namespace
