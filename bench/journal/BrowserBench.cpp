@@ -45,9 +45,9 @@ std::vector<ProfilePoint> Wheel(double thinningUm)
 
 // A card with the delivered language files, settings naming the journal and
 // the reference, the reference file and a journal of 1000 records.
-void MakeCard()
+std::string MakeCard()
 {
-    qbench::MakeCard("qav5-browser-bench");
+    const std::string root = qbench::MakeCard("qav5-browser-bench");
     fs::create_directories(qplat::HostPath(u"\\SDMMC\\Autorun\\DB"));
     fs::create_directories(qplat::HostPath(u"\\SDMMC\\Autorun\\Refer"));
 
@@ -78,6 +78,7 @@ void MakeCard()
     CDBJournalQav journal;
     journal.GetCount(u"Season");
     journal.WriteAll(u"Season", records.data(), kRecords);
+    return root;
 }
 
 // Ends the browser once its list has been drawn and the screen composed.
@@ -102,7 +103,7 @@ LRESULT CALLBACK ActionProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 void BM_BrowserOpenToFirstDrawnList(benchmark::State& state)
 {
-    MakeCard();
+    const std::string root = MakeCard();
     qplat::StartPresenter(qplat::PresenterKind::Headless);
     WNDCLASSW wc{};
     wc.lpfnWndProc = ActionProc;
@@ -125,6 +126,7 @@ void BM_BrowserOpenToFirstDrawnList(benchmark::State& state)
     }
     DestroyWindow(owner);
     qplat::StopPresenter();
+    fs::remove_all(root);
 }
 
 }  // namespace
