@@ -94,24 +94,19 @@ TEST_F(JournalFilter, ListsHoldAnyValueFirstThenEachTextOnceInTheOrderOfTheJourn
     EXPECT_EQ(lists[3], (std::vector<std::u16string>{kAny, u"1", u"2", u""}));
 }
 
-TEST_F(JournalFilter, AnyKeysComeBackAsAnyKeysOnOk)
-{
-    WriteWheels();
-    JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
-    std::u16string shown[4];
-    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
-                        for (int k = 0; k < 4; ++k) shown[k] = Selected(Combo(d, k));
-                        PostCommand(d, Filter::kOkId);
-                    }}));
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(shown[k], kAny);
-        EXPECT_TRUE(FilterKeyIsAny(keys, k)) << k;
-    }
-}
-
 TEST_F(JournalFilter, OkWritesTheChoicesAndCancelOrTheCloseBoxLeaveTheKeys)
 {
     WriteWheels();
+    // Any value shown for any value, and given back unchanged.
+    JournalFilterKeys any = Keys(kAny, kAny, kAny, kAny);
+    std::u16string shown;
+    EXPECT_TRUE(Run(&any, {[&](HWND d) {
+        shown = Selected(Combo(d, 1));
+        PostCommand(d, Filter::kOkId);
+    }}));
+    EXPECT_EQ(shown, kAny);
+    for (int k = 0; k < 4; ++k) EXPECT_TRUE(FilterKeyIsAny(any, k)) << k;
+
     const JournalFilterKeys before = Keys(kAny, u"ABC", kAny, u"2");
     auto choose = [](HWND d) {
         SendMessageW(Combo(d, 0), CB_SETCURSEL, 2, 0);  // 02/12/26

@@ -57,14 +57,6 @@ TEST_F(RecordView, ARecordIdenticalToItsReferenceShowsAFlatDeviation)
     EXPECT_EQ(screen->ChartView(), 0);
 }
 
-TEST_F(RecordView, AWornRecordShowsItsDeviationAndAreasAgainstTheReference)
-{
-    WheelsWithReference({Wheel(u"W1", 1500.0)});
-    EXPECT_TRUE(Run({Close()}));
-    EXPECT_GT(screen->MaxAbsDeviation(), 300.0);
-    EXPECT_GT(screen->PositiveArea() + screen->NegativeArea(), 1.0);
-}
-
 TEST_F(RecordView, TheProfileViewFollowsTheCoordinateOption)
 {
     struct Case {
