@@ -28,6 +28,7 @@ private:
     bool m_built = false;
 };
 
+ProgramObject<CJournalFilterDlg> s_journalFilter;
 ProgramObject<CMessageDlg> s_messageBox;
 ProgramObject<std::array<COwnerButton, MAIN_BUTTON_SLOTS>> s_mainButtons;
 ProgramObject<std::array<COwnerButton, PARAM_MENU_BUTTONS>> s_paramMenuButtons;
@@ -62,6 +63,7 @@ constexpr Step MakeStep(const char* name)
 
 // The order of construction; destruction runs it backwards.
 constexpr Step kSteps[] = {
+    MakeStep<s_journalFilter>("g_journalFilter"),
     MakeStep<s_messageBox>("g_messageBox"),
     MakeStep<s_mainButtons>("g_mainButtons"),
     MakeStep<s_paramMenuButtons>("g_paramMenuButtons"),
@@ -88,6 +90,7 @@ bool s_built = false;
 
 }  // namespace
 
+CJournalFilterDlg& g_journalFilter = s_journalFilter.Get();
 CMessageDlg& g_messageBox = s_messageBox.Get();
 std::array<COwnerButton, MAIN_BUTTON_SLOTS>& g_mainButtons = s_mainButtons.Get();
 std::array<COwnerButton, PARAM_MENU_BUTTONS>& g_paramMenuButtons = s_paramMenuButtons.Get();

@@ -16,6 +16,7 @@
 
 #include <array>
 
+#include "journal/JournalFilterDlg.h"
 #include "measurement/ParamSave.h"
 #include "platform/WinDef.h"
 #include "scheme/Scheme.h"
@@ -34,6 +35,7 @@ constexpr int PARAM_MENU_BUTTONS = 4;
 constexpr int DATA_MENU_BUTTONS = 6;
 constexpr int SETTINGS_MENU_BUTTONS = 7;
 
+extern CJournalFilterDlg& g_journalFilter;
 extern CMessageDlg& g_messageBox;
 extern std::array<COwnerButton, MAIN_BUTTON_SLOTS>& g_mainButtons;
 extern std::array<COwnerButton, PARAM_MENU_BUTTONS>& g_paramMenuButtons;

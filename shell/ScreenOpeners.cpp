@@ -35,7 +35,7 @@ int ScreenNotBuilt(const char* name)
 
 int OpenJournalBrowser(HWND owner)
 {
-    return RunScreen<CJournalViewDlg>(g_hInstance, owner) ? 1 : 0;
+    return RunScreen<CJournalViewDlg>(g_hInstance, owner, &g_journalFilter) ? 1 : 0;
 }
 int OpenModeOptionScreen(HWND owner)
 {

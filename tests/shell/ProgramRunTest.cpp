@@ -72,8 +72,8 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
     const std::vector<Menu> menus = {
         {"settings", 88, 85, {{"clock", 130, 222}, {"sensors", 341, 100}}},
         {"params", 239, 85, {}},
-        {"data", 390, 85, {{"references", 130, 161}, {"schemes", 130, 222}, {"tolerances", 341, 100},
-                           {"types", 341, 161}}},
+        {"data", 390, 85, {{"journals", 130, 100}, {"references", 130, 161}, {"schemes", 130, 222},
+                           {"tolerances", 341, 100}, {"types", 341, 161}}},
     };
     std::string script = "wait 300\nsnapshot " + Snap("start") + "\n";
     for (const Menu& m : menus) {
@@ -84,7 +84,9 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
                       Snap(sc.name) + "\ntap 453 25\nwait 200\nsnapshot " + Snap(std::string(sc.name) + "-back") + "\n";
         script += "tap 453 25\nwait 200\n";
     }
-    script += "snapshot " + Snap("back") + "\nquit\n";
+    // The journal browser straight from the start screen.
+    script += "snapshot " + Snap("back") + "\ntap 88 151\nwait 300\nsnapshot " + Snap("browser") +
+              "\ntap 453 25\nwait 200\nsnapshot " + Snap("browser-back") + "\nquit\n";
     ASSERT_EQ(Run(script), 0);
     EXPECT_EQ(root.ReadFile(qtest::kParamPath).size(), PARAM_BLOCK_SIZE);
 
@@ -112,6 +114,8 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
         }
     }
     EXPECT_EQ(ReadPng(Snap("back")).pixels, start.pixels) << "the start screen is back";
+    EXPECT_NE(ReadPng(Snap("browser")).pixels, start.pixels) << "the journal browser opened";
+    EXPECT_EQ(ReadPng(Snap("browser-back")).pixels, start.pixels) << "and closed again";
 }
 
 TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)

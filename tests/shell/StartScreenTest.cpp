@@ -50,7 +50,7 @@ TEST_F(StartScreen, ProgramObjectsAreBuiltInOrderAndDestroyedInReverse)
     BuildProgramObjects([](const char* name, bool built) { Trace().push_back((built ? "+" : "-") + std::string(name)); });
     DestroyProgramObjects();
     const std::vector<std::string> order = {
-        "g_messageBox", "g_mainButtons", "g_paramMenuButtons", "g_dataMenuButtons", "g_settingsMenuButtons",
+        "g_journalFilter", "g_messageBox", "g_mainButtons", "g_paramMenuButtons", "g_dataMenuButtons", "g_settingsMenuButtons",
         "g_language", "g_paramFile", "g_linkMonitor", "g_cardWatch", "g_programFolder", "g_measureController",
         "g_scheme", "g_schemeFile", "g_language2", "g_language3", "g_language4", "g_schemeView", "g_logFolder"};
     std::vector<std::string> expected;
