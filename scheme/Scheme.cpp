@@ -346,7 +346,9 @@ void CScheme::MoveToCar(int car)
 
 void CScheme::SelectEntry(int entry, int state)
 {
-    SelectEntryAs(entry, state, ReadDeviceType());
+    // Only a state to store needs the device type: a walk that visits every
+    // position without changing states reads no settings file.
+    SelectEntryAs(entry, state, state < 0 ? m_paramBlock.deviceType : ReadDeviceType());
 }
 
 void CScheme::SelectEntryAs(int i, int state, int deviceType)
@@ -639,26 +641,52 @@ void CScheme::ReadQodJournal(std::vector<QodJournalRecord>* records)
         records->clear();
 }
 
+void CScheme::ReadJournal(std::vector<QavJournalRecord>* records)
+{
+    ReadDeviceType();
+    ReadQavJournal(records);
+}
+
+void CScheme::ReadJournalQod(std::vector<QodJournalRecord>* records)
+{
+    ReadDeviceType();
+    ReadQodJournal(records);
+}
+
 int CScheme::FindRecord(QavJournalRecord* query, BYTE copyOut, int start)
 {
     if (query == nullptr)
         return -1;
-    const int deviceType = ReadDeviceType();
     std::vector<QavJournalRecord> records;
-    ReadQavJournal(&records);
-    const int i = FindIn(records, *query, start, deviceType != 3);
-    if (i >= 0 && copyOut)
-        *query = records[static_cast<size_t>(i)];
-    return i;
+    ReadJournal(&records);
+    return FindRecordIn(records, query, copyOut, start);
 }
 
 int CScheme::FindRecordQod(QodJournalRecord* query, BYTE copyOut, int start)
 {
     if (query == nullptr)
         return -1;
-    ReadDeviceType();
     std::vector<QodJournalRecord> records;
-    ReadQodJournal(&records);
+    ReadJournalQod(&records);
+    return FindRecordInQod(records, query, copyOut, start);
+}
+
+int CScheme::FindRecordIn(const std::vector<QavJournalRecord>& records, QavJournalRecord* query, BYTE copyOut,
+                          int start)
+{
+    if (query == nullptr)
+        return -1;
+    const int i = FindIn(records, *query, start, m_paramBlock.deviceType != 3);
+    if (i >= 0 && copyOut)
+        *query = records[static_cast<size_t>(i)];
+    return i;
+}
+
+int CScheme::FindRecordInQod(const std::vector<QodJournalRecord>& records, QodJournalRecord* query, BYTE copyOut,
+                             int start)
+{
+    if (query == nullptr)
+        return -1;
     const int i = FindIn(records, *query, start, true);
     if (i >= 0 && copyOut)
         *query = records[static_cast<size_t>(i)];
@@ -669,9 +697,22 @@ int CScheme::FindRecordQod(QodJournalRecord* query, BYTE copyOut, int start)
 // the result is the same, and a long train over a long journal stays quick.
 void CScheme::MarkMeasuredPositions(int deviceType, const QavJournalRecord& record)
 {
-    const int settingsType = ReadDeviceType();
     std::vector<QavJournalRecord> records;
-    ReadQavJournal(&records);
+    ReadJournal(&records);
+    MarkMeasuredPositionsIn(records, deviceType, record);
+}
+
+void CScheme::MarkMeasuredPositionsQod(const QodJournalRecord& record)
+{
+    std::vector<QodJournalRecord> records;
+    ReadJournalQod(&records);
+    MarkMeasuredPositionsInQod(records, record);
+}
+
+void CScheme::MarkMeasuredPositionsIn(const std::vector<QavJournalRecord>& records, int deviceType,
+                                      const QavJournalRecord& record)
+{
+    const int settingsType = ReadDeviceType();
     auto work = std::make_unique<QavJournalRecord>(record);
     for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i) {
         SelectEntryAs(i, 0, settingsType);
@@ -692,11 +733,9 @@ void CScheme::MarkMeasuredPositions(int deviceType, const QavJournalRecord& reco
     }
 }
 
-void CScheme::MarkMeasuredPositionsQod(const QodJournalRecord& record)
+void CScheme::MarkMeasuredPositionsInQod(const std::vector<QodJournalRecord>& records, const QodJournalRecord& record)
 {
     const int settingsType = ReadDeviceType();
-    std::vector<QodJournalRecord> records;
-    ReadQodJournal(&records);
     auto work = std::make_unique<QodJournalRecord>(record);
     for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i) {
         SelectEntryAs(i, 0, settingsType);

@@ -154,6 +154,19 @@ public:
     void MarkMeasuredPositions(int deviceType, const QavJournalRecord& record);
     void MarkMeasuredPositionsQod(const QodJournalRecord& record);
 
+    // The same over the current journal's records read once by the caller
+    // (ReadJournal), for work that visits every position: a series over a
+    // long train reads its journal once, not once per position. The device
+    // type of the settings file decides, as in the operations above.
+    void ReadJournal(std::vector<QavJournalRecord>* records);
+    void ReadJournalQod(std::vector<QodJournalRecord>* records);
+    int FindRecordIn(const std::vector<QavJournalRecord>& records, QavJournalRecord* query, BYTE copyOut, int start);
+    int FindRecordInQod(const std::vector<QodJournalRecord>& records, QodJournalRecord* query, BYTE copyOut,
+                        int start);
+    void MarkMeasuredPositionsIn(const std::vector<QavJournalRecord>& records, int deviceType,
+                                 const QavJournalRecord& record);
+    void MarkMeasuredPositionsInQod(const std::vector<QodJournalRecord>& records, const QodJournalRecord& record);
+
     int SumAxleLayouts(int carCount) const;
     int CountAxles(int carCount) const;
 
