@@ -1,0 +1,152 @@
+// Storing a measurement: the controller's current measurement becomes the
+// screen's journal record, appended to the current journal of the family or
+// put in place of the stored record of the same position and date.
+#include "screens/MeasureDlg.h"
+
+#include <cstring>
+#include <memory>
+
+#include "platform/WinText.h"
+#include "ui/DateTimeUtil.h"
+
+namespace {
+
+constexpr int kTextReplaceWheel = 50010;
+constexpr int kTextReplaceDisc = 50061;
+// The word of the gauge reading of device type 2, which a wheel-head save
+// leaves as it is unless the head measured one.
+constexpr int kGaugeWord = 7;
+
+// The current journal's name from a settings field, terminated.
+struct JournalName {
+    WCHAR text[PARAM_NAME_CHARS + 1] = {};
+    explicit JournalName(const WCHAR (&field)[PARAM_NAME_CHARS])
+    {
+        std::memcpy(text, field, sizeof field);
+        text[PARAM_NAME_CHARS] = 0;
+    }
+};
+
+template <size_t N>
+void SetText(WCHAR (&field)[N], const WCHAR* text)
+{
+    qplat::CopyField(field, N, text);
+}
+
+// The head's x-step register (16-bit, kept sign-extended in the record).
+LONG StepRegister(SHORT word)
+{
+    return static_cast<LONG>(word);
+}
+
+}  // namespace
+
+// The time of the save, local as the record's date is.
+static void StampTime(WCHAR (&field)[10])
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    CDateTimeUtil util;
+    SetText(field, util.FormatTime(now));
+}
+
+int CMeasureDlg::SaveQavRecord()
+{
+    const BYTE type = Type();
+    CMeasureController& c = *m_controller;
+    const JournalName journal(m_params.qavJournalName);
+    // The record as it was when the save began.
+    auto entry = std::make_unique<QavJournalRecord>(m_qav);
+    StampTime(m_qav.time);
+    // A stored record of the position replaces the screen's, so its texts and
+    // time are kept; only what this save measured changes.
+    const int found = m_scheme.FindRecord(&m_qav, 1, 0);
+    switch (type) {
+    case 1: {
+        StoreQavProfile(&m_qav, c.m_points, c.m_count, StepRegister(c.m_head1Settings.words[2]));
+        const LONG gauge = GetQavRecordValue(m_qav, kGaugeWord);
+        StoreQavResult(&m_qav, c.m_result, 1);
+        if (c.m_result.values[kGaugeWord] == 0) SetQavRecordValue(&m_qav, kGaugeWord, gauge);
+        for (int k = 0; k < QAV_RECORD_DIMENSIONS; ++k) m_qav.dimensions[k] = c.m_headSettings.dimensions[k];
+        m_qav.options[0] = c.m_headSettings.options[0];
+        m_qav.options[1] = c.m_headSettings.options[1];
+        m_qav.options[2] = c.m_headSettings.options[2];
+        m_qav.options[3] = c.m_headSettings.options[4];
+        m_qav.option813 = m_params.option4;
+        m_qav.option815 = m_params.option6;
+        std::memcpy(m_qav.sensorName1, entry->sensorName1, sizeof m_qav.sensorName1);
+        break;
+    }
+    case 2:
+        StoreQavResult(&m_qav, c.m_result, 2);
+        std::memcpy(m_qav.sensorName2, entry->sensorName2, sizeof m_qav.sensorName2);
+        break;
+    case 3:
+        if (m_params.gaugeSteps > 1) c.SaveSteps();
+        StoreQavResult(&m_qav, c.m_result, 3);
+        std::memcpy(m_qav.sensorName3, entry->sensorName3, sizeof m_qav.sensorName3);
+        break;
+    default: break;
+    }
+
+    bool written = true;
+    if (found < 0) {
+        if (type == 3) {
+            // A whole axle: one record for each of its wheels.
+            SetText(m_qav.side, u"0");
+            written = m_journalQav.Append(journal.text, &m_qav) == 1;
+            SetText(m_qav.side, u"1");
+            written = written && m_journalQav.Append(journal.text, &m_qav) == 1;
+        } else {
+            written = m_journalQav.Append(journal.text, &m_qav) == 1;
+        }
+    } else {
+        if (m_askBeforeReplace == 1 && ShowMessage(MESSAGE_QUESTION, kTextReplaceWheel) != 1) return 0;
+        written = m_journalQav.Replace(journal.text, &m_qav, found) == 1;
+        if (written && type == 3) {
+            // The other wheel of the axle gets the same step values.
+            const int other = m_scheme.FindRecord(&m_qav, 1, found + 1);
+            if (other >= 0) {
+                if (m_params.gaugeSteps > 1) c.SaveSteps();
+                StoreQavResult(&m_qav, c.m_result, 3);
+                written = m_journalQav.Replace(journal.text, &m_qav, other) == 1;
+            } else {
+                // Not stored yet: this save's record, for the other side.
+                const bool right = qplat::FieldText(m_qav.side, std::size(m_qav.side)) == u"1";
+                SetText(m_qav.side, right ? u"0" : u"1");
+                written = m_journalQav.Append(journal.text, &m_qav) == 1;
+            }
+        }
+    }
+    if (!written) {
+        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        return 0;
+    }
+    return 1;
+}
+
+int CMeasureDlg::SaveQodRecord()
+{
+    CMeasureController& c = *m_controller;
+    const JournalName journal(m_params.qodJournalName);
+    StampTime(m_qod.time);
+    const int found = m_scheme.FindRecordQod(&m_qod, 1, 0);
+    const LONG step1 = StepRegister(c.m_head1Settings.words[2]);
+    const LONG step2 = m_params.discHeadMode == 2 ? StepRegister(c.m_head2Settings[2]) : step1;
+    StoreQodProfile(&m_qod, 0, c.m_points, c.m_count, step1);
+    StoreQodProfile(&m_qod, 1, c.m_points2, c.m_count2, step2);
+    StoreQodResult(&m_qod, c.m_discResult);
+
+    bool written = true;
+    if (found < 0) {
+        written = m_journalQod.Append(journal.text, &m_qod) == 1;
+    } else {
+        if (m_askBeforeReplace == 1 && ShowMessage(MESSAGE_QUESTION, kTextReplaceDisc) != 1) return 0;
+        written = m_journalQod.Replace(journal.text, &m_qod, found) == 1;
+    }
+    if (!written) {
+        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        return 0;
+    }
+    return 1;
+}
