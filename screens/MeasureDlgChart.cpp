@@ -136,7 +136,12 @@ void CMeasureDlg::SetupDiscChart()
 {
     const double d = m_unitDivisor;
     m_chart.SetDefaults();
-    const double b = m_refBase > m_measuredBase ? m_refBase : m_measuredBase;
+    // The range spans the larger base either side of the axis; a base below
+    // the axis (a reference whose last height is negative) must not turn the
+    // range over.
+    const double refBase = std::fabs(static_cast<double>(m_refBase));
+    const double measuredBase = std::fabs(static_cast<double>(m_measuredBase));
+    const double b = refBase > measuredBase ? refBase : measuredBase;
     m_chart.SetXRange(-5000 / d, 155000 / d, FALSE);
     m_chart.SetYRange((-1000 - b) / d, (b + 1000) / d, FALSE);
     m_chart.SetYDownward(FALSE);
