@@ -1,0 +1,344 @@
+// The measuring road end to end, from the start screen's measure button, with
+// the simulated sensors: single measurements and scheme series of the wheel
+// head, both gauges and the two-head disc device, the sensor failing in the
+// middle of a run, and a road whose settings file cannot be read.
+
+#include <thread>
+
+#include "tests/shell/MeasureRoadSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qtest::Script;
+
+constexpr int kWaitLink = 8000;     // the link monitor pairs, connects and polls once
+constexpr int kWaitRun = 6000;      // one wheel or disc run
+constexpr int kWaitGauge = 2500;    // one gauge reading
+constexpr int kWaitScreen = 1500;
+
+// The value column of the measuring screen's results panel and its chart.
+constexpr RECT kResultValues{150, 90, 400, 265};
+constexpr RECT kChartArea{122, 89, 473, 265};
+// The train diagram of the series screen.
+constexpr RECT kDiagram{1, 144, 378, 264};
+
+bool Blueish(COLORREF c)
+{
+    return GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90;
+}
+bool Reddish(COLORREF c)
+{
+    return GetRValue(c) > 180 && GetGValue(c) < 80 && GetBValue(c) < 80;
+}
+
+class MeasureRoad : public qtest::MeasureRoad {};
+
+// A wheel record's stored profile: the heights written, and only those.
+int StoredPoints(const QavJournalRecord& r)
+{
+    int n = RECORD_PROFILE_POINTS;
+    while (n > 0 && r.profileZ[n - 1] == 0) --n;
+    return n;
+}
+
+TEST_F(MeasureRoad, WheelHeadSingleMeasurementIsShownEnteredStoredAndReplacedOnTheSameWheel)
+{
+    WriteSettings(1, 1);
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Snap(Snap("start")).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Snap(Snap("empty"));
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("results"));
+    s.Tap(qtest::kChartView).Wait(800).Snap(Snap("chart")).Tap(qtest::kResultsView).Wait(300);
+    // The record data: the axle number typed on the digits keyboard.
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kAxleNumberEdit).Wait(kWaitScreen).Snap(Snap("keyboard"));
+    s.Tap(qtest::kDigit7).Wait(300).Tap(qtest::kKeyboardOk).Wait(800).Snap(Snap("record"));
+    s.Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap("saved"));
+    // The same wheel again: the stored record is replaced without a question.
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk);
+    s.Wait(kWaitScreen).Snap(Snap("resaved")).Tap(qtest::kClose).Wait(kWaitScreen).Snap(Snap("back"));
+
+    int status = -1;
+    std::thread program = RunAside(s, &status);
+    std::vector<QavJournalRecord> first;
+    if (AwaitSnapshot("saved")) first = QavJournal();
+    program.join();
+    ASSERT_EQ(status, 0);
+
+    // The panel's values changed with the run, and the chart shows the
+    // profile (blue) and its key points (red).
+    EXPECT_GT(Differing(Png("empty"), Png("results"), kResultValues), 200) << "the three graded values";
+    EXPECT_GT(Count(Png("results"), kResultValues, Blueish), 200);
+    const qplat::Surface chart = Png("chart");
+    EXPECT_GT(Count(chart, kChartArea, Blueish), 150) << "the measured profile";
+    EXPECT_GT(Count(chart, kChartArea, Reddish), 20) << "its key points";
+    EXPECT_GT(Count(Png("keyboard"), RECT{20, 120, 400, 210}, qtest::Dark), 50) << "the digits keyboard";
+    EXPECT_GT(Count(Png("record"), RECT{352, 103, 458, 127}, qtest::Dark), 5) << "the typed axle number";
+
+    ASSERT_EQ(first.size(), 1u);
+    const QavJournalRecord& r = first[0];
+    EXPECT_EQ(Field(r.date), Today());
+    EXPECT_EQ(Field(r.time).size(), 8u);
+    EXPECT_EQ(Field(r.axleName2), u"7");
+    EXPECT_EQ(Field(r.side), u"0");
+    EXPECT_EQ(Field(r.sensorName1), u"LX412 12345");
+    // Flange height, flange thickness and the flank slope qR of the S1002
+    // wheel, in micrometres (the word of qR follows byte 813).
+    EXPECT_NEAR(GetQavRecordValue(r, 0), 28000, 1500);
+    EXPECT_NEAR(GetQavRecordValue(r, 1), 31200, 1500);
+    const int slopeWord = r.option813 == 1 || r.option813 == 3 ? 5 : 6;
+    EXPECT_NEAR(GetQavRecordValue(r, slopeWord), 9500, 1500);
+    EXPECT_GT(StoredPoints(r), 500) << "the profile";
+    EXPECT_NE(r.stepRegister, 0);
+    EXPECT_EQ(r.option815, 1);
+
+    // Replaced in place: one record, its time and texts kept, the same values.
+    const std::vector<QavJournalRecord> after = QavJournal();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(Field(after[0].time), Field(r.time));
+    EXPECT_EQ(Field(after[0].axleName2), u"7");
+    for (int word : {0, 1, 2, 5, 6}) EXPECT_EQ(GetQavRecordValue(after[0], word), GetQavRecordValue(r, word));
+    EXPECT_EQ(StoredPoints(after[0]), StoredPoints(r));
+
+    const qplat::Surface back = Png("back");
+    EXPECT_EQ(At(back, 200, 250), 0x000000u) << "the start screen is back";
+}
+
+
+
+TEST_F(MeasureRoad, WheelHeadSeriesStoresTwoPositionsAdvancesAndShowsThemMeasuredWhenOpenedAgain)
+{
+    WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles"); });
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Snap(Snap("record"));
+    s.Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap("series0"));
+    for (int k = 1; k <= 2; ++k) {
+        // The measuring screen starts measuring at once for a new position.
+        s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Snap(Snap("measured" + std::to_string(k)));
+        s.Tap(qtest::kSave).Wait(kWaitScreen).Snap(Snap("series" + std::to_string(k)));
+    }
+    s.Tap(qtest::kClose).Wait(kWaitScreen).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk);
+    s.Wait(2500).Snap(Snap("reopened")).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    // Two different positions of the scheme's first axle, in the walk's order.
+    EXPECT_EQ(Field(journal[0].axleName), Field(journal[1].axleName));
+    EXPECT_NE(Field(journal[0].side), Field(journal[1].side));
+    for (const QavJournalRecord& r : journal) {
+        EXPECT_EQ(Field(r.date), Today());
+        EXPECT_NEAR(GetQavRecordValue(r, 0), 28000, 1500);
+        EXPECT_GT(StoredPoints(r), 500);
+    }
+
+    // Current green, measured blue, current and measured purple.
+    auto shade = [](COLORREF want) { return [want](COLORREF c) { return c == want; }; };
+    const COLORREF current = 0x00C100, measured = 0xC10000, both = 0xC100C1;
+    const qplat::Surface s0 = Png("series0"), s1 = Png("series1"), s2 = Png("series2"), again = Png("reopened");
+    EXPECT_GT(Count(s0, kDiagram, shade(current)), 30);
+    EXPECT_EQ(Count(s0, kDiagram, shade(measured)), 0);
+    const int one = Count(s1, kDiagram, shade(measured));
+    EXPECT_GT(one, 30) << "the first position is marked";
+    EXPECT_GT(Count(s1, kDiagram, shade(current)), 30) << "and the walk moved on";
+    EXPECT_GT(Count(s2, kDiagram, shade(measured)), one + 30) << "two positions marked";
+    // Opened again: the walk starts at the first position, which the journal
+    // shows measured, and the second is measured too.
+    EXPECT_GT(Count(again, kDiagram, shade(both)), 30);
+    EXPECT_GT(Count(again, kDiagram, shade(measured)), 30);
+    // The value list shows the stored results of the first position again.
+    EXPECT_GT(Differing(s0, again, RECT{236, 49, 377, 144}), 20);
+}
+
+TEST_F(MeasureRoad, DiameterGaugeIsZeroedMeasuredAndStored)
+{
+    WriteSettings(2, 1);
+    sim = StartSim(2, {"--value", "1234"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Snap(Snap("gauge0"));
+    s.Tap(qtest::kZero).Wait(kWaitGauge).Snap(Snap("zeroed"));
+    s.Tap(qtest::kMeasure).Wait(kWaitGauge).Snap(Snap("measured"));
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    // The zeroing showed no failure: the screen is as it was.
+    EXPECT_LT(Differing(Png("gauge0"), Png("zeroed"), RECT{100, 60, 400, 230}), 50);
+    EXPECT_GT(Differing(Png("zeroed"), Png("measured"), RECT{120, 87, 475, 267}), 100) << "the reading shown";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(GetQavRecordValue(journal[0], 7), 12340);
+    EXPECT_EQ(Field(journal[0].sensorName2), u"QUN 12345");
+    EXPECT_EQ(StoredPoints(journal[0]), 0) << "a gauge stores no profile";
+}
+
+TEST_F(MeasureRoad, WheelSetGaugeMeasuresThreeStepsOfAnAxleIntoTwoRecords)
+{
+    WriteSettings(3, 0, [](ParamBlock& b) {
+        b.gaugeSteps = 3;
+        qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles");
+    });
+    sim = StartSim(3, {"--value", "500"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
+    s.Snap(Snap("series0"));
+    // The series zeroes the gauge and the screen measures the first step at once.
+    s.Tap(qtest::kSeriesMeasure).Wait(kWaitGauge + 1000).Snap(Snap("step1"));
+    for (int k = 2; k <= 3; ++k) s.Tap(qtest::kNextStep).Wait(300).Tap(qtest::kMeasure).Wait(kWaitGauge);
+    s.Snap(Snap("step3")).Tap(qtest::kSave).Wait(kWaitScreen).Snap(Snap("series1")).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    EXPECT_GT(Differing(Png("step1"), Png("step3"), RECT{120, 87, 475, 267}), 20) << "the dial's steps filled";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u) << "one record for each wheel of the axle";
+    EXPECT_EQ(Field(journal[0].side), u"0");
+    EXPECT_EQ(Field(journal[1].side), u"1");
+    for (const QavJournalRecord& r : journal) {
+        EXPECT_EQ(GetQavRecordValue(r, 27), 3) << "steps";
+        for (int step = 0; step < 3; ++step) EXPECT_EQ(GetQavRecordValue(r, 29 + step), 5000) << step;
+        EXPECT_EQ(GetQavRecordValue(r, 28), 5000) << "their mean";
+        EXPECT_EQ(Field(r.sensorName3), u"QEM 12345");
+        EXPECT_EQ(Field(r.axleName), Field(journal[0].axleName));
+    }
+}
+
+TEST_F(MeasureRoad, TwoHeadDiscIsMeasuredOnBothSidesAndStored)
+{
+    // A reference of the unworn disc, 4 mm below the head's zero.
+    std::string reference = "Unworn disc\r\n";
+    for (int x = 0; x <= 135000; x += 5000) reference += std::to_string(x) + ";-4000\r\n";
+    root.WriteFile(u"\\SDMMC\\Autorun\\Refer_QOD\\unworn.ref", reference);
+    WriteSettings(4, 1, [](ParamBlock& b) {
+        b.discHeadMode = 2;
+        b.spareOption2 = 1;
+        qplat::CopyField(b.qodReferName, PARAM_NAME_CHARS, u"Unworn disc");
+    });
+    sim = StartSim(4);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Snap(Snap("disc0"));
+    s.Tap(qtest::kMeasure).Wait(kWaitRun + 2000).Snap(Snap("results"));
+    s.Tap(qtest::kChartView).Wait(800).Snap(Snap("chart")).Tap(qtest::kResultsView).Wait(300);
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    EXPECT_GT(Differing(Png("disc0"), Png("results"), kResultValues), 100);
+    const qplat::Surface chart = Png("chart");
+    // The two faces either side of the axis, the reference in green and the
+    // marks in red.
+    EXPECT_GT(Count(chart, RECT{122, 89, 473, 172}, Blueish), 50);
+    EXPECT_GT(Count(chart, RECT{122, 182, 473, 265}, Blueish), 50);
+    EXPECT_GT(Count(chart, kChartArea, [](COLORREF c) { return c == RGB(0, 150, 0); }), 50);
+    EXPECT_GT(Count(chart, kChartArea, Reddish), 10);
+
+    const std::vector<QodJournalRecord> journal = QodJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    const QodJournalRecord& r = journal[0];
+    EXPECT_GT(r.countA, 100);
+    EXPECT_GT(r.countB, 100);
+    EXPECT_NE(r.stepRegisterA, 0);
+    EXPECT_NE(r.stepRegisterB, 0);
+    EXPECT_EQ(r.profileA[r.countA], 0) << "nothing past side A's points";
+    EXPECT_GT(GetQodRecordValue(r, 6), 0) << "the thickness of both sides";
+    EXPECT_EQ(Field(r.sensorName), u"LX413 12345");
+    EXPECT_EQ(Field(r.date), Today());
+}
+
+// The sensor falls silent during a run: the failure is shown, nothing can be
+// stored, and once it answers again the next run succeeds.
+TEST_F(MeasureRoad, SensorFallingSilentFailsTheRunAndTheNextRunSucceeds)
+{
+    WriteSettings(1, 1);
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Snap(Snap("ready")).Wait(500);
+    s.Tap(qtest::kMeasure).Wait(12000).Snap(Snap("failed")).Tap(qtest::kMessageOk).Wait(800).Snap(Snap("after"));
+    s.Tap(qtest::kSave).Wait(800).Snap(Snap("nosave"));
+    s.Wait(kWaitLink).Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    int status = -1;
+    std::thread program = RunAside(s, &status);
+    if (AwaitSnapshot("ready")) sim->Pause();
+    bool journalEmpty = false;
+    if (AwaitSnapshot("failed")) {
+        journalEmpty = QavJournal().empty();
+        sim->Resume();
+    }
+    program.join();
+    ASSERT_EQ(status, 0);
+
+    EXPECT_TRUE(journalEmpty);
+    const qplat::Surface failed = Png("failed");
+    EXPECT_GT(Count(failed, RECT{100, 80, 380, 120}, qtest::Dark), 100) << "the failure message";
+    // The save button stayed disabled: tapping it opened no record-data screen.
+    EXPECT_LT(Differing(Png("after"), Png("nosave"), RECT{0, 48, 480, 272}), 50);
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
+}
+
+// A head that stops in the middle of its dump: the run fails and stores
+// nothing; with a sound head on the link the next run succeeds.
+TEST_F(MeasureRoad, DumpStallingMidwayFailsTheRunAndASoundHeadMeasuresNext)
+{
+    WriteSettings(1, 1);
+    sim = StartSim(1, {"--fault", "stall=600"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(12000);
+    s.Snap(Snap("failed")).Tap(qtest::kMessageOk).Wait(kWaitLink + 2000);
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    int status = -1;
+    std::thread program = RunAside(s, &status);
+    bool journalEmpty = false;
+    if (AwaitSnapshot("failed")) {
+        journalEmpty = QavJournal().empty();
+        sim.reset();
+        sim = StartSim(1);
+    }
+    program.join();
+    ASSERT_EQ(status, 0);
+
+    EXPECT_TRUE(journalEmpty);
+    EXPECT_GT(Count(Png("failed"), RECT{100, 80, 380, 120}, qtest::Dark), 100) << "the failure message";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_GT(StoredPoints(journal[0]), 500);
+}
+
+// The settings file cannot be read when the disc road starts: the screens fall
+// back to the wheel family's factory settings, have no disc record to work
+// on, open nothing, and nothing is stored.
+TEST_F(MeasureRoad, DiscRoadWithAnUnreadableSettingsFileOpensNoScreenAndStoresNothing)
+{
+    for (int mode : {1, 0}) {
+        SCOPED_TRACE(mode ? "single measurement" : "scheme");
+        WriteSettings(4, mode, [](ParamBlock& b) {
+            b.discHeadMode = 2;
+            qplat::CopyField(b.qodSchemeName, PARAM_NAME_CHARS, u"Disc car 4 axles");
+        });
+        sim = StartSim(4);
+        Script s;
+        s.Wait(kWaitLink).Snap(Snap("start")).Tap(qtest::kStartMeasure).Wait(kWaitRun).Snap(Snap("after"));
+        int status = -1;
+        std::thread program = RunAside(s, &status);
+        if (AwaitSnapshot("start")) {
+            fs::remove(root.Host(qtest::kParamPath));
+            fs::create_directory(root.Host(qtest::kParamPath));
+        }
+        program.join();
+        ASSERT_EQ(status, 0);
+        // Still the start screen (its status corner follows the link, which the
+        // monitor cannot keep without its settings).
+        EXPECT_LT(Differing(Png("start"), Png("after"), RECT{0, 0, 480, 120}), 50) << "still the start screen";
+        EXPECT_LT(Differing(Png("start"), Png("after"), RECT{0, 120, 290, 185}), 50);
+        EXPECT_EQ(At(Png("after"), 200, 250), 0x000000u);
+        EXPECT_TRUE(QodJournal().empty());
+        EXPECT_TRUE(QavJournal().empty());
+        fs::remove_all(root.Host(qtest::kParamPath));
+        fs::remove(Snap("start"));
+        fs::remove(Snap("after"));
+        sim.reset();
+    }
+}
+
+}  // namespace
