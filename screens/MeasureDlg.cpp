@@ -237,7 +237,7 @@ bool CMeasureDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
         CImageButton& toggle = m_toggles[kToggleOverlay];
         SetButtonState(toggle, toggle.m_state == 1 ? 0 : 1);
         m_params.spareOption2 = Overlay() ? 1 : 0;
-        if (!m_paramFile.Save(&m_params)) ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        SaveSettings();
         const bool show = Overlay() && m_chartMode == 1;
         m_chart.ShowSeries(0, show, FALSE);
         m_chart.ShowSeries(Type() == kDiscDevice ? 1 : 2, show, FALSE);

@@ -194,67 +194,47 @@ LRESULT CSeriesDlg::OnListCustomDraw(NMLVCUSTOMDRAW* draw)
 
 void CSeriesDlg::CreateScrollBar()
 {
-    if (!m_scrollBar.m_hWnd)
-        m_scrollBar.Create(m_hWnd, m_hInstance, kScrollBarId, 1, 254, 372, 15);
+    if (!m_scroll.bar.m_hWnd) m_scroll.bar.Create(m_hWnd, m_hInstance, kScrollBarId, 1, 254, 372, 15);
     UpdateScrollRange();
 }
 
 void CSeriesDlg::UpdateScrollRange()
 {
     const int w = CSchemeView::CarWidth(m_scheme->cars, m_scheme->currentCar);
-    m_scrollPos = 0;
+    CDiagramScroll& s = m_scroll;
+    s.position = 0;
     if (w >= kScrollFrom) {
-        m_scrollMin = 0;
-        m_scrollMax = w - kScrollVisible;
-        m_scrollBar.SetRange(m_scrollMin, m_scrollMax, FALSE);
-        m_scrollBar.SetPos(m_scrollPos, TRUE);
-        m_scrollBar.Show(SW_SHOW);
+        s.minimum = 0;
+        s.maximum = w - kScrollVisible;
+        s.bar.SetRange(s.minimum, s.maximum, FALSE);
+        s.bar.SetPos(s.position, TRUE);
+        s.bar.Show(SW_SHOW);
     } else {
-        m_scrollMin = m_scrollMax = 0;
-        m_scrollBar.SetPos(0, FALSE);
-        m_scrollBar.Show(SW_HIDE);
+        s.minimum = s.maximum = 0;
+        s.bar.SetPos(0, FALSE);
+        s.bar.Show(SW_HIDE);
     }
-}
-
-bool CSeriesDlg::OnScroll(int request, int thumb)
-{
-    int next = m_scrollPos;
-    switch (request) {
-    case SB_LINELEFT: next -= kLineStep; break;
-    case SB_LINERIGHT: next += kLineStep; break;
-    case SB_PAGELEFT: next -= kPageStep; break;
-    case SB_PAGERIGHT: next += kPageStep; break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: next = thumb; break;
-    case SB_LEFT: next = m_scrollMin; break;
-    case SB_RIGHT: next = m_scrollMax; break;
-    default: return false;
-    }
-    m_scrollPos = next < m_scrollMin ? m_scrollMin : next > m_scrollMax ? m_scrollMax : next;
-    m_scrollBar.SetPos(m_scrollPos, TRUE);
-    InvalidateRect(m_hWnd, nullptr, FALSE);
-    return true;
 }
 
 void CSeriesDlg::RefreshList()
 {
     UpdateScrollRange();
-    if (!m_scrollBar.m_visible) {
-        m_scrollPos = 0;
+    if (!m_scroll.bar.m_visible) {
+        m_scroll.position = 0;
         return;
     }
     const int x = CSchemeView::AxleX(m_scheme->cars, m_scheme->currentCar, m_scheme->currentAxle);
     // Each page goes through the bar's own handling; a position the range
     // cannot reach ends the stepping instead of repeating it for ever.
-    for (int i = 0; i < kMaxPageSteps && x > m_scrollPos + kScrollFrom; ++i) {
-        const int before = m_scrollPos;
-        m_scrollBar.PageDown();
-        if (m_scrollPos == before) break;
+    for (int i = 0; i < kMaxPageSteps && x > m_scroll.position + kScrollFrom; ++i) {
+        const int before = m_scroll.position;
+        m_scroll.bar.PageDown();
+        if (m_scroll.position == before) break;
     }
-    for (int i = 0; i < kMaxPageSteps && x < m_scrollPos - 39; ++i) {
-        const int before = m_scrollPos;
-        m_scrollBar.PageUp();
-        if (m_scrollPos == before) break;
+    for (int i = 0; i < kMaxPageSteps && x < m_scroll.position - 39; ++i) {
+        const int before = m_scroll.position;
+        m_scroll.bar.PageUp();
+        if (m_scroll.position == before) break;
     }
 }
 
@@ -443,8 +423,9 @@ bool CSeriesDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& answ
     if (msg == WM_HSCROLL) {
         // The bar's own requests, and the pages the screen asks for itself.
         const HWND from = reinterpret_cast<HWND>(lParam);
-        if (!m_scrollBar.m_hWnd || (from != nullptr && from != m_scrollBar.m_hWnd)) return false;
-        OnScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
+        if (!m_scroll.bar.m_hWnd || (from != nullptr && from != m_scroll.bar.m_hWnd)) return false;
+        if (m_scroll.Scroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam))))
+            InvalidateRect(m_hWnd, nullptr, FALSE);
         answer = TRUE;
         return true;
     }
@@ -476,7 +457,7 @@ void CSeriesDlg::PaintContent(HDC dc)
         m_schemeView.DrawRecordPanel(m_hWnd, dc, m_qav, 1, 1, kPanelX, kPanelY, kPanelFontWidth, kPanelFontHeight,
                                      kPanelLineStep);
     const int orderType = m_params.deviceType == 3 ? -1 : m_scheme->orderType;
-    m_schemeView.DrawCar(m_hWnd, dc, kDiagramX, kDiagramY, kDiagramWidth, kDiagramHeight, m_scrollPos,
+    m_schemeView.DrawCar(m_hWnd, dc, kDiagramX, kDiagramY, kDiagramWidth, kDiagramHeight, m_scroll.position,
                          m_scheme->cars, m_scheme->currentCar, m_scheme->carCount, orderType, m_params.deviceType);
     const bool linked = m_linkMonitor->m_connected.load() != 0;
     m_paint.DrawBitmapScaled(m_hWnd, dc, m_statusImages.m_extra[linked ? 0 : 1], kLinkX, kLinkY, kLinkBarWidth,

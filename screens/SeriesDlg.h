@@ -15,6 +15,7 @@
 
 #include "measurement/ParamSave.h"
 #include "scheme/Scheme.h"
+#include "scheme/ui/DiagramScroll.h"
 #include "scheme/ui/SchemeView.h"
 #include "screens/ResultView.h"
 #include "sensor/LinkMonitor.h"
@@ -55,7 +56,7 @@ public:
     static constexpr int kDiagramX = 1, kDiagramY = 144, kDiagramWidth = 377, kDiagramHeight = 120;
     static constexpr int kScrollFrom = 373;    // a car this wide or wider scrolls
     static constexpr int kScrollVisible = 371;
-    static constexpr int kLineStep = 5, kPageStep = 50;
+    static constexpr int kPageStep = 50;
 
     CSeriesDlg();
     ~CSeriesDlg();
@@ -96,8 +97,6 @@ public:
     void UpdateScrollRange();
     void RefreshList();
     void UpdateStepButtons();
-    // A scroll request of the diagram's bar; true when it was one.
-    bool OnScroll(int request, int thumb);
     LRESULT OnListCustomDraw(NMLVCUSTOMDRAW* draw);
     void MeasurePosition();
     void OpenRecordData();
@@ -111,9 +110,6 @@ public:
     // list follow.
     void FollowPosition();
 
-    int m_scrollMin = 0;
-    int m_scrollMax = 0;
-    int m_scrollPos = 0;
     HFONT m_listFont = nullptr;
     QavJournalRecord m_qav;
     QodJournalRecord m_qod;
@@ -123,7 +119,7 @@ public:
     CScheme* m_scheme = nullptr;
     CLinkMonitor* m_linkMonitor = nullptr;
     CResultView m_results;
-    CScrollBarCtl m_scrollBar;
+    CDiagramScroll m_scroll;  // the diagram's scroll range, position and bar
     CListViewCtl m_list;
     ResultRow* m_rows = nullptr;  // RESULT_TABLE_ROWS rows
     int m_rowCount = 0;

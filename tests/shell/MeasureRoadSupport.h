@@ -22,6 +22,7 @@
 #include "platform/gdi/Surface.h"
 #include "settings/JournalRecords.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
 
 namespace qtest {
@@ -138,7 +139,7 @@ protected:
                                          "--address", "00:12:6f:a0:0b:7c", "--name",
                                          qplat::ToUtf8(SensorOf(deviceType).name)};
         args.insert(args.end(), extra.begin(), extra.end());
-        auto process = std::make_unique<SimProcess>(QAV5_SENSORSIM, args);
+        auto process = std::make_unique<SimProcess>(args);
         EXPECT_EQ(0u, process->Path().find("/dev/")) << "the simulator did not start";
         return process;
     }
@@ -148,12 +149,7 @@ protected:
     int Run(const std::string& script)
     {
         const fs::path file = dir / ("script" + std::to_string(++runs) + ".txt");
-        std::ofstream(file) << script << "quit\n";
-        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        const std::string command = "\"" + program.string() + "\" --headless --root \"" + root.Path() +
-                                    "\" --script \"" + file.string() + "\"";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return RunProgramScript(root.Path(), file, script + "quit\n");
     }
     // Runs the program on a thread of its own while the test acts alongside.
     std::thread RunAside(const Script& script, int* status)
@@ -175,14 +171,7 @@ protected:
     }
 
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-    qplat::Surface Png(const std::string& name) const
-    {
-        std::ifstream in(Snap(name), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        qplat::Surface s;
-        if (!bytes.empty()) qplat::DecodePng(bytes.data(), bytes.size(), s);
-        return s;
-    }
+    qplat::Surface Png(const std::string& name) const { return ReadPngFile(Snap(name)); }
     static COLORREF At(const qplat::Surface& s, int x, int y)
     {
         return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;

@@ -66,6 +66,7 @@ public:
     {
         if (pid_ <= 0)
             return status_;
+        kill(pid_, SIGCONT);  // a paused simulator ends too
         kill(pid_, SIGTERM);
         int status = 0;
         waitpid(pid_, &status, 0);
@@ -83,6 +84,18 @@ public:
         kill(pid_, SIGKILL);
         if (reap)
             Stop();
+    }
+    // The sensor falls silent (SIGSTOP) and comes back (SIGCONT): requests
+    // meanwhile wait unanswered on its terminal.
+    void Pause() const
+    {
+        if (pid_ > 0)
+            kill(pid_, SIGSTOP);
+    }
+    void Resume() const
+    {
+        if (pid_ > 0)
+            kill(pid_, SIGCONT);
     }
     const std::string& Path() const { return path_; }
 
