@@ -1,0 +1,332 @@
+// Storing a measurement, byte by byte: what the save of each device type
+// writes into the record and where, appending or replacing the stored record
+// of the position (with and without the question), the two records of a
+// type-3 axle, a shorter profile over a reused record, and a journal that
+// cannot be written.
+
+#include <filesystem>
+
+#include "screens/MeasureDlg.h"
+#include "tests/screens/MeasureScreensTestSupport.h"
+
+namespace {
+
+using qtest::Field;
+using qtest::Put;
+using qtest::Then;
+
+class MeasureSave : public qtest::MeasureScreens {
+protected:
+    // Opens the measuring screen on the record, runs `inside` in its modal
+    // loop and closes it; DoModal's result.
+    BOOL Open(QavJournalRecord* qav, QodJournalRecord* qod, BYTE ask, const std::function<void(CMeasureDlg&)>& inside)
+    {
+        auto screen = std::make_unique<CMeasureDlg>();
+        CMeasureDlg* s = screen.get();
+        Then([s, inside] {
+            inside(*s);
+            if (IsWindow(s->m_hWnd)) qtest::Press(s->m_hWnd, CMeasureDlg::kCloseId);
+        });
+        return screen->DoModal(nullptr, owner, controller.get(), qav, qod, link.get(), ask);
+    }
+    // A wheel measurement of n points in the controller.
+    void WheelMeasurement(DWORD n)
+    {
+        CMeasureController& c = *controller;
+        c.m_count = n;
+        for (DWORD i = 0; i < n; ++i) c.m_points[i] = ProfilePoint{20000 + 50 * static_cast<LONG>(i), 1000 + static_cast<LONG>(i)};
+        for (int k = 0; k < kWheelValueCount; ++k) c.m_result.values[k] = 100 + k;
+        for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k) c.m_headSettings.dimensions[k] = 10 + k;
+        for (int k = 0; k < 5; ++k) c.m_headSettings.options[k] = static_cast<BYTE>(k + 1);
+        c.m_head1Settings.words[2] = 500;
+    }
+    int SaveQav(QavJournalRecord* record, BYTE ask = 0)
+    {
+        int result = -1;
+        Open(record, nullptr, ask, [&](CMeasureDlg& s) { result = s.SaveQavRecord(); });
+        return result;
+    }
+};
+
+TEST_F(MeasureSave, WheelHeadRecordCarriesItsProfileValuesDimensionsAndOptions)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) {
+        b.option4 = 2;
+        b.option6 = 1;
+    });
+    auto record = Position(u"W1", u"0");
+    Put(record->sensorName1, u"LX412 00001");
+    // A reused record: a longer profile and a gauge reading were there before.
+    for (LONG& z : record->profileZ) z = 7;
+    SetQavRecordValue(record.get(), 7, 4321);
+    WheelMeasurement(1000);
+    controller->m_result.values[7] = 0;
+    ASSERT_EQ(SaveQav(record.get()), 1);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    const QavJournalRecord& r = journal[0];
+    EXPECT_EQ(Field(r.date), u"01/02/26");
+    EXPECT_EQ(Field(r.wheelName), u"W1");
+    EXPECT_EQ(Field(r.side), u"0");
+    const std::u16string time = Field(r.time);
+    ASSERT_EQ(time.size(), 8u);
+    EXPECT_EQ(time[2], u':');
+    EXPECT_EQ(time[5], u':');
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(r.profileZ[i], 1000 + i) << i;
+    for (int i = 1000; i < RECORD_PROFILE_POINTS; ++i) ASSERT_EQ(r.profileZ[i], 0) << "tail " << i;
+    EXPECT_EQ(r.firstX, 20000);
+    EXPECT_EQ(r.stepRegister, 500);
+    for (int word = 0; word <= 26; ++word) {
+        if (word != 3 && word != 7) {
+            EXPECT_EQ(GetQavRecordValue(r, word), 100 + word) << word;
+        }
+    }
+    EXPECT_EQ(GetQavRecordValue(r, 7), 4321) << "a head without a gauge reading leaves word 7";
+    EXPECT_EQ(GetQavRecordValue(r, 27), 0) << "the gauge steps are not the head's";
+    for (int k = 0; k < QAV_RECORD_DIMENSIONS; ++k) EXPECT_EQ(r.dimensions[k], 10 + k);
+    EXPECT_EQ(r.options[0], 1);
+    EXPECT_EQ(r.options[1], 2);
+    EXPECT_EQ(r.options[2], 3);
+    EXPECT_EQ(r.options[3], 5) << "switch byte 92 of the head settings";
+    EXPECT_EQ(r.option813, 2);
+    EXPECT_EQ(r.option815, 1);
+    EXPECT_EQ(Field(r.sensorName1), u"LX412 00001");
+
+    // A head that did measure a reading stores it.
+    auto second = Position(u"W2", u"1");
+    controller->m_result.values[7] = 77;
+    ASSERT_EQ(SaveQav(second.get()), 1);
+    ASSERT_EQ(QavJournal().size(), 2u);
+    EXPECT_EQ(GetQavRecordValue(QavJournal()[1], 7), 77);
+}
+
+TEST_F(MeasureSave, NewPositionWithoutQuestionReplacesTheStoredRecordKeepingItsTimeAndTexts)
+{
+    WriteSettings(1, 1);
+    auto other = Position(u"W9", u"0");
+    AppendQav(*other);
+    auto stored = Position(u"W1", u"0");
+    Put(stored->time, u"11:11:11");
+    Put(stored->trainName, u"Stored train");
+    Put(stored->sensorName1, u"OLD 00000");
+    stored->profileZ[2000] = 55;  // a longer profile than the new one
+    AppendQav(*stored);
+
+    auto record = Position(u"W1", u"0");
+    Put(record->trainName, u"New train");
+    Put(record->sensorName1, u"NEW 00001");
+    WheelMeasurement(100);
+    ASSERT_EQ(SaveQav(record.get()), 1);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(std::memcmp(&journal[0], other.get(), sizeof(QavJournalRecord)), 0) << "the other record untouched";
+    const QavJournalRecord& r = journal[1];
+    EXPECT_EQ(Field(r.time), u"11:11:11");
+    EXPECT_EQ(Field(r.trainName), u"Stored train");
+    EXPECT_EQ(Field(r.sensorName1), u"NEW 00001") << "the serial of this save";
+    EXPECT_EQ(GetQavRecordValue(r, 0), 100);
+    EXPECT_EQ(r.profileZ[99], 1099);
+    EXPECT_EQ(r.profileZ[2000], 0) << "the stored profile's tail is cleared";
+}
+
+TEST_F(MeasureSave, MeasuredPositionAsksAndOnlyYesReplaces)
+{
+    WriteSettings(1, 1);
+    auto stored = Position(u"W1", u"0");
+    SetQavRecordValue(stored.get(), 0, 999);
+    AppendQav(*stored);
+    const std::string before = JournalBytes(u"qav");
+
+    // The screen opens on the stored measurement; the position is measured
+    // again before each save.
+    std::vector<std::u16string> texts;
+    int result = -1;
+    auto record = Position(u"W1", u"0");
+    Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+        EXPECT_EQ(controller->m_result.values[0], 999) << "the stored values are shown";
+        WheelMeasurement(100);
+        qtest::AnswerBox(&texts, qtest::kBoxSecondButton);
+        result = s.SaveQavRecord();
+    });
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], qtest::LanguageText(50010));
+    EXPECT_EQ(JournalBytes(u"qav"), before) << "no is declined: nothing written";
+
+    Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+        WheelMeasurement(100);
+        qtest::AnswerBox(&texts, qtest::kBoxFirstButton);
+        result = s.SaveQavRecord();
+    });
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(QavJournal().size(), 1u);
+    EXPECT_EQ(GetQavRecordValue(QavJournal()[0], 0), 100);
+}
+
+TEST_F(MeasureSave, DiameterGaugeStoresItsReadingAndSerialOnly)
+{
+    WriteSettings(2, 1);
+    auto record = Position(u"W1", u"0");
+    Put(record->sensorName2, u"QUN 12345");
+    WheelMeasurement(100);  // a profile and values the gauge record must not take
+    controller->m_result.values[7] = 12340;
+    ASSERT_EQ(SaveQav(record.get()), 1);
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    const QavJournalRecord& r = journal[0];
+    EXPECT_EQ(GetQavRecordValue(r, 7), 12340);
+    EXPECT_EQ(GetQavRecordValue(r, 0), 0);
+    EXPECT_EQ(r.profileZ[0], 0);
+    EXPECT_EQ(r.dimensions[0], 0);
+    EXPECT_EQ(Field(r.sensorName2), u"QUN 12345");
+}
+
+class WheelSetGaugeSave : public MeasureSave {
+protected:
+    void SetUp() override
+    {
+        MeasureSave::SetUp();
+        WriteSettings(3, 1, [](ParamBlock& b) { b.gaugeSteps = 3; });
+        controller->ApplyParams();  // the controller's settings copy gives the step count
+        // Three steps read: the screen builds its step table from them.
+        controller->m_result.values[29] = 5000;
+        controller->m_result.values[30] = 5010;
+        controller->m_result.values[31] = 5020;
+    }
+    static void ExpectSteps(const QavJournalRecord& r)
+    {
+        EXPECT_EQ(GetQavRecordValue(r, 27), 3);
+        EXPECT_EQ(GetQavRecordValue(r, 28), 5010) << "the mean of the steps";
+        EXPECT_EQ(GetQavRecordValue(r, 29), 5000);
+        EXPECT_EQ(GetQavRecordValue(r, 31), 5020);
+        EXPECT_EQ(GetQavRecordValue(r, 32), 0);
+    }
+};
+
+TEST_F(WheelSetGaugeSave, NewAxleGivesTwoRecordsThatDifferOnlyInTheSide)
+{
+    auto record = Position(u"W1", u"0");
+    ASSERT_EQ(SaveQav(record.get()), 1);
+    std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(Field(journal[0].side), u"0");
+    EXPECT_EQ(Field(journal[1].side), u"1");
+    ExpectSteps(journal[0]);
+    Put(journal[1].side, u"0");
+    EXPECT_EQ(std::memcmp(&journal[0], &journal[1], sizeof(QavJournalRecord)), 0);
+}
+
+TEST_F(WheelSetGaugeSave, ReplacedAxleWhoseOtherWheelIsMissingGetsItWithThisSavesValues)
+{
+    auto stored = Position(u"W1", u"0");
+    Put(stored->trainName, u"Stored");
+    SetQavRecordValue(stored.get(), 29, 1);  // old steps
+    AppendQav(*stored);
+    auto record = Position(u"W1", u"0");
+    ASSERT_EQ(SaveQav(record.get()), 1);
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(Field(journal[0].side), u"0");
+    ExpectSteps(journal[0]);
+    EXPECT_EQ(Field(journal[1].side), u"1") << "the other wheel";
+    ExpectSteps(journal[1]);
+    EXPECT_EQ(Field(journal[1].trainName), u"Stored");
+}
+
+TEST_F(WheelSetGaugeSave, ReplacedAxleReplacesBothWheelsWithTheSteps)
+{
+    auto left = Position(u"W1", u"0");
+    Put(left->time, u"10:00:00");
+    AppendQav(*left);
+    AppendQav(*Position(u"W5", u"0"));
+    auto right = Position(u"W1", u"1");
+    Put(right->time, u"10:00:01");
+    Put(right->trainName, u"Right");
+    AppendQav(*right);
+    auto record = Position(u"W1", u"0");
+    ASSERT_EQ(SaveQav(record.get()), 1);
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 3u);
+    ExpectSteps(journal[0]);
+    EXPECT_EQ(GetQavRecordValue(journal[1], 27), 0) << "another axle";
+    ExpectSteps(journal[2]);
+    EXPECT_EQ(Field(journal[2].time), u"10:00:01");
+    EXPECT_EQ(Field(journal[2].trainName), u"Right");
+    EXPECT_EQ(Field(journal[2].side), u"1");
+}
+
+TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordOrder)
+{
+    for (BYTE heads : {BYTE{2}, BYTE{1}}) {
+        SCOPED_TRACE(heads);
+        std::filesystem::remove(root.Host(u"\\SDMMC\\Autorun\\DB\\test.qod"));
+        WriteSettings(4, 1, [heads](ParamBlock& b) { b.discHeadMode = heads; });
+        CMeasureController& c = *controller;
+        c.m_count = 300;
+        c.m_count2 = heads == 2 ? 200 : 0;
+        for (int i = 0; i < 300; ++i) {
+            c.m_points[i] = ProfilePoint{1000 + 50 * i, -1000 - i};
+            c.m_points2[i] = ProfilePoint{3000 + 50 * i, -2000 - i};
+        }
+        c.m_head1Settings.words[2] = 500;
+        c.m_head2Settings[2] = 700;
+        for (int v = 0; v < 8; ++v) c.m_discResult.values[v] = 11 + v;
+        auto record = DiscPosition(u"D1", u"2");
+        record->spareWord = 999;
+        for (LONG& z : record->profileB) z = 5;
+        int result = -1;
+        Open(nullptr, record.get(), 0, [&](CMeasureDlg& s) { result = s.SaveQodRecord(); });
+        ASSERT_EQ(result, 1);
+        const std::vector<QodJournalRecord> journal = QodJournal();
+        ASSERT_EQ(journal.size(), 1u);
+        const QodJournalRecord& r = journal[0];
+        EXPECT_EQ(Field(r.side), u"2");
+        EXPECT_EQ(r.countA, 300);
+        EXPECT_EQ(r.firstXA, 1000);
+        EXPECT_EQ(r.stepRegisterA, 500);
+        EXPECT_EQ(r.profileA[299], -1299);
+        EXPECT_EQ(r.profileA[300], 0);
+        if (heads == 2) {
+            EXPECT_EQ(r.countB, 200);
+            EXPECT_EQ(r.firstXB, 3000);
+            EXPECT_EQ(r.stepRegisterB, 700) << "the second head's step";
+            EXPECT_EQ(r.profileB[199], -2199);
+            EXPECT_EQ(r.profileB[200], 0);
+        } else {
+            EXPECT_EQ(r.countB, 0);
+            EXPECT_EQ(r.stepRegisterB, 0) << "a side without points stores step 0";
+            EXPECT_EQ(r.profileB[0], 0);
+        }
+        // Values 0, 3, 1, 4, 6, (spare), 2, 5 at 46788 onward.
+        const LONG expected[8] = {11, 14, 12, 15, 17, 999, 13, 16};
+        LONG words[8];
+        std::memcpy(words, reinterpret_cast<const BYTE*>(&r) + 46788, sizeof words);
+        for (int k = 0; k < 8; ++k) EXPECT_EQ(words[k], expected[k]) << k;
+    }
+}
+
+TEST_F(MeasureSave, JournalThatCannotBeWrittenIsShownAndNothingCountsAsStored)
+{
+    WriteSettings(1, 0);
+    std::filesystem::remove_all(root.Host(u"\\SDMMC\\Autorun\\DB"));
+    root.WriteFile(u"\\SDMMC\\Autorun\\DB", "not a folder");
+    WheelMeasurement(100);
+    auto record = Position(u"W1", u"0");
+    std::vector<std::u16string> texts;
+    bool openAfterSave = false;
+    // A measured position opens without measuring; its save fails.
+    const BOOL stored = Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+        qtest::AnswerBox(&texts);
+        s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+        qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
+        openAfterSave = IsWindow(s.m_hWnd) != FALSE;
+    });
+    EXPECT_FALSE(stored);
+    EXPECT_TRUE(openAfterSave) << "the screen stays for another try";
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_SAVE_FAILED));
+}
+
+}  // namespace

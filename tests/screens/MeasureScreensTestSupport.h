@@ -1,0 +1,148 @@
+// Fixtures of the measuring-screen tests: a card with the delivered language
+// files, a settings file the test writes (journals named "test"), the
+// program-wide objects the screens are given (controller, link monitor,
+// scheme) made on the heap, records to fill, and the journals read back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "measurement/ParamSave.h"
+#include "platform/WinText.h"
+#include "scheme/Scheme.h"
+#include "sensor/LinkMonitor.h"
+#include "settings/DBJournal_Qav.h"
+#include "settings/DBJournal_Qod.h"
+#include "settings/JournalRecords.h"
+#include "settings/ParamFile.h"
+#include "tests/screens/ResultTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
+
+namespace qtest {
+
+constexpr const char16_t* kTestJournal = u"test";
+
+template <size_t N>
+std::u16string Field(const WCHAR (&field)[N])
+{
+    return qplat::FieldText(field, N);
+}
+
+template <size_t N>
+void Put(WCHAR (&field)[N], const char16_t* text)
+{
+    qplat::CopyField(field, N, text);
+}
+
+// Today as the records store it.
+inline std::u16string Today()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return qplat::Format(u"%02d/%02d/%02d", now.wDay, now.wMonth, now.wYear % 100);
+}
+
+class MeasureScreens : public DialogFixture {
+protected:
+    void SetUp() override
+    {
+        DialogFixture::SetUp();
+        const std::string data = std::string(QAV5_SOURCE_DIR) + "/data/Language/";
+        for (const char* file : {"ENG.LNG", "RUS.LNG"})
+            root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), ReadHostFile(data + file));
+        UseLanguage("ENG.LNG");
+        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
+        WriteSettings(1, 1);
+        // Made once the card is in place: they take the program folder when
+        // they are built.
+        controller = std::make_unique<CMeasureController>();
+        link = std::make_unique<CLinkMonitor>();
+    }
+    void TearDown() override
+    {
+        DialogFixture::TearDown();
+        Actions().clear();
+    }
+
+    // Factory settings of the device type and measuring mode with the
+    // journals named "test", then the test's changes.
+    ParamBlock WriteSettings(int deviceType, int measureMode, const std::function<void(ParamBlock&)>& change = {})
+    {
+        ParamBlock block{};
+        CParamFile file;
+        file.WriteDefaults(&block);
+        block.deviceType = static_cast<BYTE>(deviceType);
+        block.measureMode = static_cast<BYTE>(measureMode);
+        Put(block.qavJournalName, kTestJournal);
+        Put(block.qodJournalName, kTestJournal);
+        if (change) change(block);
+        EXPECT_EQ(1, file.Save(&block));
+        settings = block;
+        return block;
+    }
+
+    // A record of a position: date, names and side.
+    static std::unique_ptr<QavJournalRecord> Position(const char16_t* wheel, const char16_t* side,
+                                                       const char16_t* date = u"01/02/26")
+    {
+        auto r = std::make_unique<QavJournalRecord>();
+        Put(r->date, date);
+        Put(r->wheelName, wheel);
+        Put(r->carName, u"Car");
+        Put(r->carNumber, u"1234");
+        Put(r->axleName, u"A1");
+        Put(r->side, side);
+        return r;
+    }
+    static std::unique_ptr<QodJournalRecord> DiscPosition(const char16_t* wheel, const char16_t* side)
+    {
+        auto r = std::make_unique<QodJournalRecord>();
+        Put(r->date, u"01/02/26");
+        Put(r->wheelName, wheel);
+        Put(r->carName, u"Car");
+        Put(r->carNumber, u"1234");
+        Put(r->axleName, u"A1");
+        Put(r->side, side);
+        return r;
+    }
+
+    void AppendQav(const QavJournalRecord& r)
+    {
+        CDBJournalQav journal;
+        ASSERT_EQ(1, journal.Append(kTestJournal, &r));
+    }
+    void AppendQod(const QodJournalRecord& r)
+    {
+        CDBJournalQod journal;
+        ASSERT_EQ(1, journal.Append(kTestJournal, &r));
+    }
+    std::vector<QavJournalRecord> QavJournal() const { return Read<QavJournalRecord>(u"qav"); }
+    std::vector<QodJournalRecord> QodJournal() const { return Read<QodJournalRecord>(u"qod"); }
+    std::string JournalBytes(const char16_t* extension) const
+    {
+        const std::u16string path = std::u16string(u"\\SDMMC\\Autorun\\DB\\test.") + extension;
+        return root.Exists(path) ? root.ReadFile(path) : std::string();
+    }
+
+    ParamBlock settings{};
+    std::unique_ptr<CMeasureController> controller;
+    std::unique_ptr<CLinkMonitor> link;
+
+private:
+    template <class Record>
+    std::vector<Record> Read(const char16_t* extension) const
+    {
+        const std::string bytes = JournalBytes(extension);
+        std::vector<Record> records(bytes.size() / sizeof(Record));
+        if (!records.empty()) std::memcpy(records.data(), bytes.data(), records.size() * sizeof(Record));
+        return records;
+    }
+};
+
+}  // namespace qtest
