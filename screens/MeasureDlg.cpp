@@ -33,7 +33,10 @@ BOOL CMeasureDlg::DoModal(HINSTANCE instance, HWND parent, CMeasureController* c
 {
     BeginModal(instance, parent);
     const bool disc = Type() == kDiscDevice;
-    if (controller == nullptr || linkMonitor == nullptr || (disc ? qod == nullptr : qav == nullptr)) return FALSE;
+    if (controller == nullptr || linkMonitor == nullptr || (disc ? qod == nullptr : qav == nullptr)) {
+        CancelModal();
+        return FALSE;
+    }
     m_controller = controller;
     if (disc)
         m_qod = *qod;

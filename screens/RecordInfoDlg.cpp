@@ -89,7 +89,10 @@ BOOL CRecordInfoDlg::DoModal(HINSTANCE instance, HWND parent, QavJournalRecord* 
     // The settings copy decides the family; without the record of that
     // family there is nothing to fill in.
     const bool disc = Disc();
-    if (disc ? qod == nullptr : qav == nullptr) return FALSE;
+    if (disc ? qod == nullptr : qav == nullptr) {
+        CancelModal();
+        return FALSE;
+    }
     if (disc)
         m_qod = *qod;
     else

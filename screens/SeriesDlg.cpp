@@ -71,7 +71,10 @@ bool CSeriesDlg::Prepare(HINSTANCE instance, HWND parent, CMeasureController* co
 {
     BeginModal(instance, parent);
     const bool disc = Disc();
-    if (!m_rows || !controller || !scheme || !linkMonitor || (disc ? qod == nullptr : qav == nullptr)) return false;
+    if (!m_rows || !controller || !scheme || !linkMonitor || (disc ? qod == nullptr : qav == nullptr)) {
+        CancelModal();
+        return false;
+    }
     if (disc)
         m_qod = *qod;
     else

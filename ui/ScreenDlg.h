@@ -219,6 +219,9 @@ protected:
         m_hWnd = nullptr;
         return end;
     }
+    // Gives up after BeginModal without running the template (the screen has
+    // nothing to work on): the class has no current screen again.
+    void CancelModal() { s_current = nullptr; }
     // Whether a dialog's end value counts as true: non-zero and not the
     // failure -1.
     static BOOL Answered(INT_PTR end) { return DialogAnswered(end); }
