@@ -21,7 +21,6 @@
 #include "settings/DBJournal_Qod.h"
 #include "settings/JournalRecords.h"
 #include "settings/ParamFile.h"
-#include "tests/screens/ResultTestSupport.h"
 #include "tests/ui/ScreenTestSupport.h"
 
 namespace qtest {
@@ -48,15 +47,11 @@ inline std::u16string Today()
     return qplat::Format(u"%02d/%02d/%02d", now.wDay, now.wMonth, now.wYear % 100);
 }
 
-class MeasureScreens : public DialogFixture {
+class MeasureScreens : public ScreenFixture {
 protected:
     void SetUp() override
     {
-        DialogFixture::SetUp();
-        const std::string data = std::string(QAV5_SOURCE_DIR) + "/data/Language/";
-        for (const char* file : {"ENG.LNG", "RUS.LNG"})
-            root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), ReadHostFile(data + file));
-        UseLanguage("ENG.LNG");
+        ScreenFixture::SetUp();
         root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
         WriteSettings(1, 1);
         // Made once the card is in place: they take the program folder when
@@ -66,25 +61,20 @@ protected:
     }
     void TearDown() override
     {
-        DialogFixture::TearDown();
+        ScreenFixture::TearDown();
         Actions().clear();
     }
 
     // Factory settings of the device type and measuring mode with the
     // journals named "test", then the test's changes.
-    ParamBlock WriteSettings(int deviceType, int measureMode, const std::function<void(ParamBlock&)>& change = {})
+    void WriteSettings(int deviceType, int measureMode, const std::function<void(ParamBlock&)>& change = {})
     {
-        ParamBlock block{};
-        CParamFile file;
-        file.WriteDefaults(&block);
-        block.deviceType = static_cast<BYTE>(deviceType);
-        block.measureMode = static_cast<BYTE>(measureMode);
-        Put(block.qavJournalName, kTestJournal);
-        Put(block.qodJournalName, kTestJournal);
-        if (change) change(block);
-        EXPECT_EQ(1, file.Save(&block));
-        settings = block;
-        return block;
+        ScreenFixture::WriteSettings(deviceType, [&](ParamBlock& block) {
+            block.measureMode = static_cast<BYTE>(measureMode);
+            Put(block.qavJournalName, kTestJournal);
+            Put(block.qodJournalName, kTestJournal);
+            if (change) change(block);
+        });
     }
 
     // A record of a position: date, names and side.
@@ -130,7 +120,6 @@ protected:
         return root.Exists(path) ? root.ReadFile(path) : std::string();
     }
 
-    ParamBlock settings{};
     std::unique_ptr<CMeasureController> controller;
     std::unique_ptr<CLinkMonitor> link;
 

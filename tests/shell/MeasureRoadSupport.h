@@ -44,7 +44,7 @@ constexpr Spot kNextStep{390, 210};    // type 3 steps
 constexpr Spot kRecordOk{240, 243};
 constexpr Spot kAxleNumberEdit{405, 115};
 constexpr Spot kDigit7{132, 187};
-constexpr Spot kKeyboardOk{443, 241};
+constexpr Spot kKeyboardOkKey{443, 241};
 constexpr Spot kMessageOk{240, 181};
 constexpr Spot kSeriesMeasure{429, 107};
 

@@ -52,7 +52,7 @@ TEST_F(MeasureRoad, WheelHeadSingleMeasurementIsShownEnteredStoredAndReplacedOnT
     s.Tap(qtest::kChartView).Wait(800).Snap(Snap("chart")).Tap(qtest::kResultsView).Wait(300);
     // The record data: the axle number typed on the digits keyboard.
     s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kAxleNumberEdit).Wait(kWaitScreen).Snap(Snap("keyboard"));
-    s.Tap(qtest::kDigit7).Wait(300).Tap(qtest::kKeyboardOk).Wait(800).Snap(Snap("record"));
+    s.Tap(qtest::kDigit7).Wait(300).Tap(qtest::kKeyboardOkKey).Wait(800).Snap(Snap("record"));
     s.Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap("saved"));
     // The same wheel again: the stored record is replaced without a question.
     s.Tap(qtest::kMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk);

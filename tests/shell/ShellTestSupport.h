@@ -23,6 +23,7 @@
 #include "shell/Shell.h"
 #include "tests/support/TempDeviceRoot.h"
 #include "tests/ui/DialogTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
 
 namespace qtest {
 
@@ -60,19 +61,6 @@ inline void WriteParams(TempDeviceRoot&, const std::function<void(ParamBlock&)>&
     file.WriteDefaults(&block);
     change(block);
     ASSERT_EQ(file.Save(&block), 1);
-}
-
-// Pumps the user-interface thread's messages until `done` or the time is up.
-inline bool PumpUntil(const std::function<bool()>& done, int milliseconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < end) {
-        qplat::ProcessPendingMessages();
-        if (done()) return true;
-        Sleep(5);
-    }
-    qplat::ProcessPendingMessages();
-    return done();
 }
 
 // The program-wide objects and the start screen, as WinMain makes them.

@@ -3,6 +3,7 @@
 // rows, and looking texts up in the current language.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -115,6 +116,19 @@ inline COLORREF ClientPixel(HWND dialog, int x, int y)
     POINT p{x, y};
     ClientToScreen(dialog, &p);
     return qplat::ScreenPixel(p.x, p.y);
+}
+
+// Pumps the user-interface thread's messages until `done` or the time is up.
+inline bool PumpUntil(const std::function<bool()>& done, int milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < end) {
+        qplat::ProcessPendingMessages();
+        if (done()) return true;
+        Sleep(5);
+    }
+    qplat::ProcessPendingMessages();
+    return done();
 }
 
 // Taps a point given in the dialog's client coordinates.
