@@ -1,0 +1,332 @@
+// The measuring screen without a sensor: how it ends, what it opens on, its
+// buttons following the link, the averaging limit and the zoom level, the
+// compute button without an averaged profile, the chart's ranges and series
+// in both modes, the disc sides, and the screen as the operator sees it.
+
+#include <cmath>
+
+#include "screens/MeasureDlg.h"
+#include "tests/screens/MeasureScreensTestSupport.h"
+
+namespace {
+
+using qtest::FrontDialog;
+using qtest::Press;
+using qtest::Put;
+using qtest::Then;
+
+class MeasureScreen : public qtest::MeasureScreens {
+protected:
+    BOOL Open(QavJournalRecord* qav, QodJournalRecord* qod, BYTE ask, const std::function<void(CMeasureDlg&)>& inside)
+    {
+        auto screen = std::make_unique<CMeasureDlg>();
+        CMeasureDlg* s = screen.get();
+        Then([s, inside] {
+            inside(*s);
+            if (IsWindow(s->m_hWnd)) Press(s->m_hWnd, CMeasureDlg::kCloseId);
+        });
+        return screen->DoModal(nullptr, owner, controller.get(), qav, qod, link.get(), ask);
+    }
+    static void StatusTick(CMeasureDlg& s) { SendMessageW(s.m_hWnd, WM_TIMER, CMeasureDlg::kStatusTimer, 0); }
+    static bool Enabled(COwnerButton& b) { return b.m_hWnd && IsWindowEnabled(b.m_hWnd); }
+    static bool Shown(HWND w) { return w && IsWindowVisible(w); }
+    // Pixels of a rectangle of the dialog's client area that pass, on the
+    // screen composed once.
+    static int CountClient(HWND dialog, RECT r, const std::function<bool(COLORREF)>& test)
+    {
+        const qplat::Surface screen = qplat::ComposeScreen();
+        POINT origin{0, 0};
+        ClientToScreen(dialog, &origin);
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                if (screen.Contains(origin.x + x, origin.y + y) &&
+                    test(qplat::PixelToColor(screen.At(origin.x + x, origin.y + y))))
+                    ++n;
+        return n;
+    }
+};
+
+TEST_F(MeasureScreen, CloseAndBackEndWithZeroAndAScreenWithoutItsFamilysRecordOpensNothing)
+{
+    auto record = Position(u"W1", u"0");
+    auto screen = std::make_unique<CMeasureDlg>();
+    CMeasureDlg* s = screen.get();
+    Then([s] { SendMessageW(s->m_hWnd, WM_CLOSE, 0, 0); });
+    EXPECT_FALSE(screen->DoModal(nullptr, owner, controller.get(), record.get(), nullptr, link.get(), 0))
+        << "a close stores nothing, so the series must not count it as saved";
+    EXPECT_FALSE(Open(record.get(), nullptr, 0, [](CMeasureDlg&) {}));
+
+    WriteSettings(4, 1);
+    bool ran = false, inside = true;
+    Then([&] {
+        ran = true;
+        inside = CMeasureDlg::Current() != nullptr;
+    });
+    EXPECT_FALSE(RunScreen<CMeasureDlg>(nullptr, owner, controller.get(), record.get(),
+                                        static_cast<QodJournalRecord*>(nullptr), link.get(), BYTE{0}));
+    qtest::PumpUntil([&] { return ran; }, 500);
+    EXPECT_FALSE(inside);
+}
+
+TEST_F(MeasureScreen, MeasureButtonFollowsTheLinkAndTheAveragingLimit)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
+    auto record = Position(u"W1", u"0");
+    bool down = true, up = false, full = true, compute = true;
+    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        link->m_connected.store(0);
+        StatusTick(s);
+        down = Enabled(s.m_mainButtons[CMeasureDlg::kSlotMeasure]);
+        link->m_connected.store(1);
+        StatusTick(s);
+        up = Enabled(s.m_mainButtons[CMeasureDlg::kSlotMeasure]);
+        controller->m_averageCount = CMeasureDlg::kMaxAveraged;
+        StatusTick(s);
+        full = Enabled(s.m_mainButtons[CMeasureDlg::kSlotMeasure]);
+        compute = Enabled(s.m_mainButtons[CMeasureDlg::kSlotFourth]);
+        link->m_connected.store(0);
+    });
+    EXPECT_FALSE(down) << "no link, no measuring";
+    EXPECT_TRUE(up);
+    EXPECT_FALSE(full) << "ten averaged measurements are the most";
+    EXPECT_FALSE(compute) << "compute waits for a run";
+
+    WriteSettings(2, 1);
+    bool zero = true, zeroUp = false;
+    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        StatusTick(s);
+        zero = Enabled(s.m_mainButtons[CMeasureDlg::kSlotFourth]);
+        link->m_connected.store(1);
+        StatusTick(s);
+        zeroUp = Enabled(s.m_mainButtons[CMeasureDlg::kSlotFourth]);
+        link->m_connected.store(0);
+    });
+    EXPECT_FALSE(zero);
+    EXPECT_TRUE(zeroUp);
+}
+
+TEST_F(MeasureScreen, ComputeWithoutAnAveragedProfileKeepsTheCurrentMeasurement)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
+    auto record = Position(u"W1", u"0");
+    LONG kept = 0;
+    bool saveAfterNothing = true, saveAfterAverage = false;
+    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        controller->m_result.values[0] = 4242;
+        controller->m_averageCount = 0;
+        Press(s.m_hWnd, CMeasureDlg::kComputeId);
+        kept = controller->m_result.values[0];
+        saveAfterNothing = Enabled(s.m_mainButtons[CMeasureDlg::kSlotSave]);
+        // Two averaged profiles of 100 points.
+        controller->m_averageCount = 2;
+        controller->m_averagePoints = 100;
+        for (int i = 0; i < 100; ++i) controller->m_averageSum[i] = ProfilePoint{2 * (10000 + 100 * i), 2 * 3000};
+        Press(s.m_hWnd, CMeasureDlg::kComputeId);
+        saveAfterAverage = Enabled(s.m_mainButtons[CMeasureDlg::kSlotSave]);
+    });
+    EXPECT_EQ(kept, 4242);
+    EXPECT_FALSE(saveAfterNothing);
+    EXPECT_TRUE(saveAfterAverage);
+    EXPECT_EQ(controller->m_count, 100u);
+    EXPECT_EQ(controller->m_points[99].x, 10000 + 9900);
+}
+
+TEST_F(MeasureScreen, ZoomButtonsFollowTheChartsZoomLevel)
+{
+    auto record = Position(u"W1", u"0");
+    struct State {
+        bool out, in, reset;
+    };
+    std::vector<State> states;
+    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        auto note = [&] {
+            states.push_back({Enabled(s.m_chartButtons[CMeasureDlg::kZoomOutSlot]),
+                              Enabled(s.m_chartButtons[CMeasureDlg::kZoomInSlot]),
+                              Enabled(s.m_chartButtons[CMeasureDlg::kZoomResetSlot])});
+        };
+        Press(s.m_hWnd, CMeasureDlg::kChartViewId);
+        note();
+        for (int i = 0; i < 4; ++i) Press(s.m_hWnd, CMeasureDlg::kZoomInId);
+        note();
+        Press(s.m_hWnd, CMeasureDlg::kZoomResetId);
+        note();
+    });
+    ASSERT_EQ(states.size(), 3u);
+    EXPECT_FALSE(states[0].out);
+    EXPECT_TRUE(states[0].in);
+    EXPECT_FALSE(states[0].reset);
+    EXPECT_TRUE(states[1].out) << "level 16";
+    EXPECT_FALSE(states[1].in);
+    EXPECT_TRUE(states[1].reset);
+    EXPECT_FALSE(states[2].out) << "back at level 1";
+    EXPECT_FALSE(states[2].reset);
+}
+
+TEST_F(MeasureScreen, DeviationChartKeepsItsRangeUprightPlotsNoHolesAndNoReference)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.spareOption2 = 0; });
+    auto record = Position(u"W1", u"0");
+    double emptyMin = 1, emptyMax = 0;
+    int above = -1, below = -1;
+    double firstAbove = 1, secondBelow = -1;
+    int refShownDeviation = -1, refShownProfile = -1, profileShownDeviation = -1;
+    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        // A comparison that found no rows reports its largest deviation as
+        // far below 0.
+        controller->m_deviationCount = 0;
+        controller->m_maxAbsDeviation = -1000000.0;
+        Press(s.m_hWnd, CMeasureDlg::kChartModeId);
+        emptyMin = s.m_chart.m_yMin;
+        emptyMax = s.m_chart.m_yMax;
+        // Rows without a sample in between the bars.
+        controller->m_deviationCount = 4;
+        controller->m_deviations[0] = DeviationRow{0, 0, 0, 0};
+        controller->m_deviations[1] = DeviationRow{1000, 5, 0, 0};
+        controller->m_deviations[2] = DeviationRow{0, 0, 0, 0};
+        controller->m_deviations[3] = DeviationRow{2000, -3, 0, 0};
+        s.FillMarkSeries(controller->m_deviationCount, controller->m_deviations);
+        above = s.m_chart.m_count[4];
+        below = s.m_chart.m_count[5];
+        firstAbove = s.m_chart.m_ownY[4][0];
+        secondBelow = s.m_chart.m_ownY[5][1];
+        // The reference overlay switched on in deviation mode stays off the
+        // chart, and shows with the profile.
+        Press(s.m_hWnd, CMeasureDlg::kOverlayId);
+        refShownDeviation = s.m_chart.m_visible[0] + s.m_chart.m_visible[2];
+        s.FillWheelSeries(1, 0, controller->m_points, 0);
+        profileShownDeviation = s.m_chart.m_visible[1];
+        Press(s.m_hWnd, CMeasureDlg::kChartModeId);
+        refShownProfile = s.m_chart.m_visible[0] + s.m_chart.m_visible[2];
+    });
+    EXPECT_LT(emptyMin, emptyMax);
+    EXPECT_NEAR(emptyMin, -0.1, 1e-9);
+    EXPECT_EQ(above, 2) << "two bars, no holes";
+    EXPECT_EQ(below, 2);
+    EXPECT_NEAR(firstAbove, -0.005, 1e-12);
+    EXPECT_NEAR(secondBelow, 0.003, 1e-12);
+    EXPECT_EQ(refShownDeviation, 0);
+    EXPECT_EQ(profileShownDeviation, 0) << "a profile filled in deviation mode waits for the profile mode";
+    EXPECT_EQ(refShownProfile, 2);
+    ParamBlock saved{};
+    CParamFile file;
+    file.Load(&saved);
+    EXPECT_EQ(saved.spareOption2, 1) << "the overlay choice is kept in the settings";
+}
+
+TEST_F(MeasureScreen, DiscScreenSidesAndItsChartWithoutAReference)
+{
+    // One head with a choice of side.
+    WriteSettings(4, 1, [](ParamBlock& b) { b.discHeadMode = 3; });
+    auto record = DiscPosition(u"D1", u"0");
+    bool radios = false, aChecked = false;
+    int side = -1;
+    LONG states[2] = {-1, -1};
+    double y0 = 0;
+    Open(nullptr, record.get(), 0, [&](CMeasureDlg& s) {
+        radios = s.m_sideRadios[0].m_hWnd != nullptr && s.m_sideRadios[1].m_hWnd != nullptr;
+        aChecked = IsDlgButtonChecked(s.m_hWnd, CMeasureDlg::kSideAId) == BST_CHECKED;
+        Press(s.m_hWnd, CMeasureDlg::kSideBId);
+        side = controller->m_discSide;
+        states[0] = controller->m_side1State;
+        states[1] = controller->m_side2State;
+        // No reference: the reference is drawn against 8000.
+        const ProfilePoint point{1000, 3000};
+        s.FillDiscSeries(0, 1, &point, 1, 1);
+        y0 = s.m_chart.m_ownY[0][0];
+    });
+    EXPECT_TRUE(radios);
+    EXPECT_TRUE(aChecked);
+    EXPECT_EQ(side, 2);
+    EXPECT_EQ(states[0], 0);
+    EXPECT_EQ(states[1], 1);
+    EXPECT_NEAR(y0, 5.0, 1e-9);
+
+    // Two heads: no side is chosen, also when the position is opened again.
+    WriteSettings(4, 0, [](ParamBlock& b) { b.discHeadMode = 2; });
+    for (BYTE ask : {BYTE{0}, BYTE{1}}) {
+        if (ask == 0) WriteSettings(4, 1, [](ParamBlock& b) { b.discHeadMode = 2; });
+        bool noRadios = false;
+        int chosen = -1;
+        Open(nullptr, record.get(), ask, [&](CMeasureDlg& s) {
+            noRadios = s.m_sideRadios[0].m_hWnd == nullptr;
+            chosen = controller->m_discSide;
+        });
+        EXPECT_TRUE(noRadios);
+        EXPECT_EQ(chosen, 0) << "opened again: " << int(ask);
+    }
+}
+
+TEST_F(MeasureScreen, MeasuredPositionShowsItsStoredValuesWithoutMeasuring)
+{
+    WriteSettings(1, 0);
+    auto stored = Position(u"W1", u"0");
+    SetQavRecordValue(stored.get(), 0, 27500);
+    AppendQav(*stored);
+    for (bool inJournal : {true, false}) {
+        auto record = Position(inJournal ? u"W1" : u"W2", u"0");
+        SetQavRecordValue(record.get(), 0, 31000);
+        LONG shown = 0;
+        bool measuring = true, boxShown = true;
+        Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+            shown = controller->m_result.values[0];
+            // A run would have started 10 ms after the opening.
+            qtest::PumpUntil([] { return false; }, 150);
+            measuring = s.m_measuring != 0;
+            boxShown = FrontDialog() != s.m_hWnd;
+        });
+        EXPECT_EQ(shown, inJournal ? 27500 : 31000) << "the record the series passed when the journal lost it";
+        EXPECT_FALSE(measuring);
+        EXPECT_FALSE(boxShown);
+    }
+}
+
+TEST_F(MeasureScreen, WheelScreenShowsTheResultsAndTheProfileAsTheOperatorSeesThem)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.option6 = 1; });
+    auto record = Position(u"W1", u"0");
+    COLORREF linkDown = 0;
+    int resultsBlue = 0, chartBlue = 0, chartRed = 0;
+    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        CMeasureController& c = *controller;
+        c.m_result.values[0] = 28000;
+        c.m_result.values[1] = 31210;
+        c.m_count = 1400;
+        for (int i = 0; i < 1400; ++i) {
+            const double x = 100.0 * i;
+            c.m_points[i] = ProfilePoint{static_cast<LONG>(x), static_cast<LONG>(30000 - 25000 * std::exp(-x / 20000.0))};
+        }
+        for (int k = 0; k < kKeyPointCount; ++k) c.m_keys.points[k] = c.m_points[60 * k + 10];
+        s.FillWheelSeries(1, c.m_count, c.m_points, 0);
+        s.FillWheelSeries(3, kKeyPointCount, c.m_keys.points, 0);
+        InvalidateRect(s.m_hWnd, nullptr, FALSE);
+        qtest::Snapshot("measure_results.png");
+        resultsBlue = CountClient(s.m_hWnd, RECT{150, 90, 400, 265}, qtest::Blue);
+        linkDown = qtest::ClientPixel(s.m_hWnd, 70, 30);
+        Press(s.m_hWnd, CMeasureDlg::kChartViewId);
+        s.m_chart.Repaint();
+        qtest::Snapshot("measure_chart.png");
+        chartBlue = CountClient(s.m_hWnd, RECT{122, 89, 473, 265}, qtest::Blue);
+        chartRed = CountClient(s.m_hWnd, RECT{122, 89, 473, 265}, [](COLORREF p) {
+            return GetRValue(p) > 200 && GetGValue(p) < 60 && GetBValue(p) < 60;
+        });
+    });
+    EXPECT_GT(resultsBlue, 200) << "the values in the panel";
+    EXPECT_GT(chartBlue, 150) << "the profile";
+    EXPECT_GT(chartRed, 20) << "its key points";
+    EXPECT_NE(linkDown, 0xFFFFFFu) << "the link picture";
+}
+
+TEST_F(MeasureScreen, WheelSetGaugeHasStepButtonsOnlyWhenWalkingStepsAlongAScheme)
+{
+    auto record = Position(u"W1", u"0");
+    for (int mode : {0, 1}) {
+        WriteSettings(3, mode, [](ParamBlock& b) { b.gaugeSteps = 3; });
+        bool steps = false;
+        // A measured position: the screen opens without measuring.
+        Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) { steps = Shown(s.m_stepButtons[1].m_hWnd); });
+        EXPECT_EQ(steps, mode == 0) << mode;
+    }
+}
+
+}  // namespace

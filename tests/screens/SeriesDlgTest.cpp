@@ -1,0 +1,297 @@
+// The measuring-series screen: its start from the journal (measured marks,
+// results recomputed into the slots of the positions), the value list, the
+// walk, a measurement saved or not, the last position, the diagram's scroll
+// for a narrow and a long car, the record data it owns, and the gauge that
+// keeps one slot per axle.
+
+#include "screens/MeasureDlg.h"
+#include "screens/RecordInfoDlg.h"
+#include "screens/SeriesDlg.h"
+#include "tests/screens/MeasureScreensTestSupport.h"
+
+namespace {
+
+using qtest::Field;
+using qtest::FrontDialog;
+using qtest::Press;
+using qtest::Put;
+using qtest::Then;
+
+class Series : public qtest::MeasureScreens {
+protected:
+    void SetUp() override
+    {
+        MeasureScreens::SetUp();
+        WriteSettings(1, 0);
+        scheme = std::make_unique<CScheme>();
+    }
+    // A scheme of `cars` cars of `axles` two-wheel axles with its order
+    // built, and the series record of its first position.
+    void BuildScheme(int cars, int axles, int orderType = 3)
+    {
+        BuildDefaultScheme(scheme.get(), cars, axles, orderType, 2);
+        scheme->BuildOrder(orderType, cars);
+        record = std::make_unique<QavJournalRecord>();
+        Put(record->date, u"01/02/26");
+        scheme->FillRecordNames(record.get());
+    }
+    // The stored record of order position i with its flange height.
+    void StorePosition(int i, LONG height)
+    {
+        auto r = std::make_unique<QavJournalRecord>(*record);
+        const int current = scheme->currentEntry;
+        scheme->SelectEntry(i, -1);
+        scheme->FillRecordNames(r.get());
+        scheme->SelectEntry(current, -1);
+        SetQavRecordValue(r.get(), 0, height);
+        SetQavRecordValue(r.get(), 1, 31000);
+        AppendQav(*r);
+    }
+    // Runs the series with `inside` once its start has run.
+    BOOL Open(const std::function<void(CSeriesDlg&)>& inside)
+    {
+        auto screen = std::make_unique<CSeriesDlg>();
+        CSeriesDlg* s = screen.get();
+        Then([s, inside] {
+            qtest::PumpUntil([s] { return s->m_list.m_hWnd != nullptr; }, 3000);
+            inside(*s);
+            if (IsWindow(s->m_hWnd)) Press(s->m_hWnd, CSeriesDlg::kBackId);
+        });
+        return screen->DoModal(nullptr, owner, controller.get(), record.get(), nullptr, scheme.get(), link.get());
+    }
+    static bool Enabled(COwnerButton& b) { return b.m_hWnd && IsWindowEnabled(b.m_hWnd); }
+    // Inside the measuring screen the series opened: measures again and
+    // saves, answering the replacement question with yes.
+    void SaveRemeasured(LONG height)
+    {
+        Then([this, height] {
+            CMeasureDlg* m = CMeasureDlg::Current();
+            ASSERT_NE(m, nullptr);
+            controller->m_result.values[0] = height;
+            qtest::AnswerBox(&texts);
+            Press(m->m_hWnd, CMeasureDlg::kSaveId);
+        });
+    }
+
+    std::unique_ptr<CScheme> scheme;
+    std::unique_ptr<QavJournalRecord> record;
+    std::vector<std::u16string> texts;
+};
+
+TEST_F(Series, StartMarksTheJournalsPositionsAndRecomputesTheirResultsIntoTheirSlots)
+{
+    BuildScheme(2, 4);
+    StorePosition(0, 27500);
+    StorePosition(2, 26000);
+    std::vector<std::u16string> names, values, units;
+    LONG states[4] = {};
+    Open([&](CSeriesDlg& s) {
+        for (int i = 0; i < 4; ++i) states[i] = scheme->order[i].state;
+        names = qtest::ColumnTexts(s.m_list, 0);
+        values = qtest::ColumnTexts(s.m_list, 1);
+        units = qtest::ColumnTexts(s.m_list, 2);
+    });
+    EXPECT_EQ(states[0], STATE_CURRENT | STATE_MEASURED);
+    EXPECT_EQ(states[1], 0);
+    EXPECT_EQ(states[2], STATE_MEASURED);
+    EXPECT_EQ(states[3], 0);
+    EXPECT_EQ(controller->m_storedResults[0].values[0], 27500);
+    EXPECT_EQ(controller->m_storedResults[2].values[0], 26000);
+    EXPECT_EQ(controller->m_storedResults[1].values[0], 0);
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names[0], qtest::LanguageText(40604));
+    EXPECT_EQ(values[0], u"27.50") << "the current position's result";
+    EXPECT_EQ(units[0], qtest::LanguageText(TEXT_UNIT_MM));
+}
+
+TEST_F(Series, RowWithoutAUnitShowsItsVerdict)
+{
+    WriteSettings(1, 0, [](ParamBlock& b) { b.option4 = 4; });  // qR as a verdict only
+    BuildScheme(1, 2);
+    std::u16string pass, fail;
+    Open([&](CSeriesDlg& s) {
+        const int row = qtest::FindRow(s.m_list, 0, qtest::LanguageText(40609));
+        ASSERT_GE(row, 0);
+        pass = qtest::RowText(s.m_list, row, 1);
+        controller->m_result.status[2] = 2;
+        s.FillValueList();
+        fail = qtest::RowText(s.m_list, row, 1);
+    });
+    EXPECT_EQ(pass, qtest::LanguageText(40628));
+    EXPECT_EQ(fail, qtest::LanguageText(40629));
+}
+
+TEST_F(Series, WalkFollowsThePositionsNamesAndSlots)
+{
+    BuildScheme(2, 4);
+    StorePosition(2, 25000);  // the second axle's first wheel
+    bool prevAtStart = true, prevLater = false;
+    std::u16string firstName, secondName;
+    LONG shown = 0;
+    int entry = -1;
+    Open([&](CSeriesDlg& s) {
+        prevAtStart = Enabled(s.m_buttons[CSeriesDlg::kSlotPrevPosition]);
+        firstName = Field(s.m_qav.axleName);
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        entry = scheme->currentEntry;
+        secondName = Field(s.m_qav.axleName);
+        shown = controller->m_result.values[0];
+        prevLater = Enabled(s.m_buttons[CSeriesDlg::kSlotPrevPosition]);
+    });
+    EXPECT_FALSE(prevAtStart);
+    EXPECT_TRUE(prevLater);
+    EXPECT_EQ(entry, 2);
+    EXPECT_EQ(firstName, u"1");
+    EXPECT_EQ(secondName, u"2") << "the record follows the walk";
+    EXPECT_EQ(shown, 25000) << "the slot of the position walked to";
+}
+
+TEST_F(Series, SavedMeasurementIsKeptMarkedAndTheWalkMovesOnButNotPastTheLast)
+{
+    BuildScheme(1, 2);  // four positions
+    StorePosition(0, 27000);
+    StorePosition(3, 27000);
+    int afterClose = -1, afterSave = -1, atLast = -1;
+    LONG lastState = 0;
+    Open([&](CSeriesDlg& s) {
+        // Closed without saving: nothing kept, the walk stays.
+        Then([] { Press(CMeasureDlg::Current()->m_hWnd, CMeasureDlg::kCloseId); });
+        Press(s.m_hWnd, CSeriesDlg::kMeasureId);
+        afterClose = scheme->currentEntry;
+        // Saved: the result goes to the position's slot, which is marked.
+        SaveRemeasured(29000);
+        Press(s.m_hWnd, CSeriesDlg::kMeasureId);
+        afterSave = scheme->currentEntry;
+        // The last position is marked and stays current.
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        SaveRemeasured(29500);
+        Press(s.m_hWnd, CSeriesDlg::kMeasureId);
+        atLast = scheme->currentEntry;
+        lastState = scheme->order[3].state;
+    });
+    EXPECT_EQ(afterClose, 0);
+    EXPECT_EQ(afterSave, 1);
+    EXPECT_EQ(scheme->order[0].state, STATE_MEASURED);
+    EXPECT_EQ(controller->m_storedResults[0].values[0], 29000);
+    EXPECT_EQ(atLast, 3);
+    EXPECT_EQ(lastState, STATE_CURRENT | STATE_MEASURED);
+    EXPECT_EQ(controller->m_storedResults[3].values[0], 29500);
+    ASSERT_EQ(texts.size(), 2u) << "a measured position asks before its record is replaced";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(GetQavRecordValue(journal[0], 0), 29000);
+    EXPECT_EQ(GetQavRecordValue(journal[1], 0), 29500);
+}
+
+TEST_F(Series, NarrowCarHasNoScrollBarAndALongCarScrollsItsCurrentAxleIntoView)
+{
+    BuildScheme(1, 4);
+    int narrowVisible = -1, narrowPosition = -1;
+    Open([&](CSeriesDlg& s) {
+        narrowVisible = s.m_scroll.bar.m_visible;
+        narrowPosition = s.m_scroll.position;
+    });
+    EXPECT_EQ(narrowVisible, SW_HIDE);
+    EXPECT_EQ(narrowPosition, 0);
+
+    BuildScheme(1, SCHEME_MAX_AXLES);
+    int maximum = 0, position = -1, axleX = -1, afterPage = -1, atEnd = -1;
+    Open([&](CSeriesDlg& s) {
+        maximum = s.m_scroll.maximum;
+        scheme->MoveToEntry(scheme->orderCount - 1);
+        s.FollowPosition();
+        position = s.m_scroll.position;
+        axleX = CSchemeView::AxleX(scheme->cars, scheme->currentCar, scheme->currentAxle);
+        SendMessageW(s.m_hWnd, WM_HSCROLL, SB_PAGELEFT, reinterpret_cast<LPARAM>(s.m_scroll.bar.m_hWnd));
+        afterPage = s.m_scroll.position;
+        for (int i = 0; i < 100; ++i)
+            SendMessageW(s.m_hWnd, WM_HSCROLL, SB_PAGERIGHT, reinterpret_cast<LPARAM>(s.m_scroll.bar.m_hWnd));
+        atEnd = s.m_scroll.position;
+    });
+    const int width = CSchemeView::CarWidth(scheme->cars, 0);
+    EXPECT_EQ(maximum, width - 371);
+    EXPECT_GT(position, 0);
+    EXPECT_LE(axleX, position + 373) << "the current axle is in view";
+    EXPECT_GE(axleX, position - 39);
+    EXPECT_EQ(afterPage, position - 50);
+    EXPECT_EQ(atEnd, maximum) << "held at the end of the range";
+}
+
+TEST_F(Series, RecordDataIsTheSeriesOwnAndItsNamesGoIntoTheScheme)
+{
+    BuildScheme(1, 2);
+    HWND recordOwner = nullptr, series = nullptr;
+    Open([&](CSeriesDlg& s) {
+        series = s.m_hWnd;
+        Then([&] {
+            HWND front = FrontDialog();
+            recordOwner = GetWindow(front, GW_OWNER);
+            SetWindowTextW(GetDlgItem(front, 291), u"Car 42");
+            Press(front, CRecordInfoDlg::kOkId);
+        });
+        Press(s.m_hWnd, CSeriesDlg::kRecordDataId);
+    });
+    EXPECT_EQ(recordOwner, series);
+    EXPECT_EQ(Field(scheme->cars[0].name), u"Car 42");
+    EXPECT_EQ(Field(record->carName), u"") << "the launcher's record is not changed by the series";
+}
+
+TEST_F(Series, WheelSetGaugeKeepsOneSlotPerAxleAndMarksBothWheels)
+{
+    WriteSettings(3, 0);
+    BuildScheme(1, 3);
+    // The second axle's two wheels, as a type-3 save stores them.
+    for (const char16_t* side : {u"0", u"1"}) {
+        auto r = std::make_unique<QavJournalRecord>(*record);
+        scheme->SelectEntry(0, -1);
+        const int axle1 = 1;
+        Put(r->axleName, qplat::FieldText(scheme->cars[0].axles[axle1].name, SCHEME_AXLE_NAME_CHARS).c_str());
+        Put(r->wheelName, qplat::FieldText(scheme->cars[0].axles[axle1].wheels[SIDE_LEFT].name,
+                                           SCHEME_WHEEL_NAME_CHARS).c_str());
+        Put(r->side, side);
+        SetQavRecordValue(r.get(), 27, 1);
+        SetQavRecordValue(r.get(), 28, 5000);
+        AppendQav(*r);
+    }
+    LONG left = -1, right = -1;
+    Open([&](CSeriesDlg&) {
+        left = scheme->cars[0].axles[1].wheels[SIDE_LEFT].state;
+        right = scheme->cars[0].axles[1].wheels[SIDE_RIGHT].state;
+    });
+    const int slot = scheme->cars[0].axles[1].axleEntryIndex;
+    EXPECT_EQ(controller->m_storedResults[slot].values[28], 5000);
+    EXPECT_EQ(left & STATE_MEASURED, STATE_MEASURED);
+    EXPECT_EQ(right & STATE_MEASURED, STATE_MEASURED);
+}
+
+TEST_F(Series, ScreenShowsThePanelTheDiagramAndTheListAsTheOperatorSeesThem)
+{
+    UseRealLanguage("RUS.LNG");
+    BuildScheme(2, 4);
+    StorePosition(0, 27500);
+    StorePosition(2, 26000);
+    int currentMeasured = 0, measured = 0, listBlue = 0;
+    Open([&](CSeriesDlg& s) {
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        UpdateWindow(s.m_hWnd);
+        qtest::Snapshot("series_ru.png");
+        const qplat::Surface screen = qplat::ComposeScreen();
+        for (int y = 144; y < 264; ++y)
+            for (int x = 1; x < 378; ++x) {
+                const COLORREF c = qplat::PixelToColor(screen.At(x, y));
+                if (c == 0xC100C1) ++currentMeasured;
+                if (c == 0xC10000) ++measured;
+            }
+        for (int y = 48; y < 145; ++y)
+            for (int x = 235; x < 378; ++x)
+                if (qtest::Blue(qplat::PixelToColor(screen.At(x, y)))) ++listBlue;
+    });
+    EXPECT_GT(currentMeasured, 30) << "the current position, measured";
+    EXPECT_GT(measured, 30) << "the other measured position";
+    EXPECT_GT(listBlue, 20) << "the current position's values";
+}
+
+}  // namespace
