@@ -1,0 +1,116 @@
+// The measuring launchers from the start screen's measure command, without a
+// sensor: a head that does not answer, a scheme that cannot be loaded, the
+// record data cancelled, and the gauges' measuring screen that opens at once.
+
+#include "screens/MeasureDlg.h"
+#include "screens/RecordInfoDlg.h"
+#include "screens/SeriesDlg.h"
+#include "tests/shell/ShellTestSupport.h"
+
+using qtest::FrontDialog;
+using qtest::Then;
+
+namespace {
+
+class Launchers : public qtest::ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
+        const std::string scheme = qtest::ReadSourceFile("data/Schemes/Car 4 axles.sch");
+        root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Car 4 axles.sch", scheme);
+    }
+    void Settings(int deviceType, int measureMode, const char16_t* scheme)
+    {
+        qtest::WriteParams(root, [&](ParamBlock& b) {
+            b.deviceType = static_cast<BYTE>(deviceType);
+            b.measureMode = static_cast<BYTE>(measureMode);
+            qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, scheme);
+            qplat::CopyField(b.qavJournalName, PARAM_NAME_CHARS, u"launch");
+        });
+    }
+    // Starts the program and sends the measure command; what the road
+    // showed first, as the text of its message or the screen that opened.
+    void Measure(const std::function<void()>& inside)
+    {
+        ASSERT_NE(Start(), nullptr);
+        Then(inside);
+        SendMessageW(main, WM_COMMAND, CMD_MEASURE, 0);
+    }
+    bool JournalWritten() const { return root.Exists(u"\\SDMMC\\Autorun\\DB\\launch.qav"); }
+};
+
+TEST_F(Launchers, HeadThatDoesNotAnswerEndsTheRoadWithItsMessage)
+{
+    Settings(1, 1, u"Car 4 axles");
+    std::u16string text;
+    bool measuringScreen = true;
+    int activeBehindTheMessage = 0;
+    Measure([&] {
+        measuringScreen = CMeasureDlg::Current() != nullptr;
+        activeBehindTheMessage = g_mainScreenActive;
+        text = qtest::WindowText(GetDlgItem(FrontDialog(), qtest::kBoxTextId));
+        qtest::Press(FrontDialog(), qtest::kBoxFirstButton);
+    });
+    EXPECT_FALSE(measuringScreen);
+    EXPECT_EQ(text, qtest::LanguageText(50008));
+    EXPECT_EQ(activeBehindTheMessage, 1) << "the start screen draws its buttons behind the message";
+}
+
+TEST_F(Launchers, SchemeNamingNoFileShowsItsMessageAndOpensNoScreen)
+{
+    Settings(2, 0, u"No such scheme");
+    std::u16string text;
+    bool recordScreen = true;
+    Measure([&] {
+        recordScreen = CRecordInfoDlg::Current() != nullptr;
+        text = qtest::WindowText(GetDlgItem(FrontDialog(), qtest::kBoxTextId));
+        qtest::Press(FrontDialog(), qtest::kBoxFirstButton);
+    });
+    EXPECT_FALSE(recordScreen);
+    EXPECT_EQ(text, qtest::LanguageText(50053));
+}
+
+TEST_F(Launchers, CancelledRecordDataOpensNoSeriesAndStoresNothing)
+{
+    Settings(2, 0, u"Car 4 axles");
+    bool recordScreen = false, seriesAfter = true;
+    std::u16string wheel;
+    Measure([&] {
+        CRecordInfoDlg* r = CRecordInfoDlg::Current();
+        recordScreen = r != nullptr;
+        if (r) wheel = qtest::WindowText(GetDlgItem(r->m_hWnd, 290));
+        // Whatever runs after the record data would run this next.
+        Then([&] { seriesAfter = CSeriesDlg::Current() != nullptr; });
+        qtest::Press(FrontDialog(), CRecordInfoDlg::kBackId);
+    });
+    qtest::PumpUntil([] { return false; }, 100);
+    EXPECT_TRUE(recordScreen);
+    EXPECT_EQ(wheel, u"1") << "the record data of the scheme's first position";
+    EXPECT_FALSE(seriesAfter);
+    EXPECT_FALSE(JournalWritten());
+}
+
+TEST_F(Launchers, GaugesSingleMeasurementOpensTheMeasuringScreenAtOnce)
+{
+    for (int type : {2, 3}) {
+        SCOPED_TRACE(type);
+        Settings(type, 1, u"");
+        bool measuringScreen = false;
+        int measuring = -1;
+        Measure([&] {
+            CMeasureDlg* m = CMeasureDlg::Current();
+            measuringScreen = m != nullptr;
+            if (!m) return;
+            measuring = m->m_measuring;
+            qtest::Press(m->m_hWnd, CMeasureDlg::kCloseId);
+        });
+        EXPECT_TRUE(measuringScreen) << "no exchange with a gauge before its screen";
+        EXPECT_EQ(measuring, 0) << "a single measurement waits for the button";
+        EXPECT_EQ(g_measureController.m_port, g_linkMonitor.m_comPort.load());
+        Close();
+    }
+}
+
+}  // namespace
