@@ -63,7 +63,7 @@ static void CreateToggle(CMeasureDlg& s, int slot, int id, int x, int y, int tex
 {
     CImageButton& toggle = s.m_toggles[slot];
     toggle.Create(s.m_hWnd, s.m_hInstance, u"", id, x, y, 0, 0, 662, 663, 0, kImageButtonStyle);
-    toggle.SetCaption(s.m_language.GetText(textId), 0x000000, 0, 0, kToggleCaptionHeight);
+    toggle.SetCaption(s.m_language.GetText(textId), kWhite, 0, 0, kToggleCaptionHeight);
     s.SetButtonState(toggle, state);
 }
 

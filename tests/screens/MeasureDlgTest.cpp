@@ -108,10 +108,13 @@ TEST_F(MeasureScreen, MeasureButtonFollowsTheLinkAndTheAveragingLimit)
 
 TEST_F(MeasureScreen, ComputeWithoutAnAveragedProfileKeepsTheCurrentMeasurement)
 {
-    WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
+    WriteSettings(1, 1, [](ParamBlock& b) {
+        b.option5 = 2;
+        b.switches[14] = 2;  // the deviation toggle, shown once computed
+    });
     auto record = Position(u"W1", u"0");
     LONG kept = 0;
-    bool saveAfterNothing = true, saveAfterAverage = false;
+    bool saveAfterNothing = true, saveAfterAverage = false, toggleShown = false;
     Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         controller->m_result.values[0] = 4242;
         controller->m_averageCount = 0;
@@ -124,7 +127,10 @@ TEST_F(MeasureScreen, ComputeWithoutAnAveragedProfileKeepsTheCurrentMeasurement)
         for (int i = 0; i < 100; ++i) controller->m_averageSum[i] = ProfilePoint{2 * (10000 + 100 * i), 2 * 3000};
         Press(s.m_hWnd, CMeasureDlg::kComputeId);
         saveAfterAverage = Enabled(s.m_mainButtons[CMeasureDlg::kSlotSave]);
+        toggleShown = Shown(s.m_toggles[CMeasureDlg::kToggleDeviation].m_hWnd);
+        qtest::Snapshot("measure_averaging.png");
     });
+    EXPECT_TRUE(toggleShown);
     EXPECT_EQ(kept, 4242);
     EXPECT_FALSE(saveAfterNothing);
     EXPECT_TRUE(saveAfterAverage);
@@ -234,6 +240,8 @@ TEST_F(MeasureScreen, DiscScreenSidesAndItsChartWithoutAReference)
         const ProfilePoint point{1000, 3000};
         s.FillDiscSeries(0, 1, &point, 1, 1);
         y0 = s.m_chart.m_ownY[0][0];
+        InvalidateRect(s.m_hWnd, nullptr, FALSE);
+        qtest::Snapshot("measure_disc_sides.png");
     });
     EXPECT_TRUE(radios);
     EXPECT_TRUE(aChecked);
