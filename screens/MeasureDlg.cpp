@@ -3,20 +3,16 @@
 #include <cstring>
 
 #include "platform/WinText.h"
+#include "screens/MeasuringScreens.h"
 #include "screens/RecordInfoDlg.h"
 #include "ui/BusyAnimation.h"
 
 namespace {
 
-constexpr BYTE kDiscDevice = 4;
-constexpr int kTitleWheel = 40603;
-constexpr int kTitleDisc = 40633;
+constexpr BYTE kDiscDevice = MEASURING_DISC_DEVICE;
 constexpr int kTextMeasureFailed = 50006;
 constexpr int kTextZeroFailed = 50051;
 constexpr int kTextAveraging = 40317;
-
-// The link picture of the status corner and its signal bars.
-constexpr int kLinkX = 60, kLinkY = 20, kLinkBarWidth = 2, kLinkBarStep = 5;
 
 }  // namespace
 
@@ -57,7 +53,7 @@ void CMeasureDlg::OnLoadSettings()
 
 LPCWSTR CMeasureDlg::TitleText()
 {
-    return m_language.GetText(Type() == kDiscDevice ? kTitleDisc : kTitleWheel);
+    return m_language.GetText(MeasuringTitleId(Type()));
 }
 
 // ---------------------------------------------------------------- opening
@@ -493,6 +489,5 @@ void CMeasureDlg::PaintContent(HDC dc)
         }
     }
     const bool up = LinkUp();
-    m_paint.DrawBitmapScaled(m_hWnd, dc, m_statusImages.m_link[up ? 0 : 1], kLinkX, kLinkY, kLinkBarWidth,
-                             kLinkBarStep, m_linkMonitor->m_rssi.load(), up ? TRUE : FALSE);
+    DrawLinkCorner(m_paint, m_hWnd, dc, m_statusImages.m_link[up ? 0 : 1], *m_linkMonitor, up);
 }

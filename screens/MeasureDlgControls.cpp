@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr BYTE kDiscDevice = 4;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr int kTextMeasure = 50114;
 constexpr int kTextZero = 50115;
@@ -99,26 +98,28 @@ void CMeasureDlg::CreateControlsType1()
     UpdateZoomButtons();
 }
 
+// The gauges' measure and zero buttons, with the close and save buttons.
+static void CreateGaugeButtons(CMeasureDlg& s, int measureId, int measureFaces, int zeroId, int zeroFaces,
+                               int zeroDisabled)
+{
+    COwnerButton& measure = s.m_mainButtons[CMeasureDlg::kSlotMeasure];
+    measure.Create(s.m_hWnd, s.m_hInstance, 5, 55, 0, 0, measureId, measureFaces, measureFaces + 1,
+                   measureFaces + 2);
+    measure.SetCaption(s.m_language.GetText(kTextMeasure), kWhite, FALSE, FALSE, FALSE, 0, 0);
+    CreateCommonButtons(s);
+    COwnerButton& zero = s.m_mainButtons[CMeasureDlg::kSlotFourth];
+    zero.Create(s.m_hWnd, s.m_hInstance, 5, 140, 0, 0, zeroId, zeroFaces, zeroFaces + 1, zeroDisabled);
+    zero.SetCaption(s.m_language.GetText(kTextZero), kWhite, FALSE, FALSE, FALSE, 0, 0);
+}
+
 void CMeasureDlg::CreateControlsType2()
 {
-    COwnerButton& measure = Button(kSlotMeasure);
-    measure.Create(m_hWnd, m_hInstance, 5, 55, 0, 0, kMeasureQunId, 673, 674, 675);
-    measure.SetCaption(m_language.GetText(kTextMeasure), kWhite, FALSE, FALSE, FALSE, 0, 0);
-    CreateCommonButtons(*this);
-    COwnerButton& zero = Button(kSlotFourth);
-    zero.Create(m_hWnd, m_hInstance, 5, 140, 0, 0, kZeroQunId, 679, 680, 671);
-    zero.SetCaption(m_language.GetText(kTextZero), kWhite, FALSE, FALSE, FALSE, 0, 0);
+    CreateGaugeButtons(*this, kMeasureQunId, 673, kZeroQunId, 679, 671);
 }
 
 void CMeasureDlg::CreateControlsType3()
 {
-    COwnerButton& measure = Button(kSlotMeasure);
-    measure.Create(m_hWnd, m_hInstance, 5, 55, 0, 0, kMeasureQemId, 676, 677, 678);
-    measure.SetCaption(m_language.GetText(kTextMeasure), kWhite, FALSE, FALSE, FALSE, 0, 0);
-    CreateCommonButtons(*this);
-    COwnerButton& zero = Button(kSlotFourth);
-    zero.Create(m_hWnd, m_hInstance, 5, 140, 0, 0, kZeroQemId, 681, 682, 672);
-    zero.SetCaption(m_language.GetText(kTextZero), kWhite, FALSE, FALSE, FALSE, 0, 0);
+    CreateGaugeButtons(*this, kMeasureQemId, 676, kZeroQemId, 681, 672);
     if (m_params.gaugeSteps >= 2 && m_params.measureMode == 0) {
         m_stepButtons[0].Create(m_hWnd, m_hInstance, 320, 190, 41, 41, kPrevStepId, 616, 617, 618);
         m_stepButtons[1].Create(m_hWnd, m_hInstance, 370, 190, 41, 41, kNextStepId, 610, 611, 612);

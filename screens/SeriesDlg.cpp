@@ -6,21 +6,17 @@
 
 #include "platform/WinText.h"
 #include "screens/MeasureDlg.h"
+#include "screens/MeasuringScreens.h"
 #include "screens/RecordInfoDlg.h"
 #include "ui/BusyAnimation.h"
 
 namespace {
 
-constexpr BYTE kDiscDevice = 4;
 constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr int kTitleWheel = 40603;
-constexpr int kTitleDisc = 40633;
 constexpr int kTextMeasure = 50114;
 constexpr int kTextMeasured = 40601;
 constexpr int kTextZeroFailed = 50051;
 
-// The link picture of the status corner and its signal bars.
-constexpr int kLinkX = 60, kLinkY = 20, kLinkBarWidth = 2, kLinkBarStep = 5;
 // The record panel and the arguments of its drawing.
 constexpr int kPanelX = 3, kPanelY = 50, kPanelFontWidth = 6, kPanelFontHeight = 14, kPanelLineStep = 13;
 
@@ -99,7 +95,7 @@ void CSeriesDlg::OnLoadSettings()
 
 LPCWSTR CSeriesDlg::TitleText()
 {
-    return m_language.GetText(Disc() ? kTitleDisc : kTitleWheel);
+    return m_language.GetText(MeasuringTitleId(m_params.deviceType));
 }
 
 // ---------------------------------------------------------------- controls
@@ -463,6 +459,5 @@ void CSeriesDlg::PaintContent(HDC dc)
     m_schemeView.DrawCar(m_hWnd, dc, kDiagramX, kDiagramY, kDiagramWidth, kDiagramHeight, m_scroll.position,
                          m_scheme->cars, m_scheme->currentCar, m_scheme->carCount, orderType, m_params.deviceType);
     const bool linked = m_linkMonitor->m_connected.load() != 0;
-    m_paint.DrawBitmapScaled(m_hWnd, dc, m_statusImages.m_extra[linked ? 0 : 1], kLinkX, kLinkY, kLinkBarWidth,
-                             kLinkBarStep, m_linkMonitor->m_rssi.load(), linked ? TRUE : FALSE);
+    DrawLinkCorner(m_paint, m_hWnd, dc, m_statusImages.m_extra[linked ? 0 : 1], *m_linkMonitor, linked);
 }

@@ -81,23 +81,32 @@ void RunRoad(HWND start, QavJournalRecord* qav, QodJournalRecord* qod)
     RunScreen<CSeriesDlg>(g_hInstance, start, &g_measureController, qav, qod, &g_scheme, &g_linkMonitor);
 }
 
+// The laser heads' road: the head identified and its settings read while
+// the monitor is stopped, then the monitor polls again and the road runs.
+bool PrepareHead(HWND start, void (CMeasureController::*loadTolerances)(),
+                 int (CMeasureController::*readSettings)(HWND, HINSTANCE))
+{
+    if (!g_measureController.AttachPort(g_linkMonitor.m_comPort.load())) {
+        Notice(start, kTextNoHead);
+        return false;
+    }
+    (g_measureController.*loadTolerances)();
+    g_measureController.ApplyParams();
+    if (!(g_measureController.*readSettings)(start, g_hInstance)) {
+        Notice(start, kTextNoHeadSettings);
+        return false;
+    }
+    g_linkMonitor.Start(start);
+    return true;
+}
+
 }  // namespace
 
 void RunMeasuringType1(HWND start)
 {
     auto record = std::make_unique<QavJournalRecord>();
-    if (!g_measureController.AttachPort(g_linkMonitor.m_comPort.load())) {
-        Notice(start, kTextNoHead);
-    } else {
-        g_measureController.LoadQavTolerances();
-        g_measureController.ApplyParams();
-        if (!g_measureController.ReadHeadSettings(start, g_hInstance)) {
-            Notice(start, kTextNoHeadSettings);
-        } else {
-            g_linkMonitor.Start(start);
-            RunRoad(start, record.get(), nullptr);
-        }
-    }
+    if (PrepareHead(start, &CMeasureController::LoadQavTolerances, &CMeasureController::ReadHeadSettings))
+        RunRoad(start, record.get(), nullptr);
     EndRoad(start);
 }
 
@@ -116,17 +125,7 @@ void RunMeasuringType2And3(HWND start)
 void RunMeasuringType4(HWND start)
 {
     auto record = std::make_unique<QodJournalRecord>();
-    if (!g_measureController.AttachPort(g_linkMonitor.m_comPort.load())) {
-        Notice(start, kTextNoHead);
-    } else {
-        g_measureController.LoadQodTolerances();
-        g_measureController.ApplyParams();
-        if (!g_measureController.ReadQodHeadSettings(start, g_hInstance)) {
-            Notice(start, kTextNoHeadSettings);
-        } else {
-            g_linkMonitor.Start(start);
-            RunRoad(start, nullptr, record.get());
-        }
-    }
+    if (PrepareHead(start, &CMeasureController::LoadQodTolerances, &CMeasureController::ReadQodHeadSettings))
+        RunRoad(start, nullptr, record.get());
     EndRoad(start);
 }

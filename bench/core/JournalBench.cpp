@@ -16,39 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchRoot.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/DBJournal_Qav.h"
 
 namespace {
 
-class BenchRoot {
-public:
-    BenchRoot()
-    {
-        std::random_device rd;
-        root_ = std::filesystem::temp_directory_path() / ("qav5-journal-bench-" + std::to_string(rd()));
-        std::filesystem::create_directories(root_ / "SDMMC" / "Autorun" / "DB");
-        qplat::SetDeviceRoot(root_.string());
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        const char16_t folder[] = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof(folder));
-        RegCloseKey(key);
-    }
-    ~BenchRoot()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-
-private:
-    std::filesystem::path root_;
-};
-
 BenchRoot& Root()
 {
-    static BenchRoot root;
+    static BenchRoot root("journal");
     return root;
 }
 

@@ -12,12 +12,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchRoot.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "platform/WinUser.h"
@@ -32,19 +31,12 @@ constexpr int kOrderType = 3;
 constexpr int kJournalRecords = 1000;
 constexpr const char16_t* kJournal = u"bench";
 
-class BenchRoot {
-public:
-    BenchRoot()
+// The card of the bench: the settings of the wheel head along a scheme,
+// with the journal of the series named.
+struct SeriesRoot {
+    BenchRoot root{"series"};
+    SeriesRoot()
     {
-        std::random_device rd;
-        root_ = std::filesystem::temp_directory_path() / ("qav5-series-bench-" + std::to_string(rd()));
-        std::filesystem::create_directories(root_ / "SDMMC" / "Autorun" / "DB");
-        qplat::SetDeviceRoot(root_.string());
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        const char16_t folder[] = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), sizeof(folder));
-        RegCloseKey(key);
         ParamBlock block{};
         CParamFile file;
         file.WriteDefaults(&block);
@@ -53,14 +45,6 @@ public:
         qplat::CopyField(block.qavJournalName, PARAM_NAME_CHARS, kJournal);
         file.Save(&block);
     }
-    ~BenchRoot()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-
-private:
-    std::filesystem::path root_;
 };
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -72,7 +56,7 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 // record with the first position's names, and a journal that holds a
 // measured record for 1000 of the positions.
 struct SeriesSetUp {
-    BenchRoot root;
+    SeriesRoot root;
     std::unique_ptr<CScheme> scheme = std::make_unique<CScheme>();
     std::unique_ptr<CMeasureController> controller = std::make_unique<CMeasureController>();
     CLinkMonitor linkMonitor;

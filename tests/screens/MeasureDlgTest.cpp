@@ -17,16 +17,6 @@ using qtest::Then;
 
 class MeasureScreen : public qtest::MeasureScreens {
 protected:
-    BOOL Open(QavJournalRecord* qav, QodJournalRecord* qod, BYTE ask, const std::function<void(CMeasureDlg&)>& inside)
-    {
-        auto screen = std::make_unique<CMeasureDlg>();
-        CMeasureDlg* s = screen.get();
-        Then([s, inside] {
-            inside(*s);
-            if (IsWindow(s->m_hWnd)) Press(s->m_hWnd, CMeasureDlg::kCloseId);
-        });
-        return screen->DoModal(nullptr, owner, controller.get(), qav, qod, link.get(), ask);
-    }
     static void StatusTick(CMeasureDlg& s) { SendMessageW(s.m_hWnd, WM_TIMER, CMeasureDlg::kStatusTimer, 0); }
     static bool Enabled(COwnerButton& b) { return b.m_hWnd && IsWindowEnabled(b.m_hWnd); }
     static bool Shown(HWND w) { return w && IsWindowVisible(w); }
@@ -55,7 +45,7 @@ TEST_F(MeasureScreen, CloseAndBackEndWithZeroAndAScreenWithoutItsFamilysRecordOp
     Then([s] { SendMessageW(s->m_hWnd, WM_CLOSE, 0, 0); });
     EXPECT_FALSE(screen->DoModal(nullptr, owner, controller.get(), record.get(), nullptr, link.get(), 0))
         << "a close stores nothing, so the series must not count it as saved";
-    EXPECT_FALSE(Open(record.get(), nullptr, 0, [](CMeasureDlg&) {}));
+    EXPECT_FALSE(OpenMeasuring(record.get(), nullptr, 0, [](CMeasureDlg&) {}));
 
     WriteSettings(4, 1);
     bool ran = false, inside = true;
@@ -74,7 +64,7 @@ TEST_F(MeasureScreen, MeasureButtonFollowsTheLinkAndTheAveragingLimit)
     WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
     auto record = Position(u"W1", u"0");
     bool down = true, up = false, full = true, compute = true;
-    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         link->m_connected.store(0);
         StatusTick(s);
         down = Enabled(s.m_mainButtons[CMeasureDlg::kSlotMeasure]);
@@ -94,7 +84,7 @@ TEST_F(MeasureScreen, MeasureButtonFollowsTheLinkAndTheAveragingLimit)
 
     WriteSettings(2, 1);
     bool zero = true, zeroUp = false;
-    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         StatusTick(s);
         zero = Enabled(s.m_mainButtons[CMeasureDlg::kSlotFourth]);
         link->m_connected.store(1);
@@ -115,7 +105,7 @@ TEST_F(MeasureScreen, ComputeWithoutAnAveragedProfileKeepsTheCurrentMeasurement)
     auto record = Position(u"W1", u"0");
     LONG kept = 0;
     bool saveAfterNothing = true, saveAfterAverage = false, toggleShown = false;
-    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         controller->m_result.values[0] = 4242;
         controller->m_averageCount = 0;
         Press(s.m_hWnd, CMeasureDlg::kComputeId);
@@ -145,7 +135,7 @@ TEST_F(MeasureScreen, ZoomButtonsFollowTheChartsZoomLevel)
         bool out, in, reset;
     };
     std::vector<State> states;
-    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         auto note = [&] {
             states.push_back({Enabled(s.m_chartButtons[CMeasureDlg::kZoomOutSlot]),
                               Enabled(s.m_chartButtons[CMeasureDlg::kZoomInSlot]),
@@ -177,7 +167,7 @@ TEST_F(MeasureScreen, DeviationChartKeepsItsRangeUprightPlotsNoHolesAndNoReferen
     int above = -1, below = -1;
     double firstAbove = 1, secondBelow = -1;
     int refShownDeviation = -1, refShownProfile = -1, profileShownDeviation = -1;
-    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         // A comparison that found no rows reports its largest deviation as
         // far below 0.
         controller->m_deviationCount = 0;
@@ -229,7 +219,7 @@ TEST_F(MeasureScreen, DiscScreenSidesAndItsChartWithoutAReference)
     int side = -1;
     LONG states[2] = {-1, -1};
     double y0 = 0;
-    Open(nullptr, record.get(), 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(nullptr, record.get(), 0, [&](CMeasureDlg& s) {
         radios = s.m_sideRadios[0].m_hWnd != nullptr && s.m_sideRadios[1].m_hWnd != nullptr;
         aChecked = IsDlgButtonChecked(s.m_hWnd, CMeasureDlg::kSideAId) == BST_CHECKED;
         Press(s.m_hWnd, CMeasureDlg::kSideBId);
@@ -256,7 +246,7 @@ TEST_F(MeasureScreen, DiscScreenSidesAndItsChartWithoutAReference)
         if (ask == 0) WriteSettings(4, 1, [](ParamBlock& b) { b.discHeadMode = 2; });
         bool noRadios = false;
         int chosen = -1;
-        Open(nullptr, record.get(), ask, [&](CMeasureDlg& s) {
+        OpenMeasuring(nullptr, record.get(), ask, [&](CMeasureDlg& s) {
             noRadios = s.m_sideRadios[0].m_hWnd == nullptr;
             chosen = controller->m_discSide;
         });
@@ -276,7 +266,7 @@ TEST_F(MeasureScreen, MeasuredPositionShowsItsStoredValuesWithoutMeasuring)
         SetQavRecordValue(record.get(), 0, 31000);
         LONG shown = 0;
         bool measuring = true, boxShown = true;
-        Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
             shown = controller->m_result.values[0];
             // A run would have started 10 ms after the opening.
             qtest::PumpUntil([] { return false; }, 150);
@@ -295,7 +285,7 @@ TEST_F(MeasureScreen, WheelScreenShowsTheResultsAndTheProfileAsTheOperatorSeesTh
     auto record = Position(u"W1", u"0");
     COLORREF linkDown = 0;
     int resultsBlue = 0, chartBlue = 0, chartRed = 0;
-    Open(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
         CMeasureController& c = *controller;
         c.m_result.values[0] = 28000;
         c.m_result.values[1] = 31210;
@@ -332,7 +322,7 @@ TEST_F(MeasureScreen, WheelSetGaugeHasStepButtonsOnlyWhenWalkingStepsAlongASchem
         WriteSettings(3, mode, [](ParamBlock& b) { b.gaugeSteps = 3; });
         bool steps = false;
         // A measured position: the screen opens without measuring.
-        Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) { steps = Shown(s.m_stepButtons[1].m_hWnd); });
+        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) { steps = Shown(s.m_stepButtons[1].m_hWnd); });
         EXPECT_EQ(steps, mode == 0) << mode;
     }
 }

@@ -17,18 +17,6 @@ using qtest::Then;
 
 class MeasureSave : public qtest::MeasureScreens {
 protected:
-    // Opens the measuring screen on the record, runs `inside` in its modal
-    // loop and closes it; DoModal's result.
-    BOOL Open(QavJournalRecord* qav, QodJournalRecord* qod, BYTE ask, const std::function<void(CMeasureDlg&)>& inside)
-    {
-        auto screen = std::make_unique<CMeasureDlg>();
-        CMeasureDlg* s = screen.get();
-        Then([s, inside] {
-            inside(*s);
-            if (IsWindow(s->m_hWnd)) qtest::Press(s->m_hWnd, CMeasureDlg::kCloseId);
-        });
-        return screen->DoModal(nullptr, owner, controller.get(), qav, qod, link.get(), ask);
-    }
     // A wheel measurement of n points in the controller.
     void WheelMeasurement(DWORD n)
     {
@@ -43,7 +31,7 @@ protected:
     int SaveQav(QavJournalRecord* record, BYTE ask = 0)
     {
         int result = -1;
-        Open(record, nullptr, ask, [&](CMeasureDlg& s) { result = s.SaveQavRecord(); });
+        OpenMeasuring(record, nullptr, ask, [&](CMeasureDlg& s) { result = s.SaveQavRecord(); });
         return result;
     }
 };
@@ -144,7 +132,7 @@ TEST_F(MeasureSave, MeasuredPositionAsksAndOnlyYesReplaces)
     std::vector<std::u16string> texts;
     int result = -1;
     auto record = Position(u"W1", u"0");
-    Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
         EXPECT_EQ(controller->m_result.values[0], 999) << "the stored values are shown";
         WheelMeasurement(100);
         qtest::AnswerBox(&texts, qtest::kBoxSecondButton);
@@ -155,7 +143,7 @@ TEST_F(MeasureSave, MeasuredPositionAsksAndOnlyYesReplaces)
     EXPECT_EQ(texts[0], qtest::LanguageText(50010));
     EXPECT_EQ(JournalBytes(u"qav"), before) << "no is declined: nothing written";
 
-    Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+    OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
         WheelMeasurement(100);
         qtest::AnswerBox(&texts, qtest::kBoxFirstButton);
         result = s.SaveQavRecord();
@@ -277,7 +265,7 @@ TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordO
         record->spareWord = 999;
         for (LONG& z : record->profileB) z = 5;
         int result = -1;
-        Open(nullptr, record.get(), 0, [&](CMeasureDlg& s) { result = s.SaveQodRecord(); });
+        OpenMeasuring(nullptr, record.get(), 0, [&](CMeasureDlg& s) { result = s.SaveQodRecord(); });
         ASSERT_EQ(result, 1);
         const std::vector<QodJournalRecord> journal = QodJournal();
         ASSERT_EQ(journal.size(), 1u);
@@ -317,7 +305,7 @@ TEST_F(MeasureSave, JournalThatCannotBeWrittenIsShownAndNothingCountsAsStored)
     std::vector<std::u16string> texts;
     bool openAfterSave = false;
     // A measured position opens without measuring; its save fails.
-    const BOOL stored = Open(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+    const BOOL stored = OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
         qtest::AnswerBox(&texts);
         s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
         qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);

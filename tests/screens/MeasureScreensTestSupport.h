@@ -16,6 +16,7 @@
 #include "measurement/ParamSave.h"
 #include "platform/WinText.h"
 #include "scheme/Scheme.h"
+#include "screens/MeasureDlg.h"
 #include "sensor/LinkMonitor.h"
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
@@ -78,10 +79,10 @@ protected:
     }
 
     // A record of a position: date, names and side.
-    static std::unique_ptr<QavJournalRecord> Position(const char16_t* wheel, const char16_t* side,
-                                                       const char16_t* date = u"01/02/26")
+    template <class Record>
+    static std::unique_ptr<Record> NamedPosition(const char16_t* wheel, const char16_t* side, const char16_t* date)
     {
-        auto r = std::make_unique<QavJournalRecord>();
+        auto r = std::make_unique<Record>();
         Put(r->date, date);
         Put(r->wheelName, wheel);
         Put(r->carName, u"Car");
@@ -90,16 +91,28 @@ protected:
         Put(r->side, side);
         return r;
     }
+    static std::unique_ptr<QavJournalRecord> Position(const char16_t* wheel, const char16_t* side,
+                                                       const char16_t* date = u"01/02/26")
+    {
+        return NamedPosition<QavJournalRecord>(wheel, side, date);
+    }
     static std::unique_ptr<QodJournalRecord> DiscPosition(const char16_t* wheel, const char16_t* side)
     {
-        auto r = std::make_unique<QodJournalRecord>();
-        Put(r->date, u"01/02/26");
-        Put(r->wheelName, wheel);
-        Put(r->carName, u"Car");
-        Put(r->carNumber, u"1234");
-        Put(r->axleName, u"A1");
-        Put(r->side, side);
-        return r;
+        return NamedPosition<QodJournalRecord>(wheel, side, u"01/02/26");
+    }
+
+    // Opens the measuring screen on the records, runs `inside` in its modal
+    // loop, closes it if it is still open; DoModal's result.
+    BOOL OpenMeasuring(QavJournalRecord* qav, QodJournalRecord* qod, BYTE ask,
+                       const std::function<void(CMeasureDlg&)>& inside)
+    {
+        auto screen = std::make_unique<CMeasureDlg>();
+        CMeasureDlg* s = screen.get();
+        Then([s, inside] {
+            inside(*s);
+            if (IsWindow(s->m_hWnd)) Press(s->m_hWnd, CMeasureDlg::kCloseId);
+        });
+        return screen->DoModal(nullptr, owner, controller.get(), qav, qod, link.get(), ask);
     }
 
     void AppendQav(const QavJournalRecord& r)
