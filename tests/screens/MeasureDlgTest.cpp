@@ -315,16 +315,4 @@ TEST_F(MeasureScreen, WheelScreenShowsTheResultsAndTheProfileAsTheOperatorSeesTh
     EXPECT_NE(linkDown, 0xFFFFFFu) << "the link picture";
 }
 
-TEST_F(MeasureScreen, WheelSetGaugeHasStepButtonsOnlyWhenWalkingStepsAlongAScheme)
-{
-    auto record = Position(u"W1", u"0");
-    for (int mode : {0, 1}) {
-        WriteSettings(3, mode, [](ParamBlock& b) { b.gaugeSteps = 3; });
-        bool steps = false;
-        // A measured position: the screen opens without measuring.
-        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) { steps = Shown(s.m_stepButtons[1].m_hWnd); });
-        EXPECT_EQ(steps, mode == 0) << mode;
-    }
-}
-
 }  // namespace
