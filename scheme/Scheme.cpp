@@ -615,42 +615,48 @@ void CScheme::TakeRecordNamesQod(const QodJournalRecord& record)
         TakeNames(*this, axle, record);
 }
 
-void CScheme::ReadQavJournal(std::vector<QavJournalRecord>* records)
+int CScheme::ReadQavJournal(std::vector<QavJournalRecord>* records)
 {
     records->clear();
     WCHAR name[PARAM_NAME_CHARS + 1] = {};
     qplat::CopyField(name, PARAM_NAME_CHARS + 1, qplat::FieldText(m_paramBlock.qavJournalName, PARAM_NAME_CHARS).c_str());
     const int count = m_journalQav.GetCount(name);
     if (count <= 0)
-        return;
+        return count == 0 ? 1 : 0;
     records->resize(static_cast<size_t>(count));  // zeroed
-    if (!m_journalQav.ReadAll(name, records->data(), count))
+    if (!m_journalQav.ReadAll(name, records->data(), count)) {
         records->clear();
+        return 0;
+    }
+    return 1;
 }
 
-void CScheme::ReadQodJournal(std::vector<QodJournalRecord>* records)
+int CScheme::ReadQodJournal(std::vector<QodJournalRecord>* records)
 {
     records->clear();
     WCHAR name[PARAM_NAME_CHARS + 1] = {};
     qplat::CopyField(name, PARAM_NAME_CHARS + 1, qplat::FieldText(m_paramBlock.qodJournalName, PARAM_NAME_CHARS).c_str());
     const int count = m_journalQod.GetCount(name);
     if (count <= 0)
-        return;
+        return count == 0 ? 1 : 0;
     records->resize(static_cast<size_t>(count));
-    if (!m_journalQod.ReadAll(name, records->data(), count))
+    if (!m_journalQod.ReadAll(name, records->data(), count)) {
         records->clear();
+        return 0;
+    }
+    return 1;
 }
 
-void CScheme::ReadJournal(std::vector<QavJournalRecord>* records)
+int CScheme::ReadJournal(std::vector<QavJournalRecord>* records)
 {
     ReadDeviceType();
-    ReadQavJournal(records);
+    return ReadQavJournal(records);
 }
 
-void CScheme::ReadJournalQod(std::vector<QodJournalRecord>* records)
+int CScheme::ReadJournalQod(std::vector<QodJournalRecord>* records)
 {
     ReadDeviceType();
-    ReadQodJournal(records);
+    return ReadQodJournal(records);
 }
 
 int CScheme::FindRecord(QavJournalRecord* query, BYTE copyOut, int start)

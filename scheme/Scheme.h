@@ -158,8 +158,11 @@ public:
     // (ReadJournal), for work that visits every position: a series over a
     // long train reads its journal once, not once per position. The device
     // type of the settings file decides, as in the operations above.
-    void ReadJournal(std::vector<QavJournalRecord>* records);
-    void ReadJournalQod(std::vector<QodJournalRecord>* records);
+    // ReadJournal: 1 when every record was read (a journal without records
+    // included), 0 when the journal could not be opened or read (the list is
+    // then empty).
+    int ReadJournal(std::vector<QavJournalRecord>* records);
+    int ReadJournalQod(std::vector<QodJournalRecord>* records);
     int FindRecordIn(const std::vector<QavJournalRecord>& records, QavJournalRecord* query, BYTE copyOut, int start);
     int FindRecordInQod(const std::vector<QodJournalRecord>& records, QodJournalRecord* query, BYTE copyOut,
                         int start);
@@ -206,9 +209,10 @@ private:
     void MarkAllEnds();
     void LeaveEntry(int deviceType);
     void EnterEntry(int deviceType);
-    // The current journal's records, or an empty list (-1 from the finders).
-    void ReadQavJournal(std::vector<QavJournalRecord>* records);
-    void ReadQodJournal(std::vector<QodJournalRecord>* records);
+    // The current journal's records, or an empty list (-1 from the finders);
+    // 0 when the journal could not be opened or read.
+    int ReadQavJournal(std::vector<QavJournalRecord>* records);
+    int ReadQodJournal(std::vector<QodJournalRecord>* records);
     SchemeAxle* CurrentAxlePtr();
     const SchemeAxle* CurrentAxlePtr() const;
 

@@ -16,6 +16,7 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr int kTextMeasure = 50114;
 constexpr int kTextMeasured = 40601;
 constexpr int kTextZeroFailed = 50051;
+constexpr int kTextJournalUnreadable = 50066;
 
 // The record panel and the arguments of its drawing.
 constexpr int kPanelX = 3, kPanelY = 50, kPanelFontWidth = 6, kPanelFontHeight = 14, kPanelLineStep = 13;
@@ -252,9 +253,12 @@ void CSeriesDlg::OnTimer(UINT_PTR id)
     if (id == kStartTimer) {
         KillTimer(m_hWnd, kStartTimer);
         StartBusyAnimation(m_hInstance, m_hWnd, 0, 50);
-        StartSeries();
+        const bool read = StartSeries();
         InvalidateRect(m_hWnd, nullptr, FALSE);
         StopBusyAnimation();
+        // An unreadable journal leaves every position unmarked: the operator
+        // is told, so that it does not read as nothing stored yet.
+        if (!read) ShowMessage(MESSAGE_FAILURE, kTextJournalUnreadable);
         return;
     }
     if (id != kStatusTimer) return;
@@ -263,19 +267,20 @@ void CSeriesDlg::OnTimer(UINT_PTR id)
     InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
-void CSeriesDlg::StartSeries()
+bool CSeriesDlg::StartSeries()
 {
     m_controller->ClearStoredResults();
     m_controller->ResetResults(0);
+    bool read = true;
     if (Disc()) {
         std::vector<QodJournalRecord> journal;
-        m_scheme->ReadJournalQod(&journal);
+        read = m_scheme->ReadJournalQod(&journal) == 1;
         m_scheme->TakeRecordNamesQod(m_qod);
         m_scheme->MarkMeasuredPositionsInQod(journal, m_qod);
         ReloadQodResults(journal);
     } else {
         std::vector<QavJournalRecord> journal;
-        m_scheme->ReadJournal(&journal);
+        read = m_scheme->ReadJournal(&journal) == 1;
         m_scheme->TakeRecordNames(m_qav);
         m_scheme->MarkMeasuredPositionsIn(journal, m_params.deviceType, m_qav);
         ReloadQavResults(journal);
@@ -283,6 +288,7 @@ void CSeriesDlg::StartSeries()
     CreateValueList();
     CreateScrollBar();
     UpdateStepButtons();
+    return read;
 }
 
 int CSeriesDlg::CurrentSlot() const

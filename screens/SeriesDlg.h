@@ -87,8 +87,9 @@ public:
     // animation and the repaint): the stored results cleared, the names and
     // measured marks taken from the record and the current journal (read
     // once), the results of every measured position recomputed into its slot,
-    // then the value list, the scroll bar and the step buttons.
-    void StartSeries();
+    // then the value list, the scroll bar and the step buttons. False when
+    // the journal could not be read (no position is then marked measured).
+    bool StartSeries();
     void ReloadQavResults(const std::vector<QavJournalRecord>& journal);
     void ReloadQodResults(const std::vector<QodJournalRecord>& journal);
     void CreateValueList();

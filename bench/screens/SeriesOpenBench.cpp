@@ -111,7 +111,10 @@ void BM_SeriesOpen(benchmark::State& state)
     screen->CreateControls();
     int measured = 0;
     for (auto _ : state) {
-        screen->StartSeries();
+        if (!screen->StartSeries()) {
+            state.SkipWithError("the journal could not be read");
+            return;
+        }
         measured = 0;
         for (int i = 0; i < setUp.scheme->orderCount; ++i)
             if (setUp.scheme->order[i].state & STATE_MEASURED) ++measured;

@@ -104,6 +104,32 @@ TEST_F(Series, StartMarksTheJournalsPositionsAndRecomputesTheirResultsIntoTheirS
     EXPECT_EQ(units[0], qtest::LanguageText(TEXT_UNIT_MM));
 }
 
+// The text of the message box the series showed, answered from a timer: the
+// box opens inside the series' own start, where no queued action reaches it.
+std::u16string g_seriesBoxText;
+
+void CALLBACK AnswerSeriesBox(HWND window, UINT, UINT_PTR id, DWORD)
+{
+    const HWND front = FrontDialog();
+    if (CSeriesDlg::Current() && front == CSeriesDlg::Current()->m_hWnd) return;
+    KillTimer(window, id);
+    g_seriesBoxText = qtest::WindowText(GetDlgItem(front, qtest::kBoxTextId));
+    Press(front, qtest::kBoxFirstButton);
+}
+
+TEST_F(Series, JournalThatCannotBeReadIsToldAndMarksNothing)
+{
+    BuildScheme(1, 2);
+    root.MakeFolder(u"\\SDMMC\\Autorun\\DB\\test.qav");  // no journal file can be read there
+    g_seriesBoxText.clear();
+    SetTimer(qtest::ActionWindow(), 77, 10, AnswerSeriesBox);
+    LONG first = -1;
+    Open([&](CSeriesDlg&) { first = scheme->order[0].state; });
+    KillTimer(qtest::ActionWindow(), 77);
+    EXPECT_EQ(g_seriesBoxText, qtest::LanguageText(50066));
+    EXPECT_EQ(first, STATE_CURRENT);
+}
+
 TEST_F(Series, RowWithoutAUnitShowsItsVerdict)
 {
     WriteSettings(1, 0, [](ParamBlock& b) { b.option4 = 4; });  // qR as a verdict only
