@@ -144,7 +144,6 @@ void Paint(const Menu& menu, HWND hwnd)
 // What follows a screen the menu ran.
 void AfterScreen(int id, int result)
 {
-    if (result == SCREEN_NOT_BUILT) return;
     const bool confirmed = result > 0;
     if (confirmed && id == 419) {
         SetMainButtonCaptions();

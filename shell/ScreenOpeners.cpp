@@ -1,8 +1,5 @@
 // The screens the start screen and the menus open, each run the same way:
 // allocated, run modally with its owner, deleted (RunScreen).
-#include <cstdio>
-
-#include "platform/WinKernel.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
 #include "dialogs/ChoiceDlgs.h"
@@ -19,19 +16,6 @@
 #include "sensor/ui/BTDeviceListDlg.h"
 #include "ui/DateTimeUtil.h"
 #include "ui/ScreenDlg.h"
-
-int ScreenNotBuilt(const char* name)
-{
-    char line[160];
-    std::snprintf(line, sizeof line, "Qav5_PA: the %s screen is not part of this build yet", name);
-    WCHAR text[160];
-    int i = 0;
-    for (; line[i] && i < 159; ++i) text[i] = static_cast<WCHAR>(static_cast<unsigned char>(line[i]));
-    text[i] = 0;
-    OutputDebugStringW(text);
-    std::fprintf(stderr, "%s\n", line);
-    return SCREEN_NOT_BUILT;
-}
 
 int OpenJournalBrowser(HWND owner)
 {

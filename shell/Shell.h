@@ -45,8 +45,7 @@ void SetDataMenuCaptions();
 BOOL ReloadParamBlock();
 
 // ---- the screens the shell opens (ScreenOpeners.cpp): each runs one screen
-// with the window as its owner and returns the screen's result; a screen that
-// is not part of the program yet opens nothing, logs one line and gives -1.
+// with the window as its owner and returns the screen's result (1 or 0).
 int OpenJournalBrowser(HWND owner);
 int OpenModeOptionScreen(HWND owner);
 int OpenUnitsScreen(HWND owner);
@@ -62,9 +61,6 @@ int OpenReferListScreen(HWND owner);
 int OpenSchemeListScreen(HWND owner);
 int OpenToleranceEditor(HWND owner);
 int OpenTypeCatalog(HWND owner);
-// The value an opener gives for a screen the program does not have yet.
-constexpr int SCREEN_NOT_BUILT = -1;
-int ScreenNotBuilt(const char* name);
 
 // ---- the measuring launchers
 void RunMeasuringType1(HWND startWindow);
