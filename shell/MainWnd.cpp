@@ -4,6 +4,7 @@
 // the journal browser and the measuring road, and ends the program.
 #include <cstring>
 
+#include "journal/JournalViewDlg.h"
 #include "platform/WinCtrl.h"
 #include "platform/WinGdi.h"
 #include "platform/WinText.h"
@@ -157,7 +158,8 @@ void RunJournal(HWND window)
 {
     g_mainScreenActive = 0;
     g_linkMonitor.Stop();
-    OpenJournalBrowser(window);
+    // The filter keys are kept from one opening of the browser to the next.
+    RunScreen<CJournalViewDlg>(g_hInstance, window, &g_journalFilter);
     if (!IsWindow(window)) return;
     RestartLinkMonitor(window);
     g_mainScreenActive = 1;

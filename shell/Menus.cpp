@@ -4,16 +4,42 @@
 // the running settings block is read again from the file.
 #include <cstring>
 
+#include "dialogs/ChoiceDlgs.h"
+#include "dialogs/LanguageDlg.h"
+#include "dialogs/ParamOptionsDlg.h"
+#include "dialogs/ParamSwitchesDlg.h"
+#include "dialogs/ParamTableDlg.h"
+#include "dialogs/ToleranceEditorDlg.h"
+#include "dialogs/TypeCatalogDlg.h"
+#include "journal/JournalListDlg.h"
 #include "platform/WinGdi.h"
+#include "scheme/ui/ReferListDlg.h"
+#include "scheme/ui/SchemeListDlg.h"
+#include "sensor/ui/BTDeviceListDlg.h"
 #include "settings/DeviceSetup.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
 #include "ui/BufferedDC.h"
+#include "ui/DateTimeUtil.h"
 #include "ui/ModalDialog.h"
 #include "ui/PaintHelper.h"
 #include "ui/ScreenDlg.h"
 
 namespace {
+
+// Runs the screen a menu button opens, with the menu as its owner; 1 or 0 as
+// the screen ended.
+template <class Screen>
+int Open(HWND menu)
+{
+    return RunScreen<Screen>(g_hInstance, menu) ? 1 : 0;
+}
+
+// The sensor screen works on the program's link monitor.
+int OpenSensorList(HWND menu)
+{
+    return RunScreen<CBTDeviceListDlg>(g_hInstance, menu, &g_linkMonitor) ? 1 : 0;
+}
 
 constexpr int kSettingsBack = 417;
 constexpr int kParamBack = 163;
@@ -31,28 +57,28 @@ struct MenuButton {
 
 constexpr MenuButton kSettingsButtons[SETTINGS_MENU_BUTTONS] = {
     {kSettingsBack, 435, 7, 173, 174, 0, 0, nullptr},
-    {418, 50, 75, 772, 773, 0, 40010, OpenModeOptionScreen},
-    {599, 50, 136, 729, 730, 0, 40015, OpenUnitsScreen},
-    {419, 50, 197, 183, 184, 0, 40011, OpenDateTimeScreen},
-    {420, 261, 75, 388, 389, 0, 40012, OpenSensorListScreen},
-    {421, 261, 136, 357, 358, 0, 40013, OpenLanguageScreen},
-    {598, 261, 197, 713, 714, 0, 40014, OpenUsbModeScreen},
+    {418, 50, 75, 772, 773, 0, 40010, Open<CModeOptionDlg>},
+    {599, 50, 136, 729, 730, 0, 40015, Open<CUnitsDlg>},
+    {419, 50, 197, 183, 184, 0, 40011, Open<CDateTimeDlg>},
+    {420, 261, 75, 388, 389, 0, 40012, OpenSensorList},
+    {421, 261, 136, 357, 358, 0, 40013, Open<CLanguageDlg>},
+    {598, 261, 197, 713, 714, 0, 40014, Open<CUsbModeDlg>},
 };
 
 constexpr MenuButton kParamButtons[PARAM_MENU_BUTTONS] = {
     {kParamBack, 435, 7, 173, 174, 0, 0, nullptr},
-    {165, 159, 75, 373, 374, 375, 40021, OpenParamOptionsScreen},
-    {166, 159, 136, 370, 371, 372, 40022, OpenParamSwitchesScreen},
-    {164, 159, 197, 367, 368, 369, 40020, OpenParamTableScreen},
+    {165, 159, 75, 373, 374, 375, 40021, Open<CParamOptionsDlg>},
+    {166, 159, 136, 370, 371, 372, 40022, Open<CParamSwitchesDlg>},
+    {164, 159, 197, 367, 368, 369, 40020, Open<CParamTableDlg>},
 };
 
 constexpr MenuButton kDataButtons[DATA_MENU_BUTTONS] = {
     {kDataBack, 435, 7, 173, 174, 0, 0, nullptr},
-    {168, 50, 75, 178, 179, 0, 40024, OpenJournalListScreen},
-    {169, 50, 136, 365, 366, 0, 40025, OpenReferListScreen},
-    {170, 50, 197, 361, 362, 0, 40026, OpenSchemeListScreen},
-    {171, 261, 75, 363, 364, 0, 40027, OpenToleranceEditor},
-    {172, 261, 136, 620, 621, 0, 40023, OpenTypeCatalog},
+    {168, 50, 75, 178, 179, 0, 40024, Open<CJournalListDlg>},
+    {169, 50, 136, 365, 366, 0, 40025, Open<CReferListDlg>},
+    {170, 50, 197, 361, 362, 0, 40026, Open<CSchemeListDlg>},
+    {171, 261, 75, 363, 364, 0, 40027, Open<CToleranceEditorDlg>},
+    {172, 261, 136, 620, 621, 0, 40023, Open<CTypeCatalogDlg>},
 };
 
 constexpr int kMenuButtonWidth = 161;

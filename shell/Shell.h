@@ -44,24 +44,6 @@ void SetDataMenuCaptions();
 // the block is replaced only when the read succeeded.
 BOOL ReloadParamBlock();
 
-// ---- the screens the shell opens (ScreenOpeners.cpp): each runs one screen
-// with the window as its owner and returns the screen's result (1 or 0).
-int OpenJournalBrowser(HWND owner);
-int OpenModeOptionScreen(HWND owner);
-int OpenUnitsScreen(HWND owner);
-int OpenDateTimeScreen(HWND owner);
-int OpenSensorListScreen(HWND owner);
-int OpenLanguageScreen(HWND owner);
-int OpenUsbModeScreen(HWND owner);
-int OpenParamTableScreen(HWND owner);
-int OpenParamOptionsScreen(HWND owner);
-int OpenParamSwitchesScreen(HWND owner);
-int OpenJournalListScreen(HWND owner);
-int OpenReferListScreen(HWND owner);
-int OpenSchemeListScreen(HWND owner);
-int OpenToleranceEditor(HWND owner);
-int OpenTypeCatalog(HWND owner);
-
 // ---- the measuring launchers
 void RunMeasuringType1(HWND startWindow);
 void RunMeasuringType2And3(HWND startWindow);

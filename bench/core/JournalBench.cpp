@@ -16,16 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchRoot.h"
+#include "bench/support/BenchCard.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/DBJournal_Qav.h"
 
 namespace {
 
-BenchRoot& Root()
+qbench::BenchRoot& Root()
 {
-    static BenchRoot root("journal");
+    static qbench::BenchRoot root("journal");
     return root;
 }
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchRoot.h"
+#include "bench/support/BenchCard.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "platform/WinUser.h"
@@ -34,7 +34,7 @@ constexpr const char16_t* kJournal = u"bench";
 // The card of the bench: the settings of the wheel head along a scheme,
 // with the journal of the series named.
 struct SeriesRoot {
-    BenchRoot root{"series"};
+    qbench::BenchRoot root{"series"};
     SeriesRoot()
     {
         ParamBlock block{};
