@@ -9,6 +9,7 @@
 #include "platform/WinCtrl.h"
 #include "platform/WinGdi.h"
 #include "platform/WinUser.h"
+#include "platform/user/UserInternal.h"
 
 namespace qplat::controls {
 

@@ -122,7 +122,10 @@ Got TryGet(std::unique_lock<std::mutex>& lk, const std::shared_ptr<ThreadQueue>&
     for (auto it = q->posted.begin(); it != q->posted.end(); ++it) {
         if (!MatchesFilter(it->hwnd, filter, it->message, min, max)) continue;
         *out = *it;
-        if (remove) q->posted.erase(it);
+        if (remove) {
+            if (it->message == WM_LBUTTONUP) ++q->stylusUpsTaken;
+            q->posted.erase(it);
+        }
         return out->message == WM_QUIT ? Got::Quit : Got::Message;
     }
     if (q->quitPosted && (min == 0 && max == 0 ? true : (WM_QUIT >= min && WM_QUIT <= max))) {
@@ -188,6 +191,13 @@ std::shared_ptr<ThreadQueue> CurrentQueue()
         t_queue.queue = q;
     }
     return t_queue.queue;
+}
+
+unsigned long StylusUpsTaken()
+{
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> g(S().lock);
+    return q->stylusUpsTaken;
 }
 
 void WakeLocked(ThreadQueue& q)

@@ -52,6 +52,10 @@ struct ThreadQueue {
     HWND focus = nullptr;
     DWORD lastTime = 0;
     POINT lastPos{0, 0};
+    // Stylus releases taken from this queue so far, so that a control can
+    // tell whether a nested loop (a modal screen opened from a notification
+    // of its button-down) consumed the release it would wait for.
+    unsigned long stylusUpsTaken = 0;
 };
 
 struct Window {
@@ -204,6 +208,9 @@ bool IsRemoteWindow(HWND hwnd);
 bool BringRemoteToFront(HWND hwnd);
 // Set when another program asked this one to come to the front.
 extern std::atomic<bool> g_raiseRequested;
+
+// Stylus releases retrieved by the calling thread's queue so far.
+unsigned long StylusUpsTaken();
 
 // Text helpers.
 std::u16string Fold(std::u16string_view s);
