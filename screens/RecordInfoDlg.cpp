@@ -241,33 +241,16 @@ bool CRecordInfoDlg::OnCommand(int id, int code, HWND, INT_PTR& answer)
         return true;
     }
     if (code == EN_SETFOCUS && id >= kFirstEditId && id < kFirstEditId + 6) {
-        // The keyboard opens once the touch that gave the focus is over: an
-        // edit still holding the stylus after the keyboard closed would take
-        // the next touch anywhere on the screen for itself.
-        if (m_ready == 1 && m_pendingEdit == 0) {
-            m_pendingEdit = id;
-            PostMessageW(m_hWnd, kAskTextMessage, static_cast<WPARAM>(id), 0);
-        }
+        OnEditFocus(id);
         return true;
     }
     answer = 0;
     return false;
 }
 
-bool CRecordInfoDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM, INT_PTR& answer)
-{
-    if (msg != kAskTextMessage) return false;
-    const int id = static_cast<int>(wParam);
-    m_pendingEdit = 0;
-    if (id >= kFirstEditId && id < kFirstEditId + 6) OnEditFocus(id);
-    answer = TRUE;
-    return true;
-}
-
 void CRecordInfoDlg::OnEditFocus(int id)
 {
     if (m_ready != 1) return;
-    if (GetCapture() == m_edits[id - kFirstEditId].m_hWnd) ReleaseCapture();
     const EditField& field = kEditFields[id - kFirstEditId];
     CEditCtl& edit = m_edits[id - kFirstEditId];
     WCHAR prompt[KEYBOARD_TEXT_CHARS] = {};

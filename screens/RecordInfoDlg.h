@@ -31,8 +31,6 @@ public:
     static constexpr int kSideListId = 791;
     static constexpr UINT_PTR kReadyTimer = 2000;
     static constexpr UINT kReadyDelayMs = 100;
-    // Posted to itself when an edit gained the focus: opens the keyboard.
-    static constexpr UINT kAskTextMessage = WM_APP + 40;
     // What an edit shows and gives back at most.
     static constexpr int kEditChars = 49;
 
@@ -49,7 +47,6 @@ public:
     void OnInitDialog();
     void OnTimer(UINT_PTR id);
     bool OnCommand(int id, int code, HWND control, INT_PTR& answer);
-    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, INT_PTR& answer);
     // A close is a cancel: the screen tells confirmation from cancelling.
     INT_PTR CloseResult() const { return 0; }
 
@@ -65,7 +62,6 @@ public:
     bool Disc() const { return m_params.deviceType == 4; }
 
     BYTE m_ready = 0;
-    int m_pendingEdit = 0;  // the edit whose keyboard is about to open
     QavJournalRecord m_qav;
     QodJournalRecord m_qod;
     CDateTimeUtil m_dateTime;

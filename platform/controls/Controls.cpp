@@ -19,6 +19,13 @@ void AdoptIntoParent(HWND hwnd, const CREATESTRUCTW* cs)
     SetParent(hwnd, cs->hwndParent);
 }
 
+bool TakeFocusForPress(HWND hwnd)
+{
+    const unsigned long upsBefore = qplat::user::StylusUpsTaken();
+    if (GetFocus() != hwnd) SetFocus(hwnd);
+    return IsWindow(hwnd) && GetFocus() == hwnd && qplat::user::StylusUpsTaken() == upsBefore;
+}
+
 void NotifyCommand(HWND hwnd, WORD code)
 {
     HWND parent = GetParent(hwnd);

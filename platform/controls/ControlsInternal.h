@@ -9,7 +9,6 @@
 #include "platform/WinCtrl.h"
 #include "platform/WinGdi.h"
 #include "platform/WinUser.h"
-#include "platform/user/UserInternal.h"
 
 namespace qplat::controls {
 
@@ -44,6 +43,14 @@ T* TrackState(HWND hwnd, UINT msg)
 // The screens create some controls without WS_CHILD yet place them in their
 // parent's client area: such a control is made a child of that parent.
 void AdoptIntoParent(HWND hwnd, const CREATESTRUCTW* cs);
+
+// Gives a control the stylus pressed on the focus; true when the press is
+// still its own, so it may capture the stylus until the release. Not so when
+// the focus notification ran a modal screen (the on-screen keyboard) that
+// took this very press's release or moved the focus on, nor when the control
+// went away meanwhile: a capture then would hold the stylus for good, every
+// later tap anywhere coming back to the control.
+bool TakeFocusForPress(HWND hwnd);
 
 // WM_COMMAND with a notification code to the parent.
 void NotifyCommand(HWND hwnd, WORD code);

@@ -223,18 +223,8 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_ENABLE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
     case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
     case WM_LBUTTONDOWN: {
-        // The focus notification may run a modal screen (the on-screen
-        // keyboard) that takes this very press's release and moves the focus
-        // on. Capturing after that would hold the stylus for good: every later
-        // tap anywhere would come back here.
-        const unsigned long upsBefore = qplat::user::StylusUpsTaken();
-        if (GetFocus() != hwnd) SetFocus(hwnd);
-        if (!IsWindow(hwnd)) return 0;
+        if (!TakeFocusForPress(hwnd)) return 0;  // `e` may be gone with the window
         e->caret = e->anchor = PosAt(hwnd, *e, PointOf(lParam).x);
-        if (GetFocus() != hwnd || qplat::user::StylusUpsTaken() != upsBefore) {
-            InvalidateRect(hwnd, nullptr, FALSE);
-            return 0;
-        }
         e->selecting = true;
         SetCapture(hwnd);
         ScrollToCaret(hwnd, *e);

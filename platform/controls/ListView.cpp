@@ -520,7 +520,7 @@ void StripTap(HWND hwnd, ListView& l, bool vertical, POINT p)
 
 void StylusDown(HWND hwnd, ListView& l, POINT p)
 {
-    if (GetFocus() != hwnd) SetFocus(hwnd);
+    if (!TakeFocusForPress(hwnd)) return;  // `l` may be gone with the window
     Geometry g = GeometryOf(hwnd, l);
     l.down = p;
     l.downTop = l.top;

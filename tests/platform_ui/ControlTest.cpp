@@ -461,6 +461,86 @@ TEST_F(Controls, EditCaretSelectionAndReplacement)
     EXPECT_EQ(HIWORD(SendMessageW(e, EM_GETSEL, 0, 0)), 12);
 }
 
+// A screen may run a modal screen (the on-screen keyboard) from a control's
+// focus notification, which comes inside the control's stylus-down: the modal
+// loop takes that press's release. The control must not capture the stylus
+// afterwards, whether or not the focus came back to it, or every later tap
+// anywhere would come back to it and open the keyboard again.
+TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
+{
+    HWND edit = CreateWindowExW(0, u"EDIT", u"text", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 200, 24, parent,
+                                reinterpret_cast<HMENU>(static_cast<intptr_t>(476)), nullptr, nullptr);
+    HWND list = MakeList(parent, 10, 60, 200, 100);
+    AddColumn(list, 0, u"Name", 150);
+    AddRow(list, 0, u"first");
+    HWND other = qtest::MakeChild(parent, 900, 300, 200, 100, 40);
+    ASSERT_TRUE(edit && list && other);
+    qtest::TemplateBuilder modal(WS_POPUP | WS_VISIBLE, 0, 0, 100, 50);
+    int modals = 0;
+    bool inModal = false, focusBack = false, releaseTaken = false;
+    HWND pressed = nullptr;
+    auto notes = qtest::TestHandler();
+    qtest::TestHandler() = [&](HWND h, UINT m, WPARAM w, LPARAM l, LRESULT& r) -> bool {
+        const bool focusNote = h == parent && ((m == WM_COMMAND && HIWORD(w) == EN_SETFOCUS) ||
+                                               (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == NM_SETFOCUS));
+        if (!focusNote || inModal) return notes(h, m, w, l, r);
+        inModal = true;
+        ++modals;
+        // The modal screen ends on a message posted after the release, so its
+        // loop has taken the release by then.
+        DialogBoxIndirectParamW(nullptr, modal.Get(), parent, [](HWND d, UINT msg, WPARAM, LPARAM) -> INT_PTR {
+            if (msg == WM_INITDIALOG) PostMessageW(d, WM_USER, 0, 0);
+            if (msg == WM_USER) EndDialog(d, 1);
+            return msg == WM_INITDIALOG || msg == WM_USER;
+        }, 0);
+        MSG up;
+        releaseTaken = !PeekMessageW(&up, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE);
+        if (focusBack) SetFocus(pressed);
+        inModal = false;
+        r = 0;
+        return true;
+    };
+    RECT otherRect;
+    GetWindowRect(other, &otherRect);
+    for (HWND control : {edit, list}) {
+        for (bool back : {false, true}) {
+            SCOPED_TRACE(std::string(control == edit ? "edit" : "list") + (back ? ", focus given back" : ""));
+            SetFocus(other);
+            qplat::ProcessPendingMessages();
+            qtest::Log().Clear();
+            modals = 0;
+            pressed = control;
+            focusBack = back;
+            RECT r;
+            GetWindowRect(control, &r);
+            Tap(r.left + 20, r.top + 12);
+            EXPECT_EQ(modals, 1);
+            EXPECT_TRUE(releaseTaken);
+            EXPECT_EQ(GetFocus() == control, back);
+            EXPECT_EQ(GetCapture(), nullptr);
+            Tap((otherRect.left + otherRect.right) / 2, (otherRect.top + otherRect.bottom) / 2);
+            EXPECT_EQ(qtest::Log().Count(other, WM_LBUTTONDOWN), 1) << "the next tap reaches the window tapped";
+            EXPECT_EQ(qtest::Log().Count(other, WM_LBUTTONUP), 1);
+            EXPECT_EQ(modals, 1) << "and opens nothing again";
+        }
+    }
+    // A press whose release is still to come captures as before: a drag
+    // selects.
+    SetFocus(other);
+    RECT r;
+    GetWindowRect(edit, &r);
+    qtest::TestHandler() = notes;
+    SetFocus(edit);
+    qplat::StylusDown(r.left + 3, r.top + 12);
+    qplat::ProcessPendingMessages();
+    EXPECT_EQ(GetCapture(), edit);
+    qplat::StylusMove(r.right + 40, r.top + 12);
+    qplat::StylusUp(r.right + 40, r.top + 12);
+    qplat::ProcessPendingMessages();
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(HIWORD(SendMessageW(edit, EM_GETSEL, 0, 0)), 4) << "dragged past the end";
+}
+
 TEST_F(Controls, EditNumberStyleAndLimit)
 {
     HWND e = CreateWindowExW(0, u"EDIT", u"", WS_CHILD | WS_VISIBLE | ES_NUMBER, 10, 10, 100, 24, parent, nullptr,

@@ -34,8 +34,7 @@ protected:
         qtest::PumpUntil([&] { return s.m_ready == 1; }, 2000);
     }
     static HWND Edit(CRecordInfoDlg& s, int id) { return GetDlgItem(s.m_hWnd, id); }
-    // Runs `action` on the keyboard once one is in front of the screen: the
-    // keyboard opens only after the touch's own messages.
+    // Runs `action` on the keyboard once one is in front of the screen.
     static void OnKeyboard(HWND screen, std::function<void(HWND)> action, int tries = 3000)
     {
         Then([=] {
