@@ -495,6 +495,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
         if (w->ended) return TRUE;
         w->ended = true;
         w->endResult = result;
+        UncoverLocked(*w);
         w->style &= ~static_cast<DWORD>(WS_VISIBLE);
         q = w->queue;
         WakeLocked(*q);

@@ -21,6 +21,50 @@ void InvalidateLocked(Window& w, const RECT* rect, bool erase)
     WakeLocked(*w.queue);
 }
 
+namespace {
+
+// Invalidates, in `w` and every visible window inside it, the part of the
+// screen rectangle `area` each one shows.
+void InvalidateAreaLocked(Window& w, const RECT& area)
+{
+    if (!(w.style & WS_VISIBLE) || w.destroying || w.dead) return;
+    POINT o = ClientOriginLocked(w);
+    RECT local{area.left - o.x, area.top - o.y, area.right - o.x, area.bottom - o.y};
+    InvalidateLocked(w, &local, true);
+    for (HWND h : w.children)
+        if (auto c = FindLocked(h)) InvalidateAreaLocked(*c, area);
+}
+
+}  // namespace
+
+void UncoverLocked(const Window& gone)
+{
+    if (!VisibleLocked(gone)) return;
+    const POINT o = ClientOriginLocked(gone);
+    const RECT area{o.x - gone.insets.left, o.y - gone.insets.top,
+                    o.x - gone.insets.left + (gone.rect.right - gone.rect.left),
+                    o.y - gone.insets.top + (gone.rect.bottom - gone.rect.top)};
+    if (IsRectEmpty(&area)) return;
+    // Only what lay behind it is uncovered: the windows after it in its
+    // z-order list and, for a child, its parent (children are cut to it).
+    const std::vector<HWND>* siblings = &S().topLevel;
+    std::shared_ptr<Window> parent;
+    if (gone.parent) {
+        parent = FindLocked(gone.parent);
+        if (!parent) return;
+        siblings = &parent->children;
+    }
+    auto at = std::find(siblings->begin(), siblings->end(), gone.handle);
+    if (at == siblings->end()) return;
+    for (auto it = at + 1; it != siblings->end(); ++it)
+        if (auto w = FindLocked(*it)) InvalidateAreaLocked(*w, area);
+    if (parent && !parent->destroying) {
+        const POINT po = ClientOriginLocked(*parent);
+        RECT local{area.left - po.x, area.top - po.y, area.right - po.x, area.bottom - po.y};
+        InvalidateLocked(*parent, &local, true);
+    }
+}
+
 }  // namespace qplat::user
 
 using namespace qplat::user;

@@ -165,6 +165,10 @@ LRESULT CallProc(const std::shared_ptr<Window>& w, UINT msg, WPARAM wParam, LPAR
 // Wakes the thread that owns the window (or the queue).
 void WakeLocked(ThreadQueue& q);
 void InvalidateLocked(Window& w, const RECT* rect, bool erase);
+// A visible window about to be hidden or destroyed: the windows behind it
+// get the part of the screen it covered invalidated, so that they paint
+// what changed while it was in front (a caption in a new language).
+void UncoverLocked(const Window& gone);
 void KillWindowTimersLocked(HWND hwnd);
 // The non-client frame (border and caption) drawn into the window's surface.
 void DrawFrame(HWND hwnd);

@@ -653,6 +653,7 @@ BOOL DestroyWindow(HWND hwnd)
     {
         std::lock_guard<std::mutex> g(S().lock);
         wasVisible = (w->style & WS_VISIBLE) != 0;
+        UncoverLocked(*w);
         w->style &= ~static_cast<DWORD>(WS_VISIBLE);
     }
     if (wasVisible) ScreenChanged();
@@ -933,8 +934,12 @@ BOOL ShowWindow(HWND hwnd, int cmd)
         SendMessageW(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
         {
             std::lock_guard<std::mutex> g(S().lock);
-            if (show) w->style |= WS_VISIBLE;
-            else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+            if (show) {
+                w->style |= WS_VISIBLE;
+            } else {
+                UncoverLocked(*w);
+                w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+            }
             if (show) InvalidateLocked(*w, nullptr, true);
         }
         ScreenChanged();
@@ -1023,7 +1028,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         }
         if (!(flags & SWP_NOZORDER)) InsertInZOrderLocked(*w, pos.hwndInsertAfter);
         if (flags & SWP_SHOWWINDOW) w->style |= WS_VISIBLE;
-        if (flags & SWP_HIDEWINDOW) w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+        if (flags & SWP_HIDEWINDOW) {
+            UncoverLocked(*w);
+            w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+        }
         if (sized && !(flags & SWP_NOREDRAW)) InvalidateLocked(*w, nullptr, true);
         if ((flags & SWP_SHOWWINDOW)) InvalidateLocked(*w, nullptr, true);
     }
@@ -1121,6 +1129,7 @@ LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value)
         case GWL_STYLE:
             old = static_cast<LONG>(w->style);
             styleChanged = (w->style & WS_VISIBLE) != (static_cast<DWORD>(value) & WS_VISIBLE);
+            if (styleChanged && !(static_cast<DWORD>(value) & WS_VISIBLE)) UncoverLocked(*w);
             w->style = static_cast<DWORD>(value);
             break;
         case GWL_EXSTYLE:

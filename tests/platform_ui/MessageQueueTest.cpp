@@ -2,6 +2,8 @@
 // timers on the manual clock, invalidation and painting.
 
 #include <atomic>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "tests/platform_ui/WindowTestSupport.h"
@@ -279,3 +281,88 @@ TEST_F(MessageQueue, ParentsArePaintedBeforeChildren)
 }
 
 }  // namespace
+
+// A screen closing over another leaves what it covered to be painted again
+// by the windows behind it, children included; windows beside it or in
+// front of it are left alone.
+TEST_F(MessageQueue, WindowsUncoveredByAHiddenOrDestroyedWindowPaintAgain)
+{
+    HWND back = Keep(MakeTop(0, 0, 480, 272));
+    HWND under = MakeChild(back, 1, 100, 100, 40, 40);
+    HWND aside = MakeChild(back, 2, 400, 10, 40, 40);
+    const RECT covered{50, 60, 250, 180};
+    struct Way {
+        const char* name;
+        std::function<void(HWND)> remove;
+    };
+    const Way ways[] = {
+        {"destroyed", [](HWND f) { DestroyWindow(f); }},
+        {"hidden", [](HWND f) { ShowWindow(f, SW_HIDE); }},
+        {"hidden by its position",
+         [](HWND f) { SetWindowPos(f, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER); }},
+        {"a modal dialog ended", [](HWND) {}},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const bool modal = std::string(way.name) == "a modal dialog ended";
+        HWND front = modal ? nullptr : Keep(MakeTop(covered.left, covered.top, 200, 120));
+        HWND above = modal ? nullptr : Keep(MakeTop(60, 70, 20, 20));
+        qplat::ProcessPendingMessages();
+        Log().Clear();
+        RECT backArea{}, underArea{}, unused{};
+        bool asideDirty = true, aboveDirty = true;
+        auto look = [&] {
+            GetUpdateRect(back, &backArea, FALSE);
+            GetUpdateRect(under, &underArea, FALSE);
+            asideDirty = GetUpdateRect(aside, &unused, FALSE) != FALSE;
+            aboveDirty = GetUpdateRect(above, &unused, FALSE) != FALSE;
+        };
+        if (modal) {
+            // A dialog of the covered size over `back`, ended from inside.
+            qtest::TemplateBuilder t(WS_POPUP | WS_VISIBLE, 0, 0, 10, 10);
+            qtest::TestHandler() = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT&) {
+                if (h != back || m != WM_USER) return false;
+                HWND dlg = GetActiveWindow();
+                SetWindowPos(dlg, nullptr, covered.left, covered.top, 200, 120, SWP_NOZORDER);
+                above = Keep(MakeTop(60, 70, 20, 20));
+                qplat::ProcessPendingMessages();
+                Log().Clear();
+                EndDialog(dlg, 1);
+                look();
+                return true;
+            };
+            PostMessageW(back, WM_USER, 0, 0);
+            DialogBoxIndirectParamW(nullptr, t.Get(), back, [](HWND, UINT m, WPARAM, LPARAM) -> INT_PTR {
+                return m == WM_INITDIALOG;
+            }, 0);
+            qtest::TestHandler() = nullptr;
+        } else {
+            way.remove(front);
+            look();
+        }
+        EXPECT_EQ(backArea.left, covered.left);
+        EXPECT_EQ(backArea.top, covered.top);
+        EXPECT_EQ(backArea.right, covered.right);
+        EXPECT_EQ(backArea.bottom, covered.bottom);
+        EXPECT_EQ(underArea.right - underArea.left, 40) << "the child behind it, whole";
+        EXPECT_FALSE(asideDirty) << "a child beside it";
+        EXPECT_FALSE(aboveDirty) << "a window in front of it";
+        qplat::ProcessPendingMessages();
+        EXPECT_GE(Log().Count(back, WM_PAINT), 1);
+        EXPECT_EQ(Log().Count(under, WM_PAINT), 1);
+        EXPECT_EQ(Log().Count(aside, WM_PAINT), 0);
+        DestroyWindow(above);
+        if (front) DestroyWindow(front);
+        qplat::ProcessPendingMessages();
+    }
+    // A child hidden uncovers its part of the parent only.
+    Log().Clear();
+    ShowWindow(under, SW_HIDE);
+    RECT area{};
+    ASSERT_TRUE(GetUpdateRect(back, &area, FALSE));
+    EXPECT_EQ(area.left, 100);
+    EXPECT_EQ(area.top, 100);
+    EXPECT_EQ(area.right, 140);
+    EXPECT_EQ(area.bottom, 140);
+    EXPECT_FALSE(GetUpdateRect(aside, &area, FALSE));
+}
