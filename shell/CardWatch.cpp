@@ -133,7 +133,7 @@ void CCardMissingDlg::Paint(HWND hwnd)
 
 CCardWatch::CCardWatch()
     : m_hInstance(nullptr), m_hOwner(nullptr), m_run(0), m_cardPresent(1), m_thread(nullptr), m_wake(nullptr),
-      m_screenDone(nullptr), m_requestWindow(nullptr), m_generation(0), m_tests(0)
+      m_screenDone(nullptr), m_requestWindow(nullptr), m_generation(0), m_tests(0), m_requests(0), m_alive(0)
 {
 }
 
@@ -196,6 +196,7 @@ void CCardWatch::Stop()
 UINT CCardWatch::CardWatchThreadProc(LPVOID param)
 {
     auto* watch = static_cast<CCardWatch*>(param);
+    ++watch->m_alive;
     while (watch->m_run.load()) {
         ++watch->m_tests;
         const BYTE present = IsStorageCardPresent() ? 1 : 0;
@@ -203,12 +204,15 @@ UINT CCardWatch::CardWatchThreadProc(LPVOID param)
         if (!present) {
             const unsigned generation = watch->m_generation.load();
             ResetEvent(watch->m_screenDone);
-            if (watch->m_run.load() && PostMessageW(watch->m_requestWindow, kShowRequest, generation, 0))
+            if (watch->m_run.load() && PostMessageW(watch->m_requestWindow, kShowRequest, generation, 0)) {
+                ++watch->m_requests;
                 WaitForSingleObject(watch->m_screenDone, INFINITE);
+            }
         }
         if (!watch->m_run.load()) break;
         WaitForSingleObject(watch->m_wake, kCycleMs);
     }
+    --watch->m_alive;
     return 0;
 }
 

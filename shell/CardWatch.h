@@ -67,6 +67,12 @@ public:
     bool ThreadRunning() const { return m_thread != nullptr; }
     // Card tests made since the object was built (for tests).
     unsigned TestsMade() const { return m_tests.load(); }
+    // Requests for the screen the watch thread posted and then waited on
+    // (for tests).
+    unsigned RequestsPosted() const { return m_requests.load(); }
+    // Watch threads whose procedure has begun and not yet returned (for
+    // tests: never more than one, none after a Stop).
+    int ThreadsAlive() const { return m_alive.load(); }
 
     HINSTANCE m_hInstance;
     HWND m_hOwner;
@@ -87,5 +93,7 @@ private:
     HWND m_requestWindow;
     std::atomic<unsigned> m_generation;
     std::atomic<unsigned> m_tests;
+    std::atomic<unsigned> m_requests;
+    std::atomic<int> m_alive;
     CCardMissingDlg m_screen;
 };

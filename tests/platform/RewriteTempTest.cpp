@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,25 +37,70 @@ std::string Content(char fill)
     return std::string(2u << 20, fill);
 }
 
-// A child that rewrites the journal with alternating content until killed.
-pid_t StartRewriteLoop()
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const std::string a = Content('a'), b = Content('b');
-        for (unsigned i = 0;; ++i) {
-            const std::string& data = i % 2 ? b : a;
-            qplat::RewriteFile(u"\\DB\\Depot.qav", data.data(), data.size());
-        }
-    }
-    return pid;
-}
-
 void Kill(pid_t pid)
 {
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
+}
+
+// A writer that dies half-way: a child that starts a rewrite of the journal,
+// writes half of the new content into its temporary, tells the parent so and
+// waits to be killed. The parent learns from the pipe, not from the clock,
+// that the temporary is there.
+class HalfWriter {
+public:
+    explicit HalfWriter(char fill)
+    {
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(pipeFds[0]);
+            const std::string data = Content(fill);
+            qplat::FileRewrite rewrite(u"\\DB\\Depot.qav");
+            const char written = rewrite.Ok() && rewrite.Write(data.data(), data.size() / 2) ? 'y' : 'n';
+            if (::write(pipeFds[1], &written, 1) != 1)
+                ::_exit(1);
+            for (;;)
+                ::pause();
+        }
+        ::close(pipeFds[1]);
+        if (pid_ > 0) {
+            // A hang guard only: the child answers as soon as it has written.
+            pollfd ready{pipeFds[0], POLLIN, 0};
+            char written = 0;
+            if (::poll(&ready, 1, 60000) == 1 && ::read(pipeFds[0], &written, 1) == 1)
+                halfWritten_ = written == 'y';
+        }
+        ::close(pipeFds[0]);
+    }
+    ~HalfWriter() { Kill(); }
+    HalfWriter(const HalfWriter&) = delete;
+    HalfWriter& operator=(const HalfWriter&) = delete;
+
+    // Whether the child reported its temporary half written.
+    bool HalfWritten() const { return halfWritten_; }
+    void Kill()
+    {
+        if (pid_ > 0)
+            ::Kill(pid_);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool halfWritten_ = false;
+};
+
+// The temporaries of a folder that hold exactly half of a journal's content.
+size_t HalfWrittenTemporaries(const std::string& folder)
+{
+    size_t n = 0;
+    for (const std::string& name : Temporaries(folder))
+        n += fs::file_size(fs::path(folder) / name) == Content('a').size() / 2;
+    return n;
 }
 
 // The journal is one whole content or the other, never a mixture.
@@ -69,22 +115,18 @@ TEST_F(DeviceRootTest, RewritesKilledHalfWayLeaveNoTemporaryAfterARestart)
 {
     root.WriteFile(u"\\DB\\Depot.qav", Content('a'));
     const std::string db = root.Host(u"\\DB");
-    // Kill the loop at assorted moments until a kill caught a rewrite with its
-    // temporary written (nearly every kill does).
-    size_t left = 0;
-    for (int round = 0; round < 200 && left == 0; ++round) {
-        const pid_t pid = StartRewriteLoop();
-        ASSERT_GT(pid, 0);
-        ::usleep(static_cast<useconds_t>(2000 + (round * 1700) % 9000));
-        Kill(pid);
-        left = Temporaries(db).size();
+    {
+        // Three writers at once, each half-way through its rewrite when the
+        // power goes: a live writer's temporary is not stale, so all stay.
+        HalfWriter first('b'), second('b'), third('a');
+        ASSERT_TRUE(first.HalfWritten() && second.HalfWritten() && third.HalfWritten());
     }
-    ASSERT_GT(left, 0u) << "no kill caught a rewrite half-way";
+    EXPECT_EQ(3u, HalfWrittenTemporaries(db));
     ExpectWhole(root);
 
     // The program starts again on the same card.
     root.Reload();
-    EXPECT_EQ(left, qplat::RemoveStaleTemporaries());
+    EXPECT_EQ(3u, qplat::RemoveStaleTemporaries());
     EXPECT_TRUE(Temporaries(db).empty());
     ExpectWhole(root);
 }
@@ -96,13 +138,14 @@ TEST_F(DeviceRootTest, TheNextRewriteOfAFolderRemovesWhatAKilledWriterLeft)
     const std::string db = root.Host(u"\\DB");
     // Many kills, no restart: the leftovers never pile up, since each new
     // writer clears the folder before its own rewrite.
-    for (int round = 0; round < 20; ++round) {
-        const pid_t pid = StartRewriteLoop();
-        ASSERT_GT(pid, 0);
-        ::usleep(static_cast<useconds_t>(3000 + round * 300));
-        Kill(pid);
-        EXPECT_LE(Temporaries(db).size(), 1u);
+    for (int round = 0; round < 5; ++round) {
+        HalfWriter writer(round % 2 ? 'a' : 'b');
+        ASSERT_TRUE(writer.HalfWritten());
+        EXPECT_EQ(1u, Temporaries(db).size()) << "round " << round;
+        EXPECT_EQ(1u, HalfWrittenTemporaries(db)) << "round " << round;
+        writer.Kill();
     }
+    ASSERT_EQ(1u, HalfWrittenTemporaries(db)) << "the last killed writer's";
     ASSERT_TRUE(qplat::RewriteFile(u"\\DB\\Other.qav", "new", 3));
     EXPECT_TRUE(Temporaries(db).empty());
     EXPECT_EQ("new", root.ReadFile(u"\\DB\\Other.qav"));

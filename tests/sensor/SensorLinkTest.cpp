@@ -358,8 +358,9 @@ TEST_F(SensorLinkTest, RequestBytesOnTheWire)
 
 // The pauses between request and reply, on the host's clock: an operation
 // with a wait takes at least that long against a head that answers at once,
-// and one without a wait does not dawdle. The shortest of three runs is
-// taken, so a loaded machine does not fail the upper bounds.
+// and none waits seconds beyond its own wait. The upper bound is loose, so a
+// loaded machine cannot fail it; how fast a command really is belongs in the
+// benchmarks.
 TEST_F(SensorLinkTest, WaitsBeforeReadingOnTheHostClock)
 {
     qplat::UseHostClock();
@@ -393,7 +394,7 @@ TEST_F(SensorLinkTest, WaitsBeforeReadingOnTheHostClock)
         {"gauge trigger 0x97", 500, [&] { return gauge.SendTrigger(gaugePort); }},
         {"gauge zero 0x98", flushMs + 500, [&] { return gauge.SendZero(gaugePort); }},
     };
-    constexpr long long kSlackMs = 90;
+    constexpr long long kSlackMs = 1500;
     for (const Case& c : cases) {
         long long shortest = -1;
         for (int run = 0; run < 3; ++run) {

@@ -55,7 +55,7 @@ struct SimPort {
     bool started = false;
 };
 
-inline bool WaitFor(const std::function<bool()>& condition, int ms = 5000)
+inline bool WaitFor(const std::function<bool()>& condition, int ms = 30000)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {

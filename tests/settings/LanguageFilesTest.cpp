@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/WinKernel.h"
@@ -159,6 +160,37 @@ TEST(LanguageFiles, HoldTheSameIdsInTheSameOrder)
     }
     EXPECT_EQ(u"English", english.lines[0].text);
     EXPECT_EQ(u"Русский", all.at("RUS.LNG").lines[0].text);
+}
+
+// A text copied to the wrong id reads well on its own and shows only on the
+// screen: two ids say the same in English exactly when they say the same in
+// Russian. The pairs listed are the ones where the languages really differ.
+TEST(LanguageFiles, TextsThatDifferInEnglishDifferInRussianAndAlike)
+{
+    const auto all = ParseAll();
+    const auto& english = all.at("ENG.LNG").lines;
+    const auto& russian = all.at("RUS.LNG").lines;
+    ASSERT_EQ(english.size(), russian.size());
+    const std::vector<std::pair<int, int>> exceptions = {
+        {40004, 50114},  // "Measure": the start screen's noun, the measuring screen's verb
+        {40302, 50045},  // "Value" and "Value of": Russian puts the dimension after either
+        {40429, 40602},  // "Reference": 40429 stays Latin, it also names a reference file
+    };
+    auto excepted = [&](int a, int b) {
+        for (const auto& [x, y] : exceptions)
+            if ((a == x && b == y) || (a == y && b == x))
+                return true;
+        return false;
+    };
+    for (size_t i = 0; i < english.size(); ++i)
+        for (size_t j = i + 1; j < english.size(); ++j) {
+            if (excepted(english[i].id, english[j].id))
+                continue;
+            EXPECT_EQ(english[i].text == english[j].text, russian[i].text == russian[j].text)
+                << english[i].id << " and " << english[j].id << ": \"" << qplat::ToUtf8(english[i].text) << "\", \""
+                << qplat::ToUtf8(english[j].text) << "\" in English; \"" << qplat::ToUtf8(russian[i].text)
+                << "\", \"" << qplat::ToUtf8(russian[j].text) << "\" in Russian";
+        }
 }
 
 TEST(LanguageFiles, NamesThatBecomeFileNamesArePlainAscii)

@@ -1,7 +1,10 @@
 # Runs democard twice on a fresh device root and checks the card it lays out:
-# the program folder with its language files and journal folder, and that a
-# second run keeps the operator's settings, journals and language choice.
+# the program folder with its language files and journal folder, the demo
+# journal and tolerance set of each family made current, and that a second run
+# keeps the operator's settings, journals and language choice. Then cards with
+# links out of the root, which democard refuses without writing anything.
 # cmake -DDEMOCARD=... -DDATA=... -DROOT=... -P CheckDemoCard.cmake
+cmake_policy(SET CMP0009 NEW)  # globs do not follow links
 file(REMOVE_RECURSE "${ROOT}")
 
 function(run_democard)
@@ -39,9 +42,49 @@ foreach(folder Schemes Schemes_QOD)
 endforeach()
 list(GET schemes 0 operator_scheme)
 
+# The demo data of each family: an empty journal and a tolerance set, both
+# named "Demo" and named current in the settings file.
+function(expect_bytes path offset hex)
+  string(LENGTH "${hex}" digits)
+  math(EXPR bytes "${digits} / 2")
+  file(READ "${path}" got OFFSET ${offset} LIMIT ${bytes} HEX)
+  if(NOT got STREQUAL hex)
+    message(FATAL_ERROR "${path} at ${offset}: ${got}, expected ${hex}")
+  endif()
+endfunction()
+set(demo_name "440065006d006f000000")  # "Demo" in UTF-16LE, terminated
+foreach(journal DB/Demo.qav DB/Demo.qod)
+  if(NOT EXISTS "${card}/${journal}")
+    message(FATAL_ERROR "no demo journal ${journal}")
+  endif()
+  file(SIZE "${card}/${journal}" size)
+  if(NOT size EQUAL 0)
+    message(FATAL_ERROR "the demo journal ${journal} is not empty")
+  endif()
+endforeach()
+file(SIZE "${card}/Dopusk.qav" size)
+if(NOT size EQUAL 456)
+  message(FATAL_ERROR "Dopusk.qav holds ${size} bytes, not one wheel tolerance set")
+endif()
+file(SIZE "${card}/Dopusk.qod" size)
+if(NOT size EQUAL 168)
+  message(FATAL_ERROR "Dopusk.qod holds ${size} bytes, not one disc tolerance set")
+endif()
+expect_bytes("${card}/Dopusk.qav" 0 "${demo_name}")
+expect_bytes("${card}/Dopusk.qod" 0 "${demo_name}")
+file(SIZE "${card}/param.qav" size)
+if(NOT size EQUAL 1436)
+  message(FATAL_ERROR "param.qav holds ${size} bytes")
+endif()
+# Current journal and tolerance set, wheel family and disc device.
+foreach(offset 188 388 946 1146)
+  expect_bytes("${card}/param.qav" ${offset} "${demo_name}")
+endforeach()
+file(READ "${card}/param.qav" settings_before HEX)
+file(READ "${card}/Dopusk.qav" wheel_set_before HEX)
+
 # The operator's files: settings, a journal, another language chosen, and a
 # shipped file damaged on the card.
-file(WRITE "${card}/param.qav" "operator settings")
 file(WRITE "${card}/DB/Depot.qav" "measurements")
 file(WRITE "${card}/Language/Language.ini" "File_Language=RUS.LNG")
 file(WRITE "${card}/Language/ENG.LNG" "damaged")
@@ -51,10 +94,12 @@ file(READ "${card}/Schemes_QOD/${operator_scheme}" edited)
 if(NOT edited STREQUAL "edited scheme")
   message(FATAL_ERROR "democard overwrote a scheme on the card")
 endif()
-file(READ "${card}/param.qav" settings)
+file(READ "${card}/param.qav" settings HEX)
+file(READ "${card}/Dopusk.qav" wheel_set HEX)
 file(READ "${card}/DB/Depot.qav" journal)
 file(READ "${card}/Language/Language.ini" choice)
-if(NOT settings STREQUAL "operator settings" OR NOT journal STREQUAL "measurements" OR NOT choice STREQUAL "File_Language=RUS.LNG")
+if(NOT settings STREQUAL settings_before OR NOT wheel_set STREQUAL wheel_set_before OR NOT journal STREQUAL "measurements"
+   OR NOT choice STREQUAL "File_Language=RUS.LNG")
   message(FATAL_ERROR "democard overwrote the operator's files")
 endif()
 expect_same("${DATA}/Language/ENG.LNG" "${card}/Language/ENG.LNG")
@@ -95,24 +140,57 @@ file(MAKE_DIRECTORY "${ROOT}/.qav5-platform/registry.txt" "${ROOT}/.qav5-platfor
 expect_failure("cannot save the registry value \"Folder\"")
 file(REMOVE_RECURSE "${ROOT}")
 
-# Links out of the card root are not followed: a card folder and a shipped
-# file that lead elsewhere are left alone, and nothing outside changes.
+# Links out of the card root are not followed: a card with one anywhere (a
+# card folder, a shipped file, the settings, the paired-sensor list, the
+# platform folder, a dangling one) is refused as a whole, with the link named,
+# and neither the card nor anything outside it changes.
 set(outside "${ROOT}-outside")
+get_filename_component(outside_name "${outside}" NAME)
+function(expect_refused link target what)
+  file(REMOVE_RECURSE "${ROOT}")
+  file(MAKE_DIRECTORY "${card}/Language" "${card}/DB")
+  get_filename_component(parent "${ROOT}/${link}" DIRECTORY)
+  file(MAKE_DIRECTORY "${parent}")
+  file(CREATE_LINK "${target}" "${ROOT}/${link}" SYMBOLIC)
+  file(GLOB_RECURSE before LIST_DIRECTORIES true "${ROOT}/*" "${ROOT}/.*")
+  file(GLOB_RECURSE outside_before LIST_DIRECTORIES true "${outside}/*")
+  execute_process(COMMAND "${DEMOCARD}" --root "${ROOT}" --data "${DATA}" --sensor 00126f0de301 "LX412 12345" 1235
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(rc EQUAL 0 OR out MATCHES "demo card ready" OR NOT err MATCHES "${link} leads out of the card root"
+     OR NOT err MATCHES "nothing was written")
+    message(FATAL_ERROR "democard should have refused ${what} (${rc}): ${out} ${err}")
+  endif()
+  file(GLOB_RECURSE after LIST_DIRECTORIES true "${ROOT}/*" "${ROOT}/.*")
+  file(GLOB_RECURSE outside_after LIST_DIRECTORIES true "${outside}/*")
+  if(NOT before STREQUAL after OR NOT outside_before STREQUAL outside_after)
+    message(FATAL_ERROR "democard wrote with ${what}: ${before} -> ${after}; outside ${outside_before} -> ${outside_after}")
+  endif()
+  foreach(f settings.qav list.qav ENG.LNG)
+    file(READ "${outside}/${f}" kept)
+    if(NOT kept STREQUAL "not the card's ${f}")
+      message(FATAL_ERROR "democard changed ${outside}/${f} through ${what}")
+    endif()
+  endforeach()
+endfunction()
 file(REMOVE_RECURSE "${outside}")
-file(MAKE_DIRECTORY "${outside}/folder" "${card}")
-file(WRITE "${outside}/ENG.LNG" "not the card's")
-file(CREATE_LINK "${outside}/folder" "${card}/Schemes" SYMBOLIC)
-expect_failure("leads out of the card root")
-file(GLOB leaked "${outside}/folder/*")
-if(leaked)
-  message(FATAL_ERROR "democard wrote through a link out of the card: ${leaked}")
-endif()
-file(REMOVE "${card}/Schemes")
-file(MAKE_DIRECTORY "${card}/Language")
-file(CREATE_LINK "${outside}/ENG.LNG" "${card}/Language/ENG.LNG" SYMBOLIC)
-expect_failure("ENG.LNG leads out of the card root")
-file(READ "${outside}/ENG.LNG" kept)
-if(NOT kept STREQUAL "not the card's" OR NOT IS_SYMLINK "${card}/Language/ENG.LNG")
-  message(FATAL_ERROR "democard changed a file behind a link")
+file(MAKE_DIRECTORY "${outside}/folder" "${outside}/platform")
+foreach(f settings.qav list.qav ENG.LNG)
+  file(WRITE "${outside}/${f}" "not the card's ${f}")
+endforeach()
+expect_refused("SDMMC/Autorun/Schemes" "${outside}/folder" "a card folder linked elsewhere")
+expect_refused("SDMMC/Autorun/Language/ENG.LNG" "${outside}/ENG.LNG" "a shipped file linked elsewhere")
+expect_refused("SDMMC/Autorun/param.qav" "${outside}/settings.qav" "the settings linked elsewhere")
+expect_refused("SDMMC/Autorun/BTDevice.qav" "${outside}/list.qav" "the paired-sensor list linked elsewhere")
+expect_refused(".qav5-platform" "${outside}/platform" "the platform folder linked elsewhere")
+expect_refused("SDMMC/Autorun/DB/Demo.qav" "${outside}/missing.qav" "a dangling link out of the card")
+expect_refused("SDMMC/Autorun/DB/Up.qav" "../../../../${outside_name}/settings.qav" "a relative link out of the card")
+
+# A link that stays inside the card is the card's own business.
+file(REMOVE_RECURSE "${ROOT}")
+file(MAKE_DIRECTORY "${card}/DB" "${ROOT}/Elsewhere")
+file(CREATE_LINK "../../Elsewhere" "${card}/DB/Archive" SYMBOLIC)
+run_democard()
+if(NOT EXISTS "${card}/DB/Demo.qav")
+  message(FATAL_ERROR "democard refused a card whose links stay inside it")
 endif()
 file(REMOVE_RECURSE "${ROOT}" "${outside}")

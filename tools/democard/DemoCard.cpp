@@ -7,9 +7,16 @@
 //   \SDMMC\Autorun\Schemes\    the measuring schemes (Schemes_QOD\: the disc device's)
 //
 // and points the registry value "Folder" (the program folder's card) at
-// "\SDMMC". Running it again brings the shipped files up to date and changes
-// nothing else: the operator's settings ("param.qav"), journals and language
-// choice on the card are never overwritten.
+// "\SDMMC". So that a first measurement can be graded and stored, the card also
+// gets demo data for each family: an empty journal "Demo" ("DB\Demo.qav",
+// "DB\Demo.qod") and a tolerance set "Demo" ("Dopusk.qav", "Dopusk.qod"),
+// made current in the settings file where no journal or set is current yet.
+//
+// Running it again brings the shipped files up to date and changes nothing
+// else: the operator's settings ("param.qav"), journals, tolerance sets and
+// language choice on the card are never overwritten. A card with a link that
+// leads out of the device root is refused as a whole, before anything is
+// written: the tool would read or write files that are not the card's.
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
@@ -22,6 +29,9 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "sensor/BTDeviceFile.h"
+#include "settings/CatalogFiles.h"
+#include "settings/DBJournal_Qav.h"
+#include "settings/DBJournal_Qod.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
 
@@ -78,23 +88,59 @@ bool ReadHostFile(const fs::path& path, std::string* bytes)
 // The card root as the host resolves it, links and all; set once at start.
 fs::path g_cardRoot;
 
-// Whether a handheld path, with every link on the way resolved, stays inside
-// the card root. A link that leads elsewhere is never followed: the tool
-// would read or write files that are not the card's.
-bool InsideCard(const std::u16string& devicePath)
+// Whether a host path, with every link on the way resolved, stays inside the
+// card root (the root itself included).
+bool ResolvesInsideCard(const fs::path& host)
 {
-    const std::string host = qplat::HostPath(devicePath);
-    if (host.empty())
-        return false;
     std::error_code ec;
     const fs::path resolved = fs::weakly_canonical(host, ec);
     if (ec)
         return false;
     const auto [rootEnd, at] = std::mismatch(g_cardRoot.begin(), g_cardRoot.end(), resolved.begin(), resolved.end());
-    if (rootEnd == g_cardRoot.end() && at != resolved.end())
+    (void)at;
+    return rootEnd == g_cardRoot.end();
+}
+
+// Whether a handheld path stays inside the card root. The links were checked
+// before anything was written (LinksLeadingOut); this catches a path that
+// names the root's outside by itself.
+bool InsideCard(const std::u16string& devicePath)
+{
+    const std::string host = qplat::HostPath(devicePath);
+    if (!host.empty() && ResolvesInsideCard(host))
         return true;
     std::fprintf(stderr, "democard: %s leads out of the card root, left alone\n", qplat::ToUtf8(devicePath).c_str());
     return false;
+}
+
+// The links anywhere below the card root that lead out of it (each named on
+// standard error), or -1 when a folder cannot be read through: then the card
+// cannot be shown to be safe to write.
+int LinksLeadingOut()
+{
+    int found = 0;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(g_cardRoot, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code linkEc;
+        if (!it->is_symlink(linkEc))
+            continue;
+        // The target itself, so that a dangling link is judged too (the
+        // links on the way to it are resolved, and any inside the card is
+        // judged on its own).
+        const fs::path target = fs::read_symlink(it->path(), linkEc);
+        if (!linkEc && ResolvesInsideCard(target.is_relative() ? it->path().parent_path() / target : target))
+            continue;
+        std::fprintf(stderr, "democard: %s leads out of the card root (to %s)\n",
+                     it->path().lexically_relative(g_cardRoot).string().c_str(), target.string().c_str());
+        ++found;
+    }
+    if (ec) {
+        std::fprintf(stderr, "democard: cannot read the device root %s through: %s\n", g_cardRoot.string().c_str(),
+                     ec.message().c_str());
+        return -1;
+    }
+    return found;
 }
 
 bool MakeDeviceFolder(const std::u16string& path)
@@ -216,22 +262,115 @@ void CopyAscii(WCHAR* field, size_t chars, const std::string& text)
     qplat::CopyField(field, chars, qplat::FromUtf8(text).c_str());
 }
 
+// The demo journal and tolerance set of each family.
+constexpr const char16_t* DEMO_NAME = u"Demo";
+
+// Demo tolerance limits of the wheel family, in micrometres, for the standard
+// wheel the simulated head measures (the S1002 profile: flange height 28 mm,
+// flange thickness 32.5 mm, flange slope 10.8 mm), so that such a wheel is in
+// tolerance and a worn one is flagged. They are demo data, not the limits of
+// any railway's rules. Only the three values the factory settings switch on
+// are graded; every other limit pair stays 0 (ungraded).
+DopuskQavRecord DemoWheelTolerances()
+{
+    DopuskQavRecord r;
+    std::memset(&r, 0, sizeof r);
+    qplat::CopyField(r.name, CATALOG_NAME_CHARS, DEMO_NAME);
+    struct Limits {
+        int entry;
+        LONG lower, lowerWarning, upperWarning, upper;
+    };
+    const Limits limits[] = {
+        {0, 26000, 26500, 33000, 36000},  // flange height
+        {1, 22000, 24000, 33500, 34000},  // flange thickness
+        {2, 6500, 7500, 13000, 20000},    // flange slope (as a length)
+    };
+    for (const Limits& l : limits) {
+        r.lower[l.entry] = l.lower;
+        r.lowerWarning[l.entry] = l.lowerWarning;
+        r.upperWarning[l.entry] = l.upperWarning;
+        r.upper[l.entry] = l.upper;
+    }
+    return r;
+}
+
+// Demo tolerance limits of the disc device, in micrometres, for the unworn
+// standard disc the simulated disc device measures. Demo data as above.
+DopuskQodRecord DemoDiscTolerances()
+{
+    DopuskQodRecord r;
+    std::memset(&r, 0, sizeof r);
+    qplat::CopyField(r.name, CATALOG_NAME_CHARS, DEMO_NAME);
+    r.limits[2] = 98000;   // least disc thickness: out below
+    r.limits[14] = 102000; //   warning below
+    r.limits[7] = 3000;    // unevenness of a side: out above
+    r.limits[11] = 1500;   //   warning above
+    return r;
+}
+
+// Adds the demo tolerance set to its file unless a set of that name is there
+// already (the operator's, or the demo's from an earlier run).
+template <typename File, typename Record>
+bool AddDemoSet(File& file, const Record& record)
+{
+    const std::string name = qplat::ToUtf8(file.FileName());
+    const int count = file.GetCount();
+    std::vector<Record> records(static_cast<size_t>(std::max(0, count)));
+    if (count < 0 || (count > 0 && !file.ReadAll(records.data(), count))) {
+        std::fprintf(stderr, "democard: cannot read %s\n", name.c_str());
+        return false;
+    }
+    for (const Record& r : records)
+        if (qplat::FieldText(r.name, CATALOG_NAME_CHARS) == DEMO_NAME)
+            return true;
+    if (file.Append(&record) != 1) {
+        std::fprintf(stderr, "democard: cannot write %s\n", name.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Makes the demo journal and tolerance set of one family current where the
+// settings name none, and lays out the ones the settings name as the demo's.
+// What the operator chose is left alone. Sets *changed when a name was set.
+template <typename Journal, typename SetFile, typename Record>
+bool SetUpFamily(WCHAR* journalName, WCHAR* toleranceName, const Record& demoSet, bool* changed)
+{
+    bool ok = true;
+    if (qplat::FieldText(journalName, PARAM_NAME_CHARS).empty()) {
+        qplat::CopyField(journalName, PARAM_NAME_CHARS, DEMO_NAME);
+        *changed = true;
+    }
+    if (qplat::FieldText(journalName, PARAM_NAME_CHARS) == DEMO_NAME) {
+        // Asking for the count makes a missing journal, empty.
+        Journal journal;
+        if (journal.GetCount(DEMO_NAME) < 0) {
+            std::fprintf(stderr, "democard: cannot create the journal %s\n", qplat::ToUtf8(DEMO_NAME).c_str());
+            ok = false;
+        }
+    }
+    if (qplat::FieldText(toleranceName, PARAM_NAME_CHARS).empty()) {
+        qplat::CopyField(toleranceName, PARAM_NAME_CHARS, DEMO_NAME);
+        *changed = true;
+    }
+    if (qplat::FieldText(toleranceName, PARAM_NAME_CHARS) == DEMO_NAME) {
+        SetFile file;
+        ok = AddDemoSet(file, demoSet) && ok;
+    }
+    return ok;
+}
+
 // Pairs the demo's simulated head: in the settings file when its laser-head
-// record is empty (a card without settings gets the factory ones), and in the
-// paired-sensor list when no sensor of that name is listed. What the operator
-// paired is left alone.
-bool PairDemoSensor(const DemoSensor& sensor)
+// record is empty, and in the paired-sensor list when no sensor of that name
+// is listed. What the operator paired is left alone. Sets *changed when the
+// settings record was filled.
+bool PairDemoSensor(const DemoSensor& sensor, ParamBlock* block, bool* changed)
 {
     std::string address = sensor.address;
     for (char& c : address)
         if (c >= 'A' && c <= 'F')
             c = static_cast<char>(c - 'A' + 'a');
-    CParamFile file;
-    ParamBlock block;
-    std::memset(&block, 0, sizeof block);
-    if (!file.Load(&block))
-        file.WriteDefaults(&block);
-    ParamBTRecord* record = SensorRecordOf(&block, 1);
+    ParamBTRecord* record = SensorRecordOf(block, 1);
     // The factory settings name no real sensor: an address of zeros.
     const std::u16string stored = qplat::FieldText(record->address, 20);
     if (stored.find_first_not_of(u'0') == std::u16string::npos) {
@@ -239,10 +378,7 @@ bool PairDemoSensor(const DemoSensor& sensor)
         CopyAscii(record->address, 20, address);
         CopyAscii(record->name, 12, sensor.name);
         CopyAscii(record->pin, 5, sensor.pin);
-        if (!file.Save(&block)) {
-            std::fprintf(stderr, "democard: cannot save the paired sensor in the settings file\n");
-            return false;
-        }
+        *changed = true;
     }
     CBTDeviceFile list;
     BTDeviceRecord records[64];
@@ -261,6 +397,33 @@ bool PairDemoSensor(const DemoSensor& sensor)
         return false;
     }
     return true;
+}
+
+// The settings file: the factory settings on a card without one, the demo
+// journals and tolerance sets, and the demo's sensor when asked for.
+bool SetUpSettings(const DemoSensor& sensor)
+{
+    CParamFile file;
+    ParamBlock block;
+    std::memset(&block, 0, sizeof block);
+    bool changed = false;
+    if (!file.Load(&block)) {
+        std::memset(&block, 0, sizeof block);
+        file.WriteDefaults(&block);
+        changed = true;  // WriteDefaults does not tell whether it saved
+    }
+    bool ok = SetUpFamily<CDBJournalQav, CDopuskQavFile>(block.qavJournalName, block.qavToleranceName,
+                                                         DemoWheelTolerances(), &changed);
+    ok = SetUpFamily<CDBJournalQod, CDopuskQodFile>(block.qodJournalName, block.qodToleranceName,
+                                                    DemoDiscTolerances(), &changed) &&
+         ok;
+    if (!sensor.address.empty())
+        ok = PairDemoSensor(sensor, &block, &changed) && ok;
+    if (changed && !file.Save(&block)) {
+        std::fprintf(stderr, "democard: cannot save the settings file\n");
+        ok = false;
+    }
+    return ok;
 }
 
 int Usage()
@@ -307,12 +470,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "democard: cannot resolve the device root %s\n", root.c_str());
         return 1;
     }
-    // The registry lives in the platform folder: it must be the card's own.
-    std::error_code platformEc;
-    const fs::path platform = fs::canonical(qplat::PlatformFolder(), platformEc);
-    if (platformEc || platform.parent_path() != g_cardRoot) {
-        std::fprintf(stderr, "democard: the platform folder %s leads out of the card root\n",
-                     qplat::PlatformFolder().c_str());
+    // Nothing is read or written while a link leads elsewhere: the registry in
+    // the platform folder, the settings or the paired-sensor list could be
+    // another card's or no card's.
+    if (const int links = LinksLeadingOut(); links != 0) {
+        if (links > 0)
+            std::fprintf(stderr, "democard: links out of the card root are not followed; nothing was written\n");
         return 1;
     }
 
@@ -333,8 +496,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "democard: cannot save the registry value \"Folder\"\n");
         ok = false;
     }
-    if (ok && !sensor.address.empty())
-        ok = PairDemoSensor(sensor);
+    if (ok)
+        ok = SetUpSettings(sensor);
     if (!ok)
         return 1;
     CProgramFolder folder;

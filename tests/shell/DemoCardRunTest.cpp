@@ -1,0 +1,168 @@
+// The demo as a new user meets it: a card laid out by democard alone, the
+// simulated head paired on it, and the program run from a script of taps.
+// The first measurement is graded against the card's demo tolerance set and
+// stored in its current journal; a wheel with a worn-thin flange is flagged.
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "screens/ResultView.h"
+#include "settings/CatalogFiles.h"
+#include "settings/ParamFile.h"
+#include "tests/shell/MeasureRoadSupport.h"
+#include "tools/profilegen/ProfileGen.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using qtest::Script;
+
+constexpr int kWaitLink = 8000;
+constexpr int kWaitRun = 6000;
+constexpr int kWaitScreen = 1500;
+constexpr RECT kResultValues{150, 90, 400, 265};
+
+// What tools/run-demo gives democard and the simulator.
+const char* const kAddress = "00126f0de301";
+const char* const kName = "LX412 12345";
+const char* const kPin = "1235";
+
+class DemoCardRun : public qtest::MeasureRoad {
+protected:
+    void SetUp() override
+    {
+        // The card is democard's alone: nothing of the fixture's own lay-out.
+        fs::remove_all(root.Path());
+        fs::create_directories(root.Path());
+        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-demo");
+        fs::create_directories(dir);
+    }
+
+    static int RunDemoCard(const std::string& rootPath)
+    {
+        const std::string data = std::string(QAV5_SOURCE_DIR) + "/data";
+        std::vector<std::string> args = {QAV5_DEMOCARD, "--root", rootPath, "--data", data, "--sensor",
+                                         kAddress,      kName,    kPin};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, QAV5_DEMOCARD, nullptr, nullptr, argv.data(), environ) != 0) return -1;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void StartHead(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> args = {"--root", root.Path(), "--kind", "wheel", "--address",
+                                         kAddress, "--name",    kName,    "--pin",  kPin};
+        args.insert(args.end(), extra.begin(), extra.end());
+        sim = std::make_unique<qtest::SimProcess>(args);
+        ASSERT_EQ(0u, sim->Path().find("/dev/")) << "the simulator did not start";
+    }
+
+    // From the start screen: measure, save with the record data as offered,
+    // back to the start screen.
+    int MeasureAndSave(const std::string& prefix)
+    {
+        Script s;
+        s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
+        s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap(prefix + "-results"));
+        s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap(prefix + "-saved"));
+        s.Tap(qtest::kClose).Wait(kWaitScreen);
+        return Run(s);
+    }
+
+    std::vector<QavJournalRecord> DemoJournal() const
+    {
+        const std::string bytes = root.ReadFile(u"\\SDMMC\\Autorun\\DB\\Demo.qav");
+        std::vector<QavJournalRecord> records(bytes.size() / sizeof(QavJournalRecord));
+        if (!records.empty()) std::memcpy(records.data(), bytes.data(), records.size() * sizeof(QavJournalRecord));
+        return records;
+    }
+
+    static bool OutFill(COLORREF c) { return c == RESULT_OUT_FILL; }
+    static bool WarningFill(COLORREF c) { return c == RESULT_WARNING_FILL; }
+};
+
+TEST_F(DemoCardRun, TheFirstMeasurementIsGradedAndStoredAndAWornFlangeIsFlagged)
+{
+    ASSERT_EQ(0, RunDemoCard(root.Path()));
+
+    // The standard wheel: in tolerance, stored in the demo journal.
+    StartHead();
+    ASSERT_EQ(0, MeasureAndSave("standard"));
+    std::vector<QavJournalRecord> journal = DemoJournal();
+    ASSERT_EQ(1u, journal.size()) << "the first measurement is stored in the current journal";
+    EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
+    EXPECT_EQ(Field(journal[0].sensorName1), u"LX412 12345");
+    const qplat::Surface standard = Png("standard-results");
+    ASSERT_EQ(standard.width, 480);
+    EXPECT_EQ(0, Count(standard, kResultValues, OutFill)) << "the standard wheel is in tolerance";
+    EXPECT_EQ(0, Count(standard, kResultValues, WarningFill));
+
+    // A flange worn 12 mm thinner: below the demo set's flange thickness.
+    profilegen::WheelShape worn;
+    worn.flangeThinningUm = 12000;
+    const fs::path points = dir / "worn.txt";
+    {
+        std::ofstream out(points);
+        for (const profilegen::Point& p : profilegen::S1002Profile(100.0, worn))
+            out << static_cast<long>(p.x) << ";" << static_cast<long>(p.z) << "\n";
+    }
+    sim.reset();
+    StartHead({"--profile", points.string()});
+    ASSERT_EQ(0, MeasureAndSave("worn"));
+    EXPECT_GT(Count(Png("worn-results"), kResultValues, OutFill), 50) << "flagged out of tolerance";
+    // Saved under the same record data as offered: it replaces the record of
+    // that wheel.
+    journal = DemoJournal();
+    ASSERT_EQ(1u, journal.size());
+    EXPECT_LT(GetQavRecordValue(journal[0], 1), 22000) << "the thin flange was stored";
+}
+
+// democard run again on a card where the operator chose a journal and a
+// tolerance set of the wheel family and keeps a set of the demo's name: what
+// the operator chose stays, only the disc device's empty choices are filled.
+TEST_F(DemoCardRun, ASecondRunKeepsWhatTheOperatorChose)
+{
+    ASSERT_EQ(0, RunDemoCard(root.Path()));
+    root.Reload();
+    qtest::WriteParams(root, [](ParamBlock& b) {
+        qplat::CopyField(b.qavJournalName, PARAM_NAME_CHARS, u"Mine");
+        qplat::CopyField(b.qavToleranceName, PARAM_NAME_CHARS, u"Strict");
+    });
+    DopuskQavRecord own;
+    std::memset(&own, 0, sizeof own);
+    qplat::CopyField(own.name, CATALOG_NAME_CHARS, u"Demo");
+    own.upper[0] = 1234;
+    own.lower[0] = 1000;
+    const std::string ownSet(reinterpret_cast<const char*>(&own), sizeof own);
+    root.WriteFile(u"\\SDMMC\\Autorun\\Dopusk.qav", ownSet);
+    root.WriteFile(u"\\SDMMC\\Autorun\\DB\\Demo.qav", "the operator's measurements");
+
+    ASSERT_EQ(0, RunDemoCard(root.Path()));
+    root.Reload();
+    ParamBlock b;
+    std::memset(&b, 0, sizeof b);
+    CParamFile file;
+    ASSERT_EQ(1, file.Load(&b));
+    EXPECT_EQ(Field(b.qavJournalName), u"Mine");
+    EXPECT_EQ(Field(b.qavToleranceName), u"Strict");
+    EXPECT_EQ(Field(b.qodJournalName), u"Demo") << "an empty choice is the demo's";
+    EXPECT_EQ(Field(b.qodToleranceName), u"Demo");
+    EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\Dopusk.qav"), ownSet) << "the operator's set of that name stays";
+    EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\DB\\Demo.qav"), "the operator's measurements");
+    EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\DB\\Demo.qod"));
+    EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\Dopusk.qod").size(), sizeof(DopuskQodRecord));
+}
+
+}  // namespace
