@@ -95,6 +95,15 @@ public:
     void ComputeProfiles();
     void RecomputeFromRecord(const QavJournalRecord& record, BYTE deviceType);
 
+    // What a run changes of the current measurement: results, profiles, key
+    // points, the comparison, the second profile, the measuring steps and the
+    // disc side states. Every run keeps it before it starts and puts it back
+    // when it fails, so that a failed run leaves the previous measurement as
+    // it was; a screen that runs two operations as one (a zeroing and the
+    // reading after it) keeps and restores around both.
+    void KeepMeasurement();
+    void RestoreMeasurement();
+
     // ---- gauges and measuring steps
     int ZeroGauge();
     int MeasureQun(BYTE zeroFirst);
@@ -226,5 +235,28 @@ private:
     void HideRunBar();
 
     bool m_barOfRun = false;  // a bar was created by the run under way
+
+    // The measurement as it was before the run under way.
+    struct KeptMeasurement {
+        WheelResult result;
+        DiscResult discResult;
+        DWORD count, count2;
+        ProfilePoint points[kMaxProfilePoints];
+        ProfilePoint points2[kMaxProfilePoints];
+        ProfileKeyPoints keys, keys2;
+        DWORD deviationCount;
+        DeviationRow deviations[kMaxDeviationRows];
+        double minDeviation, maxDeviation, maxAbsDeviation, positiveArea, negativeArea;
+        DWORD secondCount;
+        ProfilePoint secondPoints[kMaxProfilePoints];
+        ProfileKeyPoints secondKeys;
+        WheelResult secondResult;
+        DWORD lapka;
+        BYTE levelMode;
+        MeasureStep steps[kMaxMeasureSteps];
+        LONG currentStep;
+        LONG side1State, side2State;
+    };
+    KeptMeasurement m_kept = {};
 };
 

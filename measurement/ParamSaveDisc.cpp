@@ -84,6 +84,9 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
     BYTE dump2[kRawDumpBytes];
     std::memset(dump2, 0, sizeof dump2);
     m_barOfRun = false;
+    // A run that fails (a head silent, a read cut short, no side with a
+    // profile) leaves the sides as they were before it.
+    KeepMeasurement();
 
     int started = m_link.StartAndWait(m_port, kHead1, StartWait(m_head1Settings.words));
     Sleep(kAfterStartMs);
@@ -177,7 +180,11 @@ int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
     SetProgress(b1);
     HideRunBar();
     // No side of this run gave a profile: nothing was measured.
-    return measured ? 1 : 0;
+    if (!measured) {
+        RestoreMeasurement();
+        return 0;
+    }
+    return 1;
 }
 
 void CMeasureController::ForgetDiscSide(BYTE side)

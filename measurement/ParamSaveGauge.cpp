@@ -60,6 +60,8 @@ int CMeasureController::ZeroGauge()
     return 1;
 }
 
+// A reading that fails leaves the value as it was: what a cut-short reply
+// left in the read buffer is no reading.
 int CMeasureController::MeasureQun(BYTE zeroFirst)
 {
     if (zeroFirst == 1)
@@ -67,9 +69,8 @@ int CMeasureController::MeasureQun(BYTE zeroFirst)
     DWORD value = static_cast<DWORD>(m_result.values[kQunValue]);
     if (m_byteLink.SendTrigger(m_port)) {
         Sleep(kTriggerWaitMs);
-        const int read = m_byteLink.ReadValue(m_port, &value);
-        m_result.values[kQunValue] = static_cast<LONG>(value);
-        if (read) {
+        if (m_byteLink.ReadValue(m_port, &value)) {
+            m_result.values[kQunValue] = static_cast<LONG>(value);
             GradeWheel();
             return 1;
         }
@@ -85,9 +86,8 @@ int CMeasureController::MeasureQem(BYTE zeroFirst)
     DWORD value = static_cast<DWORD>(m_result.values[kQemValue]);
     if (m_byteLink.SendTrigger(m_port)) {
         Sleep(kTriggerWaitMs);
-        const int read = m_byteLink.ReadValue(m_port, &value);
-        m_result.values[kQemValue] = static_cast<LONG>(value);
-        if (read) {
+        if (m_byteLink.ReadValue(m_port, &value)) {
+            m_result.values[kQemValue] = static_cast<LONG>(value);
             GradeWheel();
             if (StepTableInUse() && ValidStep(m_currentStep))
                 m_steps[m_currentStep] = MeasureStep{m_result.values[kQemValue], kStepCurrent | kStepSet,

@@ -73,6 +73,9 @@ int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode,
     SHORT* w = m_head1Settings.words;
     const int blocks = DumpBlocks(w[12]);
     BYTE dump[kRawDumpBytes];
+    // A run that fails leaves the measurement before it standing: it is put
+    // back on every way out that returns 0.
+    KeepMeasurement();
     m_lapka = 0;
     m_barOfRun = false;
 
@@ -81,8 +84,10 @@ int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode,
                                       m_head1Info.firmwareVersion);
     m_link.FlushInput(m_port);
     const int wait = 2 * (w[13] > w[14] ? w[13] : w[14]);
-    if (!m_link.StartAndWait(m_port, kHead1, wait))
+    if (!m_link.StartAndWait(m_port, kHead1, wait)) {
+        RestoreMeasurement();
         return 0;
+    }
 
     // The bar of the transfer: old heads send the dump in one piece, and the
     // bar then jumps to its end when it has arrived.
@@ -92,6 +97,7 @@ int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode,
     const DWORD received = ReadHeadDump(kHead1, m_head1Info.firmwareVersion, blocks, dump, &bar, true, parent, instance);
     if (received == 0) {
         HideRunBar();
+        RestoreMeasurement();
         return 0;
     }
     if (m_head1Info.firmwareVersion <= SENSOR_FW_LAST_WHOLE_DUMP)
@@ -118,6 +124,7 @@ int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode,
         // Nothing measured: the screen reports it and nothing can be saved.
         if (m_count == 0) {
             HideRunBar();
+            RestoreMeasurement();
             return 0;
         }
         LONG shift = 0, anchor = 0;
@@ -137,6 +144,7 @@ int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode,
                                        &m_secondKeys, &m_secondResult, 0, mode, received);
         if (m_secondCount == 0) {
             HideRunBar();
+            RestoreMeasurement();
             return 0;
         }
         if (mode & 1)
@@ -172,6 +180,68 @@ void CMeasureController::ResetResults(int flag)
         std::memset(m_secondPoints, 0, sizeof m_secondPoints);
         m_secondKeys = ProfileKeyPoints{};
     }
+}
+
+// Whole arrays are copied: a profile's count says nothing about what lies
+// past it, and the chart and the save read only up to the count anyway.
+void CMeasureController::KeepMeasurement()
+{
+    KeptMeasurement& k = m_kept;
+    k.result = m_result;
+    k.discResult = m_discResult;
+    k.count = m_count;
+    k.count2 = m_count2;
+    std::memcpy(k.points, m_points, sizeof m_points);
+    std::memcpy(k.points2, m_points2, sizeof m_points2);
+    k.keys = m_keys;
+    k.keys2 = m_keys2;
+    k.deviationCount = m_deviationCount;
+    std::memcpy(k.deviations, m_deviations, sizeof m_deviations);
+    k.minDeviation = m_minDeviation;
+    k.maxDeviation = m_maxDeviation;
+    k.maxAbsDeviation = m_maxAbsDeviation;
+    k.positiveArea = m_positiveArea;
+    k.negativeArea = m_negativeArea;
+    k.secondCount = m_secondCount;
+    std::memcpy(k.secondPoints, m_secondPoints, sizeof m_secondPoints);
+    k.secondKeys = m_secondKeys;
+    k.secondResult = m_secondResult;
+    k.lapka = m_lapka;
+    k.levelMode = m_levelMode;
+    std::memcpy(k.steps, m_steps, sizeof m_steps);
+    k.currentStep = m_currentStep;
+    k.side1State = m_side1State;
+    k.side2State = m_side2State;
+}
+
+void CMeasureController::RestoreMeasurement()
+{
+    const KeptMeasurement& k = m_kept;
+    m_result = k.result;
+    m_discResult = k.discResult;
+    m_count = k.count;
+    m_count2 = k.count2;
+    std::memcpy(m_points, k.points, sizeof m_points);
+    std::memcpy(m_points2, k.points2, sizeof m_points2);
+    m_keys = k.keys;
+    m_keys2 = k.keys2;
+    m_deviationCount = k.deviationCount;
+    std::memcpy(m_deviations, k.deviations, sizeof m_deviations);
+    m_minDeviation = k.minDeviation;
+    m_maxDeviation = k.maxDeviation;
+    m_maxAbsDeviation = k.maxAbsDeviation;
+    m_positiveArea = k.positiveArea;
+    m_negativeArea = k.negativeArea;
+    m_secondCount = k.secondCount;
+    std::memcpy(m_secondPoints, k.secondPoints, sizeof m_secondPoints);
+    m_secondKeys = k.secondKeys;
+    m_secondResult = k.secondResult;
+    m_lapka = k.lapka;
+    m_levelMode = k.levelMode;
+    std::memcpy(m_steps, k.steps, sizeof m_steps);
+    m_currentStep = k.currentStep;
+    m_side1State = k.side1State;
+    m_side2State = k.side2State;
 }
 
 void CMeasureController::ClearStoredResults()

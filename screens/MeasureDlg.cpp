@@ -296,13 +296,17 @@ void CMeasureDlg::EndRun()
 void CMeasureDlg::RunWheel()
 {
     StartBusy(m_viewIndex == 1);
+    // A failed run leaves the screen as it was before it: the controller puts
+    // the previous measurement back, and the compute button is as it was.
+    const BOOL computeBefore = IsWindowEnabled(Button(kSlotFourth).m_hWnd);
     Button(kSlotMeasure).Enable(FALSE);
     Button(kSlotFourth).Enable(FALSE);
     const BYTE mode = static_cast<BYTE>((m_toggles[kToggleDeviation].m_state == 1 ? 1 : 0) +
                                         (m_toggles[kToggleWear].m_state == 1 ? 2 : 0));
     const bool averaging = m_params.option5 == 2;
     CMeasureController& c = *m_controller;
-    if (c.MeasureWheel(m_hWnd, m_hInstance, mode, averaging ? 1 : 0)) {
+    const bool measured = c.MeasureWheel(m_hWnd, m_hInstance, mode, averaging ? 1 : 0) != 0;
+    if (measured) {
         if (!averaging) Button(kSlotSave).Enable(TRUE);
         FillWheelSeries(1, c.m_count, c.m_points, 0);
         FillWheelSeries(3, kKeyPointCount, c.m_keys.points, 0);
@@ -321,7 +325,7 @@ void CMeasureDlg::RunWheel()
     const bool full = averaging && c.m_averageCount >= kMaxAveraged;
     Button(kSlotMeasure).Enable(full ? FALSE : TRUE);
     const bool anyOn = m_toggles[kToggleDeviation].m_state == 1 || m_toggles[kToggleWear].m_state == 1;
-    Button(kSlotFourth).Enable(anyOn ? FALSE : TRUE);
+    Button(kSlotFourth).Enable(measured ? (anyOn ? FALSE : TRUE) : computeBefore);
     ShowViewControls();
     EndRun();
 }
@@ -335,7 +339,11 @@ void CMeasureDlg::RunGauge(bool type3)
     bool measured = false;
     // Steps along a scheme begin from zero. A gauge that cannot be zeroed
     // would give a reading against a wrong zero, so nothing is measured then.
-    if (type3 && m_params.gaugeSteps > 1 && m_params.measureMode == 0 && !c.ZeroGauge()) {
+    // The zeroing and the reading are one run: when the reading fails, the
+    // step the zeroing cleared gets its value back.
+    const bool zeroFirst = type3 && m_params.gaugeSteps > 1 && m_params.measureMode == 0;
+    if (zeroFirst) c.KeepMeasurement();
+    if (zeroFirst && !c.ZeroGauge()) {
         StopBusyAnimation();
         ShowMessage(MESSAGE_FAILURE, kTextZeroFailed);
     } else {
@@ -343,6 +351,7 @@ void CMeasureDlg::RunGauge(bool type3)
         if (measured) {
             Button(kSlotSave).Enable(TRUE);
         } else {
+            if (zeroFirst) c.RestoreMeasurement();
             StopBusyAnimation();
             ShowMessage(MESSAGE_FAILURE, kTextMeasureFailed);
         }
@@ -404,7 +413,14 @@ void CMeasureDlg::Save()
     const bool single = m_params.measureMode != 0;
     if (single && !RunScreen<CRecordInfoDlg>(m_hInstance, m_hWnd, &m_qav, &m_qod)) return;
     const int stored = Type() == kDiscDevice ? SaveQodRecord() : SaveQavRecord();
+    // Declined or failed: the operator tries again with the same measurement
+    // (and the same mean).
     if (stored != 1) return;
+    // What was averaged is stored: the next wheel starts an average of its own.
+    if (Type() == 1) {
+        m_controller->ResetAverage();
+        Button(kSlotMeasure).Enable(LinkUp() ? TRUE : FALSE);
+    }
     if (!single) {
         KillTimer(m_hWnd, kStatusTimer);
         EndDialog(m_hWnd, 1);

@@ -124,6 +124,36 @@ TEST_F(GaugeTest, ZeroingASetCurrentStepMakesItCurrentAndFreeAndItsZeroCounts)
     EXPECT_EQ(0, ctl->m_result.values[30]);
 }
 
+// A reading that fails leaves the step it was for as it was; and a zeroing
+// with the reading after it (the screen's run of a step along a scheme) is put
+// back whole when the reading fails.
+TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone)
+{
+    sensorsim::Device& gauge = Launch(sensorsim::Kind::Gauge3, 3, 3, 100);
+    ctl->InitSteps();
+    ASSERT_EQ(1, ctl->MeasureQem(0));
+    ASSERT_EQ(1000, ctl->m_steps[0].value);
+    sensorsim::Faults shortReplies;
+    shortReplies.shortReplies = true;
+    gauge.SetFaults(shortReplies);
+    EXPECT_EQ(0, ctl->MeasureQem(0));
+    EXPECT_EQ(1000, ctl->m_result.values[kQemValue]);
+    EXPECT_EQ(1000, ctl->m_steps[0].value);
+    EXPECT_EQ(3, ctl->m_steps[0].state) << "still current and measured";
+
+    gauge.SetFaults({});
+    ctl->KeepMeasurement();
+    ASSERT_EQ(1, ctl->ZeroGauge());
+    ASSERT_EQ(0, ctl->m_steps[0].value) << "the zeroing clears the step";
+    gauge.SetFaults(shortReplies);
+    ASSERT_EQ(0, ctl->MeasureQem(0));
+    ctl->RestoreMeasurement();
+    EXPECT_EQ(1000, ctl->m_steps[0].value);
+    EXPECT_EQ(3, ctl->m_steps[0].state);
+    EXPECT_EQ(1000, ctl->m_result.values[kQemValue]);
+    EXPECT_EQ(0, ctl->m_currentStep);
+}
+
 // ---------------------------------------------------------------- the step table alone
 
 class StepTest : public ControllerTest {

@@ -2,6 +2,8 @@
 // faults a head can show during it, and the result operations around it:
 // averaging, the series store and the recomputation of a stored record.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "settings/JournalRecords.h"
 #include "tests/controller/ControllerTestSupport.h"
@@ -91,42 +93,102 @@ TEST_F(WheelRunTest, Firmware54ReadsTheDumpInBlocks)
     EXPECT_EQ(12, CountRequests(head, 0x8E));
 }
 
-TEST_F(WheelRunTest, FaultsFailTheRunAndTheNextRunSucceeds)
+// What a failed run must leave as it found it: the whole current measurement.
+struct MeasurementCopy {
+    explicit MeasurementCopy(const CMeasureController& c)
+        : result(c.m_result),
+          count(c.m_count),
+          points(c.m_points, c.m_points + kMaxProfilePoints),
+          keys(c.m_keys),
+          deviationCount(c.m_deviationCount),
+          deviations(c.m_deviations, c.m_deviations + kMaxDeviationRows),
+          maxDeviation(c.m_maxDeviation),
+          positiveArea(c.m_positiveArea),
+          secondCount(c.m_secondCount),
+          lapka(c.m_lapka)
+    {
+    }
+    void ExpectIn(const CMeasureController& c, const std::string& what) const
+    {
+        EXPECT_EQ(0, std::memcmp(&result, &c.m_result, sizeof result)) << what << ": the result";
+        EXPECT_EQ(count, c.m_count) << what;
+        EXPECT_EQ(0, std::memcmp(points.data(), c.m_points, sizeof c.m_points)) << what << ": the profile";
+        EXPECT_EQ(0, std::memcmp(&keys, &c.m_keys, sizeof keys)) << what << ": the key points";
+        EXPECT_EQ(deviationCount, c.m_deviationCount) << what;
+        EXPECT_EQ(0, std::memcmp(deviations.data(), c.m_deviations, sizeof c.m_deviations)) << what;
+        EXPECT_EQ(maxDeviation, c.m_maxDeviation) << what;
+        EXPECT_EQ(positiveArea, c.m_positiveArea) << what;
+        EXPECT_EQ(secondCount, c.m_secondCount) << what;
+        EXPECT_EQ(lapka, c.m_lapka) << what;
+    }
+    WheelResult result;
+    DWORD count;
+    std::vector<ProfilePoint> points;
+    ProfileKeyPoints keys;
+    DWORD deviationCount;
+    std::vector<DeviationRow> deviations;
+    double maxDeviation, positiveArea;
+    DWORD secondCount;
+    DWORD lapka;
+};
+
+// A run that fails leaves the measurement before it as it was (the screen
+// then shows it and may still save it), whatever the fault and the mode.
+TEST_F(WheelRunTest, FaultsFailTheRunLeavingThePreviousMeasurementAndTheNextRunSucceeds)
 {
+    // A reference a little below the measured profile: the run compares.
+    std::string text = "Worn\r\n";
+    for (const auto& p : profilegen::S1002Profile(50.0))
+        text += std::to_string(static_cast<long>(p.x)) + ";" + std::to_string(static_cast<long>(p.z) + 300) + "\r\n";
+    root.WriteFile(u"\\SDMMC\\Autorun\\Refer\\Worn.ref", text);
+    WriteParams([](ParamBlock& b) { wcsncpy(b.qavReferName, u"Worn", PARAM_NAME_CHARS); });
     sensorsim::Device& head = Launch(60);
     struct Case {
         const char* name;
         sensorsim::Faults faults;
+        BYTE mode = 0;
+        bool emptyDump = false;
     };
-    std::vector<Case> cases(2);
+    std::vector<Case> cases(4);
     cases[0].name = "silence";
     cases[0].faults.silent = true;
     cases[1].name = "stall in the middle of the dump";
     cases[1].faults.stallAfter = 500;
+    cases[2].name = "stall in a comparison run";
+    cases[2].faults.stallAfter = 500;
+    cases[2].mode = 3;
+    cases[3].name = "a dump of nothing";
+    cases[3].emptyDump = true;
     for (const Case& c : cases) {
+        ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+        ExpectS1002();
+        ASSERT_GT(ctl->m_deviationCount, 0u);
+        const MeasurementCopy before(*ctl);
+        if (c.emptyDump)
+            head.SetDump(0, std::vector<uint8_t>(kRawDumpBytes, 0));
         head.SetFaults(c.faults);
-        EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, 0, 0)) << c.name;
-        EXPECT_EQ(0u, ctl->m_count) << c.name << ": the current measurement stays cleared";
+        EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, c.mode, 0)) << c.name;
+        before.ExpectIn(*ctl, c.name);
         if (ctl->m_progress) {
             EXPECT_FALSE(IsWindowVisible(ctl->m_progress)) << c.name;
         }
         head.SetFaults({});
-        ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0)) << "after " << c.name;
-        ExpectS1002();
+        head.SetDump(0, ctltest::S1002Head().dump[0]);
     }
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0)) << "after the faults";
+    ExpectS1002();
 }
 
-TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndClearsTheResult)
+TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndLeavesThePreviousMeasurement)
 {
     // Nibble replies carry no check: random bytes may pass for a status and a
-    // dump. No run on them may pass for a measurement, and none leaves the
-    // measurement before it standing as the current result. (A hundred seeds
-    // of such dumps go through the calculation in the measurement tests.)
+    // dump. No run on them may pass for a measurement, and each leaves the
+    // measurement before it as it was. (A hundred seeds of such dumps go
+    // through the calculation in the measurement tests.)
     constexpr int kRuns = 20;
     sensorsim::Device& head = Launch(60);
     sensorsim::Faults garbage;
     garbage.garbage = true;
-    const WheelResult cleared = {};
     int failed = 0;
     for (int run = 0; run < kRuns; ++run) {
         if (run % 5 == 0) {
@@ -134,13 +196,15 @@ TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndClearsTheResult)
             ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
             ExpectS1002();
         }
+        const WheelResult before = ctl->m_result;
+        const DWORD count = ctl->m_count;
         head.SetFaults(garbage);
         const int result = ctl->MeasureWheel(parent, nullptr, 0, 0);
-        const bool clean = result == 0 && ctl->m_count == 0 &&
-                           std::memcmp(&ctl->m_result, &cleared, sizeof(cleared)) == 0;
-        EXPECT_TRUE(clean) << "run " << run << ": result " << result << ", count " << ctl->m_count
-                           << ", flange height " << ctl->m_result.values[0];
-        failed += clean;
+        const bool kept = result == 0 && ctl->m_count == count &&
+                          std::memcmp(&ctl->m_result, &before, sizeof(before)) == 0;
+        EXPECT_TRUE(kept) << "run " << run << ": result " << result << ", count " << ctl->m_count
+                          << ", flange height " << ctl->m_result.values[0];
+        failed += kept;
         EXPECT_FALSE(IsWindowVisible(ctl->m_progress));
     }
     EXPECT_EQ(kRuns, failed);
