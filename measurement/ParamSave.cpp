@@ -63,20 +63,36 @@ int CMeasureController::SetPortOnly(HANDLE port)
     return 1;
 }
 
+int CMeasureController::IdentifyHead(BYTE address, SensorInfo* info)
+{
+    SensorInfo answer{};
+    if (!m_link.Identify(m_port, address, &answer))
+        return 0;
+    // A garbled answer has the right length too; kept, its firmware and
+    // range would spoil every later run of a sound head.
+    if (!CSensorLink::PlausibleInfo(answer)) {
+        m_headAnswerUnreadable = TRUE;
+        return 0;
+    }
+    *info = answer;
+    return 1;
+}
+
 int CMeasureController::AttachPort(HANDLE port)
 {
     ReloadParams();
+    m_headAnswerUnreadable = FALSE;
     if (!UsablePort(port))
         return 0;
     m_port = port;
     if (!m_head1Identified) {
-        if (!m_link.Identify(m_port, kHead1, &m_head1Info))
-            return 0;
+        if (!IdentifyHead(kHead1, &m_head1Info))
+            return Learned(0);
         m_head1Identified = TRUE;
     }
     if (!m_head2Identified && m_params.deviceType == 4 && m_params.discHeadMode == 2) {
-        if (!m_link.Identify(m_port, kHead2, &m_head2Info))
-            return 0;
+        if (!IdentifyHead(kHead2, &m_head2Info))
+            return Learned(0);
         m_head2Identified = TRUE;
     }
     return 1;
@@ -88,6 +104,23 @@ void CMeasureController::ForgetHeads()
     m_head1SettingsRead = FALSE;
     m_head2Identified = FALSE;
     m_head2SettingsRead = FALSE;
+}
+
+int CMeasureController::Learned(int result)
+{
+    if (!result)
+        ForgetHeads();
+    return result;
+}
+
+int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode, BYTE addToAverage)
+{
+    return Learned(RunWheel(parent, instance, mode, addToAverage));
+}
+
+int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
+{
+    return Learned(RunDisc(parent, instance, side));
 }
 
 // ---------------------------------------------------------------- tolerances
@@ -186,7 +219,7 @@ int CMeasureController::ReadHeadSettings(HWND parent, HINSTANCE instance)
         CreateProgress(parent, instance, kHeadSettingsEntries, kSetupBarX, kSetupBarY, kSetupBarWidth,
                        kSetupBarHeight);
         if (!ReadRegisterWords(kHead1, g_headRegisterTable, 0, kHeadSettingsEntries, m_head1Settings.words))
-            return 0;
+            return Learned(0);
         // The late entry is read for completeness; a head without it still measures.
         const HeadRegister& late = g_headRegisterTable[kHeadSettingsLateEntry];
         m_link.ReadRegisterWord(m_port, kHead1, static_cast<BYTE>(late.reg), late.width,
@@ -195,10 +228,8 @@ int CMeasureController::ReadHeadSettings(HWND parent, HINSTANCE instance)
     }
     m_head1SettingsRead = TRUE;
     // Words 11 and 12 bound the profile's samples: a negative one cannot be used.
-    if (m_head1Settings.words[11] < 0 || m_head1Settings.words[12] < 0) {
-        m_head1SettingsRead = FALSE;
-        return 0;
-    }
+    if (m_head1Settings.words[11] < 0 || m_head1Settings.words[12] < 0)
+        return Learned(0);
     m_paramFile.WheelCalcSettingsFromBlock(&m_headSettings, m_params);
     return 1;
 }
@@ -211,14 +242,14 @@ int CMeasureController::ReadQodHeadSettings(HWND parent, HINSTANCE instance)
         SetProgress(0);
         m_link.FlushInput(m_port);
         if (!ReadRegisterWords(kHead1, g_qodRegisterTable, 0, kQodRegisterCount, m_head1Settings.words))
-            return 0;
+            return Learned(0);
         m_head1SettingsRead = TRUE;
     }
     if (!m_head2SettingsRead && m_params.discHeadMode == 2 && m_params.deviceType == 4) {
         SetProgress(0);
         m_link.FlushInput(m_port);
         if (!ReadRegisterWords(kHead2, g_qodRegisterTable, 0, kQodRegisterCount, m_head2Settings))
-            return 0;
+            return Learned(0);
         m_head2SettingsRead = TRUE;
     }
     ShowProgress(FALSE);

@@ -70,7 +70,8 @@ public:
     int ReadQodHeadSettings(HWND parent, HINSTANCE instance);
     // The settings menu calls this after the operator picked another paired
     // sensor: the next launch identifies the heads and reads their settings
-    // again.
+    // again. A failed set-up or run does the same for both heads, so what a
+    // garbled answer taught is not kept.
     void ForgetHeads();
 
     // ---- the progress bar
@@ -132,6 +133,9 @@ public:
     BOOL m_head2Identified = FALSE;
     BOOL m_head1SettingsRead = FALSE;
     BOOL m_head2SettingsRead = FALSE;
+    // The last AttachPort failed because a head answered what cannot be an
+    // identification (the launcher says so rather than "no answer").
+    BOOL m_headAnswerUnreadable = FALSE;
     HANDLE m_port = nullptr;  // not owned: the link monitor opens and closes it
     SensorInfo m_head1Info = {};
     SensorInfo m_head2Info = {};
@@ -212,6 +216,12 @@ public:
     CReferStore m_referStore;
 
 private:
+    // One head's identification into *info, only when it is plausible.
+    int IdentifyHead(BYTE address, SensorInfo* info);
+    // A failed set-up or run forgets both heads; the result passes through.
+    int Learned(int result);
+    int RunWheel(HWND parent, HINSTANCE instance, BYTE mode, BYTE addToAverage);
+    int RunDisc(HWND parent, HINSTANCE instance, BYTE side);
     // Clears the settings copy and loads it from "param.qav"; a missing file
     // leaves it cleared.
     void ReloadParams();

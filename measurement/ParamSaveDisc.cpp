@@ -69,7 +69,7 @@ void CMeasureController::DiscSideChain(BYTE* dump, DWORD dumpBytes, const Sensor
         CorrectDiscTilt(*count, points);
 }
 
-int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
+int CMeasureController::RunDisc(HWND parent, HINSTANCE instance, BYTE side)
 {
     if (side > 2)
         return 0;

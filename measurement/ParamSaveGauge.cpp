@@ -165,14 +165,15 @@ void CMeasureController::SaveSteps()
     m_result.values[kStepCountValue] = n;
     for (int i = 0; i < kMaxMeasureSteps; ++i)
         m_result.values[kFirstStepValue + i] = m_steps[i].value;
+    // The mean of the steps that hold a reading: a current step the operator
+    // moved to but did not measure (or zeroed) is not a reading of 0.
     int64_t sum = 0;
     int64_t used = 0;
     for (int i = 0; i < n; ++i) {
-        if (m_steps[i].state != 0) {
+        if (m_steps[i].state & kStepSet) {
             sum += m_steps[i].value;
             ++used;
         }
     }
-    if (used > 0)
-        m_result.values[kQemValue] = static_cast<LONG>(sum / used);
+    m_result.values[kQemValue] = used > 0 ? static_cast<LONG>(sum / used) : 0;
 }

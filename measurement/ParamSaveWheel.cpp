@@ -68,7 +68,7 @@ void CMeasureController::HideRunBar()
     m_barOfRun = false;
 }
 
-int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode, BYTE addToAverage)
+int CMeasureController::RunWheel(HWND parent, HINSTANCE instance, BYTE mode, BYTE addToAverage)
 {
     SHORT* w = m_head1Settings.words;
     const int blocks = DumpBlocks(w[12]);

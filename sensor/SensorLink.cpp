@@ -152,6 +152,14 @@ void CSensorLink::DecodeInfo(const BYTE reply[16], SensorInfo* info)
     info->measuringRange = static_cast<WORD>(Word16(reply, 12));
 }
 
+bool CSensorLink::PlausibleInfo(const SensorInfo& info)
+{
+    constexpr BYTE kLastFirmware = 99;
+    constexpr WORD kLargestRangeMm = 500;
+    return info.firmwareVersion >= 1 && info.firmwareVersion <= kLastFirmware && info.measuringRange >= 1 &&
+           info.measuringRange <= kLargestRangeMm;
+}
+
 int CSensorLink::Identify(HANDLE port, BYTE address, SensorInfo* info)
 {
     if (!info)

@@ -83,6 +83,9 @@ public:
 
     // Reply decoders (pure; the fuzz target and the simulator's tests use them).
     static void DecodeInfo(const BYTE reply[16], SensorInfo* info);
+    // An identification a head can have sent: firmware 1 to 99, measuring
+    // range 1 to 500 mm. Replies carry no check sum; this is the check.
+    static bool PlausibleInfo(const SensorInfo& info);
     static void DecodeState(const BYTE reply[12], SensorState* state, BOOL converted);
     static DWORD DecodeWord(const BYTE reply[4]);
     static DWORD DistanceFromRaw(DWORD raw, WORD measuringRange);

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kMeasureSlot = 5;
 constexpr int kTextNoHead = 50008;
+constexpr int kTextHeadUnreadable = 50071;
 constexpr int kTextNoHeadSettings = 50001;
 constexpr int kTextNoScheme = 50053;
 constexpr int kDiscDevice = 4;
@@ -87,7 +88,7 @@ bool PrepareHead(HWND start, void (CMeasureController::*loadTolerances)(),
                  int (CMeasureController::*readSettings)(HWND, HINSTANCE))
 {
     if (!g_measureController.AttachPort(g_linkMonitor.m_comPort.load())) {
-        Notice(start, kTextNoHead);
+        Notice(start, g_measureController.m_headAnswerUnreadable ? kTextHeadUnreadable : kTextNoHead);
         return false;
     }
     (g_measureController.*loadTolerances)();

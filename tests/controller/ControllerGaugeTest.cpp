@@ -103,11 +103,24 @@ TEST_F(GaugeTest, TypeThreeGaugeFillsTheCurrentStepAndSavesTheMean)
     EXPECT_EQ(3, ctl->m_result.values[27]);
     EXPECT_EQ(1000, ctl->m_result.values[29]);
     EXPECT_EQ(4000, ctl->m_result.values[30]);
-    // Steps 0 and 1 set, step 2 current and free: (1000 + 4000 + 0) / 3.
-    EXPECT_EQ(5000 / 3, ctl->m_result.values[kQemValue]);
+    // Steps 0 and 1 measured; step 2, current but never measured, is no reading.
+    EXPECT_EQ(2500, ctl->m_result.values[kQemValue]);
 }
 
-TEST_F(GaugeTest, ZeroingASetCurrentStepMakesItCurrentAndFreeAndItsZeroCounts)
+TEST_F(GaugeTest, TypeThreeStepsWithoutAnyReadingSaveNoMean)
+{
+    Launch(sensorsim::Kind::Gauge3, 3, 6, 100);
+    ctl->m_result.values[kQemValue] = 4321;  // a reading left from before
+    ctl->InitSteps();
+    ctl->NextStep();
+    ctl->SaveSteps();
+    EXPECT_EQ(6, ctl->m_result.values[27]) << "the step count whatever was measured";
+    EXPECT_EQ(0, ctl->m_result.values[kQemValue]);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(0, ctl->m_result.values[29 + i]);
+}
+
+TEST_F(GaugeTest, ZeroingASetCurrentStepMakesItCurrentAndFreeAndLeavesTheMean)
 {
     Launch(sensorsim::Kind::Gauge3, 3, 6, 100);
     ctl->m_result.values[29] = 600;
@@ -120,7 +133,7 @@ TEST_F(GaugeTest, ZeroingASetCurrentStepMakesItCurrentAndFreeAndItsZeroCounts)
     EXPECT_EQ(0, ctl->m_steps[1].value);
     EXPECT_EQ(1, ctl->m_steps[1].state);
     ctl->SaveSteps();
-    EXPECT_EQ(300, ctl->m_result.values[kQemValue]) << "(600 + 0) / 2";
+    EXPECT_EQ(600, ctl->m_result.values[kQemValue]) << "the zeroed step holds no reading";
     EXPECT_EQ(0, ctl->m_result.values[30]);
 }
 

@@ -101,6 +101,84 @@ TEST_F(ControllerTest, TwoHeadDiscIdentifiesAndReadsBothHeadsAndHeadTwoFailingFa
     EXPECT_FALSE(ctl->m_head2Identified);
 }
 
+// A head answering random bytes: an identification of the right length but
+// no sense is refused and said to be unreadable, and nothing of it is kept,
+// so a sound head is identified at the next launch.
+TEST_F(ControllerTest, GarbledIdentificationIsRefusedAndASoundHeadIsIdentifiedNext)
+{
+    sensorsim::Device& head = Start(ctltest::S1002Head(60));
+    sensorsim::Faults garbage;
+    garbage.garbage = true;
+    head.SetFaults(garbage);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        EXPECT_EQ(0, ctl->AttachPort(port)) << attempt;
+        EXPECT_TRUE(ctl->m_headAnswerUnreadable) << attempt;
+        EXPECT_FALSE(ctl->m_head1Identified) << attempt;
+    }
+    head.SetFaults({});
+    ASSERT_EQ(1, ctl->AttachPort(port));
+    EXPECT_FALSE(ctl->m_headAnswerUnreadable);
+    EXPECT_EQ(60, ctl->m_head1Info.firmwareVersion);
+    EXPECT_EQ(100, ctl->m_head1Info.measuringRange);
+
+    // A head that does not answer at all is not "unreadable".
+    ctl->ForgetHeads();
+    sensorsim::Faults silent;
+    silent.silent = true;
+    head.SetFaults(silent);
+    EXPECT_EQ(0, ctl->AttachPort(port));
+    EXPECT_FALSE(ctl->m_headAnswerUnreadable);
+}
+
+// What the set-up learned of both heads is forgotten when the set-up or a
+// run fails: the next launch asks both heads again.
+TEST_F(ControllerTest, FailedSetUpOrRunForgetsBothHeadsOfATwoHeadDisc)
+{
+    WriteParams([](ParamBlock& b) {
+        b.deviceType = 4;
+        b.discHeadMode = 2;
+    });
+    sensorsim::Device& disc = Start(ctltest::TwoHeadDisc());
+    auto known = [&] {
+        return ctl->m_head1Identified && ctl->m_head2Identified && ctl->m_head1SettingsRead &&
+               ctl->m_head2SettingsRead;
+    };
+    auto forgotten = [&] {
+        return !ctl->m_head1Identified && !ctl->m_head2Identified && !ctl->m_head1SettingsRead &&
+               !ctl->m_head2SettingsRead;
+    };
+    ASSERT_EQ(1, ctl->AttachPort(port));
+    // Head 2 stops answering half-way through its settings, after head 1's.
+    sensorsim::Faults drop;
+    long headRequests = 0;  // one request for each register of the head's settings
+    for (const HeadRegister& r : g_qodRegisterTable)
+        headRequests += r.width;
+    drop.dropReplies = {disc.RequestCount() + headRequests + 4};
+    disc.SetFaults(drop);
+    EXPECT_EQ(0, ctl->ReadQodHeadSettings(parent, nullptr));
+    EXPECT_TRUE(forgotten());
+
+    disc.SetFaults({});
+    const int identifications = CountRequests(disc, 0x81);
+    ASSERT_EQ(1, ctl->AttachPort(port));
+    ASSERT_EQ(1, ctl->ReadQodHeadSettings(parent, nullptr));
+    EXPECT_EQ(identifications + 2, CountRequests(disc, 0x81)) << "both heads identified again";
+    EXPECT_TRUE(known());
+
+    // A run that fails forgets them too.
+    sensorsim::Faults silent;
+    silent.silent = true;
+    disc.SetFaults(silent);
+    EXPECT_EQ(0, ctl->MeasureDisc(parent, nullptr, 0));
+    EXPECT_TRUE(forgotten());
+    disc.SetFaults({});
+    ASSERT_EQ(1, ctl->AttachPort(port));
+    ASSERT_EQ(1, ctl->ReadQodHeadSettings(parent, nullptr));
+    EXPECT_TRUE(known());
+    EXPECT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
+    EXPECT_TRUE(known()) << "a good run keeps what the set-up learned";
+}
+
 TEST_F(ControllerTest, HeadSettingsReadFifteenEntriesAndLateEntryBehindAHiddenBar)
 {
     Start(ctltest::S1002Head());

@@ -60,6 +60,25 @@ TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
     EXPECT_EQ(0, std::memcmp(&plain, &masked, sizeof plain));
 }
 
+TEST(SensorInfoCheck, FirmwareOneToNinetyNineAndRangeOneToFiveHundredMillimetres)
+{
+    auto info = [](int firmware, int range) {
+        SensorInfo i{};
+        i.firmwareVersion = static_cast<BYTE>(firmware);
+        i.measuringRange = static_cast<WORD>(range);
+        return i;
+    };
+    EXPECT_TRUE(CSensorLink::PlausibleInfo(info(1, 1)));
+    EXPECT_TRUE(CSensorLink::PlausibleInfo(info(99, 500)));
+    EXPECT_TRUE(CSensorLink::PlausibleInfo(info(60, 100)));
+    EXPECT_FALSE(CSensorLink::PlausibleInfo(info(0, 100)));
+    EXPECT_FALSE(CSensorLink::PlausibleInfo(info(100, 100)));
+    EXPECT_FALSE(CSensorLink::PlausibleInfo(info(255, 100)));
+    EXPECT_FALSE(CSensorLink::PlausibleInfo(info(60, 0)));
+    EXPECT_FALSE(CSensorLink::PlausibleInfo(info(60, 501)));
+    EXPECT_FALSE(CSensorLink::PlausibleInfo(info(60, 0x7A12)));
+}
+
 TEST_F(SensorLinkTest, MissingShortAndAbsentHeadsFail)
 {
     SimPort sim(WheelConfig());
