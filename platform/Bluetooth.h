@@ -2,13 +2,29 @@
 // through the name-space lookup, remote name query, PIN store, signal strength,
 // and the record that binds a serial-port emulation to a remote device.
 //
-// On the host the stack is a stand-in over the Bluetooth neighbourhood, a text
-// file in the platform folder of the device root that describes the devices in
-// reach (see qplat::Neighbour below). The file is read afresh on every
-// inquiry and connection, so a simulator that adds or removes itself, or a
-// test that moves a device out of range, is seen at once.
+// On the host two stacks answer these calls:
+// - the Bluetooth neighbourhood, a text file in the platform folder of the
+//   device root that describes the devices in reach (see qplat::Neighbour
+//   below). The file is read afresh on every inquiry and connection, so a
+//   simulator that adds or removes itself, or a test that moves a device out
+//   of range, is seen at once;
+// - BlueZ, the Linux Bluetooth daemon, over its D-Bus interface on the system
+//   bus: a real radio and real sensors. The inquiry is a classic (BR/EDR)
+//   discovery of the handheld's inquiry time that reports only the devices
+//   seen during it; the name is the one the device gave; the radio state is
+//   the adapter's, read and never changed. Opening a "COMn:" port bound to a
+//   device pairs it first when it is not paired yet (the program's own agent
+//   answers the device's PIN request with the PIN stored by BthSetPIN and
+//   refuses every other request), then connects a kernel RFCOMM socket to
+//   the channel of the port parameters. A PIN the device refuses is tried
+//   three times, then not again until a different PIN is stored. No pairing
+//   is ever removed and no device is marked trusted.
+// Which one answers: the environment setting QAV5_BLUETOOTH=file or
+// QAV5_BLUETOOTH=bluez names it; without it the neighbourhood file answers
+// when the device root has one, else BlueZ when the system bus has it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -164,6 +180,9 @@ int BthRemoteNameQuery(BT_ADDR* address, unsigned int length, unsigned int* requ
 int BthSetPIN(BT_ADDR* address, int length, unsigned char* pin);
 int BthRevokePIN(BT_ADDR* address);
 // Signal strength of the link to the device (a signed dBm value in one byte).
+// Under BlueZ the adapter reports one only while it discovers; for a device
+// with an open serial link the stack then reports -60 dBm (a good link), and
+// ERROR_DEVICE_NOT_CONNECTED for any other device.
 int BthReadRSSI(BT_ADDR* address, unsigned char* rssi);
 
 namespace qplat {
@@ -236,6 +255,20 @@ std::string FormatBtAddress(BT_ADDR address);
 
 // The PIN the program stored for the address (tests); empty when none.
 std::string StoredPin(BT_ADDR address);
+// Also forgets the pairings BlueZ refused, so their attempts start again.
 void ClearStoredPins();
+
+// ---- BlueZ test hooks
+// What opening a serial link under BlueZ connects after the pairing: by
+// default a kernel RFCOMM socket to the device's channel. A replacement
+// returns a connected stream socket (or -1 with errno set); an empty one
+// restores the default.
+using RfcommConnector = std::function<int(BT_ADDR address, int channel)>;
+void SetRfcommConnector(RfcommConnector connector);
+struct BluezCounts {
+    unsigned long long linkOpens = 0;  // serial links asked for
+    unsigned long long pairings = 0;   // pairings asked of BlueZ
+};
+BluezCounts BluezLinkCounts();
 
 }  // namespace qplat

@@ -1,10 +1,15 @@
-// The stack calls of the sensor link over the neighbourhood description: device
-// inquiry, name query, PIN store and signal strength.
+// The stack calls of the sensor link: device inquiry, name query, PIN store
+// and signal strength, over the neighbourhood description or over BlueZ.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 
 #include "platform/Bluetooth.h"
+#include "platform/bluetooth/Bluez.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "platform/kernel/KernelObject.h"
@@ -39,6 +44,21 @@ size_t AlignUp(size_t n)
 
 }  // namespace
 
+bool UsingBluez()
+{
+    if (const char* env = std::getenv("QAV5_BLUETOOTH")) {
+        const std::string named = env;
+        if (named == "bluez")
+            return true;
+        if (named == "file")
+            return false;
+    }
+    struct stat st {};
+    if (::stat(NeighbourhoodPath().c_str(), &st) == 0)
+        return false;
+    return bluez::ServiceAvailable();
+}
+
 std::string StoredPin(BT_ADDR address)
 {
     PinStore& s = Pins();
@@ -50,8 +70,11 @@ std::string StoredPin(BT_ADDR address)
 void ClearStoredPins()
 {
     PinStore& s = Pins();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.pins.clear();
+    {
+        std::lock_guard<std::mutex> guard(s.lock);
+        s.pins.clear();
+    }
+    bluez::ForgetLinks();
 }
 
 }  // namespace qplat
@@ -64,13 +87,26 @@ int BthNsLookupServiceBegin(LPWSAQUERYSET querySet, DWORD flags, HANDLE* lookup)
     *lookup = nullptr;
     if (!(flags & LUP_CONTAINERS))
         return WSAEINVAL;  // only the device inquiry is served, not service discovery
-    Neighbourhood hood = LoadNeighbourhood();
-    if (!hood.radioOn)
-        return ERROR_SERVICE_NOT_ACTIVE;
     auto object = std::make_shared<DeviceLookup>();
-    for (const Neighbour& n : hood.devices) {
-        if (n.inRange)
+    if (UsingBluez()) {
+        std::vector<bluez::FoundDevice> found;
+        const int result = bluez::Inquire(found);
+        if (result != ERROR_SUCCESS)
+            return result;
+        for (const bluez::FoundDevice& f : found) {
+            Neighbour n;
+            n.address = f.address;
+            n.name = f.name;
             object->devices.push_back(n);
+        }
+    } else {
+        Neighbourhood hood = LoadNeighbourhood();
+        if (!hood.radioOn)
+            return ERROR_SERVICE_NOT_ACTIVE;
+        for (const Neighbour& n : hood.devices) {
+            if (n.inRange)
+                object->devices.push_back(n);
+        }
     }
     HANDLE h = InsertHandle(object);
     if (!h)
@@ -148,13 +184,21 @@ int BthRemoteNameQuery(BT_ADDR* address, unsigned int length, unsigned int* requ
     using namespace qplat;
     if (!address)
         return ERROR_INVALID_PARAMETER;
-    Neighbourhood hood = LoadNeighbourhood();
-    if (!hood.radioOn)
-        return ERROR_SERVICE_NOT_ACTIVE;
-    const Neighbour* n = FindNeighbour(hood, *address);
-    if (!n || !n->inRange || n->nameQueryTimesOut)
-        return ERROR_TIMEOUT;
-    const std::u16string text = FromUtf8(n->name);
+    std::string utf8;
+    if (UsingBluez()) {
+        const int result = bluez::RemoteName(*address, utf8);
+        if (result != ERROR_SUCCESS)
+            return result;
+    } else {
+        Neighbourhood hood = LoadNeighbourhood();
+        if (!hood.radioOn)
+            return ERROR_SERVICE_NOT_ACTIVE;
+        const Neighbour* n = FindNeighbour(hood, *address);
+        if (!n || !n->inRange || n->nameQueryTimesOut)
+            return ERROR_TIMEOUT;
+        utf8 = n->name;
+    }
+    const std::u16string text = FromUtf8(utf8);
     const unsigned int need = static_cast<unsigned int>(text.size() + 1);
     if (required)
         *required = need;
@@ -170,11 +214,25 @@ int BthSetPIN(BT_ADDR* address, int length, unsigned char* pin)
     using namespace qplat;
     if (!address || !pin || length < 1 || length > 16)
         return ERROR_INVALID_PARAMETER;
-    if (!LoadNeighbourhood().radioOn)
+    const bool bluezStack = UsingBluez();
+    if (bluezStack) {
+        const int state = bluez::RadioState();
+        if (state != ERROR_SUCCESS)
+            return state;
+    } else if (!LoadNeighbourhood().radioOn) {
         return ERROR_SERVICE_NOT_ACTIVE;
-    PinStore& s = Pins();
-    std::lock_guard<std::mutex> guard(s.lock);
-    s.pins[*address] = std::string(reinterpret_cast<const char*>(pin), static_cast<size_t>(length));
+    }
+    const std::string text(reinterpret_cast<const char*>(pin), static_cast<size_t>(length));
+    bool changed = false;
+    {
+        PinStore& s = Pins();
+        std::lock_guard<std::mutex> guard(s.lock);
+        auto it = s.pins.find(*address);
+        changed = it == s.pins.end() || it->second != text;
+        s.pins[*address] = text;
+    }
+    if (changed)
+        bluez::PinChanged(*address);
     return ERROR_SUCCESS;
 }
 
@@ -193,6 +251,13 @@ int BthReadRSSI(BT_ADDR* address, unsigned char* rssi)
     using namespace qplat;
     if (!address || !rssi)
         return ERROR_INVALID_PARAMETER;
+    if (UsingBluez()) {
+        int dbm = 0;
+        const int result = bluez::ReadRssi(*address, dbm);
+        if (result == ERROR_SUCCESS)
+            *rssi = static_cast<unsigned char>(static_cast<signed char>(std::max(-128, std::min(127, dbm))));
+        return result;
+    }
     Neighbourhood hood = LoadNeighbourhood();
     if (!hood.radioOn)
         return ERROR_SERVICE_NOT_ACTIVE;

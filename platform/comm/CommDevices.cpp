@@ -7,6 +7,7 @@
 
 #include "platform/Bluetooth.h"
 #include "platform/WinComm.h"
+#include "platform/bluetooth/Bluez.h"
 #include "platform/comm/SerialPort.h"
 #include "platform/kernel/KernelObject.h"
 
@@ -20,6 +21,7 @@ constexpr uintptr_t kRegistrationBase = 0x7E000000u;
 struct ComEntry {
     enum Kind { Bluetooth, Wired, Reserved } kind = Reserved;
     BT_ADDR address = 0;
+    int channel = 1;
     std::string hostDevice;
     uintptr_t registration = 0;       // the handle RegisterDevice returned
     std::weak_ptr<SerialPort> open;   // the port opened on it, while open
@@ -72,6 +74,24 @@ std::shared_ptr<KernelObject> OpenCom(DWORD index, DWORD, DWORD)
     std::string device;
     if (it->second.kind == ComEntry::Wired) {
         device = it->second.hostDevice;
+    } else if (UsingBluez()) {
+        // Pairing and connecting may take seconds: the table is not held
+        // meanwhile (the same port is not opened twice by the program, whose
+        // link monitor alone opens it).
+        const BT_ADDR address = it->second.address;
+        const int channel = it->second.channel;
+        guard.unlock();
+        const int fd = bluez::OpenLink(address, channel);
+        if (fd < 0)
+            return nullptr;
+        std::shared_ptr<SerialPort> port = SerialPort::Adopt(fd, [address] { bluez::LinkClosed(address); });
+        if (!port)
+            return nullptr;
+        guard.lock();
+        auto again = t.entries.find(index);
+        if (again != t.entries.end())
+            again->second.open = port;
+        return port;
     } else {
         const BT_ADDR address = it->second.address;
         Neighbourhood hood = LoadNeighbourhood();
@@ -189,6 +209,7 @@ HANDLE RegisterDevice(LPCWSTR prefix, DWORD index, LPCWSTR library, DWORD_PTR co
     ComEntry e;
     e.kind = ComEntry::Bluetooth;
     e.address = params->device;
+    e.channel = params->channel;
     e.registration = t.nextRegistration;
     t.nextRegistration += 4;
     t.entries[index] = e;

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
@@ -99,7 +100,10 @@ std::string ErrnoText(int err)
 
 bool Hangup(int err)
 {
-    return err == EIO || err == ENXIO || err == EBADF || err == ENODEV;
+    // The terminal's, then a socket's: the peer closed, reset or went out of
+    // reach.
+    return err == EIO || err == ENXIO || err == EBADF || err == ENODEV || err == EPIPE || err == ECONNRESET ||
+           err == ENOTCONN || err == ECONNABORTED || err == ETIMEDOUT || err == EHOSTDOWN || err == EHOSTUNREACH;
 }
 
 }  // namespace
@@ -185,25 +189,48 @@ std::shared_ptr<SerialPort> SerialPort::Open(const std::string& hostDevice)
         ::close(fd);
         return fail(ErrorFromErrno(err), std::string("cannot be set to raw mode: ") + ErrnoText(err));
     }
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
-        ::close(fd);
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-        return nullptr;
-    }
     ClearCommDiagnosis(hostDevice);
     std::shared_ptr<SerialPort> port(new SerialPort);
     port->fd_ = fd;
+    if (!port->InitCommon())
+        return nullptr;
     struct stat st {};
     if (fstat(fd, &st) == 0 && S_ISCHR(st.st_mode)) {
         const unsigned m = major(st.st_rdev);
         port->pseudoTerminal_ = m >= 136 && m <= 143;  // Unix98 pseudo-terminal devices
     }
-    port->wakeRead_ = pipeFds[0];
-    port->wakeWrite_ = pipeFds[1];
-    DCB& d = port->dcb_;
+    port->dcb_.BaudRate = BaudOf(cfgetospeed(&t));
+    return port;
+}
+
+std::shared_ptr<SerialPort> SerialPort::Adopt(int socket, std::function<void()> closed)
+{
+    std::shared_ptr<SerialPort> port(new SerialPort);
+    port->fd_ = socket;
+    port->socket_ = true;
+    port->closedCallback_ = std::move(closed);
+    const int flags = fcntl(socket, F_GETFL);
+    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0 || fcntl(socket, F_SETFD, FD_CLOEXEC) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;  // the destructor closes the socket and reports it gone
+    }
+    if (!port->InitCommon())
+        return nullptr;
+    return port;
+}
+
+bool SerialPort::InitCommon()
+{
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_NONBLOCK | O_CLOEXEC) != 0) {
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return false;
+    }
+    wakeRead_ = pipeFds[0];
+    wakeWrite_ = pipeFds[1];
+    DCB& d = dcb_;
     d.DCBlength = sizeof(DCB);
-    d.BaudRate = BaudOf(cfgetospeed(&t));
+    d.BaudRate = CBR_115200;
     d.fBinary = 1;
     d.fDtrControl = DTR_CONTROL_ENABLE;
     d.fRtsControl = RTS_CONTROL_ENABLE;
@@ -215,7 +242,7 @@ std::shared_ptr<SerialPort> SerialPort::Open(const std::string& hostDevice)
     d.StopBits = ONESTOPBIT;
     d.XonChar = 0x11;
     d.XoffChar = 0x13;
-    return port;
+    return true;
 }
 
 SerialPort::~SerialPort()
@@ -226,6 +253,8 @@ SerialPort::~SerialPort()
         ::close(wakeRead_);
     if (wakeWrite_ >= 0)
         ::close(wakeWrite_);
+    if (closedCallback_)
+        closedCallback_();
 }
 
 void SerialPort::Wake()
@@ -394,7 +423,8 @@ BOOL SerialPort::Write(const void* buffer, DWORD toWrite, DWORD* written)
     const unsigned abortMark = txAbort_.load();
     const Clock::time_point start = Clock::now();
     while (put < toWrite) {
-        ssize_t r = ::write(fd_, in + put, toWrite - put);
+        // A socket whose peer is gone must fail the write, not signal the process.
+        ssize_t r = socket_ ? ::send(fd_, in + put, toWrite - put, MSG_NOSIGNAL) : ::write(fd_, in + put, toWrite - put);
         if (r > 0) {
             put += static_cast<DWORD>(r);
             continue;
@@ -439,6 +469,8 @@ BOOL SerialPort::Write(const void* buffer, DWORD toWrite, DWORD* written)
 BOOL SerialPort::Flush()
 {
     CountCommCall();
+    if (socket_)
+        return TRUE;  // the kernel sends what was written; there is nothing to wait for
     if (tcdrain(fd_) != 0 && errno != ENOTTY && errno != EINVAL) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
@@ -457,6 +489,13 @@ BOOL SerialPort::GetState(DCB* dcb)
 BOOL SerialPort::SetState(const DCB* dcb)
 {
     CountCommCall();
+    if (socket_) {
+        // The link carries bytes, not a line: speed and framing are the
+        // device's own business.
+        std::lock_guard<std::mutex> guard(lock_);
+        dcb_ = *dcb;
+        return TRUE;
+    }
     termios t{};
     if (tcgetattr(fd_, &t) != 0) {
         SetLastError(ErrorFromErrno(errno));
@@ -577,6 +616,16 @@ BOOL SerialPort::Purge(DWORD flags)
     // there is nothing left to clear on the transmit side.
     if (pseudoTerminal_)
         flags &= ~PURGE_TXCLEAR;
+    if (socket_) {
+        // What the link already took is on its way. Received bytes not read
+        // yet are dropped, as a terminal's input queue would be.
+        if (flags & PURGE_RXCLEAR) {
+            char buf[256];
+            while (::recv(fd_, buf, sizeof buf, MSG_DONTWAIT) > 0) {
+            }
+        }
+        return TRUE;
+    }
     int queue = -1;
     if ((flags & PURGE_RXCLEAR) && (flags & PURGE_TXCLEAR))
         queue = TCIOFLUSH;
@@ -594,6 +643,14 @@ BOOL SerialPort::Purge(DWORD flags)
 BOOL SerialPort::Escape(DWORD function)
 {
     CountCommCall();
+    if (socket_) {
+        // No modem lines and no break on a socket.
+        if (function < SETXOFF || function > CLRBREAK || function == 7) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        return TRUE;
+    }
     int r = 0;
     int bits = 0;
     switch (function) {

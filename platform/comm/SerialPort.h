@@ -1,8 +1,10 @@
 // Inside the platform layer only: one open serial port over a host terminal
-// device.
+// device, or over a connected stream socket (an RFCOMM link) that reads,
+// writes and times out as the terminal would.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,6 +19,10 @@ public:
     // Opens the host device in raw mode; nullptr (with the last error set)
     // when it cannot be opened or is not a terminal.
     static std::shared_ptr<SerialPort> Open(const std::string& hostDevice);
+    // Takes over a connected stream socket. A socket has no line settings,
+    // modem lines or break: the calls that set them succeed and change
+    // nothing. `closed` runs once the port is gone.
+    static std::shared_ptr<SerialPort> Adopt(int socket, std::function<void()> closed);
     ~SerialPort() override;
 
     BOOL Read(void* buffer, DWORD toRead, DWORD* read) override;
@@ -46,8 +52,12 @@ private:
     // Drains the wake pipe; true when the port was closed meanwhile.
     bool DrainWake();
 
+    bool InitCommon();
+
     int fd_ = -1;
     bool pseudoTerminal_ = false;
+    bool socket_ = false;
+    std::function<void()> closedCallback_;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::mutex lock_;  // guards the settings below
