@@ -87,11 +87,11 @@ protected:
     }
 
     // Inquiries until `count` devices are found (a simulator lists itself
-    // moments after it printed its terminal), or ten seconds passed.
+    // moments after it printed its terminal), or a hang guard of 30 s passed.
     std::vector<BT_ADDR> InquiryFinding(size_t count)
     {
         std::vector<BT_ADDR> found = Inquiry();
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (found.size() < count && std::chrono::steady_clock::now() < end) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             found = Inquiry();
@@ -122,7 +122,7 @@ protected:
     {
         monitor.Start(nullptr);
         monitor.Stop();
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!monitor.Connect() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return monitor.m_comPort.load();
@@ -249,7 +249,7 @@ TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
 
         sim.Kill(reap);
         // Gone for every reader at once (a killed process ends within moments).
-        const auto gone = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto gone = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!Inquiry().empty() && std::chrono::steady_clock::now() < gone)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_TRUE(Inquiry().empty());

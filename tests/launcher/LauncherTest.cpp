@@ -30,10 +30,11 @@ class Launcher : public qtest::DeviceRootTest {
 protected:
     void TearDown() override { qplat::SetModuleDevicePath(u""); }
 
-    // The marker file, once the started program wrote it (empty after 5 s).
+    // The marker file, once the started program wrote it (empty after a hang
+    // guard of 30 s).
     std::string WaitForMarker() const
     {
-        for (int i = 0; i < 500; ++i) {
+        for (int i = 0; i < 3000; ++i) {
             if (root.Exists(u"\\marker.txt")) return root.ReadFile(u"\\marker.txt");
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -115,7 +116,7 @@ TEST_F(LauncherProgram, StartsTheInstalledProgramAndEndsWithZero)
     EXPECT_EQ(Run(&errors), 0);
     EXPECT_TRUE(errors.empty()) << errors;
     std::string marker;
-    for (int i = 0; i < 500 && marker.empty(); ++i) {
+    for (int i = 0; i < 3000 && marker.empty(); ++i) {
         if (root.Exists(u"\\marker.txt")) marker = root.ReadFile(u"\\marker.txt");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

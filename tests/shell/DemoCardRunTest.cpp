@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstring>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -60,10 +61,11 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    void StartHead(const std::vector<std::string>& extra = {})
+    void StartHead(const std::vector<std::string>& extra = {}, const char* kind = "wheel",
+                   const char* name = kName)
     {
-        std::vector<std::string> args = {"--root", root.Path(), "--kind", "wheel", "--address",
-                                         kAddress, "--name",    kName,    "--pin",  kPin};
+        std::vector<std::string> args = {"--root", root.Path(), "--kind", kind, "--address",
+                                         kAddress, "--name",    name,     "--pin", kPin};
         args.insert(args.end(), extra.begin(), extra.end());
         sim = std::make_unique<qtest::SimProcess>(args);
         ASSERT_EQ(0u, sim->Path().find("/dev/")) << "the simulator did not start";
@@ -71,22 +73,36 @@ protected:
 
     // From the start screen: measure, save with the record data as offered,
     // back to the start screen.
-    int MeasureAndSave(const std::string& prefix)
+    int MeasureAndSave(const std::string& prefix, int runMs = kWaitRun)
     {
         Script s;
         s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
-        s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap(prefix + "-results"));
+        s.Tap(qtest::kMeasure).Wait(runMs).Snap(Snap(prefix + "-results"));
         s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap(prefix + "-saved"));
         s.Tap(qtest::kClose).Wait(kWaitScreen);
         return Run(s);
     }
 
-    std::vector<QavJournalRecord> DemoJournal() const
+    template <class Record>
+    std::vector<Record> DemoJournal(const char16_t* extension) const
     {
-        const std::string bytes = root.ReadFile(u"\\SDMMC\\Autorun\\DB\\Demo.qav");
-        std::vector<QavJournalRecord> records(bytes.size() / sizeof(QavJournalRecord));
-        if (!records.empty()) std::memcpy(records.data(), bytes.data(), records.size() * sizeof(QavJournalRecord));
+        const std::string bytes = root.ReadFile(std::u16string(u"\\SDMMC\\Autorun\\DB\\Demo.") + extension);
+        std::vector<Record> records(bytes.size() / sizeof(Record));
+        if (!records.empty()) std::memcpy(records.data(), bytes.data(), records.size() * sizeof(Record));
         return records;
+    }
+    std::vector<QavJournalRecord> DemoJournal() const { return DemoJournal<QavJournalRecord>(u"qav"); }
+
+    // Changes the settings democard left (its names stay).
+    void ChangeSettings(const std::function<void(ParamBlock&)>& change)
+    {
+        root.Reload();
+        ParamBlock b;
+        std::memset(&b, 0, sizeof b);
+        CParamFile file;
+        ASSERT_EQ(1, file.Load(&b));
+        change(b);
+        ASSERT_EQ(1, file.Save(&b));
     }
 
     static bool OutFill(COLORREF c) { return c == RESULT_OUT_FILL; }
@@ -127,6 +143,36 @@ TEST_F(DemoCardRun, TheFirstMeasurementIsGradedAndStoredAndAWornFlangeIsFlagged)
     journal = DemoJournal();
     ASSERT_EQ(1u, journal.size());
     EXPECT_LT(GetQavRecordValue(journal[0], 1), 22000) << "the thin flange was stored";
+}
+
+TEST_F(DemoCardRun, TheStandardDiscIsInToleranceAndAThinDiscIsFlagged)
+{
+    ASSERT_EQ(0, RunDemoCard(root.Path()));
+    ChangeSettings([](ParamBlock& b) {
+        b.deviceType = 4;
+        ParamBTRecord* r = SensorRecordOf(&b, 4);
+        qplat::CopyField(r->address, 20, u"00126f0de301");
+        qplat::CopyField(r->name, 12, u"LX413 12345");
+        qplat::CopyField(r->pin, 5, u"1235");
+    });
+    StartHead({}, "disc2", "LX413 12345");
+    ASSERT_EQ(0, MeasureAndSave("disc", kWaitRun + 2000));
+    std::vector<QodJournalRecord> journal = DemoJournal<QodJournalRecord>(u"qod");
+    ASSERT_EQ(1u, journal.size()) << "stored in the disc device's current journal";
+    EXPECT_NEAR(GetQodRecordValue(journal[0], 6), 108000, 1500) << "the simulator's unworn disc";
+    const qplat::Surface standard = Png("disc-results");
+    ASSERT_EQ(standard.width, 480);
+    EXPECT_EQ(0, Count(standard, kResultValues, OutFill)) << "the standard disc is in tolerance";
+    EXPECT_EQ(0, Count(standard, kResultValues, WarningFill));
+
+    // Worn down to 95 mm: below the demo set's least thickness.
+    sim.reset();
+    StartHead({"--thickness", "95000"}, "disc2", "LX413 12345");
+    ASSERT_EQ(0, MeasureAndSave("thin", kWaitRun + 2000));
+    EXPECT_GT(Count(Png("thin-results"), kResultValues, OutFill), 50) << "flagged out of tolerance";
+    journal = DemoJournal<QodJournalRecord>(u"qod");
+    ASSERT_FALSE(journal.empty());
+    EXPECT_NEAR(GetQodRecordValue(journal.back(), 6), 95000, 1500) << "the thin disc was stored";
 }
 
 // democard run again on a card where the operator chose a journal and a
