@@ -187,7 +187,11 @@ void CCardWatch::Stop()
     if (m_screenDone) SetEvent(m_screenDone);
     if (m_screen.m_busy && m_screen.m_hWnd && IsWindow(m_screen.m_hWnd)) SendMessageW(m_screen.m_hWnd, WM_CLOSE, 0, 0);
     if (m_thread) {
-        WaitForSingleObject(m_thread->m_hThread, kJoinMs);
+        // The thread uses this object to its last step: freeing it under a
+        // thread that a hung card still holds in a file test would corrupt
+        // memory, so past the usual bound the stop waits it out.
+        if (WaitForSingleObject(m_thread->m_hThread, kJoinMs) == WAIT_TIMEOUT)
+            WaitForSingleObject(m_thread->m_hThread, INFINITE);
         delete m_thread;
         m_thread = nullptr;
     }
