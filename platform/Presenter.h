@@ -19,7 +19,7 @@ namespace qplat {
 enum class PresenterKind { None, Headless, Window };
 
 // Starts a presenter on the calling thread, which becomes the user-interface
-// thread. Window: FALSE when no display can be opened (the caller then falls
+// thread. While the device sleeps it shows a dark screen. Window: FALSE when no display can be opened (the caller then falls
 // back to Headless). Starting again replaces the previous presenter.
 //
 // While a presenter runs, SIGTERM and SIGINT ask the program to close (see
@@ -45,7 +45,9 @@ bool SaveScreenPng(const std::string& hostPath);
 // ---- input (screen coordinates)
 // The stylus goes to the window under the point (the topmost visible one, a
 // disabled child passing it to its parent; nothing when the top-level window
-// there is disabled), or to the window that holds the capture.
+// there is disabled), or to the window that holds the capture. On a sleeping
+// device (platform/PowerSleep.h) the stylus going down only wakes it, and
+// nothing of that tap reaches a window.
 void StylusDown(int x, int y);
 void StylusMove(int x, int y);
 void StylusUp(int x, int y);
@@ -53,6 +55,7 @@ void StylusTap(int x, int y);
 // The power key: `message` (WM_POWERKEY or WM_POWERKEY_SHELL) is posted to the
 // active window (the screen in front), else to the program's main window.
 // In the SDL window, F12 (and a keyboard's own power key) is the power key.
+// On a sleeping device it only wakes it.
 void PowerKey(UINT message);
 
 // ---- closing from the window system
@@ -62,8 +65,9 @@ void PowerKey(UINT message);
 // when there is none.
 HWND ProgramMainWindow();
 // The window system asks the program to close (the SDL window's close button,
-// SIGTERM, SIGINT, the script's "close"): WM_CLOSE is posted to the main
-// window, which takes the program's orderly way out. It is not the power key.
+// SIGTERM, SIGINT, the script's "close"): a sleeping device is woken, and
+// WM_CLOSE is posted to the main window, which takes the program's orderly
+// way out. It is not the power key.
 // Without a main window the user-interface thread gets WM_QUIT (code 0).
 // Safe from any thread.
 void RequestClose();
@@ -72,7 +76,8 @@ void RequestClose();
 // One action a line: "tap x y", "press x y", "release x y", "move x y",
 // "wait ms", "snapshot FILE.png", "power" (or "power key"), "close", "quit".
 // Empty lines and lines starting with '#' are skipped. Returns false with a
-// message naming the line when the text is not a valid script.
+// message naming the line when the text is not a valid script, a point of
+// the stylus among them that lies outside the screen.
 //
 // A script that has carried out its last action without "quit" ends the
 // program as "quit" does (WM_QUIT, code 0), once its last action's messages
@@ -90,6 +95,10 @@ bool InputScriptFinished();
 unsigned long RunInputScriptStep();
 // The snapshot files written by the script, for its log.
 int ScriptSnapshotsWritten();
+// True when an action could not be carried out (a snapshot that cannot be
+// written): the script then stopped and ended the program (WM_QUIT, code 2),
+// with a message on standard error.
+bool InputScriptFailed();
 
 // The module handle the entry passes to WinMain.
 HINSTANCE ProgramInstance();

@@ -260,8 +260,8 @@ typedef struct _SYSTEM_POWER_STATUS_EX2 {
 } SYSTEM_POWER_STATUS_EX2, *PSYSTEM_POWER_STATUS_EX2;
 static_assert(sizeof(SYSTEM_POWER_STATUS_EX2) == 56, "the power status record is 56 bytes on the handheld");
 
-// Power-off ends the program as switching the handheld off would; reset ends
-// it and starts it again. Tests replace that ending with qplat::SetPowerHandler.
+// Power-off puts the handheld to sleep until it is woken (platform/PowerSleep.h);
+// reset restarts the program. Tests replace both with qplat::SetPowerHandler.
 DWORD SetSystemPowerState(LPCWSTR stateName, DWORD state, DWORD options);
 // From the host's battery where it has one; a host without a battery runs on
 // mains and reports AC online with a full (100 %) battery, so the program shows
@@ -356,12 +356,12 @@ void FailFileWritesAfter(long long bytes);
 // means nothing there and every sync costs milliseconds.
 void SyncFileWrites(bool sync);
 
-// What SetSystemPowerState does. The default ends the process (off: exit code
-// 0) or starts it again with the same arguments (reset) after the registered
-// shut-down hooks ran; other states are only recorded. nullptr: the default.
+// What SetSystemPowerState does. The default sleeps until woken (off) or
+// starts the process again with the same arguments (reset) after the shut-down
+// hooks ran; other states are only recorded. nullptr: the default.
 void SetPowerHandler(std::function<void(DWORD state)> handler);
-// Run before the program is ended by a power request (flushes, closes windows):
-// for POWER_STATE_OFF and POWER_STATE_RESET, in the order added, then the handler.
+// Run before a reset ends the program (flushes, closes windows), in the order
+// added, then the handler. A power-off ends nothing and runs none of them.
 void AddShutdownHook(std::function<void()> hook);
 void ClearShutdownHooks();
 // Every state passed to SetSystemPowerState, oldest first.

@@ -5,6 +5,8 @@
 // that makes one copy of a program the only one on a device root.
 #pragma once
 
+#include <string>
+
 #include "platform/WinDef.h"
 
 // ---- the shell's window helpers
@@ -53,10 +55,23 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
 namespace qplat {
 
+enum class InstanceClaim {
+    Claimed,        // this process holds it now, for the rest of its life
+    HeldByAnother,  // a running copy holds it
+    CannotClaim,    // it cannot be taken at all (`why` says why)
+};
+
 // Claims the single-instance lock of the program named `name` on the current
-// device root for the rest of the process's life. FALSE when another running
-// process holds it. The lock is released by the system when the process ends,
-// however it ends.
-BOOL ClaimProgramInstance(LPCWSTR name);
+// device root: a locked file in the root's platform folder. A platform folder
+// that cannot be written (a read-only card, a root of another user, a file in
+// its place) cannot hold the lock. The lock is released by the system when
+// the process ends, however it ends.
+InstanceClaim ClaimProgramInstance(LPCWSTR name, std::string* why = nullptr);
+
+// The second guard: the name under which the main window of `className` on
+// this device root answers other copies (what FindWindowW asks), taken now
+// rather than when the window is made, so that two copies starting at once
+// cannot both pass. Needs nothing written to the device root.
+InstanceClaim ClaimMainWindowName(LPCWSTR className, std::string* why = nullptr);
 
 }  // namespace qplat

@@ -9,8 +9,10 @@
 // ---- start-up
 BOOL InitInstance(HINSTANCE instance, int show);
 ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
-// Why InitInstance returned FALSE.
-enum class StartOutcome { Started, AnotherInstance, Failed };
+// Why InitInstance returned FALSE. Unguarded: the single-copy lock cannot
+// be taken on this device root and no other check could keep a second copy
+// away (a line on standard error says why).
+enum class StartOutcome { Started, AnotherInstance, Unguarded, Failed };
 StartOutcome LastStartOutcome();
 
 // ---- the start screen

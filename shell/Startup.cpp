@@ -1,6 +1,9 @@
 // Start-up of the measuring application: the single-instance check, the main
 // window (whose procedure is the start screen) and the device set-up made
 // once at start.
+#include <cstdio>
+#include <string>
+
 #include "platform/WinKernel.h"
 #include "platform/WinShell.h"
 #include "resources/ResourceIds.h"
@@ -66,7 +69,23 @@ BOOL InitInstance(HINSTANCE instance, int show)
 
     // The claim is held for the life of the process, so two copies started at
     // once cannot both pass the check.
-    if (!qplat::ClaimProgramInstance(className)) {
+    std::string why;
+    qplat::InstanceClaim claim = qplat::ClaimProgramInstance(className, &why);
+    if (claim == qplat::InstanceClaim::CannotClaim) {
+        // A card whose platform folder cannot be written is no sign of a
+        // second copy. The window check is then the only guard, taken now:
+        // without it two copies could write one card.
+        std::string guardWhy;
+        claim = qplat::ClaimMainWindowName(className, &guardWhy);
+        if (claim == qplat::InstanceClaim::CannotClaim) {
+            std::fprintf(stderr, "Qav5_PA: %s, and %s: not starting\n", why.c_str(), guardWhy.c_str());
+            s_outcome = StartOutcome::Unguarded;
+            return FALSE;
+        }
+        if (claim == qplat::InstanceClaim::Claimed)
+            std::fprintf(stderr, "Qav5_PA: %s; only the window check keeps a second copy away\n", why.c_str());
+    }
+    if (claim == qplat::InstanceClaim::HeldByAnother) {
         BringOtherCopyToFront(className, title);
         s_outcome = StartOutcome::AnotherInstance;
         return FALSE;

@@ -37,6 +37,18 @@ struct ScreenPlacement {
     int scale = 1;
 };
 ScreenPlacement PlaceScreen(int outputWidth, int outputHeight);
+// The window on a display: `area` is the room the display leaves for windows
+// (its usable bounds, in display coordinates), `frame` the thickness of the
+// frame a window manager puts around the window on each side (all 0 without
+// one). The window gets the largest whole scale at which it fits with its
+// frame and stands centred with it; a window that does not fit even at
+// scale 1 keeps its frame's top left corner inside the area.
+struct WindowPlacement {
+    int x = 0, y = 0;  // top left of the window's own area (inside the frame)
+    int width = 0, height = 0;
+    int scale = 1;
+};
+WindowPlacement PlaceWindow(const RECT& area, const RECT& frame);
 // The screen point under an output point (kept on the screen).
 POINT OutputToScreen(const ScreenPlacement& placement, int x, int y);
 

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/PowerSleep.h"
 #include "platform/Presenter.h"
+#include "platform/WinKernel.h"
 #include "platform/backend/BackendInternal.h"
 #include "platform/user/UserInternal.h"
 
@@ -51,6 +53,11 @@ void Compose(Surface& screen)
 {
     if (screen.width != kScreenWidth || screen.height != kScreenHeight)
         screen.Resize(kScreenWidth, kScreenHeight, 0);
+    // A sleeping device shows nothing.
+    if (DeviceAsleep()) {
+        std::fill(screen.pixels.begin(), screen.pixels.end(), 0u);
+        return;
+    }
     std::vector<Layer> layers;
     {
         std::lock_guard<std::mutex> g(S().lock);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
 #include "platform/backend/BackendInternal.h"
@@ -37,6 +38,7 @@ struct ScriptState {
     bool waiting = false;
     DWORD waitStart = 0;
     int snapshots = 0;
+    bool failed = false;  // an action could not be carried out: the run ends with status 2
 };
 
 ScriptState& St()
@@ -80,6 +82,10 @@ bool Parse(const std::string& text, std::vector<Action>& out, std::string* error
             if (!ParseInt(in, -10000, 10000, x) || !ParseInt(in, -10000, 10000, y))
                 return fail("\"" + word + "\" needs two whole numbers x y");
             a.op = word == "tap" ? Op::Tap : word == "press" ? Op::Press : word == "release" ? Op::Release : Op::Move;
+            // A point off the screen would touch nothing: the script is wrong.
+            if (x < 0 || y < 0 || x >= qplat::kScreenWidth || y >= qplat::kScreenHeight)
+                return fail("(" + std::to_string(x) + ", " + std::to_string(y) + ") lies outside the " +
+                            std::to_string(qplat::kScreenWidth) + " x " + std::to_string(qplat::kScreenHeight) + " screen");
             a.x = static_cast<int>(x);
             a.y = static_cast<int>(y);
         } else if (word == "wait") {
@@ -127,6 +133,7 @@ bool SetInputScript(const std::string& text, std::string* error)
     s.next = 0;
     s.ending = true;
     s.waiting = false;
+    s.failed = false;
     return true;
 }
 
@@ -138,6 +145,7 @@ void ClearInputScript()
     s.next = 0;
     s.ending = false;
     s.waiting = false;
+    s.failed = false;
 }
 
 bool LoadInputScript(const std::string& hostPath, std::string* error)
@@ -169,6 +177,13 @@ bool InputScriptFinished()
     return s.next >= s.actions.size() && !s.ending;
 }
 
+bool InputScriptFailed()
+{
+    auto& s = St();
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.failed;
+}
+
 int ScriptSnapshotsWritten()
 {
     auto& s = St();
@@ -187,6 +202,7 @@ unsigned long RunInputScriptStep()
             // Called when the last action's messages have been handled.
             s.ending = false;
             std::fprintf(stderr, "the script ended without \"quit\": ending the program\n");
+            WakeDevice();
             PostQuitMessage(0);
             return 100;
         }
@@ -219,12 +235,27 @@ unsigned long RunInputScriptStep()
             std::lock_guard<std::mutex> g(s.lock);
             s.snapshots++;
         } else {
-            std::fprintf(stderr, "script line %d: cannot write the snapshot %s\n", a.line, a.file.c_str());
+            // What follows would be checked against a picture that is not
+            // there: the run ends here.
+            std::fprintf(stderr, "script line %d: cannot write the snapshot %s: ending the program\n", a.line,
+                         a.file.c_str());
+            {
+                std::lock_guard<std::mutex> g(s.lock);
+                s.failed = true;
+                s.next = s.actions.size();
+                s.ending = false;
+            }
+            WakeDevice();
+            PostQuitMessage(2);
         }
         break;
     case Op::Power: PowerKey(WM_POWERKEY); break;
     case Op::Close: RequestClose(); break;
-    case Op::Quit: PostQuitMessage(0); break;
+    case Op::Quit:
+        // A sleeping program handles no messages: it is woken to end.
+        WakeDevice();
+        PostQuitMessage(0);
+        break;
     case Op::Wait: break;
     }
     return 0;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 #include "platform/backend/BackendInternal.h"
 #include "platform/user/UserInternal.h"
@@ -60,6 +61,28 @@ PresenterState& P()
     return *p;
 }
 
+DWORD IdleHook();
+
+// A power-off: the screen goes dark until it is woken. On the user-interface
+// thread the presenter keeps taking input and running the script meanwhile
+// (the thread handles no messages: the program is switched off); on any other
+// thread the user-interface thread's own idle time does that.
+void SleepScreen()
+{
+    qplat::user::ScreenChanged();
+    DWORD me = GetCurrentThreadId();
+    bool uiThread;
+    {
+        std::lock_guard<std::mutex> g(qplat::user::S().lock);
+        uiThread = qplat::user::S().uiThreadSet && qplat::user::S().uiThread == me;
+    }
+    while (qplat::DeviceAsleep()) {
+        DWORD wait = uiThread ? IdleHook() : 100;
+        qplat::WaitForWake(wait < 100 ? wait : 100);
+    }
+    qplat::user::ScreenChanged();
+}
+
 DWORD IdleHook()
 {
     if (int sig = g_closeSignal.exchange(0)) {
@@ -100,12 +123,14 @@ bool StartPresenter(PresenterKind kind)
     P().kind = kind;
     TakeSignals(P());
     user::SetIdleHook(IdleHook);
+    SetSleepScreen(SleepScreen);
     return true;
 }
 
 void StopPresenter()
 {
     auto& p = P();
+    SetSleepScreen(nullptr);
     user::SetIdleHook(nullptr);
     if (p.presenter) p.presenter->Stop();
     p.presenter.reset();

@@ -130,6 +130,9 @@ int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPW
     static WCHAR commandLine[1] = {0};
     int result = winMain(ProgramInstance(), commandLine);
     StopPresenter();
+    // A script that could not be carried out fails the run, however the
+    // program ended.
+    if (InputScriptFailed()) return 2;
     return result;
 }
 

@@ -30,6 +30,20 @@ ScreenPlacement PlaceScreen(int outputWidth, int outputHeight)
     return p;
 }
 
+WindowPlacement PlaceWindow(const RECT& area, const RECT& frame)
+{
+    const int frameW = std::max(0, static_cast<int>(frame.left)) + std::max(0, static_cast<int>(frame.right));
+    const int frameH = std::max(0, static_cast<int>(frame.top)) + std::max(0, static_cast<int>(frame.bottom));
+    const int areaW = static_cast<int>(area.right - area.left), areaH = static_cast<int>(area.bottom - area.top);
+    WindowPlacement p;
+    p.scale = WholeScale(areaW - frameW, areaH - frameH);
+    p.width = kScreenWidth * p.scale;
+    p.height = kScreenHeight * p.scale;
+    p.x = static_cast<int>(area.left) + std::max(0, (areaW - p.width - frameW) / 2) + std::max(0, static_cast<int>(frame.left));
+    p.y = static_cast<int>(area.top) + std::max(0, (areaH - p.height - frameH) / 2) + std::max(0, static_cast<int>(frame.top));
+    return p;
+}
+
 POINT OutputToScreen(const ScreenPlacement& placement, int x, int y)
 {
     int scale = placement.scale < 1 ? 1 : placement.scale;

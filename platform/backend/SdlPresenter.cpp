@@ -34,20 +34,33 @@ public:
         if (known && (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0)) usable = display;
         bool panel = known && qplat::backend::IsScreenShaped(display.w, display.h);
         Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
-        int scale = 1;
+        // The window is made at its final size and place: a window manager
+        // may ignore a later move, and without one a later centring may not
+        // take effect at all.
+        const RECT area = known ? RECT{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h}
+                                : RECT{0, 0, qplat::kScreenWidth, qplat::kScreenHeight};
+        qplat::backend::WindowPlacement place = qplat::backend::PlaceWindow(area, RECT{0, 0, 0, 0});
         if (panel) {
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-            scale = qplat::backend::WholeScale(display.w, display.h);
+            place.scale = qplat::backend::WholeScale(display.w, display.h);
+            place.x = display.x;
+            place.y = display.y;
+            place.width = display.w;
+            place.height = display.h;
         }
-        window_ = SDL_CreateWindow("QAV5", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, qplat::kScreenWidth * scale,
-                                   qplat::kScreenHeight * scale, flags);
+        const int x = known ? place.x : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+        const int y = known ? place.y : static_cast<int>(SDL_WINDOWPOS_CENTERED);
+        window_ = SDL_CreateWindow("QAV5", x, y, place.width, place.height, flags);
         if (window_ && known && !panel) {
-            // The frame the window manager adds takes room of its own.
+            // The frame a window manager adds takes room of its own; it is
+            // known only once the window exists.
             int top = 0, left = 0, bottom = 0, right = 0;
             if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) != 0) top = left = bottom = right = 0;
-            scale = qplat::backend::WholeScale(usable.w - left - right, usable.h - top - bottom);
-            SDL_SetWindowSize(window_, qplat::kScreenWidth * scale, qplat::kScreenHeight * scale);
-            SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+            if (top || left || bottom || right) {
+                place = qplat::backend::PlaceWindow(area, RECT{left, top, right, bottom});
+                SDL_SetWindowSize(window_, place.width, place.height);
+                SDL_SetWindowPosition(window_, place.x, place.y);
+            }
         }
         if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
         if (renderer_)

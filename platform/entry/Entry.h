@@ -31,8 +31,8 @@ PresenterKind ChoosePresenter(const EntryOptions& options);
 // Chooses root and presenter, loads the script, runs `winMain` on the calling
 // thread and stops the presenter. Returns WinMain's result, or 2 (with a line
 // on standard error) when the device root is not a folder and cannot be made
-// one, the script cannot be read (a folder, unreadable, not valid) or no
-// presenter starts.
+// one, the script cannot be read (a folder, unreadable, not valid), no
+// presenter starts or the script failed on the way (InputScriptFailed).
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain);
 
 }  // namespace qplat

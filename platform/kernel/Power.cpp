@@ -1,8 +1,12 @@
-// Power: switching the handheld off ends the program, a reset starts it again,
-// and the battery status comes from the host's power supply.
+// Power: switching the handheld off puts it to sleep (the screen goes dark
+// until a tap or the power key wakes it, and the program carries on where it
+// was), a reset starts the program again, and the battery status comes from
+// the host's power supply. Nothing of the host itself is switched off.
 #include <dirent.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -10,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 
 namespace qplat {
@@ -21,6 +26,12 @@ struct PowerState {
     std::function<void(DWORD)> handler;
     std::vector<std::function<void()>> hooks;
     std::vector<DWORD> requests;
+    // The sleep: set by a power-off, cleared by WakeDevice.
+    std::condition_variable woken;
+    bool asleep = false;
+    unsigned sleeps = 0;
+    unsigned wakes = 0;
+    std::function<void()> sleepScreen;
 };
 
 PowerState& Power()
@@ -49,14 +60,32 @@ PowerState& Power()
     std::_Exit(1);
 }
 
+// The handheld switched off and on again: returns once it is woken. The
+// screen's side (dark, waiting for the stylus or the power key) belongs to
+// whoever shows the screen; without one nothing could ever wake the device,
+// so it wakes at once.
+void SleepUntilWoken()
+{
+    std::function<void()> screen;
+    {
+        PowerState& p = Power();
+        std::lock_guard<std::mutex> guard(p.lock);
+        p.asleep = true;
+        ++p.sleeps;
+        screen = p.sleepScreen;
+    }
+    std::fflush(nullptr);
+    if (screen)
+        screen();
+    WakeDevice();
+}
+
 void DefaultHandler(DWORD state)
 {
     if (state & POWER_STATE_RESET)
         Restart();
-    if (state & POWER_STATE_OFF) {
-        std::fflush(nullptr);
-        std::exit(0);
-    }
+    if (state & POWER_STATE_OFF)
+        SleepUntilWoken();
     // Suspend, idle and the rest have no host meaning: recorded only.
 }
 
@@ -107,6 +136,56 @@ void ClearPowerStateRequests()
     p.requests.clear();
 }
 
+bool DeviceAsleep()
+{
+    PowerState& p = Power();
+    std::lock_guard<std::mutex> guard(p.lock);
+    return p.asleep;
+}
+
+bool WakeDevice()
+{
+    PowerState& p = Power();
+    {
+        std::lock_guard<std::mutex> guard(p.lock);
+        if (!p.asleep)
+            return false;
+        p.asleep = false;
+        ++p.wakes;
+    }
+    p.woken.notify_all();
+    return true;
+}
+
+bool WaitForWake(DWORD milliseconds)
+{
+    PowerState& p = Power();
+    std::unique_lock<std::mutex> guard(p.lock);
+    p.woken.wait_for(guard, std::chrono::milliseconds(milliseconds), [&] { return !p.asleep; });
+    return !p.asleep;
+}
+
+unsigned DeviceSleeps()
+{
+    PowerState& p = Power();
+    std::lock_guard<std::mutex> guard(p.lock);
+    return p.sleeps;
+}
+
+unsigned DeviceWakes()
+{
+    PowerState& p = Power();
+    std::lock_guard<std::mutex> guard(p.lock);
+    return p.wakes;
+}
+
+void SetSleepScreen(std::function<void()> whileAsleep)
+{
+    PowerState& p = Power();
+    std::lock_guard<std::mutex> guard(p.lock);
+    p.sleepScreen = std::move(whileAsleep);
+}
+
 }  // namespace qplat
 
 using namespace qplat;
@@ -119,7 +198,8 @@ DWORD SetSystemPowerState(LPCWSTR, DWORD state, DWORD)
         PowerState& p = Power();
         std::lock_guard<std::mutex> guard(p.lock);
         p.requests.push_back(state);
-        if (state & (POWER_STATE_OFF | POWER_STATE_RESET))
+        // Only a reset ends the program; after a power-off it carries on.
+        if (state & POWER_STATE_RESET)
             hooks = p.hooks;
         handler = p.handler;
     }

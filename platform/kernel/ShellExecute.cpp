@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -118,23 +119,31 @@ BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info)
 
 namespace qplat {
 
-BOOL ClaimProgramInstance(LPCWSTR name)
+InstanceClaim ClaimProgramInstance(LPCWSTR name, std::string* why)
 {
     static std::mutex lock;
     static std::vector<std::string> held;
-    std::string file = PlatformFolder() + "/instance-" + ToUtf8(name ? name : u"") + ".lock";
+    const std::string folder = PlatformFolder();
+    const std::string file = folder + "/instance-" + ToUtf8(name ? name : u"") + ".lock";
     std::lock_guard<std::mutex> guard(lock);
     for (const std::string& h : held)
-        if (h == file) return TRUE;
+        if (h == file) return InstanceClaim::Claimed;
+    auto cannot = [&](int error) {
+        if (why) *why = "the platform folder " + folder + " cannot hold the single-copy lock: " + std::strerror(error);
+        return InstanceClaim::CannotClaim;
+    };
     // Kept open for the life of the process: the lock goes with the process.
     int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return FALSE;
+    if (fd < 0) return cannot(errno);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return FALSE;
+        // Only a lock that is taken means another copy; a file system that
+        // cannot lock tells nothing about one.
+        return error == EWOULDBLOCK ? InstanceClaim::HeldByAnother : cannot(error);
     }
     held.push_back(file);
-    return TRUE;
+    return InstanceClaim::Claimed;
 }
 
 }  // namespace qplat

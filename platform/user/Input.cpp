@@ -1,6 +1,7 @@
 // Stylus and power-key input: hit-testing in z-order, capture, and delivery
 // as messages to the window's own thread.
 
+#include "platform/PowerSleep.h"
 #include "platform/Presenter.h"
 #include "platform/WinCtrl.h"
 #include "platform/WinKernel.h"
@@ -205,6 +206,12 @@ void StylusDown(int x, int y)
 {
     {
         std::lock_guard<std::mutex> g(S().lock);
+        // The stylus that wakes a sleeping device: its whole tap, to the
+        // stylus going up, only wakes it and reaches no window.
+        if (WakeDevice()) {
+            S().stylusDown = false;
+            return;
+        }
         S().stylusDown = true;
     }
     Deliver(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
@@ -215,7 +222,7 @@ void StylusMove(int x, int y)
     bool down;
     {
         std::lock_guard<std::mutex> g(S().lock);
-        down = S().stylusDown;
+        down = S().stylusDown && !DeviceAsleep();
     }
     // A stylus only moves while it touches the screen.
     if (!down) return;
@@ -227,7 +234,7 @@ void StylusUp(int x, int y)
     bool down;
     {
         std::lock_guard<std::mutex> g(S().lock);
-        down = S().stylusDown;
+        down = S().stylusDown && !DeviceAsleep();
         S().stylusDown = false;
     }
     if (!down) return;
@@ -264,6 +271,8 @@ HWND ProgramMainWindow()
 
 void PowerKey(UINT message)
 {
+    // On a sleeping device the power key only switches it on again.
+    if (WakeDevice()) return;
     HWND target = nullptr;
     {
         std::lock_guard<std::mutex> g(S().lock);
@@ -284,6 +293,8 @@ void PowerKey(UINT message)
 
 void RequestClose()
 {
+    // A program asked to close is woken first, so that it can close.
+    WakeDevice();
     HWND main = nullptr;
     {
         std::lock_guard<std::mutex> g(S().lock);

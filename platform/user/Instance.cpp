@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -21,6 +22,7 @@
 #include <thread>
 
 #include "platform/WinKernel.h"
+#include "platform/WinShell.h"
 #include "platform/WinText.h"
 #include "platform/user/UserInternal.h"
 
@@ -160,29 +162,36 @@ void ServeLoop(int listener)
 
 }  // namespace
 
+namespace {
+
+// Takes the name under the instance lock; 0 when taken, else the errno.
+int ListenLocked(InstanceState& st, const std::string& address)
+{
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return errno;
+    socklen_t len;
+    sockaddr_un a = MakeAddress(address, len);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 8) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    st.listener = fd;
+    st.address = address;
+    // Lives as long as the program; it touches nothing that static
+    // destructors take away.
+    std::thread(ServeLoop, fd).detach();
+    return 0;
+}
+
+}  // namespace
+
 void PublishMainWindow(HWND hwnd, const std::u16string& className)
 {
     auto& st = I();
     std::lock_guard<std::mutex> g(st.lock);
-    if (st.listener >= 0) {
-        if (!Find(st.published)) st.published = hwnd;
-        return;
-    }
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    std::string address = Address(className);
-    socklen_t len;
-    sockaddr_un a = MakeAddress(address, len);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 8) != 0) {
-        ::close(fd);  // another program holds the name
-        return;
-    }
-    st.listener = fd;
-    st.address = address;
-    st.published = hwnd;
-    // Lives as long as the program; it touches nothing that static
-    // destructors take away.
-    std::thread(ServeLoop, fd).detach();
+    if (st.listener < 0 && ListenLocked(st, Address(className)) != 0) return;  // another program holds the name
+    if (!Find(st.published)) st.published = hwnd;
 }
 
 HWND FindRemoteWindow(const std::u16string& className, const std::u16string* title)
@@ -222,3 +231,24 @@ bool BringRemoteToFront(HWND hwnd)
 }
 
 }  // namespace qplat::user
+
+namespace qplat {
+
+InstanceClaim ClaimMainWindowName(LPCWSTR className, std::string* why)
+{
+    auto& st = user::I();
+    const std::string address = user::Address(className ? className : u"");
+    std::lock_guard<std::mutex> g(st.lock);
+    if (st.listener >= 0) {
+        if (st.address == address) return InstanceClaim::Claimed;
+        if (why) *why = "this process already answers under another name";
+        return InstanceClaim::CannotClaim;
+    }
+    const int error = user::ListenLocked(st, address);
+    if (error == 0) return InstanceClaim::Claimed;
+    if (error == EADDRINUSE) return InstanceClaim::HeldByAnother;
+    if (why) *why = std::string("the window name cannot be taken: ") + std::strerror(error);
+    return InstanceClaim::CannotClaim;
+}
+
+}  // namespace qplat

@@ -25,6 +25,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show)
     } else if (LastStartOutcome() == StartOutcome::Failed) {
         std::fprintf(stderr, "Qav5_PA: the main window could not be created\n");
         status = 1;
+    } else if (LastStartOutcome() == StartOutcome::Unguarded) {
+        status = 3;
     }
     DestroyProgramObjects();
     return status;

@@ -1,10 +1,13 @@
 // Stand-in drivers, power, memory, debug output and the program's own name.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 #include "tests/support/TempDeviceRoot.h"
 
@@ -55,21 +58,21 @@ TEST_F(DeviceRootTest, StandInDriversRecordRequests)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
 }
 
-TEST_F(DeviceRootTest, PowerRunsHooksThenHandler)
+TEST_F(DeviceRootTest, OnlyAResetRunsTheShutDownHooksBeforeTheHandler)
 {
     std::vector<std::string> order;
     qplat::AddShutdownHook([&] { order.push_back("flush"); });
     qplat::AddShutdownHook([&] { order.push_back("close"); });
     qplat::SetPowerHandler([&](DWORD state) { order.push_back("handler " + std::to_string(state)); });
 
+    // A power-off ends nothing: the program carries on after waking.
     EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), SetSystemPowerState(nullptr, POWER_STATE_OFF, POWER_FORCE));
-    EXPECT_EQ((std::vector<std::string>{"flush", "close", "handler 131072"}), order);
+    EXPECT_EQ((std::vector<std::string>{"handler 131072"}), order);
 
     order.clear();
     SetSystemPowerState(nullptr, POWER_STATE_RESET, POWER_FORCE);
     EXPECT_EQ((std::vector<std::string>{"flush", "close", "handler 8388608"}), order);
 
-    // A suspend is no shut-down: no hooks.
     order.clear();
     SetSystemPowerState(nullptr, POWER_STATE_SUSPEND, 0);
     EXPECT_EQ((std::vector<std::string>{"handler 2097152"}), order);
@@ -78,17 +81,54 @@ TEST_F(DeviceRootTest, PowerRunsHooksThenHandler)
     qplat::ClearShutdownHooks();
 }
 
-TEST(PowerDeathTest, PowerOffEndsTheProgramAfterTheHooks)
+TEST_F(DeviceRootTest, PowerOffSleepsUntilWokenAndKeepsTheProgram)
 {
+    qplat::SetPowerHandler(nullptr);
+    bool hookRan = false;
+    qplat::AddShutdownHook([&] { hookRan = true; });
+    const unsigned sleeps = qplat::DeviceSleeps(), wakes = qplat::DeviceWakes();
+    std::atomic<bool> sawSleep{false};
+    // The screen's side of the sleep: it sees the device asleep and wakes it
+    // from another thread, as a tap would.
+    qplat::SetSleepScreen([&] {
+        sawSleep = qplat::DeviceAsleep();
+        std::thread waker([] { EXPECT_TRUE(qplat::WakeDevice()); });
+        while (!qplat::WaitForWake(1000)) {
+        }
+        waker.join();
+    });
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), SetSystemPowerState(nullptr, POWER_STATE_OFF, POWER_FORCE));
+    qplat::SetSleepScreen(nullptr);
+    EXPECT_TRUE(sawSleep);
+    EXPECT_FALSE(qplat::DeviceAsleep());
+    EXPECT_EQ(qplat::DeviceSleeps(), sleeps + 1);
+    EXPECT_EQ(qplat::DeviceWakes(), wakes + 1);
+    EXPECT_FALSE(hookRan);
+    EXPECT_FALSE(qplat::WakeDevice()) << "an awake device is not woken again";
+
+    // With nothing that could wake it, a power-off wakes at once.
+    SetSystemPowerState(nullptr, POWER_STATE_OFF, POWER_FORCE);
+    EXPECT_FALSE(qplat::DeviceAsleep());
+    EXPECT_EQ(qplat::DeviceWakes(), wakes + 2);
+    qplat::SetPowerHandler([](DWORD) {});
+    qplat::ClearShutdownHooks();
+}
+
+TEST(PowerDeathTest, AResetRunsTheHooksAndStartsTheProgramAgain)
+{
+    // The hooks run before the process is replaced; this one ends it there.
     EXPECT_EXIT(
         {
             qplat::SetPowerHandler(nullptr);
-            qplat::AddShutdownHook([] { std::fputs("hook ran\n", stderr); });
-            SetSystemPowerState(nullptr, POWER_STATE_OFF, POWER_FORCE);
-            std::fputs("still running\n", stderr);
+            qplat::AddShutdownHook([] {
+                std::fputs("hook ran\n", stderr);
+                std::fflush(stderr);
+                std::_Exit(5);
+            });
+            SetSystemPowerState(nullptr, POWER_STATE_RESET, POWER_FORCE);
             std::_Exit(3);
         },
-        ::testing::ExitedWithCode(0), "hook ran");
+        ::testing::ExitedWithCode(5), "hook ran");
 }
 
 TEST(Power, StatusIsPlausible)

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/PowerSleep.h"
 #include "tests/platform_ui/WindowTestSupport.h"
+#include "tests/support/ProgramScript.h"
 #include "tests/support/TempDeviceRoot.h"
 
 using qtest::Log;
@@ -199,6 +201,13 @@ TEST_F(HeadlessScript, BadScriptsAreRefusedWithTheirLine)
     EXPECT_NE(error.find("switch"), std::string::npos);
     EXPECT_FALSE(qplat::SetInputScript("power key now\n", &error));
     EXPECT_FALSE(qplat::SetInputScript("close 1\n", &error));
+    // The stylus only touches the screen.
+    for (const char* off : {"tap 480 10\n", "tap 10 272\n", "press -1 5\n", "move 5 -1\n", "release 1000 1000\n"}) {
+        EXPECT_FALSE(qplat::SetInputScript(std::string("wait 1\n") + off, &error)) << off;
+        EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+        EXPECT_NE(error.find("outside"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(qplat::SetInputScript("tap 0 0\ntap 479 271\n", &error)) << "the corners are on it: " << error;
     EXPECT_FALSE(qplat::LoadInputScript(root.Path(), &error)) << "a folder is not a script";
     EXPECT_NE(error.find("folder"), std::string::npos);
     EXPECT_TRUE(qplat::SetInputScript("press 1 2\r\nmove 3 4\r\nrelease 3 4\r\n", &error)) << error;
@@ -273,6 +282,115 @@ TEST_F(HeadlessScript, PowerKeyInBothSpellingsAndCloseReachTheirWindows)
     EXPECT_EQ(Log().Count(main, WM_CLOSE), 1) << "close goes to the main window";
     EXPECT_EQ(Log().Count(front, WM_CLOSE), 0);
     EXPECT_EQ(Log().Count(main, WM_POWERKEY_SHELL) + Log().Count(front, WM_POWERKEY_SHELL), 0);
+}
+
+// The power-off of the handheld: the screen goes dark, the tap that wakes it
+// reaches no window, and the screen is back as it was.
+TEST_F(HeadlessScript, APowerOffDarkensTheScreenUntilATapThatReachesNoWindow)
+{
+    HWND top = Keep(MakeTop(0, 0, 480, 272));
+    HWND button = MakeChild(top, 1, 100, 100, 40, 40);
+    qplat::ProcessPendingMessages();
+    Fill(top, RGB(0, 0, 255));
+    Fill(button, RGB(0, 255, 0));
+    std::atomic<bool> asleepInHandler{false};
+    qtest::TestHandler() = [&](HWND w, UINT m, WPARAM, LPARAM, LRESULT& r) {
+        if (w != top || m != WM_POWERKEY) return false;
+        SetSystemPowerState(nullptr, POWER_STATE_OFF, POWER_FORCE);
+        // Back from the sleep: awake again.
+        asleepInHandler = qplat::DeviceAsleep();
+        r = 0;
+        return true;
+    };
+    qplat::SetPowerHandler(nullptr);
+    const unsigned sleeps = qplat::DeviceSleeps(), wakes = qplat::DeviceWakes();
+    const std::string before = root.Path() + "/before.png", dark = root.Path() + "/dark.png",
+                      after = root.Path() + "/after.png";
+    std::string error;
+    // While asleep, the stylus going up and moving and a second snapshot
+    // change nothing; the tap wakes; the next tap is the program's again.
+    ASSERT_TRUE(qplat::SetInputScript("snapshot " + before + "\npower\nwait 20\nrelease 110 120\nmove 110 120\nsnapshot " +
+                                          dark + "\ntap 110 120\nwait 20\nsnapshot " + after + "\ntap 110 120\nquit\n",
+                                      &error))
+        << error;
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    MSG m{};
+    EXPECT_TRUE(RunUntilQuit(top, m));
+    qplat::StopPresenter();
+    qplat::SetPowerHandler([](DWORD) {});
+    EXPECT_EQ(qplat::DeviceSleeps(), sleeps + 1);
+    EXPECT_EQ(qplat::DeviceWakes(), wakes + 1);
+    EXPECT_FALSE(asleepInHandler);
+    EXPECT_EQ(Log().Count(button, WM_LBUTTONDOWN), 1) << "only the tap after waking";
+    EXPECT_EQ(Log().Count(button, WM_LBUTTONUP), 1);
+    const qplat::Surface b = qtest::ReadPngFile(before), d = qtest::ReadPngFile(dark), a = qtest::ReadPngFile(after);
+    ASSERT_EQ(d.width, 480);
+    for (uint32_t px : d.pixels) ASSERT_EQ(px & 0xFFFFFFu, 0u) << "the sleeping screen is dark";
+    ASSERT_EQ(b.width, 480);
+    EXPECT_EQ(b.At(120, 120) & 0xFFFFFFu, 0x00FF00u);
+    EXPECT_EQ(a.pixels, b.pixels) << "woken, the screen is as it was";
+}
+
+TEST_F(HeadlessScript, ThePowerKeyAndACloseRequestWakeTheScreenAndReachNoWindowWhileAsleep)
+{
+    HWND main = Keep(MakeTop(0, 0, 480, 272));
+    qplat::ProcessPendingMessages();
+    int powerKeys = 0;
+    qtest::TestHandler() = [&](HWND w, UINT m, WPARAM, LPARAM, LRESULT& r) {
+        if (w != main || m != WM_POWERKEY) return false;
+        // The second power key wakes; the third comes to the window again
+        // and sends the device to sleep once more; the close request wakes it.
+        if (++powerKeys <= 2) SetSystemPowerState(nullptr, POWER_STATE_OFF, POWER_FORCE);
+        r = 0;
+        return true;
+    };
+    qplat::SetPowerHandler(nullptr);
+    const unsigned sleeps = qplat::DeviceSleeps(), wakes = qplat::DeviceWakes();
+    std::string error;
+    ASSERT_TRUE(qplat::SetInputScript("power\nwait 10\npower\nwait 10\npower\nwait 10\nclose\n", &error)) << error;
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    testing::internal::CaptureStderr();
+    MSG m{};
+    const bool quit = RunUntilQuit(main, m);
+    testing::internal::GetCapturedStderr();
+    qplat::StopPresenter();
+    qplat::SetPowerHandler([](DWORD) {});
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(powerKeys, 2) << "the power key that woke the device reached no window";
+    EXPECT_EQ(qplat::DeviceSleeps(), sleeps + 2);
+    EXPECT_EQ(qplat::DeviceWakes(), wakes + 2);
+    EXPECT_EQ(Log().Count(main, WM_CLOSE), 1) << "the close request woke the program and reached it";
+    EXPECT_FALSE(qplat::DeviceAsleep());
+}
+
+TEST_F(HeadlessScript, ASnapshotThatCannotBeWrittenEndsTheRunWithStatusTwo)
+{
+    HWND top = Keep(MakeTop(0, 0, 480, 272));
+    HWND button = MakeChild(top, 1, 100, 100, 40, 40);
+    qplat::ProcessPendingMessages();
+    std::string error;
+    // A folder that is not there, and a name that is a folder.
+    for (const std::string& target : {root.Path() + "/missing/shot.png", root.Path()}) {
+        SCOPED_TRACE(target);
+        Log().Clear();
+        ASSERT_TRUE(qplat::SetInputScript("snapshot " + target + "\ntap 110 120\nquit\n", &error)) << error;
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+        MSG m{};
+        const bool quit = RunUntilQuit(top, m);
+        qplat::StopPresenter();
+        const std::string note = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(quit);
+        EXPECT_EQ(m.wParam, 2u);
+        EXPECT_TRUE(qplat::InputScriptFailed());
+        EXPECT_TRUE(qplat::InputScriptFinished());
+        EXPECT_NE(note.find("line 1"), std::string::npos) << note;
+        EXPECT_NE(note.find("cannot write the snapshot"), std::string::npos) << note;
+        EXPECT_EQ(Log().Count(button, WM_LBUTTONDOWN), 0) << "nothing after the failed snapshot runs";
+    }
+    ASSERT_TRUE(qplat::SetInputScript("quit\n", &error));
+    EXPECT_FALSE(qplat::InputScriptFailed()) << "a new script starts afresh";
+    qplat::ClearInputScript();
 }
 
 TEST_F(Presenter, ACloseRequestGoesToTheOldestMainWindowAndIsNoPowerKey)

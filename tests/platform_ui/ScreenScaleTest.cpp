@@ -11,6 +11,7 @@ namespace {
 using qplat::backend::IsScreenShaped;
 using qplat::backend::OutputToScreen;
 using qplat::backend::PlaceScreen;
+using qplat::backend::PlaceWindow;
 using qplat::backend::WholeScale;
 
 TEST(ScreenScale, TheLargestWholeScaleThatFitsAndNeverBelowOne)
@@ -58,6 +59,38 @@ TEST(ScreenScale, TheScreenStandsCentredAndTheStylusFindsItsPixel)
     POINT corner = OutputToScreen(small, 299, 199);
     EXPECT_EQ(corner.x, 299);
     EXPECT_EQ(corner.y, 199);
+}
+
+TEST(ScreenScale, TheWindowIsPlacedAtItsScaledSizeCentredOnTheDisplay)
+{
+    // A 1024 x 768 display without a window manager: 960 x 544, centred,
+    // inside the display (not centred for 480 x 272 at 272, 248).
+    auto p = PlaceWindow(RECT{0, 0, 1024, 768}, RECT{0, 0, 0, 0});
+    EXPECT_EQ(p.scale, 2);
+    EXPECT_EQ(p.width, 960);
+    EXPECT_EQ(p.height, 544);
+    EXPECT_EQ(p.x, 32);
+    EXPECT_EQ(p.y, 112);
+    EXPECT_LE(p.x + p.width, 1024);
+    EXPECT_LE(p.y + p.height, 768);
+
+    // A frame of its own (title bar 30, sides 2) and a panel taking the top
+    // 40 rows of a second display to the right of the first.
+    auto framed = PlaceWindow(RECT{1920, 40, 1920 + 1920, 1080}, RECT{2, 30, 2, 2});
+    EXPECT_EQ(framed.scale, 3) << "1440 x 816 and its frame fit in 1920 x 1040";
+    EXPECT_EQ(framed.x, 1920 + (1920 - 1440 - 4) / 2 + 2);
+    EXPECT_EQ(framed.y, 40 + (1040 - 816 - 32) / 2 + 30);
+
+    // The frame decides the scale where the window alone would just fit.
+    EXPECT_EQ(PlaceWindow(RECT{0, 0, 960, 544}, RECT{0, 0, 0, 0}).scale, 2);
+    EXPECT_EQ(PlaceWindow(RECT{0, 0, 960, 544}, RECT{1, 20, 1, 1}).scale, 1);
+
+    // Smaller than the screen: scale 1, the frame's corner in the area.
+    auto small = PlaceWindow(RECT{100, 50, 100 + 320, 50 + 240}, RECT{4, 20, 4, 4});
+    EXPECT_EQ(small.scale, 1);
+    EXPECT_EQ(small.width, 480);
+    EXPECT_EQ(small.x, 104);
+    EXPECT_EQ(small.y, 70);
 }
 
 }  // namespace

@@ -1,0 +1,162 @@
+// A device root whose platform folder cannot hold the single-copy lock is no
+// sign of a second copy: the program says so in one line and runs, guarded by
+// its window check, which still turns a true second copy away. Where no guard
+// is left it does not run at all.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/support/ProgramScript.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class InstanceClaimRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qtest::LayOutCard(root);
+        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
+        fs::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(root.Path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir);
+    }
+
+    // Runs the program on the root with the script (through `prefix`, a
+    // command that starts it); its status, and its standard error in `err`.
+    int Run(const std::string& script, std::string& err, const std::string& name = "script",
+            const std::string& prefix = "")
+    {
+        const fs::path scriptPath = dir / (name + ".txt"), errPath = dir / (name + ".err");
+        std::ofstream(scriptPath) << script;
+        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+        const std::string command = prefix + "\"" + program.string() + "\" --headless --root \"" + root.Path() +
+                                    "\" --script \"" + scriptPath.string() + "\" 2>\"" + errPath.string() + "\"";
+        const int status = std::system(command.c_str());
+        std::ifstream in(errPath);
+        err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static int Lines(const std::string& text)
+    {
+        int n = 0;
+        for (char c : text) n += c == '\n';
+        return n;
+    }
+
+    fs::path PlatformFolder() const { return fs::path(root.Path()) / ".qav5-platform"; }
+
+    qtest::TempDeviceRoot root;
+    fs::path dir;
+};
+
+TEST_F(InstanceClaimRun, APlatformFolderReplacedByAFileIsSaidAndTheProgramRuns)
+{
+    fs::remove_all(PlatformFolder());
+    std::ofstream(PlatformFolder()) << "not a folder";
+    std::string err;
+    const std::string shot = (dir / "start.png").string();
+    ASSERT_EQ(Run("wait 300\nsnapshot " + shot + "\nquit\n", err), 0) << err;
+    EXPECT_TRUE(fs::exists(shot)) << "the program ran its script";
+    EXPECT_EQ(Lines(err), 1) << err;
+    EXPECT_NE(err.find(".qav5-platform"), std::string::npos) << err;
+    EXPECT_NE(err.find("window check"), std::string::npos) << err;
+}
+
+TEST_F(InstanceClaimRun, WithoutTheLockTheWindowCheckStillTurnsASecondCopyAway)
+{
+    fs::remove_all(PlatformFolder());
+    std::ofstream(PlatformFolder()) << "not a folder";
+    const fs::path firstShot = dir / "first.png", firstPid = dir / "first.pid";
+    int first = -1;
+    std::string firstErr;
+    // The first copy signals with a snapshot that its start screen is up and
+    // runs on until it is asked to close.
+    std::thread running([&] {
+        first = Run("wait 300\nsnapshot " + firstShot.string() + "\nwait 600000\nquit\n", firstErr, "first",
+                    "sh -c 'echo $$ > \"" + firstPid.string() + "\"; exec \"$0\" \"$@\"' ");
+    });
+    for (int i = 0; i < 6000 && !fs::exists(firstShot); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::string err;
+    const fs::path secondShot = dir / "second.png";
+    if (fs::exists(firstShot)) {
+        EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second"), 0) << err;
+    } else {
+        ADD_FAILURE() << "the first copy did not come up";
+    }
+    // The first copy is asked to close by its process id, as the window
+    // system would.
+    pid_t pid = 0;
+    std::ifstream(firstPid) >> pid;
+    if (pid > 0) ::kill(pid, SIGTERM);
+    running.join();
+    EXPECT_FALSE(fs::exists(secondShot)) << "the second copy never ran its script";
+    EXPECT_EQ(err, "") << "a second copy ends quietly, as on a writable root";
+    EXPECT_EQ(first, 0) << firstErr;
+}
+
+TEST_F(InstanceClaimRun, AReadOnlyRootIsSaidAndTheProgramRuns)
+{
+    // Permission bits do not hold the super-user back, so the program is
+    // run as another user there.
+    std::string prefix;
+    if (::geteuid() == 0) {
+        if (std::system("command -v setpriv >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "a read-only root needs a user that permissions bind: not root, or setpriv to become one";
+        prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+        if (std::system((prefix + "test -x \"" + program.string() + "\"").c_str()) != 0)
+            GTEST_SKIP() << "the program cannot be run as another user from this build folder";
+        fs::permissions(dir, fs::perms::all, fs::perm_options::add);
+    }
+    fs::remove_all(PlatformFolder());
+    fs::permissions(root.Path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    std::string err;
+    const std::string shot = (dir / "start.png").string();
+    EXPECT_EQ(Run("wait 300\nsnapshot " + shot + "\nquit\n", err, "script", prefix), 0) << err;
+    EXPECT_TRUE(fs::exists(shot)) << "the program ran its script: " << err;
+    EXPECT_NE(err.find(".qav5-platform"), std::string::npos) << err;
+    EXPECT_NE(err.find("window check"), std::string::npos) << err;
+}
+
+// Ends the process with 3 when the start was refused as unguarded.
+[[noreturn]] void StartWithEveryDescriptorTaken()
+{
+    const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::close(lowestFree);
+    const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    const BOOL started = InitInstance(nullptr, SW_SHOW);
+    std::_Exit(!started && LastStartOutcome() == StartOutcome::Unguarded ? 3 : 0);
+}
+
+TEST(InstanceClaimDeathTest, WithNoGuardLeftTheProgramDoesNotStart)
+{
+    // Every descriptor taken: neither the lock file nor the window check's
+    // socket can be had, and the program must not run unguarded.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    qtest::TempDeviceRoot root;
+    EXPECT_EXIT(StartWithEveryDescriptorTaken(), ::testing::ExitedWithCode(3),
+                "cannot hold the single-copy lock.*window name cannot be taken.*not starting");
+}
+
+}  // namespace
