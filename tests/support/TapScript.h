@@ -60,6 +60,8 @@ public:
     // Every screen's back button.
     TapScript& Back() { return TapBox(435, 7, 36, 36); }
     std::string Text() const { return text_ + "quit\n"; }
+    // The actions so far, for a runner that ends the script itself.
+    const std::string& Actions() const { return text_; }
 
 private:
     using Label = WCHAR (KeyboardKey::*)[KEYBOARD_LABEL_CHARS];
