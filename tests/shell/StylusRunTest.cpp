@@ -25,6 +25,10 @@ constexpr POINT kMenuBack{453, 25};
 // The measurement button of the start screen.
 constexpr RECT kMeasureButton{18, 192, 159, 243};
 constexpr RECT kWholeScreen{0, 0, 480, 272};
+// The handheld's battery picture and its percent on the start screen show the
+// host's own battery, which may change from one run to the next.
+constexpr RECT kHostBattery{388, 123, 456, 175};
+constexpr RECT kHostBatteryPercent{388, 186, 456, 200};
 
 class StylusRun : public ::testing::Test {
 protected:
@@ -69,6 +73,11 @@ protected:
             for (int x = r.left; x < r.right; ++x)
                 if (At(a, x, y) != At(b, x, y)) ++n;
         return n;
+    }
+    // Two start screens, but for what the host's battery shows.
+    static int DifferingStartScreens(const qplat::Surface& a, const qplat::Surface& b)
+    {
+        return Differing(a, b) - Differing(a, b, kHostBattery) - Differing(a, b, kHostBatteryPercent);
     }
     // The navy of a selected list row.
     static bool Highlighted(COLORREF c)
@@ -116,7 +125,7 @@ TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShow
     RunFreshStart(true);
     EXPECT_GT(Differing(Png("start"), Png("fresh")), 1000) << "the fresh start is in Russian";
     EXPECT_EQ(Differing(Png("menu_after"), Png("fresh_menu")), 0) << "the settings menu, its title included";
-    EXPECT_EQ(Differing(Png("start_after"), Png("fresh")), 0) << "the start screen";
+    EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0) << "the start screen";
 }
 
 TEST_F(StylusRun, TheUnitsChosenOnTheirScreenAreStoredAndShownWhenItOpensAgain)
@@ -157,7 +166,7 @@ TEST_F(StylusRun, ANewDeviceTypeShowsItsMeasurementButtonAsAFreshStartDoes)
     const qplat::Surface start = Png("start"), after = Png("start_after"), fresh = Png("fresh");
     EXPECT_GT(Differing(start, fresh, kMeasureButton), 100) << "the disc picture is not the wheel's";
     EXPECT_EQ(Differing(after, fresh, kMeasureButton), 0) << "the disabled measurement button shows the disc";
-    EXPECT_EQ(Differing(after, fresh), 0) << "the whole start screen";
+    EXPECT_EQ(DifferingStartScreens(after, fresh), 0) << "the whole start screen";
 }
 
 // Once the keyboard had been used on a name field, every later tap anywhere
@@ -184,7 +193,7 @@ TEST_F(StylusRun, ATolerancesSetIsSavedUnderATypedNameAndTheScreenCanBeLeft)
     EXPECT_GT(Differing(Png("tolerances"), Png("keyboard")), 5000);
     EXPECT_GT(Differing(Png("keyboard"), Png("named")), 5000);
     EXPECT_GT(Differing(Png("keyboard"), Png("saved")), 5000);
-    EXPECT_EQ(Differing(Png("start"), Png("start_after")), 0) << "left by the back buttons";
+    EXPECT_EQ(DifferingStartScreens(Png("start"), Png("start_after")), 0) << "left by the back buttons";
 }
 
 }  // namespace
