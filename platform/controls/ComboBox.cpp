@@ -216,7 +216,9 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         NotifyCommand(hwnd, CBN_KILLFOCUS);
         return 0;
     case WM_LBUTTONDOWN:
-        if (GetFocus() != hwnd) SetFocus(hwnd);
+        // A press a modal screen took over opens no list that would hold
+        // the stylus until the next tap.
+        if (!TakeFocusForPress(hwnd)) return 0;
         if (c->list) CloseList(hwnd, *c, false);
         else ShowList(hwnd, *c);
         return 0;

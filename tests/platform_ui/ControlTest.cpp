@@ -465,7 +465,8 @@ TEST_F(Controls, EditCaretSelectionAndReplacement)
 // focus notification, which comes inside the control's stylus-down: the modal
 // loop takes that press's release. The control must not capture the stylus
 // afterwards, whether or not the focus came back to it, or every later tap
-// anywhere would come back to it and open the keyboard again.
+// anywhere would come back to it and open the keyboard again (a combo box
+// would drop its list, which takes the next tap).
 TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
 {
     HWND edit = CreateWindowExW(0, u"EDIT", u"text", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 200, 24, parent,
@@ -473,16 +474,20 @@ TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
     HWND list = MakeList(parent, 10, 60, 200, 100);
     AddColumn(list, 0, u"Name", 150);
     AddRow(list, 0, u"first");
+    HWND combo = CreateWindowExW(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 250, 10, 100, 100,
+                                 parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(477)), nullptr, nullptr);
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"one"));
     HWND other = qtest::MakeChild(parent, 900, 300, 200, 100, 40);
-    ASSERT_TRUE(edit && list && other);
+    ASSERT_TRUE(edit && list && combo && other);
     qtest::TemplateBuilder modal(WS_POPUP | WS_VISIBLE, 0, 0, 100, 50);
     int modals = 0;
     bool inModal = false, focusBack = false, releaseTaken = false;
     HWND pressed = nullptr;
     auto notes = qtest::TestHandler();
     qtest::TestHandler() = [&](HWND h, UINT m, WPARAM w, LPARAM l, LRESULT& r) -> bool {
-        const bool focusNote = h == parent && ((m == WM_COMMAND && HIWORD(w) == EN_SETFOCUS) ||
-                                               (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == NM_SETFOCUS));
+        const bool focusNote =
+            h == parent && ((m == WM_COMMAND && (HIWORD(w) == EN_SETFOCUS || HIWORD(w) == CBN_SETFOCUS)) ||
+                            (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == NM_SETFOCUS));
         if (!focusNote || inModal) return notes(h, m, w, l, r);
         inModal = true;
         ++modals;
@@ -502,9 +507,10 @@ TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
     };
     RECT otherRect;
     GetWindowRect(other, &otherRect);
-    for (HWND control : {edit, list}) {
+    for (HWND control : {edit, list, combo}) {
         for (bool back : {false, true}) {
-            SCOPED_TRACE(std::string(control == edit ? "edit" : "list") + (back ? ", focus given back" : ""));
+            SCOPED_TRACE(std::string(control == edit ? "edit" : control == list ? "list" : "combo box") +
+                         (back ? ", focus given back" : ""));
             SetFocus(other);
             qplat::ProcessPendingMessages();
             qtest::Log().Clear();
@@ -518,6 +524,7 @@ TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
             EXPECT_TRUE(releaseTaken);
             EXPECT_EQ(GetFocus() == control, back);
             EXPECT_EQ(GetCapture(), nullptr);
+            EXPECT_FALSE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0)) << "no list dropped";
             Tap((otherRect.left + otherRect.right) / 2, (otherRect.top + otherRect.bottom) / 2);
             EXPECT_EQ(qtest::Log().Count(other, WM_LBUTTONDOWN), 1) << "the next tap reaches the window tapped";
             EXPECT_EQ(qtest::Log().Count(other, WM_LBUTTONUP), 1);

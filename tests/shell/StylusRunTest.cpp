@@ -1,0 +1,199 @@
+// The program itself, headless, driven only by stylus taps from the start
+// screen as an operator works it: the language and the units chosen on their
+// screens, the device type changed, and a tolerance set named on the keyboard.
+// What the screens show afterwards is compared pixel by pixel with a fresh
+// start in the same settings: a screen that closes leaves the ones it covered
+// painted anew, not as they were before.
+
+#include <cstring>
+#include <filesystem>
+
+#include "settings/CatalogFiles.h"
+#include "settings/ParamFile.h"
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/support/ProgramScript.h"
+#include "tests/support/TapScript.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Start screen buttons and the settings menu's, in screen pixels.
+constexpr POINT kSettingsMenu{88, 85};
+constexpr POINT kDataMenu{390, 85};
+constexpr POINT kMenuBack{453, 25};
+// The measurement button of the start screen.
+constexpr RECT kMeasureButton{18, 192, 159, 243};
+constexpr RECT kWholeScreen{0, 0, 480, 272};
+// The handheld's battery picture and its percent on the start screen show the
+// host's own battery, which may change from one run to the next.
+constexpr RECT kHostBattery{388, 123, 456, 175};
+constexpr RECT kHostBatteryPercent{388, 186, 456, 200};
+
+class StylusRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qtest::LayOutCard(root);
+        // The pictures stay for the people looking at them.
+        dir = fs::path(QAV5_BINARY_DIR) / "stylus_run" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    int Run(const qtest::TapScript& script) { return Run(script.Text()); }
+    int Run(const std::string& script)
+    {
+        return qtest::RunProgramScript(root.Path(), dir / ("script" + std::to_string(++runs) + ".txt"), script);
+    }
+    // A fresh start on the card as the runs before left it: the start screen,
+    // then (when asked) the settings menu.
+    void RunFreshStart(bool settingsMenu = false)
+    {
+        qtest::TapScript s;
+        s.Snap(Snap("fresh"));
+        if (settingsMenu) s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("fresh_menu"));
+        ASSERT_EQ(Run(s), 0);
+    }
+    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
+    qplat::Surface Png(const std::string& name) const
+    {
+        qplat::Surface s = qtest::ReadPngFile(Snap(name));
+        EXPECT_EQ(s.width, 480) << name << ": no snapshot";
+        return s;
+    }
+    static COLORREF At(const qplat::Surface& s, int x, int y)
+    {
+        return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
+    }
+    static int Differing(const qplat::Surface& a, const qplat::Surface& b, RECT r = kWholeScreen)
+    {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                if (At(a, x, y) != At(b, x, y)) ++n;
+        return n;
+    }
+    // Two start screens, but for what the host's battery shows.
+    static int DifferingStartScreens(const qplat::Surface& a, const qplat::Surface& b)
+    {
+        return Differing(a, b) - Differing(a, b, kHostBattery) - Differing(a, b, kHostBatteryPercent);
+    }
+    // The navy of a selected list row.
+    static bool Highlighted(COLORREF c)
+    {
+        return GetBValue(c) >= 100 && GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 40;
+    }
+    static ParamBlock Settings()
+    {
+        ParamBlock p{};
+        CParamFile file;
+        EXPECT_EQ(file.Load(&p), 1);
+        return p;
+    }
+
+    qtest::TempDeviceRoot root;
+    fs::path dir;
+    int runs = 0;
+};
+
+TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShowsIt)
+{
+    qtest::TapScript s;
+    s.Snap(Snap("start")).TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu"));
+    // The language screen: English marked and selected; Russian is row 1.
+    s.TapScreen(341, 161).Snap(Snap("language"));
+    s.TapScreen(150, 110).Snap(Snap("russian_selected")).Confirm().Snap(Snap("applied"));
+    s.Back().Snap(Snap("menu_after")).Back().Snap(Snap("start_after"));
+    ASSERT_EQ(Run(s), 0);
+    EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\Language\\Language.ini").rfind("File_Language=RUS.LNG", 0), 0u);
+
+    // The language screen itself: the row selected, then the mark moved and
+    // the title and the select button in Russian while it stays open.
+    const qplat::Surface language = Png("language"), selected = Png("russian_selected"), applied = Png("applied");
+    EXPECT_TRUE(Highlighted(At(language, 100, 88))) << "English selected";
+    EXPECT_FALSE(Highlighted(At(language, 100, 110)));
+    EXPECT_TRUE(Highlighted(At(selected, 100, 110))) << "Russian selected";
+    EXPECT_FALSE(Highlighted(At(selected, 100, 88)));
+    EXPECT_GT(Differing(selected, applied, RECT{357, 77, 381, 99}), 0) << "the mark leaves English";
+    EXPECT_GT(Differing(selected, applied, RECT{357, 99, 381, 121}), 0) << "for Russian";
+    EXPECT_GT(Differing(selected, applied, RECT{100, 5, 380, 40}), 100) << "the title";
+    EXPECT_GT(Differing(selected, applied, RECT{171, 224, 311, 264}), 50) << "the select button's caption";
+
+    // What was under the language screen and the menu shows the new language
+    // exactly as a fresh start in it does.
+    RunFreshStart(true);
+    EXPECT_GT(Differing(Png("start"), Png("fresh")), 1000) << "the fresh start is in Russian";
+    EXPECT_EQ(Differing(Png("menu_after"), Png("fresh_menu")), 0) << "the settings menu, its title included";
+    EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0) << "the start screen";
+}
+
+TEST_F(StylusRun, TheUnitsChosenOnTheirScreenAreStoredAndShownWhenItOpensAgain)
+{
+    ASSERT_EQ(Run("wait 300\nquit\n"), 0);
+    ASSERT_EQ(Settings().unitSystem, 1) << "the factory units are millimetres";
+    qtest::TapScript s;
+    s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu")).TapScreen(130, 161).Snap(Snap("units"));
+    s.TapBox(70, 145, 300, 20).Snap(Snap("inches")).Confirm().Snap(Snap("menu_after"));
+    s.TapScreen(130, 161).Snap(Snap("reopened")).Back();
+    // Closed without OK, a tap on millimetres changes nothing.
+    s.TapScreen(130, 161).TapBox(70, 100, 300, 20).Snap(Snap("millimetres")).Back().Snap(Snap("menu_last"));
+    ASSERT_EQ(Run(s), 0);
+    EXPECT_EQ(Settings().unitSystem, 2);
+
+    const qplat::Surface units = Png("units"), inches = Png("inches"), millimetres = Png("millimetres");
+    // The two radios change places when tapped, and nothing else changes.
+    const RECT radio1{70, 100, 100, 122}, radio2{70, 145, 100, 167};
+    EXPECT_GT(Differing(units, inches, radio1), 20);
+    EXPECT_GT(Differing(units, inches, radio2), 20);
+    EXPECT_EQ(Differing(units, inches), Differing(units, inches, radio1) + Differing(units, inches, radio2));
+    EXPECT_EQ(Differing(inches, Png("reopened")), 0) << "opens again on inches";
+    EXPECT_EQ(Differing(units, millimetres), 0);
+    EXPECT_EQ(Differing(Png("menu"), Png("menu_after")), 0) << "the menu is back as it was";
+    EXPECT_EQ(Differing(Png("menu"), Png("menu_last")), 0);
+}
+
+TEST_F(StylusRun, ANewDeviceTypeShowsItsMeasurementButtonAsAFreshStartDoes)
+{
+    qtest::TapScript s;
+    s.Snap(Snap("start")).TapScreen(kSettingsMenu.x, kSettingsMenu.y).TapScreen(341, 100).Snap(Snap("sensors"));
+    // The fourth device type, the disc device.
+    s.TapBox(30, 170, 78, 20).Snap(Snap("disc")).Back().Back().Snap(Snap("start_after"));
+    ASSERT_EQ(Run(s), 0);
+    ASSERT_EQ(Settings().deviceType, 4);
+
+    RunFreshStart();
+    const qplat::Surface start = Png("start"), after = Png("start_after"), fresh = Png("fresh");
+    EXPECT_GT(Differing(start, fresh, kMeasureButton), 100) << "the disc picture is not the wheel's";
+    EXPECT_EQ(Differing(after, fresh, kMeasureButton), 0) << "the disabled measurement button shows the disc";
+    EXPECT_EQ(DifferingStartScreens(after, fresh), 0) << "the whole start screen";
+}
+
+// Once the keyboard had been used on a name field, every later tap anywhere
+// came back to the field and opened the keyboard again: a new set could not
+// be saved under a typed name, and the screen could not be left.
+TEST_F(StylusRun, ATolerancesSetIsSavedUnderATypedNameAndTheScreenCanBeLeft)
+{
+    qtest::TapScript s;
+    s.Snap(Snap("start")).TapScreen(kDataMenu.x, kDataMenu.y).TapScreen(341, 100).Snap(Snap("tolerances"));
+    // New, the name field, the key "w", the keyboard's OK, Save.
+    s.TapScreen(90, 243).TapScreen(200, 70).Snap(Snap("keyboard")).TapScreen(84, 133).TapScreen(440, 240);
+    s.Snap(Snap("named")).TapScreen(140, 243).Snap(Snap("saved"));
+    s.TapScreen(kMenuBack.x, kMenuBack.y).TapScreen(kMenuBack.x, kMenuBack.y).Snap(Snap("start_after"));
+    ASSERT_EQ(Run(s), 0);
+
+    const std::string sets = root.ReadFile(u"\\SDMMC\\Autorun\\Dopusk.qav");
+    ASSERT_EQ(sets.size(), sizeof(DopuskQavRecord));
+    DopuskQavRecord set{};
+    std::memcpy(&set, sets.data(), sizeof set);
+    CLanguage texts;
+    texts.Load();
+    EXPECT_EQ(qplat::FieldText(set.name, CATALOG_NAME_CHARS), std::u16string(texts.GetText(40415)) + u"w");
+    // The keyboard opened once, on the name field, and was gone after OK.
+    EXPECT_GT(Differing(Png("tolerances"), Png("keyboard")), 5000);
+    EXPECT_GT(Differing(Png("keyboard"), Png("named")), 5000);
+    EXPECT_GT(Differing(Png("keyboard"), Png("saved")), 5000);
+    EXPECT_EQ(DifferingStartScreens(Png("start"), Png("start_after")), 0) << "left by the back buttons";
+}
+
+}  // namespace
