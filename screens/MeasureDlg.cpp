@@ -456,8 +456,8 @@ void CMeasureDlg::PaintContent(HDC dc)
     } else {
         switch (Type()) {
         case 1:
-            m_results.DrawWheelResults(m_hWnd, dc, c.m_result, c.m_refResult, kViewX, kViewY, kViewWidth, kViewHeight,
-                                       measuring, u"", 1, Overlay() ? 1 : 0);
+            m_results.DrawWheelResults(m_hWnd, dc, c.m_result, c.m_refCount > 0 ? &c.m_refResult : nullptr, kViewX,
+                                       kViewY, kViewWidth, kViewHeight, measuring, u"", 1, Overlay() ? 1 : 0);
             if (m_params.option5 == 2 && c.m_averageCount > 0) {
                 m_paint.DrawCaption(m_hWnd, dc, 130, 61, 0, m_language.GetText(kTextAveraging), 18, 0, 0x000000,
                                     FALSE, TRUE, 0);

@@ -256,7 +256,9 @@ void FormatRowValue(WCHAR* out, size_t outChars, const ResultRow& row, const WCH
 {
     if (!out || outChars == 0) return;
     if (row.units[0] == 0) {
-        qplat::CopyField(out, outChars, row.status == kStatusOutOfTolerance ? failText : passText);
+        // A value of 0 was not graded: not measured, or not computable.
+        qplat::CopyField(out, outChars,
+                         row.valueA == 0.0f ? u"" : (row.status == kStatusOutOfTolerance ? failText : passText));
         return;
     }
     // The format is one of the builder's own; a damaged one prints nothing.
@@ -276,7 +278,8 @@ void FormatLineValue(WCHAR* out, size_t outChars, float value, DWORD divisor, co
     if (placeholder) {
         qplat::CopyField(out, outChars, RESULT_PLACEHOLDER);
     } else if (!units || units[0] == 0) {
-        qplat::CopyField(out, outChars, status == kStatusOutOfTolerance ? failText : passText);
+        qplat::CopyField(out, outChars,
+                         value == 0.0f ? u"" : (status == kStatusOutOfTolerance ? failText : passText));
     } else {
         const float shown = value / static_cast<float>(divisor ? divisor : 1);
         FormatLineNumber(out, outChars, CheckResultRange(shown, checkKind), inches);
@@ -374,7 +377,7 @@ int BuildDiscRows(const ParamBlock& settings, CLanguage& language, const DiscRes
 }
 
 int WheelPanelLines(const ParamBlock& settings, CLanguage& language, const WheelResult& measured,
-                    const WheelResult& reference, ResultLine* lines, int capacity)
+                    const WheelResult* reference, ResultLine* lines, int capacity)
 {
     if (!lines || capacity <= 0) return 0;
     const ResultUnits units = UnitsOf(settings.unitSystem);
@@ -392,7 +395,7 @@ int WheelPanelLines(const ParamBlock& settings, CLanguage& language, const Wheel
         CopyText(language, place.textId, text, LANGUAGE_TEXT_CHARS);
         NameWithSuffix(line.name, RESULT_LINE_NAME_CHARS, text, place.suffix);
         line.valueA = PlaceValue(place, measured, slope);
-        line.valueB = place.ref == Ref::Both ? PlaceValue(place, reference, slope) : RESULT_NO_VALUE;
+        line.valueB = place.ref == Ref::Both && reference ? PlaceValue(place, *reference, slope) : RESULT_NO_VALUE;
         PlaceUnits(place, slope, units, unitText, line.units, RESULT_LINE_NAME_CHARS, &line.divisor);
         const BYTE status = PlaceStatus(place, measured);
         line.status = (place.clipStatus && status != 0) ? kStatusWarning : status;

@@ -69,7 +69,8 @@ void FormatLineNumber(WCHAR* out, size_t outChars, float value, bool inches);
 
 // The text a display of rows prints in the value place: the verdict (fail for
 // status 2, pass otherwise, cut to the buffer) when the row has no unit text,
-// else value A in the row's format.
+// nothing when such a row's value is 0 (nothing was graded), else value A in
+// the row's format.
 void FormatRowValue(WCHAR* out, size_t outChars, const ResultRow& row, const WCHAR* passText,
                     const WCHAR* failText);
 
@@ -105,9 +106,10 @@ struct ResultLine {
 constexpr float RESULT_NO_VALUE = -1.0f;
 
 // The lines of the wheel panel the settings switch on, in panel order; their
-// number (at most WHEEL_PANEL_LINES and at most `capacity`).
+// number (at most WHEEL_PANEL_LINES and at most `capacity`). Without a
+// reference (null) no line has a second value.
 int WheelPanelLines(const ParamBlock& settings, CLanguage& language, const WheelResult& measured,
-                    const WheelResult& reference, ResultLine* lines, int capacity);
+                    const WheelResult* reference, ResultLine* lines, int capacity);
 // The disc panel's lines (at most DISC_PANEL_LINES and `capacity`).
 int DiscPanelLines(const ParamBlock& settings, CLanguage& language, const DiscResult& d, ResultLine* lines,
                    int capacity);
@@ -133,8 +135,9 @@ PanelGeometry PanelGeometryFor(int y, int height, int count);
 PanelGeometry FittedPanelGeometry(int y, int height, int count, int drawn);
 
 // The text of a drawn line's value: the placeholder while measuring, the
-// verdict on a line without unit text, else value / divisor through the
-// range check, printed by FormatLineNumber.
+// verdict on a line without unit text (nothing when its value is 0: no
+// verdict without a result), else value / divisor through the range check,
+// printed by FormatLineNumber.
 void FormatLineValue(WCHAR* out, size_t outChars, float value, DWORD divisor, const WCHAR* units, int checkKind,
                      BYTE status, BYTE placeholder, bool inches, const WCHAR* passText, const WCHAR* failText);
 

@@ -56,8 +56,9 @@ public:
     CResultView& operator=(const CResultView&) = delete;
 
     // Loads the language and the settings file once. A settings file that
-    // cannot be read leaves the copy zeroed (millimetres, every switch off);
-    // SettingsRead() tells the screen so it can say so.
+    // cannot be read leaves the copy zeroed (millimetres, every switch off):
+    // the wheel and disc panels, which it would leave empty, then say that
+    // the settings could not be read; SettingsRead() tells a screen's lists.
     void LoadSettings();
     BOOL SettingsRead() const { return m_settingsRead; }
     const ParamBlock& Settings() const { return m_settings; }
@@ -79,8 +80,10 @@ public:
                        BYTE layout, BYTE secondValue);
 
     // ---- the wheel panel (device type 1)
-    // `title` is not drawn in layout 1, the only layout there is.
-    void DrawWheelResults(HWND window, HDC hdc, WheelResult measured, WheelResult reference, int x, int y,
+    // `title` is not drawn in layout 1, the only layout there is. `reference`
+    // is null when no reference profile is loaded: the overlay then shows no
+    // second value (a loaded reference's value 0 still shows as 0).
+    void DrawWheelResults(HWND window, HDC hdc, WheelResult measured, const WheelResult* reference, int x, int y,
                           int width, int height, BYTE measuring, LPCWSTR title, BYTE layout, int overlay);
     int CountWheelRows(const ParamBlock& settings) const { return CountWheelRowsOf(settings); }
 
@@ -98,6 +101,8 @@ public:
     void DrawPanel(HWND window, HDC hdc, int x, int y, LONG side1State, LONG side2State);
 
 private:
+    // The framed panel with the notice that the settings could not be read.
+    void DrawUnreadSettings(HWND window, HDC hdc, int x, int y, int width, int height);
     // Draws prepared lines into a framed panel, spaced by `count`.
     void DrawLines(HWND window, HDC hdc, const ResultLine* lines, int drawn, int count, int x, int y, int width,
                    int height, BYTE measuring, BYTE overlay);

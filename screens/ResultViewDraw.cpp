@@ -8,6 +8,9 @@ namespace {
 
 // The value column of a line ends at screen column 341 + 70.
 constexpr int kValueColumnEnd = 341;
+// The notice of a panel whose settings could not be read.
+constexpr int kTextSettingsUnread = 50072;
+constexpr int kNoticeFontHeight = 22;
 
 // A left-aligned column text in the selected font, or smaller when it is
 // wider than the column, its middle kept on the line's middle.
@@ -107,11 +110,28 @@ void CResultView::DrawLines(HWND window, HDC hdc, const ResultLine* lines, int d
     if (font) DeleteObject(font);
 }
 
-void CResultView::DrawWheelResults(HWND window, HDC hdc, WheelResult measured, WheelResult reference, int x,
-                                   int y, int width, int height, BYTE measuring, LPCWSTR, BYTE, int overlay)
+void CResultView::DrawUnreadSettings(HWND window, HDC hdc, int x, int y, int width, int height)
+{
+    m_paint.DrawRoundFrame(window, hdc, x, y, width, height, u"", RESULT_PANEL_FILL, 0, 1);
+    HFONT font = m_paint.MakeFont(u"Calibri", kNoticeFontHeight, kNoticeFontHeight * 10 / 24, FW_NORMAL, 0);
+    HGDIOBJ oldFont = font ? SelectObject(hdc, font) : nullptr;
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, 0x000000);
+    RECT r{x + 10, y + height / 3, x + width - 10, y + height - 5};
+    DrawTextW(hdc, m_language.GetText(kTextSettingsUnread), -1, &r, DT_CENTER | DT_WORDBREAK);
+    if (oldFont) SelectObject(hdc, oldFont);
+    if (font) DeleteObject(font);
+}
+
+void CResultView::DrawWheelResults(HWND window, HDC hdc, WheelResult measured, const WheelResult* reference,
+                                   int x, int y, int width, int height, BYTE measuring, LPCWSTR, BYTE, int overlay)
 {
     LoadSettings();
     if (!hdc) return;
+    if (!m_settingsRead) {
+        DrawUnreadSettings(window, hdc, x, y, width, height);
+        return;
+    }
     ResultLine lines[WHEEL_PANEL_LINES];
     const int drawn = WheelPanelLines(m_settings, m_language, measured, reference, lines, WHEEL_PANEL_LINES);
     DrawLines(window, hdc, lines, drawn, CountWheelRows(m_settings), x, y, width, height, measuring,
@@ -123,6 +143,10 @@ void CResultView::DrawDiscResults(HWND window, HDC hdc, DiscResult result, int x
 {
     LoadSettings();
     if (!hdc) return;
+    if (!m_settingsRead) {
+        DrawUnreadSettings(window, hdc, x, y, width, height);
+        return;
+    }
     ResultLine lines[DISC_PANEL_LINES];
     const int drawn = DiscPanelLines(m_settings, m_language, result, lines, DISC_PANEL_LINES);
     DrawLines(window, hdc, lines, drawn, CountDiscRows(m_settings), x, y, width, height, measuring, 0);

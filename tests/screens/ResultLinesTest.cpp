@@ -19,7 +19,7 @@ protected:
     }
     int Wheel(const ParamBlock& s, const WheelResult& m, const WheelResult& r)
     {
-        n = WheelPanelLines(s, *language, m, r, lines, WHEEL_PANEL_LINES);
+        n = WheelPanelLines(s, *language, m, &r, lines, WHEEL_PANEL_LINES);
         return n;
     }
     std::vector<std::u16string> Names() const
@@ -78,6 +78,21 @@ TEST_F(ResultLinesTest, EverySwitchDrawsTwentyOneLinesSpacedForTwenty)
     EXPECT_FLOAT_EQ(1.0f, Line(u"dH").valueB);
     EXPECT_FLOAT_EQ(1.0f, Line(u"dRw").valueA);
     EXPECT_EQ(u"mm2", Text(Line(u"Az").units));
+}
+
+TEST_F(ResultLinesTest, WithoutAReferenceNoLineHasASecondValue)
+{
+    ParamBlock s = ResultRoot::Factory();
+    AllWheelSwitches(s);
+    const WheelResult m = WheelValues(1000);
+    n = WheelPanelLines(s, *language, m, nullptr, lines, WHEEL_PANEL_LINES);
+    ASSERT_GT(n, 15);
+    for (int i = 0; i < n; ++i) EXPECT_FLOAT_EQ(RESULT_NO_VALUE, lines[i].valueB) << qplat::ToUtf8(lines[i].name);
+    // A loaded reference whose values are 0 shows them.
+    const WheelResult zero{};
+    ASSERT_EQ(n, Wheel(s, m, zero));
+    EXPECT_FLOAT_EQ(0.0f, Line(u"Sh").valueB);
+    EXPECT_FLOAT_EQ(0.0f, Line(u"qR").valueB);
 }
 
 TEST_F(ResultLinesTest, OtherDeviceTypesDrawOnlyDiameterTyreAndHeightDifference)

@@ -173,7 +173,7 @@ TEST_F(ResultPanelTest, WheelFactorySettingsThreeLines)
     m.values[5] = 10400;
     m.status[0] = 2;  // Sh out of tolerance
     m.status[1] = 1;  // Sd warning
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 0, u"", 1, 0); }, "wheel_factory");
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); }, "wheel_factory");
 
     ExpectFrame(kX, kY, kW, kH);
     for (int lineY : {98, 157, 216}) ExpectLine(kX + 5, lineY, 40, false);
@@ -199,7 +199,7 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     WheelResult m = WheelValues(28000);
     m.status[2] = 2;
     const WheelResult r = WheelValues(30000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, r, kX, kY, kW, kH, 0, u"", 1, 1); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &r, kX, kY, kW, kH, 0, u"", 1, 1); },
          "wheel_reference");
     for (int lineY : {98, 157, 216}) ExpectLine(kX + 5, lineY, 40, true);
     // The cell covers the left half only: 195 .. 302.
@@ -208,8 +208,30 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     EXPECT_NE(kRed, At(304, 219));
     // The overlay is on only for exactly 1.
     view = std::make_unique<CResultView>();
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, r, kX, kY, kW, kH, 0, u"", 1, 2); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &r, kX, kY, kW, kH, 0, u"", 1, 2); },
          "wheel_overlay2");
+    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
+}
+
+// Before any measurement, with the overlay on and no reference profile: no
+// reference number and no verdict, only the frame, names and units.
+TEST_F(ResultPanelTest, WheelWithoutResultOrReferenceShowsNoVerdictAndNoReferenceValue)
+{
+    ParamBlock s = ResultRoot::Factory();
+    s.option4 = 3;  // the slope line is a verdict
+    ResultRoot::Save(s);
+    const WheelResult none{};
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, none, nullptr, kX, kY, kW, kH, 0, u"", 1, 1); },
+         "wheel_no_result");
+    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk)) << "no reference value";
+    EXPECT_EQ(0, Count(RECT{195, 216, 303, 256}, BlueInk)) << "no verdict on the slope line";
+    EXPECT_GT(Count(RECT{195, 98, 303, 138}, BlueInk), 0) << "the lengths show their 0";
+    // Measured and graded: the verdict is shown.
+    WheelResult m = WheelValues(28000);
+    view = std::make_unique<CResultView>();
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, nullptr, kX, kY, kW, kH, 0, u"", 1, 1); },
+         "wheel_verdict");
+    EXPECT_GT(Count(RECT{195, 216, 303, 256}, BlueInk), 0);
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
 }
 
@@ -221,7 +243,7 @@ TEST_F(ResultPanelTest, WheelEverySwitchTwentyOneLines)
     ResultRoot::Save(s);
     WheelResult m = WheelValues(10000);
     m.status[8] = 2;
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 0, u"", 1, 0); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
          "wheel_all_switches");
     ExpectFrame(kX, kY, kW, kH);
     // 21 lines 8 pixels apart from y 88 to y 248, each with its value.
@@ -242,7 +264,7 @@ TEST_F(ResultPanelTest, WheelVariant4LinesStayInThePanel)
     s.option2 = 4;
     ResultRoot::Save(s);
     const WheelResult m = WheelValues(10000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 0, u"", 1, 0); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
          "wheel_variant4");
     // Six lines 29 apart from y 88 in a 30-pixel font, the last ending in the panel.
     for (int i = 0; i < 6; ++i) ExpectLine(kX + 5, 88 + 29 * i, 30, false);
@@ -255,7 +277,7 @@ TEST_F(ResultPanelTest, WheelWhileMeasuringShowsPlaceholdersWithoutCells)
     WheelResult m = WheelValues(28000);
     m.status[0] = 2;
     m.status[1] = 1;
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 1, u"", 1, 1); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 1, u"", 1, 1); },
          "wheel_measuring");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
     // The placeholder is five hyphens in the middle of the line, low ink.
@@ -272,10 +294,31 @@ TEST_F(ResultPanelTest, WheelNoSwitchDrawsTheEmptyPanel)
     for (BYTE& b : s.switches) b = 1;
     ResultRoot::Save(s);
     const WheelResult m = WheelValues(28000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 0, u"", 1, 0); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
          "wheel_empty");
     ExpectFrame(kX, kY, kW, kH);
     EXPECT_EQ(0, Count(RECT{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1}, [](COLORREF c) { return c != kWhite; }));
+}
+
+// A settings file that cannot be read would leave the panels empty: they say
+// why instead.
+TEST_F(ResultPanelTest, UnreadableSettingsAreSaidInTheWheelAndDiscPanels)
+{
+    env.RemoveSettings();
+    const WheelResult m = WheelValues(28000);
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
+         "wheel_unread_settings");
+    ExpectFrame(kX, kY, kW, kH);
+    const RECT inside{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1};
+    const int notice = Count(inside, DarkInk);
+    EXPECT_GT(notice, 300) << "the notice";
+    EXPECT_EQ(0, Count(inside, BlueInk)) << "no value";
+    env.UseLanguage("RUS.LNG");
+    view = std::make_unique<CResultView>();
+    DiscResult d{};
+    Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 0); }, "disc_unread_settings");
+    ExpectFrame(kX, kY, kW, kH);
+    EXPECT_GT(Count(inside, DarkInk), 300);
 }
 
 TEST_F(ResultPanelTest, WheelRussianInchesWithVerdict)
@@ -287,7 +330,7 @@ TEST_F(ResultPanelTest, WheelRussianInchesWithVerdict)
     ResultRoot::Save(s);
     WheelResult m = WheelValues(28000);
     m.status[2] = 2;
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, m, kX, kY, kW, kH, 0, u"", 1, 1); },
+    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 1); },
          "wheel_russian");
     ExpectLine(kX + 5, 98, 40, true);
     ExpectLine(kX + 5, 157, 40, true);

@@ -504,11 +504,30 @@ TEST(ResultLineValueTest, PlaceholderAndVerdicts)
     EXPECT_EQ(u"Pass", Line(9000, 1000, u"", 0, 0));
     EXPECT_EQ(u"Pass", Line(9000, 1000, u"", 0, 1));
     EXPECT_EQ(u"Fail", Line(9000, 1000, u"", 0, 2));
+    // No verdict without a result: a verdict line whose value is 0 (nothing
+    // measured, or the slope could not be computed) stays empty.
+    EXPECT_EQ(u"", Line(0, 1000, u"", 0, 0));
+    EXPECT_EQ(u"", Line(0, 1000, u"", 0, 2));
+    EXPECT_EQ(u"0.00", Line(0, 1000, u"mm", 0)) << "a number line still shows its 0";
     // A verdict longer than the value buffer is cut to it.
     const std::u16string longPass(80, u'p');
     EXPECT_EQ(longPass.substr(0, RESULT_VALUE_CHARS - 1), Line(9000, 1000, u"", 0, 0, 0, false, longPass.c_str()));
     // A zero divisor prints the value undivided, never a division by zero.
     EXPECT_EQ(u"7.00", Line(7, 0, u"mm", 0));
+}
+
+TEST(ResultRowValueTest, VerdictRowWithoutAResultShowsNoVerdict)
+{
+    ResultRow row{};
+    WCHAR out[RESULT_VALUE_CHARS] = u"x";
+    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
+    EXPECT_EQ(u"", Text(out));
+    row.valueA = 9.0f;
+    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
+    EXPECT_EQ(u"Pass", Text(out));
+    row.status = 2;
+    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
+    EXPECT_EQ(u"Fail", Text(out));
 }
 
 TEST(ResultRowValueTest, DamagedFormatPrintsNothing)
