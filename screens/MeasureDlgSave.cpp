@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kTextReplaceWheel = 50010;
 constexpr int kTextReplaceDisc = 50061;
+constexpr int kTextNoJournal = 50070;
 // The word of the gauge reading of device type 2, which a wheel-head save
 // leaves as it is unless the head measured one.
 constexpr int kGaugeWord = 7;
@@ -25,6 +26,8 @@ struct JournalName {
         std::memcpy(text, field, sizeof field);
         text[PARAM_NAME_CHARS] = 0;
     }
+    // A card as it comes from the factory has no current journal.
+    bool Selected() const { return text[0] != 0; }
 };
 
 template <size_t N>
@@ -55,6 +58,10 @@ int CMeasureDlg::SaveQavRecord()
     const BYTE type = Type();
     CMeasureController& c = *m_controller;
     const JournalName journal(m_params.qavJournalName);
+    if (!journal.Selected()) {
+        ShowMessage(MESSAGE_FAILURE, kTextNoJournal);
+        return 0;
+    }
     // The record as it was when the save began.
     auto entry = std::make_unique<QavJournalRecord>(m_qav);
     StampTime(m_qav.time);
@@ -129,6 +136,10 @@ int CMeasureDlg::SaveQodRecord()
 {
     CMeasureController& c = *m_controller;
     const JournalName journal(m_params.qodJournalName);
+    if (!journal.Selected()) {
+        ShowMessage(MESSAGE_FAILURE, kTextNoJournal);
+        return 0;
+    }
     StampTime(m_qod.time);
     const int found = m_scheme.FindRecordQod(&m_qod, 1, 0);
     const LONG step1 = StepRegister(c.m_head1Settings.words[2]);

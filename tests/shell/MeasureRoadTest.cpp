@@ -34,6 +34,24 @@ bool Reddish(COLORREF c)
 
 class MeasureRoad : public qtest::MeasureRoad {};
 
+// The card's English text of `id` replaced by `text`: a message whose text
+// is cut to one character draws almost nothing, so a test tells by the ink
+// which of two messages was shown.
+void ReplaceText(qtest::TempDeviceRoot& root, int id, const std::string& text)
+{
+    const std::u16string path = u"\\SDMMC\\Autorun\\Language\\ENG.LNG";
+    std::string file = root.ReadFile(path);
+    const std::string key = "\r\n" + std::to_string(id) + "=";
+    const size_t at = file.find(key);
+    ASSERT_NE(at, std::string::npos) << id;
+    const size_t end = file.find("\r\n", at + key.size());
+    file.replace(at + key.size(), end - at - key.size(), text);
+    root.WriteFile(path, file);
+}
+
+// The failure message's text line.
+constexpr RECT kMessageText{100, 80, 380, 120};
+
 // A wheel record's stored profile: the heights written, and only those.
 int StoredPoints(const QavJournalRecord& r)
 {
@@ -303,6 +321,102 @@ TEST_F(MeasureRoad, DumpStallingMidwayFailsTheRunAndASoundHeadMeasuresNext)
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 1u);
     EXPECT_GT(StoredPoints(journal[0]), 500);
+}
+
+// A head answering random bytes: the launch says the head's answer could not
+// be read, keeps nothing of it, and with a sound head the next launch measures.
+TEST_F(MeasureRoad, GarbledHeadIsSaidUnreadableAndASoundHeadMeasuresAtTheNextLaunch)
+{
+    ReplaceText(root, 50008, ".");  // "no answer" would leave the message empty
+    WriteSettings(1, 1);
+    sim = StartSim(1, {"--fault", "garbage"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitRun).Snap(Snap("unreadable"));
+    s.Tap(qtest::kMessageOk).Wait(800).Snap(Snap("back")).Wait(kWaitLink + 2000);
+    s.Tap(qtest::kStartMeasure).Wait(kWaitRun).Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    int status = -1;
+    std::thread program = RunAside(s, &status);
+    if (AwaitSnapshot("back")) {
+        sim.reset();
+        sim = StartSim(1);
+    }
+    program.join();
+    ASSERT_EQ(status, 0);
+
+    EXPECT_GT(Count(Png("unreadable"), kMessageText, qtest::Dark), 100) << "the unreadable answer is said";
+    EXPECT_EQ(At(Png("back"), 200, 250), 0x000000u) << "the start screen";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u) << "the sound head measured";
+    EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
+    EXPECT_GT(StoredPoints(journal[0]), 500);
+}
+
+// The slope shown as a verdict, the reference overlay on and no reference
+// profile: before a measurement no verdict and no reference number; after it
+// the verdict, and still no reference number.
+TEST_F(MeasureRoad, WheelPanelShowsNoVerdictBeforeAResultAndNoReferenceValueWithoutAReference)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) {
+        b.option4 = 3;
+        b.spareOption2 = 1;
+    });
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Snap(Snap("before"));
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("after")).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    auto greenish = [](COLORREF c) { return GetGValue(c) > 150 && GetRValue(c) < 90 && GetBValue(c) < 90; };
+    const RECT verdict{195, 216, 303, 256};  // the third line's value, left of the reference half
+    const qplat::Surface before = Png("before"), after = Png("after");
+    EXPECT_EQ(Count(before, kResultValues, greenish), 0) << "no reference value";
+    EXPECT_EQ(Count(before, verdict, Blueish), 0) << "no verdict before a result";
+    EXPECT_GT(Count(before, RECT{195, 98, 303, 138}, Blueish), 10) << "the first line's 0.00";
+    EXPECT_GT(Count(after, verdict, Blueish), 10) << "the verdict of the measured slope";
+    EXPECT_EQ(Count(after, kResultValues, greenish), 0);
+}
+
+// A card without a current journal: the save says so and where to choose one,
+// and writes nothing.
+TEST_F(MeasureRoad, SaveWithoutACurrentJournalSaysSoAndWritesNothing)
+{
+    ReplaceText(root, 50015, ".");  // "could not be saved" would leave the message empty
+    WriteSettings(1, 1, [](ParamBlock& b) { std::memset(b.qavJournalName, 0, sizeof b.qavJournalName); });
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(kWaitRun);
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap("nojournal"));
+    s.Tap(qtest::kMessageOk).Wait(800).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    EXPECT_GT(Count(Png("nojournal"), kMessageText, qtest::Dark), 100) << "no journal is selected";
+    EXPECT_TRUE(fs::is_empty(root.Host(u"\\SDMMC\\Autorun\\DB"))) << "nothing written";
+}
+
+// The type-3 gauge's mean over its steps: a step moved to but not measured
+// does not halve it.
+TEST_F(MeasureRoad, WheelSetGaugeStoresTheMeanOfTheMeasuredStepsOnly)
+{
+    WriteSettings(3, 0, [](ParamBlock& b) {
+        b.gaugeSteps = 3;
+        qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles");
+    });
+    sim = StartSim(3, {"--value", "500"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
+    s.Tap(qtest::kSeriesMeasure).Wait(kWaitGauge + 1000).Tap(qtest::kNextStep).Wait(300);
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    for (const QavJournalRecord& r : journal) {
+        EXPECT_EQ(GetQavRecordValue(r, 27), 3) << "steps";
+        EXPECT_EQ(GetQavRecordValue(r, 29), 5000);
+        EXPECT_EQ(GetQavRecordValue(r, 30), 0);
+        EXPECT_EQ(GetQavRecordValue(r, 28), 5000) << "the mean of the one measured step";
+    }
 }
 
 // The settings file cannot be read when the disc road starts: the screens fall
