@@ -184,13 +184,18 @@ void CDiscCalc::SlopeSignal(DWORD count, const ProfilePoint* points, ProfilePoin
     }
     const int n = ClampCount(count);
     const int h = window < 0 ? 0 : window / 2;
+    // The h points before i less the h points from i on, from running sums:
+    // below[k] is the sum of the first k heights.
+    int64_t below[kMaxProfilePoints + 1];
+    below[0] = 0;
+    for (int i = 0; i < n; ++i) {
+        below[i + 1] = below[i] + points[i].z;
+    }
     for (int i = 0; i < n; ++i) {
         out[i].x = points[i].x;
         int64_t sum = 0;
         if (h > 0 && i >= h && i <= n - h) {
-            for (int j = i; j <= i + h - 1; ++j) {
-                sum += Diff(points[j - h].z, points[j].z);
-            }
+            sum = (below[i] - below[i - h]) - (below[i + h] - below[i]);
         }
         out[i].z = SatLong(sum);
     }

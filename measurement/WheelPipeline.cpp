@@ -1,5 +1,6 @@
 // From a laser head's raw dump to a levelled, resampled wheel profile, and the
 // temperature terms the decoding applies.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -179,17 +180,29 @@ void CWheelCalc::Smooth(BYTE window, DWORD count, ProfilePoint* points)
     }
     const int n = ClampCount(count);
     const int h = window / 2;
+    // The window i - h .. i - h + window - 1, cut to the profile, slides:
+    // its sum gains the point entering and loses the point leaving.
     LONG fresh[kMaxProfilePoints];
+    int64_t sum = 0;
+    int used = 0;
+    for (int j = -h; j < window - h - 1; ++j) {
+        if (j >= 0 && j < n) {
+            sum += points[j].z;
+            ++used;
+        }
+    }
     for (int i = 0; i < n; ++i) {
-        int64_t sum = 0;
-        int used = 0;
-        for (int j = i - h; j <= i - h + window - 1; ++j) {
-            if (j >= 0 && j < n) {
-                sum += points[j].z;
-                ++used;
-            }
+        const int entering = i - h + window - 1;
+        if (entering >= 0 && entering < n) {
+            sum += points[entering].z;
+            ++used;
         }
         fresh[i] = used ? SatLong(sum / used) : points[i].z;
+        const int leaving = i - h;
+        if (leaving >= 0 && leaving < n) {
+            sum -= points[leaving].z;
+            --used;
+        }
     }
     for (int i = 0; i < n; ++i) {
         points[i].z = fresh[i];
@@ -227,12 +240,35 @@ void CWheelCalc::MedianFilter(BYTE window, DWORD count, ProfilePoint* points)
     for (int i = 0; i < n; ++i) {
         old[i] = points[i].z;
     }
-    LONG buffer[1000];
+    if (n - h <= h) {
+        return;
+    }
+    // The window slides one point at a time and is kept sorted: the height
+    // entering takes the place of the one leaving and moves to its rank, so a
+    // point costs the few moves between the two ranks rather than a window's
+    // sort. Window i holds old[i - h] .. old[i - h + window - 1], all inside
+    // the profile for every i filtered.
+    LONG sorted[256];
+    std::memcpy(sorted, old, static_cast<size_t>(window) * sizeof(LONG));
+    std::sort(sorted, sorted + window);
     for (int i = h; i < n - h; ++i) {
-        for (int k = 0; k < window; ++k) {
-            buffer[k] = old[i - h + k];
+        if (i > h) {
+            const LONG leaving = old[i - h - 1];
+            const LONG entering = old[i - h + window - 1];
+            int j = static_cast<int>(std::lower_bound(sorted, sorted + window, leaving) - sorted);
+            while (j + 1 < window && sorted[j + 1] < entering) {
+                sorted[j] = sorted[j + 1];
+                ++j;
+            }
+            while (j > 0 && sorted[j - 1] > entering) {
+                sorted[j] = sorted[j - 1];
+                --j;
+            }
+            sorted[j] = entering;
         }
-        points[i].z = Median(window, buffer);
+        // The middle of the sorted window, as Median takes it.
+        points[i].z = window % 2 ? sorted[window / 2]
+                                 : SatLong((static_cast<int64_t>(sorted[window / 2 - 1]) + sorted[window / 2]) / 2);
     }
 }
 

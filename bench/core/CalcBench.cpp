@@ -1,11 +1,17 @@
 // The whole calculation of one wheel measurement and of one two-head disc
 // measurement, from the raw dumps to graded, compared results. Bounds: a
-// wheel measurement under 1 ms (release build), and a profile of 4 times the
-// points at most 5 times the time: every stage is linear in the points.
+// wheel measurement and a two-head disc measurement each under 1 ms (release
+// build), and every stage linear in the points: a wheel profile of 4 times the
+// points takes at most 5 times the time; the disc's median filter costs a
+// little more per point where dense samples make its windows steadily rising
+// (its moves per point are bounded by the window, not by the points).
 //
 //   BM_WheelMeasurement          the standard head: 50 um steps, about 2600 points
 //   BM_WheelMeasurementPoints/N  N = 1, 4, 16 times the points of a 320 um step
 //                                (406, 1625 and 5798 points)
+//   BM_DiscMeasurementTwoHeads   both heads of a disc device, 50 um steps
+//   BM_DiscMeasurementPoints/N   the same at N = 1, 4, 16 times the points of a
+//                                320 um step (points: the counter of side 1)
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -137,7 +143,9 @@ struct DiscBench {
     ProfilePoint reference[kMaxProfilePoints] = {};
 };
 
-void BM_DiscMeasurementTwoHeads(benchmark::State& state)
+// One two-head disc measurement as the controller runs it, with heads whose
+// step word is `stepWord` and dumps of `dumpWord` length.
+void MeasureDiscs(benchmark::State& state, int16_t stepWord, int16_t dumpWord)
 {
     auto b = std::make_unique<DiscBench>();
     profilegen::DiscShape shape;
@@ -145,6 +153,8 @@ void BM_DiscMeasurementTwoHeads(benchmark::State& state)
     shape.grooveDepthUm[1] = 800;
     profilegen::HeadEncoding head = profilegen::DefaultDiscHead();
     head.noiseUm = 5.0;
+    head.words[2] = stepWord;
+    head.words[5] = dumpWord;
     const std::vector<uint8_t> dumps[2] = {profilegen::EncodeDump(profilegen::DiscSideProfile(shape, 1), head),
                                            profilegen::EncodeDump(profilegen::DiscSideProfile(shape, 2), head)};
     for (int i = 0; i < 151; ++i) {
@@ -160,6 +170,7 @@ void BM_DiscMeasurementTwoHeads(benchmark::State& state)
     CDiscCalc disc;
     CWheelCalc wheel;
     const SensorRegisters regs = RegistersOf(head);
+    DWORD points = 0;
     for (auto _ : state) {
         DiscResult result = {};
         ProfileKeyPoints keys[2] = {};
@@ -182,8 +193,28 @@ void BM_DiscMeasurementTwoHeads(benchmark::State& state)
                                &keys[1], ds, &result, 0);
         disc.CheckTolerances(&result, limits);
         benchmark::DoNotOptimize(result);
+        points = counts[0];
+    }
+    state.counters["points"] = static_cast<double>(points);
+    if (points == 0) {
+        state.SkipWithError("the profile did not decode");
     }
 }
+
+void BM_DiscMeasurementTwoHeads(benchmark::State& state)
+{
+    MeasureDiscs(state, 5000, 2900);  // 50 um, the whole 12-block dump
+}
 BENCHMARK(BM_DiscMeasurementTwoHeads)->Unit(benchmark::kMillisecond);
+
+void BM_DiscMeasurementPoints(benchmark::State& state)
+{
+    // As the wheel's: 320 um a sample, then 4 and 16 times as many samples
+    // (the longest dump read as far as the profile's capacity).
+    const int64_t multiple = state.range(0);
+    const int16_t step = static_cast<int16_t>(32000 / multiple);
+    MeasureDiscs(state, step, multiple > 4 ? 6400 : 2900);
+}
+BENCHMARK(BM_DiscMeasurementPoints)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
 }  // namespace

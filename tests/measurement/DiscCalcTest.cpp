@@ -1,10 +1,14 @@
 // The disc calculator's routines at their edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "measurement/DiscCalc.h"
+#include "measurement/WheelCalc.h"
 #include "tests/measurement/CalcFixtures.h"
 
 namespace {
@@ -221,4 +225,95 @@ TEST(DiscMinima, TrackersAndAnEmptyReference)
     EXPECT_EQ(capped, 0);
     EXPECT_EQ(d.MinZ(0, p.data()), 100000);
     EXPECT_EQ(d.MaxZ(4, p.data()), 900);
+}
+
+// The disc chain's filters slide their windows; each must give exactly what
+// the plain window-by-window computation gives, on profiles of every length,
+// with repeated heights, extremes and every window size the chain can pass.
+namespace {
+
+// Each window sorted on its own, the middle taken as the filter defines it.
+void MedianByEveryWindow(int window, int n, ProfilePoint* p)
+{
+    const int h = window / 2;
+    std::vector<LONG> old(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) old[static_cast<size_t>(i)] = p[i].z;
+    for (int i = h; i < n - h; ++i) {
+        std::vector<LONG> w(old.begin() + (i - h), old.begin() + (i - h + window));
+        std::sort(w.begin(), w.end());
+        const size_t m = static_cast<size_t>(window / 2);
+        p[i].z = window % 2 ? w[m] : static_cast<LONG>((static_cast<int64_t>(w[m - 1]) + w[m]) / 2);
+    }
+}
+
+void SmoothByEveryWindow(int window, int n, ProfilePoint* p)
+{
+    const int h = window / 2;
+    std::vector<LONG> fresh(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        int64_t sum = 0;
+        int used = 0;
+        for (int j = i - h; j <= i - h + window - 1; ++j)
+            if (j >= 0 && j < n) {
+                sum += p[j].z;
+                ++used;
+            }
+        fresh[static_cast<size_t>(i)] = used ? static_cast<LONG>(sum / used) : p[i].z;
+    }
+    for (int i = 0; i < n; ++i) p[i].z = fresh[static_cast<size_t>(i)];
+}
+
+void SlopeByEveryWindow(int n, const ProfilePoint* p, ProfilePoint* out, int window)
+{
+    const int h = window / 2;
+    for (int i = 0; i < n; ++i) {
+        int64_t sum = 0;
+        if (h > 0 && i >= h && i <= n - h)
+            for (int j = i; j < i + h; ++j) sum += static_cast<int64_t>(p[j - h].z) - p[j].z;
+        out[i] = {p[i].x, static_cast<LONG>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX))};
+    }
+}
+
+}  // namespace
+
+TEST(DiscFilters, SlidingWindowsGiveTheWindowByWindowResults)
+{
+    std::mt19937 random(29);
+    auto draw = [&](uint32_t n) { return random() % n; };
+    CWheelCalc wheel;
+    CDiscCalc disc;
+    auto fast = std::make_unique<Profile>();
+    auto slow = std::make_unique<Profile>();
+    auto signal = std::make_unique<Profile>();
+    auto expected = std::make_unique<Profile>();
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = trial < 4 ? trial : static_cast<int>(1 + draw(trial % 10 == 0 ? kMaxProfilePoints : 400));
+        const int spread = trial % 3 == 0 ? 4 : (trial % 3 == 1 ? 5000 : 0);
+        for (int i = 0; i < n; ++i) {
+            LONG z = spread ? static_cast<LONG>(draw(static_cast<uint32_t>(spread))) - spread / 2
+                            : (draw(2) ? INT32_MAX - static_cast<LONG>(draw(3)) : INT32_MIN + static_cast<LONG>(draw(3)));
+            fast->p[i] = slow->p[i] = {i * 50, z};
+        }
+        const int window = trial % 5 == 0 ? 31 : static_cast<int>(1 + draw(64));
+        wheel.MedianFilter(static_cast<BYTE>(window), static_cast<DWORD>(n), fast->p);
+        MedianByEveryWindow(window, n, slow->p);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(slow->p[i].z, fast->p[i].z) << "trial " << trial << ", window " << window << ", point " << i;
+
+        // The smoothing of both the disc and the wheel chains.
+        const int smoothWindow = trial % 5 == 1 ? 9 : static_cast<int>(1 + draw(64));
+        for (int i = 0; i < n; ++i) signal->p[i] = slow->p[i];
+        wheel.Smooth(static_cast<BYTE>(smoothWindow), static_cast<DWORD>(n), fast->p);
+        SmoothByEveryWindow(smoothWindow, n, signal->p);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(signal->p[i].z, fast->p[i].z) << "trial " << trial << ", smoothing " << smoothWindow << ", point " << i;
+
+        const int slopeWindow = trial % 4 == 0 ? 16 : static_cast<int>(draw(40));
+        disc.SlopeSignal(static_cast<DWORD>(n), slow->p, signal->p, slopeWindow);
+        SlopeByEveryWindow(n, slow->p, expected->p, slopeWindow);
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(expected->p[i].z, signal->p[i].z) << "trial " << trial << ", window " << slopeWindow << ", point " << i;
+            ASSERT_EQ(expected->p[i].x, signal->p[i].x);
+        }
+    }
 }

@@ -313,6 +313,7 @@ TEST_F(ResultPanelTest, UnreadableSettingsAreSaidInTheWheelAndDiscPanels)
     const int notice = Count(inside, DarkInk);
     EXPECT_GT(notice, 300) << "the notice";
     EXPECT_EQ(0, Count(inside, BlueInk)) << "no value";
+    env.UseLanguage("RUS.LNG");
     view = std::make_unique<CResultView>();
     DiscResult d{};
     Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 0); }, "disc_unread_settings");

@@ -130,16 +130,17 @@ TEST_F(Series, JournalThatCannotBeReadIsToldAndMarksNothing)
     EXPECT_EQ(first, STATE_CURRENT);
 }
 
-TEST_F(Series, RowWithoutAUnitShowsItsVerdict)
+// An unmeasured position has nothing graded: no verdict until it has a value.
+TEST_F(Series, RowWithoutAUnitShowsItsVerdictOnlyForAResult)
 {
     WriteSettings(1, 0, [](ParamBlock& b) { b.option4 = 4; });  // qR as a verdict only
     BuildScheme(1, 2);
-    std::u16string none, pass, fail;
+    std::u16string none = u"x", pass, fail;
     Open([&](CSeriesDlg& s) {
         const int row = qtest::FindRow(s.m_list, 0, qtest::LanguageText(40609));
         ASSERT_GE(row, 0);
-        none = qtest::RowText(s.m_list, row, 1);  // nothing measured yet: no verdict
-        controller->m_result.values[6] = 1200;  // the value this option grades
+        none = qtest::RowText(s.m_list, row, 1);
+        controller->m_result.values[6] = 9500;
         s.FillValueList();
         pass = qtest::RowText(s.m_list, row, 1);
         controller->m_result.status[2] = 2;
