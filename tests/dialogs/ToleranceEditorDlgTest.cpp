@@ -642,6 +642,28 @@ TEST_F(ToleranceEditor, DeletingRefusesTheCurrentSetAndRewritesTheFileForAnother
     }
 }
 
+TEST_F(ToleranceEditor, WithNoCurrentSetASetWithoutANameIsNeitherMarkedNorKept)
+{
+    WriteQav({QavSet(u"", 1000), QavSet(u"B", 2000)});
+    ParamBlock p = Wheel(1);
+    CopyName(p.qavToleranceName, u"");
+    WriteParams(p);
+    std::vector<std::u16string> marks, names;
+    std::u16string question;
+    int current = -2;
+    Run({[&](HWND dlg) {
+             marks = Column(SetList(dlg), 1);
+             current = Dlg::Current()->CurrentSet();
+             TapCell(SetList(dlg), 0, 0);
+             PostCommand(dlg, Dlg::kDeleteId);
+         },
+         Answer(true, &question), [&](HWND dlg) { names = Column(SetList(dlg), 0); }, Close()});
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u""}));
+    EXPECT_EQ(current, -1);
+    EXPECT_EQ(question, Text(50013)) << "asked, not refused as the current set";
+    EXPECT_EQ(names, std::vector<std::u16string>{u"B"});
+}
+
 TEST_F(ToleranceEditor, AFailedWriteIsShownAndLeavesTheFileAsItWas)
 {
     WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
