@@ -11,7 +11,7 @@
 #include "tests/controller/ControllerTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/ProgramScript.h"
-#include "ui/KeyboardDlg.h"
+#include "tests/ui/StylusScript.h"
 
 namespace {
 
@@ -21,56 +21,7 @@ namespace fs = std::filesystem;
 constexpr int kAngle = 11;
 constexpr int kAngleStatus = 5;
 
-// A script of stylus taps in client coordinates of the full-screen dialogs,
-// whose client area starts one pixel in, inside their thin border.
-class Script {
-public:
-    Script& Tap(int x, int y)
-    {
-        text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\nwait 150\n";
-        return *this;
-    }
-    // The middle of a control placed at (x, y) with the size.
-    Script& TapBox(int x, int y, int width, int height) { return Tap(x + width / 2, y + height / 2); }
-    Script& TapTwice(int x, int y)
-    {
-        text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\n";
-        return Tap(x, y);
-    }
-    Script& Wait(int ms)
-    {
-        text_ += "wait " + std::to_string(ms) + "\n";
-        return *this;
-    }
-    Script& Snap(const std::string& file)
-    {
-        text_ += "snapshot " + file + "\n";
-        return *this;
-    }
-    // Typing on the digit keys of the keyboard.
-    Script& Type(const std::u16string& digits)
-    {
-        BuildKeyboardTables();
-        for (char16_t c : digits)
-            for (const KeyboardKey& k : g_keysDigits)
-                if (k.label1[0] == c) TapBox(k.x, k.y, k.width, k.height);
-        return *this;
-    }
-    Script& Backspace(int times)
-    {
-        for (int i = 0; i < times; ++i) TapBox(405, 77, BitmapWidth(538), BitmapHeight(538));
-        return *this;
-    }
-    Script& KeyboardOk() { return TapBox(415, 213, BitmapWidth(517), BitmapHeight(517)); }
-    Script& Confirm() { return TapBox(170, 223, 141, 41); }
-    Script& Back() { return TapBox(435, 7, 36, 36); }
-    std::string Text() const { return text_ + "quit\n"; }
-
-private:
-    static int BitmapWidth(int id) { return std::max(20, static_cast<int>(GetResourceBitmapSize(nullptr, id).cx)); }
-    static int BitmapHeight(int id) { return std::max(20, static_cast<int>(GetResourceBitmapSize(nullptr, id).cy)); }
-    std::string text_ = "wait 300\n";
-};
+using Script = qtest::StylusScript;
 
 // One measurement of the S1002 profile by a simulated head, launched and
 // graded as the measuring road does it, with the settings and tolerance sets
