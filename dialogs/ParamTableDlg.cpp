@@ -185,9 +185,13 @@ void CParamTableDlg::OnValueDoubleTap(int row)
 
     WCHAR text[VALUE_TEXT_CHARS];
     LONG word = 0;
-    // A refused entry (not a number, out of range) keeps the row as it was;
-    // the text it already shows is no edit either, so its word stays exact.
-    if (!NormaliseEntry(entry, m_divisor, ValueDecimals(m_params), text, VALUE_TEXT_CHARS, &word)) return;
+    // A refused entry (not a number, out of range) keeps the row as it was,
+    // and the operator is told why; the text the row already shows is no
+    // edit either, so its word stays exact.
+    if (!NormaliseEntry(entry, m_divisor, ValueDecimals(m_params), text, VALUE_TEXT_CHARS, &word)) {
+        ShowMessage(MESSAGE_NOTICE, RefusedEntryTextId(entry));
+        return;
+    }
     if (wcscmp(text, shown) == 0) return;
     m_rowWord[row] = word;
     m_list.SetItemText(row, 1, text);

@@ -26,6 +26,8 @@ enum : int {
     kTextNameTaken = 50012,
     kTextDeleteQuestion = 50013,
     kTextCurrentNotDeleted = 50014,
+    kTextNotRenamed = 50090,
+    kTextSettingsNotRestored = 50091,
     kTextSave = 50104,
     kTextCancel = 50103,
     kTextNew = 50105,
@@ -271,7 +273,7 @@ void CToleranceEditorDlg::FillSetList()
     for (unsigned i = 0; i < m_setCount; ++i) {
         const int row = static_cast<int>(i);
         m_setList.InsertItem(row, qplat::FieldText(SetName(row), CATALOG_NAME_CHARS).c_str());
-        if (SameName(SetName(row), current)) {
+        if (IsCurrentName(SetName(row), current)) {
             m_current = row;
             m_setList.SetItemText(row, 1, kCurrentMark);
         }
@@ -491,6 +493,7 @@ const WCHAR* CToleranceEditorDlg::AskValue(HWND window, const WCHAR* prompt, con
     qplat::CopyField(g_toleranceValueText, KEYBOARD_TEXT_CHARS, current);
     CKeyboardDlg* keyboard = new (std::nothrow) CKeyboardDlg();
     if (!keyboard) return g_toleranceValueText;
+    int refusal = 0;
     if (keyboard->DoModal(m_hInstance, window, mode, prompt, current)) {
         const WCHAR* entry = keyboard->m_result[0] ? keyboard->m_result : current;
         if (mode != 0) {
@@ -498,15 +501,19 @@ const WCHAR* CToleranceEditorDlg::AskValue(HWND window, const WCHAR* prompt, con
         } else {
             WCHAR shown[VALUE_TEXT_CHARS];
             LONG word = 0;
-            // A refused entry (not a number, out of range) keeps the text.
+            // A refused entry (not a number, out of range) keeps the text,
+            // and the operator is told why.
             if (NormaliseEntry(entry, m_askDivisor, ValueDecimals(m_params), shown, VALUE_TEXT_CHARS, &word)) {
                 qplat::CopyField(g_toleranceValueText, KEYBOARD_TEXT_CHARS, shown);
                 m_askedWord = word;
                 m_askedNumber = true;
+            } else {
+                refusal = RefusedEntryTextId(entry);
             }
         }
     }
     DeleteKeyboardDlg(keyboard);
+    if (refusal) ShowMessage(MESSAGE_NOTICE, refusal);
     return g_toleranceValueText;
 }
 
@@ -618,7 +625,7 @@ void CToleranceEditorDlg::OnDeleteSet()
     }
     WCHAR name[kCellChars] = {};
     m_setList.GetItemText(row, 0, name, kCellChars);
-    if (SameName(name, FamilySetName())) {
+    if (IsCurrentName(name, FamilySetName())) {
         ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
         return;
     }
@@ -671,8 +678,12 @@ bool CToleranceEditorDlg::SaveQavSet(int newSet)
 {
     if (newSet) return m_qavFile.Append(&m_qavWork) == 1;
     if (m_selected < 0 || static_cast<unsigned>(m_selected) >= m_setCount) return false;
+    // A failed write leaves the sets in memory as the file holds them.
+    const DopuskQavRecord stored = m_qavSets[m_selected];
     m_qavSets[m_selected] = m_qavWork;
-    return m_qavFile.WriteAll(m_qavSets.get(), static_cast<int>(m_setCount)) == 1;
+    if (m_qavFile.WriteAll(m_qavSets.get(), static_cast<int>(m_setCount)) == 1) return true;
+    m_qavSets[m_selected] = stored;
+    return false;
 }
 
 bool CToleranceEditorDlg::SaveQodSet(int newSet)
@@ -693,8 +704,12 @@ bool CToleranceEditorDlg::SaveQodSet(int newSet)
     }
     if (newSet) return m_qodFile.Append(&m_qodWork) == 1;
     if (m_selected < 0 || static_cast<unsigned>(m_selected) >= m_setCount) return false;
+    // A failed write leaves the sets in memory as the file holds them.
+    const DopuskQodRecord stored = m_qodSets[m_selected];
     m_qodSets[m_selected] = m_qodWork;
-    return m_qodFile.WriteAll(m_qodSets.get(), static_cast<int>(m_setCount)) == 1;
+    if (m_qodFile.WriteAll(m_qodSets.get(), static_cast<int>(m_setCount)) == 1) return true;
+    m_qodSets[m_selected] = stored;
+    return false;
 }
 
 void CToleranceEditorDlg::OnSaveSet()
@@ -703,28 +718,35 @@ void CToleranceEditorDlg::OnSaveSet()
         ShowMessage(MESSAGE_NOTICE, kTextNameTaken);
         return;
     }
-    // Renaming the current set renames it in the settings too.
-    WCHAR oldName[kNameChars + 1] = {};
-    if (!m_newSet) qplat::CopyField(oldName, kNameChars + 1, SetName(m_selected));
-    const bool renamesCurrent = !m_newSet && m_selected >= 0 && SameName(SetName(m_selected), FamilySetName()) &&
+    // Renaming the current set renames it in the settings too, both or
+    // neither: the settings first, and back again when the set's file cannot
+    // be written, so that some set is always current by its stored name.
+    const bool renamesCurrent = !m_newSet && m_selected >= 0 && IsCurrentName(SetName(m_selected), FamilySetName()) &&
                                 !SameName(SetName(m_selected), WorkName());
-    const bool written = m_qod ? SaveQodSet(m_newSet) : SaveQavSet(m_newSet);
-    if (!written) {
-        // The operator's values stay on the screen for another try or cancel.
-        ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
-        return;
-    }
+    const ParamBlock before = m_params;
+    const ParamBlock loadedBefore = m_loadedParams;
     if (renamesCurrent) {
-        const ParamBlock before = m_params;
-        const ParamBlock loadedBefore = m_loadedParams;
         WCHAR* loadedName = m_qod ? m_loadedParams.qodToleranceName : m_loadedParams.qavToleranceName;
-        if (SameName(loadedName, oldName)) CopyName(loadedName, WorkName());
+        if (SameName(loadedName, FamilySetName())) CopyName(loadedName, WorkName());
         CopyName(FamilySetName(), WorkName());
         if (!m_paramFile.Save(&m_params)) {
             m_params = before;
             m_loadedParams = loadedBefore;
-            ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
+            // Still editing: the operator may try again or cancel.
+            ShowMessage(MESSAGE_FAILURE, kTextNotRenamed);
+            return;
         }
+    }
+    const bool written = m_qod ? SaveQodSet(m_newSet) : SaveQavSet(m_newSet);
+    if (!written) {
+        // The operator's values stay on the screen for another try or cancel.
+        ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
+        if (renamesCurrent) {
+            m_params = before;
+            m_loadedParams = loadedBefore;
+            if (!m_paramFile.Save(&m_params)) ShowMessage(MESSAGE_FAILURE, kTextSettingsNotRestored);
+        }
+        return;
     }
     FillSetList();
     SetEditMode(m_hWnd, 0, 0);

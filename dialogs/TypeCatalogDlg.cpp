@@ -106,7 +106,7 @@ void CTypeCatalogDlg::FillRows()
     m_marked = -1;
     for (int i = 0; i < m_types.Count(); ++i) {
         m_list.InsertItem(i, qplat::FieldText(m_types.Name(i), CATALOG_NAME_CHARS).c_str());
-        if (SameName(m_types.Name(i), CurrentTypeName())) {
+        if (IsCurrentName(m_types.Name(i), CurrentTypeName())) {
             m_list.SetItemText(i, 1, kCurrentMark);
             m_marked = i;
         }
@@ -229,7 +229,7 @@ void CTypeCatalogDlg::OnDelete()
     }
     WCHAR name[kRowNameChars] = {};
     GetRowName(row, name, kRowNameChars);
-    if (SameName(name, CurrentTypeName())) {
+    if (IsCurrentName(name, CurrentTypeName())) {
         ShowMessage(MESSAGE_NOTICE, texts.currentNotDeleted);
         return;
     }

@@ -122,19 +122,27 @@ void CTypeItemDlg::CreateNameBox()
     if (m_nameBox.m_hWnd) m_nameBox.SetFont(m_font);
 }
 
-void CTypeItemDlg::SelectStored(CComboBoxCtl& list, const WCHAR* stored)
+int CTypeItemDlg::FindEntry(CComboBoxCtl& list, const WCHAR* stored)
 {
     const int count = static_cast<int>(SendMessageW(list.m_hWnd, CB_GETCOUNT, 0, 0));
-    int chosen = 0;
     for (int i = 0; i < count; ++i) {
         WCHAR text[kListTextChars] = {};
         list.GetLBText(i, text, kListTextChars);
-        if (SameName(text, stored)) {
-            chosen = i;
-            break;
-        }
+        if (SameName(text, stored)) return i;
     }
-    if (count > 0) list.SetCurSel(chosen);
+    return -1;
+}
+
+bool CTypeItemDlg::HasEntry(CComboBoxCtl& list, const WCHAR* stored)
+{
+    return FindEntry(list, stored) >= 0;
+}
+
+void CTypeItemDlg::SelectStored(CComboBoxCtl& list, const WCHAR* stored)
+{
+    const int count = static_cast<int>(SendMessageW(list.m_hWnd, CB_GETCOUNT, 0, 0));
+    const int found = FindEntry(list, stored);
+    if (count > 0) list.SetCurSel(found >= 0 ? found : 0);
 }
 
 void CTypeItemDlg::FillReferenceList()
@@ -147,7 +155,13 @@ void CTypeItemDlg::FillReferenceList()
         for (DWORD i = 0; i < store->m_count && i < static_cast<DWORD>(kMaxReferEntries); ++i)
             m_referList.AddString(qplat::FieldText(store->m_entries[i].profileName, kReferNameChars).c_str());
     }
-    SelectStored(m_referList, m_disc ? m_params.qodReferName : m_params.qavReferName);
+    const WCHAR* stored = m_disc ? m_params.qodReferName : m_params.qavReferName;
+    // An entry under edit keeps a reference whose file is not on this card
+    // (another card may hold it): its name is offered too, so that confirming
+    // does not put another profile in its place.
+    if (m_row >= 0 && stored[0] != 0 && !HasEntry(m_referList, stored))
+        m_referList.AddString(qplat::FieldText(stored, NAME_FIELD_CHARS).c_str());
+    SelectStored(m_referList, stored);
 }
 
 void CTypeItemDlg::FillSchemeList()

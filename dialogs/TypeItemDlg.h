@@ -88,6 +88,9 @@ private:
     void ListText(CComboBoxCtl& list, WCHAR* field);
     // Selects the entry whose text equals the stored name, else entry 0.
     static void SelectStored(CComboBoxCtl& list, const WCHAR* stored);
+    // The entry of the list whose text is `stored`, or -1.
+    static int FindEntry(CComboBoxCtl& list, const WCHAR* stored);
+    static bool HasEntry(CComboBoxCtl& list, const WCHAR* stored);
 
     bool m_disc = false;
     int m_row = -1;

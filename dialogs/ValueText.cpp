@@ -114,9 +114,34 @@ bool NormaliseEntry(const WCHAR* entry, LONG divisor, int decimals, WCHAR* text,
     return true;
 }
 
+int RefusedEntryTextId(const WCHAR* entry)
+{
+    // The shape ParseScaledValue takes: blanks, a sign, digits with at most
+    // one point (at least one digit), blanks.
+    const WCHAR* p = entry ? entry : u"";
+    while (*p == u' ' || *p == u'\t') ++p;
+    if (*p == u'+' || *p == u'-') ++p;
+    bool point = false, digit = false;
+    for (;; ++p) {
+        if (*p >= u'0' && *p <= u'9')
+            digit = true;
+        else if (*p == u'.' && !point)
+            point = true;
+        else
+            break;
+    }
+    while (*p == u' ' || *p == u'\t') ++p;
+    return digit && *p == 0 ? TEXT_OUT_OF_RANGE : TEXT_NOT_A_NUMBER;
+}
+
 bool SameName(const WCHAR* a, const WCHAR* b)
 {
     return wcsncmp(a, b, NAME_FIELD_CHARS) == 0;
+}
+
+bool IsCurrentName(const WCHAR* name, const WCHAR* current)
+{
+    return current && current[0] != 0 && SameName(name, current);
 }
 
 void CopyName(WCHAR* field, const WCHAR* name)

@@ -52,11 +52,21 @@ bool ParseScaledValue(const WCHAR* text, LONG divisor, LONG* word);
 // untouched, when the entry is refused.
 bool NormaliseEntry(const WCHAR* entry, LONG divisor, int decimals, WCHAR* text, size_t chars, LONG* word);
 
+// Why an entry that NormaliseEntry refused was refused: TEXT_NOT_A_NUMBER
+// for text that is no number (letters, a lone "."), TEXT_OUT_OF_RANGE for a
+// number whose word does not fit.
+constexpr int TEXT_NOT_A_NUMBER = 50086;
+constexpr int TEXT_OUT_OF_RANGE = 50087;
+int RefusedEntryTextId(const WCHAR* entry);
+
 // Names in the fixed fields of records and of the settings block: a field may
 // be full without a terminator, so every compare and copy is bounded.
 constexpr size_t NAME_FIELD_CHARS = PARAM_NAME_CHARS;
 // Exact compare of two names of at most NAME_FIELD_CHARS characters.
 bool SameName(const WCHAR* a, const WCHAR* b);
+// Whether `name` is the one the settings name as current: an empty current
+// name names none, so an entry without a name is never taken for it.
+bool IsCurrentName(const WCHAR* name, const WCHAR* current);
 // Copies a name into a field of NAME_FIELD_CHARS characters: at most 49
 // characters and the terminator, the rest of the field cleared.
 void CopyName(WCHAR* field, const WCHAR* name);

@@ -1,6 +1,9 @@
 // The paired-sensor file over the shared fixed-record file mechanism.
 #include "sensor/BTDeviceFile.h"
 
+#include <cstring>
+#include <vector>
+
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/ProgramFolder.h"
@@ -89,4 +92,17 @@ int CBTDeviceFile::WriteAll(const BTDeviceRecord* records, int n)
     GetCount();
     Close();
     return 1;
+}
+
+int CBTDeviceFile::RemoveLast(const BTDeviceRecord* record)
+{
+    if (!record)
+        return 0;
+    const int n = GetCount();
+    if (n <= 0)
+        return 0;
+    std::vector<BTDeviceRecord> records(static_cast<size_t>(n));
+    if (!ReadAll(records.data(), n) || std::memcmp(&records.back(), record, sizeof *record) != 0)
+        return 0;
+    return WriteAll(records.data(), n - 1);
 }

@@ -50,6 +50,11 @@ public:
     // Writes one record after the last. 1 when all 80 bytes were written.
     int Append(const BTDeviceRecord* record);
     int DeleteFile();
+    // Takes back an Append: when the last whole record is `record` byte for
+    // byte, the file is rewritten without it. 1 when it is gone; 0, with the
+    // file as it was, when the file cannot be read or rewritten or ends in
+    // another record.
+    int RemoveLast(const BTDeviceRecord* record);
     // Replaces the whole file by n records; the old file stays intact until the
     // new content is complete. The file must exist (callers rewrite a file
     // they have just read). On success the count is updated.

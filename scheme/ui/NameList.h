@@ -8,6 +8,8 @@
 // pattern's traits:
 //   kTextNothingSelected, kTextCurrentNotDeleted, kTextDeleteQuestion,
 //   kTextNameColumn       its texts
+//   kTextNameTooLong      the refusal of a row name longer than the
+//                         settings field holds (0: such a name is cut)
 //   WCHAR* CurrentField() the settings field that names the current one
 //   LPCWSTR SubFolder()   the device type's folder below the program folder
 //   OnMadeCurrent()       what follows a name made current (default: nothing)
@@ -54,6 +56,14 @@ public:
 
     std::u16string CurrentName() { return qplat::FieldText(Self().CurrentField(), PARAM_NAME_CHARS); }
 
+    // Whether the row is the current one. An empty current name names none:
+    // a file whose name is empty is then neither marked nor kept from deletion.
+    bool IsCurrentName(const std::u16string& name)
+    {
+        const std::u16string current = CurrentName();
+        return !current.empty() && name == current;
+    }
+
     // Takes over the template's label and edit: the label's text, and the
     // current name in the edit.
     void ShowCurrent(int labelId, int labelTextId, int editId)
@@ -71,7 +81,7 @@ public:
     {
         const int row = m_list.InsertItem(index, fileName.c_str());
         m_list.SetItemText(row, NAME_LIST_NAME_COLUMN, name.c_str());
-        if (name == current) m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
+        if (!current.empty() && name == current) m_list.SetItemText(row, NAME_LIST_MARK_COLUMN, NAME_LIST_BULLET);
     }
 
     void ClearCurrentMarks()
@@ -88,6 +98,14 @@ public:
         m_list.GetItemText(row, NAME_LIST_NAME_COLUMN, whole, NAME_LIST_FILE_CHARS);
         qplat::CopyField(m_rowName, PARAM_NAME_CHARS, whole);
         return m_rowName;
+    }
+
+    // Whether the row's whole name fits the settings field (49 characters).
+    bool RowNameFits(int row)
+    {
+        WCHAR whole[NAME_LIST_FILE_CHARS];
+        m_list.GetItemText(row, NAME_LIST_NAME_COLUMN, whole, NAME_LIST_FILE_CHARS);
+        return wcsnlen(whole, NAME_LIST_FILE_CHARS) < static_cast<size_t>(PARAM_NAME_CHARS);
     }
 
     // Deletes the row's file from the device type's folder; 1 when it is gone
@@ -112,7 +130,10 @@ public:
             this->ShowMessage(MESSAGE_NOTICE, Screen::kTextNothingSelected);
             return;
         }
-        if (CurrentName() == RowName(row)) {
+        // A name longer than the field is never the current one, whatever
+        // its first 49 characters.
+        const bool mayBeCurrent = Screen::kTextNameTooLong == 0 || RowNameFits(row);
+        if (mayBeCurrent && IsCurrentName(RowName(row))) {
             this->ShowMessage(MESSAGE_NOTICE, Screen::kTextCurrentNotDeleted);
             return;
         }
@@ -123,12 +144,18 @@ public:
     // The make-current command: the name goes into the settings file; a name
     // chosen directly no longer belongs to a selected wheel type, so on the
     // wheel devices the type's name goes when the settings changed. Shown as
-    // current only once saved.
+    // current only once saved. A name the field cannot hold whole is refused
+    // where the screen says so: its first 49 characters could name another
+    // file, which would then be loaded in its place.
     void OnMakeCurrent()
     {
         const int row = m_list.GetSelected();
         if (row < 0) {
             this->ShowMessage(MESSAGE_NOTICE, Screen::kTextNothingSelected);
+            return;
+        }
+        if (Screen::kTextNameTooLong != 0 && !RowNameFits(row)) {
+            this->ShowMessage(MESSAGE_NOTICE, Screen::kTextNameTooLong);
             return;
         }
         ParamBlock& params = this->m_params;

@@ -22,6 +22,7 @@ public:
     static constexpr int kTextCurrentNotDeleted = 50040;
     static constexpr int kTextDeleteQuestion = 50025;
     static constexpr int kTextNameColumn = 40405;
+    static constexpr int kTextNameTooLong = 50085;
 
     // Control ids.
     static constexpr int kDeleteId = 403;

@@ -185,7 +185,8 @@ void CBTDeviceListDlg::OnDelete()
         ShowMessage(MESSAGE_NOTICE, kTextNothingSelected);
         return;
     }
-    if (GetCurrentName() == name) {
+    // No current sensor (an empty name) keeps no record from deletion.
+    if (!GetCurrentName().empty() && GetCurrentName() == name) {
         ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
         return;
     }

@@ -24,6 +24,8 @@ constexpr int kTextNothingFound = 50038;
 constexpr int kTextNothingSelected = 50005;
 constexpr int kTextStart = 50110;
 constexpr int kTextAdd = 50104;
+constexpr int kTextNotAdded = 50088;
+constexpr int kTextFileNotRestored = 50089;
 // The inquiry's result buffer and the longest name a query hands back.
 constexpr DWORD kResultBytes = 5000;
 constexpr unsigned kNameQueryChars = 256;
@@ -159,7 +161,10 @@ int CDlgFindBTD::Inquiry()
     if (BthNsLookupServiceBegin(&query, LUP_CONTAINERS, &lookup) != ERROR_SUCCESS) return -1;
 
     alignas(8) BYTE buffer[kResultBytes];
-    for (;;) {
+    m_failedNameQueries = 0;
+    const int failuresAllowed = static_cast<int>(m_nameBudgetMs / FIND_BTD_NAME_PAUSE_MS);
+    // Once the budget is spent the devices not yet named are left out.
+    while (m_failedNameQueries < failuresAllowed) {
         std::memset(buffer, 0, sizeof buffer);
         auto* result = reinterpret_cast<WSAQUERYSET*>(buffer);
         result->dwSize = sizeof(WSAQUERYSET);
@@ -172,10 +177,10 @@ int CDlgFindBTD::Inquiry()
 
         // The device may need a moment before it tells its name. One that does
         // not answer in time, or whose query keeps failing, is left out; the
-        // others are still looked at.
+        // others are still looked at while the search's budget lasts.
         WCHAR name[kNameQueryChars] = {};
         bool named = false;
-        for (int attempt = 0; attempt < FIND_BTD_NAME_TRIES; ++attempt) {
+        for (int attempt = 0; attempt < FIND_BTD_NAME_TRIES && m_failedNameQueries < failuresAllowed; ++attempt) {
             Sleep(FIND_BTD_NAME_PAUSE_MS);
             std::memset(name, 0, sizeof name);
             unsigned required = 0;
@@ -184,6 +189,7 @@ int CDlgFindBTD::Inquiry()
                 named = true;
                 break;
             }
+            ++m_failedNameQueries;
             if (answer == ERROR_TIMEOUT) break;
         }
         name[kNameQueryChars - 1] = 0;
@@ -244,13 +250,22 @@ void CDlgFindBTD::OnAdd()
     qplat::CopyField(sensor->name, std::size(sensor->name), GetRowName(row));
     qplat::CopyField(sensor->pin, std::size(sensor->pin), SerialFromName(sensor->name));
     qplat::CopyField(sensor->address, std::size(sensor->address), GetRowAddress(row));
+    const size_t known = m_records.size();
     if (!AddFoundDevice(row)) {
         m_params = before;
         ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
         return;
     }
-    if (!SaveSettings()) {
+    if (!m_paramFile.Save(&m_params)) {
+        // Not current, so not paired either: the record just added goes again.
         m_params = before;
+        ShowMessage(MESSAGE_FAILURE, kTextNotAdded);
+        if (m_records.size() > known) {
+            if (m_deviceFile.RemoveLast(&m_records.back()))
+                m_records.pop_back();
+            else
+                ShowMessage(MESSAGE_FAILURE, kTextFileNotRestored);
+        }
         return;
     }
     EndDialog(m_hWnd, 1);

@@ -20,6 +20,11 @@ constexpr int FIND_BTD_ADDRESS_ROOM = 50;
 // apart (about five seconds), and that device is left out.
 constexpr int FIND_BTD_NAME_TRIES = 50;
 constexpr DWORD FIND_BTD_NAME_PAUSE_MS = 100;
+// All failed name queries of one search together may take this long (each
+// counts as one pause); once it is spent the search ends, and the devices not
+// yet named are left out. So sensors whose names fail cannot hold the screen
+// for more than about six seconds, however many of them are in reach.
+constexpr DWORD FIND_BTD_NAME_BUDGET_MS = 6000;
 
 // The model words by which a sensor's name tells its device type (1 to 4).
 extern const WCHAR* const g_btNamePrefixes[4];
@@ -81,6 +86,10 @@ public:
     static void AddressText(BT_ADDR address, WCHAR* text, size_t chars);
 
     DWORD m_foundCount = 0;
+    // The search's budget for failing name queries (tests make it smaller)
+    // and how many name queries failed in the last search.
+    DWORD m_nameBudgetMs = FIND_BTD_NAME_BUDGET_MS;
+    int m_failedNameQueries = 0;
     CLinkMonitor* m_monitor = nullptr;
     CBTDeviceFile m_deviceFile;
     std::vector<BTDeviceRecord> m_records;

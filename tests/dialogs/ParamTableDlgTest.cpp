@@ -204,9 +204,14 @@ TEST_F(ParamTable, RefusedCancelledAndUnchangedEntriesKeepTheStoredWord)
 {
     const ParamBlock before = Wheel(1);
     WriteParams(before);
-    std::u16string afterRefused, afterTooLarge, afterCancel, afterSame;
-    Run(Join(Join(Edit(u"L1", u"abc"), {[&](HWND dlg) { afterRefused = CellText(List(dlg), 0, 1); }}),
-             Join(Join(Edit(u"L1", u"99999999"), {[&](HWND dlg) {
+    std::u16string afterRefused, afterPoint, afterTooLarge, afterCancel, afterSame;
+    std::u16string refused, point, tooLarge;
+    Run(Join(Join(Join(Edit(u"L1", u"abc"), {Answer(true, &refused),
+                                             [&](HWND dlg) { afterRefused = CellText(List(dlg), 0, 1); }}),
+                  Join(Edit(u"L1", u"."), {Answer(true, &point),
+                                           [&](HWND dlg) { afterPoint = CellText(List(dlg), 0, 1); }})),
+             Join(Join(Edit(u"L1", u"99999999"), {Answer(true, &tooLarge),
+                                                  [&](HWND dlg) {
                                                       afterTooLarge = CellText(List(dlg), 0, 1);
                                                       TapCell(List(dlg), 0, 1, true);
                                                   },
@@ -216,8 +221,13 @@ TEST_F(ParamTable, RefusedCancelledAndUnchangedEntriesKeepTheStoredWord)
                                                    afterSame = CellText(List(dlg), 0, 1);
                                                    PostCommand(dlg, Dlg::kOkId);
                                                }}))));
+    // A refusal says why, and the previous value stays.
+    EXPECT_EQ(refused, Text(TEXT_NOT_A_NUMBER));
+    EXPECT_EQ(point, Text(TEXT_NOT_A_NUMBER)) << "a lone point";
+    EXPECT_EQ(tooLarge, Text(TEXT_OUT_OF_RANGE)) << "beyond the signed 32-bit range";
     EXPECT_EQ(afterRefused, u"12.35");
-    EXPECT_EQ(afterTooLarge, u"12.35") << "beyond the signed 32-bit range";
+    EXPECT_EQ(afterPoint, u"12.35");
+    EXPECT_EQ(afterTooLarge, u"12.35");
     EXPECT_EQ(afterCancel, u"12.35");
     EXPECT_EQ(afterSame, u"12.35");
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before)) << "12345 is kept, not 12350";

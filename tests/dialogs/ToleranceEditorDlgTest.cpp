@@ -299,11 +299,18 @@ TEST_F(ToleranceEditor, RefusedCancelledAndEmptyCellsChangeNothing)
     WriteQav({set});
     WriteParams(Wheel(1));
     const std::string before = root.ReadFile(kDopuskQavPath);
-    std::u16string afterRefused, afterCancel, afterTooLarge;
+    std::u16string afterRefused, afterPoint, afterCancel, afterTooLarge;
+    std::u16string refused, point, tooLarge;
     HWND frontAfterEmptyTap = nullptr, screen = nullptr;
     Run({Command(Dlg::kEditId), [](HWND dlg) { TapCell(ValueList(dlg), 0, 1, true); }, Type(u"abc"),
+         Answer(true, &refused),
          [&](HWND dlg) {
              afterRefused = CellText(ValueList(dlg), 0, 1);
+             TapCell(ValueList(dlg), 0, 1, true);
+         },
+         Type(u"."), Answer(true, &point),
+         [&](HWND dlg) {
+             afterPoint = CellText(ValueList(dlg), 0, 1);
              TapCell(ValueList(dlg), 0, 2, true);
          },
          CancelKeyboard(),
@@ -311,7 +318,7 @@ TEST_F(ToleranceEditor, RefusedCancelledAndEmptyCellsChangeNothing)
              afterCancel = CellText(ValueList(dlg), 0, 2);
              TapCell(ValueList(dlg), 0, 3, true);
          },
-         Type(u"99999999"),
+         Type(u"99999999"), Answer(true, &tooLarge),
          [&](HWND dlg) {
              afterTooLarge = CellText(ValueList(dlg), 0, 3);
              screen = dlg;
@@ -322,7 +329,12 @@ TEST_F(ToleranceEditor, RefusedCancelledAndEmptyCellsChangeNothing)
              PostCommand(front, Dlg::kSaveId);
          },
          Close()});
+    // A refusal says why, and the previous value stays.
+    EXPECT_EQ(refused, Text(TEXT_NOT_A_NUMBER));
+    EXPECT_EQ(point, Text(TEXT_NOT_A_NUMBER)) << "a lone point";
+    EXPECT_EQ(tooLarge, Text(TEXT_OUT_OF_RANGE));
     EXPECT_EQ(afterRefused, u"1.00");
+    EXPECT_EQ(afterPoint, u"1.00");
     EXPECT_EQ(afterCancel, u"1.00");
     EXPECT_EQ(afterTooLarge, u"1.01");
     EXPECT_EQ(frontAfterEmptyTap, screen) << "an empty cell opens no keyboard";
@@ -455,6 +467,79 @@ TEST_F(ToleranceEditor, RenamingTheCurrentSetRenamesItInTheSettings)
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected)) << "the wheel type stays as it is";
 }
 
+TEST_F(ToleranceEditor, RenamingTheCurrentSetIsAllOrNothing)
+{
+    WriteQav({QavSet(u"A", 1000), QavSet(u"B", 2000)});
+    WriteParams(Wheel(1));
+    const std::string sets = root.ReadFile(kDopuskQavPath);
+    const std::string settings = root.ReadFile(kParamPath);
+    auto renameB = [](HWND dlg) {
+        TapCell(SetList(dlg), 1, 0);
+        PostCommand(dlg, Dlg::kEditId);
+    };
+    auto typeName = [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); };
+
+    // The settings cannot be written (a folder stands in their place): the
+    // set keeps its name in its file too, and editing goes on.
+    std::u16string notRenamed;
+    int editing = -1;
+    Run({renameB, typeName, Type(u"B new"),
+         [](HWND dlg) {
+             DeleteFileW(kParamPath.c_str());
+             CreateDirectoryW(kParamPath.c_str(), nullptr);
+             PostCommand(dlg, Dlg::kSaveId);
+         },
+         Answer(true, &notRenamed),
+         [&](HWND dlg) {
+             editing = Dlg::Current()->Editing();
+             RemoveDirectoryW(kParamPath.c_str());
+             root.WriteFile(kParamPath, settings);
+             PostCommand(dlg, Dlg::kCancelId);
+         },
+         Close()});
+    EXPECT_EQ(notRenamed, Text(50090));
+    EXPECT_EQ(editing, 1);
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), sets);
+    EXPECT_EQ(root.ReadFile(kParamPath), settings);
+
+    // The settings are written but the sets' file is not (a folder stands in
+    // its place): the settings are put back, so the old name stays current.
+    std::u16string failed;
+    Run({renameB, typeName, Type(u"B new"),
+         [](HWND dlg) {
+             DeleteFileW(kDopuskQavPath.c_str());
+             CreateDirectoryW(kDopuskQavPath.c_str(), nullptr);
+             PostCommand(dlg, Dlg::kSaveId);
+         },
+         Answer(true, &failed),
+         [&](HWND dlg) {
+             RemoveDirectoryW(kDopuskQavPath.c_str());
+             root.WriteFile(kDopuskQavPath, sets);
+             PostCommand(dlg, Dlg::kCancelId);
+         },
+         Close()});
+    EXPECT_EQ(failed, Text(TEXT_SAVE_FAILED));
+    EXPECT_EQ(root.ReadFile(kParamPath), settings);
+
+    // Nothing can be written after the settings: the operator is told to
+    // make the set current again.
+    std::u16string first, second;
+    Run({renameB, typeName, Type(u"B new"),
+         [](HWND dlg) {
+             qplat::FailFileWritesAfter(PARAM_BLOCK_SIZE);
+             PostCommand(dlg, Dlg::kSaveId);
+         },
+         Answer(true, &first), Answer(true, &second),
+         [](HWND dlg) {
+             qplat::FailFileWritesAfter(-1);
+             PostCommand(dlg, Dlg::kCancelId);
+         },
+         Close()});
+    EXPECT_EQ(first, Text(TEXT_SAVE_FAILED));
+    EXPECT_EQ(second, Text(50091));
+    EXPECT_EQ(root.ReadFile(kDopuskQavPath), sets);
+}
+
 // ---------------------------------------------------------------- make current
 
 TEST_F(ToleranceEditor, MakeCurrentSavesTheSetNameAndMovesTheMark)
@@ -555,6 +640,28 @@ TEST_F(ToleranceEditor, DeletingRefusesTheCurrentSetAndRewritesTheFileForAnother
         EXPECT_EQ(root.ReadFile(kDopuskQavPath), Bytes(std::vector<DopuskQavRecord>{sets[0], sets[1]}));
         EXPECT_EQ(root.ReadFile(kParamPath), params);
     }
+}
+
+TEST_F(ToleranceEditor, WithNoCurrentSetASetWithoutANameIsNeitherMarkedNorKept)
+{
+    WriteQav({QavSet(u"", 1000), QavSet(u"B", 2000)});
+    ParamBlock p = Wheel(1);
+    CopyName(p.qavToleranceName, u"");
+    WriteParams(p);
+    std::vector<std::u16string> marks, names;
+    std::u16string question;
+    int current = -2;
+    Run({[&](HWND dlg) {
+             marks = Column(SetList(dlg), 1);
+             current = Dlg::Current()->CurrentSet();
+             TapCell(SetList(dlg), 0, 0);
+             PostCommand(dlg, Dlg::kDeleteId);
+         },
+         Answer(true, &question), [&](HWND dlg) { names = Column(SetList(dlg), 0); }, Close()});
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u""}));
+    EXPECT_EQ(current, -1);
+    EXPECT_EQ(question, Text(50013)) << "asked, not refused as the current set";
+    EXPECT_EQ(names, std::vector<std::u16string>{u"B"});
 }
 
 TEST_F(ToleranceEditor, AFailedWriteIsShownAndLeavesTheFileAsItWas)

@@ -345,6 +345,26 @@ TEST_F(TypeCatalog, DeletingMovesTheLaterRowsUpAndRefusesTheCurrentType)
     }
 }
 
+TEST_F(TypeCatalog, WithNoCurrentTypeATypeWithoutANameIsNeitherMarkedNorKept)
+{
+    const WheelTypeRecord nameless = WheelType(u"", 1000), b = WheelType(u"B", 2000);
+    WriteWheelTypes({nameless, b});
+    ParamBlock p = Wheel(1, b);
+    CopyName(p.wheelTypeName, u"");
+    WriteParams(p);
+    std::vector<std::u16string> marks;
+    std::u16string question;
+    Run({[&](HWND dlg) {
+             marks = Column(List(dlg), 1);
+             TapCell(List(dlg), 0, 0);
+             PostCommand(dlg, Catalog::kDeleteId);
+         },
+         Answer(true, &question), Close()});
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u""}));
+    EXPECT_EQ(question, Text(50048)) << "asked, not refused as the current type";
+    EXPECT_EQ(root.ReadFile(kWheelTypePath), Bytes(std::vector<WheelTypeRecord>{b}));
+}
+
 TEST_F(TypeCatalog, DeletingTheLastRecordLeavesAnEmptyFile)
 {
     WriteDiskTypes({DiskType(u"Old", 1000)});
@@ -517,28 +537,99 @@ TEST_F(TypeCatalog, ADiscEntryIsWrittenFromTheDiscSettings)
     const auto types = Records<DiskTypeRecord>(root.ReadFile(kDiskTypePath));
     ASSERT_EQ(types.size(), 1u);
     DiskTypeRecord expected = d;
-    CopyName(expected.referName, u"");  // no disc reference profiles on this card
+    // No disc reference profiles on this card: the entry keeps its own.
     expected.discL1 = 77000;
     expected.headMode = 2;
     expected.switches[3] = 2;
     EXPECT_EQ(Bytes(types[0]), Bytes(expected));
 }
 
-TEST_F(TypeCatalog, AListWithoutTheEntrysNameFallsBackToItsFirstEntry)
+TEST_F(TypeCatalog, AListWithoutTheEntrysNameFallsBackToItsFirstEntryButTheReferenceIsKept)
 {
     DopuskQavRecord tol0{}, tolA{};
     CopyName(tol0.name, u"Tol 0");
     CopyName(tolA.name, u"Tol A");
     root.WriteFile(kDopuskQavPath, Bytes(std::vector<DopuskQavRecord>{tol0, tolA}));
+    root.WriteFile(kProgramFolder + u"Refer\\r0.ref", "Ref 0\r\n1000;500\r\n");
     WheelTypeRecord a = WheelType(u"A", 1000);
     CopyName(a.toleranceName, u"Deleted set");
     WriteWheelTypes({a});
     WriteParams(Params(1, 2));
-    Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId), Command(Item::kOkId), Close()});
+    std::u16string shownRefer;
+    Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId),
+         [&](HWND editor) {
+             Item* item = Item::Current();
+             WCHAR text[100] = {};
+             item->m_referList.GetLBText(item->m_referList.GetCurSel(), text, 100);
+             shownRefer = text;
+             PostCommand(editor, Item::kOkId);
+         },
+         Close()});
     const auto types = Records<WheelTypeRecord>(root.ReadFile(kWheelTypePath));
     ASSERT_EQ(types.size(), 1u);
     EXPECT_EQ(Name(types[0].toleranceName), u"Tol 0");
-    EXPECT_EQ(Name(types[0].referName), u"") << "no reference profiles on this card: an empty text";
+    // The entry's profile is on another card: its name is offered and kept.
+    EXPECT_EQ(shownRefer, u"Ref wheel");
+    EXPECT_EQ(Name(types[0].referName), u"Ref wheel");
+}
+
+TEST_F(TypeCatalog, EveryWayOutOfTheEditorLeavesTheSettingsFileByteForByte)
+{
+    const WheelTypeRecord a = WheelType(u"A", 1000), b = WheelType(u"B", 2000);
+    // A settings file longer than the block: its tail must survive as well.
+    const std::string settings = Bytes(Wheel(1, a)) + std::string("tail of a longer file");
+    auto opened = [](bool edit) -> std::vector<Step> {
+        if (!edit) return {Command(Catalog::kNewId)};
+        return {[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kEditId)};
+    };
+    // Every way runs the three settings screens first, which write the file.
+    const std::vector<Step> screens = {Command(Item::kDimensionsId), Command(Item::kOptionsId),
+                                       Command(Item::kSwitchesId)};
+    std::vector<DWORD> power;
+    bool openAfterPower = false;
+    const std::vector<std::pair<const char*, std::vector<Step>>> ways = {
+        {"confirm", {[](HWND editor) {
+                         SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"C");
+                         PostCommand(editor, Item::kOkId);
+                     }}},
+        {"a refused confirm, then back", {[](HWND editor) {
+                                              SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"A");
+                                              PostCommand(editor, Item::kOkId);
+                                          },
+                                          Answer(true), Command(Item::kBackId)}},
+        {"the keyboard cancelled, then back", {[](HWND editor) {
+                                                   AwaitKeyboardReady();
+                                                   TapWindow(GetDlgItem(editor, Item::kNameBoxId));
+                                               },
+                                               CancelKeyboard(), Command(Item::kBackId)}},
+        {"back", {Command(Item::kBackId)}},
+        {"close", {Close()}},
+        {"the power key", {[](HWND editor) {
+                               qplat::ClearPowerStateRequests();
+                               PostMessageW(editor, WM_POWERKEY, 0, 0);
+                           },
+                           Answer(true),
+                           [&](HWND editor) {
+                               power = qplat::PowerStateRequests();
+                               // The handheld sleeps; the editor is there when it wakes.
+                               openAfterPower = Item::Current() != nullptr && editor == Item::Current()->m_hWnd;
+                               PostCommand(editor, Item::kBackId);
+                           }}},
+    };
+    for (bool edit : {false, true}) {
+        for (const auto& [way, steps] : ways) {
+            WriteWheelTypes({a, b});
+            root.WriteFile(kParamPath, settings);
+            power.clear();
+            openAfterPower = false;
+            Run(Join(Join(opened(edit), Join(screens, steps)), {Close()}));
+            EXPECT_EQ(root.ReadFile(kParamPath), settings) << (edit ? "edit, " : "new, ") << way;
+            if (std::string(way) == "the power key") {
+                EXPECT_EQ(power, std::vector<DWORD>{POWER_STATE_OFF}) << (edit ? "edit" : "new");
+                EXPECT_TRUE(openAfterPower) << (edit ? "edit" : "new");
+            }
+        }
+    }
 }
 
 // ---------------------------------------------------------------- the editor's name

@@ -1,7 +1,9 @@
 // The reference-profile list: the current reference marked, making another
 // current (the wheel-type name goes only when the settings changed, never on
-// the disc device), names cut to the field, deleting with its refusals and
+// the disc device), a name longer than the field refused, no current one
+// when the current name is empty, deleting with its refusals and
 // failures, and the sort of the name column.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,12 +99,15 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
     EXPECT_EQ(SettingsText(saved.wheelTypeName), u"") << "a reference chosen directly belongs to no wheel type";
 }
 
-TEST_F(ReferListTest, ALongNameIsCutToTheFieldAndTheWheelTypeStaysWhenNothingChanged)
+TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeStaysWhenNothingChanged)
 {
     InstallWheelRefers();
+    // A profile whose name is the long one's first 49 characters: the cut name
+    // would load it in place of the long one.
+    WriteRefer(u"Refer", u"Cut.ref", kLongName.substr(0, 49));
     WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
-    ParamBlock afterSame{};
+    ParamBlock afterSame{}, afterLong{};
     Then([&] {
         HWND dlg = FrontDialog();
         CReferListDlg& s = Screen();
@@ -110,11 +115,19 @@ TEST_F(ReferListTest, ALongNameIsCutToTheFieldAndTheWheelTypeStaysWhenNothingCha
         s.m_list.SelectItem(Row(u"Wheel A"));
         Press(dlg, CReferListDlg::kMakeCurrentId);
         afterSame = ReadSettings();
-        // A name longer than the field is cut to 49 characters.
+        // The long name is refused with its reason; nothing moves.
         s.m_list.SelectItem(Row(kLongName));
+        AnswerBox(&boxes);
         Press(dlg, CReferListDlg::kMakeCurrentId);
-        EXPECT_EQ(Mark(Row(kLongName)), u"\u2022");
-        // It is the current one, however long its row's name.
+        afterLong = ReadSettings();
+        EXPECT_EQ(Mark(Row(kLongName)), u"");
+        EXPECT_EQ(Mark(Row(u"Wheel A")), u"\u2022");
+        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel A");
+        // With the 49-character one current, the long one is still not it:
+        // it is deleted after a yes.
+        s.m_list.SelectItem(Row(kLongName.substr(0, 49)));
+        Press(dlg, CReferListDlg::kMakeCurrentId);
+        EXPECT_EQ(Mark(Row(kLongName)), u"");
         s.m_list.SelectItem(Row(kLongName));
         AnswerBox(&boxes);
         Press(dlg, CReferListDlg::kDeleteId);
@@ -123,11 +136,35 @@ TEST_F(ReferListTest, ALongNameIsCutToTheFieldAndTheWheelTypeStaysWhenNothingCha
     RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(SettingsText(afterSame.qavReferName), u"Wheel A");
     EXPECT_EQ(SettingsText(afterSame.wheelTypeName), u"Type X");
-    const ParamBlock saved = ReadSettings();
-    EXPECT_EQ(SettingsText(saved.qavReferName), kLongName.substr(0, 49));
-    EXPECT_EQ(saved.qavReferName[49], 0);
-    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50040)});
-    EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Long.ref"));
+    EXPECT_EQ(std::memcmp(&afterLong, &afterSame, sizeof afterLong), 0) << "the refusal leaves the settings";
+    EXPECT_EQ(SettingsText(ReadSettings().qavReferName), kLongName.substr(0, 49));
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50085), LanguageText(50025)}));
+    EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Long.ref"));
+    EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Cut.ref"));
+}
+
+TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorKept)
+{
+    InstallWheelRefers();
+    WriteRefer(u"Refer", u"Empty.ref", u"");
+    WriteSettings(1, [](ParamBlock&) {});
+    std::vector<std::u16string> boxes;
+    std::vector<std::u16string> marks;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CReferListDlg& s = Screen();
+        const int empty = qtest::FindRow(s.m_list, 0, u"Empty.ref");
+        ASSERT_GE(empty, 0);
+        for (int i = 0; i < s.m_list.GetItemCount(); ++i) marks.push_back(Mark(i));
+        s.m_list.SelectItem(empty);
+        AnswerBox(&boxes);
+        Press(dlg, CReferListDlg::kDeleteId);
+        Press(dlg, CReferListDlg::kBackId);
+    });
+    RunScreen<CReferListDlg>(nullptr, owner);
+    EXPECT_EQ(marks, std::vector<std::u16string>(4, u""));
+    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50025)}) << "asked, not refused as the current one";
+    EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Empty.ref"));
 }
 
 TEST_F(ReferListTest, TheDiscDeviceListsItsOwnFolderAndKeepsTheWheelType)

@@ -114,6 +114,28 @@ TEST_F(SchemeScreensTest, MakesASchemeCurrentAndDeletesAnotherButNotTheCurrent)
     EXPECT_EQ(qplat::FieldText(ReadSettings().wheelTypeName, PARAM_NAME_CHARS), u"");
 }
 
+TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNorKept)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Nameless.sch", "\r\n{\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");
+    WriteSettings(1, [](ParamBlock&) {});
+    std::vector<std::u16string> boxes, marks;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeListDlg& s = List();
+        const int nameless = FindRow(s.m_list, 0, u"Nameless.sch");
+        ASSERT_GE(nameless, 0);
+        for (int i = 0; i < s.m_list.GetItemCount(); ++i) marks.push_back(Mark(i));
+        s.m_list.SelectItem(nameless);
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeListDlg::kDeleteId);
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_EQ(marks, std::vector<std::u16string>(4, u""));
+    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50032)}) << "asked, not refused as the current one";
+    EXPECT_FALSE(SchemeFileExists(u"Nameless.sch"));
+}
+
 TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
 {
     root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Broken.sch", "Broken\r\n{\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");

@@ -176,6 +176,23 @@ TEST_F(BTDeviceListTest, DeletingRefusesTheCurrentSensorAndRewritesTheFile)
     EXPECT_FALSE(deleteEnabledAtEnd);
 }
 
+TEST_F(BTDeviceListTest, WithNoCurrentSensorARecordWithoutANameIsNeitherMarkedNorKept)
+{
+    WriteRecords({Record(1, u"", u"126f000011"), Record(1, u"LX412 33333", u"126f000033")});
+    WriteSettings(1, [](ParamBlock& b) { MakeCurrent(b, 1, u"", u"", u""); });
+    std::vector<std::u16string> boxes, marks;
+    Run([&](HWND dlg) {
+        marks = Marks();
+        Screen().m_list.SelectItem(Row(u""));
+        AnswerBox(&boxes);
+        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Press(dlg, CBTDeviceListDlg::kBackId);
+    });
+    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u""}));
+    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50043)}) << "asked, not refused as the current one";
+    EXPECT_EQ(Names(ReadRecords()), std::vector<std::u16string>{u"LX412 33333"});
+}
+
 TEST_F(BTDeviceListTest, AFailedSaveIsShownAndTheTypeStays)
 {
     ThreeSensors();

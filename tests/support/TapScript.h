@@ -41,13 +41,24 @@ public:
         text_ += "snapshot " + file + "\n";
         return *this;
     }
+    TapScript& PowerKey()
+    {
+        text_ += "power\nwait 150\n";
+        return *this;
+    }
     // Typing on the digit keys of the keyboard.
     TapScript& Type(const std::u16string& digits) { return TypeOn(g_keysDigits, KEYS_DIGITS, &KeyboardKey::label1, digits); }
-    // Typing small Latin letters on the letters keyboard (the shift off, as
-    // it opens).
+    // Typing small Latin letters and blanks on the letters keyboard (the
+    // shift off, as it opens).
     TapScript& TypeLetters(const std::u16string& text)
     {
-        return TypeOn(g_keysLatin, KEYS_LATIN, &KeyboardKey::label2, text);
+        size_t from = 0;
+        for (size_t blank = text.find(u' '); blank != std::u16string::npos; blank = text.find(u' ', from)) {
+            TypeOn(g_keysLatin, KEYS_LATIN, &KeyboardKey::label2, text.substr(from, blank - from));
+            TapBox(120, 223, BitmapWidth(519), BitmapHeight(519));  // the space bar
+            from = blank + 1;
+        }
+        return TypeOn(g_keysLatin, KEYS_LATIN, &KeyboardKey::label2, text.substr(from));
     }
     TapScript& Backspace(int times)
     {
