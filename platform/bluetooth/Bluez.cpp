@@ -366,19 +366,6 @@ int OnInterfacesAdded(sd_bus_message* m, void* userdata, sd_bus_error*)
     return 0;
 }
 
-int OnInterfacesRemoved(sd_bus_message* m, void* userdata, sd_bus_error*)
-{
-    auto* d = static_cast<Discovery*>(userdata);
-    const char* path = nullptr;
-    if (sd_bus_message_read(m, "o", &path) < 0 || !path)
-        return 0;
-    // Whatever interfaces it lost, a device whose object went is out of reach.
-    const std::string p = path;
-    if (d->seen.erase(p))
-        d->order.erase(std::remove(d->order.begin(), d->order.end(), p), d->order.end());
-    return 0;
-}
-
 // A cached device that answers the inquiry shows by a new signal strength.
 int OnPropertiesChanged(sd_bus_message* m, void* userdata, sd_bus_error*)
 {
@@ -584,12 +571,10 @@ int Inquire(std::vector<FoundDevice>& found)
     d.adapter = tree.adapter;
     // The signals are subscribed to before the discovery starts, so no
     // device seen at its very beginning is missed.
-    sd_bus_slot* slots[3] = {};
+    sd_bus_slot* slots[2] = {};
     if (sd_bus_match_signal(bus.Get(), &slots[0], kService, nullptr, "org.freedesktop.DBus.ObjectManager",
                             "InterfacesAdded", OnInterfacesAdded, &d) < 0 ||
-        sd_bus_match_signal(bus.Get(), &slots[1], kService, nullptr, "org.freedesktop.DBus.ObjectManager",
-                            "InterfacesRemoved", OnInterfacesRemoved, &d) < 0 ||
-        sd_bus_match_signal(bus.Get(), &slots[2], kService, nullptr, "org.freedesktop.DBus.Properties",
+        sd_bus_match_signal(bus.Get(), &slots[1], kService, nullptr, "org.freedesktop.DBus.Properties",
                             "PropertiesChanged", OnPropertiesChanged, &d) < 0) {
         for (sd_bus_slot* s : slots)
             sd_bus_slot_unref(s);
@@ -634,7 +619,8 @@ int Inquire(std::vector<FoundDevice>& found)
         sd_bus_slot_unref(s);
     if (result != ERROR_SUCCESS)
         return result;
-    // Names learnt late, and devices gone meanwhile, from the tree as it is now.
+    // Names learnt late, and devices gone meanwhile (BlueZ drops the object of
+    // a device out of reach), from the tree as it is now.
     Tree now;
     if (ReadTree(bus, now) != ERROR_SUCCESS)
         return ERROR_SERVICE_NOT_ACTIVE;
