@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "platform/Bluetooth.h"
-#include "tests/sensor/SocketSim.h"
+#include "tests/support/SocketSim.h"
 
 namespace bluetest {
 

@@ -1,5 +1,5 @@
 // The simulated device of the stand-in RFCOMM connection.
-#include "tests/sensor/SocketSim.h"
+#include "tests/support/SocketSim.h"
 
 #include <poll.h>
 #include <sys/socket.h>
