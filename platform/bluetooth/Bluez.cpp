@@ -32,7 +32,7 @@ constexpr uint64_t kUsecPerMs = 1000;
 constexpr uint64_t kCallTimeoutUs = 5000 * kUsecPerMs;
 // Pairing waits for the device and for our agent; a device that is switched
 // off fails long before this.
-constexpr uint64_t kPairTimeoutUs = 30000 * kUsecPerMs;
+constexpr uint64_t kPairTimeoutUs = 20000 * kUsecPerMs;
 // As long as the handheld's inquiry: eight inquiry windows of 1.28 s.
 constexpr long kInquiryMs = 10240;
 // A wrong PIN is tried this often; then the device is left alone until a
@@ -113,8 +113,6 @@ struct Props {
     bool powered = false;
     bool hasPaired = false;
     bool paired = false;
-    bool hasConnected = false;
-    bool connected = false;
     std::string adapter;
 };
 
@@ -195,8 +193,6 @@ int ReadProps(sd_bus_message* m, Props& p)
             r = ReadVariantBool(m, p.powered, p.hasPowered);
         else if (k == "Paired")
             r = ReadVariantBool(m, p.paired, p.hasPaired);
-        else if (k == "Connected")
-            r = ReadVariantBool(m, p.connected, p.hasConnected);
         else
             r = sd_bus_message_skip(m, "v");
         if (r < 0)
