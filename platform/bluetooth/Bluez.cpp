@@ -327,8 +327,8 @@ long InquiryMs()
 
 struct Discovery {
     std::string adapter;
-    std::vector<std::string> order;                // device paths in the order first seen
-    std::map<std::string, bluez::FoundDevice> seen;        // path -> device
+    std::vector<std::string> order;                  // device paths in the order first seen
+    std::map<std::string, bluez::FoundDevice> seen;  // path -> device
 };
 
 void SeeDevice(Discovery& d, const std::string& path, const Props& p)
@@ -399,9 +399,10 @@ PairState& State()
 struct PairCall {
     std::string devicePath;
     std::string pin;
+    std::string bluetoothd;  // the bus connection of BlueZ itself
     bool done = false;
     bool ok = false;
-    std::string error;      // the D-Bus error name of a failed pairing
+    std::string error;  // the D-Bus error name of a failed pairing
     std::string errorText;
 };
 
@@ -411,8 +412,12 @@ int AgentRequestPinCode(sd_bus_message* m, void* userdata, sd_bus_error* err)
     const char* device = nullptr;
     if (sd_bus_message_read(m, "o", &device) < 0 || !device)
         return sd_bus_error_set(err, "org.bluez.Error.Rejected", "no device");
-    // Only the device being paired right now gets a PIN, and only the one the
-    // program stored for it.
+    // Only BlueZ may ask, only for the device being paired right now, and it
+    // gets only the PIN the program stored for it: no other program on the
+    // bus learns the PIN.
+    const char* sender = sd_bus_message_get_sender(m);
+    if (!sender || call->bluetoothd != sender)
+        return sd_bus_error_set(err, "org.bluez.Error.Rejected", "not asked by BlueZ");
     if (call->devicePath != device || call->pin.empty())
         return sd_bus_error_set(err, "org.bluez.Error.Rejected", "not the device being paired");
     return sd_bus_reply_method_return(m, "s", call->pin.c_str());
@@ -476,6 +481,18 @@ int Pair(Bus& bus, const DeviceObject& device, const std::string& pin, std::stri
     PairCall call;
     call.devicePath = device.path;
     call.pin = pin;
+    {
+        BusError error;
+        Message reply;
+        const char* owner = nullptr;
+        if (sd_bus_call_method(bus.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                               "GetNameOwner", &error.e, &reply.m, "s", kService) < 0 ||
+            sd_bus_message_read(reply.m, "s", &owner) < 0 || !owner) {
+            why = "BlueZ left the bus";
+            return ERROR_DEVICE_NOT_CONNECTED;
+        }
+        call.bluetoothd = owner;
+    }
     const std::string agent = AgentPath();
     sd_bus_slot* objectSlot = nullptr;
     if (sd_bus_add_object_vtable(bus.Get(), &objectSlot, agent.c_str(), kAgentIface, kAgentVtable, &call) < 0) {

@@ -178,6 +178,46 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
     EXPECT_FALSE(qplat::UsingBluez()) << "no BlueZ on the bus: the (empty) neighbourhood";
 }
 
+// The program's agent answers BlueZ's PIN request for the device it pairs
+// with the stored PIN, and nothing else: a request for another device's PIN
+// and a request for a passkey are refused, and the pairing fails.
+TEST_F(BluezStackTest, TheAgentGivesThePinOnlyForTheDeviceBeingPaired)
+{
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1235 LX412 12345"));
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 5431 QUN 54321"));
+    SocketSim sim(WheelConfig(60));
+    SimConnector connector(sim);
+    BT_ADDR address = kHead;
+    unsigned char pin[4] = {'1', '2', '3', '5'};
+    ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
+    PORTEMUPortParams params{};
+    params.channel = 1;
+    params.device = kHead;
+    HANDLE registration = RegisterDevice(u"COM", 7, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    ASSERT_TRUE(registration);
+    auto open = [] { return CreateFileW(u"COM7:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr); };
+
+    ASSERT_EQ("ok", mock.Ask("askfor 00:12:6F:00:00:02 00:12:6F:00:00:01"));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, open());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    ASSERT_EQ("ok", mock.Ask("askpasskey 00:12:6F:00:00:02"));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, open());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ("refused,refused", mock.Ask("pins 00:12:6F:00:00:02"));
+    EXPECT_EQ("0", mock.Ask("paired 00:12:6F:00:00:02"));
+    EXPECT_EQ(0, sim.connections.load());
+
+    // Asked as BlueZ asks: the third attempt pairs and links.
+    ASSERT_EQ("ok", mock.Ask("askfor 00:12:6F:00:00:02 00:12:6F:00:00:02"));
+    HANDLE port = open();
+    ASSERT_NE(INVALID_HANDLE_VALUE, port);
+    EXPECT_EQ("refused,refused,1235", mock.Ask("pins 00:12:6F:00:00:02"));
+    EXPECT_EQ("1", mock.Ask("paired 00:12:6F:00:00:02"));
+    EXPECT_EQ(0, mock.Number("pairs 00:12:6F:00:00:01")) << "the other device is left alone";
+    EXPECT_TRUE(CloseHandle(port));
+    EXPECT_TRUE(DeregisterDevice(registration));
+}
+
 // The RFCOMM link as the port: opened through the driver registration with
 // channel 1, configured as the program configures a sensor port (the line
 // settings a socket cannot take succeed), then the head's whole dump and

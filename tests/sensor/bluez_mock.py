@@ -15,6 +15,8 @@ line, each answered with one line ("ok", a value, or "error <text>"):
   noadapter                   the adapter goes away
   calls METHOD                how often the adapter's METHOD was called
   filter                      the last discovery filter set, as "key=value,..."
+  askfor ADDR OTHER           the device's pairing asks the agent for OTHER's PIN
+  askpasskey ADDR             the device's pairing asks the agent for a passkey
   pairs ADDR                  how often Pair was called on the device
   pins ADDR                   the PINs the program's agent answered, comma-separated
   paired ADDR                 1 when the device is paired
@@ -66,9 +68,10 @@ for name in bus.list_names():
 if agent is None:
     raise dbus.exceptions.DBusException('No agent', name='org.bluez.Error.AuthenticationFailed')
 try:
-    pin = bus.call_blocking(agent[0], agent[1], 'org.bluez.Agent1', 'RequestPinCode', 'o',
-                            [dbus.ObjectPath(self.path)], timeout=20)
+    pin = bus.call_blocking(agent[0], agent[1], 'org.bluez.Agent1', ASK_METHOD, 'o',
+                            [dbus.ObjectPath(ASK_PATH or self.path)], timeout=20)
 except dbus.exceptions.DBusException:
+    self.pins_answered = getattr(self, 'pins_answered', []) + ['refused']
     raise dbus.exceptions.DBusException('The agent refused', name='org.bluez.Error.AuthenticationCanceled')
 self.pins_answered = getattr(self, 'pins_answered', []) + [str(pin)]
 if str(pin) != EXPECTED:
@@ -91,7 +94,8 @@ root = objects['/']
 for address, pin, name in APPEAR:
     path = root.AddDevice('hci0', address, name)
     objects[path].props['org.bluez.Device1']['Alias'] = dbus.String('alias of ' + address, variant_level=1)
-    objects[path].AddMethod('org.bluez.Device1', 'Pair', '', '', PAIR.replace('EXPECTED', repr(pin)))
+    objects[path].AddMethod('org.bluez.Device1', 'Pair', '', '', PAIR.replace('EXPECTED', repr(pin))
+                            .replace('ASK_METHOD', repr('RequestPinCode')).replace('ASK_PATH', 'None'))
     objects[path].AddMethod('org.freedesktop.DBus.Mock', 'PinsAnswered', '', 's', PINS)
 for address in VANISH:
     path = self.path + '/dev_' + address.replace(':', '_').upper()
@@ -117,6 +121,11 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 '''
 
 
+def pair_code(pin, method='RequestPinCode', path=None):
+    return (PAIR_CODE.replace('EXPECTED', repr(pin)).replace('ASK_METHOD', repr(method))
+            .replace('ASK_PATH', repr(path)))
+
+
 def device_path(address):
     return ADAPTER_PATH + '/dev_' + address.replace(':', '_').upper()
 
@@ -139,6 +148,7 @@ class Mock:
         self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'DropRssi', 'o', '',
                                        "objects[args[0]].props['org.bluez.Device1'].pop('RSSI', None)")
         self.appear = []
+        self.pins = {}
         self.vanish = []
         self.set_start()
 
@@ -155,7 +165,8 @@ class Mock:
 
     def add_now(self, address, pin, name):
         path = self.root.AddDevice(ADAPTER, address, name, dbus_interface='org.bluez.Mock')
-        self.mock_iface(path).AddMethod(DEVICE_IFACE, 'Pair', '', '', PAIR_CODE.replace('EXPECTED', repr(pin)))
+        self.pins[address] = pin
+        self.mock_iface(path).AddMethod(DEVICE_IFACE, 'Pair', '', '', pair_code(pin))
         self.mock_iface(path).AddMethod(dbusmock.MOCK_IFACE, 'PinsAnswered', '', 's', PINS_CODE)
 
     def command(self, words):
@@ -188,6 +199,14 @@ class Mock:
             if not calls:
                 return 'none'
             return ','.join('%s=%s' % (k, v) for k, v in sorted(calls[-1][1][0].items()))
+        if what == 'askfor':
+            code = pair_code(self.pins[words[1]], path=device_path(words[2]))
+            self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
+            return 'ok'
+        if what == 'askpasskey':
+            code = pair_code(self.pins[words[1]], method='RequestPasskey')
+            self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
+            return 'ok'
         if what == 'pairs':
             return str(len(self.mock_iface(device_path(words[1])).GetMethodCalls('Pair')))
         if what == 'pins':
