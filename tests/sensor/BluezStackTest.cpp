@@ -145,6 +145,15 @@ TEST_F(BluezStackTest, ABusThatWentAwayFailsTheCallsAtOnce)
     EXPECT_TRUE(DeregisterDevice(registration));
 }
 
+TEST_F(BluezStackTest, ABusThatGoesAwayDuringTheInquiryEndsIt)
+{
+    ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:01 1235 QUN 12345"));
+    ASSERT_EQ("ok", mock.Ask("busdies"));
+    int rc = -1;
+    EXPECT_TRUE(Inquiry(&rc).empty());
+    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc);
+}
+
 TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
 {
     ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:02 1111 LX412 11111"));

@@ -17,6 +17,7 @@ line, each answered with one line ("ok", a value, or "error <text>"):
   filter                      the last discovery filter set, as "key=value,..."
   askfor ADDR OTHER           the device's pairing asks the agent for OTHER's PIN
   askpasskey ADDR             the device's pairing asks the agent for a passkey
+  busdies                     the bus goes away while the next discovery starts
   pairs ADDR                  how often Pair was called on the device
   pins ADDR                   the PINs the program's agent answered, comma-separated
   paired ADDR                 1 when the device is paired
@@ -139,18 +140,24 @@ class Mock:
         self.daemon = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                        universal_newlines=True)
-        self.address = self.daemon.stdout.readline().strip()
-        os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self.address
-        self.server, self.root = DBusTestCase.spawn_server_template('bluez5', {}, subprocess.DEVNULL,
-                                                                     system_bus=True)
-        self.bus = DBusTestCase.get_dbus(system_bus=True)
-        self.root.AddAdapter(ADAPTER, 'qav5-test', dbus_interface='org.bluez.Mock')
-        self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'DropRssi', 'o', '',
-                                       "objects[args[0]].props['org.bluez.Device1'].pop('RSSI', None)")
-        self.appear = []
-        self.pins = {}
-        self.vanish = []
-        self.set_start()
+        self.server = None
+        try:
+            self.address = self.daemon.stdout.readline().strip()
+            os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self.address
+            self.server, self.root = DBusTestCase.spawn_server_template('bluez5', {}, subprocess.DEVNULL,
+                                                                         system_bus=True)
+            self.bus = DBusTestCase.get_dbus(system_bus=True)
+            self.root.AddAdapter(ADAPTER, 'qav5-test', dbus_interface='org.bluez.Mock')
+            self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'DropRssi', 'o', '',
+                                           "objects[args[0]].props['org.bluez.Device1'].pop('RSSI', None)")
+            self.appear = []
+            self.pins = {}
+            self.vanish = []
+            self.set_start()
+        except BaseException:
+            # Nothing started here outlives a mock that could not start.
+            self.stop()
+            raise
 
     def obj(self, path):
         return self.bus.get_object('org.bluez', path)
@@ -199,6 +206,10 @@ class Mock:
             if not calls:
                 return 'none'
             return ','.join('%s=%s' % (k, v) for k, v in sorted(calls[-1][1][0].items()))
+        if what == 'busdies':
+            code = 'import os, signal\nos.kill(%d, signal.SIGKILL)' % self.daemon.pid
+            self.mock_iface(ADAPTER_PATH).AddMethod(ADAPTER_IFACE, 'StartDiscovery', '', '', code)
+            return 'ok'
         if what == 'askfor':
             code = pair_code(self.pins[words[1]], path=device_path(words[2]))
             self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
@@ -219,7 +230,7 @@ class Mock:
 
     def stop(self):
         for process in (self.server, self.daemon):
-            if process.poll() is None:
+            if process is not None and process.poll() is None:
                 process.terminate()
                 try:
                     process.wait(timeout=10)
