@@ -2,7 +2,8 @@
 // configured with a DCB and COMMTIMEOUTS, read and written with ReadFile and
 // WriteFile. Names and numeric values are the handheld's. On the host a port
 // is a terminal device (an RFCOMM device, a USB serial adapter or a
-// pseudo-terminal) in raw mode: no byte is translated or eaten.
+// pseudo-terminal) in raw mode, or an RFCOMM socket: no byte is translated or
+// eaten.
 //
 // Read time-outs follow the COMMTIMEOUTS rules: a read of n bytes ends when
 // all n arrived, when ReadIntervalTimeout passed between two bytes (counted
@@ -167,8 +168,11 @@ namespace qplat {
 // RegisterDevice(u"COM", n, u"btd.dll", params) binds "COMn:" to the Bluetooth
 // device whose address the PORTEMUPortParams record names; opening "COMn:"
 // then connects to that device's serial device as the Bluetooth
-// neighbourhood describes it (platform/Bluetooth.h). A port index that is
-// registered already is refused.
+// neighbourhood describes it, or under BlueZ pairs the device when needed and
+// connects an RFCOMM socket to the record's channel (platform/Bluetooth.h).
+// On a socket the line settings, purges of the transmit side, modem lines and
+// break succeed and change nothing. A port index that is registered already
+// is refused.
 
 // Binds "COMn:" directly to a host serial device, as a wired port would be
 // (a USB serial adapter). Returns FALSE when the index is taken.

@@ -32,7 +32,7 @@ constexpr uint64_t kUsecPerMs = 1000;
 constexpr uint64_t kCallTimeoutUs = 5000 * kUsecPerMs;
 // Pairing waits for the device and for our agent; a device that is switched
 // off fails long before this.
-constexpr uint64_t kPairTimeoutUs = 30000 * kUsecPerMs;
+constexpr uint64_t kPairTimeoutUs = 20000 * kUsecPerMs;
 // As long as the handheld's inquiry: eight inquiry windows of 1.28 s.
 constexpr long kInquiryMs = 10240;
 // A wrong PIN is tried this often; then the device is left alone until a
@@ -113,8 +113,6 @@ struct Props {
     bool powered = false;
     bool hasPaired = false;
     bool paired = false;
-    bool hasConnected = false;
-    bool connected = false;
     std::string adapter;
 };
 
@@ -195,8 +193,6 @@ int ReadProps(sd_bus_message* m, Props& p)
             r = ReadVariantBool(m, p.powered, p.hasPowered);
         else if (k == "Paired")
             r = ReadVariantBool(m, p.paired, p.hasPaired);
-        else if (k == "Connected")
-            r = ReadVariantBool(m, p.connected, p.hasConnected);
         else
             r = sd_bus_message_skip(m, "v");
         if (r < 0)
@@ -331,8 +327,8 @@ long InquiryMs()
 
 struct Discovery {
     std::string adapter;
-    std::vector<std::string> order;                // device paths in the order first seen
-    std::map<std::string, bluez::FoundDevice> seen;        // path -> device
+    std::vector<std::string> order;                  // device paths in the order first seen
+    std::map<std::string, bluez::FoundDevice> seen;  // path -> device
 };
 
 void SeeDevice(Discovery& d, const std::string& path, const Props& p)
@@ -363,19 +359,6 @@ int OnInterfacesAdded(sd_bus_message* m, void* userdata, sd_bus_error*)
     if (ReadInterfaces(m, isAdapter, isDevice, p) < 0 || !isDevice)
         return 0;
     SeeDevice(*d, path, p);
-    return 0;
-}
-
-int OnInterfacesRemoved(sd_bus_message* m, void* userdata, sd_bus_error*)
-{
-    auto* d = static_cast<Discovery*>(userdata);
-    const char* path = nullptr;
-    if (sd_bus_message_read(m, "o", &path) < 0 || !path)
-        return 0;
-    // Whatever interfaces it lost, a device whose object went is out of reach.
-    const std::string p = path;
-    if (d->seen.erase(p))
-        d->order.erase(std::remove(d->order.begin(), d->order.end(), p), d->order.end());
     return 0;
 }
 
@@ -416,9 +399,10 @@ PairState& State()
 struct PairCall {
     std::string devicePath;
     std::string pin;
+    std::string bluetoothd;  // the bus connection of BlueZ itself
     bool done = false;
     bool ok = false;
-    std::string error;      // the D-Bus error name of a failed pairing
+    std::string error;  // the D-Bus error name of a failed pairing
     std::string errorText;
 };
 
@@ -428,8 +412,12 @@ int AgentRequestPinCode(sd_bus_message* m, void* userdata, sd_bus_error* err)
     const char* device = nullptr;
     if (sd_bus_message_read(m, "o", &device) < 0 || !device)
         return sd_bus_error_set(err, "org.bluez.Error.Rejected", "no device");
-    // Only the device being paired right now gets a PIN, and only the one the
-    // program stored for it.
+    // Only BlueZ may ask, only for the device being paired right now, and it
+    // gets only the PIN the program stored for it: no other program on the
+    // bus learns the PIN.
+    const char* sender = sd_bus_message_get_sender(m);
+    if (!sender || call->bluetoothd != sender)
+        return sd_bus_error_set(err, "org.bluez.Error.Rejected", "not asked by BlueZ");
     if (call->devicePath != device || call->pin.empty())
         return sd_bus_error_set(err, "org.bluez.Error.Rejected", "not the device being paired");
     return sd_bus_reply_method_return(m, "s", call->pin.c_str());
@@ -493,6 +481,18 @@ int Pair(Bus& bus, const DeviceObject& device, const std::string& pin, std::stri
     PairCall call;
     call.devicePath = device.path;
     call.pin = pin;
+    {
+        BusError error;
+        Message reply;
+        const char* owner = nullptr;
+        if (sd_bus_call_method(bus.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                               "GetNameOwner", &error.e, &reply.m, "s", kService) < 0 ||
+            sd_bus_message_read(reply.m, "s", &owner) < 0 || !owner) {
+            why = "BlueZ left the bus";
+            return ERROR_DEVICE_NOT_CONNECTED;
+        }
+        call.bluetoothd = owner;
+    }
     const std::string agent = AgentPath();
     sd_bus_slot* objectSlot = nullptr;
     if (sd_bus_add_object_vtable(bus.Get(), &objectSlot, agent.c_str(), kAgentIface, kAgentVtable, &call) < 0) {
@@ -584,12 +584,10 @@ int Inquire(std::vector<FoundDevice>& found)
     d.adapter = tree.adapter;
     // The signals are subscribed to before the discovery starts, so no
     // device seen at its very beginning is missed.
-    sd_bus_slot* slots[3] = {};
+    sd_bus_slot* slots[2] = {};
     if (sd_bus_match_signal(bus.Get(), &slots[0], kService, nullptr, "org.freedesktop.DBus.ObjectManager",
                             "InterfacesAdded", OnInterfacesAdded, &d) < 0 ||
-        sd_bus_match_signal(bus.Get(), &slots[1], kService, nullptr, "org.freedesktop.DBus.ObjectManager",
-                            "InterfacesRemoved", OnInterfacesRemoved, &d) < 0 ||
-        sd_bus_match_signal(bus.Get(), &slots[2], kService, nullptr, "org.freedesktop.DBus.Properties",
+        sd_bus_match_signal(bus.Get(), &slots[1], kService, nullptr, "org.freedesktop.DBus.Properties",
                             "PropertiesChanged", OnPropertiesChanged, &d) < 0) {
         for (sd_bus_slot* s : slots)
             sd_bus_slot_unref(s);
@@ -634,7 +632,8 @@ int Inquire(std::vector<FoundDevice>& found)
         sd_bus_slot_unref(s);
     if (result != ERROR_SUCCESS)
         return result;
-    // Names learnt late, and devices gone meanwhile, from the tree as it is now.
+    // Names learnt late, and devices gone meanwhile (BlueZ drops the object of
+    // a device out of reach), from the tree as it is now.
     Tree now;
     if (ReadTree(bus, now) != ERROR_SUCCESS)
         return ERROR_SERVICE_NOT_ACTIVE;

@@ -1,0 +1,122 @@
+// The link monitor pairing and connecting a sensor through BlueZ (mocked on a
+// private bus; the RFCOMM connection is a socket pair with the simulated head
+// on its other end): the right PIN brings the link up, a wrong one leaves it
+// down and is tried a bounded number of times.
+#include <atomic>
+
+#include "platform/WinKernel.h"
+#include "sensor/LinkMonitor.h"
+#include "settings/ParamFile.h"
+#include "settings/ProgramFolder.h"
+#include "tests/sensor/BluezTestSupport.h"
+#include "tests/sensor/SensorTestSupport.h"
+
+using namespace sensortest;
+using bluetest::MockBluez;
+using bluetest::SimConnector;
+using bluetest::SocketSim;
+
+namespace {
+
+constexpr const char* kHeadAddress = "00:12:6F:A0:0B:7C";
+
+std::atomic<int> g_cycles{0};
+void CountCycle(HWND)
+{
+    g_cycles.fetch_add(1);
+}
+
+class BluezLinkMonitorTest : public SensorTest {
+protected:
+    void SetUp() override
+    {
+        SensorTest::SetUp();
+        ASSERT_TRUE(mock.Ok()) << "the mocked BlueZ did not start";
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        const std::u16string folder = u"\\SDMMC";
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(folder.c_str()),
+                                                static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))));
+        RegCloseKey(key);
+        root.MakeFolder(u"\\SDMMC\\Autorun");
+        g_cycles = 0;
+        SetLinkMonitorRepaintHook(CountCycle);
+        // As after a search: BlueZ knows the head, which is not paired yet
+        // and asks for 1235.
+        ASSERT_EQ("ok", mock.Ask(std::string("device ") + kHeadAddress + " 1235 LX412 12345"));
+    }
+    void TearDown() override
+    {
+        monitor.Stop();
+        monitor.ClosePort();
+        SetLinkMonitorRepaintHook(nullptr);
+        SensorTest::TearDown();
+    }
+    static void SaveSettings(const char16_t* pin)
+    {
+        ParamBlock block{};
+        block.deviceType = 1;
+        ParamBTRecord* r = SensorRecordOf(&block, 1);
+        qplat::CopyField(r->address, 20, u"00126fa00b7c");
+        qplat::CopyField(r->name, 12, u"LX412 12345");
+        qplat::CopyField(r->pin, 5, pin);
+        CParamFile file;
+        ASSERT_EQ(1, file.Save(&block));
+    }
+    int Pairs() { return mock.Number(std::string("pairs ") + kHeadAddress); }
+
+    MockBluez mock;
+    SocketSim sim{WheelConfig(90)};
+    SimConnector connector{sim};
+    CLinkMonitor monitor;
+};
+
+TEST_F(BluezLinkMonitorTest, TheRightPinPairsAndBringsTheLinkUp)
+{
+    SaveSettings(u"1235");
+    monitor.Start(reinterpret_cast<HWND>(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }, 60000));
+    EXPECT_EQ(90, monitor.GetSensorInfo().firmwareVersion) << "the head answered over the link";
+    EXPECT_EQ("1", mock.Ask(std::string("paired ") + kHeadAddress));
+    EXPECT_EQ("0", mock.Ask(std::string("trusted ") + kHeadAddress));
+    EXPECT_EQ("1235", mock.Ask(std::string("pins ") + kHeadAddress)) << "asked once, answered with the stored PIN";
+    EXPECT_EQ(1, sim.lastChannel.load());
+
+    // A link that drops is connected again without pairing again.
+    const int before = sim.connections.load();
+    monitor.Stop();
+    monitor.ClosePort();
+    monitor.Start(reinterpret_cast<HWND>(1));
+    ASSERT_TRUE(WaitFor([&] { return sim.connections.load() > before && monitor.m_connected.load() == 1; }, 60000));
+    EXPECT_EQ(1, Pairs());
+}
+
+TEST_F(BluezLinkMonitorTest, AWrongPinLeavesTheLinkDownAndIsTriedOnlyThreeTimes)
+{
+    SaveSettings(u"9999");
+    monitor.Start(reinterpret_cast<HWND>(1));
+    // The monitor goes on trying every cycle; well after the third refusal
+    // BlueZ has still been asked only three times.
+    ASSERT_TRUE(WaitFor([&] { return qplat::BluezLinkCounts().linkOpens >= 8; }, 120000));
+    const int cycles = g_cycles.load();
+    ASSERT_TRUE(WaitFor([&] { return g_cycles.load() >= cycles + 2; }, 60000));
+    EXPECT_EQ(3, Pairs());
+    EXPECT_EQ(3u, qplat::BluezLinkCounts().pairings);
+    EXPECT_EQ("9999,9999,9999", mock.Ask(std::string("pins ") + kHeadAddress));
+    EXPECT_EQ("0", mock.Ask(std::string("paired ") + kHeadAddress));
+    EXPECT_EQ(0, monitor.m_connected.load());
+    EXPECT_EQ(0, sim.connections.load()) << "no serial link without a pairing";
+    EXPECT_EQ(1, DebugLinesAbout("00:12:6f:a0:0b:7c", "not paired again")) << "said once, not every cycle";
+
+    // The right PIN stored for the sensor: it is paired and linked at once.
+    monitor.Stop();
+    SaveSettings(u"1235");
+    monitor.Start(reinterpret_cast<HWND>(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }, 60000));
+    EXPECT_EQ(4, Pairs());
+    EXPECT_EQ("1", mock.Ask(std::string("paired ") + kHeadAddress));
+}
+
+}  // namespace

@@ -1,0 +1,270 @@
+#!/usr/bin/python3
+"""A mocked BlueZ on a private bus, for the Bluetooth tests.
+
+Starts its own dbus-daemon (never the machine's system bus), loads
+python-dbusmock's bluez5 template into it with one adapter, prints
+"address <bus address>" and then serves commands from standard input, one a
+line, each answered with one line ("ok", a value, or "error <text>"):
+
+  powered 0|1                 the adapter's Powered property
+  device ADDR PIN NAME...     a device in the object tree now (cached: it does
+                              not answer an inquiry)
+  discover ADDR PIN NAME...   a device that appears when a discovery starts
+  vanish ADDR                 a device that disappears while the discovery runs
+  nosignal ADDR               the device's RSSI property goes (as after a discovery)
+  noadapter                   the adapter goes away
+  calls METHOD                how often the adapter's METHOD was called
+  filter                      the last discovery filter set, as "key=value,..."
+  askfor ADDR OTHER           the device's pairing asks the agent for OTHER's PIN
+  askpasskey ADDR             the device's pairing asks the agent for a passkey
+  busdies                     the bus goes away while the next discovery starts
+  pairs ADDR                  how often Pair was called on the device
+  pins ADDR                   the PINs the program's agent answered, comma-separated
+  paired ADDR                 1 when the device is paired
+  trusted ADDR                1 when the device is trusted
+  quit                        stops the mock and the bus
+
+A device that appears in a discovery gets an Alias other than its Name, as
+BlueZ's has once someone renamed it. Pair is replaced on every device: it asks the program's agent for the PIN
+(RequestPinCode), as bluetoothd does for a device with legacy pairing, and
+fails with org.bluez.Error.AuthenticationFailed on a wrong one. The agent is
+found by its path, which ends in the process number of the connection that
+serves it. End of input stops everything as quit does.
+"""
+
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+
+import dbus
+import dbusmock
+from dbusmock import DBusTestCase
+
+ADAPTER = 'hci0'
+ADAPTER_PATH = '/org/bluez/' + ADAPTER
+ADAPTER_IFACE = 'org.bluez.Adapter1'
+DEVICE_IFACE = 'org.bluez.Device1'
+
+PAIR_CODE = r'''
+import dbus
+dev_iface = 'org.bluez.Device1'
+if self.props[dev_iface]['Paired']:
+    raise dbus.exceptions.DBusException('Already paired', name='org.bluez.Error.AlreadyExists')
+bus = self.connection
+manager = objects['/org/bluez']
+agent = None
+for name in bus.list_names():
+    if not name.startswith(':') or name == bus.get_unique_name():
+        continue
+    try:
+        pid = bus.call_blocking('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                                'GetConnectionUnixProcessID', 's', [name])
+    except dbus.exceptions.DBusException:
+        continue
+    for path in manager.agent_paths:
+        if str(path).endswith('_%d' % pid):
+            agent = (name, str(path))
+if agent is None:
+    raise dbus.exceptions.DBusException('No agent', name='org.bluez.Error.AuthenticationFailed')
+try:
+    pin = bus.call_blocking(agent[0], agent[1], 'org.bluez.Agent1', ASK_METHOD, 'o',
+                            [dbus.ObjectPath(ASK_PATH or self.path)], timeout=20)
+except dbus.exceptions.DBusException:
+    self.pins_answered = getattr(self, 'pins_answered', []) + ['refused']
+    raise dbus.exceptions.DBusException('The agent refused', name='org.bluez.Error.AuthenticationCanceled')
+self.pins_answered = getattr(self, 'pins_answered', []) + [str(pin)]
+if str(pin) != EXPECTED:
+    raise dbus.exceptions.DBusException('Wrong PIN', name='org.bluez.Error.AuthenticationFailed')
+self.props[dev_iface]['Paired'] = dbus.Boolean(True, variant_level=1)
+self.paired = True
+self.EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as',
+                [dev_iface, {'Paired': dbus.Boolean(True, variant_level=1)}, []])
+'''
+
+PINS_CODE = "ret = ','.join(getattr(self, 'pins_answered', []))"
+
+# Runs inside the mock: adds the devices of the inquiry, then takes out those
+# that vanish, all before the discovery's reply, so the program sees them
+# while its discovery runs whatever the machine's load.
+START_CODE = r'''
+import dbus
+self.props['org.bluez.Adapter1']['Discovering'] = dbus.Boolean(True, variant_level=1)
+root = objects['/']
+for address, pin, name in APPEAR:
+    path = root.AddDevice('hci0', address, name)
+    objects[path].props['org.bluez.Device1']['Alias'] = dbus.String('alias of ' + address, variant_level=1)
+    objects[path].AddMethod('org.bluez.Device1', 'Pair', '', '', PAIR.replace('EXPECTED', repr(pin))
+                            .replace('ASK_METHOD', repr('RequestPinCode')).replace('ASK_PATH', 'None'))
+    objects[path].AddMethod('org.freedesktop.DBus.Mock', 'PinsAnswered', '', 's', PINS)
+for address in VANISH:
+    path = self.path + '/dev_' + address.replace(':', '_').upper()
+    if path in objects:
+        self.RemoveObject(path)
+        root.EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesRemoved', 'oas',
+                        [dbus.ObjectPath(path), ['org.bluez.Device1']])
+'''
+
+BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>custom</type>
+  <listen>unix:dir={dir}</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+'''
+
+
+def pair_code(pin, method='RequestPinCode', path=None):
+    return (PAIR_CODE.replace('EXPECTED', repr(pin)).replace('ASK_METHOD', repr(method))
+            .replace('ASK_PATH', repr(path)))
+
+
+def device_path(address):
+    return ADAPTER_PATH + '/dev_' + address.replace(':', '_').upper()
+
+
+class Mock:
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix='qav5-bluez-')
+        config = os.path.join(self.dir, 'bus.conf')
+        with open(config, 'w') as f:
+            f.write(BUS_CONFIG.format(dir=self.dir))
+        self.daemon = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
+                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                       universal_newlines=True)
+        self.server = None
+        try:
+            self.address = self.daemon.stdout.readline().strip()
+            os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self.address
+            self.server, self.root = DBusTestCase.spawn_server_template('bluez5', {}, subprocess.DEVNULL,
+                                                                         system_bus=True)
+            self.bus = DBusTestCase.get_dbus(system_bus=True)
+            self.root.AddAdapter(ADAPTER, 'qav5-test', dbus_interface='org.bluez.Mock')
+            self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'DropRssi', 'o', '',
+                                           "objects[args[0]].props['org.bluez.Device1'].pop('RSSI', None)")
+            self.appear = []
+            self.pins = {}
+            self.vanish = []
+            self.set_start()
+        except BaseException:
+            # Nothing started here outlives a mock that could not start.
+            self.stop()
+            raise
+
+    def obj(self, path):
+        return self.bus.get_object('org.bluez', path)
+
+    def mock_iface(self, path):
+        return dbus.Interface(self.obj(path), dbusmock.MOCK_IFACE)
+
+    def set_start(self):
+        code = (START_CODE.replace('APPEAR', repr(self.appear)).replace('VANISH', repr(self.vanish))
+                .replace('PAIR.replace', repr(PAIR_CODE) + '.replace').replace('PINS)', repr(PINS_CODE) + ')'))
+        self.mock_iface(ADAPTER_PATH).AddMethod(ADAPTER_IFACE, 'StartDiscovery', '', '', code)
+
+    def add_now(self, address, pin, name):
+        path = self.root.AddDevice(ADAPTER, address, name, dbus_interface='org.bluez.Mock')
+        self.pins[address] = pin
+        self.mock_iface(path).AddMethod(DEVICE_IFACE, 'Pair', '', '', pair_code(pin))
+        self.mock_iface(path).AddMethod(dbusmock.MOCK_IFACE, 'PinsAnswered', '', 's', PINS_CODE)
+
+    def command(self, words):
+        what = words[0]
+        if what == 'powered':
+            props = dbus.Interface(self.obj(ADAPTER_PATH), dbus.PROPERTIES_IFACE)
+            props.Set(ADAPTER_IFACE, 'Powered', dbus.Boolean(words[1] == '1'))
+            return 'ok'
+        if what == 'device':
+            self.add_now(words[1], words[2], ' '.join(words[3:]))
+            return 'ok'
+        if what == 'discover':
+            self.appear.append((words[1], words[2], ' '.join(words[3:])))
+            self.set_start()
+            return 'ok'
+        if what == 'vanish':
+            self.vanish.append(words[1])
+            self.set_start()
+            return 'ok'
+        if what == 'nosignal':
+            self.mock_iface('/').DropRssi(device_path(words[1]))
+            return 'ok'
+        if what == 'noadapter':
+            self.root.RemoveAdapter(ADAPTER, dbus_interface='org.bluez.Mock')
+            return 'ok'
+        if what == 'calls':
+            return str(len(self.mock_iface(ADAPTER_PATH).GetMethodCalls(words[1])))
+        if what == 'filter':
+            calls = self.mock_iface(ADAPTER_PATH).GetMethodCalls('SetDiscoveryFilter')
+            if not calls:
+                return 'none'
+            return ','.join('%s=%s' % (k, v) for k, v in sorted(calls[-1][1][0].items()))
+        if what == 'busdies':
+            code = 'import os, signal\nos.kill(%d, signal.SIGKILL)' % self.daemon.pid
+            self.mock_iface(ADAPTER_PATH).AddMethod(ADAPTER_IFACE, 'StartDiscovery', '', '', code)
+            return 'ok'
+        if what == 'askfor':
+            code = pair_code(self.pins[words[1]], path=device_path(words[2]))
+            self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
+            return 'ok'
+        if what == 'askpasskey':
+            code = pair_code(self.pins[words[1]], method='RequestPasskey')
+            self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
+            return 'ok'
+        if what == 'pairs':
+            return str(len(self.mock_iface(device_path(words[1])).GetMethodCalls('Pair')))
+        if what == 'pins':
+            return str(self.mock_iface(device_path(words[1])).PinsAnswered())
+        if what in ('paired', 'trusted'):
+            props = dbus.Interface(self.obj(device_path(words[1])), dbus.PROPERTIES_IFACE)
+            value = props.Get(DEVICE_IFACE, 'Paired' if what == 'paired' else 'Trusted')
+            return '1' if value else '0'
+        return 'error unknown command ' + what
+
+    def stop(self):
+        for process in (self.server, self.daemon):
+            if process is not None and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        for name in os.listdir(self.dir):
+            try:
+                os.unlink(os.path.join(self.dir, name))
+            except OSError:
+                pass
+        os.rmdir(self.dir)
+
+
+def main():
+    signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+    mock = Mock()
+    try:
+        print('address ' + mock.address, flush=True)
+        for line in sys.stdin:
+            words = line.split()
+            if not words:
+                continue
+            if words[0] == 'quit':
+                break
+            try:
+                answer = mock.command(words)
+            except dbus.exceptions.DBusException as e:
+                answer = 'error ' + str(e).replace('\n', ' ')
+            print(answer, flush=True)
+    finally:
+        mock.stop()
+    print('stopped', flush=True)
+
+
+if __name__ == '__main__':
+    main()
