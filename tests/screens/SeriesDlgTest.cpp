@@ -264,32 +264,98 @@ TEST_F(Series, RecordDataIsTheSeriesOwnAndItsNamesGoIntoTheScheme)
     EXPECT_EQ(Field(record->carName), u"") << "the launcher's record is not changed by the series";
 }
 
+// The pair of an axle as a type-3 save stores it: both sides under the names
+// the walk gives the axle (its first position in the order), with the mean.
+void StoreAxlePair(CScheme& scheme, const QavJournalRecord& base, int axleEntry, LONG mean,
+                   const std::function<void(const QavJournalRecord&)>& append)
+{
+    const int current = scheme.currentAxleEntry;
+    scheme.MoveToAxle(axleEntry);
+    auto r = std::make_unique<QavJournalRecord>(base);
+    scheme.FillRecordNames(r.get());
+    scheme.MoveToAxle(current);
+    SetQavRecordValue(r.get(), 27, 1);
+    SetQavRecordValue(r.get(), 28, mean);
+    for (const char16_t* side : {u"0", u"1"}) {
+        Put(r->side, side);
+        append(*r);
+    }
+}
+
 TEST_F(Series, WheelSetGaugeKeepsOneSlotPerAxleAndMarksBothWheels)
 {
     WriteSettings(3, 0);
     BuildScheme(1, 3);
-    // The second axle's two wheels, as a type-3 save stores them.
-    for (const char16_t* side : {u"0", u"1"}) {
-        auto r = std::make_unique<QavJournalRecord>(*record);
-        scheme->SelectEntry(0, -1);
-        const int axle1 = 1;
-        Put(r->axleName, qplat::FieldText(scheme->cars[0].axles[axle1].name, SCHEME_AXLE_NAME_CHARS).c_str());
-        Put(r->wheelName, qplat::FieldText(scheme->cars[0].axles[axle1].wheels[SIDE_LEFT].name,
-                                           SCHEME_WHEEL_NAME_CHARS).c_str());
-        Put(r->side, side);
-        SetQavRecordValue(r.get(), 27, 1);
-        SetQavRecordValue(r.get(), 28, 5000);
-        AppendQav(*r);
-    }
-    LONG left = -1, right = -1;
+    StoreAxlePair(*scheme, *record, 1, 5000, [this](const QavJournalRecord& r) { AppendQav(r); });
+    LONG left = -1, right = -1, axle = -1;
     Open([&](CSeriesDlg&) {
-        left = scheme->cars[0].axles[1].wheels[SIDE_LEFT].state;
-        right = scheme->cars[0].axles[1].wheels[SIDE_RIGHT].state;
+        const SchemeAxle& a = scheme->cars[0].axles[1];
+        left = a.wheels[SIDE_LEFT].state;
+        right = a.wheels[SIDE_RIGHT].state;
+        axle = scheme->axleEntries[a.axleEntryIndex].state;
     });
     const int slot = scheme->cars[0].axles[1].axleEntryIndex;
     EXPECT_EQ(controller->m_storedResults[slot].values[28], 5000);
-    EXPECT_EQ(left & STATE_MEASURED, STATE_MEASURED);
-    EXPECT_EQ(right & STATE_MEASURED, STATE_MEASURED);
+    EXPECT_EQ(controller->m_storedResults[0].values[28], 0) << "the first axle is not measured";
+    EXPECT_EQ(left, STATE_MEASURED);
+    EXPECT_EQ(right, STATE_MEASURED);
+    EXPECT_EQ(axle, STATE_MEASURED);
+}
+
+// The default scheme names an axle's wheels one by one ("2" and "3"), and
+// the pair is stored under the first position's ("3", the right wheel of
+// order type 3). Every measured axle shows measured when the series opens
+// again, so measuring it again asks before its records are replaced.
+TEST_F(Series, WheelSetGaugeAxlesWithDifferentlyNamedWheelsShowMeasuredWhenOpenedAgain)
+{
+    WriteSettings(3, 0);
+    BuildScheme(2, 2);
+    ASSERT_NE(Field(scheme->cars[0].axles[1].wheels[SIDE_LEFT].name),
+              Field(scheme->cars[0].axles[1].wheels[SIDE_RIGHT].name));
+    for (int k : {0, 1, 3})
+        StoreAxlePair(*scheme, *record, k, 5000 + k, [this](const QavJournalRecord& r) { AppendQav(r); });
+    LONG states[4] = {}, current = 0;
+    Open([&](CSeriesDlg&) {
+        for (int k = 0; k < 4; ++k) states[k] = scheme->axleEntries[k].state;
+        current = scheme->GetCurrentState();
+    });
+    EXPECT_EQ(states[0], STATE_CURRENT | STATE_MEASURED);
+    EXPECT_EQ(states[1], STATE_MEASURED);
+    EXPECT_EQ(states[2], 0);
+    EXPECT_EQ(states[3], STATE_MEASURED) << "the second car's last axle";
+    EXPECT_EQ(current, STATE_CURRENT | STATE_MEASURED) << "the replacement question is asked";
+    for (int k : {0, 1, 3}) EXPECT_EQ(controller->m_storedResults[k].values[28], 5000 + k) << k;
+}
+
+// The series' start takes the record's names into the scheme (the car, number,
+// axle and train names the operator entered before the series opened), and the
+// wheel name only for the wheel the record names: a scheme that names its
+// wheels one by one keeps the other wheel's name for the next position.
+TEST_F(Series, StartTakesTheRecordsNamesIntoTheSchemeAndTheWheelNameOnlyForItsWheel)
+{
+    BuildScheme(2, 2);  // order type 3: the first axle's right wheel ("1"), then its left ("0")
+    Put(record->carName, u"Sleeper");
+    Put(record->carNumber, u"B-7");
+    Put(record->axleName, u"X1");
+    Put(record->trainName, u"Night train");
+    Put(record->wheelName, u"R1");
+    std::u16string nextWheel, nextSide, nextCar;
+    Open([&](CSeriesDlg& s) {
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        nextWheel = Field(s.m_qav.wheelName);
+        nextSide = Field(s.m_qav.side);
+        nextCar = Field(s.m_qav.carName);
+    });
+    const SchemeCar& car = scheme->cars[0];
+    EXPECT_EQ(Field(car.name), u"Sleeper");
+    EXPECT_EQ(Field(car.numberText), u"B-7");
+    EXPECT_EQ(Field(car.axles[0].name), u"X1");
+    EXPECT_EQ(Field(scheme->cars[1].trainName), u"Night train") << "every car's train";
+    EXPECT_EQ(Field(car.axles[0].wheels[SIDE_RIGHT].name), u"R1");
+    EXPECT_EQ(Field(car.axles[0].wheels[SIDE_LEFT].name), u"0") << "the other wheel keeps its name";
+    EXPECT_EQ(nextWheel, u"0") << "the next position is stored under its own wheel's name";
+    EXPECT_EQ(nextSide, u"0");
+    EXPECT_EQ(nextCar, u"Sleeper");
 }
 
 TEST_F(Series, ScreenShowsThePanelTheDiagramAndTheListAsTheOperatorSeesThem)
