@@ -358,6 +358,115 @@ TEST_F(Series, StartTakesTheRecordsNamesIntoTheSchemeAndTheWheelNameOnlyForItsWh
     EXPECT_EQ(nextCar, u"Sleeper");
 }
 
+// Drives every measuring screen the series opens for a new position: its run
+// starts at once and fails (no head), the failure is answered, and then a
+// disc measurement numbered by the save is put in the controller and saved.
+struct DiscWalk {
+    CMeasureController* controller = nullptr;
+    int saves = 0;
+    std::vector<std::u16string> boxes;
+};
+DiscWalk g_discWalk;
+
+void CALLBACK DriveDiscScreens(HWND, UINT, UINT_PTR, DWORD)
+{
+    const HWND front = FrontDialog();
+    if (front && GetDlgItem(front, qtest::kBoxTextId)) {
+        g_discWalk.boxes.push_back(qtest::WindowText(GetDlgItem(front, qtest::kBoxTextId)));
+        Press(front, qtest::kBoxFirstButton);
+        return;
+    }
+    CMeasureDlg* m = CMeasureDlg::Current();
+    if (!m || front != m->m_hWnd || m->m_measuring != 0) return;
+    CMeasureController& c = *g_discWalk.controller;
+    c.m_count = c.m_count2 = 100;
+    for (int i = 0; i < 100; ++i) {
+        c.m_points[i] = ProfilePoint{1000 + 50 * i, -1000};
+        c.m_points2[i] = ProfilePoint{1000 + 50 * i, -2000};
+    }
+    c.m_discResult.values[0] = 1000 + g_discWalk.saves++;
+    m->m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+    Press(m->m_hWnd, CMeasureDlg::kSaveId);
+}
+
+// A disc series over two cars: the first named the other way round (its
+// right wheels stored with side digit 0), the second turned round (met from
+// its last axle, left and right exchanged). Each position is measured and
+// saved in the order's turn; every stored record names the wheel measured.
+TEST_F(Series, DiscSeriesStoresEveryPositionUnderItsOwnNamesInTheMeasuringOrder)
+{
+    WriteSettings(4, 0);
+    BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);  // wheels named 2a (left) and 2a + 1 (right)
+    scheme->cars[0].swapped = 1;
+    scheme->cars[1].reversed = 1;
+    ASSERT_EQ(scheme->BuildOrder(3, 2), 1);
+    auto disc = std::make_unique<QodJournalRecord>();
+    Put(disc->date, u"01/02/26");
+    scheme->FillRecordNamesQod(disc.get());
+    g_discWalk = DiscWalk{};
+    g_discWalk.controller = controller.get();
+    SetTimer(qtest::ActionWindow(), 78, 10, DriveDiscScreens);
+    LONG statesAfter[8] = {};
+    auto walk = [&](CSeriesDlg& s) {
+        for (int i = 0; i < 8; ++i) Press(s.m_hWnd, CSeriesDlg::kMeasureId);
+        for (int i = 0; i < 8; ++i) statesAfter[i] = scheme->order[i].state;
+    };
+    auto screen = std::make_unique<CSeriesDlg>();
+    CSeriesDlg* series = screen.get();
+    Then([series, walk] {
+        qtest::PumpUntil([series] { return series->m_list.m_hWnd != nullptr; }, 3000);
+        walk(*series);
+        Press(series->m_hWnd, CSeriesDlg::kBackId);
+    });
+    screen->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
+    KillTimer(qtest::ActionWindow(), 78);
+
+    EXPECT_EQ(g_discWalk.boxes.size(), 8u) << "each screen's run failed without a head";
+    for (const std::u16string& text : g_discWalk.boxes) EXPECT_EQ(text, qtest::LanguageText(50006));
+    struct Expected {
+        const char16_t *car, *axle, *wheel, *side;
+    };
+    const Expected expected[8] = {
+        {u"1", u"1", u"1", u"0"}, {u"1", u"1", u"0", u"1"}, {u"1", u"2", u"3", u"0"}, {u"1", u"2", u"2", u"1"},
+        {u"2", u"2", u"2", u"0"}, {u"2", u"2", u"3", u"1"}, {u"2", u"1", u"0", u"0"}, {u"2", u"1", u"1", u"1"},
+    };
+    const std::vector<QodJournalRecord> journal = QodJournal();
+    ASSERT_EQ(journal.size(), 8u);
+    for (int k = 0; k < 8; ++k) {
+        SCOPED_TRACE(k);
+        const QodJournalRecord& r = journal[static_cast<size_t>(k)];
+        EXPECT_EQ(Field(r.carNumber), expected[k].car);
+        EXPECT_EQ(Field(r.axleName), expected[k].axle);
+        EXPECT_EQ(Field(r.wheelName), expected[k].wheel);
+        EXPECT_EQ(Field(r.side), expected[k].side);
+        EXPECT_EQ(Field(r.date), u"01/02/26");
+        EXPECT_EQ(GetQodRecordValue(r, 0), 1000 + k) << "the k-th save";
+        EXPECT_EQ(r.countA, 100);
+        EXPECT_EQ(controller->m_storedDiscResults[k].values[0], 1000 + k) << "the position's slot";
+        EXPECT_EQ(statesAfter[k] & STATE_MEASURED, STATE_MEASURED);
+    }
+
+    // Opened again as the launcher opens it (the scheme loaded afresh, the
+    // record at its first position), the series finds every position measured.
+    BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);
+    scheme->cars[0].swapped = 1;
+    scheme->cars[1].reversed = 1;
+    ASSERT_EQ(scheme->BuildOrder(3, 2), 1);
+    disc = std::make_unique<QodJournalRecord>();
+    Put(disc->date, u"01/02/26");
+    scheme->FillRecordNamesQod(disc.get());
+    LONG reopened[8] = {};
+    auto again = std::make_unique<CSeriesDlg>();
+    CSeriesDlg* second = again.get();
+    Then([second, &reopened, this] {
+        qtest::PumpUntil([second] { return second->m_list.m_hWnd != nullptr; }, 3000);
+        for (int i = 0; i < 8; ++i) reopened[i] = scheme->order[i].state;
+        Press(second->m_hWnd, CSeriesDlg::kBackId);
+    });
+    again->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(reopened[k] & STATE_MEASURED, STATE_MEASURED) << k;
+}
+
 TEST_F(Series, ScreenShowsThePanelTheDiagramAndTheListAsTheOperatorSeesThem)
 {
     UseRealLanguage("RUS.LNG");
