@@ -35,33 +35,50 @@ int StoredPoints(const QavJournalRecord& r)
 // A good run, then the head is replaced by one whose dump stops midway: the
 // second run fails, and the first run's measurement stays on the screen and
 // is what the save stores.
-TEST_F(MeasureRoadSave, RunFailingAfterAGoodOneLeavesTheGoodOneShownAndStored)
-{
-    WriteSettings(1, 1);
-    sim = StartSim(1);
-    Script s;
-    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
-    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
-    s.Wait(kWaitLink + 2000).Tap(qtest::kMeasure).Wait(kWaitFailure).Snap(Snap("failed"));
-    s.Tap(qtest::kMessageOk).Wait(800).Snap(Snap("after"));
-    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
-    int status = -1;
-    std::thread program = RunAside(s, &status);
-    if (AwaitSnapshot("measured")) {
-        sim.reset();
-        sim = StartSim(1, {"--fault", "stall=600"});
+class FailedRunAfterAGoodOne : public MeasureRoadSave {
+protected:
+    void Road(int deviceType, const std::function<void(ParamBlock&)>& settings = {})
+    {
+        WriteSettings(deviceType, 1, settings);
+        sim = StartSim(deviceType);
+        Script s;
+        s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
+        s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
+        s.Wait(kWaitLink + 2000).Tap(qtest::kMeasure).Wait(kWaitFailure).Snap(Snap("failed"));
+        s.Tap(qtest::kMessageOk).Wait(800).Snap(Snap("after"));
+        s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+        int status = -1;
+        std::thread program = RunAside(s, &status);
+        if (AwaitSnapshot("measured")) {
+            sim.reset();
+            sim = StartSim(deviceType, {"--fault", "stall=600"});
+        }
+        program.join();
+        ASSERT_EQ(status, 0);
+        EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
+        EXPECT_LT(Differing(Png("measured"), Png("after"), kResultValues), 30) << "the good run's values stay";
     }
-    program.join();
-    ASSERT_EQ(status, 0);
+};
 
-    EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
-    EXPECT_LT(Differing(Png("measured"), Png("after"), kResultValues), 30) << "the good run's values stay";
+TEST_F(FailedRunAfterAGoodOne, WheelHeadKeepsTheGoodRunShownAndStoresIt)
+{
+    Road(1);
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 1u) << "the save stayed possible";
     EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
     EXPECT_NEAR(GetQavRecordValue(journal[0], 1), 31200, 1500);
     EXPECT_GT(StoredPoints(journal[0]), 500) << "the good run's profile";
     EXPECT_NE(journal[0].stepRegister, 0);
+}
+
+TEST_F(FailedRunAfterAGoodOne, TwoHeadDiscKeepsTheGoodRunShownAndStoresIt)
+{
+    Road(4, [](ParamBlock& b) { b.discHeadMode = 2; });
+    const std::vector<QodJournalRecord> journal = QodJournal();
+    ASSERT_EQ(journal.size(), 1u) << "the save stayed possible";
+    EXPECT_GT(journal[0].countA, 100) << "side A of the good run";
+    EXPECT_GT(journal[0].countB, 100) << "side B of the good run";
+    EXPECT_GT(GetQodRecordValue(journal[0], 6), 0) << "its thickness";
 }
 
 // Two runs averaged and stored; the next wheel's first run is its average's
@@ -83,6 +100,53 @@ TEST_F(MeasureRoadSave, StoredAverageStartsTheNextWheelsAverageAfresh)
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 1u);
     EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
+}
+
+// A series over a plain car and a car turned round and named the other way
+// round (kind w), each wheel named on its own: the saves store each position
+// under the names and the side digit of the wheel the walk stood on.
+TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwnNamesAndSide)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Turned.sch",
+                   "Turned\r\n{\r\n"
+                   "1d-|Coach|11|1l|A1|L1||1r|A1|R1||;\r\n"
+                   "2w-|Diner|22|1l|B1|L1||1r|B1|R1||2l|B2|L2||2r|B2|R2||;\r\n"
+                   "}\r\nType:3\r\n");
+    WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Turned"); });
+    sim = StartSim(1);
+    constexpr qtest::Spot kNextCar{454, 240};
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
+    s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
+    s.Tap(kNextCar).Wait(800);
+    for (int k = 0; k < 2; ++k) s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
+    s.Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    struct Expected {
+        const char16_t *car, *number, *axle, *wheel, *side;
+    };
+    // Order type 3 walks right, then left. The turned car is met from its last
+    // axle with left and right exchanged; its swapped names flip the digit.
+    const Expected expected[3] = {
+        {u"Coach", u"11", u"A1", u"R1", u"1"},
+        {u"Diner", u"22", u"B2", u"L2", u"1"},
+        {u"Diner", u"22", u"B2", u"R2", u"0"},
+    };
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        const QavJournalRecord& r = journal[static_cast<size_t>(k)];
+        EXPECT_EQ(Field(r.carName), expected[k].car);
+        EXPECT_EQ(Field(r.carNumber), expected[k].number);
+        EXPECT_EQ(Field(r.axleName), expected[k].axle);
+        EXPECT_EQ(Field(r.wheelName), expected[k].wheel);
+        EXPECT_EQ(Field(r.side), expected[k].side);
+        EXPECT_EQ(Field(r.date), Today());
+        EXPECT_NEAR(GetQavRecordValue(r, 0), 28000, 1500);
+        EXPECT_GT(StoredPoints(r), 500);
+    }
 }
 
 }  // namespace
