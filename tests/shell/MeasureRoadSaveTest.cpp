@@ -114,12 +114,9 @@ TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwn
                    "}\r\nType:3\r\n");
     WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Turned"); });
     sim = StartSim(1);
-    constexpr qtest::Spot kNextCar{454, 240};
     Script s;
     s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
-    s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
-    s.Tap(kNextCar).Wait(800);
-    for (int k = 0; k < 2; ++k) s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
+    for (int k = 0; k < 4; ++k) s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
     s.Tap(qtest::kClose).Wait(800);
     ASSERT_EQ(Run(s), 0);
 
@@ -128,14 +125,17 @@ TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwn
     };
     // Order type 3 walks right, then left. The turned car is met from its last
     // axle with left and right exchanged; its swapped names flip the digit.
-    const Expected expected[3] = {
+    // The first car's left wheel keeps its own name although the series
+    // started on its right wheel.
+    const Expected expected[4] = {
         {u"Coach", u"11", u"A1", u"R1", u"1"},
+        {u"Coach", u"11", u"A1", u"L1", u"0"},
         {u"Diner", u"22", u"B2", u"L2", u"1"},
         {u"Diner", u"22", u"B2", u"R2", u"0"},
     };
     const std::vector<QavJournalRecord> journal = QavJournal();
-    ASSERT_EQ(journal.size(), 3u);
-    for (int k = 0; k < 3; ++k) {
+    ASSERT_EQ(journal.size(), 4u);
+    for (int k = 0; k < 4; ++k) {
         SCOPED_TRACE(k);
         const QavJournalRecord& r = journal[static_cast<size_t>(k)];
         EXPECT_EQ(Field(r.carName), expected[k].car);
@@ -147,6 +147,87 @@ TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwn
         EXPECT_NEAR(GetQavRecordValue(r, 0), 28000, 1500);
         EXPECT_GT(StoredPoints(r), 500);
     }
+}
+
+// The wheel head stored its record of a wheel; the wheel-set gauge then
+// measures the axle under the same names. Its values join the head's record,
+// and the axle's other wheel gets a record of its own with only the gauge's
+// measurement in it.
+TEST_F(MeasureRoadSave, WheelSetGaugeAfterTheWheelHeadAddsTheOtherWheelWithOnlyItsOwnValues)
+{
+    WriteSettings(1, 1);
+    sim = StartSim(1);
+    Script head;
+    head.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(kWaitRun);
+    head.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(head), 0);
+    const std::vector<QavJournalRecord> before = QavJournal();
+    ASSERT_EQ(before.size(), 1u);
+    sim.reset();
+
+    WriteSettings(3, 1);
+    sim = StartSim(3, {"--value", "500"});
+    Script gauge;
+    gauge.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(3500);
+    gauge.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(gauge), 0);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    const QavJournalRecord& merged = journal[0];
+    EXPECT_EQ(Field(merged.side), Field(before[0].side));
+    EXPECT_EQ(GetQavRecordValue(merged, 28), 5000) << "the gauge's reading joins the head's record";
+    EXPECT_EQ(GetQavRecordValue(merged, 0), GetQavRecordValue(before[0], 0)) << "the head's values stay";
+    EXPECT_EQ(StoredPoints(merged), StoredPoints(before[0]));
+    const QavJournalRecord& other = journal[1];
+    EXPECT_NE(Field(other.side), Field(merged.side)) << "the axle's other wheel";
+    EXPECT_EQ(Field(other.date), Field(merged.date));
+    EXPECT_EQ(Field(other.wheelName), Field(merged.wheelName));
+    EXPECT_EQ(GetQavRecordValue(other, 28), 5000);
+    EXPECT_EQ(Field(other.sensorName3), u"QEM 12345");
+    EXPECT_EQ(Field(other.sensorName1), u"") << "no head measured this wheel";
+    EXPECT_EQ(StoredPoints(other), 0) << "no profile";
+    for (int word = 0; word <= 26; ++word) EXPECT_EQ(GetQavRecordValue(other, word), 0) << "value " << word;
+    EXPECT_EQ(Field(other.time).size(), 8u);
+    EXPECT_NE(Field(other.time), Field(merged.time)) << "the gauge's save, not the head's";
+}
+
+// The wheel-set gauge along a scheme that names each wheel on its own: the
+// axle's pair is stored under its first position's names, and the series
+// opened again shows that axle measured (so measuring it again asks first).
+TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWhenTheSeriesOpensAgain)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Named.sch",
+                   "Named\r\n{\r\n"
+                   "1d-|Coach|11|1l|A1|L1||1r|A1|R1||2l|A2|L2||2r|A2|R2||;\r\n"
+                   "}\r\nType:3\r\n");
+    WriteSettings(3, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Named"); });
+    sim = StartSim(3, {"--value", "500"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(2500);
+    s.Snap(Snap("opened"));
+    for (int axle = 0; axle < 2; ++axle) s.Tap(qtest::kSeriesMeasure).Wait(4000).Tap(qtest::kSave).Wait(kWaitScreen);
+    s.Tap(qtest::kClose).Wait(kWaitScreen);
+    s.Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(2500).Snap(Snap("reopened"));
+    s.Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 4u);
+    for (size_t k = 0; k < 4; ++k) {
+        const QavJournalRecord& r = journal[k];
+        EXPECT_EQ(Field(r.wheelName), k < 2 ? u"R1" : u"R2") << "the axle's first position in the walk";
+        EXPECT_EQ(Field(r.axleName), k < 2 ? u"A1" : u"A2");
+        EXPECT_EQ(GetQavRecordValue(r, 28), 5000);
+    }
+    // Current green, measured blue, current and measured purple.
+    constexpr RECT kDiagram{1, 144, 378, 264};
+    auto shade = [](COLORREF want) { return [want](COLORREF c) { return c == want; }; };
+    const COLORREF current = 0x00C100, measured = 0xC10000, both = 0xC100C1;
+    EXPECT_GT(Count(Png("opened"), kDiagram, shade(current)), 30);
+    EXPECT_EQ(Count(Png("opened"), kDiagram, shade(measured)), 0);
+    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(both)), 30) << "the first axle, current and measured";
+    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(measured)), 30) << "the second axle, measured";
 }
 
 }  // namespace
