@@ -96,19 +96,15 @@ public:
     void ComputeProfiles();
     void RecomputeFromRecord(const QavJournalRecord& record, BYTE deviceType);
 
-    // What a run changes of the current measurement: results, profiles, key
-    // points, the comparison, the second profile, the measuring steps and the
-    // disc side states. Every run keeps it before it starts and puts it back
-    // when it fails, so that a failed run leaves the previous measurement as
-    // it was; a screen that runs two operations as one (a zeroing and the
-    // reading after it) keeps and restores around both.
-    void KeepMeasurement();
-    void RestoreMeasurement();
-
     // ---- gauges and measuring steps
     int ZeroGauge();
     int MeasureQun(BYTE zeroFirst);
     int MeasureQem(BYTE zeroFirst);
+    // A step of device type 3 along a scheme: the gauge zeroed, then the step
+    // read, as one run. 1 measured; 0 the reading failed, and the zeroing is
+    // undone with it (the step keeps the value it had); -1 the zeroing failed
+    // and nothing was read.
+    int ZeroAndMeasureQem(BYTE zeroFirst);
     void InitSteps();
     void SaveSteps();
     void NextStep();
@@ -225,6 +221,13 @@ private:
     // Clears the settings copy and loads it from "param.qav"; a missing file
     // leaves it cleared.
     void ReloadParams();
+    // What a run changes of the current measurement: results, profiles, key
+    // points, the comparison, the second profile, the measuring steps and the
+    // disc side states. Every run keeps it before it starts and puts it back
+    // when it fails, so that a failed run leaves the previous measurement as
+    // it was.
+    void KeepMeasurement();
+    void RestoreMeasurement();
     // Reads one head's words of a register table, the bar following.
     int ReadRegisterWords(BYTE address, const HeadRegister* table, int first, int count, SHORT* words);
     // Grades the current wheel result against the wheel limits.

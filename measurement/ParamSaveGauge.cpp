@@ -99,6 +99,18 @@ int CMeasureController::MeasureQem(BYTE zeroFirst)
     return 0;
 }
 
+int CMeasureController::ZeroAndMeasureQem(BYTE zeroFirst)
+{
+    KeepMeasurement();
+    if (!ZeroGauge())
+        return -1;
+    if (!MeasureQem(zeroFirst)) {
+        RestoreMeasurement();
+        return 0;
+    }
+    return 1;
+}
+
 void CMeasureController::InitSteps()
 {
     const int n = StepCount();

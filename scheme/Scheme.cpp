@@ -586,14 +586,18 @@ void CScheme::FillRecordNamesQod(QodJournalRecord* record) const
         FillNames(*this, axle, record, record->positionText);
 }
 
+// The record names one wheel: its name goes to that wheel alone, so a scheme
+// that names the wheels of an axle one by one keeps the other wheel's name.
+// (A wheel-set gauge's pair is stored under the name of the wheel its walk
+// makes current on the axle, which is the one named here.)
 template <class Record>
 static void TakeNames(CScheme& scheme, SchemeAxle* axle, const Record& record)
 {
     SchemeCar& car = scheme.cars[scheme.currentCar];
     SetFieldText(car.name, record.carName);
     SetFieldText(car.numberText, record.carNumber);
-    SetFieldText(axle->wheels[SIDE_LEFT].name, record.wheelName);
-    SetFieldText(axle->wheels[SIDE_RIGHT].name, record.wheelName);
+    const int side = ValidSide(scheme.currentSide) ? scheme.currentSide : SIDE_LEFT;
+    SetFieldText(axle->wheels[side].name, record.wheelName);
     SetFieldText(axle->name, record.axleName);
     SetFieldText(axle->secondName, record.axleName2);
     const int n = scheme.carCount < 0 ? 0 : scheme.carCount > SCHEME_MAX_CARS ? SCHEME_MAX_CARS : scheme.carCount;
@@ -720,12 +724,16 @@ void CScheme::MarkMeasuredPositionsIn(const std::vector<QavJournalRecord>& recor
 {
     const int settingsType = ReadDeviceType();
     auto work = std::make_unique<QavJournalRecord>(record);
-    for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i) {
-        SelectEntryAs(i, 0, settingsType);
-        FillRecordNames(work.get());
-        const int found = FindIn(records, *work, 0, settingsType != 3);
-        const bool measured = found >= 0 && HoldsResult(records[static_cast<size_t>(found)], deviceType);
-        SelectEntryAs(i, measured ? STATE_MEASURED : 0, settingsType);
+    if (settingsType == 3) {
+        MarkMeasuredAxles(records, deviceType, work.get());
+    } else {
+        for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i) {
+            SelectEntryAs(i, 0, settingsType);
+            FillRecordNames(work.get());
+            const int found = FindIn(records, *work, 0, true);
+            const bool measured = found >= 0 && HoldsResult(records[static_cast<size_t>(found)], deviceType);
+            SelectEntryAs(i, measured ? STATE_MEASURED : 0, settingsType);
+        }
     }
     if (settingsType == 3 && orderCount > 0) {
         StartAxleWalk();
@@ -736,6 +744,35 @@ void CScheme::MarkMeasuredPositionsIn(const std::vector<QavJournalRecord>& recor
     if (orderCount > 0) {
         SelectEntryAs(0, order[0].state | STATE_CURRENT, settingsType);
         UpdateEndFlagsAs(settingsType);
+    }
+}
+
+// A wheel-set gauge stores both wheels of an axle under the names of the
+// axle's first position in the order, the names its walk gives the axle (see
+// EnterAxle). Each axle is decided once, under those names, and every
+// position on it follows: a position's own wheel name may differ from the
+// name its pair is stored under.
+void CScheme::MarkMeasuredAxles(const std::vector<QavJournalRecord>& records, int deviceType, QavJournalRecord* work)
+{
+    const int n = axleCount < SCHEME_MAX_AXLE_ENTRIES ? axleCount : SCHEME_MAX_AXLE_ENTRIES;
+    for (int i = 0; i < orderCount && i < SCHEME_MAX_ORDER; ++i)
+        SelectEntryAs(i, 0, 3);
+    for (int k = 0; k < n; ++k)
+        axleEntries[k].state = 0;
+    for (int k = 0; k < n; ++k) {
+        const AxleEntry& axle = axleEntries[k];
+        const int first = FirstEntryOnAxle(axle.car, axle.axle);
+        if (first < 0)
+            continue;
+        SelectEntryAs(first, -1, 3);
+        FillRecordNames(work);
+        const int found = FindIn(records, *work, 0, false);
+        if (found < 0 || !HoldsResult(records[static_cast<size_t>(found)], deviceType))
+            continue;
+        for (int i = first; i < orderCount && i < SCHEME_MAX_ORDER; ++i) {
+            if (order[i].car == axle.car && order[i].axle == axle.axle)
+                SelectEntryAs(i, STATE_MEASURED, 3);
+        }
     }
 }
 

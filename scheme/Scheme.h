@@ -207,6 +207,8 @@ private:
     void SelectEntryAs(int entry, int state, int deviceType);
     void UpdateEndFlagsAs(int deviceType);
     void MarkAllEnds();
+    // The measured marks of device type 3, one decision per axle.
+    void MarkMeasuredAxles(const std::vector<QavJournalRecord>& records, int deviceType, QavJournalRecord* work);
     void LeaveEntry(int deviceType);
     void EnterEntry(int deviceType);
     // The current journal's records, or an empty list (-1 from the finders);

@@ -339,22 +339,15 @@ void CMeasureDlg::RunGauge(bool type3)
     bool measured = false;
     // Steps along a scheme begin from zero. A gauge that cannot be zeroed
     // would give a reading against a wrong zero, so nothing is measured then.
-    // The zeroing and the reading are one run: when the reading fails, the
-    // step the zeroing cleared gets its value back.
-    const bool zeroFirst = type3 && m_params.gaugeSteps > 1 && m_params.measureMode == 0;
-    if (zeroFirst) c.KeepMeasurement();
-    if (zeroFirst && !c.ZeroGauge()) {
-        StopBusyAnimation();
-        ShowMessage(MESSAGE_FAILURE, kTextZeroFailed);
+    const bool steps = type3 && m_params.gaugeSteps > 1 && m_params.measureMode == 0;
+    const int result = steps ? c.ZeroAndMeasureQem(m_zeroFirst)
+                             : type3 ? c.MeasureQem(m_zeroFirst) : c.MeasureQun(m_zeroFirst);
+    measured = result == 1;
+    if (measured) {
+        Button(kSlotSave).Enable(TRUE);
     } else {
-        measured = (type3 ? c.MeasureQem(m_zeroFirst) : c.MeasureQun(m_zeroFirst)) != 0;
-        if (measured) {
-            Button(kSlotSave).Enable(TRUE);
-        } else {
-            if (zeroFirst) c.RestoreMeasurement();
-            StopBusyAnimation();
-            ShowMessage(MESSAGE_FAILURE, kTextMeasureFailed);
-        }
+        StopBusyAnimation();
+        ShowMessage(MESSAGE_FAILURE, result < 0 ? kTextZeroFailed : kTextMeasureFailed);
     }
     m_zeroFirst = 0;
     m_measuring = 0;

@@ -42,6 +42,34 @@ LONG StepRegister(SHORT word)
     return static_cast<LONG>(word);
 }
 
+// The record of the axle's other wheel when the journal holds none yet: the
+// saved record's texts with the other side digit, and of the measurement
+// only what this save measured (its time, step values and gauge serial).
+// Nothing of the saved record's own measurement comes along: its profile and
+// values belong to its wheel, not to this one.
+std::unique_ptr<QavJournalRecord> OtherWheelRecord(const QavJournalRecord& saved, const WCHAR (&time)[10],
+                                                   const WheelResult& result, const WCHAR (&serial)[12])
+{
+    auto r = std::make_unique<QavJournalRecord>();
+    std::memcpy(r->date, saved.date, sizeof r->date);
+    std::memcpy(r->time, time, sizeof r->time);
+    std::memcpy(r->wheelName, saved.wheelName, sizeof r->wheelName);
+    std::memcpy(r->carName, saved.carName, sizeof r->carName);
+    std::memcpy(r->carNumber, saved.carNumber, sizeof r->carNumber);
+    std::memcpy(r->axleName, saved.axleName, sizeof r->axleName);
+    std::memcpy(r->spareText1, saved.spareText1, sizeof r->spareText1);
+    std::memcpy(r->axleName2, saved.axleName2, sizeof r->axleName2);
+    std::memcpy(r->trainName, saved.trainName, sizeof r->trainName);
+    std::memcpy(r->referName, saved.referName, sizeof r->referName);
+    std::memcpy(r->spareText2, saved.spareText2, sizeof r->spareText2);
+    std::memcpy(r->positionText, saved.positionText, sizeof r->positionText);
+    const bool right = qplat::FieldText(saved.side, std::size(saved.side)) == u"1";
+    SetText(r->side, right ? u"0" : u"1");
+    StoreQavResult(r.get(), result, 3);
+    std::memcpy(r->sensorName3, serial, sizeof r->sensorName3);
+    return r;
+}
+
 }  // namespace
 
 // The time of the save, local as the record's date is.
@@ -65,6 +93,8 @@ int CMeasureDlg::SaveQavRecord()
     // The record as it was when the save began.
     auto entry = std::make_unique<QavJournalRecord>(m_qav);
     StampTime(m_qav.time);
+    WCHAR saveTime[10];
+    std::memcpy(saveTime, m_qav.time, sizeof saveTime);
     // A stored record of the position replaces the screen's, so its texts and
     // time are kept; only what this save measured changes.
     const int found = m_scheme.FindRecord(&m_qav, 1, 0);
@@ -116,12 +146,11 @@ int CMeasureDlg::SaveQavRecord()
             if (other >= 0) {
                 if (m_params.gaugeSteps > 1) c.SaveSteps();
                 StoreQavResult(&m_qav, c.m_result, 3);
+                std::memcpy(m_qav.sensorName3, entry->sensorName3, sizeof m_qav.sensorName3);
                 written = m_journalQav.Replace(journal.text, &m_qav, other) == 1;
             } else {
-                // Not stored yet: this save's record, for the other side.
-                const bool right = qplat::FieldText(m_qav.side, std::size(m_qav.side)) == u"1";
-                SetText(m_qav.side, right ? u"0" : u"1");
-                written = m_journalQav.Append(journal.text, &m_qav) == 1;
+                const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
+                written = m_journalQav.Append(journal.text, record.get()) == 1;
             }
         }
     }

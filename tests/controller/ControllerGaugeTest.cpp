@@ -137,9 +137,9 @@ TEST_F(GaugeTest, ZeroingASetCurrentStepMakesItCurrentAndFreeAndLeavesTheMean)
     EXPECT_EQ(0, ctl->m_result.values[30]);
 }
 
-// A reading that fails leaves the step it was for as it was; and a zeroing
-// with the reading after it (the screen's run of a step along a scheme) is put
-// back whole when the reading fails.
+// A reading that fails leaves the step it was for as it was; and a step read
+// along a scheme (the gauge zeroed, then read, as one run) whose reading fails
+// gets back the value the zeroing cleared.
 TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone)
 {
     sensorsim::Device& gauge = Launch(sensorsim::Kind::Gauge3, 3, 3, 100);
@@ -154,17 +154,26 @@ TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone
     EXPECT_EQ(1000, ctl->m_steps[0].value);
     EXPECT_EQ(3, ctl->m_steps[0].state) << "still current and measured";
 
-    gauge.SetFaults({});
-    ctl->KeepMeasurement();
-    ASSERT_EQ(1, ctl->ZeroGauge());
-    ASSERT_EQ(0, ctl->m_steps[0].value) << "the zeroing clears the step";
-    gauge.SetFaults(shortReplies);
-    ASSERT_EQ(0, ctl->MeasureQem(0));
-    ctl->RestoreMeasurement();
-    EXPECT_EQ(1000, ctl->m_steps[0].value);
+    // The zeroing answers; the reading after it is lost.
+    sensorsim::Faults lostReading;
+    const long sent = static_cast<long>(gauge.Requests().size());
+    lostReading.dropReplies = {sent + 3};  // zero, trigger, read
+    gauge.SetFaults(lostReading);
+    EXPECT_EQ(0, ctl->ZeroAndMeasureQem(0));
+    EXPECT_EQ(1, CountRequests(gauge, 0x98, true)) << "the gauge was zeroed";
+    EXPECT_EQ(1000, ctl->m_steps[0].value) << "the zeroing is undone with the failed reading";
     EXPECT_EQ(3, ctl->m_steps[0].state);
     EXPECT_EQ(1000, ctl->m_result.values[kQemValue]);
     EXPECT_EQ(0, ctl->m_currentStep);
+
+    // A zeroing that fails reads nothing.
+    gauge.SetFaults(shortReplies);
+    EXPECT_EQ(-1, ctl->ZeroAndMeasureQem(0));
+    EXPECT_EQ(1000, ctl->m_steps[0].value);
+    gauge.SetFaults({});
+    gauge.SetGaugeRaw(300);
+    EXPECT_EQ(1, ctl->ZeroAndMeasureQem(0));
+    EXPECT_EQ(3000, ctl->m_steps[0].value);
 }
 
 // ---------------------------------------------------------------- the step table alone

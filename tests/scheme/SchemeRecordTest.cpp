@@ -102,12 +102,25 @@ TEST_F(SchemeRecordTest, EditedNamesComeBackIntoTheScheme)
     const SchemeCar& car = scheme->cars[0];
     EXPECT_EQ(std::u16string(u"Sleeper"), car.name);
     EXPECT_EQ(std::u16string(u"B-2"), car.numberText);
-    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name);
-    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[R].name);
+    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name) << "the current wheel";
+    EXPECT_EQ(std::u16string(u"W1R"), car.axles[0].wheels[R].name) << "the other wheel keeps its own name";
     EXPECT_EQ(std::u16string(u"X1"), car.axles[0].name);
     EXPECT_EQ(std::u16string(u"Y1"), car.axles[0].secondName);
     EXPECT_EQ(std::u16string(20, u'T'), scheme->cars[1].trainName);
     EXPECT_EQ(std::u16string(u"A2"), car.axles[1].name);
+
+    // On the right wheel, the name is the right wheel's; the left keeps "Front".
+    scheme->NextPosition();
+    ASSERT_EQ(R, scheme->currentSide);
+    qplat::CopyField(record->wheelName, 13, u"Back");
+    scheme->TakeRecordNames(*record);
+    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name);
+    EXPECT_EQ(std::u16string(u"Back"), car.axles[0].wheels[R].name);
+    auto disc = std::make_unique<QodJournalRecord>();
+    qplat::CopyField(disc->wheelName, 13, u"Disc");
+    scheme->TakeRecordNamesQod(*disc);
+    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name);
+    EXPECT_EQ(std::u16string(u"Disc"), car.axles[0].wheels[R].name);
 }
 
 TEST_F(SchemeRecordTest, FindRecordMatchesPositionAndDate)
@@ -232,6 +245,37 @@ TEST_F(SchemeRecordTest, DiscPositionsAreMeasuredWhenARecordExists)
     scheme->MarkMeasuredPositionsQod(*record);
     for (int i = 0; i < scheme->orderCount; ++i)
         EXPECT_EQ(i == 3 ? 2 : i == 0 ? 1 : 0, scheme->order[i].state) << i;
+}
+
+// The wheel-set gauge stores an axle's pair under the names of the axle's
+// first position in the walk; its other wheel has a name of its own here. Each
+// axle is decided once, under the names the pair is stored under.
+TEST_F(SchemeRecordTest, GaugeThreeMarksEveryAxleStoredUnderItsFirstPositionsNames)
+{
+    SetDeviceType(3);
+    auto scheme = Built(3);  // right, middle, left: the right wheel comes first
+    auto stored = Record();
+    for (int axle = 0; axle < 2; ++axle) {
+        scheme->MoveToAxle(axle);
+        scheme->FillRecordNames(stored.get());
+        ASSERT_EQ(std::u16string(axle == 0 ? u"W1R" : u"W2R"), stored->wheelName);
+        SetQavRecordValue(stored.get(), 28, 5000);
+        for (const char16_t* side : {u"0", u"1"}) {
+            qplat::CopyField(stored->side, 2, side);
+            Store(*stored);
+        }
+    }
+    scheme->MarkMeasuredPositions(3, *Record());
+    for (int axle = 0; axle < 2; ++axle) {
+        const SchemeAxle& a = scheme->cars[0].axles[axle];
+        EXPECT_EQ(STATE_MEASURED, scheme->axleEntries[a.axleEntryIndex].state & STATE_MEASURED) << axle;
+        EXPECT_EQ(STATE_MEASURED, a.wheels[L].state & STATE_MEASURED) << axle;
+        EXPECT_EQ(STATE_MEASURED, a.wheels[R].state & STATE_MEASURED) << axle;
+    }
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(STATE_MEASURED, scheme->order[i].state & STATE_MEASURED) << "position " << i;
+    EXPECT_EQ(0, scheme->order[4].state & STATE_MEASURED) << "the second car stays unmeasured";
+    EXPECT_EQ(STATE_CURRENT | STATE_MEASURED, scheme->GetCurrentState()) << "the walk starts on the first axle";
 }
 
 TEST_F(SchemeRecordTest, GaugeThreeMarksAxlesFromTheJournal)

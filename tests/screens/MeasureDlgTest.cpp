@@ -4,8 +4,10 @@
 // in both modes, the disc sides, and the screen as the operator sees it.
 
 #include <cmath>
+#include <filesystem>
 
 #include "screens/MeasureDlg.h"
+#include "screens/RecordInfoDlg.h"
 #include "tests/screens/MeasureScreensTestSupport.h"
 
 namespace {
@@ -126,6 +128,101 @@ TEST_F(MeasureScreen, ComputeWithoutAnAveragedProfileKeepsTheCurrentMeasurement)
     EXPECT_TRUE(saveAfterAverage);
     EXPECT_EQ(controller->m_count, 100u);
     EXPECT_EQ(controller->m_points[99].x, 10000 + 9900);
+}
+
+// A run that fails (here: no head on the port) leaves the screen as it was:
+// the values, the profile and its deviations, the chart mode's button, the save
+// button that the run before enabled, and the compute button.
+TEST_F(MeasureScreen, FailedRunLeavesTheResultsTheChartAndEveryButtonAsTheyWere)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
+    auto record = Position(u"W1", u"0");
+    std::vector<std::u16string> texts;
+    LONG value = 0;
+    DWORD count = 0, deviations = 0;
+    bool save = false, compute = true, chartMode = false, deviationView = false;
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        // What a good run and its average left: computed and ready to save.
+        CMeasureController& c = *controller;
+        c.m_count = 100;
+        for (DWORD i = 0; i < 100; ++i) c.m_points[i] = ProfilePoint{10000 + 100 * static_cast<LONG>(i), 3000};
+        c.m_result.values[0] = 28000;
+        c.m_deviationCount = 40;
+        for (DWORD i = 0; i < 40; ++i) c.m_deviations[i] = DeviationRow{10000 + 250 * static_cast<LONG>(i), 50, 0, 0};
+        c.m_maxAbsDeviation = c.m_maxDeviation = 50;
+        s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+        Press(s.m_hWnd, CMeasureDlg::kChartViewId);
+        Press(s.m_hWnd, CMeasureDlg::kChartModeId);
+        qtest::AnswerBox(&texts);
+        Press(s.m_hWnd, CMeasureDlg::kRunWheelId);
+        value = c.m_result.values[0];
+        count = c.m_count;
+        deviations = c.m_deviationCount;
+        save = Enabled(s.m_mainButtons[CMeasureDlg::kSlotSave]);
+        compute = Enabled(s.m_mainButtons[CMeasureDlg::kSlotFourth]);
+        chartMode = Shown(s.m_chartButtons[CMeasureDlg::kChartModeSlot].m_hWnd);
+        deviationView = s.m_chartMode == 0;
+    });
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], qtest::LanguageText(50006));
+    EXPECT_EQ(value, 28000);
+    EXPECT_EQ(count, 100u);
+    EXPECT_EQ(deviations, 40u);
+    EXPECT_TRUE(save) << "the measurement before the run can still be saved";
+    EXPECT_FALSE(compute) << "nothing new to compute";
+    EXPECT_TRUE(chartMode) << "the deviation chart can still be left";
+    EXPECT_TRUE(deviationView);
+}
+
+// Averaging belongs to one wheel: a save that stored starts the next wheel's
+// average; a save that stored nothing leaves it for another try.
+TEST_F(MeasureScreen, StoredSaveStartsANewAverageAndAFailedOneKeepsIt)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
+    auto record = Position(u"W1", u"0");
+    LONG averaged = -1;
+    bool measureBefore = true, measureAfter = false, open = false;
+    link->m_connected.store(1);
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        CMeasureController& c = *controller;
+        c.m_averageCount = CMeasureDlg::kMaxAveraged;
+        c.m_averageSum[0] = ProfilePoint{100000, 30000};
+        c.m_count = 100;
+        c.m_result.values[0] = 28000;
+        SendMessageW(s.m_hWnd, WM_TIMER, CMeasureDlg::kStatusTimer, 0);
+        measureBefore = Enabled(s.m_mainButtons[CMeasureDlg::kSlotMeasure]);
+        s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+        Then([] { Press(FrontDialog(), CRecordInfoDlg::kOkId); });
+        Press(s.m_hWnd, CMeasureDlg::kSaveId);
+        averaged = c.m_averageCount;
+        measureAfter = Enabled(s.m_mainButtons[CMeasureDlg::kSlotMeasure]);
+        open = IsWindow(s.m_hWnd) != FALSE;
+    });
+    link->m_connected.store(0);
+    EXPECT_FALSE(measureBefore) << "ten averaged runs are the most";
+    ASSERT_EQ(QavJournal().size(), 1u);
+    EXPECT_EQ(averaged, 0);
+    EXPECT_EQ(controller->m_averageSum[0].x, 0);
+    EXPECT_TRUE(measureAfter) << "the next wheel can be measured";
+    EXPECT_TRUE(open);
+
+    // The journal cannot be written: nothing stored, the average stays.
+    std::filesystem::remove_all(root.Host(u"\\SDMMC\\Autorun\\DB"));
+    root.WriteFile(u"\\SDMMC\\Autorun\\DB", "not a folder");
+    std::vector<std::u16string> texts;
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        controller->m_averageCount = 3;
+        s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+        Then([&texts] {
+            Press(FrontDialog(), CRecordInfoDlg::kOkId);
+            qtest::AnswerBox(&texts);
+        });
+        Press(s.m_hWnd, CMeasureDlg::kSaveId);
+        averaged = controller->m_averageCount;
+    });
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_SAVE_FAILED));
+    EXPECT_EQ(averaged, 3);
 }
 
 TEST_F(MeasureScreen, ZoomButtonsFollowTheChartsZoomLevel)

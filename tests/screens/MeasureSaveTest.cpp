@@ -206,21 +206,59 @@ TEST_F(WheelSetGaugeSave, NewAxleGivesTwoRecordsThatDifferOnlyInTheSide)
     EXPECT_EQ(std::memcmp(&journal[0], &journal[1], sizeof(QavJournalRecord)), 0);
 }
 
-TEST_F(WheelSetGaugeSave, ReplacedAxleWhoseOtherWheelIsMissingGetsItWithThisSavesValues)
+// The journal holds the wheel head's record of the axle's first wheel only
+// (one record per wheel serves the whole wheel family). The gauge's values
+// merge into it, and the other wheel gets a record of its own: the stored
+// record's texts with the other side, and of the measurement only this
+// save's (its time, steps and gauge serial), none of the head's.
+TEST_F(WheelSetGaugeSave, ReplacedAxleWhoseOtherWheelIsMissingGetsOnlyThisSavesValues)
 {
-    auto stored = Position(u"W1", u"0");
+    auto stored = Position(u"W1", u"1");
+    Put(stored->time, u"09:00:00");
     Put(stored->trainName, u"Stored");
+    Put(stored->axleName2, u"7");
+    Put(stored->sensorName1, u"LX412 00001");
+    for (int i = 0; i < 1000; ++i) stored->profileZ[i] = 500 + i;
+    stored->firstX = 20000;
+    stored->stepRegister = 500;
+    for (int word = 0; word <= 26; ++word) SetQavRecordValue(stored.get(), word, 100 + word);
     SetQavRecordValue(stored.get(), 29, 1);  // old steps
+    stored->dimensions[0] = 33;
     AppendQav(*stored);
     auto record = Position(u"W1", u"0");
+    Put(record->sensorName3, u"QEM 00003");
     ASSERT_EQ(SaveQav(record.get()), 1);
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 2u);
-    EXPECT_EQ(Field(journal[0].side), u"0");
-    ExpectSteps(journal[0]);
-    EXPECT_EQ(Field(journal[1].side), u"1") << "the other wheel";
-    ExpectSteps(journal[1]);
-    EXPECT_EQ(Field(journal[1].trainName), u"Stored");
+
+    const QavJournalRecord& merged = journal[0];
+    EXPECT_EQ(Field(merged.side), u"1");
+    EXPECT_EQ(Field(merged.time), u"09:00:00") << "a replaced record keeps its time";
+    ExpectSteps(merged);
+    EXPECT_EQ(merged.profileZ[999], 1499) << "the head's profile stays with its wheel";
+    EXPECT_EQ(GetQavRecordValue(merged, 0), 100);
+    EXPECT_EQ(Field(merged.sensorName3), u"QEM 00003");
+
+    const QavJournalRecord& other = journal[1];
+    EXPECT_EQ(Field(other.side), u"0") << "the other wheel";
+    EXPECT_EQ(Field(other.date), u"01/02/26");
+    EXPECT_EQ(Field(other.wheelName), u"W1") << "the pair keeps one wheel name";
+    EXPECT_EQ(Field(other.carName), u"Car");
+    EXPECT_EQ(Field(other.carNumber), u"1234");
+    EXPECT_EQ(Field(other.axleName), u"A1");
+    EXPECT_EQ(Field(other.axleName2), u"7");
+    EXPECT_EQ(Field(other.trainName), u"Stored");
+    const std::u16string time = Field(other.time);
+    EXPECT_EQ(time.size(), 8u) << "this save's time";
+    EXPECT_NE(time, u"09:00:00");
+    ExpectSteps(other);
+    EXPECT_EQ(Field(other.sensorName3), u"QEM 00003");
+    EXPECT_EQ(Field(other.sensorName1), u"") << "not the head's";
+    for (int i = 0; i < RECORD_PROFILE_POINTS; ++i) ASSERT_EQ(other.profileZ[i], 0) << "no profile, point " << i;
+    EXPECT_EQ(other.firstX, 0);
+    EXPECT_EQ(other.stepRegister, 0);
+    for (int word = 0; word <= 26; ++word) EXPECT_EQ(GetQavRecordValue(other, word), 0) << "value " << word;
+    EXPECT_EQ(other.dimensions[0], 0);
 }
 
 TEST_F(WheelSetGaugeSave, ReplacedAxleReplacesBothWheelsWithTheSteps)
@@ -234,6 +272,7 @@ TEST_F(WheelSetGaugeSave, ReplacedAxleReplacesBothWheelsWithTheSteps)
     Put(right->trainName, u"Right");
     AppendQav(*right);
     auto record = Position(u"W1", u"0");
+    Put(record->sensorName3, u"QEM 00003");
     ASSERT_EQ(SaveQav(record.get()), 1);
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 3u);
@@ -243,6 +282,8 @@ TEST_F(WheelSetGaugeSave, ReplacedAxleReplacesBothWheelsWithTheSteps)
     EXPECT_EQ(Field(journal[2].time), u"10:00:01");
     EXPECT_EQ(Field(journal[2].trainName), u"Right");
     EXPECT_EQ(Field(journal[2].side), u"1");
+    EXPECT_EQ(Field(journal[0].sensorName3), u"QEM 00003");
+    EXPECT_EQ(Field(journal[2].sensorName3), u"QEM 00003") << "the gauge that measured both wheels";
 }
 
 TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordOrder)

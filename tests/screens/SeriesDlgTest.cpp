@@ -269,32 +269,207 @@ TEST_F(Series, RecordDataIsTheSeriesOwnAndItsNamesGoIntoTheScheme)
     EXPECT_EQ(Field(record->carName), u"") << "the launcher's record is not changed by the series";
 }
 
+// The pair of an axle as a type-3 save stores it: both sides under the names
+// the walk gives the axle (its first position in the order), with the mean.
+void StoreAxlePair(CScheme& scheme, const QavJournalRecord& base, int axleEntry, LONG mean,
+                   const std::function<void(const QavJournalRecord&)>& append)
+{
+    const int current = scheme.currentAxleEntry;
+    scheme.MoveToAxle(axleEntry);
+    auto r = std::make_unique<QavJournalRecord>(base);
+    scheme.FillRecordNames(r.get());
+    scheme.MoveToAxle(current);
+    SetQavRecordValue(r.get(), 27, 1);
+    SetQavRecordValue(r.get(), 28, mean);
+    for (const char16_t* side : {u"0", u"1"}) {
+        Put(r->side, side);
+        append(*r);
+    }
+}
+
 TEST_F(Series, WheelSetGaugeKeepsOneSlotPerAxleAndMarksBothWheels)
 {
     WriteSettings(3, 0);
     BuildScheme(1, 3);
-    // The second axle's two wheels, as a type-3 save stores them.
-    for (const char16_t* side : {u"0", u"1"}) {
-        auto r = std::make_unique<QavJournalRecord>(*record);
-        scheme->SelectEntry(0, -1);
-        const int axle1 = 1;
-        Put(r->axleName, qplat::FieldText(scheme->cars[0].axles[axle1].name, SCHEME_AXLE_NAME_CHARS).c_str());
-        Put(r->wheelName, qplat::FieldText(scheme->cars[0].axles[axle1].wheels[SIDE_LEFT].name,
-                                           SCHEME_WHEEL_NAME_CHARS).c_str());
-        Put(r->side, side);
-        SetQavRecordValue(r.get(), 27, 1);
-        SetQavRecordValue(r.get(), 28, 5000);
-        AppendQav(*r);
-    }
-    LONG left = -1, right = -1;
+    StoreAxlePair(*scheme, *record, 1, 5000, [this](const QavJournalRecord& r) { AppendQav(r); });
+    LONG left = -1, right = -1, axle = -1;
     Open([&](CSeriesDlg&) {
-        left = scheme->cars[0].axles[1].wheels[SIDE_LEFT].state;
-        right = scheme->cars[0].axles[1].wheels[SIDE_RIGHT].state;
+        const SchemeAxle& a = scheme->cars[0].axles[1];
+        left = a.wheels[SIDE_LEFT].state;
+        right = a.wheels[SIDE_RIGHT].state;
+        axle = scheme->axleEntries[a.axleEntryIndex].state;
     });
     const int slot = scheme->cars[0].axles[1].axleEntryIndex;
     EXPECT_EQ(controller->m_storedResults[slot].values[28], 5000);
-    EXPECT_EQ(left & STATE_MEASURED, STATE_MEASURED);
-    EXPECT_EQ(right & STATE_MEASURED, STATE_MEASURED);
+    EXPECT_EQ(controller->m_storedResults[0].values[28], 0) << "the first axle is not measured";
+    EXPECT_EQ(left, STATE_MEASURED);
+    EXPECT_EQ(right, STATE_MEASURED);
+    EXPECT_EQ(axle, STATE_MEASURED);
+}
+
+// The default scheme names an axle's wheels one by one ("2" and "3"), and
+// the pair is stored under the first position's ("3", the right wheel of
+// order type 3). Every measured axle shows measured when the series opens
+// again, so measuring it again asks before its records are replaced.
+TEST_F(Series, WheelSetGaugeAxlesWithDifferentlyNamedWheelsShowMeasuredWhenOpenedAgain)
+{
+    WriteSettings(3, 0);
+    BuildScheme(2, 2);
+    ASSERT_NE(Field(scheme->cars[0].axles[1].wheels[SIDE_LEFT].name),
+              Field(scheme->cars[0].axles[1].wheels[SIDE_RIGHT].name));
+    for (int k : {0, 1, 3})
+        StoreAxlePair(*scheme, *record, k, 5000 + k, [this](const QavJournalRecord& r) { AppendQav(r); });
+    LONG states[4] = {}, current = 0;
+    Open([&](CSeriesDlg&) {
+        for (int k = 0; k < 4; ++k) states[k] = scheme->axleEntries[k].state;
+        current = scheme->GetCurrentState();
+    });
+    EXPECT_EQ(states[0], STATE_CURRENT | STATE_MEASURED);
+    EXPECT_EQ(states[1], STATE_MEASURED);
+    EXPECT_EQ(states[2], 0);
+    EXPECT_EQ(states[3], STATE_MEASURED) << "the second car's last axle";
+    EXPECT_EQ(current, STATE_CURRENT | STATE_MEASURED) << "the replacement question is asked";
+    for (int k : {0, 1, 3}) EXPECT_EQ(controller->m_storedResults[k].values[28], 5000 + k) << k;
+}
+
+// The series' start takes the record's names into the scheme (the car, number,
+// axle and train names the operator entered before the series opened), and the
+// wheel name only for the wheel the record names: a scheme that names its
+// wheels one by one keeps the other wheel's name for the next position.
+TEST_F(Series, StartTakesTheRecordsNamesIntoTheSchemeAndTheWheelNameOnlyForItsWheel)
+{
+    BuildScheme(2, 2);  // order type 3: the first axle's right wheel ("1"), then its left ("0")
+    Put(record->carName, u"Sleeper");
+    Put(record->carNumber, u"B-7");
+    Put(record->axleName, u"X1");
+    Put(record->trainName, u"Night train");
+    Put(record->wheelName, u"R1");
+    std::u16string nextWheel, nextSide, nextCar;
+    Open([&](CSeriesDlg& s) {
+        Press(s.m_hWnd, CSeriesDlg::kNextPositionId);
+        nextWheel = Field(s.m_qav.wheelName);
+        nextSide = Field(s.m_qav.side);
+        nextCar = Field(s.m_qav.carName);
+    });
+    const SchemeCar& car = scheme->cars[0];
+    EXPECT_EQ(Field(car.name), u"Sleeper");
+    EXPECT_EQ(Field(car.numberText), u"B-7");
+    EXPECT_EQ(Field(car.axles[0].name), u"X1");
+    EXPECT_EQ(Field(scheme->cars[1].trainName), u"Night train") << "every car's train";
+    EXPECT_EQ(Field(car.axles[0].wheels[SIDE_RIGHT].name), u"R1");
+    EXPECT_EQ(Field(car.axles[0].wheels[SIDE_LEFT].name), u"0") << "the other wheel keeps its name";
+    EXPECT_EQ(nextWheel, u"0") << "the next position is stored under its own wheel's name";
+    EXPECT_EQ(nextSide, u"0");
+    EXPECT_EQ(nextCar, u"Sleeper");
+}
+
+// Drives every measuring screen the series opens for a new position: its run
+// starts at once and fails (no head), the failure is answered, and then a
+// disc measurement numbered by the save is put in the controller and saved.
+struct DiscWalk {
+    CMeasureController* controller = nullptr;
+    int saves = 0;
+    std::vector<std::u16string> boxes;
+};
+DiscWalk g_discWalk;
+
+void CALLBACK DriveDiscScreens(HWND, UINT, UINT_PTR, DWORD)
+{
+    const HWND front = FrontDialog();
+    if (front && GetDlgItem(front, qtest::kBoxTextId)) {
+        g_discWalk.boxes.push_back(qtest::WindowText(GetDlgItem(front, qtest::kBoxTextId)));
+        Press(front, qtest::kBoxFirstButton);
+        return;
+    }
+    CMeasureDlg* m = CMeasureDlg::Current();
+    if (!m || front != m->m_hWnd || m->m_measuring != 0) return;
+    CMeasureController& c = *g_discWalk.controller;
+    c.m_count = c.m_count2 = 100;
+    for (int i = 0; i < 100; ++i) {
+        c.m_points[i] = ProfilePoint{1000 + 50 * i, -1000};
+        c.m_points2[i] = ProfilePoint{1000 + 50 * i, -2000};
+    }
+    c.m_discResult.values[0] = 1000 + g_discWalk.saves++;
+    m->m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+    Press(m->m_hWnd, CMeasureDlg::kSaveId);
+}
+
+// A disc series over two cars: the first named the other way round (its
+// right wheels stored with side digit 0), the second turned round (met from
+// its last axle, left and right exchanged). Each position is measured and
+// saved in the order's turn; every stored record names the wheel measured.
+TEST_F(Series, DiscSeriesStoresEveryPositionUnderItsOwnNamesInTheMeasuringOrder)
+{
+    WriteSettings(4, 0);
+    BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);  // wheels named 2a (left) and 2a + 1 (right)
+    scheme->cars[0].swapped = 1;
+    scheme->cars[1].reversed = 1;
+    ASSERT_EQ(scheme->BuildOrder(3, 2), 1);
+    auto disc = std::make_unique<QodJournalRecord>();
+    Put(disc->date, u"01/02/26");
+    scheme->FillRecordNamesQod(disc.get());
+    g_discWalk = DiscWalk{};
+    g_discWalk.controller = controller.get();
+    SetTimer(qtest::ActionWindow(), 78, 10, DriveDiscScreens);
+    LONG statesAfter[8] = {};
+    auto walk = [&](CSeriesDlg& s) {
+        for (int i = 0; i < 8; ++i) Press(s.m_hWnd, CSeriesDlg::kMeasureId);
+        for (int i = 0; i < 8; ++i) statesAfter[i] = scheme->order[i].state;
+    };
+    auto screen = std::make_unique<CSeriesDlg>();
+    CSeriesDlg* series = screen.get();
+    Then([series, walk] {
+        qtest::PumpUntil([series] { return series->m_list.m_hWnd != nullptr; }, 3000);
+        walk(*series);
+        Press(series->m_hWnd, CSeriesDlg::kBackId);
+    });
+    screen->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
+    KillTimer(qtest::ActionWindow(), 78);
+
+    EXPECT_EQ(g_discWalk.boxes.size(), 8u) << "each screen's run failed without a head";
+    for (const std::u16string& text : g_discWalk.boxes) EXPECT_EQ(text, qtest::LanguageText(50006));
+    struct Expected {
+        const char16_t *car, *axle, *wheel, *side;
+    };
+    const Expected expected[8] = {
+        {u"1", u"1", u"1", u"0"}, {u"1", u"1", u"0", u"1"}, {u"1", u"2", u"3", u"0"}, {u"1", u"2", u"2", u"1"},
+        {u"2", u"2", u"2", u"0"}, {u"2", u"2", u"3", u"1"}, {u"2", u"1", u"0", u"0"}, {u"2", u"1", u"1", u"1"},
+    };
+    const std::vector<QodJournalRecord> journal = QodJournal();
+    ASSERT_EQ(journal.size(), 8u);
+    for (int k = 0; k < 8; ++k) {
+        SCOPED_TRACE(k);
+        const QodJournalRecord& r = journal[static_cast<size_t>(k)];
+        EXPECT_EQ(Field(r.carNumber), expected[k].car);
+        EXPECT_EQ(Field(r.axleName), expected[k].axle);
+        EXPECT_EQ(Field(r.wheelName), expected[k].wheel);
+        EXPECT_EQ(Field(r.side), expected[k].side);
+        EXPECT_EQ(Field(r.date), u"01/02/26");
+        EXPECT_EQ(GetQodRecordValue(r, 0), 1000 + k) << "the k-th save";
+        EXPECT_EQ(r.countA, 100);
+        EXPECT_EQ(controller->m_storedDiscResults[k].values[0], 1000 + k) << "the position's slot";
+        EXPECT_EQ(statesAfter[k] & STATE_MEASURED, STATE_MEASURED);
+    }
+
+    // Opened again as the launcher opens it (the scheme loaded afresh, the
+    // record at its first position), the series finds every position measured.
+    BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);
+    scheme->cars[0].swapped = 1;
+    scheme->cars[1].reversed = 1;
+    ASSERT_EQ(scheme->BuildOrder(3, 2), 1);
+    disc = std::make_unique<QodJournalRecord>();
+    Put(disc->date, u"01/02/26");
+    scheme->FillRecordNamesQod(disc.get());
+    LONG reopened[8] = {};
+    auto again = std::make_unique<CSeriesDlg>();
+    CSeriesDlg* second = again.get();
+    Then([second, &reopened, this] {
+        qtest::PumpUntil([second] { return second->m_list.m_hWnd != nullptr; }, 3000);
+        for (int i = 0; i < 8; ++i) reopened[i] = scheme->order[i].state;
+        Press(second->m_hWnd, CSeriesDlg::kBackId);
+    });
+    again->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(reopened[k] & STATE_MEASURED, STATE_MEASURED) << k;
 }
 
 TEST_F(Series, ScreenShowsThePanelTheDiagramAndTheListAsTheOperatorSeesThem)

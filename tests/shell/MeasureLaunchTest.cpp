@@ -1,11 +1,13 @@
-// The measuring launchers from the start screen's measure command, without a
-// sensor: a head that does not answer, a scheme that cannot be loaded, the
-// record data cancelled, and the gauges' measuring screen that opens at once.
+// The measuring launchers from the start screen's measure command: without a
+// sensor (a head that does not answer, a scheme that cannot be loaded, the
+// record data cancelled, the gauges' measuring screen that opens at once), and
+// with a simulated head whose settings cannot be used.
 
 #include "screens/MeasureDlg.h"
 #include "screens/RecordInfoDlg.h"
 #include "screens/SeriesDlg.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/SimProcess.h"
 
 using qtest::FrontDialog;
 using qtest::Then;
@@ -56,6 +58,39 @@ TEST_F(Launchers, HeadThatDoesNotAnswerEndsTheRoadWithItsMessage)
     EXPECT_FALSE(measuringScreen);
     EXPECT_EQ(text, qtest::LanguageText(50008));
     EXPECT_EQ(activeBehindTheMessage, 1) << "the start screen draws its buttons behind the message";
+}
+
+// The head answers its identification, but its settings are of no use (the
+// first sample's word reads negative): the road ends with the settings'
+// message, no screen opens, and the next launch reads them again.
+TEST_F(Launchers, HeadWhoseSettingsCannotBeUsedEndsTheRoadWithTheirMessage)
+{
+    qtest::WriteParams(root, [](ParamBlock& b) {
+        b.deviceType = 1;
+        b.measureMode = 1;
+        ParamBTRecord* r = SensorRecordOf(&b, 1);
+        qplat::CopyField(r->address, 20, u"00126fa00b7d");
+        qplat::CopyField(r->name, 12, u"LX412 12345");
+        qplat::CopyField(r->pin, 5, u"1235");
+    });
+    // Word 11 lies in registers 0x38 and 0x39: its sign bit set.
+    qtest::SimProcess sim({"--root", root.Path(), "--kind", "wheel", "--address", "00:12:6f:a0:0b:7d", "--name",
+                           "LX412 12345", "--register", "0x39=0x80"});
+    ASSERT_EQ(0u, sim.Path().find("/dev/")) << "the simulator did not start";
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(qtest::PumpUntil([] { return g_linkMonitor.m_connected.load() == 1; }, 60000)) << "no link";
+    std::u16string text;
+    bool measuringScreen = true;
+    Then([&] {
+        measuringScreen = CMeasureDlg::Current() != nullptr;
+        text = qtest::WindowText(GetDlgItem(FrontDialog(), qtest::kBoxTextId));
+        qtest::Press(FrontDialog(), qtest::kBoxFirstButton);
+    });
+    SendMessageW(main, WM_COMMAND, CMD_MEASURE, 0);
+    EXPECT_FALSE(measuringScreen);
+    EXPECT_EQ(text, qtest::LanguageText(50001));
+    EXPECT_FALSE(g_measureController.m_head1SettingsRead) << "read again at the next launch";
+    EXPECT_FALSE(JournalWritten());
 }
 
 TEST_F(Launchers, SchemeNamingNoFileShowsItsMessageAndOpensNoScreen)

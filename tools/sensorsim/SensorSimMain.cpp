@@ -25,7 +25,7 @@ void Usage()
                  "                 [--firmware N] [--range MM] [--fault F[,F...]] [--verbose]\n"
                  "                 [--name TEXT] [--address HEX] [--pin NNNN] [--rssi DBM] [--out-of-range]\n"
                  "                 [--busy N] [--value N] [--thickness UM] [--groove UM]\n"
-                 "                 [--voltage V] [--tilt T] [--temperature C] [--noisy]\n"
+                 "                 [--voltage V] [--tilt T] [--temperature C] [--noisy] [--register R=V ...]\n"
                  "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n");
 }
 
@@ -141,6 +141,7 @@ int main(int argc, char** argv)
     bool outOfRange = false;
     bool noisy = false;
     sensorsim::Faults faults;
+    std::vector<std::pair<long, long>> registerBytes;  // --register: head register byte := value
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -192,7 +193,16 @@ int main(int argc, char** argv)
             ok = ParseDouble(next(), &tilt);
         else if (a == "--temperature")
             ok = ParseDouble(next(), &temperature);
-        else if (a == "--help" || a == "-h") {
+        else if (a == "--register") {
+            const std::string item = next();
+            const size_t eq = item.find('=');
+            long reg = -1, value = -1;
+            ok = eq != std::string::npos && ParseLong(item.substr(0, eq).c_str(), &reg) &&
+                 ParseLong(item.substr(eq + 1).c_str(), &value) && reg >= 0 && reg <= 255 && value >= 0 &&
+                 value <= 255;
+            if (ok)
+                registerBytes.emplace_back(reg, value);
+        } else if (a == "--help" || a == "-h") {
             Usage();
             return 0;
         } else
@@ -253,6 +263,8 @@ int main(int argc, char** argv)
             config.dump[0] = profilegen::EncodeDump(profile, head);
         }
         config.registers[0] = sensorsim::DefaultRegisters(disc, head.words.data(), static_cast<int>(head.words.size()));
+        for (const auto& [reg, value] : registerBytes)
+            config.registers[0][static_cast<size_t>(reg)] = static_cast<uint8_t>(value);
         config.registers[1] = config.registers[0];
     }
 

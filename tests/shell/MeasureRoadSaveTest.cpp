@@ -1,0 +1,233 @@
+// The measuring road end to end, around what a save stores: a run that fails
+// after a good one leaves the good one shown and stored, and an average ends
+// with the save that stores it. The program itself runs headless from a
+// script, measuring with the sensor simulator program.
+
+#include <thread>
+
+#include "tests/shell/MeasureRoadSupport.h"
+
+namespace {
+
+using qtest::Script;
+
+constexpr int kWaitLink = 8000;  // the link monitor pairs, connects and polls once
+constexpr int kWaitRun = 6000;   // one wheel run
+constexpr int kWaitScreen = 1500;
+constexpr int kWaitFailure = 12000;  // a run whose dump stops runs into its time-outs
+
+// The measuring screen: the value column of the results panel, the compute
+// button of the averaging layout, and the number of averaged runs.
+constexpr RECT kResultValues{150, 90, 400, 265};
+constexpr qtest::Spot kCompute{60, 151};
+constexpr RECT kAveragedCount{236, 58, 268, 80};
+constexpr RECT kMessageText{100, 80, 380, 120};
+
+class MeasureRoadSave : public qtest::MeasureRoad {};
+
+int StoredPoints(const QavJournalRecord& r)
+{
+    int n = RECORD_PROFILE_POINTS;
+    while (n > 0 && r.profileZ[n - 1] == 0) --n;
+    return n;
+}
+
+// A good run, then the head is replaced by one whose dump stops midway: the
+// second run fails, and the first run's measurement stays on the screen and
+// is what the save stores.
+class FailedRunAfterAGoodOne : public MeasureRoadSave {
+protected:
+    void Road(int deviceType, const std::function<void(ParamBlock&)>& settings = {})
+    {
+        WriteSettings(deviceType, 1, settings);
+        sim = StartSim(deviceType);
+        Script s;
+        s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
+        s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
+        s.Wait(kWaitLink + 2000).Tap(qtest::kMeasure).Wait(kWaitFailure).Snap(Snap("failed"));
+        s.Tap(qtest::kMessageOk).Wait(800).Snap(Snap("after"));
+        s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+        int status = -1;
+        std::thread program = RunAside(s, &status);
+        if (AwaitSnapshot("measured")) {
+            sim.reset();
+            sim = StartSim(deviceType, {"--fault", "stall=600"});
+        }
+        program.join();
+        ASSERT_EQ(status, 0);
+        EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
+        EXPECT_LT(Differing(Png("measured"), Png("after"), kResultValues), 30) << "the good run's values stay";
+    }
+};
+
+TEST_F(FailedRunAfterAGoodOne, WheelHeadKeepsTheGoodRunShownAndStoresIt)
+{
+    Road(1);
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u) << "the save stayed possible";
+    EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
+    EXPECT_NEAR(GetQavRecordValue(journal[0], 1), 31200, 1500);
+    EXPECT_GT(StoredPoints(journal[0]), 500) << "the good run's profile";
+    EXPECT_NE(journal[0].stepRegister, 0);
+}
+
+TEST_F(FailedRunAfterAGoodOne, TwoHeadDiscKeepsTheGoodRunShownAndStoresIt)
+{
+    Road(4, [](ParamBlock& b) { b.discHeadMode = 2; });
+    const std::vector<QodJournalRecord> journal = QodJournal();
+    ASSERT_EQ(journal.size(), 1u) << "the save stayed possible";
+    EXPECT_GT(journal[0].countA, 100) << "side A of the good run";
+    EXPECT_GT(journal[0].countB, 100) << "side B of the good run";
+    EXPECT_GT(GetQodRecordValue(journal[0], 6), 0) << "its thickness";
+}
+
+// Two runs averaged and stored; the next wheel's first run is its average's
+// first, not the third of the wheel before.
+TEST_F(MeasureRoadSave, StoredAverageStartsTheNextWheelsAverageAfresh)
+{
+    WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("one"));
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("two")).Tap(kCompute).Wait(800);
+    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
+    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("next")).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    ASSERT_GT(Differing(Png("one"), Png("two"), kAveragedCount), 10) << "the count is shown";
+    EXPECT_LT(Differing(Png("one"), Png("next"), kAveragedCount), 3) << "one run averaged again";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_NEAR(GetQavRecordValue(journal[0], 0), 28000, 1500);
+}
+
+// A series over a plain car and a car turned round and named the other way
+// round (kind w), each wheel named on its own: the saves store each position
+// under the names and the side digit of the wheel the walk stood on.
+TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwnNamesAndSide)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Turned.sch",
+                   "Turned\r\n{\r\n"
+                   "1d-|Coach|11|1l|A1|L1||1r|A1|R1||;\r\n"
+                   "2w-|Diner|22|1l|B1|L1||1r|B1|R1||2l|B2|L2||2r|B2|R2||;\r\n"
+                   "}\r\nType:3\r\n");
+    WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Turned"); });
+    sim = StartSim(1);
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
+    for (int k = 0; k < 4; ++k) s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
+    s.Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    struct Expected {
+        const char16_t *car, *number, *axle, *wheel, *side;
+    };
+    // Order type 3 walks right, then left. The turned car is met from its last
+    // axle with left and right exchanged; its swapped names flip the digit.
+    // The first car's left wheel keeps its own name although the series
+    // started on its right wheel.
+    const Expected expected[4] = {
+        {u"Coach", u"11", u"A1", u"R1", u"1"},
+        {u"Coach", u"11", u"A1", u"L1", u"0"},
+        {u"Diner", u"22", u"B2", u"L2", u"1"},
+        {u"Diner", u"22", u"B2", u"R2", u"0"},
+    };
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 4u);
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k);
+        const QavJournalRecord& r = journal[static_cast<size_t>(k)];
+        EXPECT_EQ(Field(r.carName), expected[k].car);
+        EXPECT_EQ(Field(r.carNumber), expected[k].number);
+        EXPECT_EQ(Field(r.axleName), expected[k].axle);
+        EXPECT_EQ(Field(r.wheelName), expected[k].wheel);
+        EXPECT_EQ(Field(r.side), expected[k].side);
+        EXPECT_EQ(Field(r.date), Today());
+        EXPECT_NEAR(GetQavRecordValue(r, 0), 28000, 1500);
+        EXPECT_GT(StoredPoints(r), 500);
+    }
+}
+
+// The wheel head stored its record of a wheel; the wheel-set gauge then
+// measures the axle under the same names. Its values join the head's record,
+// and the axle's other wheel gets a record of its own with only the gauge's
+// measurement in it.
+TEST_F(MeasureRoadSave, WheelSetGaugeAfterTheWheelHeadAddsTheOtherWheelWithOnlyItsOwnValues)
+{
+    WriteSettings(1, 1);
+    sim = StartSim(1);
+    Script head;
+    head.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(kWaitRun);
+    head.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(head), 0);
+    const std::vector<QavJournalRecord> before = QavJournal();
+    ASSERT_EQ(before.size(), 1u);
+    sim.reset();
+
+    WriteSettings(3, 1);
+    sim = StartSim(3, {"--value", "500"});
+    Script gauge;
+    gauge.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(3500);
+    gauge.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(gauge), 0);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    const QavJournalRecord& merged = journal[0];
+    EXPECT_EQ(Field(merged.side), Field(before[0].side));
+    EXPECT_EQ(GetQavRecordValue(merged, 28), 5000) << "the gauge's reading joins the head's record";
+    EXPECT_EQ(GetQavRecordValue(merged, 0), GetQavRecordValue(before[0], 0)) << "the head's values stay";
+    EXPECT_EQ(StoredPoints(merged), StoredPoints(before[0]));
+    const QavJournalRecord& other = journal[1];
+    EXPECT_NE(Field(other.side), Field(merged.side)) << "the axle's other wheel";
+    EXPECT_EQ(Field(other.date), Field(merged.date));
+    EXPECT_EQ(Field(other.wheelName), Field(merged.wheelName));
+    EXPECT_EQ(GetQavRecordValue(other, 28), 5000);
+    EXPECT_EQ(Field(other.sensorName3), u"QEM 12345");
+    EXPECT_EQ(Field(other.sensorName1), u"") << "no head measured this wheel";
+    EXPECT_EQ(StoredPoints(other), 0) << "no profile";
+    for (int word = 0; word <= 26; ++word) EXPECT_EQ(GetQavRecordValue(other, word), 0) << "value " << word;
+    EXPECT_EQ(Field(other.time).size(), 8u);
+    EXPECT_NE(Field(other.time), Field(merged.time)) << "the gauge's save, not the head's";
+}
+
+// The wheel-set gauge along a scheme that names each wheel on its own: the
+// axle's pair is stored under its first position's names, and the series
+// opened again shows that axle measured (so measuring it again asks first).
+TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWhenTheSeriesOpensAgain)
+{
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Named.sch",
+                   "Named\r\n{\r\n"
+                   "1d-|Coach|11|1l|A1|L1||1r|A1|R1||2l|A2|L2||2r|A2|R2||;\r\n"
+                   "}\r\nType:3\r\n");
+    WriteSettings(3, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Named"); });
+    sim = StartSim(3, {"--value", "500"});
+    Script s;
+    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(2500);
+    s.Snap(Snap("opened"));
+    for (int axle = 0; axle < 2; ++axle) s.Tap(qtest::kSeriesMeasure).Wait(4000).Tap(qtest::kSave).Wait(kWaitScreen);
+    s.Tap(qtest::kClose).Wait(kWaitScreen);
+    s.Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(2500).Snap(Snap("reopened"));
+    s.Tap(qtest::kClose).Wait(800);
+    ASSERT_EQ(Run(s), 0);
+
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 4u);
+    for (size_t k = 0; k < 4; ++k) {
+        const QavJournalRecord& r = journal[k];
+        EXPECT_EQ(Field(r.wheelName), k < 2 ? u"R1" : u"R2") << "the axle's first position in the walk";
+        EXPECT_EQ(Field(r.axleName), k < 2 ? u"A1" : u"A2");
+        EXPECT_EQ(GetQavRecordValue(r, 28), 5000);
+    }
+    // Current green, measured blue, current and measured purple.
+    constexpr RECT kDiagram{1, 144, 378, 264};
+    auto shade = [](COLORREF want) { return [want](COLORREF c) { return c == want; }; };
+    const COLORREF current = 0x00C100, measured = 0xC10000, both = 0xC100C1;
+    EXPECT_GT(Count(Png("opened"), kDiagram, shade(current)), 30);
+    EXPECT_EQ(Count(Png("opened"), kDiagram, shade(measured)), 0);
+    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(both)), 30) << "the first axle, current and measured";
+    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(measured)), 30) << "the second axle, measured";
+}
+
+}  // namespace
