@@ -571,7 +571,8 @@ bool CJournalViewDlg::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR& answer
     if (msg == kLoadNoticeMessage) {
         const int notice = m_loadNotice;
         m_loadNotice = 0;
-        if (notice != 0) ShowMessage(MESSAGE_FAILURE, notice);
+        // A journal not chosen yet is a notice, one that cannot be read a failure.
+        if (notice != 0) ShowMessage(notice == kTextNoJournal ? MESSAGE_NOTICE : MESSAGE_FAILURE, notice);
         answer = TRUE;
         return true;
     }

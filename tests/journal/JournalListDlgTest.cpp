@@ -321,8 +321,16 @@ TEST_F(JournalManager, SnapshotInRussian)
         qplat::ProcessPendingMessages();
         blueTitle = AnyHue(d, RECT{100, 8, 380, 34}, 2);
         qplat::SaveScreenPng(SnapshotPath("manager-ru"));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+        PostCommand(d, Manager::kNewId);
+    },
+                     Type(u"a*b"),
+                     [&](HWND box) {
+                         // The longest of the new texts, in its box.
+                         qplat::ProcessPendingMessages();
+                         qplat::SaveScreenPng(SnapshotPath("manager-refused-ru"));
+                         PostCommand(box, kBoxFirst);
+                     },
+                     Close()}));
     EXPECT_TRUE(blueTitle);
 }
 

@@ -309,20 +309,6 @@ TEST_F(RecordView, EachDiscRecordIsComparedWithItsOwnReferenceOnly)
     EXPECT_EQ(screen->ShownDiscResult().values[6], 108000) << "the stored thickness";
 }
 
-// A disc face in a frame where the whole face lies below zero: hub and rim at
-// z = -4000, the friction ring 4000 deeper, a groove of `grooveUm` worn into
-// the ring's middle; a point every 50 um, as step code 500 stores them.
-std::vector<ProfilePoint> FaceBelowTheAxis(double grooveUm)
-{
-    std::vector<ProfilePoint> points;
-    for (LONG x = 5000; x <= 140000; x += 50) {
-        double depth = x >= 25000 && x <= 125000 ? 4000.0 : 0.0;
-        if (x >= 71000 && x <= 79000) depth -= grooveUm;
-        points.push_back({x, static_cast<LONG>(-4000 - depth)});
-    }
-    return points;
-}
-
 TEST_F(RecordView, ADiscReferenceBelowTheAxisKeepsTheChartUprightWithBothFacesOnIt)
 {
     WriteParams(DiscParams(u"D1", u"Below"));
