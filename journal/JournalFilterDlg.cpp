@@ -25,6 +25,7 @@ enum : int {
     kTextTitle = 40632,
     kTextOk = 50102,
     kTextCancel = 50103,
+    kTextJournalUnreadable = 50066,
 };
 
 constexpr int kKeyChars[JOURNAL_FILTER_KEYS] = {10, 20, 20, 25};
@@ -37,14 +38,25 @@ constexpr ListPlace kLists[JOURNAL_FILTER_KEYS] = {{0, 45, 40501}, {1, 45, 40505
 constexpr int kLeftColumnX = 20;
 constexpr int kCaptionAbove = 14;
 
+// The longest text a list entry holds: the widest key.
+constexpr int kEntryChars = 25;
+
 // Copies a text of at most srcChars characters (terminator or not) into a
-// field of dstChars characters, cut to fit and always terminated.
-void CopyBounded(WCHAR* dst, int dstChars, const WCHAR* src, int srcChars)
+// key field of dstChars characters. A key, like the record field it is
+// compared with, may fill its field without a terminator: a value that fills
+// a whole record field is kept whole, so it still matches that field.
+void CopyKey(WCHAR* dst, int dstChars, const WCHAR* src, int srcChars)
 {
     size_t n = wcsnlen(src, static_cast<size_t>(srcChars));
-    if (n > static_cast<size_t>(dstChars - 1)) n = static_cast<size_t>(dstChars - 1);
+    if (n > static_cast<size_t>(dstChars)) n = static_cast<size_t>(dstChars);
     std::memcpy(dst, src, n * sizeof(WCHAR));
     std::memset(dst + n, 0, (static_cast<size_t>(dstChars) - n) * sizeof(WCHAR));
+}
+
+// Key k as a terminated text.
+std::u16string KeyText(const JournalFilterKeys& keys, int k)
+{
+    return qplat::FieldText(FilterKey(keys, k), static_cast<size_t>(FilterKeyChars(k)));
 }
 
 }  // namespace
@@ -79,7 +91,7 @@ int RecordKeyChars(int k)
 void ResetFilterKeys(JournalFilterKeys* keys)
 {
     if (!keys) return;
-    for (int k = 0; k < JOURNAL_FILTER_KEYS; ++k) CopyBounded(FilterKey(*keys, k), kKeyChars[k], JOURNAL_FILTER_ANY, 8);
+    for (int k = 0; k < JOURNAL_FILTER_KEYS; ++k) CopyKey(FilterKey(*keys, k), kKeyChars[k], JOURNAL_FILTER_ANY, 8);
 }
 
 bool FilterKeyIsAny(const JournalFilterKeys& keys, int k)
@@ -138,31 +150,34 @@ void CJournalFilterDlg::FreeKeys()
 template <class Record, class Journal>
 void CJournalFilterDlg::LoadKeys(Journal& journal, LPCWSTR name)
 {
-    // A journal that cannot be opened counts -1: it has no records.
+    // A journal that cannot be opened counts -1; it, and one that cannot be
+    // read whole, offers no values (not even empty ones, which would match
+    // nothing), and the operator is told when the screen opens.
     const int count = journal.GetCount(name);
-    if (count <= 0) return;
-    std::unique_ptr<Record[]> records(new (std::nothrow) Record[static_cast<size_t>(count)]());
-    m_records = new (std::nothrow) JournalFilterKeys[static_cast<size_t>(count)]();
-    if (!records || !m_records) {
+    if (count == 0) return;
+    std::unique_ptr<Record[]> records;
+    if (count > 0) {
+        records.reset(new (std::nothrow) Record[static_cast<size_t>(count)]());
+        m_records = new (std::nothrow) JournalFilterKeys[static_cast<size_t>(count)]();
+    }
+    if (!records || !m_records || !journal.ReadAll(name, records.get(), count)) {
         FreeKeys();
+        m_unreadable = true;
         return;
     }
-    // A journal that cannot be read whole is taken as records of empty texts.
-    if (!journal.ReadAll(name, records.get(), count))
-        std::memset(static_cast<void*>(records.get()), 0, sizeof(Record) * static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
         for (int k = 0; k < JOURNAL_FILTER_KEYS; ++k)
-            CopyBounded(FilterKey(m_records[i], k), kKeyChars[k], RecordKeyText(records[i], k), kFieldChars[k]);
+            CopyKey(FilterKey(m_records[i], k), kKeyChars[k], RecordKeyText(records[i], k), kFieldChars[k]);
     m_count = count;
 }
 
 void CJournalFilterDlg::LoadJournal()
 {
     FreeKeys();
+    m_unreadable = false;
     const bool disc = m_params.deviceType == kDiscDevice;
     WCHAR name[PARAM_NAME_CHARS + 1];
-    CopyBounded(name, PARAM_NAME_CHARS + 1, disc ? m_params.qodJournalName : m_params.qavJournalName,
-                PARAM_NAME_CHARS);
+    CopyKey(name, PARAM_NAME_CHARS + 1, disc ? m_params.qodJournalName : m_params.qavJournalName, PARAM_NAME_CHARS);
     // No current journal: nothing to read, and no file is made for it.
     if (name[0] == 0) return;
     if (disc)
@@ -178,6 +193,8 @@ void CJournalFilterDlg::OnInitDialog()
     CreateCombos();
     FillCombos();
     SelectCurrent();
+    // Told over the opened screen, whose lists then offer " ----- " alone.
+    if (m_unreadable) PostMessageW(m_hWnd, kUnreadableMessage, 0, 0);
 }
 
 void CJournalFilterDlg::CreateButtons()
@@ -230,9 +247,9 @@ void CJournalFilterDlg::FillCombos()
     }
     for (int i = 0; i < m_count; ++i)
         for (int k = 0; k < JOURNAL_FILTER_KEYS; ++k) {
-            const WCHAR* text = FilterKey(m_records[i], k);
-            if (AddDistinct(k, text)) {
-                m_lists[k].AddString(text);
+            const std::u16string text = KeyText(m_records[i], k);
+            if (AddDistinct(k, text.c_str())) {
+                m_lists[k].AddString(text.c_str());
                 m_listed[k].insert(text);
             }
         }
@@ -245,17 +262,15 @@ void CJournalFilterDlg::FillCombos()
 void CJournalFilterDlg::SelectCurrent()
 {
     for (int k = 0; k < JOURNAL_FILTER_KEYS; ++k) {
-        const WCHAR* key = FilterKey(m_keys, k);
-        const int chars = kKeyChars[k];
+        const std::u16string key = KeyText(m_keys, k);
         const int entries = static_cast<int>(SendMessageW(m_lists[k].m_hWnd, CB_GETCOUNT, 0, 0));
         int found = CB_ERR;
-        WCHAR entry[32];
+        WCHAR entry[kEntryChars + 1];
         // The value the key holds, exactly, when the journal still has it:
         // OK then gives the key back unchanged.
         for (int i = 0; i < entries && found == CB_ERR; ++i)
-            if (m_lists[k].GetLBText(i, entry, chars) != CB_ERR && wcsncmp(entry, key, static_cast<size_t>(chars)) == 0)
-                found = i;
-        if (found == CB_ERR) found = m_lists[k].FindString(0, key);
+            if (m_lists[k].GetLBText(i, entry, kEntryChars + 1) != CB_ERR && key == entry) found = i;
+        if (found == CB_ERR) found = m_lists[k].FindString(0, key.c_str());
         m_lists[k].SetCurSel(found == CB_ERR ? 0 : found);
     }
 }
@@ -265,9 +280,9 @@ void CJournalFilterDlg::ReadChoices()
     for (int k = 0; k < JOURNAL_FILTER_KEYS; ++k) {
         int chosen = m_lists[k].GetCurSel();
         if (chosen == CB_ERR) chosen = 0;
-        WCHAR entry[32] = {};
-        m_lists[k].GetLBText(chosen, entry, kKeyChars[k]);
-        CopyBounded(FilterKey(m_keys, k), kKeyChars[k], entry, kKeyChars[k]);
+        WCHAR entry[kEntryChars + 1] = {};
+        m_lists[k].GetLBText(chosen, entry, kEntryChars + 1);
+        CopyKey(FilterKey(m_keys, k), kKeyChars[k], entry, kEntryChars + 1);
     }
     if (m_callerKeys) *m_callerKeys = m_keys;
 }
@@ -288,6 +303,14 @@ bool CJournalFilterDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
 
 bool CJournalFilterDlg::OnMessage(UINT msg, WPARAM, LPARAM, INT_PTR& answer)
 {
+    if (msg == kUnreadableMessage) {
+        if (m_unreadable) {
+            m_unreadable = false;
+            ShowMessage(MESSAGE_FAILURE, kTextJournalUnreadable);
+        }
+        answer = TRUE;
+        return true;
+    }
     // This small box over the browser leaves the power key alone.
     if (msg == WM_POWERKEY || msg == WM_POWERKEY_SHELL) {
         answer = kUnhandledAnswer;

@@ -19,9 +19,11 @@
 #define JOURNAL_FILTER_ANY u" ----- "
 constexpr int JOURNAL_FILTER_KEYS = 4;
 
-// The four keys (150 bytes): zero-terminated texts in fields of 10, 20, 20
-// and 25 characters, compared with the record texts at byte offsets 0, 66,
-// 106 and 150.
+// The four keys (150 bytes): texts in fields of 10, 20, 20 and 25
+// characters, compared with the record texts at byte offsets 0, 66, 106 and
+// 150. Like those record fields, a key may fill its field without a
+// terminator (a car name of 20 characters), so every value a record holds
+// can be a key.
 struct JournalFilterKeys {
     WCHAR date[10];
     WCHAR carName[20];
@@ -87,6 +89,8 @@ public:
     static constexpr int kOkId = 656;
     static constexpr int kCancelId = 657;
     static constexpr int kFirstListId = 658;
+    // Posted at the opening when the journal could not be read.
+    static constexpr UINT kUnreadableMessage = WM_APP + 42;
 
     CJournalFilterDlg();
     ~CJournalFilterDlg();
@@ -104,8 +108,8 @@ public:
     INT_PTR CloseResult() const { return 0; }
 
     // ---- the screen's steps
-    // Reads the current journal's search keys (a journal that cannot be read
-    // whole gives one empty text per record).
+    // Reads the current journal's search keys. A journal that cannot be read
+    // whole offers none, and its notice (50066) is shown at the opening.
     void LoadJournal();
     void CreateButtons();
     void CreateCombos();
@@ -140,6 +144,7 @@ private:
     // width (the records themselves are not kept).
     JournalFilterKeys* m_records = nullptr;
     int m_count = 0;
+    bool m_unreadable = false;
     JournalFilterKeys* m_callerKeys = nullptr;
     JournalFilterKeys m_keys{};
     // The texts each list holds, for AddDistinct.

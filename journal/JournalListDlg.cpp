@@ -25,6 +25,9 @@ enum : int {
     kTextDeleteQuestion = 50027,
     kTextNoJournal = 50029,
     kTextCurrentNotDeleted = 50039,
+    kTextNotDeleted = 50080,
+    kTextNameRefused = 50081,
+    kTextNotCreated = 50082,
 };
 
 struct ButtonPlace {
@@ -191,10 +194,14 @@ void CJournalListDlg::OnNew()
     if (!AskText(m_hInstance, m_hWnd, 1, prompt, initial, name, KEYBOARD_TEXT_CHARS) || name[0] == 0) return;
     // The journal's file name must fit a row of this list, and the name the
     // settings field; a name with separators or wildcards would leave "DB".
-    // An existing journal of that name is left as it is.
     const bool fits = wcslen(name) + JOURNAL_EXTENSION_CHARS < static_cast<size_t>(JOURNAL_FILE_NAME_CHARS);
-    if (!fits || !m_names.CreateJournal(name, deviceType)) {
-        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+    if (!fits || !CJournalNames::IsUsableName(name)) {
+        ShowMessage(MESSAGE_FAILURE, kTextNameRefused);
+        return;
+    }
+    // An existing journal of that name is left as it is, without a word.
+    if (!m_names.CreateJournal(name, deviceType) && !m_names.Exists(name, deviceType)) {
+        ShowMessage(MESSAGE_FAILURE, kTextNotCreated);
         return;
     }
     FillList();
@@ -219,8 +226,9 @@ void CJournalListDlg::OnDelete()
         ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
         return;
     }
-    // A file that cannot be deleted keeps its row.
-    if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) == 1) DeleteSelected(row);
+    // A file that cannot be deleted keeps its row, and the operator is told.
+    if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) == 1 && !DeleteSelected(row))
+        ShowMessage(MESSAGE_FAILURE, kTextNotDeleted);
 }
 
 void CJournalListDlg::OnMakeCurrent()

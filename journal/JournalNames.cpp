@@ -36,6 +36,14 @@ bool CJournalNames::FilePath(WCHAR* path, size_t chars, LPCWSTR name, int device
     return ComposeFilePath(path, chars, m_path, u"DB\\", name, Extension(deviceType));
 }
 
+bool CJournalNames::Exists(LPCWSTR name, int deviceType) const
+{
+    WCHAR path[kPathChars];
+    if (!FilePath(path, kPathChars, name, deviceType)) return false;
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 bool CJournalNames::FileExists(LPCWSTR name, int deviceType) const
 {
     WCHAR path[kPathChars];

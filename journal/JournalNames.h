@@ -37,6 +37,9 @@ public:
     // 0 when a file of that name exists (it is left as it is), the name is not
     // a usable journal name, or the file cannot be made.
     int CreateJournal(LPCWSTR name, int deviceType);
+    // True when the family's journal file of that name exists (a folder of
+    // that name is no journal).
+    bool Exists(LPCWSTR name, int deviceType) const;
 
     // True when `name` can name a journal: a plain file name (no separators,
     // "..", wildcards or control characters) that fits the settings field.

@@ -9,6 +9,7 @@
 
 #include "journal/JournalViewDlg.h"
 #include "platform/WinText.h"
+#include "screens/DiscChart.h"
 #include "settings/FileNames.h"
 #include "ui/KeyboardDlg.h"
 
@@ -20,6 +21,8 @@ enum : int {
     kTextProfileName = 40405,
     kTextDefaultReference = 40429,
     kTextOverwriteReference = 50054,
+    kTextReferenceNameRefused = 50083,
+    kTextNoProfile = 50084,
 };
 
 // The reference base of a disc side drawn without a reference.
@@ -88,11 +91,8 @@ void CJournalViewDlg::SetupQavChart()
 
 void CJournalViewDlg::SetupQodChart()
 {
-    const double d = m_units.divisor;
-    const double m = m_baseHeight;
     m_chart.SetDefaults();
-    m_chart.SetXRange(-5000 / d, 155000 / d, FALSE);
-    m_chart.SetYRange((-1000 - m) / d, (m + 1000) / d, FALSE);
+    SetDiscChartRanges(m_chart, m_baseHeight, m_baseHeight, m_units.divisor);
     m_chart.SetYDownward(FALSE);
     m_chart.SetYDownwardShifted(FALSE);
     CreateChart(kDiscSeries);
@@ -311,6 +311,10 @@ void CJournalViewDlg::ShowQodRecord(int row)
                                  m_discSettings, &m_discResult, 0);
     m_discResult.values[6] = GetQodRecordValue(record, 6);
     m_discCalc.CheckTolerances(&m_discResult, m_limits);
+    // The record's own reference sets the base: the range follows it, so a
+    // reference on the other side of the axis than the settings' one still
+    // keeps both faces on the chart.
+    SetDiscChartRanges(m_chart, m_baseHeight, m_baseHeight, m_units.divisor);
     m_chart.ZoomIn(0, FALSE);
     m_chart.ZoomOut(0, FALSE);
     PlotQodSeries(0, m_refCount, m_refPoints, 1, true);
@@ -369,9 +373,10 @@ void CJournalViewDlg::SaveAsReference()
         ShowRecord(selected);
         FillResultList();
     }
-    // A record without a profile (a gauge reading) has nothing to save.
+    // A record without a profile (a gauge reading) has nothing to save: the
+    // operator is told why, before any name is asked.
     if (m_count == 0) {
-        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        ShowMessage(MESSAGE_NOTICE, kTextNoProfile);
         Reselect();
         return;
     }
@@ -385,7 +390,7 @@ void CJournalViewDlg::SaveAsReference()
         // The name becomes a file name in the reference folder and the name
         // line the reference is loaded by (at most 49 characters).
         if (!IsValidFileName(name, kMaxBareNameLength)) {
-            ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+            ShowMessage(MESSAGE_FAILURE, kTextReferenceNameRefused);
         } else if (!m_referStore.Exists(name, deviceType) ||
                    ShowMessage(MESSAGE_QUESTION, kTextOverwriteReference) == 1) {
             if (!m_referStore.Write(m_hWnd, name, m_points, m_count, deviceType))

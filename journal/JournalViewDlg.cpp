@@ -23,6 +23,8 @@ enum : int {
     kTextLeft = 40511,
     kTextMiddle = 40513,
     kTextDeleteQuestion = 50017,
+    kTextJournalUnreadable = 50066,
+    kTextNoJournal = 50070,
 };
 
 // Buttons: id, place, faces.
@@ -115,29 +117,32 @@ template <class Record, class Journal>
 void CJournalViewDlg::LoadJournal(Journal& journal, Record*& records)
 {
     FreeRecords();
+    m_loadNotice = 0;
     WCHAR name[PARAM_NAME_CHARS + 1];
     JournalName(name);
     // Without a current journal there is nothing to list, and no file is
-    // made for it.
-    if (name[0] == 0) return;
-    // A journal that cannot be opened counts -1: nothing to list.
+    // made for it: the operator is told where to choose one.
+    if (name[0] == 0) {
+        m_loadNotice = kTextNoJournal;
+        return;
+    }
+    // A missing journal is made empty here and lists nothing, silently; one
+    // that cannot be opened counts -1 and is not taken for an empty one.
     const int n = journal.GetCount(name);
-    if (n <= 0) return;
-    records = new (std::nothrow) Record[static_cast<size_t>(n)];
-    m_rowMap = new (std::nothrow) DWORD[static_cast<size_t>(n)]();
-    if (!records || !m_rowMap) {
-        // A journal that does not fit in memory is shown as an empty list.
-        FreeRecords();
-        return;
-    }
-    if (!journal.ReadAll(name, records, n)) {
+    if (n == 0) return;
+    if (n > 0) {
+        records = new (std::nothrow) Record[static_cast<size_t>(n)];
+        m_rowMap = new (std::nothrow) DWORD[static_cast<size_t>(n)]();
         // What was not read is not shown, and so can never be written back
-        // by a deletion.
-        AppendDiagnosticLog("Journal browser: the journal could not be read");
-        FreeRecords();
-        return;
+        // by a deletion; a journal that does not fit in memory is not read.
+        if (records && m_rowMap && journal.ReadAll(name, records, n)) {
+            m_recordCount = m_rowCount = n;
+            return;
+        }
     }
-    m_recordCount = m_rowCount = n;
+    AppendDiagnosticLog("Journal browser: the journal could not be read");
+    FreeRecords();
+    m_loadNotice = kTextJournalUnreadable;
 }
 
 template <class Set, class File>
@@ -215,6 +220,9 @@ void CJournalViewDlg::OnInitDialog()
     CreateResultList();
     FillResultList();
     UpdateScaleButtons();
+    // The notice of the loading is shown over the opened screen, so the
+    // empty list it explains is seen behind it.
+    if (m_loadNotice != 0) PostMessageW(m_hWnd, kLoadNoticeMessage, 0, 0);
 }
 
 void CJournalViewDlg::CreateButtons()
@@ -312,7 +320,7 @@ void CJournalViewDlg::FillResultList()
     // no record.
     if (m_shownRow >= 0) {
         if (m_disc)
-            m_resultView.BuildDiscTable(m_discResult, 0, m_tableRows, RESULT_TABLE_ROWS, &k, 1);
+            m_resultView.BuildDiscTable(m_discResult, 0, m_tableRows, RESULT_TABLE_ROWS, &k, 0);
         else
             m_resultView.BuildWheelTable(m_result, m_refResult, 0, m_tableRows, RESULT_TABLE_ROWS, &k, 1);
     }
@@ -560,6 +568,14 @@ void CJournalViewDlg::OnZoom(int step)
 
 bool CJournalViewDlg::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR& answer)
 {
+    if (msg == kLoadNoticeMessage) {
+        const int notice = m_loadNotice;
+        m_loadNotice = 0;
+        // A journal not chosen yet is a notice, one that cannot be read a failure.
+        if (notice != 0) ShowMessage(notice == kTextNoJournal ? MESSAGE_NOTICE : MESSAGE_FAILURE, notice);
+        answer = TRUE;
+        return true;
+    }
     if (msg != WM_NOTIFY || lParam == 0) return false;
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     if (header->code == static_cast<UINT>(NM_CUSTOMDRAW) &&
@@ -623,7 +639,8 @@ LRESULT CJournalViewDlg::DrawResultItem(NMLVCUSTOMDRAW* draw)
             } else {
                 draw->clrText = JOURNAL_BLUE;
             }
-        } else if (draw->iSubItem == 2 && !m_disc) {
+        } else if (draw->iSubItem == 2) {
+            // The reference value of a wheel row, the unit of a disc row.
             draw->clrText = JOURNAL_GREEN;
         }
         return CDRF_NEWFONT;

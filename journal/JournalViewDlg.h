@@ -65,6 +65,8 @@ public:
     static constexpr int kRecordListId = 327;
     static constexpr int kResultListId = 328;
     static constexpr int kChartId = 639;
+    // Posted at the opening when the loading has a notice for the operator.
+    static constexpr UINT kLoadNoticeMessage = WM_APP + 41;
 
     // Deviation rows are sampled every 250 micrometres.
     static constexpr LONG kCompareStep = 250;
@@ -197,6 +199,9 @@ private:
     DWORD* m_rowMap = nullptr;
     int m_recordCount = 0;
     int m_rowCount = 0;
+    // The notice the loading left for the opening: 0 none, 50066 the journal
+    // could not be read, 50070 no current journal. Cleared once shown.
+    int m_loadNotice = 0;
 
     CDopuskQavFile m_qavTolerances;
     CDopuskQodFile m_qodTolerances;

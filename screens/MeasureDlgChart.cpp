@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/WinText.h"
+#include "screens/DiscChart.h"
 
 namespace {
 
@@ -136,14 +137,7 @@ void CMeasureDlg::SetupDiscChart()
 {
     const double d = m_unitDivisor;
     m_chart.SetDefaults();
-    // The range spans the larger base either side of the axis; a base below
-    // the axis (a reference whose last height is negative) must not turn the
-    // range over.
-    const double refBase = std::fabs(static_cast<double>(m_refBase));
-    const double measuredBase = std::fabs(static_cast<double>(m_measuredBase));
-    const double b = refBase > measuredBase ? refBase : measuredBase;
-    m_chart.SetXRange(-5000 / d, 155000 / d, FALSE);
-    m_chart.SetYRange((-1000 - b) / d, (b + 1000) / d, FALSE);
+    SetDiscChartRanges(m_chart, m_refBase, m_measuredBase, d);
     m_chart.SetYDownward(FALSE);
     m_chart.SetYDownwardShifted(FALSE);
     CreateChartWindow(*this, UnitsOf(m_params.unitSystem).inches);

@@ -158,7 +158,8 @@ void RunJournal(HWND window)
 {
     g_mainScreenActive = 0;
     g_linkMonitor.Stop();
-    // The filter keys are kept from one opening of the browser to the next.
+    // The program-wide filter screen serves every opening; the browser's
+    // filter keys start at " ----- " each time, so no filter outlives it.
     RunScreen<CJournalViewDlg>(g_hInstance, window, &g_journalFilter);
     if (!IsWindow(window)) return;
     RestartLinkMonitor(window);

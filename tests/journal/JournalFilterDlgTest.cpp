@@ -163,27 +163,52 @@ TEST_F(JournalFilter, TheKeyItselfIsPreselectedBeforeAnyTextThatMerelyBeginsWith
     EXPECT_EQ(number, kAny);
 }
 
-TEST_F(JournalFilter, FullFieldsAreListedWithinTheirWidths)
+TEST_F(JournalFilter, ValuesThatFillTheirWholeFieldAreListedWholeAndMatchTheirRecord)
 {
     WriteParams(WheelParams(u"J1"));
-    QavJournalRecord r = WheelRecord({u"01/12/26", u"", u"", u"", u"0", u"W"});
+    QavJournalRecord full = WheelRecord({u"", u"", u"", u"", u"0", u"W"});
     // Fields full to the last character, without a terminator.
-    for (int i = 0; i < 20; ++i) r.carNumber[i] = static_cast<WCHAR>(u'A' + i);
-    for (int i = 0; i < 10; ++i) r.axleName[i] = static_cast<WCHAR>(u'0' + i);
-    for (int i = 0; i < 10; ++i) r.date[i] = u'9';
-    WriteJournal(u"J1", std::vector<QavJournalRecord>{r});
+    for (int i = 0; i < 10; ++i) full.date[i] = u'9';
+    for (int i = 0; i < 20; ++i) full.carName[i] = static_cast<WCHAR>(u'a' + i);
+    for (int i = 0; i < 20; ++i) full.carNumber[i] = static_cast<WCHAR>(u'A' + i);
+    for (int i = 0; i < 10; ++i) full.axleName[i] = static_cast<WCHAR>(u'0' + i);
+    // The same texts one character shorter: another value each.
+    QavJournalRecord shorter = full;
+    shorter.date[9] = shorter.carName[19] = shorter.carNumber[19] = shorter.axleName[9] = 0;
+    WriteJournal(u"J1", std::vector<QavJournalRecord>{full, shorter});
     std::vector<std::u16string> lists[4];
     JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
-    Run(&keys, {[&](HWND d) {
+    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
         for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
         for (int k = 0; k < 4; ++k) SendMessageW(Combo(d, k), CB_SETCURSEL, 1, 0);
         PostCommand(d, Filter::kOkId);
-    }});
-    EXPECT_EQ(lists[2].at(1), u"ABCDEFGHIJKLMNOPQRS") << "19 characters and the terminator";
-    EXPECT_EQ(lists[3].at(1), u"0123456789") << "the axle field ends where it ends";
-    EXPECT_EQ(lists[0].at(1), u"999999999");
-    EXPECT_EQ(std::u16string(keys.axleName), u"0123456789");
-    EXPECT_EQ(keys.date[9], 0);
+    }}));
+    EXPECT_EQ(lists[0], (std::vector<std::u16string>{kAny, u"9999999999", u"999999999"}));
+    EXPECT_EQ(lists[1], (std::vector<std::u16string>{kAny, u"abcdefghijklmnopqrst", u"abcdefghijklmnopqrs"}));
+    EXPECT_EQ(lists[2], (std::vector<std::u16string>{kAny, u"ABCDEFGHIJKLMNOPQRST", u"ABCDEFGHIJKLMNOPQRS"}));
+    EXPECT_EQ(lists[3], (std::vector<std::u16string>{kAny, u"0123456789", u"012345678"}));
+    // The whole values came back as keys: they pass the record that holds
+    // them and no other.
+    EXPECT_TRUE(MatchesFilter(keys, full));
+    EXPECT_FALSE(MatchesFilter(keys, shorter));
+    // Each key alone, too.
+    for (int k = 0; k < 4; ++k) {
+        JournalFilterKeys one = Keys(kAny, kAny, kAny, kAny);
+        std::memcpy(FilterKey(one, k), FilterKey(keys, k), sizeof(WCHAR) * static_cast<size_t>(FilterKeyChars(k)));
+        EXPECT_TRUE(MatchesFilter(one, full)) << k;
+        EXPECT_FALSE(MatchesFilter(one, shorter)) << k;
+    }
+
+    // Opened again on those keys, each list shows the whole value, not the
+    // shorter one it begins with, and OK gives the keys back unchanged.
+    const JournalFilterKeys chosen = keys;
+    std::u16string shown[4];
+    EXPECT_TRUE(Run(&keys, {[&](HWND d) {
+        for (int k = 0; k < 4; ++k) shown[k] = Selected(Combo(d, k));
+        PostCommand(d, Filter::kOkId);
+    }}));
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(shown[k], lists[k][1]) << k;
+    EXPECT_EQ(std::memcmp(&keys, &chosen, sizeof keys), 0);
 }
 
 TEST_F(JournalFilter, WithoutAJournalTheListsHoldOnlyAnyValue)
@@ -200,17 +225,39 @@ TEST_F(JournalFilter, WithoutAJournalTheListsHoldOnlyAnyValue)
     EXPECT_EQ(filter->RecordCount(), 0);
     EXPECT_EQ(lists[1], std::vector<std::u16string>{kAny});
     EXPECT_FALSE(root.Exists(kJournalFolder + u".qav"));
-    // A journal that cannot be opened (no journal folder) counts -1.
+    // A missing journal is made empty, silently.
     WriteParams(WheelParams(u"J1"));
-    std::filesystem::remove_all(root.Host(kJournalFolder));
     EXPECT_TRUE(Run(&keys, {look}));
     EXPECT_EQ(filter->RecordCount(), 0);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(lists[k], std::vector<std::u16string>{kAny});
-    for (int k = 0; k < 4; ++k) EXPECT_TRUE(FilterKeyIsAny(keys, k));
+    EXPECT_TRUE(root.Exists(JournalPath(u"J1")));
     // A settings file that cannot be read is not replaced by the defaults.
     root.WriteFile(kParamPath, "");
     EXPECT_TRUE(Run(&keys, {look}));
     EXPECT_EQ(root.ReadFile(kParamPath).size(), 0u);
+}
+
+TEST_F(JournalFilter, AJournalThatCannotBeReadIsToldAndOffersNoValues)
+{
+    WriteParams(WheelParams(u"J1"));
+    JournalFilterKeys keys = Keys(kAny, u"Car A", kAny, kAny);
+    const JournalFilterKeys before = keys;
+    // A folder where the journal file should be, then no journal folder at all.
+    root.MakeFolder(JournalPath(u"J1"));
+    for (int round = 0; round < 2; ++round) {
+        std::u16string notice;
+        std::vector<std::u16string> lists[4];
+        EXPECT_FALSE(Run(&keys, {[](HWND) {},  // the notice comes once the screen is up
+                                 Answer(true, &notice),
+                                 [&](HWND d) {
+                                     for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
+                                     PostCommand(d, Filter::kCancelId);
+                                 }}))
+            << round;
+        EXPECT_EQ(notice, Text(50066)) << round;
+        for (int k = 0; k < 4; ++k) EXPECT_EQ(lists[k], std::vector<std::u16string>{kAny}) << round;
+        EXPECT_EQ(std::memcmp(&keys, &before, sizeof keys), 0) << round;
+        std::filesystem::remove_all(root.Host(kJournalFolder));
+    }
 }
 
 TEST_F(JournalFilter, DiscJournalsAreListedFromTheirRecords)

@@ -153,16 +153,47 @@ TEST_F(JournalManager, ACancelledEmptyRefusedOrExistingNameCreatesNothing)
                      Command(Manager::kNewId), Type(u"..\\up"), notice,
                      Command(Manager::kNewId), Type(u"a*b"), notice,
                      Command(Manager::kNewId), Type(std::u16string(46, u'n')), notice,
-                     Command(Manager::kNewId), Type(u"Depot"), notice, Close()}));
+                     // An existing name leaves that journal as it is, without a word.
+                     Command(Manager::kNewId), Type(u"Depot"), Close()}));
     EXPECT_EQ(Folder(), before);
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"Depot.qav"), depot);
     EXPECT_FALSE(root.Exists(kProgramFolder + u"up.qav"));
-    EXPECT_EQ(notices, std::vector<std::u16string>(4, Text(SCREEN_SAVE_FAILED)));
+    // A refused name is told as such: no write failed.
+    EXPECT_EQ(notices, std::vector<std::u16string>(3, Text(50081)));
 
     // 45 characters and the extension fit a row: that journal is made.
     const std::u16string longest(45, u'm');
     EXPECT_TRUE(Run({Command(Manager::kNewId), Type(longest), Close()}));
     EXPECT_TRUE(Has(longest + u".qav"));
+}
+
+TEST_F(JournalManager, AJournalTheCardDoesNotLetBeMadeOrDeletedIsReported)
+{
+    WriteParams(WheelParams(u"a"));
+    Touch(u"a.qav");
+    Touch(u"b.qav");
+    // A write-protected journal file.
+    std::filesystem::permissions(root.Host(kJournalFolder + u"b.qav"), std::filesystem::perms::owner_read |
+                                                                           std::filesystem::perms::group_read |
+                                                                           std::filesystem::perms::others_read);
+    std::vector<std::u16string> notices;
+    std::vector<std::u16string> rows;
+    auto notice = [&](HWND box) {
+        notices.push_back(WindowText(GetDlgItem(box, kBoxText)));
+        PostCommand(box, kBoxFirst);
+    };
+    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b
+                     SelectAnd(1, Manager::kDeleteId), Answer(true), notice,
+                     [&](HWND d) {
+                         rows = Column(List(d), 0);
+                         // The journal folder goes: nothing can be made there.
+                         std::filesystem::remove_all(root.Host(kJournalFolder));
+                         PostCommand(d, Manager::kNewId);
+                     },
+                     Type(u"Fresh"), notice, Close()}));
+    EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50080), Text(50082)}));
+    EXPECT_EQ(rows, (std::vector<std::u16string>{u"a.qav", u"b.qav"})) << "the row of the kept file stays";
+    EXPECT_FALSE(root.Exists(kJournalFolder + u"Fresh.qav"));
 }
 
 TEST_F(JournalManager, TheHeaderSortsUpThenDown)
@@ -290,8 +321,16 @@ TEST_F(JournalManager, SnapshotInRussian)
         qplat::ProcessPendingMessages();
         blueTitle = AnyHue(d, RECT{100, 8, 380, 34}, 2);
         qplat::SaveScreenPng(SnapshotPath("manager-ru"));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+        PostCommand(d, Manager::kNewId);
+    },
+                     Type(u"a*b"),
+                     [&](HWND box) {
+                         // The longest of the new texts, in its box.
+                         qplat::ProcessPendingMessages();
+                         qplat::SaveScreenPng(SnapshotPath("manager-refused-ru"));
+                         PostCommand(box, kBoxFirst);
+                     },
+                     Close()}));
     EXPECT_TRUE(blueTitle);
 }
 

@@ -8,9 +8,11 @@
 #include "journal/JournalViewDlg.h"
 #include "platform/gdi/Surface.h"
 #include "settings/DBJournal_Qav.h"
+#include "settings/DBJournal_Qod.h"
 #include "tests/journal/JournalTestSupport.h"
 #include "tests/support/ProgramScript.h"
 #include "ui/KeyboardDlg.h"
+#include "ui/MessageDlg.h"
 
 using namespace qtest;
 
@@ -168,6 +170,71 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
         << "its lower separator";
     EXPECT_TRUE(AnyIn(manager, RECT{410, 120, 430, 135}, [](COLORREF c) { return c == 0x000000; }))
         << "the current journal's mark";
+}
+
+// A disc journal whose reference lies below the axis, opened from the start
+// screen and shown in record mode by taps: both worn faces on the chart,
+// side 1 above the axis and side 2 below. Then, with no current journal, the
+// browser says where to choose one and writes nothing.
+TEST_F(JournalProgramRun, ADiscRecordBelowTheAxisIsShownUprightAndNoJournalIsTold)
+{
+    WriteParams(DiscParams(u"Discs", u"Below"));
+    WriteReference(u"Below", FaceBelowTheAxis(0.0), 4);
+    {
+        QodJournalRecord record = DiscRecord({u"03/12/26", u"Loco", u"7", u"1", u"1", u"D"}, u"Below");
+        for (int side = 0; side < 2; ++side) {
+            const auto face = FaceBelowTheAxis(1500.0);
+            StoreQodProfile(&record, side, face.data(), static_cast<DWORD>(face.size()), kWheelStepCode);
+        }
+        CDBJournalQod journal;
+        ASSERT_EQ(journal.Append(u"Discs", &record), 1);
+    }
+    // The places: the disc browser's mode and back buttons, a notice's OK.
+    POINT mode{}, back{}, boxOk{};
+    {
+        auto screen = std::make_unique<View>();
+        Steps({[&](HWND d) {
+            mode = Centre(GetDlgItem(d, View::kModeId));
+            back = Centre(GetDlgItem(d, View::kBackId));
+            PostMessageW(d, WM_CLOSE, 0, 0);
+        }});
+        screen->DoModal(nullptr, owner);
+        Then([&] {
+            boxOk = Centre(GetDlgItem(FrontDialog(), kBoxFirst));
+            PostCommand(FrontDialog(), kBoxFirst);
+        });
+        CMessageDlg box;
+        box.Show(nullptr, owner, MESSAGE_FAILURE, Text(50070).c_str());
+    }
+    const std::string script = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("disc-list") + "\n" +
+                               Tap(mode) + "wait 400\nsnapshot " + Snap("disc-record") + "\n" + Tap(back) +
+                               "wait 300\nquit\n";
+    ASSERT_EQ(RunProgram(script), 0);
+    const qplat::Surface record = ReadPngFile(Snap("disc-record"));
+    ASSERT_EQ(record.width, 480);
+    // Over the friction ring (40 to 60 mm), clear of the groove: the faces
+    // 4 mm either side of the axis, inside the chart.
+    EXPECT_TRUE(AnyIn(record, RECT{110, 95, 150, 160}, Bluish)) << "side 1 above the axis";
+    EXPECT_TRUE(AnyIn(record, RECT{110, 185, 150, 262}, Bluish)) << "side 2 below the axis";
+    EXPECT_FALSE(AnyIn(record, RECT{110, 160, 150, 185}, Bluish)) << "the ring does not cross the axis";
+
+    // No current journal.
+    WriteParams(DiscParams(u""));
+    const std::string params = root.ReadFile(kParamPath);
+    const auto journals = std::distance(fs::directory_iterator(root.Host(kJournalFolder)), fs::directory_iterator());
+    const std::string told = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("no-journal") + "\n" +
+                             Tap(boxOk) + "wait 300\nsnapshot " + Snap("no-journal-after") + "\n" + Tap(back) +
+                             "wait 300\nquit\n";
+    ASSERT_EQ(RunProgram(told), 0);
+    const qplat::Surface notice = ReadPngFile(Snap("no-journal"));
+    const qplat::Surface after = ReadPngFile(Snap("no-journal-after"));
+    ASSERT_EQ(notice.width, 480);
+    ASSERT_EQ(after.width, 480);
+    // The notice's title bar over the browser, gone once answered.
+    EXPECT_TRUE(AnyIn(notice, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
+    EXPECT_FALSE(AnyIn(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
+    EXPECT_EQ(root.ReadFile(kParamPath), params);
+    EXPECT_EQ(std::distance(fs::directory_iterator(root.Host(kJournalFolder)), fs::directory_iterator()), journals);
 }
 
 }  // namespace

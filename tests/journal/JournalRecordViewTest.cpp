@@ -3,6 +3,8 @@
 // disc records with references of their own, and saving a stored profile as
 // a reference profile.
 
+#include <algorithm>
+
 #include "journal/JournalViewDlg.h"
 #include "tests/journal/JournalTestSupport.h"
 
@@ -238,7 +240,7 @@ TEST_F(RecordView, RefusedNamesAndFailedWritesAreReportedAndNothingIsWritten)
         screen = std::make_unique<View>();
         std::u16string notice;
         EXPECT_TRUE(Run({Command(View::kSaveReferId), Type(name), Answer(true, &notice), Close()}));
-        EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
+        EXPECT_EQ(notice, Text(50083)) << "a refused name, not a failed write";
     }
     EXPECT_FALSE(root.Exists(kProgramFolder + u"out.ref"));
     EXPECT_FALSE(root.Exists(kProgramFolder + u"Refer\\" + tooLong + u".ref"));
@@ -265,7 +267,7 @@ TEST_F(RecordView, TheKeyboardsCloseBoxCancelsAndAGaugeRecordHasNoProfileToSave)
                          PostCommand(d, View::kSaveReferId);
                      },
                      Close(), Close()}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED)) << "an empty profile is not saved";
+    EXPECT_EQ(notice, Text(50084)) << "a gauge record has no profile to save, and the operator is told why";
     const auto files = std::distance(std::filesystem::directory_iterator(root.Host(kProgramFolder + u"Refer\\")),
                                      std::filesystem::directory_iterator());
     EXPECT_EQ(files, 2) << "only Ref1 and keep.txt";
@@ -305,6 +307,64 @@ TEST_F(RecordView, EachDiscRecordIsComparedWithItsOwnReferenceOnly)
     EXPECT_GT(side1, 0.0);
     EXPECT_LT(side2, 0.0);
     EXPECT_EQ(screen->ShownDiscResult().values[6], 108000) << "the stored thickness";
+}
+
+TEST_F(RecordView, ADiscReferenceBelowTheAxisKeepsTheChartUprightWithBothFacesOnIt)
+{
+    WriteParams(DiscParams(u"D1", u"Below"));
+    WriteReference(u"Below", FaceBelowTheAxis(0.0), 4);
+    QodJournalRecord record = DiscRecord({u"03/12/26", u"Loco", u"7", u"1", u"1", u"D"}, u"Below");
+    for (int side = 0; side < 2; ++side) {
+        const auto face = FaceBelowTheAxis(1500.0);
+        StoreQodProfile(&record, side, face.data(), static_cast<DWORD>(face.size()), kWheelStepCode);
+    }
+    WriteJournal(u"D1", std::vector<QodJournalRecord>{record});
+    double yMin = 0, yMax = 0;
+    RECT plot{};
+    POINT chartOrigin{};
+    // Rows of the chart's client area that hold a blue pixel (the record's
+    // faces) in the columns over the friction ring, clear of the groove.
+    std::vector<int> blueRows;
+    EXPECT_TRUE(Run({Command(View::kModeId), [&](HWND d) {
+                         qplat::ProcessPendingMessages();
+                         const COwnerChart& chart = screen->m_chart;
+                         yMin = chart.m_yMin;
+                         yMax = chart.m_yMax;
+                         plot = chart.m_plot;
+                         chartOrigin = POINT{0, 0};
+                         ClientToScreen(chart.m_hWnd, &chartOrigin);
+                         const double xScale = (plot.right - plot.left) / (chart.m_xMax - chart.m_xMin);
+                         const int from = plot.left + static_cast<int>((40.0 - chart.m_xMin) * xScale);
+                         const int to = plot.left + static_cast<int>((60.0 - chart.m_xMin) * xScale);
+                         for (int y = plot.top; y < plot.bottom; ++y)
+                             for (int x = from; x < to; ++x) {
+                                 const COLORREF c = qplat::ScreenPixel(chartOrigin.x + x, chartOrigin.y + y);
+                                 const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+                                 if (b > r + 120 && b > g + 120) {
+                                     blueRows.push_back(y);
+                                     break;
+                                 }
+                             }
+                         qplat::SaveScreenPng(SnapshotPath("record-disc-below-axis"));
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(screen->BaseHeight(), -4000);
+    // Upright: the larger base magnitude and the margin either side of the axis.
+    EXPECT_DOUBLE_EQ(yMin, -5.0);
+    EXPECT_DOUBLE_EQ(yMax, 5.0);
+    // The friction ring lies 4 mm from the axis: side 1 in the upper half of
+    // the plot, side 2 in the lower half, both inside it.
+    const int middle = (plot.top + plot.bottom) / 2;
+    const bool upper = std::any_of(blueRows.begin(), blueRows.end(), [&](int y) { return y < middle - 20; });
+    const bool lower = std::any_of(blueRows.begin(), blueRows.end(), [&](int y) { return y > middle + 20; });
+    EXPECT_TRUE(upper) << "side 1's ring above the axis";
+    EXPECT_TRUE(lower) << "side 2's ring below the axis";
+    // The record's faces sit at +4 and -4 mm, mirrored.
+    const COwnerChart& chart = screen->m_chart;
+    ASSERT_GT(chart.m_count[2], 0);
+    ASSERT_GT(chart.m_count[3], 0);
+    EXPECT_NEAR(chart.m_ownY[2][(50000 - 5000) / 50], 4.0, 0.05);
+    EXPECT_NEAR(chart.m_ownY[3][(50000 - 5000) / 50], -4.0, 0.05);
 }
 
 TEST_F(RecordView, TheWheelReferenceIsTheSameForEveryRecordShown)

@@ -96,6 +96,20 @@ inline QodJournalRecord DiscRecord(const RecordKeys& keys, const std::u16string&
     return r;
 }
 
+// A disc face in a frame where the whole face lies below zero: hub and rim at
+// z = -4000, the friction ring 4000 deeper, a groove of `grooveUm` worn into
+// the ring's middle; a point every 50 um, as step code 500 stores them.
+inline std::vector<ProfilePoint> FaceBelowTheAxis(double grooveUm)
+{
+    std::vector<ProfilePoint> points;
+    for (LONG x = 5000; x <= 140000; x += 50) {
+        double depth = x >= 25000 && x <= 125000 ? 4000.0 : 0.0;
+        if (x >= 71000 && x <= 79000) depth -= grooveUm;
+        points.push_back({x, static_cast<LONG>(-4000 - depth)});
+    }
+    return points;
+}
+
 // A journal screen test's card: the real language files, the journal folder,
 // settings of the family naming the journal.
 class JournalScreenTest : public SettingsScreenTest {

@@ -273,42 +273,133 @@ TEST_F(JournalView, DeletingTheLastRecordEmptiesTheListAndTheResults)
     EXPECT_EQ(screen->ProfileCount(), 0u);
 }
 
-TEST_F(JournalView, EmptyMissingAndUnnamedJournalsShowAnEmptyList)
+TEST_F(JournalView, EmptyAndMissingJournalsShowAnEmptyListWithoutANotice)
 {
-    auto open = [&](int* rows, bool* filterEnabled) {
+    auto open = [&](int* rows, bool* filterEnabled, bool* noBox) {
         screen = std::make_unique<View>();
-        EXPECT_TRUE(Run({[=](HWND d) {
-            *rows = RowCount(RecordList(d));
-            *filterEnabled = Enabled(d, View::kFilterId);
-            PostMessageW(d, WM_CLOSE, 0, 0);
-        }}));
+        // The second step runs after anything the opening posted: a notice
+        // box would be in front then.
+        EXPECT_TRUE(Run({[](HWND) {}, [=](HWND d) {
+                             *noBox = CJournalViewDlg::Current() && d == CJournalViewDlg::Current()->m_hWnd;
+                             *rows = RowCount(RecordList(d));
+                             *filterEnabled = Enabled(d, View::kFilterId);
+                             PostMessageW(d, WM_CLOSE, 0, 0);
+                         }}));
         EXPECT_EQ(screen->SelectedRow(), -1);
         EXPECT_EQ(screen->ShownRow(), -1);
         EXPECT_EQ(screen->TableRows(), 0);
     };
     int rows = -1;
-    bool filterEnabled = true;
+    bool filterEnabled = true, noBox = false;
     // An empty journal file.
     WriteParams(WheelParams(u"Empty"));
     root.WriteFile(JournalPath(u"Empty"), "");
-    open(&rows, &filterEnabled);
+    open(&rows, &filterEnabled, &noBox);
     EXPECT_EQ(rows, 0);
     EXPECT_FALSE(filterEnabled);
-    // No current journal: nothing listed and no file made.
-    WriteParams(WheelParams(u""));
-    open(&rows, &filterEnabled);
+    EXPECT_TRUE(noBox);
+    // A missing journal is made empty.
+    WriteParams(WheelParams(u"New"));
+    open(&rows, &filterEnabled, &noBox);
     EXPECT_EQ(rows, 0);
-    EXPECT_FALSE(root.Exists(JournalPath(u"")));
-    // A journal that cannot be opened (no journal folder) counts -1.
+    EXPECT_TRUE(noBox);
+    EXPECT_TRUE(root.Exists(JournalPath(u"New")));
+    EXPECT_EQ(root.ReadFile(JournalPath(u"New")).size(), 0u);
+}
+
+TEST_F(JournalView, AJournalThatCannotBeReadIsToldNotShownAsEmpty)
+{
     WriteParams(WheelParams(u"J1"));
-    std::filesystem::remove_all(root.Host(kJournalFolder));
-    open(&rows, &filterEnabled);
-    EXPECT_EQ(rows, 0);
-    EXPECT_EQ(screen->RecordCount(), 0);
-    // A settings file that cannot be read is not replaced by the defaults.
+    // A folder where the journal file should be (it cannot be opened as a
+    // file), then no journal folder at all.
+    root.MakeFolder(JournalPath(u"J1"));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        screen = std::make_unique<View>();
+        std::u16string notice;
+        int rows = -1;
+        EXPECT_TRUE(Run({[](HWND) {},
+                         [&](HWND box) {
+                             qplat::ProcessPendingMessages();
+                             if (round == 0) qplat::SaveScreenPng(SnapshotPath("browser-unreadable"));
+                             Answer(true, &notice)(box);
+                         },
+                         [&](HWND d) {
+                             rows = RowCount(RecordList(d));
+                             PostMessageW(d, WM_CLOSE, 0, 0);
+                         }}));
+        EXPECT_EQ(notice, Text(50066));
+        EXPECT_EQ(rows, 0);
+        EXPECT_EQ(screen->RecordCount(), 0);
+        std::filesystem::remove_all(root.Host(kJournalFolder));
+    }
+    EXPECT_FALSE(root.Exists(kJournalFolder)) << "no folder is made for it";
+}
+
+TEST_F(JournalView, WithoutACurrentJournalTheOperatorIsToldWhereToChooseOne)
+{
+    for (const bool disc : {false, true}) {
+        SCOPED_TRACE(disc);
+        ParamBlock p = disc ? DiscParams(u"") : WheelParams(u"");
+        // The other family's journal is no current journal of this one.
+        CopyName(disc ? p.qavJournalName : p.qodJournalName, u"Other");
+        WriteParams(p);
+        const std::string params = root.ReadFile(kParamPath);
+        screen = std::make_unique<View>();
+        std::u16string notice;
+        int rows = -1;
+        EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice), [&](HWND d) {
+                             rows = RowCount(RecordList(d));
+                             PostMessageW(d, WM_CLOSE, 0, 0);
+                         }}));
+        EXPECT_EQ(notice, Text(50070));
+        EXPECT_EQ(rows, 0);
+        // Nothing written: no journal file, the settings as they were.
+        EXPECT_TRUE(std::filesystem::is_empty(root.Host(kJournalFolder)));
+        EXPECT_EQ(root.ReadFile(kParamPath), params);
+    }
+    // A settings file that cannot be read is not replaced by the defaults:
+    // it names no journal either.
     root.WriteFile(kParamPath, "");
-    open(&rows, &filterEnabled);
+    screen = std::make_unique<View>();
+    std::u16string notice;
+    EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice), Close()}));
+    EXPECT_EQ(notice, Text(50070));
     EXPECT_EQ(root.ReadFile(kParamPath).size(), 0u);
+}
+
+TEST_F(JournalView, TheDiscTableListsTheRowsItsSwitchesAllowAndItsUnitsInGreen)
+{
+    auto open = [&](BYTE switches[4], std::vector<std::u16string>* names, bool* greenUnit) {
+        ParamBlock p = DiscParams(u"D1");
+        for (int i = 0; i < 4; ++i) p.discSwitches[i] = switches[i];
+        WriteParams(p);
+        WriteJournal(u"D1", std::vector<QodJournalRecord>{DiscRecord({u"03/12/26", u"Loco", u"7", u"2", u"1", u"D"})});
+        screen = std::make_unique<View>();
+        EXPECT_TRUE(Run({[&](HWND d) {
+            qplat::ProcessPendingMessages();
+            *names = Column(ResultList(d), 0);
+            *greenUnit = CellHasColour(ResultList(d), 0, 2, 0x009600);
+            qplat::SaveScreenPng(SnapshotPath("browser-disc-table"));
+            PostMessageW(d, WM_CLOSE, 0, 0);
+        }}));
+    };
+    std::vector<std::u16string> names;
+    bool green = false;
+    // Only the thickness switch (byte 1330) on: its row alone.
+    BYTE thicknessOnly[4] = {1, 1, 2, 1};
+    open(thicknessOnly, &names, &green);
+    EXPECT_EQ(names, std::vector<std::u16string>{Text(40642)});
+    EXPECT_TRUE(green) << "the unit column";
+    // All four on: every row.
+    BYTE all[4] = {2, 2, 2, 2};
+    open(all, &names, &green);
+    EXPECT_EQ(names.size(), 7u);
+    EXPECT_TRUE(green);
+    // None on: no row.
+    BYTE none[4] = {1, 1, 1, 1};
+    open(none, &names, &green);
+    EXPECT_TRUE(names.empty());
 }
 
 TEST_F(JournalView, ResultValuesAreColouredByTheirGrade)
@@ -387,7 +478,7 @@ TEST_F(JournalView, DiscJournalsShowTheMiddleSideAndHaveNoWheelCommands)
     EXPECT_FALSE(saveButton);
     EXPECT_FALSE(viewButton);
     EXPECT_EQ(columns, 3);
-    EXPECT_EQ(screen->TableRows(), 7) << "every disc row";
+    EXPECT_EQ(screen->TableRows(), 5) << "the rows the default switches allow";
 }
 
 }  // namespace
