@@ -338,8 +338,13 @@ void CJournalViewDlg::FillResultList()
         if (m_disc) {
             m_resultList.SetItemText(j, 2, units.c_str());
         } else {
-            const std::u16string format = qplat::FieldText(row.format, RESULT_FORMAT_CHARS);
-            swprintf(text, RESULT_VALUE_CHARS, format.c_str(), static_cast<double>(row.valueB));
+            // Without a reference profile the reference block is empty: its
+            // zeros are no reference values and would read as measured ones.
+            text[0] = 0;
+            if (m_refCount > 0) {
+                const std::u16string format = qplat::FieldText(row.format, RESULT_FORMAT_CHARS);
+                swprintf(text, RESULT_VALUE_CHARS, format.c_str(), static_cast<double>(row.valueB));
+            }
             m_resultList.SetItemText(j, 2, text);
             m_resultList.SetItemText(j, 3, units.c_str());
         }

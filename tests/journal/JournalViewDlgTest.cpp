@@ -114,6 +114,24 @@ TEST_F(JournalView, OpeningShowsRowZeroWithItsResultsAndEveryRecordCounted)
     EXPECT_FALSE(enabled[4]) << "no filter to reset";
 }
 
+// A reference the card does not hold, or none named: the reference column
+// stays empty rather than showing the empty block's 0.00.
+TEST_F(JournalView, WithoutAReferenceProfileTheReferenceColumnIsEmpty)
+{
+    for (const char16_t* refer : {u"", u"Missing"}) {
+        WriteParams(WheelParams(u"J1", refer));
+        WriteJournal(u"J1", ThreeWheels());
+        std::u16string sh, shReference = u"x";
+        EXPECT_TRUE(Run({[&](HWND d) {
+            sh = CellText(ResultList(d), 0, 1);
+            shReference = CellText(ResultList(d), 0, 2);
+            PostMessageW(d, WM_CLOSE, 0, 0);
+        }}));
+        EXPECT_EQ(sh, u"27.97") << "the measured value is shown";
+        EXPECT_EQ(shReference, u"") << "reference name \"" << qplat::ToUtf8(refer) << "\"";
+    }
+}
+
 TEST_F(JournalView, AFilterListsTheMatchingRecordsThroughTheRowMapAndMarksItsColumns)
 {
     WriteParams(WheelParams(u"J1"));
