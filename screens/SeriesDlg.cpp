@@ -17,6 +17,7 @@ constexpr int kTextMeasure = 50114;
 constexpr int kTextMeasured = 40601;
 constexpr int kTextZeroFailed = 50051;
 constexpr int kTextJournalUnreadable = 50066;
+constexpr int kTextSettingsUnreadable = 50072;
 
 // The record panel and the arguments of its drawing.
 constexpr int kPanelX = 3, kPanelY = 50, kPanelFontWidth = 6, kPanelFontHeight = 14, kPanelLineStep = 13;
@@ -259,6 +260,9 @@ void CSeriesDlg::OnTimer(UINT_PTR id)
         // An unreadable journal leaves every position unmarked: the operator
         // is told, so that it does not read as nothing stored yet.
         if (!read) ShowMessage(MESSAGE_FAILURE, kTextJournalUnreadable);
+        // Without the settings the value list cannot say what is measured:
+        // an empty list must not read as nothing to show.
+        if (!m_results.SettingsRead()) ShowMessage(MESSAGE_FAILURE, kTextSettingsUnreadable);
         return;
     }
     if (id != kStatusTimer) return;

@@ -117,6 +117,20 @@ void CALLBACK AnswerSeriesBox(HWND window, UINT, UINT_PTR id, DWORD)
     Press(front, qtest::kBoxFirstButton);
 }
 
+TEST_F(Series, SettingsThatCannotBeReadAreToldAndListNoValues)
+{
+    BuildScheme(1, 2);
+    std::filesystem::remove(root.Host(u"\\SDMMC\\Autorun\\param.qav"));
+    root.MakeFolder(u"\\SDMMC\\Autorun\\param.qav");  // no settings can be read there
+    g_seriesBoxText.clear();
+    SetTimer(qtest::ActionWindow(), 77, 10, AnswerSeriesBox);
+    int rows = -1;
+    Open([&](CSeriesDlg& s) { rows = s.m_list.GetItemCount(); });
+    KillTimer(qtest::ActionWindow(), 77);
+    EXPECT_EQ(g_seriesBoxText, qtest::LanguageText(50072));
+    EXPECT_EQ(rows, 0);
+}
+
 TEST_F(Series, JournalThatCannotBeReadIsToldAndMarksNothing)
 {
     BuildScheme(1, 2);
