@@ -24,9 +24,7 @@ public:
     static constexpr int kTextCurrentNotDeleted = 50041;
     static constexpr int kTextDeleteQuestion = 50032;
     static constexpr int kTextNameColumn = 40410;
-    // A scheme name the field cannot hold is cut; the scheme then fails to
-    // load and says so (50053).
-    static constexpr int kTextNameTooLong = 0;
+    static constexpr int kTextNameTooLong = 50092;
 
     static constexpr int kNewId = 410;
     static constexpr int kDeleteId = 411;

@@ -170,6 +170,32 @@ TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
     EXPECT_EQ(Current(), u"Broken");
 }
 
+// A scheme name longer than the settings field is refused: its first 49
+// characters could name another scheme, which would load in its place.
+TEST_F(SchemeScreensTest, ASchemeNameLongerThanTheFieldIsNotMadeCurrent)
+{
+    const std::string stem(49, 'S');
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Short.sch", stem + "\r\n{\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");
+    root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Long.sch",
+                   stem + "long\r\n{\r\n41d-|||1r||||;\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");
+    WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles"); });
+    const std::u16string shortName(49, u'S');
+    std::vector<std::u16string> boxes;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        CSchemeListDlg& s = List();
+        s.m_list.SelectItem(Row(shortName + u"long"));
+        AnswerBox(&boxes);
+        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        EXPECT_EQ(Mark(Row(shortName + u"long")), u"");
+        EXPECT_EQ(Mark(Row(u"Car 4 axles")), u"\u2022");
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50092)});
+    EXPECT_EQ(Current(), u"Car 4 axles");
+}
+
 TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
 {
     CSchemeFile writer;
