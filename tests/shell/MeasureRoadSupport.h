@@ -30,9 +30,6 @@ namespace qtest {
 namespace fs = std::filesystem;
 
 // Places on the screens the scripts touch.
-struct Spot {
-    int x, y;
-};
 constexpr Spot kStartMeasure{88, 217};
 constexpr Spot kMeasure{60, 95};       // the measuring screen's measure button
 constexpr Spot kZero{60, 180};         // the gauges' zero button
@@ -62,30 +59,6 @@ inline SimSensor SensorOf(int deviceType)
     default: return {"wheel", u"LX412 12345"};
     }
 }
-
-// A script of the program: one action a line.
-class Script {
-public:
-    Script& Wait(int ms)
-    {
-        text_ += "wait " + std::to_string(ms) + "\n";
-        return *this;
-    }
-    Script& Tap(Spot s)
-    {
-        text_ += "tap " + std::to_string(s.x) + " " + std::to_string(s.y) + "\n";
-        return *this;
-    }
-    Script& Snap(const std::string& path)
-    {
-        text_ += "snapshot " + path + "\n";
-        return *this;
-    }
-    const std::string& Text() const { return text_; }
-
-private:
-    std::string text_;
-};
 
 class MeasureRoad : public ::testing::Test {
 protected:
