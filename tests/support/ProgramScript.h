@@ -91,13 +91,15 @@ private:
 
 // Writes `script` into `scriptPath` and runs the application the build made
 // on the root with it; the program's exit status (-1 when it did not exit).
+// With `errorsPath` its standard error goes to that file.
 inline int RunProgramScript(const std::string& rootPath, const std::filesystem::path& scriptPath,
-                            const std::string& script)
+                            const std::string& script, const std::filesystem::path& errorsPath = {})
 {
     std::ofstream(scriptPath) << script;
     const std::filesystem::path program = std::filesystem::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-    const std::string command = "\"" + program.string() + "\" --headless --root \"" + rootPath + "\" --script \"" +
-                                scriptPath.string() + "\"";
+    std::string command = "\"" + program.string() + "\" --headless --root \"" + rootPath + "\" --script \"" +
+                          scriptPath.string() + "\"";
+    if (!errorsPath.empty()) command += " 2>\"" + errorsPath.string() + "\"";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
