@@ -22,12 +22,15 @@ constexpr int kAngle = 11;
 constexpr int kAngleStatus = 5;
 
 // A script of stylus taps in client coordinates of the full-screen dialogs,
-// whose client area starts one pixel in, inside their thin border.
+// whose client area starts one pixel in, inside their thin border. Every
+// screen here opens and closes on its tap, and each tap comes when the
+// program has handled the one before: nothing is waited for (a step that
+// the program finishes later would await its pixel: qtest::AwaitLine).
 class Script {
 public:
     Script& Tap(int x, int y)
     {
-        text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\nwait 150\n";
+        text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\n";
         return *this;
     }
     // The middle of a control placed at (x, y) with the size.
@@ -36,11 +39,6 @@ public:
     {
         text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\n";
         return Tap(x, y);
-    }
-    Script& Wait(int ms)
-    {
-        text_ += "wait " + std::to_string(ms) + "\n";
-        return *this;
     }
     Script& Snap(const std::string& file)
     {
@@ -69,7 +67,7 @@ public:
 private:
     static int BitmapWidth(int id) { return std::max(20, static_cast<int>(GetResourceBitmapSize(nullptr, id).cx)); }
     static int BitmapHeight(int id) { return std::max(20, static_cast<int>(GetResourceBitmapSize(nullptr, id).cy)); }
-    std::string text_ = "wait 300\n";
+    std::string text_;
 };
 
 // One measurement of the S1002 profile by a simulated head, launched and
