@@ -12,7 +12,24 @@
 // given), after which the run ends with status 2 and a line on standard error
 // naming the script line. Screens that open on the tap itself need nothing:
 // each action runs when the program has handled all the one before caused.
-// `Wait(ms)` is left for the few places where nothing can be awaited.
+//
+// Choosing the pixel: one that the event itself changes, and that is not
+// already in the awaited state before it. A button the tap turns off and the
+// event turns on again, or one that only a result turns on, serves well; a
+// button that a screen's status timer also switches does not. The measuring
+// road's places and colours are in tests/shell/MeasureRoadSupport.h:
+//
+//     Script s;
+//     s.Await(kLinkedFace, kFaceOn)            // the sensor linked
+//         .Tap(kStartMeasure).Tap(kMeasure)
+//         .Await(kSaveFace, kFaceOn)           // the run has a result
+//         .Snap(path);
+//
+// `Wait(ms)` is left for the few places where nothing can be awaited: a tap
+// that must change nothing, or a screen's own short timer that changes
+// nothing visible (the record-data and series screens take taps only 100 ms
+// after they open). A timer that is due comes before the script's next look,
+// so a wait past such a timer holds on any load.
 #pragma once
 
 #include <sys/wait.h>
@@ -76,11 +93,6 @@ public:
     Script& Snap(const std::string& path)
     {
         text_ += "snapshot " + path + "\n";
-        return *this;
-    }
-    Script& Line(const std::string& action)
-    {
-        text_ += action + "\n";
         return *this;
     }
     const std::string& Text() const { return text_; }
