@@ -125,7 +125,8 @@ bool Parse(const std::string& text, std::vector<Action>& out, std::string* error
             a.op = Op::Wait;
             a.ms = static_cast<unsigned long>(ms);
         } else if (word == "await") {
-            if (!ParseAwait(in, a)) return fail("\"await\" needs x y, a colour RRGGBB or !RRGGBB and at most a time in milliseconds");
+            if (!ParseAwait(in, a))
+                return fail("\"await\" needs x y on the screen, a colour RRGGBB or !RRGGBB and at most a time in ms");
             a.op = Op::Await;
         } else if (word == "snapshot") {
             std::getline(in, a.file);
@@ -185,7 +186,8 @@ unsigned long AwaitStepLocked(ScriptState& s, const Action& a)
     DWORD elapsed = now - s.waitStart;
     if (elapsed >= a.ms) {
         // The event never came: what follows would act on the wrong screen.
-        std::fprintf(stderr, "script line %d: the pixel at (%d, %d) is %s after %lu ms, awaited %s%s: ending the program\n",
+        std::fprintf(stderr,
+                     "script line %d: the pixel at (%d, %d) is %s after %lu ms, awaited %s%s: ending the program\n",
                      a.line, a.x, a.y, Hex(s.awaitSeen).c_str(), a.ms, a.absent ? "anything but " : "",
                      Hex(a.colour).c_str());
         s.waiting = false;
