@@ -82,6 +82,15 @@ void RequestClose();
 // A script that has carried out its last action without "quit" ends the
 // program as "quit" does (WM_QUIT, code 0), once its last action's messages
 // are handled, with a note on standard error.
+//
+// "await x y RRGGBB [ms]" waits for an event on the screen: the script goes on
+// as soon as the composed screen's pixel at (x, y) has that colour (red, green,
+// blue in hexadecimal); "await x y !RRGGBB [ms]" until it no longer has it.
+// The pixel is looked at whenever the program has handled what came before
+// and after each frame, with short sleeps in between. `ms` (60000 when left
+// out) is only a hang guard: when it runs out the script stops and the
+// program ends (WM_QUIT, code 2) with a line on standard error naming the
+// script line, the pixel's colour and the one awaited.
 bool LoadInputScript(const std::string& hostPath, std::string* error);
 bool SetInputScript(const std::string& text, std::string* error);
 // Drops the script: nothing more is carried out and nothing ends.

@@ -20,7 +20,15 @@
 
 namespace {
 
-enum class Op { Tap, Press, Release, Move, Wait, Snapshot, Power, Close, Quit };
+// How long "await" lets the program take when the script names no time: only
+// a hang guard, far beyond what any screen needs on a loaded machine.
+constexpr long kAwaitGuardMs = 60000;
+
+// How often an await looks at a screen that says nothing changed (a chart
+// drawn through a context kept open does not tell).
+constexpr DWORD kAwaitLookMs = 50;
+
+enum class Op { Tap, Press, Release, Move, Wait, Await, Snapshot, Power, Close, Quit };
 
 struct Action {
     Op op;
@@ -28,6 +36,8 @@ struct Action {
     unsigned long ms = 0;
     std::string file;
     int line = 0;
+    COLORREF colour = 0;  // await: the colour looked for
+    bool absent = false;  // await: the colour is to go rather than to come
 };
 
 struct ScriptState {
@@ -35,6 +45,11 @@ struct ScriptState {
     std::vector<Action> actions;
     size_t next = 0;
     bool ending = false;  // the program is still to be ended after the last action
+    // An await looks at the screen again only when something may have
+    // changed it, or after a while for drawing nobody announces.
+    unsigned awaitVersion = 0;
+    DWORD awaitLookedAt = 0;
+    COLORREF awaitSeen = 0;
     bool waiting = false;
     DWORD waitStart = 0;
     int snapshots = 0;
@@ -55,6 +70,28 @@ bool ParseInt(std::istringstream& in, long lo, long hi, long& out)
     long v = std::strtol(word.c_str(), &end, 10);
     if (end == word.c_str() || *end != 0 || v < lo || v > hi) return false;
     out = v;
+    return true;
+}
+
+// "X Y RRGGBB [MS]" or "X Y !RRGGBB [MS]": a point on the screen, a colour
+// in hexadecimal red, green, blue, and the hang guard.
+bool ParseAwait(std::istringstream& in, Action& a)
+{
+    long x, y;
+    if (!ParseInt(in, 0, qplat::kScreenWidth - 1, x) || !ParseInt(in, 0, qplat::kScreenHeight - 1, y)) return false;
+    std::string colour;
+    if (!(in >> colour)) return false;
+    a.absent = colour[0] == '!';
+    if (a.absent) colour.erase(0, 1);
+    if (colour.size() != 6 || colour.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+    unsigned long rgb = std::strtoul(colour.c_str(), nullptr, 16);
+    a.colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    long ms = kAwaitGuardMs;
+    in >> std::ws;
+    if (in.peek() != std::char_traits<char>::eof() && !ParseInt(in, 1, 86400000L, ms)) return false;
+    a.x = static_cast<int>(x);
+    a.y = static_cast<int>(y);
+    a.ms = static_cast<unsigned long>(ms);
     return true;
 }
 
@@ -93,6 +130,10 @@ bool Parse(const std::string& text, std::vector<Action>& out, std::string* error
             if (!ParseInt(in, 0, 86400000L, ms)) return fail("\"wait\" needs a time in milliseconds");
             a.op = Op::Wait;
             a.ms = static_cast<unsigned long>(ms);
+        } else if (word == "await") {
+            if (!ParseAwait(in, a))
+                return fail("\"await\" needs x y on the screen, a colour RRGGBB or !RRGGBB and at most a time in ms");
+            a.op = Op::Await;
         } else if (word == "snapshot") {
             std::getline(in, a.file);
             size_t s = a.file.find_first_not_of(" \t");
@@ -117,6 +158,52 @@ bool Parse(const std::string& text, std::vector<Action>& out, std::string* error
         out.push_back(std::move(a));
     }
     return true;
+}
+
+std::string Hex(COLORREF c)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
+
+// The await in front, asked again; the script's lock is held. Returns how
+// long the program may sleep before the next look (a message that arrives
+// wakes it earlier, and every handled message brings the next look).
+unsigned long AwaitStepLocked(ScriptState& s, const Action& a)
+{
+    DWORD now = GetTickCount();
+    unsigned version = qplat::backend::ScreenVersion();
+    bool first = !s.waiting;
+    if (first) {
+        s.waiting = true;
+        s.waitStart = now;
+    }
+    if (first || version != s.awaitVersion || now - s.awaitLookedAt >= kAwaitLookMs) {
+        s.awaitVersion = version;
+        s.awaitLookedAt = now;
+        s.awaitSeen = qplat::ScreenPixel(a.x, a.y);
+        if ((s.awaitSeen == a.colour) != a.absent) {
+            s.waiting = false;
+            s.next++;
+            return 0;
+        }
+    }
+    DWORD elapsed = now - s.waitStart;
+    if (elapsed >= a.ms) {
+        // The event never came: what follows would act on the wrong screen.
+        std::fprintf(stderr,
+                     "script line %d: the pixel at (%d, %d) is %s after %lu ms, awaited %s%s: ending the program\n",
+                     a.line, a.x, a.y, Hex(s.awaitSeen).c_str(), a.ms, a.absent ? "anything but " : "",
+                     Hex(a.colour).c_str());
+        s.waiting = false;
+        s.next = s.actions.size();
+        s.ending = false;
+        PostQuitMessage(2);
+        return 100;
+    }
+    DWORD left = static_cast<DWORD>(a.ms) - elapsed;
+    return left < 10 ? left : 10;
 }
 
 }  // namespace
@@ -222,10 +309,12 @@ unsigned long RunInputScriptStep()
             s.next++;
             return 0;
         }
+        if (a.op == Op::Await) return AwaitStepLocked(s, a);
         s.next++;
         if (a.op == Op::Quit) s.ending = false;
     }
     switch (a.op) {
+    case Op::Await: break;
     case Op::Tap: StylusTap(a.x, a.y); break;
     case Op::Press: StylusDown(a.x, a.y); break;
     case Op::Release: StylusUp(a.x, a.y); break;

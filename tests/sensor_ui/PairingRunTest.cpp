@@ -18,6 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// An enabled button's face, and the start screen's signal bars while the
+// sensor is connected.
+constexpr COLORREF kButtonFace = RGB(0x26, 0x38, 0x4E);
+constexpr COLORREF kSignalBlue = RGB(0x1B, 0x50, 0xB8);
+
 class PairingRun : public sensorui::SensorScreensTest {
 protected:
     void SetUp() override
@@ -58,23 +63,25 @@ TEST_F(PairingRun, AGaugeIsFoundAddedMadeCurrentAndConnected)
 {
     const auto sims = StartSimulators();
 
+    // Each screen opens on its tap; the search and the link are awaited.
     const std::string script =
-        "wait 400\n"
-        "tap 88 85\nwait 300\n"                       // settings menu
-        "tap 342 101\nwait 300\n"                     // paired sensors
-        "tap 70 121\nwait 200\n"                      // device type 2
+        "tap 88 85\n"                                // settings menu
+        "tap 342 101\n"                              // paired sensors
+        "tap 70 121\n"                               // device type 2
         "snapshot " + Snap("list") + "\n"
-        "tap 91 244\nwait 300\n"                      // search
-        "tap 141 244\nwait 2500\n"                    // start the search
+        "tap 91 244\n"                               // search
+        "tap 141 244\n" +                            // start the search: its button is off
+        qtest::AwaitLine(141, 244, kButtonFace) +     // until the search is over
         "snapshot " + Snap("found") + "\n"
-        "tap 100 126\nwait 200\n"                     // the first row
-        "tap 311 244\nwait 400\n"                     // add
+        "tap 100 126\n"                              // the first row
+        "tap 311 244\n"                              // add
         "snapshot " + Snap("paired") + "\n"
-        "tap 243 244\nwait 300\n"                     // delete the current sensor
+        "tap 243 244\n"                              // delete the current sensor
         "snapshot " + Snap("refused") + "\n"
-        "tap 240 170\nwait 300\n"                     // the notice's OK
-        "tap 453 25\nwait 300\n"                      // back to the menu
-        "tap 453 25\nwait 8000\n"                     // back to the start screen: the monitor links up
+        "tap 240 170\n"                              // the notice's OK
+        "tap 453 25\n"                               // back to the menu
+        "tap 453 25\n" +                             // back to the start screen
+        qtest::AwaitLine(330, 213, kSignalBlue) +     // the monitor links up: the signal bars
         "snapshot " + Snap("start") + "\n"
         "quit\n";
     ASSERT_EQ(Run(script), 0);

@@ -25,9 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using qtest::Script;
 
-constexpr int kWaitLink = 8000;
-constexpr int kWaitRun = 6000;
-constexpr int kWaitScreen = 1500;
 constexpr RECT kResultValues{150, 90, 400, 265};
 
 // What tools/run-demo gives democard and the simulator.
@@ -71,15 +68,16 @@ protected:
         ASSERT_EQ(0u, sim->Path().find("/dev/")) << "the simulator did not start";
     }
 
-    // From the start screen: measure, save with the record data as offered,
-    // back to the start screen.
-    int MeasureAndSave(const std::string& prefix, int runMs = kWaitRun)
+    // From the start screen, once the head is linked: measure, save with the
+    // record data as offered once the run has a result, back to the start
+    // screen.
+    int MeasureAndSave(const std::string& prefix)
     {
         Script s;
-        s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
-        s.Tap(qtest::kMeasure).Wait(runMs).Snap(Snap(prefix + "-results"));
-        s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Snap(Snap(prefix + "-saved"));
-        s.Tap(qtest::kClose).Wait(kWaitScreen);
+        s.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
+        s.Tap(qtest::kMeasure).Await(qtest::kSaveFace, qtest::kFaceOn).Snap(Snap(prefix + "-results"));
+        s.Tap(qtest::kSave).Tap(qtest::kRecordOk).Await(qtest::kSaveFace, qtest::kFaceOff);
+        s.Snap(Snap(prefix + "-saved")).Tap(qtest::kClose);
         return Run(s);
     }
 
@@ -156,7 +154,7 @@ TEST_F(DemoCardRun, TheStandardDiscIsInToleranceAndAThinDiscIsFlagged)
         qplat::CopyField(r->pin, 5, u"1235");
     });
     StartHead({}, "disc2", "LX413 12345");
-    ASSERT_EQ(0, MeasureAndSave("disc", kWaitRun + 2000));
+    ASSERT_EQ(0, MeasureAndSave("disc"));
     std::vector<QodJournalRecord> journal = DemoJournal<QodJournalRecord>(u"qod");
     ASSERT_EQ(1u, journal.size()) << "stored in the disc device's current journal";
     EXPECT_NEAR(GetQodRecordValue(journal[0], 6), 108000, 1500) << "the simulator's unworn disc";
@@ -168,7 +166,7 @@ TEST_F(DemoCardRun, TheStandardDiscIsInToleranceAndAThinDiscIsFlagged)
     // Worn down to 95 mm: below the demo set's least thickness.
     sim.reset();
     StartHead({"--thickness", "95000"}, "disc2", "LX413 12345");
-    ASSERT_EQ(0, MeasureAndSave("thin", kWaitRun + 2000));
+    ASSERT_EQ(0, MeasureAndSave("thin"));
     EXPECT_GT(Count(Png("thin-results"), kResultValues, OutFill), 50) << "flagged out of tolerance";
     journal = DemoJournal<QodJournalRecord>(u"qod");
     ASSERT_FALSE(journal.empty());

@@ -30,9 +30,6 @@ namespace qtest {
 namespace fs = std::filesystem;
 
 // Places on the screens the scripts touch.
-struct Spot {
-    int x, y;
-};
 constexpr Spot kStartMeasure{88, 217};
 constexpr Spot kMeasure{60, 95};       // the measuring screen's measure button
 constexpr Spot kZero{60, 180};         // the gauges' zero button
@@ -48,6 +45,36 @@ constexpr Spot kKeyboardOkKey{443, 241};
 constexpr Spot kMessageOk{240, 181};
 constexpr Spot kSeriesMeasure{429, 107};
 
+// What the scripts await (see tests/support/ProgramScript.h): a button's face
+// enabled or disabled, at a place on the face that no caption or picture
+// covers.
+constexpr COLORREF kFaceOn = RGB(0x26, 0x38, 0x4E);
+constexpr COLORREF kFaceOff = RGB(0x96, 0x9C, 0xA2);
+// The start screen's measure button is enabled once the sensor is linked.
+constexpr Spot kLinkedFace{150, 230};
+// The measuring screen's save button is enabled by a run with a result, and
+// disabled again once the result is stored.
+constexpr Spot kSaveFace{100, 235};
+// The measuring screen's measure button.
+constexpr Spot kMeasureFace{60, 60};
+// A message box's title bar, which no screen has there.
+constexpr Spot kMessageTitle{240, 64};
+constexpr COLORREF kMessageTitleBlue = RGB(0x00, 0x30, 0x8C);
+
+// Waits for the program's own short timers, where the screen shows nothing
+// to await. A timer that is due comes before the script's next look, so a
+// wait past one is enough whatever the machine's load.
+// A gauge's run starts from a 10 ms timer and holds the program until it
+// ends (a step measured again with the same value changes nothing).
+constexpr int kRunStartMs = 50;
+// The record-data screen opens the keyboard for a touched edit only once its
+// own 100 ms timer has made it ready.
+constexpr int kRecordReadyMs = 150;
+// The series screen reads its journal and takes a measure tap for the right
+// position only after its own 100 ms timer (its first opening looks the same
+// before and after).
+constexpr int kSeriesReadyMs = 150;
+
 // The sensor of a device type as the simulator announces itself.
 struct SimSensor {
     const char* kind;
@@ -62,30 +89,6 @@ inline SimSensor SensorOf(int deviceType)
     default: return {"wheel", u"LX412 12345"};
     }
 }
-
-// A script of the program: one action a line.
-class Script {
-public:
-    Script& Wait(int ms)
-    {
-        text_ += "wait " + std::to_string(ms) + "\n";
-        return *this;
-    }
-    Script& Tap(Spot s)
-    {
-        text_ += "tap " + std::to_string(s.x) + " " + std::to_string(s.y) + "\n";
-        return *this;
-    }
-    Script& Snap(const std::string& path)
-    {
-        text_ += "snapshot " + path + "\n";
-        return *this;
-    }
-    const std::string& Text() const { return text_; }
-
-private:
-    std::string text_;
-};
 
 class MeasureRoad : public ::testing::Test {
 protected:

@@ -27,6 +27,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The start screen's colours that tell the sensor is linked: the link
+// picture's blue, an enabled button's face (the measure button) and a charged
+// battery segment.
+constexpr COLORREF kLinkBlue = RGB(0x1B, 0x50, 0xB8);
+constexpr COLORREF kButtonFace = RGB(0x26, 0x38, 0x4E);
+constexpr COLORREF kBatteryGreen = RGB(0x28, 0xAA, 0x46);
+
 class ProgramRun : public ::testing::Test {
 protected:
     void SetUp() override
@@ -38,9 +45,9 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs the program on the root with the script; its exit status.
-    int Run(const std::string& script, const std::string& name = "script.txt")
+    int Run(const std::string& script, const std::string& name = "script.txt", const fs::path& errors = {})
     {
-        return qtest::RunProgramScript(root.Path(), dir / name, script);
+        return qtest::RunProgramScript(root.Path(), dir / name, script, errors);
     }
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
 
@@ -81,19 +88,19 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
         {"data", 390, 85, {{"journals", 130, 100}, {"references", 130, 161}, {"schemes", 130, 222},
                            {"tolerances", 341, 100}, {"types", 341, 161}}},
     };
-    std::string script = "wait 300\nsnapshot " + Snap("start") + "\n";
+    // Every screen here opens and closes on its tap: nothing to await.
+    std::string script = "snapshot " + Snap("start") + "\n";
     for (const Menu& m : menus) {
-        script += "tap " + std::to_string(m.x) + " " + std::to_string(m.y) + "\nwait 200\nsnapshot " + Snap(m.name) +
-                  "\n";
+        script += "tap " + std::to_string(m.x) + " " + std::to_string(m.y) + "\nsnapshot " + Snap(m.name) + "\n";
         for (const Screen& sc : m.screens)
-            script += "tap " + std::to_string(sc.x) + " " + std::to_string(sc.y) + "\nwait 300\nsnapshot " +
-                      Snap(sc.name) + "\ntap 453 25\nwait 200\nsnapshot " + Snap(std::string(sc.name) + "-back") + "\n";
-        script += "tap 453 25\nwait 200\n";
+            script += "tap " + std::to_string(sc.x) + " " + std::to_string(sc.y) + "\nsnapshot " + Snap(sc.name) +
+                      "\ntap 453 25\nsnapshot " + Snap(std::string(sc.name) + "-back") + "\n";
+        script += "tap 453 25\n";
     }
     // The journal browser straight from the start screen; a fresh card has
     // no current journal, which the browser's notice says (its OK answered).
-    script += "snapshot " + Snap("back") + "\ntap 88 151\nwait 300\nsnapshot " + Snap("browser") +
-              "\ntap 238 180\nwait 200\ntap 453 25\nwait 200\nsnapshot " + Snap("browser-back") + "\nquit\n";
+    script += "snapshot " + Snap("back") + "\ntap 88 151\nsnapshot " + Snap("browser") +
+              "\ntap 238 180\ntap 453 25\nsnapshot " + Snap("browser-back") + "\nquit\n";
     ASSERT_EQ(Run(script), 0);
     EXPECT_EQ(root.ReadFile(qtest::kParamPath).size(), PARAM_BLOCK_SIZE);
 
@@ -178,7 +185,11 @@ TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
         qplat::CopyField(r->name, 12, u"LX412 12345");
         qplat::CopyField(r->pin, 5, u"1235");
     });
-    ASSERT_EQ(Run("wait 2500\nsnapshot " + Snap("linked") + "\nquit\n"), 0);
+    // The link picture turns blue, the measure button dark, the sensor's
+    // battery shows its first green segment.
+    ASSERT_EQ(Run(qtest::AwaitLine(320, 220, kLinkBlue) + qtest::AwaitLine(150, 230, kButtonFace) +
+                  qtest::AwaitLine(310, 150, kBatteryGreen) + "snapshot " + Snap("linked") + "\nquit\n"),
+              0);
     const qplat::Surface s = ReadPng(Snap("linked"));
     ASSERT_EQ(s.width, 480);
     // The link picture in its active colour with signal bars to its right,
@@ -195,6 +206,24 @@ TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
             green = GetGValue(c) > 140 && GetRValue(c) < 120 && GetBValue(c) < 120;
         }
     EXPECT_TRUE(green);
+}
+
+// An awaited screen that never comes ends the run at the guard with status 2
+// and the script line, even with a menu (a modal screen) open, and nothing
+// after it is carried out.
+TEST_F(ProgramRun, AnAwaitThatIsNeverMetEndsTheRunWithStatusTwoAndItsLine)
+{
+    const fs::path errors = dir / "errors.txt";
+    const std::string script = "# the start screen's bottom separator, then the settings menu\n" +
+                               qtest::AwaitLine(200, 250, RGB(0, 0, 0)) + "tap 88 85\n" +
+                               qtest::AwaitLine(240, 20, RGB(0x12, 0x34, 0x56), false, 500) + "snapshot " +
+                               Snap("never") + "\nquit\n";
+    EXPECT_EQ(Run(script, "script.txt", errors), 2);
+    std::ifstream in(errors);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(said.find("script line 4: the pixel at (240, 20) is "), std::string::npos) << said;
+    EXPECT_NE(said.find("after 500 ms, awaited 123456"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(Snap("never")));
 }
 
 }  // namespace

@@ -1,10 +1,40 @@
 // The application run from a script, as the scripted runs of the tests do
 // it: headless, on a device root, with an input script; and the snapshots it
 // writes read back.
+//
+// A script waits for events, never for the clock: after an action whose
+// effect comes later (the sensor linked, a measurement finished, a search
+// ended, a screen that opens after a slow step) it awaits the pixel that
+// shows the effect, `Await(x, y, colour)` or `AwaitGone(x, y, colour)`, read
+// off a snapshot of that screen. The script's "await" goes on as soon as the
+// pixel is right, so a quiet machine does not sit out a fixed time and a
+// loaded one is not cut short; its time is only a hang guard (60 s unless
+// given), after which the run ends with status 2 and a line on standard error
+// naming the script line. Screens that open on the tap itself need nothing:
+// each action runs when the program has handled all the one before caused.
+//
+// Choosing the pixel: one that the event itself changes, and that is not
+// already in the awaited state before it. A button the tap turns off and the
+// event turns on again, or one that only a result turns on, serves well; a
+// button that a screen's status timer also switches does not. The measuring
+// road's places and colours are in tests/shell/MeasureRoadSupport.h:
+//
+//     Script s;
+//     s.Await(kLinkedFace, kFaceOn)            // the sensor linked
+//         .Tap(kStartMeasure).Tap(kMeasure)
+//         .Await(kSaveFace, kFaceOn)           // the run has a result
+//         .Snap(path);
+//
+// `Wait(ms)` is left for the few places where nothing can be awaited: a tap
+// that must change nothing, or a screen's own short timer that changes
+// nothing visible (the record-data and series screens take taps only 100 ms
+// after they open). A timer that is due comes before the script's next look,
+// so a wait past such a timer holds on any load.
 #pragma once
 
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,15 +46,72 @@
 
 namespace qtest {
 
+// A place on the screen.
+struct Spot {
+    int x, y;
+};
+
+// The script line that awaits the pixel at (x, y) to have `colour`, or with
+// `gone` to no longer have it; `guardMs` 0 leaves the program's hang guard.
+inline std::string AwaitLine(int x, int y, COLORREF colour, bool gone = false, int guardMs = 0)
+{
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+    return "await " + std::to_string(x) + " " + std::to_string(y) + " " + (gone ? "!" : "") + hex +
+           (guardMs > 0 ? " " + std::to_string(guardMs) : std::string()) + "\n";
+}
+
+// A script of the program, one action a line.
+class Script {
+public:
+    Script& Tap(int x, int y)
+    {
+        text_ += "tap " + std::to_string(x) + " " + std::to_string(y) + "\n";
+        return *this;
+    }
+    Script& Tap(Spot s) { return Tap(s.x, s.y); }
+    // Goes on once the pixel has the colour (see the top of this file).
+    Script& Await(int x, int y, COLORREF colour, int guardMs = 0)
+    {
+        text_ += AwaitLine(x, y, colour, false, guardMs);
+        return *this;
+    }
+    Script& Await(Spot s, COLORREF colour, int guardMs = 0) { return Await(s.x, s.y, colour, guardMs); }
+    // Goes on once the pixel no longer has the colour.
+    Script& AwaitGone(int x, int y, COLORREF colour, int guardMs = 0)
+    {
+        text_ += AwaitLine(x, y, colour, true, guardMs);
+        return *this;
+    }
+    Script& AwaitGone(Spot s, COLORREF colour, int guardMs = 0) { return AwaitGone(s.x, s.y, colour, guardMs); }
+    // Only where nothing can be awaited.
+    Script& Wait(int ms)
+    {
+        text_ += "wait " + std::to_string(ms) + "\n";
+        return *this;
+    }
+    Script& Snap(const std::string& path)
+    {
+        text_ += "snapshot " + path + "\n";
+        return *this;
+    }
+    const std::string& Text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
 // Writes `script` into `scriptPath` and runs the application the build made
 // on the root with it; the program's exit status (-1 when it did not exit).
+// With `errorsPath` its standard error goes to that file.
 inline int RunProgramScript(const std::string& rootPath, const std::filesystem::path& scriptPath,
-                            const std::string& script)
+                            const std::string& script, const std::filesystem::path& errorsPath = {})
 {
     std::ofstream(scriptPath) << script;
     const std::filesystem::path program = std::filesystem::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-    const std::string command = "\"" + program.string() + "\" --headless --root \"" + rootPath + "\" --script \"" +
-                                scriptPath.string() + "\"";
+    std::string command = "\"" + program.string() + "\" --headless --root \"" + rootPath + "\" --script \"" +
+                          scriptPath.string() + "\"";
+    if (!errorsPath.empty()) command += " 2>\"" + errorsPath.string() + "\"";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
