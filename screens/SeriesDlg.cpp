@@ -252,23 +252,30 @@ void CSeriesDlg::UpdateStepButtons()
 void CSeriesDlg::OnTimer(UINT_PTR id)
 {
     if (id == kStartTimer) {
-        KillTimer(m_hWnd, kStartTimer);
-        StartBusyAnimation(m_hInstance, m_hWnd, 0, 50);
-        const bool read = StartSeries();
-        InvalidateRect(m_hWnd, nullptr, FALSE);
-        StopBusyAnimation();
-        // An unreadable journal leaves every position unmarked: the operator
-        // is told, so that it does not read as nothing stored yet.
-        if (!read) ShowMessage(MESSAGE_FAILURE, kTextJournalUnreadable);
-        // Without the settings the value list cannot say what is measured:
-        // an empty list must not read as nothing to show.
-        if (!m_results.SettingsRead()) ShowMessage(MESSAGE_FAILURE, kTextSettingsUnreadable);
+        RunStart();
         return;
     }
     if (id != kStatusTimer) return;
     m_buttons[kSlotMeasure].Enable(m_linkMonitor->m_connected.load() == 1 ? TRUE : FALSE);
     m_controller->SetPort(m_linkMonitor->m_comPort.load());
     InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void CSeriesDlg::RunStart()
+{
+    if (m_started) return;
+    m_started = true;
+    KillTimer(m_hWnd, kStartTimer);
+    StartBusyAnimation(m_hInstance, m_hWnd, 0, 50);
+    const bool read = StartSeries();
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+    StopBusyAnimation();
+    // An unreadable journal leaves every position unmarked: the operator
+    // is told, so that it does not read as nothing stored yet.
+    if (!read) ShowMessage(MESSAGE_FAILURE, kTextJournalUnreadable);
+    // Without the settings the value list cannot say what is measured:
+    // an empty list must not read as nothing to show.
+    if (!m_results.SettingsRead()) ShowMessage(MESSAGE_FAILURE, kTextSettingsUnreadable);
 }
 
 bool CSeriesDlg::StartSeries()
@@ -337,6 +344,7 @@ void CSeriesDlg::ReloadQodResults(const std::vector<QodJournalRecord>& journal)
 bool CSeriesDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
 {
     answer = TRUE;
+    if (id != kBackId) RunStart();
     switch (id) {
     case kBackId:
         KillTimer(m_hWnd, kStatusTimer);

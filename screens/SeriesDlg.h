@@ -90,6 +90,10 @@ public:
     // then the value list, the scroll bar and the step buttons. False when
     // the journal could not be read (no position is then marked measured).
     bool StartSeries();
+    // The start of the series (its timer's work), run once: a command that
+    // comes before the timer runs it first, so that the start cannot run
+    // later inside the measuring screen and clear the result it measured.
+    void RunStart();
     void ReloadQavResults(const std::vector<QavJournalRecord>& journal);
     void ReloadQodResults(const std::vector<QodJournalRecord>& journal);
     void CreateValueList();
@@ -124,5 +128,6 @@ public:
     CListViewCtl m_list;
     ResultRow* m_rows = nullptr;  // RESULT_TABLE_ROWS rows
     int m_rowCount = 0;
+    bool m_started = false;
     CStatusImages m_statusImages;
 };

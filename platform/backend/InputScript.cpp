@@ -197,8 +197,10 @@ unsigned long AwaitStepLocked(ScriptState& s, const Action& a)
                      a.line, a.x, a.y, Hex(s.awaitSeen).c_str(), a.ms, a.absent ? "anything but " : "",
                      Hex(a.colour).c_str());
         s.waiting = false;
+        s.failed = true;
         s.next = s.actions.size();
         s.ending = false;
+        qplat::WakeDevice();
         PostQuitMessage(2);
         return 100;
     }

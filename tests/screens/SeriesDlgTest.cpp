@@ -230,6 +230,36 @@ TEST_F(Series, SavedMeasurementIsKeptMarkedAndTheWalkMovesOnButNotPastTheLast)
     EXPECT_EQ(GetQavRecordValue(journal[1], 0), 29500);
 }
 
+// A tap on measure before the series' start has run: the start comes first,
+// so it cannot run later inside the measuring screen and clear the result
+// that is then saved as zeros.
+TEST_F(Series, AMeasureBeforeTheStartRunsTheStartFirstAndSavesWhatWasMeasured)
+{
+    BuildScheme(1, 2);
+    StorePosition(3, 27000);
+    LONG markedInside = 0;
+    auto screen = std::make_unique<CSeriesDlg>();
+    CSeriesDlg* s = screen.get();
+    Then([&, s] {
+        // The series' own start timer has not fired: this runs at its first idle.
+        Then([&] {
+            // The start has run by now: the stored position is marked.
+            markedInside = scheme->order[3].state;
+            CMeasureDlg* m = CMeasureDlg::Current();
+            ASSERT_NE(m, nullptr);
+            controller->m_result.values[0] = 29000;
+            Press(m->m_hWnd, CMeasureDlg::kSaveId);
+        });
+        Press(s->m_hWnd, CSeriesDlg::kMeasureId);
+        if (IsWindow(s->m_hWnd)) Press(s->m_hWnd, CSeriesDlg::kBackId);
+    });
+    screen->DoModal(nullptr, owner, controller.get(), record.get(), nullptr, scheme.get(), link.get());
+    EXPECT_EQ(markedInside & STATE_MEASURED, STATE_MEASURED) << "the start ran before the measuring screen";
+    const std::vector<QavJournalRecord> journal = QavJournal();
+    ASSERT_EQ(journal.size(), 2u);
+    EXPECT_EQ(GetQavRecordValue(journal[1], 0), 29000) << "the measured value, not the start's cleared one";
+}
+
 TEST_F(Series, NarrowCarHasNoScrollBarAndALongCarScrollsItsCurrentAxleIntoView)
 {
     BuildScheme(1, 4);
