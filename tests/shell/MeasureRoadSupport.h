@@ -61,6 +61,36 @@ constexpr Spot kMeasureFace{60, 60};
 constexpr Spot kMessageTitle{240, 64};
 constexpr COLORREF kMessageTitleBlue = RGB(0x00, 0x30, 0x8C);
 
+// The events the scripts await.
+//
+// The sensor linked: the start screen lets a measurement start.
+inline Script& Linked(Script& s)
+{
+    return s.Await(kLinkedFace, kFaceOn);
+}
+// A run over with a result: the measuring screen's save button comes on.
+inline Script& Measured(Script& s)
+{
+    return s.Await(kSaveFace, kFaceOn);
+}
+// The result stored: the save button goes off.
+inline Script& Stored(Script& s)
+{
+    return s.Await(kSaveFace, kFaceOff);
+}
+// A run of a series over: the measuring screen opened for a new position
+// measures at once, its measure button off until the run is over (its save
+// button is on from the start).
+inline Script& MeasuredInSeries(Script& s)
+{
+    return s.Await(kMeasureFace, kFaceOn);
+}
+// A run over without a result: the failure message is up.
+inline Script& Failed(Script& s)
+{
+    return s.Await(kMessageTitle, kMessageTitleBlue);
+}
+
 // Waits for the program's own short timers, where the screen shows nothing
 // to await. A timer that is due comes before the script's next look, so a
 // wait past one is enough whatever the machine's load.
