@@ -46,10 +46,8 @@ constexpr Spot kMessageOk{240, 181};
 constexpr Spot kSeriesMeasure{429, 107};
 
 // What the scripts await (see tests/support/ProgramScript.h): a button's face
-// enabled or disabled, at a place on the face that no caption or picture
-// covers.
-constexpr COLORREF kFaceOn = RGB(0x26, 0x38, 0x4E);
-constexpr COLORREF kFaceOff = RGB(0x96, 0x9C, 0xA2);
+// enabled or disabled (kFaceOn, kFaceOff), at a place on the face that no
+// caption or picture covers.
 // The start screen's measure button is enabled once the sensor is linked.
 constexpr Spot kLinkedFace{150, 230};
 // The measuring screen's save button is enabled by a run with a result, and
