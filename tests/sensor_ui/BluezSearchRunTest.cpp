@@ -41,16 +41,17 @@ protected:
 
     // From the start screen to the search of device type 2 (the gauges
     // "QUN"), a tap on start, and a picture of the screen once it ended.
+    // Each screen opens on its tap; the search's end is awaited.
     std::string Search(const std::string& name, const std::string& after = std::string())
     {
         const std::string snap = (dir / (name + ".png")).string();
         const std::string script =
-            "wait 400\n"
-            "tap 88 85\nwait 300\n"     // settings menu
-            "tap 342 101\nwait 300\n"   // paired sensors
-            "tap 70 121\nwait 200\n"    // device type 2
-            "tap 91 244\nwait 300\n"    // search
-            "tap 141 244\nwait 2500\n"  // start the search
+            "tap 88 85\n"                             // settings menu
+            "tap 342 101\n"                           // paired sensors
+            "tap 70 121\n"                            // device type 2
+            "tap 91 244\n"                            // search
+            "tap 141 244\n" +                         // start the search: its button is off
+            qtest::AwaitLine(141, 244, qtest::kFaceOn) +  // until the search is over
             "snapshot " + snap + "\n" + after + "quit\n";
         EXPECT_EQ(0, qtest::RunProgramScript(root.Path(), dir / "script.txt", script));
         return snap;
@@ -127,7 +128,7 @@ TEST_F(BluezSearchRun, SeveralSensorsAreListedAndTheListStopsAtTen)
         ASSERT_EQ("ok", mock.Ask("discover " + d.address + " 1111 " + d.name));
     // Added after the search's picture: the first row becomes the current
     // sensor of type 2.
-    const std::string bluez = Search("ten_bluez", "tap 100 126\nwait 200\ntap 311 244\nwait 400\n");
+    const std::string bluez = Search("ten_bluez", "tap 100 126\ntap 311 244\n");
     EXPECT_EQ(1, mock.Number("calls StartDiscovery"));
     EXPECT_EQ(CurrentName(ReadSettings(), 2), u"QUN 10001");
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavSensors[1].address, 20), u"00126f000101");

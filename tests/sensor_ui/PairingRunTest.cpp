@@ -18,9 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An enabled button's face, and the start screen's signal bars while the
-// sensor is connected.
-constexpr COLORREF kButtonFace = RGB(0x26, 0x38, 0x4E);
+// The start screen's signal bars while the sensor is connected.
 constexpr COLORREF kSignalBlue = RGB(0x1B, 0x50, 0xB8);
 
 class PairingRun : public sensorui::SensorScreensTest {
@@ -71,7 +69,7 @@ TEST_F(PairingRun, AGaugeIsFoundAddedMadeCurrentAndConnected)
         "snapshot " + Snap("list") + "\n"
         "tap 91 244\n"                               // search
         "tap 141 244\n" +                            // start the search: its button is off
-        qtest::AwaitLine(141, 244, kButtonFace) +     // until the search is over
+        qtest::AwaitLine(141, 244, qtest::kFaceOn) +     // until the search is over
         "snapshot " + Snap("found") + "\n"
         "tap 100 126\n"                              // the first row
         "tap 311 244\n"                              // add

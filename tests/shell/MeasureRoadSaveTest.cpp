@@ -9,12 +9,13 @@
 
 namespace {
 
+using qtest::Failed;
+using qtest::kFaceOn;
+using qtest::Linked;
+using qtest::Measured;
+using qtest::MeasuredInSeries;
 using qtest::Script;
-
-constexpr int kWaitLink = 8000;  // the link monitor pairs, connects and polls once
-constexpr int kWaitRun = 6000;   // one wheel run
-constexpr int kWaitScreen = 1500;
-constexpr int kWaitFailure = 12000;  // a run whose dump stops runs into its time-outs
+using qtest::Stored;
 
 // The measuring screen: the value column of the results panel, the compute
 // button of the averaging layout, and the number of averaged runs.
@@ -22,6 +23,11 @@ constexpr RECT kResultValues{150, 90, 400, 265};
 constexpr qtest::Spot kCompute{60, 151};
 constexpr RECT kAveragedCount{236, 58, 268, 80};
 constexpr RECT kMessageText{100, 80, 380, 120};
+// An averaged run over: the compute button, which the run turns off, comes
+// on again (the save button stays off until the average is computed).
+constexpr qtest::Spot kComputeFace{100, 165};
+// A pixel of the averaged count that "2" inks and "1" leaves white.
+constexpr qtest::Spot kCountTwoInk{247, 69};
 
 class MeasureRoadSave : public qtest::MeasureRoad {};
 
@@ -42,11 +48,13 @@ protected:
         WriteSettings(deviceType, 1, settings);
         sim = StartSim(deviceType);
         Script s;
-        s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
-        s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("measured"));
-        s.Wait(kWaitLink + 2000).Tap(qtest::kMeasure).Wait(kWaitFailure).Snap(Snap("failed"));
-        s.Tap(qtest::kMessageOk).Wait(800).Snap(Snap("after"));
-        s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+        Measured(Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure)).Snap(Snap("measured"));
+        // The test puts the stalling head in the good one's place: the link
+        // goes and comes back with it.
+        s.AwaitGone(qtest::kMeasureFace, kFaceOn).Await(qtest::kMeasureFace, kFaceOn);
+        Failed(s.Tap(qtest::kMeasure)).Snap(Snap("failed"));
+        s.Tap(qtest::kMessageOk).Snap(Snap("after"));
+        Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
         int status = -1;
         std::thread program = RunAside(s, &status);
         if (AwaitSnapshot("measured")) {
@@ -88,13 +96,15 @@ TEST_F(MeasureRoadSave, StoredAverageStartsTheNextWheelsAverageAfresh)
     WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
     sim = StartSim(1);
     Script s;
-    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen);
-    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("one"));
-    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("two")).Tap(kCompute).Wait(800);
-    s.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
-    s.Tap(qtest::kMeasure).Wait(kWaitRun).Snap(Snap("next")).Tap(qtest::kClose).Wait(800);
+    Linked(s).Tap(qtest::kStartMeasure).Snap(Snap("none"));
+    s.Tap(qtest::kMeasure).Await(kComputeFace, kFaceOn).Snap(Snap("one"));
+    s.Tap(qtest::kMeasure).AwaitGone(kCountTwoInk, RGB(0xFF, 0xFF, 0xFF)).Snap(Snap("two")).Tap(kCompute);
+    // The average stored turns the compute button off again.
+    Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk));
+    s.Tap(qtest::kMeasure).Await(kComputeFace, kFaceOn).Snap(Snap("next")).Tap(qtest::kClose);
     ASSERT_EQ(Run(s), 0);
 
+    ASSERT_NE(At(Png("none"), kComputeFace.x, kComputeFace.y), kFaceOn) << "nothing to compute before a run";
     ASSERT_GT(Differing(Png("one"), Png("two"), kAveragedCount), 10) << "the count is shown";
     EXPECT_LT(Differing(Png("one"), Png("next"), kAveragedCount), 3) << "one run averaged again";
     const std::vector<QavJournalRecord> journal = QavJournal();
@@ -115,9 +125,9 @@ TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwn
     WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Turned"); });
     sim = StartSim(1);
     Script s;
-    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen);
-    for (int k = 0; k < 4; ++k) s.Tap(qtest::kSeriesMeasure).Wait(kWaitRun).Tap(qtest::kSave).Wait(kWaitScreen);
-    s.Tap(qtest::kClose).Wait(800);
+    Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk).Wait(qtest::kSeriesReadyMs);
+    for (int k = 0; k < 4; ++k) MeasuredInSeries(s.Tap(qtest::kSeriesMeasure)).Tap(qtest::kSave);
+    s.Tap(qtest::kClose);
     ASSERT_EQ(Run(s), 0);
 
     struct Expected {
@@ -158,8 +168,8 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAfterTheWheelHeadAddsTheOtherWheelWithOnlyI
     WriteSettings(1, 1);
     sim = StartSim(1);
     Script head;
-    head.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(kWaitRun);
-    head.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    Measured(Linked(head).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure));
+    Stored(head.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
     ASSERT_EQ(Run(head), 0);
     const std::vector<QavJournalRecord> before = QavJournal();
     ASSERT_EQ(before.size(), 1u);
@@ -168,8 +178,8 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAfterTheWheelHeadAddsTheOtherWheelWithOnlyI
     WriteSettings(3, 1);
     sim = StartSim(3, {"--value", "500"});
     Script gauge;
-    gauge.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kMeasure).Wait(3500);
-    gauge.Tap(qtest::kSave).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(kWaitScreen).Tap(qtest::kClose).Wait(800);
+    Measured(Linked(gauge).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure));
+    Stored(gauge.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
     ASSERT_EQ(Run(gauge), 0);
 
     const std::vector<QavJournalRecord> journal = QavJournal();
@@ -204,12 +214,13 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWh
     WriteSettings(3, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Named"); });
     sim = StartSim(3, {"--value", "500"});
     Script s;
-    s.Wait(kWaitLink).Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(2500);
-    s.Snap(Snap("opened"));
-    for (int axle = 0; axle < 2; ++axle) s.Tap(qtest::kSeriesMeasure).Wait(4000).Tap(qtest::kSave).Wait(kWaitScreen);
-    s.Tap(qtest::kClose).Wait(kWaitScreen);
-    s.Tap(qtest::kStartMeasure).Wait(kWaitScreen).Tap(qtest::kRecordOk).Wait(2500).Snap(Snap("reopened"));
-    s.Tap(qtest::kClose).Wait(800);
+    Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk).Wait(qtest::kSeriesReadyMs).Snap(Snap("opened"));
+    // The gauge's run holds the program from its start until it ends.
+    for (int axle = 0; axle < 2; ++axle) s.Tap(qtest::kSeriesMeasure).Wait(qtest::kRunStartMs).Tap(qtest::kSave);
+    Linked(s.Tap(qtest::kClose)).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk);
+    // The series has read the journal: its first position is current and
+    // measured (purple).
+    s.Await(30, 165, RGB(0xC1, 0x00, 0xC1)).Snap(Snap("reopened")).Tap(qtest::kClose);
     ASSERT_EQ(Run(s), 0);
 
     const std::vector<QavJournalRecord> journal = QavJournal();

@@ -46,10 +46,8 @@ constexpr Spot kMessageOk{240, 181};
 constexpr Spot kSeriesMeasure{429, 107};
 
 // What the scripts await (see tests/support/ProgramScript.h): a button's face
-// enabled or disabled, at a place on the face that no caption or picture
-// covers.
-constexpr COLORREF kFaceOn = RGB(0x26, 0x38, 0x4E);
-constexpr COLORREF kFaceOff = RGB(0x96, 0x9C, 0xA2);
+// enabled or disabled (kFaceOn, kFaceOff), at a place on the face that no
+// caption or picture covers.
 // The start screen's measure button is enabled once the sensor is linked.
 constexpr Spot kLinkedFace{150, 230};
 // The measuring screen's save button is enabled by a run with a result, and
@@ -60,6 +58,36 @@ constexpr Spot kMeasureFace{60, 60};
 // A message box's title bar, which no screen has there.
 constexpr Spot kMessageTitle{240, 64};
 constexpr COLORREF kMessageTitleBlue = RGB(0x00, 0x30, 0x8C);
+
+// The events the scripts await.
+//
+// The sensor linked: the start screen lets a measurement start.
+inline Script& Linked(Script& s)
+{
+    return s.Await(kLinkedFace, kFaceOn);
+}
+// A run over with a result: the measuring screen's save button comes on.
+inline Script& Measured(Script& s)
+{
+    return s.Await(kSaveFace, kFaceOn);
+}
+// The result stored: the save button goes off.
+inline Script& Stored(Script& s)
+{
+    return s.Await(kSaveFace, kFaceOff);
+}
+// A run of a series over: the measuring screen opened for a new position
+// measures at once, its measure button off until the run is over (its save
+// button is on from the start).
+inline Script& MeasuredInSeries(Script& s)
+{
+    return s.Await(kMeasureFace, kFaceOn);
+}
+// A run over without a result: the failure message is up.
+inline Script& Failed(Script& s)
+{
+    return s.Await(kMessageTitle, kMessageTitleBlue);
+}
 
 // Waits for the program's own short timers, where the screen shows nothing
 // to await. A timer that is due comes before the script's next look, so a

@@ -27,11 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The start screen's colours that tell the sensor is linked: the link
-// picture's blue, an enabled button's face (the measure button) and a charged
-// battery segment.
+// The start screen's colours that tell the sensor is linked (with the
+// measure button's face on): the link picture's blue and a charged battery
+// segment.
 constexpr COLORREF kLinkBlue = RGB(0x1B, 0x50, 0xB8);
-constexpr COLORREF kButtonFace = RGB(0x26, 0x38, 0x4E);
 constexpr COLORREF kBatteryGreen = RGB(0x28, 0xAA, 0x46);
 
 class ProgramRun : public ::testing::Test {
@@ -187,7 +186,7 @@ TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
     });
     // The link picture turns blue, the measure button dark, the sensor's
     // battery shows its first green segment.
-    ASSERT_EQ(Run(qtest::AwaitLine(320, 220, kLinkBlue) + qtest::AwaitLine(150, 230, kButtonFace) +
+    ASSERT_EQ(Run(qtest::AwaitLine(320, 220, kLinkBlue) + qtest::AwaitLine(150, 230, qtest::kFaceOn) +
                   qtest::AwaitLine(310, 150, kBatteryGreen) + "snapshot " + Snap("linked") + "\nquit\n"),
               0);
     const qplat::Surface s = ReadPng(Snap("linked"));

@@ -25,9 +25,12 @@ TEST_F(RecordDataRun, EveryFieldTypedByTapsIsStoredWithTheMeasurement)
     WriteSettings(1, 1);
     sim = StartSim(1);
     qtest::TapScript s;
-    s.Wait(8000).TapScreen(qtest::kStartMeasure.x, qtest::kStartMeasure.y).Wait(1500);
-    s.TapScreen(qtest::kMeasure.x, qtest::kMeasure.y).Wait(6000);
-    s.TapScreen(qtest::kSave.x, qtest::kSave.y).Wait(500).Snap(Snap("record"));
+    // The sensor linked, the run over with a result; the record-data screen
+    // takes the first edit's tap once its own timer has made it ready (each
+    // tap here waits past it).
+    s.Await(qtest::kLinkedFace, qtest::kFaceOn).TapScreen(qtest::kStartMeasure.x, qtest::kStartMeasure.y);
+    s.TapScreen(qtest::kMeasure.x, qtest::kMeasure.y).Await(qtest::kSaveFace, qtest::kFaceOn);
+    s.TapScreen(qtest::kSave.x, qtest::kSave.y).Snap(Snap("record"));
     for (size_t i = 0; i < std::size(kTyped); ++i) {
         const Typed& t = kTyped[i];
         s.TapBox(t.x, t.y, kEditWidth, kEditHeight).Snap(Snap("keyboard" + std::to_string(i)));
@@ -39,8 +42,9 @@ TEST_F(RecordDataRun, EveryFieldTypedByTapsIsStoredWithTheMeasurement)
     }
     // The second side from the side list.
     s.TapBox(350, 181, kEditWidth, kEditHeight).TapScreen(400, 241).Snap(Snap("filled"));
-    s.TapScreen(qtest::kRecordOk.x, qtest::kRecordOk.y).Wait(1500).Snap(Snap("saved"));
-    s.TapScreen(qtest::kClose.x, qtest::kClose.y).Wait(800);
+    // Stored: the measuring screen's save button goes off.
+    s.TapScreen(qtest::kRecordOk.x, qtest::kRecordOk.y).Await(qtest::kSaveFace, qtest::kFaceOff).Snap(Snap("saved"));
+    s.TapScreen(qtest::kClose.x, qtest::kClose.y);
     ASSERT_EQ(Run(s.Actions()), 0);
 
     const std::vector<QavJournalRecord> journal = QavJournal();

@@ -51,6 +51,10 @@ struct Spot {
     int x, y;
 };
 
+// A button's face enabled and disabled, the colours most awaits look for.
+constexpr COLORREF kFaceOn = RGB(0x26, 0x38, 0x4E);
+constexpr COLORREF kFaceOff = RGB(0x96, 0x9C, 0xA2);
+
 // The script line that awaits the pixel at (x, y) to have `colour`, or with
 // `gone` to no longer have it; `guardMs` 0 leaves the program's hang guard.
 inline std::string AwaitLine(int x, int y, COLORREF colour, bool gone = false, int guardMs = 0)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/support/ProgramScript.h"
 #include "ui/KeyboardDlg.h"
 #include "ui/OwnerButton.h"
 
@@ -30,6 +31,18 @@ public:
     {
         text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\n";
         return Tap(x, y);
+    }
+    // Goes on once the pixel has the colour, or no longer has it (see
+    // ProgramScript.h: what to await, and where a wait still belongs).
+    TapScript& Await(Spot s, COLORREF colour, int guardMs = 0)
+    {
+        text_ += AwaitLine(s.x, s.y, colour, false, guardMs);
+        return *this;
+    }
+    TapScript& AwaitGone(Spot s, COLORREF colour, int guardMs = 0)
+    {
+        text_ += AwaitLine(s.x, s.y, colour, true, guardMs);
+        return *this;
     }
     TapScript& Wait(int ms)
     {
