@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <type_traits>
 
 #include "platform/WinKernel.h"
 #include "platform/bluetooth/Rfcomm.h"
@@ -116,56 +117,45 @@ struct Props {
     std::string adapter;
 };
 
-// Reads one variant whose type is `type` into `out`; anything else is skipped.
-int ReadVariantString(sd_bus_message* m, std::string& out, bool& has)
+// Reads one variant of the basic D-Bus type `Wire` (its signature one of
+// `types`) into `out`; a variant of any other type is skipped.
+template <class Wire, class Out>
+int ReadVariant(sd_bus_message* m, const char* types, Out& out, bool& has)
 {
     const char* contents = nullptr;
     int r = sd_bus_message_peek_type(m, nullptr, &contents);
     if (r < 0)
         return r;
-    if (!contents || (std::strcmp(contents, "s") != 0 && std::strcmp(contents, "o") != 0))
+    if (!contents || contents[0] == 0 || contents[1] != 0 || !std::strchr(types, contents[0]))
         return sd_bus_message_skip(m, "v");
-    const char* s = nullptr;
-    r = sd_bus_message_read(m, "v", contents, &s);
-    if (r >= 0 && s) {
-        out = s;
-        has = true;
+    Wire value{};
+    r = sd_bus_message_read(m, "v", contents, &value);
+    if (r < 0)
+        return r;
+    if constexpr (std::is_pointer_v<Wire>) {
+        if (!value)
+            return r;
+        out = value;
+    } else {
+        out = static_cast<Out>(value);
     }
+    has = true;
     return r;
+}
+
+int ReadVariantString(sd_bus_message* m, std::string& out, bool& has)
+{
+    return ReadVariant<const char*>(m, "so", out, has);
 }
 
 int ReadVariantBool(sd_bus_message* m, bool& out, bool& has)
 {
-    const char* contents = nullptr;
-    int r = sd_bus_message_peek_type(m, nullptr, &contents);
-    if (r < 0)
-        return r;
-    if (!contents || std::strcmp(contents, "b") != 0)
-        return sd_bus_message_skip(m, "v");
-    int b = 0;
-    r = sd_bus_message_read(m, "v", "b", &b);
-    if (r >= 0) {
-        out = b != 0;
-        has = true;
-    }
-    return r;
+    return ReadVariant<int>(m, "b", out, has);
 }
 
 int ReadVariantInt16(sd_bus_message* m, int& out, bool& has)
 {
-    const char* contents = nullptr;
-    int r = sd_bus_message_peek_type(m, nullptr, &contents);
-    if (r < 0)
-        return r;
-    if (!contents || std::strcmp(contents, "n") != 0)
-        return sd_bus_message_skip(m, "v");
-    int16_t v = 0;
-    r = sd_bus_message_read(m, "v", "n", &v);
-    if (r >= 0) {
-        out = v;
-        has = true;
-    }
-    return r;
+    return ReadVariant<int16_t>(m, "n", out, has);
 }
 
 // An a{sv} dictionary of properties.

@@ -12,6 +12,7 @@
 #include "tests/support/ProgramScript.h"
 #include "tests/support/TempDeviceRoot.h"
 
+using qtest::Fill;
 using qtest::Log;
 using qtest::MakeChild;
 using qtest::MakeTop;
@@ -20,16 +21,6 @@ namespace {
 
 class Presenter : public qtest::WindowTest {};
 
-void Fill(HWND h, COLORREF c)
-{
-    HDC dc = GetDC(h);
-    RECT r;
-    GetClientRect(h, &r);
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(dc, &r, b);
-    DeleteObject(b);
-    ReleaseDC(h, dc);
-}
 
 TEST_F(Presenter, WindowsAreComposedInZOrderWithChildrenCutToTheirParent)
 {

@@ -9,6 +9,7 @@
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/ProgramScript.h"
 
+using qtest::Fill;
 using qtest::Log;
 using qtest::MakeChild;
 using qtest::MakeTop;
@@ -17,16 +18,6 @@ namespace {
 
 class ScriptAwait : public qtest::WindowTest {};
 
-void Fill(HWND h, COLORREF c)
-{
-    HDC dc = GetDC(h);
-    RECT r;
-    GetClientRect(h, &r);
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(dc, &r, b);
-    DeleteObject(b);
-    ReleaseDC(h, dc);
-}
 
 // Runs the user-interface thread's loop under the headless presenter until
 // WM_QUIT (true) or, as a hang guard, a 60 s timer (false).

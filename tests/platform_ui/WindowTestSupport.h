@@ -218,4 +218,16 @@ private:
     WORD count_ = 0;
 };
 
+// Paints a window's whole client area in one colour.
+inline void Fill(HWND h, COLORREF c)
+{
+    HDC dc = GetDC(h);
+    RECT r;
+    GetClientRect(h, &r);
+    HBRUSH b = CreateSolidBrush(c);
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+    ReleaseDC(h, dc);
+}
+
 }  // namespace qtest
