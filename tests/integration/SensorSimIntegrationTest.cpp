@@ -14,6 +14,7 @@
 
 #include "../support/SimProcess.h"
 #include "../support/TempDeviceRoot.h"
+#include "tests/support/Inquiry.h"
 #include "measurement/HeadRegisters.h"
 #include "platform/Bluetooth.h"
 #include "platform/WinComm.h"
@@ -62,27 +63,7 @@ protected:
     std::vector<BT_ADDR> Inquiry()
     {
         std::vector<BT_ADDR> found;
-        WSAQUERYSET query{};
-        query.dwSize = sizeof query;
-        query.dwNameSpace = NS_BTH;
-        HANDLE lookup = nullptr;
-        if (BthNsLookupServiceBegin(&query, LUP_CONTAINERS, &lookup) != 0)
-            return found;
-        alignas(8) BYTE buffer[5000];
-        for (;;) {
-            auto* result = reinterpret_cast<WSAQUERYSET*>(buffer);
-            std::memset(buffer, 0, sizeof buffer);
-            result->dwSize = sizeof(WSAQUERYSET);
-            result->dwNameSpace = NS_BTH;
-            DWORD length = sizeof buffer;
-            if (BthNsLookupServiceNext(lookup, LUP_RETURN_NAME | LUP_RETURN_ADDR, &length, result) != 0)
-                break;
-            if (result->dwNumberOfCsAddrs == 1) {
-                const BT_ADDR a = reinterpret_cast<SOCKADDR_BTH*>(result->lpcsaBuffer->RemoteAddr.lpSockaddr)->btAddr;
-                found.push_back(a);
-            }
-        }
-        BthNsLookupServiceEnd(lookup);
+        for (const auto& device : qtest::RunInquiry()) found.push_back(device.first);
         return found;
     }
 

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/sensor/SensorTestSupport.h"
+#include "tests/support/Inquiry.h"
 
 using namespace sensortest;
 
@@ -30,34 +31,9 @@ protected:
     }
 
     // Runs an inquiry as the search screen does; names in found order.
-    std::vector<std::pair<BT_ADDR, std::u16string>> Inquiry(int* beginResult = nullptr)
+    static std::vector<std::pair<BT_ADDR, std::u16string>> Inquiry(int* beginResult = nullptr)
     {
-        std::vector<std::pair<BT_ADDR, std::u16string>> found;
-        WSAQUERYSET query{};
-        query.dwSize = sizeof query;
-        query.dwNameSpace = NS_BTH;
-        HANDLE lookup = nullptr;
-        const int rc = BthNsLookupServiceBegin(&query, LUP_CONTAINERS, &lookup);
-        if (beginResult)
-            *beginResult = rc;
-        if (rc != 0)
-            return found;
-        alignas(8) BYTE buffer[5000];
-        for (;;) {
-            auto* result = reinterpret_cast<WSAQUERYSET*>(buffer);
-            std::memset(buffer, 0, sizeof buffer);
-            result->dwSize = sizeof(WSAQUERYSET);
-            result->dwNameSpace = NS_BTH;
-            DWORD length = sizeof buffer;
-            if (BthNsLookupServiceNext(lookup, LUP_RETURN_NAME | LUP_RETURN_ADDR, &length, result) != 0)
-                break;
-            EXPECT_EQ(1u, result->dwNumberOfCsAddrs);
-            auto* sock = reinterpret_cast<SOCKADDR_BTH*>(result->lpcsaBuffer->RemoteAddr.lpSockaddr);
-            const BT_ADDR address = sock->btAddr;  // a packed field: copied, never bound by reference
-            found.emplace_back(address, std::u16string(result->lpszServiceInstanceName));
-        }
-        EXPECT_EQ(0, BthNsLookupServiceEnd(lookup));
-        return found;
+        return qtest::RunInquiry(beginResult);
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include "platform/bluetooth/Bluez.h"
 #include "tests/sensor/BluezTestSupport.h"
+#include "tests/support/Inquiry.h"
 #include "tests/sensor/SensorTestSupport.h"
 
 using namespace sensortest;
@@ -33,34 +34,7 @@ protected:
     }
 
     // An inquiry as the search screen runs it: found devices in order.
-    static Found Inquiry(int* beginResult = nullptr)
-    {
-        Found found;
-        WSAQUERYSET query{};
-        query.dwSize = sizeof query;
-        query.dwNameSpace = NS_BTH;
-        HANDLE lookup = nullptr;
-        const int rc = BthNsLookupServiceBegin(&query, LUP_CONTAINERS, &lookup);
-        if (beginResult)
-            *beginResult = rc;
-        if (rc != 0)
-            return found;
-        alignas(8) BYTE buffer[5000];
-        for (;;) {
-            auto* result = reinterpret_cast<WSAQUERYSET*>(buffer);
-            std::memset(buffer, 0, sizeof buffer);
-            result->dwSize = sizeof(WSAQUERYSET);
-            result->dwNameSpace = NS_BTH;
-            DWORD length = sizeof buffer;
-            if (BthNsLookupServiceNext(lookup, LUP_RETURN_NAME | LUP_RETURN_ADDR, &length, result) != 0)
-                break;
-            auto* sock = reinterpret_cast<SOCKADDR_BTH*>(result->lpcsaBuffer->RemoteAddr.lpSockaddr);
-            const BT_ADDR address = sock->btAddr;
-            found.emplace_back(address, std::u16string(result->lpszServiceInstanceName));
-        }
-        EXPECT_EQ(0, BthNsLookupServiceEnd(lookup));
-        return found;
-    }
+    static Found Inquiry(int* beginResult = nullptr) { return qtest::RunInquiry(beginResult); }
     static int NameOf(BT_ADDR address, std::u16string& name)
     {
         WCHAR text[256] = {};
