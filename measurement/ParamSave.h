@@ -226,8 +226,9 @@ private:
     // disc side states. Every run keeps it before it starts and puts it back
     // when it fails, so that a failed run leaves the previous measurement as
     // it was.
-    void KeepMeasurement();
-    void RestoreMeasurement();
+    void KeepMeasurement() { CopyKept(true); }
+    void RestoreMeasurement() { CopyKept(false); }
+    void CopyKept(bool keep);
     // Reads one head's words of a register table, the bar following.
     int ReadRegisterWords(BYTE address, const HeadRegister* table, int first, int count, SHORT* words);
     // Grades the current wheel result against the wheel limits.

@@ -3,6 +3,7 @@
 // a stored wheel record.
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "measurement/ParamSave.h"
 #include "platform/WinKernel.h"
@@ -182,66 +183,57 @@ void CMeasureController::ResetResults(int flag)
     }
 }
 
+namespace {
+
 // Whole arrays are copied: a profile's count says nothing about what lies
 // past it, and the chart and the save read only up to the count anyway.
-void CMeasureController::KeepMeasurement()
+template <class T>
+void CopyPart(T& to, const T& from)
 {
-    KeptMeasurement& k = m_kept;
-    k.result = m_result;
-    k.discResult = m_discResult;
-    k.count = m_count;
-    k.count2 = m_count2;
-    std::memcpy(k.points, m_points, sizeof m_points);
-    std::memcpy(k.points2, m_points2, sizeof m_points2);
-    k.keys = m_keys;
-    k.keys2 = m_keys2;
-    k.deviationCount = m_deviationCount;
-    std::memcpy(k.deviations, m_deviations, sizeof m_deviations);
-    k.minDeviation = m_minDeviation;
-    k.maxDeviation = m_maxDeviation;
-    k.maxAbsDeviation = m_maxAbsDeviation;
-    k.positiveArea = m_positiveArea;
-    k.negativeArea = m_negativeArea;
-    k.secondCount = m_secondCount;
-    std::memcpy(k.secondPoints, m_secondPoints, sizeof m_secondPoints);
-    k.secondKeys = m_secondKeys;
-    k.secondResult = m_secondResult;
-    k.lapka = m_lapka;
-    k.levelMode = m_levelMode;
-    std::memcpy(k.steps, m_steps, sizeof m_steps);
-    k.currentStep = m_currentStep;
-    k.side1State = m_side1State;
-    k.side2State = m_side2State;
+    if constexpr (std::is_array_v<T>)
+        std::memcpy(to, from, sizeof to);
+    else
+        to = from;
 }
 
-void CMeasureController::RestoreMeasurement()
+}  // namespace
+
+// One list of what a run may change, copied in either direction, so that
+// keeping and restoring cannot come to differ.
+void CMeasureController::CopyKept(bool keep)
 {
-    const KeptMeasurement& k = m_kept;
-    m_result = k.result;
-    m_discResult = k.discResult;
-    m_count = k.count;
-    m_count2 = k.count2;
-    std::memcpy(m_points, k.points, sizeof m_points);
-    std::memcpy(m_points2, k.points2, sizeof m_points2);
-    m_keys = k.keys;
-    m_keys2 = k.keys2;
-    m_deviationCount = k.deviationCount;
-    std::memcpy(m_deviations, k.deviations, sizeof m_deviations);
-    m_minDeviation = k.minDeviation;
-    m_maxDeviation = k.maxDeviation;
-    m_maxAbsDeviation = k.maxAbsDeviation;
-    m_positiveArea = k.positiveArea;
-    m_negativeArea = k.negativeArea;
-    m_secondCount = k.secondCount;
-    std::memcpy(m_secondPoints, k.secondPoints, sizeof m_secondPoints);
-    m_secondKeys = k.secondKeys;
-    m_secondResult = k.secondResult;
-    m_lapka = k.lapka;
-    m_levelMode = k.levelMode;
-    std::memcpy(m_steps, k.steps, sizeof m_steps);
-    m_currentStep = k.currentStep;
-    m_side1State = k.side1State;
-    m_side2State = k.side2State;
+    KeptMeasurement& k = m_kept;
+    auto part = [keep](auto& mine, auto& kept) {
+        if (keep)
+            CopyPart(kept, mine);
+        else
+            CopyPart(mine, kept);
+    };
+    part(m_result, k.result);
+    part(m_discResult, k.discResult);
+    part(m_count, k.count);
+    part(m_count2, k.count2);
+    part(m_points, k.points);
+    part(m_points2, k.points2);
+    part(m_keys, k.keys);
+    part(m_keys2, k.keys2);
+    part(m_deviationCount, k.deviationCount);
+    part(m_deviations, k.deviations);
+    part(m_minDeviation, k.minDeviation);
+    part(m_maxDeviation, k.maxDeviation);
+    part(m_maxAbsDeviation, k.maxAbsDeviation);
+    part(m_positiveArea, k.positiveArea);
+    part(m_negativeArea, k.negativeArea);
+    part(m_secondCount, k.secondCount);
+    part(m_secondPoints, k.secondPoints);
+    part(m_secondKeys, k.secondKeys);
+    part(m_secondResult, k.secondResult);
+    part(m_lapka, k.lapka);
+    part(m_levelMode, k.levelMode);
+    part(m_steps, k.steps);
+    part(m_currentStep, k.currentStep);
+    part(m_side1State, k.side1State);
+    part(m_side2State, k.side2State);
 }
 
 void CMeasureController::ClearStoredResults()
