@@ -72,6 +72,23 @@ TEST_F(BluezStackTest, InquiryReportsOnlyDevicesThatAnsweredItByTheirOwnNames)
     EXPECT_EQ(ERROR_TIMEOUT, NameOf(0x00126F0000FFULL, name)) << "never seen";
 }
 
+// BlueZ signals a known device's strength only when it moves by 8 dBm or
+// more: while another program keeps discovering, a sensor in reach with a
+// steady signal shows only by the strength it has. One that has none (out of
+// reach since the last discovery) is still left out.
+TEST_F(BluezStackTest, AKnownDeviceWithASignalStrengthIsListedWithoutAnyChange)
+{
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:09 1111 LX412 99999"));
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1111 LX412 11111"));
+    ASSERT_EQ("ok", mock.Ask("signal 00:12:6F:00:00:02 -70"));
+    ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:01 1235 QUN 12345"));
+    int rc = -1;
+    const Found found = Inquiry(&rc);
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(found, (Found{{kGauge, u"QUN 12345"}, {kHead, u"LX412 11111"}}));
+    EXPECT_EQ(1, mock.Number("calls StopDiscovery"));
+}
+
 TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
 {
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 1235 QUN 12345"));
@@ -260,6 +277,7 @@ TEST_F(BluezStackTest, TheSerialLinkIsASocketThatReadsAndTimesOutAsTheTerminal)
         << "a write to a link that is gone fails and does not end the process";
 
     unsigned char rssi = 0;
+    ASSERT_EQ("ok", mock.Ask("signal 00:12:6F:00:00:02 -79"));
     EXPECT_EQ(0, BthReadRSSI(&address, &rssi));
     EXPECT_EQ(static_cast<unsigned char>(-79), rssi) << "BlueZ's reading while it has one";
     ASSERT_EQ("ok", mock.Ask("nosignal 00:12:6F:00:00:02"));

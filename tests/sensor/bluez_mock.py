@@ -7,11 +7,14 @@ python-dbusmock's bluez5 template into it with one adapter, prints
 line, each answered with one line ("ok", a value, or "error <text>"):
 
   powered 0|1                 the adapter's Powered property
-  device ADDR PIN NAME...     a device in the object tree now (cached: it does
-                              not answer an inquiry)
+  device ADDR PIN NAME...     a device in the object tree now, without a signal
+                              strength (cached: it does not answer an inquiry)
   discover ADDR PIN NAME...   a device that appears when a discovery starts
   vanish ADDR                 a device that disappears while the discovery runs
   nosignal ADDR               the device's RSSI property goes (as after a discovery)
+  signal ADDR DBM             the device's RSSI property is DBM, with no signal
+                              sent (as while another program's discovery sees
+                              it at a steady strength)
   noadapter                   the adapter goes away
   calls METHOD                how often the adapter's METHOD was called
   filter                      the last discovery filter set, as "key=value,..."
@@ -150,6 +153,10 @@ class Mock:
             self.root.AddAdapter(ADAPTER, 'qav5-test', dbus_interface='org.bluez.Mock')
             self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'DropRssi', 'o', '',
                                            "objects[args[0]].props['org.bluez.Device1'].pop('RSSI', None)")
+            self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'SetRssi', 'on', '',
+                                           "import dbus\n"
+                                           "objects[args[0]].props['org.bluez.Device1']['RSSI'] = "
+                                           "dbus.Int16(args[1], variant_level=1)")
             self.appear = []
             self.pins = {}
             self.vanish = []
@@ -175,6 +182,8 @@ class Mock:
         self.pins[address] = pin
         self.mock_iface(path).AddMethod(DEVICE_IFACE, 'Pair', '', '', pair_code(pin))
         self.mock_iface(path).AddMethod(dbusmock.MOCK_IFACE, 'PinsAnswered', '', 's', PINS_CODE)
+        # BlueZ clears the strength of every device when a discovery ends.
+        self.mock_iface('/').DropRssi(path)
 
     def command(self, words):
         what = words[0]
@@ -195,6 +204,9 @@ class Mock:
             return 'ok'
         if what == 'nosignal':
             self.mock_iface('/').DropRssi(device_path(words[1]))
+            return 'ok'
+        if what == 'signal':
+            self.mock_iface('/').SetRssi(dbus.ObjectPath(device_path(words[1])), dbus.Int16(int(words[2])))
             return 'ok'
         if what == 'noadapter':
             self.root.RemoveAdapter(ADAPTER, dbus_interface='org.bluez.Mock')
