@@ -1,6 +1,12 @@
 #!/usr/bin/python3
 """A mocked BlueZ on a private bus, for the Bluetooth tests.
 
+With the argument "silent-socket" it is instead a socket that takes every
+connection and never says a word (a system bus that hangs), with
+"silent-bluez" a private dbus-daemon on which org.bluez is owned by a
+connection that never answers (a bluetoothd that hangs); either serves only
+quit.
+
 Starts its own dbus-daemon (never the machine's system bus), loads
 python-dbusmock's bluez5 template into it with one adapter, prints
 "address <bus address>" and then serves commands from standard input, one a
@@ -37,9 +43,11 @@ serves it. End of input stops everything as quit does.
 
 import os
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 
 import dbus
 import dbusmock
@@ -134,15 +142,95 @@ def device_path(address):
     return ADAPTER_PATH + '/dev_' + address.replace(':', '_').upper()
 
 
+def start_daemon(folder):
+    config = os.path.join(folder, 'bus.conf')
+    with open(config, 'w') as f:
+        f.write(BUS_CONFIG.format(dir=folder))
+    return subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, universal_newlines=True)
+
+
+def stop_processes(processes):
+    for process in processes:
+        if process is not None and process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+
+def remove_folder(folder):
+    for name in os.listdir(folder):
+        try:
+            os.unlink(os.path.join(folder, name))
+        except OSError:
+            pass
+    os.rmdir(folder)
+
+
+class SilentSocket:
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix='qav5-silent-')
+        path = os.path.join(self.dir, 'bus')
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(path)
+        self.listener.listen(64)
+        self.address = 'unix:path=' + path
+        self.held = []
+        threading.Thread(target=self.take, daemon=True).start()
+
+    def take(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            self.held.append(connection)
+
+    def command(self, words):
+        return 'error unknown command ' + words[0]
+
+    def stop(self):
+        try:
+            self.listener.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        self.listener.close()
+        for connection in self.held:
+            connection.close()
+        remove_folder(self.dir)
+
+
+class SilentBluez:
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix='qav5-silent-')
+        self.daemon = start_daemon(self.dir)
+        self.connection = None
+        try:
+            self.address = self.daemon.stdout.readline().strip()
+            # Owned, and never served: no main loop ever reads what comes.
+            self.connection = dbus.bus.BusConnection(self.address)
+            self.connection.request_name('org.bluez')
+        except BaseException:
+            self.stop()
+            raise
+
+    def command(self, words):
+        return 'error unknown command ' + words[0]
+
+    def stop(self):
+        if self.connection is not None:
+            self.connection.close()
+        stop_processes([self.daemon])
+        remove_folder(self.dir)
+
+
 class Mock:
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix='qav5-bluez-')
-        config = os.path.join(self.dir, 'bus.conf')
-        with open(config, 'w') as f:
-            f.write(BUS_CONFIG.format(dir=self.dir))
-        self.daemon = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
-                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                       universal_newlines=True)
+        self.daemon = start_daemon(self.dir)
         self.server = None
         try:
             self.address = self.daemon.stdout.readline().strip()
@@ -241,25 +329,14 @@ class Mock:
         return 'error unknown command ' + what
 
     def stop(self):
-        for process in (self.server, self.daemon):
-            if process is not None and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-        for name in os.listdir(self.dir):
-            try:
-                os.unlink(os.path.join(self.dir, name))
-            except OSError:
-                pass
-        os.rmdir(self.dir)
+        stop_processes([self.server, self.daemon])
+        remove_folder(self.dir)
 
 
 def main():
     signal.signal(signal.SIGPIPE, signal.SIG_DFL)
-    mock = Mock()
+    kinds = {'silent-socket': SilentSocket, 'silent-bluez': SilentBluez}
+    mock = kinds[sys.argv[1]]() if len(sys.argv) > 1 else Mock()
     try:
         print('address ' + mock.address, flush=True)
         for line in sys.stdin:
