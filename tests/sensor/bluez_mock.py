@@ -27,6 +27,10 @@ line, each answered with one line ("ok", a value, or "error <text>"):
   askfor ADDR OTHER           the device's pairing asks the agent for OTHER's PIN
   askpasskey ADDR             the device's pairing asks the agent for a passkey
   busdies                     the bus goes away while the next discovery starts
+  restart                     the bus and BlueZ stop and start again at the same
+                              address, with the adapter and no device
+  connections                 how many connections the bus has taken so far
+                              (those of this command not counted)
   pairs ADDR                  how often Pair was called on the device
   pins ADDR                   the PINs the program's agent answered, comma-separated
   paired ADDR                 1 when the device is paired
@@ -121,7 +125,7 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>custom</type>
-  <listen>unix:dir={dir}</listen>
+  <listen>unix:path={dir}/bus</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow user="*"/>
@@ -143,11 +147,18 @@ def device_path(address):
 
 
 def start_daemon(folder):
+    """The daemon and its address, the same for every daemon of the folder
+    (without the daemon's guid), so that a restarted bus is found again."""
     config = os.path.join(folder, 'bus.conf')
     with open(config, 'w') as f:
         f.write(BUS_CONFIG.format(dir=folder))
-    return subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, universal_newlines=True)
+    try:
+        os.unlink(os.path.join(folder, 'bus'))
+    except OSError:
+        pass
+    daemon = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, universal_newlines=True)
+    return daemon, daemon.stdout.readline().strip().split(',guid=')[0]
 
 
 def stop_processes(processes):
@@ -206,10 +217,10 @@ class SilentSocket:
 class SilentBluez:
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix='qav5-silent-')
-        self.daemon = start_daemon(self.dir)
+        self.daemon = None
         self.connection = None
         try:
-            self.address = self.daemon.stdout.readline().strip()
+            self.daemon, self.address = start_daemon(self.dir)
             # Owned, and never served: no main loop ever reads what comes.
             self.connection = dbus.bus.BusConnection(self.address)
             self.connection.request_name('org.bluez')
@@ -230,10 +241,15 @@ class SilentBluez:
 class Mock:
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix='qav5-bluez-')
-        self.daemon = start_daemon(self.dir)
+        self.daemon = None
         self.server = None
+        self.bus = None
+        self.start()
+
+    def start(self):
         try:
-            self.address = self.daemon.stdout.readline().strip()
+            self.daemon, self.address = start_daemon(self.dir)
+            self.probes = 0
             os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self.address
             self.server, self.root = DBusTestCase.spawn_server_template('bluez5', {}, subprocess.DEVNULL,
                                                                          system_bus=True)
@@ -318,6 +334,17 @@ class Mock:
             code = pair_code(self.pins[words[1]], method='RequestPasskey')
             self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
             return 'ok'
+        if what == 'connections':
+            # The bus numbers its connections: a new one's name tells how
+            # many came before it (less those of this command).
+            probe = dbus.bus.BusConnection(self.address)
+            number = int(probe.get_unique_name().split('.')[-1])
+            probe.close()
+            self.probes += 1
+            return str(number - self.probes)
+        if what == 'restart':
+            self.restart()
+            return 'ok'
         if what == 'pairs':
             return str(len(self.mock_iface(device_path(words[1])).GetMethodCalls('Pair')))
         if what == 'pins':
@@ -327,6 +354,14 @@ class Mock:
             value = props.Get(DEVICE_IFACE, 'Paired' if what == 'paired' else 'Trusted')
             return '1' if value else '0'
         return 'error unknown command ' + what
+
+    def restart(self):
+        if self.bus is not None:
+            self.bus.close()
+            self.bus = None
+        stop_processes([self.server, self.daemon])
+        self.server = self.daemon = None
+        self.start()
 
     def stop(self):
         stop_processes([self.server, self.daemon])
