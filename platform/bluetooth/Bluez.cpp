@@ -64,21 +64,200 @@ struct Message {
     ~Message() { sd_bus_message_unref(m); }
 };
 
+// How long opening a connection may take. A bus that accepts the connection
+// and never answers would otherwise hold the caller for sd-bus's own
+// authentication time-out (a minute and a half) on every open.
+constexpr auto kOpenTimeout = std::chrono::microseconds(kCallTimeoutUs);
+// A bus or a BlueZ that let a call or an open run out of time is left alone
+// this long: the calls meanwhile fail at once instead of each waiting out its
+// own time-out, and it is tried again after.
+constexpr auto kSilenceHold = std::chrono::seconds(5);
+// Whether BlueZ is on the bus is asked again after this long (sooner when
+// the connection that told it broke).
+constexpr auto kServiceAnswerHold = std::chrono::seconds(3);
+
+std::string SystemBusAddress()
+{
+    const char* env = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    return env && *env ? env : "unix:path=/run/dbus/system_bus_socket";
+}
+
+// The bus address that did not answer in time, and until when it is left
+// alone; for the whole process, so the link monitor's thread and the screens
+// do not each wait it out.
+struct SilentBus {
+    std::mutex lock;
+    std::string address;
+    std::chrono::steady_clock::time_point until;
+};
+
+SilentBus& Silence()
+{
+    static SilentBus* s = new SilentBus;
+    return *s;
+}
+
+bool Silenced(const std::string& address)
+{
+    SilentBus& s = Silence();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.address == address && std::chrono::steady_clock::now() < s.until;
+}
+
+void MarkSilent(const std::string& address)
+{
+    SilentBus& s = Silence();
+    std::lock_guard<std::mutex> guard(s.lock);
+    s.address = address;
+    s.until = std::chrono::steady_clock::now() + kSilenceHold;
+}
+
+// A connection to the bus at `address` that has said hello, or nullptr when
+// none could be had in time (`timedOut`) or at all.
+sd_bus* OpenBus(const std::string& address, bool& timedOut)
+{
+    timedOut = false;
+    sd_bus* bus = nullptr;
+    if (sd_bus_new(&bus) < 0)
+        return nullptr;
+    const auto end = std::chrono::steady_clock::now() + kOpenTimeout;
+    // As sd_bus_open_system() sets it up, but started here, so that waiting
+    // for the bus's answers keeps to our own time.
+    if (sd_bus_set_address(bus, address.c_str()) < 0 || sd_bus_set_bus_client(bus, 1) < 0 ||
+        sd_bus_set_trusted(bus, 0) < 0 || sd_bus_set_method_call_timeout(bus, kCallTimeoutUs) < 0 ||
+        sd_bus_start(bus) < 0) {
+        sd_bus_close_unref(bus);
+        return nullptr;
+    }
+    for (;;) {
+        if (sd_bus_is_ready(bus) > 0)
+            return bus;
+        int r = sd_bus_process(bus, nullptr);
+        if (r < 0)
+            break;
+        if (r > 0)
+            continue;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        r = sd_bus_wait(bus, static_cast<uint64_t>(left));
+        if (r < 0 && r != -EINTR)
+            break;
+    }
+    sd_bus_close_unref(bus);
+    return nullptr;
+}
+
+// Each thread keeps one connection (sd-bus connections are not to be shared
+// between threads) instead of opening one for every call: every new
+// connection is announced to every listener on the bus, and the link
+// monitor calls the stack several times a second while the link is down.
+class ThreadConnection {
+public:
+    ThreadConnection() = default;
+    ~ThreadConnection() { Drop(); }
+    ThreadConnection(const ThreadConnection&) = delete;
+    ThreadConnection& operator=(const ThreadConnection&) = delete;
+
+    // The thread's connection to the system bus, opened anew when it has
+    // none, the bus address changed or the connection broke (the bus
+    // restarted); nullptr when the bus cannot be reached.
+    sd_bus* Get()
+    {
+        const std::string address = SystemBusAddress();
+        if (bus_ && (address != address_ || !Alive()))
+            Drop();
+        if (bus_)
+            return bus_;
+        if (Silenced(address))
+            return nullptr;
+        bool timedOut = false;
+        bus_ = OpenBus(address, timedOut);
+        address_ = address;
+        if (timedOut)
+            MarkSilent(address);
+        return bus_;
+    }
+    void Drop()
+    {
+        if (bus_)
+            sd_bus_close_unref(bus_);
+        bus_ = nullptr;
+        hasServiceAnswer_ = false;
+    }
+    const std::string& Address() const { return address_; }
+
+    // The last answer whether BlueZ is on the bus, while it holds.
+    bool ServiceAnswer(bool& has) const
+    {
+        if (!hasServiceAnswer_ || std::chrono::steady_clock::now() >= serviceAnswerUntil_)
+            return false;
+        has = serviceAnswer_;
+        return true;
+    }
+    void SetServiceAnswer(bool has)
+    {
+        hasServiceAnswer_ = true;
+        serviceAnswer_ = has;
+        serviceAnswerUntil_ = std::chrono::steady_clock::now() + kServiceAnswerHold;
+    }
+
+private:
+    // Lets what came since the last call run (nothing waits for it any more)
+    // and tells whether the connection still stands.
+    bool Alive()
+    {
+        int r = 0;
+        while ((r = sd_bus_process(bus_, nullptr)) > 0) {
+        }
+        return r >= 0 && sd_bus_is_open(bus_) > 0;
+    }
+
+    sd_bus* bus_ = nullptr;
+    std::string address_;
+    bool hasServiceAnswer_ = false;
+    bool serviceAnswer_ = false;
+    std::chrono::steady_clock::time_point serviceAnswerUntil_;
+};
+
+ThreadConnection& Connection()
+{
+    thread_local ThreadConnection connection;
+    return connection;
+}
+
+// The calling thread's connection for the time of one stack call.
 class Bus {
 public:
-    Bus()
+    Bus() : bus_(sd_bus_ref(Connection().Get())) {}
+    ~Bus()
     {
-        if (sd_bus_open_system(&bus_) < 0) {
-            bus_ = nullptr;
-            return;
+        // A call that got no answer in time leaves the bus silent for a
+        // while; a connection that broke is opened anew by the next call.
+        if (bus_ && (silent_ || sd_bus_is_open(bus_) <= 0)) {
+            if (silent_)
+                MarkSilent(Connection().Address());
+            Connection().Drop();
         }
-        sd_bus_set_method_call_timeout(bus_, kCallTimeoutUs);
+        sd_bus_unref(bus_);
     }
-    ~Bus() { sd_bus_flush_close_unref(bus_); }
     Bus(const Bus&) = delete;
     Bus& operator=(const Bus&) = delete;
     bool Ok() const { return bus_ != nullptr; }
     sd_bus* Get() const { return bus_; }
+
+    // A call's result, passed on; one that ran out of time is noted.
+    int Check(int r)
+    {
+        if (r == -ETIMEDOUT)
+            silent_ = true;
+        return r;
+    }
+    // A call ran out of time: the bus or BlueZ does not answer.
+    bool Silent() const { return silent_; }
 
     // Lets queued callbacks run; false when the connection broke.
     bool Pump(uint64_t waitUs)
@@ -100,6 +279,7 @@ public:
 
 private:
     sd_bus* bus_ = nullptr;
+    bool silent_ = false;
 };
 
 // The properties of one interface of one object, as far as the stack needs them.
@@ -262,8 +442,8 @@ int ReadTree(Bus& bus, Tree& tree)
         return ERROR_SERVICE_NOT_ACTIVE;
     BusError error;
     Message reply;
-    if (sd_bus_call_method(bus.Get(), kService, "/", "org.freedesktop.DBus.ObjectManager", "GetManagedObjects",
-                           &error.e, &reply.m, "") < 0)
+    if (bus.Check(sd_bus_call_method(bus.Get(), kService, "/", "org.freedesktop.DBus.ObjectManager",
+                                     "GetManagedObjects", &error.e, &reply.m, "")) < 0)
         return ERROR_SERVICE_NOT_ACTIVE;
     sd_bus_message* m = reply.m;
     std::map<std::string, bool> adapters;  // path -> powered (sorted: the first is hci0)
@@ -475,8 +655,9 @@ int Pair(Bus& bus, const DeviceObject& device, const std::string& pin, std::stri
         BusError error;
         Message reply;
         const char* owner = nullptr;
-        if (sd_bus_call_method(bus.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                               "GetNameOwner", &error.e, &reply.m, "s", kService) < 0 ||
+        if (bus.Check(sd_bus_call_method(bus.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                         "org.freedesktop.DBus", "GetNameOwner", &error.e, &reply.m, "s",
+                                         kService)) < 0 ||
             sd_bus_message_read(reply.m, "s", &owner) < 0 || !owner) {
             why = "BlueZ left the bus";
             return ERROR_DEVICE_NOT_CONNECTED;
@@ -491,8 +672,9 @@ int Pair(Bus& bus, const DeviceObject& device, const std::string& pin, std::stri
     }
     {
         BusError error;
-        if (sd_bus_call_method(bus.Get(), kService, "/org/bluez", "org.bluez.AgentManager1", "RegisterAgent",
-                               &error.e, nullptr, "os", agent.c_str(), "KeyboardOnly") < 0 &&
+        if (bus.Check(sd_bus_call_method(bus.Get(), kService, "/org/bluez", "org.bluez.AgentManager1",
+                                         "RegisterAgent", &error.e, nullptr, "os", agent.c_str(),
+                                         "KeyboardOnly")) < 0 &&
             !error.Is("org.bluez.Error.AlreadyExists")) {
             sd_bus_slot_unref(objectSlot);
             why = "BlueZ refused the pairing agent (" + error.Text() + ")";
@@ -523,8 +705,8 @@ int Pair(Bus& bus, const DeviceObject& device, const std::string& pin, std::stri
         }
         sd_bus_slot_unref(replySlot);
     }
-    sd_bus_call_method(bus.Get(), kService, "/org/bluez", "org.bluez.AgentManager1", "UnregisterAgent", nullptr,
-                       nullptr, "o", agent.c_str());
+    bus.Check(sd_bus_call_method(bus.Get(), kService, "/org/bluez", "org.bluez.AgentManager1", "UnregisterAgent",
+                                 nullptr, nullptr, "o", agent.c_str()));
     sd_bus_slot_unref(objectSlot);
     return result;
 }
@@ -545,13 +727,19 @@ bool ServiceAvailable()
     Bus bus;
     if (!bus.Ok())
         return false;
+    // Asked for every stack call in turn: the answer is kept a little while
+    // on the connection that gave it.
+    bool known = false;
+    if (Connection().ServiceAnswer(known))
+        return known;
     int has = 0;
     BusError error;
     Message reply;
-    if (sd_bus_call_method(bus.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                           "NameHasOwner", &error.e, &reply.m, "s", kService) < 0 ||
+    if (bus.Check(sd_bus_call_method(bus.Get(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                     "org.freedesktop.DBus", "NameHasOwner", &error.e, &reply.m, "s", kService)) < 0 ||
         sd_bus_message_read(reply.m, "b", &has) < 0)
         return false;
+    Connection().SetServiceAnswer(has != 0);
     return has != 0;
 }
 
@@ -575,10 +763,10 @@ int Inquire(std::vector<FoundDevice>& found)
     // The signals are subscribed to before the discovery starts, so no
     // device seen at its very beginning is missed.
     sd_bus_slot* slots[2] = {};
-    if (sd_bus_match_signal(bus.Get(), &slots[0], kService, nullptr, "org.freedesktop.DBus.ObjectManager",
-                            "InterfacesAdded", OnInterfacesAdded, &d) < 0 ||
-        sd_bus_match_signal(bus.Get(), &slots[1], kService, nullptr, "org.freedesktop.DBus.Properties",
-                            "PropertiesChanged", OnPropertiesChanged, &d) < 0) {
+    if (bus.Check(sd_bus_match_signal(bus.Get(), &slots[0], kService, nullptr, "org.freedesktop.DBus.ObjectManager",
+                                      "InterfacesAdded", OnInterfacesAdded, &d)) < 0 ||
+        bus.Check(sd_bus_match_signal(bus.Get(), &slots[1], kService, nullptr, "org.freedesktop.DBus.Properties",
+                                      "PropertiesChanged", OnPropertiesChanged, &d)) < 0) {
         for (sd_bus_slot* s : slots)
             sd_bus_slot_unref(s);
         return ERROR_SERVICE_NOT_ACTIVE;
@@ -591,17 +779,34 @@ int Inquire(std::vector<FoundDevice>& found)
         if (sd_bus_message_new_method_call(bus.Get(), &filter.m, kService, tree.adapter.c_str(), kAdapterIface,
                                            "SetDiscoveryFilter") >= 0 &&
             sd_bus_message_append(filter.m, "a{sv}", 1, "Transport", "s", "bredr") >= 0)
-            sd_bus_call(bus.Get(), filter.m, kCallTimeoutUs, &error.e, nullptr);  // an old BlueZ has no filter
+            // An old BlueZ has no filter: its refusal is no failure.
+            bus.Check(sd_bus_call(bus.Get(), filter.m, kCallTimeoutUs, &error.e, nullptr));
     }
     BusError startError;
-    if (sd_bus_call_method(bus.Get(), kService, tree.adapter.c_str(), kAdapterIface, "StartDiscovery",
-                           &startError.e, nullptr, "") < 0 &&
-        !startError.Is("org.bluez.Error.InProgress")) {
+    if (bus.Silent() ||
+        (bus.Check(sd_bus_call_method(bus.Get(), kService, tree.adapter.c_str(), kAdapterIface, "StartDiscovery",
+                                      &startError.e, nullptr, "")) < 0 &&
+         !startError.Is("org.bluez.Error.InProgress"))) {
         result = ERROR_SERVICE_NOT_ACTIVE;
     } else {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(InquiryMs());
-        bool alive = true;
-        for (;;) {
+        // BlueZ tells a device's signal strength only when it first sees the
+        // device or the strength moves by 8 dBm or more. A device it knows
+        // already, seen by a discovery another program keeps running, shows
+        // only by the strength it has now (BlueZ clears it when the
+        // discovery ends), so that is read once the discovery runs; the
+        // signals that came meanwhile go first, in their order.
+        bool alive = bus.Pump(0);
+        Tree known;
+        if (alive && ReadTree(bus, known) == ERROR_SUCCESS) {
+            for (const DeviceObject& o : known.devices) {
+                if (o.props.hasRssi)
+                    SeeDevice(d, o.path, o.props);
+            }
+        }
+        // A BlueZ that did not answer that is not waited for any longer.
+        alive = alive && !bus.Silent();
+        while (alive) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now()).count();
             if (left <= 0)
@@ -613,8 +818,9 @@ int Inquire(std::vector<FoundDevice>& found)
         }
         // What arrived up to the end still counts.
         alive = alive && bus.Pump(0);
-        sd_bus_call_method(bus.Get(), kService, tree.adapter.c_str(), kAdapterIface, "StopDiscovery", nullptr,
-                           nullptr, "");
+        if (!bus.Silent())
+            bus.Check(sd_bus_call_method(bus.Get(), kService, tree.adapter.c_str(), kAdapterIface, "StopDiscovery",
+                                         nullptr, nullptr, ""));
         if (!alive)
             result = ERROR_SERVICE_NOT_ACTIVE;
     }

@@ -1,7 +1,10 @@
 // Inside the platform layer only: the stack calls over BlueZ, the Linux
 // Bluetooth daemon, reached through its D-Bus interface on the system bus.
-// Each call opens its own bus connection and closes it again, so the search
-// on the user-interface thread and the link monitor's thread never share one.
+// Each thread keeps its own bus connection, so the search on the
+// user-interface thread and the link monitor's thread never share one. No
+// call waits longer than its time limit for the bus or for BlueZ; one that
+// got no answer in time leaves them alone for a few seconds, during which
+// the calls fail at once.
 #pragma once
 
 #include <functional>
@@ -24,10 +27,12 @@ struct FoundDevice {
     std::string name;  // empty while BlueZ has not learnt it
 };
 
-// The system bus can be reached and has BlueZ on it.
+// The system bus can be reached and has BlueZ on it (the answer is kept for
+// a few seconds while the connection that gave it stands).
 bool ServiceAvailable();
-// One inquiry of the bounded inquiry time: the devices seen during it and
-// still there at its end, in the order first seen. ERROR_SERVICE_NOT_ACTIVE
+// One inquiry of the bounded inquiry time: the devices seen during it (a
+// signal strength from BlueZ while it runs) and still there at its end, in
+// the order first seen. ERROR_SERVICE_NOT_ACTIVE
 // when there is no adapter, it is switched off or the bus cannot be reached.
 int Inquire(std::vector<FoundDevice>& found);
 // The name the device gave (never the alias BlueZ makes up from the

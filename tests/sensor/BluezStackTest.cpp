@@ -4,6 +4,7 @@
 // away; and the serial link over a socket behaving as the terminal does.
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "platform/bluetooth/Bluez.h"
 #include "tests/sensor/BluezTestSupport.h"
@@ -70,6 +71,23 @@ TEST_F(BluezStackTest, InquiryReportsOnlyDevicesThatAnsweredItByTheirOwnNames)
     EXPECT_EQ(u"QUN 12345", name);
     EXPECT_EQ(ERROR_TIMEOUT, NameOf(kGone, name)) << "gone: it does not answer";
     EXPECT_EQ(ERROR_TIMEOUT, NameOf(0x00126F0000FFULL, name)) << "never seen";
+}
+
+// BlueZ signals a known device's strength only when it moves by 8 dBm or
+// more: while another program keeps discovering, a sensor in reach with a
+// steady signal shows only by the strength it has. One that has none (out of
+// reach since the last discovery) is still left out.
+TEST_F(BluezStackTest, AKnownDeviceWithASignalStrengthIsListedWithoutAnyChange)
+{
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:09 1111 LX412 99999"));
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1111 LX412 11111"));
+    ASSERT_EQ("ok", mock.Ask("signal 00:12:6F:00:00:02 -70"));
+    ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:01 1235 QUN 12345"));
+    int rc = -1;
+    const Found found = Inquiry(&rc);
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(found, (Found{{kGauge, u"QUN 12345"}, {kHead, u"LX412 11111"}}));
+    EXPECT_EQ(1, mock.Number("calls StopDiscovery"));
 }
 
 TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
@@ -159,6 +177,42 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
     mock.Stop();
     ScopedEnv unnamed("QAV5_BLUETOOTH", "");
     EXPECT_FALSE(qplat::UsingBluez()) << "no BlueZ on the bus: the (empty) neighbourhood";
+}
+
+// The link monitor calls the stack several times a second while its link
+// is down, and every new connection is announced to every listener on the
+// bus: each thread keeps one, and opens it anew when the bus restarted.
+TEST_F(BluezStackTest, EachThreadKeepsOneConnectionAndOpensItAnewWhenTheBusRestarts)
+{
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1235 LX412 12345"));
+    // Chosen by what the bus has: whether BlueZ is there is a question too.
+    ScopedEnv chosen("QAV5_BLUETOOTH", "");
+    auto cycle = [] {
+        // What the link monitor's cycle asks while the link is down.
+        BT_ADDR address = kHead;
+        unsigned char pin[4] = {'1', '2', '3', '5'};
+        unsigned char rssi = 0;
+        const bool ok = BthSetPIN(&address, 4, pin) == 0 && BthReadRSSI(&address, &rssi) == ERROR_DEVICE_NOT_CONNECTED;
+        EXPECT_TRUE(ok);
+        return ok;
+    };
+    const int before = mock.Number("connections");
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(cycle());
+    std::thread monitor([&] {
+        for (int i = 0; i < 5; ++i)
+            cycle();
+    });
+    monitor.join();
+    EXPECT_EQ(2, mock.Number("connections") - before) << "one for each thread";
+
+    ASSERT_EQ("ok", mock.Ask("restart"));
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1235 LX412 12345"));
+    EXPECT_TRUE(cycle()) << "the broken connection is opened anew";
+    ASSERT_EQ("ok", mock.Ask("noadapter"));
+    BT_ADDR address = kHead;
+    unsigned char pin[4] = {'1', '2', '3', '5'};
+    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthSetPIN(&address, 4, pin)) << "and tells what the new bus has";
 }
 
 // The program's agent answers BlueZ's PIN request for the device it pairs
@@ -260,6 +314,7 @@ TEST_F(BluezStackTest, TheSerialLinkIsASocketThatReadsAndTimesOutAsTheTerminal)
         << "a write to a link that is gone fails and does not end the process";
 
     unsigned char rssi = 0;
+    ASSERT_EQ("ok", mock.Ask("signal 00:12:6F:00:00:02 -79"));
     EXPECT_EQ(0, BthReadRSSI(&address, &rssi));
     EXPECT_EQ(static_cast<unsigned char>(-79), rssi) << "BlueZ's reading while it has one";
     ASSERT_EQ("ok", mock.Ask("nosignal 00:12:6F:00:00:02"));

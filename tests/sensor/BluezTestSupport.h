@@ -51,11 +51,16 @@ private:
 };
 
 // tests/sensor/bluez_mock.py: its own dbus-daemon with python-dbusmock's
-// BlueZ on it, driven one command line at a time. While the object lives the
-// system-bus address points at that daemon and the BlueZ stack is named.
+// BlueZ on it, driven one command line at a time; or, of `kind`, a bus that
+// never answers (kSilentSocket) or a BlueZ that never answers
+// (kSilentBluez). While the object lives the system-bus address points at
+// it and the BlueZ stack is named.
 class MockBluez {
 public:
-    MockBluez()
+    static constexpr const char* kSilentSocket = "silent-socket";
+    static constexpr const char* kSilentBluez = "silent-bluez";
+
+    explicit MockBluez(const char* kind = nullptr)
     {
         int in[2];
         int out[2];
@@ -66,7 +71,7 @@ public:
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
             const std::string script = std::string(QAV5_SOURCE_DIR) + "/tests/sensor/bluez_mock.py";
-            ::execl("/usr/bin/python3", "/usr/bin/python3", script.c_str(), static_cast<char*>(nullptr));
+            ::execl("/usr/bin/python3", "/usr/bin/python3", script.c_str(), kind, static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(in[0]);

@@ -1,23 +1,36 @@
 #!/usr/bin/python3
 """A mocked BlueZ on a private bus, for the Bluetooth tests.
 
+With the argument "silent-socket" it is instead a socket that takes every
+connection and never says a word (a system bus that hangs), with
+"silent-bluez" a private dbus-daemon on which org.bluez is owned by a
+connection that never answers (a bluetoothd that hangs); either serves only
+quit.
+
 Starts its own dbus-daemon (never the machine's system bus), loads
 python-dbusmock's bluez5 template into it with one adapter, prints
 "address <bus address>" and then serves commands from standard input, one a
 line, each answered with one line ("ok", a value, or "error <text>"):
 
   powered 0|1                 the adapter's Powered property
-  device ADDR PIN NAME...     a device in the object tree now (cached: it does
-                              not answer an inquiry)
+  device ADDR PIN NAME...     a device in the object tree now, without a signal
+                              strength (cached: it does not answer an inquiry)
   discover ADDR PIN NAME...   a device that appears when a discovery starts
   vanish ADDR                 a device that disappears while the discovery runs
   nosignal ADDR               the device's RSSI property goes (as after a discovery)
+  signal ADDR DBM             the device's RSSI property is DBM, with no signal
+                              sent (as while another program's discovery sees
+                              it at a steady strength)
   noadapter                   the adapter goes away
   calls METHOD                how often the adapter's METHOD was called
   filter                      the last discovery filter set, as "key=value,..."
   askfor ADDR OTHER           the device's pairing asks the agent for OTHER's PIN
   askpasskey ADDR             the device's pairing asks the agent for a passkey
   busdies                     the bus goes away while the next discovery starts
+  restart                     the bus and BlueZ stop and start again at the same
+                              address, with the adapter and no device
+  connections                 how many connections the bus has taken so far
+                              (those of this command not counted)
   pairs ADDR                  how often Pair was called on the device
   pins ADDR                   the PINs the program's agent answered, comma-separated
   paired ADDR                 1 when the device is paired
@@ -34,9 +47,11 @@ serves it. End of input stops everything as quit does.
 
 import os
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
+import threading
 
 import dbus
 import dbusmock
@@ -110,7 +125,7 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>custom</type>
-  <listen>unix:dir={dir}</listen>
+  <listen>unix:path={dir}/bus</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow user="*"/>
@@ -131,18 +146,110 @@ def device_path(address):
     return ADAPTER_PATH + '/dev_' + address.replace(':', '_').upper()
 
 
+def start_daemon(folder):
+    """The daemon and its address, the same for every daemon of the folder
+    (without the daemon's guid), so that a restarted bus is found again."""
+    config = os.path.join(folder, 'bus.conf')
+    with open(config, 'w') as f:
+        f.write(BUS_CONFIG.format(dir=folder))
+    try:
+        os.unlink(os.path.join(folder, 'bus'))
+    except OSError:
+        pass
+    daemon = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, universal_newlines=True)
+    return daemon, daemon.stdout.readline().strip().split(',guid=')[0]
+
+
+def stop_processes(processes):
+    for process in processes:
+        if process is not None and process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+
+def remove_folder(folder):
+    for name in os.listdir(folder):
+        try:
+            os.unlink(os.path.join(folder, name))
+        except OSError:
+            pass
+    os.rmdir(folder)
+
+
+class SilentSocket:
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix='qav5-silent-')
+        path = os.path.join(self.dir, 'bus')
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(path)
+        self.listener.listen(64)
+        self.address = 'unix:path=' + path
+        self.held = []
+        threading.Thread(target=self.take, daemon=True).start()
+
+    def take(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            self.held.append(connection)
+
+    def command(self, words):
+        return 'error unknown command ' + words[0]
+
+    def stop(self):
+        try:
+            self.listener.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        self.listener.close()
+        for connection in self.held:
+            connection.close()
+        remove_folder(self.dir)
+
+
+class SilentBluez:
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix='qav5-silent-')
+        self.daemon = None
+        self.connection = None
+        try:
+            self.daemon, self.address = start_daemon(self.dir)
+            # Owned, and never served: no main loop ever reads what comes.
+            self.connection = dbus.bus.BusConnection(self.address)
+            self.connection.request_name('org.bluez')
+        except BaseException:
+            self.stop()
+            raise
+
+    def command(self, words):
+        return 'error unknown command ' + words[0]
+
+    def stop(self):
+        if self.connection is not None:
+            self.connection.close()
+        stop_processes([self.daemon])
+        remove_folder(self.dir)
+
+
 class Mock:
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix='qav5-bluez-')
-        config = os.path.join(self.dir, 'bus.conf')
-        with open(config, 'w') as f:
-            f.write(BUS_CONFIG.format(dir=self.dir))
-        self.daemon = subprocess.Popen(['dbus-daemon', '--config-file=' + config, '--nofork', '--print-address'],
-                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                       universal_newlines=True)
+        self.daemon = None
         self.server = None
+        self.bus = None
+        self.start()
+
+    def start(self):
         try:
-            self.address = self.daemon.stdout.readline().strip()
+            self.daemon, self.address = start_daemon(self.dir)
+            self.probes = 0
             os.environ['DBUS_SYSTEM_BUS_ADDRESS'] = self.address
             self.server, self.root = DBusTestCase.spawn_server_template('bluez5', {}, subprocess.DEVNULL,
                                                                          system_bus=True)
@@ -150,6 +257,10 @@ class Mock:
             self.root.AddAdapter(ADAPTER, 'qav5-test', dbus_interface='org.bluez.Mock')
             self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'DropRssi', 'o', '',
                                            "objects[args[0]].props['org.bluez.Device1'].pop('RSSI', None)")
+            self.mock_iface('/').AddMethod(dbusmock.MOCK_IFACE, 'SetRssi', 'on', '',
+                                           "import dbus\n"
+                                           "objects[args[0]].props['org.bluez.Device1']['RSSI'] = "
+                                           "dbus.Int16(args[1], variant_level=1)")
             self.appear = []
             self.pins = {}
             self.vanish = []
@@ -175,6 +286,8 @@ class Mock:
         self.pins[address] = pin
         self.mock_iface(path).AddMethod(DEVICE_IFACE, 'Pair', '', '', pair_code(pin))
         self.mock_iface(path).AddMethod(dbusmock.MOCK_IFACE, 'PinsAnswered', '', 's', PINS_CODE)
+        # BlueZ clears the strength of every device when a discovery ends.
+        self.mock_iface('/').DropRssi(path)
 
     def command(self, words):
         what = words[0]
@@ -195,6 +308,9 @@ class Mock:
             return 'ok'
         if what == 'nosignal':
             self.mock_iface('/').DropRssi(device_path(words[1]))
+            return 'ok'
+        if what == 'signal':
+            self.mock_iface('/').SetRssi(dbus.ObjectPath(device_path(words[1])), dbus.Int16(int(words[2])))
             return 'ok'
         if what == 'noadapter':
             self.root.RemoveAdapter(ADAPTER, dbus_interface='org.bluez.Mock')
@@ -218,6 +334,17 @@ class Mock:
             code = pair_code(self.pins[words[1]], method='RequestPasskey')
             self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
             return 'ok'
+        if what == 'connections':
+            # The bus numbers its connections: a new one's name tells how
+            # many came before it (less those of this command).
+            probe = dbus.bus.BusConnection(self.address)
+            number = int(probe.get_unique_name().split('.')[-1])
+            probe.close()
+            self.probes += 1
+            return str(number - self.probes)
+        if what == 'restart':
+            self.restart()
+            return 'ok'
         if what == 'pairs':
             return str(len(self.mock_iface(device_path(words[1])).GetMethodCalls('Pair')))
         if what == 'pins':
@@ -228,26 +355,23 @@ class Mock:
             return '1' if value else '0'
         return 'error unknown command ' + what
 
+    def restart(self):
+        if self.bus is not None:
+            self.bus.close()
+            self.bus = None
+        stop_processes([self.server, self.daemon])
+        self.server = self.daemon = None
+        self.start()
+
     def stop(self):
-        for process in (self.server, self.daemon):
-            if process is not None and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-        for name in os.listdir(self.dir):
-            try:
-                os.unlink(os.path.join(self.dir, name))
-            except OSError:
-                pass
-        os.rmdir(self.dir)
+        stop_processes([self.server, self.daemon])
+        remove_folder(self.dir)
 
 
 def main():
     signal.signal(signal.SIGPIPE, signal.SIG_DFL)
-    mock = Mock()
+    kinds = {'silent-socket': SilentSocket, 'silent-bluez': SilentBluez}
+    mock = kinds[sys.argv[1]]() if len(sys.argv) > 1 else Mock()
     try:
         print('address ' + mock.address, flush=True)
         for line in sys.stdin:

@@ -1,0 +1,127 @@
+// The Bluetooth calls when nothing answers: a system bus that takes the
+// connection and never says a word, and a BlueZ that owns its name on a
+// private bus and never replies. With BlueZ named and with the stack chosen
+// by what the bus has, the search and each call of the link monitor's cycle
+// (which the start screen's taps wait for when they stop it) end within a
+// few seconds and find nothing.
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "tests/sensor/BluezTestSupport.h"
+#include "tests/sensor/SensorTestSupport.h"
+#include "tests/support/Inquiry.h"
+
+using namespace sensortest;
+using bluetest::MockBluez;
+using bluetest::ScopedEnv;
+
+namespace {
+
+constexpr BT_ADDR kHead = 0x00126F000002ULL;
+// A failure bound, not a timing: sd-bus on its own waits a minute and a half
+// for a silent bus on every connection, and the link monitor's cycle made
+// several.
+constexpr auto kBound = std::chrono::seconds(20);
+
+// Which silent peer, and the stack named ("bluez") or chosen by the bus ("").
+using Case = std::tuple<std::string, std::string>;
+
+class BluezSilentBusTest : public SensorTest, public ::testing::WithParamInterface<Case> {
+protected:
+    BluezSilentBusTest() : mock(std::get<0>(GetParam()).c_str()) {}
+    void SetUp() override
+    {
+        SensorTest::SetUp();
+        ASSERT_TRUE(mock.Ok()) << "the silent peer did not start";
+        stack = std::make_unique<ScopedEnv>("QAV5_BLUETOOTH", std::get<1>(GetParam()));
+        // Chosen by the bus only while the device root has no neighbourhood.
+        ASSERT_FALSE(std::filesystem::exists(qplat::NeighbourhoodPath()));
+    }
+    void TearDown() override
+    {
+        stack.reset();
+        SensorTest::TearDown();
+    }
+    bool Named() const { return std::get<1>(GetParam()) == "bluez"; }
+
+    // Runs `call` and tells whether it ended within the bound.
+    template <class F>
+    static bool EndsInTime(F call)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        call();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took, kBound) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+        return took < kBound;
+    }
+
+    MockBluez mock;
+    std::unique_ptr<ScopedEnv> stack;
+};
+
+TEST_P(BluezSilentBusTest, TheSearchEndsWithinAFewSecondsAndFindsNothing)
+{
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "first search" : "the search again");
+        int rc = -1;
+        std::vector<std::pair<BT_ADDR, std::u16string>> found;
+        EXPECT_TRUE(EndsInTime([&] { found = qtest::RunInquiry(&rc); }));
+        EXPECT_TRUE(found.empty());
+        if (Named()) {
+            EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc) << "a BlueZ that does not answer is one that is not there";
+        }
+    }
+}
+
+// What the link monitor's cycle calls while the link is down: the PIN, the
+// serial port's opening, the signal strength.
+TEST_P(BluezSilentBusTest, TheLinkMonitorsCallsEndWithinAFewSecondsAndFail)
+{
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "first cycle" : "the next cycle");
+        BT_ADDR address = kHead;
+        unsigned char pin[4] = {'1', '2', '3', '5'};
+        int setPin = -1;
+        EXPECT_TRUE(EndsInTime([&] { setPin = BthSetPIN(&address, 4, pin); }));
+        if (Named()) {
+            EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, setPin);
+        }
+
+        PORTEMUPortParams params{};
+        params.channel = 1;
+        params.device = kHead;
+        HANDLE registration = RegisterDevice(u"COM", 5, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+        ASSERT_TRUE(registration);
+        HANDLE port = nullptr;
+        EXPECT_TRUE(EndsInTime([&] {
+            port = CreateFileW(u"COM5:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        }));
+        EXPECT_EQ(INVALID_HANDLE_VALUE, port) << "no link without a stack that answers";
+        if (port != INVALID_HANDLE_VALUE)
+            CloseHandle(port);
+        EXPECT_TRUE(DeregisterDevice(registration));
+
+        unsigned char rssi = 0;
+        int read = -1;
+        EXPECT_TRUE(EndsInTime([&] { read = BthReadRSSI(&address, &rssi); }));
+        EXPECT_NE(ERROR_SUCCESS, read) << "no signal strength made up";
+    }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info)
+{
+    const std::string peer = std::get<0>(info.param) == MockBluez::kSilentSocket ? "SilentBus" : "SilentBluez";
+    return peer + (std::get<1>(info.param) == "bluez" ? "Named" : "Chosen");
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, BluezSilentBusTest,
+                         ::testing::Combine(::testing::Values(std::string(MockBluez::kSilentSocket),
+                                                              std::string(MockBluez::kSilentBluez)),
+                                            ::testing::Values(std::string("bluez"), std::string())),
+                         CaseName);
+
+}  // namespace

@@ -1,0 +1,145 @@
+// The program itself, run headless, with a system bus that takes the
+// connection and never answers, or with a BlueZ that owns its name and never
+// answers, and a paired sensor the link monitor keeps trying to reach: the
+// start screen's Settings tap (which stops the monitor), the way back, the
+// end of the script and SIGTERM each end within a few seconds, with BlueZ
+// named and with the stack chosen by what the bus has.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "settings/DeviceSetup.h"
+#include "tests/sensor/BluezTestSupport.h"
+#include "tests/shell/ShellTestSupport.h"
+#include "tests/support/ProgramScript.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using bluetest::MockBluez;
+using bluetest::ScopedEnv;
+using Clock = fs::file_time_type::clock;
+
+// A failure bound, not a timing: each of these waited a minute and a half
+// to several minutes for the silent bus.
+constexpr auto kBound = std::chrono::seconds(20);
+
+// Which silent peer, and the stack named ("bluez") or chosen by the bus ("").
+using Case = std::tuple<std::string, std::string>;
+
+class BluezSilentRun : public ::testing::TestWithParam<Case> {
+protected:
+    BluezSilentRun() : mock(std::get<0>(GetParam()).c_str()) {}
+    void SetUp() override
+    {
+        ASSERT_TRUE(mock.Ok()) << "the silent peer did not start";
+        stack = std::make_unique<ScopedEnv>("QAV5_BLUETOOTH", std::get<1>(GetParam()));
+        qtest::LayOutCard(root);
+        qtest::WriteParams(root, [](ParamBlock& b) {
+            b.deviceType = 1;
+            ParamBTRecord* r = SensorRecordOf(&b, 1);
+            std::memset(r, 0, sizeof *r);
+            qplat::CopyField(r->address, 20, u"00126f0de301");
+            qplat::CopyField(r->name, 12, u"LX412 12345");
+            qplat::CopyField(r->pin, 5, u"1235");
+        });
+        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-silent");
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
+    static long long Ms(Clock::duration d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); }
+
+    MockBluez mock;
+    std::unique_ptr<ScopedEnv> stack;
+    qtest::TempDeviceRoot root;
+    fs::path dir;
+};
+
+TEST_P(BluezSilentRun, TheSettingsTapTheWayBackAndTheEndEachTakeAFewSeconds)
+{
+    ASSERT_FALSE(fs::exists(qplat::NeighbourhoodPath())) << "the stack is chosen by the bus";
+    // Each snapshot's time is when the action before it was done.
+    const std::string script = "snapshot " + Snap("start") + "\ntap 88 85\nsnapshot " + Snap("settings") +
+                               "\ntap 453 25\nsnapshot " + Snap("back") + "\nquit\n";
+    ASSERT_EQ(0, qtest::RunProgramScript(root.Path(), dir / "script.txt", script));
+    const Clock::time_point end = Clock::now();
+    const Clock::time_point start = fs::last_write_time(Snap("start"));
+    const Clock::time_point settings = fs::last_write_time(Snap("settings"));
+    const Clock::time_point back = fs::last_write_time(Snap("back"));
+    EXPECT_LT(settings - start, kBound) << "the Settings tap took " << Ms(settings - start) << " ms";
+    EXPECT_LT(back - settings, kBound) << "the way back took " << Ms(back - settings) << " ms";
+    EXPECT_LT(end - back, kBound) << "the end took " << Ms(end - back) << " ms";
+    // The menu did open, and closed again.
+    const qplat::Surface menu = qtest::ReadPngFile(Snap("settings"));
+    ASSERT_EQ(480, menu.width);
+    EXPECT_NE(menu.pixels, qtest::ReadPngFile(Snap("start")).pixels);
+    EXPECT_NE(menu.pixels, qtest::ReadPngFile(Snap("back")).pixels);
+}
+
+TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
+{
+    const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+    const fs::path script = dir / "script.txt";
+    std::ofstream(script) << "snapshot " << Snap("up") << "\nwait 600000\nquit\n";
+    std::vector<std::string> args = {program.string(), "--headless", "--root", root.Path(), "--script",
+                                     script.string()};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(0, posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ));
+    struct Reaper {
+        pid_t pid;
+        ~Reaper()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{pid};
+    // A hang guard only: the snapshot comes as soon as the start screen is up
+    // and the link monitor runs.
+    for (int i = 0; i < 6000 && !fs::exists(Snap("up")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(Snap("up"))) << "the program did not come up";
+
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_EQ(0, ::kill(pid, SIGTERM));
+    int raw = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &raw, 0));
+    reaper.pid = -1;
+    const auto took = std::chrono::steady_clock::now() - asked;
+    EXPECT_LT(took, kBound) << "SIGTERM took " << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                            << " ms";
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(0, WEXITSTATUS(raw)) << "the program closes in order";
+}
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info)
+{
+    const std::string peer = std::get<0>(info.param) == MockBluez::kSilentSocket ? "SilentBus" : "SilentBluez";
+    return peer + (std::get<1>(info.param) == "bluez" ? "Named" : "Chosen");
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, BluezSilentRun,
+                         ::testing::Combine(::testing::Values(std::string(MockBluez::kSilentSocket),
+                                                              std::string(MockBluez::kSilentBluez)),
+                                            ::testing::Values(std::string("bluez"), std::string())),
+                         CaseName);
+
+}  // namespace
