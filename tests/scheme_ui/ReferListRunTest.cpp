@@ -1,6 +1,7 @@
 // The reference list driven by the stylus through the program itself, run
 // headless from a script with taps from the start screen: what the card's
-// reference folder holds is listed and can be chosen.
+// reference folder holds is listed and can be chosen, and a file the card
+// keeps from deletion is said to be not deleted.
 #include <filesystem>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "scheme/ui/ReferListDlg.h"
 #include "tests/scheme_ui/SchemeUiTestSupport.h"
 #include "tests/support/ProgramScript.h"
+#include "ui/MessageDlg.h"
 
 namespace {
 
@@ -103,6 +105,66 @@ TEST_F(ReferListRun, AnEntryThatCannotBeOpenedLeavesTheOthersListed)
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel B");
     const qplat::Surface chosen = qtest::ReadPngFile(Snap("chosen"));
     ASSERT_EQ(chosen.width, 480);
+}
+
+// The box the program shows, in the language of the card, rendered here from
+// the language file's text: its buttons and the rectangle of its text.
+struct Box {
+    qtest::Spot first{};
+    RECT text{};
+    qplat::Surface picture;
+};
+Box RenderBox(HWND owner, int type, const std::u16string& text, const std::string& snapshot)
+{
+    Box b;
+    Then([&] {
+        HWND box = FrontDialog();
+        b.first = Centre(GetDlgItem(box, qtest::kBoxFirstButton));
+        GetWindowRect(GetDlgItem(box, qtest::kBoxTextId), &b.text);
+        qplat::ProcessPendingMessages();
+        EXPECT_TRUE(qplat::SaveScreenPng(snapshot));
+        qtest::Press(box, qtest::kBoxSecondButton);
+    });
+    CMessageDlg box;
+    box.Show(nullptr, owner, type, text.c_str());
+    b.picture = qtest::ReadPngFile(snapshot);
+    return b;
+}
+
+bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+// A reference file the card keeps (read-only), deleted by taps after a yes:
+// the box says the file could not be deleted, in either language, and the
+// file stays.
+TEST_F(ReferListRun, AFileThatCannotBeDeletedIsSaidSo)
+{
+    WriteRefer(u"B.ref", u"Wheel B");
+    fs::permissions(root.Host(std::u16string(kAutorun) + u"Refer\\B.ref"), fs::perms::owner_read);
+    for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
+        SCOPED_TRACE(language);
+        UseRealLanguage(language);
+        WriteSettings(1);
+        const Places at = Measure();
+        ASSERT_GT(at.firstRow.y, 0);
+        const std::string tag = language[0] == 'E' ? "en" : "ru";
+        const Box question = RenderBox(owner, MESSAGE_QUESTION, qtest::LanguageText(50027), Snap("question_" + tag));
+        const Box told = RenderBox(owner, MESSAGE_FAILURE, qtest::LanguageText(NAME_LIST_NOT_DELETED),
+                                   Snap("expected_" + tag));
+
+        qtest::Script s = OpenList();
+        s.Tap(at.firstRow).Tap(at.remove).Tap(question.first).Snap(Snap("not_deleted_" + tag)).Tap(told.first);
+        ASSERT_EQ(Run(s), 0);
+        const qplat::Surface shown = qtest::ReadPngFile(Snap("not_deleted_" + tag));
+        ASSERT_EQ(shown.width, 480);
+        EXPECT_TRUE(SameIn(shown, told.picture, told.text)) << "the box's text is the file's not deleted";
+        EXPECT_TRUE(root.Exists(std::u16string(kAutorun) + u"Refer\\B.ref"));
+    }
 }
 
 }  // namespace
