@@ -52,10 +52,14 @@ BOOL CJournalListDlg::DoModal(HINSTANCE instance, HWND owner)
     return Answered(RunTemplate());
 }
 
+// The current journal is opened by its name as the card finds files, in any
+// letter case; the row that opens as the current one is the row marked and
+// kept from deletion.
 bool CJournalListDlg::IsCurrent(const WCHAR* name) const
 {
     const WCHAR* current = CurrentJournal();
-    return current[0] != 0 && wcsncmp(name, current, PARAM_NAME_CHARS) == 0;
+    return current[0] != 0 && qplat::SameFileName(qplat::FieldText(name, PARAM_NAME_CHARS),
+                                                  qplat::FieldText(current, PARAM_NAME_CHARS));
 }
 
 // ---------------------------------------------------------------- controls

@@ -154,7 +154,7 @@ void CReferStore::List(int deviceType)
             file = OpenForReading(path);
         }
         if (file == INVALID_HANDLE_VALUE) {
-            break;
+            continue;  // not listed, as Load passes it by; the rest still are
         }
         const std::vector<BYTE> head = ReadHead(file, kNameBytes);
         CloseHandle(file);

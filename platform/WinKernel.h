@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/WinDef.h"
@@ -303,6 +304,11 @@ std::string PlatformFolder();
 // case; parts that do not exist keep the spelling given. Empty when the path
 // leaves the root ("..") or is not a file path.
 std::string HostPath(const std::u16string& devicePath);
+// Whether two names name the same file or folder of the device root: the
+// match every path above makes (letter case does not count). A list that
+// marks the file the program opens by a name compares with this, so the row
+// marked is the file that opens.
+bool SameFileName(std::u16string_view a, std::u16string_view b);
 
 // ---- the program's own name
 // GetModuleFileNameW gives the device path of the running program when it lies

@@ -97,10 +97,8 @@ void CLanguage::Load()
                 continue;
             WCHAR fileName[MAX_PATH];
             CopyBounded(fileName, MAX_PATH, found.cFileName, wcsnlen(found.cFileName, MAX_PATH));
-            WCHAR upper[MAX_PATH];
-            CopyBounded(upper, MAX_PATH, fileName, wcslen(fileName));
-            UpperCaseInPlace(upper);
-            const bool isCurrent = current[0] != 0 && wcscmp(upper, current) == 0;
+            // The current file is opened by its name as the card finds files.
+            const bool isCurrent = current[0] != 0 && qplat::SameFileName(fileName, current);
             // The list holds at most 40 files; the current language is loaded
             // even when it comes later. A name too long for its field is left
             // out: cut short it would name another file when chosen.

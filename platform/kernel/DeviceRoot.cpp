@@ -170,6 +170,11 @@ bool SameName(std::u16string_view a, std::u16string_view b)
     return true;
 }
 
+bool SameFileName(std::u16string_view a, std::u16string_view b)
+{
+    return SameName(a, b);
+}
+
 std::string DefaultDeviceRoot()
 {
     std::string base;

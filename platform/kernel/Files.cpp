@@ -385,6 +385,26 @@ std::string FolderOf(const std::string& hostPath)
 
 }  // namespace
 
+int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode)
+{
+    // Without O_NONBLOCK a pipe blocks the open until a writer or reader
+    // comes; the type is known only once it is open.
+    const int fd = ::open(hostPath.c_str(), flags | O_NONBLOCK, static_cast<mode_t>(mode));
+    if (fd < 0) {
+        if (errno == ENXIO)
+            errno = EACCES;  // a pipe without a reader, a device without its driver
+        return -1;
+    }
+    struct stat st;
+    const int kept = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::fcntl(fd, F_GETFL) : -1;
+    if (kept < 0 || ::fcntl(fd, F_SETFL, kept & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    return fd;
+}
+
 size_t AllowedWriteBytes(size_t wanted)
 {
     long long budget = g_writeBudget.load();
@@ -699,7 +719,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     // same file cannot both pass the sharing check.
     ShareTable& t = Shares();
     std::unique_lock<std::mutex> guard(t.lock);
-    int fd = ::open(r.host.c_str(), flags, 0644);
+    int fd = OpenRegularHostFile(r.host, flags);
     if (fd < 0) {
         int err = errno;
         SetLastError(err == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(err));
@@ -858,7 +878,7 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists)
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    int in = ::open(from.host.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = OpenRegularHostFile(from.host, O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;

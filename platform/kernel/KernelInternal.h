@@ -60,6 +60,12 @@ void ResetClockCache();
 // as "name." so that "*.*" finds it).
 bool MatchFilePattern(std::u16string_view pattern, std::u16string_view name);
 
+// Opens a file of the device root (open(2) flags and mode). Only a regular
+// file is opened: anything else in its place (a pipe, a device, a socket) is
+// refused at once with errno EACCES, without waiting for the other end of a
+// pipe. -1 with errno set on failure.
+int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode = 0644);
+
 // FILE_ATTRIBUTE_* of a host file (mode from stat).
 DWORD HostAttributes(const std::string& hostPath, unsigned mode);
 

@@ -2,7 +2,6 @@
 // line end as CR LF and reads CR LF back as one line end, as the handheld's
 // runtime does; the 16-bit text functions go through the 8-bit code page.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -181,16 +180,9 @@ FILE* _wfopen(LPCWSTR name, LPCWSTR mode)
         errno = ENOENT;
         return nullptr;
     }
-    int fd = ::open(r.host.c_str(), flags, 0644);
+    int fd = OpenRegularHostFile(r.host, flags);
     if (fd < 0) {
         SetLastError(ErrorFromErrno(errno));
-        return nullptr;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
-        errno = EISDIR;
         return nullptr;
     }
     auto* stream = new Stream;

@@ -33,6 +33,8 @@ constexpr int NAME_LIST_MARK_COLUMN = 2;
 constexpr int NAME_LIST_NAME_COLUMN = 1;
 // A row hands out at most this many characters of its file name.
 constexpr int NAME_LIST_FILE_CHARS = 200;
+// The row's file could not be deleted.
+constexpr int NAME_LIST_NOT_DELETED = 50117;
 
 // Sorts the rows by the name column (ascending when `ascending` is set), shows
 // the direction after the header caption (six blanks and ">" or "<") and
@@ -138,7 +140,7 @@ public:
             return;
         }
         if (this->ShowMessage(MESSAGE_QUESTION, Screen::kTextDeleteQuestion) != 1) return;
-        if (!Self().DeleteFile(row)) this->ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        if (!Self().DeleteFile(row)) this->ShowMessage(MESSAGE_FAILURE, NAME_LIST_NOT_DELETED);
     }
 
     // The make-current command: the name goes into the settings file; a name

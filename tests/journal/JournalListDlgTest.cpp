@@ -251,6 +251,31 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
     EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav"}));
 }
 
+// A card written on a PC: the file's letter case is not the settings' one.
+// The browser opens that file as the current journal, so the manager marks
+// it and keeps it; a name that merely begins alike is another journal.
+TEST_F(JournalManager, TheCurrentJournalIsFoundInAnyLetterCaseOfItsFile)
+{
+    WriteParams(WheelParams(u"Demo"));
+    for (const char16_t* f : {u"demo.qav", u"demo2.qav", u"DEMO.qod"}) Touch(f);
+    std::vector<std::u16string> marked;
+    std::u16string first, second;
+    EXPECT_TRUE(Run({[&](HWND d) { marked = Marked(List(d)); },
+                     [](HWND d) { TapHeader(List(d), 60); },  // demo, demo2
+                     SelectAnd(0, Manager::kDeleteId), Answer(true, &first),
+                     SelectAnd(1, Manager::kDeleteId), Answer(true, &second), Close()}));
+    EXPECT_EQ(marked, std::vector<std::u16string>{u"demo.qav"});
+    EXPECT_EQ(first, Text(50039));
+    EXPECT_EQ(second, Text(50027));
+    EXPECT_TRUE(Has(u"demo.qav"));
+    EXPECT_FALSE(Has(u"demo2.qav"));
+
+    // The disc family alike.
+    WriteParams(DiscParams(u"demo"));
+    EXPECT_TRUE(Run({[&](HWND d) { marked = Marked(List(d)); }, Close()}));
+    EXPECT_EQ(marked, std::vector<std::u16string>{u"DEMO.qod"});
+}
+
 TEST_F(JournalManager, MakingCurrentMovesTheMarkAndWritesTheSettingsOfTheFamily)
 {
     for (const char16_t* f : {u"a.qav", u"b.qav", u"a.qod", u"d.qod"}) Touch(f);

@@ -5,6 +5,7 @@
 // script taps are measured first on the same screens in this process.
 
 
+#include "journal/JournalListDlg.h"
 #include "journal/JournalViewDlg.h"
 #include "platform/gdi/Surface.h"
 #include "settings/DBJournal_Qav.h"
@@ -236,6 +237,65 @@ TEST_F(JournalProgramRun, ADiscRecordBelowTheAxisIsShownUprightAndNoJournalIsTol
     EXPECT_FALSE(AnyIn(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
     EXPECT_EQ(root.ReadFile(kParamPath), params);
     EXPECT_EQ(std::distance(fs::directory_iterator(root.Host(kJournalFolder)), fs::directory_iterator()), journals);
+}
+
+// A card written on a PC: the current journal is "Demo", its file
+// "DB\demo.qav". The browser opens that file as the current journal, so the
+// manager, reached by taps from the start screen, marks its row and refuses
+// to delete it; the file and its record stay.
+TEST_F(JournalProgramRun, TheCurrentJournalUnderAnotherLetterCaseIsMarkedAndKept)
+{
+    WriteParams(WheelParams(u"Demo"));
+    const std::string journal =
+        Bytes(std::vector<QavJournalRecord>{WheelRecord({u"01/12/26", u"Car A", u"1", u"1", u"0", u"W1"})});
+    root.WriteFile(kJournalFolder + u"demo.qav", journal);
+    root.WriteFile(kJournalFolder + u"archive.qav", "");
+    const std::string params = root.ReadFile(kParamPath);
+
+    // The places: the row's name and mark, the delete button, the first
+    // button of the box that the delete brings (closed here unanswered).
+    POINT row{}, mark{}, remove{}, boxFirst{}, back{};
+    Steps({[&](HWND d) {
+               HWND list = GetDlgItem(d, CJournalListDlg::kListId);
+               for (int r = 0; r < RowCount(list); ++r)
+                   if (CellText(list, r, 0) == u"demo.qav") {
+                       row = CellCentre(list, r, 0);
+                       mark = CellCentre(list, r, 1);
+                   }
+               remove = Centre(GetDlgItem(d, CJournalListDlg::kDeleteId));
+               back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
+               qplat::StylusTap(row.x, row.y);
+               PostCommand(d, CJournalListDlg::kDeleteId);
+           },
+           [&](HWND box) {
+               boxFirst = Centre(GetDlgItem(box, kBoxFirst));
+               PostMessageW(box, WM_CLOSE, 0, 0);
+           },
+           Close()});
+    RunScreen<CJournalListDlg>(nullptr, owner);
+    ASSERT_GT(row.y, 0) << "the journal is listed";
+    ASSERT_TRUE(root.Exists(kJournalFolder + u"demo.qav"));
+
+    // The data menu's journal manager; the row, delete, and the box's first
+    // button (a "yes" would delete).
+    const std::string script = "tap 390 85\ntap 130 100\nsnapshot " + Snap("case-manager") + "\n" + Tap(row) +
+                               Tap(remove) + "snapshot " + Snap("case-refused") + "\n" + Tap(boxFirst) + "snapshot " +
+                               Snap("case-after") + "\n" + Tap(back) + "quit\n";
+    ASSERT_EQ(RunProgram(script), 0);
+
+    const qplat::Surface manager = ReadPngFile(Snap("case-manager"));
+    const qplat::Surface refused = ReadPngFile(Snap("case-refused"));
+    const qplat::Surface after = ReadPngFile(Snap("case-after"));
+    ASSERT_EQ(manager.width, 480);
+    ASSERT_EQ(refused.width, 480);
+    ASSERT_EQ(after.width, 480);
+    EXPECT_TRUE(AnyIn(manager, RECT{mark.x - 8, mark.y - 6, mark.x + 8, mark.y + 6},
+                      [](COLORREF c) { return c == 0x000000; }))
+        << "the current journal's mark on the row of demo.qav";
+    EXPECT_TRUE(AnyIn(refused, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
+    EXPECT_FALSE(AnyIn(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
+    EXPECT_EQ(root.ReadFile(kJournalFolder + u"demo.qav"), journal) << "the current journal is kept whole";
+    EXPECT_EQ(root.ReadFile(kParamPath), params);
 }
 
 }  // namespace

@@ -217,6 +217,23 @@ TEST_F(ReferStoreTest, ReadOnlyReferencesAreListedAndLoadedButNotOverwritten)
     EXPECT_EQ(Read("Refer/Locked.ref"), "Locked\r\n100;1\r\n200;2\r\n");
 }
 
+// An entry that cannot be opened, first in the folder (a folder under a
+// reference file's name): passed by as Load passes it by, and the rest listed.
+TEST_F(ReferStoreTest, AnEntryThatCannotBeOpenedIsPassedByAndTheRestAreListed)
+{
+    std::filesystem::create_directories(folder_ / "Refer" / "A.ref");
+    Put("Refer/B.ref", "Wheel B\r\n1;2\r\n");
+    Put("Refer/C.ref", "Wheel C\r\n1;2\r\n");
+    store_->List(1);
+    ASSERT_EQ(store_->m_count, 2u);
+    EXPECT_EQ(std::u16string(store_->m_entries[0].fileName), u"B.ref");
+    EXPECT_EQ(std::u16string(store_->m_entries[0].profileName), u"Wheel B");
+    EXPECT_EQ(std::u16string(store_->m_entries[1].fileName), u"C.ref");
+    EXPECT_EQ(std::u16string(store_->m_entries[1].profileName), u"Wheel C");
+    ASSERT_EQ(store_->Load(u"Wheel C", points_, &count_, 1), 1);
+    EXPECT_EQ(count_, 1u);
+}
+
 TEST_F(ReferStoreTest, ListingStopsAtFiveHundredRows)
 {
     for (int i = 0; i < 600; ++i) {

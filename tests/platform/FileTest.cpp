@@ -1,5 +1,6 @@
 // Files on the device root: dispositions, sharing, name resolution, searches.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -383,6 +384,49 @@ TEST_F(DeviceRootTest, ReadOnlyFilesAreKept)
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
     EXPECT_FALSE(DeleteFileW(u"\\ro.txt"));
     EXPECT_EQ("keep", root.ReadFile(u"\\ro.txt"));
+}
+
+// A pipe in a file's place (made on a PC, or left by a tool) would hold an
+// ordinary open until its other end came: it is refused at once as a file
+// that cannot be opened, by every way of opening, for reading and writing,
+// and stays as it is. A run that breaks this does not end; the harness's
+// time limit is its bound.
+TEST_F(DeviceRootTest, AnythingButARegularFileIsRefusedAtOnce)
+{
+    const std::string pipe = root.Host(u"\\pipe.qav");
+    ASSERT_EQ(0, ::mkfifo(pipe.c_str(), 0644));
+    struct Way {
+        DWORD access, disposition;
+    };
+    for (const Way& w : {Way{GENERIC_READ, OPEN_EXISTING}, Way{GENERIC_READ, OPEN_ALWAYS}, Way{GENERIC_WRITE, OPEN_EXISTING},
+                         Way{kRW, OPEN_ALWAYS}, Way{kRW, CREATE_ALWAYS}, Way{GENERIC_WRITE, TRUNCATE_EXISTING}}) {
+        SCOPED_TRACE(testing::Message() << std::hex << w.access << " " << w.disposition);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\PIPE.qav", w.access, kShareRW, w.disposition));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    }
+    for (const char16_t* mode : {u"r", u"rb", u"r+", u"w", u"ab", u"a+"}) {
+        FILE* f = _wfopen(u"\\pipe.qav", mode);
+        EXPECT_EQ(nullptr, f) << qplat::ToUtf8(mode);
+        if (f) std::fclose(f);
+    }
+    EXPECT_FALSE(CopyFileW(u"\\pipe.qav", u"\\copy.qav", FALSE));
+    EXPECT_FALSE(root.Exists(u"\\copy.qav"));
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(pipe.c_str(), &st));
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A file beside it opens, reads and writes as ever.
+    root.WriteFile(u"\\file.bin", "0123");
+    HANDLE h = Open(u"\\file.bin", kRW, 0, OPEN_EXISTING);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ("0123", ReadAll(h));
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, "45", 2, &written, nullptr));
+    CloseHandle(h);
+    EXPECT_EQ("012345", root.ReadFile(u"\\file.bin"));
+    FILE* f = _wfopen(u"\\file.bin", u"rb");
+    ASSERT_NE(nullptr, f);
+    std::fclose(f);
 }
 
 TEST_F(DeviceRootTest, StreamFilesTranslateLineEndsInTextMode)

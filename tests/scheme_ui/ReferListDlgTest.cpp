@@ -226,7 +226,7 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
     });
     RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50030), LanguageText(50030), LanguageText(50015),
-                                                   LanguageText(50025), LanguageText(50015)}));
+                                                   LanguageText(50025), LanguageText(NAME_LIST_NOT_DELETED)}));
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel A");
 }
 

@@ -136,6 +136,30 @@ TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNor
     EXPECT_FALSE(SchemeFileExists(u"Nameless.sch"));
 }
 
+// A scheme file the card keeps (read-only): the operator is told the file
+// was not deleted, not that data were not saved, and its row stays.
+TEST_F(SchemeScreensTest, ASchemeFileThatCannotBeDeletedIsSaidAndStaysListed)
+{
+    WriteSettings(1, [](ParamBlock&) {});
+    std::filesystem::permissions(root.Host(std::u16string(kAutorun) + u"Schemes\\Train 5 cars.sch"),
+                                 std::filesystem::perms::owner_read);
+    std::vector<std::u16string> boxes;
+    bool listed = false;
+    Then([&] {
+        HWND dlg = FrontDialog();
+        List().m_list.SelectItem(Row(u"Train 5 cars"));
+        qtest::AnswerBoxes(&boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Press(dlg, CSchemeListDlg::kDeleteId);
+        listed = Row(u"Train 5 cars") != -1;
+        Press(dlg, CSchemeListDlg::kBackId);
+    });
+    RunScreen<CSchemeListDlg>(nullptr, owner);
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50032), LanguageText(NAME_LIST_NOT_DELETED)}));
+    EXPECT_NE(LanguageText(NAME_LIST_NOT_DELETED), LanguageText(SCREEN_SAVE_FAILED));
+    EXPECT_TRUE(listed);
+    EXPECT_TRUE(SchemeFileExists(u"Train 5 cars.sch"));
+}
+
 TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
 {
     root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Broken.sch", "Broken\r\n{\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -223,6 +224,28 @@ TEST_F(ProgramRun, AnAwaitThatIsNeverMetEndsTheRunWithStatusTwoAndItsLine)
     EXPECT_NE(said.find("script line 4: the pixel at (240, 20) is "), std::string::npos) << said;
     EXPECT_NE(said.find("after 500 ms, awaited 123456"), std::string::npos) << said;
     EXPECT_FALSE(fs::exists(Snap("never")));
+}
+
+// A pipe in place of the settings file or of the current language file (a
+// card made on a PC): the program does not wait for the pipe's other end, it
+// comes to its start screen as with a file it cannot read and ends as the
+// script says. A run that breaks this does not end; the harness's time limit
+// is its bound.
+TEST_F(ProgramRun, APipeInPlaceOfTheSettingsOrTheLanguageFileHoldsNothingUp)
+{
+    for (const char16_t* file : {qtest::kParamPath, u"\\SDMMC\\Autorun\\Language\\ENG.LNG"}) {
+        const std::string host = root.Host(file);
+        SCOPED_TRACE(host);
+        fs::remove(host);
+        ASSERT_EQ(0, ::mkfifo(host.c_str(), 0644));
+        ASSERT_EQ(Run("snapshot " + Snap("pipe") + "\nquit\n"), 0);
+        const qplat::Surface s = ReadPng(Snap("pipe"));
+        ASSERT_EQ(s.width, 480);
+        EXPECT_EQ(At(s, 200, 250), RGB(0, 0, 0)) << "the start screen's bottom separator";
+        EXPECT_TRUE(fs::is_fifo(host)) << "the pipe is left as it is";
+        fs::remove(host);
+        qtest::LayOutCard(root);
+    }
 }
 
 }  // namespace

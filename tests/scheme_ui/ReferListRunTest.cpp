@@ -1,0 +1,170 @@
+// The reference list driven by the stylus through the program itself, run
+// headless from a script with taps from the start screen: what the card's
+// reference folder holds is listed and can be chosen, and a file the card
+// keeps from deletion is said to be not deleted.
+#include <filesystem>
+#include <string>
+
+#include "platform/gdi/Surface.h"
+#include "scheme/ui/NameList.h"
+#include "scheme/ui/ReferListDlg.h"
+#include "tests/scheme_ui/SchemeUiTestSupport.h"
+#include "tests/support/ProgramScript.h"
+#include "ui/MessageDlg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qtest::FrontDialog;
+using qtest::Then;
+
+constexpr qtest::Spot kDataMenu{389, 84};
+constexpr qtest::Spot kReferencesButton{130, 161};
+
+qtest::Spot Centre(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return qtest::Spot{static_cast<int>((r.left + r.right) / 2), static_cast<int>((r.top + r.bottom) / 2)};
+}
+
+class ReferListRun : public schemeui::SchemeUiTest {
+protected:
+    void SetUp() override
+    {
+        SchemeUiTest::SetUp();
+        dir = fs::path(QAV5_BINARY_DIR) / "snapshots";
+        fs::create_directories(dir);
+        scriptDir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
+        fs::create_directories(scriptDir);
+    }
+    void TearDown() override
+    {
+        fs::remove_all(scriptDir);
+        SchemeUiTest::TearDown();
+    }
+    void WriteRefer(const std::u16string& file, const std::u16string& name)
+    {
+        root.WriteFile(std::u16string(kAutorun) + u"Refer\\" + file,
+                       qplat::ToUtf8(name) + "\r\n1000;2000\r\n2000;2100\r\n");
+    }
+    int Run(const qtest::Script& s)
+    {
+        return qtest::RunProgramScript(root.Path(), scriptDir / "script.txt", s.Text() + "quit\n");
+    }
+    std::string Snap(const std::string& name) const { return (dir / ("refer_run_" + name + ".png")).string(); }
+    // The taps that open the reference list from the start screen.
+    static qtest::Script OpenList()
+    {
+        qtest::Script s;
+        s.Tap(kDataMenu).Tap(kReferencesButton);
+        return s;
+    }
+
+    // The list's first row and the screen's buttons, measured on the screen in
+    // this process (on the card as it is now).
+    struct Places {
+        qtest::Spot firstRow{}, remove{}, makeCurrent{};
+    };
+    Places Measure()
+    {
+        Places p;
+        Then([&] {
+            HWND d = FrontDialog();
+            HWND list = GetDlgItem(d, CReferListDlg::kListId);
+            RECT r{};
+            r.left = LVIR_BOUNDS;
+            SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+            POINT at{r.left + 60, (r.top + r.bottom) / 2};
+            ClientToScreen(list, &at);
+            p.firstRow = qtest::Spot{static_cast<int>(at.x), static_cast<int>(at.y)};
+            p.remove = Centre(GetDlgItem(d, CReferListDlg::kDeleteId));
+            p.makeCurrent = Centre(GetDlgItem(d, CReferListDlg::kMakeCurrentId));
+            qtest::Press(d, CReferListDlg::kBackId);
+        });
+        RunScreen<CReferListDlg>(nullptr, owner);
+        return p;
+    }
+
+    fs::path dir, scriptDir;
+};
+
+// A folder under a reference file's name, first in the folder: the profile
+// after it is listed, and chosen by taps it becomes the current one.
+TEST_F(ReferListRun, AnEntryThatCannotBeOpenedLeavesTheOthersListed)
+{
+    WriteSettings(1);
+    WriteRefer(u"B.ref", u"Wheel B");
+    const Places at = Measure();
+    ASSERT_GT(at.firstRow.y, 0);
+    root.MakeFolder(std::u16string(kAutorun) + u"Refer\\A.ref");
+
+    qtest::Script s = OpenList();
+    s.Snap(Snap("listed")).Tap(at.firstRow).Tap(at.makeCurrent).Snap(Snap("chosen"));
+    ASSERT_EQ(Run(s), 0);
+    EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel B");
+    const qplat::Surface chosen = qtest::ReadPngFile(Snap("chosen"));
+    ASSERT_EQ(chosen.width, 480);
+}
+
+// The box the program shows, in the language of the card, rendered here from
+// the language file's text: its buttons and the rectangle of its text.
+struct Box {
+    qtest::Spot first{};
+    RECT text{};
+    qplat::Surface picture;
+};
+Box RenderBox(HWND owner, int type, const std::u16string& text, const std::string& snapshot)
+{
+    Box b;
+    Then([&] {
+        HWND box = FrontDialog();
+        b.first = Centre(GetDlgItem(box, qtest::kBoxFirstButton));
+        GetWindowRect(GetDlgItem(box, qtest::kBoxTextId), &b.text);
+        qplat::ProcessPendingMessages();
+        EXPECT_TRUE(qplat::SaveScreenPng(snapshot));
+        qtest::Press(box, qtest::kBoxSecondButton);
+    });
+    CMessageDlg box;
+    box.Show(nullptr, owner, type, text.c_str());
+    b.picture = qtest::ReadPngFile(snapshot);
+    return b;
+}
+
+bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
+
+// A reference file the card keeps (read-only), deleted by taps after a yes:
+// the box says the file could not be deleted, in either language, and the
+// file stays.
+TEST_F(ReferListRun, AFileThatCannotBeDeletedIsSaidSo)
+{
+    WriteRefer(u"B.ref", u"Wheel B");
+    fs::permissions(root.Host(std::u16string(kAutorun) + u"Refer\\B.ref"), fs::perms::owner_read);
+    for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
+        SCOPED_TRACE(language);
+        UseRealLanguage(language);
+        WriteSettings(1);
+        const Places at = Measure();
+        ASSERT_GT(at.firstRow.y, 0);
+        const std::string tag = language[0] == 'E' ? "en" : "ru";
+        const Box question = RenderBox(owner, MESSAGE_QUESTION, qtest::LanguageText(50027), Snap("question_" + tag));
+        const Box told = RenderBox(owner, MESSAGE_FAILURE, qtest::LanguageText(NAME_LIST_NOT_DELETED),
+                                   Snap("expected_" + tag));
+
+        qtest::Script s = OpenList();
+        s.Tap(at.firstRow).Tap(at.remove).Tap(question.first).Snap(Snap("not_deleted_" + tag)).Tap(told.first);
+        ASSERT_EQ(Run(s), 0);
+        const qplat::Surface shown = qtest::ReadPngFile(Snap("not_deleted_" + tag));
+        ASSERT_EQ(shown.width, 480);
+        EXPECT_TRUE(SameIn(shown, told.picture, told.text)) << "the box's text is the file's not deleted";
+        EXPECT_TRUE(root.Exists(std::u16string(kAutorun) + u"Refer\\B.ref"));
+    }
+}
+
+}  // namespace
