@@ -1,7 +1,9 @@
 // The link monitor's port handling and polling thread.
 #include "sensor/LinkMonitor.h"
 
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "platform/AfxThread.h"
 #include "platform/Bluetooth.h"
@@ -14,6 +16,11 @@ namespace {
 std::atomic<LinkMonitorRepaintHook> g_repaintHook{nullptr};
 
 constexpr DWORD kCyclePauseMs = 500;
+// How long a stop waits for the thread before giving it up. A pairing or a
+// connection to a sensor that is switched off (or a Bluetooth daemon that
+// does not answer) holds its call for the pairing's or the page's whole
+// time; the screen that stops the monitor does not wait that out.
+constexpr auto kStopWait = std::chrono::seconds(1);
 constexpr DWORD kPauseSliceMs = 10;
 constexpr int kComIndexCount = 10;
 
@@ -43,6 +50,51 @@ std::u16string ErrorText(DWORD error)
     WCHAR text[32];
     swprintf(text, 32, u" (error %lu)", static_cast<ULONG>(error));
     return text;
+}
+
+}  // namespace
+
+// What the polling thread shares with the monitor that may give it up. The
+// thread holds `busy` whenever it touches the monitor and lets go of it only
+// for the Bluetooth calls that may take long; a stop that has waited long
+// enough takes `busy` and marks the thread given up, after which the thread
+// touches neither the monitor nor its port again and only releases what it
+// opened itself.
+struct LinkPollRun {
+    std::mutex busy;
+    bool givenUp = false;  // under busy
+};
+
+namespace {
+
+// The run of the polling thread this is; none on every other thread.
+thread_local LinkPollRun* t_pollRun = nullptr;
+
+struct LinkPollStart {
+    CLinkMonitor* monitor;
+    std::shared_ptr<LinkPollRun> run;
+};
+
+// Makes a Bluetooth call that may take long without holding the monitor.
+// False when the monitor gave the polling thread up meanwhile: the caller
+// then releases what it opened and returns without touching the monitor.
+template <class Call>
+bool OutsideMonitor(Call&& call)
+{
+    LinkPollRun* run = t_pollRun;
+    if (!run) {
+        call();
+        return true;
+    }
+    run->busy.unlock();
+    call();
+    run->busy.lock();
+    return !run->givenUp;
+}
+
+bool GivenUp()
+{
+    return t_pollRun && t_pollRun->givenUp;
 }
 
 }  // namespace
@@ -103,13 +155,17 @@ void CLinkMonitor::Start(HWND owner)
     CParamFile paramFile;
     paramFile.Load(&m_params);
     m_mainsIndex = 0;
-    CWinThread* thread = AfxBeginThread(LinkPollThreadProc, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    auto run = std::make_shared<LinkPollRun>();
+    auto* start = new LinkPollStart{this, run};
+    CWinThread* thread = AfxBeginThread(LinkPollThreadProc, start, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
     if (!thread) {
+        delete start;
         m_run.store(0);
         return;
     }
     thread->m_bAutoDelete = FALSE;
     m_thread = thread;
+    m_pollRun = run;
     thread->ResumeThread();
 }
 
@@ -127,15 +183,25 @@ void CLinkMonitor::JoinThreadLocked()
         return;
     // The cycle may be waiting on the sensor: abort the read it is in (and
     // any it starts before it sees the request) so the join is prompt.
+    // Real time, whatever clock the program's own time runs on.
+    const auto began = std::chrono::steady_clock::now();
     for (;;) {
         HANDLE port = m_comPort.load();
         if (Held(port))
             PurgeComm(port, PURGE_RXABORT | PURGE_TXABORT);
         if (WaitForSingleObject(m_thread->m_hThread, 20) != WAIT_TIMEOUT)
             break;
+        // Still inside a pairing or a connection: the thread finishes that
+        // call on its own, and the screen goes on.
+        if (std::chrono::steady_clock::now() - began >= kStopWait && m_pollRun->busy.try_lock()) {
+            m_pollRun->givenUp = true;
+            m_pollRun->busy.unlock();
+            break;
+        }
     }
     delete m_thread;
     m_thread = nullptr;
+    m_pollRun.reset();
 }
 
 bool CLinkMonitor::ThreadRunning() const
@@ -145,10 +211,18 @@ bool CLinkMonitor::ThreadRunning() const
 
 UINT CLinkMonitor::LinkPollThreadProc(LPVOID param)
 {
-    auto* monitor = static_cast<CLinkMonitor*>(param);
+    std::unique_ptr<LinkPollStart> start(static_cast<LinkPollStart*>(param));
+    const std::shared_ptr<LinkPollRun> run = start->run;
+    CLinkMonitor* monitor = start->monitor;
+    std::lock_guard<std::mutex> hold(run->busy);
+    if (run->givenUp)
+        return 0;
+    t_pollRun = run.get();
     monitor->m_threadId.store(GetCurrentThreadId());
-    while (monitor->m_run.load() && !monitor->StopRequested())
-        monitor->RunCycle();
+    // A cycle that comes back given up leaves the monitor alone.
+    while (monitor->m_run.load() && !monitor->StopRequested() && monitor->RunCycle()) {
+    }
+    t_pollRun = nullptr;
     return 0;
 }
 
@@ -188,7 +262,7 @@ void CLinkMonitor::Diagnose(const std::u16string& line)
     OutputDebugStringW((line + u"\n").c_str());
 }
 
-void CLinkMonitor::RunCycle()
+bool CLinkMonitor::RunCycle()
 {
     m_busy.store(1);
     std::memset(&m_powerStatus, 0, sizeof m_powerStatus);
@@ -199,6 +273,8 @@ void CLinkMonitor::RunCycle()
     if (!m_connected.load() && !StopRequested()) {
         ClosePort();
         Connect();
+        if (GivenUp())
+            return false;
         m_rssi.store(0);
         SetCharge(255);
     }
@@ -251,7 +327,10 @@ void CLinkMonitor::RunCycle()
     if (haveAddress) {
         BYTE rssi = m_rssi.load();
         BT_ADDR a = address;
-        if (BthReadRSSI(&a, &rssi) == ERROR_SUCCESS)
+        int rc = ERROR_SUCCESS;
+        if (!OutsideMonitor([&] { rc = BthReadRSSI(&a, &rssi); }))
+            return false;
+        if (rc == ERROR_SUCCESS)
             m_rssi.store(rssi);
     }
 
@@ -263,6 +342,7 @@ void CLinkMonitor::RunCycle()
         Sleep(kPauseSliceMs);
     m_cycles.fetch_add(1);
     m_busy.store(0);
+    return true;
 }
 
 int CLinkMonitor::Connect()
@@ -286,7 +366,10 @@ int CLinkMonitor::Connect()
         pin[i] = static_cast<unsigned char>(record->pin[i] & 0xFF);
     pin[4] = 0;
     BT_ADDR btAddress = address;
-    if (const int rc = BthSetPIN(&btAddress, 4, pin); rc != ERROR_SUCCESS) {
+    int rc = ERROR_SUCCESS;
+    if (!OutsideMonitor([&] { rc = BthSetPIN(&btAddress, 4, pin); }))
+        return 0;
+    if (rc != ERROR_SUCCESS) {
         Diagnose(AddressText(address) + u": the Bluetooth stack refused the PIN, so the sensor cannot be paired" +
                  ErrorText(static_cast<DWORD>(rc)));
         return 0;
@@ -298,18 +381,28 @@ int CLinkMonitor::Connect()
     params.device = address;
     params.uiportflags = RFCOMM_PORT_FLAGS_REMOTE_DCB;
 
+    // The registration and the port stay this call's own until both are
+    // had: a thread given up meanwhile releases them itself.
     int index = -1;
     DWORD refusal = ERROR_SUCCESS;
+    HANDLE registration = nullptr;
     for (int i = 0; i < kComIndexCount; ++i) {
-        HANDLE registration =
-            RegisterDevice(u"COM", static_cast<DWORD>(i), u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
-        m_device.store(registration);
+        if (!OutsideMonitor([&] {
+                registration =
+                    RegisterDevice(u"COM", static_cast<DWORD>(i), u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+                if (!registration) {
+                    refusal = GetLastError();
+                    Sleep(50);
+                }
+            })) {
+            if (registration)
+                DeregisterDevice(registration);
+            return 0;
+        }
         if (registration) {
             index = i;
             break;
         }
-        refusal = GetLastError();
-        Sleep(50);
     }
     if (index < 0) {
         Diagnose(AddressText(address) + u": no serial port COM0 to COM9 could be registered for the sensor" +
@@ -318,11 +411,18 @@ int CLinkMonitor::Connect()
     }
 
     HANDLE port = nullptr;
-    if (!m_link.OpenPort(index, &port)) {
-        if (HANDLE registration = m_device.exchange(nullptr))
-            DeregisterDevice(registration);
+    int opened = 0;
+    if (!OutsideMonitor([&] { opened = CSensorLink().OpenPort(index, &port); })) {
+        if (opened)
+            CloseHandle(port);
+        DeregisterDevice(registration);
         return 0;
     }
+    if (!opened) {
+        DeregisterDevice(registration);
+        return 0;
+    }
+    m_device.store(registration);
     m_comPort.store(port);
     if (StopRequested())
         return 0;

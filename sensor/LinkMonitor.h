@@ -15,9 +15,13 @@
 // Threads: Start and Stop are called from the user-interface thread. Stop
 // ends the current cycle early (a pending port read is aborted, the pause is
 // cut short) and joins the thread, so no cycle touches the port once Stop has
-// returned and the caller may use the COM handle. Start first ends and joins
-// any thread still left from an earlier run (the power-off close clears the
-// run flag without waiting), so at most one thread ever polls. The indicator
+// returned and the caller may use the COM handle. A thread inside a pairing
+// or a connection that has not come back within a second is given up
+// instead: it finishes that call on its own, releases what the call opened
+// and touches neither the monitor nor its port again, so a screen never
+// waits for the sensor's page time. Start first ends any thread still left
+// from an earlier run (the power-off close clears the run flag without
+// waiting), so at most one thread ever polls the monitor. The indicator
 // fields are atomic; the sensor state is copied under a lock (GetSensorState).
 //
 // "Connected" means a port is open and its last poll was answered: closing
@@ -31,6 +35,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -41,6 +46,7 @@
 #include "settings/ParamFile.h"
 
 class CWinThread;
+struct LinkPollRun;
 
 typedef void (*LinkMonitorRepaintHook)(HWND owner);
 // Installed by the user-interface layer; nullptr (the default) repaints nothing.
@@ -61,7 +67,8 @@ public:
     // owner, loads the settings copy from the settings file (a failed load
     // leaves it zero) and starts the polling thread.
     void Start(HWND owner);
-    // Clears the run flag, wakes the thread and waits until it has ended.
+    // Clears the run flag, wakes the thread and waits until it has ended (or
+    // gives it up when it is held inside a pairing or a connection).
     void Stop();
 
     // Pairs (PIN), registers the Bluetooth serial port, opens it and
@@ -77,8 +84,9 @@ public:
     DWORD PushAcLineSample(BYTE sample);
 
     // One cycle of the polling thread (the thread calls it while the run flag
-    // is set).
-    void RunCycle();
+    // is set). False when the monitor gave the polling thread up during the
+    // cycle: that thread must not touch the monitor again.
+    bool RunCycle();
 
     // What the settings menu does after the current sensor changed: link down
     // and no sensor reading, so the next cycle reconnects.
@@ -131,6 +139,7 @@ private:
 
     std::mutex m_threadLock;  // Start and Stop
     CWinThread* m_thread;
+    std::shared_ptr<LinkPollRun> m_pollRun;  // shared with m_thread's procedure
     std::atomic<bool> m_stopRequested;
     std::atomic<DWORD> m_cycles;
     std::atomic<DWORD> m_threadId;

@@ -2,7 +2,11 @@
 // private bus; the RFCOMM connection is a socket pair with the simulated head
 // on its other end): the right PIN brings the link up, a wrong one leaves it
 // down and is tried a bounded number of times.
+#include <unistd.h>
+
 #include <atomic>
+#include <chrono>
+#include <string>
 
 #include "platform/WinKernel.h"
 #include "sensor/LinkMonitor.h"
@@ -117,6 +121,46 @@ TEST_F(BluezLinkMonitorTest, AWrongPinLeavesTheLinkDownAndIsTriedOnlyThreeTimes)
     ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }, 60000));
     EXPECT_EQ(4, Pairs());
     EXPECT_EQ("1", mock.Ask(std::string("paired ") + kHeadAddress));
+}
+
+TEST_F(BluezLinkMonitorTest, TheAgentAnswersBluetoothdAloneNotAnotherBusClient)
+{
+    SaveSettings(u"1235");
+    ASSERT_EQ("ok", mock.Ask(std::string("foreignask ") + kHeadAddress));
+    monitor.Start(reinterpret_cast<HWND>(1));
+    ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }, 60000));
+    EXPECT_EQ("foreign refused,1235", mock.Ask(std::string("pins ") + kHeadAddress))
+        << "another client learnt nothing; bluetoothd got the PIN";
+}
+
+TEST_F(BluezLinkMonitorTest, AStopWhileThePairingHangsDoesNotWaitForIt)
+{
+    SaveSettings(u"1235");
+    const std::string marker = root.Path() + "/pairing-started";
+    ASSERT_EQ("ok", mock.Ask(std::string("pairhangs ") + kHeadAddress + " " + marker));
+    monitor.Start(reinterpret_cast<HWND>(1));
+    ASSERT_TRUE(WaitFor([&] { return ::access(marker.c_str(), F_OK) == 0; }, 60000)) << "the pairing never began";
+
+    // Waiting it out took the pairing's whole time (twenty seconds and more);
+    // the bound is far above the second a stop now waits.
+    const auto limit = std::chrono::seconds(8);
+    auto began = std::chrono::steady_clock::now();
+    monitor.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, limit);
+    EXPECT_FALSE(monitor.ThreadRunning());
+    EXPECT_EQ(0, monitor.m_connected.load());
+
+    // Started again while the first thread still waits for BlueZ: the new
+    // thread is stopped as promptly, and the given-up one never counts as it.
+    ::unlink(marker.c_str());
+    monitor.Start(reinterpret_cast<HWND>(1));
+    EXPECT_TRUE(monitor.ThreadRunning());
+    began = std::chrono::steady_clock::now();
+    monitor.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, limit);
+    EXPECT_FALSE(monitor.ThreadRunning());
+    EXPECT_EQ(nullptr, monitor.m_comPort.load()) << "no port was published by a given-up thread";
+    EXPECT_EQ(nullptr, monitor.m_device.load());
 }
 
 }  // namespace

@@ -90,6 +90,18 @@ TEST_F(BluezStackTest, AKnownDeviceWithASignalStrengthIsListedWithoutAnyChange)
     EXPECT_EQ(1, mock.Number("calls StopDiscovery"));
 }
 
+TEST_F(BluezStackTest, ASignalStrengthToldByAChangeSignalListsTheDevice)
+{
+    // Known, without a strength when the tree is read; only the change
+    // signal during the discovery tells that it is in range.
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1111 LX412 11111"));
+    ASSERT_EQ("ok", mock.Ask("signalled 00:12:6F:00:00:02 -66"));
+    int rc = -1;
+    const Found found = Inquiry(&rc);
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(found, (Found{{kHead, u"LX412 11111"}}));
+}
+
 TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
 {
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 1235 QUN 12345"));

@@ -18,6 +18,10 @@ line, each answered with one line ("ok", a value, or "error <text>"):
   discover ADDR PIN NAME...   a device that appears when a discovery starts
   vanish ADDR                 a device that disappears while the discovery runs
   nosignal ADDR               the device's RSSI property goes (as after a discovery)
+  signalled ADDR DBM          when a discovery starts, a PropertiesChanged signal
+                              tells the device's strength DBM, which its RSSI
+                              property does not show yet (the program reads the
+                              tree before the change lands)
   signal ADDR DBM             the device's RSSI property is DBM, with no signal
                               sent (as while another program's discovery sees
                               it at a steady strength)
@@ -26,6 +30,12 @@ line, each answered with one line ("ok", a value, or "error <text>"):
   filter                      the last discovery filter set, as "key=value,..."
   askfor ADDR OTHER           the device's pairing asks the agent for OTHER's PIN
   askpasskey ADDR             the device's pairing asks the agent for a passkey
+  foreignask ADDR             before the device's pairing asks the agent, another
+                              bus client asks it for the PIN ("foreign answered"
+                              or "foreign refused" joins the device's pins)
+  pairhangs ADDR FILE         the device's pairing writes FILE and then never
+                              answers (a sensor switched off: BlueZ holds the
+                              call for its page time), and BlueZ with it
   busdies                     the bus goes away while the next discovery starts
   restart                     the bus and BlueZ stop and start again at the same
                               address, with the adapter and no device
@@ -83,6 +93,15 @@ for name in bus.list_names():
             agent = (name, str(path))
 if agent is None:
     raise dbus.exceptions.DBusException('No agent', name='org.bluez.Error.AuthenticationFailed')
+if FOREIGN:
+    other = dbus.bus.BusConnection(FOREIGN)
+    try:
+        other.call_blocking(agent[0], agent[1], 'org.bluez.Agent1', 'RequestPinCode', 'o',
+                            [dbus.ObjectPath(self.path)], timeout=10)
+        self.pins_answered = getattr(self, 'pins_answered', []) + ['foreign answered']
+    except dbus.exceptions.DBusException:
+        self.pins_answered = getattr(self, 'pins_answered', []) + ['foreign refused']
+    other.close()
 try:
     pin = bus.call_blocking(agent[0], agent[1], 'org.bluez.Agent1', ASK_METHOD, 'o',
                             [dbus.ObjectPath(ASK_PATH or self.path)], timeout=20)
@@ -111,8 +130,13 @@ for address, pin, name in APPEAR:
     path = root.AddDevice('hci0', address, name)
     objects[path].props['org.bluez.Device1']['Alias'] = dbus.String('alias of ' + address, variant_level=1)
     objects[path].AddMethod('org.bluez.Device1', 'Pair', '', '', PAIR.replace('EXPECTED', repr(pin))
-                            .replace('ASK_METHOD', repr('RequestPinCode')).replace('ASK_PATH', 'None'))
+                            .replace('ASK_METHOD', repr('RequestPinCode')).replace('ASK_PATH', 'None')
+                            .replace('FOREIGN', 'None'))
     objects[path].AddMethod('org.freedesktop.DBus.Mock', 'PinsAnswered', '', 's', PINS)
+for address, dbm in SIGNALLED:
+    path = self.path + '/dev_' + address.replace(':', '_').upper()
+    objects[path].EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as',
+                             ['org.bluez.Device1', {'RSSI': dbus.Int16(dbm, variant_level=1)}, []])
 for address in VANISH:
     path = self.path + '/dev_' + address.replace(':', '_').upper()
     if path in objects:
@@ -137,9 +161,9 @@ BUS_CONFIG = '''<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 '''
 
 
-def pair_code(pin, method='RequestPinCode', path=None):
+def pair_code(pin, method='RequestPinCode', path=None, foreign=None):
     return (PAIR_CODE.replace('EXPECTED', repr(pin)).replace('ASK_METHOD', repr(method))
-            .replace('ASK_PATH', repr(path)))
+            .replace('ASK_PATH', repr(path)).replace('FOREIGN', repr(foreign)))
 
 
 def device_path(address):
@@ -264,6 +288,7 @@ class Mock:
             self.appear = []
             self.pins = {}
             self.vanish = []
+            self.signalled = []
             self.set_start()
         except BaseException:
             # Nothing started here outlives a mock that could not start.
@@ -278,6 +303,7 @@ class Mock:
 
     def set_start(self):
         code = (START_CODE.replace('APPEAR', repr(self.appear)).replace('VANISH', repr(self.vanish))
+                .replace('SIGNALLED', repr(self.signalled))
                 .replace('PAIR.replace', repr(PAIR_CODE) + '.replace').replace('PINS)', repr(PINS_CODE) + ')'))
         self.mock_iface(ADAPTER_PATH).AddMethod(ADAPTER_IFACE, 'StartDiscovery', '', '', code)
 
@@ -309,6 +335,10 @@ class Mock:
         if what == 'nosignal':
             self.mock_iface('/').DropRssi(device_path(words[1]))
             return 'ok'
+        if what == 'signalled':
+            self.signalled.append((words[1], int(words[2])))
+            self.set_start()
+            return 'ok'
         if what == 'signal':
             self.mock_iface('/').SetRssi(dbus.ObjectPath(device_path(words[1])), dbus.Int16(int(words[2])))
             return 'ok'
@@ -332,6 +362,14 @@ class Mock:
             return 'ok'
         if what == 'askpasskey':
             code = pair_code(self.pins[words[1]], method='RequestPasskey')
+            self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
+            return 'ok'
+        if what == 'pairhangs':
+            code = ('import time\nopen(%r, "w").write("pairing")\ntime.sleep(600)' % words[2])
+            self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
+            return 'ok'
+        if what == 'foreignask':
+            code = pair_code(self.pins[words[1]], foreign=self.address)
             self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
             return 'ok'
         if what == 'connections':

@@ -130,6 +130,51 @@ TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
     EXPECT_EQ(0, WEXITSTATUS(raw)) << "the program closes in order";
 }
 
+// A BlueZ that answers, with a sensor whose pairing never comes back (a
+// sensor switched off keeps BlueZ's call for the page time): the Settings tap
+// stops the link monitor, which no longer waits for that call.
+TEST(BluezHangingPairRun, TheSettingsTapDoesNotWaitForThePairing)
+{
+    MockBluez mock;
+    ASSERT_TRUE(mock.Ok()) << "the mocked BlueZ did not start";
+    qtest::TempDeviceRoot root;
+    qtest::LayOutCard(root);
+    qtest::WriteParams(root, [](ParamBlock& b) {
+        b.deviceType = 1;
+        ParamBTRecord* r = SensorRecordOf(&b, 1);
+        std::memset(r, 0, sizeof *r);
+        qplat::CopyField(r->address, 20, u"00126f0de301");
+        qplat::CopyField(r->name, 12, u"LX412 12345");
+        qplat::CopyField(r->pin, 5, u"1235");
+    });
+    const fs::path dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-pair");
+    fs::create_directories(dir);
+    const fs::path marker = dir / "pairing-started";
+    ASSERT_EQ("ok", mock.Ask("device 00:12:6F:0D:E3:01 1235 LX412 12345"));
+    ASSERT_EQ("ok", mock.Ask("pairhangs 00:12:6F:0D:E3:01 " + marker.string()));
+    auto snap = [&](const char* name) { return (dir / (std::string(name) + ".png")).string(); };
+    // Nothing on the screen shows a pairing under way: the monitor's first
+    // cycle begins it as soon as the start screen is up, and the marker's
+    // time proves it began before the tap.
+    const std::string script = "wait 5000\nsnapshot " + snap("start") + "\ntap 88 85\nsnapshot " + snap("settings") +
+                               "\ntap 453 25\nsnapshot " + snap("back") + "\nquit\n";
+    ASSERT_EQ(0, qtest::RunProgramScript(root.Path(), dir / "script.txt", script));
+    ASSERT_TRUE(fs::exists(marker)) << "the pairing never began";
+    const Clock::time_point start = fs::last_write_time(snap("start"));
+    ASSERT_LE(fs::last_write_time(marker), start) << "the pairing began only after the tap";
+    const Clock::time_point settings = fs::last_write_time(snap("settings"));
+    // Waiting for the pairing took twenty seconds and more; the monitor now
+    // waits a second for it.
+    EXPECT_LT(settings - start, std::chrono::seconds(10))
+        << "the Settings tap took " << std::chrono::duration_cast<std::chrono::milliseconds>(settings - start).count()
+        << " ms";
+    const qplat::Surface menu = qtest::ReadPngFile(snap("settings"));
+    ASSERT_EQ(480, menu.width);
+    EXPECT_NE(menu.pixels, qtest::ReadPngFile(snap("start")).pixels) << "the settings menu opened";
+    EXPECT_NE(menu.pixels, qtest::ReadPngFile(snap("back")).pixels) << "and closed again";
+    fs::remove_all(dir);
+}
+
 std::string CaseName(const ::testing::TestParamInfo<Case>& info)
 {
     const std::string peer = std::get<0>(info.param) == MockBluez::kSilentSocket ? "SilentBus" : "SilentBluez";
