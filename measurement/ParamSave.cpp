@@ -85,6 +85,8 @@ int CMeasureController::AttachPort(HANDLE port)
     if (!UsablePort(port))
         return 0;
     m_port = port;
+    if (m_headsPort && port != m_headsPort)
+        ForgetHeads();
     if (!m_head1Identified) {
         if (!IdentifyHead(kHead1, &m_head1Info))
             return Learned(0);
@@ -95,6 +97,7 @@ int CMeasureController::AttachPort(HANDLE port)
             return Learned(0);
         m_head2Identified = TRUE;
     }
+    m_headsPort = port;
     return 1;
 }
 
@@ -106,6 +109,21 @@ void CMeasureController::ForgetHeads()
     m_head2SettingsRead = FALSE;
 }
 
+int CMeasureController::SetUpHeadsOfThisLink(HWND parent, HINSTANCE instance, bool disc)
+{
+    // Heads never set up here (the launcher does that) or set up over this
+    // very link: nothing to do.
+    if (!m_headsPort || m_port == m_headsPort)
+        return 1;
+    const int ok =
+        AttachPort(m_port) && (disc ? ReadQodHeadSettings(parent, instance) : ReadHeadSettings(parent, instance));
+    // Not set up: the next run tries again rather than measure with what a
+    // half-done set-up left.
+    if (!ok)
+        m_headsPort = INVALID_HANDLE_VALUE;
+    return ok;
+}
+
 int CMeasureController::Learned(int result)
 {
     if (!result)
@@ -115,11 +133,15 @@ int CMeasureController::Learned(int result)
 
 int CMeasureController::MeasureWheel(HWND parent, HINSTANCE instance, BYTE mode, BYTE addToAverage)
 {
+    if (!SetUpHeadsOfThisLink(parent, instance, false))
+        return Learned(0);
     return Learned(RunWheel(parent, instance, mode, addToAverage));
 }
 
 int CMeasureController::MeasureDisc(HWND parent, HINSTANCE instance, BYTE side)
 {
+    if (!SetUpHeadsOfThisLink(parent, instance, true))
+        return Learned(0);
     return Learned(RunDisc(parent, instance, side));
 }
 

@@ -61,7 +61,9 @@ public:
     // ---- set-up (the measuring launchers)
     void SetPort(HANDLE port);
     int SetPortOnly(HANDLE port);
-    // Identifies head 1 (and head 2 of a two-head disc device) once.
+    // Identifies head 1 (and head 2 of a two-head disc device) once per
+    // link: over another port than the one they were identified over, the
+    // heads are identified and their settings read again.
     int AttachPort(HANDLE port);
     void LoadQavTolerances();
     void LoadQodTolerances();
@@ -133,6 +135,10 @@ public:
     // identification (the launcher says so rather than "no answer").
     BOOL m_headAnswerUnreadable = FALSE;
     HANDLE m_port = nullptr;  // not owned: the link monitor opens and closes it
+    // The port the heads were identified over. The link monitor opens a new
+    // port for every link, and a new link may reach another head at the
+    // sensor's address (another range, other settings).
+    HANDLE m_headsPort = nullptr;
     SensorInfo m_head1Info = {};
     SensorInfo m_head2Info = {};
     HeadSettings m_headSettings = {};
@@ -216,6 +222,9 @@ private:
     int IdentifyHead(BYTE address, SensorInfo* info);
     // A failed set-up or run forgets both heads; the result passes through.
     int Learned(int result);
+    // Before a run over a link the heads were not set up on: identifies them
+    // and reads their settings again (0 when that fails).
+    int SetUpHeadsOfThisLink(HWND parent, HINSTANCE instance, bool disc);
     int RunWheel(HWND parent, HINSTANCE instance, BYTE mode, BYTE addToAverage);
     int RunDisc(HWND parent, HINSTANCE instance, BYTE side);
     // Clears the settings copy and loads it from "param.qav"; a missing file

@@ -386,3 +386,54 @@ TEST_F(ControllerTest, RecomputedRecordIsGradedAndKeepsItsComparisonWords)
     EXPECT_EQ(0, ctl->m_result.values[0]) << "only the wheel family restores the values";
     EXPECT_EQ(126, ctl->m_result.values[26]);
 }
+
+namespace {
+
+// The S1002 head of `rangeMm`, its dump encoded for that range.
+sensorsim::DeviceConfig S1002HeadOfRange(uint16_t rangeMm)
+{
+    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
+    head.rangeMm = rangeMm;
+    sensorsim::DeviceConfig c = ctltest::S1002Head(60);
+    c.head.rangeMm = rangeMm;
+    c.registers[0] = ctltest::RegistersFor(head);
+    c.registers[1] = c.registers[0];
+    c.dump[0] = profilegen::EncodeDump(profilegen::S1002Profile(), head);
+    return c;
+}
+
+}  // namespace
+
+// A new link may reach another head at the sensor's address: it is
+// identified and its settings read again, whether the next launch or a run
+// on the open measuring screen comes first, so its own range decodes the
+// profile (with the old head's range the flange height came out halved).
+TEST_F(WheelRunTest, ANewLinkSetsTheHeadUpAgainBeforeTheNextLaunchOrRun)
+{
+    Launch(60);
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    ExpectS1002();
+
+    // The next launch over another link.
+    sensorsim::Device& second = Start(S1002HeadOfRange(200), 5);
+    ASSERT_EQ(1, ctl->AttachPort(port));
+    EXPECT_EQ(200, ctl->m_head1Info.measuringRange);
+    ASSERT_EQ(1, ctl->ReadHeadSettings(parent, nullptr));
+    EXPECT_GT(CountRequests(second, 0x82), 15) << "the settings were read from the new head";
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    ExpectS1002();
+
+    // The link renewed under the measuring screen, which only takes the port.
+    sensorsim::Device& third = Start(S1002HeadOfRange(100), 6);
+    ctl->SetPort(port);
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    EXPECT_EQ(1, CountRequests(third, 0x81)) << "identified once, before the run";
+    EXPECT_EQ(100, ctl->m_head1Info.measuringRange);
+    ExpectS1002();
+
+    // The same link again: nothing is set up twice.
+    third.ClearRequests();
+    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+    EXPECT_EQ(0, CountRequests(third, 0x81));
+    EXPECT_EQ(0, CountRequests(third, 0x82));
+}
