@@ -129,29 +129,42 @@ int CMeasureDlg::SaveQavRecord()
     bool written = true;
     if (found < 0) {
         if (type == 3) {
-            // A whole axle: one record for each of its wheels.
+            // A whole axle: one record for each of its wheels, both stored
+            // or neither (a left wheel alone would count the axle measured).
+            auto right = std::make_unique<QavJournalRecord>(m_qav);
             SetText(m_qav.side, u"0");
-            written = m_journalQav.Append(journal.text, &m_qav) == 1;
-            SetText(m_qav.side, u"1");
-            written = written && m_journalQav.Append(journal.text, &m_qav) == 1;
+            SetText(right->side, u"1");
+            written = m_journalQav.AppendPair(journal.text, &m_qav, right.get()) == 1;
+            m_qav = *right;
         } else {
             written = m_journalQav.Append(journal.text, &m_qav) == 1;
         }
     } else {
         if (m_askBeforeReplace == 1 && ShowMessage(MESSAGE_QUESTION, kTextReplaceWheel) != 1) return 0;
-        written = m_journalQav.Replace(journal.text, &m_qav, found) == 1;
-        if (written && type == 3) {
+        // The other wheel of an axle the journal has no record of yet is
+        // appended before this one is replaced, and taken out again when the
+        // replacement fails: the axle is saved whole or not at all.
+        // Looked up on a copy: the lookup copies the stored record out, and
+        // this wheel's record must stay as measured until it is written.
+        auto otherStored = std::make_unique<QavJournalRecord>(m_qav);
+        const int other = type == 3 ? m_scheme.FindRecord(otherStored.get(), 1, found + 1) : -1;
+        int appendedAt = -1;
+        if (type == 3 && other < 0) {
+            const int count = m_journalQav.GetCount(journal.text);
+            const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
+            written = count >= 0 && m_journalQav.Append(journal.text, record.get()) == 1;
+            appendedAt = count;
+        }
+        written = written && m_journalQav.Replace(journal.text, &m_qav, found) == 1;
+        if (!written && appendedAt >= 0)
+            m_journalQav.Truncate(journal.text, appendedAt);
+        if (written && type == 3 && other >= 0) {
             // The other wheel of the axle gets the same step values.
-            const int other = m_scheme.FindRecord(&m_qav, 1, found + 1);
-            if (other >= 0) {
-                if (m_params.gaugeSteps > 1) c.SaveSteps();
-                StoreQavResult(&m_qav, c.m_result, 3);
-                std::memcpy(m_qav.sensorName3, entry->sensorName3, sizeof m_qav.sensorName3);
-                written = m_journalQav.Replace(journal.text, &m_qav, other) == 1;
-            } else {
-                const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
-                written = m_journalQav.Append(journal.text, record.get()) == 1;
-            }
+            m_qav = *otherStored;
+            if (m_params.gaugeSteps > 1) c.SaveSteps();
+            StoreQavResult(&m_qav, c.m_result, 3);
+            std::memcpy(m_qav.sensorName3, entry->sensorName3, sizeof m_qav.sensorName3);
+            written = m_journalQav.Replace(journal.text, &m_qav, other) == 1;
         }
     }
     if (!written) {

@@ -76,6 +76,23 @@ int CDBJournal<Record>::Append(LPCWSTR name, const Record* record)
 }
 
 template <typename Record>
+int CDBJournal<Record>::AppendPair(LPCWSTR name, const Record* first, const Record* second)
+{
+    WCHAR path[kJournalPathChars];
+    if (first == nullptr || second == nullptr || !JournalPath(name, path, kJournalPathChars)) return 0;
+    const void* records[2] = {first, second};
+    return m_file.AppendAll(path, records, 2);
+}
+
+template <typename Record>
+int CDBJournal<Record>::Truncate(LPCWSTR name, int count)
+{
+    WCHAR path[kJournalPathChars];
+    if (!JournalPath(name, path, kJournalPathChars)) return 0;
+    return m_file.Truncate(path, count);
+}
+
+template <typename Record>
 int CDBJournal<Record>::ReadAll(LPCWSTR name, Record* buffer, int capacity)
 {
     WCHAR path[kJournalPathChars];

@@ -24,6 +24,11 @@ public:
     // Adds one record after the last whole record, creating a missing
     // journal; flushed before it returns. 1 when the whole record was written.
     int Append(LPCWSTR name, const Record* record);
+    // Appends two records as one: both are stored or neither (the journal
+    // is cut back when the second cannot be written).
+    int AppendPair(LPCWSTR name, const Record* first, const Record* second);
+    // Cuts the journal back to its first `count` records.
+    int Truncate(LPCWSTR name, int count);
     // Reads the records into `buffer`, which has room for `capacity` records
     // (sized from GetCount); never more than that. 1 when every record read
     // was read whole (none included).

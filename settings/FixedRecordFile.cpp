@@ -141,6 +141,54 @@ int CFixedRecordFile::Append(LPCWSTR path, const void* record)
     return result;
 }
 
+int CFixedRecordFile::AppendAll(LPCWSTR path, const void* const* records, int n)
+{
+    if (records == nullptr || n < 1) return 0;
+    for (int i = 0; i < n; ++i)
+        if (records[i] == nullptr) return 0;
+    if (!Open(path)) return 0;
+    int result = 0;
+    const long long count = HeldCount();
+    if (count >= 0 && count <= INT_MAX - n) {
+        const unsigned long long end = static_cast<unsigned long long>(count) * m_recordSize;
+        bool whole = SeekByte(end);
+        for (int i = 0; whole && i < n; ++i)
+            whole = WriteBytes(records[i], m_recordSize);
+        whole = whole && FlushFileBuffers(m_file);
+        if (whole) {
+            result = 1;
+        } else if (SeekByte(end)) {
+            // What did get written goes again: a first record alone would
+            // read back as stored.
+            SetEndOfFile(m_file);
+            FlushFileBuffers(m_file);
+        }
+    }
+    Close();
+    return result;
+}
+
+int CFixedRecordFile::Truncate(LPCWSTR path, int count)
+{
+    if (count < 0) return 0;
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+    if (!Open(path)) return 0;
+    int result = 0;
+    const long long held = HeldCount();
+    if (held >= 0 && held < count) {
+        result = 1;
+    } else if (held >= count) {
+        // Also what a failed append left of a record after them.
+        result = (SeekByte(static_cast<unsigned long long>(count) * m_recordSize) && SetEndOfFile(m_file) &&
+                  FlushFileBuffers(m_file))
+                     ? 1
+                     : 0;
+    }
+    Close();
+    return result;
+}
+
 int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n)
 {
     if (records == nullptr || n < 0 || path == nullptr || path[0] == 0) return 0;

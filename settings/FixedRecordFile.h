@@ -53,6 +53,15 @@ public:
     // so the new record is read back as the last one. Flushed before the file
     // is closed. 1 when the whole record was written.
     int Append(LPCWSTR path, const void* record);
+    // Appends n records as one: when any of them cannot be written whole
+    // (a full card), the file is cut back to the records it had, so it holds
+    // all of them or none. 1 when all were written.
+    int AppendAll(LPCWSTR path, const void* const* records, int n);
+    // Cuts the file back to its first `count` whole records, with any part
+    // of a record after them (an append that must not stand after all). A
+    // file with fewer stays as it is. 1 when the file holds `count` records
+    // or fewer afterwards.
+    int Truncate(LPCWSTR path, int count);
 
     // Replaces the whole file by n records through the safe rewrite: until the
     // new content is complete and flushed the old file stays as it was. The

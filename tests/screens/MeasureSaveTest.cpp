@@ -4,6 +4,9 @@
 // type-3 axle, a shorter profile over a reused record, and a journal that
 // cannot be written.
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <filesystem>
 
 #include "screens/MeasureDlg.h"
@@ -284,6 +287,80 @@ TEST_F(WheelSetGaugeSave, ReplacedAxleReplacesBothWheelsWithTheSteps)
     EXPECT_EQ(Field(journal[2].side), u"1");
     EXPECT_EQ(Field(journal[0].sensorName3), u"QEM 00003");
     EXPECT_EQ(Field(journal[2].sensorName3), u"QEM 00003") << "the gauge that measured both wheels";
+}
+
+// A card with room for only part of what a save writes: the process's file
+// size limit, held for one save and lifted again.
+class CardRoom {
+public:
+    explicit CardRoom(rlim_t bytes)
+    {
+        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
+        m_set = getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        struct rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_set = m_set && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~CardRoom()
+    {
+        if (m_set) setrlimit(RLIMIT_FSIZE, &m_old);
+        signal(SIGXFSZ, m_oldHandler);
+    }
+    bool Set() const { return m_set; }
+
+private:
+    struct rlimit m_old {};
+    bool m_set = false;
+    void (*m_oldHandler)(int) = SIG_DFL;
+};
+
+class WheelSetGaugeFullCard : public WheelSetGaugeSave {
+protected:
+    // Saves with room for `room` bytes in all; the failure's box is answered.
+    int SaveOnFullCard(QavJournalRecord* record, rlim_t room, std::vector<std::u16string>* texts)
+    {
+        int result = -1;
+        OpenMeasuring(record, nullptr, 0, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(texts);
+            CardRoom card(room);
+            if (!card.Set()) return;
+            result = s.SaveQavRecord();
+        });
+        return result;
+    }
+};
+
+// The axle's two records are stored both or not at all, so the series cannot
+// count a half-saved axle as measured.
+TEST_F(WheelSetGaugeFullCard, NewAxleStoresNeitherWheel)
+{
+    AppendQav(*Position(u"W5", u"0"));
+    const std::string before = JournalBytes(u"qav");
+    ASSERT_EQ(before.size(), sizeof(QavJournalRecord));
+    auto record = Position(u"W1", u"0");
+    std::vector<std::u16string> texts;
+    EXPECT_EQ(SaveOnFullCard(record.get(), before.size() + sizeof(QavJournalRecord) * 3 / 2, &texts), 0);
+    EXPECT_EQ(texts.size(), 1u) << "the failure is said";
+    const std::string after = JournalBytes(u"qav");
+    EXPECT_EQ(after.size(), before.size()) << "neither wheel stored, not a byte left behind";
+    EXPECT_TRUE(after == before) << "the stored record as it was";
+}
+
+// The other wheel has no record yet and the card cannot take it: the stored
+// record of this wheel is not replaced either.
+TEST_F(WheelSetGaugeFullCard, ReplacedAxleKeepsTheStoredRecord)
+{
+    auto stored = Position(u"W1", u"1");
+    Put(stored->trainName, u"Stored");
+    AppendQav(*stored);
+    const std::string before = JournalBytes(u"qav");
+    auto record = Position(u"W1", u"0");
+    std::vector<std::u16string> texts;
+    EXPECT_EQ(SaveOnFullCard(record.get(), before.size() + sizeof(QavJournalRecord) / 2, &texts), 0);
+    EXPECT_EQ(texts.size(), 1u) << "the failure is said";
+    const std::string after = JournalBytes(u"qav");
+    EXPECT_EQ(after.size(), before.size()) << "no other wheel left behind";
+    EXPECT_TRUE(after == before) << "the stored wheel as it was";
 }
 
 TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordOrder)
