@@ -191,14 +191,12 @@ BOOL CListViewCtl::SetColumnWidth(int index, int width)
 int CListViewCtl::InsertItem(int index, LPCWSTR text)
 {
     if (SendMessageW(m_hWnd, LVM_GETITEMCOUNT, 0, 0) == 0) m_nextParam = 0;
-    // The insertion index when it is still free, else the next number no row
-    // has had: the rows stay findable by lParam however they were inserted.
-    LPARAM param = index;
-    LVFINDINFOW f{};
-    f.flags = LVFI_PARAM;
-    f.lParam = param;
-    if (param < m_nextParam || SendMessageW(m_hWnd, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&f)) >= 0)
-        param = m_nextParam;
+    // The insertion index when no row can have had it yet, else the next
+    // number no row has had: the rows stay findable by lParam however they
+    // were inserted. Every row's lParam comes from here and stays below
+    // m_nextParam, so no search of the rows is needed (a search per row made
+    // filling a long list quadratic).
+    const LPARAM param = index >= m_nextParam ? index : m_nextParam;
     m_nextParam = std::max(m_nextParam, param + 1);
     LVITEMW it{};
     it.mask = LVIF_TEXT | LVIF_PARAM;

@@ -104,6 +104,68 @@ TEST_F(Wrappers, RowsInsertedAtTheTopStayFindableAndSortable)
     EXPECT_EQ(Text(l, 2, 0), u"c");
 }
 
+// Rows appended, put in between, at the top, after a deletion and past the
+// end: no two rows share an lParam, so each stays findable for the sort.
+TEST_F(Wrappers, EveryWayOfInsertingGivesARowAnLParamOfItsOwn)
+{
+    CListViewCtl l;
+    l.Create(owner, nullptr, 1, 0, 0, 300, 100, TRUE, FALSE);
+    l.InsertColumn(0, u"n", 0, 100, 0);
+    for (int i = 0; i < 5; ++i) l.InsertItem(i, u"append");
+    l.InsertItem(2, u"between");
+    l.InsertItem(0, u"top");
+    l.DeleteItem(3);
+    l.InsertItem(l.GetItemCount(), u"after a deletion");
+    l.InsertItem(1000, u"past the end");
+    l.InsertItem(-1, u"at the end");
+    l.InsertItem(4, u"between again");
+    const int rows = l.GetItemCount();
+    ASSERT_EQ(rows, 10);
+    std::vector<LPARAM> params;
+    for (int i = 0; i < rows; ++i) {
+        LVITEMW it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = i;
+        ASSERT_TRUE(SendMessageW(l.m_hWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it)));
+        for (LPARAM seen : params) ASSERT_NE(seen, it.lParam) << "row " << i;
+        params.push_back(it.lParam);
+    }
+    l.DeleteAllItems();
+    EXPECT_EQ(l.InsertItem(0, u"again"), 0);
+    LVITEMW it{};
+    it.mask = LVIF_PARAM;
+    SendMessageW(l.m_hWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
+    EXPECT_EQ(it.lParam, 0) << "an emptied list numbers its rows from the start";
+}
+
+// A long list fills in time proportional to its rows: inserting a row never
+// looks through the rows already there (a search per row made a catalogue of
+// 200,000 rows take 40 s to show).
+WNDPROC g_listProc = nullptr;
+int g_rowSearches = 0;
+LRESULT CALLBACK CountingListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == LVM_FINDITEMW) ++g_rowSearches;
+    return CallWindowProcW(g_listProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(Wrappers, FillingAListNeverSearchesItsRows)
+{
+    CListViewCtl l;
+    l.Create(owner, nullptr, 1, 0, 0, 300, 100, TRUE, FALSE);
+    l.InsertColumn(0, u"n", 0, 100, 0);
+    g_listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(l.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingListProc)));
+    ASSERT_NE(g_listProc, nullptr);
+    g_rowSearches = 0;
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(l.InsertItem(i, u"row"), i);
+    l.InsertItem(0, u"top");
+    l.InsertItem(250, u"between");
+    EXPECT_EQ(l.GetItemCount(), 502);
+    EXPECT_EQ(g_rowSearches, 0);
+    SetWindowLongPtrW(l.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+}
+
 TEST_F(Wrappers, TheSortComparesTheListItWasAskedToSort)
 {
     CListViewCtl first, second;
