@@ -74,4 +74,8 @@ InstanceClaim ClaimProgramInstance(LPCWSTR name, std::string* why = nullptr);
 // cannot both pass. Needs nothing written to the device root.
 InstanceClaim ClaimMainWindowName(LPCWSTR className, std::string* why = nullptr);
 
+// Wakes the copy that holds the window name of `className` on this device
+// root when it is asleep. True when it was asleep and has been woken.
+bool WakeOtherCopy(LPCWSTR className);
+
 }  // namespace qplat

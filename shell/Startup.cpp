@@ -36,6 +36,14 @@ void BringOtherCopyToFront(LPCWSTR className, LPCWSTR title)
         }
         Sleep(kFindPauseMs);
     }
+    // The other copy shows no window: it is asleep after closing its
+    // windows, or ending. The operator learns why nothing came up.
+    if (qplat::WakeOtherCopy(className))
+        std::fprintf(stderr, "Qav5_PA: another copy of the program was asleep on this card and has been woken; "
+                             "not starting a second one\n");
+    else
+        std::fprintf(stderr, "Qav5_PA: another copy of the program holds this card but shows no window; "
+                             "not starting a second one\n");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // FindWindowW across programs: the single-instance check. A program's main
 // window (a top-level window of a class the program registered, without an
-// owner) is published under a name made of the device root's platform folder
-// and the class name: a local socket in the abstract namespace, which the
+// owner) is published under a name made of the device root's identity (its
+// device and inode, so a root reached through a link is the same root) and
+// the class name: a local socket in the abstract namespace, which the
 // kernel releases when the program ends however it ends, so a crashed
 // instance never blocks the next start. Binding the name is the lock: only
 // one program per device root and class holds it. Another program that looks
@@ -9,18 +10,21 @@
 // to come to the front.
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 #include "platform/WinShell.h"
 #include "platform/WinText.h"
@@ -52,10 +56,27 @@ InstanceState& I()
     return *s;
 }
 
+// What names the device root whatever path reached it: its device and inode,
+// or where the root cannot be looked at, its resolved path (or its text).
+std::string RootIdentity()
+{
+    const std::string& root = DeviceRoot();
+    struct stat st {};
+    if (::stat(root.c_str(), &st) == 0)
+        return "id:" + std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+               std::to_string(static_cast<unsigned long long>(st.st_ino));
+    if (char* resolved = ::realpath(root.c_str(), nullptr)) {
+        std::string path = std::string("path:") + resolved;
+        std::free(resolved);
+        return path;
+    }
+    return "path:" + root;
+}
+
 std::string Address(const std::u16string& className)
 {
     uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : PlatformFolder()) {
+    for (unsigned char c : RootIdentity()) {
         h ^= c;
         h *= 1099511628211ull;
     }
@@ -137,10 +158,17 @@ void Serve(int client)
     } else if (line.rfind("FRONT", 0) == 0) {
         // The answer goes out before the window comes to the front: a program
         // may end the moment it is in front (and with it this thread), and
-        // the asker must still learn that the first program was there.
+        // the asker must still learn that the first program was there. A
+        // device asleep wakes: the operator reached for it.
         bool ok = IsWindow(main);
         SendAll(client, ok ? "OK\n" : "NONE\n");
-        if (ok) SetForegroundWindow(main);
+        if (ok) {
+            WakeDevice();
+            SetForegroundWindow(main);
+        }
+    } else if (line == "WAKE") {
+        // Asked by a copy that found no window here: a device asleep wakes.
+        SendAll(client, WakeDevice() ? "OK\n" : "NONE\n");
     } else {
         SendAll(client, "NONE\n");
     }
@@ -249,6 +277,16 @@ InstanceClaim ClaimMainWindowName(LPCWSTR className, std::string* why)
     if (error == EADDRINUSE) return InstanceClaim::HeldByAnother;
     if (why) *why = std::string("the window name cannot be taken: ") + std::strerror(error);
     return InstanceClaim::CannotClaim;
+}
+
+bool WakeOtherCopy(LPCWSTR className)
+{
+    const std::string address = user::Address(className ? className : u"");
+    {
+        std::lock_guard<std::mutex> g(user::I().lock);
+        if (user::I().listener >= 0 && user::I().address == address) return false;  // that is us
+    }
+    return user::Ask(address, "WAKE") == "OK";
 }
 
 }  // namespace qplat

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -42,18 +43,28 @@ protected:
     // Runs the program on the root with the script (through `prefix`, a
     // command that starts it); its status, and its standard error in `err`.
     int Run(const std::string& script, std::string& err, const std::string& name = "script",
-            const std::string& prefix = "")
+            const std::string& prefix = "", std::string rootPath = "")
     {
+        if (rootPath.empty()) rootPath = root.Path();
         const fs::path scriptPath = dir / (name + ".txt"), errPath = dir / (name + ".err");
         std::ofstream(scriptPath) << script;
         const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        const std::string command = prefix + "\"" + program.string() + "\" --headless --root \"" + root.Path() +
+        const std::string command = prefix + "\"" + program.string() + "\" --headless --root \"" + rootPath +
                                     "\" --script \"" + scriptPath.string() + "\" 2>\"" + errPath.string() + "\"";
         const int status = std::system(command.c_str());
         std::ifstream in(errPath);
         err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+
+public:
+    int RunCopy(const std::string& script, std::string& err, const std::string& name, const std::string& prefix,
+                const std::string& rootPath)
+    {
+        return Run(script, err, name, prefix, rootPath);
+    }
+
+protected:
 
     static int Lines(const std::string& text)
     {
@@ -111,6 +122,81 @@ TEST_F(InstanceClaimRun, WithoutTheLockTheWindowCheckStillTurnsASecondCopyAway)
     EXPECT_FALSE(fs::exists(secondShot)) << "the second copy never ran its script";
     EXPECT_EQ(err, "") << "a second copy ends quietly, as on a writable root";
     EXPECT_EQ(first, 0) << firstErr;
+}
+
+// The first copy of a test runs its script in the background, with its
+// process id known so that it can be asked to close.
+class BackgroundCopy {
+public:
+    BackgroundCopy(InstanceClaimRun& test, std::string script, fs::path pidFile, std::string rootPath = "")
+        : m_pidFile(std::move(pidFile))
+    {
+        m_thread = std::thread([this, &test, script, rootPath] {
+            status = test.RunCopy(script, err, "first", "sh -c 'echo $$ > \"" + m_pidFile.string() +
+                                                           "\"; exec \"$0\" \"$@\"' ", rootPath);
+            ended = true;
+        });
+    }
+    ~BackgroundCopy()
+    {
+        Close();
+        m_thread.join();
+    }
+    void Close()
+    {
+        pid_t pid = 0;
+        std::ifstream(m_pidFile) >> pid;
+        if (pid > 0 && !ended) ::kill(pid, SIGTERM);
+    }
+    std::atomic<bool> ended{false};
+    int status = -1;
+    std::string err;
+
+private:
+    fs::path m_pidFile;
+    std::thread m_thread;
+};
+
+bool AwaitFile(const fs::path& file)
+{
+    for (int i = 0; i < 6000 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return fs::exists(file);
+}
+
+TEST_F(InstanceClaimRun, ARootReachedThroughALinkIsTheSameRootToTheWindowCheck)
+{
+    fs::remove_all(PlatformFolder());
+    std::ofstream(PlatformFolder()) << "not a folder";
+    const fs::path link = dir / "card-link";
+    fs::create_directory_symlink(root.Path(), link);
+    const fs::path firstShot = dir / "first.png", secondShot = dir / "second.png";
+    std::string err;
+    {
+        BackgroundCopy first(*this, "wait 300\nsnapshot " + firstShot.string() + "\nwait 600000\nquit\n",
+                             dir / "first.pid");
+        ASSERT_TRUE(AwaitFile(firstShot)) << "the first copy did not come up";
+        EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second", "", link.string()), 0)
+            << err;
+    }
+    EXPECT_FALSE(fs::exists(secondShot)) << "the copy started through the link never ran its script";
+}
+
+TEST_F(InstanceClaimRun, ASecondStartWakesACopyAsleepWithoutAWindowAndSaysSo)
+{
+    // The start screen's power key closes the program's windows, then the
+    // device sleeps; the program ends once it is woken.
+    const fs::path asleep = dir / "asleep.png", secondShot = dir / "second.png";
+    std::string err;
+    BackgroundCopy first(*this,
+                         "wait 300\npower\nwait 200\ntap 155 190\nwait 200\nsnapshot " + asleep.string() +
+                             "\nwait 600000\nquit\n",
+                         dir / "first.pid");
+    ASSERT_TRUE(AwaitFile(asleep)) << "the first copy did not fall asleep";
+    EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second"), 0) << err;
+    EXPECT_FALSE(fs::exists(secondShot)) << "no second copy ran";
+    EXPECT_NE(err.find("has been woken"), std::string::npos) << err;
+    for (int i = 0; i < 6000 && !first.ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(first.ended) << "the woken copy ends as its power key asked";
 }
 
 TEST_F(InstanceClaimRun, AReadOnlyRootIsSaidAndTheProgramRuns)
