@@ -6,6 +6,10 @@
 // button asks the program to close.
 
 #include <SDL.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
@@ -13,6 +17,28 @@
 #include "platform/user/UserInternal.h"
 
 namespace {
+
+// Without a session bus in the environment, the desktop-bus library SDL uses
+// starts one of its own (dbus-launch and a session dbus-daemon) that outlives
+// the program. A user session's bus at its usual place is still used; else
+// the address is one that fails at once. Runs before the program's threads
+// exist, as the environment may only change then; programs started later
+// inherit it, so they start no bus either.
+void KeepDesktopBusFromStartingOne()
+{
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && address[0]) return;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0]) {
+        const std::string bus = std::string(runtime) + "/bus";
+        struct stat st {};
+        if (::stat(bus.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
+            return;
+        }
+    }
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
 
 class SdlPresenter : public qplat::backend::Presenter {
 public:
@@ -28,6 +54,7 @@ public:
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         // Leave nothing of the desktop bus behind when the screen closes.
         SDL_SetHint("SDL_SHUTDOWN_DBUS_ON_QUIT", "1");
+        KeepDesktopBusFromStartingOne();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
         SDL_Rect display{0, 0, 0, 0}, usable{0, 0, 0, 0};
         bool known = SDL_GetDisplayBounds(0, &display) == 0 && display.w > 0 && display.h > 0;
