@@ -171,6 +171,7 @@ int CFixedRecordFile::AppendAll(LPCWSTR path, const void* const* records, int n)
 int CFixedRecordFile::Truncate(LPCWSTR path, int count)
 {
     if (count < 0) return 0;
+    // Opening creates a missing file; cutting one back must never make one.
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
     if (!Open(path)) return 0;
