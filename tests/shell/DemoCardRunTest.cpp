@@ -2,6 +2,8 @@
 // simulated head paired on it, and the program run from a script of taps.
 // The first measurement is graded against the card's demo tolerance set and
 // stored in its current journal; a wheel with a worn-thin flange is flagged.
+// A stored profile is saved as a reference from the journal browser, chosen
+// on the reference list, and the next measurement is compared with it.
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "measurement/ReferStore.h"
 #include "screens/ResultView.h"
 #include "settings/CatalogFiles.h"
 #include "settings/ParamFile.h"
@@ -26,6 +29,24 @@ namespace fs = std::filesystem;
 using qtest::Script;
 
 constexpr RECT kResultValues{150, 90, 400, 265};
+constexpr RECT kChartArea{122, 89, 473, 265};
+
+// The journal browser (start screen), its first record and its
+// save-as-reference button; the reference list (data menu), its first row
+// and its button that makes the selected profile the current one.
+constexpr qtest::Spot kJournalBrowser{88, 151};
+constexpr qtest::Spot kFirstRecord{100, 115};
+constexpr qtest::Spot kSaveAsReference{458, 252};
+constexpr qtest::Spot kDataMenu{389, 84};
+constexpr qtest::Spot kReferences{130, 161};
+constexpr qtest::Spot kFirstReference{100, 127};
+constexpr qtest::Spot kMakeCurrent{243, 244};
+// The measuring screen's chart view: the button that switches to the
+// deviation view, shown only when the run was compared with a reference.
+constexpr qtest::Spot kDeviationView{270, 71};
+constexpr RECT kDeviationViewFace{254, 54, 286, 88};
+// The reference list's box of the current reference's name.
+constexpr RECT kCurrentReference{174, 63, 344, 83};
 
 // What tools/run-demo gives democard and the simulator.
 const char* const kAddress = "00126f0de301";
@@ -103,7 +124,22 @@ protected:
         ASSERT_EQ(1, file.Save(&b));
     }
 
+    // The browser's first record saved as a reference under the keyboard's
+    // initial name; with `snapshot` the screen once it is done.
+    static Script& SaveFirstRecordAsReference(Script& s, const std::string& snapshot)
+    {
+        s.Tap(kJournalBrowser).Tap(kFirstRecord).Tap(kSaveAsReference).Tap(qtest::kKeyboardOkKey);
+        return s.Snap(snapshot).Tap(qtest::kClose);
+    }
+
     static bool OutFill(COLORREF c) { return c == RESULT_OUT_FILL; }
+    // The reference's values and curve are drawn in green, the measured in blue.
+    static bool ReferenceGreen(COLORREF c)
+    {
+        return GetGValue(c) > 120 && GetRValue(c) < 90 && GetBValue(c) < 90;
+    }
+    static bool MeasuredBlue(COLORREF c) { return GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90; }
+    static bool MessageTitle(COLORREF c) { return c == qtest::kMessageTitleBlue; }
     static bool WarningFill(COLORREF c) { return c == RESULT_WARNING_FILL; }
 };
 
@@ -171,6 +207,128 @@ TEST_F(DemoCardRun, TheStandardDiscIsInToleranceAndAThinDiscIsFlagged)
     journal = DemoJournal<QodJournalRecord>(u"qod");
     ASSERT_FALSE(journal.empty());
     EXPECT_NEAR(GetQodRecordValue(journal.back(), 6), 95000, 1500) << "the thin disc was stored";
+}
+
+// The stored profile of the first measurement saved as a reference by taps in
+// the journal browser: the card democard lays out takes it (the program makes
+// no reference folder itself), no failure is shown, and the file holds the
+// stored profile point by point.
+TEST_F(DemoCardRun, AStoredProfileIsSavedAsAReferenceFromTheJournalBrowser)
+{
+    ASSERT_EQ(0, RunDemoCard(root.Path()));
+    StartHead();
+    ASSERT_EQ(0, MeasureAndSave("standard"));
+    const std::vector<QavJournalRecord> journal = DemoJournal();
+    ASSERT_EQ(1u, journal.size());
+
+    Script s;
+    ASSERT_EQ(0, Run(SaveFirstRecordAsReference(s, Snap("reference-saved"))));
+    const qplat::Surface saved = Png("reference-saved");
+    ASSERT_EQ(saved.width, 480);
+    EXPECT_EQ(0, Count(saved, RECT{100, 56, 380, 72}, MessageTitle)) << "no \"could not be saved\"";
+
+    ASSERT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Reference.ref"));
+    root.Reload();
+    CReferStore store;
+    std::vector<ProfilePoint> points(kMaxProfilePoints);
+    DWORD count = 0;
+    ASSERT_EQ(1, store.Load(u"Reference", points.data(), &count, 1));
+    const QavJournalRecord& r = journal[0];
+    DWORD stored = RECORD_PROFILE_POINTS;
+    while (stored > 0 && r.profileZ[stored - 1] == 0) --stored;
+    ASSERT_GT(stored, 500u);
+    ASSERT_EQ(count, stored) << "every stored point";
+    EXPECT_EQ(points[0].x, r.firstX);
+    for (DWORD i = 0; i < count; ++i) {
+        ASSERT_EQ(points[i].z, r.profileZ[i]) << i;
+        if (i > 0) {
+            ASSERT_GT(points[i].x, points[i - 1].x) << i;
+        }
+    }
+}
+
+// The demo's road to a comparison, by taps in one run of the program: the
+// standard wheel measured and stored, its profile saved as a reference in the
+// journal browser, that reference chosen on the reference list, the wheel
+// measured again and compared with it (reference values beside the measured
+// ones, the deviation view offered and showing the areas). Then a wheel with
+// a worn flange against the same reference: its curve apart from the
+// reference's and deviations in the deviation view.
+TEST_F(DemoCardRun, AStoredProfileBecomesTheReferenceTheNextMeasurementIsComparedWith)
+{
+    ASSERT_EQ(0, RunDemoCard(root.Path()));
+    StartHead();
+    Script s;
+    s.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
+    qtest::Measured(s.Tap(qtest::kMeasure)).Snap(Snap("first-results"));
+    s.Tap(qtest::kChartView).Snap(Snap("first-chart")).Tap(qtest::kResultsView);
+    qtest::Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
+    SaveFirstRecordAsReference(s, Snap("saved"));
+    s.Tap(kDataMenu).Tap(kReferences).Snap(Snap("references")).Tap(kFirstReference).Tap(kMakeCurrent);
+    s.Snap(Snap("chosen")).Tap(qtest::kClose).Tap(qtest::kClose);
+    s.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
+    qtest::Measured(s.Tap(qtest::kMeasure)).Snap(Snap("compared-results"));
+    s.Tap(qtest::kChartView).Snap(Snap("compared-chart")).Tap(kDeviationView).Snap(Snap("compared-deviation"));
+    s.Tap(qtest::kClose);
+    ASSERT_EQ(0, Run(s));
+
+    root.Reload();
+    ParamBlock b;
+    std::memset(&b, 0, sizeof b);
+    CParamFile file;
+    ASSERT_EQ(1, file.Load(&b));
+    EXPECT_EQ(Field(b.qavReferName), u"Reference") << "the saved profile is the current reference";
+
+    const qplat::Surface firstResults = Png("first-results"), firstChart = Png("first-chart");
+    const qplat::Surface saved = Png("saved"), references = Png("references"), chosen = Png("chosen");
+    const qplat::Surface results = Png("compared-results"), chart = Png("compared-chart");
+    const qplat::Surface deviation = Png("compared-deviation");
+    for (const qplat::Surface* shot : {&firstResults, &firstChart, &saved, &references, &chosen, &results, &chart,
+                                       &deviation})
+        ASSERT_EQ(shot->width, 480);
+    EXPECT_EQ(0, Count(saved, RECT{100, 56, 380, 72}, MessageTitle)) << "the reference was saved";
+    // The list's row of the saved profile; once chosen, its name in the box
+    // of the current reference.
+    EXPECT_GT(Count(references, RECT{14, 118, 390, 136}, qtest::Dark), 20) << "the saved profile is listed";
+    EXPECT_EQ(0, Count(references, kCurrentReference, qtest::Dark)) << "no current reference yet";
+    EXPECT_GT(Count(chosen, kCurrentReference, qtest::Dark), 20) << "the chosen one";
+    // Without a reference: no reference values, no deviation view.
+    EXPECT_EQ(0, Count(firstResults, kResultValues, ReferenceGreen));
+    EXPECT_EQ(0, Count(firstChart, kDeviationViewFace, [](COLORREF c) { return c == qtest::kFaceOn; }));
+    // Compared: the reference's values beside the measured ones, and the
+    // deviation view offered and shown with its two areas.
+    EXPECT_GT(Count(results, kResultValues, ReferenceGreen), 200) << "the reference values";
+    EXPECT_GT(Count(results, kResultValues, MeasuredBlue), 200) << "the measured values";
+    EXPECT_GT(Count(chart, kDeviationViewFace, [](COLORREF c) { return c == qtest::kFaceOn; }), 200)
+        << "the deviation view offered";
+    EXPECT_GT(Count(deviation, RECT{290, 70, 320, 84}, ReferenceGreen), 5) << "the area above the reference";
+    EXPECT_GT(Count(deviation, RECT{330, 70, 360, 84}, MeasuredBlue), 5) << "the area below it";
+    EXPECT_EQ(0, Count(deviation, kChartArea, MeasuredBlue)) << "no profile curve in the deviation view";
+
+    // A worn flange against the same reference.
+    const fs::path points = dir / "worn.txt";
+    {
+        profilegen::WheelShape worn;
+        worn.flangeThinningUm = 3000;
+        std::ofstream out(points);
+        for (const profilegen::Point& p : profilegen::S1002Profile(100.0, worn))
+            out << static_cast<long>(p.x) << ";" << static_cast<long>(p.z) << "\n";
+    }
+    sim.reset();
+    StartHead({"--profile", points.string()});
+    Script w;
+    w.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
+    qtest::Measured(w.Tap(qtest::kMeasure)).Tap(qtest::kChartView).Snap(Snap("worn-chart"));
+    w.Tap(kDeviationView).Snap(Snap("worn-deviation")).Tap(qtest::kClose);
+    ASSERT_EQ(0, Run(w));
+    const qplat::Surface wornChart = Png("worn-chart"), wornDeviation = Png("worn-deviation");
+    ASSERT_EQ(wornChart.width, 480);
+    ASSERT_EQ(wornDeviation.width, 480);
+    EXPECT_GT(Count(wornChart, kChartArea, ReferenceGreen), Count(chart, kChartArea, ReferenceGreen) + 30)
+        << "the reference's curve apart from the worn one";
+    EXPECT_GT(Count(wornDeviation, kChartArea, ReferenceGreen) + Count(wornDeviation, kChartArea, MeasuredBlue),
+              Count(deviation, kChartArea, ReferenceGreen) + Count(deviation, kChartArea, MeasuredBlue) + 30)
+        << "the deviations";
 }
 
 // democard run again on a card where the operator chose a journal and a

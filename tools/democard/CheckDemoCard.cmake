@@ -1,8 +1,10 @@
 # Runs democard twice on a fresh device root and checks the card it lays out:
-# the program folder with its language files and journal folder, the demo
-# journal and tolerance set of each family made current, and that a second run
-# keeps the operator's settings, journals and language choice. Then cards with
-# links out of the root, which democard refuses without writing anything.
+# the program folder with its language files, journal and reference folders,
+# the demo journal and tolerance set of each family made current, and that a
+# second run keeps the operator's settings, journals and language choice; on a
+# card without the reference folders a run adds them and changes nothing else.
+# Then cards with links out of the root, which democard refuses without writing
+# anything.
 # cmake -DDEMOCARD=... -DDATA=... -DROOT=... -P CheckDemoCard.cmake
 cmake_policy(SET CMP0009 NEW)  # globs do not follow links
 file(REMOVE_RECURSE "${ROOT}")
@@ -27,9 +29,12 @@ run_democard()
 foreach(name ENG.LNG RUS.LNG Language.ini)
   expect_same("${DATA}/Language/${name}" "${card}/Language/${name}")
 endforeach()
-if(NOT IS_DIRECTORY "${card}/DB")
-  message(FATAL_ERROR "no DB folder on the card")
-endif()
+# The program makes none of these folders itself.
+foreach(folder DB Refer Refer_QOD)
+  if(NOT IS_DIRECTORY "${card}/${folder}")
+    message(FATAL_ERROR "no ${folder} folder on the card")
+  endif()
+endforeach()
 # The shipped measuring schemes, both families.
 foreach(folder Schemes Schemes_QOD)
   file(GLOB schemes RELATIVE "${DATA}/${folder}" "${DATA}/${folder}/*.sch")
@@ -103,6 +108,45 @@ if(NOT settings STREQUAL settings_before OR NOT wheel_set STREQUAL wheel_set_bef
   message(FATAL_ERROR "democard overwrote the operator's files")
 endif()
 expect_same("${DATA}/Language/ENG.LNG" "${card}/Language/ENG.LNG")
+
+# Every folder and file below the root, each file with its hash.
+function(card_manifest out)
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE "${ROOT}" "${ROOT}/*" "${ROOT}/.*")
+  list(SORT entries)
+  set(manifest "")
+  foreach(entry IN LISTS entries)
+    if(IS_DIRECTORY "${ROOT}/${entry}")
+      list(APPEND manifest "${entry}/")
+    else()
+      file(SHA256 "${ROOT}/${entry}" hash)
+      list(APPEND manifest "${entry} ${hash}")
+    endif()
+  endforeach()
+  set(${out} "${manifest}" PARENT_SCOPE)
+endfunction()
+
+# A card laid out before the reference folders were: a run adds both, empty,
+# and leaves every other folder and file as it was.
+file(REMOVE_RECURSE "${card}/Refer" "${card}/Refer_QOD")
+card_manifest(without)
+run_democard()
+card_manifest(with)
+set(expected ${without} "SDMMC/Autorun/Refer/" "SDMMC/Autorun/Refer_QOD/")
+list(SORT expected)
+if(NOT with STREQUAL expected)
+  message(FATAL_ERROR "democard on a card without reference folders: ${without} -> ${with}")
+endif()
+# The operator's references, one of them under a folder name of another letter
+# case as a PC may write it: a run keeps them and makes no second folder.
+file(REMOVE_RECURSE "${card}/Refer")
+file(WRITE "${card}/REFER/Worn.ref" "Worn\r\n1000;2000\r\n")
+file(WRITE "${card}/Refer_QOD/Disc.ref" "Disc\r\n1000;-4000\r\n")
+card_manifest(before)
+run_democard()
+card_manifest(after)
+if(NOT after STREQUAL before)
+  message(FATAL_ERROR "democard changed the operator's references: ${before} -> ${after}")
+endif()
 
 # The registry points the program folder at the card.
 file(GLOB_RECURSE state "${ROOT}/.*/*")

@@ -4,6 +4,7 @@
 //   \SDMMC\Autorun\            the program folder
 //   \SDMMC\Autorun\Language\   the language files and "Language.ini"
 //   \SDMMC\Autorun\DB\         the journals
+//   \SDMMC\Autorun\Refer\      the reference profiles (Refer_QOD\: the disc device's)
 //   \SDMMC\Autorun\Schemes\    the measuring schemes (Schemes_QOD\: the disc device's)
 //
 // and points the registry value "Folder" (the program folder's card) at
@@ -62,7 +63,9 @@ const CardFolder CARD_FOLDERS[] = {
 };
 
 // Folders the program expects on the card even when data/ has nothing for them.
-const char16_t* const EMPTY_FOLDERS[] = {u"DB\\"};
+// The program never makes the reference folders itself (a handheld's card
+// comes with them): without them no profile can be saved as a reference.
+const char16_t* const EMPTY_FOLDERS[] = {u"DB\\", u"Refer\\", u"Refer_QOD\\"};
 
 // Registry keys a handheld has from its image; the start-up set-up only writes
 // values into keys that exist.
