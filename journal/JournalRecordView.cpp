@@ -157,7 +157,7 @@ void CJournalViewDlg::PlotQodSeries(int series, DWORD count, const ProfilePoint*
 {
     const double d = m_units.divisor;
     const int n = static_cast<int>(count > kMaxProfilePoints ? kMaxProfilePoints : count);
-    LONG b = m_baseHeight;
+    LONG b = reference ? m_baseHeight : m_recordBase;
     if (reference && b == 0) b = kDefaultDiscBase;
     // The two faces of the disc lie on either side of the x axis.
     for (int i = 0; i < n; ++i) {
@@ -313,8 +313,16 @@ void CJournalViewDlg::ShowQodRecord(int row)
     m_discCalc.CheckTolerances(&m_discResult, m_limits);
     // The record's own reference sets the base: the range follows it, so a
     // reference on the other side of the axis than the settings' one still
-    // keeps both faces on the chart.
-    SetDiscChartRanges(m_chart, m_baseHeight, m_baseHeight, m_units.divisor);
+    // keeps both faces on the chart. Without one the base is 0, and its range
+    // shows nothing of the disc: the record's sides give their own.
+    if (m_refCount > 0) {
+        m_recordBase = m_baseHeight;
+        SetDiscChartRanges(m_chart, m_baseHeight, m_baseHeight, m_units.divisor);
+    } else {
+        const DiscSide side1{m_count, m_points}, side2{m_count2, m_points2};
+        m_recordBase = MeasuredDiscBase(side1, side2);
+        SetMeasuredDiscChartRanges(m_chart, m_recordBase, side1, side2, m_units.divisor);
+    }
     m_chart.ZoomIn(0, FALSE);
     m_chart.ZoomOut(0, FALSE);
     PlotQodSeries(0, m_refCount, m_refPoints, 1, true);

@@ -234,6 +234,9 @@ private:
     double m_minDeviation = 0, m_maxDeviation = 0, m_maxAbsDeviation = 0;
     double m_positiveArea = 0, m_negativeArea = 0;
     LONG m_baseHeight = 0;  // z of the disc reference's last point
+    // What the shown record's sides are drawn against: the reference's base,
+    // or without a reference the record's own (see screens/DiscChart.h).
+    LONG m_recordBase = 0;
     // Room for one series on its way to the chart.
     double m_plotX[kMaxProfilePoints] = {};
     double m_plotY[kMaxProfilePoints] = {};

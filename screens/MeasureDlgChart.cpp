@@ -242,6 +242,14 @@ void CMeasureDlg::FillDiscSeries(int series, DWORD count, const ProfilePoint* po
 void CMeasureDlg::FillDiscSides()
 {
     const CMeasureController& c = *m_controller;
+    // A reference's base, set when the screen opened, stays for every run.
+    // Without one it is 0 and its range shows nothing of a measured disc:
+    // the measured sides then give their own base and range.
+    if (c.m_refCount == 0) {
+        const DiscSide side1{c.m_count, c.m_points}, side2{c.m_count2, c.m_points2};
+        m_measuredBase = MeasuredDiscBase(side1, side2);
+        SetMeasuredDiscChartRanges(m_chart, m_measuredBase, side1, side2, m_unitDivisor);
+    }
     FillDiscSeries(2, c.m_count, c.m_points, 1, 0);
     if (c.m_count > 0) FillDiscSeries(4, 2, c.m_keys.points, 1, 0);
     FillDiscSeries(3, c.m_count2, c.m_points2, 2, 0);

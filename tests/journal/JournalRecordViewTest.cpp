@@ -367,6 +367,60 @@ TEST_F(RecordView, ADiscReferenceBelowTheAxisKeepsTheChartUprightWithBothFacesOn
     EXPECT_NEAR(chart.m_ownY[3][(50000 - 5000) / 50], -4.0, 0.05);
 }
 
+// Disc records with no reference to be drawn against (none chosen, none
+// named): the generator's faces, ring at z 3000 and rim at 6000 from the head.
+// Each record is drawn against its own last point, of side 1 or, when the
+// record holds only side 2, of side 2: the rim on the axis, the ring 3 mm
+// either side, and the range takes in the ring with the margin.
+TEST_F(RecordView, ADiscRecordWithoutAReferenceIsDrawnAgainstItsOwnLastPoint)
+{
+    WriteParams(DiscParams(u"D1"));
+    QodJournalRecord sideBOnly = DiscRecord({u"03/12/26", u"Loco", u"8", u"1", u"1", u"E"});
+    StoreQodProfile(&sideBOnly, 0, nullptr, 0, 0);
+    WriteJournal(u"D1", std::vector<QodJournalRecord>{DiscRecord({u"03/12/26", u"Loco", u"7", u"1", u"1", u"D"}),
+                                                      sideBOnly});
+    struct Shown {
+        double yMin, yMax;
+        std::vector<double> side1, side2;
+    };
+    Shown both{}, second{};
+    auto take = [this] {
+        const COwnerChart& c = screen->m_chart;
+        return Shown{c.m_yMin, c.m_yMax, std::vector<double>(c.m_ownY[2], c.m_ownY[2] + c.m_count[2]),
+                     std::vector<double>(c.m_ownY[3], c.m_ownY[3] + c.m_count[3])};
+    };
+    EXPECT_TRUE(Run({Command(View::kModeId),
+                     [&](HWND d) {
+                         qplat::ProcessPendingMessages();
+                         both = take();
+                         qplat::SaveScreenPng(SnapshotPath("record-disc-no-reference"));
+                         PostCommand(d, View::kModeId);
+                     },
+                     [&](HWND d) { TapCell(RecordList(d), 1, 0); },
+                     [&](HWND d) {
+                         second = take();
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(screen->ReferenceCount(), 0u);
+    EXPECT_EQ(screen->ShownRow(), 1);
+    ASSERT_FALSE(both.side1.empty());
+    ASSERT_FALSE(both.side2.empty());
+    EXPECT_DOUBLE_EQ(both.yMin, -4.0);
+    EXPECT_DOUBLE_EQ(both.yMax, 4.0);
+    EXPECT_DOUBLE_EQ(both.side1.back(), 0.0);
+    EXPECT_DOUBLE_EQ(*std::max_element(both.side1.begin(), both.side1.end()), 3.0);
+    EXPECT_DOUBLE_EQ(*std::min_element(both.side1.begin(), both.side1.end()), 0.0) << "side 1 above the axis";
+    EXPECT_DOUBLE_EQ(*std::min_element(both.side2.begin(), both.side2.end()), -3.0);
+    EXPECT_DOUBLE_EQ(*std::max_element(both.side2.begin(), both.side2.end()), 0.0) << "side 2 below the axis";
+
+    EXPECT_TRUE(second.side1.empty());
+    ASSERT_FALSE(second.side2.empty());
+    EXPECT_DOUBLE_EQ(second.yMin, -4.0);
+    EXPECT_DOUBLE_EQ(second.yMax, 4.0);
+    EXPECT_DOUBLE_EQ(second.side2.back(), 0.0);
+    EXPECT_DOUBLE_EQ(*std::min_element(second.side2.begin(), second.side2.end()), -3.0);
+}
+
 TEST_F(RecordView, TheWheelReferenceIsTheSameForEveryRecordShown)
 {
     WheelsWithReference({Wheel(u"W1", 900.0), Wheel(u"W2"), Wheel(u"W3", 1500.0)});

@@ -3,8 +3,10 @@
 // compute button without an averaged profile, the chart's ranges and series
 // in both modes, the disc sides, and the screen as the operator sees it.
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <vector>
 
 #include "screens/MeasureDlg.h"
 #include "screens/RecordInfoDlg.h"
@@ -350,6 +352,71 @@ TEST_F(MeasureScreen, DiscScreenSidesAndItsChartWithoutAReference)
         EXPECT_TRUE(noRadios);
         EXPECT_EQ(chosen, 0) << "opened again: " << int(ask);
     }
+}
+
+// A stored two-head disc opened again, its faces as the simulated head gives
+// them without a reference: hub and rim at z -1000, the friction ring (25 to
+// 125 mm) at -4000, a point every 50 um.
+TEST_F(MeasureScreen, DiscChartRangeIsTheReferencesWithOneAndTheMeasuredDiscsWithout)
+{
+    std::vector<ProfilePoint> face;
+    for (LONG x = 5000; x <= 140000; x += 50) face.push_back({x, x >= 25000 && x <= 125000 ? -4000 : -1000});
+    const size_t ring = (75000 - 5000) / 50;
+    auto record = DiscPosition(u"D1", u"0");
+    for (int side = 0; side < 2; ++side)
+        StoreQodProfile(record.get(), side, face.data(), static_cast<DWORD>(face.size()), 500);
+    WriteSettings(4, 0, [](ParamBlock& b) { b.discHeadMode = 2; });
+    struct Shown {
+        double xMin, xMax, yMin, yMax;
+        std::vector<double> side1, side2;
+    };
+    auto open = [&] {
+        Shown shown{};
+        OpenMeasuring(nullptr, record.get(), 1, [&](CMeasureDlg& s) {
+            const COwnerChart& c = s.m_chart;
+            shown = {c.m_xMin, c.m_xMax, c.m_yMin, c.m_yMax,
+                     std::vector<double>(c.m_ownY[2], c.m_ownY[2] + c.m_count[2]),
+                     std::vector<double>(c.m_ownY[3], c.m_ownY[3] + c.m_count[3])};
+        });
+        return shown;
+    };
+    // x always over the face; y either side of the axis.
+    auto expectRange = [](const Shown& shown, double y) {
+        EXPECT_DOUBLE_EQ(shown.xMin, -5.0);
+        EXPECT_DOUBLE_EQ(shown.xMax, 155.0);
+        EXPECT_DOUBLE_EQ(shown.yMin, -y);
+        EXPECT_DOUBLE_EQ(shown.yMax, y);
+    };
+
+    // Without a reference the measured disc gives the base, its last point's
+    // height: the rim lies on the axis, the ring 3 mm either side of it, and
+    // the range takes in the ring with the margin.
+    controller->m_refCount = 0;
+    const Shown bare = open();
+    ASSERT_EQ(bare.side1.size(), face.size());
+    ASSERT_EQ(bare.side2.size(), face.size());
+    expectRange(bare, 4.0);
+    EXPECT_DOUBLE_EQ(bare.side1[ring], 3.0);
+    EXPECT_DOUBLE_EQ(bare.side2[ring], -3.0);
+    EXPECT_DOUBLE_EQ(bare.side1.back(), 0.0);
+    for (const std::vector<double>* side : {&bare.side1, &bare.side2})
+        for (double y : *side) {
+            EXPECT_GT(y, bare.yMin);
+            EXPECT_LT(y, bare.yMax);
+        }
+
+    // A reference of the unworn disc 4 mm below the head's zero: its base
+    // sets the range and the measured sides are drawn against it, as before.
+    std::vector<ProfilePoint> reference;
+    for (LONG x = 0; x <= 135000; x += 5000) reference.push_back({x, -4000});
+    std::copy(reference.begin(), reference.end(), controller->m_refPoints);
+    controller->m_refCount = static_cast<DWORD>(reference.size());
+    const Shown referred = open();
+    ASSERT_EQ(referred.side1.size(), face.size());
+    expectRange(referred, 5.0);
+    EXPECT_DOUBLE_EQ(referred.side1[ring], 0.0);
+    EXPECT_DOUBLE_EQ(referred.side1.back(), -3.0);
+    EXPECT_DOUBLE_EQ(referred.side2.back(), 3.0);
 }
 
 TEST_F(MeasureScreen, MeasuredPositionShowsItsStoredValuesWithoutMeasuring)

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/shell/MeasureRoadSupport.h"
+#include "ui/OwnerButton.h"
 
 namespace {
 
@@ -268,6 +269,44 @@ TEST_F(MeasureRoad, TwoHeadDiscIsMeasuredOnBothSidesAndStored)
     EXPECT_GT(GetQodRecordValue(r, 6), 0) << "the thickness of both sides";
     EXPECT_EQ(Field(r.sensorName), u"LX413 12345");
     EXPECT_EQ(Field(r.date), Today());
+}
+
+// No disc reference is chosen (the disc family saves none from the journal):
+// the two-head disc measured, stored, and opened in the journal browser. On
+// both charts the faces lie inside the plot, side 1 above the axis and side 2
+// below it, none on the plot's top or bottom line.
+TEST_F(MeasureRoad, TwoHeadDiscWithoutAReferenceLiesInsideTheMeasuringAndTheJournalChart)
+{
+    WriteSettings(4, 1, [](ParamBlock& b) { b.discHeadMode = 2; });
+    sim = StartSim(4);
+    // The journal browser's mode button, at 315, 50.
+    const SIZE mode = GetResourceBitmapSize(nullptr, 335);
+    const qtest::Spot recordMode{315 + 1 + mode.cx / 2, 50 + 1 + mode.cy / 2};
+    const qtest::Spot startJournal{88, 151};
+    Script s;
+    Linked(s).Tap(qtest::kStartMeasure);
+    Measured(s.Tap(qtest::kMeasure));
+    s.Tap(qtest::kChartView).Snap(Snap("chart")).Tap(qtest::kResultsView);
+    Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
+    s.Tap(startJournal).Tap(recordMode).Snap(Snap("record")).Tap(qtest::kClose);
+    ASSERT_EQ(Run(s), 0);
+    ASSERT_EQ(QodJournal().size(), 1u);
+
+    // Both charts are 180 pixels high at y 87: the plot's top line is row
+    // 107, its bottom line row 234, the axis between them at row 170.
+    struct Chart {
+        const char* snap;
+        LONG left, right;
+    };
+    for (const Chart& c : {Chart{"chart", 122, 460}, Chart{"record", 7, 300}}) {
+        SCOPED_TRACE(c.snap);
+        const qplat::Surface png = Png(c.snap);
+        ASSERT_EQ(png.width, 480);
+        EXPECT_EQ(Count(png, RECT{c.left, 104, c.right, 111}, Blueish), 0) << "nothing on the top line";
+        EXPECT_EQ(Count(png, RECT{c.left, 231, c.right, 238}, Blueish), 0) << "nothing on the bottom line";
+        EXPECT_GT(Count(png, RECT{c.left, 111, c.right, 166}, Blueish), 100) << "side 1 above the axis";
+        EXPECT_GT(Count(png, RECT{c.left, 175, c.right, 231}, Blueish), 100) << "side 2 below the axis";
+    }
 }
 
 // The sensor falls silent during a run: the failure is shown, nothing can be
