@@ -21,17 +21,12 @@ namespace {
 namespace fs = std::filesystem;
 using qtest::FrontDialog;
 using qtest::Then;
+using schemeui::Centre;
+using schemeui::SameIn;
 
 constexpr qtest::Spot kDataMenu{389, 84};
 constexpr qtest::Spot kSchemesButton{130, 222};
 constexpr const char16_t* kFolder = u"\\SDMMC\\Autorun\\Schemes\\";
-
-qtest::Spot Centre(HWND window)
-{
-    RECT r{};
-    GetWindowRect(window, &r);
-    return qtest::Spot{static_cast<int>((r.left + r.right) / 2), static_cast<int>((r.top + r.bottom) / 2)};
-}
 
 class SchemeListRun : public schemeui::SchemeUiTest {
 protected:
@@ -104,14 +99,6 @@ protected:
 
     fs::path dir, scriptDir;
 };
-
-bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
-{
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
-    return true;
-}
 
 // A pipe (whose opening would wait for a writer that never comes), a folder
 // and a link to nothing, under scheme file names that come before every
