@@ -17,16 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using qtest::FrontDialog;
 using qtest::Then;
+using schemeui::Centre;
+using schemeui::SameIn;
 
 constexpr qtest::Spot kDataMenu{389, 84};
 constexpr qtest::Spot kReferencesButton{130, 161};
-
-qtest::Spot Centre(HWND window)
-{
-    RECT r{};
-    GetWindowRect(window, &r);
-    return qtest::Spot{static_cast<int>((r.left + r.right) / 2), static_cast<int>((r.top + r.bottom) / 2)};
-}
 
 class ReferListRun : public schemeui::SchemeUiTest {
 protected:
@@ -129,14 +124,6 @@ Box RenderBox(HWND owner, int type, const std::u16string& text, const std::strin
     box.Show(nullptr, owner, type, text.c_str());
     b.picture = qtest::ReadPngFile(snapshot);
     return b;
-}
-
-bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
-{
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
-    return true;
 }
 
 // A reference file the card keeps (read-only), deleted by taps after a yes:

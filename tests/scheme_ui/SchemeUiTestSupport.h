@@ -10,6 +10,8 @@
 #include <string>
 
 #include "platform/WinText.h"
+#include "platform/gdi/Surface.h"
+#include "tests/support/ProgramScript.h"
 #include "tests/ui/ScreenTestSupport.h"
 
 namespace schemeui {
@@ -20,6 +22,24 @@ using qtest::Snapshot;
 inline std::u16string Utf16(const std::string& text)
 {
     return qplat::FromUtf8(text);
+}
+
+// The middle of a window on the screen, where a tap of the program's script
+// lands on it.
+inline qtest::Spot Centre(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return qtest::Spot{static_cast<int>((r.left + r.right) / 2), static_cast<int>((r.top + r.bottom) / 2)};
+}
+
+// The two screens show the same pixels within the rectangle.
+inline bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
+    return true;
 }
 
 class SchemeUiTest : public qtest::ScreenFixture {

@@ -2,10 +2,15 @@
 // private bus; the RFCOMM connection is a socket pair with the simulated head
 // on its other end): the right PIN brings the link up, a wrong one leaves it
 // down and is tried a bounded number of times.
+#include <poll.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <string>
 
 #include "platform/WinKernel.h"
@@ -159,8 +164,123 @@ TEST_F(BluezLinkMonitorTest, AStopWhileThePairingHangsDoesNotWaitForIt)
     monitor.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - began, limit);
     EXPECT_FALSE(monitor.ThreadRunning());
-    EXPECT_EQ(nullptr, monitor.m_comPort.load()) << "no port was published by a given-up thread";
-    EXPECT_EQ(nullptr, monitor.m_device.load());
+}
+
+// The serial link's connection, held as a device that does not answer its
+// page holds it, until the test lets it go: the end of the link it hands out
+// and the thread that asked for it.
+class HeldConnect {
+public:
+    HeldConnect()
+    {
+        qplat::SetRfcommConnector([this](BT_ADDR, int) { return Connect(); });
+    }
+    ~HeldConnect()
+    {
+        qplat::SetRfcommConnector(nullptr);
+        std::unique_lock<std::mutex> guard(lock_);
+        released_ = true;
+        changed_.notify_all();
+        // A test that failed early still lets a connection under way leave.
+        changed_.wait_for(guard, std::chrono::seconds(60), [this] { return !inside_; });
+        if (peer_ >= 0)
+            ::close(peer_);
+    }
+    HeldConnect(const HeldConnect&) = delete;
+    HeldConnect& operator=(const HeldConnect&) = delete;
+
+    bool Entered()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return caller_ != 0;
+    }
+    void Release()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    pid_t Caller()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return caller_;
+    }
+    // The far end of the link handed out (-1 before).
+    int Peer()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return peer_;
+    }
+    void ClosePeer()
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (peer_ >= 0)
+            ::close(peer_);
+        peer_ = -1;
+    }
+
+private:
+    int Connect()
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        caller_ = static_cast<pid_t>(::syscall(SYS_gettid));
+        inside_ = true;
+        // A hang guard only: the test lets it go.
+        changed_.wait_for(guard, std::chrono::seconds(60), [this] { return released_; });
+        int theirs = -1;
+        if (!bluetest::MakeSocketPair(peer_, theirs))
+            theirs = -1;
+        inside_ = false;
+        changed_.notify_all();
+        return theirs;
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool released_ = false;
+    bool inside_ = false;
+    pid_t caller_ = 0;
+    int peer_ = -1;
+};
+
+size_t Entries(const char* folder)
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                             std::filesystem::directory_iterator()));
+}
+
+// A connection that comes back only after the stop gave its thread up: that
+// thread closes the link and drops the port's registration itself, leaves
+// the monitor without a port, and ends; nothing it opened is left.
+TEST_F(BluezLinkMonitorTest, AConnectionThatComesBackAfterTheStopLeavesNothingBehind)
+{
+    SaveSettings(u"1235");
+    HeldConnect held;
+    const size_t threads = Entries("/proc/self/task");
+    const size_t files = Entries("/proc/self/fd");
+    monitor.Start(reinterpret_cast<HWND>(1));
+    ASSERT_TRUE(WaitFor([&] { return held.Entered(); }, 60000)) << "the link was never connected";
+    EXPECT_EQ("1", mock.Ask(std::string("paired ") + kHeadAddress)) << "paired, then connecting";
+    monitor.Stop();
+    EXPECT_FALSE(monitor.ThreadRunning());
+
+    // The connection comes back, and the given-up thread goes on to its end.
+    held.Release();
+    const std::string task = "/proc/self/task/" + std::to_string(held.Caller());
+    ASSERT_TRUE(WaitFor([&] { return ::access(task.c_str(), F_OK) != 0; }, 60000)) << "the thread never ended";
+    ASSERT_GE(held.Peer(), 0) << "the connection was handed out";
+    EXPECT_EQ(nullptr, monitor.m_comPort.load()) << "no port published by a given-up thread";
+    EXPECT_EQ(nullptr, monitor.m_device.load()) << "no registration published";
+    EXPECT_EQ(0, monitor.m_connected.load());
+    EXPECT_EQ(0, qplat::RegisteredCommDeviceCount()) << "the port's registration was dropped";
+    // Closed, and nothing ever written: the head was never asked anything.
+    pollfd p{held.Peer(), POLLIN, 0};
+    ASSERT_EQ(1, ::poll(&p, 1, 0)) << "the thread's end of the link is still open";
+    char byte = 0;
+    EXPECT_EQ(0, ::read(held.Peer(), &byte, 1)) << "the link was closed without a word";
+    held.ClosePeer();
+    EXPECT_EQ(files, Entries("/proc/self/fd")) << "a file descriptor was left open";
+    EXPECT_EQ(threads, Entries("/proc/self/task")) << "a thread was left running";
 }
 
 }  // namespace

@@ -22,10 +22,17 @@ using bluetest::ScopedEnv;
 namespace {
 
 constexpr BT_ADDR kHead = 0x00126F000002ULL;
-// A failure bound, not a timing: sd-bus on its own waits a minute and a half
-// for a silent bus on every connection, and the link monitor's cycle made
-// several.
-constexpr auto kBound = std::chrono::seconds(20);
+// The stack's deadline for opening the bus and for each call on it.
+constexpr auto kDeadline = std::chrono::seconds(5);
+// A failure bound, not a timing. A call ends on its answer or on one
+// deadline, after which the bus is left alone and the calls fail at once; a
+// loaded machine only delays the wake-up after the deadline (milliseconds
+// here), so 3 s above it is ample. A call that waits out two deadlines (an
+// open and a call both run out, a second call after the first ran out, or a
+// deadline twice as long) cannot take less than 10 s and always fails.
+// sd-bus on its own waits a minute and a half for a silent bus.
+constexpr auto kBound = kDeadline + std::chrono::seconds(3);
+static_assert(kBound < 2 * kDeadline);
 
 // Which silent peer, and the stack named ("bluez") or chosen by the bus ("").
 using Case = std::tuple<std::string, std::string>;
@@ -110,6 +117,45 @@ TEST_P(BluezSilentBusTest, TheLinkMonitorsCallsEndWithinAFewSecondsAndFail)
         EXPECT_TRUE(EndsInTime([&] { read = BthReadRSSI(&address, &rssi); }));
         EXPECT_NE(ERROR_SUCCESS, read) << "no signal strength made up";
     }
+}
+
+// A call that ran out of time leaves the bus alone for a while: the calls
+// straight after fail without reaching it (no connection is opened, so no
+// call goes out), and once the while is over the bus is tried again.
+TEST_P(BluezSilentBusTest, AfterATimeOutTheCallsLeaveTheBusAloneForAWhile)
+{
+    BT_ADDR address = kHead;
+    unsigned char pin[4] = {'1', '2', '3', '5'};
+    unsigned char rssi = 0;
+    // Chosen by the bus, a stack call that finds no BlueZ answers from the
+    // (empty) neighbourhood: only the named stack fails them.
+    auto setPin = [&] {
+        const int rc = BthSetPIN(&address, 4, pin);
+        if (Named()) {
+            EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc);
+        }
+    };
+    const int before = mock.Number("connections");
+    setPin();  // runs into the deadline
+    setPin();
+    EXPECT_NE(ERROR_SUCCESS, BthReadRSSI(&address, &rssi));
+    PORTEMUPortParams params{};
+    params.channel = 1;
+    params.device = kHead;
+    HANDLE registration = RegisterDevice(u"COM", 5, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    ASSERT_TRUE(registration);
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(u"COM5:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(DeregisterDevice(registration));
+    EXPECT_EQ(1, mock.Number("connections") - before) << "only the first call reached the bus";
+
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            setPin();
+            return mock.Number("connections") - before >= 2;
+        },
+        60000, 20))
+        << "the bus is tried again";
 }
 
 std::string CaseName(const ::testing::TestParamInfo<Case>& info)

@@ -227,6 +227,27 @@ TEST_F(BluezStackTest, EachThreadKeepsOneConnectionAndOpensItAnewWhenTheBusResta
     EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthSetPIN(&address, 4, pin)) << "and tells what the new bus has";
 }
 
+// With the stack chosen by what the bus has, every stack call first asks
+// whether BlueZ is on the bus: the answer is kept a little while, so calls
+// in a row ask once, and it is asked again once the answer is old.
+TEST_F(BluezStackTest, WhetherBluezIsThereIsAskedOnceForCallsInARowAndAgainLater)
+{
+    ScopedEnv chosen("QAV5_BLUETOOTH", "");
+    const int before = mock.Number("questions");
+    // Straight after one another, far within the time the answer is kept.
+    EXPECT_TRUE(qplat::UsingBluez());
+    EXPECT_TRUE(qplat::UsingBluez());
+    EXPECT_TRUE(qplat::UsingBluez());
+    EXPECT_EQ(1, mock.Number("questions") - before) << "the bus was asked once";
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            EXPECT_TRUE(qplat::UsingBluez());
+            return mock.Number("questions") - before >= 2;
+        },
+        60000, 20))
+        << "an old answer is asked again";
+}
+
 // The program's agent answers BlueZ's PIN request for the device it pairs
 // with the stored PIN, and nothing else: a request for another device's PIN
 // and a request for a passkey are refused, and the pairing fails.

@@ -55,13 +55,15 @@ struct SimPort {
     bool started = false;
 };
 
-inline bool WaitFor(const std::function<bool()>& condition, int ms = 30000)
+// Looks again every `stepMs` (longer for a condition that costs a round trip
+// to a mock) until `condition` holds; `ms` is a hang guard.
+inline bool WaitFor(const std::function<bool()>& condition, int ms = 30000, int stepMs = 2)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
         if (condition())
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
     }
     return condition();
 }

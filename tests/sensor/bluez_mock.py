@@ -5,7 +5,7 @@ With the argument "silent-socket" it is instead a socket that takes every
 connection and never says a word (a system bus that hangs), with
 "silent-bluez" a private dbus-daemon on which org.bluez is owned by a
 connection that never answers (a bluetoothd that hangs); either serves only
-quit.
+connections (as below) and quit.
 
 Starts its own dbus-daemon (never the machine's system bus), loads
 python-dbusmock's bluez5 template into it with one adapter, prints
@@ -41,6 +41,10 @@ line, each answered with one line ("ok", a value, or "error <text>"):
                               address, with the adapter and no device
   connections                 how many connections the bus has taken so far
                               (those of this command not counted)
+  questions                   how often a client asked the bus whether org.bluez
+                              is on it (NameHasOwner) since the first questions
+                              command; every question answered before this
+                              command was sent is counted
   pairs ADDR                  how often Pair was called on the device
   pins ADDR                   the PINs the program's agent answered, comma-separated
   paired ADDR                 1 when the device is paired
@@ -185,6 +189,81 @@ def start_daemon(folder):
     return daemon, daemon.stdout.readline().strip().split(',guid=')[0]
 
 
+def taken_connections(peer):
+    """How many connections the bus at peer.address has taken, less the
+    probes of this count (peer.probes)."""
+    # The bus numbers its connections: a new one's name tells how many came
+    # before it.
+    probe = dbus.bus.BusConnection(peer.address)
+    number = int(probe.get_unique_name().split('.')[-1])
+    probe.close()
+    peer.probes += 1
+    return number - peer.probes
+
+
+class Questions:
+    """Counts the questions whether org.bluez is on the bus (NameHasOwner), by
+    a dbus-monitor on the bus. A count is taken once a question of our own
+    (a sentinel) has come through the monitor: the bus hands messages to its
+    monitors in the order it takes them, so every question answered before
+    the sentinel was asked is in by then."""
+
+    def __init__(self, address, bus):
+        self.bus = bus
+        self.changed = threading.Condition()
+        self.names = []
+        self.ended = False
+        self.sentinels = 0
+        self.monitor = subprocess.Popen(
+            ['dbus-monitor', '--address', address, '--monitor',
+             "type='method_call',interface='org.freedesktop.DBus',member='NameHasOwner'"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, universal_newlines=True)
+        threading.Thread(target=self.read, daemon=True).start()
+        # The monitor takes its place on the bus some time after it started:
+        # asked until it sees a question (a hang guard of a minute).
+        for _ in range(600):
+            if self.sentinel(0.1) is not None:
+                return
+        raise RuntimeError('the bus monitor saw nothing')
+
+    def read(self):
+        asking = False
+        for line in self.monitor.stdout:
+            if line.startswith('method call '):
+                asking = 'member=NameHasOwner' in line
+                continue
+            text = line.strip()
+            if asking and text.startswith('string "') and text.endswith('"'):
+                with self.changed:
+                    self.names.append(text[len('string "'):-1])
+                    self.changed.notify_all()
+            asking = False
+        with self.changed:
+            self.ended = True
+            self.changed.notify_all()
+
+    def sentinel(self, timeout):
+        """Asks about a name of our own; the names seen before it came
+        through, or None when it did not within the timeout."""
+        self.sentinels += 1
+        name = 'qav5.sentinel.n%d' % self.sentinels
+        self.bus.name_has_owner(name)
+        with self.changed:
+            self.changed.wait_for(lambda: name in self.names or self.ended, timeout)
+            if name not in self.names:
+                return None
+            return self.names[:self.names.index(name)]
+
+    def count(self):
+        seen = self.sentinel(60)
+        if seen is None:
+            raise RuntimeError('the bus monitor went quiet')
+        return seen.count('org.bluez')
+
+    def stop(self):
+        stop_processes([self.monitor])
+
+
 def stop_processes(processes):
     for process in processes:
         if process is not None and process.poll() is None:
@@ -225,6 +304,10 @@ class SilentSocket:
             self.held.append(connection)
 
     def command(self, words):
+        if words[0] == 'connections':
+            # A connection waits in the backlog until it is taken: one the
+            # program has given up on is taken all the same.
+            return str(len(self.held))
         return 'error unknown command ' + words[0]
 
     def stop(self):
@@ -243,6 +326,7 @@ class SilentBluez:
         self.dir = tempfile.mkdtemp(prefix='qav5-silent-')
         self.daemon = None
         self.connection = None
+        self.probes = 0
         try:
             self.daemon, self.address = start_daemon(self.dir)
             # Owned, and never served: no main loop ever reads what comes.
@@ -253,6 +337,8 @@ class SilentBluez:
             raise
 
     def command(self, words):
+        if words[0] == 'connections':
+            return str(taken_connections(self))
         return 'error unknown command ' + words[0]
 
     def stop(self):
@@ -268,6 +354,7 @@ class Mock:
         self.daemon = None
         self.server = None
         self.bus = None
+        self.questions = None
         self.start()
 
     def start(self):
@@ -373,13 +460,11 @@ class Mock:
             self.mock_iface(device_path(words[1])).AddMethod(DEVICE_IFACE, 'Pair', '', '', code)
             return 'ok'
         if what == 'connections':
-            # The bus numbers its connections: a new one's name tells how
-            # many came before it (less those of this command).
-            probe = dbus.bus.BusConnection(self.address)
-            number = int(probe.get_unique_name().split('.')[-1])
-            probe.close()
-            self.probes += 1
-            return str(number - self.probes)
+            return str(taken_connections(self))
+        if what == 'questions':
+            if self.questions is None:
+                self.questions = Questions(self.address, self.bus)
+            return str(self.questions.count())
         if what == 'restart':
             self.restart()
             return 'ok'
@@ -394,6 +479,7 @@ class Mock:
         return 'error unknown command ' + what
 
     def restart(self):
+        self.stop_questions()
         if self.bus is not None:
             self.bus.close()
             self.bus = None
@@ -401,7 +487,13 @@ class Mock:
         self.server = self.daemon = None
         self.start()
 
+    def stop_questions(self):
+        if self.questions is not None:
+            self.questions.stop()
+            self.questions = None
+
     def stop(self):
+        self.stop_questions()
         stop_processes([self.server, self.daemon])
         remove_folder(self.dir)
 

@@ -32,9 +32,19 @@ using bluetest::MockBluez;
 using bluetest::ScopedEnv;
 using Clock = fs::file_time_type::clock;
 
-// A failure bound, not a timing: each of these waited a minute and a half
-// to several minutes for the silent bus.
-constexpr auto kBound = std::chrono::seconds(20);
+// The stack's deadline for a bus call, and how long stopping the link
+// monitor waits before it gives up a thread held in such a call.
+constexpr auto kDeadline = std::chrono::seconds(5);
+constexpr auto kStopWait = std::chrono::seconds(1);
+// A failure bound, not a timing. Each step waits at most one stop of the
+// link monitor and then only paints (about 1.05 s in all on a quiet
+// machine): 2 s more is ample for a loaded one. A step that waited for the
+// monitor's bus call instead would wait out the rest of the call's deadline,
+// most of it, as the monitor begins the call when its screen comes up just
+// before the step; one that waited out twice the deadline takes 10 s and
+// more. These steps once waited a minute and a half for the silent bus.
+constexpr auto kBound = kStopWait + std::chrono::seconds(2);
+static_assert(kBound < kDeadline);
 
 // Which silent peer, and the stack named ("bluez") or chosen by the bus ("").
 using Case = std::tuple<std::string, std::string>;

@@ -7,20 +7,31 @@
 
 namespace bluetest {
 
+bool MakeSocketPair(int& ours, int& theirs)
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return false;
+    ours = pair[0];
+    theirs = pair[1];
+    return true;
+}
+
 int SocketSim::Connect(uint64_t address, int channel)
 {
     Drop();
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+    int ours = -1;
+    int theirs = -1;
+    if (!MakeSocketPair(ours, theirs))
         return -1;
     std::lock_guard<std::mutex> guard(lock_);
     lastAddress = address;
     lastChannel = channel;
     ++connections;
-    ours_ = pair[0];
+    ours_ = ours;
     stop_ = false;
-    thread_ = std::thread([this, fd = pair[0]] { Serve(fd); });
-    return pair[1];
+    thread_ = std::thread([this, fd = ours] { Serve(fd); });
+    return theirs;
 }
 
 void SocketSim::Drop()

@@ -13,6 +13,9 @@
 
 namespace bluetest {
 
+// A connected pair of stream sockets, closed on exec; false with errno set.
+bool MakeSocketPair(int& ours, int& theirs);
+
 class SocketSim {
 public:
     explicit SocketSim(const sensorsim::DeviceConfig& config) : device(config) {}
