@@ -23,8 +23,9 @@ enum class PresenterKind { None, Headless, Window };
 // back to Headless). Starting again replaces the previous presenter.
 //
 // While a presenter runs, SIGTERM and SIGINT ask the program to close (see
-// RequestClose) the next time the user-interface thread is idle, with a line
-// on standard error; a second such signal ends the process at once.
+// RequestClose) the next time the user-interface thread is idle or a long
+// call holding it asks (platform/HeldCall.h), with a line on standard error;
+// a second such signal ends the process at once.
 bool StartPresenter(PresenterKind kind);
 // Ends the presenter (closes the SDL window, gives the signals back); the
 // windows stay.
@@ -71,6 +72,11 @@ HWND ProgramMainWindow();
 // Without a main window the user-interface thread gets WM_QUIT (code 0).
 // Safe from any thread.
 void RequestClose();
+// True while a close request (the WM_CLOSE RequestClose posted to the main
+// window) or a WM_QUIT of the user-interface thread waits to be handled.
+// While a presenter runs, a long platform call that holds the user-interface
+// thread ends on it (platform/HeldCall.h). Safe from any thread.
+bool CloseRequestWaiting();
 
 // ---- scripted input
 // One action a line: "tap x y", "press x y", "release x y", "move x y",

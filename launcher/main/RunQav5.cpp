@@ -1,5 +1,6 @@
-// The entry of the launcher. It takes the programs' command line (its device
-// root above all) but has no screen: it always runs without a window.
+// The entry of the launcher. It takes the device root alone: it has no screen
+// and starts the application without arguments, so the application's screen
+// options are refused rather than dropped.
 #include <cstdio>
 
 #include "launcher/Launcher.h"
@@ -9,10 +10,11 @@ int main(int argc, char** argv)
 {
     qplat::EntryOptions options;
     std::string error;
-    const int parsed = qplat::ParseEntryOptions(argc, argv, options, error);
+    constexpr qplat::EntryOptionSet kSet = qplat::EntryOptionSet::RootOnly;
+    const int parsed = qplat::ParseEntryOptions(argc, argv, options, error, kSet);
     if (parsed != 1) {
         if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
-        std::fprintf(parsed == 0 ? stdout : stderr, "%s\n", qplat::EntryUsage(argc > 0 ? argv[0] : "").c_str());
+        std::fprintf(parsed == 0 ? stdout : stderr, "%s\n", qplat::EntryUsage(argc > 0 ? argv[0] : "", kSet).c_str());
         return parsed == 0 ? 0 : 2;
     }
     options.headless = true;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/HeldCall.h"
 #include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 #include "platform/backend/BackendInternal.h"
@@ -83,6 +84,15 @@ void SleepScreen()
     qplat::user::ScreenChanged();
 }
 
+// A long call that holds the user-interface thread: the presenter's idle
+// time goes on as during a sleep, and a close asked for meanwhile ends the
+// call. On another thread the call is only told.
+bool HeldCallSide(unsigned long* waitMs)
+{
+    *waitMs = qplat::IsUserInterfaceThread() ? IdleHook() : 100;
+    return qplat::CloseRequestWaiting();
+}
+
 DWORD IdleHook()
 {
     if (int sig = g_closeSignal.exchange(0)) {
@@ -124,6 +134,7 @@ bool StartPresenter(PresenterKind kind)
     TakeSignals(P());
     user::SetIdleHook(IdleHook);
     SetSleepScreen(SleepScreen);
+    qplat::SetHeldCallSide(HeldCallSide);
     return true;
 }
 
@@ -131,6 +142,7 @@ void StopPresenter()
 {
     auto& p = P();
     SetSleepScreen(nullptr);
+    qplat::SetHeldCallSide(nullptr);
     user::SetIdleHook(nullptr);
     if (p.presenter) p.presenter->Stop();
     p.presenter.reset();

@@ -16,13 +16,14 @@
 
 namespace qplat {
 
-std::string EntryUsage(const std::string& programPath)
+std::string EntryUsage(const std::string& programPath, EntryOptionSet set)
 {
+    const bool application = set == EntryOptionSet::Application;
     std::string name = programPath;
     size_t slash = name.find_last_of('/');
     if (slash != std::string::npos) name = name.substr(slash + 1);
-    if (name.empty()) name = "Qav5_PA";
-    return "usage: " + name + " [--root DIR] [--headless] [--script FILE]";
+    if (name.empty()) name = application ? "Qav5_PA" : "RunQav5";
+    return "usage: " + name + (application ? " [--root DIR] [--headless] [--script FILE]" : " [--root DIR]");
 }
 
 namespace {
@@ -54,7 +55,7 @@ bool PrepareDeviceRoot(const std::string& root, std::string& error)
 
 }  // namespace
 
-int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error)
+int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error, EntryOptionSet set)
 {
     options = EntryOptions{};
     for (int i = 1; i < argc; ++i) {
@@ -68,6 +69,12 @@ int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string&
             hasValue = true;
         }
         if (arg == "--help" || arg == "-h") return 0;
+        // Taken and then dropped, they would start a program without a
+        // screen or a script that nothing could end but a signal.
+        if (set == EntryOptionSet::RootOnly && (arg == "--headless" || arg == "--script")) {
+            error = "option " + arg + " is not taken: this program has no screen and passes nothing on";
+            return -1;
+        }
         if (arg == "--headless" && !hasValue) {
             options.headless = true;
             continue;
@@ -109,13 +116,17 @@ PresenterKind ChoosePresenter(const EntryOptions& options)
 
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain)
 {
-    std::string root = ChooseDeviceRoot(options), error;
-    if (!PrepareDeviceRoot(root, error)) {
+    // The script first: a run refused for its script leaves no device root
+    // behind that it made (choosing the default root makes it).
+    std::string error;
+    if (!options.script.empty() && !LoadInputScript(options.script, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
-    if (!options.script.empty() && !LoadInputScript(options.script, &error)) {
+    const std::string root = ChooseDeviceRoot(options);
+    if (!PrepareDeviceRoot(root, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
+        ClearInputScript();
         return 2;
     }
     SetDeviceRoot(root);

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/Bluetooth.h"
+#include "platform/HeldCall.h"
 #include "platform/bluetooth/Bluez.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
@@ -123,6 +124,11 @@ int BthNsLookupServiceNext(HANDLE lookup, DWORD flags, LPDWORD bufferLength, LPW
         return ERROR_INVALID_HANDLE;
     if (!bufferLength)
         return WSAEFAULT;
+    // The search holds the user-interface thread one device after the other:
+    // the screen goes on meanwhile, and a program asked to close looks at no
+    // more devices.
+    if (HeldCallEnds())
+        return WSA_E_NO_MORE;
     std::lock_guard<std::mutex> guard(object->lock);
     if (object->next >= object->devices.size())
         return WSA_E_NO_MORE;
@@ -184,6 +190,9 @@ int BthRemoteNameQuery(BT_ADDR* address, unsigned int length, unsigned int* requ
     using namespace qplat;
     if (!address)
         return ERROR_INVALID_PARAMETER;
+    // As a device that does not answer: the search then gives up its name.
+    if (HeldCallEnds())
+        return ERROR_TIMEOUT;
     std::string utf8;
     if (UsingBluez()) {
         const int result = bluez::RemoteName(*address, utf8);

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <type_traits>
 
+#include "platform/HeldCall.h"
 #include "platform/WinKernel.h"
 #include "platform/bluetooth/Rfcomm.h"
 #include "platform/comm/SerialPort.h"
@@ -811,7 +812,14 @@ int Inquire(std::vector<FoundDevice>& found)
                 std::chrono::duration_cast<std::chrono::microseconds>(end - std::chrono::steady_clock::now()).count();
             if (left <= 0)
                 break;
-            if (!bus.Pump(static_cast<uint64_t>(left))) {
+            // The program makes the inquiry on its user-interface thread: the
+            // screen goes on meanwhile, and a close asked for ends the
+            // inquiry with what it saw so far.
+            unsigned long sliceMs = 100;
+            if (HeldCallEnds(&sliceMs))
+                break;
+            const uint64_t slice = static_cast<uint64_t>(sliceMs) * 1000;
+            if (!bus.Pump(std::min(static_cast<uint64_t>(left), slice))) {
                 alive = false;
                 break;
             }

@@ -17,22 +17,29 @@ struct EntryOptions {
     std::string script;   // empty: no scripted input
 };
 
+// Which options a program takes: the application all of them, the launcher,
+// which has no screen and passes nothing on, only the device root.
+enum class EntryOptionSet { Application, RootOnly };
+
 // 1: options read; 0: help was asked for; -1: an error (`error` says which).
 // An option word is never taken as a value: "--root --headless" is an error
-// ("--root=PATH" takes PATH as it is).
-int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error);
-std::string EntryUsage(const std::string& programPath);
+// ("--root=PATH" takes PATH as it is). With RootOnly, --headless and --script
+// are errors too.
+int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error,
+                      EntryOptionSet set = EntryOptionSet::Application);
+std::string EntryUsage(const std::string& programPath, EntryOptionSet set = EntryOptionSet::Application);
 
 // The device root the options choose (without choosing it).
 std::string ChooseDeviceRoot(const EntryOptions& options);
 // The presenter the options and the environment choose.
 PresenterKind ChoosePresenter(const EntryOptions& options);
 
-// Chooses root and presenter, loads the script, runs `winMain` on the calling
+// Loads the script, chooses root and presenter, runs `winMain` on the calling
 // thread and stops the presenter. Returns WinMain's result, or 2 (with a line
-// on standard error) when the device root is not a folder and cannot be made
-// one, the script cannot be read (a folder, unreadable, not valid), no
-// presenter starts or the script failed on the way (InputScriptFailed).
+// on standard error) when the script cannot be read (a folder, unreadable,
+// not valid), the device root is not a folder and cannot be made one, no
+// presenter starts or the script failed on the way (InputScriptFailed). A
+// refused script is found before the device root is made.
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain);
 
 }  // namespace qplat

@@ -313,6 +313,23 @@ void RequestClose()
     if (main) PostMessageW(main, WM_CLOSE, 0, 0);
 }
 
+bool CloseRequestWaiting()
+{
+    std::lock_guard<std::mutex> g(S().lock);
+    auto& s = S();
+    if (s.uiThreadSet) {
+        auto it = s.queues.find(s.uiThread);
+        auto q = it != s.queues.end() ? it->second.lock() : nullptr;
+        if (q && q->quitPosted) return true;
+    }
+    HWND main = MainWindowLocked();
+    auto w = main ? FindLocked(main) : nullptr;
+    if (!w) return false;
+    for (const MSG& m : w->queue->posted)
+        if (m.hwnd == main && m.message == WM_CLOSE) return true;
+    return false;
+}
+
 }  // namespace qplat
 
 HWND WindowFromPoint(POINT point)

@@ -188,6 +188,44 @@ TEST_F(SensorSimIntegrationTest, DumpInOnePieceForOldFirmware)
     monitor.ClosePort();
 }
 
+// "--fault stall=BYTES" counts BYTES into the whole dump: with the default
+// firmware's 1024-byte blocks, 2000 lets the first block through and stops
+// the second one within it. A count at or past the dump's end could never
+// stall, and is refused.
+TEST_F(SensorSimIntegrationTest, AStallCountsItsBytesOverTheWholeDump)
+{
+    std::vector<std::string> args = Args("60");
+    args.insert(args.end(), {"--fault", "stall=2000"});
+    SimProcess sim(args);
+    ASSERT_FALSE(sim.Path().empty());
+    MakeCurrent(u"LX412 12345");
+    CLinkMonitor monitor;
+    HANDLE port = ConnectThroughMonitor(monitor);
+    ASSERT_NE(nullptr, port);
+    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
+    head.noisyHighNibbles = true;
+    std::vector<uint8_t> expected = profilegen::EncodeDump(profilegen::S1002Profile(), head);
+    expected.resize(SENSOR_DUMP_BYTES, 0);
+    std::vector<BYTE> block(1024, 0xEE);
+    ASSERT_EQ(1, link.FlushInput(port));
+    ASSERT_EQ(1, link.ReadBlock(port, 1, block.data(), 0)) << "the first block is whole";
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), expected.begin()));
+    std::fill(block.begin(), block.end(), 0xEE);
+    EXPECT_EQ(0, link.ReadBlock(port, 1, block.data(), 1)) << "the second block stalls";
+    EXPECT_TRUE(std::equal(block.begin(), block.begin() + 976, expected.begin() + 1024));
+    EXPECT_EQ(0xEE, block[976]);
+    monitor.ClosePort();
+    EXPECT_EQ(0, sim.Stop());
+
+    for (const char* fault : {"stall=12288", "stall=100000"}) {
+        std::vector<std::string> refused = Args("60");
+        refused.insert(refused.end(), {"--fault", fault});
+        SimProcess never(refused);
+        EXPECT_TRUE(never.Path().empty()) << fault << ": " << never.Path();
+        EXPECT_EQ(2, never.Stop()) << fault;
+    }
+}
+
 TEST_F(SensorSimIntegrationTest, WrongPinFailsThePairing)
 {
     SimProcess sim(Args("60"));

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "launcher/Launcher.h"
 #include "platform/WinKernel.h"
@@ -95,17 +96,26 @@ TEST_F(Launcher, TheFolderIsTheOwnPathUpToItsLastBackslash)
 // installs the root's "qav5.prg".
 class LauncherProgram : public qtest::DeviceRootTest {
 protected:
-    int Run(std::string* errors)
+    // `extra` goes on the command line after the root; with `output` the
+    // standard output is kept too.
+    int Run(std::string* errors, const std::string& extra = std::string(), std::string* output = nullptr)
     {
         const fs::path program = fs::path(QAV5_BINARY_DIR) / "launcher" / "RunQav5";
         const fs::path err = fs::path(root.Path() + "-stderr.txt");
-        const std::string command =
-            "\"" + program.string() + "\" --root \"" + root.Path() + "\" 2>\"" + err.string() + "\"";
+        const fs::path out = fs::path(root.Path() + "-stdout.txt");
+        const std::string command = "\"" + program.string() + "\" --root \"" + root.Path() + "\" " + extra +
+                                    " 2>\"" + err.string() + "\" >\"" + out.string() + "\"";
         const int status = std::system(command.c_str());
-        std::ifstream in(err);
-        errors->assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        *errors = Slurp(err);
+        if (output) *output = Slurp(out);
         fs::remove(err);
+        fs::remove(out);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    static std::string Slurp(const fs::path& path)
+    {
+        std::ifstream in(path);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 };
 
@@ -129,6 +139,30 @@ TEST_F(LauncherProgram, AMissingProgramFileIsOneLineAndANonZeroStatus)
     EXPECT_NE(Run(&errors), 0);
     EXPECT_NE(errors.find("qav5.prg"), std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
+    EXPECT_FALSE(root.Exists(u"\\qav5.exe"));
+}
+
+// The launcher starts the program without arguments: the program's screen
+// options would be dropped, leaving a program without a screen or a script
+// that only a signal ends. They are refused before anything is installed.
+TEST_F(LauncherProgram, RefusesTheProgramsScreenOptionsAndStartsNothing)
+{
+    root.WriteFile(u"\\qav5.prg", kMarkerProgram);
+    root.WriteFile(u"\\script.txt", "quit\n");
+    const std::string script = "\"" + root.Path() + "/script.txt\"";
+    for (const std::string& extra : std::vector<std::string>{"--headless", "--script " + script, "--script=" + script}) {
+        std::string errors, output;
+        EXPECT_EQ(Run(&errors, extra, &output), 2) << extra;
+        const std::string option = extra.substr(0, extra.find_first_of(" ="));
+        EXPECT_NE(errors.find("option " + option), std::string::npos) << errors;
+        EXPECT_NE(errors.find("usage: RunQav5 [--root DIR]\n"), std::string::npos) << errors;
+        EXPECT_TRUE(output.empty()) << output;
+        EXPECT_FALSE(root.Exists(u"\\qav5.exe")) << extra << ": the program was installed";
+    }
+    std::string errors, output;
+    EXPECT_EQ(Run(&errors, "--help", &output), 0);
+    EXPECT_EQ(output, "usage: RunQav5 [--root DIR]\n");
+    EXPECT_TRUE(errors.empty()) << errors;
     EXPECT_FALSE(root.Exists(u"\\qav5.exe"));
 }
 

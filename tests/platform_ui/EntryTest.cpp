@@ -63,7 +63,34 @@ TEST(Entry, UnknownOptionsAndMissingValuesAreErrors)
     EXPECT_EQ(Parse({"Qav5_PA", "--root="}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "--headless=yes"}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "stray"}, o, error), -1);
-    EXPECT_EQ(qplat::EntryUsage("/usr/bin/RunQav5"), "usage: RunQav5 [--root DIR] [--headless] [--script FILE]");
+    EXPECT_EQ(qplat::EntryUsage("/usr/bin/Qav5_PA"), "usage: Qav5_PA [--root DIR] [--headless] [--script FILE]");
+}
+
+// The launcher has no screen and passes nothing on: the screen's options are
+// errors there, in either spelling, and its usage line offers only the root.
+TEST(Entry, TheRootOnlySetRefusesTheScreensOptions)
+{
+    const auto set = qplat::EntryOptionSet::RootOnly;
+    qplat::EntryOptions o;
+    std::string error;
+    std::vector<std::string> args = {"RunQav5", "--root", "/tmp/r", "--headless"};
+    auto parse = [&](std::vector<std::string> words) {
+        std::vector<char*> argv;
+        for (auto& a : words) argv.push_back(a.data());
+        error.clear();
+        return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error, set);
+    };
+    EXPECT_EQ(parse(args), -1);
+    EXPECT_NE(error.find("--headless"), std::string::npos) << error;
+    EXPECT_EQ(parse({"RunQav5", "--script", "s.txt"}), -1);
+    EXPECT_NE(error.find("--script"), std::string::npos) << error;
+    EXPECT_EQ(parse({"RunQav5", "--script=s.txt"}), -1);
+    EXPECT_NE(error.find("--script"), std::string::npos) << error;
+    ASSERT_EQ(parse({"RunQav5", "--root=/tmp/r"}), 1);
+    EXPECT_EQ(o.root, "/tmp/r");
+    EXPECT_EQ(parse({"RunQav5", "--help"}), 0);
+    EXPECT_EQ(qplat::EntryUsage("/usr/bin/RunQav5", set), "usage: RunQav5 [--root DIR]");
+    EXPECT_EQ(qplat::EntryUsage("", set), "usage: RunQav5 [--root DIR]");
 }
 
 TEST(Entry, AnOptionWordIsNeverTakenAsAValue)
@@ -135,6 +162,45 @@ TEST(Entry, ARootThatIsNoFolderAndAScriptThatIsNoFileAreRefusedWithAMessage)
         EXPECT_NE(message.find(o.script), std::string::npos) << message;
     }
     std::filesystem::permissions(o.script, std::filesystem::perms::owner_all);
+}
+
+// A run that its script stops stops before it starts: a missing device root
+// is not made for it.
+TEST(Entry, AScriptThatIsRefusedLeavesAMissingRootUnmade)
+{
+    qtest::TempDeviceRoot base;
+    qplat::EntryOptions o;
+    o.headless = true;
+    o.root = base.Path() + "/missing/root";
+    bool ran = false;
+    std::string message;
+    o.script = base.Path() + "/no-such-script.txt";
+    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_FALSE(ran);
+    EXPECT_NE(message.find("no-such-script.txt"), std::string::npos) << message;
+    EXPECT_FALSE(std::filesystem::exists(base.Path() + "/missing")) << "the root was made";
+    o.script = base.Path();  // a folder
+    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(std::filesystem::exists(base.Path() + "/missing")) << "the root was made";
+    {
+        std::ofstream(base.Path() + "/bad.txt") << "jump 1 2\n";
+    }
+    o.script = base.Path() + "/bad.txt";
+    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_NE(message.find("jump"), std::string::npos) << message;
+    EXPECT_FALSE(std::filesystem::exists(base.Path() + "/missing")) << "the root was made";
+
+    // A root that cannot be made leaves no script behind for the next run.
+    {
+        std::ofstream(base.Path() + "/plain") << "x";
+        std::ofstream(base.Path() + "/good.txt") << "tap 1 1\nquit\n";
+    }
+    o.root = base.Path() + "/plain/below";
+    o.script = base.Path() + "/good.txt";
+    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(qplat::InputScriptFinished()) << "the script stayed loaded";
 }
 
 TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 
+#include "platform/HeldCall.h"
 #include "platform/PowerSleep.h"
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/ProgramScript.h"
@@ -273,6 +275,51 @@ TEST_F(HeadlessScript, PowerKeyInBothSpellingsAndCloseReachTheirWindows)
     EXPECT_EQ(Log().Count(main, WM_CLOSE), 1) << "close goes to the main window";
     EXPECT_EQ(Log().Count(front, WM_CLOSE), 0);
     EXPECT_EQ(Log().Count(main, WM_POWERKEY_SHELL) + Log().Count(front, WM_POWERKEY_SHELL), 0);
+}
+
+// A long platform call that holds the user-interface thread (the Bluetooth
+// inquiry) keeps the script going, leaves the messages it causes queued, and
+// is told to end once a close request or a quit waits; off that thread, or
+// without a presenter, it is only told.
+TEST_F(HeadlessScript, AHeldCallGoesOnWithTheScriptAndEndsOnceACloseWaits)
+{
+    HWND main = Keep(MakeTop(0, 0, 480, 272));
+    HWND owned = MakeTop(0, 0, 100, 100, WS_POPUP | WS_VISIBLE, main);
+    qplat::ProcessPendingMessages();
+    // A WM_CLOSE of the program's own to another window is no close request.
+    PostMessageW(owned, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(qplat::CloseRequestWaiting());
+    qplat::ProcessPendingMessages();
+    ASSERT_FALSE(IsWindow(owned));
+    unsigned long wait = 0;
+    EXPECT_FALSE(qplat::HeldCallEnds(&wait)) << "no presenter";
+    EXPECT_EQ(wait, 100u);
+    std::string error;
+    ASSERT_TRUE(qplat::SetInputScript("tap 300 200\nclose\nquit\n", &error)) << error;
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    int calls = 0;
+    while (!qplat::HeldCallEnds(&wait) && ++calls < 1000) {
+    }
+    EXPECT_LT(calls, 1000) << "the held call was never told to end";
+    EXPECT_TRUE(qplat::CloseRequestWaiting());
+    EXPECT_EQ(Log().Count(main, WM_LBUTTONDOWN) + Log().Count(main, WM_CLOSE), 0) << "handled while held";
+    bool toldElsewhere = false;
+    std::thread([&] { toldElsewhere = qplat::HeldCallEnds(); }).join();
+    EXPECT_TRUE(toldElsewhere);
+    EXPECT_FALSE(qplat::InputScriptFinished()) << "the script went past the close while held";
+
+    // Once handled, the close waits no longer; the quit that follows does.
+    qplat::ProcessPendingMessages();
+    EXPECT_EQ(Log().Count(main, WM_LBUTTONDOWN), 1);
+    EXPECT_EQ(Log().Count(main, WM_CLOSE), 1);
+    EXPECT_FALSE(qplat::CloseRequestWaiting());
+    EXPECT_TRUE(qplat::HeldCallEnds(&wait)) << "the script's quit";
+    qplat::StopPresenter();
+    EXPECT_TRUE(qplat::InputScriptFinished());
+    MSG m{};
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_FALSE(qplat::CloseRequestWaiting());
 }
 
 // The power-off of the handheld: the screen goes dark, the tap that wakes it

@@ -66,11 +66,37 @@ TEST_F(TransferTest, StalledDumpEndsWithWhatArrived)
     SimPort blockSim(blockConfig);
     HANDLE blockPort = Open(blockSim, 4);
     std::vector<BYTE> block(SENSOR_BLOCK_BYTES, 0xEE);
-    EXPECT_EQ(0, link.ReadBlock(blockPort, 1, block.data(), 1));
-    EXPECT_TRUE(std::equal(block.begin(), block.begin() + 700, blockConfig.dump[0].begin() + 1024));
+    EXPECT_EQ(0, link.ReadBlock(blockPort, 1, block.data(), 0));
+    EXPECT_TRUE(std::equal(block.begin(), block.begin() + 700, blockConfig.dump[0].begin()));
     EXPECT_EQ(0xEE, block[700]);
     EXPECT_EQ(0, link.ReadDump(INVALID_HANDLE_VALUE, 1, buffer.data()));
     EXPECT_EQ(0, link.ReadBlock(blockPort, 1, nullptr, 0));
+}
+
+// The stall's byte count runs over the whole dump, its blocks one after the
+// other: a count past the first block stops a later one, and every block
+// from there on stops too.
+TEST_F(TransferTest, AStallPastTheFirstBlockStopsTheBlockItFallsIn)
+{
+    auto config = WheelConfig(60);
+    config.dump[0] = ControlHeavyDump();
+    config.faults.stallAfter = 2000;
+    SimPort sim(config);
+    HANDLE port = Open(sim);
+    std::vector<BYTE> block(SENSOR_BLOCK_BYTES, 0xEE);
+    ASSERT_EQ(1, link.ReadBlock(port, 1, block.data(), 0)) << "the first block is whole";
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), config.dump[0].begin()));
+    std::fill(block.begin(), block.end(), 0xEE);
+    EXPECT_EQ(0, link.ReadBlock(port, 1, block.data(), 1));
+    EXPECT_TRUE(std::equal(block.begin(), block.begin() + (2000 - 1024), config.dump[0].begin() + 1024));
+    EXPECT_EQ(0xEE, block[2000 - 1024]) << "nothing past the stall";
+    std::fill(block.begin(), block.end(), 0xEE);
+    EXPECT_EQ(0, link.ReadBlock(port, 1, block.data(), 2));
+    EXPECT_EQ(0xEE, block[0]) << "a block past the stall sends nothing";
+    // Read again, the first block is still whole: the count is a place in
+    // the dump, not bytes sent so far.
+    ASSERT_EQ(1, link.ReadBlock(port, 1, block.data(), 0));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), config.dump[0].begin()));
 }
 
 TEST_F(TransferTest, EachFirmwareAnswersOnlyItsOwnDumpCommand)

@@ -5,7 +5,6 @@
 // end of the script and SIGTERM each end within a few seconds, with BlueZ
 // named and with the stack chosen by what the bus has.
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -22,8 +21,6 @@
 #include "tests/sensor/BluezTestSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/ProgramScript.h"
-
-extern char** environ;
 
 namespace {
 
@@ -102,26 +99,10 @@ TEST_P(BluezSilentRun, TheSettingsTapTheWayBackAndTheEndEachTakeAFewSeconds)
 
 TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
 {
-    const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
     const fs::path script = dir / "script.txt";
     std::ofstream(script) << "snapshot " << Snap("up") << "\nwait 600000\nquit\n";
-    std::vector<std::string> args = {program.string(), "--headless", "--root", root.Path(), "--script",
-                                     script.string()};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(0, posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ));
-    struct Reaper {
-        pid_t pid;
-        ~Reaper()
-        {
-            if (pid > 0) {
-                ::kill(pid, SIGKILL);
-                ::waitpid(pid, nullptr, 0);
-            }
-        }
-    } reaper{pid};
+    qtest::ProgramProcess run(root.Path(), script);
+    ASSERT_TRUE(run.Started());
     // A hang guard only: the snapshot comes as soon as the start screen is up
     // and the link monitor runs.
     for (int i = 0; i < 6000 && !fs::exists(Snap("up")); ++i)
@@ -129,15 +110,12 @@ TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
     ASSERT_TRUE(fs::exists(Snap("up"))) << "the program did not come up";
 
     const auto asked = std::chrono::steady_clock::now();
-    ASSERT_EQ(0, ::kill(pid, SIGTERM));
-    int raw = 0;
-    ASSERT_EQ(pid, ::waitpid(pid, &raw, 0));
-    reaper.pid = -1;
+    ASSERT_TRUE(run.Signal(SIGTERM));
+    const int status = run.Wait();
     const auto took = std::chrono::steady_clock::now() - asked;
     EXPECT_LT(took, kBound) << "SIGTERM took " << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
                             << " ms";
-    ASSERT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(0, WEXITSTATUS(raw)) << "the program closes in order";
+    EXPECT_EQ(0, status) << "the program closes in order";
 }
 
 // A BlueZ that answers, with a sensor whose pairing never comes back (a

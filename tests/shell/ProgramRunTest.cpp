@@ -4,7 +4,6 @@
 // whole run), and a second copy started on the same root ends at once with 0.
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -21,8 +20,6 @@
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
-
-extern char** environ;
 
 namespace {
 
@@ -136,32 +133,10 @@ TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
 {
     // The first copy keeps running until the test ends it (SIGTERM asks it to
     // close in its orderly way); its snapshot tells that its window is up.
-    const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
     const fs::path firstScript = dir / "first.txt";
     std::ofstream(firstScript) << "snapshot " << Snap("first-up") << "\nwait 600000\nquit\n";
-    std::vector<std::string> args = {program.string(), "--headless", "--root", root.Path(), "--script",
-                                     firstScript.string()};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t first = -1;
-    ASSERT_EQ(0, posix_spawn(&first, program.c_str(), nullptr, nullptr, argv.data(), environ));
-    struct Ender {
-        pid_t pid;
-        int status = -1;
-        int End()
-        {
-            if (pid > 0) {
-                ::kill(pid, SIGTERM);
-                int raw = 0;
-                ::waitpid(pid, &raw, 0);
-                status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-                pid = -1;
-            }
-            return status;
-        }
-        ~Ender() { End(); }
-    } ender{first};
+    qtest::ProgramProcess first(root.Path(), firstScript);
+    ASSERT_TRUE(first.Started());
     // A hang guard only: the snapshot comes as soon as the first screen is up.
     for (int i = 0; i < 6000 && !fs::exists(Snap("first-up")); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -170,7 +145,8 @@ TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
     // The second copy ends with 0 without running its script: no snapshot.
     EXPECT_EQ(Run("snapshot " + Snap("second-ran") + "\nquit\n", "second.txt"), 0);
     EXPECT_FALSE(fs::exists(Snap("second-ran"))) << "the second copy ran its script";
-    EXPECT_EQ(0, ender.End()) << "the first copy closes in order";
+    first.Signal(SIGTERM);
+    EXPECT_EQ(0, first.Wait()) << "the first copy closes in order";
 }
 
 TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)

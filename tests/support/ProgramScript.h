@@ -32,6 +32,8 @@
 // so a wait past such a timer holds on any load.
 #pragma once
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -43,6 +45,8 @@
 #include <vector>
 
 #include "platform/gdi/Surface.h"
+
+extern char** environ;
 
 namespace qtest {
 
@@ -119,6 +123,52 @@ inline int RunProgramScript(const std::string& rootPath, const std::filesystem::
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// The application run on the root with a script file, as a child process the
+// test can signal while it runs (RunProgramScript waits for its end). A child
+// still running when the object goes is killed.
+class ProgramProcess {
+public:
+    ProgramProcess(const std::string& rootPath, const std::filesystem::path& scriptPath)
+    {
+        const std::filesystem::path program = std::filesystem::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+        std::vector<std::string> args = {program.string(), "--headless", "--root", rootPath, "--script",
+                                         scriptPath.string()};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        started_ = posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+        if (!started_) pid_ = -1;
+    }
+    ~ProgramProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    bool Started() const { return started_; }
+    bool Signal(int sig) const { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+    // Waits for the end: the exit status, -1 when the program did not exit
+    // (a signal ended it, or it never started).
+    int Wait()
+    {
+        if (pid_ > 0) {
+            int raw = 0;
+            if (::waitpid(pid_, &raw, 0) == pid_) status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            pid_ = -1;
+        }
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool started_ = false;
+    int status_ = -1;
+};
 
 // A PNG file as a surface (empty when it cannot be read).
 inline qplat::Surface ReadPngFile(const std::string& path)

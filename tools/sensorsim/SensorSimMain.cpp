@@ -18,6 +18,9 @@
 
 namespace {
 
+// A head's dump, whole or in its twelve blocks.
+constexpr long kDumpBytes = 12288;
+
 void Usage()
 {
     std::fprintf(stderr,
@@ -26,7 +29,8 @@ void Usage()
                  "                 [--name TEXT] [--address HEX] [--pin NNNN] [--rssi DBM] [--out-of-range]\n"
                  "                 [--busy N] [--value N] [--thickness UM] [--groove UM]\n"
                  "                 [--voltage V] [--tilt T] [--temperature C] [--noisy] [--register R=V ...]\n"
-                 "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n");
+                 "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n"
+                 "        (stall: BYTES into the 12288-byte dump, its blocks counted in, below 12288)\n");
 }
 
 bool ParseLong(const char* text, long* value)
@@ -73,6 +77,8 @@ bool ParseFaults(const std::string& list, sensorsim::Faults* f)
             f->garbage = true;
         else if (name == "high-nibbles")
             f->highNibbles = true;
+        else if (name == "stall" && n >= kDumpBytes)
+            return false;  // past the dump's end: it would never stall
         else if (name == "stall")
             f->stallAfter = n >= 0 ? n : 600;
         else if (name == "disconnect")

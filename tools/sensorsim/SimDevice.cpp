@@ -201,7 +201,7 @@ void Device::SetGaugeRaw(uint32_t raw)
     config_.gaugeRaw = raw;
 }
 
-void Device::Reply(std::vector<uint8_t> bytes, bool nibbleCoded, bool transfer, Output* out)
+void Device::Reply(std::vector<uint8_t> bytes, bool nibbleCoded, bool transfer, Output* out, size_t dumpAt)
 {
     const Faults& f = config_.faults;
     if (f.silent)
@@ -217,9 +217,15 @@ void Device::Reply(std::vector<uint8_t> bytes, bool nibbleCoded, bool transfer, 
     }
     if (f.shortReplies && !bytes.empty())
         bytes.resize(bytes.size() / 2);
-    if (transfer && f.stallAfter >= 0 && bytes.size() > static_cast<size_t>(f.stallAfter)) {
-        bytes.resize(static_cast<size_t>(f.stallAfter));
-        out->stalled = true;
+    if (transfer && f.stallAfter >= 0) {
+        // The stall lies at a place in the dump: a block that begins at or
+        // past it stops before its first byte.
+        const size_t stallAt = static_cast<size_t>(f.stallAfter);
+        const size_t keep = stallAt > dumpAt ? stallAt - dumpAt : 0;
+        if (bytes.size() > keep) {
+            bytes.resize(keep);
+            out->stalled = true;
+        }
     }
     out->bytes.insert(out->bytes.end(), bytes.begin(), bytes.end());
 }
@@ -363,7 +369,7 @@ void Device::HandleSetA(const std::vector<uint8_t>& request, Output* out)
             if (at < dump.size())
                 bytes[i] = dump[at];
         }
-        Reply(bytes, true, true, out);
+        Reply(bytes, true, true, out, block * 1024);
         break;
     }
     default:

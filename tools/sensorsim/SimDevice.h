@@ -29,7 +29,7 @@ struct Faults {
     bool shortReplies = false;  // every reply loses its second half
     bool garbage = false;       // every reply byte replaced by a random byte
     bool highNibbles = false;   // the unused upper four bits of set A replies set
-    long stallAfter = -1;       // a dump or block transfer stops after this many bytes
+    long stallAfter = -1;       // a dump transfer stops after this many bytes of the dump, blocks counted in
     long disconnectAfter = -1;  // the link drops after this many requests
     std::vector<long> dropReplies;  // numbers (from 1) of requests whose reply is lost
 };
@@ -112,7 +112,8 @@ public:
 private:
     void HandleSetA(const std::vector<uint8_t>& request, Output* out);
     void HandleSetB(uint8_t command, Output* out);
-    void Reply(std::vector<uint8_t> bytes, bool nibbleCoded, bool transfer, Output* out);
+    // `dumpAt`: where in the dump a transfer's first byte lies.
+    void Reply(std::vector<uint8_t> bytes, bool nibbleCoded, bool transfer, Output* out, size_t dumpAt = 0);
     static size_t DataBytes(uint8_t code);
 
     mutable std::mutex lock_;
