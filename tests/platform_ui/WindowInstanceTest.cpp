@@ -68,23 +68,45 @@ TEST(WindowInstanceHelper, ServeUntilBroughtToTheFront)
     qplat::StopPresenter();
 }
 
+// Starts this test program again as the other program, running only the
+// helper test `name` on the device root; its process id, or 0.
+pid_t SpawnHelper(const std::string& name, const std::string& root)
+{
+    std::string filter = "--gtest_filter=WindowInstanceHelper." + name;
+    std::string self = "/proc/self/exe";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    env.push_back("QAV5_INSTANCE_HELPER_ROOT=" + root);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char* argv[] = {self.data(), filter.data(), nullptr};
+    pid_t pid = 0;
+    return posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : 0;
+}
+
+// The other program's wait status once it ended, or -1 when it did not end
+// within a generous limit (it is then killed).
+int AwaitEnd(pid_t pid)
+{
+    int status = -1;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return status;
+        Sleep(10);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
 TEST(WindowInstance, ASecondProgramFindsTheFirstAndBringsItToTheFront)
 {
     qtest::TempDeviceRoot root;
     ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
     EXPECT_EQ(FindWindowW(kProbeClass, u""), nullptr) << "nothing runs yet";
 
-    std::string filter = "--gtest_filter=WindowInstanceHelper.ServeUntilBroughtToTheFront";
-    std::string self = "/proc/self/exe";
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    env.push_back("QAV5_INSTANCE_HELPER_ROOT=" + root.Path());
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char* argv[] = {self.data(), filter.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    const pid_t pid = SpawnHelper("ServeUntilBroughtToTheFront", root.Path());
+    ASSERT_GT(pid, 0);
 
     // Generous limits: a sanitized program starts slowly on a loaded machine.
     HWND found = nullptr;
@@ -97,14 +119,8 @@ TEST(WindowInstance, ASecondProgramFindsTheFirstAndBringsItToTheFront)
     EXPECT_EQ(FindWindowW(kProbeClass, u"another title"), nullptr);
     EXPECT_TRUE(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(found) | 1)));
 
-    int status = -1;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
-        if (waitpid(pid, &status, WNOHANG) == pid) break;
-        Sleep(10);
-    }
+    const int status = AwaitEnd(pid);
     if (status == -1) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
         FAIL() << "the other program did not end";
     }
     ASSERT_TRUE(WIFEXITED(status)) << "the other program ended";
@@ -149,31 +165,16 @@ TEST(WindowInstanceHelper, SleepUntilWokenThenEndAtOnce)
 TEST(WindowInstance, ACopyAsleepThatEndsOnWakingHasSaidSoFirst)
 {
     qtest::TempDeviceRoot root;
-    std::string filter = "--gtest_filter=WindowInstanceHelper.SleepUntilWokenThenEndAtOnce";
-    std::string self = "/proc/self/exe";
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    env.push_back("QAV5_INSTANCE_HELPER_ROOT=" + root.Path());
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char* argv[] = {self.data(), filter.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    const pid_t pid = SpawnHelper("SleepUntilWokenThenEndAtOnce", root.Path());
+    ASSERT_GT(pid, 0);
 
     const std::filesystem::path claimed = std::filesystem::path(root.Path()) / "claimed";
     for (DWORD start = GetTickCount(); !std::filesystem::exists(claimed) && GetTickCount() - start < 30000;) Sleep(10);
     EXPECT_TRUE(std::filesystem::exists(claimed)) << "the other copy did not fall asleep";
     EXPECT_TRUE(qplat::WakeOtherCopy(kSleeperClass)) << "the answer was lost with the copy it woke";
 
-    int status = -1;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000;) {
-        if (waitpid(pid, &status, WNOHANG) == pid) break;
-        Sleep(10);
-    }
+    const int status = AwaitEnd(pid);
     if (status == -1) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
         FAIL() << "the other copy did not end";
     }
     ASSERT_TRUE(WIFEXITED(status));
