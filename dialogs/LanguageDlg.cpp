@@ -69,6 +69,14 @@ void CLanguageDlg::ApplySelection(HWND window)
     // Copied first: the reload below rebuilds the list the entry lives in.
     WCHAR fileName[LANGUAGE_FILE_CHARS];
     qplat::CopyField(fileName, LANGUAGE_FILE_CHARS, entry->fileName);
+    if (!m_language.HoldsTexts(fileName)) {
+        // Emptied or taken away since the list was filled: no choice at all.
+        // The list loses the row before the operator is told.
+        m_language.Load();
+        FillList();
+        ShowMessage(MESSAGE_NOTICE, kTextNoSelection);
+        return;
+    }
     if (!m_language.WriteIniFile(fileName)) {
         // Nothing changed: the screen keeps its language and its mark.
         ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);

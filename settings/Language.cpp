@@ -60,6 +60,13 @@ bool ReadLanguageFolderFile(const WCHAR* programFolder, const WCHAR* fileName, s
     return true;
 }
 
+// A file that gives the table not one line: empty, or only the characters
+// the reading steps over.
+bool HoldsNoText(const std::u16string& text)
+{
+    return text.find_first_not_of(u"[ \r\n") == std::u16string::npos;
+}
+
 }  // namespace
 
 WCHAR* UpperCaseInPlace(WCHAR* text)
@@ -97,6 +104,11 @@ void CLanguage::Load()
                 continue;
             WCHAR fileName[MAX_PATH];
             CopyBounded(fileName, MAX_PATH, found.cFileName, wcsnlen(found.cFileName, MAX_PATH));
+            // A file that cannot be read or holds no text is not offered: as
+            // a blank row it could be chosen, and every screen would then
+            // show bare text ids.
+            if (!HoldsTexts(fileName))
+                continue;
             // The current file is opened by its name as the card finds files.
             const bool isCurrent = current[0] != 0 && qplat::SameFileName(fileName, current);
             // The list holds at most 40 files; the current language is loaded
@@ -153,6 +165,12 @@ BOOL CLanguage::WriteIniFile(const WCHAR* fileName)
         return FALSE;
     const std::string content = "File_Language=" + qplat::ToUtf8(fileName);
     return qplat::RewriteFile(fullName, content.data(), content.size());
+}
+
+BOOL CLanguage::HoldsTexts(const WCHAR* fileName)
+{
+    std::u16string text;
+    return fileName && ReadLanguageFolderFile(m_path, fileName, &text) && !HoldsNoText(text) ? TRUE : FALSE;
 }
 
 void CLanguage::ReadLngFile(const WCHAR* fileName)

@@ -42,9 +42,9 @@ public:
     CLanguage(const CLanguage&) = delete;
     CLanguage& operator=(const CLanguage&) = delete;
 
-    // Reads "Language.ini", lists the language files of the folder and loads
-    // the texts of the current one. The table is not cleared first: lines the
-    // new file does not reach keep the texts they held.
+    // Reads "Language.ini", lists the language files of the folder that hold
+    // texts and loads the texts of the current one. The table is not cleared
+    // first: lines the new file does not reach keep the texts they held.
     void Load();
 
     // The text of a text id, or the id's decimal digits when no line holds it.
@@ -54,6 +54,10 @@ public:
     // Makes the file the current language in "Language.ini" (UTF-8, replaced
     // whole). FALSE when the file could not be written; it is then unchanged.
     BOOL WriteIniFile(const WCHAR* fileName);
+
+    // Whether a language file of the folder can be read and holds any text;
+    // Load lists only such files.
+    BOOL HoldsTexts(const WCHAR* fileName);
 
     // The readers Load and the constructor use.
     void ReadLngFile(const WCHAR* fileName);

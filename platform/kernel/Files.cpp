@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -403,6 +404,40 @@ int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode)
         return -1;
     }
     return fd;
+}
+
+PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit)
+{
+    text.clear();
+    const int fd = OpenRegularHostFile(hostPath, O_RDONLY | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    if (fd < 0 && (error == ENOENT || error == ENOTDIR))
+        return PlatformRead::Missing;
+    if (fd >= 0) {
+        char chunk[4096];
+        while (text.size() < limit) {
+            const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                error = errno;
+            if (n <= 0)
+                break;
+            text.append(chunk, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        if (error == 0)
+            return PlatformRead::Read;
+        text.clear();
+    }
+    // The program goes on as without the file; whoever put a pipe or a
+    // folder there learns which file was passed by.
+    struct stat st;
+    const bool regular = ::stat(hostPath.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+    std::fprintf(stderr, "%s: %s: passed by as if it were missing\n", hostPath.c_str(),
+                 regular ? std::strerror(error) : "not a regular file");
+    std::fflush(stderr);
+    return PlatformRead::Refused;
 }
 
 size_t AllowedWriteBytes(size_t wanted)

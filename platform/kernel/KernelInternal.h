@@ -66,6 +66,14 @@ bool MatchFilePattern(std::u16string_view pattern, std::u16string_view name);
 // pipe. -1 with errno set on failure.
 int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode = 0644);
 
+// A file of the platform folder read whole, at most `limit` bytes. Only a
+// regular file is read (see OpenRegularHostFile); anything else in its place,
+// or a file that cannot be read, is Refused with one line on standard error
+// naming it, and the caller goes on as when it is Missing. `text` is empty
+// unless Read.
+enum class PlatformRead { Read, Missing, Refused };
+PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit);
+
 // FILE_ATTRIBUTE_* of a host file (mode from stat).
 DWORD HostAttributes(const std::string& hostPath, unsigned mode);
 

@@ -13,7 +13,7 @@
 // characters or lone surrogates as \uXXXX.
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -365,12 +365,10 @@ void LoadLocked(Registry& r)
         return;
     r.loaded = true;
     std::string path = RegistryPath();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string text;
+    // Read whole: a file cut at some bound would be taken for a damaged one.
+    if (ReadPlatformFile(path, text, std::numeric_limits<size_t>::max()) != PlatformRead::Read)
         return;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    std::string text = buffer.str();
     if (Parse(text, r))
         return;
     // Keep the damaged file for inspection and carry on with what it held.

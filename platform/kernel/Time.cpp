@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -299,14 +298,9 @@ bool ParseZone(const std::string& text, TIME_ZONE_INFORMATION& z)
 
 std::string ReadSmallFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::string();
-    std::string text;
-    char buffer[4096];
     // Bounded: these files are a few lines; a huge one is not ours.
-    in.read(buffer, sizeof buffer);
-    text.assign(buffer, static_cast<size_t>(in.gcount()));
+    std::string text;
+    ReadPlatformFile(path, text, 4096);
     return text;
 }
 

@@ -168,7 +168,11 @@ void Serve(int client)
         }
     } else if (line == "WAKE") {
         // Asked by a copy that found no window here: a device asleep wakes.
-        SendAll(client, WakeDevice() ? "OK\n" : "NONE\n");
+        // The answer goes out first, as for FRONT: a copy whose power key
+        // asked it to end ends the moment it is woken, this thread with it.
+        const bool asleep = DeviceAsleep();
+        SendAll(client, asleep ? "OK\n" : "NONE\n");
+        if (asleep) WakeDevice();
     } else {
         SendAll(client, "NONE\n");
     }

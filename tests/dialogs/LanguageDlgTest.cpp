@@ -208,4 +208,31 @@ TEST_F(LanguageScreen, ApplyWithoutASelectionOrWithoutAWritableIniSaysSo)
     EXPECT_EQ(after.marks[english], u"\u2022");
 }
 
+// A language file emptied after the list was filled is no choice: apply
+// says that no language is selected, "Language.ini" stays as it was, and
+// the list no longer offers the file.
+TEST_F(LanguageScreen, ApplyingAFileEmptiedMeanwhileWritesNothingAndDropsItsRow)
+{
+    WriteParams(Params(1, 1));
+    const std::string ini = root.ReadFile(kIniPath);
+    std::u16string said;
+    Shown before, after;
+    Run({[&](HWND dlg) {
+             before = Look(dlg);
+             root.WriteFile(kProgramFolder + u"Language\\RUS.LNG", "");
+             Choose(u"Русский")(dlg);
+         },
+         Answer(true, &said),
+         [&](HWND dlg) {
+             after = Look(dlg);
+             PostMessageW(dlg, WM_CLOSE, 0, 0);
+         }});
+    EXPECT_EQ(before.names.size(), 2u);
+    EXPECT_EQ(said, Text(50046));
+    EXPECT_EQ(root.ReadFile(kIniPath), ini);
+    EXPECT_EQ(after.names, std::vector<std::u16string>{u"English"});
+    EXPECT_EQ(after.marks, std::vector<std::u16string>{u"\u2022"});
+    EXPECT_EQ(after.button, Text(50108)) << "still English";
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // The registry: values, sizes, keys, persistence and damaged files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "platform/WinKernel.h"
+#include "tests/support/PipeGuard.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -233,6 +236,40 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
     EXPECT_EQ(garbage, Slurp(RegistryFile() + ".bad"));
+}
+
+// A pipe in the registry file's place (a card made on a PC) held the first
+// registry call in its open until a writer came, and the program before its
+// first screen. It is passed by as a missing file, with one line naming it;
+// the first change puts a registry file in its place.
+TEST_F(DeviceRootTest, APipeInPlaceOfTheRegistryFileIsPassedByAsAMissingFile)
+{
+    HKEY key = Create(HKEY_LOCAL_MACHINE, u"Kept");
+    SetDword(key, u"A", 1);
+    RegCloseKey(key);
+    std::filesystem::remove(RegistryFile());
+    ASSERT_EQ(0, ::mkfifo(RegistryFile().c_str(), 0644));
+    root.Reload();
+
+    LONG opened = ERROR_SUCCESS;
+    testing::internal::CaptureStderr();
+    const bool returned = qtest::ReturnsWithoutThePipesOtherEnd(
+        {RegistryFile()}, [&] { opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Kept", 0, KEY_READ, &key); });
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(returned) << "the open waited for the pipe's other end";
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened) << "as on a card without the file";
+    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+    EXPECT_NE(std::string::npos, said.find(RegistryFile())) << said;
+    EXPECT_NE(std::string::npos, said.find("not a regular file")) << said;
+    EXPECT_TRUE(std::filesystem::is_fifo(RegistryFile()));
+
+    key = Create(HKEY_LOCAL_MACHINE, u"New");
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"B", 2));
+    RegCloseKey(key);
+    EXPECT_TRUE(std::filesystem::is_regular_file(RegistryFile()));
+    root.Reload();
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, KEY_READ, &key));
+    RegCloseKey(key);
 }
 
 TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)

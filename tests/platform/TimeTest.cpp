@@ -1,11 +1,15 @@
 // The program's clock, its offset, the time zone rules and the manual clock.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/WinKernel.h"
+#include "tests/support/PipeGuard.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -96,6 +100,40 @@ TEST_F(DeviceRootTest, ClockOffsetMovesTheProgramsClockAndPersists)
     root.Reload();
     GetSystemTime(&now);
     EXPECT_LT(now.wYear, 2031);
+}
+
+// Pipes in the places of the clock's offset file and the zone file held the
+// first clock call in their opens. Each is passed by as a missing file, with
+// one line naming it: no offset, the host's zone.
+TEST_F(DeviceRootTest, PipesInPlaceOfTheClockAndZoneFilesArePassedByAsMissingFiles)
+{
+    SYSTEMTIME wanted = At(2031, 6, 15, 12, 0, 0);
+    ASSERT_TRUE(SetSystemTime(&wanted));
+    const TIME_ZONE_INFORMATION london = London();
+    ASSERT_TRUE(SetTimeZoneInformation(&london));
+    const std::string clock = qplat::PlatformFolder() + "/clock.txt", zone = qplat::PlatformFolder() + "/timezone.txt";
+    for (const std::string& file : {clock, zone}) {
+        std::filesystem::remove(file);
+        ASSERT_EQ(0, ::mkfifo(file.c_str(), 0644));
+    }
+    root.Reload();
+
+    SYSTEMTIME now{};
+    TIME_ZONE_INFORMATION z{};
+    DWORD kind = TIME_ZONE_ID_INVALID;
+    testing::internal::CaptureStderr();
+    const bool returned = qtest::ReturnsWithoutThePipesOtherEnd({clock, zone}, [&] {
+        GetSystemTime(&now);
+        kind = GetTimeZoneInformation(&z);
+    });
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(returned) << "an open waited for a pipe's other end";
+    EXPECT_LT(now.wYear, 2031) << "no offset, as on a card without the file";
+    EXPECT_EQ(TIME_ZONE_ID_UNKNOWN, kind) << "the host's zone, without rules";
+    EXPECT_EQ(0, z.StandardDate.wMonth);
+    EXPECT_EQ(2, std::count(said.begin(), said.end(), '\n')) << said;
+    EXPECT_NE(std::string::npos, said.find(clock)) << said;
+    EXPECT_NE(std::string::npos, said.find(zone)) << said;
 }
 
 TEST_F(DeviceRootTest, DefaultZoneDescribesTheHostOffset)

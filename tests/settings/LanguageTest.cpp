@@ -2,8 +2,11 @@
 // "Language.ini", the language list, the bounds of the table and lookups from
 // several threads.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -219,6 +222,37 @@ TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
     ASSERT_EQ(1, language->GetLanguageCount());
     EXPECT_EQ(u"BIG.LNG", std::u16string(language->GetLanguageEntry(0)->fileName));
     EXPECT_EQ(std::u16string(LANGUAGE_NAME_CHARS - 1, u'N'), std::u16string(language->GetLanguageEntry(0)->languageName));
+}
+
+// A language file that cannot be read or holds no text was listed as a blank
+// row; chosen, it left every screen with bare text ids. Such files are not
+// offered.
+TEST_F(LanguageTest, AFileThatCannotBeReadOrHoldsNoTextIsNotListed)
+{
+    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
+    Write(u"EMPTY.LNG", "");
+    Write(u"BLANK.LNG", "\r\n [\r\n\r\n");
+    Write(u"NOTE.LNG", "[x]\r\n40501=Datum\r\n");  // texts without a name: still a language
+    ASSERT_EQ(0, ::mkfifo(root.Host(kFolder + u"PIPE.LNG").c_str(), 0644));
+    std::filesystem::create_directory(root.Host(kFolder + u"DIR.LNG"));
+    const bool permissionsBind = ::geteuid() != 0;
+    if (permissionsBind) {
+        Write(u"SHUT.LNG", LanguageFile("Locked", {"40501=Zu"}));
+        std::filesystem::permissions(root.Host(kFolder + u"SHUT.LNG"), std::filesystem::perms::none);
+    }
+    Write(u"Language.ini", "File_Language=ENG.LNG");
+    auto language = Loaded();
+    std::vector<std::u16string> listed;
+    for (int i = 0; i < language->GetLanguageCount(); ++i) listed.push_back(language->GetLanguageEntry(i)->fileName);
+    EXPECT_EQ(listed, (std::vector<std::u16string>{u"ENG.LNG", u"NOTE.LNG"}));
+    EXPECT_EQ(u"Date", Text(language->GetText(40501)));
+
+    for (const char16_t* file : {u"EMPTY.LNG", u"BLANK.LNG", u"PIPE.LNG", u"DIR.LNG", u"MISSING.LNG"})
+        EXPECT_FALSE(language->HoldsTexts(file)) << qplat::ToUtf8(file);
+    if (permissionsBind) {
+        EXPECT_FALSE(language->HoldsTexts(u"SHUT.LNG"));
+    }
+    EXPECT_TRUE(language->HoldsTexts(u"eng.lng"));
 }
 
 TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)

@@ -42,9 +42,10 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs the program on the root with the script; its exit status.
-    int Run(const std::string& script, const std::string& name = "script.txt", const fs::path& errors = {})
+    int Run(const std::string& script, const std::string& name = "script.txt", const fs::path& errors = {},
+            const std::string& prefix = "")
     {
-        return qtest::RunProgramScript(root.Path(), dir / name, script, errors);
+        return qtest::RunProgramScript(root.Path(), dir / name, script, errors, prefix);
     }
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
 
@@ -221,6 +222,34 @@ TEST_F(ProgramRun, APipeInPlaceOfTheSettingsOrTheLanguageFileHoldsNothingUp)
         EXPECT_TRUE(fs::is_fifo(host)) << "the pipe is left as it is";
         fs::remove(host);
         qtest::LayOutCard(root);
+    }
+}
+
+// Pipes in place of the platform folder's registry, clock offset and time
+// zone files (a card copied on a PC) held the program before its first
+// screen, saying nothing. It comes to its start screen as without the files
+// and says which ones it passed by. A hang is ended by the guard and fails.
+TEST_F(ProgramRun, PipesInPlaceOfThePlatformFilesAreSaidAndHoldNothingUp)
+{
+    const fs::path platform = fs::path(root.Path()) / ".qav5-platform";
+    const std::vector<std::string> names = {"registry.txt", "clock.txt", "timezone.txt"};
+    for (const std::string& name : names) {
+        fs::remove(platform / name);
+        ASSERT_EQ(0, ::mkfifo((platform / name).c_str(), 0644)) << name;
+    }
+    const fs::path errors = dir / "errors.txt";
+    ASSERT_EQ(Run("snapshot " + Snap("pipes") + "\nquit\n", "script.txt", errors, "timeout -k 10 120 "), 0);
+    const qplat::Surface s = ReadPng(Snap("pipes"));
+    ASSERT_EQ(s.width, 480);
+    EXPECT_EQ(At(s, 200, 250), RGB(0, 0, 0)) << "the start screen's bottom separator";
+    EXPECT_TRUE(AnyBlue(s, RECT{65, 7, 425, 30})) << "the blue title";
+    std::ifstream in(errors);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (const std::string& name : names) {
+        int naming = 0;
+        for (const std::string& line : lines) naming += line.find((platform / name).string()) != std::string::npos;
+        EXPECT_EQ(naming, 1) << name << " passed by without a word, or said more than once";
     }
 }
 

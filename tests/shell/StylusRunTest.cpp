@@ -5,6 +5,8 @@
 // start in the same settings: a screen that closes leaves the ones it covered
 // painted anew, not as they were before.
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 
@@ -126,6 +128,44 @@ TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShow
     EXPECT_GT(Differing(Png("start"), Png("fresh")), 1000) << "the fresh start is in Russian";
     EXPECT_EQ(Differing(Png("menu_after"), Png("fresh_menu")), 0) << "the settings menu, its title included";
     EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0) << "the start screen";
+}
+
+// An empty language file and a pipe in a language file's place, beside the
+// delivered ones, were listed as blank rows; chosen, one became the language
+// of every screen after a restart, which then showed bare text ids. They are
+// not listed: a tap where their rows were selects nothing, apply says that no
+// language is selected, and "Language.ini" stays as it was.
+TEST_F(StylusRun, LanguageFilesWithoutTextsAreNotOfferedOnTheLanguageScreen)
+{
+    const std::u16string folder = u"\\SDMMC\\Autorun\\Language\\";
+    root.WriteFile(folder + u"X.LNG", "");
+    ASSERT_EQ(0, ::mkfifo(root.Host(folder + u"Y.LNG").c_str(), 0644));
+    const std::string ini = root.ReadFile(folder + u"Language.ini");
+    qtest::TapScript s;
+    s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).TapScreen(341, 161).Snap(Snap("language"));
+    // Sorted after English and Russian, the two came third and fourth.
+    for (const int y : {132, 154}) {
+        const std::string row = std::to_string(y);
+        s.TapScreen(150, y).Snap(Snap("tapped_" + row)).Confirm().Snap(Snap("applied_" + row));
+        s.TapScreen(238, 180).Snap(Snap("answered_" + row));
+    }
+    s.Back().Back().Snap(Snap("start_after"));
+    ASSERT_EQ(Run(s), 0);
+    EXPECT_EQ(root.ReadFile(folder + u"Language.ini"), ini);
+
+    const qplat::Surface language = Png("language");
+    EXPECT_TRUE(Highlighted(At(language, 100, 88))) << "English selected";
+    for (const int y : {132, 154}) {
+        SCOPED_TRACE(y);
+        const std::string row = std::to_string(y);
+        const qplat::Surface tapped = Png("tapped_" + row);
+        for (const int rowY : {88, 110, 132, 154}) EXPECT_FALSE(Highlighted(At(tapped, 100, rowY))) << rowY;
+        EXPECT_GT(Differing(tapped, Png("applied_" + row)), 5000) << "the notice";
+        EXPECT_EQ(Differing(tapped, Png("answered_" + row)), 0) << "the notice answered, the screen as it was";
+    }
+    // A fresh start is in English as before.
+    RunFreshStart();
+    EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0);
 }
 
 TEST_F(StylusRun, TheUnitsChosenOnTheirScreenAreStoredAndShownWhenItOpensAgain)

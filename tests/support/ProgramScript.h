@@ -111,13 +111,16 @@ private:
 
 // Writes `script` into `scriptPath` and runs the application the build made
 // on the root with it; the program's exit status (-1 when it did not exit).
-// With `errorsPath` its standard error goes to that file.
+// With `errorsPath` its standard error goes to that file; `prefix` is a
+// command that starts it (a hang guard for a run that may never get to its
+// script: "timeout 120 ").
 inline int RunProgramScript(const std::string& rootPath, const std::filesystem::path& scriptPath,
-                            const std::string& script, const std::filesystem::path& errorsPath = {})
+                            const std::string& script, const std::filesystem::path& errorsPath = {},
+                            const std::string& prefix = "")
 {
     std::ofstream(scriptPath) << script;
     const std::filesystem::path program = std::filesystem::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-    std::string command = "\"" + program.string() + "\" --headless --root \"" + rootPath + "\" --script \"" +
+    std::string command = prefix + "\"" + program.string() + "\" --headless --root \"" + rootPath + "\" --script \"" +
                           scriptPath.string() + "\"";
     if (!errorsPath.empty()) command += " 2>\"" + errorsPath.string() + "\"";
     const int status = std::system(command.c_str());

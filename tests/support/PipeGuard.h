@@ -1,0 +1,51 @@
+// A guard for tests of a pipe in a file's place: the fault they catch is an
+// open that waits for the pipe's other end, which would hang the suite.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qtest {
+
+// Runs `call` on a thread of its own and waits for it to return. When it has
+// not returned within `guardMs` it is taken to be held by one of the `pipes`,
+// whose other ends are then opened and closed again until the call comes
+// free, so a regression fails the test instead of hanging it. True when the
+// call returned by itself.
+inline bool ReturnsWithoutThePipesOtherEnd(const std::vector<std::string>& pipes, const std::function<void()>& call,
+                                           int guardMs = 30000)
+{
+    std::mutex lock;
+    std::condition_variable returned;
+    bool done = false;
+    std::thread t([&] {
+        call();
+        std::lock_guard<std::mutex> g(lock);
+        done = true;
+        returned.notify_all();
+    });
+    std::unique_lock<std::mutex> g(lock);
+    const bool byItself = returned.wait_for(g, std::chrono::milliseconds(guardMs), [&] { return done; });
+    while (!done) {
+        // Read and write end at once: this open never waits, and a reader or
+        // a writer held in its own open comes free (and then reads nothing).
+        for (const std::string& pipe : pipes) {
+            const int fd = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) ::close(fd);
+        }
+        returned.wait_for(g, std::chrono::milliseconds(100), [&] { return done; });
+    }
+    g.unlock();
+    t.join();
+    return byItself;
+}
+
+}  // namespace qtest
