@@ -4,17 +4,13 @@
 // since, is refused without touching the journal; a folder in its place is
 // left alone and the pair saves fail without writing; deleting or rewriting
 // a journal takes its roll-back along.
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "FixedRecordTestRoot.h"
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
+#include "tests/support/CutOffSave.h"
 
 namespace {
 
@@ -44,42 +40,21 @@ protected:
         WriteBytes(Journal(), bytes);
     }
 
-    // Runs `save` in a child process killed half-way through the nth change
-    // of the card, for n = 1, 2, ... until a kill leaves the roll-back file
-    // and a journal the save has begun to change: what a pair save cut off
-    // half-way leaves on the card. False when no kill did.
     template <class Save>
-    bool CutOff(const fs::path& journal, const fs::path& rollBack, Save save)
+    static bool CutOff(const fs::path& journal, Save save)
     {
-        const auto before = ReadBytes(journal);
-        for (long long n = 1; n < 40; ++n) {
-            std::fflush(nullptr);
-            const pid_t pid = fork();
-            if (pid == 0) {
-                qplat::KillAtStorageChange(n, true);
-                save();
-                _exit(0);
-            }
-            int status = 0;
-            if (pid < 0 || waitpid(pid, &status, 0) != pid) return false;
-            if (!WIFSIGNALED(status)) return false;  // the save went through
-            if (Exists(rollBack) && ReadBytes(journal) != before) return true;
-            WriteBytes(journal, before);
-            std::error_code ec;
-            fs::remove(rollBack, ec);
-        }
-        return false;
+        return qtest::CutOffSave(journal, save);
     }
     bool CutOffReplacePair()
     {
-        return CutOff(Journal(), RollBack(), [] {
+        return CutOff(Journal(), [] {
             CDBJournalQav qav;
             qav.ReplacePair(u"J", QavRecord(8).get(), 0, QavRecord(9).get(), 2);
         });
     }
     bool CutOffAppendPair()
     {
-        return CutOff(Journal(), RollBack(), [] {
+        return CutOff(Journal(), [] {
             CDBJournalQav qav;
             qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get());
         });
@@ -101,7 +76,7 @@ TEST_F(JournalRollBackTest, ACutOffPairSaveIsUndoneAtStartAndBeforeTheNextPairSa
     std::memset(disc.get(), 0, sizeof(QodJournalRecord));
     ASSERT_EQ(1, qod.Append(u"D", disc.get()));
     const auto discBefore = ReadBytes(DbDir() / "D.qod");
-    ASSERT_TRUE(CutOff(DbDir() / "D.qod", DbDir() / "D.qod.undo", [] {
+    ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
         CDBJournalQod journal;
         auto a = std::make_unique<QodJournalRecord>();
         std::memset(a.get(), 0x11, sizeof(QodJournalRecord));
@@ -168,7 +143,7 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     auto disc = std::make_unique<QodJournalRecord>();
     std::memset(disc.get(), 0, sizeof(QodJournalRecord));
     ASSERT_EQ(1, qod.Append(u"D", disc.get()));
-    ASSERT_TRUE(CutOff(DbDir() / "D.qod", DbDir() / "D.qod.undo", [] {
+    ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
         CDBJournalQod journal;
         auto a = std::make_unique<QodJournalRecord>();
         std::memset(a.get(), 0x22, sizeof(QodJournalRecord));
