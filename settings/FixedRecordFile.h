@@ -91,11 +91,11 @@ public:
     // and the bytes the changes will overwrite are stored by a safe rewrite
     // in its roll-back file, "<file>.undo" beside it, which goes once the
     // changes are flushed. The appends go after the last whole record
-    // (taking over a torn tail), in their order, as one write. A group of
-    // appends only creates a missing file; one with a replace needs the file
-    // and every index within its whole records (0 otherwise, nothing
-    // written). When a change cannot be written (a full card) the group is
-    // undone at once. 1 when all were written.
+    // (taking over a torn tail), in their order, as one write. A missing
+    // file is created for a group of appends alone; a group with a replace
+    // needs the file and every index within its whole records (0 otherwise,
+    // nothing written). When a change cannot be written (a full card) the
+    // group is undone at once. 1 when all were written.
     int WriteGroup(LPCWSTR path, const Change* changes, int n);
 
     // Undoes a group that was cut off, from the file's roll-back file, which
