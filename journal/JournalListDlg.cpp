@@ -7,6 +7,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/FileNames.h"
+#include "settings/FixedRecordFile.h"
 #include "ui/KeyboardDlg.h"
 
 namespace {
@@ -149,6 +150,10 @@ bool CJournalListDlg::DeleteSelected(int row)
                          nullptr))
         return false;
     if (!DeleteFileW(path)) return false;
+    // A roll-back left beside the journal must not outlive it: a later
+    // journal of the same name could be rolled back with it.
+    const std::u16string rollBack = CFixedRecordFile::RollBackPath(path);
+    DeleteFileW(rollBack.c_str());
     m_list.DeleteItem(row);
     return true;
 }

@@ -357,6 +357,15 @@ size_t RemoveStaleTemporaries();
 // prove a failed write leaves the old file intact.
 void FailFileWritesAfter(long long bytes);
 
+// Ends the process with SIGKILL at the nth change of the storage from now on
+// (1: the next; 0 or negative: never): a write (WriteFile, a rewrite's), a
+// flush or sync, a cut (SetEndOfFile), a rename or a deletion. The kill
+// strikes before the change, or, with `tearWrite`, a write half-way through,
+// after the first half of its bytes went out. For tests that run a change in
+// a child process and prove that a kill at any point leaves it whole or
+// undone.
+void KillAtStorageChange(long long n, bool tearWrite = false);
+
 // Whether flushes and rewrites wait for the storage (fsync). On by default;
 // tests on a throw-away root turn it off, since durability across a host crash
 // means nothing there and every sync costs milliseconds.

@@ -95,6 +95,9 @@ int CMeasureDlg::SaveQavRecord()
     StampTime(m_qav.time);
     WCHAR saveTime[10];
     std::memcpy(saveTime, m_qav.time, sizeof saveTime);
+    // An axle save that a kill or a power cut stopped half-way is undone
+    // before the journal is searched, so no half of it is found.
+    if (type == 3) m_journalQav.RollBackCutOff(journal.text);
     // A stored record of the position replaces the screen's, so its texts and
     // time are kept; only what this save measured changes.
     const int found = m_scheme.FindRecord(&m_qav, 1, 0);
@@ -141,30 +144,27 @@ int CMeasureDlg::SaveQavRecord()
         }
     } else {
         if (m_askBeforeReplace == 1 && ShowMessage(MESSAGE_QUESTION, kTextReplaceWheel) != 1) return 0;
-        // The other wheel of an axle the journal has no record of yet is
-        // appended before this one is replaced, and taken out again when the
-        // replacement fails: the axle is saved whole or not at all.
-        // Looked up on a copy: the lookup copies the stored record out, and
-        // this wheel's record must stay as measured until it is written.
-        auto otherStored = std::make_unique<QavJournalRecord>(m_qav);
-        const int other = type == 3 ? m_scheme.FindRecord(otherStored.get(), 1, found + 1) : -1;
-        int appendedAt = -1;
-        if (type == 3 && other < 0) {
-            const int count = m_journalQav.GetCount(journal.text);
-            const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
-            written = count >= 0 && m_journalQav.Append(journal.text, record.get()) == 1;
-            appendedAt = count;
-        }
-        written = written && m_journalQav.Replace(journal.text, &m_qav, found) == 1;
-        if (!written && appendedAt >= 0)
-            m_journalQav.Truncate(journal.text, appendedAt);
-        if (written && type == 3 && other >= 0) {
-            // The other wheel of the axle gets the same step values.
-            m_qav = *otherStored;
-            if (m_params.gaugeSteps > 1) c.SaveSteps();
-            StoreQavResult(&m_qav, c.m_result, 3);
-            std::memcpy(m_qav.sensorName3, entry->sensorName3, sizeof m_qav.sensorName3);
-            written = m_journalQav.Replace(journal.text, &m_qav, other) == 1;
+        if (type != 3) {
+            written = m_journalQav.Replace(journal.text, &m_qav, found) == 1;
+        } else {
+            // The axle is saved whole or not at all: this wheel's record and
+            // the other wheel's, appended when the journal has none yet, are
+            // written as one. Looked up on a copy: the lookup copies the
+            // stored record out, and this wheel's record must stay as
+            // measured until it is written.
+            auto otherStored = std::make_unique<QavJournalRecord>(m_qav);
+            const int other = m_scheme.FindRecord(otherStored.get(), 1, found + 1);
+            if (other < 0) {
+                const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
+                written = m_journalQav.ReplaceAndAppend(journal.text, &m_qav, found, record.get()) == 1;
+            } else {
+                // The other wheel of the axle gets the same step values.
+                if (m_params.gaugeSteps > 1) c.SaveSteps();
+                StoreQavResult(otherStored.get(), c.m_result, 3);
+                std::memcpy(otherStored->sensorName3, entry->sensorName3, sizeof otherStored->sensorName3);
+                written = m_journalQav.ReplacePair(journal.text, &m_qav, found, otherStored.get(), other) == 1;
+                if (written) m_qav = *otherStored;
+            }
         }
     }
     if (!written) {

@@ -1,6 +1,12 @@
 #include "settings/DBJournal.h"
 
+#include <string>
+#include <vector>
+
+#include "platform/WinKernel.h"
 #include "platform/WinText.h"
+#include "settings/DBJournal_Qav.h"
+#include "settings/DBJournal_Qod.h"
 #include "settings/FileNames.h"
 #include "settings/JournalRecords.h"
 
@@ -76,12 +82,70 @@ int CDBJournal<Record>::Append(LPCWSTR name, const Record* record)
 }
 
 template <typename Record>
-int CDBJournal<Record>::AppendPair(LPCWSTR name, const Record* first, const Record* second)
+int CDBJournal<Record>::WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n)
 {
     WCHAR path[kJournalPathChars];
-    if (first == nullptr || second == nullptr || !JournalPath(name, path, kJournalPathChars)) return 0;
-    const void* records[2] = {first, second};
-    return m_file.AppendAll(path, records, 2);
+    for (int k = 0; k < n; ++k)
+        if (changes[k].record == nullptr) return 0;
+    if (!JournalPath(name, path, kJournalPathChars)) return 0;
+    return m_file.WriteGroup(path, changes, n);
+}
+
+template <typename Record>
+int CDBJournal<Record>::AppendPair(LPCWSTR name, const Record* first, const Record* second)
+{
+    const CFixedRecordFile::Change changes[2] = {{first, CFixedRecordFile::kAppend},
+                                                 {second, CFixedRecordFile::kAppend}};
+    return WriteGroup(name, changes, 2);
+}
+
+template <typename Record>
+int CDBJournal<Record>::ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended)
+{
+    if (i < 0) return 0;
+    const CFixedRecordFile::Change changes[2] = {{replaced, i}, {appended, CFixedRecordFile::kAppend}};
+    return WriteGroup(name, changes, 2);
+}
+
+template <typename Record>
+int CDBJournal<Record>::ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j)
+{
+    if (i < 0 || j < 0) return 0;
+    const CFixedRecordFile::Change changes[2] = {{first, i}, {second, j}};
+    return WriteGroup(name, changes, 2);
+}
+
+template <typename Record>
+int CDBJournal<Record>::RollBackCutOff(LPCWSTR name)
+{
+    WCHAR path[kJournalPathChars];
+    if (!JournalPath(name, path, kJournalPathChars)) return 0;
+    return m_file.RollBackCutOff(path);
+}
+
+template <typename Record>
+int CDBJournal<Record>::RollBackAllCutOff()
+{
+    // The roll-back of "DB\<name><extension>" is "DB\<name><extension>.undo":
+    // the part before ".undo" is the journal's file name.
+    const std::u16string folder = std::u16string(m_folder) + u"DB\\";
+    const std::u16string suffix = CFixedRecordFile::RollBackPath(m_extension);
+    const size_t rollBackChars = CFixedRecordFile::RollBackPath(u"").size();
+    const std::u16string pattern = folder + u"*" + suffix;
+    std::vector<std::u16string> journals;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        const std::u16string file = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && file.size() > suffix.size())
+            journals.push_back(folder + file.substr(0, file.size() - rollBackChars));
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    int pending = 0;
+    for (const std::u16string& journal : journals)
+        if (!m_file.RollBackCutOff(journal.c_str())) ++pending;
+    return pending;
 }
 
 template <typename Record>
@@ -137,3 +201,9 @@ int CDBJournal<Record>::Delete(LPCWSTR name)
 
 template class CDBJournal<QavJournalRecord>;
 template class CDBJournal<QodJournalRecord>;
+
+void RollBackCutOffJournalSaves()
+{
+    CDBJournalQav().RollBackAllCutOff();
+    CDBJournalQod().RollBackAllCutOff();
+}

@@ -24,9 +24,21 @@ public:
     // Adds one record after the last whole record, creating a missing
     // journal; flushed before it returns. 1 when the whole record was written.
     int Append(LPCWSTR name, const Record* record);
-    // Appends two records as one: both are stored or neither (the journal
-    // is cut back when the second cannot be written).
+    // The saves of a wheel-set gauge's axle, two records written as one:
+    // both stored or neither, on a full card and also when a kill or a power
+    // cut stops the save half-way (the journal's roll-back file, see
+    // CFixedRecordFile::WriteGroup). Two new records after the last:
     int AppendPair(LPCWSTR name, const Record* first, const Record* second);
+    // Entry i replaced and a new record appended:
+    int ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended);
+    // Entries i and j replaced:
+    int ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j);
+    // Undoes a pair save of the journal that was cut off. 1 when none is
+    // left pending.
+    int RollBackCutOff(LPCWSTR name);
+    // The same for every journal of this kind in "DB", as the program does
+    // at start; the number of journals whose roll-back is still pending.
+    int RollBackAllCutOff();
     // Cuts the journal back to its first `count` records.
     int Truncate(LPCWSTR name, int count);
     // Reads the records into `buffer`, which has room for `capacity` records
@@ -35,13 +47,15 @@ public:
     int ReadAll(LPCWSTR name, Record* buffer, int capacity);
     // Replaces the journal by n records. The old journal stays intact until
     // the new content is complete; a missing journal gives 0 and nothing is
-    // written. Refreshes the record count.
+    // written. Refreshes the record count. (A roll-back file of the old
+    // journal goes with it, as on Delete.)
     int WriteAll(LPCWSTR name, const Record* buffer, int n);
     // Overwrites entry i in place; the rest of the journal is not rewritten.
     // An index outside 0..count-1 gives 0 and changes nothing.
     int Replace(LPCWSTR name, const Record* record, int i);
     // Whole records in the journal; a missing journal is created empty.
     int GetCount(LPCWSTR name);
+    // Deletes the journal and its roll-back file.
     int Delete(LPCWSTR name);
     // Reads entry i alone; 1 only when the whole record was read.
     int ReadRecord(LPCWSTR name, int i, Record* buffer);
@@ -64,8 +78,14 @@ protected:
     CDBJournal(CProgramFolder& folder, LPCWSTR extension);
 
 private:
+    int WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n);
+
     int m_count = 0;
     CFixedRecordFile m_file;  // the handle of the operation under way
     WCHAR m_folder[PROGRAM_FOLDER_CHARS] = {};
     LPCWSTR m_extension;
 };
+
+// Undoes the cut-off pair saves of both families' journals: run once at
+// start, when no other copy of the program can be in the middle of one.
+void RollBackCutOffJournalSaves();

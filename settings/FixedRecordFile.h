@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "platform/WinDef.h"
 
@@ -53,9 +54,8 @@ public:
     // so the new record is read back as the last one. Flushed before the file
     // is closed. 1 when the whole record was written.
     int Append(LPCWSTR path, const void* record);
-    // Appends n records as one: when any of them cannot be written whole
-    // (a full card), the file is cut back to the records it had, so it holds
-    // all of them or none. 1 when all were written.
+    // Appends n records (at most kMaxGroup) as one group (WriteGroup): the
+    // file holds all of them or none. 1 when all were written.
     int AppendAll(LPCWSTR path, const void* const* records, int n);
     // Cuts the file back to its first `count` whole records, with any part
     // of a record after them (an append that must not stand after all). A
@@ -66,7 +66,8 @@ public:
     // Replaces the whole file by n records through the safe rewrite: until the
     // new content is complete and flushed the old file stays as it was. The
     // file must exist (0 otherwise, nothing written). Zero records leave an
-    // empty file.
+    // empty file. A roll-back file left beside it no longer describes the new
+    // content and goes.
     int WriteAll(LPCWSTR path, const void* records, int n);
 
     // Overwrites record `index` in place (same size, so no other byte of the
@@ -74,13 +75,50 @@ public:
     // the whole records gives 0 and changes nothing.
     int ReplaceRecord(LPCWSTR path, const void* record, int index);
 
-    // Deletes the file. 1 when it was deleted.
+    // One change of a group: `record` written over record `index`, or after
+    // the last whole record when `index` is kAppend.
+    struct Change {
+        const void* record;
+        int index;
+    };
+    static constexpr int kAppend = -1;
+    static constexpr int kMaxGroup = 8;
+
+    // Writes up to kMaxGroup changes as one: a kill or a power cut at any
+    // point leaves the file with all of them, or with none once
+    // RollBackCutOff has run (the program runs it at start, and every group
+    // runs it first). Before the first byte of the file changes, its length
+    // and the bytes the changes will overwrite are stored by a safe rewrite
+    // in its roll-back file, "<file>.undo" beside it, which goes once the
+    // changes are flushed. The appends go after the last whole record
+    // (taking over a torn tail), in their order, as one write. A missing
+    // file is created for a group of appends alone; a group with a replace
+    // needs the file and every index within its whole records (0 otherwise,
+    // nothing written). When a change cannot be written (a full card) the
+    // group is undone at once. 1 when all were written.
+    int WriteGroup(LPCWSTR path, const Change* changes, int n);
+
+    // Undoes a group that was cut off, from the file's roll-back file, which
+    // then goes. A roll-back file that cannot belong to this file (damaged,
+    // of another shape, or one the file has changed since) is removed without
+    // touching the file; a folder of that name stays where it is. 1 when no
+    // roll-back is pending afterwards; 0 when one could not be applied or
+    // removed (it stays for the next try, and groups fail until then).
+    int RollBackCutOff(LPCWSTR path);
+
+    // The roll-back file of the file at `path`.
+    static std::u16string RollBackPath(LPCWSTR path);
+
+    // Deletes the file, and its roll-back file with it. 1 when the file was
+    // deleted.
     int Delete(LPCWSTR path);
 
 private:
     int OpenAs(LPCWSTR path, DWORD access);
     // Whole records in the held file, or -1 when its size cannot be read.
     long long HeldCount();
+    // Size in bytes of the held file, or -1.
+    long long HeldSize();
     bool SeekByte(unsigned long long offset);
     bool ReadBytes(void* buffer, unsigned long long size);
     bool WriteBytes(const void* buffer, unsigned long long size);

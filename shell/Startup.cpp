@@ -7,6 +7,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinShell.h"
 #include "resources/ResourceIds.h"
+#include "settings/DBJournal.h"
 #include "settings/DeviceSetup.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
@@ -98,6 +99,10 @@ BOOL InitInstance(HINSTANCE instance, int show)
         s_outcome = StartOutcome::AnotherInstance;
         return FALSE;
     }
+    // An axle save that a kill or a power cut stopped half-way is undone
+    // before anything reads the journals; only now, with the program claimed,
+    // is no other copy in the middle of one.
+    RollBackCutOffJournalSaves();
     if (!RegisterMainWindowClass(instance, className)) return FALSE;
     SetLinkMonitorRepaintHook(RepaintOwner);
     HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,

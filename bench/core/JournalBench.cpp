@@ -1,12 +1,15 @@
 // Wheel journals of the size a depot's season produces (1000 records, about
-// 24 MB): appending a record, replacing record 500, and reading the journal
-// whole, against one plain read of the same bytes.
+// 24 MB): appending a record, replacing record 500, the axle's pair saves
+// (two records appended, two replaced), and reading the journal whole,
+// against one plain read of the same bytes.
 //
 //   bench_core --benchmark_filter=Journal
 //
 // Replace writes the one record in place, so it costs about one append
-// whatever the journal's length (compare the /100 and /1000 runs); reading
-// all records should stay within twice the plain read.
+// whatever the journal's length (compare the /100 and /1000 runs); a pair
+// save adds its roll-back file (a small rewrite and a deletion) to its two
+// records, and no more with the journal's length; reading all records should
+// stay within twice the plain read.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -76,6 +79,39 @@ void BM_JournalReplace(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * QAV_RECORD_SIZE);
 }
 BENCHMARK(BM_JournalReplace)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The two wheels of an axle replaced as one.
+void BM_JournalPairReplace(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto name = Journal("PairReplace", n);
+    CDBJournalQav journal;
+    auto left = Record(3);
+    auto right = Record(4);
+    for (auto _ : state) {
+        if (journal.ReplacePair(name.c_str(), left.get(), n / 2, right.get(), n / 2 + 1) != 1)
+            state.SkipWithError("pair replace failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 2 * QAV_RECORD_SIZE);
+}
+BENCHMARK(BM_JournalPairReplace)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// A new axle's two records appended as one, and cut back again so that the
+// journal keeps its length.
+void BM_JournalPairAppend(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto name = Journal("PairAppend", n);
+    CDBJournalQav journal;
+    auto left = Record(3);
+    auto right = Record(4);
+    for (auto _ : state) {
+        if (journal.AppendPair(name.c_str(), left.get(), right.get()) != 1 || journal.Truncate(name.c_str(), n) != 1)
+            state.SkipWithError("pair append failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 2 * QAV_RECORD_SIZE);
+}
+BENCHMARK(BM_JournalPairAppend)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_JournalReadAll(benchmark::State& state)
 {

@@ -2,6 +2,7 @@
 // program relies on: creation dispositions, sharing between open handles,
 // short reads at the end of a file.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -24,9 +25,50 @@ namespace {
 
 std::atomic<long long> g_writeBudget{-1};
 std::atomic<bool> g_syncWrites{true};
+// The storage changes still to go before the injected kill (0: none armed).
+std::atomic<long long> g_killCountdown{0};
+std::atomic<bool> g_killTears{false};
+
+// Whether the change about to be made is the one the injected kill strikes.
+bool KillDue()
+{
+    long long left = g_killCountdown.load();
+    while (left > 0) {
+        if (g_killCountdown.compare_exchange_weak(left, left - 1))
+            return left == 1;
+    }
+    return false;
+}
+
+[[noreturn]] void Die()
+{
+    ::raise(SIGKILL);
+    ::_exit(137);
+}
+
+// A change other than a write: struck before it is made.
+void StorageChange()
+{
+    if (KillDue())
+        Die();
+}
+
+// A write of `allowed` bytes: how many of them go out before the injected
+// kill, which then strikes (*dieAfter). A torn write gets half of them out.
+size_t WriteBeforeKill(size_t allowed, bool* dieAfter)
+{
+    *dieAfter = false;
+    if (!KillDue())
+        return allowed;
+    if (!g_killTears.load() || allowed < 2)
+        Die();
+    *dieAfter = true;
+    return allowed / 2;
+}
 
 int SyncFd(int fd)
 {
+    StorageChange();
     return g_syncWrites.load() ? ::fsync(fd) : 0;
 }
 
@@ -144,7 +186,8 @@ public:
         if (!MayTransfer(GENERIC_WRITE, buffer, toWrite, written))
             return FALSE;
         std::lock_guard<std::mutex> guard(lock_);
-        size_t allowed = AllowedWriteBytes(toWrite);
+        bool dieAfter = false;
+        size_t allowed = WriteBeforeKill(AllowedWriteBytes(toWrite), &dieAfter);
         DWORD done = 0;
         while (done < allowed) {
             ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, allowed - done);
@@ -158,6 +201,8 @@ public:
             }
             done += static_cast<DWORD>(n);
         }
+        if (dieAfter)
+            Die();
         if (written)
             *written = done;
         if (allowed < toWrite) {
@@ -226,6 +271,7 @@ public:
         }
         std::lock_guard<std::mutex> guard(lock_);
         off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+        StorageChange();
         if (pos < 0 || ::ftruncate(fd_, pos) != 0) {
             SetLastError(ErrorFromErrno(errno));
             return FALSE;
@@ -461,6 +507,12 @@ void FailFileWritesAfter(long long bytes)
     g_writeBudget.store(bytes < 0 ? -1 : bytes);
 }
 
+void KillAtStorageChange(long long n, bool tearWrite)
+{
+    g_killTears.store(tearWrite);
+    g_killCountdown.store(n > 0 ? n : 0);
+}
+
 // ---------------------------------------------------------------- rewrite
 
 namespace {
@@ -537,7 +589,8 @@ bool WriteRewrite(RewriteState& s, const void* data, size_t size)
 {
     if (!s.ok)
         return false;
-    size_t allowed = AllowedWriteBytes(size);
+    bool dieAfter = false;
+    size_t allowed = WriteBeforeKill(AllowedWriteBytes(size), &dieAfter);
     size_t done = 0;
     while (done < allowed) {
         ssize_t n = ::write(s.fd, static_cast<const char*>(data) + done, allowed - done);
@@ -549,6 +602,8 @@ bool WriteRewrite(RewriteState& s, const void* data, size_t size)
         }
         done += static_cast<size_t>(n);
     }
+    if (dieAfter)
+        Die();
     if (allowed < size) {
         s.Fail(ERROR_DISK_FULL);
         return false;
@@ -574,6 +629,7 @@ bool CommitRewrite(RewriteState& s)
         return false;
     }
     s.fd = -1;
+    StorageChange();
     if (::rename(s.temp.c_str(), s.target.c_str()) != 0) {
         s.Fail(ErrorFromErrno(errno));
         return false;
@@ -873,10 +929,14 @@ BOOL DeleteFileW(LPCWSTR name)
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
+    StorageChange();
     if (::unlink(r.host.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    // A deletion that is undone by a power cut could bring back a file whose
+    // going the caller relies on (a journal's roll-back).
+    FsyncPath(r.parent, O_RDONLY | O_DIRECTORY);
     return TRUE;
 }
 
@@ -982,6 +1042,7 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target)
         SetLastError(ERROR_ACCESS_DENIED);  // a folder into itself
         return FALSE;
     }
+    StorageChange();
     if (::rename(from.host.c_str(), to.host.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;

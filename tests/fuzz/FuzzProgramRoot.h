@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -48,6 +49,13 @@ struct FuzzProgramRoot {
         std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
+    // A file of `folder` as the host reads it.
+    std::string Get(const char* name) const
+    {
+        std::ifstream in(folder / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    bool Has(const char* name) const { return std::filesystem::exists(folder / name); }
 };
 
 inline void Check(bool condition)

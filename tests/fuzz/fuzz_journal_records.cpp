@@ -1,7 +1,9 @@
 // Journals of any size and content (empty, torn, garbage, 0xFF-filled, text
 // fields without terminators) are counted, read whole and record by record,
-// restored into results and settings, and appended to, without a crash or a
-// write past any buffer.
+// restored into results and settings, and appended to, also an axle's pair of
+// records at once on a card that fills anywhere in it (cut back and put back
+// to the byte), without a crash or a write past any buffer; and any bytes as
+// a journal's roll-back file are refused or applied, never half.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +32,8 @@ size_t TextChars(const Record& r)
 }
 
 template <class Journal, class Record>
-void Exercise(Journal& journal, const WCHAR* path, const uint8_t* data, size_t size, DWORD recordSize)
+void Exercise(const FuzzProgramRoot& root, Journal& journal, const WCHAR* path, const char* file, const uint8_t* data,
+              size_t size, DWORD recordSize)
 {
     Check(qplat::RewriteFile(path, data, size) == TRUE);
     const int count = journal.GetCount(u"Fuzz");
@@ -77,6 +80,49 @@ void Exercise(Journal& journal, const WCHAR* path, const uint8_t* data, size_t s
     Check(back != nullptr);
     Check(journal.ReadRecord(u"Fuzz", count, back) == 1);
     Check(std::memcmp(back, &records[0], sizeof(Record)) == 0);
+
+    // An axle's two records as one, after whatever the journal held.
+    Check(journal.AppendPair(u"Fuzz", &records[capacity], &records[0]) == 1);
+    Check(journal.GetCount(u"Fuzz") == count + 3);
+    Check(journal.ReadRecord(u"Fuzz", count + 1, back) == 1);
+    Check(std::memcmp(back, &records[capacity], sizeof(Record)) == 0);
+
+    // A card that fills somewhere in a pair save (its roll-back included):
+    // the journal holds both records or, once cut back and put back, is as
+    // it was to the byte.
+    const std::string before = root.Get(file);
+    const long long room = static_cast<long long>(size % (3 * recordSize + 200));
+    for (int pair = 0; pair < 3; ++pair) {
+        qplat::FailFileWritesAfter(room);
+        int written = 0;
+        if (pair == 0) written = journal.AppendPair(u"Fuzz", &records[0], &records[capacity]);
+        if (pair == 1) written = journal.ReplaceAndAppend(u"Fuzz", &records[0], count, &records[capacity]);
+        if (pair == 2) written = journal.ReplacePair(u"Fuzz", &records[capacity], 0, &records[0], count + 2);
+        qplat::FailFileWritesAfter(-1);
+        Check(journal.RollBackCutOff(u"Fuzz") == 1);
+        const std::string after = root.Get(file);
+        if (written == 1) {
+            Check(after.size() == before.size() + (2 - pair) * static_cast<size_t>(recordSize));
+            // Back to the journal as it was for the next pair.
+            if (pair < 2)
+                Check(journal.Truncate(u"Fuzz", count + 3) == 1);
+            if (pair > 0) Check(qplat::RewriteFile(path, before.data(), before.size()) == TRUE);
+            Check(root.Get(file) == before);
+        } else {
+            Check(after == before);
+        }
+    }
+
+    // Any bytes as the journal's roll-back: applied only when they are one
+    // of this journal's, and gone afterwards either way.
+    const std::string rollBack = std::string(file) + ".undo";
+    root.Put(rollBack.c_str(), std::string(reinterpret_cast<const char*>(data), size));
+    Check(journal.RollBackCutOff(u"Fuzz") == 1);
+    Check(!root.Has(rollBack.c_str()));
+    // A roll-back only cuts the journal back and puts old bytes below the
+    // cut: it never makes the journal longer.
+    const std::string rolledBack = root.Get(file);
+    Check(rolledBack == before || rolledBack.size() <= before.size());
     LocalFree(back);
     LocalFree(records);
 }
@@ -89,7 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size > 4 * QOD_RECORD_SIZE) return 0;
     CDBJournalQav qav;
     CDBJournalQod qod;
-    Exercise<CDBJournalQav, QavJournalRecord>(qav, u"\\SDMMC\\Autorun\\DB\\Fuzz.qav", data, size, QAV_RECORD_SIZE);
-    Exercise<CDBJournalQod, QodJournalRecord>(qod, u"\\SDMMC\\Autorun\\DB\\Fuzz.qod", data, size, QOD_RECORD_SIZE);
+    Exercise<CDBJournalQav, QavJournalRecord>(root, qav, u"\\SDMMC\\Autorun\\DB\\Fuzz.qav", "Fuzz.qav", data, size,
+                                              QAV_RECORD_SIZE);
+    Exercise<CDBJournalQod, QodJournalRecord>(root, qod, u"\\SDMMC\\Autorun\\DB\\Fuzz.qod", "Fuzz.qod", data, size,
+                                              QOD_RECORD_SIZE);
     return 0;
 }

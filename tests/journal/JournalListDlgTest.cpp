@@ -85,6 +85,9 @@ TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
     Touch(u"wp_26_12_08_01.qav");
     Touch(u"Depot.qav");
     Touch(u"Discs.qod");
+    // The roll-backs of pair saves cut off half-way are no journals.
+    Touch(u"Depot.qav.undo");
+    Touch(u"Discs.qod.undo");
     Touch(std::u16string(46, u'x') + u".qav");  // 50 characters: no row holds it
     root.MakeFolder(kJournalFolder + u"folder.qav");
     std::vector<std::u16string> files, marked;
@@ -226,7 +229,7 @@ TEST_F(JournalManager, TheHeaderSortsUpThenDown)
 TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirst)
 {
     WriteParams(WheelParams(u"a"));
-    for (const char16_t* f : {u"a.qav", u"b.qav", u"c.qav"}) Touch(f);
+    for (const char16_t* f : {u"a.qav", u"b.qav", u"c.qav", u"b.qav.undo", u"c.qav.undo"}) Touch(f);
     std::vector<std::u16string> texts;
     auto note = [&](bool yes) {
         return [&texts, yes](HWND box) {
@@ -248,6 +251,8 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
     EXPECT_TRUE(Has(u"a.qav"));
     EXPECT_TRUE(Has(u"b.qav"));
     EXPECT_FALSE(Has(u"c.qav"));
+    EXPECT_FALSE(Has(u"c.qav.undo")) << "the deleted journal's roll-back goes with it";
+    EXPECT_TRUE(Has(u"b.qav.undo"));
     EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav"}));
 }
 

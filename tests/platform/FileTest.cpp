@@ -1,7 +1,11 @@
 // Files on the device root: dispositions, sharing, name resolution, searches.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -367,6 +371,51 @@ TEST_F(DeviceRootTest, InjectedWriteFailureThroughWriteFile)
     EXPECT_TRUE(WriteFile(h, "x", 1, &written, nullptr));
     CloseHandle(h);
     EXPECT_EQ("abcdx", root.ReadFile(u"\\w.bin"));
+}
+
+// The injected kill ends a child process at the nth change of the storage:
+// what the child changed before is on the card, nothing after, and a torn
+// write leaves the first half of its bytes.
+TEST_F(DeviceRootTest, InjectedKillStrikesAtTheNthChange)
+{
+    struct Case {
+        long long n;
+        bool tear;
+        bool killed;
+        const char* file;
+        bool goneKept;
+    } cases[] = {
+        {1, false, true, "", true},              // before the first write
+        {2, false, true, "abcd", true},          // before the flush
+        {3, false, true, "abcd", true},          // before the second write
+        {3, true, true, "abcdefg", true},        // half-way through it
+        {4, true, true, "abcdefghij", true},     // before the deletion
+        {5, false, true, "abcdefghij", false},   // after it, before its folder's sync
+        {0, false, false, "abcdefghij", false},  // never
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.n);
+        SCOPED_TRACE(c.tear);
+        root.WriteFile(u"\\gone.bin", "x");
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            qplat::KillAtStorageChange(c.n, c.tear);
+            HANDLE h = Open(u"\\k.bin", kRW, 0, CREATE_ALWAYS);
+            DWORD written = 0;
+            WriteFile(h, "abcd", 4, &written, nullptr);
+            FlushFileBuffers(h);
+            WriteFile(h, "efghij", 6, &written, nullptr);
+            CloseHandle(h);
+            DeleteFileW(u"\\gone.bin");
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        EXPECT_EQ(c.killed, WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_EQ(c.file, root.ReadFile(u"\\k.bin"));
+        EXPECT_EQ(c.goneKept, root.Exists(u"\\gone.bin"));
+    }
 }
 
 TEST_F(DeviceRootTest, ReadOnlyFilesAreKept)

@@ -6,7 +6,12 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
 #include <filesystem>
 
 #include "screens/MeasureDlg.h"
@@ -361,6 +366,165 @@ TEST_F(WheelSetGaugeFullCard, ReplacedAxleKeepsTheStoredRecord)
     const std::string after = JournalBytes(u"qav");
     EXPECT_EQ(after.size(), before.size()) << "no other wheel left behind";
     EXPECT_TRUE(after == before) << "the stored wheel as it was";
+}
+
+// The card fills up at every point of a replaced axle's save whose other
+// wheel has no record yet. Wherever the write fails, the appended other
+// wheel is cut back at once, and the stored wheel is as it was once the
+// roll-back has been applied (also when the full card kept it from being
+// put back at once). Only the card's own room (none) is lacking here.
+TEST_F(WheelSetGaugeFullCard, ReplacedAxleIsCutBackAndPutBackWhereverTheCardFills)
+{
+    auto stored = Position(u"W1", u"1");
+    Put(stored->trainName, u"Stored");
+    for (int i = 0; i < 1000; ++i) stored->profileZ[i] = 500 + i;
+    AppendQav(*stored);
+    const std::string before = JournalBytes(u"qav");
+    const std::u16string rollBack = u"\\SDMMC\\Autorun\\DB\\test.qav.undo";
+    int replaceCutOff = 0;
+    bool saved = false;
+    for (long long room = 0; !saved; room += sizeof(QavJournalRecord) / 16) {
+        SCOPED_TRACE(room);
+        ASSERT_LT(room, 8 * static_cast<long long>(sizeof(QavJournalRecord))) << "the save never went through";
+        root.WriteFile(u"\\SDMMC\\Autorun\\DB\\test.qav", before);
+        auto record = Position(u"W1", u"0");
+        Put(record->sensorName3, u"QEM 00003");  // early in the record, so most cuts show
+        std::vector<std::u16string> texts;
+        int result = -1;
+        OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(&texts);
+            qplat::FailFileWritesAfter(room);
+            result = s.SaveQavRecord();
+            qplat::FailFileWritesAfter(-1);
+        });
+        saved = result == 1;
+        if (saved) {
+            EXPECT_EQ(QavJournal().size(), 2u);
+            break;
+        }
+        EXPECT_EQ(texts.size(), 1u) << "the failure is said";
+        const std::string cut = JournalBytes(u"qav");
+        EXPECT_EQ(cut.size(), before.size()) << "the other wheel is not left behind";
+        if (cut != before) ++replaceCutOff;  // the stored wheel half overwritten
+        RollBackCutOffJournalSaves();
+        EXPECT_TRUE(JournalBytes(u"qav") == before) << "the stored wheel as it was";
+        EXPECT_FALSE(root.Exists(rollBack));
+    }
+    EXPECT_GT(replaceCutOff, 0) << "no run cut the replace off after the append";
+}
+
+// A kill at any change an axle save makes to the card, in a child process,
+// and the next start of the program: the journal holds both records of the
+// axle or neither, and no roll-back or temporary file is left.
+class WheelSetGaugeKilled : public WheelSetGaugeSave {
+protected:
+    static constexpr const char16_t* kJournalPath = u"\\SDMMC\\Autorun\\DB\\test.qav";
+
+    // How the save's child ended: 0 saved, 1 not saved, -1 killed.
+    int SaveKilledAt(long long n, bool tear)
+    {
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            qplat::KillAtStorageChange(n, tear);
+            auto record = Position(u"W1", u"0");
+            Put(record->sensorName3, u"QEM 00003");
+            _exit(SaveQav(record.get()) == 1 ? 0 : 1);
+        }
+        int status = 0;
+        if (pid < 0 || waitpid(pid, &status, 0) != pid) return 2;
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+    }
+    // The journal's bytes without the records' times: a whole save stamps
+    // the time it ran at.
+    std::string Timeless() const
+    {
+        std::string bytes = JournalBytes(u"qav");
+        for (size_t at = 0; at + sizeof(QavJournalRecord) <= bytes.size(); at += sizeof(QavJournalRecord))
+            std::memset(&bytes[at + offsetof(QavJournalRecord, time)], 0, sizeof(QavJournalRecord::time));
+        return bytes;
+    }
+    std::vector<std::string> DbFiles() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(root.Host(u"\\SDMMC\\Autorun\\DB")))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void ExpectBothOrNeitherAtEveryKill()
+    {
+        const std::string before = JournalBytes(u"qav");
+        const std::vector<std::string> files = DbFiles();
+        ASSERT_EQ(SaveKilledAt(0, false), 0) << "the save uncut";
+        const std::string after = Timeless();
+        root.WriteFile(kJournalPath, before);
+        const std::string neither = Timeless();
+        ASSERT_NE(after, neither);
+        for (bool tear : {false, true}) {
+            SCOPED_TRACE(tear ? "torn writes" : "kills between changes");
+            int wholes = 0, nones = 0, rolledBack = 0;
+            for (long long n = 1;; ++n) {
+                SCOPED_TRACE(n);
+                ASSERT_LT(n, 200) << "the save never ended";
+                root.WriteFile(kJournalPath, before);
+                const int end = SaveKilledAt(n, tear);
+                ASSERT_NE(end, 2) << "the child ended otherwise";
+                if (root.Exists(kJournalPath + std::u16string(u".undo"))) ++rolledBack;
+                // What the program does at its next start.
+                qplat::RemoveStaleTemporaries();
+                RollBackCutOffJournalSaves();
+                const std::string now = Timeless();
+                if (now == after) {
+                    ++wholes;
+                } else {
+                    EXPECT_TRUE(now == neither) << "half an axle: " << now.size() << " bytes";
+                    ++nones;
+                }
+                EXPECT_EQ(DbFiles(), files);
+                if (end != -1) {
+                    EXPECT_EQ(end, 0);
+                    EXPECT_TRUE(now == after) << "a whole save";
+                    break;
+                }
+            }
+            // The kills struck before, during and after the save's writes.
+            EXPECT_GT(nones, 0);
+            EXPECT_GT(wholes, 1);
+            EXPECT_GT(rolledBack, 0);
+        }
+    }
+};
+
+TEST_F(WheelSetGaugeKilled, NewAxle)
+{
+    AppendQav(*Position(u"W5", u"0"));
+    // The torn tail of an append cut short, which the axle's records take over.
+    root.WriteFile(kJournalPath, JournalBytes(u"qav") + std::string(1000, '\x5A'));
+    ExpectBothOrNeitherAtEveryKill();
+}
+
+TEST_F(WheelSetGaugeKilled, ReplacedAxleWhoseOtherWheelIsMissing)
+{
+    auto stored = Position(u"W1", u"1");
+    Put(stored->trainName, u"Stored");
+    SetQavRecordValue(stored.get(), 29, 1);
+    AppendQav(*stored);
+    ExpectBothOrNeitherAtEveryKill();
+}
+
+TEST_F(WheelSetGaugeKilled, ReplacedAxleWithBothWheelsStored)
+{
+    auto left = Position(u"W1", u"0");
+    SetQavRecordValue(left.get(), 29, 1);
+    AppendQav(*left);
+    AppendQav(*Position(u"W5", u"0"));
+    auto right = Position(u"W1", u"1");
+    SetQavRecordValue(right.get(), 29, 2);
+    AppendQav(*right);
+    ExpectBothOrNeitherAtEveryKill();
 }
 
 TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordOrder)

@@ -1,7 +1,9 @@
 // The application itself, run headless from scripts: a fresh card gets its
 // settings file and the start screen, every menu opens and comes back, the
 // program ends with status 0 (its threads joined: the sanitizers watch the
-// whole run), and a second copy started on the same root ends at once with 0.
+// whole run), a second copy started on the same root ends at once with 0
+// (leaving the first copy's files alone), and a start undoes an axle save
+// that was killed half-way.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,13 +13,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <cstring>
 #include <thread>
 #include <vector>
 
 #include "platform/gdi/Surface.h"
+#include "settings/DBJournal_Qav.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/CutOffSave.h"
 #include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
 
@@ -49,6 +54,27 @@ protected:
     }
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
 
+    // A journal of three records whose first and last (an axle's two
+    // wheels) a pair save was replacing when it was killed half-way; the
+    // journal's bytes before that save in `before`.
+    bool CutOffAxleSave(const fs::path& journal)
+    {
+        CDBJournalQav qav;
+        for (int i = 0; i < 3; ++i) {
+            auto r = std::make_unique<QavJournalRecord>();
+            std::memset(r.get(), 0x30 + i, sizeof(QavJournalRecord));
+            if (qav.Append(u"J", r.get()) != 1) return false;
+        }
+        before = qtest::HostFileBytes(journal);
+        return qtest::CutOffSave(journal, [] {
+            auto left = std::make_unique<QavJournalRecord>();
+            auto right = std::make_unique<QavJournalRecord>();
+            std::memset(left.get(), 0x41, sizeof(QavJournalRecord));
+            std::memset(right.get(), 0x42, sizeof(QavJournalRecord));
+            CDBJournalQav().ReplacePair(u"J", left.get(), 0, right.get(), 2);
+        });
+    }
+
     static qplat::Surface ReadPng(const std::string& path) { return qtest::ReadPngFile(path); }
     static COLORREF At(const qplat::Surface& s, int x, int y)
     {
@@ -64,6 +90,7 @@ protected:
 
     qtest::TempDeviceRoot root;
     fs::path dir;
+    std::string before;
 };
 
 TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
@@ -143,11 +170,36 @@ TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(fs::exists(Snap("first-up"))) << "the first copy did not come up";
 
+    // An axle save of the first copy half-way: the second copy must not
+    // undo it under the first's feet.
+    const fs::path journal = root.Host(u"\\SDMMC\\Autorun\\DB\\J.qav");
+    ASSERT_TRUE(CutOffAxleSave(journal));
+    const std::string torn = qtest::HostFileBytes(journal);
+    const std::string rollBack = qtest::HostFileBytes(journal.string() + ".undo");
+
     // The second copy ends with 0 without running its script: no snapshot.
     EXPECT_EQ(Run("snapshot " + Snap("second-ran") + "\nquit\n", "second.txt"), 0);
     EXPECT_FALSE(fs::exists(Snap("second-ran"))) << "the second copy ran its script";
+    EXPECT_TRUE(qtest::HostFileBytes(journal) == torn) << "the journal as the first copy left it";
+    EXPECT_TRUE(qtest::HostFileBytes(journal.string() + ".undo") == rollBack) << "and its roll-back";
     first.Signal(SIGTERM);
     EXPECT_EQ(0, first.Wait()) << "the first copy closes in order";
+}
+
+// A save of both wheels of an axle killed half-way leaves the journal with
+// one wheel's new record and the other's old one; the next start puts both
+// back as they were before the save.
+TEST_F(ProgramRun, TheNextStartUndoesAnAxleSaveKilledHalfWay)
+{
+    const fs::path journal = root.Host(u"\\SDMMC\\Autorun\\DB\\J.qav");
+    ASSERT_TRUE(CutOffAxleSave(journal));
+    const std::string torn = qtest::HostFileBytes(journal);
+    ASSERT_NE(torn, before);
+    ASSERT_EQ(Run("quit\n"), 0);
+    EXPECT_TRUE(qtest::HostFileBytes(journal) == before) << "both wheels as they were";
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(journal.parent_path())) files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"J.qav"}) << "no roll-back or temporary left";
 }
 
 TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)

@@ -1,0 +1,259 @@
+// The journals' pair saves against a kill half-way: the roll-back file
+// "<journal>.undo" a cut-off pair save leaves is applied at start and before
+// the next pair save; one of a bad shape, or one the journal has changed
+// since, is refused without touching the journal; a folder in its place is
+// left alone and the pair saves fail without writing; deleting or rewriting
+// a journal takes its roll-back along.
+#include <cstring>
+#include <memory>
+
+#include "FixedRecordTestRoot.h"
+#include "settings/DBJournal_Qav.h"
+#include "settings/DBJournal_Qod.h"
+#include "tests/support/CutOffSave.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class JournalRollBackTest : public recordtest::DeviceRootTest {
+protected:
+    static std::unique_ptr<QavJournalRecord> QavRecord(LONG tag)
+    {
+        auto rec = std::make_unique<QavJournalRecord>();
+        std::memset(rec.get(), 0, sizeof(QavJournalRecord));
+        qplat::CopyField(rec->date, 10, u"09/12/26");
+        rec->profileZ[0] = tag;
+        rec->values4to34[30] = tag;
+        return rec;
+    }
+    fs::path Journal() const { return DbDir() / "J.qav"; }
+    fs::path RollBack() const { return DbDir() / "J.qav.undo"; }
+
+    // A journal of three records and a torn tail.
+    void MakeJournal()
+    {
+        CDBJournalQav qav;
+        for (LONG tag : {1, 2, 3}) ASSERT_EQ(1, qav.Append(u"J", QavRecord(tag).get()));
+        auto bytes = ReadBytes(Journal());
+        bytes.resize(bytes.size() + 300, 0x5A);
+        WriteBytes(Journal(), bytes);
+    }
+
+    template <class Save>
+    static bool CutOff(const fs::path& journal, Save save)
+    {
+        return qtest::CutOffSave(journal, save);
+    }
+    bool CutOffReplacePair()
+    {
+        return CutOff(Journal(), [] {
+            CDBJournalQav qav;
+            qav.ReplacePair(u"J", QavRecord(8).get(), 0, QavRecord(9).get(), 2);
+        });
+    }
+    bool CutOffAppendPair()
+    {
+        return CutOff(Journal(), [] {
+            CDBJournalQav qav;
+            qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get());
+        });
+    }
+};
+
+TEST_F(JournalRollBackTest, ACutOffPairSaveIsUndoneAtStartAndBeforeTheNextPairSave)
+{
+    MakeJournal();
+    const auto before = ReadBytes(Journal());
+    ASSERT_TRUE(CutOffReplacePair());
+    RollBackCutOffJournalSaves();
+    EXPECT_EQ(before, ReadBytes(Journal())) << "both records and the torn tail as they were";
+    EXPECT_FALSE(Exists(RollBack()));
+
+    // The disc family's journals are undone at start too.
+    CDBJournalQod qod;
+    auto disc = std::make_unique<QodJournalRecord>();
+    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
+    ASSERT_EQ(1, qod.Append(u"D", disc.get()));
+    const auto discBefore = ReadBytes(DbDir() / "D.qod");
+    ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
+        CDBJournalQod journal;
+        auto a = std::make_unique<QodJournalRecord>();
+        std::memset(a.get(), 0x11, sizeof(QodJournalRecord));
+        journal.AppendPair(u"D", a.get(), a.get());
+    }));
+    RollBackCutOffJournalSaves();
+    EXPECT_EQ(discBefore, ReadBytes(DbDir() / "D.qod"));
+    EXPECT_FALSE(Exists(DbDir() / "D.qod.undo"));
+
+    // Cut off again: the next pair save undoes it first, then goes through.
+    ASSERT_TRUE(CutOffAppendPair());
+    CDBJournalQav qav;
+    ASSERT_EQ(1, qav.AppendPair(u"J", QavRecord(6).get(), QavRecord(7).get()));
+    EXPECT_FALSE(Exists(RollBack()));
+    const auto after = ReadBytes(Journal());
+    ASSERT_EQ(5u * sizeof(QavJournalRecord), after.size()) << "the pair takes over the torn tail";
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 3 * sizeof(QavJournalRecord), after.begin()));
+    std::vector<QavJournalRecord> all(5);
+    ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 5));
+    EXPECT_EQ(6, all[3].profileZ[0]);
+    EXPECT_EQ(7, all[4].profileZ[0]);
+}
+
+// Roll-back files that cannot be this journal's: each is removed and the
+// journal is left byte for byte as it was.
+TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
+{
+    MakeJournal();
+    const auto clean = ReadBytes(Journal());
+    ASSERT_TRUE(CutOffReplacePair());
+    const auto valid = ReadBytes(RollBack());
+    const auto torn = ReadBytes(Journal());
+    ASSERT_GT(valid.size(), 2 * sizeof(QavJournalRecord));
+
+    auto flipped = valid;
+    flipped[valid.size() / 2] ^= 0x01;
+    auto shortened = valid;
+    shortened.resize(valid.size() - 100);
+    auto longer = valid;
+    longer.push_back(0);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } bad[] = {
+        {"empty", {}},
+        {"short", std::vector<uint8_t>(valid.begin(), valid.begin() + 10)},
+        {"garbage", Pattern(valid.size(), 7)},
+        {"one bit changed", flipped},
+        {"cut short", shortened},
+        {"a byte too many", longer},
+    };
+    for (const auto& b : bad) {
+        SCOPED_TRACE(b.what);
+        WriteBytes(Journal(), torn);
+        WriteBytes(RollBack(), b.bytes);
+        CDBJournalQav qav;
+        EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
+        EXPECT_EQ(torn, ReadBytes(Journal()));
+        EXPECT_FALSE(Exists(RollBack()));
+    }
+
+    // Whole, but the disc journals' record size: not this journal's.
+    CDBJournalQod qod;
+    auto disc = std::make_unique<QodJournalRecord>();
+    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
+    ASSERT_EQ(1, qod.Append(u"D", disc.get()));
+    ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
+        CDBJournalQod journal;
+        auto a = std::make_unique<QodJournalRecord>();
+        std::memset(a.get(), 0x22, sizeof(QodJournalRecord));
+        journal.ReplacePair(u"D", a.get(), 0, a.get(), 0);
+    }));
+    WriteBytes(Journal(), torn);
+    fs::rename(DbDir() / "D.qod.undo", RollBack());
+    CDBJournalQav qav;
+    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(torn, ReadBytes(Journal()));
+    EXPECT_FALSE(Exists(RollBack()));
+
+    // Whole and this journal's, but the journal has grown past what the cut
+    // pair save could have left: a record appended since. Its old bytes would
+    // only damage it now.
+    WriteBytes(Journal(), torn);
+    WriteBytes(RollBack(), valid);
+    ASSERT_EQ(1, qav.Append(u"J", QavRecord(5).get()));
+    const auto grown = ReadBytes(Journal());
+    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(grown, ReadBytes(Journal()));
+    EXPECT_FALSE(Exists(RollBack()));
+
+    // A roll-back without its journal.
+    WriteBytes(RollBack(), valid);
+    fs::remove(Journal());
+    RollBackCutOffJournalSaves();
+    EXPECT_FALSE(Exists(Journal())) << "no journal is made for it";
+    EXPECT_FALSE(Exists(RollBack()));
+
+    // And the valid one over the journal it was made for is applied.
+    WriteBytes(Journal(), torn);
+    WriteBytes(RollBack(), valid);
+    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(clean, ReadBytes(Journal()));
+}
+
+TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndPairSavesWriteNothing)
+{
+    MakeJournal();
+    const auto before = ReadBytes(Journal());
+    fs::create_directories(RollBack() / "inside");
+    RollBackCutOffJournalSaves();
+    CDBJournalQav qav;
+    EXPECT_EQ(1, qav.RollBackCutOff(u"J")) << "nothing of a pair save pending";
+    EXPECT_EQ(0, qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get()));
+    EXPECT_EQ(0, qav.ReplacePair(u"J", QavRecord(8).get(), 0, QavRecord(9).get(), 1));
+    EXPECT_EQ(0, qav.ReplaceAndAppend(u"J", QavRecord(8).get(), 0, QavRecord(9).get()));
+    EXPECT_EQ(before, ReadBytes(Journal()));
+    EXPECT_TRUE(Exists(RollBack() / "inside"));
+    // A single record needs no roll-back.
+    EXPECT_EQ(1, qav.Append(u"J", QavRecord(4).get()));
+}
+
+// A roll-back that cannot be applied now (the journal write-protected) stays
+// for the next try, and pair saves fail until then rather than overwrite it.
+TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBack)
+{
+    MakeJournal();
+    const auto before = ReadBytes(Journal());
+    ASSERT_TRUE(CutOffAppendPair());
+    const auto torn = ReadBytes(Journal());
+    fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::remove);
+    CDBJournalQav qav;
+    EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(0, qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get()));
+    EXPECT_TRUE(Exists(RollBack()));
+    EXPECT_EQ(torn, ReadBytes(Journal()));
+
+    fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::add);
+    RollBackCutOffJournalSaves();
+    EXPECT_EQ(before, ReadBytes(Journal()));
+    EXPECT_FALSE(Exists(RollBack()));
+}
+
+TEST_F(JournalRollBackTest, DeletingOrRewritingAJournalTakesItsRollBackAlong)
+{
+    MakeJournal();
+    ASSERT_TRUE(CutOffReplacePair());
+    CDBJournalQav qav;
+    ASSERT_EQ(1, qav.Delete(u"J"));
+    EXPECT_FALSE(Exists(RollBack()));
+
+    // The browser writes back what it read: the old bytes no longer belong
+    // to the journal.
+    MakeJournal();
+    ASSERT_TRUE(CutOffReplacePair());
+    std::vector<QavJournalRecord> all(3);
+    ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 3));
+    ASSERT_EQ(1, qav.WriteAll(u"J", all.data() + 1, 2));
+    EXPECT_FALSE(Exists(RollBack()));
+    RollBackCutOffJournalSaves();
+    EXPECT_EQ(2, qav.GetCount(u"J"));
+}
+
+TEST_F(JournalRollBackTest, PairSavesOutsideTheJournalWriteNothing)
+{
+    MakeJournal();
+    const auto before = ReadBytes(Journal());
+    CDBJournalQav qav;
+    EXPECT_EQ(0, qav.ReplacePair(u"J", QavRecord(8).get(), 0, QavRecord(9).get(), 3)) << "the torn tail is no entry";
+    EXPECT_EQ(0, qav.ReplaceAndAppend(u"J", QavRecord(8).get(), -1, QavRecord(9).get()));
+    EXPECT_EQ(0, qav.ReplacePair(u"J", QavRecord(8).get(), 0, nullptr, 1));
+    EXPECT_EQ(before, ReadBytes(Journal()));
+    EXPECT_FALSE(Exists(RollBack()));
+    EXPECT_EQ(0, qav.ReplaceAndAppend(u"Missing", QavRecord(8).get(), 0, QavRecord(9).get()));
+    EXPECT_FALSE(Exists(DbDir() / "Missing.qav"));
+    // Appending alone makes a missing journal, as Append does.
+    ASSERT_EQ(1, qav.AppendPair(u"New", QavRecord(8).get(), QavRecord(9).get()));
+    EXPECT_EQ(2u * sizeof(QavJournalRecord), SizeOf(DbDir() / "New.qav"));
+}
+
+}  // namespace
