@@ -6,14 +6,17 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <sstream>
 
 #include "platform/Bluetooth.h"
 #include "platform/WinKernel.h"
+#include "platform/kernel/KernelInternal.h"
 
 namespace qplat {
 
@@ -61,15 +64,29 @@ bool ParseInt(const std::string& text, long& out)
     return true;
 }
 
+// The neighbourhood is read at every lookup: a file passed by is named on
+// standard error once, not at each of them.
+std::atomic<bool> g_passedBySaid{false};
+
 std::string ReadWhole(const std::string& path, bool& exists)
 {
-    std::ifstream in(path, std::ios::binary);
-    exists = static_cast<bool>(in);
-    if (!in)
-        return std::string();
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    // Only a regular file is read, like the other files of the platform
+    // folder: a pipe in its place held the search until a writer came.
+    std::string text;
+    if (g_passedBySaid.load()) {
+        const int fd = OpenRegularHostFile(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            exists = false;
+            return text;
+        }
+        ::close(fd);
+        g_passedBySaid = false;
+    }
+    const PlatformRead read = ReadPlatformFile(path, text, std::numeric_limits<size_t>::max());
+    if (read == PlatformRead::Refused)
+        g_passedBySaid = true;
+    exists = read == PlatformRead::Read;
+    return text;
 }
 
 bool MakeFolders(const std::string& path)

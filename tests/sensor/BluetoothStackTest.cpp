@@ -1,9 +1,11 @@
 // The Bluetooth stand-in: the neighbourhood description, inquiry, name query,
 // PINs and signal strength.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -11,6 +13,7 @@
 
 #include "tests/sensor/SensorTestSupport.h"
 #include "tests/support/Inquiry.h"
+#include "tests/support/PipeGuard.h"
 
 using namespace sensortest;
 
@@ -120,6 +123,50 @@ TEST_F(BluetoothStackTest, RadioOffStopsInquiryAndPairing)
     EXPECT_NE(0, BthSetPIN(&a, 17, pin));
     EXPECT_EQ(0, BthRevokePIN(&a));
     EXPECT_EQ("", qplat::StoredPin(a));
+}
+
+// A pipe in the neighbourhood file's place held the search screen's inquiry
+// in its open until a writer came. It is passed by as a missing file, named
+// once on standard error however often the search looks, and the first
+// sensor that joins puts a file in its place.
+TEST_F(BluetoothStackTest, APipeInPlaceOfTheNeighbourhoodIsPassedByAsAnEmptyOne)
+{
+    const std::string path = qplat::NeighbourhoodPath();
+    std::remove(path.c_str());
+    ASSERT_EQ(0, ::mkfifo(path.c_str(), 0644));
+
+    std::vector<std::pair<BT_ADDR, std::u16string>> first, second;
+    testing::internal::CaptureStderr();
+    const bool returned = qtest::ReturnsWithoutThePipesOtherEnd({path}, [&] {
+        first = Inquiry();
+        second = Inquiry();
+    });
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(returned) << "the inquiry waited for the pipe's other end";
+    EXPECT_TRUE(first.empty());
+    EXPECT_TRUE(second.empty());
+    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+    EXPECT_NE(std::string::npos, said.find(path)) << said;
+    EXPECT_NE(std::string::npos, said.find("not a regular file")) << said;
+
+    ASSERT_TRUE(qplat::AddNeighbour(Device(0x00126f0de301, "LX412 1")));
+    struct stat st;
+    ASSERT_EQ(0, ::stat(path.c_str(), &st));
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    testing::internal::CaptureStderr();
+    const auto found = Inquiry();
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    ASSERT_EQ(1u, found.size());
+    EXPECT_EQ(0x00126f0de301u, found[0].first);
+
+    // Said again when something is put in its place again.
+    std::remove(path.c_str());
+    ASSERT_EQ(0, ::mkdir(path.c_str(), 0755));
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(Inquiry().empty());
+    const std::string again = testing::internal::GetCapturedStderr();
+    EXPECT_NE(std::string::npos, again.find(path)) << again;
+    ::rmdir(path.c_str());
 }
 
 TEST_F(BluetoothStackTest, SignalStrengthComesFromTheDescription)
