@@ -23,21 +23,9 @@ using schemeui::SameIn;
 constexpr qtest::Spot kDataMenu{389, 84};
 constexpr qtest::Spot kReferencesButton{130, 161};
 
-class ReferListRun : public schemeui::SchemeUiTest {
+class ReferListRun : public schemeui::SchemeUiRun {
 protected:
-    void SetUp() override
-    {
-        SchemeUiTest::SetUp();
-        dir = fs::path(QAV5_BINARY_DIR) / "snapshots";
-        fs::create_directories(dir);
-        scriptDir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(scriptDir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(scriptDir);
-        SchemeUiTest::TearDown();
-    }
+    ReferListRun() : SchemeUiRun("refer_run_") {}
     void WriteRefer(const std::u16string& file, const std::u16string& name)
     {
         root.WriteFile(std::u16string(kAutorun) + u"Refer\\" + file,
@@ -45,9 +33,8 @@ protected:
     }
     int Run(const qtest::Script& s)
     {
-        return qtest::RunProgramScript(root.Path(), scriptDir / "script.txt", s.Text() + "quit\n");
+        return RunText(s.Text() + "quit\n");
     }
-    std::string Snap(const std::string& name) const { return (dir / ("refer_run_" + name + ".png")).string(); }
     // The taps that open the reference list from the start screen.
     static qtest::Script OpenList()
     {
@@ -80,8 +67,6 @@ protected:
         RunScreen<CReferListDlg>(nullptr, owner);
         return p;
     }
-
-    fs::path dir, scriptDir;
 };
 
 // A folder under a reference file's name, first in the folder: the profile

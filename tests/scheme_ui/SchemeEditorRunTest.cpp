@@ -25,28 +25,19 @@ constexpr RECT kNewButton{20, 223, 141, 41};
 constexpr POINT kNameEdit{240, 68};
 constexpr POINT kCarsEdit{240, 101};
 
-class SchemeEditorRun : public schemeui::SchemeUiTest {
+class SchemeEditorRun : public schemeui::SchemeUiRun {
 protected:
+    SchemeEditorRun() : SchemeUiRun("scheme_run_") {}
     void SetUp() override
     {
-        SchemeUiTest::SetUp();
+        SchemeUiRun::SetUp();
         InstallShippedSchemes();
         root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
-        dir = fs::path(QAV5_BINARY_DIR) / "snapshots";
-        fs::create_directories(dir);
-        scriptDir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(scriptDir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(scriptDir);
-        SchemeUiTest::TearDown();
     }
     int Run(const qtest::TapScript& s)
     {
-        return qtest::RunProgramScript(root.Path(), scriptDir / "script.txt", s.Text());
+        return RunText(s.Text());
     }
-    std::string Snap(const std::string& name) const { return (dir / ("scheme_run_" + name + ".png")).string(); }
     static bool Any(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
     {
         for (int y = r.top; y < r.bottom; ++y)
@@ -56,7 +47,6 @@ protected:
     }
     static bool Dark(COLORREF c) { return (c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90; }
 
-    fs::path dir, scriptDir;
 };
 
 TEST_F(SchemeEditorRun, ANewSchemeIsSavedUnderATypedNameAndLoadsBack)

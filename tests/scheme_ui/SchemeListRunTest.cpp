@@ -28,27 +28,18 @@ constexpr qtest::Spot kDataMenu{389, 84};
 constexpr qtest::Spot kSchemesButton{130, 222};
 constexpr const char16_t* kFolder = u"\\SDMMC\\Autorun\\Schemes\\";
 
-class SchemeListRun : public schemeui::SchemeUiTest {
+class SchemeListRun : public schemeui::SchemeUiRun {
 protected:
+    SchemeListRun() : SchemeUiRun("scheme_list_run_") {}
     void SetUp() override
     {
-        SchemeUiTest::SetUp();
+        SchemeUiRun::SetUp();
         InstallShippedSchemes();
-        dir = fs::path(QAV5_BINARY_DIR) / "snapshots";
-        fs::create_directories(dir);
-        scriptDir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(scriptDir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(scriptDir);
-        SchemeUiTest::TearDown();
     }
     int Run(const qtest::Script& s)
     {
-        return qtest::RunProgramScript(root.Path(), scriptDir / "script.txt", s.Text() + "quit\n");
+        return RunText(s.Text() + "quit\n");
     }
-    std::string Snap(const std::string& name) const { return (dir / ("scheme_list_run_" + name + ".png")).string(); }
 
     // The list as this process shows it on the card as it is now: the first
     // row's place and scheme, the button that makes it current, the list's
@@ -96,8 +87,6 @@ protected:
         FindClose(find);
         return names;
     }
-
-    fs::path dir, scriptDir;
 };
 
 // A pipe (whose opening would wait for a writer that never comes), a folder

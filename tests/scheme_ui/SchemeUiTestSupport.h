@@ -58,4 +58,35 @@ protected:
     }
 };
 
+// A run of the real program on that card, driven by its script: the script
+// beside the device root, the snapshots where a person can look at them.
+class SchemeUiRun : public SchemeUiTest {
+protected:
+    explicit SchemeUiRun(std::string snapshotPrefix) : prefix(std::move(snapshotPrefix)) {}
+    void SetUp() override
+    {
+        SchemeUiTest::SetUp();
+        dir = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
+        std::filesystem::create_directories(dir);
+        const std::filesystem::path rootPath(root.Path());
+        scriptDir = rootPath.parent_path() / (rootPath.filename().string() + "-run");
+        std::filesystem::create_directories(scriptDir);
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(scriptDir);
+        SchemeUiTest::TearDown();
+    }
+    int RunText(const std::string& text)
+    {
+        return qtest::RunProgramScript(root.Path(), scriptDir / "script.txt", text);
+    }
+    std::string Snap(const std::string& name) const { return (dir / (prefix + name + ".png")).string(); }
+
+    std::filesystem::path dir, scriptDir;
+
+private:
+    std::string prefix;
+};
+
 }  // namespace schemeui
