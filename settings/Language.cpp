@@ -107,7 +107,8 @@ void CLanguage::Load()
             // A file that cannot be read or holds no text is not offered: as
             // a blank row it could be chosen, and every screen would then
             // show bare text ids.
-            if (!HoldsTexts(fileName))
+            std::u16string text;
+            if (!ReadLanguageFolderFile(m_path, fileName, &text) || HoldsNoText(text))
                 continue;
             // The current file is opened by its name as the card finds files.
             const bool isCurrent = current[0] != 0 && qplat::SameFileName(fileName, current);
@@ -117,13 +118,13 @@ void CLanguage::Load()
             if (count < LANGUAGE_MAX_FILES && wcslen(fileName) < static_cast<size_t>(LANGUAGE_FILE_CHARS)) {
                 LanguageEntry& entry = m_languages[count];
                 CopyBounded(entry.fileName, LANGUAGE_FILE_CHARS, fileName, wcslen(fileName));
-                const WCHAR* name = ReadLanguageName(fileName);
+                const WCHAR* name = LanguageNameIn(text);
                 CopyBounded(entry.languageName, LANGUAGE_NAME_CHARS, name, wcslen(name));
                 entry.current = isCurrent ? 1 : 0;
                 ++count;
             }
             if (isCurrent)
-                ReadLngFile(fileName);
+                TakeTable(text);
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
@@ -176,8 +177,12 @@ BOOL CLanguage::HoldsTexts(const WCHAR* fileName)
 void CLanguage::ReadLngFile(const WCHAR* fileName)
 {
     std::u16string text;
-    if (!fileName || !ReadLanguageFolderFile(m_path, fileName, &text))
-        return;
+    if (fileName && ReadLanguageFolderFile(m_path, fileName, &text))
+        TakeTable(text);
+}
+
+void CLanguage::TakeTable(const std::u16string& text)
+{
     std::lock_guard<std::mutex> lock(m_tableLock);
     const size_t len = text.size();
     size_t i = 0;
@@ -204,10 +209,17 @@ void CLanguage::ReadLngFile(const WCHAR* fileName)
 
 WCHAR* CLanguage::ReadLanguageName(const WCHAR* fileName)
 {
-    g_languageName[0] = 0;
     std::u16string text;
-    if (!fileName || !ReadLanguageFolderFile(m_path, fileName, &text))
+    if (!fileName || !ReadLanguageFolderFile(m_path, fileName, &text)) {
+        g_languageName[0] = 0;
         return g_languageName;
+    }
+    return LanguageNameIn(text);
+}
+
+WCHAR* CLanguage::LanguageNameIn(const std::u16string& text)
+{
+    g_languageName[0] = 0;
     // The name is on line 2, and only there: "10000=<name>".
     const size_t lineStart = text.find(u'\n');
     if (lineStart == std::u16string::npos || text.compare(lineStart + 1, 6, u"10000=") != 0)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <mutex>
+#include <string>
 
 #include "platform/WinDef.h"
 #include "settings/ProgramFolder.h"
@@ -85,6 +86,11 @@ public:
     const WCHAR* GetCurrentFileName() const { return m_currentFile; }
 
 private:
+    // What ReadLngFile and ReadLanguageName take from a file's text, so that
+    // Load reads each file of the folder once.
+    void TakeTable(const std::u16string& text);
+    static WCHAR* LanguageNameIn(const std::u16string& text);
+
     WCHAR m_currentFile[LANGUAGE_CURRENT_CHARS] = {};
     WCHAR m_table[LANGUAGE_TABLE_LINES][LANGUAGE_LINE_CHARS] = {};
     LanguageEntry m_languages[LANGUAGE_MAX_FILES] = {};
