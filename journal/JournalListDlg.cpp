@@ -141,21 +141,22 @@ void CJournalListDlg::GetRowName(int row, WCHAR* name)
     CJournalNames::CutExtension(name);
 }
 
-bool CJournalListDlg::DeleteSelected(int row)
+int CJournalListDlg::DeleteSelected(int row)
 {
     WCHAR file[JOURNAL_FILE_NAME_CHARS] = {};
     m_list.GetItemText(row, 0, file, JOURNAL_FILE_NAME_CHARS);
     WCHAR path[PROGRAM_FOLDER_CHARS + JOURNAL_FILE_NAME_CHARS + 8];
     if (!ComposeFilePath(path, PROGRAM_FOLDER_CHARS + JOURNAL_FILE_NAME_CHARS + 8, m_folderPath, u"DB\\", file,
                          nullptr))
-        return false;
-    if (!DeleteFileW(path)) return false;
-    // A roll-back left beside the journal must not outlive it: a later
-    // journal of the same name could be rolled back with it.
-    const std::u16string rollBack = CFixedRecordFile::RollBackPath(path);
-    DeleteFileW(rollBack.c_str());
+        return kTextNotDeleted;
+    // Through the record file, so a cut-off save's roll-back goes with the
+    // journal and never outlives it.
+    CFixedRecordFile journal(CJournalNames::RecordSize(m_params.deviceType));
+    if (!journal.Delete(path))
+        return journal.LastRefusal() == CFixedRecordFile::Refusal::CutOffSaveStuck ? SCREEN_CUT_OFF_SAVE_STUCK
+                                                                                   : kTextNotDeleted;
     m_list.DeleteItem(row);
-    return true;
+    return 0;
 }
 
 void CJournalListDlg::SortByName()
@@ -236,8 +237,8 @@ void CJournalListDlg::OnDelete()
         return;
     }
     // A file that cannot be deleted keeps its row, and the operator is told.
-    if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) == 1 && !DeleteSelected(row))
-        ShowMessage(MESSAGE_FAILURE, kTextNotDeleted);
+    if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) != 1) return;
+    if (const int failure = DeleteSelected(row)) ShowMessage(MESSAGE_FAILURE, failure);
 }
 
 void CJournalListDlg::OnMakeCurrent()

@@ -51,7 +51,8 @@ public:
     // The journal name of a row (its file name without the extension).
     void GetRowName(int row, WCHAR* name);
     // Deletes the file of a row; the row goes only when the file went.
-    bool DeleteSelected(int row);
+    // 0 when the row's journal was deleted, else the text of why not.
+    int DeleteSelected(int row);
     void SortByName();
 
     // ---- state, read by the tests

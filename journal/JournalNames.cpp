@@ -3,6 +3,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/FileNames.h"
+#include "settings/JournalRecords.h"
 
 namespace {
 
@@ -29,6 +30,11 @@ CJournalNames::~CJournalNames() = default;
 LPCWSTR CJournalNames::Extension(int deviceType)
 {
     return deviceType == kDiscDevice ? u".qod" : u".qav";
+}
+
+DWORD CJournalNames::RecordSize(int deviceType)
+{
+    return deviceType == kDiscDevice ? QOD_RECORD_SIZE : QAV_RECORD_SIZE;
 }
 
 bool CJournalNames::FilePath(WCHAR* path, size_t chars, LPCWSTR name, int deviceType) const

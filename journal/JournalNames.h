@@ -50,6 +50,8 @@ public:
     static WCHAR* CutExtension(WCHAR* text);
     // The journal file's extension of a device type.
     static LPCWSTR Extension(int deviceType);
+    // The size of one record of the journals of `deviceType`.
+    static DWORD RecordSize(int deviceType);
 
 private:
     // program folder + "DB\" + name + extension; false when it does not fit.

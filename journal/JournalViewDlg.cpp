@@ -126,6 +126,9 @@ void CJournalViewDlg::LoadJournal(Journal& journal, Record*& records)
         m_loadNotice = kTextNoJournal;
         return;
     }
+    // A save cut off half-way is undone before the journal is read, so none
+    // of it is listed as stored; where it cannot be, the operator is told.
+    if (!journal.RollBackCutOff(name)) m_loadNotice = SCREEN_CUT_OFF_SAVE_STUCK;
     // A missing journal is made empty here and lists nothing, silently; one
     // that cannot be opened counts -1 and is not taken for an empty one.
     const int n = journal.GetCount(name);
@@ -398,29 +401,39 @@ void CJournalViewDlg::ShowFirstRow()
 // ---------------------------------------------------------------- deleting
 
 template <class Record, class Journal>
-bool CJournalViewDlg::DeleteFrom(Journal& journal, Record* records, int row)
+int CJournalViewDlg::DeleteFrom(Journal& journal, Record*& records, int row)
 {
-    if (!records || row < 0 || row >= m_rowCount) return false;
+    if (!records || row < 0 || row >= m_rowCount) return SCREEN_SAVE_FAILED;
     const int i = static_cast<int>(m_rowMap[row]);
-    if (i < 0 || i >= m_recordCount) return false;
+    if (i < 0 || i >= m_recordCount) return SCREEN_SAVE_FAILED;
     std::unique_ptr<Record> removed(new (std::nothrow) Record(records[i]));
-    if (!removed) return false;
+    if (!removed) return SCREEN_SAVE_FAILED;
     const size_t after = static_cast<size_t>(m_recordCount - 1 - i);
     std::memmove(static_cast<void*>(records + i), records + i + 1, after * sizeof(Record));
     WCHAR name[PARAM_NAME_CHARS + 1];
     JournalName(name);
     if (!journal.WriteAll(name, records, m_recordCount - 1)) {
+        const CFixedRecordFile::Refusal refusal = journal.LastRefusal();
+        if (refusal == CFixedRecordFile::Refusal::CutOffSaveStuck) return SCREEN_CUT_OFF_SAVE_STUCK;
+        if (refusal == CFixedRecordFile::Refusal::ChangedByRollBack) {
+            // A save cut off half-way was undone under the screen: the
+            // records shown held half of it and are read again.
+            LoadJournal(journal, records);
+            m_loadNotice = 0;
+            m_readAgain = true;
+            return SCREEN_SAVE_FAILED;
+        }
         // The journal file is as it was: so are the loaded records.
         std::memmove(static_cast<void*>(records + i + 1), records + i, after * sizeof(Record));
         records[i] = *removed;
-        return false;
+        return SCREEN_SAVE_FAILED;
     }
     --m_recordCount;
     m_recordList.DeleteItem(row);
-    return true;
+    return 0;
 }
 
-bool CJournalViewDlg::DeleteRecord(int row)
+int CJournalViewDlg::DeleteRecord(int row)
 {
     return m_disc ? DeleteFrom(m_qodJournal, m_qodRecords, row) : DeleteFrom(m_qavJournal, m_qavRecords, row);
 }
@@ -517,14 +530,16 @@ void CJournalViewDlg::OnDeleteCommand()
     const int selected = TakeSelection();
     if (selected == -1) return;
     if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) == 1) {
-        if (DeleteRecord(selected)) {
+        m_readAgain = false;
+        const int failure = DeleteRecord(selected);
+        // A failed deletion keeps the record in the file and in the list,
+        // unless the records were read again.
+        if (failure == 0 || m_readAgain) {
             FillRecordList();
             ShowFirstRow();
             FillResultList();
-        } else {
-            // The record stays in the file and in the list.
-            ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
         }
+        if (failure != 0) ShowMessage(MESSAGE_FAILURE, failure);
         UpdateScaleButtons();
         InvalidateRect(m_hWnd, nullptr, FALSE);
     }

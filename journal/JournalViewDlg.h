@@ -99,9 +99,9 @@ public:
     // Enables the buttons by zoom level, row count and filter.
     void UpdateScaleButtons();
     // Deletes the record a list row shows, from the loaded records and from
-    // the journal file; false, with both unchanged, when the file could not
-    // be rewritten.
-    bool DeleteRecord(int row);
+    // the journal file: 0, or the text of why not, with both unchanged, or
+    // read again where undoing a cut-off save changed the file under them.
+    int DeleteRecord(int row);
     LRESULT DrawRecordItem(NMLVCUSTOMDRAW* draw);
     LRESULT DrawResultItem(NMLVCUSTOMDRAW* draw);
 
@@ -162,7 +162,7 @@ private:
     template <class Record>
     int FillList(const Record* records);
     template <class Record, class Journal>
-    bool DeleteFrom(Journal& journal, Record* records, int row);
+    int DeleteFrom(Journal& journal, Record*& records, int row);
     void FreeRecords();
     // Loads the reference profile named by a settings or record field (an
     // empty name, or none of that name, leaves no reference).
@@ -202,6 +202,8 @@ private:
     // The notice the loading left for the opening: 0 none, 50066 the journal
     // could not be read, 50070 no current journal. Cleared once shown.
     int m_loadNotice = 0;
+    // Set where a failed deletion read the journal again.
+    bool m_readAgain = false;
 
     CDopuskQavFile m_qavTolerances;
     CDopuskQodFile m_qodTolerances;

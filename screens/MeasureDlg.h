@@ -140,6 +140,8 @@ public:
     // failure is shown).
     int SaveQavRecord();
     int SaveQodRecord();
+    // The failure notice of a save the journal refused.
+    void ShowSaveFailure(CFixedRecordFile::Refusal why);
 
     BYTE Type() const { return m_params.deviceType; }
     bool Overlay() const { return m_toggles[kToggleOverlay].m_state == 1; }

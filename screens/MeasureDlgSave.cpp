@@ -95,9 +95,13 @@ int CMeasureDlg::SaveQavRecord()
     StampTime(m_qav.time);
     WCHAR saveTime[10];
     std::memcpy(saveTime, m_qav.time, sizeof saveTime);
-    // An axle save that a kill or a power cut stopped half-way is undone
-    // before the journal is searched, so no half of it is found.
-    if (type == 3) m_journalQav.RollBackCutOff(journal.text);
+    // A save that a kill or a power cut stopped half-way is undone before
+    // the journal is searched, so no half of it is found; while it cannot
+    // be, nothing is written into the journal.
+    if (!m_journalQav.RollBackCutOff(journal.text)) {
+        ShowMessage(MESSAGE_FAILURE, SCREEN_CUT_OFF_SAVE_STUCK);
+        return 0;
+    }
     // A stored record of the position replaces the screen's, so its texts and
     // time are kept; only what this save measured changes.
     const int found = m_scheme.FindRecord(&m_qav, 1, 0);
@@ -168,10 +172,16 @@ int CMeasureDlg::SaveQavRecord()
         }
     }
     if (!written) {
-        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        ShowSaveFailure(m_journalQav.LastRefusal());
         return 0;
     }
     return 1;
+}
+
+void CMeasureDlg::ShowSaveFailure(CFixedRecordFile::Refusal why)
+{
+    ShowMessage(MESSAGE_FAILURE,
+                why == CFixedRecordFile::Refusal::CutOffSaveStuck ? SCREEN_CUT_OFF_SAVE_STUCK : SCREEN_SAVE_FAILED);
 }
 
 int CMeasureDlg::SaveQodRecord()
@@ -183,6 +193,10 @@ int CMeasureDlg::SaveQodRecord()
         return 0;
     }
     StampTime(m_qod.time);
+    if (!m_journalQod.RollBackCutOff(journal.text)) {
+        ShowMessage(MESSAGE_FAILURE, SCREEN_CUT_OFF_SAVE_STUCK);
+        return 0;
+    }
     const int found = m_scheme.FindRecordQod(&m_qod, 1, 0);
     const LONG step1 = StepRegister(c.m_head1Settings.words[2]);
     const LONG step2 = m_params.discHeadMode == 2 ? StepRegister(c.m_head2Settings[2]) : step1;
@@ -198,7 +212,7 @@ int CMeasureDlg::SaveQodRecord()
         written = m_journalQod.Replace(journal.text, &m_qod, found) == 1;
     }
     if (!written) {
-        ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+        ShowSaveFailure(m_journalQod.LastRefusal());
         return 0;
     }
     return 1;

@@ -129,8 +129,8 @@ int CDBJournal<Record>::RollBackAllCutOff()
     // The roll-back of "DB\<name><extension>" is "DB\<name><extension>.undo":
     // the part before ".undo" is the journal's file name.
     const std::u16string folder = std::u16string(m_folder) + u"DB\\";
-    const std::u16string suffix = CFixedRecordFile::RollBackPath(m_extension);
-    const size_t rollBackChars = CFixedRecordFile::RollBackPath(u"").size();
+    const std::u16string suffix = CRollBack::PathOf(m_extension);
+    const size_t rollBackChars = CRollBack::PathOf(u"").size();
     const std::u16string pattern = folder + u"*" + suffix;
     std::vector<std::u16string> journals;
     WIN32_FIND_DATAW found;
@@ -202,8 +202,7 @@ int CDBJournal<Record>::Delete(LPCWSTR name)
 template class CDBJournal<QavJournalRecord>;
 template class CDBJournal<QodJournalRecord>;
 
-void RollBackCutOffJournalSaves()
+int RollBackCutOffJournalSaves()
 {
-    CDBJournalQav().RollBackAllCutOff();
-    CDBJournalQod().RollBackAllCutOff();
+    return CDBJournalQav().RollBackAllCutOff() + CDBJournalQod().RollBackAllCutOff();
 }

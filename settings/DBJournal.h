@@ -34,7 +34,8 @@ public:
     // Entries i and j replaced:
     int ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j);
     // Undoes a pair save of the journal that was cut off. 1 when none is
-    // left pending.
+    // left pending; 0 when one is, and nothing can be written into the
+    // journal until it is undone.
     int RollBackCutOff(LPCWSTR name);
     // The same for every journal of this kind in "DB", as the program does
     // at start; the number of journals whose roll-back is still pending.
@@ -47,15 +48,15 @@ public:
     int ReadAll(LPCWSTR name, Record* buffer, int capacity);
     // Replaces the journal by n records. The old journal stays intact until
     // the new content is complete; a missing journal gives 0 and nothing is
-    // written. Refreshes the record count. (A roll-back file of the old
-    // journal goes with it, as on Delete.)
+    // written. Refreshes the record count. Records read before a cut-off
+    // pair save was undone are not written (LastRefusal).
     int WriteAll(LPCWSTR name, const Record* buffer, int n);
     // Overwrites entry i in place; the rest of the journal is not rewritten.
     // An index outside 0..count-1 gives 0 and changes nothing.
     int Replace(LPCWSTR name, const Record* record, int i);
     // Whole records in the journal; a missing journal is created empty.
     int GetCount(LPCWSTR name);
-    // Deletes the journal and its roll-back file.
+    // Deletes the journal, a pending pair save settled first.
     int Delete(LPCWSTR name);
     // Reads entry i alone; 1 only when the whole record was read.
     int ReadRecord(LPCWSTR name, int i, Record* buffer);
@@ -66,6 +67,9 @@ public:
     void Close();
     int Seek(int i);
     bool IsOpen() const { return m_file.IsOpen(); }
+    // Why the last write wrote nothing, where a cut-off pair save was the
+    // cause (see CFixedRecordFile).
+    CFixedRecordFile::Refusal LastRefusal() const { return m_file.LastRefusal(); }
 
     // The record count as last refreshed by WriteAll or RefreshCount.
     int RecordCount() const { return m_count; }
@@ -87,5 +91,6 @@ private:
 };
 
 // Undoes the cut-off pair saves of both families' journals: run once at
-// start, when no other copy of the program can be in the middle of one.
-void RollBackCutOffJournalSaves();
+// start, when no other copy of the program can be in the middle of one. The
+// number of journals that stay held back by one that could not be undone.
+int RollBackCutOffJournalSaves();

@@ -10,14 +10,22 @@
 // Every operation opens and closes the file itself and leaves it closed when
 // it returns, on failure too. Counting and reading open the file for reading
 // only, so a read-only file (a write-protected card) is still listed and
-// browsed; the writing operations fail on it and change nothing. Results follow the program's convention: 1
-// success, 0 failure, and -1 from GetCount when the file cannot be opened.
+// browsed; the writing operations fail on it and change nothing. Results
+// follow the program's convention: 1 success, 0 failure, and -1 from
+// GetCount when the file cannot be opened.
+//
+// While a group of changes that was cut off has its roll-back pending (see
+// settings/RollBack.h) nothing else is written into the file: every writing
+// operation first settles it (undoes the group, or removes a roll-back that
+// is not the file's), and fails without writing when it cannot
+// (LastRefusal tells why).
 #pragma once
 
 #include <cstddef>
 #include <string>
 
 #include "platform/WinDef.h"
+#include "settings/RollBack.h"
 
 class CFixedRecordFile {
 public:
@@ -66,8 +74,9 @@ public:
     // Replaces the whole file by n records through the safe rewrite: until the
     // new content is complete and flushed the old file stays as it was. The
     // file must exist (0 otherwise, nothing written). Zero records leave an
-    // empty file. A roll-back file left beside it no longer describes the new
-    // content and goes.
+    // empty file. The records were read from the file before: when a
+    // cut-off group had to be undone first, they no longer match it and are
+    // not written (0, ChangedByRollBack).
     int WriteAll(LPCWSTR path, const void* records, int n);
 
     // Overwrites record `index` in place (same size, so no other byte of the
@@ -82,15 +91,16 @@ public:
         int index;
     };
     static constexpr int kAppend = -1;
-    static constexpr int kMaxGroup = 8;
+    static constexpr int kMaxGroup = CRollBack::kMaxRecords;
 
     // Writes up to kMaxGroup changes as one: a kill or a power cut at any
     // point leaves the file with all of them, or with none once
-    // RollBackCutOff has run (the program runs it at start, and every group
+    // RollBackCutOff has run (the program runs it at start, and every write
     // runs it first). Before the first byte of the file changes, its length
-    // and the bytes the changes will overwrite are stored by a safe rewrite
-    // in its roll-back file, "<file>.undo" beside it, which goes once the
-    // changes are flushed. The appends go after the last whole record
+    // and every range the changes write, before and after, are stored by a
+    // safe rewrite in its roll-back file, "<file>.undo" beside it, which goes
+    // once the changes are flushed. A record given twice is written once,
+    // with its last change. The appends go after the last whole record
     // (taking over a torn tail), in their order, as one write. A missing
     // file is created for a group of appends alone; a group with a replace
     // needs the file and every index within its whole records (0 otherwise,
@@ -100,17 +110,21 @@ public:
 
     // Undoes a group that was cut off, from the file's roll-back file, which
     // then goes. A roll-back file that cannot belong to this file (damaged,
-    // of another shape, or one the file has changed since) is removed without
-    // touching the file; a folder of that name stays where it is. 1 when no
-    // roll-back is pending afterwards; 0 when one could not be applied or
-    // removed (it stays for the next try, and groups fail until then).
+    // of another shape, or a file its group could not have left) is removed
+    // without touching the file; a folder of that name stays where it is.
+    // 1 when no roll-back is pending afterwards; 0 when one could not be
+    // applied or removed (it stays for the next try, and every write fails
+    // until then).
     int RollBackCutOff(LPCWSTR path);
 
-    // The roll-back file of the file at `path`.
-    static std::u16string RollBackPath(LPCWSTR path);
+    // Why the last writing operation wrote nothing, where it was the pending
+    // roll-back: CutOffSaveStuck, it could not be applied or removed;
+    // ChangedByRollBack, a rewrite found the file changed by undoing one.
+    enum class Refusal { None, CutOffSaveStuck, ChangedByRollBack };
+    Refusal LastRefusal() const { return m_refusal; }
 
-    // Deletes the file, and its roll-back file with it. 1 when the file was
-    // deleted.
+    // Deletes the file, its pending roll-back settled first. 1 when the file
+    // was deleted.
     int Delete(LPCWSTR path);
 
 private:
@@ -122,7 +136,11 @@ private:
     bool SeekByte(unsigned long long offset);
     bool ReadBytes(void* buffer, unsigned long long size);
     bool WriteBytes(const void* buffer, unsigned long long size);
+    // The one gate of every write: settles the file's pending roll-back and
+    // notes a refusal.
+    CRollBack::Pending SettleForWrite(LPCWSTR path);
 
     DWORD m_recordSize;
     HANDLE m_file;
+    Refusal m_refusal = Refusal::None;
 };

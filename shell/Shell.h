@@ -16,6 +16,9 @@ enum class StartOutcome { Started, AnotherInstance, Unguarded, Failed };
 StartOutcome LastStartOutcome();
 
 // ---- the start screen
+// Posted at start when a journal stays held back by a cut-off save that
+// could not be undone: the start screen tells the operator once it is up.
+constexpr UINT WM_CUT_OFF_SAVE_NOTICE = WM_APP + 0x32;
 constexpr int MAIN_TITLE_CHARS = 100;
 extern SHACTIVATEINFO g_shellActivateInfo;
 extern WCHAR g_mainTitle[MAIN_TITLE_CHARS];

@@ -62,6 +62,9 @@ constexpr int SCREEN_POWER_QUESTION = 50021;
 // Text of the failure notice of any file the operator's work could not be
 // written to.
 constexpr int SCREEN_SAVE_FAILED = 50015;
+// Text of the refusal of a journal held back by a cut-off save that could
+// not be undone: nothing is written into it until then.
+constexpr int SCREEN_CUT_OFF_SAVE_STUCK = 50093;
 // The back button's place and faces, the same on every screen.
 constexpr int SCREEN_BACK_X = 435;
 constexpr int SCREEN_BACK_Y = 7;

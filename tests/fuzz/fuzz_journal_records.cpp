@@ -2,8 +2,10 @@
 // fields without terminators) are counted, read whole and record by record,
 // restored into results and settings, and appended to, also an axle's pair of
 // records at once on a card that fills anywhere in it (cut back and put back
-// to the byte), without a crash or a write past any buffer; and any bytes as
-// a journal's roll-back file are refused or applied, never half.
+// to the byte), without a crash or a write past any buffer; any bytes as a
+// journal's roll-back file are refused or applied, never half; and a
+// well-formed roll-back puts back to the byte any journal its group could
+// have left, and no byte of any other.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include "settings/DBJournal_Qod.h"
 #include "settings/FileNames.h"
 #include "settings/ParamFile.h"
+#include "settings/RollBack.h"
 #include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
@@ -29,6 +32,71 @@ size_t TextChars(const Record& r)
            qplat::FieldText(r.axleName, 10).size() + qplat::FieldText(r.axleName2, 10).size() +
            qplat::FieldText(r.trainName, 20).size() + qplat::FieldText(r.referName, 50).size() +
            qplat::FieldText(r.positionText, 100).size() + (IsValidFileNameField(r.referName, 50) ? 1 : 0);
+}
+
+// A group the data make up (a record replaced, one or two appended over the
+// torn tail) and its roll-back, written the way a save writes it, over the
+// journal `old` as the group could have left it when cut off: each byte the
+// group writes old or new as the data's bits say, the length cut anywhere
+// between. The roll-back must give `old` back to the byte; over the same
+// journal with one written byte neither old nor new, it must change nothing.
+template <class Journal>
+void ApplyWellFormedRollBack(const FuzzProgramRoot& root, Journal& journal, const WCHAR* path, const char* file,
+                             const uint8_t* data, size_t size, DWORD recordSize)
+{
+    const std::string old = root.Get(file);
+    const size_t length = old.size();
+    const size_t count = length / recordSize;
+    const size_t end = count * recordSize;
+    const size_t appends = 1 + (size > 0 ? data[0] % 2 : 0);
+    const size_t newLength = end + appends * recordSize;
+    auto fill = [&](size_t at) { return static_cast<char>(size > 0 ? data[at % size] ^ 0xA5 : 0x5A); };
+    std::string next = old.substr(0, end);
+    for (size_t i = 0; i < appends * recordSize; ++i) next.push_back(fill(i));
+    const size_t replaced = count > 0 && size > 1 ? data[1] % count : count;
+    if (replaced < count)
+        for (size_t i = 0; i < recordSize; ++i) next[replaced * recordSize + i] = fill(i + 7);
+
+    const auto* oldBytes = reinterpret_cast<const BYTE*>(old.data());
+    const auto* newBytes = reinterpret_cast<const BYTE*>(next.data());
+    CRollBack rollBack(recordSize, length, newLength);
+    if (replaced < count)
+        rollBack.AddRange(replaced * recordSize, oldBytes + replaced * recordSize, recordSize,
+                          newBytes + replaced * recordSize, recordSize);
+    rollBack.AddRange(end, oldBytes + end, static_cast<DWORD>(length - end), newBytes + end,
+                      static_cast<DWORD>(newLength - end));
+
+    const size_t cut = length + (size > 2 ? data[2] : 0) % (newLength - length + 1);
+    std::string torn = next.substr(0, cut);
+    size_t pick = 3;
+    auto oldOrNew = [&](size_t at) {
+        const bool keepOld = at < length && size > 0 && (data[(pick++) % size] & 1) != 0;
+        if (keepOld) torn[at] = old[at];
+    };
+    for (size_t at = end; at < cut; ++at) oldOrNew(at);
+    if (replaced < count)
+        for (size_t at = replaced * recordSize; at < (replaced + 1) * recordSize; ++at) oldOrNew(at);
+
+    const std::string undo = std::string(file) + ".undo";
+    Check(rollBack.Write(path));
+    Check(qplat::RewriteFile(path, torn.data(), torn.size()) == TRUE);
+    Check(journal.RollBackCutOff(u"Fuzz") == 1);
+    Check(root.Get(file) == old);
+    Check(!root.Has(undo.c_str()));
+
+    // One written byte that neither the journal held nor the group wrote:
+    // another journal, kept as it is.
+    size_t at = replaced < count ? replaced * recordSize : end;
+    if (at >= torn.size()) return;
+    char other = 0;
+    while (other == old[at] || (at < next.size() && other == next[at])) ++other;
+    torn[at] = other;
+    Check(rollBack.Write(path));
+    Check(qplat::RewriteFile(path, torn.data(), torn.size()) == TRUE);
+    Check(journal.RollBackCutOff(u"Fuzz") == 1);
+    Check(root.Get(file) == torn);
+    Check(!root.Has(undo.c_str()));
+    Check(qplat::RewriteFile(path, old.data(), old.size()) == TRUE);
 }
 
 template <class Journal, class Record>
@@ -123,6 +191,7 @@ void Exercise(const FuzzProgramRoot& root, Journal& journal, const WCHAR* path, 
     // cut: it never makes the journal longer.
     const std::string rolledBack = root.Get(file);
     Check(rolledBack == before || rolledBack.size() <= before.size());
+    ApplyWellFormedRollBack(root, journal, path, file, data, size, recordSize);
     LocalFree(back);
     LocalFree(records);
 }

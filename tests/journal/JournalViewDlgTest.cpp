@@ -1,9 +1,13 @@
 // The journal browser on journals of both families: what the list and the
 // results table show, the row map under a filter, deleting (also while
-// filtered, and when the journal cannot be rewritten), the empty and
-// unreadable journals, and the colours the lists are drawn in.
+// filtered, and when the journal cannot be rewritten), an axle save cut off
+// half-way, the empty and unreadable journals, and the colours the lists are
+// drawn in.
+
+#include <filesystem>
 
 #include "journal/JournalViewDlg.h"
+#include "settings/RollBack.h"
 #include "tests/journal/JournalTestSupport.h"
 
 using namespace qtest;
@@ -74,6 +78,22 @@ protected:
                                      static_cast<WPARAM>(entries[static_cast<size_t>(k)]), 0);
                     PostCommand(d, Filter::kOkId);
                 }};
+    }
+    // An axle save cut off half-way as a kill leaves it: record 0 already
+    // replaced by `half`, the roll-back of the pair of records 0 and 2
+    // pending beside the journal.
+    void CutOffAxleSave(const std::vector<QavJournalRecord>& records, const QavJournalRecord& half)
+    {
+        const std::u16string path = JournalPath(u"J1");
+        CRollBack rollBack(sizeof(QavJournalRecord), records.size() * sizeof(QavJournalRecord),
+                           records.size() * sizeof(QavJournalRecord));
+        for (size_t i : {size_t{0}, size_t{2}})
+            rollBack.AddRange(i * sizeof(QavJournalRecord), reinterpret_cast<const BYTE*>(&records[i]),
+                              sizeof(QavJournalRecord), reinterpret_cast<const BYTE*>(&half), sizeof(QavJournalRecord));
+        ASSERT_TRUE(rollBack.Write(path.c_str()));
+        std::vector<QavJournalRecord> torn = records;
+        torn[0] = half;
+        WriteJournal(u"J1", torn);
     }
     static std::vector<Step> Join(std::vector<std::vector<Step>> parts)
     {
@@ -267,6 +287,55 @@ TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)
     EXPECT_EQ(rowsAfter, 3);
     EXPECT_EQ(screen->RecordCount(), 3);
     EXPECT_EQ(screen->RowRecord(1), 1u);
+}
+
+// Half an axle is never listed as stored: the browser undoes a cut-off save
+// before it reads the journal, and a deletion that finds one pending (a
+// card's "DB" copied in while it was open) is refused and reads the journal
+// again rather than write the half back for good. Where the save cannot be
+// undone (a read-only card) the operator is told.
+TEST_F(JournalView, AnAxleSaveCutOffHalfWayIsUndoneOrToldNeverListedAsStored)
+{
+    WriteParams(WheelParams(u"J1"));
+    const auto records = ThreeWheels();
+    const std::string before = Bytes(records);
+    const QavJournalRecord half = WheelRecord({u"03/12/26", u"Car H", u"900", u"9", u"0", u"W9"});
+    const std::string undo = root.Host(JournalPath(u"J1")) + ".undo";
+
+    CutOffAxleSave(records, half);
+    EXPECT_TRUE(Run({[&](HWND d) {
+                         EXPECT_EQ(CellText(RecordList(d), 0, 1), u"Car A") << "undone before it was read";
+                         CutOffAxleSave(records, half);
+                         TapCell(RecordList(d), 1, 0);
+                         PostCommand(d, View::kDeleteId);
+                     },
+                     Answer(true), Answer(true),
+                     [&](HWND d) {
+                         EXPECT_EQ(RowCount(RecordList(d)), 3) << "read again, nothing deleted";
+                         EXPECT_EQ(CellText(RecordList(d), 0, 1), u"Car A");
+                         PostMessageW(d, WM_CLOSE, 0, 0);
+                     }}));
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
+    EXPECT_FALSE(std::filesystem::exists(undo));
+
+    // A write-protected journal: shown as it is, with the notice, and a
+    // deletion is refused with the same words.
+    CutOffAxleSave(records, half);
+    const std::string torn = root.ReadFile(JournalPath(u"J1"));
+    std::filesystem::permissions(root.Host(JournalPath(u"J1")), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    screen = std::make_unique<View>();
+    std::u16string notice, refusal;
+    EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice),
+                     [](HWND d) {
+                         TapCell(RecordList(d), 1, 0);
+                         PostCommand(d, View::kDeleteId);
+                     },
+                     Answer(true), Answer(true, &refusal), Close()}));
+    EXPECT_EQ(notice, Text(SCREEN_CUT_OFF_SAVE_STUCK));
+    EXPECT_EQ(refusal, Text(SCREEN_CUT_OFF_SAVE_STUCK));
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), torn);
+    EXPECT_TRUE(std::filesystem::exists(undo));
 }
 
 TEST_F(JournalView, DeletingTheLastRecordEmptiesTheListAndTheResults)

@@ -15,7 +15,9 @@
 #include <filesystem>
 
 #include "screens/MeasureDlg.h"
+#include "settings/DBJournal_Qav.h"
 #include "tests/screens/MeasureScreensTestSupport.h"
+#include "tests/support/CutOffSave.h"
 
 namespace {
 
@@ -415,7 +417,9 @@ TEST_F(WheelSetGaugeFullCard, ReplacedAxleIsCutBackAndPutBackWhereverTheCardFill
 
 // A kill at any change an axle save makes to the card, in a child process,
 // and the next start of the program: the journal holds both records of the
-// axle or neither, and no roll-back or temporary file is left.
+// axle or neither, and no roll-back or temporary file is left; and where a
+// roll-back was left, another card's journal put in its place is not
+// touched.
 class WheelSetGaugeKilled : public WheelSetGaugeSave {
 protected:
     static constexpr const char16_t* kJournalPath = u"\\SDMMC\\Autorun\\DB\\test.qav";
@@ -454,6 +458,24 @@ protected:
         return names;
     }
 
+    // Another card's journal of the same length put in place of the one the
+    // save was cut off in (each of its records with another car name): the
+    // start keeps it to the byte. The cut-off state is put back afterwards.
+    void ExpectAnotherCardsJournalKept(const std::u16string& undo)
+    {
+        const std::string cutOff = JournalBytes(u"qav");
+        const std::string pending = root.ReadFile(undo);
+        std::string other = cutOff;
+        for (size_t at = 0; at + sizeof(QavJournalRecord) <= other.size(); at += sizeof(QavJournalRecord))
+            std::memcpy(&other[at + offsetof(QavJournalRecord, carName)], u"Other car", 18);
+        root.WriteFile(kJournalPath, other);
+        RollBackCutOffJournalSaves();
+        EXPECT_TRUE(JournalBytes(u"qav") == other) << "another card's journal changed";
+        EXPECT_FALSE(root.Exists(undo));
+        root.WriteFile(kJournalPath, cutOff);
+        root.WriteFile(undo, pending);
+    }
+
     void ExpectBothOrNeitherAtEveryKill()
     {
         const std::string before = JournalBytes(u"qav");
@@ -472,7 +494,11 @@ protected:
                 root.WriteFile(kJournalPath, before);
                 const int end = SaveKilledAt(n, tear);
                 ASSERT_NE(end, 2) << "the child ended otherwise";
-                if (root.Exists(kJournalPath + std::u16string(u".undo"))) ++rolledBack;
+                const std::u16string undo = kJournalPath + std::u16string(u".undo");
+                if (root.Exists(undo)) {
+                    ++rolledBack;
+                    ExpectAnotherCardsJournalKept(undo);
+                }
                 // What the program does at its next start.
                 qplat::RemoveStaleTemporaries();
                 RollBackCutOffJournalSaves();
@@ -597,6 +623,49 @@ TEST_F(MeasureSave, JournalThatCannotBeWrittenIsShownAndNothingCountsAsStored)
     EXPECT_TRUE(openAfterSave) << "the screen stays for another try";
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_SAVE_FAILED));
+}
+
+// A journal held back by an axle save that was cut off and cannot be undone
+// (its roll-back read-only, as a PC's read-only attribute leaves it): a
+// head's single save is refused with its own message and writes nothing,
+// for the next start would undo it again.
+TEST_F(MeasureSave, AJournalHeldBackByACutOffSaveRefusesASingleSave)
+{
+    WriteSettings(1, 0);
+    AppendQav(*Position(u"W5", u"0"));
+    const std::string before = JournalBytes(u"qav");
+    const std::filesystem::path journal = root.Host(u"\\SDMMC\\Autorun\\DB\\test.qav");
+    ASSERT_TRUE(qtest::CutOffSave(journal, [this] {
+        CDBJournalQav().AppendPair(u"test", Position(u"W1", u"0").get(), Position(u"W1", u"1").get());
+    }));
+    const std::filesystem::path rollBack = journal.string() + ".undo";
+    std::filesystem::permissions(rollBack, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    WheelMeasurement(100);
+    for (bool heldBack : {true, false}) {
+        SCOPED_TRACE(heldBack);
+        if (!heldBack)
+            std::filesystem::permissions(rollBack, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+        auto record = Position(u"W2", u"0");
+        std::vector<std::u16string> texts;
+        const BOOL stored = OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(&texts);
+            s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+            qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
+        });
+        EXPECT_EQ(stored != FALSE, !heldBack);
+        if (heldBack) {
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_CUT_OFF_SAVE_STUCK));
+            EXPECT_TRUE(JournalBytes(u"qav") == before) << "the half axle undone, nothing written";
+            EXPECT_TRUE(std::filesystem::exists(rollBack));
+        } else {
+            EXPECT_TRUE(texts.empty());
+            EXPECT_EQ(QavJournal().size(), 2u);
+            EXPECT_FALSE(std::filesystem::exists(rollBack));
+        }
+    }
 }
 
 }  // namespace

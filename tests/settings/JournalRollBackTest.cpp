@@ -1,10 +1,13 @@
 // The journals' pair saves against a kill half-way: the roll-back file
 // "<journal>.undo" a cut-off pair save leaves is applied at start and before
-// the next pair save; one of a bad shape, or one the journal has changed
-// since, is refused without touching the journal; a folder in its place is
-// left alone and the pair saves fail without writing; deleting or rewriting
-// a journal takes its roll-back along.
+// every later write of the journal; one of a bad shape, or one over a
+// journal its pair save could not have left (changed or replaced since), is
+// removed without touching the journal; one that cannot be applied or
+// removed holds every write back; a folder in its place is left alone and
+// the pair saves fail without writing.
+#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "FixedRecordTestRoot.h"
@@ -58,6 +61,33 @@ protected:
             CDBJournalQav qav;
             qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get());
         });
+    }
+    bool CutOffReplaceAndAppend()
+    {
+        return CutOff(Journal(), [] {
+            CDBJournalQav qav;
+            qav.ReplaceAndAppend(u"J", QavRecord(8).get(), 1, QavRecord(9).get());
+        });
+    }
+
+    // The journal as another card holds it: the same length, every whole
+    // record with another car name.
+    static std::vector<uint8_t> OfAnotherCard(std::vector<uint8_t> bytes)
+    {
+        const size_t size = sizeof(QavJournalRecord);
+        for (size_t at = 0; at + size <= bytes.size(); at += size)
+            std::memcpy(bytes.data() + at + offsetof(QavJournalRecord, carName), u"Other car", 18);
+        return bytes;
+    }
+    bool Holds(LONG tag)
+    {
+        CDBJournalQav qav;
+        const int n = qav.GetCount(u"J");
+        std::vector<QavJournalRecord> all(n > 0 ? n : 1);
+        if (n < 1 || qav.ReadAll(u"J", all.data(), n) != 1) return false;
+        for (int i = 0; i < n; ++i)
+            if (all[i].profileZ[0] == tag) return true;
+        return false;
     }
 };
 
@@ -159,10 +189,10 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     // Whole and this journal's, but the journal has grown past what the cut
     // pair save could have left: a record appended since. Its old bytes would
     // only damage it now.
-    WriteBytes(Journal(), torn);
+    auto grown = torn;
+    grown.resize(torn.size() + sizeof(QavJournalRecord), 0x33);
+    WriteBytes(Journal(), grown);
     WriteBytes(RollBack(), valid);
-    ASSERT_EQ(1, qav.Append(u"J", QavRecord(5).get()));
-    const auto grown = ReadBytes(Journal());
     EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
     EXPECT_EQ(grown, ReadBytes(Journal()));
     EXPECT_FALSE(Exists(RollBack()));
@@ -179,6 +209,32 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     WriteBytes(RollBack(), valid);
     EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
     EXPECT_EQ(clean, ReadBytes(Journal()));
+}
+
+// A journal put in place of the one a pair save was cut off in (copied from
+// a PC, another card's "DB"): the same length, but not what the save could
+// have left. It keeps every byte, in each state a save can be cut off in.
+TEST_F(JournalRollBackTest, ARollBackIsNeverAppliedToAnotherJournal)
+{
+    const struct {
+        const char* what;
+        std::function<bool()> cutOff;
+    } saves[] = {
+        {"a new axle", [this] { return CutOffAppendPair(); }},
+        {"a replaced axle whose other wheel was missing", [this] { return CutOffReplaceAndAppend(); }},
+        {"a replaced axle with both wheels stored", [this] { return CutOffReplacePair(); }},
+    };
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.what);
+        fs::remove(Journal());
+        MakeJournal();
+        ASSERT_TRUE(save.cutOff());
+        const auto other = OfAnotherCard(ReadBytes(Journal()));
+        WriteBytes(Journal(), other);
+        EXPECT_EQ(0, RollBackCutOffJournalSaves());
+        EXPECT_EQ(other, ReadBytes(Journal()));
+        EXPECT_FALSE(Exists(RollBack())) << "removed, with a line that names it";
+    }
 }
 
 TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndPairSavesWriteNothing)
@@ -209,7 +265,9 @@ TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBa
     fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::remove);
     CDBJournalQav qav;
     EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(1, RollBackCutOffJournalSaves()) << "told at start";
     EXPECT_EQ(0, qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get()));
+    EXPECT_EQ(CFixedRecordFile::Refusal::CutOffSaveStuck, qav.LastRefusal());
     EXPECT_TRUE(Exists(RollBack()));
     EXPECT_EQ(torn, ReadBytes(Journal()));
 
@@ -217,9 +275,57 @@ TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBa
     RollBackCutOffJournalSaves();
     EXPECT_EQ(before, ReadBytes(Journal()));
     EXPECT_FALSE(Exists(RollBack()));
+
+    // A read-only roll-back (a PC's read-only attribute): the journal is put
+    // back, but while the roll-back stays no single write may go past it,
+    // or the next start would undo that write again.
+    ASSERT_TRUE(CutOffAppendPair());
+    fs::permissions(RollBack(), fs::perms::owner_write, fs::perm_options::remove);
+    std::vector<QavJournalRecord> all(3);
+    ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 3));
+    const std::function<int()> writes[] = {
+        [&] { return qav.Append(u"J", QavRecord(5).get()); },
+        [&] { return qav.Replace(u"J", QavRecord(5).get(), 1); },
+        [&] { return qav.ReplaceAndAppend(u"J", QavRecord(5).get(), 0, QavRecord(6).get()); },
+        [&] { return qav.WriteAll(u"J", all.data(), 2); },
+        [&] { return qav.Delete(u"J"); },
+    };
+    for (const auto& write : writes) {
+        EXPECT_EQ(0, write());
+        EXPECT_EQ(CFixedRecordFile::Refusal::CutOffSaveStuck, qav.LastRefusal());
+        EXPECT_EQ(before, ReadBytes(Journal()));
+    }
+    EXPECT_EQ(1, RollBackCutOffJournalSaves());
+    fs::permissions(RollBack(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(1, qav.Append(u"J", QavRecord(5).get()));
+    EXPECT_FALSE(Exists(RollBack()));
 }
 
-TEST_F(JournalRollBackTest, DeletingOrRewritingAJournalTakesItsRollBackAlong)
+// A roll-back that turns up pending while the program runs (a card's "DB"
+// copied in): the next write of any kind undoes the cut-off save first, so
+// the next start has nothing left to undo and the write stays.
+TEST_F(JournalRollBackTest, EveryWriteUndoesAPendingPairSaveFirstAndStays)
+{
+    MakeJournal();
+    const auto before = ReadBytes(Journal());
+    const std::function<int(CDBJournalQav&)> writes[] = {
+        [](CDBJournalQav& qav) { return qav.Append(u"J", QavRecord(5).get()); },
+        [](CDBJournalQav& qav) { return qav.Replace(u"J", QavRecord(5).get(), 2); },
+        [](CDBJournalQav& qav) { return qav.ReplaceAndAppend(u"J", QavRecord(4).get(), 1, QavRecord(5).get()); },
+    };
+    for (const auto& write : writes) {
+        WriteBytes(Journal(), before);
+        ASSERT_TRUE(CutOffAppendPair());
+        CDBJournalQav qav;
+        ASSERT_EQ(1, write(qav));
+        EXPECT_FALSE(Exists(RollBack()));
+        EXPECT_EQ(0, RollBackCutOffJournalSaves());
+        EXPECT_TRUE(Holds(5));
+        EXPECT_FALSE(Holds(8)) << "no half of the cut-off pair";
+    }
+}
+
+TEST_F(JournalRollBackTest, DeletingOrRewritingAJournalSettlesItsRollBackFirst)
 {
     MakeJournal();
     ASSERT_TRUE(CutOffReplacePair());
@@ -227,15 +333,19 @@ TEST_F(JournalRollBackTest, DeletingOrRewritingAJournalTakesItsRollBackAlong)
     ASSERT_EQ(1, qav.Delete(u"J"));
     EXPECT_FALSE(Exists(RollBack()));
 
-    // The browser writes back what it read: the old bytes no longer belong
-    // to the journal.
+    // The browser writes back what it read, half of the cut-off pair among
+    // it: refused, the pair undone, and the browser reads the journal again.
     MakeJournal();
+    const auto before = ReadBytes(Journal());
     ASSERT_TRUE(CutOffReplacePair());
     std::vector<QavJournalRecord> all(3);
     ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 3));
-    ASSERT_EQ(1, qav.WriteAll(u"J", all.data() + 1, 2));
+    EXPECT_EQ(0, qav.WriteAll(u"J", all.data() + 1, 2));
+    EXPECT_EQ(CFixedRecordFile::Refusal::ChangedByRollBack, qav.LastRefusal());
+    EXPECT_EQ(before, ReadBytes(Journal()));
     EXPECT_FALSE(Exists(RollBack()));
-    RollBackCutOffJournalSaves();
+    ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 3));
+    EXPECT_EQ(1, qav.WriteAll(u"J", all.data() + 1, 2));
     EXPECT_EQ(2, qav.GetCount(u"J"));
 }
 

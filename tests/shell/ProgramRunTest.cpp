@@ -3,7 +3,7 @@
 // program ends with status 0 (its threads joined: the sanitizers watch the
 // whole run), a second copy started on the same root ends at once with 0
 // (leaving the first copy's files alone), and a start undoes an axle save
-// that was killed half-way.
+// that was killed half-way, or tells the operator it could not.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -21,6 +21,7 @@
 
 #include "platform/gdi/Surface.h"
 #include "settings/DBJournal_Qav.h"
+#include "tests/shell/MeasureRoadSupport.h"
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/support/CutOffSave.h"
 #include "tests/support/ProgramScript.h"
@@ -200,6 +201,36 @@ TEST_F(ProgramRun, TheNextStartUndoesAnAxleSaveKilledHalfWay)
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(journal.parent_path())) files.push_back(e.path().filename().string());
     EXPECT_EQ(files, std::vector<std::string>{"J.qav"}) << "no roll-back or temporary left";
+}
+
+// The same save's roll-back made read-only (a PC's read-only attribute): the
+// start puts the journal back but cannot remove it, so nothing may be
+// written into the journal; the start screen says so, in either language,
+// and the standard error names the roll-back.
+TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
+{
+    const fs::path journal = root.Host(u"\\SDMMC\\Autorun\\DB\\J.qav");
+    ASSERT_TRUE(CutOffAxleSave(journal));
+    const fs::path rollBack = journal.string() + ".undo";
+    fs::permissions(rollBack, fs::perms::owner_write, fs::perm_options::remove);
+    for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
+        SCOPED_TRACE(language);
+        qtest::LayOutCard(root, language);
+        const std::string name = std::string(language, 3);
+        const fs::path errors = dir / (name + "-errors.txt");
+        qtest::Script s;
+        s.Await(qtest::kMessageTitle, qtest::kMessageTitleBlue).Snap(Snap("stuck-" + name));
+        s.Tap(qtest::kMessageOk).AwaitGone(qtest::kMessageTitle, qtest::kMessageTitleBlue).Snap(Snap("after-" + name));
+        ASSERT_EQ(Run(s.Text() + "quit\n", name + ".txt", errors), 0);
+        EXPECT_TRUE(qtest::HostFileBytes(journal) == before) << "put back all the same";
+        EXPECT_TRUE(fs::exists(rollBack));
+        EXPECT_NE(qtest::HostFileBytes(errors).find("J.qav.undo"), std::string::npos);
+        // The failure box over the start screen, and gone with its button.
+        const qplat::Surface up = ReadPng(Snap("stuck-" + name));
+        const qplat::Surface after = ReadPng(Snap("after-" + name));
+        EXPECT_EQ(At(up, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
+        EXPECT_NE(At(after, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
+    }
 }
 
 TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
