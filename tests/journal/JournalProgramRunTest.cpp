@@ -34,7 +34,7 @@ POINT Centre(HWND window)
 struct Places {
     POINT filter{}, mode{}, save{}, back{};
     POINT carList{}, carEntry1{}, filterOk{};
-    POINT keyboardOk{};
+    POINT keyboardOk{}, keyboardBackspace{};
 };
 
 COLORREF At(const qplat::Surface& s, int x, int y)
@@ -95,6 +95,7 @@ protected:
         screen->DoModal(nullptr, owner);
         Then([&] {
             p.keyboardOk = Centre(GetDlgItem(FrontDialog(), kKeyboardOk));
+            p.keyboardBackspace = Centre(GetDlgItem(FrontDialog(), kKeyboardBackspace));
             PostCommand(FrontDialog(), kKeyboardCancel);
         });
         auto keyboard = std::make_unique<CKeyboardDlg>();
@@ -172,6 +173,60 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
         << "its lower separator";
     EXPECT_TRUE(AnyIn(manager, RECT{410, 120, 430, 135}, [](COLORREF c) { return c == 0x000000; }))
         << "the current journal's mark";
+}
+
+// A name emptied on the keyboard, for a reference saved from the browser and
+// for a new journal in the manager, reached by taps from the start screen:
+// each asks for a name, in English and in Russian, and nothing is written.
+TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
+{
+    WriteParams(WheelParams(u"Depot", u"Ref1"));
+    WriteReference(u"Ref1", WheelPoints());
+    {
+        CDBJournalQav journal;
+        const QavJournalRecord r = WheelRecord({u"01/12/26", u"Car A", u"100", u"1", u"0", u"W1"}, 1200.0);
+        ASSERT_EQ(journal.Append(u"Depot", &r), 1);
+    }
+    const Places at = Measure();
+    POINT create{}, managerBack{}, boxOk{};
+    Steps({[&](HWND d) {
+        create = Centre(GetDlgItem(d, CJournalListDlg::kNewId));
+        managerBack = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }});
+    RunScreen<CJournalListDlg>(nullptr, owner);
+    Then([&] {
+        boxOk = Centre(GetDlgItem(FrontDialog(), kBoxFirst));
+        PostCommand(FrontDialog(), kBoxFirst);
+    });
+    CMessageDlg box;
+    box.Show(nullptr, owner, MESSAGE_NOTICE, Text(50095).c_str());
+
+    // More backspaces than either offered name has characters, then OK.
+    std::string emptied;
+    for (int i = 0; i < 24; ++i) emptied += Tap(at.keyboardBackspace);
+    emptied += Tap(at.keyboardOk);
+    auto entries = [&](const std::u16string& folder) {
+        return std::distance(fs::directory_iterator(root.Host(folder)), fs::directory_iterator());
+    };
+    const auto journals = entries(kJournalFolder);
+    const auto references = entries(kProgramFolder + u"Refer\\");
+    for (const std::string language : {"ENG", "RUS"}) {
+        UseLanguage((language + ".LNG").c_str());
+        const std::string reference = Snap("no-reference-name-" + language);
+        const std::string journal = Snap("no-journal-name-" + language);
+        const std::string script = Tap(POINT{88, 151}) + Tap(at.save) + emptied + "snapshot " + reference + "\n" +
+                                   Tap(boxOk) + Tap(at.back) + "tap 390 85\ntap 130 100\n" + Tap(create) + emptied +
+                                   "snapshot " + journal + "\n" + Tap(boxOk) + Tap(managerBack) + "tap 453 25\nquit\n";
+        ASSERT_EQ(RunProgram(script), 0) << language;
+        for (const std::string& snapshot : {reference, journal}) {
+            const qplat::Surface notice = ReadPngFile(snapshot);
+            ASSERT_EQ(notice.width, 480) << snapshot;
+            EXPECT_TRUE(AnyIn(notice, RECT{100, 56, 380, 72}, Bluish)) << snapshot << ": the notice";
+        }
+    }
+    EXPECT_EQ(entries(kJournalFolder), journals);
+    EXPECT_EQ(entries(kProgramFolder + u"Refer\\"), references);
 }
 
 // A disc journal whose reference lies below the axis, opened from the start
