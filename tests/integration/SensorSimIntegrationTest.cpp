@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -114,14 +113,10 @@ protected:
     // what it said on standard error.
     std::string Refused(const std::vector<std::string>& args)
     {
-        const std::string errors = root.Path() + "-sensorsim-stderr.txt";
-        SimProcess never(args, QAV5_SENSORSIM, errors);
+        SimProcess never(args, QAV5_SENSORSIM, root.Host(u"\\sensorsim-stderr.txt"));
         EXPECT_EQ("", never.Path()) << "the terminal was opened";
         EXPECT_EQ(2, never.Stop());
-        std::ifstream in(errors);
-        const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::remove(errors.c_str());
-        return said;
+        return root.ReadFile(u"\\sensorsim-stderr.txt");
     }
 
     CSensorLink link;
