@@ -29,6 +29,7 @@ enum : int {
     kTextNotDeleted = 50080,
     kTextNameRefused = 50081,
     kTextNotCreated = 50082,
+    kTextNameNeeded = 50094,
 };
 
 struct ButtonPlace {
@@ -201,7 +202,11 @@ void CJournalListDlg::OnNew()
     qplat::CopyField(initial, KEYBOARD_TEXT_CHARS, m_names.NewJournalName(deviceType));
     qplat::CopyField(prompt, KEYBOARD_TEXT_CHARS, m_language.GetText(kTextNewName));
     WCHAR name[KEYBOARD_TEXT_CHARS];
-    if (!AskText(m_hInstance, m_hWnd, 1, prompt, initial, name, KEYBOARD_TEXT_CHARS) || name[0] == 0) return;
+    if (!AskText(m_hInstance, m_hWnd, 1, prompt, initial, name, KEYBOARD_TEXT_CHARS)) return;
+    if (name[0] == 0) {
+        ShowMessage(MESSAGE_NOTICE, kTextNameNeeded);
+        return;
+    }
     // The journal's file name must fit a row of this list, and the name the
     // settings field; a name with separators or wildcards would leave "DB".
     const bool fits = wcslen(name) + JOURNAL_EXTENSION_CHARS < static_cast<size_t>(JOURNAL_FILE_NAME_CHARS);

@@ -23,6 +23,7 @@ enum : int {
     kTextOverwriteReference = 50054,
     kTextReferenceNameRefused = 50083,
     kTextNoProfile = 50084,
+    kTextReferenceNameNeeded = 50095,
 };
 
 // The reference base of a disc side drawn without a reference.
@@ -397,7 +398,9 @@ void CJournalViewDlg::SaveAsReference()
         const int deviceType = m_params.deviceType;
         // The name becomes a file name in the reference folder and the name
         // line the reference is loaded by (at most 49 characters).
-        if (!IsValidFileName(name, kMaxBareNameLength)) {
+        if (name[0] == 0) {
+            ShowMessage(MESSAGE_NOTICE, kTextReferenceNameNeeded);
+        } else if (!IsValidFileName(name, kMaxBareNameLength)) {
             ShowMessage(MESSAGE_FAILURE, kTextReferenceNameRefused);
         } else if (!m_referStore.Exists(name, deviceType) ||
                    ShowMessage(MESSAGE_QUESTION, kTextOverwriteReference) == 1) {

@@ -176,7 +176,10 @@ int BthNsLookupServiceEnd(HANDLE lookup);
 // unknown).
 int BthRemoteNameQuery(BT_ADDR* address, unsigned int length, unsigned int* required, WCHAR* name);
 // Stores the PIN used when a connection to the device is authenticated. The
-// stack keeps `length` bytes (1 to 16) exactly as given.
+// stack keeps `length` bytes (1 to 16) exactly as given. No PIN is refused for
+// itself: ERROR_SERVICE_NOT_ACTIVE when there is no stack to keep it (no BlueZ
+// on the system bus, no adapter, the radio off), ERROR_INVALID_PARAMETER for
+// a length out of range.
 int BthSetPIN(BT_ADDR* address, int length, unsigned char* pin);
 int BthRevokePIN(BT_ADDR* address);
 // Signal strength of the link to the device (a signed dBm value in one byte).

@@ -294,7 +294,10 @@ namespace qplat {
 // (open keys become invalid), the clock offset and the time zone are read anew.
 void SetDeviceRoot(const std::string& hostFolder);
 const std::string& DeviceRoot();
+// The per-user root under $XDG_DATA_HOME (or ~/.local/share), made when
+// missing; DefaultDeviceRootPath names it without making it.
 std::string DefaultDeviceRoot();
+std::string DefaultDeviceRootPath();
 // The layer's own state lives here, apart from the emulated file system:
 // "registry.txt", "clock.txt", "timezone.txt" and the Bluetooth neighbourhood.
 // Created when missing; never reachable through the handheld's paths. Its

@@ -369,6 +369,15 @@ int CLinkMonitor::Connect()
     int rc = ERROR_SUCCESS;
     if (!OutsideMonitor([&] { rc = BthSetPIN(&btAddress, 4, pin); }))
         return 0;
+    if (rc == ERROR_SERVICE_NOT_ACTIVE) {
+        // No stack to store a PIN in (no Bluetooth daemon, no adapter, the
+        // radio off): the PIN is not at fault, and the operator looks in the
+        // wrong place when told so.
+        Diagnose(AddressText(address) + u": Bluetooth is not available (no Bluetooth service or adapter, or the radio "
+                                        u"is off), so the sensor cannot be paired" +
+                 ErrorText(static_cast<DWORD>(rc)));
+        return 0;
+    }
     if (rc != ERROR_SUCCESS) {
         Diagnose(AddressText(address) + u": the Bluetooth stack refused the PIN, so the sensor cannot be paired" +
                  ErrorText(static_cast<DWORD>(rc)));

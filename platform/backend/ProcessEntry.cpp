@@ -108,6 +108,14 @@ std::string ChooseDeviceRoot(const EntryOptions& options)
     return DefaultDeviceRoot();
 }
 
+std::string MissingDeviceRoot(const EntryOptions& options)
+{
+    const char* env = std::getenv("QAV5_ROOT");
+    const std::string root = !options.root.empty() ? options.root : env && env[0] ? env : DefaultDeviceRootPath();
+    struct stat st {};
+    return ::stat(root.c_str(), &st) == 0 ? std::string() : root;
+}
+
 PresenterKind ChoosePresenter(const EntryOptions& options)
 {
     if (options.headless || !DisplayAvailable()) return PresenterKind::Headless;

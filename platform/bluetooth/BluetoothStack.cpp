@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -43,6 +44,22 @@ size_t AlignUp(size_t n)
     return (n + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
 }
 
+// A setting that names no stack is passed by, once said: whoever set it
+// expects the stack named, and would otherwise hunt the wrong one.
+void TellUnknownStack(const std::string& named)
+{
+    static std::mutex* lock = new std::mutex;
+    static std::string* told = new std::string;
+    std::lock_guard<std::mutex> guard(*lock);
+    if (named == *told)
+        return;
+    *told = named;
+    std::fprintf(stderr,
+                 "QAV5_BLUETOOTH=%s is passed by: it takes bluez or file; the stack is chosen as without it\n",
+                 named.c_str());
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 bool UsingBluez()
@@ -53,6 +70,8 @@ bool UsingBluez()
             return true;
         if (named == "file")
             return false;
+        if (!named.empty())
+            TellUnknownStack(named);
     }
     struct stat st {};
     if (::stat(NeighbourhoodPath().c_str(), &st) == 0)

@@ -31,6 +31,10 @@ std::string EntryUsage(const std::string& programPath, EntryOptionSet set = Entr
 
 // The device root the options choose (without choosing it).
 std::string ChooseDeviceRoot(const EntryOptions& options);
+// The device root the options choose when nothing is there yet (nothing is
+// made, the per-user default either); empty when it exists. A program that
+// needs files from its root refuses a missing one before RunEntry makes it.
+std::string MissingDeviceRoot(const EntryOptions& options);
 // The presenter the options and the environment choose.
 PresenterKind ChoosePresenter(const EntryOptions& options);
 

@@ -29,13 +29,14 @@ inline const std::u16string kWheelTypePath = kProgramFolder + u"WheelType.qav";
 inline const std::u16string kDiskTypePath = kProgramFolder + u"DiskType.qod";
 
 // The message box's text control and its two buttons; the keyboard's edit
-// line and its OK and cancel keys.
+// line and its OK, cancel and backspace keys.
 constexpr int kBoxText = 345;
 constexpr int kBoxFirst = 343;
 constexpr int kBoxSecond = 344;
 constexpr int kKeyboardEdit = 476;
 constexpr int kKeyboardOk = 802;
 constexpr int kKeyboardCancel = 800;
+constexpr int kKeyboardBackspace = 801;
 
 inline std::string HostFile(const std::string& path)
 {

@@ -109,6 +109,16 @@ protected:
         return monitor.m_comPort.load();
     }
 
+    // A run the simulator must refuse: no terminal printed, status 2, and
+    // what it said on standard error.
+    std::string Refused(const std::vector<std::string>& args)
+    {
+        SimProcess never(args, QAV5_SENSORSIM, root.Host(u"\\sensorsim-stderr.txt"));
+        EXPECT_EQ("", never.Path()) << "the terminal was opened";
+        EXPECT_EQ(2, never.Stop());
+        return root.ReadFile(u"\\sensorsim-stderr.txt");
+    }
+
     CSensorLink link;
 };
 
@@ -220,10 +230,23 @@ TEST_F(SensorSimIntegrationTest, AStallCountsItsBytesOverTheWholeDump)
     for (const char* fault : {"stall=12288", "stall=100000"}) {
         std::vector<std::string> refused = Args("60");
         refused.insert(refused.end(), {"--fault", fault});
-        SimProcess never(refused);
-        EXPECT_TRUE(never.Path().empty()) << fault << ": " << never.Path();
-        EXPECT_EQ(2, never.Stop()) << fault;
+        EXPECT_NE(std::string::npos, Refused(refused).find("stall takes 0 to 12287")) << fault;
     }
+}
+
+// Arguments are checked before the terminal is opened or the neighbourhood
+// touched: a refused run prints no terminal and lists nothing.
+TEST_F(SensorSimIntegrationTest, ArgumentsAreRefusedBeforeAnythingIsOpened)
+{
+    const std::string bad = "xyz is not 12 hexadecimal digits";
+    EXPECT_NE(std::string::npos, Refused({"--address", "xyz"}).find(bad)) << "without --root";
+    std::vector<std::string> args = Args("60");
+    args.insert(args.end(), {"--address", "xyz"});
+    EXPECT_NE(std::string::npos, Refused(args).find(bad)) << "with --root";
+    EXPECT_NE(std::string::npos, Refused({"--fault", "silent=2"}).find("silent takes no count"));
+    EXPECT_NE(std::string::npos, Refused({"--fault", "stall,slow"}).find("no fault \"slow\""));
+    EXPECT_NE(std::string::npos, Refused({"--firmware", "300"}).find("bad argument --firmware 300"));
+    EXPECT_TRUE(qplat::LoadNeighbourhood().devices.empty());
 }
 
 TEST_F(SensorSimIntegrationTest, WrongPinFailsThePairing)

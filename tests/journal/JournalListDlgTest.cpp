@@ -152,7 +152,7 @@ TEST_F(JournalManager, ACancelledEmptyRefusedOrExistingNameCreatesNothing)
     };
     EXPECT_TRUE(Run({Command(Manager::kNewId), CancelKeyboard(),  // cancel key
                      Command(Manager::kNewId), Close(),           // the keyboard's close box
-                     Command(Manager::kNewId), Type(u""),         // confirmed empty
+                     Command(Manager::kNewId), Type(u""), notice,  // confirmed empty
                      Command(Manager::kNewId), Type(u"..\\up"), notice,
                      Command(Manager::kNewId), Type(u"a*b"), notice,
                      Command(Manager::kNewId), Type(std::u16string(46, u'n')), notice,
@@ -161,8 +161,8 @@ TEST_F(JournalManager, ACancelledEmptyRefusedOrExistingNameCreatesNothing)
     EXPECT_EQ(Folder(), before);
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"Depot.qav"), depot);
     EXPECT_FALSE(root.Exists(kProgramFolder + u"up.qav"));
-    // A refused name is told as such: no write failed.
-    EXPECT_EQ(notices, std::vector<std::u16string>(3, Text(50081)));
+    // An empty name asks for one; a refused name is told as such: no write failed.
+    EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50094), Text(50081), Text(50081), Text(50081)}));
 
     // 45 characters and the extension fit a row: that journal is made.
     const std::u16string longest(45, u'm');

@@ -1,8 +1,9 @@
 // The journal screens in the application itself, run headless from a script:
 // two records stored by the journal classes, the browser opened from the
 // start screen, a filter chosen on the filter screen, a record opened in the
-// record view and its profile saved as a reference profile. The places the
-// script taps are measured first on the same screens in this process.
+// record view and its profile saved as a reference profile, an emptied name
+// asked for. The places the script taps are measured first on the same
+// screens in this process.
 
 
 #include "journal/JournalListDlg.h"
@@ -34,7 +35,7 @@ POINT Centre(HWND window)
 struct Places {
     POINT filter{}, mode{}, save{}, back{};
     POINT carList{}, carEntry1{}, filterOk{};
-    POINT keyboardOk{};
+    POINT keyboardOk{}, keyboardBackspace{}, boxOk{};
 };
 
 COLORREF At(const qplat::Surface& s, int x, int y)
@@ -95,10 +96,17 @@ protected:
         screen->DoModal(nullptr, owner);
         Then([&] {
             p.keyboardOk = Centre(GetDlgItem(FrontDialog(), kKeyboardOk));
+            p.keyboardBackspace = Centre(GetDlgItem(FrontDialog(), kKeyboardBackspace));
             PostCommand(FrontDialog(), kKeyboardCancel);
         });
         auto keyboard = std::make_unique<CKeyboardDlg>();
         keyboard->DoModal(nullptr, owner, 1, u"", u"");
+        Then([&] {
+            p.boxOk = Centre(GetDlgItem(FrontDialog(), kBoxFirst));
+            PostCommand(FrontDialog(), kBoxFirst);
+        });
+        CMessageDlg box;
+        box.Show(nullptr, owner, MESSAGE_NOTICE, Text(50070).c_str());
         return p;
     }
     static std::string Tap(POINT p) { return "tap " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n"; }
@@ -174,6 +182,54 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
         << "the current journal's mark";
 }
 
+// A name emptied on the keyboard, for a reference saved from the browser and
+// for a new journal in the manager, reached by taps from the start screen:
+// each asks for a name, in English and in Russian, and nothing is written.
+TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
+{
+    WriteParams(WheelParams(u"Depot", u"Ref1"));
+    WriteReference(u"Ref1", WheelPoints());
+    {
+        CDBJournalQav journal;
+        const QavJournalRecord r = WheelRecord({u"01/12/26", u"Car A", u"100", u"1", u"0", u"W1"}, 1200.0);
+        ASSERT_EQ(journal.Append(u"Depot", &r), 1);
+    }
+    const Places at = Measure();
+    POINT create{}, managerBack{};
+    Steps({[&](HWND d) {
+        create = Centre(GetDlgItem(d, CJournalListDlg::kNewId));
+        managerBack = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }});
+    RunScreen<CJournalListDlg>(nullptr, owner);
+
+    // More backspaces than either offered name has characters, then OK.
+    std::string emptied;
+    for (int i = 0; i < 24; ++i) emptied += Tap(at.keyboardBackspace);
+    emptied += Tap(at.keyboardOk);
+    auto entries = [&](const std::u16string& folder) {
+        return std::distance(fs::directory_iterator(root.Host(folder)), fs::directory_iterator());
+    };
+    const auto journals = entries(kJournalFolder);
+    const auto references = entries(kProgramFolder + u"Refer\\");
+    for (const std::string language : {"ENG", "RUS"}) {
+        UseLanguage((language + ".LNG").c_str());
+        const std::string reference = Snap("no-reference-name-" + language);
+        const std::string journal = Snap("no-journal-name-" + language);
+        const std::string script = Tap(POINT{88, 151}) + Tap(at.save) + emptied + "snapshot " + reference + "\n" +
+                                   Tap(at.boxOk) + Tap(at.back) + "tap 390 85\ntap 130 100\n" + Tap(create) + emptied +
+                                   "snapshot " + journal + "\n" + Tap(at.boxOk) + Tap(managerBack) + "tap 453 25\nquit\n";
+        ASSERT_EQ(RunProgram(script), 0) << language;
+        for (const std::string& snapshot : {reference, journal}) {
+            const qplat::Surface notice = ReadPngFile(snapshot);
+            ASSERT_EQ(notice.width, 480) << snapshot;
+            EXPECT_TRUE(AnyIn(notice, RECT{100, 56, 380, 72}, Bluish)) << snapshot << ": the notice";
+        }
+    }
+    EXPECT_EQ(entries(kJournalFolder), journals);
+    EXPECT_EQ(entries(kProgramFolder + u"Refer\\"), references);
+}
+
 // A disc journal whose reference lies below the axis, opened from the start
 // screen and shown in record mode by taps: both worn faces on the chart,
 // side 1 above the axis and side 2 below. Then, with no current journal, the
@@ -192,24 +248,9 @@ TEST_F(JournalProgramRun, ADiscRecordBelowTheAxisIsShownUprightAndNoJournalIsTol
         ASSERT_EQ(journal.Append(u"Discs", &record), 1);
     }
     // The places: the disc browser's mode and back buttons, a notice's OK.
-    POINT mode{}, back{}, boxOk{};
-    {
-        auto screen = std::make_unique<View>();
-        Steps({[&](HWND d) {
-            mode = Centre(GetDlgItem(d, View::kModeId));
-            back = Centre(GetDlgItem(d, View::kBackId));
-            PostMessageW(d, WM_CLOSE, 0, 0);
-        }});
-        screen->DoModal(nullptr, owner);
-        Then([&] {
-            boxOk = Centre(GetDlgItem(FrontDialog(), kBoxFirst));
-            PostCommand(FrontDialog(), kBoxFirst);
-        });
-        CMessageDlg box;
-        box.Show(nullptr, owner, MESSAGE_FAILURE, Text(50070).c_str());
-    }
+    const Places at = Measure();
     const std::string script = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("disc-list") + "\n" +
-                               Tap(mode) + "wait 400\nsnapshot " + Snap("disc-record") + "\n" + Tap(back) +
+                               Tap(at.mode) + "wait 400\nsnapshot " + Snap("disc-record") + "\n" + Tap(at.back) +
                                "wait 300\nquit\n";
     ASSERT_EQ(RunProgram(script), 0);
     const qplat::Surface record = ReadPngFile(Snap("disc-record"));
@@ -225,7 +266,7 @@ TEST_F(JournalProgramRun, ADiscRecordBelowTheAxisIsShownUprightAndNoJournalIsTol
     const std::string params = root.ReadFile(kParamPath);
     const auto journals = std::distance(fs::directory_iterator(root.Host(kJournalFolder)), fs::directory_iterator());
     const std::string told = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("no-journal") + "\n" +
-                             Tap(boxOk) + "wait 300\nsnapshot " + Snap("no-journal-after") + "\n" + Tap(back) +
+                             Tap(at.boxOk) + "wait 300\nsnapshot " + Snap("no-journal-after") + "\n" + Tap(at.back) +
                              "wait 300\nquit\n";
     ASSERT_EQ(RunProgram(told), 0);
     const qplat::Surface notice = ReadPngFile(Snap("no-journal"));

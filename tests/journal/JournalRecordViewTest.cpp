@@ -240,7 +240,7 @@ TEST_F(RecordView, RefusedNamesAndFailedWritesAreReportedAndNothingIsWritten)
         screen = std::make_unique<View>();
         std::u16string notice;
         EXPECT_TRUE(Run({Command(View::kSaveReferId), Type(name), Answer(true, &notice), Close()}));
-        EXPECT_EQ(notice, Text(50083)) << "a refused name, not a failed write";
+        EXPECT_EQ(notice, Text(name.empty() ? 50095 : 50083)) << "a missing or refused name, not a failed write";
     }
     EXPECT_FALSE(root.Exists(kProgramFolder + u"out.ref"));
     EXPECT_FALSE(root.Exists(kProgramFolder + u"Refer\\" + tooLong + u".ref"));

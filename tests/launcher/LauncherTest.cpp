@@ -96,15 +96,18 @@ TEST_F(Launcher, TheFolderIsTheOwnPathUpToItsLastBackslash)
 // installs the root's "qav5.prg".
 class LauncherProgram : public qtest::DeviceRootTest {
 protected:
-    // `extra` goes on the command line after the root; with `output` the
-    // standard output is kept too.
-    int Run(std::string* errors, const std::string& extra = std::string(), std::string* output = nullptr)
+    // `extra` goes on the command line after the root option (`rootOption`,
+    // else the fixture's root), `env` (an env command) before the program;
+    // with `output` the standard output is kept too.
+    int Run(std::string* errors, const std::string& extra = std::string(), std::string* output = nullptr,
+            const char* rootOption = nullptr, const std::string& env = std::string())
     {
         const fs::path program = fs::path(QAV5_BINARY_DIR) / "launcher" / "RunQav5";
         const fs::path err = fs::path(root.Path() + "-stderr.txt");
         const fs::path out = fs::path(root.Path() + "-stdout.txt");
-        const std::string command = "\"" + program.string() + "\" --root \"" + root.Path() + "\" " + extra +
-                                    " 2>\"" + err.string() + "\" >\"" + out.string() + "\"";
+        const std::string option = rootOption ? rootOption : "--root \"" + root.Path() + "\"";
+        const std::string command = env + " \"" + program.string() + "\" " + option + " " + extra + " 2>\"" +
+                                    err.string() + "\" >\"" + out.string() + "\"";
         const int status = std::system(command.c_str());
         *errors = Slurp(err);
         if (output) *output = Slurp(out);
@@ -136,10 +139,23 @@ TEST_F(LauncherProgram, StartsTheInstalledProgramAndEndsWithZero)
 TEST_F(LauncherProgram, AMissingProgramFileIsOneLineAndANonZeroStatus)
 {
     std::string errors;
-    EXPECT_NE(Run(&errors), 0);
+    EXPECT_EQ(Run(&errors), LAUNCHER_NO_SOURCE);
     EXPECT_NE(errors.find("qav5.prg"), std::string::npos) << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
     EXPECT_FALSE(root.Exists(u"\\qav5.exe"));
+
+    // A root that is not there holds none either: it is not made for nothing,
+    // whether named or the per-user default.
+    const std::string fresh = root.Path() + "-new";
+    const std::string data = root.Path() + "-data";
+    const std::string named = "--root \"" + fresh + "\"";
+    EXPECT_EQ(Run(&errors, "", nullptr, named.c_str()), LAUNCHER_NO_SOURCE);
+    EXPECT_NE(errors.find("no qav5.prg in " + fresh), std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1);
+    EXPECT_FALSE(fs::exists(fresh));
+    EXPECT_EQ(Run(&errors, "", nullptr, "", "env -u QAV5_ROOT XDG_DATA_HOME=\"" + data + "\""), LAUNCHER_NO_SOURCE);
+    EXPECT_NE(errors.find("no qav5.prg in " + data + "/qav5/root"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(data));
 }
 
 // The launcher starts the program without arguments: the program's screen

@@ -2,6 +2,7 @@
 // the inquiry reports only what answered it, by the devices' own names; the
 // radio state is read and never set; which stack answers; a bus that goes
 // away; and the serial link over a socket behaving as the terminal does.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <thread>
@@ -167,6 +168,16 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
     n.name = "QUN 12345";
     ASSERT_TRUE(qplat::AddNeighbour(n));
     EXPECT_EQ(Inquiry(), (Found{{kHead, u"LX412 11111"}}));
+    {
+        // A name of neither stack: said once, then chosen as if unnamed.
+        ScopedEnv misnamed("QAV5_BLUETOOTH", "BlueZ");
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(qplat::UsingBluez());
+        EXPECT_FALSE(qplat::UsingBluez());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+        EXPECT_NE(std::string::npos, said.find("QAV5_BLUETOOTH=BlueZ is passed by: it takes bluez or file")) << said;
+    }
     {
         // Not named: the file, and BlueZ is not asked.
         ScopedEnv unnamed("QAV5_BLUETOOTH", "");

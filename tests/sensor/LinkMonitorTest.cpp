@@ -10,6 +10,7 @@
 #include "sensor/LinkMonitor.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
+#include "tests/sensor/BluezTestSupport.h"
 #include "tests/sensor/SensorTestSupport.h"
 
 using namespace sensortest;
@@ -415,7 +416,7 @@ TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
         {"missing device", u"1235", [&](qplat::Neighbour& n) { n.serial = missing; }, missing, "missing"},
         {"wrong PIN", u"9999", [](qplat::Neighbour&) {}, "00:12:6f:a0:0b:7c", "refused the PIN"},
         {"radio off", u"1235", [](qplat::Neighbour&) { qplat::SetBluetoothRadio(false); }, "00:12:6f:a0:0b:7c",
-         "refused the PIN"},
+         "Bluetooth is not available"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -447,6 +448,14 @@ TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
         monitor.Stop();
         monitor.ClosePort();
     }
+
+    // No BlueZ on the system bus: not available either, and no PIN is blamed.
+    bluetest::ScopedEnv stack("QAV5_BLUETOOTH", "bluez");
+    bluetest::ScopedEnv bus("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root.Path() + "/no-bus");
+    qplat::ClearDebugOutput();
+    EXPECT_EQ(0, monitor.Connect());
+    EXPECT_EQ(1, DebugLinesAbout("00:12:6f:a0:0b:7c", "Bluetooth is not available"));
+    EXPECT_EQ(0, DebugLinesAbout("00:12:6f:a0:0b:7c", "PIN"));
 }
 
 TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)

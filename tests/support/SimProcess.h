@@ -22,7 +22,9 @@ namespace qtest {
 // The simulator as a child process; its first output line is its terminal.
 class SimProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args, const char* program = QAV5_SENSORSIM)
+    // With `errorFile` its standard error goes there.
+    explicit SimProcess(std::vector<std::string> args, const char* program = QAV5_SENSORSIM,
+                        const std::string& errorFile = std::string())
     {
         int out[2];
         if (pipe(out) != 0)
@@ -30,6 +32,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        if (!errorFile.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         args.insert(args.begin(), program);
         std::vector<char*> argv;

@@ -170,6 +170,28 @@ if(NOT rc EQUAL 0 OR NOT out MATCHES "usage: democard")
   message(FATAL_ERROR "democard --help gave ${rc}: ${out} ${err}")
 endif()
 
+# Arguments democard cannot use are refused, named, before anything is made:
+# the device root stays missing.
+function(expect_refused_arguments pattern)
+  execute_process(COMMAND "${DEMOCARD}" ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(rc EQUAL 0 OR out MATCHES "demo card ready" OR NOT err MATCHES "${pattern}" OR EXISTS "${ROOT}")
+    message(FATAL_ERROR "democard ${ARGN}: should have been refused with \"${pattern}\" (${rc}): ${out} ${err}")
+  endif()
+endfunction()
+set(card_args --root "${ROOT}" --data "${DATA}")
+expect_refused_arguments("address \"zz\" is not 12 hexadecimal digits" ${card_args} --sensor zz "LX412 12345" 1235)
+expect_refused_arguments("address \"00126f0de30g\"" ${card_args} --sensor 00126f0de30g "LX412 12345" 1235)
+expect_refused_arguments("PIN \"12345\" must have 1 to 4 characters" ${card_args} --sensor 00126f0de301 "LX412 12345" 12345)
+expect_refused_arguments("name \"LX412 123456\" must have 1 to 11 characters"
+                         ${card_args} --sensor 00126f0de301 "LX412 123456" 1235)
+expect_refused_arguments("unknown option --bogus\nusage: democard" ${card_args} --bogus)
+expect_refused_arguments("option --sensor needs ADDRESS NAME PIN" ${card_args} --sensor 00126f0de301 "LX412 12345")
+expect_refused_arguments("--root DIR is needed" --data "${DATA}")
+expect_refused_arguments("is not a folder" --root "${ROOT}" --data "${ROOT}-no-data")
+file(MAKE_DIRECTORY "${ROOT}-data/Language" "${ROOT}-data/Schemes")
+expect_refused_arguments("has no folder Schemes_QOD" --root "${ROOT}" --data "${ROOT}-data")
+file(REMOVE_RECURSE "${ROOT}-data")
+
 # Runs democard where it must fail: a non-zero status and the message.
 function(expect_failure message_pattern)
   execute_process(COMMAND "${DEMOCARD}" --root "${ROOT}" --data "${DATA}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)

@@ -254,7 +254,8 @@ bool MakeRegistryKey(const char16_t* keyPath)
 const char kUsage[] =
     "usage: democard --root DIR --data DATA_DIR [--sensor ADDRESS NAME PIN]\n"
     "  --sensor  pairs a laser head (device type 1) on a card that has none yet:\n"
-    "            12 hexadecimal digits, its name (\"LX412 12345\") and PIN\n";
+    "            12 hexadecimal digits, its name (\"LX412 12345\", at most 11 characters)\n"
+    "            and PIN (at most 4)\n";
 
 struct DemoSensor {
     std::string address, name, pin;
@@ -435,6 +436,55 @@ int Usage()
     return 2;
 }
 
+// The card's fields of a paired sensor, with their terminators.
+constexpr size_t kAddressDigits = 12;
+constexpr size_t kNameChars = sizeof(ParamBTRecord::name) / sizeof(WCHAR) - 1;
+constexpr size_t kPinChars = sizeof(ParamBTRecord::pin) / sizeof(WCHAR) - 1;
+
+// A sensor the card's fields cannot hold would be stored cut or unusable,
+// and the head would never link: it is refused before anything is made.
+bool UsableSensor(const DemoSensor& sensor)
+{
+    const bool hex = sensor.address.size() == kAddressDigits &&
+                     sensor.address.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    if (!hex) {
+        std::fprintf(stderr, "democard: --sensor address \"%s\" is not %zu hexadecimal digits\n",
+                     sensor.address.c_str(), kAddressDigits);
+        return false;
+    }
+    const size_t nameChars = qplat::FromUtf8(sensor.name).size();
+    if (nameChars == 0 || nameChars > kNameChars) {
+        std::fprintf(stderr, "democard: --sensor name \"%s\" must have 1 to %zu characters\n", sensor.name.c_str(),
+                     kNameChars);
+        return false;
+    }
+    const size_t pinChars = qplat::FromUtf8(sensor.pin).size();
+    if (pinChars == 0 || pinChars > kPinChars) {
+        std::fprintf(stderr, "democard: --sensor PIN \"%s\" must have 1 to %zu characters\n", sensor.pin.c_str(),
+                     kPinChars);
+        return false;
+    }
+    return true;
+}
+
+// The folders of data/ the card is built from: a wrong --data would
+// otherwise leave a card laid out half before the first copy fails.
+bool UsableData(const fs::path& data)
+{
+    std::error_code ec;
+    if (!fs::is_directory(data, ec)) {
+        std::fprintf(stderr, "democard: --data %s is not a folder\n", data.string().c_str());
+        return false;
+    }
+    for (const CardFolder& folder : CARD_FOLDERS) {
+        if (!fs::is_directory(data / folder.dataFolder, ec)) {
+            std::fprintf(stderr, "democard: --data %s has no folder %s\n", data.string().c_str(), folder.dataFolder);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -442,6 +492,7 @@ int main(int argc, char** argv)
     std::string root;
     std::string data;
     DemoSensor sensor;
+    bool pairing = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -456,11 +507,22 @@ int main(int argc, char** argv)
             sensor.address = argv[++i];
             sensor.name = argv[++i];
             sensor.pin = argv[++i];
-        } else
+            pairing = true;
+        } else {
+            if (arg == "--root" || arg == "--data" || arg == "--sensor")
+                std::fprintf(stderr, "democard: option %s needs %s\n", arg.c_str(),
+                             arg == "--sensor" ? "ADDRESS NAME PIN" : "a folder");
+            else
+                std::fprintf(stderr, "democard: unknown option %s\n", arg.c_str());
             return Usage();
+        }
     }
-    if (root.empty() || data.empty())
+    if (root.empty() || data.empty()) {
+        std::fprintf(stderr, "democard: %s is needed\n", root.empty() ? "--root DIR" : "--data DATA_DIR");
         return Usage();
+    }
+    if (!UsableData(data) || (pairing && !UsableSensor(sensor)))
+        return 2;
     std::error_code ec;
     fs::create_directories(root, ec);
     if (ec) {

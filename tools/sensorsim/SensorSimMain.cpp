@@ -54,7 +54,8 @@ bool ParseDouble(const char* text, double* value)
     return true;
 }
 
-bool ParseFaults(const std::string& list, sensorsim::Faults* f)
+// FALSE with `error` naming the item and what it may be.
+bool ParseFaults(const std::string& list, sensorsim::Faults* f, std::string* error)
 {
     size_t start = 0;
     while (start <= list.size()) {
@@ -62,13 +63,21 @@ bool ParseFaults(const std::string& list, sensorsim::Faults* f)
         std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         std::string name = item;
         std::string arg;
-        if (size_t eq = item.find('='); eq != std::string::npos) {
-            name = item.substr(0, eq);
-            arg = item.substr(eq + 1);
+        const bool hasArg = item.find('=') != std::string::npos;
+        if (hasArg) {
+            name = item.substr(0, item.find('='));
+            arg = item.substr(item.find('=') + 1);
         }
+        const bool counted = name == "stall" || name == "disconnect";
         long n = -1;
-        if (!arg.empty() && (!ParseLong(arg.c_str(), &n) || n < 0))
+        if (hasArg && !counted) {
+            *error = item + ": " + name + " takes no count";
             return false;
+        }
+        if (hasArg && (!ParseLong(arg.c_str(), &n) || n < 0)) {
+            *error = item + ": the count must be a whole number, 0 or more";
+            return false;
+        }
         if (name == "silent")
             f->silent = true;
         else if (name == "short")
@@ -77,14 +86,19 @@ bool ParseFaults(const std::string& list, sensorsim::Faults* f)
             f->garbage = true;
         else if (name == "high-nibbles")
             f->highNibbles = true;
-        else if (name == "stall" && n >= kDumpBytes)
-            return false;  // past the dump's end: it would never stall
-        else if (name == "stall")
+        else if (name == "stall" && n >= kDumpBytes) {
+            // Past the dump's end it would never stall.
+            *error = item + ": the dump has " + std::to_string(kDumpBytes) + " bytes, so stall takes 0 to " +
+                     std::to_string(kDumpBytes - 1);
+            return false;
+        } else if (name == "stall")
             f->stallAfter = n >= 0 ? n : 600;
         else if (name == "disconnect")
             f->disconnectAfter = n >= 0 ? n : 3;
-        else
+        else {
+            *error = "no fault \"" + name + "\" (silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=N])";
             return false;
+        }
         if (comma == std::string::npos)
             break;
         start = comma + 1;
@@ -133,6 +147,7 @@ int main(int argc, char** argv)
     std::string name;
     std::string pin;
     std::string addressText;
+    BT_ADDR address = 0;
     long firmware = -1;
     long range = -1;
     long rssi = -48;
@@ -159,6 +174,7 @@ int main(int argc, char** argv)
             return argv[++i];
         };
         bool ok = true;
+        std::string why;  // what is wrong, where more than the option can be said
         if (a == "--root")
             root = next();
         else if (a == "--kind")
@@ -170,16 +186,19 @@ int main(int argc, char** argv)
         else if (a == "--range")
             ok = ParseLong(next(), &range) && range > 0 && range <= 65535;
         else if (a == "--fault")
-            ok = ParseFaults(next(), &faults);
+            ok = ParseFaults(next(), &faults, &why);
         else if (a == "--verbose")
             verbose = true;
         else if (a == "--name")
             name = next();
         else if (a == "--pin")
             pin = next();
-        else if (a == "--address")
+        else if (a == "--address") {
             addressText = next();
-        else if (a == "--rssi")
+            ok = qplat::ParseBtAddress(addressText, address);
+            if (!ok)
+                why = addressText + " is not 12 hexadecimal digits";
+        } else if (a == "--rssi")
             ok = ParseLong(next(), &rssi) && rssi >= -128 && rssi <= 127;
         else if (a == "--out-of-range")
             outOfRange = true;
@@ -211,10 +230,15 @@ int main(int argc, char** argv)
         } else if (a == "--help" || a == "-h") {
             Usage();
             return 0;
-        } else
+        } else {
             ok = false;
+            why = "is not an option";
+        }
         if (!ok) {
-            std::fprintf(stderr, "sensorsim: bad argument %s\n", a.c_str());
+            // The value as given, unless more can be said about it.
+            if (why.empty())
+                why = argv[i];
+            std::fprintf(stderr, "sensorsim: bad argument %s %s\n", a.c_str(), why.c_str());
             Usage();
             return 2;
         }
@@ -311,12 +335,9 @@ int main(int argc, char** argv)
             name = DefaultName(config.kind);
         if (pin.empty())
             pin = PinOfName(name);
-        if (addressText.empty()) {
-            self.address = 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL);
-        } else if (!qplat::ParseBtAddress(addressText, self.address)) {
-            std::fprintf(stderr, "sensorsim: bad address %s (12 hexadecimal digits)\n", addressText.c_str());
-            return 2;
-        }
+        self.address = addressText.empty()
+                           ? 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL)
+                           : address;
         self.name = name;
         self.pin = pin;
         self.serial = server.Path();
