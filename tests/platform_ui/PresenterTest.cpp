@@ -249,6 +249,30 @@ TEST_F(HeadlessScript, AScriptThatEndsWithoutQuitEndsTheProgramAfterItsLastActio
     EXPECT_NE(note.find("without \"quit\""), std::string::npos) << note;
     EXPECT_TRUE(qplat::InputScriptFinished());
 
+    // A call that holds the program under the last action (the sensor
+    // search) runs to its end; the run ends once what it brought is handled.
+    int rounds = 0;
+    qtest::TestHandler() = [&](HWND w, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (w == button && msg == WM_LBUTTONUP) {
+            for (rounds = 0; rounds < 50 && !qplat::HeldCallEnds(); ++rounds) {
+            }
+            PostMessageW(top, WM_APP, 0, 0);
+        }
+        return false;
+    };
+    Log().Clear();
+    ASSERT_TRUE(qplat::SetInputScript("tap 110 120\n", &error)) << error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
+    quit = RunUntilQuit(top, m);
+    qplat::StopPresenter();
+    note = testing::internal::GetCapturedStderr();
+    qtest::TestHandler() = nullptr;
+    ASSERT_TRUE(quit);
+    EXPECT_EQ(rounds, 50) << "the script's end cut the held call";
+    EXPECT_EQ(Log().Count(top, WM_APP), 1) << "what the call brought was handled before the end";
+    EXPECT_NE(note.find("without \"quit\""), std::string::npos) << note;
+
     // A script that says "quit" ends with its own code and no note.
     ASSERT_TRUE(qplat::SetInputScript("quit\n", &error));
     testing::internal::CaptureStderr();
