@@ -175,7 +175,7 @@ bool SameFileName(std::u16string_view a, std::u16string_view b)
     return SameName(a, b);
 }
 
-std::string DefaultDeviceRoot()
+std::string DefaultDeviceRootPath()
 {
     std::string base;
     const char* xdg = std::getenv("XDG_DATA_HOME");
@@ -185,7 +185,12 @@ std::string DefaultDeviceRoot()
         const char* home = std::getenv("HOME");
         base = std::string(home && home[0] ? home : "/tmp") + "/.local/share";
     }
-    std::string root = base + "/qav5/root";
+    return base + "/qav5/root";
+}
+
+std::string DefaultDeviceRoot()
+{
+    std::string root = DefaultDeviceRootPath();
     MakeFolders(root);
     return root;
 }
