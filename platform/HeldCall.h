@@ -18,5 +18,8 @@ namespace qplat {
 bool HeldCallEnds(unsigned long* waitMs = nullptr);
 // The screen's side (nullptr: none); it is called on the holding thread.
 void SetHeldCallSide(std::function<bool(unsigned long* waitMs)> side);
+// True on a thread while its held call hands the screen's side its time: what
+// runs then runs inside the call (the script's end waits for the call's).
+bool InsideHeldCall();
 
 }  // namespace qplat

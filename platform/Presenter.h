@@ -87,7 +87,8 @@ bool CloseRequestWaiting();
 //
 // A script that has carried out its last action without "quit" ends the
 // program as "quit" does (WM_QUIT, code 0), once its last action's messages
-// are handled, with a note on standard error.
+// are handled, with a note on standard error; a call that holds the program
+// meanwhile (platform/HeldCall.h) is not ended by that but runs to its end.
 //
 // "await x y RRGGBB [ms]" waits for an event on the screen: the script goes on
 // as soon as the composed screen's pixel at (x, y) has that colour (red, green,

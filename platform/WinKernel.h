@@ -294,9 +294,10 @@ namespace qplat {
 // (open keys become invalid), the clock offset and the time zone are read anew.
 void SetDeviceRoot(const std::string& hostFolder);
 const std::string& DeviceRoot();
-// The per-user root under $XDG_DATA_HOME (or ~/.local/share), made when
-// missing; DefaultDeviceRootPath names it without making it.
+// The per-user default ($XDG_DATA_HOME/qav5/root, else
+// $HOME/.local/share/qav5/root), made when missing.
 std::string DefaultDeviceRoot();
+// The same folder, only named (for the help text): nothing is made.
 std::string DefaultDeviceRootPath();
 // The layer's own state lives here, apart from the emulated file system:
 // "registry.txt", "clock.txt", "timezone.txt" and the Bluetooth neighbourhood.

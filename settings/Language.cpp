@@ -1,6 +1,7 @@
 #include "settings/Language.h"
 
 #include <string>
+#include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
@@ -60,11 +61,59 @@ bool ReadLanguageFolderFile(const WCHAR* programFolder, const WCHAR* fileName, s
     return true;
 }
 
-// A file that gives the table not one line: empty, or only the characters
-// the reading steps over.
-bool HoldsNoText(const std::u16string& text)
+// Calls `line(text, length)` for each line the table stores of a language
+// file's text, in order and at most as many as the table holds, each cut to
+// the table's line. A bracket, a blank or a line end is stepped over one
+// character at a time: empty lines cost nothing, "[Main]" is stored as
+// "Main]".
+template <class Line>
+void ForEachTableLine(const std::u16string& text, Line&& line)
 {
-    return text.find_first_not_of(u"[ \r\n") == std::u16string::npos;
+    const size_t len = text.size();
+    size_t i = 0;
+    int n = 0;
+    while (i < len && n < LANGUAGE_TABLE_LINES) {
+        const WCHAR c = text[i];
+        if (c == u'[' || c == u' ' || c == u'\n' || c == u'\r') {
+            ++i;
+            continue;
+        }
+        size_t end = text.find(u'\n', i);
+        if (end == std::u16string::npos)
+            end = len;
+        size_t lineLen = end - i;
+        if (lineLen > 0 && text[i + lineLen - 1] == u'\r')
+            --lineLen;
+        line(text.data() + i, lineLen < LANGUAGE_LINE_CHARS - 1 ? lineLen : size_t(LANGUAGE_LINE_CHARS - 1));
+        ++n;
+        i = end + 1;
+    }
+}
+
+// Whether the table a file gives answers at least one lookup with a text: a
+// stored line that begins with a five-digit id (the first line of that id,
+// which the lookup finds) and holds a text after the id and its separator.
+// Anything less (empty, a byte-order mark, blanks and tabs, lines without an
+// id) would leave every screen with bare text ids.
+bool YieldsText(const std::u16string& text)
+{
+    std::vector<bool> seen(100000, false);
+    bool yields = false;
+    ForEachTableLine(text, [&](const WCHAR* line, size_t len) {
+        if (yields || len < 5 || line[0] < u'1' || line[0] > u'9')
+            return;
+        int id = 0;
+        for (size_t k = 0; k < 5; ++k) {
+            if (line[k] < u'0' || line[k] > u'9')
+                return;
+            id = id * 10 + (line[k] - u'0');
+        }
+        if (seen[id])
+            return;
+        seen[id] = true;
+        yields = len > 6;
+    });
+    return yields;
 }
 
 }  // namespace
@@ -108,7 +157,7 @@ void CLanguage::Load()
             // a blank row it could be chosen, and every screen would then
             // show bare text ids.
             std::u16string text;
-            if (!ReadLanguageFolderFile(m_path, fileName, &text) || HoldsNoText(text))
+            if (!ReadLanguageFolderFile(m_path, fileName, &text) || !YieldsText(text))
                 continue;
             // The current file is opened by its name as the card finds files.
             const bool isCurrent = current[0] != 0 && qplat::SameFileName(fileName, current);
@@ -171,7 +220,7 @@ BOOL CLanguage::WriteIniFile(const WCHAR* fileName)
 BOOL CLanguage::HoldsTexts(const WCHAR* fileName)
 {
     std::u16string text;
-    return fileName && ReadLanguageFolderFile(m_path, fileName, &text) && !HoldsNoText(text) ? TRUE : FALSE;
+    return fileName && ReadLanguageFolderFile(m_path, fileName, &text) && YieldsText(text) ? TRUE : FALSE;
 }
 
 void CLanguage::ReadLngFile(const WCHAR* fileName)
@@ -184,27 +233,8 @@ void CLanguage::ReadLngFile(const WCHAR* fileName)
 void CLanguage::TakeTable(const std::u16string& text)
 {
     std::lock_guard<std::mutex> lock(m_tableLock);
-    const size_t len = text.size();
-    size_t i = 0;
     int n = 0;
-    while (i < len && n < LANGUAGE_TABLE_LINES) {
-        const WCHAR c = text[i];
-        // A bracket, a blank or a line end is stepped over one character at a
-        // time: empty lines cost nothing, "[Main]" is stored as "Main]".
-        if (c == u'[' || c == u' ' || c == u'\n' || c == u'\r') {
-            ++i;
-            continue;
-        }
-        size_t end = text.find(u'\n', i);
-        if (end == std::u16string::npos)
-            end = len;
-        size_t lineLen = end - i;
-        if (lineLen > 0 && text[i + lineLen - 1] == u'\r')
-            --lineLen;
-        CopyBounded(m_table[n], LANGUAGE_LINE_CHARS, text.data() + i, lineLen);
-        ++n;
-        i = end + 1;
-    }
+    ForEachTableLine(text, [&](const WCHAR* line, size_t len) { CopyBounded(m_table[n++], LANGUAGE_LINE_CHARS, line, len); });
 }
 
 WCHAR* CLanguage::ReadLanguageName(const WCHAR* fileName)

@@ -56,8 +56,9 @@ public:
     // whole). FALSE when the file could not be written; it is then unchanged.
     BOOL WriteIniFile(const WCHAR* fileName);
 
-    // Whether a language file of the folder can be read and holds any text;
-    // Load lists only such files.
+    // Whether a language file of the folder can be read and gives at least
+    // one lookup a text (a line "<five-digit id>=<text>"); Load lists only
+    // such files.
     BOOL HoldsTexts(const WCHAR* fileName);
 
     // The readers Load and the constructor use.

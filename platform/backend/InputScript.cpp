@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/HeldCall.h"
 #include "platform/PowerSleep.h"
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
@@ -288,6 +289,10 @@ unsigned long RunInputScriptStep()
         std::lock_guard<std::mutex> g(s.lock);
         if (s.next >= s.actions.size()) {
             if (!s.ending) return 100;
+            // A call that holds the program (the sensor search) goes on to
+            // its end: the run ends once what it brings has been handled, as
+            // after any other last action. Ended here, it would cut the call.
+            if (InsideHeldCall()) return 100;
             // Called when the last action's messages have been handled.
             s.ending = false;
             std::fprintf(stderr, "the script ended without \"quit\": ending the program\n");

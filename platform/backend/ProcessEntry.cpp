@@ -26,6 +26,33 @@ std::string EntryUsage(const std::string& programPath, EntryOptionSet set)
     return "usage: " + name + (application ? " [--root DIR] [--headless] [--script FILE]" : " [--root DIR]");
 }
 
+std::string EntryHelp(const std::string& programPath)
+{
+    return EntryUsage(programPath) +
+           "\n\n"
+           "  --root DIR      the device root: the host folder that stands for the handheld's storage\n"
+           "  --headless      keep the screen in memory, without a window; only a script drives it\n"
+           "  --script FILE   carry out the actions of FILE, one a line (see README.md)\n"
+           "\n"
+           "The device root is DIR, else $QAV5_ROOT, else the default " +
+           DefaultDeviceRootPath() +
+           "\n($XDG_DATA_HOME/qav5/root, else $HOME/.local/share/qav5/root).\n"
+           "\n"
+           "Environment:\n"
+           "  QAV5_ROOT                  the device root when --root is not given\n"
+           "  XDG_DATA_HOME, HOME        where the default device root lies\n"
+           "  DISPLAY, WAYLAND_DISPLAY   the display the window opens on; without one, only a script can run the "
+           "program\n"
+           "  SDL_VIDEODRIVER            SDL's video driver for the window (read by SDL)\n"
+           "  QAV5_DEBUG                 set: the program's debug lines also go to standard error\n"
+           "  QAV5_BLUETOOTH             \"bluez\" or \"file\": the Bluetooth stack (unset: the neighbourhood file\n"
+           "                             bluetooth.txt of the root's .qav5-platform when there is one, else BlueZ)\n"
+           "  QAV5_BLUETOOTH_INQUIRY_MS  how long BlueZ inquires, 0 to 60000 ms (unset: 10240)\n"
+           "  DBUS_SYSTEM_BUS_ADDRESS    the system bus BlueZ is asked on (unset: /run/dbus/system_bus_socket)\n"
+           "  DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR\n"
+           "                             the session bus SDL's desktop library uses (none is started for it)";
+}
+
 namespace {
 
 // "-h", "--root", "--anything=...": never taken as the value of the option
@@ -58,6 +85,7 @@ bool PrepareDeviceRoot(const std::string& root, std::string& error)
 int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error, EntryOptionSet set)
 {
     options = EntryOptions{};
+    options.workedOnScreen = set == EntryOptionSet::Application;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i] ? argv[i] : "";
         std::string value;
@@ -131,6 +159,20 @@ int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPW
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }
+    // Nothing could drive a program worked on its screen that has neither a
+    // window nor a script: it would run unseen, saying nothing, until a
+    // signal ended it.
+    const bool undriven = options.workedOnScreen && options.script.empty();
+    PresenterKind kind = ChoosePresenter(options);
+    if (undriven && kind == PresenterKind::Headless) {
+        std::fprintf(stderr, "%s\n",
+                     options.headless
+                         ? "with --headless the screen is kept in memory, and there is no script (--script FILE) to "
+                           "drive the program: it does not start"
+                         : "there is no display (DISPLAY and WAYLAND_DISPLAY are unset) to open the window on, and no "
+                           "script (--script FILE) to drive the program: it does not start");
+        return 2;
+    }
     const std::string root = ChooseDeviceRoot(options);
     if (!PrepareDeviceRoot(root, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -138,9 +180,14 @@ int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPW
         return 2;
     }
     SetDeviceRoot(root);
-    PresenterKind kind = ChoosePresenter(options);
     if (!StartPresenter(kind)) {
-        // No window can be opened on this display: carry on without one.
+        if (kind == PresenterKind::Window && undriven) {
+            std::fprintf(stderr, "no window can be opened on this display, and there is no script (--script FILE) to "
+                                 "drive the program: it does not start\n");
+            return 2;
+        }
+        // No window can be opened on this display: a script carries on
+        // without one.
         if (kind != PresenterKind::Window || !StartPresenter(PresenterKind::Headless)) {
             std::fprintf(stderr, "cannot start the screen\n");
             return 2;

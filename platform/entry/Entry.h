@@ -15,6 +15,10 @@ struct EntryOptions {
     std::string root;     // empty: $QAV5_ROOT, else the per-user default
     bool headless = false;
     std::string script;   // empty: no scripted input
+    // The program is worked only through its screen (the application, not
+    // the launcher): a run with neither a window nor a script is refused, as
+    // nothing could drive it and it would run unseen until a signal ended it.
+    bool workedOnScreen = false;
 };
 
 // Which options a program takes: the application all of them, the launcher,
@@ -28,6 +32,9 @@ enum class EntryOptionSet { Application, RootOnly };
 int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string& error,
                       EntryOptionSet set = EntryOptionSet::Application);
 std::string EntryUsage(const std::string& programPath, EntryOptionSet set = EntryOptionSet::Application);
+// What --help prints for the application: the usage line, the options, the
+// device root it falls back to and the environment variables it reads.
+std::string EntryHelp(const std::string& programPath);
 
 // The device root the options choose (without choosing it).
 std::string ChooseDeviceRoot(const EntryOptions& options);
@@ -41,9 +48,11 @@ PresenterKind ChoosePresenter(const EntryOptions& options);
 // Loads the script, chooses root and presenter, runs `winMain` on the calling
 // thread and stops the presenter. Returns WinMain's result, or 2 (with a line
 // on standard error) when the script cannot be read (a folder, unreadable,
-// not valid), the device root is not a folder and cannot be made one, no
+// not valid), a program worked on its screen would have neither a window nor
+// a script, the device root is not a folder and cannot be made one, no
 // presenter starts or the script failed on the way (InputScriptFailed). A
-// refused script is found before the device root is made.
+// refused script, and a run without a window or a script, are found before
+// the device root is made.
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain);
 
 }  // namespace qplat

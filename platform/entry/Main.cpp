@@ -22,7 +22,9 @@ int main(int argc, char** argv)
     int parsed = qplat::ParseEntryOptions(argc, argv, options, error);
     if (parsed != 1) {
         if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
-        std::fprintf(parsed == 0 ? stdout : stderr, "%s\n", qplat::EntryUsage(argc > 0 ? argv[0] : "").c_str());
+        const std::string program = argc > 0 && argv[0] ? argv[0] : "";
+        std::fprintf(parsed == 0 ? stdout : stderr, "%s\n",
+                     (parsed == 0 ? qplat::EntryHelp(program) : qplat::EntryUsage(program)).c_str());
         return parsed == 0 ? 0 : 2;
     }
     return qplat::RunEntry(options, [](HINSTANCE instance, LPWSTR commandLine) {

@@ -11,6 +11,10 @@ struct HeldCallState {
     std::function<bool(unsigned long*)> side;
 };
 
+// The depth of held calls handing their time to the screen's side on this
+// thread (a side may hold a call in turn).
+thread_local int t_insideHeldCall = 0;
+
 HeldCallState& State()
 {
     static HeldCallState* s = new HeldCallState;
@@ -29,10 +33,20 @@ bool HeldCallEnds(unsigned long* waitMs)
     }
     unsigned long wait = 100;
     // Outside the lock: the screen's side runs the presenter's idle time.
-    const bool ends = side && side(&wait);
+    bool ends = false;
+    if (side) {
+        ++t_insideHeldCall;
+        ends = side(&wait);
+        --t_insideHeldCall;
+    }
     if (waitMs)
         *waitMs = wait;
     return ends;
+}
+
+bool InsideHeldCall()
+{
+    return t_insideHeldCall > 0;
 }
 
 void SetHeldCallSide(std::function<bool(unsigned long* waitMs)> side)

@@ -208,31 +208,42 @@ TEST_F(LanguageScreen, ApplyWithoutASelectionOrWithoutAWritableIniSaysSo)
     EXPECT_EQ(after.marks[english], u"\u2022");
 }
 
-// A language file emptied after the list was filled is no choice: apply
-// says that no language is selected, "Language.ini" stays as it was, and
-// the list no longer offers the file.
+// A language file emptied after the list was filled (to nothing, to a
+// byte-order mark, to blanks and tabs) is no choice: apply says that no
+// language is selected, "Language.ini" stays as it was, and the refreshed
+// list no longer offers the file: a tap where its row was selects nothing.
 TEST_F(LanguageScreen, ApplyingAFileEmptiedMeanwhileWritesNothingAndDropsItsRow)
 {
     WriteParams(Params(1, 1));
     const std::string ini = root.ReadFile(kIniPath);
-    std::u16string said;
-    Shown before, after;
-    Run({[&](HWND dlg) {
-             before = Look(dlg);
-             root.WriteFile(kProgramFolder + u"Language\\RUS.LNG", "");
-             Choose(u"Русский")(dlg);
-         },
-         Answer(true, &said),
-         [&](HWND dlg) {
-             after = Look(dlg);
-             PostMessageW(dlg, WM_CLOSE, 0, 0);
-         }});
-    EXPECT_EQ(before.names.size(), 2u);
-    EXPECT_EQ(said, Text(50046));
-    EXPECT_EQ(root.ReadFile(kIniPath), ini);
-    EXPECT_EQ(after.names, std::vector<std::u16string>{u"English"});
-    EXPECT_EQ(after.marks, std::vector<std::u16string>{u"\u2022"});
-    EXPECT_EQ(after.button, Text(50108)) << "still English";
+    const std::string russian = root.ReadFile(kProgramFolder + u"Language\\RUS.LNG");
+    for (const std::string emptied : {"", "\xEF\xBB\xBF", " \t\r\n\t\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(emptied));
+        root.WriteFile(kProgramFolder + u"Language\\RUS.LNG", russian);
+        std::u16string said, saidAgain;
+        Shown before, after;
+        POINT wasRussian{};
+        Run({[&](HWND dlg) {
+                 before = Look(dlg);
+                 wasRussian = CellCentre(List(dlg), RowOf(List(dlg), u"Русский"), 0);
+                 root.WriteFile(kProgramFolder + u"Language\\RUS.LNG", emptied);
+                 Choose(u"Русский")(dlg);
+             },
+             Answer(true, &said),
+             [&](HWND dlg) {
+                 after = Look(dlg);
+                 qplat::StylusTap(wasRussian.x, wasRussian.y);
+                 PostCommand(dlg, Dlg::kApplyId);
+             },
+             Answer(true, &saidAgain), [](HWND dlg) { PostMessageW(dlg, WM_CLOSE, 0, 0); }});
+        EXPECT_EQ(before.names.size(), 2u);
+        EXPECT_EQ(said, Text(50046));
+        EXPECT_EQ(saidAgain, Text(50046)) << "the tap where the row was chose something";
+        EXPECT_EQ(root.ReadFile(kIniPath), ini);
+        EXPECT_EQ(after.names, std::vector<std::u16string>{u"English"});
+        EXPECT_EQ(after.marks, std::vector<std::u16string>{u"\u2022"});
+        EXPECT_EQ(after.button, Text(50108)) << "still English";
+    }
 }
 
 }  // namespace

@@ -212,51 +212,41 @@ TEST_F(HeadlessScript, BadScriptsAreRefusedWithTheirLine)
     qplat::ClearInputScript();
 }
 
-// Runs the user-interface thread's loop under the started presenter until
-// WM_QUIT (true) or, when nothing ends it, until a 10 s guard timer (false).
-bool RunUntilQuit(HWND timerWindow, MSG& m)
-{
-    SetTimer(timerWindow, 0x5EC, 10000, nullptr);
-    bool quit = false;
-    for (;;) {
-        if (!GetMessageW(&m, nullptr, 0, 0)) {
-            quit = true;
-            break;
-        }
-        if (m.message == WM_TIMER && m.wParam == 0x5EC) break;
-        DispatchMessageW(&m);
-    }
-    if (IsWindow(timerWindow)) KillTimer(timerWindow, 0x5EC);
-    return quit;
-}
-
 TEST_F(HeadlessScript, AScriptThatEndsWithoutQuitEndsTheProgramAfterItsLastAction)
 {
     HWND top = Keep(MakeTop(0, 0, 480, 272));
     HWND button = MakeChild(top, 1, 100, 100, 40, 40);
     qplat::ProcessPendingMessages();
-    std::string error;
-    ASSERT_TRUE(qplat::SetInputScript("wait 10\ntap 110 120\n", &error)) << error;
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
     MSG m{};
-    bool quit = RunUntilQuit(top, m);
-    qplat::StopPresenter();
-    std::string note = testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(quit) << "the program ended";
+    std::string note;
+    ASSERT_TRUE(qtest::RunScript("wait 10\ntap 110 120\n", top, m, &note)) << "the program ended";
     EXPECT_EQ(m.wParam, 0u) << "with status 0";
     EXPECT_EQ(Log().Count(button, WM_LBUTTONUP), 1) << "after the last tap was handled";
     EXPECT_NE(note.find("without \"quit\""), std::string::npos) << note;
     EXPECT_TRUE(qplat::InputScriptFinished());
 
+    // A call that holds the program under the last action (the sensor
+    // search) runs to its end; the run ends once what it brought is handled.
+    int rounds = 0;
+    qtest::TestHandler() = [&](HWND w, UINT msg, WPARAM, LPARAM, LRESULT&) {
+        if (w == button && msg == WM_LBUTTONUP) {
+            for (rounds = 0; rounds < 50 && !qplat::HeldCallEnds(); ++rounds) {
+            }
+            PostMessageW(top, WM_APP, 0, 0);
+        }
+        return false;
+    };
+    Log().Clear();
+    const bool quit = qtest::RunScript("tap 110 120\n", top, m, &note);
+    qtest::TestHandler() = nullptr;
+    ASSERT_TRUE(quit);
+    EXPECT_EQ(rounds, 50) << "the script's end cut the held call";
+    EXPECT_EQ(Log().Count(top, WM_APP), 1) << "what the call brought was handled before the end";
+    EXPECT_NE(note.find("without \"quit\""), std::string::npos) << note;
+
     // A script that says "quit" ends with its own code and no note.
-    ASSERT_TRUE(qplat::SetInputScript("quit\n", &error));
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
-    quit = RunUntilQuit(top, m);
-    qplat::StopPresenter();
-    EXPECT_TRUE(quit);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(qtest::RunScript("quit\n", top, m, &note));
+    EXPECT_EQ(note, "");
 }
 
 TEST_F(HeadlessScript, PowerKeyInBothSpellingsAndCloseReachTheirWindows)
@@ -265,12 +255,8 @@ TEST_F(HeadlessScript, PowerKeyInBothSpellingsAndCloseReachTheirWindows)
     HWND front = Keep(MakeTop(20, 20, 200, 100, WS_POPUP | WS_VISIBLE, main));
     ASSERT_EQ(qplat::ProgramMainWindow(), main);
     qplat::ProcessPendingMessages();
-    std::string error;
-    ASSERT_TRUE(qplat::SetInputScript("power key\npower\nclose\nquit\n", &error)) << error;
-    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
     MSG m{};
-    EXPECT_TRUE(RunUntilQuit(main, m));
-    qplat::StopPresenter();
+    EXPECT_TRUE(qtest::RunScript("power key\npower\nclose\nquit\n", main, m));
     EXPECT_EQ(Log().Count(front, WM_POWERKEY), 2);
     EXPECT_EQ(Log().Count(main, WM_CLOSE), 1) << "close goes to the main window";
     EXPECT_EQ(Log().Count(front, WM_CLOSE), 0);
@@ -344,17 +330,12 @@ TEST_F(HeadlessScript, APowerOffDarkensTheScreenUntilATapThatReachesNoWindow)
     const unsigned sleeps = qplat::DeviceSleeps(), wakes = qplat::DeviceWakes();
     const std::string before = root.Path() + "/before.png", dark = root.Path() + "/dark.png",
                       after = root.Path() + "/after.png";
-    std::string error;
     // While asleep, the stylus going up and moving and a second snapshot
     // change nothing; the tap wakes; the next tap is the program's again.
-    ASSERT_TRUE(qplat::SetInputScript("snapshot " + before + "\npower\nwait 20\nrelease 110 120\nmove 110 120\nsnapshot " +
-                                          dark + "\ntap 110 120\nwait 20\nsnapshot " + after + "\ntap 110 120\nquit\n",
-                                      &error))
-        << error;
-    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
     MSG m{};
-    EXPECT_TRUE(RunUntilQuit(top, m));
-    qplat::StopPresenter();
+    EXPECT_TRUE(qtest::RunScript("snapshot " + before + "\npower\nwait 20\nrelease 110 120\nmove 110 120\nsnapshot " +
+                                     dark + "\ntap 110 120\nwait 20\nsnapshot " + after + "\ntap 110 120\nquit\n",
+                                 top, m));
     qplat::SetPowerHandler([](DWORD) {});
     EXPECT_EQ(qplat::DeviceSleeps(), sleeps + 1);
     EXPECT_EQ(qplat::DeviceWakes(), wakes + 1);
@@ -384,14 +365,8 @@ TEST_F(HeadlessScript, ThePowerKeyAndACloseRequestWakeTheScreenAndReachNoWindowW
     };
     qplat::SetPowerHandler(nullptr);
     const unsigned sleeps = qplat::DeviceSleeps(), wakes = qplat::DeviceWakes();
-    std::string error;
-    ASSERT_TRUE(qplat::SetInputScript("power\nwait 10\npower\nwait 10\npower\nwait 10\nclose\n", &error)) << error;
-    ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
-    testing::internal::CaptureStderr();
     MSG m{};
-    const bool quit = RunUntilQuit(main, m);
-    testing::internal::GetCapturedStderr();
-    qplat::StopPresenter();
+    const bool quit = qtest::RunScript("power\nwait 10\npower\nwait 10\npower\nwait 10\nclose\n", main, m);
     qplat::SetPowerHandler([](DWORD) {});
     EXPECT_TRUE(quit);
     EXPECT_EQ(powerKeys, 2) << "the power key that woke the device reached no window";
@@ -411,14 +386,9 @@ TEST_F(HeadlessScript, ASnapshotThatCannotBeWrittenEndsTheRunWithStatusTwo)
     for (const std::string& target : {root.Path() + "/missing/shot.png", root.Path()}) {
         SCOPED_TRACE(target);
         Log().Clear();
-        ASSERT_TRUE(qplat::SetInputScript("snapshot " + target + "\ntap 110 120\nquit\n", &error)) << error;
-        testing::internal::CaptureStderr();
-        ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
         MSG m{};
-        const bool quit = RunUntilQuit(top, m);
-        qplat::StopPresenter();
-        const std::string note = testing::internal::GetCapturedStderr();
-        ASSERT_TRUE(quit);
+        std::string note;
+        ASSERT_TRUE(qtest::RunScript("snapshot " + target + "\ntap 110 120\nquit\n", top, m, &note));
         EXPECT_EQ(m.wParam, 2u);
         EXPECT_TRUE(qplat::InputScriptFailed());
         EXPECT_TRUE(qplat::InputScriptFinished());
@@ -486,7 +456,7 @@ TEST_F(HeadlessScript, SigtermAndSigintAskTheMainWindowToCloseOnceAndAreGivenBac
         ASSERT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
         raise(sig);
         MSG m{};
-        bool quit = RunUntilQuit(main, m);
+        bool quit = qtest::RunUntilQuit(main, m);
         sigaction(sig, nullptr, &now);
         EXPECT_EQ(now.sa_handler, SIG_DFL) << "a second signal ends a program that does not close";
         qplat::StopPresenter();

@@ -19,26 +19,6 @@ namespace {
 class ScriptAwait : public qtest::WindowTest {};
 
 
-// Runs the user-interface thread's loop under the headless presenter until
-// WM_QUIT (true) or, as a hang guard, a 60 s timer (false).
-bool RunUntilQuit(HWND timerWindow, MSG& m)
-{
-    EXPECT_TRUE(qplat::StartPresenter(qplat::PresenterKind::Headless));
-    SetTimer(timerWindow, 0x5ED, 60000, nullptr);
-    bool quit = false;
-    for (;;) {
-        if (!GetMessageW(&m, nullptr, 0, 0)) {
-            quit = true;
-            break;
-        }
-        if (m.message == WM_TIMER && m.wParam == 0x5ED) break;
-        DispatchMessageW(&m);
-    }
-    if (IsWindow(timerWindow)) KillTimer(timerWindow, 0x5ED);
-    qplat::StopPresenter();
-    return quit;
-}
-
 TEST_F(ScriptAwait, ThePointTheColourAndTheGuardAreCheckedWithTheLine)
 {
     std::string error;
@@ -110,20 +90,12 @@ TEST_F(ScriptAwait, GoesOnAsSoonAsThePixelShowsTheEventAndNotBefore)
         return true;
     };
     SetTimer(top, 7, 300, nullptr);
-    std::string error;
-    ASSERT_TRUE(qplat::SetInputScript("await 120 120 00FF00\n"
-                                      "tap 120 120\n"
-                                      "await 120 120 !00FF00\n"
-                                      "tap 120 120\n"
-                                      "quit\n",
-                                      &error))
-        << error;
-    testing::internal::CaptureStderr();
     const auto start = std::chrono::steady_clock::now();
     MSG m{};
-    const bool quit = RunUntilQuit(top, m);
+    std::string note;
+    const bool quit = qtest::RunScript("await 120 120 00FF00\ntap 120 120\nawait 120 120 !00FF00\ntap 120 120\nquit\n",
+                                       top, m, &note);
     const auto took = std::chrono::steady_clock::now() - start;
-    const std::string note = testing::internal::GetCapturedStderr();
     qtest::TestHandler() = nullptr;
     ASSERT_TRUE(quit);
     EXPECT_EQ(m.wParam, 0u) << note;
@@ -139,21 +111,13 @@ TEST_F(ScriptAwait, AnEventThatNeverComesEndsTheRunAtItsGuardWithStatusTwoAndThe
     HWND button = MakeChild(top, 1, 100, 100, 40, 40);
     qplat::ProcessPendingMessages();
     Fill(top, RGB(0, 0, 255));
-    std::string error;
-    ASSERT_TRUE(qplat::SetInputScript("# the screen stays blue\n"
-                                      "await 5 5 !0000FF 1000\n"
-                                      "tap 120 120\n"
-                                      "quit\n",
-                                      &error))
-        << error;
-    testing::internal::CaptureStderr();
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
     MSG m{};
-    const bool quit = RunUntilQuit(top, m);
+    std::string note;
+    const bool quit = qtest::RunScript("# the screen stays blue\nawait 5 5 !0000FF 1000\ntap 120 120\nquit\n", top, m, &note);
     const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     const auto took = std::chrono::steady_clock::now() - start;
-    const std::string note = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(quit) << "the guard ended the run";
     // Waiting sleeps between looks: a busy loop would take the whole time.
     EXPECT_LT(cpuMs, 0.5 * static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
@@ -168,8 +132,7 @@ TEST_F(ScriptAwait, AnEventThatNeverComesEndsTheRunAtItsGuardWithStatusTwoAndThe
     EXPECT_EQ(note.find("without \"quit\""), std::string::npos) << "one line, the guard's: " << note;
 
     // The same script with the colour that is there goes straight on.
-    ASSERT_TRUE(qplat::SetInputScript("await 5 5 0000FF 400\ntap 120 120\nquit\n", &error)) << error;
-    ASSERT_TRUE(RunUntilQuit(top, m));
+    ASSERT_TRUE(qtest::RunScript("await 5 5 0000FF 400\ntap 120 120\nquit\n", top, m));
     EXPECT_EQ(m.wParam, 0u);
     EXPECT_EQ(Log().Count(button, WM_LBUTTONDOWN), 1);
 }

@@ -116,6 +116,44 @@ inline HWND MakeChild(HWND parent, int id, int x, int y, int w, int h, DWORD sty
                            reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
 }
 
+// Runs the user-interface thread's loop until WM_QUIT (true, `m` holding it)
+// or, as a hang guard, a 60 s timer on `timerWindow` (false).
+inline bool RunUntilQuit(HWND timerWindow, MSG& m)
+{
+    SetTimer(timerWindow, 0x5EC, 60000, nullptr);
+    bool quit = false;
+    for (;;) {
+        if (!GetMessageW(&m, nullptr, 0, 0)) {
+            quit = true;
+            break;
+        }
+        if (m.message == WM_TIMER && m.wParam == 0x5EC) break;
+        DispatchMessageW(&m);
+    }
+    if (IsWindow(timerWindow)) KillTimer(timerWindow, 0x5EC);
+    return quit;
+}
+
+// Runs `script` under the headless presenter until WM_QUIT (true) or the
+// guard (false, see RunUntilQuit); what it says on standard error meanwhile
+// goes to `note`.
+inline bool RunScript(const std::string& script, HWND timerWindow, MSG& m, std::string* note = nullptr)
+{
+    std::string error;
+    if (!qplat::SetInputScript(script, &error)) {
+        ADD_FAILURE() << "the script is refused: " << error;
+        return false;
+    }
+    testing::internal::CaptureStderr();
+    const bool started = qplat::StartPresenter(qplat::PresenterKind::Headless);
+    EXPECT_TRUE(started);
+    const bool quit = started && RunUntilQuit(timerWindow, m);
+    qplat::StopPresenter();
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (note) *note = said;
+    return quit;
+}
+
 // Resets the per-test state of the window system helpers.
 class WindowTest : public ::testing::Test {
 protected:

@@ -1,14 +1,13 @@
 // The platform's serial ports: raw bytes, the COMMTIMEOUTS rules, close and
 // hang-up while a read waits, and the "COMn:" device manager.
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <functional>
 #include <thread>
 
 #include "tests/sensor/SensorTestSupport.h"
+#include "tests/support/OrdinaryUser.h"
 
 using namespace sensortest;
 
@@ -263,25 +262,6 @@ TEST_F(SerialPortTest, DeviceManagerIndexes)
     qplat::ReserveCommIndex(0, false);
 }
 
-// Runs `check` as an ordinary user: as root, in a child process that gave up
-// its privileges (root may open any file). The result of `check`, or false
-// when the child could not run it.
-bool AsOrdinaryUser(const std::function<bool()>& check)
-{
-    if (geteuid() != 0)
-        return check();
-    const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(3);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST_F(SerialPortTest, OpenFailuresNameTheDeviceAndTheErrorOnce)
 {
     qplat::ClearDebugOutput();
@@ -319,11 +299,11 @@ TEST_F(SerialPortTest, OpenFailuresNameTheDeviceAndTheErrorOnce)
     ASSERT_EQ(0, chmod(locked.c_str(), 0600));
     ASSERT_EQ(0, chmod(root.Path().c_str(), 0755));
     ASSERT_TRUE(qplat::BindCommPort(7, locked));
-    EXPECT_TRUE(AsOrdinaryUser([&] {
-        HANDLE h = nullptr;
-        return CSensorLink().OpenPort(7, &h) == 0 && GetLastError() == ERROR_ACCESS_DENIED &&
-               DebugLinesAbout(locked) == 1 && DebugLinesAbout(locked, "permission") == 1;
-    }));
+    EXPECT_EQ(qtest::OrdinaryUserRun::Passed, qtest::AsOrdinaryUser([&] {
+                  HANDLE h = nullptr;
+                  return CSensorLink().OpenPort(7, &h) == 0 && GetLastError() == ERROR_ACCESS_DENIED &&
+                         DebugLinesAbout(locked) == 1 && DebugLinesAbout(locked, "permission") == 1;
+              }));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/WinText.h"
 #include "settings/Language.h"
 #include "settings/ProgramFolder.h"
+#include "tests/support/OrdinaryUser.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -52,6 +53,14 @@ protected:
         return language;
     }
 };
+
+// The file names of the language list.
+std::vector<std::u16string> Listed(const CLanguage& language)
+{
+    std::vector<std::u16string> names;
+    for (int i = 0; i < language.GetLanguageCount(); ++i) names.push_back(language.GetLanguageEntry(i)->fileName);
+    return names;
+}
 
 // A language file in the delivered form: header, name line, CR LF line ends.
 std::string LanguageFile(const std::string& name, const std::vector<std::string>& lines)
@@ -224,35 +233,58 @@ TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
     EXPECT_EQ(std::u16string(LANGUAGE_NAME_CHARS - 1, u'N'), std::u16string(language->GetLanguageEntry(0)->languageName));
 }
 
-// A language file that cannot be read or holds no text was listed as a blank
-// row; chosen, it left every screen with bare text ids. Such files are not
-// offered.
-TEST_F(LanguageTest, AFileThatCannotBeReadOrHoldsNoTextIsNotListed)
+// A language file that cannot be read or gives no lookup a text was listed
+// as a blank row; chosen, it left every screen with bare text ids. Such files
+// are not offered: an empty one, a byte-order mark alone (what a PC editor
+// saves for an empty file), blanks and tabs, lines without an id or with an
+// id but no text (a later line of the same id is never looked at).
+TEST_F(LanguageTest, AFileThatCannotBeReadOrGivesNoTextIsNotListed)
 {
     Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
-    Write(u"EMPTY.LNG", "");
-    Write(u"BLANK.LNG", "\r\n [\r\n\r\n");
+    const std::vector<std::pair<std::u16string, std::string>> textless = {
+        {u"EMPTY.LNG", ""},
+        {u"BLANK.LNG", "\r\n [\r\n\r\n"},
+        {u"MARK.LNG", "\xEF\xBB\xBF"},
+        {u"TABS.LNG", " \t\t\r\n\t \r\n"},
+        {u"PROSE.LNG", "[Texts]\r\nA note\r\n10000=\r\n4050=x\r\n01234=zero\r\n40501=\r\n40501=later\r\n"},
+    };
+    for (const auto& [name, bytes] : textless) Write(name, bytes);
     Write(u"NOTE.LNG", "[x]\r\n40501=Datum\r\n");  // texts without a name: still a language
     ASSERT_EQ(0, ::mkfifo(root.Host(kFolder + u"PIPE.LNG").c_str(), 0644));
     std::filesystem::create_directory(root.Host(kFolder + u"DIR.LNG"));
-    const bool permissionsBind = ::geteuid() != 0;
-    if (permissionsBind) {
-        Write(u"SHUT.LNG", LanguageFile("Locked", {"40501=Zu"}));
-        std::filesystem::permissions(root.Host(kFolder + u"SHUT.LNG"), std::filesystem::perms::none);
-    }
     Write(u"Language.ini", "File_Language=ENG.LNG");
     auto language = Loaded();
-    std::vector<std::u16string> listed;
-    for (int i = 0; i < language->GetLanguageCount(); ++i) listed.push_back(language->GetLanguageEntry(i)->fileName);
-    EXPECT_EQ(listed, (std::vector<std::u16string>{u"ENG.LNG", u"NOTE.LNG"}));
+    EXPECT_EQ(Listed(*language), (std::vector<std::u16string>{u"ENG.LNG", u"NOTE.LNG"}));
     EXPECT_EQ(u"Date", Text(language->GetText(40501)));
 
-    for (const char16_t* file : {u"EMPTY.LNG", u"BLANK.LNG", u"PIPE.LNG", u"DIR.LNG", u"MISSING.LNG"})
+    for (const auto& [name, bytes] : textless) EXPECT_FALSE(language->HoldsTexts(name.c_str())) << qplat::ToUtf8(name);
+    for (const char16_t* file : {u"PIPE.LNG", u"DIR.LNG", u"MISSING.LNG"})
         EXPECT_FALSE(language->HoldsTexts(file)) << qplat::ToUtf8(file);
-    if (permissionsBind) {
-        EXPECT_FALSE(language->HoldsTexts(u"SHUT.LNG"));
-    }
     EXPECT_TRUE(language->HoldsTexts(u"eng.lng"));
+    EXPECT_TRUE(language->HoldsTexts(u"NOTE.LNG"));
+}
+
+// A file the program may not read, as a user that permission bits bind: the
+// superuser (as which CI runs) is checked from a child that became another
+// user.
+TEST_F(LanguageTest, AFileThatMayNotBeReadIsNotListed)
+{
+    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
+    Write(u"SHUT.LNG", LanguageFile("Locked", {"40501=Zu"}));
+    Write(u"Language.ini", "File_Language=SHUT.LNG");
+    std::filesystem::permissions(root.Host(kFolder + u"SHUT.LNG"), std::filesystem::perms::none);
+    for (std::filesystem::path p = root.Host(kFolder); p.string().size() >= root.Path().size(); p = p.parent_path())
+        std::filesystem::permissions(p, std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+    const qtest::OrdinaryUserRun run = qtest::AsOrdinaryUser([&] {
+        auto language = Loaded();
+        // The readable file is listed: the check could read the folder.
+        return Listed(*language) == std::vector<std::u16string>{u"ENG.LNG"} && !language->HoldsTexts(u"SHUT.LNG") &&
+               Text(language->GetText(40501)) == u"40501";
+    });
+    if (run == qtest::OrdinaryUserRun::NoOtherUser)
+        GTEST_SKIP() << "the superuser reads any file, and this one could not become another user";
+    EXPECT_EQ(run, qtest::OrdinaryUserRun::Passed) << "the unreadable file was listed, or its texts loaded";
 }
 
 TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)

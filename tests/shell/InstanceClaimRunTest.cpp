@@ -46,15 +46,11 @@ protected:
             const std::string& prefix = "", std::string rootPath = "")
     {
         if (rootPath.empty()) rootPath = root.Path();
-        const fs::path scriptPath = dir / (name + ".txt"), errPath = dir / (name + ".err");
-        std::ofstream(scriptPath) << script;
-        const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        const std::string command = prefix + "\"" + program.string() + "\" --headless --root \"" + rootPath +
-                                    "\" --script \"" + scriptPath.string() + "\" 2>\"" + errPath.string() + "\"";
-        const int status = std::system(command.c_str());
+        const fs::path errPath = dir / (name + ".err");
+        const int status = qtest::RunProgramScript(rootPath, dir / (name + ".txt"), script, errPath, prefix);
         std::ifstream in(errPath);
         err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
 
 public:

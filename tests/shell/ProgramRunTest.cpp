@@ -286,6 +286,45 @@ TEST_F(ProgramRun, AnAwaitThatIsNeverMetEndsTheRunWithStatusTwoAndItsLine)
     EXPECT_FALSE(fs::exists(Snap("never")));
 }
 
+// Without a display and without a script nothing could drive the program: it
+// ran unseen and said nothing until a signal ended it, with or without
+// --headless. It says so and ends with status 2, making no device root; a
+// display on which no window opens is told the same way. --help names the
+// environment the program reads and the default device root. The time limit
+// only ends a run that breaks this.
+TEST_F(ProgramRun, WithNothingToDriveItTheProgramSaysSoAndEndsWithStatusTwo)
+{
+    const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
+    const fs::path out = dir / "out.txt", err = dir / "err.txt";
+    auto run = [&](const std::string& env, const std::string& args) {
+        const std::string command = "timeout 60 env -u DISPLAY -u WAYLAND_DISPLAY " + env + " \"" + program.string() +
+                                    "\" " + args + " >\"" + out.string() + "\" 2>\"" + err.string() + "\"";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string fresh = "--root \"" + (dir / "fresh-root").string() + "\"";
+    for (const bool headless : {false, true}) {
+        SCOPED_TRACE(headless);
+        EXPECT_EQ(run("", (headless ? "--headless " : "") + fresh), 2);
+        const std::string said = qtest::HostFileBytes(err);
+        EXPECT_NE(said.find(headless ? "--headless" : "no display"), std::string::npos) << said;
+        EXPECT_NE(said.find("no script"), std::string::npos) << said;
+        EXPECT_FALSE(fs::exists(dir / "fresh-root")) << "a device root was made for a run that never started";
+    }
+    // SDL's libraries keep blocks the leak checker would report.
+    EXPECT_EQ(run("DISPLAY=:7777 SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
+                  "--root \"" + root.Path() + "\""),
+              2);
+    EXPECT_NE(qtest::HostFileBytes(err).find("no window can be opened"), std::string::npos) << qtest::HostFileBytes(err);
+
+    ASSERT_EQ(run("", "--help"), 0);
+    const std::string help = qtest::HostFileBytes(out);
+    for (const char* name : {"QAV5_ROOT", "QAV5_DEBUG", "QAV5_BLUETOOTH", "QAV5_BLUETOOTH_INQUIRY_MS", "DISPLAY",
+                             "WAYLAND_DISPLAY", "XDG_DATA_HOME", "HOME", "DBUS_SYSTEM_BUS_ADDRESS", "SDL_VIDEODRIVER"})
+        EXPECT_NE(help.find(name), std::string::npos) << name << " in:\n" << help;
+    EXPECT_NE(help.find(qplat::DefaultDeviceRootPath()), std::string::npos) << help;
+}
+
 // A pipe in place of the settings file or of the current language file (a
 // card made on a PC): the program does not wait for the pipe's other end, it
 // comes to its start screen as with a file it cannot read and ends as the

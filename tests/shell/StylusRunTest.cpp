@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "settings/CatalogFiles.h"
 #include "settings/ParamFile.h"
@@ -130,42 +131,54 @@ TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShow
     EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0) << "the start screen";
 }
 
-// An empty language file and a pipe in a language file's place, beside the
-// delivered ones, were listed as blank rows; chosen, one became the language
-// of every screen after a restart, which then showed bare text ids. They are
-// not listed: a tap where their rows were selects nothing, apply says that no
-// language is selected, and "Language.ini" stays as it was.
+// Language files without a single text beside the delivered ones (a byte-order
+// mark alone, as a PC editor saves an empty file; blanks and tabs; lines
+// without a text; an empty file; a pipe in a file's place) were listed as
+// blank rows; chosen, one became the language of every screen after a
+// restart, which then showed bare text ids. They are not listed: a tap where
+// their rows were selects nothing, apply says that no language is selected,
+// and "Language.ini" stays as it was.
 TEST_F(StylusRun, LanguageFilesWithoutTextsAreNotOfferedOnTheLanguageScreen)
 {
     const std::u16string folder = u"\\SDMMC\\Autorun\\Language\\";
+    root.WriteFile(folder + u"T1.LNG", "\xEF\xBB\xBF");
+    root.WriteFile(folder + u"T2.LNG", " \t\r\n\t\t \r\n");
+    root.WriteFile(folder + u"T3.LNG", "[Texts]\r\nA note\r\n10000=\r\n40501=\r\n");
     root.WriteFile(folder + u"X.LNG", "");
     ASSERT_EQ(0, ::mkfifo(root.Host(folder + u"Y.LNG").c_str(), 0644));
-    const std::string ini = root.ReadFile(folder + u"Language.ini");
-    qtest::TapScript s;
-    s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).TapScreen(341, 161).Snap(Snap("language"));
-    // Sorted after English and Russian, the two came third and fourth.
-    for (const int y : {132, 154}) {
-        const std::string row = std::to_string(y);
-        s.TapScreen(150, y).Snap(Snap("tapped_" + row)).Confirm().Snap(Snap("applied_" + row));
-        s.TapScreen(238, 180).Snap(Snap("answered_" + row));
-    }
-    s.Back().Back().Snap(Snap("start_after"));
-    ASSERT_EQ(Run(s), 0);
-    EXPECT_EQ(root.ReadFile(folder + u"Language.ini"), ini);
+    // On a card in English and on one in Russian, whose own row is selected.
+    for (const auto& [current, currentY] : {std::pair<std::string, int>{"ENG", 88}, {"RUS", 110}}) {
+        SCOPED_TRACE(current);
+        root.WriteFile(folder + u"Language.ini", "File_Language=" + current + ".LNG\r\n");
+        const std::string ini = root.ReadFile(folder + u"Language.ini");
+        const std::string tag = current + "_";
+        qtest::TapScript s;
+        s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).TapScreen(341, 161).Snap(Snap(tag + "language"));
+        // Sorted after English and Russian, any of them listed comes third to
+        // fifth, the rows the list shows below the two.
+        for (const int y : {132, 154, 176}) {
+            const std::string row = tag + std::to_string(y);
+            s.TapScreen(150, y).Snap(Snap("tapped_" + row)).Confirm().Snap(Snap("applied_" + row));
+            s.TapScreen(238, 180).Snap(Snap("answered_" + row));
+        }
+        s.Back().Back().Snap(Snap(tag + "start_after"));
+        ASSERT_EQ(Run(s), 0);
+        EXPECT_EQ(root.ReadFile(folder + u"Language.ini"), ini);
 
-    const qplat::Surface language = Png("language");
-    EXPECT_TRUE(Highlighted(At(language, 100, 88))) << "English selected";
-    for (const int y : {132, 154}) {
-        SCOPED_TRACE(y);
-        const std::string row = std::to_string(y);
-        const qplat::Surface tapped = Png("tapped_" + row);
-        for (const int rowY : {88, 110, 132, 154}) EXPECT_FALSE(Highlighted(At(tapped, 100, rowY))) << rowY;
-        EXPECT_GT(Differing(tapped, Png("applied_" + row)), 5000) << "the notice";
-        EXPECT_EQ(Differing(tapped, Png("answered_" + row)), 0) << "the notice answered, the screen as it was";
+        const qplat::Surface language = Png(tag + "language");
+        EXPECT_TRUE(Highlighted(At(language, 100, currentY))) << "the current language selected";
+        for (const int y : {132, 154, 176}) {
+            SCOPED_TRACE(y);
+            const std::string row = tag + std::to_string(y);
+            const qplat::Surface tapped = Png("tapped_" + row);
+            for (const int rowY : {88, 110, 132, 154, 176}) EXPECT_FALSE(Highlighted(At(tapped, 100, rowY))) << rowY;
+            EXPECT_GT(Differing(tapped, Png("applied_" + row)), 5000) << "the notice";
+            EXPECT_EQ(Differing(tapped, Png("answered_" + row)), 0) << "the notice answered, the screen as it was";
+        }
+        // A fresh start is in the language as before.
+        RunFreshStart();
+        EXPECT_EQ(DifferingStartScreens(Png(tag + "start_after"), Png("fresh")), 0);
     }
-    // A fresh start is in English as before.
-    RunFreshStart();
-    EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0);
 }
 
 TEST_F(StylusRun, TheUnitsChosenOnTheirScreenAreStoredAndShownWhenItOpensAgain)
