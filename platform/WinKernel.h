@@ -297,7 +297,7 @@ const std::string& DeviceRoot();
 // The per-user default ($XDG_DATA_HOME/qav5/root, else
 // $HOME/.local/share/qav5/root), made when missing.
 std::string DefaultDeviceRoot();
-// The same folder, only named (for the help text): nothing is made.
+// The same folder, only named: nothing is made.
 std::string DefaultDeviceRootPath();
 // The layer's own state lives here, apart from the emulated file system:
 // "registry.txt", "clock.txt", "timezone.txt" and the Bluetooth neighbourhood.
