@@ -1,6 +1,6 @@
-// Any bytes as a language file and as "Language.ini": loading, listing (of a
-// file that holds any text) and looking up never overrun the table's bounds,
-// and every result is a terminated text within its buffer.
+// Any bytes as a language file and as "Language.ini": loading, listing (never
+// of a file that gives the table no line) and looking up never overrun the
+// table's bounds, and every result is a terminated text within its buffer.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -35,10 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     auto language = std::make_unique<CLanguage>();
     language->Load();
-    // Listed unless it gives the table no line at all (nothing but line
-    // ends, blanks and brackets).
+    // Never listed when it gives the table no line at all (nothing but line
+    // ends, blanks and brackets); a file with lines is listed only when one
+    // of them gives a lookup a text, which the language tests pin.
     const bool holdsText = input.find_first_not_of("[ \r\n") != std::string::npos;
-    Check(language->GetLanguageCount() == (holdsText ? 1 : 0));
+    Check(language->GetLanguageCount() <= (holdsText ? 1 : 0));
     for (int i = 0; i < language->GetLanguageCount(); ++i) {
         const LanguageEntry* entry = language->GetLanguageEntry(i);
         Length(entry->fileName, LANGUAGE_FILE_CHARS);
