@@ -66,9 +66,26 @@ size_t WriteBeforeKill(size_t allowed, bool* dieAfter)
     return allowed / 2;
 }
 
+// The syncs still to go before the injected sync failure (negative: none).
+std::atomic<long long> g_syncBudget{-1};
+
+bool SyncFailureDue()
+{
+    long long left = g_syncBudget.load();
+    while (left > 0) {
+        if (g_syncBudget.compare_exchange_weak(left, left - 1))
+            return false;
+    }
+    return left == 0;
+}
+
 int SyncFd(int fd)
 {
     StorageChange();
+    if (SyncFailureDue()) {
+        errno = EIO;
+        return -1;
+    }
     return g_syncWrites.load() ? ::fsync(fd) : 0;
 }
 
@@ -88,6 +105,10 @@ struct OpenEntry {
 struct ShareTable {
     std::mutex lock;
     std::multimap<FileId, OpenEntry> opens;
+    // Files this process created whose folder has not been synced since: the
+    // name of a new file is kept by its folder, so a flush of the file alone
+    // would leave a power cut free to lose the whole of it.
+    std::map<FileId, std::string> newFileFolders;
 };
 
 ShareTable& Shares()
@@ -144,6 +165,41 @@ bool OpenHandlesAllow(const std::string& hostPath, DWORD access)
         if (!Compatible(access, FILE_SHARE_READ | FILE_SHARE_WRITE, it->second))
             return false;
     }
+    return true;
+}
+
+// FALSE with errno set when the folder could not be opened or synced.
+bool SyncFolder(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = SyncFd(fd) == 0;
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return ok;
+}
+
+// Syncs the folder of a file this process created, once: FALSE (errno set)
+// while it cannot be synced, so each flush tries again until it can.
+bool SyncNewFileFolder(const FileId& id)
+{
+    ShareTable& t = Shares();
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> guard(t.lock);
+        auto it = t.newFileFolders.find(id);
+        if (it == t.newFileFolders.end())
+            return true;
+        folder = it->second;
+    }
+    if (!SyncFolder(folder))
+        return false;
+    std::lock_guard<std::mutex> guard(t.lock);
+    auto it = t.newFileFolders.find(id);
+    if (it != t.newFileFolders.end() && it->second == folder)
+        t.newFileFolders.erase(it);
     return true;
 }
 
@@ -281,7 +337,7 @@ public:
 
     BOOL Flush() override
     {
-        if (SyncFd(fd_) != 0) {
+        if (SyncFd(fd_) != 0 || !SyncNewFileFolder(id_)) {
             SetLastError(ErrorFromErrno(errno));
             return FALSE;
         }
@@ -410,15 +466,6 @@ bool IsReadOnly(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
 }
 
-bool FsyncPath(const std::string& path, int flags)
-{
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = SyncFd(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 std::string FolderOf(const std::string& hostPath)
 {
@@ -507,6 +554,11 @@ void FailFileWritesAfter(long long bytes)
     g_writeBudget.store(bytes < 0 ? -1 : bytes);
 }
 
+void FailFileSyncsAfter(long long syncs)
+{
+    g_syncBudget.store(syncs < 0 ? -1 : syncs);
+}
+
 void KillAtStorageChange(long long n, bool tearWrite)
 {
     g_killTears.store(tearWrite);
@@ -521,7 +573,8 @@ struct RewriteState {
     std::string temp;
     int fd = -1;
     bool ok = false;
-    bool committed = false;
+    bool committed = false;  // renamed into place
+    bool durable = false;    // and its folder synced
     DWORD error = NO_ERROR;
 
     void Fail(DWORD err)
@@ -613,6 +666,13 @@ bool WriteRewrite(RewriteState& s, const void* data, size_t size)
 
 bool CommitRewrite(RewriteState& s)
 {
+    if (s.committed && !s.durable) {
+        // Renamed, its folder not synced yet: only that is tried again.
+        if (!SyncFolder(FolderOf(s.target)))
+            return false;
+        s.durable = true;
+        return true;
+    }
     if (!s.ok)
         return false;
     if (SyncFd(s.fd) != 0) {
@@ -636,7 +696,13 @@ bool CommitRewrite(RewriteState& s)
     }
     s.committed = true;
     ReleaseTemp(s.temp);
-    FsyncPath(FolderOf(s.target), O_RDONLY | O_DIRECTORY);
+    // The rename is kept by the folder: until it is synced a power cut may
+    // bring the old file back, so the rewrite is not done before.
+    if (!SyncFolder(FolderOf(s.target))) {
+        s.Fail(ErrorFromErrno(errno));
+        return false;
+    }
+    s.durable = true;
     return true;
 }
 
@@ -705,7 +771,7 @@ bool FileRewrite::Write(const void* data, size_t size)
 
 bool FileRewrite::Commit()
 {
-    if (state_->committed)
+    if (state_->durable)
         return true;
     if (!CommitRewrite(*state_)) {
         SetLastError(state_->error == NO_ERROR ? ERROR_WRITE_FAULT : state_->error);
@@ -839,6 +905,8 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
             return INVALID_HANDLE_VALUE;
         }
     }
+    if (flags & O_CREAT)
+        t.newFileFolders[id] = r.parent;  // O_EXCL: made by this open
     auto object = std::make_shared<FileObject>(fd, id, access);
     t.opens.emplace(id, OpenEntry{access, share, object.get()});
     guard.unlock();
@@ -924,8 +992,9 @@ BOOL DeleteFileW(LPCWSTR name)
     }
     ShareTable& t = Shares();
     std::lock_guard<std::mutex> guard(t.lock);
-    FileId id;
-    if (StatId(r.host, id) && AnyOpenLocked(id)) {
+    FileId id{};
+    const bool known = StatId(r.host, id);
+    if (known && AnyOpenLocked(id)) {
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
@@ -934,9 +1003,15 @@ BOOL DeleteFileW(LPCWSTR name)
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    if (known)
+        t.newFileFolders.erase(id);
     // A deletion that is undone by a power cut could bring back a file whose
-    // going the caller relies on (a journal's roll-back).
-    FsyncPath(r.parent, O_RDONLY | O_DIRECTORY);
+    // going the caller relies on (a journal's roll-back): not done before its
+    // folder is synced.
+    if (!SyncFolder(r.parent)) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -1046,6 +1121,15 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target)
     if (::rename(from.host.c_str(), to.host.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
+    }
+    // A new file moved before its first flush is kept by its new folder.
+    FileId id{};
+    if (StatId(to.host, id)) {
+        ShareTable& t = Shares();
+        std::lock_guard<std::mutex> guard(t.lock);
+        auto it = t.newFileFolders.find(id);
+        if (it != t.newFileFolders.end())
+            it->second = to.parent;
     }
     return TRUE;
 }
