@@ -357,6 +357,12 @@ size_t RemoveStaleTemporaries();
 // prove a failed write leaves the old file intact.
 void FailFileWritesAfter(long long bytes);
 
+// Makes reads fail as a storage error (ERROR_READ_FAULT, EIO) once the given
+// number of further bytes has been read through ReadFile or from the
+// platform's own files (registry, clock, zone, neighbourhood); negative:
+// never. For tests that prove a read error is not taken for an empty file.
+void FailFileReadsAfter(long long bytes);
+
 // Makes every sync fail as a storage error (EIO, ERROR_WRITE_FAULT) once the
 // given number of further syncs has been made (negative: never): a
 // FlushFileBuffers, a rewrite's sync of its file, and the folder syncs after

@@ -24,6 +24,7 @@ namespace qplat {
 namespace {
 
 std::atomic<long long> g_writeBudget{-1};
+std::atomic<long long> g_readBudget{-1};
 std::atomic<bool> g_syncWrites{true};
 // The storage changes still to go before the injected kill (0: none armed).
 std::atomic<long long> g_killCountdown{0};
@@ -219,9 +220,10 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         DWORD done = 0;
         while (done < toRead) {
-            ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, toRead - done);
+            const size_t allowed = AllowedReadBytes(toRead - done);
+            ssize_t n = allowed ? ::read(fd_, static_cast<char*>(buffer) + done, allowed) : -1;
             if (n < 0) {
-                if (errno == EINTR)
+                if (allowed && errno == EINTR)
                     continue;
                 if (read)
                     *read = done;
@@ -499,17 +501,28 @@ int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode)
     return fd;
 }
 
-PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit)
+PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit, bool nameUnreadable)
 {
     text.clear();
     const int fd = OpenRegularHostFile(hostPath, O_RDONLY | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
-    if (fd < 0 && (error == ENOENT || error == ENOTDIR))
-        return PlatformRead::Missing;
+    struct stat st;
+    const char* why = nullptr;
+    if (fd < 0 && (error == ENOENT || error == ENOTDIR)) {
+        if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return PlatformRead::Missing;
+        why = "a link to nothing";
+    }
     if (fd >= 0) {
         char chunk[4096];
         while (text.size() < limit) {
-            const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
+            const size_t wanted = std::min(sizeof chunk, limit - text.size());
+            const size_t allowed = AllowedReadBytes(wanted);
+            if (allowed == 0) {
+                error = EIO;
+                break;
+            }
+            const ssize_t n = ::read(fd, chunk, allowed);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -523,14 +536,32 @@ PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, si
             return PlatformRead::Read;
         text.clear();
     }
-    // The program goes on as without the file; whoever put a pipe or a
-    // folder there learns which file was passed by.
-    struct stat st;
-    const bool regular = ::stat(hostPath.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+    // The program goes on as without the file; whoever put a pipe, a folder
+    // or a link to nothing there learns which file was passed by.
+    PlatformRead result = PlatformRead::Refused;
+    if (!why && ::stat(hostPath.c_str(), &st) == 0) {
+        if (S_ISREG(st.st_mode))
+            result = PlatformRead::Unreadable;
+        else
+            why = "not a regular file";
+    }
+    if (result == PlatformRead::Unreadable && !nameUnreadable)
+        return result;
     std::fprintf(stderr, "%s: %s: passed by as if it were missing\n", hostPath.c_str(),
-                 regular ? std::strerror(error) : "not a regular file");
+                 why ? why : std::strerror(error));
     std::fflush(stderr);
-    return PlatformRead::Refused;
+    return result;
+}
+
+size_t AllowedReadBytes(size_t wanted)
+{
+    long long budget = g_readBudget.load();
+    while (budget >= 0) {
+        long long take = std::min<long long>(budget, static_cast<long long>(wanted));
+        if (g_readBudget.compare_exchange_weak(budget, budget - take))
+            return static_cast<size_t>(take);
+    }
+    return wanted;
 }
 
 size_t AllowedWriteBytes(size_t wanted)
@@ -552,6 +583,11 @@ void SyncFileWrites(bool sync)
 void FailFileWritesAfter(long long bytes)
 {
     g_writeBudget.store(bytes < 0 ? -1 : bytes);
+}
+
+void FailFileReadsAfter(long long bytes)
+{
+    g_readBudget.store(bytes < 0 ? -1 : bytes);
 }
 
 void FailFileSyncsAfter(long long syncs)

@@ -236,40 +236,83 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
     EXPECT_EQ(garbage, Slurp(RegistryFile() + ".bad"));
+
+    // A read error half-way is not an empty registry, which the next change
+    // would write over the file with its one value: the file is kept aside.
+    std::filesystem::remove(RegistryFile() + ".bad");
+    std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
+    root.Reload();
+    qplat::FailFileReadsAfter(static_cast<long long>(good.size() / 2));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Keep", 0, KEY_READ, &key));
+    std::string said = testing::internal::GetCapturedStderr();
+    qplat::FailFileReadsAfter(-1);
+    EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read: kept aside as registry.txt.bad")) << said;
+    EXPECT_EQ(good, Slurp(RegistryFile() + ".bad"));
+    key = Create(HKEY_LOCAL_MACHINE, u"Later");
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
+    RegCloseKey(key);
+    EXPECT_EQ(good, Slurp(RegistryFile() + ".bad"));
+    EXPECT_NE(std::string::npos, Slurp(RegistryFile()).find("C=dword:")) << "a new file beside it";
+
+    // Where it cannot be kept aside, it is not written over either.
+    std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
+    std::filesystem::remove(RegistryFile() + ".bad");
+    std::filesystem::create_directories(RegistryFile() + ".bad/full");
+    root.Reload();
+    qplat::FailFileReadsAfter(10);
+    testing::internal::CaptureStderr();
+    key = Create(HKEY_LOCAL_MACHINE, u"Later");
+    said = testing::internal::GetCapturedStderr();
+    qplat::FailFileReadsAfter(-1);
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
+    EXPECT_EQ(ERROR_WRITE_FAULT, RegFlushKey(key));
+    RegCloseKey(key);
+    EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read nor kept aside")) << said;
+    EXPECT_EQ(good, Slurp(RegistryFile()));
 }
 
 // A pipe in the registry file's place (a card made on a PC) held the first
 // registry call in its open until a writer came, and the program before its
-// first screen. It is passed by as a missing file, with one line naming it;
-// the first change puts a registry file in its place.
+// first screen. It, and a folder or a link to nothing, is passed by as a
+// missing file, with one line naming it; the first change puts a registry
+// file in its place, but for a folder, which stays, the change then standing
+// only while the program runs.
 TEST_F(DeviceRootTest, APipeInPlaceOfTheRegistryFileIsPassedByAsAMissingFile)
 {
-    HKEY key = Create(HKEY_LOCAL_MACHINE, u"Kept");
-    SetDword(key, u"A", 1);
-    RegCloseKey(key);
-    std::filesystem::remove(RegistryFile());
-    ASSERT_EQ(0, ::mkfifo(RegistryFile().c_str(), 0644));
-    root.Reload();
+    for (const qtest::Stranger stranger : qtest::kStrangers) {
+        SCOPED_TRACE(qtest::NameOf(stranger));
+        HKEY key = Create(HKEY_LOCAL_MACHINE, u"Kept");
+        SetDword(key, u"A", 1);
+        RegCloseKey(key);
+        ASSERT_TRUE(qtest::PutInPlace(RegistryFile(), stranger));
+        root.Reload();
 
-    LONG opened = ERROR_SUCCESS;
-    testing::internal::CaptureStderr();
-    const bool returned = qtest::ReturnsWithoutThePipesOtherEnd(
-        {RegistryFile()}, [&] { opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Kept", 0, KEY_READ, &key); });
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(returned) << "the open waited for the pipe's other end";
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened) << "as on a card without the file";
-    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
-    EXPECT_NE(std::string::npos, said.find(RegistryFile())) << said;
-    EXPECT_NE(std::string::npos, said.find("not a regular file")) << said;
-    EXPECT_TRUE(std::filesystem::is_fifo(RegistryFile()));
+        LONG opened = ERROR_SUCCESS;
+        testing::internal::CaptureStderr();
+        const bool returned = qtest::ReturnsWithoutThePipesOtherEnd(
+            {RegistryFile()}, [&] { opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Kept", 0, KEY_READ, &key); });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(returned) << "the open waited for the pipe's other end";
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened) << "as on a card without the file";
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+        EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": " + qtest::SaidOf(stranger))) << said;
+        EXPECT_EQ(stranger == qtest::Stranger::Pipe, std::filesystem::is_fifo(RegistryFile()));
 
-    key = Create(HKEY_LOCAL_MACHINE, u"New");
-    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"B", 2));
-    RegCloseKey(key);
-    EXPECT_TRUE(std::filesystem::is_regular_file(RegistryFile()));
-    root.Reload();
-    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, KEY_READ, &key));
-    RegCloseKey(key);
+        const bool folder = stranger == qtest::Stranger::Folder;
+        key = Create(HKEY_LOCAL_MACHINE, u"New");
+        EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"B", 2));
+        EXPECT_EQ(folder ? ERROR_WRITE_FAULT : ERROR_SUCCESS, RegFlushKey(key));
+        RegCloseKey(key);
+        EXPECT_EQ(folder, std::filesystem::is_directory(RegistryFile()));
+        EXPECT_EQ(!folder, std::filesystem::is_regular_file(RegistryFile()));
+        root.Reload();
+        EXPECT_EQ(folder ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS,
+                  RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, KEY_READ, &key));
+        RegCloseKey(key);
+        std::filesystem::remove_all(RegistryFile());
+        root.Reload();
+    }
 }
 
 TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)

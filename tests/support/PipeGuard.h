@@ -1,12 +1,15 @@
 // A guard for tests of a pipe in a file's place: the fault they catch is an
-// open that waits for the pipe's other end, which would hang the suite.
+// open that waits for the pipe's other end, which would hang the suite. And
+// the other things a card made elsewhere may hold in a file's place.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -46,6 +49,34 @@ inline bool ReturnsWithoutThePipesOtherEnd(const std::vector<std::string>& pipes
     g.unlock();
     t.join();
     return byItself;
+}
+
+// What may stand in a platform file's place instead of the file.
+enum class Stranger { Pipe, Folder, LinkToNothing };
+constexpr Stranger kStrangers[] = {Stranger::Pipe, Stranger::Folder, Stranger::LinkToNothing};
+
+// Puts one at `path`, in place of whatever was there; false when it cannot.
+inline bool PutInPlace(const std::string& path, Stranger s)
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    switch (s) {
+    case Stranger::Pipe: return ::mkfifo(path.c_str(), 0644) == 0;
+    case Stranger::Folder: return ::mkdir(path.c_str(), 0755) == 0;
+    case Stranger::LinkToNothing: return ::symlink((path + ".gone").c_str(), path.c_str()) == 0;
+    }
+    return false;
+}
+
+// The words of the line that names one passed by.
+inline const char* SaidOf(Stranger s)
+{
+    return s == Stranger::LinkToNothing ? "a link to nothing" : "not a regular file";
+}
+
+inline const char* NameOf(Stranger s)
+{
+    return s == Stranger::Pipe ? "pipe" : s == Stranger::Folder ? "folder" : "link to nothing";
 }
 
 }  // namespace qtest

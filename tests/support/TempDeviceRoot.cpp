@@ -36,6 +36,7 @@ void ResetPlatform()
 {
     qplat::SyncFileWrites(false);
     qplat::FailFileWritesAfter(-1);
+    qplat::FailFileReadsAfter(-1);
     qplat::FailFileSyncsAfter(-1);
     qplat::ClearDriverRequests();
     qplat::ClearPowerStateRequests();
