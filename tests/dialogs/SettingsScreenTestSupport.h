@@ -37,12 +37,6 @@ constexpr int kKeyboardEdit = 476;
 constexpr int kKeyboardOk = 802;
 constexpr int kKeyboardCancel = 800;
 
-inline std::string HostFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 template <class Record>
 std::string Bytes(const Record& record)
 {
@@ -200,7 +194,7 @@ protected:
         DialogFixture::SetUp();
         for (const char* file : {"ENG.LNG", "RUS.LNG"})
             root.WriteFile(kProgramFolder + u"Language\\" + std::u16string(file, file + std::strlen(file)),
-                           HostFile(std::string(QAV5_SOURCE_DIR) + "/data/Language/" + file));
+                           qtest::ReadHostFile(std::string(QAV5_SOURCE_DIR) + "/data/Language/" + file));
         UseLanguage("ENG.LNG");
         language.Load();
         CParamFile file;

@@ -44,14 +44,6 @@ std::string RegistryFile()
     return qplat::PlatformFolder() + "/registry.txt";
 }
 
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST_F(DeviceRootTest, RegistryValuesAndQuerySizes)
 {
     DWORD disposition = 0;
@@ -204,7 +196,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     SetDword(key, u"A", 1);
     SetDword(key, u"B", 2);
     RegCloseKey(key);
-    std::string good = Slurp(RegistryFile());
+    std::string good = qtest::ReadHostFile(RegistryFile());
     ASSERT_NE(std::string::npos, good.find("END"));
 
     // Cut short in the middle of the last value line.
@@ -218,9 +210,9 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(1u, value);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"B", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(cut, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(cut, qtest::ReadHostFile(RegistryFile() + ".bad"));
     // The file was written again whole: the next start reads it cleanly.
-    std::string rewritten = Slurp(RegistryFile());
+    std::string rewritten = qtest::ReadHostFile(RegistryFile());
     EXPECT_NE(std::string::npos, rewritten.find("END"));
 
     // Pure garbage, binary zeros and over-long lines never crash.
@@ -235,7 +227,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(std::u16string(u"fine"), std::u16string(text, size / 2));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(garbage, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(garbage, qtest::ReadHostFile(RegistryFile() + ".bad"));
 
     // A read error half-way is not an empty registry, which the next change
     // would write over the file with its one value: the file is kept aside.
@@ -248,12 +240,12 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     std::string said = testing::internal::GetCapturedStderr();
     qplat::FailFileReadsAfter(-1);
     EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read: kept aside as registry.txt.bad")) << said;
-    EXPECT_EQ(good, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile() + ".bad"));
     key = Create(HKEY_LOCAL_MACHINE, u"Later");
     EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
     RegCloseKey(key);
-    EXPECT_EQ(good, Slurp(RegistryFile() + ".bad"));
-    EXPECT_NE(std::string::npos, Slurp(RegistryFile()).find("C=dword:")) << "a new file beside it";
+    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile() + ".bad"));
+    EXPECT_NE(std::string::npos, qtest::ReadHostFile(RegistryFile()).find("C=dword:")) << "a new file beside it";
 
     // Where it cannot be kept aside, it is not written over either.
     std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
@@ -269,7 +261,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(ERROR_WRITE_FAULT, RegFlushKey(key));
     RegCloseKey(key);
     EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read nor kept aside")) << said;
-    EXPECT_EQ(good, Slurp(RegistryFile()));
+    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile()));
 }
 
 // A pipe in the registry file's place (a card made on a PC) held the first
@@ -281,7 +273,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
 TEST_F(DeviceRootTest, APipeInPlaceOfTheRegistryFileIsPassedByAsAMissingFile)
 {
     for (const qtest::Stranger stranger : qtest::kStrangers) {
-        SCOPED_TRACE(qtest::NameOf(stranger));
+        SCOPED_TRACE(static_cast<int>(stranger));
         HKEY key = Create(HKEY_LOCAL_MACHINE, u"Kept");
         SetDword(key, u"A", 1);
         RegCloseKey(key);
@@ -323,7 +315,7 @@ TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
     const BYTE blob[4] = {1, 2, 3, 4};
     RegSetValueExW(key, u"Bin", 0, REG_BINARY, blob, 4);
     RegCloseKey(key);
-    const std::string good = Slurp(RegistryFile());
+    const std::string good = qtest::ReadHostFile(RegistryFile());
 
     std::mt19937 random(12345);
     for (int round = 0; round < 25; ++round) {
@@ -352,7 +344,7 @@ TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
         HKEY fresh = Create(HKEY_CURRENT_USER, u"After");
         EXPECT_EQ(ERROR_SUCCESS, SetDword(fresh, u"Round", static_cast<DWORD>(round)));
         RegCloseKey(fresh);
-        std::string written = Slurp(RegistryFile());
+        std::string written = qtest::ReadHostFile(RegistryFile());
         ASSERT_GE(written.size(), 4u);
         EXPECT_EQ("END\n", written.substr(written.size() - 4));
     }

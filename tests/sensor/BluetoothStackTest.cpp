@@ -171,7 +171,7 @@ TEST_F(BluetoothStackTest, APipeInPlaceOfTheNeighbourhoodIsPassedByAsAnEmptyOne)
     EXPECT_EQ(0x00126f0de301u, found[0].first);
 
     for (const qtest::Stranger stranger : {qtest::Stranger::Folder, qtest::Stranger::LinkToNothing}) {
-        SCOPED_TRACE(qtest::NameOf(stranger));
+        SCOPED_TRACE(static_cast<int>(stranger));
         ASSERT_TRUE(qtest::PutInPlace(path, stranger));
         namedOnce(searched(2), stranger);
     }
@@ -210,14 +210,6 @@ TEST_F(BluetoothStackTest, ConcurrentWritersKeepEveryEntry)
     ASSERT_TRUE(qplat::RemoveNeighbour(101));
     EXPECT_FALSE(qplat::RemoveNeighbour(101));
     EXPECT_EQ(39u, qplat::LoadNeighbourhood().devices.size());
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 void WriteText(const std::string& path, const std::string& text)
@@ -268,10 +260,10 @@ TEST_F(BluetoothStackTest, BlocksOfEndedOwnersAreDroppedWhenReadAndWhenWritten)
     const auto found = Inquiry();
     ASSERT_EQ(2u, found.size());
     EXPECT_EQ(3u, found[0].first);
-    EXPECT_EQ(text, ReadText(qplat::NeighbourhoodPath())) << "reading writes nothing";
+    EXPECT_EQ(text, qtest::ReadHostFile(qplat::NeighbourhoodPath())) << "reading writes nothing";
 
     ASSERT_TRUE(qplat::AddNeighbour(Device(5, "LX412 55555")));
-    const std::string written = ReadText(qplat::NeighbourhoodPath());
+    const std::string written = qtest::ReadHostFile(qplat::NeighbourhoodPath());
     EXPECT_EQ(0u, Count(written, "QUN 11111"));
     EXPECT_EQ(0u, Count(written, "QUN 22222"));
     EXPECT_EQ(1u, Count(written, "QUN 33333"));
@@ -304,17 +296,17 @@ TEST_F(BluetoothStackTest, RewritesKeepAHandEditedFile)
     ASSERT_TRUE(qplat::SetNeighbourInRange(0x0012F3A40B7CULL, false));
     std::string expected = header + gauge + damaged;
     expected.insert(expected.find("colour = blue\n") + 14, "range = out\n");
-    EXPECT_EQ(expected, ReadText(qplat::NeighbourhoodPath()));
+    EXPECT_EQ(expected, qtest::ReadHostFile(qplat::NeighbourhoodPath()));
     ASSERT_TRUE(qplat::SetNeighbourInRange(0x0012F3A40B7CULL, true));
     expected.replace(expected.find("range = out"), 11, "range = in");
-    EXPECT_EQ(expected, ReadText(qplat::NeighbourhoodPath()));
+    EXPECT_EQ(expected, qtest::ReadHostFile(qplat::NeighbourhoodPath()));
 
     // Replacing the block keeps its own lines; a new device goes at the end.
     qplat::Neighbour again = Device(0x0012F3A40B7CULL, "QUN 54321", true, -61);
     again.serial = "/dev/null";
     ASSERT_TRUE(qplat::AddNeighbour(again));
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x000000000009ULL, "LX412 99999")));
-    std::string text = ReadText(qplat::NeighbourhoodPath());
+    std::string text = qtest::ReadHostFile(qplat::NeighbourhoodPath());
     EXPECT_EQ(0u, text.find(header)) << text;
     EXPECT_NE(std::string::npos, text.find("# the old gauge\naddress = 0012F3A40B7C\n")) << text;
     EXPECT_NE(std::string::npos, text.find("rssi = -61\ncolour = blue\n")) << text;
@@ -325,7 +317,7 @@ TEST_F(BluetoothStackTest, RewritesKeepAHandEditedFile)
 
     // The gauge goes; the half-written block that followed it stays.
     ASSERT_TRUE(qplat::RemoveNeighbour(0x0012F3A40B7CULL));
-    text = ReadText(qplat::NeighbourhoodPath());
+    text = qtest::ReadHostFile(qplat::NeighbourhoodPath());
     EXPECT_EQ(0u, text.find(header + damaged)) << text;
     EXPECT_EQ(std::string::npos, text.find("colour")) << text;
     EXPECT_EQ(1u, Count(text, "LX412 99999"));

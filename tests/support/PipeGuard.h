@@ -60,23 +60,12 @@ inline bool PutInPlace(const std::string& path, Stranger s)
 {
     std::error_code ec;
     std::filesystem::remove_all(path, ec);
-    switch (s) {
-    case Stranger::Pipe: return ::mkfifo(path.c_str(), 0644) == 0;
-    case Stranger::Folder: return ::mkdir(path.c_str(), 0755) == 0;
-    case Stranger::LinkToNothing: return ::symlink((path + ".gone").c_str(), path.c_str()) == 0;
-    }
-    return false;
+    return s == Stranger::Pipe     ? ::mkfifo(path.c_str(), 0644) == 0
+           : s == Stranger::Folder ? ::mkdir(path.c_str(), 0755) == 0
+                                   : ::symlink((path + ".gone").c_str(), path.c_str()) == 0;
 }
 
 // The words of the line that names one passed by.
-inline const char* SaidOf(Stranger s)
-{
-    return s == Stranger::LinkToNothing ? "a link to nothing" : "not a regular file";
-}
-
-inline const char* NameOf(Stranger s)
-{
-    return s == Stranger::Pipe ? "pipe" : s == Stranger::Folder ? "folder" : "link to nothing";
-}
+inline const char* SaidOf(Stranger s) { return s == Stranger::LinkToNothing ? "a link to nothing" : "not a regular file"; }
 
 }  // namespace qtest

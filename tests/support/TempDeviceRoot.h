@@ -66,6 +66,9 @@ public:
     void Advance(DWORD milliseconds) const;
 };
 
+// A host file's bytes, whole (empty when it cannot be read).
+std::string ReadHostFile(const std::string& hostPath);
+
 // A GoogleTest fixture owning a TempDeviceRoot.
 class DeviceRootTest : public ::testing::Test {
 protected:
