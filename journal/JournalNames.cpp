@@ -115,8 +115,12 @@ int CJournalNames::CreateJournal(LPCWSTR name, int deviceType)
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
+    // Flushed, so that its folder keeps the new name; one that cannot be is
+    // not made.
+    const BOOL kept = FlushFileBuffers(file);
     CloseHandle(file);
-    return 1;
+    if (!kept) DeleteFileW(path);
+    return kept ? 1 : 0;
 }
 
 WCHAR* CJournalNames::CutExtension(WCHAR* text)

@@ -361,6 +361,20 @@ size_t RemoveStaleTemporaries();
 // prove a failed write leaves the old file intact.
 void FailFileWritesAfter(long long bytes);
 
+// Makes reads fail as a storage error (ERROR_READ_FAULT, EIO) once the given
+// number of further bytes has been read through ReadFile or from the
+// platform's own files (registry, clock, zone, neighbourhood); negative:
+// never. For tests that prove a read error is not taken for an empty file.
+void FailFileReadsAfter(long long bytes);
+
+// Makes every sync fail as a storage error (EIO, ERROR_WRITE_FAULT) once the
+// given number of further syncs has been made (negative: never): a
+// FlushFileBuffers, a rewrite's sync of its file, and the folder syncs after
+// a rename into place, a deletion and a new file's first flush. They count
+// while syncs are off too (SyncFileWrites). For tests that prove a failed
+// sync is reported, not taken for a durable change.
+void FailFileSyncsAfter(long long syncs);
+
 // Ends the process with SIGKILL at the nth change of the storage from now on
 // (1: the next; 0 or negative: never): a write (WriteFile, a rewrite's), a
 // flush or sync, a cut (SetEndOfFile), a rename or a deletion. The kill

@@ -87,6 +87,7 @@ constexpr int kLastStep = 199;
 constexpr int kTitleText = 40213;
 constexpr int kSetText = 50104;
 constexpr int kPowerQuestion = 50021;
+constexpr int kNotKeptText = 50096;
 constexpr int kYearMin = 2010, kYearMax = 2050;
 
 }  // namespace
@@ -188,7 +189,10 @@ INT_PTR CDateTimeDlg::DlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         if (id == kSet) {
-            SetLocalTime(&m_time);  // a refusal is not reported; the screen closes anyway
+            // A clock that cannot keep the time (its file on the card cannot
+            // be written) is told: the date shown was not set.
+            if (!SetLocalTime(&m_time))
+                m_messageDlg.Show(m_hInstance, hwnd, MESSAGE_FAILURE, m_language.GetText(kNotKeptText));
             DestroyButtons();
             EndDialog(hwnd, WM_COMMAND);
             return TRUE;

@@ -6,12 +6,12 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <sstream>
 
 #include "platform/Bluetooth.h"
@@ -64,27 +64,45 @@ bool ParseInt(const std::string& text, long& out)
     return true;
 }
 
-// The neighbourhood is read at every lookup: a file passed by is named on
-// standard error once, not at each of them.
-std::atomic<bool> g_passedBySaid{false};
+// The neighbourhood is read at every lookup: what is passed by in its place
+// is named on standard error once, not at each of them; anything else put
+// there later (after the file went missing, too) is named again.
+struct PassedBy {
+    std::mutex lock;
+    bool said = false;
+    struct stat what {};  // of the thing named (its number may serve the next one)
+};
+
+bool SameThing(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT) &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+PassedBy& LastPassedBy()
+{
+    static PassedBy* passed = new PassedBy;
+    return *passed;
+}
 
 std::string ReadWhole(const std::string& path, bool& exists)
 {
     // Only a regular file is read, like the other files of the platform
     // folder: a pipe in its place held the search until a writer came.
     std::string text;
-    if (g_passedBySaid.load()) {
-        const int fd = OpenRegularHostFile(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            exists = false;
-            return text;
-        }
-        ::close(fd);
-        g_passedBySaid = false;
-    }
+    exists = false;
+    PassedBy& passed = LastPassedBy();
+    std::lock_guard<std::mutex> guard(passed.lock);
+    struct stat st;
+    const bool there = ::lstat(path.c_str(), &st) == 0;
+    if (passed.said && there && !S_ISREG(st.st_mode) && SameThing(st, passed.what))
+        return text;  // the same thing as before, named already
+    passed.said = false;
     const PlatformRead read = ReadPlatformFile(path, text, std::numeric_limits<size_t>::max());
-    if (read == PlatformRead::Refused)
-        g_passedBySaid = true;
+    if (read == PlatformRead::Refused || read == PlatformRead::Unreadable) {
+        passed.said = there;
+        passed.what = st;
+    }
     exists = read == PlatformRead::Read;
     return text;
 }

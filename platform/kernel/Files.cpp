@@ -24,6 +24,7 @@ namespace qplat {
 namespace {
 
 std::atomic<long long> g_writeBudget{-1};
+std::atomic<long long> g_readBudget{-1};
 std::atomic<bool> g_syncWrites{true};
 // The storage changes still to go before the injected kill (0: none armed).
 std::atomic<long long> g_killCountdown{0};
@@ -66,9 +67,26 @@ size_t WriteBeforeKill(size_t allowed, bool* dieAfter)
     return allowed / 2;
 }
 
+// The syncs still to go before the injected sync failure (negative: none).
+std::atomic<long long> g_syncBudget{-1};
+
+bool SyncFailureDue()
+{
+    long long left = g_syncBudget.load();
+    while (left > 0) {
+        if (g_syncBudget.compare_exchange_weak(left, left - 1))
+            return false;
+    }
+    return left == 0;
+}
+
 int SyncFd(int fd)
 {
     StorageChange();
+    if (SyncFailureDue()) {
+        errno = EIO;
+        return -1;
+    }
     return g_syncWrites.load() ? ::fsync(fd) : 0;
 }
 
@@ -88,6 +106,10 @@ struct OpenEntry {
 struct ShareTable {
     std::mutex lock;
     std::multimap<FileId, OpenEntry> opens;
+    // Files this process created whose folder has not been synced since: the
+    // name of a new file is kept by its folder, so a flush of the file alone
+    // would leave a power cut free to lose the whole of it.
+    std::map<FileId, std::string> newFileFolders;
 };
 
 ShareTable& Shares()
@@ -147,6 +169,41 @@ bool OpenHandlesAllow(const std::string& hostPath, DWORD access)
     return true;
 }
 
+// FALSE with errno set when the folder could not be opened or synced.
+bool SyncFolder(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = SyncFd(fd) == 0;
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return ok;
+}
+
+// Syncs the folder of a file this process created, once: FALSE (errno set)
+// while it cannot be synced, so each flush tries again until it can.
+bool SyncNewFileFolder(const FileId& id)
+{
+    ShareTable& t = Shares();
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> guard(t.lock);
+        auto it = t.newFileFolders.find(id);
+        if (it == t.newFileFolders.end())
+            return true;
+        folder = it->second;
+    }
+    if (!SyncFolder(folder))
+        return false;
+    std::lock_guard<std::mutex> guard(t.lock);
+    auto it = t.newFileFolders.find(id);
+    if (it != t.newFileFolders.end() && it->second == folder)
+        t.newFileFolders.erase(it);
+    return true;
+}
+
 class FileObject : public KernelObject {
 public:
     FileObject(int fd, FileId id, DWORD access) : fd_(fd), id_(id), access_(access) {}
@@ -163,9 +220,10 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         DWORD done = 0;
         while (done < toRead) {
-            ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, toRead - done);
+            const size_t allowed = AllowedReadBytes(toRead - done);
+            ssize_t n = allowed ? ::read(fd_, static_cast<char*>(buffer) + done, allowed) : -1;
             if (n < 0) {
-                if (errno == EINTR)
+                if (allowed && errno == EINTR)
                     continue;
                 if (read)
                     *read = done;
@@ -281,7 +339,7 @@ public:
 
     BOOL Flush() override
     {
-        if (SyncFd(fd_) != 0) {
+        if (SyncFd(fd_) != 0 || !SyncNewFileFolder(id_)) {
             SetLastError(ErrorFromErrno(errno));
             return FALSE;
         }
@@ -410,15 +468,6 @@ bool IsReadOnly(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
 }
 
-bool FsyncPath(const std::string& path, int flags)
-{
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = SyncFd(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 std::string FolderOf(const std::string& hostPath)
 {
@@ -452,17 +501,28 @@ int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode)
     return fd;
 }
 
-PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit)
+PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit, bool nameUnreadable)
 {
     text.clear();
     const int fd = OpenRegularHostFile(hostPath, O_RDONLY | O_CLOEXEC);
     int error = fd < 0 ? errno : 0;
-    if (fd < 0 && (error == ENOENT || error == ENOTDIR))
-        return PlatformRead::Missing;
+    struct stat st;
+    const char* why = nullptr;
+    if (fd < 0 && (error == ENOENT || error == ENOTDIR)) {
+        if (::lstat(hostPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return PlatformRead::Missing;
+        why = "a link to nothing";
+    }
     if (fd >= 0) {
         char chunk[4096];
         while (text.size() < limit) {
-            const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
+            const size_t wanted = std::min(sizeof chunk, limit - text.size());
+            const size_t allowed = AllowedReadBytes(wanted);
+            if (allowed == 0) {
+                error = EIO;
+                break;
+            }
+            const ssize_t n = ::read(fd, chunk, allowed);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -476,14 +536,32 @@ PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, si
             return PlatformRead::Read;
         text.clear();
     }
-    // The program goes on as without the file; whoever put a pipe or a
-    // folder there learns which file was passed by.
-    struct stat st;
-    const bool regular = ::stat(hostPath.c_str(), &st) != 0 || S_ISREG(st.st_mode);
+    // The program goes on as without the file; whoever put a pipe, a folder
+    // or a link to nothing there learns which file was passed by.
+    PlatformRead result = PlatformRead::Refused;
+    if (!why && ::stat(hostPath.c_str(), &st) == 0) {
+        if (S_ISREG(st.st_mode))
+            result = PlatformRead::Unreadable;
+        else
+            why = "not a regular file";
+    }
+    if (result == PlatformRead::Unreadable && !nameUnreadable)
+        return result;
     std::fprintf(stderr, "%s: %s: passed by as if it were missing\n", hostPath.c_str(),
-                 regular ? std::strerror(error) : "not a regular file");
+                 why ? why : std::strerror(error));
     std::fflush(stderr);
-    return PlatformRead::Refused;
+    return result;
+}
+
+size_t AllowedReadBytes(size_t wanted)
+{
+    long long budget = g_readBudget.load();
+    while (budget >= 0) {
+        long long take = std::min<long long>(budget, static_cast<long long>(wanted));
+        if (g_readBudget.compare_exchange_weak(budget, budget - take))
+            return static_cast<size_t>(take);
+    }
+    return wanted;
 }
 
 size_t AllowedWriteBytes(size_t wanted)
@@ -507,6 +585,16 @@ void FailFileWritesAfter(long long bytes)
     g_writeBudget.store(bytes < 0 ? -1 : bytes);
 }
 
+void FailFileReadsAfter(long long bytes)
+{
+    g_readBudget.store(bytes < 0 ? -1 : bytes);
+}
+
+void FailFileSyncsAfter(long long syncs)
+{
+    g_syncBudget.store(syncs < 0 ? -1 : syncs);
+}
+
 void KillAtStorageChange(long long n, bool tearWrite)
 {
     g_killTears.store(tearWrite);
@@ -521,7 +609,8 @@ struct RewriteState {
     std::string temp;
     int fd = -1;
     bool ok = false;
-    bool committed = false;
+    bool committed = false;  // renamed into place
+    bool durable = false;    // and its folder synced
     DWORD error = NO_ERROR;
 
     void Fail(DWORD err)
@@ -613,6 +702,13 @@ bool WriteRewrite(RewriteState& s, const void* data, size_t size)
 
 bool CommitRewrite(RewriteState& s)
 {
+    if (s.committed && !s.durable) {
+        // Renamed, its folder not synced yet: only that is tried again.
+        if (!SyncFolder(FolderOf(s.target)))
+            return false;
+        s.durable = true;
+        return true;
+    }
     if (!s.ok)
         return false;
     if (SyncFd(s.fd) != 0) {
@@ -636,7 +732,13 @@ bool CommitRewrite(RewriteState& s)
     }
     s.committed = true;
     ReleaseTemp(s.temp);
-    FsyncPath(FolderOf(s.target), O_RDONLY | O_DIRECTORY);
+    // The rename is kept by the folder: until it is synced a power cut may
+    // bring the old file back, so the rewrite is not done before.
+    if (!SyncFolder(FolderOf(s.target))) {
+        s.Fail(ErrorFromErrno(errno));
+        return false;
+    }
+    s.durable = true;
     return true;
 }
 
@@ -705,7 +807,7 @@ bool FileRewrite::Write(const void* data, size_t size)
 
 bool FileRewrite::Commit()
 {
-    if (state_->committed)
+    if (state_->durable)
         return true;
     if (!CommitRewrite(*state_)) {
         SetLastError(state_->error == NO_ERROR ? ERROR_WRITE_FAULT : state_->error);
@@ -839,6 +941,8 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
             return INVALID_HANDLE_VALUE;
         }
     }
+    if (flags & O_CREAT)
+        t.newFileFolders[id] = r.parent;  // O_EXCL: made by this open
     auto object = std::make_shared<FileObject>(fd, id, access);
     t.opens.emplace(id, OpenEntry{access, share, object.get()});
     guard.unlock();
@@ -924,8 +1028,9 @@ BOOL DeleteFileW(LPCWSTR name)
     }
     ShareTable& t = Shares();
     std::lock_guard<std::mutex> guard(t.lock);
-    FileId id;
-    if (StatId(r.host, id) && AnyOpenLocked(id)) {
+    FileId id{};
+    const bool known = StatId(r.host, id);
+    if (known && AnyOpenLocked(id)) {
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
@@ -934,9 +1039,15 @@ BOOL DeleteFileW(LPCWSTR name)
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    if (known)
+        t.newFileFolders.erase(id);
     // A deletion that is undone by a power cut could bring back a file whose
-    // going the caller relies on (a journal's roll-back).
-    FsyncPath(r.parent, O_RDONLY | O_DIRECTORY);
+    // going the caller relies on (a journal's roll-back): not done before its
+    // folder is synced.
+    if (!SyncFolder(r.parent)) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -1046,6 +1157,15 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target)
     if (::rename(from.host.c_str(), to.host.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
+    }
+    // A new file moved before its first flush is kept by its new folder.
+    FileId id{};
+    if (StatId(to.host, id)) {
+        ShareTable& t = Shares();
+        std::lock_guard<std::mutex> guard(t.lock);
+        auto it = t.newFileFolders.find(id);
+        if (it != t.newFileFolders.end())
+            it->second = to.parent;
     }
     return TRUE;
 }

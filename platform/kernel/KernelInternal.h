@@ -50,6 +50,8 @@ size_t RemoveStaleTempsIn(const std::string& hostFolder);
 // Consumes the injected write budget. Returns how many of `wanted` bytes may be
 // written before the injected failure strikes.
 size_t AllowedWriteBytes(size_t wanted);
+// The same for reads (FailFileReadsAfter): 0 once the injected failure strikes.
+size_t AllowedReadBytes(size_t wanted);
 
 // Called when the device root changes: each cache drops what it read from the
 // old root.
@@ -67,12 +69,15 @@ bool MatchFilePattern(std::u16string_view pattern, std::u16string_view name);
 int OpenRegularHostFile(const std::string& hostPath, int flags, unsigned mode = 0644);
 
 // A file of the platform folder read whole, at most `limit` bytes. Only a
-// regular file is read (see OpenRegularHostFile); anything else in its place,
-// or a file that cannot be read, is Refused with one line on standard error
-// naming it, and the caller goes on as when it is Missing. `text` is empty
-// unless Read.
-enum class PlatformRead { Read, Missing, Refused };
-PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit);
+// regular file is read (see OpenRegularHostFile); anything else in its place
+// (a pipe, a folder, a link to nothing) is Refused with one line on standard
+// error naming it, and the caller goes on as when it is Missing. A regular
+// file that cannot be read whole (a read error half-way, no permission) is
+// Unreadable: named likewise, unless `nameUnreadable` is false for a caller
+// that says itself what becomes of it. `text` is empty unless Read.
+enum class PlatformRead { Read, Missing, Refused, Unreadable };
+PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, size_t limit,
+                              bool nameUnreadable = true);
 
 // FILE_ATTRIBUTE_* of a host file (mode from stat).
 DWORD HostAttributes(const std::string& hostPath, unsigned mode);

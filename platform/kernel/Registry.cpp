@@ -12,7 +12,9 @@
 // Names and texts escape "\", "/", "=", "[", "]" with a backslash, and control
 // characters or lone surrogates as \uXXXX.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <memory>
@@ -55,6 +57,8 @@ struct Registry {
     std::mutex lock;
     bool loaded = false;
     bool dirty = false;
+    // A file that could not be read nor kept aside is not written over.
+    bool heldBack = false;
     Key roots[4];
     std::map<uintptr_t, OpenKey> open;
     uintptr_t nextHandle = 0x1000;
@@ -354,6 +358,10 @@ bool Parse(const std::string& text, Registry& r)
 
 bool SaveLocked(Registry& r)
 {
+    if (r.heldBack) {
+        r.dirty = true;
+        return false;
+    }
     std::string text = Serialize(r);
     r.dirty = !RewriteHostFile(RegistryPath(), text.data(), text.size());
     return !r.dirty;
@@ -367,7 +375,22 @@ void LoadLocked(Registry& r)
     std::string path = RegistryPath();
     std::string text;
     // Read whole: a file cut at some bound would be taken for a damaged one.
-    if (ReadPlatformFile(path, text, std::numeric_limits<size_t>::max()) != PlatformRead::Read)
+    const PlatformRead read = ReadPlatformFile(path, text, std::numeric_limits<size_t>::max(), false);
+    if (read == PlatformRead::Unreadable) {
+        // Not an empty registry: the next change would write the file anew
+        // with that one value. It is kept aside, as a damaged one is.
+        const std::string bad = path + ".bad";
+        if (std::rename(path.c_str(), bad.c_str()) == 0) {
+            std::fprintf(stderr, "%s: cannot be read: kept aside as registry.txt.bad\n", path.c_str());
+        } else {
+            std::fprintf(stderr, "%s: cannot be read nor kept aside (%s): not written over\n", path.c_str(),
+                         std::strerror(errno));
+            r.heldBack = true;
+        }
+        std::fflush(stderr);
+        return;
+    }
+    if (read != PlatformRead::Read)
         return;
     if (Parse(text, r))
         return;
@@ -469,6 +492,7 @@ void ResetRegistryCache()
     std::lock_guard<std::mutex> guard(r.lock);
     r.loaded = false;
     r.dirty = false;
+    r.heldBack = false;
     for (auto& root : r.roots)
         root = Key{};
     r.open.clear();

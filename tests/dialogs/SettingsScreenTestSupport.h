@@ -38,12 +38,6 @@ constexpr int kKeyboardOk = 802;
 constexpr int kKeyboardCancel = 800;
 constexpr int kKeyboardBackspace = 801;
 
-inline std::string HostFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 template <class Record>
 std::string Bytes(const Record& record)
 {
@@ -201,7 +195,7 @@ protected:
         DialogFixture::SetUp();
         for (const char* file : {"ENG.LNG", "RUS.LNG"})
             root.WriteFile(kProgramFolder + u"Language\\" + std::u16string(file, file + std::strlen(file)),
-                           HostFile(std::string(QAV5_SOURCE_DIR) + "/data/Language/" + file));
+                           qtest::ReadHostFile(std::string(QAV5_SOURCE_DIR) + "/data/Language/" + file));
         UseLanguage("ENG.LNG");
         language.Load();
         CParamFile file;

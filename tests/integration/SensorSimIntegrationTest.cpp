@@ -261,14 +261,6 @@ TEST_F(SensorSimIntegrationTest, WrongPinFailsThePairing)
     EXPECT_EQ(nullptr, monitor.m_comPort.load());
 }
 
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 std::vector<std::string> NonBlankLines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -287,7 +279,7 @@ TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
         SimProcess sim(Args("60"));
         ASSERT_FALSE(sim.Path().empty());
         ASSERT_EQ(1u, InquiryFinding(1).size());
-        ASSERT_NE(std::string::npos, ReadText(qplat::NeighbourhoodPath()).find(sim.Path()));
+        ASSERT_NE(std::string::npos, qtest::ReadHostFile(qplat::NeighbourhoodPath()).find(sim.Path()));
 
         sim.Kill(reap);
         // Gone for every reader at once (a killed process ends within moments).
@@ -300,7 +292,7 @@ TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
         EXPECT_NE(0, BthReadRSSI(&a, &rssi));
         // And from the file at the next write.
         ASSERT_TRUE(qplat::SetBluetoothRadio(true));
-        EXPECT_EQ(std::string::npos, ReadText(qplat::NeighbourhoodPath()).find(sim.Path()));
+        EXPECT_EQ(std::string::npos, qtest::ReadHostFile(qplat::NeighbourhoodPath()).find(sim.Path()));
     }
 }
 
@@ -324,12 +316,12 @@ TEST_F(SensorSimIntegrationTest, SimulatorKeepsAHandEditedNeighbourhood)
     SimProcess sim(Args("60"));
     ASSERT_FALSE(sim.Path().empty());
     ASSERT_EQ(2u, InquiryFinding(2).size());
-    const std::string listed = ReadText(qplat::NeighbourhoodPath());
+    const std::string listed = qtest::ReadHostFile(qplat::NeighbourhoodPath());
     EXPECT_EQ(0u, listed.find(original)) << "the simulator's block follows the file as it was:\n" << listed;
     EXPECT_NE(std::string::npos, listed.find(sim.Path()));
 
     EXPECT_EQ(0, sim.Stop());
-    EXPECT_EQ(NonBlankLines(original), NonBlankLines(ReadText(qplat::NeighbourhoodPath())))
+    EXPECT_EQ(NonBlankLines(original), NonBlankLines(qtest::ReadHostFile(qplat::NeighbourhoodPath())))
         << "the simulator left, the hand-edited file is as it was";
 }
 

@@ -65,6 +65,12 @@ TEST_F(JournalNaming, CreatingNeverTouchesAnExistingJournal)
     EXPECT_EQ(names.CreateJournal(u"New one", 1), 1);
     EXPECT_TRUE(root.Exists(kJournalFolder + u"New one.qav"));
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"New one.qav").size(), 0u);
+
+    // A journal whose creation the card does not keep is not made.
+    qplat::FailFileSyncsAfter(1);
+    EXPECT_EQ(names.CreateJournal(u"Unkept", 1), 0);
+    qplat::FailFileSyncsAfter(-1);
+    EXPECT_FALSE(root.Exists(kJournalFolder + u"Unkept.qav"));
 }
 
 TEST_F(JournalNaming, NamesThatWouldLeaveTheFolderOrNotFitTheSettingsAreRefused)

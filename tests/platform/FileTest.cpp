@@ -373,6 +373,55 @@ TEST_F(DeviceRootTest, InjectedWriteFailureThroughWriteFile)
     EXPECT_EQ("abcdx", root.ReadFile(u"\\w.bin"));
 }
 
+// A change is done only once the storage keeps it: a rename into place or a
+// deletion once its folder is synced, a new file once its folder, which keeps
+// its name, is synced at its first flush. A failed sync reports failure.
+TEST_F(DeviceRootTest, AFailedSyncIsAFailureNotADurableChange)
+{
+    root.WriteFile(u"\\SDMMC\\param.qav", "old");
+    qplat::FailFileSyncsAfter(1);  // the file's own sync goes, its folder's fails
+    SetLastError(NO_ERROR);
+    EXPECT_FALSE(qplat::RewriteFile(u"\\SDMMC\\param.qav", "new", 3));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+    {
+        qplat::FailFileSyncsAfter(1);
+        qplat::FileRewrite rewrite(u"\\SDMMC\\param.qav");
+        ASSERT_TRUE(rewrite.Write("newer", 5));
+        EXPECT_FALSE(rewrite.Commit());
+        EXPECT_FALSE(rewrite.Commit()) << "still not synced";
+        qplat::FailFileSyncsAfter(-1);
+        EXPECT_TRUE(rewrite.Commit()) << "the folder's sync tried again";
+    }
+    EXPECT_EQ("newer", root.ReadFile(u"\\SDMMC\\param.qav"));
+
+    root.WriteFile(u"\\gone.bin", "x");
+    qplat::FailFileSyncsAfter(0);
+    SetLastError(NO_ERROR);
+    EXPECT_FALSE(DeleteFileW(u"\\gone.bin"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+    qplat::FailFileSyncsAfter(-1);
+
+    // A new file: made by one handle, written and flushed through another,
+    // as a journal's first record is.
+    HANDLE h = Open(u"\\SDMMC\\new.qav", kRW, kShareRW, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    h = Open(u"\\SDMMC\\new.qav", kRW, kShareRW, OPEN_ALWAYS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(h, "rec", 3, &written, nullptr));
+    qplat::FailFileSyncsAfter(1);
+    EXPECT_FALSE(FlushFileBuffers(h)) << "its folder is not synced";
+    qplat::FailFileSyncsAfter(-1);
+    EXPECT_TRUE(FlushFileBuffers(h));
+    qplat::FailFileSyncsAfter(1);
+    EXPECT_TRUE(FlushFileBuffers(h)) << "its folder was synced: only the file is";
+    CloseHandle(h);
+    qplat::FailFileSyncsAfter(0);
+    EXPECT_FALSE(FlushFileBuffers(h));
+    CloseHandle(h);
+}
+
 // The injected kill ends a child process at the nth change of the storage:
 // what the child changed before is on the card, nothing after, and a torn
 // write leaves the first half of its bytes.

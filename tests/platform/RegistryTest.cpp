@@ -44,14 +44,6 @@ std::string RegistryFile()
     return qplat::PlatformFolder() + "/registry.txt";
 }
 
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST_F(DeviceRootTest, RegistryValuesAndQuerySizes)
 {
     DWORD disposition = 0;
@@ -204,7 +196,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     SetDword(key, u"A", 1);
     SetDword(key, u"B", 2);
     RegCloseKey(key);
-    std::string good = Slurp(RegistryFile());
+    std::string good = qtest::ReadHostFile(RegistryFile());
     ASSERT_NE(std::string::npos, good.find("END"));
 
     // Cut short in the middle of the last value line.
@@ -218,9 +210,9 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(1u, value);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"B", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(cut, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(cut, qtest::ReadHostFile(RegistryFile() + ".bad"));
     // The file was written again whole: the next start reads it cleanly.
-    std::string rewritten = Slurp(RegistryFile());
+    std::string rewritten = qtest::ReadHostFile(RegistryFile());
     EXPECT_NE(std::string::npos, rewritten.find("END"));
 
     // Pure garbage, binary zeros and over-long lines never crash.
@@ -235,41 +227,84 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(std::u16string(u"fine"), std::u16string(text, size / 2));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(garbage, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(garbage, qtest::ReadHostFile(RegistryFile() + ".bad"));
+
+    // A read error half-way is not an empty registry, which the next change
+    // would write over the file with its one value: the file is kept aside.
+    std::filesystem::remove(RegistryFile() + ".bad");
+    std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
+    root.Reload();
+    qplat::FailFileReadsAfter(static_cast<long long>(good.size() / 2));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Keep", 0, KEY_READ, &key));
+    std::string said = testing::internal::GetCapturedStderr();
+    qplat::FailFileReadsAfter(-1);
+    EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read: kept aside as registry.txt.bad")) << said;
+    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile() + ".bad"));
+    key = Create(HKEY_LOCAL_MACHINE, u"Later");
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
+    RegCloseKey(key);
+    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile() + ".bad"));
+    EXPECT_NE(std::string::npos, qtest::ReadHostFile(RegistryFile()).find("C=dword:")) << "a new file beside it";
+
+    // Where it cannot be kept aside, it is not written over either.
+    std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
+    std::filesystem::remove(RegistryFile() + ".bad");
+    std::filesystem::create_directories(RegistryFile() + ".bad/full");
+    root.Reload();
+    qplat::FailFileReadsAfter(10);
+    testing::internal::CaptureStderr();
+    key = Create(HKEY_LOCAL_MACHINE, u"Later");
+    said = testing::internal::GetCapturedStderr();
+    qplat::FailFileReadsAfter(-1);
+    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
+    EXPECT_EQ(ERROR_WRITE_FAULT, RegFlushKey(key));
+    RegCloseKey(key);
+    EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read nor kept aside")) << said;
+    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile()));
 }
 
 // A pipe in the registry file's place (a card made on a PC) held the first
 // registry call in its open until a writer came, and the program before its
-// first screen. It is passed by as a missing file, with one line naming it;
-// the first change puts a registry file in its place.
+// first screen. It, and a folder or a link to nothing, is passed by as a
+// missing file, with one line naming it; the first change puts a registry
+// file in its place, but for a folder, which stays, the change then standing
+// only while the program runs.
 TEST_F(DeviceRootTest, APipeInPlaceOfTheRegistryFileIsPassedByAsAMissingFile)
 {
-    HKEY key = Create(HKEY_LOCAL_MACHINE, u"Kept");
-    SetDword(key, u"A", 1);
-    RegCloseKey(key);
-    std::filesystem::remove(RegistryFile());
-    ASSERT_EQ(0, ::mkfifo(RegistryFile().c_str(), 0644));
-    root.Reload();
+    for (const qtest::Stranger stranger : qtest::kStrangers) {
+        SCOPED_TRACE(static_cast<int>(stranger));
+        HKEY key = Create(HKEY_LOCAL_MACHINE, u"Kept");
+        SetDword(key, u"A", 1);
+        RegCloseKey(key);
+        ASSERT_TRUE(qtest::PutInPlace(RegistryFile(), stranger));
+        root.Reload();
 
-    LONG opened = ERROR_SUCCESS;
-    testing::internal::CaptureStderr();
-    const bool returned = qtest::ReturnsWithoutThePipesOtherEnd(
-        {RegistryFile()}, [&] { opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Kept", 0, KEY_READ, &key); });
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(returned) << "the open waited for the pipe's other end";
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened) << "as on a card without the file";
-    EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
-    EXPECT_NE(std::string::npos, said.find(RegistryFile())) << said;
-    EXPECT_NE(std::string::npos, said.find("not a regular file")) << said;
-    EXPECT_TRUE(std::filesystem::is_fifo(RegistryFile()));
+        LONG opened = ERROR_SUCCESS;
+        testing::internal::CaptureStderr();
+        const bool returned = qtest::ReturnsWithoutThePipesOtherEnd(
+            {RegistryFile()}, [&] { opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Kept", 0, KEY_READ, &key); });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(returned) << "the open waited for the pipe's other end";
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened) << "as on a card without the file";
+        EXPECT_EQ(1, std::count(said.begin(), said.end(), '\n')) << said;
+        EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": " + qtest::SaidOf(stranger))) << said;
+        EXPECT_EQ(stranger == qtest::Stranger::Pipe, std::filesystem::is_fifo(RegistryFile()));
 
-    key = Create(HKEY_LOCAL_MACHINE, u"New");
-    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"B", 2));
-    RegCloseKey(key);
-    EXPECT_TRUE(std::filesystem::is_regular_file(RegistryFile()));
-    root.Reload();
-    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, KEY_READ, &key));
-    RegCloseKey(key);
+        const bool folder = stranger == qtest::Stranger::Folder;
+        key = Create(HKEY_LOCAL_MACHINE, u"New");
+        EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"B", 2));
+        EXPECT_EQ(folder ? ERROR_WRITE_FAULT : ERROR_SUCCESS, RegFlushKey(key));
+        RegCloseKey(key);
+        EXPECT_EQ(folder, std::filesystem::is_directory(RegistryFile()));
+        EXPECT_EQ(!folder, std::filesystem::is_regular_file(RegistryFile()));
+        root.Reload();
+        EXPECT_EQ(folder ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS,
+                  RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, KEY_READ, &key));
+        RegCloseKey(key);
+        std::filesystem::remove_all(RegistryFile());
+        root.Reload();
+    }
 }
 
 TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
@@ -280,7 +315,7 @@ TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
     const BYTE blob[4] = {1, 2, 3, 4};
     RegSetValueExW(key, u"Bin", 0, REG_BINARY, blob, 4);
     RegCloseKey(key);
-    const std::string good = Slurp(RegistryFile());
+    const std::string good = qtest::ReadHostFile(RegistryFile());
 
     std::mt19937 random(12345);
     for (int round = 0; round < 25; ++round) {
@@ -309,7 +344,7 @@ TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
         HKEY fresh = Create(HKEY_CURRENT_USER, u"After");
         EXPECT_EQ(ERROR_SUCCESS, SetDword(fresh, u"Round", static_cast<DWORD>(round)));
         RegCloseKey(fresh);
-        std::string written = Slurp(RegistryFile());
+        std::string written = qtest::ReadHostFile(RegistryFile());
         ASSERT_GE(written.size(), 4u);
         EXPECT_EQ("END\n", written.substr(written.size() - 4));
     }

@@ -103,37 +103,41 @@ TEST_F(DeviceRootTest, ClockOffsetMovesTheProgramsClockAndPersists)
 }
 
 // Pipes in the places of the clock's offset file and the zone file held the
-// first clock call in their opens. Each is passed by as a missing file, with
-// one line naming it: no offset, the host's zone.
+// first clock call in their opens. Each, and a folder or a link to nothing,
+// is passed by as a missing file, with one line naming it: no offset, the
+// host's zone.
 TEST_F(DeviceRootTest, PipesInPlaceOfTheClockAndZoneFilesArePassedByAsMissingFiles)
 {
-    SYSTEMTIME wanted = At(2031, 6, 15, 12, 0, 0);
-    ASSERT_TRUE(SetSystemTime(&wanted));
-    const TIME_ZONE_INFORMATION london = London();
-    ASSERT_TRUE(SetTimeZoneInformation(&london));
     const std::string clock = qplat::PlatformFolder() + "/clock.txt", zone = qplat::PlatformFolder() + "/timezone.txt";
-    for (const std::string& file : {clock, zone}) {
-        std::filesystem::remove(file);
-        ASSERT_EQ(0, ::mkfifo(file.c_str(), 0644));
-    }
-    root.Reload();
+    for (const qtest::Stranger stranger : qtest::kStrangers) {
+        SCOPED_TRACE(static_cast<int>(stranger));
+        SYSTEMTIME wanted = At(2031, 6, 15, 12, 0, 0);
+        ASSERT_TRUE(SetSystemTime(&wanted));
+        const TIME_ZONE_INFORMATION london = London();
+        ASSERT_TRUE(SetTimeZoneInformation(&london));
+        for (const std::string& file : {clock, zone})
+            ASSERT_TRUE(qtest::PutInPlace(file, stranger));
+        root.Reload();
 
-    SYSTEMTIME now{};
-    TIME_ZONE_INFORMATION z{};
-    DWORD kind = TIME_ZONE_ID_INVALID;
-    testing::internal::CaptureStderr();
-    const bool returned = qtest::ReturnsWithoutThePipesOtherEnd({clock, zone}, [&] {
-        GetSystemTime(&now);
-        kind = GetTimeZoneInformation(&z);
-    });
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(returned) << "an open waited for a pipe's other end";
-    EXPECT_LT(now.wYear, 2031) << "no offset, as on a card without the file";
-    EXPECT_EQ(TIME_ZONE_ID_UNKNOWN, kind) << "the host's zone, without rules";
-    EXPECT_EQ(0, z.StandardDate.wMonth);
-    EXPECT_EQ(2, std::count(said.begin(), said.end(), '\n')) << said;
-    EXPECT_NE(std::string::npos, said.find(clock)) << said;
-    EXPECT_NE(std::string::npos, said.find(zone)) << said;
+        SYSTEMTIME now{};
+        TIME_ZONE_INFORMATION z{};
+        DWORD kind = TIME_ZONE_ID_INVALID;
+        testing::internal::CaptureStderr();
+        const bool returned = qtest::ReturnsWithoutThePipesOtherEnd({clock, zone}, [&] {
+            GetSystemTime(&now);
+            kind = GetTimeZoneInformation(&z);
+        });
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(returned) << "an open waited for a pipe's other end";
+        EXPECT_LT(now.wYear, 2031) << "no offset, as on a card without the file";
+        EXPECT_EQ(TIME_ZONE_ID_UNKNOWN, kind) << "the host's zone, without rules";
+        EXPECT_EQ(0, z.StandardDate.wMonth);
+        EXPECT_EQ(2, std::count(said.begin(), said.end(), '\n')) << said;
+        EXPECT_NE(std::string::npos, said.find(clock + ": " + qtest::SaidOf(stranger))) << said;
+        EXPECT_NE(std::string::npos, said.find(zone + ": " + qtest::SaidOf(stranger))) << said;
+        for (const std::string& file : {clock, zone})
+            std::filesystem::remove_all(file);
+    }
 }
 
 TEST_F(DeviceRootTest, DefaultZoneDescribesTheHostOffset)

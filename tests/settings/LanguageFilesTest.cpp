@@ -25,12 +25,6 @@ namespace {
 const std::string kDataFolder = std::string(QAV5_SOURCE_DIR) + "/data/Language/";
 const char* const kFiles[] = {"ENG.LNG", "RUS.LNG"};
 
-std::string ReadHost(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 struct Line {
     int id;
     std::u16string text;
@@ -73,7 +67,7 @@ std::map<std::string, ParsedFile> ParseAll()
 {
     std::map<std::string, ParsedFile> all;
     for (const char* file : kFiles)
-        Parse(file, ReadHost(kDataFolder + file), all[file]);
+        Parse(file, qtest::ReadHostFile(kDataFolder + file), all[file]);
     return all;
 }
 
@@ -211,7 +205,7 @@ TEST(LanguageFiles, NamesThatBecomeFileNamesArePlainAscii)
 
 TEST(LanguageFiles, IniChoosesADeliveredFile)
 {
-    const std::string ini = ReadHost(kDataFolder + "Language.ini");
+    const std::string ini = qtest::ReadHostFile(kDataFolder + "Language.ini");
     EXPECT_EQ("File_Language=ENG.LNG", ini);
     EXPECT_TRUE(std::filesystem::exists(kDataFolder + "ENG.LNG"));
 }
@@ -229,8 +223,8 @@ TEST(LanguageFiles, EveryTextComesBackWholeThroughTheTable)
                    static_cast<DWORD>((card.size() + 1) * 2));
     RegCloseKey(key);
     for (const char* file : kFiles)
-        root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), ReadHost(kDataFolder + file));
-    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", ReadHost(kDataFolder + "Language.ini"));
+        root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), qtest::ReadHostFile(kDataFolder + file));
+    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", qtest::ReadHostFile(kDataFolder + "Language.ini"));
 
     const auto all = ParseAll();
     for (const char* file : kFiles) {

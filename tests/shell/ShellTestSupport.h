@@ -29,8 +29,7 @@ namespace qtest {
 
 inline std::string ReadSourceFile(const std::string& relative)
 {
-    std::ifstream in(std::string(QAV5_SOURCE_DIR) + "/" + relative, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadHostFile(std::string(QAV5_SOURCE_DIR) + "/" + relative);
 }
 
 // Lays out the card: the registry's card folder, the program folder with the

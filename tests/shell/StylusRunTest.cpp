@@ -222,6 +222,37 @@ TEST_F(StylusRun, ANewDeviceTypeShowsItsMeasurementButtonAsAFreshStartDoes)
     EXPECT_EQ(DifferingStartScreens(after, fresh), 0) << "the whole start screen";
 }
 
+// With the card's clock file unwritable (a folder in its place) a new date
+// was taken without a word and not kept. Set tells the operator, in the
+// language of the screens; the menu is back once the notice is answered. A
+// clock that can keep it closes the screen without a notice.
+TEST_F(StylusRun, ADateTheCardCannotKeepIsToldWhenSet)
+{
+    const std::string clock = qplat::PlatformFolder() + "/clock.txt";
+    for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
+        SCOPED_TRACE(language);
+        qtest::LayOutCard(root, language);
+        ASSERT_TRUE(fs::create_directories(clock));
+        const std::string name = std::string(language, 3);
+        qtest::TapScript s;
+        s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu_" + name)).TapScreen(130, 222);
+        s.Snap(Snap("clock_" + name)).Confirm().Snap(Snap("told_" + name));
+        s.TapScreen(238, 180).Snap(Snap("answered_" + name));
+        ASSERT_EQ(Run(s), 0);
+        EXPECT_TRUE(fs::is_directory(clock));
+        const qplat::Surface menu = Png("menu_" + name), told = Png("told_" + name);
+        EXPECT_GT(Differing(menu, told), 5000) << "the notice over the clock screen";
+        EXPECT_GT(Differing(Png("clock_" + name), told), 5000) << "the notice";
+        EXPECT_EQ(Differing(menu, Png("answered_" + name)), 0) << "the menu as it was";
+        fs::remove_all(clock);
+    }
+    qtest::TapScript s;
+    s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu")).TapScreen(130, 222).Confirm().Snap(Snap("set"));
+    ASSERT_EQ(Run(s), 0);
+    EXPECT_TRUE(fs::is_regular_file(clock));
+    EXPECT_EQ(Differing(Png("menu"), Png("set")), 0) << "no notice";
+}
+
 // Once the keyboard had been used on a name field, every later tap anywhere
 // came back to the field and opened the keyboard again: a new set could not
 // be saved under a typed name, and the screen could not be left.

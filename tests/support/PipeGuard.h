@@ -1,12 +1,15 @@
 // A guard for tests of a pipe in a file's place: the fault they catch is an
-// open that waits for the pipe's other end, which would hang the suite.
+// open that waits for the pipe's other end, which would hang the suite. And
+// the other things a card made elsewhere may hold in a file's place.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -47,5 +50,22 @@ inline bool ReturnsWithoutThePipesOtherEnd(const std::vector<std::string>& pipes
     t.join();
     return byItself;
 }
+
+// What may stand in a platform file's place instead of the file.
+enum class Stranger { Pipe, Folder, LinkToNothing };
+constexpr Stranger kStrangers[] = {Stranger::Pipe, Stranger::Folder, Stranger::LinkToNothing};
+
+// Puts one at `path`, in place of whatever was there; false when it cannot.
+inline bool PutInPlace(const std::string& path, Stranger s)
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return s == Stranger::Pipe     ? ::mkfifo(path.c_str(), 0644) == 0
+           : s == Stranger::Folder ? ::mkdir(path.c_str(), 0755) == 0
+                                   : ::symlink((path + ".gone").c_str(), path.c_str()) == 0;
+}
+
+// The words of the line that names one passed by.
+inline const char* SaidOf(Stranger s) { return s == Stranger::LinkToNothing ? "a link to nothing" : "not a regular file"; }
 
 }  // namespace qtest

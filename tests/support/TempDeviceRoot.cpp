@@ -36,6 +36,8 @@ void ResetPlatform()
 {
     qplat::SyncFileWrites(false);
     qplat::FailFileWritesAfter(-1);
+    qplat::FailFileReadsAfter(-1);
+    qplat::FailFileSyncsAfter(-1);
     qplat::ClearDriverRequests();
     qplat::ClearPowerStateRequests();
     qplat::ClearShutdownHooks();
@@ -75,12 +77,17 @@ void TempDeviceRoot::WriteFile(const std::u16string& devicePath, const std::stri
     EXPECT_TRUE(out.good()) << "cannot write " << host;
 }
 
-std::string TempDeviceRoot::ReadFile(const std::u16string& devicePath) const
+std::string ReadHostFile(const std::string& hostPath)
 {
-    std::ifstream in(Host(devicePath), std::ios::binary);
+    std::ifstream in(hostPath, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string TempDeviceRoot::ReadFile(const std::u16string& devicePath) const
+{
+    return ReadHostFile(Host(devicePath));
 }
 
 bool TempDeviceRoot::Exists(const std::u16string& devicePath) const

@@ -14,7 +14,7 @@ namespace qtest {
 // it the device root and starts from clean platform state: an empty registry,
 // no clock offset, the time zone UTC without daylight rules (so local time is
 // the same on every host; the root's hidden platform folder then exists), no
-// injected write failure, no
+// injected read, write or sync failure, no
 // recorded driver or power requests, no shut-down hooks, and a power handler
 // that only records (so a power-off in a test never ends the test program).
 // Writes are not synced to the storage (qplat::SyncFileWrites(false)): a
@@ -65,6 +65,9 @@ public:
     ManualClock& operator=(const ManualClock&) = delete;
     void Advance(DWORD milliseconds) const;
 };
+
+// A host file's bytes, whole (empty when it cannot be read).
+std::string ReadHostFile(const std::string& hostPath);
 
 // A GoogleTest fixture owning a TempDeviceRoot.
 class DeviceRootTest : public ::testing::Test {
