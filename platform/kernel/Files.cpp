@@ -1167,6 +1167,13 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target)
         if (it != t.newFileFolders.end())
             it->second = to.parent;
     }
+    // A rename a power cut undoes would bring the old name back (a file set
+    // aside as damaged would be read again): done only once both folders
+    // keep it.
+    if (!SyncFolder(to.parent) || (from.parent != to.parent && !SyncFolder(from.parent))) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -1185,6 +1192,12 @@ BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES)
     }
     if (::mkdir(r.host.c_str(), 0755) != 0) {
         SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno, true));
+        return FALSE;
+    }
+    // Files made in the new folder are synced into it; the folder itself must
+    // be kept by its parent, or a power cut loses them all.
+    if (!SyncFolder(r.parent)) {
+        SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
     return TRUE;

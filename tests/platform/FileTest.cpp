@@ -399,6 +399,19 @@ TEST_F(DeviceRootTest, AFailedSyncIsAFailureNotADurableChange)
     SetLastError(NO_ERROR);
     EXPECT_FALSE(DeleteFileW(u"\\gone.bin"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+    // A rename and a new folder are kept by their folders' syncs alike.
+    for (long long syncs : {0, 1}) {
+        qplat::FailFileSyncsAfter(syncs);
+        SetLastError(NO_ERROR);
+        EXPECT_FALSE(MoveFileW(u"\\SDMMC\\param.qav", u"\\param.bad")) << syncs;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+        qplat::FailFileSyncsAfter(-1);
+        EXPECT_TRUE(MoveFileW(u"\\param.bad", u"\\SDMMC\\param.qav")) << "moved, only not kept";
+    }
+    qplat::FailFileSyncsAfter(0);
+    SetLastError(NO_ERROR);
+    EXPECT_FALSE(CreateDirectoryW(u"\\SDMMC\\DB2", nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
     qplat::FailFileSyncsAfter(-1);
 
     // A new file: made by one handle, written and flushed through another,
@@ -416,9 +429,9 @@ TEST_F(DeviceRootTest, AFailedSyncIsAFailureNotADurableChange)
     EXPECT_TRUE(FlushFileBuffers(h));
     qplat::FailFileSyncsAfter(1);
     EXPECT_TRUE(FlushFileBuffers(h)) << "its folder was synced: only the file is";
-    CloseHandle(h);
     qplat::FailFileSyncsAfter(0);
     EXPECT_FALSE(FlushFileBuffers(h));
+    qplat::FailFileSyncsAfter(-1);
     CloseHandle(h);
 }
 
