@@ -106,16 +106,11 @@ protected:
         const std::string command = "\"" + program.string() + "\" --root \"" + root.Path() + "\" " + extra +
                                     " 2>\"" + err.string() + "\" >\"" + out.string() + "\"";
         const int status = std::system(command.c_str());
-        *errors = Slurp(err);
-        if (output) *output = Slurp(out);
+        *errors = qtest::ReadHostFile(err);
+        if (output) *output = qtest::ReadHostFile(out);
         fs::remove(err);
         fs::remove(out);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    static std::string Slurp(const fs::path& path)
-    {
-        std::ifstream in(path);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 };
 

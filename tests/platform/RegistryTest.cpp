@@ -44,14 +44,6 @@ std::string RegistryFile()
     return qplat::PlatformFolder() + "/registry.txt";
 }
 
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST_F(DeviceRootTest, RegistryValuesAndQuerySizes)
 {
     DWORD disposition = 0;
@@ -204,7 +196,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     SetDword(key, u"A", 1);
     SetDword(key, u"B", 2);
     RegCloseKey(key);
-    std::string good = Slurp(RegistryFile());
+    std::string good = qtest::ReadHostFile(RegistryFile());
     ASSERT_NE(std::string::npos, good.find("END"));
 
     // Cut short in the middle of the last value line.
@@ -218,9 +210,9 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(1u, value);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"B", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(cut, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(cut, qtest::ReadHostFile(RegistryFile() + ".bad"));
     // The file was written again whole: the next start reads it cleanly.
-    std::string rewritten = Slurp(RegistryFile());
+    std::string rewritten = qtest::ReadHostFile(RegistryFile());
     EXPECT_NE(std::string::npos, rewritten.find("END"));
 
     // Pure garbage, binary zeros and over-long lines never crash.
@@ -235,7 +227,7 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(std::u16string(u"fine"), std::u16string(text, size / 2));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(garbage, Slurp(RegistryFile() + ".bad"));
+    EXPECT_EQ(garbage, qtest::ReadHostFile(RegistryFile() + ".bad"));
 }
 
 // A pipe in the registry file's place (a card made on a PC) held the first
@@ -280,7 +272,7 @@ TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
     const BYTE blob[4] = {1, 2, 3, 4};
     RegSetValueExW(key, u"Bin", 0, REG_BINARY, blob, 4);
     RegCloseKey(key);
-    const std::string good = Slurp(RegistryFile());
+    const std::string good = qtest::ReadHostFile(RegistryFile());
 
     std::mt19937 random(12345);
     for (int round = 0; round < 25; ++round) {
@@ -309,7 +301,7 @@ TEST_F(DeviceRootTest, MutatedRegistryFilesNeverCrash)
         HKEY fresh = Create(HKEY_CURRENT_USER, u"After");
         EXPECT_EQ(ERROR_SUCCESS, SetDword(fresh, u"Round", static_cast<DWORD>(round)));
         RegCloseKey(fresh);
-        std::string written = Slurp(RegistryFile());
+        std::string written = qtest::ReadHostFile(RegistryFile());
         ASSERT_GE(written.size(), 4u);
         EXPECT_EQ("END\n", written.substr(written.size() - 4));
     }

@@ -53,12 +53,6 @@ constexpr RECT kDeviationViewFace{254, 54, 286, 88};
 // The reference list's box of the current reference's name.
 constexpr RECT kCurrentReference{174, 63, 344, 83};
 
-std::string SourceFile(const char* name)
-{
-    std::ifstream in(std::string(QAV5_SOURCE_DIR) + "/" + name);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // What tools/run-demo gives democard and the simulator, read from it so the
 // tests lay out the card it lays out.
 struct RunDemoSensor {
@@ -67,7 +61,7 @@ struct RunDemoSensor {
 const RunDemoSensor& RunDemo()
 {
     static const RunDemoSensor sensor = [] {
-        std::istringstream in(SourceFile("tools/run-demo"));
+        std::istringstream in(qtest::ReadSourceFile("tools/run-demo"));
         RunDemoSensor s;
         for (std::string line; std::getline(in, line);) {
             const size_t eq = line.find('=');
@@ -92,7 +86,7 @@ struct ReadmeStep {
 // The sessions ("    $ " lines) of the README's section on headless runs.
 std::vector<ReadmeStep> ReadmeSessions()
 {
-    std::istringstream in(SourceFile("README.md"));
+    std::istringstream in(qtest::ReadSourceFile("README.md"));
     std::vector<ReadmeStep> steps;
     bool section = false, session = false;
     for (std::string line; std::getline(in, line);) {
@@ -442,7 +436,7 @@ TEST_F(DemoCardRun, ASecondRunKeepsWhatTheOperatorChose)
 TEST_F(DemoCardRun, TheReadmeSessionsRunWordForWordWithTheSensorOfRunDemo)
 {
     const std::vector<ReadmeStep> steps = ReadmeSessions();
-    const std::string runDemo = SourceFile("tools/run-demo");
+    const std::string runDemo = qtest::ReadSourceFile("tools/run-demo");
     const RunDemoSensor& sensor = RunDemo();
     ASSERT_FALSE(sensor.address.empty() || sensor.name.empty() || sensor.pin.empty()) << runDemo;
     ASSERT_NE(runDemo.find("--sensor \"$address\" \"$name\" \"$pin\""), std::string::npos);

@@ -25,12 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The processes whose environment holds `entry` ("NAME=value").
 std::vector<std::string> ProcessesWith(const std::string& entry)
 {
@@ -40,7 +34,7 @@ std::vector<std::string> ProcessesWith(const std::string& entry)
     while (dirent* e = ::readdir(proc)) {
         const std::string pid = e->d_name;
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string environ = ReadWhole("/proc/" + pid + "/environ");
+        const std::string environ = qtest::ReadHostFile("/proc/" + pid + "/environ");
         size_t at = 0;
         bool has = false;
         while (!has && at < environ.size()) {
@@ -49,7 +43,7 @@ std::vector<std::string> ProcessesWith(const std::string& entry)
             at = end == std::string::npos ? environ.size() : end + 1;
         }
         if (has) {
-            std::string command = ReadWhole("/proc/" + pid + "/cmdline");
+            std::string command = qtest::ReadHostFile("/proc/" + pid + "/cmdline");
             for (char& c : command)
                 if (c == '\0') c = ' ';
             found.push_back(pid + ": " + command);
@@ -128,11 +122,11 @@ TEST(DesktopBusRun, AWindowedRunWithoutASessionBusLeavesNoProcessBehind)
     pid_t pid = 0;
     std::ifstream(pidFile) >> pid;
     const bool windowed =
-        pid > 0 && ReadWhole("/proc/" + std::to_string(pid) + "/maps").find("libX11") != std::string::npos;
+        pid > 0 && qtest::ReadHostFile("/proc/" + std::to_string(pid) + "/maps").find("libX11") != std::string::npos;
     if (pid > 0) ::kill(pid, SIGTERM);
     run.join();
-    EXPECT_TRUE(windowed) << "the program never opened its window: " << ReadWhole(err.string());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadWhole(err.string());
+    EXPECT_TRUE(windowed) << "the program never opened its window: " << qtest::ReadHostFile(err.string());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << qtest::ReadHostFile(err.string());
 
     const std::vector<std::string> left = ProcessesWith(mark);
     for (const std::string& p : left) ADD_FAILURE() << "left running: " << p;

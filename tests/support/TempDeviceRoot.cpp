@@ -4,8 +4,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
+
+#include "settings/ProgramFolder.h"
 
 namespace qtest {
 
@@ -116,6 +119,28 @@ void TempDeviceRoot::UseDefaultZone() const
 void TempDeviceRoot::Reload() const
 {
     qplat::SetDeviceRoot(path_);
+}
+
+std::string ReadHostFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string ReadSourceFile(const std::filesystem::path& relative)
+{
+    return ReadHostFile(fs::path(QAV5_SOURCE_DIR) / relative);
+}
+
+void SetCardFolder(const std::u16string& folder)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    const LONG set = RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                                    static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, set);
 }
 
 ManualClock::ManualClock(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
