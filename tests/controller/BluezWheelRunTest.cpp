@@ -47,10 +47,7 @@ TEST_F(BluezWheelRunTest, TheRunOverTheBluetoothSocketStoresWhatThePseudoTermina
     BT_ADDR address = 0x00126FA00B7CULL;
     unsigned char pin[4] = {'1', '2', '3', '5'};
     ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
-    PORTEMUPortParams params{};
-    params.channel = 1;
-    params.device = address;
-    HANDLE registration = RegisterDevice(u"COM", 6, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    HANDLE registration = bluetest::RegisterRfcommPort(6, address);
     ASSERT_TRUE(registration);
     HANDLE socketPort = nullptr;
     CSensorLink link;

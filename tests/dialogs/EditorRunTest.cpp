@@ -66,14 +66,6 @@ protected:
     int Run(const TapScript& s) { return RunProgramScript(root.Path(), scriptDir / "script.txt", s.Text()); }
     std::string Snap(const std::string& name) const { return (dir / ("editor_run_" + name + ".png")).string(); }
     static TapScript& TapBox(TapScript& s, const RECT& r) { return s.TapBox(r.left, r.top, r.right, r.bottom); }
-    static bool Any(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
-    {
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (s.Contains(x, y) && test(qplat::PixelToColor(s.At(x, y)))) return true;
-        return false;
-    }
-    static bool Dark(COLORREF c) { return (c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90; }
     // Whether the set list's current-mark cell of a row holds a mark: any
     // pixel inside the cell that is not its background (dark on a selected
     // row, white elsewhere).
@@ -81,7 +73,7 @@ protected:
     {
         const int top = 103 + kRowHeight * row;
         const COLORREF background = qplat::PixelToColor(s.At(128, top + 3));
-        return Any(s, RECT{128, top + 3, 144, top + kRowHeight - 3}, [&](COLORREF c) { return c != background; });
+        return AnyPixel(s, RECT{128, top + 3, 144, top + kRowHeight - 3}, [&](COLORREF c) { return c != background; });
     }
     std::vector<std::u16string> SetNames()
     {
@@ -161,8 +153,8 @@ TEST_F(EditorRun, TheItemEditorSavesANewWheelTypeUnderATypedName)
     // The new entry is the catalogue's one row.
     const qplat::Surface saved = ReadPngFile(Snap("catalogue_saved"));
     ASSERT_EQ(saved.width, 480);
-    EXPECT_TRUE(Any(saved, RECT{14, 124, 120, 144}, Dark)) << "a first row";
-    EXPECT_FALSE(Any(saved, RECT{14, 148, 120, 166}, Dark)) << "no second row";
+    EXPECT_TRUE(AnyPixel(saved, RECT{14, 124, 120, 144}, Dark)) << "a first row";
+    EXPECT_FALSE(AnyPixel(saved, RECT{14, 148, 120, 166}, Dark)) << "no second row";
 }
 
 }  // namespace

@@ -62,6 +62,14 @@ protected:
         CopyName(p.discTypeName, u"Disc 1");
         return p;
     }
+    // The radios checked, taken just before OK is pressed.
+    static Step CheckedThenOk(std::vector<int>* checked)
+    {
+        return [checked](HWND dlg) {
+            *checked = Checked(dlg);
+            PostCommand(dlg, Dlg::kOkId);
+        };
+    }
     // The radios checked for the settings.
     std::vector<int> CheckedFor(const ParamBlock& p)
     {
@@ -167,30 +175,25 @@ TEST_F(ParamOptions, TapsStoreTheChosenValuesAndClearTheWheelType)
         const ParamBlock before = Device(1, unit);
         WriteParams(before);
         Run({Tap(459), Tap(461), Tap(466), Tap(667), Tap(468), Tap(668), Command(Dlg::kOkId)});
-        ParamBlock expected = before;
-        expected.option1 = 1;
-        expected.option2 = 1;
-        expected.option3 = 2;
-        expected.option4 = 3;
-        expected.option5 = 2;
-        expected.option6 = 1;
-        CopyName(expected.wheelTypeName, u"");
-        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+        ExpectStored(before, [](ParamBlock& p) {
+            p.option1 = 1;
+            p.option2 = 1;
+            p.option3 = 2;
+            p.option4 = 3;
+            p.option5 = 2;
+            p.option6 = 1;
+        });
     }
     // The disc groups, and the wheel type name goes for them too.
     const ParamBlock disc = Device(4, 1);
     WriteParams(disc);
     std::vector<int> checked;
-    Run({Tap(755), Tap(754), [&](HWND dlg) {
-             checked = Checked(dlg);
-             PostCommand(dlg, Dlg::kOkId);
-         }});
+    Run({Tap(755), Tap(754), CheckedThenOk(&checked)});
     EXPECT_EQ(checked, (std::vector<int>{755, 754}));
-    ParamBlock expected = disc;
-    expected.discHeadMode = 1;
-    expected.discOption1 = 2;
-    CopyName(expected.wheelTypeName, u"");
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+    ExpectStored(disc, [](ParamBlock& p) {
+        p.discHeadMode = 1;
+        p.discOption1 = 2;
+    });
 }
 
 TEST_F(ParamOptions, TheFourthThicknessVariantIsKeptUntilAnotherIsChosen)
@@ -200,17 +203,11 @@ TEST_F(ParamOptions, TheFourthThicknessVariantIsKeptUntilAnotherIsChosen)
     WriteParams(p);
     Run({Tap(460), Command(Dlg::kOkId)});  // another group only; 810 was 2 already
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << "811 keeps 4";
-    ParamBlock expected = p;
 
     std::vector<int> checked;
-    Run({Tap(462), Tap(461), Tap(463), [&](HWND dlg) {
-             checked = Checked(dlg);
-             PostCommand(dlg, Dlg::kOkId);
-         }});
+    Run({Tap(462), Tap(461), Tap(463), CheckedThenOk(&checked)});
     EXPECT_EQ(checked, (std::vector<int>{460, 463, 465, 666, 467, 669}));
-    expected.option2 = 3;
-    CopyName(expected.wheelTypeName, u"");
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+    ExpectStored(p, [](ParamBlock& e) { e.option2 = 3; });
 }
 
 TEST_F(ParamOptions, AGroupWithNoRadioCheckedStoresItsLastValue)
@@ -221,12 +218,11 @@ TEST_F(ParamOptions, AGroupWithNoRadioCheckedStoresItsLastValue)
     p.option4 = 0;
     WriteParams(p);
     Run({Command(Dlg::kOkId)});
-    ParamBlock expected = p;
-    expected.option1 = 2;
-    expected.option3 = 2;
-    expected.option4 = 3;
-    CopyName(expected.wheelTypeName, u"");
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+    ExpectStored(p, [](ParamBlock& e) {
+        e.option1 = 2;
+        e.option3 = 2;
+        e.option4 = 3;
+    });
 }
 
 TEST_F(ParamOptions, TheStepCountOfTwoBecomesOne)
@@ -235,10 +231,7 @@ TEST_F(ParamOptions, TheStepCountOfTwoBecomesOne)
     p.gaugeSteps = 2;
     WriteParams(p);
     Run({Command(Dlg::kOkId)});
-    ParamBlock expected = p;
-    expected.gaugeSteps = 1;
-    CopyName(expected.wheelTypeName, u"");
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+    ExpectStored(p, [](ParamBlock& e) { e.gaugeSteps = 1; });
 }
 
 TEST_F(ParamOptions, AStepTapChangesTheDialAtOnceAndCloseWritesNothing)
@@ -271,10 +264,7 @@ TEST_F(ParamOptions, AStepTapChangesTheDialAtOnceAndCloseWritesNothing)
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
 
     Run({Tap(456), Command(Dlg::kOkId)});
-    ParamBlock expected = before;
-    expected.gaugeSteps = 1;
-    CopyName(expected.wheelTypeName, u"");
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+    ExpectStored(before, [](ParamBlock& e) { e.gaugeSteps = 1; });
 }
 
 TEST_F(ParamOptions, CloseAndBackWriteNothingAndAFailedSaveIsShown)

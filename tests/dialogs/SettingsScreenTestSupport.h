@@ -195,7 +195,7 @@ protected:
         DialogFixture::SetUp();
         for (const char* file : {"ENG.LNG", "RUS.LNG"})
             root.WriteFile(kProgramFolder + u"Language\\" + std::u16string(file, file + std::strlen(file)),
-                           qtest::ReadHostFile(std::string(QAV5_SOURCE_DIR) + "/data/Language/" + file));
+                           ReadSourceFile(std::string("data/Language/") + file));
         UseLanguage("ENG.LNG");
         language.Load();
         CParamFile file;
@@ -225,6 +225,14 @@ protected:
         return p;
     }
     std::u16string Text(int id) { return language.GetText(id); }
+    // The settings file holds `before` as `change` makes it, the wheel type's
+    // name gone: changed settings belong to no wheel type of the catalogue.
+    void ExpectStored(ParamBlock before, const std::function<void(ParamBlock&)>& change, const char* why = "")
+    {
+        change(before);
+        CopyName(before.wheelTypeName, u"");
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before)) << why;
+    }
     // Runs the screen with the steps queued for its modal loop.
     template <class Screen>
     BOOL RunWith(std::vector<Step> steps)

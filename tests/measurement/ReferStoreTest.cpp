@@ -22,13 +22,7 @@ protected:
         folder_ = std::filesystem::path(root_.Path()) / "SDMMC" / "Autorun";
         std::filesystem::create_directories(folder_ / "Refer");
         std::filesystem::create_directories(folder_ / "Refer_QOD");
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        const char16_t value[] = u"\\SDMMC";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(value), sizeof(value)));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         store_ = std::make_unique<CReferStore>();
     }
 

@@ -39,12 +39,6 @@ std::filesystem::path DataPath(const ShippedScheme& s)
            (qplat::ToUtf8(s.name) + ".sch");
 }
 
-std::string ReadHost(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class ShippedSchemesTest : public SchemeRootTest {};
 
 TEST_F(ShippedSchemesTest, EachShippedSchemeIsTheWritersOutputAndLoads)
@@ -62,7 +56,7 @@ TEST_F(ShippedSchemesTest, EachShippedSchemeIsTheWritersOutputAndLoads)
             std::filesystem::create_directories(DataPath(s).parent_path());
             std::ofstream(DataPath(s), std::ios::binary) << written;
         }
-        const std::string shipped = ReadHost(DataPath(s));
+        const std::string shipped = qtest::ReadHostFile(DataPath(s));
         ASSERT_EQ(written, shipped) << DataPath(s);
 
         // The shipped bytes themselves, as the card carries them.

@@ -23,10 +23,11 @@ using qtest::Press;
 using qtest::RowText;
 using qtest::Then;
 using qtest::WindowText;
+using schemeui::Shown;
 
 const std::u16string kLongName = u"A reference profile whose name is far longer than its field";
 
-class ReferListTest : public schemeui::SchemeUiTest {
+class ReferListTest : public schemeui::SchemeUiTest, protected schemeui::NameListScreen<CReferListDlg> {
 protected:
     void WriteRefer(const char16_t* folder, const std::u16string& file, const std::u16string& name)
     {
@@ -47,9 +48,6 @@ protected:
             qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
         });
     }
-    static CReferListDlg& Screen() { return *CReferListDlg::Current(); }
-    static int Row(const std::u16string& name) { return FindRow(Screen().m_list, NAME_LIST_NAME_COLUMN, name); }
-    static std::u16string Mark(int row) { return RowText(Screen().m_list, row, NAME_LIST_MARK_COLUMN); }
     std::u16string SettingsText(const WCHAR* field) { return qplat::FieldText(field, PARAM_NAME_CHARS); }
 };
 
@@ -62,17 +60,12 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
         HWND dlg = FrontDialog();
         CReferListDlg& s = Screen();
         ASSERT_EQ(s.m_list.GetItemCount(), 3);
-        EXPECT_EQ(Mark(Row(u"Wheel A")), u"\u2022");
-        EXPECT_EQ(Mark(Row(u"Wheel B")), u"");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
         EXPECT_EQ(RowText(s.m_list, Row(u"Wheel B"), 0), u"B.ref");
-        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel A");
         schemeui::Snapshot("refer_list.png");
 
-        s.m_list.SelectItem(Row(u"Wheel B"));
-        Press(dlg, CReferListDlg::kMakeCurrentId);
-        EXPECT_EQ(Mark(Row(u"Wheel B")), u"\u2022");
-        EXPECT_EQ(Mark(Row(u"Wheel A")), u"");
-        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel B");
+        MakeCurrent(dlg, u"Wheel B");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel B", u"Wheel B"}));
 
         // The current one stays.
         AnswerBox(&boxes);
@@ -112,21 +105,16 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
         HWND dlg = FrontDialog();
         CReferListDlg& s = Screen();
         // Making the current one current again changes nothing.
-        s.m_list.SelectItem(Row(u"Wheel A"));
-        Press(dlg, CReferListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, u"Wheel A");
         afterSame = ReadSettings();
         // The long name is refused with its reason; nothing moves.
-        s.m_list.SelectItem(Row(kLongName));
         AnswerBox(&boxes);
-        Press(dlg, CReferListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, kLongName);
         afterLong = ReadSettings();
-        EXPECT_EQ(Mark(Row(kLongName)), u"");
-        EXPECT_EQ(Mark(Row(u"Wheel A")), u"\u2022");
-        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel A");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
         // With the 49-character one current, the long one is still not it:
         // it is deleted after a yes.
-        s.m_list.SelectItem(Row(kLongName.substr(0, 49)));
-        Press(dlg, CReferListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, kLongName.substr(0, 49));
         EXPECT_EQ(Mark(Row(kLongName)), u"");
         s.m_list.SelectItem(Row(kLongName));
         AnswerBox(&boxes);
@@ -155,7 +143,7 @@ TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorK
         CReferListDlg& s = Screen();
         const int empty = qtest::FindRow(s.m_list, 0, u"Empty.ref");
         ASSERT_GE(empty, 0);
-        for (int i = 0; i < s.m_list.GetItemCount(); ++i) marks.push_back(Mark(i));
+        marks = Marks();
         s.m_list.SelectItem(empty);
         AnswerBox(&boxes);
         Press(dlg, CReferListDlg::kDeleteId);
@@ -181,8 +169,7 @@ TEST_F(ReferListTest, TheDiscDeviceListsItsOwnFolderAndKeepsTheWheelType)
         CReferListDlg& s = Screen();
         EXPECT_EQ(s.m_list.GetItemCount(), 2);
         EXPECT_EQ(Mark(Row(u"Disc A")), u"\u2022");
-        s.m_list.SelectItem(Row(u"Disc B"));
-        Press(dlg, CReferListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, u"Disc B");
         Press(dlg, CReferListDlg::kBackId);
     });
     RunScreen<CReferListDlg>(nullptr, owner);
@@ -207,14 +194,11 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
         Press(dlg, CReferListDlg::kMakeCurrentId);
 
         // The settings cannot be written: the mark stays where it was.
-        s.m_list.SelectItem(Row(u"Wheel B"));
         qplat::FailFileWritesAfter(0);
         AnswerBox(&boxes);
-        Press(dlg, CReferListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, u"Wheel B");
         qplat::FailFileWritesAfter(-1);
-        EXPECT_EQ(Mark(Row(u"Wheel A")), u"\u2022");
-        EXPECT_EQ(Mark(Row(u"Wheel B")), u"");
-        EXPECT_EQ(WindowText(GetDlgItem(dlg, CReferListDlg::kCurrentEditId)), u"Wheel A");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
 
         // A file that went meanwhile cannot be deleted: said, and the row stays.
         DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");

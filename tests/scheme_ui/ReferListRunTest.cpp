@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 using qtest::FrontDialog;
 using qtest::Then;
 using schemeui::Centre;
+using schemeui::kDataMenu;
 using schemeui::SameIn;
 
-constexpr qtest::Spot kDataMenu{389, 84};
 constexpr qtest::Spot kReferencesButton{130, 161};
 
 class ReferListRun : public schemeui::SchemeUiRun {
@@ -30,10 +30,6 @@ protected:
     {
         root.WriteFile(std::u16string(kAutorun) + u"Refer\\" + file,
                        qplat::ToUtf8(name) + "\r\n1000;2000\r\n2000;2100\r\n");
-    }
-    int Run(const qtest::Script& s)
-    {
-        return RunText(s.Text() + "quit\n");
     }
     // The taps that open the reference list from the start screen.
     static qtest::Script OpenList()
@@ -54,12 +50,7 @@ protected:
         Then([&] {
             HWND d = FrontDialog();
             HWND list = GetDlgItem(d, CReferListDlg::kListId);
-            RECT r{};
-            r.left = LVIR_BOUNDS;
-            SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
-            POINT at{r.left + 60, (r.top + r.bottom) / 2};
-            ClientToScreen(list, &at);
-            p.firstRow = qtest::Spot{static_cast<int>(at.x), static_cast<int>(at.y)};
+            p.firstRow = schemeui::FirstRow(list);
             p.remove = Centre(GetDlgItem(d, CReferListDlg::kDeleteId));
             p.makeCurrent = Centre(GetDlgItem(d, CReferListDlg::kMakeCurrentId));
             qtest::Press(d, CReferListDlg::kBackId);

@@ -17,8 +17,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using qtest::AnyPixel;
+using qtest::Dark;
 
-constexpr POINT kDataMenu{389, 84};
+using schemeui::kDataMenu;
 constexpr RECT kSchemesButton{50, 197, 161, 51};
 constexpr RECT kNewButton{20, 223, 141, 41};
 // The editor's name and car-count edits.
@@ -38,15 +40,6 @@ protected:
     {
         return RunText(s.Text());
     }
-    static bool Any(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
-    {
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (s.Contains(x, y) && test(qplat::PixelToColor(s.At(x, y)))) return true;
-        return false;
-    }
-    static bool Dark(COLORREF c) { return (c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90; }
-
 };
 
 TEST_F(SchemeEditorRun, ANewSchemeIsSavedUnderATypedNameAndLoadsBack)
@@ -75,9 +68,9 @@ TEST_F(SchemeEditorRun, ANewSchemeIsSavedUnderATypedNameAndLoadsBack)
     // The editor showed what was typed, and the list shows one row more.
     const qplat::Surface typed = qtest::ReadPngFile(Snap("typed"));
     ASSERT_EQ(typed.width, 480);
-    EXPECT_TRUE(Any(typed, RECT{172, 58, 240, 78}, Dark)) << "the typed name in its edit";
+    EXPECT_TRUE(AnyPixel(typed, RECT{172, 58, 240, 78}, Dark)) << "the typed name in its edit";
     const qplat::Surface saved = qtest::ReadPngFile(Snap("saved"));
-    EXPECT_TRUE(Any(saved, RECT{14, 184, 190, 202}, Dark)) << "a fourth row";
+    EXPECT_TRUE(AnyPixel(saved, RECT{14, 184, 190, 202}, Dark)) << "a fourth row";
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ namespace fs = std::filesystem;
 using qtest::FrontDialog;
 using qtest::Then;
 using schemeui::Centre;
+using schemeui::kDataMenu;
 using schemeui::SameIn;
 
-constexpr qtest::Spot kDataMenu{389, 84};
 constexpr qtest::Spot kSchemesButton{130, 222};
 constexpr const char16_t* kFolder = u"\\SDMMC\\Autorun\\Schemes\\";
 
@@ -35,10 +35,6 @@ protected:
     {
         SchemeUiRun::SetUp();
         InstallShippedSchemes();
-    }
-    int Run(const qtest::Script& s)
-    {
-        return RunText(s.Text() + "quit\n");
     }
 
     // The list as this process shows it on the card as it is now: the first
@@ -57,12 +53,7 @@ protected:
         Then([&] {
             HWND d = FrontDialog();
             HWND list = GetDlgItem(d, CSchemeListDlg::kListId);
-            RECT r{};
-            r.left = LVIR_BOUNDS;
-            SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
-            POINT at{r.left + 60, (r.top + r.bottom) / 2};
-            ClientToScreen(list, &at);
-            s.firstRow = qtest::Spot{static_cast<int>(at.x), static_cast<int>(at.y)};
+            s.firstRow = schemeui::FirstRow(list);
             s.firstName = qtest::RowText(CSchemeListDlg::Current()->m_list, 0, NAME_LIST_NAME_COLUMN);
             s.makeCurrent = Centre(GetDlgItem(d, CSchemeListDlg::kMakeCurrentId));
             GetWindowRect(list, &s.list);

@@ -26,6 +26,7 @@ using qtest::RowText;
 using qtest::Then;
 using qtest::TypeInKeyboards;
 using qtest::WindowText;
+using schemeui::Shown;
 
 struct Position {
     int car, axle, side;
@@ -40,17 +41,15 @@ std::vector<Position> OrderOf(const CScheme& scheme)
     return order;
 }
 
-class SchemeScreensTest : public schemeui::SchemeUiTest {
+class SchemeScreensTest : public schemeui::SchemeUiTest, protected schemeui::NameListScreen<CSchemeListDlg> {
 protected:
     void SetUp() override
     {
         SchemeUiTest::SetUp();
         InstallShippedSchemes();
     }
-    static CSchemeListDlg& List() { return *CSchemeListDlg::Current(); }
+    static CSchemeListDlg& List() { return Screen(); }
     static CSchemeEditDlg& Editor() { return *CSchemeEditDlg::Current(); }
-    static int Row(const std::u16string& name) { return FindRow(List().m_list, NAME_LIST_NAME_COLUMN, name); }
-    static std::u16string Mark(int row) { return RowText(List().m_list, row, NAME_LIST_MARK_COLUMN); }
     std::u16string Current() { return qplat::FieldText(ReadSettings().qavSchemeName, PARAM_NAME_CHARS); }
     bool SchemeFileExists(const std::u16string& file, const char16_t* folder = u"Schemes")
     {
@@ -82,16 +81,12 @@ TEST_F(SchemeScreensTest, MakesASchemeCurrentAndDeletesAnotherButNotTheCurrent)
         HWND dlg = FrontDialog();
         CSchemeListDlg& s = List();
         ASSERT_EQ(s.m_list.GetItemCount(), 3) << "the wheel family's schemes only";
-        EXPECT_EQ(Mark(Row(u"Car 4 axles")), u"\u2022");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Car 4 axles", u"Car 4 axles"}));
         EXPECT_EQ(RowText(s.m_list, Row(u"Train 5 cars"), 0), u"Train 5 cars.sch");
-        EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeListDlg::kCurrentEditId)), u"Car 4 axles");
         schemeui::Snapshot("scheme_list.png");
 
-        s.m_list.SelectItem(Row(u"Train 5 cars"));
-        Press(dlg, CSchemeListDlg::kMakeCurrentId);
-        EXPECT_EQ(Mark(Row(u"Train 5 cars")), u"\u2022");
-        EXPECT_EQ(Mark(Row(u"Car 4 axles")), u"");
-        EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeListDlg::kCurrentEditId)), u"Train 5 cars");
+        MakeCurrent(dlg, u"Train 5 cars");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Train 5 cars", u"Train 5 cars"}));
         EXPECT_EQ(s.m_scheme.carCount, 5) << "the current scheme is loaded for the diagram";
         EXPECT_EQ(Current(), u"Train 5 cars");
 
@@ -124,7 +119,7 @@ TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNor
         CSchemeListDlg& s = List();
         const int nameless = FindRow(s.m_list, 0, u"Nameless.sch");
         ASSERT_GE(nameless, 0);
-        for (int i = 0; i < s.m_list.GetItemCount(); ++i) marks.push_back(Mark(i));
+        marks = Marks();
         s.m_list.SelectItem(nameless);
         AnswerBox(&boxes);
         Press(dlg, CSchemeListDlg::kDeleteId);
@@ -173,13 +168,11 @@ TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
         CSchemeListDlg& s = List();
         // The same scheme again: nothing in the settings changes, so the
         // wheel type stays.
-        s.m_list.SelectItem(Row(u"Car 4 axles"));
-        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, u"Car 4 axles");
         EXPECT_EQ(qplat::FieldText(ReadSettings().wheelTypeName, PARAM_NAME_CHARS), u"Type X");
 
-        s.m_list.SelectItem(Row(u"Broken"));
         AnswerBox(&boxes);
-        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, u"Broken");
         EXPECT_EQ(Mark(Row(u"Broken")), u"\u2022");
         // The diagram shows no train then, only its frame.
         Press(dlg, CSchemeListDlg::kToggleId);
@@ -207,12 +200,9 @@ TEST_F(SchemeScreensTest, ASchemeNameLongerThanTheFieldIsNotMadeCurrent)
     std::vector<std::u16string> boxes;
     Then([&] {
         HWND dlg = FrontDialog();
-        CSchemeListDlg& s = List();
-        s.m_list.SelectItem(Row(shortName + u"long"));
         AnswerBox(&boxes);
-        Press(dlg, CSchemeListDlg::kMakeCurrentId);
-        EXPECT_EQ(Mark(Row(shortName + u"long")), u"");
-        EXPECT_EQ(Mark(Row(u"Car 4 axles")), u"\u2022");
+        MakeCurrent(dlg, shortName + u"long");
+        EXPECT_EQ(CurrentShown(dlg), (Shown{u"Car 4 axles", u"Car 4 axles"}));
         Press(dlg, CSchemeListDlg::kBackId);
     });
     RunScreen<CSchemeListDlg>(nullptr, owner);
@@ -257,8 +247,7 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
         Press(dlg, CSchemeListDlg::kToggleId);
         EXPECT_TRUE(IsWindowVisible(s.m_list.m_hWnd));
         EXPECT_FALSE(IsWindowVisible(bar));
-        s.m_list.SelectItem(Row(u"Eight"));
-        Press(dlg, CSchemeListDlg::kMakeCurrentId);
+        MakeCurrent(dlg, u"Eight");
         Press(dlg, CSchemeListDlg::kToggleId);
         EXPECT_FALSE(IsWindowVisible(bar)) << "8 axles are 407 pixels wide";
         EXPECT_EQ(s.m_scroll.position, 0);

@@ -13,7 +13,7 @@
 
 namespace {
 
-using qtest::ReadSourceData;
+using qtest::ReadSourceFile;
 using schemeui::Snapshot;
 
 constexpr COLORREF kWhite = 0xFFFFFF;
@@ -34,7 +34,7 @@ struct Shipped {
 std::unique_ptr<CScheme> LoadShipped(const Shipped& s)
 {
     auto scheme = std::make_unique<CScheme>();
-    const std::string text = ReadSourceData(std::filesystem::path("data") / s.folder / s.file);
+    const std::string text = ReadSourceFile(std::filesystem::path("data") / s.folder / s.file);
     int items = 0, cars = 0, order = 0;
     EXPECT_EQ(1, CSchemeFile::Parse(text.data(), text.size(), scheme->cars, &items, &cars, &order)) << s.file;
     scheme->orderCount = items;

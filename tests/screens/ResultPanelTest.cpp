@@ -41,6 +41,15 @@ bool WhiteInk(COLORREF c)
 {
     return c == kWhite;
 }
+bool NotWhite(COLORREF c)
+{
+    return c != kWhite;
+}
+// A tolerance cell's red or orange.
+bool Cell(COLORREF c)
+{
+    return c == kRed || c == kOrange;
+}
 
 // Panels as the measuring screen places them.
 constexpr int kX = 120, kY = 87, kW = 355, kH = 180;
@@ -66,6 +75,16 @@ protected:
         const std::filesystem::path dir = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
         std::filesystem::create_directories(dir);
         EXPECT_TRUE(qplat::SaveScreenPng((dir / ("results_" + png + ".png")).string()));
+    }
+
+    // The wheel panel as the measuring screen draws it, `measuring` while a run
+    // goes on, `overlay` the reference overlay's setting.
+    void ShowWheel(const WheelResult& m, const WheelResult* reference, int measuring, int overlay,
+                   const std::string& png)
+    {
+        Show([&](HWND h, HDC dc) {
+            view->DrawWheelResults(h, dc, m, reference, kX, kY, kW, kH, measuring, u"", 1, overlay);
+        }, png);
     }
 
     COLORREF At(int x, int y) const
@@ -173,7 +192,7 @@ TEST_F(ResultPanelTest, WheelFactorySettingsThreeLines)
     m.values[5] = 10400;
     m.status[0] = 2;  // Sh out of tolerance
     m.status[1] = 1;  // Sd warning
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); }, "wheel_factory");
+    ShowWheel(m, &m, 0, 0, "wheel_factory");
 
     ExpectFrame(kX, kY, kW, kH);
     for (int lineY : {98, 157, 216}) ExpectLine(kX + 5, lineY, 40, false);
@@ -188,7 +207,7 @@ TEST_F(ResultPanelTest, WheelFactorySettingsThreeLines)
     EXPECT_EQ(kWhite, At(194, 110));
     EXPECT_EQ(kWhite, At(412, 110));
     EXPECT_EQ(kOrange, At(196, 160));
-    EXPECT_EQ(0, Count(RECT{kX, 216, kX + kW, 257}, [](COLORREF c) { return c == kRed || c == kOrange; }));
+    EXPECT_EQ(0, Count(RECT{kX, 216, kX + kW, 257}, Cell));
     // No reference value while the overlay is off.
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
 }
@@ -199,8 +218,7 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     WheelResult m = WheelValues(28000);
     m.status[2] = 2;
     const WheelResult r = WheelValues(30000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &r, kX, kY, kW, kH, 0, u"", 1, 1); },
-         "wheel_reference");
+    ShowWheel(m, &r, 0, 1, "wheel_reference");
     for (int lineY : {98, 157, 216}) ExpectLine(kX + 5, lineY, 40, true);
     // The cell covers the left half only: 195 .. 302.
     EXPECT_EQ(kRed, At(196, 219));
@@ -208,8 +226,7 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     EXPECT_NE(kRed, At(304, 219));
     // The overlay is on only for exactly 1.
     view = std::make_unique<CResultView>();
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &r, kX, kY, kW, kH, 0, u"", 1, 2); },
-         "wheel_overlay2");
+    ShowWheel(m, &r, 0, 2, "wheel_overlay2");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
 }
 
@@ -221,16 +238,14 @@ TEST_F(ResultPanelTest, WheelWithoutResultOrReferenceShowsNoVerdictAndNoReferenc
     s.option4 = 3;  // the slope line is a verdict
     ResultRoot::Save(s);
     const WheelResult none{};
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, none, nullptr, kX, kY, kW, kH, 0, u"", 1, 1); },
-         "wheel_no_result");
+    ShowWheel(none, nullptr, 0, 1, "wheel_no_result");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk)) << "no reference value";
     EXPECT_EQ(0, Count(RECT{195, 216, 303, 256}, BlueInk)) << "no verdict on the slope line";
     EXPECT_GT(Count(RECT{195, 98, 303, 138}, BlueInk), 0) << "the lengths show their 0";
     // Measured and graded: the verdict is shown.
     WheelResult m = WheelValues(28000);
     view = std::make_unique<CResultView>();
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, nullptr, kX, kY, kW, kH, 0, u"", 1, 1); },
-         "wheel_verdict");
+    ShowWheel(m, nullptr, 0, 1, "wheel_verdict");
     EXPECT_GT(Count(RECT{195, 216, 303, 256}, BlueInk), 0);
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
 }
@@ -243,8 +258,7 @@ TEST_F(ResultPanelTest, WheelEverySwitchTwentyOneLines)
     ResultRoot::Save(s);
     WheelResult m = WheelValues(10000);
     m.status[8] = 2;
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
-         "wheel_all_switches");
+    ShowWheel(m, &m, 0, 0, "wheel_all_switches");
     ExpectFrame(kX, kY, kW, kH);
     // 21 lines 8 pixels apart from y 88 to y 248, each with its value.
     for (int i = 0; i < 21; ++i) {
@@ -264,8 +278,7 @@ TEST_F(ResultPanelTest, WheelVariant4LinesStayInThePanel)
     s.option2 = 4;
     ResultRoot::Save(s);
     const WheelResult m = WheelValues(10000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
-         "wheel_variant4");
+    ShowWheel(m, &m, 0, 0, "wheel_variant4");
     // Six lines 29 apart from y 88 in a 30-pixel font, the last ending in the panel.
     for (int i = 0; i < 6; ++i) ExpectLine(kX + 5, 88 + 29 * i, 30, false);
     ExpectFrame(kX, kY, kW, kH);
@@ -277,9 +290,8 @@ TEST_F(ResultPanelTest, WheelWhileMeasuringShowsPlaceholdersWithoutCells)
     WheelResult m = WheelValues(28000);
     m.status[0] = 2;
     m.status[1] = 1;
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 1, u"", 1, 1); },
-         "wheel_measuring");
-    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
+    ShowWheel(m, &m, 1, 1, "wheel_measuring");
+    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, Cell));
     // The placeholder is five hyphens in the middle of the line, low ink.
     for (int lineY : {98, 157, 216}) {
         const RECT box = Ink(RECT{195, lineY, 303, lineY + 40}, BlueInk);
@@ -294,10 +306,9 @@ TEST_F(ResultPanelTest, WheelNoSwitchDrawsTheEmptyPanel)
     for (BYTE& b : s.switches) b = 1;
     ResultRoot::Save(s);
     const WheelResult m = WheelValues(28000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
-         "wheel_empty");
+    ShowWheel(m, &m, 0, 0, "wheel_empty");
     ExpectFrame(kX, kY, kW, kH);
-    EXPECT_EQ(0, Count(RECT{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1}, [](COLORREF c) { return c != kWhite; }));
+    EXPECT_EQ(0, Count(RECT{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1}, NotWhite));
 }
 
 // A settings file that cannot be read would leave the panels empty: they say
@@ -306,8 +317,7 @@ TEST_F(ResultPanelTest, UnreadableSettingsAreSaidInTheWheelAndDiscPanels)
 {
     env.RemoveSettings();
     const WheelResult m = WheelValues(28000);
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 0); },
-         "wheel_unread_settings");
+    ShowWheel(m, &m, 0, 0, "wheel_unread_settings");
     ExpectFrame(kX, kY, kW, kH);
     const RECT inside{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1};
     const int notice = Count(inside, DarkInk);
@@ -330,8 +340,7 @@ TEST_F(ResultPanelTest, WheelRussianInchesWithVerdict)
     ResultRoot::Save(s);
     WheelResult m = WheelValues(28000);
     m.status[2] = 2;
-    Show([&](HWND h, HDC dc) { view->DrawWheelResults(h, dc, m, &m, kX, kY, kW, kH, 0, u"", 1, 1); },
-         "wheel_russian");
+    ShowWheel(m, &m, 0, 1, "wheel_russian");
     ExpectLine(kX + 5, 98, 40, true);
     ExpectLine(kX + 5, 157, 40, true);
     // The verdict "Брак" on red (blue text on the cell), the reference in
@@ -359,7 +368,7 @@ TEST_F(ResultPanelTest, OneLineDrawFlagAndSecondValue)
         "row");
     // Draw flag 0: nothing drawn, and the caller's line does not move.
     EXPECT_EQ(0, drawn[0]);
-    EXPECT_EQ(0, Count(RECT{0, 0, 480, 80}, [](COLORREF c) { return c != kWhite; }));
+    EXPECT_EQ(0, Count(RECT{0, 0, 480, 80}, NotWhite));
     EXPECT_EQ(1, drawn[1]);
     EXPECT_EQ(1, drawn[2]);
     // Value B -1: only value A, in the left half; value B 0: "0.00" in green
@@ -378,7 +387,7 @@ TEST_F(ResultPanelTest, Gauge2ValueInToleranceIsBlue)
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, s.spareOption1); },
          "gauge2_blue");
     ExpectGaugeLine();
-    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
+    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, Cell));
 }
 
 TEST_F(ResultPanelTest, Gauge2MarkedValuesAreWhiteOnRedOrOrange)
@@ -398,7 +407,7 @@ TEST_F(ResultPanelTest, Gauge2MarkedValuesAreWhiteOnRedOrOrange)
     EXPECT_EQ(kOrange, At(191, 148));
     // While measuring: the placeholder in blue, no cell.
     Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 1, 0, 0); }, "gauge2_measuring");
-    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kRed || c == kOrange; }));
+    EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, Cell));
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "placeholder");
 }
 
@@ -580,7 +589,7 @@ TEST_F(ResultPanelTest, DiscNoSwitchEmptyPanelAndMeasuringPlaceholders)
     DiscResult d{};
     Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 1); }, "disc_empty");
     ExpectFrame(kX, kY, kW, kH);
-    EXPECT_EQ(0, Count(RECT{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1}, [](COLORREF c) { return c != kWhite; }));
+    EXPECT_EQ(0, Count(RECT{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1}, NotWhite));
 }
 
 }  // namespace

@@ -21,12 +21,6 @@
 
 namespace qtest {
 
-inline std::string ReadHostFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 inline std::u16string Text(const WCHAR* s)
 {
     return std::u16string(s);
@@ -38,14 +32,7 @@ class ResultRoot {
 public:
     ResultRoot()
     {
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        &disposition);
-        const std::u16string card = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                       static_cast<DWORD>((card.size() + 1) * 2));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         const std::string data = std::string(QAV5_SOURCE_DIR) + "/data/Language/";
         for (const char* file : {"ENG.LNG", "RUS.LNG"})
             root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), ReadHostFile(data + file));

@@ -24,14 +24,7 @@ class BTDeviceFileTest : public qtest::DeviceRootTest {
 protected:
     void SetUp() override
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        const std::u16string folder = u"\\SDMMC";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(folder.c_str()),
-                                                static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         root.MakeFolder(u"\\SDMMC\\Autorun");
     }
     const std::u16string kPath = u"\\SDMMC\\Autorun\\BTDevice.qav";

@@ -41,14 +41,7 @@ protected:
     {
         SensorTest::SetUp();
         ASSERT_TRUE(mock.Ok()) << "the mocked BlueZ did not start";
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        const std::u16string folder = u"\\SDMMC";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(folder.c_str()),
-                                                static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         root.MakeFolder(u"\\SDMMC\\Autorun");
         g_cycles = 0;
         SetLinkMonitorRepaintHook(CountCycle);

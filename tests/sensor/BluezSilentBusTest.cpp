@@ -98,10 +98,7 @@ TEST_P(BluezSilentBusTest, TheLinkMonitorsCallsEndWithinAFewSecondsAndFail)
             EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, setPin);
         }
 
-        PORTEMUPortParams params{};
-        params.channel = 1;
-        params.device = kHead;
-        HANDLE registration = RegisterDevice(u"COM", 5, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+        HANDLE registration = bluetest::RegisterRfcommPort(5, kHead);
         ASSERT_TRUE(registration);
         HANDLE port = nullptr;
         EXPECT_TRUE(EndsInTime([&] {
@@ -139,10 +136,7 @@ TEST_P(BluezSilentBusTest, AfterATimeOutTheCallsLeaveTheBusAloneForAWhile)
     setPin();  // runs into the deadline
     setPin();
     EXPECT_NE(ERROR_SUCCESS, BthReadRSSI(&address, &rssi));
-    PORTEMUPortParams params{};
-    params.channel = 1;
-    params.device = kHead;
-    HANDLE registration = RegisterDevice(u"COM", 5, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    HANDLE registration = bluetest::RegisterRfcommPort(5, kHead);
     ASSERT_TRUE(registration);
     EXPECT_EQ(INVALID_HANDLE_VALUE,
               CreateFileW(u"COM5:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -130,19 +130,14 @@ TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
 TEST_F(BluezStackTest, ABusThatWentAwayFailsTheCallsAtOnce)
 {
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 1235 QUN 12345"));
-    BT_ADDR address = kGauge;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
-    ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
+    ASSERT_EQ(0, bluetest::StorePin(kGauge));
     mock.Stop();
     int rc = -1;
     EXPECT_TRUE(Inquiry(&rc).empty());
     EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc);
     std::u16string name;
     EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, NameOf(kGauge, name));
-    PORTEMUPortParams params{};
-    params.channel = 1;
-    params.device = kGauge;
-    HANDLE registration = RegisterDevice(u"COM", 5, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    HANDLE registration = bluetest::RegisterRfcommPort(5, kGauge);
     ASSERT_TRUE(registration);
     HANDLE port = CreateFileW(u"COM5:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(INVALID_HANDLE_VALUE, port);
@@ -268,13 +263,8 @@ TEST_F(BluezStackTest, TheAgentGivesThePinOnlyForTheDeviceBeingPaired)
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 5431 QUN 54321"));
     SocketSim sim(WheelConfig(60));
     SimConnector connector(sim);
-    BT_ADDR address = kHead;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
-    ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
-    PORTEMUPortParams params{};
-    params.channel = 1;
-    params.device = kHead;
-    HANDLE registration = RegisterDevice(u"COM", 7, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    ASSERT_EQ(0, bluetest::StorePin(kHead));
+    HANDLE registration = bluetest::RegisterRfcommPort(7, kHead);
     ASSERT_TRUE(registration);
     auto open = [] { return CreateFileW(u"COM7:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr); };
 
@@ -313,10 +303,7 @@ TEST_F(BluezStackTest, TheSerialLinkIsASocketThatReadsAndTimesOutAsTheTerminal)
     BT_ADDR address = kHead;
     unsigned char pin[4] = {'1', '2', '3', '5'};
     ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
-    PORTEMUPortParams params{};
-    params.channel = 1;
-    params.device = kHead;
-    HANDLE registration = RegisterDevice(u"COM", 6, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+    HANDLE registration = bluetest::RegisterRfcommPort(6, kHead);
     ASSERT_TRUE(registration);
     HANDLE port = nullptr;
     ASSERT_EQ(1, link.OpenPort(6, &port)) << "every state call of the opening succeeds on a socket";

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/Bluetooth.h"
+#include "platform/WinKernel.h"
 #include "tests/support/SocketSim.h"
 
 namespace bluetest {
@@ -151,6 +152,24 @@ private:
     std::unique_ptr<ScopedEnv> stack_;
     std::unique_ptr<ScopedEnv> inquiry_;
 };
+
+// The PIN "1235" stored for the device, as the link monitor stores a paired
+// sensor's PIN before its port opens.
+inline int StorePin(BT_ADDR device)
+{
+    unsigned char pin[4] = {'1', '2', '3', '5'};
+    return BthSetPIN(&device, 4, pin);
+}
+
+// The COM port `index` registered for an RFCOMM link to `device` on channel
+// 1, as the program registers a sensor's port (nullptr when refused).
+inline HANDLE RegisterRfcommPort(DWORD index, BT_ADDR device)
+{
+    PORTEMUPortParams params{};
+    params.channel = 1;
+    params.device = device;
+    return RegisterDevice(u"COM", index, u"btd.dll", reinterpret_cast<DWORD_PTR>(&params));
+}
 
 // Makes the stack's serial links connect to the simulator while it lives.
 class SimConnector {

@@ -15,6 +15,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using qtest::AnyPixel;
+using qtest::Dark;
 using bluetest::MockBluez;
 using bluetest::ScopedEnv;
 
@@ -23,20 +25,12 @@ struct Device {
     std::string name;
 };
 
-class BluezSearchRun : public sensorui::SensorScreensTest {
+class BluezSearchRun : public sensorui::SensorScreensRun {
 protected:
     void SetUp() override
     {
-        SensorScreensTest::SetUp();
+        SensorScreensRun::SetUp();
         ASSERT_TRUE(mock.Ok()) << "the mocked BlueZ did not start";
-        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-bluez");
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir);
-        SensorScreensTest::TearDown();
     }
 
     // From the start screen to the search of device type 2 (the gauges
@@ -44,7 +38,7 @@ protected:
     // Each screen opens on its tap; the search's end is awaited.
     std::string Search(const std::string& name, const std::string& after = std::string())
     {
-        const std::string snap = (dir / (name + ".png")).string();
+        const std::string snap = Snap(name);
         const std::string script =
             "tap 88 85\n"                             // settings menu
             "tap 342 101\n"                           // paired sensors
@@ -53,7 +47,7 @@ protected:
             "tap 141 244\n" +                         // start the search: its button is off
             qtest::AwaitLine(141, 244, qtest::kFaceOn) +  // until the search is over
             "snapshot " + snap + "\n" + after + "quit\n";
-        EXPECT_EQ(0, qtest::RunProgramScript(root.Path(), dir / "script.txt", script));
+        EXPECT_EQ(0, Run(script));
         return snap;
     }
     // The same search over the neighbourhood file with `devices` in reach.
@@ -70,20 +64,6 @@ protected:
         fs::remove(qplat::NeighbourhoodPath());
         return snap;
     }
-    static void Keep(const std::string& path, const std::string& name)
-    {
-        const fs::path out = fs::path(QAV5_BINARY_DIR) / "snapshots";
-        fs::create_directories(out);
-        fs::copy_file(path, out / name, fs::copy_options::overwrite_existing);
-    }
-    static bool Any(const qplat::Surface& s, RECT r, bool (*test)(COLORREF))
-    {
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (s.Contains(x, y) && test(qplat::PixelToColor(s.At(x, y)))) return true;
-        return false;
-    }
-    static bool Dark(COLORREF c) { return (c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90; }
     // The two pictures are the same, and show what `expectRows` says of the
     // list's first row.
     static void ExpectSame(const std::string& bluez, const std::string& file, bool expectRows)
@@ -93,11 +73,10 @@ protected:
         ASSERT_EQ(480, a.width);
         ASSERT_EQ(480, b.width);
         EXPECT_TRUE(a.pixels == b.pixels) << bluez << " differs from " << file;
-        EXPECT_EQ(expectRows, Any(a, RECT{14, 118, 200, 136}, Dark)) << "the list's first row";
+        EXPECT_EQ(expectRows, AnyPixel(a, RECT{14, 118, 200, 136}, Dark)) << "the list's first row";
     }
 
     MockBluez mock;
-    fs::path dir;
 };
 
 TEST_F(BluezSearchRun, RadioOffEndsTheSearchAsTheProjectShowsIt)

@@ -17,45 +17,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using qtest::AnyPixel;
+using qtest::Dark;
 
 // The start screen's signal bars while the sensor is connected.
 constexpr COLORREF kSignalBlue = RGB(0x1B, 0x50, 0xB8);
 
-class PairingRun : public sensorui::SensorScreensTest {
-protected:
-    void SetUp() override
-    {
-        SensorScreensTest::SetUp();
-        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir);
-        SensorScreensTest::TearDown();
-    }
-    int Run(const std::string& script) { return qtest::RunProgramScript(root.Path(), dir / "script.txt", script); }
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-    static qplat::Surface ReadPng(const std::string& path) { return qtest::ReadPngFile(path); }
-    // Keeps a copy of a snapshot with the others of the build.
-    static void Keep(const std::string& path, const std::string& name)
-    {
-        const fs::path out = fs::path(QAV5_BINARY_DIR) / "snapshots";
-        fs::create_directories(out);
-        fs::copy_file(path, out / name, fs::copy_options::overwrite_existing);
-    }
-    static bool Any(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
-    {
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (s.Contains(x, y) && test(qplat::PixelToColor(s.At(x, y)))) return true;
-        return false;
-    }
-    static bool Dark(COLORREF c) { return (c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90; }
-
-    fs::path dir;
-};
+class PairingRun : public sensorui::SensorScreensRun {};
 
 TEST_F(PairingRun, AGaugeIsFoundAddedMadeCurrentAndConnected)
 {
@@ -96,18 +64,18 @@ TEST_F(PairingRun, AGaugeIsFoundAddedMadeCurrentAndConnected)
     EXPECT_EQ(Names(ReadRecords()), std::vector<std::u16string>{u"QUN 54321"});
 
     // Only the gauge was listed: a first row, and nothing in the second.
-    const qplat::Surface found = ReadPng(Snap("found"));
+    const qplat::Surface found = qtest::ReadPngFile(Snap("found"));
     ASSERT_EQ(found.width, 480);
-    EXPECT_TRUE(Any(found, RECT{14, 118, 200, 136}, Dark)) << "the first row";
-    EXPECT_FALSE(Any(found, RECT{14, 140, 200, 156}, Dark)) << "no second row";
+    EXPECT_TRUE(AnyPixel(found, RECT{14, 118, 200, 136}, Dark)) << "the first row";
+    EXPECT_FALSE(AnyPixel(found, RECT{14, 140, 200, 156}, Dark)) << "no second row";
     // The refusal came as a box over the list.
-    const qplat::Surface paired = ReadPng(Snap("paired"));
-    const qplat::Surface refused = ReadPng(Snap("refused"));
+    const qplat::Surface paired = qtest::ReadPngFile(Snap("paired"));
+    const qplat::Surface refused = qtest::ReadPngFile(Snap("refused"));
     EXPECT_NE(paired.pixels, refused.pixels);
     // The start screen shows the link up: the signal bars beside the link
     // picture are drawn only while the sensor is connected.
-    const qplat::Surface start = ReadPng(Snap("start"));
-    EXPECT_TRUE(Any(start, RECT{330, 205, 380, 250}, [](COLORREF c) { return c == 0xB8501B; }));
+    const qplat::Surface start = qtest::ReadPngFile(Snap("start"));
+    EXPECT_TRUE(AnyPixel(start, RECT{330, 205, 380, 250}, [](COLORREF c) { return c == 0xB8501B; }));
 }
 
 }  // namespace

@@ -42,14 +42,11 @@ std::string SearchRunning(const std::string& snap)
            "snapshot " + snap + "\n";
 }
 
-class SearchCloseRun : public sensorui::SensorScreensTest, public ::testing::WithParamInterface<std::string> {
+class SearchCloseRun : public sensorui::SensorScreensRun, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override
     {
-        SensorScreensTest::SetUp();
-        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-close");
-        fs::create_directories(dir);
+        SensorScreensRun::SetUp();
         if (GetParam() == "bluez") {
             mock = std::make_unique<MockBluez>();
             ASSERT_TRUE(mock->Ok()) << "the mocked BlueZ did not start";
@@ -68,8 +65,7 @@ protected:
             EXPECT_EQ(1, mock->Number("calls StartDiscovery"));
             EXPECT_EQ(1, mock->Number("calls StopDiscovery"));
         }
-        fs::remove_all(dir);
-        SensorScreensTest::TearDown();
+        SensorScreensRun::TearDown();
     }
     static long long Ms(std::chrono::nanoseconds d)
     {
@@ -79,7 +75,6 @@ protected:
     std::unique_ptr<MockBluez> mock;
     std::unique_ptr<ScopedEnv> inquiry;
     std::unique_ptr<ScopedEnv> stack;
-    fs::path dir;
 };
 
 TEST_P(SearchCloseRun, TheScriptsCloseEndsTheProgramAtOnce)

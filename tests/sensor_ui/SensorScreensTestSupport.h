@@ -18,6 +18,7 @@
 #include "sensor/BTDeviceFile.h"
 #include "sensor/ui/DlgFindBTD.h"
 #include "settings/ParamFile.h"
+#include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
 #include "tests/ui/ScreenTestSupport.h"
 
@@ -123,6 +124,36 @@ protected:
         n.nameQueryTimesOut = nameQueryTimesOut;
         ASSERT_TRUE(qplat::AddNeighbour(n));
     }
+};
+
+// A run of the program itself on that card, with its journal folder: the
+// script and its snapshots in a folder beside the device root.
+class SensorScreensRun : public SensorScreensTest {
+protected:
+    void SetUp() override
+    {
+        SensorScreensTest::SetUp();
+        root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
+        dir = std::filesystem::path(root.Path()).parent_path() /
+              (std::filesystem::path(root.Path()).filename().string() + "-run");
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(dir);
+        SensorScreensTest::TearDown();
+    }
+    int Run(const std::string& script) { return qtest::RunProgramScript(root.Path(), dir / "script.txt", script); }
+    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
+    // Keeps a copy of a snapshot with the others of the build.
+    static void Keep(const std::string& path, const std::string& name)
+    {
+        const std::filesystem::path out = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
+        std::filesystem::create_directories(out);
+        std::filesystem::copy_file(path, out / name, std::filesystem::copy_options::overwrite_existing);
+    }
+
+    std::filesystem::path dir;
 };
 
 }  // namespace sensorui

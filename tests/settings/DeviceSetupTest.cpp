@@ -103,7 +103,7 @@ protected:
         std::error_code ec;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(qplat::PlatformFolder(), ec))
             if (entry.is_regular_file())
-                all += entry.path().string() + "\n" + ReadHostFile(entry.path().string());
+                all += entry.path().string() + "\n" + qtest::ReadHostFile(entry.path());
         return all;
     }
     static std::map<std::string, std::filesystem::file_time_type> PlatformStamps()
@@ -113,18 +113,6 @@ protected:
         for (const auto& entry : std::filesystem::recursive_directory_iterator(qplat::PlatformFolder(), ec))
             stamps[entry.path().string()] = entry.last_write_time(ec);
         return stamps;
-    }
-    static std::string ReadHostFile(const std::string& path)
-    {
-        std::string bytes;
-        if (FILE* f = std::fopen(path.c_str(), "rb")) {
-            char chunk[4096];
-            size_t got;
-            while ((got = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
-                bytes.append(chunk, got);
-            std::fclose(f);
-        }
-        return bytes;
     }
 };
 

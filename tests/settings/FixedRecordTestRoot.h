@@ -26,13 +26,7 @@ protected:
     {
         root_ = std::filesystem::path(device_.Path());
         std::filesystem::create_directories(root_ / "SDMMC" / "Autorun" / "DB");
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        const char16_t folder[] = u"\\SDMMC";
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
-                                                reinterpret_cast<const BYTE*>(folder), sizeof(folder)));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         qplat::FailFileWritesAfter(-1);
     }
 

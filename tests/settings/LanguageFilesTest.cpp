@@ -25,6 +25,8 @@ namespace {
 const std::string kDataFolder = std::string(QAV5_SOURCE_DIR) + "/data/Language/";
 const char* const kFiles[] = {"ENG.LNG", "RUS.LNG"};
 
+using qtest::ReadHostFile;
+
 struct Line {
     int id;
     std::u16string text;
@@ -67,7 +69,7 @@ std::map<std::string, ParsedFile> ParseAll()
 {
     std::map<std::string, ParsedFile> all;
     for (const char* file : kFiles)
-        Parse(file, qtest::ReadHostFile(kDataFolder + file), all[file]);
+        Parse(file, ReadHostFile(kDataFolder + file), all[file]);
     return all;
 }
 
@@ -205,7 +207,7 @@ TEST(LanguageFiles, NamesThatBecomeFileNamesArePlainAscii)
 
 TEST(LanguageFiles, IniChoosesADeliveredFile)
 {
-    const std::string ini = qtest::ReadHostFile(kDataFolder + "Language.ini");
+    const std::string ini = ReadHostFile(kDataFolder + "Language.ini");
     EXPECT_EQ("File_Language=ENG.LNG", ini);
     EXPECT_TRUE(std::filesystem::exists(kDataFolder + "ENG.LNG"));
 }
@@ -214,17 +216,10 @@ TEST(LanguageFiles, IniChoosesADeliveredFile)
 TEST(LanguageFiles, EveryTextComesBackWholeThroughTheTable)
 {
     qtest::TempDeviceRoot root;
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, &disposition));
-    const std::u16string card = u"\\SDMMC";
-    RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                   static_cast<DWORD>((card.size() + 1) * 2));
-    RegCloseKey(key);
+    qtest::SetCardFolder();
     for (const char* file : kFiles)
-        root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), qtest::ReadHostFile(kDataFolder + file));
-    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", qtest::ReadHostFile(kDataFolder + "Language.ini"));
+        root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(file), ReadHostFile(kDataFolder + file));
+    root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", ReadHostFile(kDataFolder + "Language.ini"));
 
     const auto all = ParseAll();
     for (const char* file : kFiles) {

@@ -32,14 +32,7 @@ class LanguageTest : public qtest::DeviceRootTest {
 protected:
     void SetUp() override
     {
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, &disposition));
-        const std::u16string card = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                       static_cast<DWORD>((card.size() + 1) * 2));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         root.MakeFolder(kFolder);
     }
 

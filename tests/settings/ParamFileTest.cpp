@@ -23,17 +23,7 @@ std::u16string Text(const WCHAR* text)
 
 const char16_t* const kParamFile = u"\\SDMMC\\Autorun\\param.qav";
 
-void SetCardFolder(const std::u16string& folder)
-{
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, &disposition));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(folder.c_str()),
-                                            static_cast<DWORD>((folder.size() + 1) * 2)));
-    RegCloseKey(key);
-}
+using qtest::SetCardFolder;
 
 class ParamFileTest : public qtest::DeviceRootTest {
 protected:

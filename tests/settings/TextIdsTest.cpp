@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDeviceRoot.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -32,11 +34,7 @@ const char* const kSystemFolders[] = {"settings", "sensor", "measurement", "sche
                                       "journal",  "dialogs", "shell",      "launcher", "resources"};
 const char* const kLanguageFiles[] = {"ENG.LNG", "RUS.LNG"};
 
-std::string ReadHost(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using qtest::ReadHostFile;
 
 // The source with comments removed and literals emptied (quotes kept), so
 // neither can contribute an id. Raw string literals are rare enough here to be
@@ -234,7 +232,7 @@ TEST(TextIds, EveryIdTheProgramUsesIsInEveryLanguageFile)
         for (const auto& entry : fs::recursive_directory_iterator(top / folder, ec)) {
             const std::string ext = entry.path().extension().string();
             if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h"))
-                sources.push_back(StripCommentsAndLiterals(ReadHost(entry.path())));
+                sources.push_back(StripCommentsAndLiterals(ReadHostFile(entry.path())));
         }
     }
     ASSERT_FALSE(sources.empty());
@@ -242,7 +240,7 @@ TEST(TextIds, EveryIdTheProgramUsesIsInEveryLanguageFile)
     RecordProperty("text_ids_used", static_cast<int>(used.size()));
 
     for (const char* file : kLanguageFiles) {
-        const std::set<int> present = IdsOfLanguageFile(ReadHost(top / "data" / "Language" / file));
+        const std::set<int> present = IdsOfLanguageFile(ReadHostFile(top / "data" / "Language" / file));
         ASSERT_FALSE(present.empty()) << file;
         for (int id : used)
             EXPECT_TRUE(present.count(id)) << "text id " << id << " is missing from " << file;

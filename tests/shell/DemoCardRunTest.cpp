@@ -4,13 +4,18 @@
 // stored in its current journal; a wheel with a worn-thin flange is flagged.
 // A stored profile is saved as a reference from the journal browser, chosen
 // on the reference list, and the next measurement is compared with it.
+// The README's example sessions run word for word on such a card.
 
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,10 +53,66 @@ constexpr RECT kDeviationViewFace{254, 54, 286, 88};
 // The reference list's box of the current reference's name.
 constexpr RECT kCurrentReference{174, 63, 344, 83};
 
-// What tools/run-demo gives democard and the simulator.
-const char* const kAddress = "00126f0de301";
-const char* const kName = "LX412 12345";
-const char* const kPin = "1235";
+// What tools/run-demo gives democard and the simulator, read from it so the
+// tests lay out the card it lays out.
+struct RunDemoSensor {
+    std::string address, name, pin;
+};
+const RunDemoSensor& RunDemo()
+{
+    static const RunDemoSensor sensor = [] {
+        std::istringstream in(qtest::ReadSourceFile("tools/run-demo"));
+        RunDemoSensor s;
+        for (std::string line; std::getline(in, line);) {
+            const size_t eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            std::string value = line.substr(eq + 1);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            const std::string key = line.substr(0, eq);
+            if (key == "address") s.address = value;
+            if (key == "name") s.name = value;
+            if (key == "pin") s.pin = value;
+        }
+        return s;
+    }();
+    return sensor;
+}
+
+// A command of the README's example sessions and what it prints.
+struct ReadmeStep {
+    std::string command;
+    std::vector<std::string> output;
+};
+// The sessions ("    $ " lines) of the README's section on headless runs.
+std::vector<ReadmeStep> ReadmeSessions()
+{
+    std::istringstream in(qtest::ReadSourceFile("README.md"));
+    std::vector<ReadmeStep> steps;
+    bool section = false, session = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("## ", 0) == 0) section = line == "## Screen, headless runs and scripts";
+        if (!section || line.rfind("    ", 0) != 0) {
+            session = false;
+            continue;
+        }
+        line.erase(0, 4);
+        if (line.rfind("$ ", 0) == 0) {
+            steps.push_back({line.substr(2), {}});
+            session = true;
+        } else if (session) {
+            steps.back().output.push_back(line);
+        }
+    }
+    return steps;
+}
+
+// `text` with every `from` replaced by `to`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
 
 class DemoCardRun : public qtest::MeasureRoad {
 protected:
@@ -67,8 +128,8 @@ protected:
     static int RunDemoCard(const std::string& rootPath)
     {
         const std::string data = std::string(QAV5_SOURCE_DIR) + "/data";
-        std::vector<std::string> args = {QAV5_DEMOCARD, "--root", rootPath, "--data", data, "--sensor",
-                                         kAddress,      kName,    kPin};
+        std::vector<std::string> args = {QAV5_DEMOCARD,      "--root",        rootPath,       "--data", data,
+                                         "--sensor",         RunDemo().address, RunDemo().name, RunDemo().pin};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -80,10 +141,10 @@ protected:
     }
 
     void StartHead(const std::vector<std::string>& extra = {}, const char* kind = "wheel",
-                   const char* name = kName)
+                   const std::string& name = RunDemo().name)
     {
-        std::vector<std::string> args = {"--root", root.Path(), "--kind", kind, "--address",
-                                         kAddress, "--name",    name,     "--pin", kPin};
+        std::vector<std::string> args = {"--root", root.Path(), "--kind", kind, "--address", RunDemo().address,
+                                         "--name", name,        "--pin",  RunDemo().pin};
         args.insert(args.end(), extra.begin(), extra.end());
         sim = std::make_unique<qtest::SimProcess>(args);
         ASSERT_EQ(0u, sim->Path().find("/dev/")) << "the simulator did not start";
@@ -185,9 +246,9 @@ TEST_F(DemoCardRun, TheStandardDiscIsInToleranceAndAThinDiscIsFlagged)
     ChangeSettings([](ParamBlock& b) {
         b.deviceType = 4;
         ParamBTRecord* r = SensorRecordOf(&b, 4);
-        qplat::CopyField(r->address, 20, u"00126f0de301");
+        qplat::CopyField(r->address, 20, qplat::FromUtf8(RunDemo().address).c_str());
         qplat::CopyField(r->name, 12, u"LX413 12345");
-        qplat::CopyField(r->pin, 5, u"1235");
+        qplat::CopyField(r->pin, 5, qplat::FromUtf8(RunDemo().pin).c_str());
     });
     StartHead({}, "disc2", "LX413 12345");
     ASSERT_EQ(0, MeasureAndSave("disc"));
@@ -365,6 +426,82 @@ TEST_F(DemoCardRun, ASecondRunKeepsWhatTheOperatorChose)
     EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\DB\\Demo.qav"), "the operator's measurements");
     EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\DB\\Demo.qod"));
     EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\Dopusk.qod").size(), sizeof(DopuskQodRecord));
+}
+
+// The README's example sessions, word for word, from the top folder of the
+// sources: its democard pairs the head tools/run-demo pairs, its simulator is
+// run-demo's, and each command prints what the README shows and ends with the
+// status it shows. Only /tmp/ is moved into the test's folder and build/demo/
+// is this build.
+TEST_F(DemoCardRun, TheReadmeSessionsRunWordForWordWithTheSensorOfRunDemo)
+{
+    const std::vector<ReadmeStep> steps = ReadmeSessions();
+    const std::string runDemo = qtest::ReadSourceFile("tools/run-demo");
+    const RunDemoSensor& sensor = RunDemo();
+    ASSERT_FALSE(sensor.address.empty() || sensor.name.empty() || sensor.pin.empty()) << runDemo;
+    ASSERT_NE(runDemo.find("--sensor \"$address\" \"$name\" \"$pin\""), std::string::npos);
+    ASSERT_NE(runDemo.find("--address \"$address\" --name \"$name\" --pin \"$pin\""), std::string::npos);
+    const std::string paired = "--sensor " + sensor.address + " \"" + sensor.name + "\" " + sensor.pin;
+    const std::string simulated = "--address " + sensor.address + " --name \"" + sensor.name + "\" --pin " + sensor.pin;
+
+    const std::string here = fs::canonical(dir).string();
+    fs::create_directories(here + "/tmp");
+    fs::create_directory_symlink(std::string(QAV5_SOURCE_DIR) + "/data", here + "/data");
+    auto inHere = [&](const std::string& text) {
+        return Replaced(Replaced(text, "/tmp/", here + "/tmp/"), "build/demo/", std::string(QAV5_BINARY_DIR) + "/");
+    };
+    const std::string printed = here + "/printed.txt";
+    std::vector<std::string> snapshots, seen;
+    int status = -1;
+    for (const ReadmeStep& step : steps) {
+        seen.push_back(step.command);
+        const std::string& c = step.command;
+        if (c.rfind("build/demo/", 0) == 0) {
+            EXPECT_NE(runDemo.find(c.substr(0, c.find(' '))), std::string::npos) << "not run-demo's program: " << c;
+        }
+        if (c.find("democard") != std::string::npos && c.find("--sensor") != std::string::npos) {
+            EXPECT_NE(c.find(paired), std::string::npos) << c;
+        }
+        if (c.rfind("cat ", 0) == 0) {
+            std::ofstream script(here + "/" + c.substr(4));
+            for (const std::string& line : step.output) {
+                script << inHere(line) << "\n";
+                if (line.rfind("snapshot ", 0) == 0) snapshots.push_back(inHere(line.substr(9)));
+            }
+        } else if (c == "echo $?") {
+            EXPECT_EQ(step.output, std::vector<std::string>{std::to_string(status)}) << "the status of " << seen.end()[-2];
+        } else if (c == "kill $!") {
+            ASSERT_TRUE(sim) << "no simulator to end";
+            EXPECT_EQ(0, sim->Stop()) << "the simulator ends in order";
+            sim.reset();
+        } else if (c.size() > 2 && c.compare(c.size() - 2, 2, " &") == 0) {
+            EXPECT_NE(c.find("sensorsim"), std::string::npos) << c;
+            EXPECT_NE(c.find(simulated), std::string::npos) << c;
+            sim = std::make_unique<qtest::SimProcess>(
+                std::vector<std::string>{"-c", "cd '" + here + "' && exec " + inHere(c.substr(0, c.size() - 2))},
+                "/bin/sh");
+            ASSERT_EQ(1u, step.output.size()) << c;
+            const std::string device = step.output[0].substr(0, step.output[0].rfind('/') + 1);
+            EXPECT_EQ(0u, sim->Path().rfind(device, 0)) << "the serial device first: " << sim->Path();
+        } else {
+            const int raw = std::system(("cd '" + here + "' && " + inHere(c) + " >'" + printed + "' 2>&1").c_str());
+            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            std::ifstream in(printed);
+            std::vector<std::string> lines, expected;
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+            for (const std::string& line : step.output) expected.push_back(inHere(line));
+            EXPECT_EQ(lines, expected) << c;
+        }
+    }
+    EXPECT_FALSE(sim) << "a simulator the README leaves running";
+    // Both examples, each with its card and its script.
+    for (const char* command : {"democard --root /tmp/qav5-root --data data", "cat look.txt", "cat measure.txt",
+                                "--script look.txt", "--script measure.txt", "sensorsim --root /tmp/qav5-root"})
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(),
+                                [&](const std::string& s) { return s.find(command) != std::string::npos; }))
+            << command;
+    ASSERT_FALSE(snapshots.empty());
+    for (const std::string& png : snapshots) EXPECT_EQ(qtest::ReadPngFile(png).width, 480) << png;
 }
 
 }  // namespace

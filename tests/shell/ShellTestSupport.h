@@ -27,22 +27,11 @@
 
 namespace qtest {
 
-inline std::string ReadSourceFile(const std::string& relative)
-{
-    return ReadHostFile(std::string(QAV5_SOURCE_DIR) + "/" + relative);
-}
-
 // Lays out the card: the registry's card folder, the program folder with the
 // delivered language files, and the journal folder.
 inline void LayOutCard(TempDeviceRoot& root, const char* language = "ENG.LNG")
 {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition);
-    const std::u16string card = u"\\SDMMC";
-    RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                   static_cast<DWORD>((card.size() + 1) * 2));
-    RegCloseKey(key);
+    qtest::SetCardFolder();
     root.WriteFile(u"\\SDMMC\\Autorun\\Language\\ENG.LNG", ReadSourceFile("data/Language/ENG.LNG"));
     root.WriteFile(u"\\SDMMC\\Autorun\\Language\\RUS.LNG", ReadSourceFile("data/Language/RUS.LNG"));
     root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", std::string("File_Language=") + language + "\r\n");

@@ -4,8 +4,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
+
+#include "settings/ProgramFolder.h"
 
 namespace qtest {
 
@@ -77,14 +80,6 @@ void TempDeviceRoot::WriteFile(const std::u16string& devicePath, const std::stri
     EXPECT_TRUE(out.good()) << "cannot write " << host;
 }
 
-std::string ReadHostFile(const std::string& hostPath)
-{
-    std::ifstream in(hostPath, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string TempDeviceRoot::ReadFile(const std::u16string& devicePath) const
 {
     return ReadHostFile(Host(devicePath));
@@ -123,6 +118,28 @@ void TempDeviceRoot::UseDefaultZone() const
 void TempDeviceRoot::Reload() const
 {
     qplat::SetDeviceRoot(path_);
+}
+
+std::string ReadHostFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string ReadSourceFile(const std::filesystem::path& relative)
+{
+    return ReadHostFile(fs::path(QAV5_SOURCE_DIR) / relative);
+}
+
+void SetCardFolder(const std::u16string& folder)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    const LONG set = RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                                    static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, set);
 }
 
 ManualClock::ManualClock(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)

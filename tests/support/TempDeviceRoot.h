@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/WinKernel.h"
@@ -66,8 +67,14 @@ public:
     void Advance(DWORD milliseconds) const;
 };
 
-// A host file's bytes, whole (empty when it cannot be read).
-std::string ReadHostFile(const std::string& hostPath);
+// The bytes of a host file (empty when it cannot be read).
+std::string ReadHostFile(const std::filesystem::path& path);
+// A file of the source tree: the delivered data files, the README, the tools.
+std::string ReadSourceFile(const std::filesystem::path& relative);
+
+// Names the storage card's folder in the registry, where the program looks
+// up its program folder (the card's "Autorun" folder below it).
+void SetCardFolder(const std::u16string& folder = u"\\SDMMC");
 
 // A GoogleTest fixture owning a TempDeviceRoot.
 class DeviceRootTest : public ::testing::Test {

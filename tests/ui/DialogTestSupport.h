@@ -71,14 +71,18 @@ inline HWND FrontDialog()
     return GetActiveWindow();
 }
 
-// Whether any pixel of the rectangle of the screen, composed once, passes.
-inline bool AnyPixel(RECT r, const std::function<bool(COLORREF)>& test)
+// Whether any pixel of the rectangle of a picture of the screen passes.
+inline bool AnyPixel(const qplat::Surface& picture, RECT r, const std::function<bool(COLORREF)>& test)
 {
-    const qplat::Surface screen = qplat::ComposeScreen();
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (screen.Contains(x, y) && test(qplat::PixelToColor(screen.At(x, y)))) return true;
+            if (picture.Contains(x, y) && test(qplat::PixelToColor(picture.At(x, y)))) return true;
     return false;
+}
+// The same of the screen, composed once.
+inline bool AnyPixel(RECT r, const std::function<bool(COLORREF)>& test)
+{
+    return AnyPixel(qplat::ComposeScreen(), r, test);
 }
 
 inline bool Dark(COLORREF c)
@@ -96,14 +100,7 @@ protected:
     void SetUp() override
     {
         root.UseUtcZone();
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, PROGRAM_FOLDER_KEY, 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key, &disposition));
-        const std::u16string card = u"\\SDMMC";
-        RegSetValueExW(key, PROGRAM_FOLDER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(card.c_str()),
-                       static_cast<DWORD>((card.size() + 1) * 2));
-        RegCloseKey(key);
+        qtest::SetCardFolder();
         WriteLanguage("ENG.LNG", "English",
                       "40100=Profile gauge\r\n50100=Yes\r\n50101=No\r\n50102=OK\r\n50044=Text entry\r\n");
         WriteLanguage("RUS.LNG", "Russian", "40100=Gauge RU\r\n50100=Da\r\n50101=Net\r\n50102=Ok RU\r\n");

@@ -139,13 +139,6 @@ inline void TapClient(HWND dialog, int x, int y)
     qplat::StylusTap(p.x, p.y);
 }
 
-// A file of the source tree (the delivered data files).
-inline std::string ReadSourceData(const std::filesystem::path& relative)
-{
-    std::ifstream in(std::filesystem::path(QAV5_SOURCE_DIR) / relative, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // Paints what is pending and writes the composed screen under the build's
 // snapshot folder.
 inline void Snapshot(const std::string& name)
@@ -171,7 +164,7 @@ protected:
     {
         for (const char* name : {"ENG.LNG", "RUS.LNG"})
             root.WriteFile(std::u16string(kAutorun) + u"Language\\" + qplat::FromUtf8(name),
-                           ReadSourceData(std::filesystem::path("data/Language") / name));
+                           ReadSourceFile(std::filesystem::path("data/Language") / name));
         UseLanguage(file);
     }
     // The factory settings of the device type, changed by `edit`.
