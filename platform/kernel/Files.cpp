@@ -553,26 +553,31 @@ PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, si
     return result;
 }
 
-size_t AllowedReadBytes(size_t wanted)
+namespace {
+
+// Takes what the injected budget still allows of `wanted`; a budget below
+// zero allows everything.
+size_t TakeFromBudget(std::atomic<long long>& left, size_t wanted)
 {
-    long long budget = g_readBudget.load();
+    long long budget = left.load();
     while (budget >= 0) {
         long long take = std::min<long long>(budget, static_cast<long long>(wanted));
-        if (g_readBudget.compare_exchange_weak(budget, budget - take))
+        if (left.compare_exchange_weak(budget, budget - take))
             return static_cast<size_t>(take);
     }
     return wanted;
 }
 
+}  // namespace
+
+size_t AllowedReadBytes(size_t wanted)
+{
+    return TakeFromBudget(g_readBudget, wanted);
+}
+
 size_t AllowedWriteBytes(size_t wanted)
 {
-    long long budget = g_writeBudget.load();
-    while (budget >= 0) {
-        long long take = std::min<long long>(budget, static_cast<long long>(wanted));
-        if (g_writeBudget.compare_exchange_weak(budget, budget - take))
-            return static_cast<size_t>(take);
-    }
-    return wanted;
+    return TakeFromBudget(g_writeBudget, wanted);
 }
 
 void SyncFileWrites(bool sync)
