@@ -29,30 +29,41 @@ WheelResult Marked()
     return r;
 }
 
+// An evaluation without a reference, by the S1002 settings a test adjusts.
+class WheelEvaluate : public ::testing::Test {
+protected:
+    int Evaluate(DWORD count, const ProfilePoint* points, LONG flag = 1)
+    {
+        return c.Evaluate(count, points, &keys, 0, nullptr, nullptr, hs, &r, flag);
+    }
+    // The S1002 wheel itself.
+    int EvaluateWheel(LONG flag = 1) { return Evaluate(Wheel().count, Wheel().points, flag); }
+
+    CWheelCalc c;
+    HeadSettings hs = calctest::S1002Settings();
+    ProfileKeyPoints keys = {};
+    WheelResult r = {};
+};
+
 }  // namespace
 
-TEST(WheelEvaluate, EmptyProfileWritesNothing)
+TEST_F(WheelEvaluate, EmptyProfileWritesNothing)
 {
-    CWheelCalc c;
-    ProfileKeyPoints keys;
     std::memset(&keys, 0x11, sizeof(keys));
-    WheelResult r = Marked();
-    EXPECT_EQ(c.Evaluate(0, Wheel().points, &keys, 0, nullptr, nullptr, calctest::S1002Settings(), &r, 1), 0);
+    r = Marked();
+    EXPECT_EQ(Evaluate(0, Wheel().points), 0);
     EXPECT_EQ(keys.points[0].x, 0x11111111);
     EXPECT_EQ(r.values[0], -777);
 }
 
-TEST(WheelEvaluate, OptionFourLeavesItsValuesButComputesTwelveAndSixteen)
+TEST_F(WheelEvaluate, OptionFourLeavesItsValuesButComputesTwelveAndSixteen)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
     hs.options[1] = 4;
     for (int k : {2, 3, 4, 5, 6, 12, 16, 17, 20}) {
         hs.switches[k] = 2;
     }
-    ProfileKeyPoints keys = {};
-    WheelResult r = Marked();
-    ASSERT_EQ(c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &r, 1), 1);
+    r = Marked();
+    ASSERT_EQ(EvaluateWheel(), 1);
     for (int v : {5, 6, 9, 10, 11, 17, 18, 19, 20, 21}) {
         EXPECT_EQ(r.values[v], -777) << "value " << v;
     }
@@ -62,29 +73,23 @@ TEST(WheelEvaluate, OptionFourLeavesItsValuesButComputesTwelveAndSixteen)
     EXPECT_EQ(r.values[2], hs.dimensions[DIM_L9] - keys.points[6].x);
 }
 
-TEST(WheelEvaluate, OptionOneChoosesTheLevelOfTheThickness)
+TEST_F(WheelEvaluate, OptionOneChoosesTheLevelOfTheThickness)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
-    ProfileKeyPoints keys = {};
-    WheelResult fromL2 = {}, fromLowest = {};
-    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &fromL2, 1);
+    EvaluateWheel();
+    const WheelResult fromL2 = r;
     EXPECT_EQ(keys.points[1].z, keys.points[0].z - 10000);
     hs.options[0] = 2;
-    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &fromLowest, 1);
+    r = {};
+    EvaluateWheel();
     EXPECT_EQ(keys.points[1].z, 10000);  // 10 mm below the tip, nearer the tip than 10 mm above the datum
-    EXPECT_LT(fromLowest.values[1], fromL2.values[1]);
+    EXPECT_LT(r.values[1], fromL2.values[1]);
 }
 
-TEST(WheelEvaluate, OptionTwoFindsTheBackOfTheFlange)
+TEST_F(WheelEvaluate, OptionTwoFindsTheBackOfTheFlange)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
     hs.options[0] = 2;
     hs.options[1] = 2;
-    ProfileKeyPoints keys = {};
-    WheelResult r = {};
-    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &r, 1);
+    EvaluateWheel();
     // With the level 10 mm above the tip (option 1 = 2) the back of the
     // flange crosses it at f = 18, s = -68.16 mm (section H of the formula).
     EXPECT_NEAR(keys.points[6].x, 1840, 60);
@@ -94,10 +99,8 @@ TEST(WheelEvaluate, OptionTwoFindsTheBackOfTheFlange)
     EXPECT_EQ(r.values[14], 0);  // stand-alone evaluation
 }
 
-TEST(WheelEvaluate, MissingFarSideCrossingFallsBackToTheReference)
+TEST_F(WheelEvaluate, MissingFarSideCrossingFallsBackToTheReference)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
     hs.options[0] = 2;
     hs.options[1] = 2;
     // A measured profile cut at the tip: no back of the flange to cross.
@@ -109,8 +112,8 @@ TEST(WheelEvaluate, MissingFarSideCrossingFallsBackToTheReference)
             cut->points[n++] = w.points[i];
         }
     }
-    ProfileKeyPoints refKeys = {}, keys = {};
-    WheelResult refResult = {}, r = {};
+    ProfileKeyPoints refKeys = {};
+    WheelResult refResult = {};
     c.Evaluate(w.count, w.points, &refKeys, 0, nullptr, nullptr, hs, &refResult, 1);
     ASSERT_GT(refKeys.points[6].x, 0);
     c.Evaluate(n, cut->points, &keys, w.count, w.points, &refKeys, hs, &r, 0);
@@ -120,21 +123,18 @@ TEST(WheelEvaluate, MissingFarSideCrossingFallsBackToTheReference)
     EXPECT_EQ(r.values[13], 0);
     EXPECT_EQ(r.values[22], 0);
     // Without a reference the far side stays unknown.
-    c.Evaluate(n, cut->points, &keys, 0, nullptr, nullptr, hs, &r, 0);
+    Evaluate(n, cut->points, 0);
     EXPECT_EQ(keys.points[6].x, 0);
 }
 
-TEST(WheelEvaluate, LevelNeverCrossedLeavesKeyPointsAndValuesAtZero)
+TEST_F(WheelEvaluate, LevelNeverCrossedLeavesKeyPointsAndValuesAtZero)
 {
-    CWheelCalc c;
     std::vector<ProfilePoint> flat(300);
     for (int i = 0; i < 300; ++i) {
         flat[static_cast<size_t>(i)] = {1000 + 500 * i, 0};
     }
-    ProfileKeyPoints keys = {};
-    WheelResult r = Marked();
-    HeadSettings hs = calctest::S1002Settings();
-    ASSERT_EQ(c.Evaluate(300, flat.data(), &keys, 0, nullptr, nullptr, hs, &r, 1), 1);
+    r = Marked();
+    ASSERT_EQ(Evaluate(300, flat.data()), 1);
     EXPECT_EQ(r.values[0], 0);
     EXPECT_EQ(keys.points[1].x, 0);
     EXPECT_EQ(keys.points[1].z, 0);
@@ -143,27 +143,21 @@ TEST(WheelEvaluate, LevelNeverCrossedLeavesKeyPointsAndValuesAtZero)
     EXPECT_EQ(r.values[6], 0);
 }
 
-TEST(WheelEvaluate, SlopeAngleValueOfALevelTreadIsMinusNinety)
+TEST_F(WheelEvaluate, SlopeAngleValueOfALevelTreadIsMinusNinety)
 {
-    CWheelCalc c;
     std::vector<ProfilePoint> flat(300);
     for (int i = 0; i < 300; ++i) {
         flat[static_cast<size_t>(i)] = {1000 + 500 * i, 3000};
     }
     flat[0].z = 0;  // a lowest point inside the restricted window is not needed for this value
-    HeadSettings hs = calctest::S1002Settings();
     hs.switches[4] = 2;
-    ProfileKeyPoints keys = {};
-    WheelResult r = {};
-    c.Evaluate(300, flat.data(), &keys, 0, nullptr, nullptr, hs, &r, 1);
+    Evaluate(300, flat.data());
     EXPECT_EQ(r.values[12], -90);
     EXPECT_EQ(keys.points[20].x, hs.dimensions[DIM_L16]);
 }
 
-TEST(WheelEvaluate, RiseBetweenWindowsNeverNegativeAndLengthBeyondL12)
+TEST_F(WheelEvaluate, RiseBetweenWindowsNeverNegativeAndLengthBeyondL12)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
     hs.switches[6] = 2;
     hs.switches[16] = 2;
     // Highest point of the tread window is lower than the lowest of the next: 0.
@@ -171,36 +165,27 @@ TEST(WheelEvaluate, RiseBetweenWindowsNeverNegativeAndLengthBeyondL12)
     hs.dimensions[DIM_P7_2] = 71000;
     hs.dimensions[DIM_P8_1] = 120000;
     hs.dimensions[DIM_P8_2] = 125000;
-    ProfileKeyPoints keys = {};
-    WheelResult r = {};
-    const calctest::WheelRun& w = Wheel();
-    c.Evaluate(w.count, w.points, &keys, 0, nullptr, nullptr, hs, &r, 0);
+    EvaluateWheel(0);
     EXPECT_EQ(r.values[17], 0);
     EXPECT_LT(keys.points[16].z, keys.points[17].z);
-    const LONG lastX = w.points[w.count - 1].x;
+    const LONG lastX = Wheel().points[Wheel().count - 1].x;
     EXPECT_EQ(r.values[18], lastX - hs.dimensions[DIM_L12]);
     hs.dimensions[DIM_L12] = lastX;
-    c.Evaluate(w.count, w.points, &keys, 0, nullptr, nullptr, hs, &r, 0);
+    EvaluateWheel(0);
     EXPECT_EQ(r.values[18], 0);
 }
 
-TEST(WheelEvaluate, FlagOneComputesDiameterAndTyreFromDimensions)
+TEST_F(WheelEvaluate, FlagOneComputesDiameterAndTyreFromDimensions)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
     hs.switches[7] = 2;
     hs.switches[8] = 2;
-    ProfileKeyPoints keys = {};
-    WheelResult r = {};
-    c.Evaluate(Wheel().count, Wheel().points, &keys, 0, nullptr, nullptr, hs, &r, 1);
+    EvaluateWheel();
     EXPECT_EQ(r.values[7], 910000 - 2 * r.values[0]);
     EXPECT_EQ(r.values[8], (910000 - 674000) / 2 - r.values[0]);
 }
 
-TEST(WheelEvaluate, DistanceToTheReferenceAlongItsNormal)
+TEST_F(WheelEvaluate, DistanceToTheReferenceAlongItsNormal)
 {
-    CWheelCalc c;
-    HeadSettings hs = calctest::S1002Settings();
     hs.switches[11] = 2;
     const calctest::WheelRun& w = Wheel();
     // The measured wheel worn 300 um deeper on the whole: the normal meets it
@@ -209,8 +194,8 @@ TEST(WheelEvaluate, DistanceToTheReferenceAlongItsNormal)
     for (DWORD i = 0; i < w.count; ++i) {
         worn->points[i] = {w.points[i].x, w.points[i].z + 300};
     }
-    ProfileKeyPoints refKeys = {}, keys = {};
-    WheelResult refResult = {}, r = {};
+    ProfileKeyPoints refKeys = {};
+    WheelResult refResult = {};
     c.Evaluate(w.count, w.points, &refKeys, 0, nullptr, nullptr, hs, &refResult, 1);
     c.Evaluate(w.count, worn->points, &keys, w.count, w.points, &refKeys, hs, &r, 0);
     EXPECT_GT(r.values[15], 100);
@@ -265,32 +250,41 @@ struct Limits {
     }
 };
 
-}  // namespace
+// A result graded by limits a test sets.
+class WheelGrade : public ::testing::Test {
+protected:
+    // Grades the result with switch `sw`; the status `status` it gets.
+    BYTE Graded(int status, BYTE sw = 0)
+    {
+        c.CheckTolerances(&r, lim.l, sw);
+        return r.status[status];
+    }
 
-TEST(WheelGrade, CeilingsAndThePositiveTest)
-{
     CWheelCalc c;
     Limits lim;
+    WheelResult r = {};
+};
+
+}  // namespace
+
+TEST_F(WheelGrade, CeilingsAndThePositiveTest)
+{
     lim.Set(1, 100000, 0);
     lim.Set(2, 100000, 0);
     lim.Set(0, 100000, -100000);
-    WheelResult r = {};
     r.values[1] = 50001;
     r.values[5] = 20001;
     r.values[6] = 20001;
     r.values[0] = -5;
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[1], 2);
+    EXPECT_EQ(Graded(1), 2);
     EXPECT_EQ(r.status[2], 2);  // value 5 over its ceiling
     EXPECT_EQ(r.status[0], 2);  // not positive
-    c.CheckTolerances(&r, lim.l, 1);
-    EXPECT_EQ(r.status[2], 0);  // value 6 only by its limits
+    EXPECT_EQ(Graded(2, 1), 0);  // value 6 only by its limits
     r.values[0] = 0;
-    c.CheckTolerances(&r, lim.l, 1);
-    EXPECT_EQ(r.status[0], 0);  // not computed
+    EXPECT_EQ(Graded(0, 1), 0);  // not computed
 }
 
-TEST(WheelGrade, EachLimitEntryGradesOnlyItsOwnStatuses)
+TEST_F(WheelGrade, EachLimitEntryGradesOnlyItsOwnStatuses)
 {
     // Which statuses each of the 22 limit entries grades (entry 11 both line
     // fits); status 17 has no entry.
@@ -298,20 +292,17 @@ TEST(WheelGrade, EachLimitEntryGradesOnlyItsOwnStatuses)
                                                   {5},  {6},  {7},  {8, 9}, {14}, {10}, {11}, {12},
                                                   {13}, {16}, {15}, {21}, {22}, {23}};
     ASSERT_EQ(graded.size(), 22u);
-    WheelResult r = {};
     for (int w = 0; w < kWheelValueCount; ++w) {
         r.values[w] = 30000 + 100 * w;  // all computed; value 21 above value 20
     }
-    CWheelCalc c;
-    Limits none;
-    c.CheckTolerances(&r, none.l, 0);
+    c.CheckTolerances(&r, lim.l, 0);  // no limits yet
     for (int s = 0; s < kWheelStatusCount; ++s) {
         ASSERT_EQ(r.status[s], 0) << "status " << s << " without limits";
     }
     for (int entry = 0; entry < 22; ++entry) {
         // Every value lies above a limit pair of -2..-1: the entry alone marks.
         for (BYTE expected : {kStatusOutOfTolerance, kStatusWarning}) {
-            Limits lim;
+            lim = {};
             if (expected == kStatusOutOfTolerance) {
                 lim.Set(entry, -1, -2);
             } else {
@@ -327,87 +318,64 @@ TEST(WheelGrade, EachLimitEntryGradesOnlyItsOwnStatuses)
     }
 }
 
-TEST(WheelGrade, AnglesAndLineFitsAreComparedInTheThousandthsTheyAreStoredIn)
+TEST_F(WheelGrade, AnglesAndLineFitsAreComparedInTheThousandthsTheyAreStoredIn)
 {
     // The tolerance editor stores "45" degrees as 45000: a measured 44.900
     // passes and 45.100 fails, for both angles (values 11, 12) and both line
     // fits (values 9, 10).
-    struct Graded {
+    struct Case {
         int valueWord, entry, status;
     };
-    for (const Graded g : {Graded{11, 8, 5}, Graded{12, 9, 6}, Graded{9, 11, 8}, Graded{10, 11, 9}}) {
-        CWheelCalc c;
-        Limits lim;
+    for (const Case g : {Case{11, 8, 5}, Case{12, 9, 6}, Case{9, 11, 8}, Case{10, 11, 9}}) {
+        lim = {};
         lim.Set(g.entry, 45000, 0);
-        WheelResult r = {};
+        r = {};
         r.values[g.valueWord] = 44900;
-        c.CheckTolerances(&r, lim.l, 0);
-        EXPECT_EQ(r.status[g.status], 0) << "value " << g.valueWord << " = 44.900";
+        EXPECT_EQ(Graded(g.status), 0) << "value " << g.valueWord << " = 44.900";
         r.values[g.valueWord] = 45100;
-        c.CheckTolerances(&r, lim.l, 0);
-        EXPECT_EQ(r.status[g.status], 2) << "value " << g.valueWord << " = 45.100";
+        EXPECT_EQ(Graded(g.status), 2) << "value " << g.valueWord << " = 45.100";
         lim.Set(g.entry, 0, 0, 45000, 0);  // the same as a warning limit
-        c.CheckTolerances(&r, lim.l, 0);
-        EXPECT_EQ(r.status[g.status], 1) << "value " << g.valueWord << " = 45.100 against the warning";
+        EXPECT_EQ(Graded(g.status), 1) << "value " << g.valueWord << " = 45.100 against the warning";
         // A band of 1 to 2 degrees holds 1.999 (not 1 whole degree) and not 0.5.
         lim.Set(g.entry, 2000, 1000);
         r.values[g.valueWord] = 1999;
-        c.CheckTolerances(&r, lim.l, 0);
-        EXPECT_EQ(r.status[g.status], 0) << "value " << g.valueWord << " = 1.999";
+        EXPECT_EQ(Graded(g.status), 0) << "value " << g.valueWord << " = 1.999";
         r.values[g.valueWord] = 500;
-        c.CheckTolerances(&r, lim.l, 0);
-        EXPECT_EQ(r.status[g.status], 2) << "value " << g.valueWord << " = 0.500";
+        EXPECT_EQ(Graded(g.status), 2) << "value " << g.valueWord << " = 0.500";
     }
 }
 
-TEST(WheelGrade, WordTwentyFiveIsGradedInWholeUnitsAndExemptBelowOne)
+TEST_F(WheelGrade, WordTwentyFiveIsGradedInWholeUnitsAndExemptBelowOne)
 {
-    CWheelCalc c;
-    Limits lim;
     lim.Set(15, 5, 2);
-    WheelResult r = {};
     r.values[25] = 999;  // quotient 0: exempt
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[12], 0);
+    EXPECT_EQ(Graded(12), 0);
     r.values[25] = 1000;  // 1 unit, below 2
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[12], 2);
+    EXPECT_EQ(Graded(12), 2);
     r.values[25] = 5999;  // 5 units
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[12], 0);
+    EXPECT_EQ(Graded(12), 0);
 }
 
-TEST(WheelGrade, WarningsEmptyPairsAndGradedZeros)
+TEST_F(WheelGrade, WarningsEmptyPairsAndGradedZeros)
 {
-    CWheelCalc c;
-    Limits lim;
     lim.Set(6, 900000, 800000, 880000, 820000);  // diameter
     lim.Set(3, 500, -500);                       // value 13, graded even at 0
     lim.Set(4, 500, 100);                        // value 14, 0 is outside
-    WheelResult r = {};
     r.values[7] = 890000;
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[3], 1);
+    EXPECT_EQ(Graded(3), 1);
     EXPECT_EQ(r.status[18], 0);
     EXPECT_EQ(r.status[19], 2);
     r.values[7] = 850000;  // back in tolerance: a new grading clears it
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[3], 0);
+    EXPECT_EQ(Graded(3), 0);
     r.values[8] = -123456;  // tyre: its limit pair is empty
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[4], 0);
+    EXPECT_EQ(Graded(4), 0);
 }
 
-TEST(WheelGrade, HeightsAtD1AndD2)
+TEST_F(WheelGrade, HeightsAtD1AndD2)
 {
-    CWheelCalc c;
-    Limits lim;
-    WheelResult r = {};
     r.values[20] = 300;
     r.values[21] = 299;
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[17], 2);
+    EXPECT_EQ(Graded(17), 2);
     r.values[21] = 300;
-    c.CheckTolerances(&r, lim.l, 0);
-    EXPECT_EQ(r.status[17], 0);
+    EXPECT_EQ(Graded(17), 0);
 }

@@ -156,13 +156,10 @@ TEST(GdiBlit, BitBltCopiesAndSkipsWhatLiesOutsideTheSource)
     SetPixel(src.dc, 0, 0, kBlue);
     Canvas dst(30, 30);
     EXPECT_TRUE(BitBlt(dst.dc, 5, 5, 10, 10, src.dc, 0, 0, SRCCOPY));
-    EXPECT_EQ(dst.At(5, 5), kBlue);
-    EXPECT_EQ(dst.At(14, 14), kRed);
-    EXPECT_EQ(dst.At(15, 15), kWhite);
+    dst.ExpectPixels({{5, 5, kBlue}, {14, 14, kRed}, {15, 15, kWhite}});
     dst.Fill(kWhite);
     BitBlt(dst.dc, 0, 0, 20, 20, src.dc, 5, 5, SRCCOPY);
-    EXPECT_EQ(dst.At(4, 4), kRed);
-    EXPECT_EQ(dst.At(5, 5), kWhite);  // beyond the source: untouched
+    dst.ExpectPixels({{4, 4, kRed}, {5, 5, kWhite}});  // beyond the source: untouched
     EXPECT_EQ(dst.Ink(RECT{0, 0, 30, 30}), 25);
     EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 5, 5, nullptr, 0, 0, BLACKNESS));
     EXPECT_EQ(dst.At(1, 1), kBlack);
@@ -184,12 +181,7 @@ TEST(GdiBlit, StretchBltPicksTheNearestPixel)
     SetPixel(src.dc, 1, 1, kBlue);
     Canvas dst(10, 10);
     StretchBlt(dst.dc, 0, 0, 8, 8, src.dc, 0, 0, 2, 2, SRCCOPY);
-    EXPECT_EQ(dst.At(0, 0), kRed);
-    EXPECT_EQ(dst.At(3, 3), kRed);
-    EXPECT_EQ(dst.At(4, 4), kBlue);
-    EXPECT_EQ(dst.At(7, 7), kBlue);
-    EXPECT_EQ(dst.At(4, 3), kWhite);
-    EXPECT_EQ(dst.At(8, 8), kWhite);
+    dst.ExpectPixels({{0, 0, kRed}, {3, 3, kRed}, {4, 4, kBlue}, {7, 7, kBlue}, {4, 3, kWhite}, {8, 8, kWhite}});
     // Shrinking keeps a picture inside its box.
     Canvas big(100, 100, kRed);
     dst.Fill(kWhite);

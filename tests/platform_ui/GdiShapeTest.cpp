@@ -9,10 +9,7 @@ TEST(GdiLine, LeavesOutItsEndPoint)
     Canvas c(40, 40);
     MoveToEx(c.dc, 10, 10, nullptr);
     LineTo(c.dc, 20, 10);
-    EXPECT_EQ(c.At(9, 10), kWhite);
-    EXPECT_EQ(c.At(10, 10), kBlack);
-    EXPECT_EQ(c.At(19, 10), kBlack);
-    EXPECT_EQ(c.At(20, 10), kWhite);
+    c.ExpectPixels({{9, 10, kWhite}, {10, 10, kBlack}, {19, 10, kBlack}, {20, 10, kWhite}});
     EXPECT_EQ(c.Ink(RECT{0, 0, 40, 40}), 10);
     // The current position moved to the end point.
     POINT p{};
@@ -24,9 +21,7 @@ TEST(GdiLine, LeavesOutItsEndPoint)
     c.Fill(kWhite);
     MoveToEx(c.dc, 30, 5, nullptr);
     LineTo(c.dc, 25, 0);
-    EXPECT_EQ(c.At(30, 5), kBlack);
-    EXPECT_EQ(c.At(26, 1), kBlack);
-    EXPECT_EQ(c.At(25, 0), kWhite);
+    c.ExpectPixels({{30, 5, kBlack}, {26, 1, kBlack}, {25, 0, kWhite}});
     EXPECT_EQ(c.Ink(RECT{0, 0, 40, 40}), 5);
 }
 
@@ -38,10 +33,8 @@ TEST(GdiLine, WidePenCoversItsWidthAndNullPenNothing)
         MoveToEx(c.dc, 5, 20, nullptr);
         LineTo(c.dc, 30, 20);
     }
-    for (int y : {19, 20, 21}) EXPECT_EQ(c.At(10, y), kRed) << y;
-    EXPECT_EQ(c.At(10, 18), kWhite);
-    EXPECT_EQ(c.At(10, 22), kWhite);
-    EXPECT_EQ(c.At(30, 20), kWhite);
+    c.ExpectPixels(
+        {{10, 19, kRed}, {10, 20, kRed}, {10, 21, kRed}, {10, 18, kWhite}, {10, 22, kWhite}, {30, 20, kWhite}});
     c.Fill(kWhite);
     {
         Tools t(c.dc, CreatePen(PS_NULL, 1, kRed), CreateSolidBrush(kWhite));
@@ -56,8 +49,7 @@ TEST(GdiLine, WildCoordinatesAreCutWithoutHanging)
     Canvas c(20, 20);
     MoveToEx(c.dc, -2000000000, 10, nullptr);
     LineTo(c.dc, 2000000000, 10);
-    EXPECT_EQ(c.At(0, 10), kBlack);
-    EXPECT_EQ(c.At(19, 10), kBlack);
+    c.ExpectPixels({{0, 10, kBlack}, {19, 10, kBlack}});
     POINT pts[3] = {{-100000000, -100000000}, {100000000, 5}, {5, 100000000}};
     EXPECT_TRUE(Polygon(c.dc, pts, 3));
 }
@@ -67,15 +59,8 @@ TEST(GdiShape, RectangleOutlineAndInside)
     Canvas c(40, 40);
     Tools t(c.dc, CreatePen(PS_SOLID, 1, kBlack), CreateSolidBrush(kRed));
     Rectangle(c.dc, 10, 10, 20, 15);
-    EXPECT_EQ(c.At(10, 10), kBlack);
-    EXPECT_EQ(c.At(19, 14), kBlack);
-    EXPECT_EQ(c.At(19, 12), kBlack);
-    EXPECT_EQ(c.At(15, 14), kBlack);
-    EXPECT_EQ(c.At(11, 11), kRed);
-    EXPECT_EQ(c.At(18, 13), kRed);
-    EXPECT_EQ(c.At(20, 12), kWhite);
-    EXPECT_EQ(c.At(15, 15), kWhite);
-    EXPECT_EQ(c.At(9, 12), kWhite);
+    c.ExpectPixels({{10, 10, kBlack}, {19, 14, kBlack}, {19, 12, kBlack}, {15, 14, kBlack}, {11, 11, kRed},
+                    {18, 13, kRed}, {20, 12, kWhite}, {15, 15, kWhite}, {9, 12, kWhite}});
     RECT box = c.InkBox();
     EXPECT_EQ(box.left, 10);
     EXPECT_EQ(box.top, 10);
@@ -101,8 +86,7 @@ TEST(GdiShape, HollowBrushDrawsOnlyTheOutline)
     HGDIOBJ oldBrush = SelectObject(c.dc, GetStockObject(NULL_BRUSH));
     Rectangle(c.dc, 5, 5, 25, 25);
     SelectObject(c.dc, oldBrush);
-    EXPECT_EQ(c.At(5, 5), kBlack);
-    EXPECT_EQ(c.At(15, 15), kWhite);
+    c.ExpectPixels({{5, 5, kBlack}, {15, 15, kWhite}});
     EXPECT_EQ(c.Ink(RECT{0, 0, 40, 40}), 4 * 19);
 }
 
@@ -111,15 +95,8 @@ TEST(GdiShape, EllipseTouchesItsBoxOnlyAtTheMiddles)
     Canvas c(40, 40);
     Tools t(c.dc, CreatePen(PS_SOLID, 1, kBlack), CreateSolidBrush(kRed));
     Ellipse(c.dc, 0, 0, 21, 11);
-    EXPECT_EQ(c.At(0, 0), kWhite);
-    EXPECT_EQ(c.At(20, 10), kWhite);
-    EXPECT_EQ(c.At(0, 5), kBlack);
-    EXPECT_EQ(c.At(20, 5), kBlack);
-    EXPECT_EQ(c.At(10, 0), kBlack);
-    EXPECT_EQ(c.At(10, 10), kBlack);
-    EXPECT_EQ(c.At(10, 5), kRed);
-    EXPECT_EQ(c.At(21, 5), kWhite);
-    EXPECT_EQ(c.At(10, 11), kWhite);
+    c.ExpectPixels({{0, 0, kWhite}, {20, 10, kWhite}, {0, 5, kBlack}, {20, 5, kBlack}, {10, 0, kBlack},
+                    {10, 10, kBlack}, {10, 5, kRed}, {21, 5, kWhite}, {10, 11, kWhite}});
     // Symmetric both ways.
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 21; ++x) {
@@ -133,13 +110,9 @@ TEST(GdiShape, RoundRectCutsItsCorners)
     Canvas c(40, 40);
     Tools t(c.dc, CreatePen(PS_SOLID, 2, kBlack), CreateSolidBrush(kRed));
     RoundRect(c.dc, 5, 5, 35, 25, 10, 10);
-    EXPECT_EQ(c.At(5, 5), kWhite);
-    EXPECT_EQ(c.At(34, 24), kWhite);
-    EXPECT_EQ(c.At(20, 5), kBlack);
-    EXPECT_EQ(c.At(20, 6), kBlack);  // two pixels of pen
-    EXPECT_EQ(c.At(20, 7), kRed);
-    EXPECT_EQ(c.At(5, 15), kBlack);
-    EXPECT_EQ(c.At(20, 15), kRed);
+    // Two pixels of pen at the top, then the brush.
+    c.ExpectPixels({{5, 5, kWhite}, {34, 24, kWhite}, {20, 5, kBlack}, {20, 6, kBlack}, {20, 7, kRed},
+                    {5, 15, kBlack}, {20, 15, kRed}});
     // Without corners it is a rectangle.
     c.Fill(kWhite);
     RoundRect(c.dc, 5, 5, 35, 25, 0, 0);
@@ -152,19 +125,13 @@ TEST(GdiShape, PolygonFillsInsideAndOutlinesClosed)
     Tools t(c.dc, CreatePen(PS_SOLID, 1, kBlack), CreateSolidBrush(kRed));
     POINT tri[3] = {{0, 0}, {30, 0}, {0, 30}};
     Polygon(c.dc, tri, 3);
-    EXPECT_EQ(c.At(5, 5), kRed);
-    EXPECT_EQ(c.At(20, 20), kWhite);
-    EXPECT_EQ(c.At(15, 0), kBlack);
-    EXPECT_EQ(c.At(0, 15), kBlack);
-    EXPECT_EQ(c.At(15, 15), kBlack);  // the closing edge is drawn
+    // The closing edge (15, 15) is drawn.
+    c.ExpectPixels({{5, 5, kRed}, {20, 20, kWhite}, {15, 0, kBlack}, {0, 15, kBlack}, {15, 15, kBlack}});
     // A bow tie: the two side triangles are inside, above and below the crossing is not.
     c.Fill(kWhite);
     POINT bow[4] = {{0, 0}, {30, 30}, {30, 0}, {0, 30}};
     Polygon(c.dc, bow, 4);
-    EXPECT_EQ(c.At(5, 15), kRed);
-    EXPECT_EQ(c.At(25, 15), kRed);
-    EXPECT_EQ(c.At(15, 5), kWhite);
-    EXPECT_EQ(c.At(15, 25), kWhite);
+    c.ExpectPixels({{5, 15, kRed}, {25, 15, kRed}, {15, 5, kWhite}, {15, 25, kWhite}});
 }
 
 TEST(GdiShape, PolylineIsOpenAndLeavesOutTheLastPoint)
@@ -172,11 +139,7 @@ TEST(GdiShape, PolylineIsOpenAndLeavesOutTheLastPoint)
     Canvas c(40, 40);
     POINT pts[3] = {{0, 10}, {10, 10}, {10, 20}};
     Polyline(c.dc, pts, 3);
-    EXPECT_EQ(c.At(0, 10), kBlack);
-    EXPECT_EQ(c.At(10, 10), kBlack);
-    EXPECT_EQ(c.At(10, 19), kBlack);
-    EXPECT_EQ(c.At(10, 20), kWhite);
-    EXPECT_EQ(c.At(5, 15), kWhite);
+    c.ExpectPixels({{0, 10, kBlack}, {10, 10, kBlack}, {10, 19, kBlack}, {10, 20, kWhite}, {5, 15, kWhite}});
     EXPECT_EQ(c.Ink(RECT{0, 0, 40, 40}), 20);
     EXPECT_FALSE(Polyline(c.dc, pts, 1));
 }
@@ -190,9 +153,7 @@ TEST(GdiShape, FillRectAndFrameRectExcludeRightAndBottom)
     EXPECT_EQ(c.Ink(RECT{0, 0, 20, 20}), 36);
     c.Fill(kWhite);
     FrameRect(c.dc, &r, red);
-    EXPECT_EQ(c.At(2, 3), kRed);
-    EXPECT_EQ(c.At(7, 8), kRed);
-    EXPECT_EQ(c.At(4, 5), kWhite);
+    c.ExpectPixels({{2, 3, kRed}, {7, 8, kRed}, {4, 5, kWhite}});
     EXPECT_EQ(c.Ink(RECT{0, 0, 20, 20}), 20);
     DeleteObject(red);
     // A system colour index plus one stands for its brush.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "platform/WinGdi.h"
 #include "platform/gdi/Surface.h"
 
@@ -12,6 +14,12 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kBlue = 0xFF0000;
+
+// A pixel to probe and the colour it must have.
+struct Probe {
+    int x, y;
+    COLORREF colour;
+};
 
 class Canvas {
 public:
@@ -45,6 +53,11 @@ public:
         auto s = qplat::SurfaceOfBitmap(bitmap);
         if (!s || !s->Contains(x, y)) return CLR_INVALID;
         return qplat::PixelToColor(s->At(x, y));
+    }
+    // Each probed pixel has its colour; a miss names the pixel.
+    void ExpectPixels(std::initializer_list<Probe> probes) const
+    {
+        for (const Probe& p : probes) EXPECT_EQ(At(p.x, p.y), p.colour) << "pixel " << p.x << "," << p.y;
     }
     // Pixels in the box that differ from `background`.
     int Ink(const RECT& box, COLORREF background = kWhite) const

@@ -73,13 +73,9 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
         EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\B.ref"));
 
         // Another one goes after a yes, not after a no.
-        s.m_list.SelectItem(Row(u"Wheel A"));
-        AnswerBox(&boxes, qtest::kBoxSecondButton);
-        Press(dlg, CReferListDlg::kDeleteId);
+        Delete(dlg, Row(u"Wheel A"), &boxes, {qtest::kBoxSecondButton});
         EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
-        s.m_list.SelectItem(Row(u"Wheel A"));
-        AnswerBox(&boxes);
-        Press(dlg, CReferListDlg::kDeleteId);
+        Delete(dlg, Row(u"Wheel A"), &boxes);
         EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
         EXPECT_EQ(Row(u"Wheel A"), -1);
         EXPECT_EQ(s.m_list.GetItemCount(), 2);
@@ -103,7 +99,6 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
     ParamBlock afterSame{}, afterLong{};
     Then([&] {
         HWND dlg = FrontDialog();
-        CReferListDlg& s = Screen();
         // Making the current one current again changes nothing.
         MakeCurrent(dlg, u"Wheel A");
         afterSame = ReadSettings();
@@ -116,9 +111,7 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
         // it is deleted after a yes.
         MakeCurrent(dlg, kLongName.substr(0, 49));
         EXPECT_EQ(Mark(Row(kLongName)), u"");
-        s.m_list.SelectItem(Row(kLongName));
-        AnswerBox(&boxes);
-        Press(dlg, CReferListDlg::kDeleteId);
+        Delete(dlg, Row(kLongName), &boxes);
         Press(dlg, CReferListDlg::kBackId);
     });
     RunScreen<CReferListDlg>(nullptr, owner);
@@ -144,9 +137,7 @@ TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorK
         const int empty = qtest::FindRow(s.m_list, 0, u"Empty.ref");
         ASSERT_GE(empty, 0);
         marks = Marks();
-        s.m_list.SelectItem(empty);
-        AnswerBox(&boxes);
-        Press(dlg, CReferListDlg::kDeleteId);
+        Delete(dlg, empty, &boxes);
         Press(dlg, CReferListDlg::kBackId);
     });
     RunScreen<CReferListDlg>(nullptr, owner);
@@ -202,9 +193,7 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
 
         // A file that went meanwhile cannot be deleted: said, and the row stays.
         DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");
-        s.m_list.SelectItem(Row(u"Wheel B"));
-        qtest::AnswerBoxes(&boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
-        Press(dlg, CReferListDlg::kDeleteId);
+        Delete(dlg, Row(u"Wheel B"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
         EXPECT_NE(Row(u"Wheel B"), -1);
         Press(dlg, CReferListDlg::kBackId);
     });

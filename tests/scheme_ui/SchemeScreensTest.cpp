@@ -94,9 +94,7 @@ TEST_F(SchemeScreensTest, MakesASchemeCurrentAndDeletesAnotherButNotTheCurrent)
         Press(dlg, CSchemeListDlg::kDeleteId);
         EXPECT_TRUE(SchemeFileExists(u"Train 5 cars.sch"));
 
-        s.m_list.SelectItem(Row(u"Locomotive 2 bogies"));
-        AnswerBox(&boxes);
-        Press(dlg, CSchemeListDlg::kDeleteId);
+        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes);
         EXPECT_FALSE(SchemeFileExists(u"Locomotive 2 bogies.sch"));
         EXPECT_EQ(Row(u"Locomotive 2 bogies"), -1);
 
@@ -120,9 +118,7 @@ TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNor
         const int nameless = FindRow(s.m_list, 0, u"Nameless.sch");
         ASSERT_GE(nameless, 0);
         marks = Marks();
-        s.m_list.SelectItem(nameless);
-        AnswerBox(&boxes);
-        Press(dlg, CSchemeListDlg::kDeleteId);
+        Delete(dlg, nameless, &boxes);
         Press(dlg, CSchemeListDlg::kBackId);
     });
     RunScreen<CSchemeListDlg>(nullptr, owner);
@@ -142,9 +138,7 @@ TEST_F(SchemeScreensTest, ASchemeFileThatCannotBeDeletedIsSaidAndStaysListed)
     bool listed = false;
     Then([&] {
         HWND dlg = FrontDialog();
-        List().m_list.SelectItem(Row(u"Train 5 cars"));
-        qtest::AnswerBoxes(&boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
-        Press(dlg, CSchemeListDlg::kDeleteId);
+        Delete(dlg, Row(u"Train 5 cars"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
         listed = Row(u"Train 5 cars") != -1;
         Press(dlg, CSchemeListDlg::kBackId);
     });

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/WinText.h"
@@ -75,6 +76,14 @@ protected:
     {
         Screen().m_list.SelectItem(Row(name));
         qtest::Press(dlg, Dlg::kMakeCurrentId);
+    }
+    // The row chosen and deleted, the boxes that ask answered with `buttons`.
+    static void Delete(HWND dlg, int row, std::vector<std::u16string>* boxes,
+                       std::vector<int> buttons = {qtest::kBoxFirstButton})
+    {
+        Screen().m_list.SelectItem(row);
+        qtest::AnswerBoxes(boxes, std::move(buttons));
+        qtest::Press(dlg, Dlg::kDeleteId);
     }
     // The names of the rows marked current, then the current-name box's text.
     static std::vector<std::u16string> CurrentShown(HWND dlg)

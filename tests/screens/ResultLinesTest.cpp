@@ -17,9 +17,9 @@ protected:
         language = std::make_unique<CLanguage>();
         language->Load();
     }
-    int Wheel(const ParamBlock& s, const WheelResult& m, const WheelResult& r)
+    int Wheel(const ParamBlock& settings, const WheelResult& m, const WheelResult& r)
     {
-        n = WheelPanelLines(s, *language, m, &r, lines, WHEEL_PANEL_LINES);
+        n = WheelPanelLines(settings, *language, m, &r, lines, WHEEL_PANEL_LINES);
         return n;
     }
     std::vector<std::u16string> Names() const
@@ -37,6 +37,8 @@ protected:
     }
 
     ResultRoot env;
+    // The settings a test adjusts, from the factory's.
+    ParamBlock s = ResultRoot::Factory();
     std::unique_ptr<CLanguage> language;
     ResultLine lines[WHEEL_PANEL_LINES] = {};
     int n = 0;
@@ -54,7 +56,6 @@ void ExpectGeometry(const PanelGeometry& g, int firstY, int step, int font, int 
 
 TEST_F(ResultLinesTest, EverySwitchDrawsTwentyOneLinesSpacedForTwenty)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     s.wheelTypeOption = 0;
     const WheelResult m = WheelValues(1000);
@@ -82,7 +83,6 @@ TEST_F(ResultLinesTest, EverySwitchDrawsTwentyOneLinesSpacedForTwenty)
 
 TEST_F(ResultLinesTest, WithoutAReferenceNoLineHasASecondValue)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     const WheelResult m = WheelValues(1000);
     n = WheelPanelLines(s, *language, m, nullptr, lines, WHEEL_PANEL_LINES);
@@ -97,7 +97,6 @@ TEST_F(ResultLinesTest, WithoutAReferenceNoLineHasASecondValue)
 
 TEST_F(ResultLinesTest, OtherDeviceTypesDrawOnlyDiameterTyreAndHeightDifference)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     s.deviceType = 2;
     const WheelResult m = WheelValues(1000);
@@ -113,7 +112,6 @@ TEST_F(ResultLinesTest, OtherDeviceTypesDrawOnlyDiameterTyreAndHeightDifference)
 
 TEST_F(ResultLinesTest, WheelTypeOptionChoosesWearLineOrPair)
 {
-    ParamBlock s = ResultRoot::Factory();
     s.switches[829 - 820] = 2;
     WheelResult m{};
     m.values[13] = 500;
@@ -134,7 +132,6 @@ TEST_F(ResultLinesTest, WheelTypeOptionChoosesWearLineOrPair)
 
 TEST_F(ResultLinesTest, InchesAndTheSlopeUnit)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     s.unitSystem = 2;
     s.option4 = 2;
@@ -162,7 +159,6 @@ TEST_F(ResultLinesTest, InchesAndTheSlopeUnit)
 
 TEST_F(ResultLinesTest, DiscLinesAndTheirSpacing)
 {
-    ParamBlock s = ResultRoot::Factory();
     DiscResult d{};
     for (int j = 0; j < 7; ++j) d.values[j] = 100 * (j + 1);
     d.status[4] = 2;

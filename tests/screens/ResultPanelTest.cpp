@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -91,6 +92,15 @@ protected:
     {
         return screen.Contains(x, y) ? qplat::PixelToColor(screen.At(x, y)) : CLR_INVALID;
     }
+    // A pixel to probe and the colour it must have.
+    struct Probe {
+        int x, y;
+        COLORREF colour;
+    };
+    void ExpectPixels(std::initializer_list<Probe> probes) const
+    {
+        for (const Probe& p : probes) EXPECT_EQ(p.colour, At(p.x, p.y)) << "pixel " << p.x << "," << p.y;
+    }
     int Count(const RECT& r, const std::function<bool(COLORREF)>& ink) const
     {
         int n = 0;
@@ -157,6 +167,27 @@ protected:
         ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
         ExpectInside(RECT{400, 147, 472, 197}, DarkInk, "unit");
     }
+    // The type-2 gauge panel, `measuring` while a run goes on.
+    void ShowGauge2(const WheelResult& m, int measuring, int spare, const std::string& png)
+    {
+        Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, measuring, 0, spare); }, png);
+    }
+    // The disc panel of full size.
+    void ShowDisc(const DiscResult& d, int measuring, const std::string& png)
+    {
+        Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, measuring); }, png);
+    }
+    // Disc settings with the four line switches, saved; the factory's two
+    // heads and millimetres unless given.
+    static void SaveDisc(std::initializer_list<BYTE> switches, BYTE headMode = 2, BYTE unit = 1)
+    {
+        ParamBlock s = ResultRoot::Factory();
+        s.deviceType = 4;
+        std::copy(switches.begin(), switches.end(), s.discSwitches);
+        s.discHeadMode = headMode;
+        s.unitSystem = unit;
+        ResultRoot::Save(s);
+    }
     // Settings of a gauge, saved; returned for the caller's arguments.
     static ParamBlock SaveGauge(BYTE deviceType, BYTE steps, BYTE measureMode, BYTE unit = 1)
     {
@@ -201,12 +232,8 @@ TEST_F(ResultPanelTest, WheelFactorySettingsThreeLines)
     EXPECT_EQ(0, Count(RECT{kX + 2, 257, kX + kW - 2, 266}, DarkInk));
     // The tolerance cells: red behind Sh, orange behind Sd, from x 195 and
     // y + 2, 216 wide, line height - 2 high; none behind qR.
-    EXPECT_EQ(kRed, At(196, 101));
-    EXPECT_EQ(kRed, At(410, 137));
-    EXPECT_EQ(kWhite, At(196, 99));
-    EXPECT_EQ(kWhite, At(194, 110));
-    EXPECT_EQ(kWhite, At(412, 110));
-    EXPECT_EQ(kOrange, At(196, 160));
+    ExpectPixels({{196, 101, kRed}, {410, 137, kRed}, {196, 99, kWhite}, {194, 110, kWhite}, {412, 110, kWhite},
+                  {196, 160, kOrange}});
     EXPECT_EQ(0, Count(RECT{kX, 216, kX + kW, 257}, Cell));
     // No reference value while the overlay is off.
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
@@ -221,8 +248,7 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     ShowWheel(m, &r, 0, 1, "wheel_reference");
     for (int lineY : {98, 157, 216}) ExpectLine(kX + 5, lineY, 40, true);
     // The cell covers the left half only: 195 .. 302.
-    EXPECT_EQ(kRed, At(196, 219));
-    EXPECT_EQ(kRed, At(302, 219));
+    ExpectPixels({{196, 219, kRed}, {302, 219, kRed}});
     EXPECT_NE(kRed, At(304, 219));
     // The overlay is on only for exactly 1.
     view = std::make_unique<CResultView>();
@@ -326,7 +352,7 @@ TEST_F(ResultPanelTest, UnreadableSettingsAreSaidInTheWheelAndDiscPanels)
     env.UseLanguage("RUS.LNG");
     view = std::make_unique<CResultView>();
     DiscResult d{};
-    Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 0); }, "disc_unread_settings");
+    ShowDisc(d, 0, "disc_unread_settings");
     ExpectFrame(kX, kY, kW, kH);
     EXPECT_GT(Count(inside, DarkInk), 300);
 }
@@ -384,8 +410,7 @@ TEST_F(ResultPanelTest, Gauge2ValueInToleranceIsBlue)
 {
     const ParamBlock s = SaveGauge(2, 1, 1, 1);
     WheelResult m = Reading(7, 8007);
-    Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, s.spareOption1); },
-         "gauge2_blue");
+    ShowGauge2(m, 0, s.spareOption1, "gauge2_blue");
     ExpectGaugeLine();
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, Cell));
 }
@@ -394,19 +419,18 @@ TEST_F(ResultPanelTest, Gauge2MarkedValuesAreWhiteOnRedOrOrange)
 {
     SaveGauge(2, 1, 1, 1);
     WheelResult m = Reading(7, 8007, 3, 2);
-    Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, 0); }, "gauge2_red");
-    EXPECT_EQ(kRed, At(191, 148));
-    EXPECT_EQ(kRed, At(394, 196));
+    ShowGauge2(m, 0, 0, "gauge2_red");
+    ExpectPixels({{191, 148, kRed}, {394, 196, kRed}});
     EXPECT_NE(kRed, At(189, 148));
     EXPECT_NE(kRed, At(396, 148));
     EXPECT_GT(Count(RECT{190, 147, 395, 197}, WhiteInk), 20);
     EXPECT_EQ(0, Count(RECT{190, 147, 395, 197}, BlueInk));
 
     m.status[3] = 1;
-    Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, 0); }, "gauge2_orange");
+    ShowGauge2(m, 0, 0, "gauge2_orange");
     EXPECT_EQ(kOrange, At(191, 148));
     // While measuring: the placeholder in blue, no cell.
-    Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 1, 0, 0); }, "gauge2_measuring");
+    ShowGauge2(m, 1, 0, "gauge2_measuring");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, Cell));
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "placeholder");
 }
@@ -416,7 +440,7 @@ TEST_F(ResultPanelTest, Gauge2RussianInches)
     env.UseLanguage("RUS.LNG");
     SaveGauge(2, 1, 1, 2);
     WheelResult m = Reading(7, 29007);
-    Show([&](HWND h, HDC dc) { view->DrawErrorRows(h, dc, m, kX, kY, kW, kH, 0, 0, 0); }, "gauge2_russian_inches");
+    ShowGauge2(m, 0, 0, "gauge2_russian_inches");
     ExpectInside(RECT{125, 60, 475, 87}, DarkInk, "title");
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
     // "дюйм" is wider than the 75 pixels left for the unit: drawn smaller,
@@ -449,22 +473,15 @@ TEST_F(ResultPanelTest, Gauge3ThreeStepsCompactLineAndDial)
     const MeasureStep steps[6] = {{35120, 3, 0}, {0, 1, 0}, {0, 0, 0}};
     Show([&](HWND h, HDC dc) { Gauge3WithDial(*view, h, dc, m, s, steps); }, "gauge3_three_steps");
     // Compact line at y 94: box from x 170, 125 wide, orange; unit at x 300.
-    EXPECT_EQ(kOrange, At(171, 95));
-    EXPECT_EQ(kOrange, At(294, 128));
+    ExpectPixels({{171, 95, kOrange}, {294, 128, kOrange}});
     EXPECT_NE(kOrange, At(296, 110));
     EXPECT_GT(Count(RECT{170, 94, 295, 129}, WhiteInk), 10);
     ExpectInside(RECT{130, 94, 170, 129}, DarkInk, "name");
     ExpectInside(RECT{300, 94, 472, 129}, DarkInk, "unit");
-    // The dial: grey disc of radius 60, white inner circle, three marks.
-    EXPECT_EQ(kGrey, At(270, 200));
-    EXPECT_EQ(kGrey, At(170, 200));
-    EXPECT_EQ(kWhite, At(220, 200));
-    EXPECT_EQ(kBlack, At(220, 140));
-    EXPECT_EQ(kBlack, At(220, 165));
-    EXPECT_EQ(kPurple, At(220, 154));
-    EXPECT_EQ(kGreen, At(259, 223));
-    EXPECT_EQ(kGrey, At(180, 223));
-    EXPECT_EQ(kBlack, At(180, 216));  // the grey mark has its outline
+    // The dial: grey disc of radius 60, white inner circle, three marks; the
+    // grey mark has its outline (180, 216).
+    ExpectPixels({{270, 200, kGrey}, {170, 200, kGrey}, {220, 200, kWhite}, {220, 140, kBlack}, {220, 165, kBlack},
+                  {220, 154, kPurple}, {259, 223, kGreen}, {180, 223, kGrey}, {180, 216, kBlack}});
 }
 
 TEST_F(ResultPanelTest, Gauge3SixStepsMarksEverySixtyDegrees)
@@ -473,14 +490,9 @@ TEST_F(ResultPanelTest, Gauge3SixStepsMarksEverySixtyDegrees)
     const WheelResult m = Reading(28, 35120, 10, 2);
     const MeasureStep steps[6] = {{1, 3, 0}, {1, 2, 0}, {0, 1, 0}, {0, 0, 0}, {0, 7, 0}, {0, 0, 0}};
     Show([&](HWND h, HDC dc) { Gauge3WithDial(*view, h, dc, m, s, steps); }, "gauge3_six_steps");
-    EXPECT_EQ(kRed, At(171, 95));
-    EXPECT_EQ(kPurple, At(220, 154));
-    EXPECT_EQ(kBlue, At(259, 177));
-    EXPECT_EQ(kGreen, At(259, 223));
-    EXPECT_EQ(kGrey, At(220, 246));
-    EXPECT_EQ(kBlack, At(180, 223));  // a state outside 0 .. 3
-    EXPECT_EQ(kGrey, At(180, 177));
-    EXPECT_EQ(kBlack, At(220, 239));  // the grey mark's outline
+    // Black at (180, 223): a state outside 0 .. 3; at (220, 239) the grey mark's outline.
+    ExpectPixels({{171, 95, kRed}, {220, 154, kPurple}, {259, 177, kBlue}, {259, 223, kGreen}, {220, 246, kGrey},
+                  {180, 223, kBlack}, {180, 177, kGrey}, {220, 239, kBlack}});
 }
 
 TEST_F(ResultPanelTest, Gauge3SingleMeasurementHasNoDial)
@@ -490,9 +502,7 @@ TEST_F(ResultPanelTest, Gauge3SingleMeasurementHasNoDial)
     const MeasureStep steps[6] = {};
     Show([&](HWND h, HDC dc) { Gauge3WithDial(*view, h, dc, m, s, steps); }, "gauge3_single");
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
-    EXPECT_EQ(kWhite, At(270, 230));
-    EXPECT_EQ(kWhite, At(170, 230));
-    EXPECT_EQ(kWhite, At(220, 250));
+    ExpectPixels({{270, 230, kWhite}, {170, 230, kWhite}, {220, 250, kWhite}});
     EXPECT_LT(Count(RECT{kX, kY, kX + kW, kY + kH}, [](COLORREF c) { return c == kGrey; }), 10);
 }
 
@@ -501,9 +511,7 @@ TEST_F(ResultPanelTest, DialOfTheOptionGroupsScreen)
     MeasureStep marks[6] = {};
     for (MeasureStep& mark : marks) mark.state = 1;
     Show([&](HWND h, HDC dc) { view->DrawDial(h, dc, 280, 120, marks, 1); }, "dial_one");
-    EXPECT_EQ(kGreen, At(280, 74));
-    EXPECT_EQ(kGrey, At(320, 120));
-    EXPECT_EQ(kGrey, At(240, 120));
+    ExpectPixels({{280, 74, kGreen}, {320, 120, kGrey}, {240, 120, kGrey}});
     // A step count outside 1 .. 6 draws the dial without marks.
     for (BYTE n : {0, 7}) {
         Show([&](HWND h, HDC dc) { view->DrawDial(h, dc, 280, 120, marks, n); }, "dial_" + std::to_string(n));
@@ -516,30 +524,20 @@ TEST_F(ResultPanelTest, DialOfTheOptionGroupsScreen)
 
 TEST_F(ResultPanelTest, DiscTwoHeadsSevenLines)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 4;
-    s.discSwitches[0] = s.discSwitches[1] = s.discSwitches[2] = s.discSwitches[3] = 2;
-    s.discHeadMode = 2;
-    ResultRoot::Save(s);
+    SaveDisc({2, 2, 2, 2}, 2);
     DiscResult d{};
     for (int j = 0; j < 7; ++j) d.values[j] = 12000 + 1000 * j;
     d.status[1] = 1;
     d.status[6] = 2;
-    Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 0); }, "disc_two_heads");
+    ShowDisc(d, 0, "disc_two_heads");
     ExpectFrame(kX, kY, kW, kH);
     for (int i = 0; i < 7; ++i) ExpectLine(kX + 5, 88 + 24 * i, 25, false);
-    EXPECT_EQ(kOrange, At(196, 88 + 24 + 3));
-    EXPECT_EQ(kRed, At(196, 88 + 24 * 6 + 3));
+    ExpectPixels({{196, 88 + 24 + 3, kOrange}, {196, 88 + 24 * 6 + 3, kRed}});
 }
 
 TEST_F(ResultPanelTest, DiscOneHeadPanelAndSideDiagram)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 4;
-    s.discSwitches[0] = s.discSwitches[1] = 2;
-    s.discSwitches[2] = s.discSwitches[3] = 1;
-    s.discHeadMode = 1;
-    ResultRoot::Save(s);
+    SaveDisc({2, 2, 1, 1}, 1);
     DiscResult d{};
     for (int j = 0; j < 7; ++j) d.values[j] = 12000 + 1000 * j;
     Show(
@@ -551,15 +549,10 @@ TEST_F(ResultPanelTest, DiscOneHeadPanelAndSideDiagram)
     ExpectFrame(200, kY, 275, kH);
     for (int lineY : {90, 134, 178, 222}) ExpectLine(205, lineY, 40, false);
     // The diagram: outline, side 1 green, side 2 grey, slots, captions.
-    EXPECT_EQ(kBlack, At(120, 150));
-    EXPECT_EQ(kWhite, At(125, 100));
-    EXPECT_EQ(kGreen, At(141, 200));
-    EXPECT_EQ(kGreen, At(132, 200));
-    EXPECT_EQ(kGrey, At(180, 200));
-    EXPECT_EQ(kGrey, At(188, 200));
-    EXPECT_EQ(kWhite, At(160, 147));        // inside slot 0
-    EXPECT_EQ(kBlack, At(160, 142));        // its top edge
-    EXPECT_EQ(kWhite, At(160, 139));        // the hub between the rings
+    ExpectPixels({{120, 150, kBlack}, {125, 100, kWhite}, {141, 200, kGreen}, {132, 200, kGreen}, {180, 200, kGrey},
+                  {188, 200, kGrey}});
+    // Inside slot 0, its top edge, the hub between the rings.
+    ExpectPixels({{160, 147, kWhite}, {160, 142, kBlack}, {160, 139, kWhite}});
     ExpectInside(RECT{130, 105, 150, 127}, DarkInk, "caption 1");
     ExpectInside(RECT{170, 105, 190, 127}, DarkInk, "caption 2");
 }
@@ -567,27 +560,19 @@ TEST_F(ResultPanelTest, DiscOneHeadPanelAndSideDiagram)
 TEST_F(ResultPanelTest, DiscOnlyThicknessOneCentredLineInInches)
 {
     env.UseLanguage("RUS.LNG");
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 4;
-    s.discSwitches[0] = s.discSwitches[1] = s.discSwitches[3] = 1;
-    s.discSwitches[2] = 2;
-    s.unitSystem = 2;
-    ResultRoot::Save(s);
+    SaveDisc({1, 1, 2, 1}, 2, 2);
     DiscResult d{};
     d.values[6] = 25400;
-    Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 0); }, "disc_thickness_russian");
+    ShowDisc(d, 0, "disc_thickness_russian");
     ExpectLine(kX + 5, 158, 40, false);
     EXPECT_EQ(0, Count(RECT{kX + 2, 89, kX + kW - 2, 157}, DarkInk));
 }
 
 TEST_F(ResultPanelTest, DiscNoSwitchEmptyPanelAndMeasuringPlaceholders)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.deviceType = 4;
-    s.discSwitches[0] = s.discSwitches[1] = s.discSwitches[2] = s.discSwitches[3] = 1;
-    ResultRoot::Save(s);
+    SaveDisc({1, 1, 1, 1});
     DiscResult d{};
-    Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, 1); }, "disc_empty");
+    ShowDisc(d, 1, "disc_empty");
     ExpectFrame(kX, kY, kW, kH);
     EXPECT_EQ(0, Count(RECT{kX + 1, kY + 1, kX + kW - 1, kY + kH - 1}, NotWhite));
 }

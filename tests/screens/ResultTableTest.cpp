@@ -14,6 +14,14 @@ using namespace qtest;
 
 namespace {
 
+// A row's printed value, into a buffer holding a leftover.
+std::u16string Printed(const ResultRow& row)
+{
+    WCHAR out[RESULT_VALUE_CHARS] = u"x";
+    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
+    return out;
+}
+
 class ResultTableTest : public ::testing::Test {
 protected:
     // Writes the settings and builds the wheel table with a fresh view (a
@@ -51,14 +59,12 @@ protected:
             if (name == rows[i].name) return &rows[i];
         return nullptr;
     }
-    std::u16string Printed(const ResultRow& row) const
-    {
-        WCHAR out[RESULT_VALUE_CHARS];
-        FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
-        return out;
-    }
 
     ResultRoot env;
+    // The settings a test adjusts, from the factory's.
+    ParamBlock s = ResultRoot::Factory();
+    // The result a test builds its table of.
+    WheelResult a{};
     ResultRow rows[RESULT_TABLE_ROWS + 4] = {};
     BYTE count = 0;
 };
@@ -67,8 +73,7 @@ using NameList = std::vector<std::u16string>;
 
 TEST_F(ResultTableTest, FactorySettingsGiveFlangeHeightThicknessAndSlope)
 {
-    ParamBlock s = ResultRoot::Factory();
-    WheelResult a = WheelValues(28000);
+    a = WheelValues(28000);
     a.values[5] = 9500;
     a.status[0] = 2;
     a.status[1] = 1;
@@ -102,12 +107,10 @@ TEST_F(ResultTableTest, FactorySettingsGiveFlangeHeightThicknessAndSlope)
 
 TEST_F(ResultTableTest, Gauge2ShowsItsReadingAndTheType3ReadingOnlyBySwitch)
 {
-    ParamBlock s = ResultRoot::Factory();
     s.deviceType = 2;
     AllWheelSwitches(s);
     s.switches[833 - 820] = 1;
     s.switches[827 - 820] = 1;
-    WheelResult a{};
     a.values[7] = 812345;
     a.status[3] = 2;
     ASSERT_EQ(1, Wheel(s, a, a, 0));
@@ -124,10 +127,8 @@ TEST_F(ResultTableTest, Gauge2ShowsItsReadingAndTheType3ReadingOnlyBySwitch)
 
 TEST_F(ResultTableTest, Gauge3StepRowsSkipStepsWithoutReading)
 {
-    ParamBlock s = ResultRoot::Factory();
     s.deviceType = 3;
     s.gaugeSteps = 3;
-    WheelResult a{};
     a.values[28] = 6000;
     a.status[10] = 1;
     a.values[29] = 5000;
@@ -158,12 +159,11 @@ TEST_F(ResultTableTest, Gauge3StepRowsSkipStepsWithoutReading)
 
 TEST_F(ResultTableTest, Variant4DropsTheOtherVariantsRowsAndAlwaysShowsTheFlankLevel)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     s.option2 = 4;
     s.switches[838 - 820] = 1;
     s.switches[833 - 820] = 1;
-    const WheelResult a = WheelValues(1000);
+    a = WheelValues(1000);
     ASSERT_EQ(6, Wheel(s, a, a, 0));
     EXPECT_EQ((NameList{u"Sh", u"Sd", u"Sl", u"D", u"Wr", u"W"}), Names());
     EXPECT_FLOAT_EQ(1.002f, Row(u"Sl")->valueA);
@@ -176,11 +176,10 @@ TEST_F(ResultTableTest, Variant4DropsTheOtherVariantsRowsAndAlwaysShowsTheFlankL
 
 TEST_F(ResultTableTest, Variant3AddsTheSecondLevelRows)
 {
-    ParamBlock s = ResultRoot::Factory();
     s.option2 = 3;
     s.switches[838 - 820] = 2;
     s.switches[839 - 820] = 2;
-    WheelResult a = WheelValues(2000);
+    a = WheelValues(2000);
     a.status[21] = 1;
     a.status[22] = 2;
     a.status[23] = 1;
@@ -194,8 +193,6 @@ TEST_F(ResultTableTest, Variant3AddsTheSecondLevelRows)
 
 TEST_F(ResultTableTest, FlangeSlopeAsLengthAngleOrVerdict)
 {
-    ParamBlock s = ResultRoot::Factory();
-    WheelResult a{};
     a.values[5] = 9000;
     a.values[6] = 45000;
     s.option4 = 2;
@@ -229,9 +226,7 @@ TEST_F(ResultTableTest, FlangeSlopeAsLengthAngleOrVerdict)
 
 TEST_F(ResultTableTest, WheelTypeOptionChoosesWearLineOrWearPair)
 {
-    ParamBlock s = ResultRoot::Factory();
     s.switches[829 - 820] = 2;
-    WheelResult a{};
     a.values[13] = 1500;
     a.values[22] = 700;
     a.values[23] = 2000;
@@ -253,11 +248,9 @@ TEST_F(ResultTableTest, WheelTypeOptionChoosesWearLineOrWearPair)
 
 TEST_F(ResultTableTest, InchesConvertLengthsAndAreasButNotAnglesOrPercentages)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     s.unitSystem = 2;
     s.wheelTypeOption = 1;
-    WheelResult a{};
     a.values[0] = 25400;
     a.values[7] = 50800;
     a.values[9] = 1500;
@@ -290,9 +283,7 @@ TEST_F(ResultTableTest, OnlyUnitByteTwoMeansInches)
 {
     // A zeroed, short or damaged copy never shows inch numbers under a
     // millimetre label (or the reverse).
-    WheelResult a{};
     a.values[0] = 25400;
-    ParamBlock s = ResultRoot::Factory();
     for (BYTE unit : {0, 1, 3, 255}) {
         s.unitSystem = unit;
         ASSERT_EQ(3, Wheel(s, a, a, 0)) << int(unit);
@@ -306,12 +297,11 @@ TEST_F(ResultTableTest, OnlyUnitByteTwoMeansInches)
 
 TEST_F(ResultTableTest, EverySwitchOnBuildsThirtyOneRowsAndNeverPassesTheCapacity)
 {
-    ParamBlock s = ResultRoot::Factory();
     AllWheelSwitches(s);
     s.option2 = 3;
     s.gaugeSteps = 6;
     s.wheelTypeOption = 2;
-    const WheelResult a = WheelValues(1000);
+    a = WheelValues(1000);
     ASSERT_EQ(31, Wheel(s, a, a, 0));
     EXPECT_EQ((NameList{u"Sh", u"Sd", u"Sl", u"Sdb", u"Lb", u"qR", u"Ti1", u"Ti2", u"Fa", u"Sa", u"D",
                      u"T", u"G", u"G1", u"G2", u"G3", u"G4", u"G5", u"G6", u"Rw", u"dRw", u"dSd", u"Wn",
@@ -338,9 +328,7 @@ TEST_F(ResultTableTest, EverySwitchOnBuildsThirtyOneRowsAndNeverPassesTheCapacit
 
 TEST_F(ResultTableTest, DifferencesOfExtremeWordsDoNotOverflow)
 {
-    ParamBlock s = ResultRoot::Factory();
     s.switches[840 - 820] = 2;
-    WheelResult a{};
     a.values[21] = INT_MAX;
     a.values[20] = INT_MIN;
     WheelResult b{};
@@ -354,7 +342,7 @@ TEST_F(ResultTableTest, DifferencesOfExtremeWordsDoNotOverflow)
 TEST_F(ResultTableTest, UnreadableSettingsShowMillimetresAndOnlyTheGaugeReading)
 {
     env.RemoveSettings();
-    WheelResult a = WheelValues(1000);
+    a = WheelValues(1000);
     auto view = std::make_unique<CResultView>();
     view->BuildWheelTable(a, a, 0, rows, RESULT_TABLE_ROWS, &count, 0);
     EXPECT_EQ(0, count);
@@ -382,12 +370,10 @@ TEST_F(ResultTableTest, UnreadableSettingsShowMillimetresAndOnlyTheGaugeReading)
 TEST_F(ResultTableTest, ShortSettingsFileReadsAsZeroBeyondItsEnd)
 {
     // 818 bytes: the device type is there, the unit byte and the switches are not.
-    ParamBlock s = ResultRoot::Factory();
     s.unitSystem = 2;
     ResultRoot::Save(s);
     const std::string path = env.root.Host(u"\\SDMMC\\Autorun\\param.qav");
     std::filesystem::resize_file(path, 818);
-    WheelResult a{};
     a.values[28] = 25400;
     auto view = std::make_unique<CResultView>();
     view->BuildWheelTable(a, a, 0, rows, RESULT_TABLE_ROWS, &count, 1);
@@ -400,10 +386,9 @@ TEST_F(ResultTableTest, ShortSettingsFileReadsAsZeroBeyondItsEnd)
 
 TEST_F(ResultTableTest, TheViewKeepsTheSettingsOfItsFirstUse)
 {
-    ParamBlock s = ResultRoot::Factory();
     ResultRoot::Save(s);
     auto view = std::make_unique<CResultView>();
-    const WheelResult a = WheelValues(1000);
+    a = WheelValues(1000);
     view->BuildWheelTable(a, a, 0, rows, RESULT_TABLE_ROWS, &count, 0);
     ASSERT_EQ(3, count);
     AllWheelSwitches(s);
@@ -414,7 +399,6 @@ TEST_F(ResultTableTest, TheViewKeepsTheSettingsOfItsFirstUse)
 
 TEST_F(ResultTableTest, DiscTableOrderSwitchesAndUnits)
 {
-    ParamBlock s = ResultRoot::Factory();
     DiscResult d{};
     for (int j = 0; j < 7; ++j) {
         d.values[j] = 1000 * (j + 1);
@@ -447,10 +431,9 @@ TEST_F(ResultTableTest, LongTextsAreCutToTheirFieldsKeepingTheDigit)
 {
     env.WriteLanguage("LONG.LNG",
                       "40305=millimetres\r\n40604=FlangeHeight\r\n40613=Inclination\r\n40624=Area\r\n");
-    ParamBlock s = ResultRoot::Factory();
     s.switches[825 - 820] = 2;
     s.switches[835 - 820] = 2;
-    const WheelResult a = WheelValues(1000);
+    a = WheelValues(1000);
     ASSERT_EQ(7, Wheel(s, a, a, 0));
     EXPECT_EQ(u"FlangeHei", Text(rows[0].name));
     EXPECT_EQ(u"millimetr", Text(rows[0].units));
@@ -519,15 +502,11 @@ TEST(ResultLineValueTest, PlaceholderAndVerdicts)
 TEST(ResultRowValueTest, VerdictRowWithoutAResultShowsNoVerdict)
 {
     ResultRow row{};
-    WCHAR out[RESULT_VALUE_CHARS] = u"x";
-    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
-    EXPECT_EQ(u"", Text(out));
+    EXPECT_EQ(u"", Printed(row));
     row.valueA = 9.0f;
-    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
-    EXPECT_EQ(u"Pass", Text(out));
+    EXPECT_EQ(u"Pass", Printed(row));
     row.status = 2;
-    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
-    EXPECT_EQ(u"Fail", Text(out));
+    EXPECT_EQ(u"Fail", Printed(row));
 }
 
 TEST(ResultRowValueTest, DamagedFormatPrintsNothing)
@@ -536,12 +515,9 @@ TEST(ResultRowValueTest, DamagedFormatPrintsNothing)
     row.valueA = 2.5f;
     qplat::CopyField(row.units, RESULT_UNITS_CHARS, u"mm");
     qplat::CopyField(row.format, RESULT_FORMAT_CHARS, u"%s%s%s");
-    WCHAR out[RESULT_VALUE_CHARS] = u"x";
-    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
-    EXPECT_EQ(u"", Text(out));
+    EXPECT_EQ(u"", Printed(row));
     qplat::CopyField(row.format, RESULT_FORMAT_CHARS, u"%.1f");
-    FormatRowValue(out, RESULT_VALUE_CHARS, row, u"Pass", u"Fail");
-    EXPECT_EQ(u"2.5", Text(out));
+    EXPECT_EQ(u"2.5", Printed(row));
 }
 
 }  // namespace

@@ -79,10 +79,7 @@ TEST_F(BufferedDCTest, DrawingReachesTheWindowInOneCopyOfTheRectangle)
     DeleteObject(red);
     EXPECT_EQ(target.At(20, 20), kWhite);  // nothing shown before the copy
     delete dc;
-    EXPECT_EQ(target.At(10, 10), kRed);
-    EXPECT_EQ(target.At(59, 59), kRed);
-    EXPECT_EQ(target.At(60, 60), kWhite);
-    EXPECT_EQ(target.At(9, 30), kWhite);
+    target.ExpectPixels({{10, 10, kRed}, {59, 59, kRed}, {60, 60, kWhite}, {9, 30, kWhite}});
     EXPECT_EQ(target.Ink(all), 2500);
 }
 

@@ -31,10 +31,8 @@ TEST_F(PaintHelperTest, PanelLinePositions)
     EXPECT_EQ(CPaintHelper::PanelLineY(0.0f), 272);
     Canvas c(480, 272, kRed);
     g_paintHelper.DrawPanel(nullptr, c.dc, 0.0f);
-    EXPECT_EQ(c.At(0, 100), kWhite);  // no border
-    EXPECT_EQ(c.At(100, 48), kBlack);
-    EXPECT_EQ(c.At(100, 271), kWhite);
-    EXPECT_EQ(c.At(0, 48), kWhite);  // the line runs from x 1
+    // No border, and the line runs from x 1.
+    c.ExpectPixels({{0, 100, kWhite}, {100, 48, kBlack}, {100, 271, kWhite}, {0, 48, kWhite}});
 }
 
 TEST_F(PaintHelperTest, CaptionStartsAtItsPointOrIsCentredInItsBox)
@@ -62,9 +60,7 @@ TEST_F(PaintHelperTest, RoundFrameWithTitlePatch)
 {
     Canvas c(200, 120, kRed);
     g_paintHelper.DrawRoundFrame(nullptr, c.dc, 20, 30, 150, 80, u"Options", kWhite, 10, 1);
-    EXPECT_EQ(c.At(90, 30), kBlack);
-    EXPECT_EQ(c.At(90, 70), kWhite);
-    EXPECT_EQ(c.At(20, 30), kRed);  // a round corner
+    c.ExpectPixels({{90, 30, kBlack}, {90, 70, kWhite}, {20, 30, kRed}});  // (20, 30): a round corner
     // The title sits on a white patch across the top edge in blue.
     bool blue = false;
     for (int y = 22; y < 40; ++y)
@@ -102,14 +98,9 @@ TEST_F(PaintHelperTest, BarGraphStandsOnTheBitmapsBottomLine)
     g_paintHelper.DrawBitmapScaled(nullptr, c.dc, link, 10, 10, 3, 6, 244, TRUE);  // 3 bars
     const COLORREF bar = 0xB8501B;
     int x0 = 10 + s.cx + 4, y0 = 10 + s.cy;
-    EXPECT_EQ(c.At(x0, y0 - 1), bar);
-    EXPECT_EQ(c.At(x0, y0 - 6), bar);
-    EXPECT_EQ(c.At(x0, y0 - 7), kWhite);
-    EXPECT_EQ(c.At(x0 + 3, y0 - 1), kWhite);  // one pixel between bars
-    EXPECT_EQ(c.At(x0 + 4, y0 - 12), bar);
-    EXPECT_EQ(c.At(x0 + 8, y0 - 18), bar);
-    EXPECT_EQ(c.At(x0 + 12, y0 - 1), kWhite);  // no fourth bar
-    EXPECT_EQ(c.At(x0, y0), kWhite);
+    // Three bars rising from the bottom line, one pixel between them, no fourth.
+    c.ExpectPixels({{x0, y0 - 1, bar}, {x0, y0 - 6, bar}, {x0, y0 - 7, kWhite}, {x0 + 3, y0 - 1, kWhite},
+                    {x0 + 4, y0 - 12, bar}, {x0 + 8, y0 - 18, bar}, {x0 + 12, y0 - 1, kWhite}, {x0, y0, kWhite}});
     DeleteObject(link);
 }
 
