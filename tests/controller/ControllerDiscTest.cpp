@@ -168,9 +168,7 @@ TEST_F(DiscRunTest, GarbageFailsTheRunAndLeavesTheSidesAsTheyWere)
     const std::vector<ProfilePoint> side1(ctl->m_points, ctl->m_points + count);
     const std::vector<ProfilePoint> side2(ctl->m_points2, ctl->m_points2 + count2);
     const LONG state1 = ctl->m_side1State, state2 = ctl->m_side2State;
-    sensorsim::Faults garbage;
-    garbage.garbage = true;
-    disc.SetFaults(garbage);
+    disc.SetFaults(qtest::FaultOnly(&sensorsim::Faults::garbage));
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(0, ctl->MeasureDisc(parent, nullptr, 0)) << "run " << i;
         EXPECT_EQ(count, ctl->m_count);
@@ -196,9 +194,7 @@ TEST_F(DiscRunTest, GarbageForTheSecondSideOfAOneHeadDeviceKeepsBothSides)
     ASSERT_NE(0, ctl->m_discResult.values[6]);
     const DiscResult before = ctl->m_discResult;
     const DWORD count2 = ctl->m_count2;
-    sensorsim::Faults garbage;
-    garbage.garbage = true;
-    disc.SetFaults(garbage);
+    disc.SetFaults(qtest::FaultOnly(&sensorsim::Faults::garbage));
     EXPECT_EQ(0, ctl->MeasureDisc(parent, nullptr, 2));
     EXPECT_EQ(count2, ctl->m_count2) << "side 2 of the run before";
     EXPECT_EQ(2, ctl->m_side2State & 2);

@@ -47,20 +47,14 @@ TEST_F(GaugeTest, GaugeFaultsFailAndTheNextMeasurementWorks)
 {
     sensorsim::Device& gauge = Launch(sensorsim::Kind::Gauge2, 2, 1, 500);
     ctl->m_result.values[kQunValue] = 777;
-    sensorsim::Faults silent;
-    silent.silent = true;
-    gauge.SetFaults(silent);
+    gauge.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     EXPECT_EQ(0, ctl->MeasureQun(0));
     EXPECT_EQ(0, ctl->ZeroGauge());
     EXPECT_EQ(777, ctl->m_result.values[kQunValue]) << "a failed read changes nothing";
-    sensorsim::Faults shortReplies;
-    shortReplies.shortReplies = true;
-    gauge.SetFaults(shortReplies);
+    gauge.SetFaults(qtest::FaultOnly(&sensorsim::Faults::shortReplies));
     EXPECT_EQ(0, ctl->MeasureQun(0));
     EXPECT_EQ(777, ctl->m_result.values[kQunValue]);
-    sensorsim::Faults garbage;
-    garbage.garbage = true;
-    gauge.SetFaults(garbage);
+    gauge.SetFaults(qtest::FaultOnly(&sensorsim::Faults::garbage));
     EXPECT_EQ(0, ctl->MeasureQun(0));
     gauge.SetFaults({});
     EXPECT_EQ(1, ctl->MeasureQun(0));
@@ -146,9 +140,7 @@ TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone
     ctl->InitSteps();
     ASSERT_EQ(1, ctl->MeasureQem(0));
     ASSERT_EQ(1000, ctl->m_steps[0].value);
-    sensorsim::Faults shortReplies;
-    shortReplies.shortReplies = true;
-    gauge.SetFaults(shortReplies);
+    gauge.SetFaults(qtest::FaultOnly(&sensorsim::Faults::shortReplies));
     EXPECT_EQ(0, ctl->MeasureQem(0));
     EXPECT_EQ(1000, ctl->m_result.values[kQemValue]);
     EXPECT_EQ(1000, ctl->m_steps[0].value);
@@ -167,7 +159,7 @@ TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone
     EXPECT_EQ(0, ctl->m_currentStep);
 
     // A zeroing that fails reads nothing.
-    gauge.SetFaults(shortReplies);
+    gauge.SetFaults(qtest::FaultOnly(&sensorsim::Faults::shortReplies));
     EXPECT_EQ(-1, ctl->ZeroAndMeasureQem(0));
     EXPECT_EQ(1000, ctl->m_steps[0].value);
     gauge.SetFaults({});

@@ -63,9 +63,7 @@ TEST_F(ControllerTest, AttachRefusesMissingPortsAndASilentHeadAndRetriesLater)
     EXPECT_EQ(0, ctl->AttachPort(nullptr));
     EXPECT_EQ(0, ctl->AttachPort(INVALID_HANDLE_VALUE));
     sensorsim::Device& head = Start(ctltest::S1002Head());
-    sensorsim::Faults silent;
-    silent.silent = true;
-    head.SetFaults(silent);
+    head.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     EXPECT_EQ(0, ctl->AttachPort(port));
     EXPECT_FALSE(ctl->m_head1Identified);
     head.SetFaults({});
@@ -94,9 +92,7 @@ TEST_F(ControllerTest, TwoHeadDiscIdentifiesAndReadsBothHeadsAndHeadTwoFailingFa
     // A fresh controller whose second head never answers: the whole set-up fails.
     ctl = std::make_unique<CMeasureController>();
     ctl->m_head1Identified = TRUE;  // head 1 already known
-    sensorsim::Faults noSecond;
-    noSecond.silent = true;
-    disc.SetFaults(noSecond);
+    disc.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     EXPECT_EQ(0, ctl->AttachPort(port));
     EXPECT_FALSE(ctl->m_head2Identified);
 }
@@ -107,9 +103,7 @@ TEST_F(ControllerTest, TwoHeadDiscIdentifiesAndReadsBothHeadsAndHeadTwoFailingFa
 TEST_F(ControllerTest, GarbledIdentificationIsRefusedAndASoundHeadIsIdentifiedNext)
 {
     sensorsim::Device& head = Start(ctltest::S1002Head(60));
-    sensorsim::Faults garbage;
-    garbage.garbage = true;
-    head.SetFaults(garbage);
+    head.SetFaults(qtest::FaultOnly(&sensorsim::Faults::garbage));
     for (int attempt = 0; attempt < 8; ++attempt) {
         EXPECT_EQ(0, ctl->AttachPort(port)) << attempt;
         EXPECT_TRUE(ctl->m_headAnswerUnreadable) << attempt;
@@ -123,9 +117,7 @@ TEST_F(ControllerTest, GarbledIdentificationIsRefusedAndASoundHeadIsIdentifiedNe
 
     // A head that does not answer at all is not "unreadable".
     ctl->ForgetHeads();
-    sensorsim::Faults silent;
-    silent.silent = true;
-    head.SetFaults(silent);
+    head.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     EXPECT_EQ(0, ctl->AttachPort(port));
     EXPECT_FALSE(ctl->m_headAnswerUnreadable);
 }
@@ -166,9 +158,7 @@ TEST_F(ControllerTest, FailedSetUpOrRunForgetsBothHeadsOfATwoHeadDisc)
     EXPECT_TRUE(known());
 
     // A run that fails forgets them too.
-    sensorsim::Faults silent;
-    silent.silent = true;
-    disc.SetFaults(silent);
+    disc.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     EXPECT_EQ(0, ctl->MeasureDisc(parent, nullptr, 0));
     EXPECT_TRUE(forgotten());
     disc.SetFaults({});
@@ -213,9 +203,7 @@ TEST_F(ControllerTest, FailedOrUnusableSettingsLeaveTheFlagClearForTheNextLaunch
     ASSERT_EQ(1, ctl->AttachPort(port));
 
     // The head stops answering half-way through.
-    sensorsim::Faults drop;
-    drop.dropReplies = {head.RequestCount() + 5};
-    head.SetFaults(drop);
+    head.SetFaults({.dropReplies = {head.RequestCount() + 5}});
     EXPECT_EQ(0, ctl->ReadHeadSettings(parent, nullptr));
     EXPECT_FALSE(ctl->m_head1SettingsRead);
     ASSERT_TRUE(ctl->m_progress);

@@ -21,6 +21,7 @@
 #include "settings/CatalogFiles.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
+#include "tests/support/SimFaults.h"
 #include "tools/profilegen/ProfileGen.h"
 #include "tools/sensorsim/PtyServer.h"
 #include "tools/sensorsim/SimDevice.h"

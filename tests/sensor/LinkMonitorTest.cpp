@@ -506,9 +506,7 @@ TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
     EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());
 
     // A head that does not answer: 0, but the port stays open and registered.
-    sensorsim::Faults silent;
-    silent.silent = true;
-    sim.device.SetFaults(silent);
+    sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     EXPECT_EQ(0, monitor.Connect());
     EXPECT_NE(nullptr, monitor.m_comPort.load());
     EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());

@@ -52,9 +52,7 @@ TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
     EXPECT_EQ(0x0102, plain.secondValue);
     EXPECT_EQ(0x7A12, plain.measuringRange);
 
-    sensorsim::Faults noisy;
-    noisy.highNibbles = true;
-    sim.device.SetFaults(noisy);
+    sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::highNibbles));
     SensorInfo masked{};
     ASSERT_EQ(1, link.Identify(port, 1, &masked));
     EXPECT_EQ(0, std::memcmp(&plain, &masked, sizeof plain));
@@ -86,9 +84,7 @@ TEST_F(SensorLinkTest, MissingShortAndAbsentHeadsFail)
     SensorInfo info{};
     EXPECT_EQ(0, link.Identify(port, 2, &info)) << "a wheel device has no second head";
 
-    sensorsim::Faults f;
-    f.shortReplies = true;
-    sim.device.SetFaults(f);
+    sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::shortReplies));
     EXPECT_EQ(0, link.Identify(port, 1, &info));
     BYTE values[2];
     EXPECT_EQ(0, link.ReadRegisters(port, 1, 0x38, 2, values));
@@ -181,9 +177,7 @@ TEST_F(SensorLinkTest, RawStateAndMissingAnswer)
     EXPECT_EQ(8, s.tiltSign);
     EXPECT_EQ(12.5f, s.temperature) << "the raw form leaves the temperature alone";
 
-    sensorsim::Faults f;
-    f.silent = true;
-    sim.device.SetFaults(f);
+    sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::silent));
     s.tiltSign = 2;
     EXPECT_EQ(0, link.ReadState(port, 1, &s, FALSE));
     EXPECT_EQ(255, s.charge);
@@ -313,17 +307,14 @@ TEST_F(SensorLinkTest, StartAndWaitPollCounts)
     head.busyPolls = 3;
     sim.device.SetHead(head);
     // The start is the next request, the first status poll the one after it.
-    sensorsim::Faults drop;
-    drop.dropReplies = {sim.device.RequestCount() + 2};
-    sim.device.SetFaults(drop);
+    sim.device.SetFaults({.dropReplies = {sim.device.RequestCount() + 2}});
     EXPECT_EQ(1, link.StartAndWait(port, 1, 1));
     EXPECT_EQ(4u, CountCode(sim.device, 0x8B));
 
     // Two failed polls in a row end it.
     sim.device.ClearRequests();
     sim.device.SetHead(head);
-    drop.dropReplies = {sim.device.RequestCount() + 2, sim.device.RequestCount() + 3};
-    sim.device.SetFaults(drop);
+    sim.device.SetFaults({.dropReplies = {sim.device.RequestCount() + 2, sim.device.RequestCount() + 3}});
     EXPECT_EQ(0, link.StartAndWait(port, 1, 1));
     EXPECT_EQ(2u, CountCode(sim.device, 0x8B));
 

@@ -15,6 +15,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "sensor/SensorLink.h"
+#include "tests/support/SimFaults.h"
 #include "tools/sensorsim/PtyServer.h"
 #include "tools/sensorsim/SimDevice.h"
 

@@ -157,9 +157,7 @@ TEST_F(TransferTest, EchoTests)
     EXPECT_EQ((std::vector<uint8_t>{1, 0x84, 0x8A, 0x8A}), requests[0]);
     EXPECT_EQ((std::vector<uint8_t>{1, 0x84, 0x86, 0x89}), requests[1]);
     EXPECT_EQ((std::vector<uint8_t>{1, 0x84, 0x89, 0x86}), requests[2]);
-    sensorsim::Faults f;
-    f.garbage = true;
-    sim.device.SetFaults(f);
+    sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::garbage));
     int echoed = 0;
     for (int i = 0; i < 4; ++i)
         echoed += link.CheckLinkAA(port, 1);
@@ -200,9 +198,7 @@ TEST_F(GaugeTest, ValueReplyIsTheLowThreeBytesTimesTen)
     const BYTE top[5] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(0xFFFFFFu * 10u, CByteCmdLink::DecodeValue(top));
 
-    sensorsim::Faults f;
-    f.shortReplies = true;
-    sim.device.SetFaults(f);
+    sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::shortReplies));
     value = 77;
     EXPECT_EQ(0, gauge.ReadValue(port, &value));
     EXPECT_EQ(77u, value) << "unchanged on failure";
