@@ -195,7 +195,9 @@ bool SyncNewFileFolder(const FileId& id)
             return true;
         folder = it->second;
     }
-    if (!SyncFolder(folder))
+    // A folder that is gone took the file with it: what flushes now is
+    // another file that got the same id, and has nothing of this one to keep.
+    if (!SyncFolder(folder) && errno != ENOENT)
         return false;
     std::lock_guard<std::mutex> guard(t.lock);
     auto it = t.newFileFolders.find(id);

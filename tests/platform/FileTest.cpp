@@ -433,6 +433,15 @@ TEST_F(DeviceRootTest, AFailedSyncIsAFailureNotADurableChange)
     EXPECT_FALSE(FlushFileBuffers(h));
     qplat::FailFileSyncsAfter(-1);
     CloseHandle(h);
+
+    // A new file whose folder went from under it (the id a later file may
+    // get): its folder is nothing to keep, not a failure of every flush.
+    ASSERT_TRUE(CreateDirectoryW(u"\\SDMMC\\Gone", nullptr));
+    h = Open(u"\\SDMMC\\Gone\\new.qav", kRW, kShareRW, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    std::filesystem::remove_all(root.Host(u"\\SDMMC\\Gone"));
+    EXPECT_TRUE(FlushFileBuffers(h));
+    CloseHandle(h);
 }
 
 // The injected kill ends a child process at the nth change of the storage:
