@@ -46,6 +46,11 @@
 #define ERROR_BADKEY 1010L
 #define ERROR_KEY_DELETED 1018L
 #define ERROR_GEN_FAILURE 31L
+// Ours, in the range Win32 leaves to applications (bit 29): a change of a
+// folder (a deletion, a rename, a new folder) that was made, but whose
+// folder the card did not confirm (a failed sync). The call fails, since a
+// power cut could still undo it; this error tells the caller it stands now.
+#define ERROR_CHANGE_NOT_CONFIRMED 0x20000001L
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

@@ -100,18 +100,20 @@ int CDBJournal<Record>::AppendPair(LPCWSTR name, const Record* first, const Reco
 }
 
 template <typename Record>
-int CDBJournal<Record>::ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended)
+int CDBJournal<Record>::ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended,
+                                         const Record* expectedAtI)
 {
     if (i < 0) return 0;
-    const CFixedRecordFile::Change changes[2] = {{replaced, i}, {appended, CFixedRecordFile::kAppend}};
+    const CFixedRecordFile::Change changes[2] = {{replaced, i, expectedAtI}, {appended, CFixedRecordFile::kAppend}};
     return WriteGroup(name, changes, 2);
 }
 
 template <typename Record>
-int CDBJournal<Record>::ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j)
+int CDBJournal<Record>::ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j,
+                                    const Record* expectedAtI, const Record* expectedAtJ)
 {
     if (i < 0 || j < 0) return 0;
-    const CFixedRecordFile::Change changes[2] = {{first, i}, {second, j}};
+    const CFixedRecordFile::Change changes[2] = {{first, i, expectedAtI}, {second, j, expectedAtJ}};
     return WriteGroup(name, changes, 2);
 }
 
@@ -183,11 +185,11 @@ int CDBJournal<Record>::WriteAll(LPCWSTR name, const Record* buffer, int n)
 }
 
 template <typename Record>
-int CDBJournal<Record>::Replace(LPCWSTR name, const Record* record, int i)
+int CDBJournal<Record>::Replace(LPCWSTR name, const Record* record, int i, const Record* expected)
 {
     WCHAR path[kJournalPathChars];
     if (record == nullptr || !JournalPath(name, path, kJournalPathChars)) return 0;
-    return m_file.ReplaceRecord(path, record, i);
+    return m_file.ReplaceRecord(path, record, i, expected);
 }
 
 template <typename Record>

@@ -30,9 +30,13 @@ public:
     // CFixedRecordFile::WriteGroup). Two new records after the last:
     int AppendPair(LPCWSTR name, const Record* first, const Record* second);
     // Entry i replaced and a new record appended:
-    int ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended);
+    int ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended,
+                         const Record* expectedAtI = nullptr);
     // Entries i and j replaced:
-    int ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j);
+    int ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j,
+                    const Record* expectedAtI = nullptr, const Record* expectedAtJ = nullptr);
+    // (A replace given the record it expects at its entry writes nothing
+    // where the journal holds another there now: LastRefusal RecordChanged.)
     // Undoes a pair save of the journal that was cut off. 1 when none is
     // left pending; 0 when one is, and nothing can be written into the
     // journal until it is undone.
@@ -52,8 +56,9 @@ public:
     // pair save was undone are not written (LastRefusal).
     int WriteAll(LPCWSTR name, const Record* buffer, int n);
     // Overwrites entry i in place; the rest of the journal is not rewritten.
-    // An index outside 0..count-1 gives 0 and changes nothing.
-    int Replace(LPCWSTR name, const Record* record, int i);
+    // An index outside 0..count-1 gives 0 and changes nothing; so does an
+    // entry that no longer holds `expected`, where one is given.
+    int Replace(LPCWSTR name, const Record* record, int i, const Record* expected = nullptr);
     // Whole records in the journal; a missing journal is created empty.
     int GetCount(LPCWSTR name);
     // Deletes the journal, a pending pair save settled first.
@@ -70,6 +75,8 @@ public:
     // Why the last write wrote nothing, where a cut-off pair save was the
     // cause (see CFixedRecordFile).
     CFixedRecordFile::Refusal LastRefusal() const { return m_file.LastRefusal(); }
+    // Whether the last operation was made but not confirmed by the card.
+    bool LastUnconfirmed() const { return m_file.LastUnconfirmed(); }
 
     // The record count as last refreshed by WriteAll or RefreshCount.
     int RecordCount() const { return m_count; }

@@ -165,6 +165,7 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
         if (given[i].index == kAppend) ++appends;
         changes[kept++] = given[i];
     }
+    const int givenCount = n;
     n = kept;
     const bool replaces = appends < n;
     // What an earlier group left half-done goes first: its roll-back would
@@ -177,11 +178,26 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
     const unsigned long long size = held < 0 ? 0 : static_cast<unsigned long long>(held);
     const unsigned long long count = size / m_recordSize;
     bool fits = held >= 0 && count <= static_cast<unsigned long long>(INT_MAX - appends);
-    for (int i = 0; fits && i < n; ++i)
-        fits = changes[i].index == kAppend || static_cast<unsigned long long>(changes[i].index) < count;
+    for (int i = 0; fits && i < givenCount; ++i)
+        fits = given[i].index == kAppend || static_cast<unsigned long long>(given[i].index) < count;
     if (!fits) {
         Close();
         return 0;
+    }
+    // A replace that names the record it expects finds those bytes in the
+    // file as it is now, or the group writes nothing.
+    std::vector<BYTE> old(m_recordSize);
+    for (int i = 0; i < givenCount; ++i) {
+        if (given[i].expected == nullptr || given[i].index == kAppend) continue;
+        if (!Seek(given[i].index) || !ReadBytes(old.data(), m_recordSize)) {
+            Close();
+            return 0;
+        }
+        if (std::memcmp(old.data(), given[i].expected, m_recordSize) != 0) {
+            Close();
+            m_refusal = Refusal::RecordChanged;
+            return 0;
+        }
     }
     const unsigned long long end = count * m_recordSize;
     const unsigned long long newSize = appends > 0 ? end + static_cast<unsigned long long>(appends) * m_recordSize : size;
@@ -197,7 +213,6 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
     // The roll-back: every range the group writes, before and after.
     CRollBack rollBack(m_recordSize, size, newSize);
     bool saved = true;
-    std::vector<BYTE> old(m_recordSize);
     for (int i = 0; saved && i < n; ++i) {
         if (changes[i].index == kAppend) continue;
         const unsigned long long offset = static_cast<unsigned long long>(changes[i].index) * m_recordSize;
@@ -277,7 +292,7 @@ int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n)
     return qplat::RewriteFile(path, records, bytes) ? 1 : 0;
 }
 
-int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index)
+int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index, const void* expected)
 {
     m_refusal = Refusal::None;
     if (record == nullptr || index < 0 || path == nullptr || path[0] == 0) return 0;
@@ -288,7 +303,16 @@ int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index)
     if (!Open(path)) return 0;
     int result = 0;
     const long long count = HeldCount();
-    if (count >= 0 && index < count) {
+    bool asExpected = true;
+    if (count >= 0 && index < count && expected != nullptr) {
+        std::vector<BYTE> now(m_recordSize);
+        asExpected = Seek(index) && ReadBytes(now.data(), m_recordSize);
+        if (asExpected && std::memcmp(now.data(), expected, m_recordSize) != 0) {
+            asExpected = false;
+            m_refusal = Refusal::RecordChanged;
+        }
+    }
+    if (asExpected && count >= 0 && index < count) {
         result = (Seek(index) && WriteBytes(record, m_recordSize) && FlushFileBuffers(m_file)) ? 1 : 0;
     }
     Close();

@@ -81,14 +81,21 @@ public:
 
     // Overwrites record `index` in place (same size, so no other byte of the
     // file moves): cost independent of the file's length. An index outside
-    // the whole records gives 0 and changes nothing.
-    int ReplaceRecord(LPCWSTR path, const void* record, int index);
+    // the whole records gives 0 and changes nothing. With `expected`, the
+    // record is written only while the file, once its pending roll-back is
+    // settled, still holds exactly those bytes at `index`: a record read
+    // before a question to the operator may have been replaced since (0,
+    // RecordChanged).
+    int ReplaceRecord(LPCWSTR path, const void* record, int index, const void* expected = nullptr);
 
     // One change of a group: `record` written over record `index`, or after
-    // the last whole record when `index` is kAppend.
+    // the last whole record when `index` is kAppend. A replace with
+    // `expected` is made only while the record there holds those bytes; where
+    // one does not, the group writes nothing (RecordChanged).
     struct Change {
         const void* record;
         int index;
+        const void* expected = nullptr;
     };
     static constexpr int kAppend = -1;
     static constexpr int kMaxGroup = CRollBack::kMaxRecords;
@@ -118,10 +125,18 @@ public:
     int RollBackCutOff(LPCWSTR path);
 
     // Why the last writing operation wrote nothing, where it was the pending
-    // roll-back: CutOffSaveStuck, it could not be applied or removed;
-    // ChangedByRollBack, a rewrite found the file changed by undoing one.
-    enum class Refusal { None, CutOffSaveStuck, ChangedByRollBack };
+    // roll-back: CutOffSaveStuck, it could not be applied or removed because
+    // the card or a file is read-only; CutOffSaveFailing, because the card
+    // fails (an I/O error, a change it did not confirm, an unreadable
+    // roll-back); ChangedByRollBack, a rewrite found the file changed by
+    // undoing one; RecordChanged, a replace found another record than the
+    // one expected.
+    enum class Refusal { None, CutOffSaveStuck, CutOffSaveFailing, ChangedByRollBack, RecordChanged };
     Refusal LastRefusal() const { return m_refusal; }
+    // Whether the last operation was made (its result 1, or a delete whose
+    // file is gone) but the card did not confirm its last step, so that a
+    // power cut could still undo it.
+    bool LastUnconfirmed() const { return m_unconfirmed; }
 
     // Deletes the file, its pending roll-back settled first. 1 when the file
     // was deleted.
@@ -143,4 +158,5 @@ private:
     DWORD m_recordSize;
     HANDLE m_file;
     Refusal m_refusal = Refusal::None;
+    bool m_unconfirmed = false;
 };

@@ -65,6 +65,15 @@ constexpr int SCREEN_SAVE_FAILED = 50015;
 // Text of the refusal of a journal held back by a cut-off save that could
 // not be undone: nothing is written into it until then.
 constexpr int SCREEN_CUT_OFF_SAVE_STUCK = 50093;
+// The same where the card fails (a write it does not confirm, an I/O error,
+// an unreadable roll-back) rather than being read-only: the operator's next
+// step is to check the card, not to unlock it.
+constexpr int SCREEN_CUT_OFF_SAVE_FAILING = 50098;
+// A replace that found another record at its place than the one the
+// operator was asked about: nothing was written.
+constexpr int SCREEN_RECORD_CHANGED = 50097;
+// A change that was made, but that the card did not confirm.
+constexpr int SCREEN_NOT_CONFIRMED = 50099;
 // The back button's place and faces, the same on every screen.
 constexpr int SCREEN_BACK_X = 435;
 constexpr int SCREEN_BACK_Y = 7;
