@@ -153,9 +153,7 @@ int CJournalListDlg::DeleteSelected(int row)
     // Through the record file, so a cut-off save's roll-back goes with the
     // journal and never outlives it.
     CFixedRecordFile journal(CJournalNames::RecordSize(m_params.deviceType));
-    if (!journal.Delete(path))
-        return journal.LastRefusal() == CFixedRecordFile::Refusal::CutOffSaveStuck ? SCREEN_CUT_OFF_SAVE_STUCK
-                                                                                   : kTextNotDeleted;
+    if (!journal.Delete(path)) return JournalRefusalText(journal.LastRefusal(), kTextNotDeleted);
     m_list.DeleteItem(row);
     return 0;
 }

@@ -414,7 +414,6 @@ int CJournalViewDlg::DeleteFrom(Journal& journal, Record*& records, int row)
     JournalName(name);
     if (!journal.WriteAll(name, records, m_recordCount - 1)) {
         const CFixedRecordFile::Refusal refusal = journal.LastRefusal();
-        if (refusal == CFixedRecordFile::Refusal::CutOffSaveStuck) return SCREEN_CUT_OFF_SAVE_STUCK;
         if (refusal == CFixedRecordFile::Refusal::ChangedByRollBack) {
             // A save cut off half-way was undone under the screen: the
             // records shown held half of it and are read again.
@@ -426,7 +425,7 @@ int CJournalViewDlg::DeleteFrom(Journal& journal, Record*& records, int row)
         // The journal file is as it was: so are the loaded records.
         std::memmove(static_cast<void*>(records + i + 1), records + i, after * sizeof(Record));
         records[i] = *removed;
-        return SCREEN_SAVE_FAILED;
+        return JournalRefusalText(refusal, SCREEN_SAVE_FAILED);
     }
     --m_recordCount;
     m_recordList.DeleteItem(row);

@@ -180,8 +180,7 @@ int CMeasureDlg::SaveQavRecord()
 
 void CMeasureDlg::ShowSaveFailure(CFixedRecordFile::Refusal why)
 {
-    ShowMessage(MESSAGE_FAILURE,
-                why == CFixedRecordFile::Refusal::CutOffSaveStuck ? SCREEN_CUT_OFF_SAVE_STUCK : SCREEN_SAVE_FAILED);
+    ShowMessage(MESSAGE_FAILURE, JournalRefusalText(why, SCREEN_SAVE_FAILED));
 }
 
 int CMeasureDlg::SaveQodRecord()

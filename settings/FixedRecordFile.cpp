@@ -322,9 +322,13 @@ int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index,
 int CFixedRecordFile::Delete(LPCWSTR path)
 {
     m_refusal = Refusal::None;
+    m_unconfirmed = false;
     if (path == nullptr || path[0] == 0) return 0;
     // A roll-back must not outlive its file: a later file of the same name
     // could be rolled back with it.
     if (SettleForWrite(path) == CRollBack::Pending::Stuck) return 0;
-    return DeleteFileW(path) ? 1 : 0;
+    if (DeleteFileW(path)) return 1;
+    // Gone, only its folder not yet kept by the card.
+    m_unconfirmed = GetLastError() == ERROR_CHANGE_NOT_CONFIRMED;
+    return m_unconfirmed ? 1 : 0;
 }

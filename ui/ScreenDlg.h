@@ -48,6 +48,7 @@
 #include "platform/WinGdi.h"
 #include "platform/WinUser.h"
 #include "settings/DeviceSetup.h"
+#include "settings/FixedRecordFile.h"
 #include "settings/Language.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
@@ -74,6 +75,18 @@ constexpr int SCREEN_CUT_OFF_SAVE_FAILING = 50098;
 constexpr int SCREEN_RECORD_CHANGED = 50097;
 // A change that was made, but that the card did not confirm.
 constexpr int SCREEN_NOT_CONFIRMED = 50099;
+
+// The notice of a journal write that wrote nothing: the record file's
+// reason where it gave one, else the screen's own `otherwise`.
+inline int JournalRefusalText(CFixedRecordFile::Refusal why, int otherwise)
+{
+    switch (why) {
+    case CFixedRecordFile::Refusal::CutOffSaveStuck: return SCREEN_CUT_OFF_SAVE_STUCK;
+    case CFixedRecordFile::Refusal::CutOffSaveFailing: return SCREEN_CUT_OFF_SAVE_FAILING;
+    case CFixedRecordFile::Refusal::RecordChanged: return SCREEN_RECORD_CHANGED;
+    default: return otherwise;
+    }
+}
 // The back button's place and faces, the same on every screen.
 constexpr int SCREEN_BACK_X = 435;
 constexpr int SCREEN_BACK_Y = 7;

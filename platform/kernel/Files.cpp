@@ -1052,7 +1052,7 @@ BOOL DeleteFileW(LPCWSTR name)
     // going the caller relies on (a journal's roll-back): not done before its
     // folder is synced.
     if (!SyncFolder(r.parent)) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(ERROR_CHANGE_NOT_CONFIRMED);
         return FALSE;
     }
     return TRUE;
@@ -1178,7 +1178,7 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target)
     // aside as damaged would be read again): done only once both folders
     // keep it.
     if (!SyncFolder(to.parent) || (from.parent != to.parent && !SyncFolder(from.parent))) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(ERROR_CHANGE_NOT_CONFIRMED);
         return FALSE;
     }
     return TRUE;
@@ -1204,7 +1204,7 @@ BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES)
     // Files made in the new folder are synced into it; the folder itself must
     // be kept by its parent, or a power cut loses them all.
     if (!SyncFolder(r.parent)) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(ERROR_CHANGE_NOT_CONFIRMED);
         return FALSE;
     }
     return TRUE;

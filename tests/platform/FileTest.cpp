@@ -398,21 +398,28 @@ TEST_F(DeviceRootTest, AFailedSyncIsAFailureNotADurableChange)
     qplat::FailFileSyncsAfter(0);
     SetLastError(NO_ERROR);
     EXPECT_FALSE(DeleteFileW(u"\\gone.bin"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+    // Made, only not confirmed: told apart from a change that was not made.
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CHANGE_NOT_CONFIRMED), GetLastError());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\gone.bin"));
     // A rename and a new folder are kept by their folders' syncs alike.
     for (long long syncs : {0, 1}) {
         qplat::FailFileSyncsAfter(syncs);
         SetLastError(NO_ERROR);
         EXPECT_FALSE(MoveFileW(u"\\SDMMC\\param.qav", u"\\param.bad")) << syncs;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+        EXPECT_EQ(static_cast<DWORD>(ERROR_CHANGE_NOT_CONFIRMED), GetLastError());
         qplat::FailFileSyncsAfter(-1);
         EXPECT_TRUE(MoveFileW(u"\\param.bad", u"\\SDMMC\\param.qav")) << "moved, only not kept";
     }
     qplat::FailFileSyncsAfter(0);
     SetLastError(NO_ERROR);
     EXPECT_FALSE(CreateDirectoryW(u"\\SDMMC\\DB2", nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_WRITE_FAULT), GetLastError());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CHANGE_NOT_CONFIRMED), GetLastError());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\SDMMC\\DB2"));
     qplat::FailFileSyncsAfter(-1);
+    // A change that is not made keeps the storage's own error.
+    SetLastError(NO_ERROR);
+    EXPECT_FALSE(DeleteFileW(u"\\gone.bin"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 
     // A new file: made by one handle, written and flushed through another,
     // as a journal's first record is.
