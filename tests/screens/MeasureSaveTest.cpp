@@ -465,6 +465,46 @@ TEST_F(WheelSetGaugeSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryBy
     }
 }
 
+// The card fails at each sync an axle's save makes, one after another. A
+// save whose records the journal holds but whose last step the card did not
+// confirm counts as stored and tells the operator to check the card; any
+// other failure is said as one and counts as nothing stored.
+TEST_F(WheelSetGaugeSave, ASaveTheCardDidNotConfirmCountsAsStoredAndIsSaid)
+{
+    AppendQav(*Position(u"W5", u"0"));
+    const std::string before = JournalBytes(u"qav");
+    for (long long syncs = 0;; ++syncs) {
+        SCOPED_TRACE(syncs);
+        ASSERT_LT(syncs, 20) << "the save never went through";
+        root.WriteFile(u"\\SDMMC\\Autorun\\DB\\test.qav", before);
+        auto record = Position(u"W1", u"0");
+        std::vector<std::u16string> texts;
+        int result = -1;
+        bool unconfirmed = false;
+        OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(&texts);
+            qplat::FailFileSyncsAfter(syncs);
+            result = s.SaveQavRecord();
+            qplat::FailFileSyncsAfter(-1);
+            unconfirmed = s.m_journalQav.LastUnconfirmed();
+        });
+        if (result == 1 && !unconfirmed) {
+            EXPECT_TRUE(texts.empty()) << "a whole save says nothing";
+            EXPECT_EQ(QavJournal().size(), 3u);
+            break;
+        }
+        ASSERT_EQ(texts.size(), 1u) << "the fault is said";
+        if (unconfirmed) {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_NOT_CONFIRMED));
+            EXPECT_EQ(QavJournal().size(), 3u);
+        } else {
+            EXPECT_EQ(result, 0);
+            EXPECT_NE(texts[0], qtest::LanguageText(SCREEN_NOT_CONFIRMED));
+        }
+    }
+}
+
 // The card fills up at every point of a replaced axle's save whose other
 // wheel has no record yet. Wherever the write fails, the appended other
 // wheel is cut back at once, and the stored wheel is as it was once the
