@@ -142,6 +142,8 @@ public:
     int SaveQodRecord();
     // The failure notice of a save the journal refused.
     void ShowSaveFailure(CFixedRecordFile::Refusal why);
+    // The notice of a save that was made but not confirmed by the card.
+    void ShowSaveUnconfirmed(bool unconfirmed);
 
     BYTE Type() const { return m_params.deviceType; }
     bool Overlay() const { return m_toggles[kToggleOverlay].m_state == 1; }

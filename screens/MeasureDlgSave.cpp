@@ -3,8 +3,10 @@
 // put in place of the stored record of the same position and date.
 #include "screens/MeasureDlg.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/WinText.h"
 #include "ui/DateTimeUtil.h"
@@ -70,6 +72,18 @@ std::unique_ptr<QavJournalRecord> OtherWheelRecord(const QavJournalRecord& saved
     return r;
 }
 
+// The notice of a save that wrote nothing. A journal that no longer reaches
+// the last record the operator was asked about (`lastAsked`, -1 for none)
+// has lost that record as surely as one that holds another in its place.
+template <class Journal>
+CFixedRecordFile::Refusal WhyNotWritten(Journal& journal, LPCWSTR name, int lastAsked)
+{
+    const CFixedRecordFile::Refusal why = journal.LastRefusal();
+    if (why != CFixedRecordFile::Refusal::None || lastAsked < 0) return why;
+    const int count = journal.GetCount(name);
+    return count >= 0 && count <= lastAsked ? CFixedRecordFile::Refusal::RecordChanged : why;
+}
+
 }  // namespace
 
 // The time of the save, local as the record's date is.
@@ -103,8 +117,29 @@ int CMeasureDlg::SaveQavRecord()
         return 0;
     }
     // A stored record of the position replaces the screen's, so its texts and
-    // time are kept; only what this save measured changes.
-    const int found = m_scheme.FindRecord(&m_qav, 1, 0);
+    // time are kept; only what this save measured changes. The stored
+    // records found are the ones the operator is asked about: they are
+    // replaced only while the journal still holds them when the answer
+    // comes, for meanwhile a PC, a swapped card or an undone save may have
+    // put another wheel's record in their place. The axle's other wheel is
+    // looked up in the same reading of the journal, on a copy: the lookup
+    // copies the stored record out.
+    int found = -1;
+    int other = -1;
+    std::unique_ptr<QavJournalRecord> asked;
+    std::unique_ptr<QavJournalRecord> otherAsked;
+    {
+        std::vector<QavJournalRecord> records;
+        m_scheme.ReadJournal(&records);
+        found = m_scheme.FindRecordIn(records, &m_qav, 1, 0);
+        if (found >= 0) {
+            asked = std::make_unique<QavJournalRecord>(m_qav);
+            if (type == 3) {
+                otherAsked = std::make_unique<QavJournalRecord>(m_qav);
+                other = m_scheme.FindRecordIn(records, otherAsked.get(), 1, found + 1);
+            }
+        }
+    }
     switch (type) {
     case 1: {
         StoreQavProfile(&m_qav, c.m_points, c.m_count, StepRegister(c.m_head1Settings.words[2]));
@@ -149,38 +184,43 @@ int CMeasureDlg::SaveQavRecord()
     } else {
         if (m_askBeforeReplace == 1 && ShowMessage(MESSAGE_QUESTION, kTextReplaceWheel) != 1) return 0;
         if (type != 3) {
-            written = m_journalQav.Replace(journal.text, &m_qav, found) == 1;
-        } else {
+            written = m_journalQav.Replace(journal.text, &m_qav, found, asked.get()) == 1;
+        } else if (other < 0) {
             // The axle is saved whole or not at all: this wheel's record and
             // the other wheel's, appended when the journal has none yet, are
-            // written as one. Looked up on a copy: the lookup copies the
-            // stored record out, and this wheel's record must stay as
-            // measured until it is written.
-            auto otherStored = std::make_unique<QavJournalRecord>(m_qav);
-            const int other = m_scheme.FindRecord(otherStored.get(), 1, found + 1);
-            if (other < 0) {
-                const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
-                written = m_journalQav.ReplaceAndAppend(journal.text, &m_qav, found, record.get()) == 1;
-            } else {
-                // The other wheel of the axle gets the same step values.
-                if (m_params.gaugeSteps > 1) c.SaveSteps();
-                StoreQavResult(otherStored.get(), c.m_result, 3);
-                std::memcpy(otherStored->sensorName3, entry->sensorName3, sizeof otherStored->sensorName3);
-                written = m_journalQav.ReplacePair(journal.text, &m_qav, found, otherStored.get(), other) == 1;
-                if (written) m_qav = *otherStored;
-            }
+            // written as one.
+            const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
+            written =
+                m_journalQav.ReplaceAndAppend(journal.text, &m_qav, found, record.get(), asked.get()) == 1;
+        } else {
+            // The other wheel of the axle gets the same step values.
+            auto otherStored = std::make_unique<QavJournalRecord>(*otherAsked);
+            if (m_params.gaugeSteps > 1) c.SaveSteps();
+            StoreQavResult(otherStored.get(), c.m_result, 3);
+            std::memcpy(otherStored->sensorName3, entry->sensorName3, sizeof otherStored->sensorName3);
+            written = m_journalQav.ReplacePair(journal.text, &m_qav, found, otherStored.get(), other, asked.get(),
+                                               otherAsked.get()) == 1;
+            if (written) m_qav = *otherStored;
         }
     }
     if (!written) {
-        ShowSaveFailure(m_journalQav.LastRefusal());
+        ShowSaveFailure(WhyNotWritten(m_journalQav, journal.text, std::max(found, other)));
         return 0;
     }
+    ShowSaveUnconfirmed(m_journalQav.LastUnconfirmed());
     return 1;
 }
 
 void CMeasureDlg::ShowSaveFailure(CFixedRecordFile::Refusal why)
 {
     ShowMessage(MESSAGE_FAILURE, JournalRefusalText(why, SCREEN_SAVE_FAILED));
+}
+
+void CMeasureDlg::ShowSaveUnconfirmed(bool unconfirmed)
+{
+    // Stored all the same: a power cut before the card keeps it could still
+    // take it back, which the operator checks before measuring on.
+    if (unconfirmed) ShowMessage(MESSAGE_WARNING, SCREEN_NOT_CONFIRMED);
 }
 
 int CMeasureDlg::SaveQodRecord()
@@ -196,7 +236,11 @@ int CMeasureDlg::SaveQodRecord()
         ShowMessage(MESSAGE_FAILURE, SCREEN_CUT_OFF_SAVE_STUCK);
         return 0;
     }
+    // Replaced only while the journal still holds the stored record the
+    // operator is asked about (see SaveQavRecord).
     const int found = m_scheme.FindRecordQod(&m_qod, 1, 0);
+    std::unique_ptr<QodJournalRecord> asked;
+    if (found >= 0) asked = std::make_unique<QodJournalRecord>(m_qod);
     const LONG step1 = StepRegister(c.m_head1Settings.words[2]);
     const LONG step2 = m_params.discHeadMode == 2 ? StepRegister(c.m_head2Settings[2]) : step1;
     StoreQodProfile(&m_qod, 0, c.m_points, c.m_count, step1);
@@ -208,11 +252,12 @@ int CMeasureDlg::SaveQodRecord()
         written = m_journalQod.Append(journal.text, &m_qod) == 1;
     } else {
         if (m_askBeforeReplace == 1 && ShowMessage(MESSAGE_QUESTION, kTextReplaceDisc) != 1) return 0;
-        written = m_journalQod.Replace(journal.text, &m_qod, found) == 1;
+        written = m_journalQod.Replace(journal.text, &m_qod, found, asked.get()) == 1;
     }
     if (!written) {
-        ShowSaveFailure(m_journalQod.LastRefusal());
+        ShowSaveFailure(WhyNotWritten(m_journalQod, journal.text, found));
         return 0;
     }
+    ShowSaveUnconfirmed(m_journalQod.LastUnconfirmed());
     return 1;
 }

@@ -163,6 +163,64 @@ TEST_F(MeasureSave, MeasuredPositionAsksAndOnlyYesReplaces)
     EXPECT_EQ(GetQavRecordValue(QavJournal()[0], 0), 100);
 }
 
+// The journal changes while the replace question is up (a PC writes the
+// card in USB mode, a card is swapped, an undone save is copied in): Yes
+// writes nothing over whatever now stands where the stored record stood, and
+// the operator is told to measure and save again.
+TEST_F(MeasureSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryByte)
+{
+    const std::u16string qavPath = u"\\SDMMC\\Autorun\\DB\\test.qav";
+    auto w9 = Position(u"W9", u"0"), w1 = Position(u"W1", u"0"), w2 = Position(u"W2", u"0");
+    auto w1Again = Position(u"W1", u"0");
+    SetQavRecordValue(w1Again.get(), 0, 555);
+    struct Row {
+        const char* what;
+        std::vector<const QavJournalRecord*> now;
+    };
+    const Row rows[] = {
+        {"another wheel's record in its place", {w9.get(), w2.get()}},
+        {"the records in another order", {w1.get(), w9.get()}},
+        {"the same wheel measured again meanwhile", {w9.get(), w1Again.get()}},
+        {"a journal that ends before it", {w9.get()}},
+    };
+    WriteSettings(1, 0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        root.WriteFile(qavPath, JournalOf<QavJournalRecord>({w9.get(), w1.get()}));
+        const std::string swapped = JournalOf(row.now);
+        auto record = Position(u"W1", u"0");
+        std::vector<std::u16string> texts;
+        int result = -1;
+        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+            WheelMeasurement(100);
+            qtest::AnswerYesAfter([&] { root.WriteFile(qavPath, swapped); }, &texts);
+            result = s.SaveQavRecord();
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50010),
+                                                      qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
+        EXPECT_TRUE(JournalBytes(u"qav") == swapped) << "the journal as it was put there";
+    }
+
+    // The same for a disc.
+    WriteSettings(4, 0);
+    const std::u16string qodPath = u"\\SDMMC\\Autorun\\DB\\test.qod";
+    auto d9 = DiscPosition(u"D9", u"1"), d1 = DiscPosition(u"D1", u"1"), d2 = DiscPosition(u"D2", u"1");
+    root.WriteFile(qodPath, JournalOf<QodJournalRecord>({d9.get(), d1.get()}));
+    const std::string swapped = JournalOf<QodJournalRecord>({d9.get(), d2.get()});
+    auto disc = DiscPosition(u"D1", u"1");
+    std::vector<std::u16string> texts;
+    int result = -1;
+    OpenMeasuring(nullptr, disc.get(), 1, [&](CMeasureDlg& s) {
+        qtest::AnswerYesAfter([&] { root.WriteFile(qodPath, swapped); }, &texts);
+        result = s.SaveQodRecord();
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50061),
+                                                  qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
+    EXPECT_TRUE(JournalBytes(u"qod") == swapped) << "the disc journal as it was put there";
+}
+
 TEST_F(MeasureSave, DiameterGaugeStoresItsReadingAndSerialOnly)
 {
     WriteSettings(2, 1);
@@ -368,6 +426,83 @@ TEST_F(WheelSetGaugeFullCard, ReplacedAxleKeepsTheStoredRecord)
     const std::string after = JournalBytes(u"qav");
     EXPECT_EQ(after.size(), before.size()) << "no other wheel left behind";
     EXPECT_TRUE(after == before) << "the stored wheel as it was";
+}
+
+// The journal changes while the replace question is up: neither wheel of
+// the axle is written where either record asked about is no longer there.
+TEST_F(WheelSetGaugeSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryByte)
+{
+    auto left = Position(u"W1", u"0"), right = Position(u"W1", u"1"), w5 = Position(u"W5", u"0");
+    auto w6 = Position(u"W6", u"1"), w7 = Position(u"W7", u"0");
+    struct Row {
+        const char* what;
+        std::vector<const QavJournalRecord*> stored, now;
+    };
+    const Row rows[] = {
+        {"other wheel missing, another record in the wheel's place", {right.get()}, {w6.get()}},
+        {"both wheels stored, another record in the first's place", {left.get(), w5.get(), right.get()},
+         {w7.get(), w5.get(), right.get()}},
+        {"both wheels stored, another record in the other wheel's place", {left.get(), w5.get(), right.get()},
+         {left.get(), w5.get(), w6.get()}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::u16string path = u"\\SDMMC\\Autorun\\DB\\test.qav";
+        root.WriteFile(path, JournalOf(row.stored));
+        const std::string swapped = JournalOf(row.now);
+        auto record = Position(u"W1", u"0");
+        std::vector<std::u16string> texts;
+        int result = -1;
+        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
+            qtest::AnswerYesAfter([&] { root.WriteFile(path, swapped); }, &texts);
+            result = s.SaveQavRecord();
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50010),
+                                                      qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
+        EXPECT_TRUE(JournalBytes(u"qav") == swapped) << "the journal as it was put there";
+        EXPECT_FALSE(root.Exists(path + u".undo"));
+    }
+}
+
+// The card fails at each sync an axle's save makes, one after another. A
+// save whose records the journal holds but whose last step the card did not
+// confirm counts as stored and tells the operator to check the card; any
+// other failure is said as one and counts as nothing stored.
+TEST_F(WheelSetGaugeSave, ASaveTheCardDidNotConfirmCountsAsStoredAndIsSaid)
+{
+    AppendQav(*Position(u"W5", u"0"));
+    const std::string before = JournalBytes(u"qav");
+    for (long long syncs = 0;; ++syncs) {
+        SCOPED_TRACE(syncs);
+        ASSERT_LT(syncs, 20) << "the save never went through";
+        root.WriteFile(u"\\SDMMC\\Autorun\\DB\\test.qav", before);
+        auto record = Position(u"W1", u"0");
+        std::vector<std::u16string> texts;
+        int result = -1;
+        bool unconfirmed = false;
+        OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(&texts);
+            qplat::FailFileSyncsAfter(syncs);
+            result = s.SaveQavRecord();
+            qplat::FailFileSyncsAfter(-1);
+            unconfirmed = s.m_journalQav.LastUnconfirmed();
+        });
+        if (result == 1 && !unconfirmed) {
+            EXPECT_TRUE(texts.empty()) << "a whole save says nothing";
+            EXPECT_EQ(QavJournal().size(), 3u);
+            break;
+        }
+        ASSERT_EQ(texts.size(), 1u) << "the fault is said";
+        if (unconfirmed) {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_NOT_CONFIRMED));
+            EXPECT_EQ(QavJournal().size(), 3u);
+        } else {
+            EXPECT_EQ(result, 0);
+            EXPECT_NE(texts[0], qtest::LanguageText(SCREEN_NOT_CONFIRMED));
+        }
+    }
 }
 
 // The card fills up at every point of a replaced axle's save whose other

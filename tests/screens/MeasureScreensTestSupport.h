@@ -48,6 +48,17 @@ inline std::u16string Today()
     return qplat::Format(u"%02d/%02d/%02d", now.wDay, now.wMonth, now.wYear % 100);
 }
 
+// Answers the next message box, a replace question, with Yes once
+// `meanwhile` has run while it is up, and the notice that follows with OK;
+// their texts go to `texts`.
+inline void AnswerYesAfter(std::function<void()> meanwhile, std::vector<std::u16string>* texts)
+{
+    Then([meanwhile, texts] {
+        meanwhile();
+        AnswerBoxes(texts, {kBoxFirstButton, kBoxFirstButton});
+    });
+}
+
 class MeasureScreens : public ScreenFixture {
 protected:
     void SetUp() override
@@ -124,6 +135,14 @@ protected:
     {
         CDBJournalQod journal;
         ASSERT_EQ(1, journal.Append(kTestJournal, &r));
+    }
+    // The bytes of a journal of these records.
+    template <class Record>
+    static std::string JournalOf(const std::vector<const Record*>& records)
+    {
+        std::string bytes;
+        for (const Record* r : records) bytes.append(reinterpret_cast<const char*>(r), sizeof(Record));
+        return bytes;
     }
     std::vector<QavJournalRecord> QavJournal() const { return Read<QavJournalRecord>(u"qav"); }
     std::vector<QodJournalRecord> QodJournal() const { return Read<QodJournalRecord>(u"qod"); }

@@ -2,7 +2,9 @@
 // whole-journal rewrite that never loses the old journal, the in-place
 // replace, and names that must not leave the folder.
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "FixedRecordTestRoot.h"
 #include "settings/CatalogFiles.h"
@@ -124,6 +126,61 @@ TEST_F(JournalFilesTest, ReplaceOverwritesOneEntryInPlace)
     EXPECT_EQ(42, all[2].profileZ[0]);
     EXPECT_EQ(2, all[1].profileZ[0]);
     EXPECT_EQ(4, all[3].profileZ[0]);
+}
+
+// A replace that names the records it was asked about writes only while
+// the journal holds them at their entries: where another record stands
+// there now (a PC rewrote the journal meanwhile), nothing is written, no
+// roll-back is left and the refusal says why.
+TEST_F(JournalFilesTest, AReplaceNamingTheRecordsItExpectsWritesOnlyWhileTheJournalHoldsThem)
+{
+    const std::vector<LONG> stored = {1, 2, 3};
+    auto bytesOf = [](const std::vector<LONG>& tags) {
+        std::vector<uint8_t> bytes;
+        for (LONG tag : tags) {
+            const auto rec = QavRecord(tag);
+            const auto* at = reinterpret_cast<const uint8_t*>(rec.get());
+            bytes.insert(bytes.end(), at, at + sizeof(QavJournalRecord));
+        }
+        return bytes;
+    };
+    const auto r1 = QavRecord(1), r2 = QavRecord(2), r3 = QavRecord(3), n40 = QavRecord(40), n41 = QavRecord(41);
+    struct Row {
+        const char* what;
+        std::function<int(CDBJournalQav&)> write;
+        std::vector<LONG> after;  // the journal's records afterwards, by tag
+    };
+    const Row rows[] = {
+        {"replace, as expected", [&](CDBJournalQav& j) { return j.Replace(u"J", n40.get(), 0, r1.get()); },
+         {40, 2, 3}},
+        {"replace, another record there", [&](CDBJournalQav& j) { return j.Replace(u"J", n40.get(), 0, r2.get()); },
+         stored},
+        {"replace and append, as expected",
+         [&](CDBJournalQav& j) { return j.ReplaceAndAppend(u"J", n40.get(), 1, n41.get(), r2.get()); },
+         {1, 40, 3, 41}},
+        {"replace and append, another record there",
+         [&](CDBJournalQav& j) { return j.ReplaceAndAppend(u"J", n40.get(), 1, n41.get(), r1.get()); }, stored},
+        {"pair, as expected",
+         [&](CDBJournalQav& j) { return j.ReplacePair(u"J", n40.get(), 0, n41.get(), 2, r1.get(), r3.get()); },
+         {40, 2, 41}},
+        {"pair, another record at the first",
+         [&](CDBJournalQav& j) { return j.ReplacePair(u"J", n40.get(), 0, n41.get(), 2, r2.get(), r3.get()); },
+         stored},
+        {"pair, another record at the second",
+         [&](CDBJournalQav& j) { return j.ReplacePair(u"J", n40.get(), 0, n41.get(), 2, r1.get(), r1.get()); },
+         stored},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteBytes(DbDir() / "J.qav", bytesOf(stored));
+        CDBJournalQav qav;
+        const bool written = row.after != stored;
+        EXPECT_EQ(written ? 1 : 0, row.write(qav));
+        EXPECT_EQ(written ? CFixedRecordFile::Refusal::None : CFixedRecordFile::Refusal::RecordChanged,
+                  qav.LastRefusal());
+        EXPECT_EQ(bytesOf(row.after), ReadBytes(DbDir() / "J.qav"));
+        EXPECT_FALSE(Exists(DbDir() / "J.qav.undo"));
+    }
 }
 
 TEST_F(JournalFilesTest, WriteFailureInTheMiddleOfARewriteKeepsTheJournal)

@@ -3,6 +3,12 @@
 // with the save that stores it. The program itself runs headless from a
 // script, measuring with the sensor simulator program.
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <thread>
 
 #include "tests/shell/MeasureRoadSupport.h"
@@ -31,11 +37,46 @@ constexpr qtest::Spot kCountTwoInk{247, 69};
 
 class MeasureRoadSave : public qtest::MeasureRoad {};
 
+// The replace question's yes button.
+constexpr qtest::Spot kYes{155, 190};
+// A message box: a pixel of its icon (a failure's red), and its text's
+// first and third lines.
+constexpr qtest::Spot kBoxIcon{110, 103};
+constexpr COLORREF kFailureRed = RGB(0xD2, 0x28, 0x28);
+constexpr RECT kBoxFirstLine{150, 86, 370, 100};
+constexpr RECT kBoxThirdLine{150, 122, 370, 138};
+
 int StoredPoints(const QavJournalRecord& r)
 {
     int n = RECORD_PROFILE_POINTS;
     while (n > 0 && r.profileZ[n - 1] == 0) --n;
     return n;
+}
+
+// What the program writes into a named pipe as its snapshot, read once it
+// opens the pipe. The script's snapshot into a pipe is held in its open
+// until the test opens the pipe for reading, so the test takes its turn
+// there. Empty when the program never came to it (the guard is a hang guard).
+std::string SnapshotThroughPipe(const std::string& pipe, int guardMs = 120000)
+{
+    const int fd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        // Before the program opens its end there is nothing to read and no
+        // end of file either: the poll waits for it.
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, guardMs) <= 0) break;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            break;
+        }
+    }
+    ::close(fd);
+    return bytes;
 }
 
 // A good run, then the head is replaced by one whose dump stops midway: the
@@ -239,6 +280,62 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWh
     EXPECT_EQ(Count(Png("opened"), kDiagram, shade(measured)), 0);
     EXPECT_GT(Count(Png("reopened"), kDiagram, shade(both)), 30) << "the first axle, current and measured";
     EXPECT_GT(Count(Png("reopened"), kDiagram, shade(measured)), 30) << "the second axle, measured";
+}
+
+// The series measures a stored position again, and while its replace
+// question is up a PC puts another wheel's record in the stored one's place
+// (the journal rewritten with a record before it). Yes writes nothing: the
+// journal keeps every byte it was given, and the operator is told to
+// measure and save again.
+TEST_F(MeasureRoadSave, AJournalRewrittenWhileTheReplaceQuestionIsUpIsKeptAndTheSaveRefused)
+{
+    WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles"); });
+    sim = StartSim(1);
+    const std::string asked = (dir / "asked.pipe").string(), go = (dir / "go.pipe").string();
+    ASSERT_EQ(0, ::mkfifo(asked.c_str(), 0644));
+    ASSERT_EQ(0, ::mkfifo(go.c_str(), 0644));
+    Script s;
+    Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk).Wait(qtest::kSeriesReadyMs);
+    MeasuredInSeries(s.Tap(qtest::kSeriesMeasure)).Tap(qtest::kSave);
+    // Opened again, the series stands on the stored position (purple).
+    Linked(s.Tap(qtest::kClose)).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk);
+    s.Await(30, 165, RGB(0xC1, 0x00, 0xC1)).Wait(qtest::kSeriesReadyMs);
+    Measured(s.Tap(qtest::kSeriesMeasure).Tap(qtest::kMeasure)).Tap(qtest::kSave);
+    // The question is up: the test rewrites the journal between the two.
+    s.Snap(asked).Snap(go).Tap(kYes).Await(kBoxIcon, kFailureRed).Snap(Snap("refused"));
+    s.Tap(qtest::kMessageOk).Snap(Snap("after"));
+    s.Tap(qtest::kClose).Tap(qtest::kClose);
+    int status = -1;
+    std::thread program = RunAside(s, &status);
+    const std::string question = SnapshotThroughPipe(asked);
+    std::ofstream(Snap("question"), std::ios::binary) << question;
+    std::string rewritten;
+    const std::vector<QavJournalRecord> stored = QavJournal();
+    if (stored.size() == 1) {
+        QavJournalRecord other = stored[0];
+        qplat::CopyField(other.wheelName, std::size(other.wheelName), u"Other");
+        rewritten.append(reinterpret_cast<const char*>(&other), sizeof other);
+        rewritten.append(reinterpret_cast<const char*>(&stored[0]), sizeof stored[0]);
+        root.WriteFile(u"\\SDMMC\\Autorun\\DB\\road.qav", rewritten);
+    }
+    const std::string held = SnapshotThroughPipe(go);
+    program.join();
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(stored.size(), 1u) << "the position stored before";
+    EXPECT_FALSE(held.empty());
+    ASSERT_FALSE(question.empty()) << "the question came";
+    // The question's text of two lines beside its blue icon; the refusal's
+    // of three (its own, not the failure of a card) beside the red one.
+    const qplat::Surface asking = Png("question"), refused = Png("refused");
+    EXPECT_EQ(At(asking, kBoxIcon.x, kBoxIcon.y), RGB(0x1B, 0x50, 0xB8));
+    EXPECT_EQ(Count(asking, kBoxThirdLine, qtest::Dark), 0);
+    EXPECT_GT(Count(refused, kBoxThirdLine, qtest::Dark), 100);
+    EXPECT_GT(Differing(asking, refused, kBoxFirstLine), 100);
+    const qplat::Surface after = Png("after");
+    EXPECT_GT(Differing(refused, after, kBoxThirdLine), 100) << "the notice closed";
+    EXPECT_EQ(At(after, qtest::kSaveFace.x, qtest::kSaveFace.y), kFaceOn) << "the save is there to try again";
+    EXPECT_TRUE(root.ReadFile(u"\\SDMMC\\Autorun\\DB\\road.qav") == rewritten) << "every byte kept";
+    EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\DB\\road.qav.undo"));
 }
 
 }  // namespace
