@@ -153,9 +153,16 @@ int CJournalListDlg::DeleteSelected(int row)
     // Through the record file, so a cut-off save's roll-back goes with the
     // journal and never outlives it.
     CFixedRecordFile journal(CJournalNames::RecordSize(m_params.deviceType));
-    if (!journal.Delete(path)) return JournalRefusalText(journal.LastRefusal(), kTextNotDeleted);
-    m_list.DeleteItem(row);
-    return 0;
+    if (journal.Delete(path)) {
+        m_list.DeleteItem(row);
+        return journal.LastUnconfirmed() ? SCREEN_NOT_CONFIRMED : 0;
+    }
+    // Not deleted here, yet perhaps gone all the same (taken off the card
+    // meanwhile): the list shows what the card holds.
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
+        m_list.DeleteItem(row);
+    return JournalRefusalText(journal.LastRefusal(), kTextNotDeleted);
 }
 
 void CJournalListDlg::SortByName()
@@ -213,11 +220,15 @@ void CJournalListDlg::OnNew()
         return;
     }
     // An existing journal of that name is left as it is, without a word.
-    if (!m_names.CreateJournal(name, deviceType) && !m_names.Exists(name, deviceType)) {
-        ShowMessage(MESSAGE_FAILURE, kTextNotCreated);
-        return;
-    }
+    const bool made = m_names.Exists(name, deviceType) || m_names.CreateJournal(name, deviceType);
+    // Listed from the card in any case: a journal the card made but would
+    // not keep stays listed where it could not be removed again.
     FillList();
+    if (made) return;
+    if (m_names.LastUnconfirmed())
+        ShowMessage(MESSAGE_WARNING, SCREEN_NOT_CONFIRMED);
+    else
+        ShowMessage(MESSAGE_FAILURE, kTextNotCreated);
 }
 
 int CJournalListDlg::SelectedRow(WCHAR* name)
@@ -239,9 +250,12 @@ void CJournalListDlg::OnDelete()
         ShowMessage(MESSAGE_NOTICE, kTextCurrentNotDeleted);
         return;
     }
-    // A file that cannot be deleted keeps its row, and the operator is told.
+    // A file that cannot be deleted keeps its row, and the operator is told;
+    // one deleted without the card confirming it loses its row, and the
+    // operator is told to check the card.
     if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) != 1) return;
-    if (const int failure = DeleteSelected(row)) ShowMessage(MESSAGE_FAILURE, failure);
+    if (const int told = DeleteSelected(row))
+        ShowMessage(told == SCREEN_NOT_CONFIRMED ? MESSAGE_WARNING : MESSAGE_FAILURE, told);
 }
 
 void CJournalListDlg::OnMakeCurrent()

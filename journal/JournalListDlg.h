@@ -50,8 +50,9 @@ public:
     void ClearMarks();
     // The journal name of a row (its file name without the extension).
     void GetRowName(int row, WCHAR* name);
-    // Deletes the file of a row; the row goes only when the file went.
-    // 0 when the row's journal was deleted, else the text of why not.
+    // Deletes the file of a row; the row goes when the file is gone from the
+    // card. 0 when the row's journal was deleted; SCREEN_NOT_CONFIRMED when
+    // it was, but the card did not confirm it; else the text of why not.
     int DeleteSelected(int row);
     void SortByName();
 

@@ -24,9 +24,19 @@ void SortNameList(CListViewCtl& list, BYTE& ascending, LPCWSTR caption)
     ascending = ascending ? 0 : 1;
 }
 
-BOOL DeleteListedFile(LPCWSTR folder, LPCWSTR fileName)
+int DeleteListedFile(LPCWSTR folder, LPCWSTR fileName, bool& gone)
 {
+    gone = false;
     WCHAR path[PROGRAM_FOLDER_CHARS + kListedFileNameChars + 32];
-    if (!ComposeFilePath(path, std::size(path), folder, nullptr, fileName, nullptr)) return FALSE;
-    return DeleteFileW(path);
+    if (!ComposeFilePath(path, std::size(path), folder, nullptr, fileName, nullptr)) return NAME_LIST_NOT_DELETED;
+    if (DeleteFileW(path)) {
+        gone = true;
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    // Gone, only its folder not yet kept by the card (a power cut could bring
+    // it back); or not deleted here, but taken off the card meanwhile.
+    const bool unconfirmed = error == ERROR_CHANGE_NOT_CONFIRMED;
+    gone = unconfirmed || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return unconfirmed ? SCREEN_NOT_CONFIRMED : NAME_LIST_NOT_DELETED;
 }

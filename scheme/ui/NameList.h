@@ -42,8 +42,11 @@ constexpr int NAME_LIST_NOT_DELETED = 50117;
 void SortNameList(CListViewCtl& list, BYTE& ascending, LPCWSTR caption);
 // Deletes `fileName` (a bare name with its extension, as the folder search
 // reported it) from `folder`; a name that is not a bare file name is never
-// turned into a path. TRUE when the file is gone.
-BOOL DeleteListedFile(LPCWSTR folder, LPCWSTR fileName);
+// turned into a path. 0 when the file was deleted; SCREEN_NOT_CONFIRMED when
+// it was, but the card did not confirm it; NAME_LIST_NOT_DELETED when it was
+// not. `gone` tells whether the card no longer holds the file, also where it
+// was not deleted here (taken off the card meanwhile).
+int DeleteListedFile(LPCWSTR folder, LPCWSTR fileName, bool& gone);
 
 template <class Screen>
 class CNameListDlg : public CScreenDlg<Screen> {
@@ -110,21 +113,24 @@ public:
         return wcsnlen(whole, NAME_LIST_FILE_CHARS) < static_cast<size_t>(PARAM_NAME_CHARS);
     }
 
-    // Deletes the row's file from the device type's folder; 1 when it is gone
-    // (the row goes too), else 0 and the list stays.
+    // Deletes the row's file from the device type's folder; the row goes when
+    // the file is gone from the card, so the list shows what the card holds.
+    // 0 when it was deleted, else the text to show (DeleteListedFile).
     int DeleteFile(int row)
     {
         WCHAR fileName[NAME_LIST_FILE_CHARS];
         m_list.GetItemText(row, 0, fileName, NAME_LIST_FILE_CHARS);
         WCHAR folder[PROGRAM_FOLDER_CHARS + 16];
         swprintf(folder, std::size(folder), u"%s%s", m_folderPath, Self().SubFolder());
-        if (!DeleteListedFile(folder, fileName)) return 0;
-        m_list.DeleteItem(row);
-        return 1;
+        bool gone = false;
+        const int told = DeleteListedFile(folder, fileName, gone);
+        if (gone) m_list.DeleteItem(row);
+        return told;
     }
 
     // The delete command: never the current one, and only after a yes; a file
-    // that cannot be deleted is said.
+    // that cannot be deleted is said, and so is one deleted without the card
+    // confirming it.
     void OnDelete()
     {
         const int row = m_list.GetSelected();
@@ -140,7 +146,8 @@ public:
             return;
         }
         if (this->ShowMessage(MESSAGE_QUESTION, Screen::kTextDeleteQuestion) != 1) return;
-        if (!Self().DeleteFile(row)) this->ShowMessage(MESSAGE_FAILURE, NAME_LIST_NOT_DELETED);
+        if (const int told = Self().DeleteFile(row))
+            this->ShowMessage(told == SCREEN_NOT_CONFIRMED ? MESSAGE_WARNING : MESSAGE_FAILURE, told);
     }
 
     // The make-current command: the name goes into the settings file; a name

@@ -170,32 +170,62 @@ TEST_F(JournalManager, ACancelledEmptyRefusedOrExistingNameCreatesNothing)
     EXPECT_TRUE(Has(longest + u".qav"));
 }
 
-TEST_F(JournalManager, AJournalTheCardDoesNotLetBeMadeOrDeletedIsReported)
+// What the card refuses keeps its row and is told; what the card did but
+// did not confirm is told apart, and the list shows what the card holds.
+TEST_F(JournalManager, AJournalTheCardDoesNotLetBeMadeOrDeletedOrDoesNotConfirmIsReported)
 {
     WriteParams(WheelParams(u"a"));
-    Touch(u"a.qav");
-    Touch(u"b.qav");
+    for (const char16_t* f : {u"a.qav", u"b.qav", u"c.qav", u"d.qav"}) Touch(f);
     // A write-protected journal file.
     std::filesystem::permissions(root.Host(kJournalFolder + u"b.qav"), std::filesystem::perms::owner_read |
                                                                            std::filesystem::perms::group_read |
                                                                            std::filesystem::perms::others_read);
     std::vector<std::u16string> notices;
-    std::vector<std::u16string> rows;
+    std::vector<std::vector<std::u16string>> rows;
+    std::vector<std::string> card;
     auto notice = [&](HWND box) {
+        qplat::FailFileSyncsAfter(-1);
         notices.push_back(WindowText(GetDlgItem(box, kBoxText)));
         PostCommand(box, kBoxFirst);
     };
-    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b
+    auto rowsThen = [&](std::function<void(HWND)> next) {
+        return [&rows, next](HWND d) {
+            rows.push_back(Column(List(d), 0));
+            next(d);
+        };
+    };
+    // The card takes the change but does not confirm it (its folder's sync fails).
+    auto unconfirmed = [](Step step) {
+        return [step](HWND d) {
+            qplat::FailFileSyncsAfter(0);
+            step(d);
+        };
+    };
+    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d
                      SelectAnd(1, Manager::kDeleteId), Answer(true), notice,
-                     [&](HWND d) {
-                         rows = Column(List(d), 0);
+                     rowsThen(SelectAnd(2, Manager::kDeleteId)), unconfirmed(Answer(true)), notice,
+                     rowsThen([&](HWND d) {
+                         // "d" goes behind the manager's back.
+                         std::filesystem::remove(root.Host(kJournalFolder + u"d.qav"));
+                         SelectAnd(2, Manager::kDeleteId)(d);
+                     }),
+                     Answer(true), notice,
+                     rowsThen([](HWND d) { PostCommand(d, Manager::kNewId); }), unconfirmed(Type(u"Unkept")), notice,
+                     rowsThen([&](HWND d) {
+                         card = Folder();
                          // The journal folder goes: nothing can be made there.
                          std::filesystem::remove_all(root.Host(kJournalFolder));
                          PostCommand(d, Manager::kNewId);
-                     },
+                     }),
                      Type(u"Fresh"), notice, Close()}));
-    EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50080), Text(50082)}));
-    EXPECT_EQ(rows, (std::vector<std::u16string>{u"a.qav", u"b.qav"})) << "the row of the kept file stays";
+    EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50080), Text(SCREEN_NOT_CONFIRMED), Text(50080),
+                                                    Text(SCREEN_NOT_CONFIRMED), Text(50082)}));
+    using Rows = std::vector<std::u16string>;
+    EXPECT_EQ(rows, (std::vector<Rows>{Rows{u"a.qav", u"b.qav", u"c.qav", u"d.qav"},  // the kept file's row stays
+                                       Rows{u"a.qav", u"b.qav", u"d.qav"},  // unconfirmed, yet gone
+                                       Rows{u"a.qav", u"b.qav"},            // gone before
+                                       Rows{u"a.qav", u"b.qav"}}));         // never kept
+    EXPECT_EQ(card, (std::vector<std::string>{"a.qav", "b.qav"}));
     EXPECT_FALSE(root.Exists(kJournalFolder + u"Fresh.qav"));
 }
 

@@ -2,8 +2,9 @@
 // two records stored by the journal classes, the browser opened from the
 // start screen, a filter chosen on the filter screen, a record opened in the
 // record view and its profile saved as a reference profile, an emptied name
-// asked for. The places the script taps are measured first on the same
-// screens in this process.
+// asked for, and the journal manager's road with a measurement of the
+// simulated head stored in between. The places the script taps are measured
+// first on the same screens in this process.
 
 
 #include "journal/JournalListDlg.h"
@@ -13,6 +14,7 @@
 #include "settings/DBJournal_Qod.h"
 #include "tests/journal/JournalTestSupport.h"
 #include "tests/support/ProgramScript.h"
+#include "tests/support/SimProcess.h"
 #include "ui/KeyboardDlg.h"
 #include "ui/MessageDlg.h"
 
@@ -101,13 +103,31 @@ protected:
         });
         auto keyboard = std::make_unique<CKeyboardDlg>();
         keyboard->DoModal(nullptr, owner, 1, u"", u"");
+        p.boxOk = RenderBox(MESSAGE_NOTICE, Text(50070), "box").first;
+        return p;
+    }
+    // A message box as the program shows it, rendered here in the card's
+    // language: its first button, the rectangle of its text and its picture.
+    struct Box {
+        POINT first{};
+        RECT text{};
+        qplat::Surface picture;
+    };
+    Box RenderBox(int type, const std::u16string& text, const std::string& name)
+    {
+        Box b;
         Then([&] {
-            p.boxOk = Centre(GetDlgItem(FrontDialog(), kBoxFirst));
-            PostCommand(FrontDialog(), kBoxFirst);
+            HWND box = FrontDialog();
+            b.first = Centre(GetDlgItem(box, kBoxFirst));
+            GetWindowRect(GetDlgItem(box, kBoxText), &b.text);
+            qplat::ProcessPendingMessages();
+            EXPECT_TRUE(qplat::SaveScreenPng(Snap(name)));
+            PostCommand(box, kBoxFirst);
         });
         CMessageDlg box;
-        box.Show(nullptr, owner, MESSAGE_NOTICE, Text(50070).c_str());
-        return p;
+        box.Show(nullptr, owner, type, text.c_str());
+        b.picture = ReadPngFile(Snap(name));
+        return b;
     }
     static std::string Tap(POINT p) { return "tap " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n"; }
 
@@ -184,7 +204,8 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
 
 // A name emptied on the keyboard, for a reference saved from the browser and
 // for a new journal in the manager, reached by taps from the start screen:
-// each asks for a name, in English and in Russian, and nothing is written.
+// each asks for its own kind of name, in English and in Russian, and nothing
+// is written.
 TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
 {
     WriteParams(WheelParams(u"Depot", u"Ref1"));
@@ -212,19 +233,32 @@ TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
     };
     const auto journals = entries(kJournalFolder);
     const auto references = entries(kProgramFolder + u"Refer\\");
-    for (const std::string language : {"ENG", "RUS"}) {
-        UseLanguage((language + ".LNG").c_str());
-        const std::string reference = Snap("no-reference-name-" + language);
-        const std::string journal = Snap("no-journal-name-" + language);
+    for (const std::string tongue : {"ENG", "RUS"}) {
+        UseLanguage((tongue + ".LNG").c_str());
+        language.Load();
+        // The two requests as the boxes show them in this language.
+        const Box referenceNeeded = RenderBox(MESSAGE_NOTICE, Text(50095), "reference-name-needed-" + tongue);
+        const Box journalNeeded = RenderBox(MESSAGE_NOTICE, Text(50094), "journal-name-needed-" + tongue);
+        // Both texts are in the language file (a missing one shows as its id).
+        ASSERT_NE(Text(50094), u"50094");
+        ASSERT_NE(Text(50095), u"50095");
+        ASSERT_NE(Text(50094), Text(50095));
+        const std::string reference = Snap("no-reference-name-" + tongue);
+        const std::string journal = Snap("no-journal-name-" + tongue);
         const std::string script = Tap(POINT{88, 151}) + Tap(at.save) + emptied + "snapshot " + reference + "\n" +
                                    Tap(at.boxOk) + Tap(at.back) + "tap 390 85\ntap 130 100\n" + Tap(create) + emptied +
                                    "snapshot " + journal + "\n" + Tap(at.boxOk) + Tap(managerBack) + "tap 453 25\nquit\n";
-        ASSERT_EQ(RunProgram(script), 0) << language;
-        for (const std::string& snapshot : {reference, journal}) {
-            const qplat::Surface notice = ReadPngFile(snapshot);
-            ASSERT_EQ(notice.width, 480) << snapshot;
-            EXPECT_TRUE(AnyIn(notice, RECT{100, 56, 380, 72}, Bluish)) << snapshot << ": the notice";
-        }
+        ASSERT_EQ(RunProgram(script), 0) << tongue;
+        const qplat::Surface askedReference = ReadPngFile(reference);
+        const qplat::Surface askedJournal = ReadPngFile(journal);
+        ASSERT_EQ(askedReference.width, 480) << tongue;
+        ASSERT_EQ(askedJournal.width, 480) << tongue;
+        EXPECT_TRUE(SameIn(askedReference, referenceNeeded.picture, referenceNeeded.text))
+            << tongue << ": a reference name is asked for";
+        EXPECT_FALSE(SameIn(askedReference, journalNeeded.picture, journalNeeded.text)) << tongue;
+        EXPECT_TRUE(SameIn(askedJournal, journalNeeded.picture, journalNeeded.text))
+            << tongue << ": a journal name is asked for";
+        EXPECT_FALSE(SameIn(askedJournal, referenceNeeded.picture, referenceNeeded.text)) << tongue;
     }
     EXPECT_EQ(entries(kJournalFolder), journals);
     EXPECT_EQ(entries(kProgramFolder + u"Refer\\"), references);
@@ -337,6 +371,129 @@ TEST_F(JournalProgramRun, TheCurrentJournalUnderAnotherLetterCaseIsMarkedAndKept
     EXPECT_FALSE(AnyIn(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"demo.qav"), journal) << "the current journal is kept whole";
     EXPECT_EQ(root.ReadFile(kParamPath), params);
+}
+
+// The journal manager's road by taps from the start screen, a measurement of
+// the simulated head stored in between: a new journal under the offered
+// name, made the current one; a measurement stored, which goes into it; the
+// old journal deleted. The card is looked at after each step.
+TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneIsDeleted)
+{
+    ParamBlock settings = WheelParams(u"Old");
+    settings.measureMode = 1;
+    ParamBTRecord* head = SensorRecordOf(&settings, 1);
+    qplat::CopyField(head->address, 20, u"00126fa00b7c");
+    qplat::CopyField(head->name, 12, u"LX412 12345");
+    qplat::CopyField(head->pin, 5, u"1235");
+    WriteParams(settings);
+    const std::string old =
+        Bytes(std::vector<QavJournalRecord>{WheelRecord({u"01/12/26", u"Car A", u"1", u"1", u"0", u"W1"})});
+    root.WriteFile(JournalPath(u"Old"), old);
+
+    // The places: the list's header, its first two rows (their names and
+    // marks, measured with a second journal beside the old one), the
+    // manager's buttons, the keyboard's OK and the yes of the question.
+    const Places at = Measure();
+    root.WriteFile(JournalPath(u"x"), "");
+    POINT header{}, row[2]{}, mark[2]{}, create{}, remove{}, makeCurrent{}, back{};
+    RECT nameBox{};
+    Steps({[&](HWND d) {
+        HWND list = GetDlgItem(d, CJournalListDlg::kListId);
+        header = POINT{60, 5};
+        ClientToScreen(list, &header);
+        for (int r = 0; r < 2; ++r) {
+            row[r] = CellCentre(list, r, 0);
+            mark[r] = CellCentre(list, r, 1);
+        }
+        create = Centre(GetDlgItem(d, CJournalListDlg::kNewId));
+        remove = Centre(GetDlgItem(d, CJournalListDlg::kDeleteId));
+        makeCurrent = Centre(GetDlgItem(d, CJournalListDlg::kMakeCurrentId));
+        back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
+        GetWindowRect(GetDlgItem(d, CJournalListDlg::kNameBoxId), &nameBox);
+        PostMessageW(d, WM_CLOSE, 0, 0);
+    }});
+    RunScreen<CJournalListDlg>(nullptr, owner);
+    ASSERT_TRUE(DeleteFileW(JournalPath(u"x").c_str()));
+    ASSERT_GT(row[1].y, row[0].y);
+    const Box question = RenderBox(MESSAGE_QUESTION, Text(50027), "road-question");
+    // The journals of the card, but the old one.
+    auto others = [&] {
+        std::vector<std::u16string> names;
+        for (const auto& e : fs::directory_iterator(root.Host(kJournalFolder)))
+            if (e.path().filename() != "Old.qav") names.push_back(qplat::FromUtf8(e.path().filename().string()));
+        return names;
+    };
+    const std::string openManager = "tap 390 85\ntap 130 100\n";
+    const std::string leaveManager = Tap(back) + "tap 453 25\nquit\n";
+
+    // A new journal under the offered name; sorted by name it follows "Old"
+    // and is made the current one.
+    ASSERT_EQ(RunProgram(openManager + Tap(create) + Tap(at.keyboardOk) + Tap(header) + "snapshot " +
+                         Snap("road-made") + "\n" + Tap(row[1]) + Tap(makeCurrent) + "snapshot " +
+                         Snap("road-current") + "\n" + leaveManager),
+              0);
+    const std::vector<std::u16string> made = others();
+    ASSERT_EQ(made.size(), 1u);
+    const std::u16string fresh = made[0].substr(0, made[0].size() - 4);
+    EXPECT_EQ(made[0].substr(0, 3) + made[0].substr(made[0].size() - 4), u"wp_.qav") << qplat::ToUtf8(made[0]);
+    EXPECT_EQ(root.ReadFile(JournalPath(fresh)), "") << "a new journal is empty";
+    EXPECT_EQ(root.ReadFile(JournalPath(u"Old")), old);
+    ParamBlock expected = settings;
+    CopyName(expected.qavJournalName, fresh.c_str());
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected)) << "the new journal is the current one";
+
+    // A measurement stored: it goes into the new journal.
+    {
+        SimProcess sim({"--root", root.Path(), "--kind", "wheel", "--address", "00:12:6f:a0:0b:7c", "--name",
+                        "LX412 12345"});
+        ASSERT_EQ(sim.Path().find("/dev/"), 0u) << "the simulator did not start";
+        Script s;
+        Measured(Linked(s).Tap(kStartMeasure).Tap(kMeasure)).Snap(Snap("road-measured"));
+        Stored(s.Tap(kSave).Tap(kRecordOk)).Snap(Snap("road-stored")).Tap(kClose);
+        ASSERT_EQ(RunProgram(s.Text() + "quit\n"), 0);
+    }
+    const std::vector<QavJournalRecord> stored = ReadJournal<QavJournalRecord>(fresh);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_NEAR(GetQavRecordValue(stored[0], 0), 28000, 1500) << "the simulated wheel's flange height";
+    EXPECT_EQ(qplat::FieldText(stored[0].sensorName1, 12), u"LX412 12345");
+    EXPECT_EQ(root.ReadFile(JournalPath(u"Old")), old);
+    const std::string freshBytes = root.ReadFile(JournalPath(fresh));
+
+    // The old journal deleted after a yes.
+    ASSERT_EQ(RunProgram(openManager + Tap(header) + Tap(row[0]) + Tap(remove) + Tap(question.first) + "snapshot " +
+                         Snap("road-deleted") + "\n" + leaveManager),
+              0);
+    EXPECT_FALSE(root.Exists(JournalPath(u"Old")));
+    EXPECT_EQ(others(), made);
+    EXPECT_EQ(root.ReadFile(JournalPath(fresh)), freshBytes);
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
+
+    // What was seen.
+    const qplat::Surface madeShot = ReadPngFile(Snap("road-made"));
+    const qplat::Surface currentShot = ReadPngFile(Snap("road-current"));
+    const qplat::Surface measuredShot = ReadPngFile(Snap("road-measured"));
+    const qplat::Surface storedShot = ReadPngFile(Snap("road-stored"));
+    const qplat::Surface deletedShot = ReadPngFile(Snap("road-deleted"));
+    for (const qplat::Surface* shot : {&madeShot, &currentShot, &measuredShot, &storedShot, &deletedShot})
+        ASSERT_EQ(shot->width, 480);
+    auto near = [](POINT p, int dx, int dy) { return RECT{p.x - dx, p.y - dy, p.x + dx, p.y + dy}; };
+    auto black = [](COLORREF c) { return c == 0x000000; };
+    EXPECT_TRUE(AnyIn(madeShot, near(mark[0], 8, 6), black)) << "the old journal marked current";
+    EXPECT_FALSE(AnyIn(madeShot, near(mark[1], 8, 6), black)) << "the new one not yet";
+    EXPECT_TRUE(AnyIn(madeShot, near(row[1], 100, 5), black)) << "the new journal's row";
+    EXPECT_FALSE(AnyIn(currentShot, near(mark[0], 8, 6), black)) << "the mark left the old journal";
+    // The chosen row is drawn selected: its mark white on the selection.
+    EXPECT_TRUE(AnyIn(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == 0xFFFFFF; }))
+        << "the new journal marked current";
+    EXPECT_TRUE(AnyIn(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == GetSysColor(COLOR_HIGHLIGHT); }))
+        << "on its selected row";
+    EXPECT_FALSE(SameIn(madeShot, currentShot, nameBox)) << "the current name changed";
+    EXPECT_TRUE(SameIn(currentShot, deletedShot, nameBox)) << "and stayed";
+    EXPECT_TRUE(AnyIn(measuredShot, RECT{200, 100, 300, 140}, Bluish)) << "the measured values";
+    EXPECT_EQ(At(measuredShot, kSaveFace.x, kSaveFace.y), kFaceOn) << "a result to store";
+    EXPECT_EQ(At(storedShot, kSaveFace.x, kSaveFace.y), kFaceOff) << "stored";
+    EXPECT_TRUE(AnyIn(deletedShot, near(mark[0], 8, 6), black)) << "the new journal, current, in the first row";
+    EXPECT_FALSE(AnyIn(deletedShot, near(row[1], 100, 5), black)) << "no second row";
 }
 
 }  // namespace

@@ -121,6 +121,11 @@ protected:
         root.MakeFolder(kProgramFolder + u"Refer\\");
         root.MakeFolder(kProgramFolder + u"Refer_QOD\\");
     }
+    void TearDown() override
+    {
+        qplat::FailFileSyncsAfter(-1);
+        SettingsScreenTest::TearDown();
+    }
     // Wheel settings (device type 1) naming journal, reference and tolerance set.
     ParamBlock WheelParams(const std::u16string& journal, const std::u16string& refer = u"",
                            const std::u16string& tolerance = u"", BYTE unit = 1)

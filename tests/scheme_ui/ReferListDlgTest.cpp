@@ -191,15 +191,26 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
         qplat::FailFileWritesAfter(-1);
         EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
 
-        // A file that went meanwhile cannot be deleted: said, and the row stays.
+        // A file that went meanwhile cannot be deleted: said, and its row goes
+        // with it, as the card holds it no longer.
         DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");
         Delete(dlg, Row(u"Wheel B"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
-        EXPECT_NE(Row(u"Wheel B"), -1);
+        EXPECT_EQ(Row(u"Wheel B"), -1);
+
+        // A deletion the card makes but does not confirm is told as such; the
+        // file is gone, and so is its row.
+        qplat::FailFileSyncsAfter(0);
+        Delete(dlg, Row(kLongName), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        qplat::FailFileSyncsAfter(-1);
+        EXPECT_EQ(Row(kLongName), -1);
+        EXPECT_EQ(s.m_list.GetItemCount(), 1);
         Press(dlg, CReferListDlg::kBackId);
     });
     RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50030), LanguageText(50030), LanguageText(50015),
-                                                   LanguageText(50025), LanguageText(NAME_LIST_NOT_DELETED)}));
+                                                   LanguageText(50025), LanguageText(NAME_LIST_NOT_DELETED),
+                                                   LanguageText(50025), LanguageText(SCREEN_NOT_CONFIRMED)}));
+    EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Long.ref"));
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel A");
 }
 

@@ -128,25 +128,33 @@ TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNor
 }
 
 // A scheme file the card keeps (read-only): the operator is told the file
-// was not deleted, not that data were not saved, and its row stays.
+// was not deleted, not that data were not saved, and its row stays. One the
+// card deletes without confirming it is told as such, and its row goes.
 TEST_F(SchemeScreensTest, ASchemeFileThatCannotBeDeletedIsSaidAndStaysListed)
 {
     WriteSettings(1, [](ParamBlock&) {});
     std::filesystem::permissions(root.Host(std::u16string(kAutorun) + u"Schemes\\Train 5 cars.sch"),
                                  std::filesystem::perms::owner_read);
     std::vector<std::u16string> boxes;
-    bool listed = false;
+    bool listed = false, unconfirmedListed = true;
     Then([&] {
         HWND dlg = FrontDialog();
         Delete(dlg, Row(u"Train 5 cars"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
         listed = Row(u"Train 5 cars") != -1;
+        qplat::FailFileSyncsAfter(0);
+        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        qplat::FailFileSyncsAfter(-1);
+        unconfirmedListed = Row(u"Locomotive 2 bogies") != -1;
         Press(dlg, CSchemeListDlg::kBackId);
     });
     RunScreen<CSchemeListDlg>(nullptr, owner);
-    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50032), LanguageText(NAME_LIST_NOT_DELETED)}));
+    EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50032), LanguageText(NAME_LIST_NOT_DELETED),
+                                                   LanguageText(50032), LanguageText(SCREEN_NOT_CONFIRMED)}));
     EXPECT_NE(LanguageText(NAME_LIST_NOT_DELETED), LanguageText(SCREEN_SAVE_FAILED));
     EXPECT_TRUE(listed);
     EXPECT_TRUE(SchemeFileExists(u"Train 5 cars.sch"));
+    EXPECT_FALSE(unconfirmedListed);
+    EXPECT_FALSE(SchemeFileExists(u"Locomotive 2 bogies.sch"));
 }
 
 TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)

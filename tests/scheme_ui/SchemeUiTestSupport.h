@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "platform/gdi/Surface.h"
 #include "scheme/ui/NameList.h"
@@ -48,14 +49,7 @@ inline qtest::Spot FirstRow(HWND list)
     return qtest::Spot{static_cast<int>(at.x), static_cast<int>(at.y)};
 }
 
-// The two screens show the same pixels within the rectangle.
-inline bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
-{
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
-    return true;
-}
+using qtest::SameIn;
 
 // The scheme list and the reference list are one kind of screen: a list of
 // names, one of them marked current and shown in the current-name box.
@@ -99,6 +93,11 @@ using Shown = std::vector<std::u16string>;
 
 class SchemeUiTest : public qtest::ScreenFixture {
 protected:
+    void TearDown() override
+    {
+        qplat::FailFileSyncsAfter(-1);
+        qtest::ScreenFixture::TearDown();
+    }
     // The shipped schemes of both families on the card.
     void InstallShippedSchemes()
     {

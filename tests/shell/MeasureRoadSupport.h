@@ -29,66 +29,6 @@ namespace qtest {
 
 namespace fs = std::filesystem;
 
-// Places on the screens the scripts touch.
-constexpr Spot kStartMeasure{88, 217};
-constexpr Spot kMeasure{60, 95};       // the measuring screen's measure button
-constexpr Spot kZero{60, 180};         // the gauges' zero button
-constexpr Spot kSave{60, 246};
-constexpr Spot kClose{453, 25};        // every screen's back button
-constexpr Spot kChartView{406, 68};
-constexpr Spot kResultsView{451, 68};
-constexpr Spot kNextStep{390, 210};    // type 3 steps
-constexpr Spot kRecordOk{240, 243};
-constexpr Spot kAxleNumberEdit{405, 115};
-constexpr Spot kDigit7{132, 187};
-constexpr Spot kKeyboardOkKey{443, 241};
-constexpr Spot kMessageOk{240, 181};
-constexpr Spot kSeriesMeasure{429, 107};
-
-// What the scripts await (see tests/support/ProgramScript.h): a button's face
-// enabled or disabled (kFaceOn, kFaceOff), at a place on the face that no
-// caption or picture covers.
-// The start screen's measure button is enabled once the sensor is linked.
-constexpr Spot kLinkedFace{150, 230};
-// The measuring screen's save button is enabled by a run with a result, and
-// disabled again once the result is stored.
-constexpr Spot kSaveFace{100, 235};
-// The measuring screen's measure button.
-constexpr Spot kMeasureFace{60, 60};
-// A message box's title bar, which no screen has there.
-constexpr Spot kMessageTitle{240, 64};
-constexpr COLORREF kMessageTitleBlue = RGB(0x00, 0x30, 0x8C);
-
-// The events the scripts await.
-//
-// The sensor linked: the start screen lets a measurement start.
-inline Script& Linked(Script& s)
-{
-    return s.Await(kLinkedFace, kFaceOn);
-}
-// A run over with a result: the measuring screen's save button comes on.
-inline Script& Measured(Script& s)
-{
-    return s.Await(kSaveFace, kFaceOn);
-}
-// The result stored: the save button goes off.
-inline Script& Stored(Script& s)
-{
-    return s.Await(kSaveFace, kFaceOff);
-}
-// A run of a series over: the measuring screen opened for a new position
-// measures at once, its measure button off until the run is over (its save
-// button is on from the start).
-inline Script& MeasuredInSeries(Script& s)
-{
-    return s.Await(kMeasureFace, kFaceOn);
-}
-// A run over without a result: the failure message is up.
-inline Script& Failed(Script& s)
-{
-    return s.Await(kMessageTitle, kMessageTitleBlue);
-}
-
 // Waits for the program's own short timers, where the screen shows nothing
 // to await. A timer that is due comes before the script's next look, so a
 // wait past one is enough whatever the machine's load.

@@ -17,7 +17,7 @@
 // already in the awaited state before it. A button the tap turns off and the
 // event turns on again, or one that only a result turns on, serves well; a
 // button that a screen's status timer also switches does not. The measuring
-// road's places and colours are in tests/shell/MeasureRoadSupport.h:
+// road's places, colours and events are below:
 //
 //     Script s;
 //     s.Await(kLinkedFace, kFaceOn)            // the sensor linked
@@ -109,6 +109,66 @@ private:
     std::string text_;
 };
 
+// The measuring road's places on the screens the scripts touch.
+constexpr Spot kStartMeasure{88, 217};
+constexpr Spot kMeasure{60, 95};       // the measuring screen's measure button
+constexpr Spot kZero{60, 180};         // the gauges' zero button
+constexpr Spot kSave{60, 246};
+constexpr Spot kClose{453, 25};        // every screen's back button
+constexpr Spot kChartView{406, 68};
+constexpr Spot kResultsView{451, 68};
+constexpr Spot kNextStep{390, 210};    // type 3 steps
+constexpr Spot kRecordOk{240, 243};
+constexpr Spot kAxleNumberEdit{405, 115};
+constexpr Spot kDigit7{132, 187};
+constexpr Spot kKeyboardOkKey{443, 241};
+constexpr Spot kMessageOk{240, 181};
+constexpr Spot kSeriesMeasure{429, 107};
+
+// What the scripts await (see the top of this file): a button's face
+// enabled or disabled (kFaceOn, kFaceOff), at a place on the face that no
+// caption or picture covers.
+// The start screen's measure button is enabled once the sensor is linked.
+constexpr Spot kLinkedFace{150, 230};
+// The measuring screen's save button is enabled by a run with a result, and
+// disabled again once the result is stored.
+constexpr Spot kSaveFace{100, 235};
+// The measuring screen's measure button.
+constexpr Spot kMeasureFace{60, 60};
+// A message box's title bar, which no screen has there.
+constexpr Spot kMessageTitle{240, 64};
+constexpr COLORREF kMessageTitleBlue = RGB(0x00, 0x30, 0x8C);
+
+// The events the scripts await.
+//
+// The sensor linked: the start screen lets a measurement start.
+inline Script& Linked(Script& s)
+{
+    return s.Await(kLinkedFace, kFaceOn);
+}
+// A run over with a result: the measuring screen's save button comes on.
+inline Script& Measured(Script& s)
+{
+    return s.Await(kSaveFace, kFaceOn);
+}
+// The result stored: the save button goes off.
+inline Script& Stored(Script& s)
+{
+    return s.Await(kSaveFace, kFaceOff);
+}
+// A run of a series over: the measuring screen opened for a new position
+// measures at once, its measure button off until the run is over (its save
+// button is on from the start).
+inline Script& MeasuredInSeries(Script& s)
+{
+    return s.Await(kMeasureFace, kFaceOn);
+}
+// A run over without a result: the failure message is up.
+inline Script& Failed(Script& s)
+{
+    return s.Await(kMessageTitle, kMessageTitleBlue);
+}
+
 // Writes `script` into `scriptPath` and runs the application the build made
 // on the root with it; the program's exit status (-1 when it did not exit).
 // With `errorsPath` its standard error goes to that file; `prefix` is a
@@ -172,6 +232,15 @@ private:
     bool started_ = false;
     int status_ = -1;
 };
+
+// The two screens show the same pixels within the rectangle.
+inline bool SameIn(const qplat::Surface& a, const qplat::Surface& b, RECT r)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (!a.Contains(x, y) || !b.Contains(x, y) || a.At(x, y) != b.At(x, y)) return false;
+    return true;
+}
 
 // A PNG file as a surface (empty when it cannot be read).
 inline qplat::Surface ReadPngFile(const std::string& path)
