@@ -224,11 +224,8 @@ void CJournalListDlg::OnNew()
     // Listed from the card in any case: a journal the card made but would
     // not keep stays listed where it could not be removed again.
     FillList();
-    if (made) return;
-    if (m_names.LastUnconfirmed())
-        ShowMessage(MESSAGE_WARNING, SCREEN_NOT_CONFIRMED);
-    else
-        ShowMessage(MESSAGE_FAILURE, kTextNotCreated);
+    // Not made, whatever became of the file the card would not keep.
+    if (!made) ShowMessage(MESSAGE_FAILURE, kTextNotCreated);
 }
 
 int CJournalListDlg::SelectedRow(WCHAR* name)

@@ -110,7 +110,6 @@ bool CJournalNames::IsUsableName(LPCWSTR name)
 
 int CJournalNames::CreateJournal(LPCWSTR name, int deviceType)
 {
-    m_unconfirmed = false;
     WCHAR path[kPathChars];
     if (!IsUsableName(name) || !FilePath(path, kPathChars, name, deviceType)) return 0;
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -120,11 +119,8 @@ int CJournalNames::CreateJournal(LPCWSTR name, int deviceType)
     // not made.
     const BOOL kept = FlushFileBuffers(file);
     CloseHandle(file);
-    if (kept) return 1;
-    // Gone, only the card did not confirm it: a power cut could bring the
-    // empty file back.
-    if (!DeleteFileW(path)) m_unconfirmed = GetLastError() == ERROR_CHANGE_NOT_CONFIRMED;
-    return 0;
+    if (!kept) DeleteFileW(path);
+    return kept ? 1 : 0;
 }
 
 WCHAR* CJournalNames::CutExtension(WCHAR* text)

@@ -35,14 +35,8 @@ public:
     LPCWSTR NewJournalName(int deviceType);
     // Creates the empty journal file of that name. 1 when a new file was made;
     // 0 when a file of that name exists (it is left as it is), the name is not
-    // a usable journal name, or the file cannot be made. A file the card made
-    // but did not keep is removed again; where that removal was made but not
-    // confirmed by the card, LastUnconfirmed() tells so, and a removal that
-    // failed leaves the file where it is.
+    // a usable journal name, or the file cannot be made.
     int CreateJournal(LPCWSTR name, int deviceType);
-    // Whether the last CreateJournal removed the file it could not keep
-    // without the card confirming the removal.
-    bool LastUnconfirmed() const { return m_unconfirmed; }
     // True when the family's journal file of that name exists (a folder of
     // that name is no journal).
     bool Exists(LPCWSTR name, int deviceType) const;
@@ -68,5 +62,4 @@ private:
     CProgramFolder m_folder;
     WCHAR m_prefix[16] = {};
     WCHAR m_name[JOURNAL_NAME_MAX_CHARS + 1] = {};
-    bool m_unconfirmed = false;
 };

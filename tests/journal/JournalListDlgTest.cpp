@@ -219,7 +219,7 @@ TEST_F(JournalManager, AJournalTheCardDoesNotLetBeMadeOrDeletedOrDoesNotConfirmI
                      }),
                      Type(u"Fresh"), notice, Close()}));
     EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50080), Text(SCREEN_NOT_CONFIRMED), Text(50080),
-                                                    Text(SCREEN_NOT_CONFIRMED), Text(50082)}));
+                                                    Text(50082), Text(50082)}));
     using Rows = std::vector<std::u16string>;
     EXPECT_EQ(rows, (std::vector<Rows>{Rows{u"a.qav", u"b.qav", u"c.qav", u"d.qav"},  // the kept file's row stays
                                        Rows{u"a.qav", u"b.qav", u"d.qav"},  // unconfirmed, yet gone
