@@ -102,13 +102,13 @@ protected:
         return monitor.m_comPort.load();
     }
 
-    // A run the simulator must refuse: no terminal printed, status 2, and
-    // what it said on standard error.
-    std::string Refused(const std::vector<std::string>& args)
+    // A run the simulator must refuse: nothing printed, the status (2 for
+    // an argument), and what it said on standard error.
+    std::string Refused(const std::vector<std::string>& args, int status = 2)
     {
         SimProcess never(args, QAV5_SENSORSIM, root.Host(u"\\sensorsim-stderr.txt"));
-        EXPECT_EQ("", never.Path()) << "the terminal was opened";
-        EXPECT_EQ(2, never.Stop());
+        EXPECT_EQ("", never.Path()) << "something was printed";
+        EXPECT_EQ(status, never.Stop());
         return root.ReadFile(u"\\sensorsim-stderr.txt");
     }
 
@@ -228,18 +228,56 @@ TEST_F(SensorSimIntegrationTest, AStallCountsItsBytesOverTheWholeDump)
 }
 
 // Arguments are checked before the terminal is opened or the neighbourhood
-// touched: a refused run prints no terminal and lists nothing.
+// touched: a refused run prints nothing, makes nothing, lists nothing and
+// names the argument. A root must be a folder that is there (a card's), a
+// name and a PIN must fit the card's fields, and an address of zeros is no
+// sensor's. --help is a request, answered on standard output.
 TEST_F(SensorSimIntegrationTest, ArgumentsAreRefusedBeforeAnythingIsOpened)
 {
     const std::string bad = "xyz is not 12 hexadecimal digits";
     EXPECT_NE(std::string::npos, Refused({"--address", "xyz"}).find(bad)) << "without --root";
-    std::vector<std::string> args = Args("60");
-    args.insert(args.end(), {"--address", "xyz"});
-    EXPECT_NE(std::string::npos, Refused(args).find(bad)) << "with --root";
-    EXPECT_NE(std::string::npos, Refused({"--fault", "silent=2"}).find("silent takes no count"));
-    EXPECT_NE(std::string::npos, Refused({"--fault", "stall,slow"}).find("no fault \"slow\""));
-    EXPECT_NE(std::string::npos, Refused({"--firmware", "300"}).find("bad argument --firmware 300"));
+    root.WriteFile(u"\\a-file", "not a folder");
+    const std::string file = root.Host(u"\\a-file");
+    const std::string missing = root.Path() + "/missing/root";
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"--address", "xyz"}, bad},
+        {{"--address", "00:00:00:00:00:00"}, "--address 00:00:00:00:00:00 means no sensor"},
+        {{"--fault", "silent=2"}, "silent takes no count"},
+        {{"--fault", "stall,slow"}, "no fault \"slow\""},
+        {{"--firmware", "300"}, "bad argument --firmware 300"},
+        {{"--root", file}, "--root " + file + " is not a folder"},
+        {{"--root", missing}, "--root " + missing + " does not exist"},
+        {{"--root", ""}, "--root needs a folder"},
+        {{"--name", "LX412 123456"}, "--name \"LX412 123456\" must have 1 to 11 characters"},
+        {{"--name", ""}, "--name \"\" must have 1 to 11 characters"},
+        {{"--pin", "12345"}, "--pin \"12345\" must have 1 to 4 characters"},
+        {{"--pin", ""}, "--pin \"\" must have 1 to 4 characters"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = Args("60");  // with --root: the last of an option counts
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const std::string said = Refused(args);
+        EXPECT_NE(std::string::npos, said.find(c.said)) << c.args[0] << " " << c.args.back() << ": " << said;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root.Path() + "/missing")) << "a missing root was made";
+    EXPECT_EQ("not a folder", root.ReadFile(u"\\a-file"));
     EXPECT_TRUE(qplat::LoadNeighbourhood().devices.empty());
+
+    // A neighbourhood that cannot be written shows only when written to: the
+    // run ends with 1 and never prints the terminal it had opened.
+    std::error_code ec;
+    std::filesystem::remove(qplat::NeighbourhoodPath(), ec);
+    ASSERT_TRUE(std::filesystem::create_directory(qplat::NeighbourhoodPath(), ec)) << ec.message();
+    EXPECT_NE(std::string::npos, Refused(Args("60"), 1).find("cannot write the Bluetooth neighbourhood"));
+    std::filesystem::remove(qplat::NeighbourhoodPath());
+
+    SimProcess help({"--help"}, QAV5_SENSORSIM, root.Host(u"\\sensorsim-stderr.txt"));
+    EXPECT_EQ(0u, help.Path().find("usage: sensorsim")) << help.Path();
+    EXPECT_EQ(0, help.Stop());
+    EXPECT_EQ("", root.ReadFile(u"\\sensorsim-stderr.txt"));
 }
 
 TEST_F(SensorSimIntegrationTest, WrongPinFailsThePairing)

@@ -170,11 +170,11 @@ if(NOT rc EQUAL 0 OR NOT out MATCHES "usage: democard")
   message(FATAL_ERROR "democard --help gave ${rc}: ${out} ${err}")
 endif()
 
-# Arguments democard cannot use are refused, named, before anything is made:
-# the device root stays missing.
+# Arguments democard cannot use are refused, named, with status 2 and nothing
+# on standard output, before anything is made: the device root stays missing.
 function(expect_refused_arguments pattern)
   execute_process(COMMAND "${DEMOCARD}" ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(rc EQUAL 0 OR out MATCHES "demo card ready" OR NOT err MATCHES "${pattern}" OR EXISTS "${ROOT}")
+  if(NOT rc EQUAL 2 OR NOT out STREQUAL "" OR NOT err MATCHES "${pattern}" OR EXISTS "${ROOT}" OR EXISTS "${ROOT}-second")
     message(FATAL_ERROR "democard ${ARGN}: should have been refused with \"${pattern}\" (${rc}): ${out} ${err}")
   endif()
 endfunction()
@@ -184,7 +184,13 @@ expect_refused_arguments("address \"00126f0de30g\"" ${card_args} --sensor 00126f
 expect_refused_arguments("PIN \"12345\" must have 1 to 4 characters" ${card_args} --sensor 00126f0de301 "LX412 12345" 12345)
 expect_refused_arguments("name \"LX412 123456\" must have 1 to 11 characters"
                          ${card_args} --sensor 00126f0de301 "LX412 123456" 1235)
+# An address of zeros is what the card stores for "no sensor": nothing could link.
+expect_refused_arguments("address \"000000000000\" means no sensor" ${card_args} --sensor 000000000000 "LX412 12345" 1235)
 expect_refused_arguments("unknown option --bogus\nusage: democard" ${card_args} --bogus)
+# A second option would silently win over the first.
+expect_refused_arguments("option --sensor is given twice\nusage: democard"
+                         ${card_args} --sensor 00126f0de301 "LX412 12345" 1235 --sensor 00126f0de302 "LX412 54321" 5431)
+expect_refused_arguments("option --root is given twice" ${card_args} --root "${ROOT}-second")
 expect_refused_arguments("option --sensor needs ADDRESS NAME PIN" ${card_args} --sensor 00126f0de301 "LX412 12345")
 expect_refused_arguments("--root DIR is needed" --data "${DATA}")
 expect_refused_arguments("is not a folder" --root "${ROOT}" --data "${ROOT}-no-data")

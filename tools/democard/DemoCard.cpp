@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bluetooth.h"
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "sensor/BTDeviceFile.h"
@@ -35,6 +36,7 @@
 #include "settings/DBJournal_Qod.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
+#include "tools/democard/SensorFields.h"
 
 namespace {
 
@@ -254,8 +256,8 @@ bool MakeRegistryKey(const char16_t* keyPath)
 const char kUsage[] =
     "usage: democard --root DIR --data DATA_DIR [--sensor ADDRESS NAME PIN]\n"
     "  --sensor  pairs a laser head (device type 1) on a card that has none yet:\n"
-    "            12 hexadecimal digits, its name (\"LX412 12345\", at most 11 characters)\n"
-    "            and PIN (at most 4)\n";
+    "            12 hexadecimal digits (not all zeros: that is no sensor), its name\n"
+    "            (\"LX412 12345\", at most 11 characters) and PIN (at most 4); each option once\n";
 
 struct DemoSensor {
     std::string address, name, pin;
@@ -436,35 +438,32 @@ int Usage()
     return 2;
 }
 
-// The card's fields of a paired sensor, with their terminators.
-constexpr size_t kAddressDigits = 12;
-constexpr size_t kNameChars = sizeof(ParamBTRecord::name) / sizeof(WCHAR) - 1;
-constexpr size_t kPinChars = sizeof(ParamBTRecord::pin) / sizeof(WCHAR) - 1;
-
 // A sensor the card's fields cannot hold would be stored cut or unusable,
 // and the head would never link: it is refused before anything is made.
 bool UsableSensor(const DemoSensor& sensor)
 {
+    constexpr size_t kAddressDigits = 12;
+    BT_ADDR address = 0;
     const bool hex = sensor.address.size() == kAddressDigits &&
-                     sensor.address.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+                     sensor.address.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos &&
+                     qplat::ParseBtAddress(sensor.address, address);
     if (!hex) {
         std::fprintf(stderr, "democard: --sensor address \"%s\" is not %zu hexadecimal digits\n",
                      sensor.address.c_str(), kAddressDigits);
         return false;
     }
-    const size_t nameChars = qplat::FromUtf8(sensor.name).size();
-    if (nameChars == 0 || nameChars > kNameChars) {
-        std::fprintf(stderr, "democard: --sensor name \"%s\" must have 1 to %zu characters\n", sensor.name.c_str(),
-                     kNameChars);
+    if (sensorfields::MeansNoSensor(address)) {
+        std::fprintf(stderr, "democard: --sensor address \"%s\" means no sensor: nothing could link\n",
+                     sensor.address.c_str());
         return false;
     }
-    const size_t pinChars = qplat::FromUtf8(sensor.pin).size();
-    if (pinChars == 0 || pinChars > kPinChars) {
-        std::fprintf(stderr, "democard: --sensor PIN \"%s\" must have 1 to %zu characters\n", sensor.pin.c_str(),
-                     kPinChars);
-        return false;
-    }
-    return true;
+    auto fits = [](const char* what, const std::string& text, size_t chars) {
+        const std::string problem = sensorfields::LengthProblem(text, chars);
+        if (!problem.empty())
+            std::fprintf(stderr, "democard: --sensor %s %s\n", what, problem.c_str());
+        return problem.empty();
+    };
+    return fits("name", sensor.name, sensorfields::kNameChars) && fits("PIN", sensor.pin, sensorfields::kPinChars);
 }
 
 // The folders of data/ the card is built from: a wrong --data would
@@ -493,12 +492,20 @@ int main(int argc, char** argv)
     std::string data;
     DemoSensor sensor;
     bool pairing = false;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        // Each option once: a second one would silently win over the first,
+        // and a card names one program folder and pairs one head.
+        if (std::find(given.begin(), given.end(), arg) != given.end()) {
+            std::fprintf(stderr, "democard: option %s is given twice\n", arg.c_str());
+            return Usage();
+        }
+        given.push_back(arg);
         if (arg == "--root" && i + 1 < argc)
             root = argv[++i];
         else if (arg == "--data" && i + 1 < argc)

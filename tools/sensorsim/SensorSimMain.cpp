@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/Bluetooth.h"
 #include "platform/WinKernel.h"
+#include "tools/democard/SensorFields.h"
 #include "tools/profilegen/ProfileGen.h"
 #include "tools/sensorsim/PtyServer.h"
 #include "tools/sensorsim/SimDevice.h"
@@ -21,16 +23,20 @@ namespace {
 // A head's dump, whole or in its twelve blocks.
 constexpr long kDumpBytes = 12288;
 
-void Usage()
+// On standard output when asked for (--help), on standard error after a
+// refused argument.
+void Usage(FILE* out)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: sensorsim [--root DIR] [--kind wheel|disc|disc2|gauge2|gauge3] [--profile FILE]\n"
                  "                 [--firmware N] [--range MM] [--fault F[,F...]] [--verbose]\n"
                  "                 [--name TEXT] [--address HEX] [--pin NNNN] [--rssi DBM] [--out-of-range]\n"
                  "                 [--busy N] [--value N] [--thickness UM] [--groove UM]\n"
                  "                 [--voltage V] [--tilt T] [--temperature C] [--noisy] [--register R=V ...]\n"
                  "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n"
-                 "        (stall: BYTES into the 12288-byte dump, its blocks counted in, below 12288)\n");
+                 "        (stall: BYTES into the 12288-byte dump, its blocks counted in, below 12288)\n"
+                 "--root: a device root that exists; --name: 1 to 11 characters, --pin: 1 to 4 (what the card\n"
+                 "        keeps of a paired sensor); --address: not all zeros (no sensor)\n");
 }
 
 bool ParseLong(const char* text, long* value)
@@ -175,8 +181,12 @@ int main(int argc, char** argv)
         };
         bool ok = true;
         std::string why;  // what is wrong, where more than the option can be said
-        if (a == "--root")
+        if (a == "--root") {
             root = next();
+            ok = !root.empty();
+            if (!ok)
+                why = "needs a folder";
+        }
         else if (a == "--kind")
             kindText = next();
         else if (a == "--profile")
@@ -189,15 +199,23 @@ int main(int argc, char** argv)
             ok = ParseFaults(next(), &faults, &why);
         else if (a == "--verbose")
             verbose = true;
-        else if (a == "--name")
+        else if (a == "--name") {
             name = next();
-        else if (a == "--pin")
+            why = sensorfields::LengthProblem(name, sensorfields::kNameChars);
+            ok = why.empty();
+        } else if (a == "--pin") {
             pin = next();
-        else if (a == "--address") {
+            why = sensorfields::LengthProblem(pin, sensorfields::kPinChars);
+            ok = why.empty();
+        } else if (a == "--address") {
             addressText = next();
             ok = qplat::ParseBtAddress(addressText, address);
             if (!ok)
                 why = addressText + " is not 12 hexadecimal digits";
+            else if (sensorfields::MeansNoSensor(address)) {
+                ok = false;
+                why = addressText + " means no sensor: nothing could link";
+            }
         } else if (a == "--rssi")
             ok = ParseLong(next(), &rssi) && rssi >= -128 && rssi <= 127;
         else if (a == "--out-of-range")
@@ -228,7 +246,7 @@ int main(int argc, char** argv)
             if (ok)
                 registerBytes.emplace_back(reg, value);
         } else if (a == "--help" || a == "-h") {
-            Usage();
+            Usage(stdout);
             return 0;
         } else {
             ok = false;
@@ -239,7 +257,20 @@ int main(int argc, char** argv)
             if (why.empty())
                 why = argv[i];
             std::fprintf(stderr, "sensorsim: bad argument %s %s\n", a.c_str(), why.c_str());
-            Usage();
+            Usage(stderr);
+            return 2;
+        }
+    }
+    // The root is a card's, laid out by democard or made by the program: a
+    // missing one is a mistyped path more likely than a card to make, and
+    // the program on the intended root would never find the simulator.
+    if (!root.empty()) {
+        std::error_code ec;
+        const std::filesystem::file_status status = std::filesystem::status(root, ec);
+        if (!std::filesystem::is_directory(status)) {
+            std::fprintf(stderr, "sensorsim: --root %s %s\n", root.c_str(),
+                         std::filesystem::exists(status) ? "is not a folder"
+                                                         : "does not exist (lay out a card there with democard first)");
             return 2;
         }
     }
@@ -319,13 +350,16 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    // The terminal's path is printed once the simulator is listed too, so a
+    // run that fails prints none; stdout stays locked till then, so a
+    // request logged meanwhile (--verbose) cannot come before it.
+    flockfile(stdout);
     std::string error;
     if (!server.Start(&error)) {
+        funlockfile(stdout);
         std::fprintf(stderr, "sensorsim: %s\n", error.c_str());
         return 1;
     }
-    std::printf("%s\n", server.Path().c_str());
-    std::fflush(stdout);
 
     qplat::Neighbour self;
     bool listed = false;
@@ -345,16 +379,18 @@ int main(int argc, char** argv)
         self.inRange = !outOfRange;
         self.owner = static_cast<long>(getpid());
         if (!qplat::AddNeighbour(self)) {
+            funlockfile(stdout);
             std::fprintf(stderr, "sensorsim: cannot write the Bluetooth neighbourhood of %s\n", root.c_str());
             return 1;
         }
         listed = true;
-        if (verbose) {
-            std::printf("added \"%s\" %s pin %s to %s\n", name.c_str(), qplat::FormatBtAddress(self.address).c_str(),
-                        pin.c_str(), qplat::NeighbourhoodPath().c_str());
-            std::fflush(stdout);
-        }
     }
+    std::printf("%s\n", server.Path().c_str());
+    if (verbose && listed)
+        std::printf("added \"%s\" %s pin %s to %s\n", name.c_str(), qplat::FormatBtAddress(self.address).c_str(),
+                    pin.c_str(), qplat::NeighbourhoodPath().c_str());
+    std::fflush(stdout);
+    funlockfile(stdout);
     if (verbose) {
         std::printf("%s ready, firmware %u, range %u\n", sensorsim::KindName(config.kind),
                     static_cast<unsigned>(config.head.firmware), static_cast<unsigned>(config.head.rangeMm));
