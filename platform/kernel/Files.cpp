@@ -652,8 +652,8 @@ void StartRewrite(RewriteState& s, const std::string& hostTarget)
         s.error = ERROR_PATH_NOT_FOUND;
         return;
     }
-    if (IsDir(hostTarget)) {
-        s.error = ERROR_ACCESS_DENIED;
+    if (IsDir(hostTarget) || IsReadOnly(hostTarget)) {
+        s.error = ERROR_ACCESS_DENIED;  // a read-only file stays as it is
         return;
     }
     // What a writer killed half-way left here goes first, so such leftovers
