@@ -57,7 +57,8 @@ struct Registry {
     std::mutex lock;
     bool loaded = false;
     bool dirty = false;
-    // A file that could not be read nor kept aside is not written over.
+    // A file that could not be taken for the registry, nor kept aside, is not
+    // written over.
     bool heldBack = false;
     Key roots[4];
     std::map<uintptr_t, OpenKey> open;
@@ -369,9 +370,10 @@ bool SaveLocked(Registry& r)
 
 // A file that cannot be taken for the registry is kept aside as
 // registry.txt.bad, so that the next change does not write over it; `what`
-// says why on standard error. Where it cannot be moved (or is read-only,
-// which a file of the platform stays) it stays where it is and is not written
-// over: the registry's changes then stand only while the program runs.
+// says why on standard error. Where it cannot be moved, or is read-only (a
+// read-only file of the platform stays as it is), it stays where it is and is
+// not written over: the registry's changes then stand only while the program
+// runs.
 void SetAsideLocked(Registry& r, const std::string& path, const char* what)
 {
     const char* said = "kept aside as registry.txt.bad";
