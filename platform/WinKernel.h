@@ -331,7 +331,8 @@ std::u16string ModuleDevicePath();
 // to a temporary file in the same folder, which is flushed and renamed over the
 // old one. Returns FALSE (and sets the last error) on any failure.
 BOOL RewriteFile(LPCWSTR devicePath, const void* data, size_t size);
-// The same for a host path (the platform folder's own files).
+// The same for a host path (the platform folder's own files). A read-only file
+// is refused with ERROR_ACCESS_DENIED and stays as it is, as on the handheld.
 BOOL RewriteHostFile(const std::string& hostPath, const void* data, size_t size);
 // The same for content produced in pieces.
 class FileRewrite {

@@ -652,8 +652,8 @@ void StartRewrite(RewriteState& s, const std::string& hostTarget)
         s.error = ERROR_PATH_NOT_FOUND;
         return;
     }
-    if (IsDir(hostTarget)) {
-        s.error = ERROR_ACCESS_DENIED;
+    if (IsDir(hostTarget) || IsReadOnly(hostTarget)) {
+        s.error = ERROR_ACCESS_DENIED;  // a read-only file stays as it is
         return;
     }
     // What a writer killed half-way left here goes first, so such leftovers
@@ -823,6 +823,38 @@ bool FileRewrite::Commit()
     }
     state_->ok = false;  // nothing more may be written
     return true;
+}
+
+bool IsReadOnlyHostFile(const std::string& hostPath)
+{
+    return IsReadOnly(hostPath);
+}
+
+BOOL RenameHostFile(const std::string& from, const std::string& to)
+{
+    StorageChange();
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    const std::string fromFolder = FolderOf(from), toFolder = FolderOf(to);
+    // A new file moved before its first flush is kept by its new folder.
+    FileId id{};
+    if (StatId(to, id)) {
+        ShareTable& t = Shares();
+        std::lock_guard<std::mutex> guard(t.lock);
+        auto it = t.newFileFolders.find(id);
+        if (it != t.newFileFolders.end())
+            it->second = toFolder;
+    }
+    // A rename a power cut undoes would bring the old name back (a file set
+    // aside as damaged would be read again): done only once both folders
+    // keep it.
+    if (!SyncFolder(toFolder) || (fromFolder != toFolder && !SyncFolder(fromFolder))) {
+        SetLastError(ERROR_CHANGE_NOT_CONFIRMED);
+        return FALSE;
+    }
+    return TRUE;
 }
 
 BOOL RewriteHostFile(const std::string& hostPath, const void* data, size_t size)
@@ -1160,28 +1192,7 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target)
         SetLastError(ERROR_ACCESS_DENIED);  // a folder into itself
         return FALSE;
     }
-    StorageChange();
-    if (::rename(from.host.c_str(), to.host.c_str()) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    // A new file moved before its first flush is kept by its new folder.
-    FileId id{};
-    if (StatId(to.host, id)) {
-        ShareTable& t = Shares();
-        std::lock_guard<std::mutex> guard(t.lock);
-        auto it = t.newFileFolders.find(id);
-        if (it != t.newFileFolders.end())
-            it->second = to.parent;
-    }
-    // A rename a power cut undoes would bring the old name back (a file set
-    // aside as damaged would be read again): done only once both folders
-    // keep it.
-    if (!SyncFolder(to.parent) || (from.parent != to.parent && !SyncFolder(from.parent))) {
-        SetLastError(ERROR_CHANGE_NOT_CONFIRMED);
-        return FALSE;
-    }
-    return TRUE;
+    return RenameHostFile(from.host, to.host);
 }
 
 BOOL CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES)

@@ -38,6 +38,14 @@ bool SameName(std::u16string_view a, std::u16string_view b);
 // use it; the handheld's paths go through RewriteFile).
 BOOL RewriteHostFile(const std::string& hostPath, const void* data, size_t size);
 
+// The handheld's read-only mark of a file (not a folder) on the host.
+bool IsReadOnlyHostFile(const std::string& hostPath);
+
+// Renames a host file as MoveFileW does once its checks are passed: FALSE with
+// the storage's error when it was not made, with ERROR_CHANGE_NOT_CONFIRMED
+// when it was made but its folders could not be synced.
+BOOL RenameHostFile(const std::string& from, const std::string& to);
+
 // Temporaries of whole-file rewrites (RewriteTemps.cpp). A rewrite holds its
 // temporary's name from before the file is created until it is renamed or
 // removed, so no clean-up in another thread takes it for a dead writer's.

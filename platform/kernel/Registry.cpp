@@ -57,7 +57,8 @@ struct Registry {
     std::mutex lock;
     bool loaded = false;
     bool dirty = false;
-    // A file that could not be read nor kept aside is not written over.
+    // A file that could not be taken for the registry, nor kept aside, is not
+    // written over.
     bool heldBack = false;
     Key roots[4];
     std::map<uintptr_t, OpenKey> open;
@@ -367,6 +368,36 @@ bool SaveLocked(Registry& r)
     return !r.dirty;
 }
 
+// A file that cannot be taken for the registry is kept aside as
+// registry.txt.bad, so that the next change does not write over it; `what`
+// says why on standard error. Where it cannot be moved, or is read-only (a
+// read-only file of the platform stays as it is), it stays where it is and is
+// not written over: the registry's changes then stand only while the program
+// runs.
+void SetAsideLocked(Registry& r, const std::string& path, const char* what)
+{
+    const char* said = "kept aside as registry.txt.bad";
+    if (IsReadOnlyHostFile(path)) {
+        said = "read-only: not kept aside nor written over";
+        r.heldBack = true;
+    } else if (!RenameHostFile(path, path + ".bad")) {
+        const int error = errno;
+        if (GetLastError() == ERROR_CHANGE_NOT_CONFIRMED) {
+            // Moved: the registry goes on and writes its file beside it. Should
+            // a power cut undo the move, the file is found again at a start.
+            said = "kept aside as registry.txt.bad, not confirmed by the card";
+        } else {
+            std::fprintf(stderr, "%s: %s nor kept aside (%s): not written over\n", path.c_str(), what,
+                         std::strerror(error));
+            std::fflush(stderr);
+            r.heldBack = true;
+            return;
+        }
+    }
+    std::fprintf(stderr, "%s: %s: %s\n", path.c_str(), what, said);
+    std::fflush(stderr);
+}
+
 void LoadLocked(Registry& r)
 {
     if (r.loaded)
@@ -379,15 +410,7 @@ void LoadLocked(Registry& r)
     if (read == PlatformRead::Unreadable) {
         // Not an empty registry: the next change would write the file anew
         // with that one value. It is kept aside, as a damaged one is.
-        const std::string bad = path + ".bad";
-        if (std::rename(path.c_str(), bad.c_str()) == 0) {
-            std::fprintf(stderr, "%s: cannot be read: kept aside as registry.txt.bad\n", path.c_str());
-        } else {
-            std::fprintf(stderr, "%s: cannot be read nor kept aside (%s): not written over\n", path.c_str(),
-                         std::strerror(errno));
-            r.heldBack = true;
-        }
-        std::fflush(stderr);
+        SetAsideLocked(r, path, "cannot be read");
         return;
     }
     if (read != PlatformRead::Read)
@@ -395,9 +418,7 @@ void LoadLocked(Registry& r)
     if (Parse(text, r))
         return;
     // Keep the damaged file for inspection and carry on with what it held.
-    std::string bad = path + ".bad";
-    std::rename(path.c_str(), bad.c_str());
-    OutputDebugStringW(u"registry: damaged file kept as registry.txt.bad\n");
+    SetAsideLocked(r, path, "cannot be parsed");
     SaveLocked(r);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -510,7 +511,55 @@ TEST_F(DeviceRootTest, ReadOnlyFilesAreKept)
     EXPECT_FALSE(qplat::RewriteFile(u"\\ro.txt", "new", 3));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
     EXPECT_FALSE(DeleteFileW(u"\\ro.txt"));
+    root.WriteFile(u"\\src.txt", "new");
+    EXPECT_FALSE(CopyFileW(u"\\src.txt", u"\\ro.txt", FALSE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
     EXPECT_EQ("keep", root.ReadFile(u"\\ro.txt"));
+
+    // The platform's own files alike: a new date or zone is refused, a
+    // registry change stands while the program runs and is not flushed.
+    struct PlatformFile {
+        const char* name;
+        const char* text;
+        DWORD (*change)();
+        DWORD refusal;
+    };
+    const PlatformFile files[] = {
+        {"clock.txt", "86400000\n",
+         [] {
+             SYSTEMTIME t{2031, 6, 0, 15, 12, 0, 0, 0};
+             return SetSystemTime(&t) ? DWORD{NO_ERROR} : GetLastError();
+         },
+         ERROR_ACCESS_DENIED},
+        {"timezone.txt", "not read\n",
+         [] {
+             TIME_ZONE_INFORMATION z{};
+             z.Bias = -120;
+             return SetTimeZoneInformation(&z) ? DWORD{NO_ERROR} : GetLastError();
+         },
+         ERROR_ACCESS_DENIED},
+        {"registry.txt", "QAV5-REGISTRY 1\nEND\n",
+         [] {
+             HKEY key = nullptr;
+             if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, nullptr, 0, 0, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                 return DWORD{ERROR_INVALID_HANDLE};
+             const LONG flushed = RegFlushKey(key);
+             RegCloseKey(key);
+             return static_cast<DWORD>(flushed);
+         },
+         ERROR_WRITE_FAULT},
+    };
+    for (const PlatformFile& file : files) {
+        SCOPED_TRACE(file.name);
+        const std::string host = qplat::PlatformFolder() + "/" + file.name;
+        std::filesystem::remove(host);
+        { std::ofstream(host) << file.text; }
+        std::filesystem::permissions(host, std::filesystem::perms::owner_read);
+        root.Reload();
+        EXPECT_EQ(file.refusal, file.change());
+        EXPECT_EQ(file.text, qtest::ReadHostFile(host));
+        EXPECT_EQ(std::filesystem::perms::owner_read, std::filesystem::status(host).permissions());
+    }
 }
 
 // A pipe in a file's place (made on a PC, or left by a tool) would hold an

@@ -247,21 +247,46 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile() + ".bad"));
     EXPECT_NE(std::string::npos, qtest::ReadHostFile(RegistryFile()).find("C=dword:")) << "a new file beside it";
 
-    // Where it cannot be kept aside, it is not written over either.
-    std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
-    std::filesystem::remove(RegistryFile() + ".bad");
-    std::filesystem::create_directories(RegistryFile() + ".bad/full");
-    root.Reload();
-    qplat::FailFileReadsAfter(10);
-    testing::internal::CaptureStderr();
-    key = Create(HKEY_LOCAL_MACHINE, u"Later");
-    said = testing::internal::GetCapturedStderr();
-    qplat::FailFileReadsAfter(-1);
-    EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
-    EXPECT_EQ(ERROR_WRITE_FAULT, RegFlushKey(key));
-    RegCloseKey(key);
-    EXPECT_NE(std::string::npos, said.find(RegistryFile() + ": cannot be read nor kept aside")) << said;
-    EXPECT_EQ(good, qtest::ReadHostFile(RegistryFile()));
+    // A set-aside the card does not confirm was made: the registry goes on
+    // beside it. Where it cannot be kept aside (a folder in the way, or the
+    // file is read-only) it is not written over either.
+    enum Obstacle { Unconfirmed, FolderInTheWay, ReadOnly };
+    for (const bool unreadable : {false, true}) {
+        for (const Obstacle obstacle : {Unconfirmed, FolderInTheWay, ReadOnly}) {
+            SCOPED_TRACE(testing::Message() << unreadable << " " << obstacle);
+            const std::string& held = unreadable ? good : cut;
+            std::filesystem::remove(RegistryFile());
+            std::filesystem::remove_all(RegistryFile() + ".bad");
+            std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << held;
+            if (obstacle == FolderInTheWay)
+                std::filesystem::create_directories(RegistryFile() + ".bad/full");
+            if (obstacle == ReadOnly)
+                std::filesystem::permissions(RegistryFile(), std::filesystem::perms::owner_read);
+            root.Reload();
+            if (unreadable)
+                qplat::FailFileReadsAfter(10);
+            if (obstacle == Unconfirmed)
+                qplat::FailFileSyncsAfter(0);
+            testing::internal::CaptureStderr();
+            key = Create(HKEY_LOCAL_MACHINE, u"Later");
+            said = testing::internal::GetCapturedStderr();
+            qplat::FailFileReadsAfter(-1);
+            qplat::FailFileSyncsAfter(-1);
+            EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
+            EXPECT_EQ(obstacle == Unconfirmed ? ERROR_SUCCESS : ERROR_WRITE_FAULT, RegFlushKey(key));
+            RegCloseKey(key);
+            const std::string why = RegistryFile() + (unreadable ? ": cannot be read" : ": cannot be parsed");
+            const char* const told[] = {": kept aside as registry.txt.bad, not confirmed by the card",
+                                        " nor kept aside", ": read-only: not kept aside nor written over"};
+            EXPECT_NE(std::string::npos, said.find(why + told[obstacle])) << said;
+            if (obstacle == Unconfirmed) {
+                EXPECT_EQ(held, qtest::ReadHostFile(RegistryFile() + ".bad"));
+                EXPECT_NE(std::string::npos, qtest::ReadHostFile(RegistryFile()).find("C=dword:"));
+            } else {
+                EXPECT_EQ(held, qtest::ReadHostFile(RegistryFile()));
+            }
+        }
+    }
 }
 
 // A pipe in the registry file's place (a card made on a PC) held the first

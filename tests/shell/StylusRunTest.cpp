@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "settings/CatalogFiles.h"
@@ -222,29 +223,52 @@ TEST_F(StylusRun, ANewDeviceTypeShowsItsMeasurementButtonAsAFreshStartDoes)
     EXPECT_EQ(DifferingStartScreens(after, fresh), 0) << "the whole start screen";
 }
 
-// With the card's clock file unwritable (a folder in its place) a new date
-// was taken without a word and not kept. Set tells the operator, in the
-// language of the screens; the menu is back once the notice is answered. A
-// clock that can keep it closes the screen without a notice.
+// With the card's clock file unwritable (a folder in its place, or a
+// read-only file) a new date was taken without a word and not kept. Set
+// tells the operator, in the language of the screens; the menu is back once
+// the notice is answered, and a read-only file stays as it is. A clock that
+// can keep it closes the screen without a notice.
 TEST_F(StylusRun, ADateTheCardCannotKeepIsToldWhenSet)
 {
     const std::string clock = qplat::PlatformFolder() + "/clock.txt";
-    for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
-        SCOPED_TRACE(language);
-        qtest::LayOutCard(root, language);
-        ASSERT_TRUE(fs::create_directories(clock));
-        const std::string name = std::string(language, 3);
+    const std::string kept = "86400000\n";
+    struct Way {
+        const char* language;
+        bool readOnly;
+    };
+    for (const Way way : {Way{"ENG.LNG", false}, Way{"RUS.LNG", false}, Way{"ENG.LNG", true}, Way{"RUS.LNG", true}}) {
+        SCOPED_TRACE(testing::Message() << way.language << (way.readOnly ? " read-only" : " folder"));
+        qtest::LayOutCard(root, way.language);
+        if (way.readOnly) {
+            { std::ofstream(clock) << kept; }
+            fs::permissions(clock, fs::perms::owner_read);
+        } else {
+            ASSERT_TRUE(fs::create_directories(clock));
+        }
+        const std::string name = std::string(way.language, 3) + (way.readOnly ? "_read_only" : "");
         qtest::TapScript s;
         s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu_" + name)).TapScreen(130, 222);
         s.Snap(Snap("clock_" + name)).Confirm().Snap(Snap("told_" + name));
         s.TapScreen(238, 180).Snap(Snap("answered_" + name));
         ASSERT_EQ(Run(s), 0);
-        EXPECT_TRUE(fs::is_directory(clock));
+        if (way.readOnly) {
+            EXPECT_EQ(kept, qtest::ReadHostFile(clock));
+            EXPECT_EQ(fs::perms::owner_read, fs::status(clock).permissions());
+        } else {
+            EXPECT_TRUE(fs::is_directory(clock));
+        }
         const qplat::Surface menu = Png("menu_" + name), told = Png("told_" + name);
         EXPECT_GT(Differing(menu, told), 5000) << "the notice over the clock screen";
         EXPECT_GT(Differing(Png("clock_" + name), told), 5000) << "the notice";
         EXPECT_EQ(Differing(menu, Png("answered_" + name)), 0) << "the menu as it was";
         fs::remove_all(clock);
+    }
+    // A read-only file is told with the very notice a folder is.
+    constexpr RECT kNotice{96, 52, 385, 220};
+    for (const std::string name : {"ENG", "RUS"}) {
+        const qplat::Surface folder = Png("told_" + name), readOnly = Png("told_" + name + "_read_only");
+        EXPECT_GT(Differing(Png("clock_" + name), folder, kNotice), 5000) << name;
+        EXPECT_EQ(Differing(folder, readOnly, kNotice), 0) << name;
     }
     qtest::TapScript s;
     s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu")).TapScreen(130, 222).Confirm().Snap(Snap("set"));
