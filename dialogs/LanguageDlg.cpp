@@ -8,9 +8,11 @@ namespace {
 
 constexpr WCHAR kCurrentMark[] = u"\u2022";
 
+// The list's header and the apply button are texts of the way back to this
+// screen (LANGUAGE_WAY_BACK_TEXTS): every offered language gives them.
 enum : int {
-    kTextLanguage = 40013,
-    kTextApply = 50108,
+    kTextLanguage = LANGUAGE_TEXT_LANGUAGE,
+    kTextApply = LANGUAGE_TEXT_APPLY,
     kTextNoSelection = 50046,
 };
 
@@ -69,8 +71,8 @@ void CLanguageDlg::ApplySelection(HWND window)
     // Copied first: the reload below rebuilds the list the entry lives in.
     WCHAR fileName[LANGUAGE_FILE_CHARS];
     qplat::CopyField(fileName, LANGUAGE_FILE_CHARS, entry->fileName);
-    if (!m_language.HoldsTexts(fileName)) {
-        // Emptied or taken away since the list was filled: no choice at all.
+    if (!m_language.IsOffered(fileName)) {
+        // Emptied, spoilt or taken away since the list was filled: no choice at all.
         // The list loses the row before the operator is told.
         m_language.Load();
         FillList();

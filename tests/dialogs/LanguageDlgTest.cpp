@@ -208,17 +208,27 @@ TEST_F(LanguageScreen, ApplyWithoutASelectionOrWithoutAWritableIniSaysSo)
     EXPECT_EQ(after.marks[english], u"\u2022");
 }
 
-// A language file emptied after the list was filled (to nothing, to a
-// byte-order mark, to blanks and tabs) is no choice: apply says that no
-// language is selected, "Language.ini" stays as it was, and the refreshed
-// list no longer offers the file: a tap where its row was selects nothing.
+// A language file emptied or spoilt after the list was filled (to nothing,
+// to a byte-order mark, to blanks and tabs, to its name alone, its name line
+// lost, its apply caption blank) is no choice: apply says that no language is
+// selected, "Language.ini" stays as it was, and the refreshed list no longer
+// offers the file: a tap where its row was selects nothing.
 TEST_F(LanguageScreen, ApplyingAFileEmptiedMeanwhileWritesNothingAndDropsItsRow)
 {
     WriteParams(Params(1, 1));
     const std::string ini = root.ReadFile(kIniPath);
     const std::string russian = root.ReadFile(kProgramFolder + u"Language\\RUS.LNG");
-    for (const std::string emptied : {"", "\xEF\xBB\xBF", " \t\r\n\t\r\n"}) {
-        SCOPED_TRACE(testing::PrintToString(emptied));
+    const size_t nameLine = russian.find("10000=");
+    const size_t apply = russian.find("50108=");
+    ASSERT_NE(nameLine, std::string::npos);
+    ASSERT_NE(apply, std::string::npos);
+    const std::string nameless = russian.substr(0, nameLine) + "#" + russian.substr(nameLine + 1);
+    const std::string blankApply = russian.substr(0, apply + 6) + "  \t" + russian.substr(russian.find('\r', apply));
+    const std::vector<std::string> spoilt = {"", "\xEF\xBB\xBF", " \t\r\n\t\r\n",
+                                             russian.substr(0, russian.find('\n', nameLine) + 1), nameless, blankApply};
+    for (size_t k = 0; k < spoilt.size(); ++k) {
+        const std::string& emptied = spoilt[k];
+        SCOPED_TRACE(k);
         root.WriteFile(kProgramFolder + u"Language\\RUS.LNG", russian);
         std::u16string said, saidAgain;
         Shown before, after;
