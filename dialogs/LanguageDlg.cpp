@@ -57,6 +57,10 @@ void CLanguageDlg::FillList()
         m_list.SetItemText(i, 1, entry->current ? kCurrentMark : u"");
         if (entry->current) marked = i;
     }
+    // The mark's column fills the rest of the row, so that the highlight and
+    // the grid lines end together at the list's frame (or its scroll strip,
+    // which many languages bring) rather than before an empty cell.
+    m_list.SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
     if (m_list.GetItemCount() > 0) m_list.SelectItem(marked >= 0 ? marked : 0);
 }
 

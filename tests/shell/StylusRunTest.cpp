@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 constexpr POINT kSettingsMenu{88, 85};
 constexpr POINT kDataMenu{390, 85};
 constexpr POINT kMenuBack{453, 25};
+// The last pixel column of the language list's rows, where the last column's
+// grid line closes them; the list's frame is the column after.
+constexpr int kLanguageRowEnd = 434;
 // The measurement button of the start screen.
 constexpr RECT kMeasureButton{18, 192, 159, 243};
 constexpr RECT kWholeScreen{0, 0, 480, 272};
@@ -118,6 +121,12 @@ TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShow
     EXPECT_FALSE(Highlighted(At(language, 100, 110)));
     EXPECT_TRUE(Highlighted(At(selected, 100, 110))) << "Russian selected";
     EXPECT_FALSE(Highlighted(At(selected, 100, 88)));
+    // The highlight runs to the row's end, up to its closing grid line, not
+    // over the name and the mark alone with an empty cell after them.
+    for (const auto& [shot, y] : {std::pair{&language, 88}, {&selected, 110}})
+        for (const int x : {kLanguageRowEnd - 50, kLanguageRowEnd - 1})
+            EXPECT_TRUE(Highlighted(At(*shot, x, y))) << x << "," << y;
+    EXPECT_EQ(At(language, kLanguageRowEnd + 1, 88), RGB(0, 0, 0)) << "the list's frame";
     EXPECT_GT(Differing(selected, applied, RECT{357, 77, 381, 99}), 0) << "the mark leaves English";
     EXPECT_GT(Differing(selected, applied, RECT{357, 99, 381, 121}), 0) << "for Russian";
     EXPECT_GT(Differing(selected, applied, RECT{100, 5, 380, 40}), 100) << "the title";
