@@ -8,9 +8,11 @@ namespace {
 
 constexpr WCHAR kCurrentMark[] = u"\u2022";
 
+// The list's header and the apply button are texts of the way back to this
+// screen (LANGUAGE_WAY_BACK_TEXTS): every offered language gives them.
 enum : int {
-    kTextLanguage = 40013,
-    kTextApply = 50108,
+    kTextLanguage = LANGUAGE_TEXT_LANGUAGE,
+    kTextApply = LANGUAGE_TEXT_APPLY,
     kTextNoSelection = 50046,
 };
 
@@ -55,6 +57,10 @@ void CLanguageDlg::FillList()
         m_list.SetItemText(i, 1, entry->current ? kCurrentMark : u"");
         if (entry->current) marked = i;
     }
+    // The mark's column fills the rest of the row, so that the highlight and
+    // the grid lines end together at the list's frame (or its scroll strip,
+    // which many languages bring) rather than before an empty cell.
+    m_list.SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
     if (m_list.GetItemCount() > 0) m_list.SelectItem(marked >= 0 ? marked : 0);
 }
 
@@ -69,8 +75,8 @@ void CLanguageDlg::ApplySelection(HWND window)
     // Copied first: the reload below rebuilds the list the entry lives in.
     WCHAR fileName[LANGUAGE_FILE_CHARS];
     qplat::CopyField(fileName, LANGUAGE_FILE_CHARS, entry->fileName);
-    if (!m_language.HoldsTexts(fileName)) {
-        // Emptied or taken away since the list was filled: no choice at all.
+    if (!m_language.IsOffered(fileName)) {
+        // Emptied, spoilt or taken away since the list was filled: no choice at all.
         // The list loses the row before the operator is told.
         m_language.Load();
         FillList();

@@ -10,7 +10,7 @@
 class CLanguageDlg : public CScreenDlg<CLanguageDlg> {
 public:
     static constexpr int kTemplateId = 733;
-    static constexpr int kTitleTextId = 40214;
+    static constexpr int kTitleTextId = LANGUAGE_TEXT_LANGUAGE_TITLE;
     static constexpr int kBackId = 441;
     // Erasing is left to the default handling, which answers 1.
     static constexpr INT_PTR kEraseAnswer = 1;

@@ -1,7 +1,7 @@
 #include "settings/Language.h"
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
@@ -90,33 +90,54 @@ void ForEachTableLine(const std::u16string& text, Line&& line)
     }
 }
 
-// Whether the table a file gives answers at least one lookup with a text: a
-// stored line that begins with a five-digit id (the first line of that id,
-// which the lookup finds) and holds a text after the id and its separator.
-// Anything less (empty, a byte-order mark, blanks and tabs, lines without an
-// id) would leave every screen with bare text ids.
-bool YieldsText(const std::u16string& text)
+using TableLine = WCHAR[LANGUAGE_LINE_CHARS];
+
+// Stores the lines of a language file's text into a table from its first
+// line on; lines the text does not reach keep what they held.
+void StoreLines(const std::u16string& text, TableLine* table)
 {
-    std::vector<bool> seen(100000, false);
-    bool yields = false;
-    ForEachTableLine(text, [&](const WCHAR* line, size_t len) {
-        if (yields || len < 5 || line[0] < u'1' || line[0] > u'9')
-            return;
-        int id = 0;
-        for (size_t k = 0; k < 5; ++k) {
-            if (line[k] < u'0' || line[k] > u'9')
-                return;
-            id = id * 10 + (line[k] - u'0');
-        }
-        if (seen[id])
-            return;
-        seen[id] = true;
-        yields = len > 6;
-    });
-    return yields;
+    int n = 0;
+    ForEachTableLine(text,
+                     [&](const WCHAR* line, size_t len) { CopyBounded(table[n++], LANGUAGE_LINE_CHARS, line, len); });
+}
+
+// The lookup of a text id's digits in a table: the first line whose first
+// five characters are the digits' holds the text, after the id and its
+// separator, cut to a looked-up text (empty when the line holds no more).
+// False, and `text` untouched, when no line holds the id.
+bool LookUp(const TableLine* table, const WCHAR* digits, WCHAR* text)
+{
+    for (int n = 0; n < LANGUAGE_TABLE_LINES; ++n) {
+        const WCHAR* line = table[n];
+        if (wcsncmp(line, digits, 5) != 0)
+            continue;
+        const size_t len = wcsnlen(line, LANGUAGE_LINE_CHARS);
+        if (len > 6)
+            CopyBounded(text, LANGUAGE_TEXT_CHARS, line + 6, len - 6);
+        else
+            text[0] = 0;
+        return true;
+    }
+    return false;
+}
+
+// A character that paints nothing: a control character, a space of any
+// width, a zero-width character or the byte-order mark.
+bool PaintsNothing(WCHAR c)
+{
+    return c < 0x21 || (c >= 0x7F && c <= 0xA0) || c == 0x1680 || (c >= 0x2000 && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202F) || (c >= 0x205F && c <= 0x206F) || c == 0x3000 || c == 0xFEFF;
 }
 
 }  // namespace
+
+bool IsBlankText(const WCHAR* text)
+{
+    for (; *text; ++text)
+        if (!PaintsNothing(*text))
+            return false;
+    return true;
+}
 
 WCHAR* UpperCaseInPlace(WCHAR* text)
 {
@@ -153,18 +174,19 @@ void CLanguage::Load()
                 continue;
             WCHAR fileName[MAX_PATH];
             CopyBounded(fileName, MAX_PATH, found.cFileName, wcsnlen(found.cFileName, MAX_PATH));
-            // A file that cannot be read or holds no text is not offered: as
-            // a blank row it could be chosen, and every screen would then
-            // show bare text ids.
             std::u16string text;
-            if (!ReadLanguageFolderFile(m_path, fileName, &text) || !YieldsText(text))
+            if (!ReadLanguageFolderFile(m_path, fileName, &text))
                 continue;
             // The current file is opened by its name as the card finds files.
             const bool isCurrent = current[0] != 0 && qplat::SameFileName(fileName, current);
             // The list holds at most 40 files; the current language is loaded
             // even when it comes later. A name too long for its field is left
-            // out: cut short it would name another file when chosen.
-            if (count < LANGUAGE_MAX_FILES && wcslen(fileName) < static_cast<size_t>(LANGUAGE_FILE_CHARS)) {
+            // out: cut short it would name another file when chosen. A file
+            // that is not offered (IsOffered) is not listed: chosen, it would
+            // leave the screens with bare text ids or blank captions. Named
+            // by "Language.ini" all the same, it still gives what it holds.
+            if (count < LANGUAGE_MAX_FILES && wcslen(fileName) < static_cast<size_t>(LANGUAGE_FILE_CHARS) &&
+                Offers(text)) {
                 LanguageEntry& entry = m_languages[count];
                 CopyBounded(entry.fileName, LANGUAGE_FILE_CHARS, fileName, wcslen(fileName));
                 const WCHAR* name = LanguageNameIn(text);
@@ -187,19 +209,7 @@ WCHAR* CLanguage::GetText(int id)
     bool found = false;
     {
         std::lock_guard<std::mutex> lock(m_tableLock);
-        for (int n = 0; n < LANGUAGE_TABLE_LINES; ++n) {
-            const WCHAR* line = m_table[n];
-            if (wcsncmp(line, digits, 5) != 0)
-                continue;
-            // The text follows the id and the equals sign; a shorter line has none.
-            const size_t len = wcsnlen(line, LANGUAGE_LINE_CHARS);
-            if (len > 6)
-                CopyBounded(g_textBuffer, LANGUAGE_TEXT_CHARS, line + 6, len - 6);
-            else
-                g_textBuffer[0] = 0;
-            found = true;
-            break;
-        }
+        found = LookUp(m_table, digits, g_textBuffer);
     }
     if (!found)
         CopyBounded(g_textBuffer, LANGUAGE_TEXT_CHARS, digits, wcslen(digits));
@@ -217,10 +227,27 @@ BOOL CLanguage::WriteIniFile(const WCHAR* fileName)
     return qplat::RewriteFile(fullName, content.data(), content.size());
 }
 
-BOOL CLanguage::HoldsTexts(const WCHAR* fileName)
+BOOL CLanguage::IsOffered(const WCHAR* fileName)
 {
     std::u16string text;
-    return fileName && ReadLanguageFolderFile(m_path, fileName, &text) && YieldsText(text) ? TRUE : FALSE;
+    return fileName && ReadLanguageFolderFile(m_path, fileName, &text) && Offers(text) ? TRUE : FALSE;
+}
+
+bool CLanguage::Offers(const std::u16string& text)
+{
+    if (IsBlankText(LanguageNameIn(text)))
+        return false;
+    // The table a screen opening in this language would load.
+    const auto table = std::make_unique<TableLine[]>(LANGUAGE_TABLE_LINES);
+    StoreLines(text, table.get());
+    for (const int id : LANGUAGE_WAY_BACK_TEXTS) {
+        WCHAR digits[16];
+        WCHAR found[LANGUAGE_TEXT_CHARS];
+        _itow(id, digits, 10);
+        if (!LookUp(table.get(), digits, found) || IsBlankText(found))
+            return false;
+    }
+    return true;
 }
 
 void CLanguage::ReadLngFile(const WCHAR* fileName)
@@ -233,8 +260,7 @@ void CLanguage::ReadLngFile(const WCHAR* fileName)
 void CLanguage::TakeTable(const std::u16string& text)
 {
     std::lock_guard<std::mutex> lock(m_tableLock);
-    int n = 0;
-    ForEachTableLine(text, [&](const WCHAR* line, size_t len) { CopyBounded(m_table[n++], LANGUAGE_LINE_CHARS, line, len); });
+    StoreLines(text, m_table);
 }
 
 WCHAR* CLanguage::ReadLanguageName(const WCHAR* fileName)

@@ -19,6 +19,19 @@ constexpr int LANGUAGE_CURRENT_CHARS = 20;  // the table's current file name, te
 constexpr int LANGUAGE_INI_NAME_CHARS = 40; // the file name read from "Language.ini", terminator included
 constexpr int LANGUAGE_NAME_ID = 10000;     // line 2 of every file: "10000=<language name>"
 
+// The texts the operator reads on the way back to the language choice: the
+// start screen's button to the settings menu (also the menu's title), the
+// menu's button to the language screen, and that screen's title and apply
+// button (its close button is a picture). A language file is offered only
+// when it gives each of them a text: one chosen without them would leave the
+// operator tapping blind to get back. A new caption on that way belongs here.
+constexpr int LANGUAGE_TEXT_SETTINGS = 40000;
+constexpr int LANGUAGE_TEXT_LANGUAGE = 40013;
+constexpr int LANGUAGE_TEXT_LANGUAGE_TITLE = 40214;
+constexpr int LANGUAGE_TEXT_APPLY = 50108;
+constexpr int LANGUAGE_WAY_BACK_TEXTS[] = {LANGUAGE_TEXT_SETTINGS, LANGUAGE_TEXT_LANGUAGE, LANGUAGE_TEXT_LANGUAGE_TITLE,
+                                           LANGUAGE_TEXT_APPLY};
+
 // Results of the lookups and readers. Each thread has its own buffers, so a
 // lookup on one thread never changes a text another thread is reading; on one
 // thread each call overwrites the previous result, so callers copy it at once.
@@ -43,9 +56,10 @@ public:
     CLanguage(const CLanguage&) = delete;
     CLanguage& operator=(const CLanguage&) = delete;
 
-    // Reads "Language.ini", lists the language files of the folder that hold
-    // texts and loads the texts of the current one. The table is not cleared
-    // first: lines the new file does not reach keep the texts they held.
+    // Reads "Language.ini", lists the language files of the folder that are
+    // offered (IsOffered) and loads the texts of the current one, offered or
+    // not. The table is not cleared first: lines the new file does not reach
+    // keep the texts they held.
     void Load();
 
     // The text of a text id, or the id's decimal digits when no line holds it.
@@ -56,10 +70,12 @@ public:
     // whole). FALSE when the file could not be written; it is then unchanged.
     BOOL WriteIniFile(const WCHAR* fileName);
 
-    // Whether a language file of the folder can be read and gives at least
-    // one lookup a text (a line "<five-digit id>=<text>"); Load lists only
+    // Whether a language file of the folder is offered for choice: it can be
+    // read, has a name to show and, loaded into a fresh table, gives every
+    // text of LANGUAGE_WAY_BACK_TEXTS through the lookup GetText makes. A
+    // name or text of nothing but blanks counts as none. Load lists only
     // such files.
-    BOOL HoldsTexts(const WCHAR* fileName);
+    BOOL IsOffered(const WCHAR* fileName);
 
     // The readers Load and the constructor use.
     void ReadLngFile(const WCHAR* fileName);
@@ -91,6 +107,7 @@ private:
     // Load reads each file of the folder once.
     void TakeTable(const std::u16string& text);
     static WCHAR* LanguageNameIn(const std::u16string& text);
+    static bool Offers(const std::u16string& text);
 
     WCHAR m_currentFile[LANGUAGE_CURRENT_CHARS] = {};
     WCHAR m_table[LANGUAGE_TABLE_LINES][LANGUAGE_LINE_CHARS] = {};
@@ -101,6 +118,10 @@ private:
     // Guards the table: a lookup on another thread never sees a line half-loaded.
     mutable std::mutex m_tableLock;
 };
+
+// Whether a text shows as nothing: it holds only blanks of any width, control
+// and zero-width characters or the byte-order mark. Such a text is no text.
+bool IsBlankText(const WCHAR* text);
 
 // Upper-cases a 16-bit text in place (Latin and Cyrillic) and returns it.
 WCHAR* UpperCaseInPlace(WCHAR* text);

@@ -46,6 +46,8 @@ protected:
         std::vector<std::u16string> names, marks;
         int selected = -2;
         std::u16string current, button;
+        int rowWidth = 0, listWidth = 0;  // the columns' and the list's inner width
+        bool gapAfterHighlight = true;    // the selected row's line shows background before the frame
     };
     static Shown Look(HWND dlg)
     {
@@ -55,6 +57,19 @@ protected:
         s.selected = Selected(List(dlg));
         s.current = Dlg::Current()->Language().GetCurrentFileName();
         s.button = Dlg::Current()->m_buttons[1].m_caption;
+        for (int c = 0; c < 2; ++c) s.rowWidth += static_cast<int>(SendMessageW(List(dlg), LVM_GETCOLUMNWIDTH, c, 0));
+        RECT client{};
+        GetClientRect(List(dlg), &client);
+        s.listWidth = client.right;
+        if (s.selected >= 0) {
+            qplat::ProcessPendingMessages();
+            // From past the mark to the row's end.
+            const POINT mark = CellCentre(List(dlg), s.selected, 1);
+            POINT end{client.right, 0};
+            ClientToScreen(List(dlg), &end);
+            s.gapAfterHighlight = AnyPixel(RECT{mark.x + 10, mark.y, end.x, mark.y + 1},
+                                           [](COLORREF c) { return c == RGB(255, 255, 255); });
+        }
         return s;
     }
 };
@@ -70,6 +85,21 @@ TEST_F(LanguageScreen, TheCurrentLanguageIsMarkedAndSelected)
     EXPECT_EQ(s.marks[english], u"\u2022");
     EXPECT_EQ(s.marks[1 - english], u"");
     EXPECT_EQ(s.selected, english);
+    // The mark's column fills the row: the highlight runs to the list's frame.
+    EXPECT_EQ(s.rowWidth, s.listWidth);
+    EXPECT_FALSE(s.gapAfterHighlight);
+
+    // More languages than rows bring a scroll strip, which the row leaves room for.
+    const std::string englishFile = root.ReadFile(kProgramFolder + u"Language\\ENG.LNG");
+    for (int i = 0; i < 5; ++i)
+        root.WriteFile(kProgramFolder + u"Language\\Z" + qplat::FromUtf8(std::to_string(i)) + u".LNG", englishFile);
+    Run({[&](HWND dlg) { s = Look(dlg); }, Close()});
+    ASSERT_EQ(s.names.size(), 7u);
+    EXPECT_LT(s.rowWidth, s.listWidth);
+    EXPECT_GT(s.rowWidth, s.listWidth - 30);
+    EXPECT_FALSE(s.gapAfterHighlight);
+    for (int i = 0; i < 5; ++i)
+        DeleteFileW((kProgramFolder + u"Language\\Z" + qplat::FromUtf8(std::to_string(i)) + u".LNG").c_str());
 
     // One language file: one row, marked and selected.
     DeleteFileW((kProgramFolder + u"Language\\RUS.LNG").c_str());
@@ -208,17 +238,27 @@ TEST_F(LanguageScreen, ApplyWithoutASelectionOrWithoutAWritableIniSaysSo)
     EXPECT_EQ(after.marks[english], u"\u2022");
 }
 
-// A language file emptied after the list was filled (to nothing, to a
-// byte-order mark, to blanks and tabs) is no choice: apply says that no
-// language is selected, "Language.ini" stays as it was, and the refreshed
-// list no longer offers the file: a tap where its row was selects nothing.
+// A language file emptied or spoilt after the list was filled (to nothing,
+// to a byte-order mark, to blanks and tabs, to its name alone, its name line
+// lost, its apply caption blank) is no choice: apply says that no language is
+// selected, "Language.ini" stays as it was, and the refreshed list no longer
+// offers the file: a tap where its row was selects nothing.
 TEST_F(LanguageScreen, ApplyingAFileEmptiedMeanwhileWritesNothingAndDropsItsRow)
 {
     WriteParams(Params(1, 1));
     const std::string ini = root.ReadFile(kIniPath);
     const std::string russian = root.ReadFile(kProgramFolder + u"Language\\RUS.LNG");
-    for (const std::string emptied : {"", "\xEF\xBB\xBF", " \t\r\n\t\r\n"}) {
-        SCOPED_TRACE(testing::PrintToString(emptied));
+    const size_t nameLine = russian.find("10000=");
+    const size_t apply = russian.find("50108=");
+    ASSERT_NE(nameLine, std::string::npos);
+    ASSERT_NE(apply, std::string::npos);
+    const std::string nameless = russian.substr(0, nameLine) + "#" + russian.substr(nameLine + 1);
+    const std::string blankApply = russian.substr(0, apply + 6) + "  \t" + russian.substr(russian.find('\r', apply));
+    const std::vector<std::string> spoilt = {"", "\xEF\xBB\xBF", " \t\r\n\t\r\n",
+                                             russian.substr(0, russian.find('\n', nameLine) + 1), nameless, blankApply};
+    for (size_t k = 0; k < spoilt.size(); ++k) {
+        const std::string& emptied = spoilt[k];
+        SCOPED_TRACE(k);
         root.WriteFile(kProgramFolder + u"Language\\RUS.LNG", russian);
         std::u16string said, saidAgain;
         Shown before, after;

@@ -1,6 +1,8 @@
-// Any bytes as a language file and as "Language.ini": loading, listing (never
-// of a file that gives the table no line) and looking up never overrun the
-// table's bounds, and every result is a terminated text within its buffer.
+// Any bytes as a language file and as "Language.ini": loading, listing and
+// looking up never overrun the table's bounds, and every result is a
+// terminated text within its buffer. The file is listed exactly when it has a
+// name to show and the lookups give every text of the way back to the
+// language screen: the list never offers what the table cannot show.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -35,16 +37,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     auto language = std::make_unique<CLanguage>();
     language->Load();
-    // Never listed when it gives the table no line at all (nothing but line
-    // ends, blanks and brackets); a file with lines is listed only when one
-    // of them gives a lookup a text, which the language tests pin.
-    const bool holdsText = input.find_first_not_of("[ \r\n") != std::string::npos;
-    Check(language->GetLanguageCount() <= (holdsText ? 1 : 0));
+    Check(language->GetLanguageCount() <= 1);
     for (int i = 0; i < language->GetLanguageCount(); ++i) {
         const LanguageEntry* entry = language->GetLanguageEntry(i);
         Length(entry->fileName, LANGUAGE_FILE_CHARS);
         Length(entry->languageName, LANGUAGE_NAME_CHARS);
+        Check(!IsBlankText(entry->languageName));
     }
+    // The file is the current language, so its texts are in a fresh table: a
+    // way-back text is given when it shows something and is not the id's
+    // digits, which only a line "<id>=<id>" gives as a text.
+    const bool listed = language->GetLanguageCount() == 1;
+    bool given = !IsBlankText(language->ReadLanguageName(u"FUZZ.LNG"));
+    for (const int id : LANGUAGE_WAY_BACK_TEXTS) {
+        const std::string digits = std::to_string(id);
+        const WCHAR* text = language->GetText(id);
+        Length(text, LANGUAGE_TEXT_CHARS);
+        const bool found = std::u16string(text) != std::u16string(digits.begin(), digits.end());
+        if (listed)
+            Check(!IsBlankText(text) && (found || input.find(digits + "=" + digits) != std::string::npos));
+        given = given && !IsBlankText(text) && found;
+    }
+    if (given)
+        Check(listed);
+    Check(language->IsOffered(u"FUZZ.LNG") == (listed ? TRUE : FALSE));
+
     // The ids the input spells at line starts, and a few fixed ones.
     int probes = 0;
     for (size_t at = 0; at + 5 <= size && probes < 64; ++at) {

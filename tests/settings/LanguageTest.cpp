@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -64,6 +65,25 @@ std::string LanguageFile(const std::string& name, const std::vector<std::string>
     return text;
 }
 
+// The lines of the texts on the way back to the language choice, each but
+// `left` (0: none left out).
+std::vector<std::string> WayBack(int left = 0)
+{
+    std::vector<std::string> lines;
+    for (const int id : LANGUAGE_WAY_BACK_TEXTS)
+        if (id != left) lines.push_back(std::to_string(id) + "=Way " + std::to_string(id));
+    return lines;
+}
+constexpr int kWayBackLines = static_cast<int>(std::size(LANGUAGE_WAY_BACK_TEXTS));
+
+// A language file the list offers: the texts of the way back, then `lines`.
+std::string OfferedFile(const std::string& name, std::vector<std::string> lines)
+{
+    std::vector<std::string> all = WayBack();
+    all.insert(all.end(), lines.begin(), lines.end());
+    return LanguageFile(name, all);
+}
+
 TEST_F(LanguageTest, LookupFindsTheTextOrYieldsTheDigits)
 {
     Write(u"ENG.LNG", LanguageFile("English", {"40501=Date", "40502=Wheel", "40503=", "40504", "40505=Car"}));
@@ -91,7 +111,7 @@ TEST_F(LanguageTest, MissingFolderOrFilesLeaveDigits)
     // A language file without "Language.ini" is listed but not loaded. (The
     // name last read from a "Language.ini" stays the thread's choice, so this
     // runs on a thread of its own, as at program start.)
-    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
+    Write(u"ENG.LNG", OfferedFile("English", {"40501=Date"}));
     std::thread fresh([&] {
         auto unchosen = Loaded();
         ASSERT_EQ(1, unchosen->GetLanguageCount());
@@ -119,8 +139,8 @@ TEST_F(LanguageTest, LanguageNameIsReadFromLineTwoOnly)
 
 TEST_F(LanguageTest, CurrentFileIsMatchedWithoutRegardToCase)
 {
-    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
-    Write(u"RUS.LNG", LanguageFile("Русский", {"40501=Дата"}));
+    Write(u"ENG.LNG", OfferedFile("English", {"40501=Date"}));
+    Write(u"RUS.LNG", OfferedFile("Русский", {"40501=Дата"}));
     Write(u"Language.ini", "File_Language=eng.lng");
     auto language = Loaded();
 
@@ -192,7 +212,9 @@ TEST_F(LanguageTest, LinesAreSplitAsTheFileFormatSays)
 
 TEST_F(LanguageTest, ByteOrderMarkSpoilsOnlyTheFirstLine)
 {
-    Write(u"BOM.LNG", "\xEF\xBB\xBF" "40500=Lost\r\n10000=Marked\r\n40501=Date\r\n");
+    std::string bom = "\xEF\xBB\xBF" "40500=Lost\r\n10000=Marked\r\n40501=Date\r\n";
+    for (const std::string& line : WayBack()) bom += line + "\r\n";
+    Write(u"BOM.LNG", bom);
     Write(u"Language.ini", "File_Language=BOM.LNG");
     auto language = Loaded();
     EXPECT_EQ(u"40500", Text(language->GetText(40500)));
@@ -208,16 +230,18 @@ TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
     lines.push_back("40502=" + std::string(250, 'b') + "Z");  // line over 199 characters
     for (int i = 0; i < 400; ++i)                              // more lines than the table holds
         lines.push_back(std::to_string(43000 + i) + "=t");
-    Write(u"BIG.LNG", LanguageFile(std::string(80, 'N'), lines));
-    Write(u"LONGNAME12.LNG", LanguageFile("Long file name", {}));
+    Write(u"BIG.LNG", OfferedFile(std::string(80, 'N'), lines));
+    Write(u"LONGNAME12.LNG", OfferedFile("Long file name", {}));
     Write(u"Language.ini", "File_Language=BIG.LNG");
     auto language = Loaded();
 
     EXPECT_EQ(std::u16string(LANGUAGE_TEXT_CHARS - 1, u'a'), Text(language->GetText(40501)));
     EXPECT_EQ(std::u16string(LANGUAGE_TEXT_CHARS - 1, u'b'), Text(language->GetText(40502)));
-    // Stored lines: header, name, 40501, 40502, then 316 of the 400.
-    EXPECT_EQ(u"t", Text(language->GetText(43000 + 315)));
-    EXPECT_EQ(u"43316", Text(language->GetText(43000 + 316)));
+    // Stored lines: header, name, the way back, 40501, 40502, then the rest
+    // of the 400.
+    const int stored = LANGUAGE_TABLE_LINES - 4 - kWayBackLines;
+    EXPECT_EQ(u"t", Text(language->GetText(43000 + stored - 1)));
+    EXPECT_EQ(qplat::FromUtf8(std::to_string(43000 + stored)), Text(language->GetText(43000 + stored)));
 
     // A file name too long for the list's field is left out rather than cut
     // into the name of another file.
@@ -226,35 +250,74 @@ TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
     EXPECT_EQ(std::u16string(LANGUAGE_NAME_CHARS - 1, u'N'), std::u16string(language->GetLanguageEntry(0)->languageName));
 }
 
-// A language file that cannot be read or gives no lookup a text was listed
-// as a blank row; chosen, it left every screen with bare text ids. Such files
-// are not offered: an empty one, a byte-order mark alone (what a PC editor
+// A language file is offered only when it has a name to show and gives the
+// texts of the way back to the language screen through the lookup itself.
+// Anything less was listed as a blank row or under its name alone; chosen,
+// every screen showed bare text ids and the operator had to tap blind to get
+// back. Not offered: an empty file, a byte-order mark alone (what a PC editor
 // saves for an empty file), blanks and tabs, lines without an id or with an
-// id but no text (a later line of the same id is never looked at).
-TEST_F(LanguageTest, AFileThatCannotBeReadOrGivesNoTextIsNotListed)
+// id but no text (a later line of the same id is never looked at), a file cut
+// or mangled on a PC (its name line gone, the texts among garbage), a name
+// alone, a name or a text of blanks, a way-back text the table never reaches
+// or that is cut to blanks, and one without any single way-back text.
+TEST_F(LanguageTest, OnlyAFileWithANameAndTheTextsOfTheWayBackIsListed)
 {
-    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
-    const std::vector<std::pair<std::u16string, std::string>> textless = {
+    auto lines = [](std::vector<std::string> list) {
+        std::string text;
+        for (const std::string& line : list) text += line + "\r\n";
+        return text;
+    };
+    // Lines 3 to 320 taken: the way back after them is stored no more.
+    std::vector<std::string> farAway(LANGUAGE_TABLE_LINES - 2, "x");
+    for (const std::string& line : WayBack()) farAway.push_back(line);
+    std::vector<std::pair<std::u16string, std::string>> unusable = {
         {u"EMPTY.LNG", ""},
         {u"BLANK.LNG", "\r\n [\r\n\r\n"},
         {u"MARK.LNG", "\xEF\xBB\xBF"},
         {u"TABS.LNG", " \t\t\r\n\t \r\n"},
         {u"PROSE.LNG", "[Texts]\r\nA note\r\n10000=\r\n4050=x\r\n01234=zero\r\n40501=\r\n40501=later\r\n"},
+        {u"CUT.LNG", "\x01\x7f#~\r\n=?\xC3\xA4\r\n40000=Settings\r\n\x02\r\n"},
+        {u"MANGL.LNG", "\xEF\xBB\xBF#~\r\n^%$\r\n" + lines(WayBack()) + "\x7f\x7f\r\n"},
+        {u"NAME.LNG", "[Deutsch]\r\n10000=Deutsch\r\n"},
+        {u"BLNAM.LNG", "[x]\r\n10000= \t\xC2\xA0\xE3\x80\x80\r\n" + lines(WayBack())},
+        {u"SPACE.LNG", LanguageFile("Leer", WayBack(LANGUAGE_TEXT_APPLY)) + "50108=   \t \r\n"},
+        {u"FIRST.LNG", LanguageFile("Erst", {"40000="}) + lines(WayBack())},
+        {u"FAR.LNG", LanguageFile("Fern", farAway)},
+        {u"SHORT.LNG", LanguageFile("Kurz", WayBack(LANGUAGE_TEXT_SETTINGS)) + "40000=" +
+                              std::string(LANGUAGE_TEXT_CHARS - 1, ' ') + "Settings\r\n"},
+        {u"NOTE.LNG", "[x]\r\n40501=Datum\r\n"},
     };
-    for (const auto& [name, bytes] : textless) Write(name, bytes);
-    Write(u"NOTE.LNG", "[x]\r\n40501=Datum\r\n");  // texts without a name: still a language
+    for (const int id : LANGUAGE_WAY_BACK_TEXTS)
+        unusable.push_back({u"W" + qplat::FromUtf8(std::to_string(unusable.size())) + u".LNG",
+                            LanguageFile("Ohne", WayBack(id))});
+    for (const auto& [name, bytes] : unusable) {
+        ASSERT_LT(name.size(), size_t(LANGUAGE_FILE_CHARS)) << "a name the list could hold";
+        Write(name, bytes);
+    }
+    // The least a file needs, with LF line ends and no header of its own.
+    std::string least = "\n10000=Wenig\n";
+    for (const std::string& line : WayBack()) least += line + "\n";
+    Write(u"LEAST.LNG", least);
+    Write(u"ENG.LNG", OfferedFile("English", {"40501=Date"}));
     ASSERT_EQ(0, ::mkfifo(root.Host(kFolder + u"PIPE.LNG").c_str(), 0644));
     std::filesystem::create_directory(root.Host(kFolder + u"DIR.LNG"));
     Write(u"Language.ini", "File_Language=ENG.LNG");
     auto language = Loaded();
-    EXPECT_EQ(Listed(*language), (std::vector<std::u16string>{u"ENG.LNG", u"NOTE.LNG"}));
+    EXPECT_EQ(Listed(*language), (std::vector<std::u16string>{u"ENG.LNG", u"LEAST.LNG"}));
     EXPECT_EQ(u"Date", Text(language->GetText(40501)));
 
-    for (const auto& [name, bytes] : textless) EXPECT_FALSE(language->HoldsTexts(name.c_str())) << qplat::ToUtf8(name);
+    for (const auto& [name, bytes] : unusable) EXPECT_FALSE(language->IsOffered(name.c_str())) << qplat::ToUtf8(name);
     for (const char16_t* file : {u"PIPE.LNG", u"DIR.LNG", u"MISSING.LNG"})
-        EXPECT_FALSE(language->HoldsTexts(file)) << qplat::ToUtf8(file);
-    EXPECT_TRUE(language->HoldsTexts(u"eng.lng"));
-    EXPECT_TRUE(language->HoldsTexts(u"NOTE.LNG"));
+        EXPECT_FALSE(language->IsOffered(file)) << qplat::ToUtf8(file);
+    EXPECT_TRUE(language->IsOffered(u"eng.lng"));
+    EXPECT_TRUE(language->IsOffered(u"LEAST.LNG"));
+
+    // Named by "Language.ini" by hand, a file that is not offered still gives
+    // the texts it holds.
+    Write(u"Language.ini", "File_Language=NOTE.LNG");
+    auto named = Loaded();
+    EXPECT_EQ(Listed(*named), (std::vector<std::u16string>{u"ENG.LNG", u"LEAST.LNG"}));
+    EXPECT_EQ(u"Datum", Text(named->GetText(40501)));
 }
 
 // A file the program may not read, as a user that permission bits bind: the
@@ -262,8 +325,8 @@ TEST_F(LanguageTest, AFileThatCannotBeReadOrGivesNoTextIsNotListed)
 // user.
 TEST_F(LanguageTest, AFileThatMayNotBeReadIsNotListed)
 {
-    Write(u"ENG.LNG", LanguageFile("English", {"40501=Date"}));
-    Write(u"SHUT.LNG", LanguageFile("Locked", {"40501=Zu"}));
+    Write(u"ENG.LNG", OfferedFile("English", {"40501=Date"}));
+    Write(u"SHUT.LNG", OfferedFile("Locked", {"40501=Zu"}));
     Write(u"Language.ini", "File_Language=SHUT.LNG");
     std::filesystem::permissions(root.Host(kFolder + u"SHUT.LNG"), std::filesystem::perms::none);
     for (std::filesystem::path p = root.Host(kFolder); p.string().size() >= root.Path().size(); p = p.parent_path())
@@ -272,7 +335,7 @@ TEST_F(LanguageTest, AFileThatMayNotBeReadIsNotListed)
     const qtest::OrdinaryUserRun run = qtest::AsOrdinaryUser([&] {
         auto language = Loaded();
         // The readable file is listed: the check could read the folder.
-        return Listed(*language) == std::vector<std::u16string>{u"ENG.LNG"} && !language->HoldsTexts(u"SHUT.LNG") &&
+        return Listed(*language) == std::vector<std::u16string>{u"ENG.LNG"} && !language->IsOffered(u"SHUT.LNG") &&
                Text(language->GetText(40501)) == u"40501";
     });
     if (run == qtest::OrdinaryUserRun::NoOtherUser)
@@ -284,7 +347,7 @@ TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)
 {
     for (int i = 0; i < 45; ++i)
         Write(u"L" + qplat::FromUtf8(std::to_string(i)) + u".LNG",
-              LanguageFile("Language " + std::to_string(i), {"40501=Text " + std::to_string(i)}));
+              OfferedFile("Language " + std::to_string(i), {"40501=Text " + std::to_string(i)}));
     Write(u"Language.ini", "File_Language=L44.LNG");
     auto language = Loaded();
     EXPECT_EQ(LANGUAGE_MAX_FILES, language->GetLanguageCount());

@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 constexpr POINT kSettingsMenu{88, 85};
 constexpr POINT kDataMenu{390, 85};
 constexpr POINT kMenuBack{453, 25};
+// The last pixel column of the language list's rows, where the last column's
+// grid line closes them; the list's frame is the column after.
+constexpr int kLanguageRowEnd = 434;
 // The measurement button of the start screen.
 constexpr RECT kMeasureButton{18, 192, 159, 243};
 constexpr RECT kWholeScreen{0, 0, 480, 272};
@@ -119,6 +122,12 @@ TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShow
     EXPECT_FALSE(Highlighted(At(language, 100, 110)));
     EXPECT_TRUE(Highlighted(At(selected, 100, 110))) << "Russian selected";
     EXPECT_FALSE(Highlighted(At(selected, 100, 88)));
+    // The highlight runs to the row's end, up to its closing grid line, not
+    // over the name and the mark alone with an empty cell after them.
+    for (const auto& [shot, y] : {std::pair{&language, 88}, {&selected, 110}})
+        for (const int x : {kLanguageRowEnd - 50, kLanguageRowEnd - 1})
+            EXPECT_TRUE(Highlighted(At(*shot, x, y))) << x << "," << y;
+    EXPECT_EQ(At(language, kLanguageRowEnd + 1, 88), RGB(0, 0, 0)) << "the list's frame";
     EXPECT_GT(Differing(selected, applied, RECT{357, 77, 381, 99}), 0) << "the mark leaves English";
     EXPECT_GT(Differing(selected, applied, RECT{357, 99, 381, 121}), 0) << "for Russian";
     EXPECT_GT(Differing(selected, applied, RECT{100, 5, 380, 40}), 100) << "the title";
@@ -132,19 +141,22 @@ TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShow
     EXPECT_EQ(DifferingStartScreens(Png("start_after"), Png("fresh")), 0) << "the start screen";
 }
 
-// Language files without a single text beside the delivered ones (a byte-order
-// mark alone, as a PC editor saves an empty file; blanks and tabs; lines
-// without a text; an empty file; a pipe in a file's place) were listed as
-// blank rows; chosen, one became the language of every screen after a
-// restart, which then showed bare text ids. They are not listed: a tap where
-// their rows were selects nothing, apply says that no language is selected,
-// and "Language.ini" stays as it was.
-TEST_F(StylusRun, LanguageFilesWithoutTextsAreNotOfferedOnTheLanguageScreen)
+// Language files the screens cannot use beside the delivered ones (a
+// byte-order mark alone, as a PC editor saves an empty file; blanks and tabs;
+// lines without a text; an empty file; a pipe in a file's place; a file cut
+// on a PC, its name line gone and its one text among garbage; a name alone)
+// were listed, as blank rows or under their names; chosen, one became the
+// language of every screen after a restart, which then showed bare text ids.
+// They are not listed: a tap where their rows were selects nothing, apply
+// says that no language is selected, and "Language.ini" stays as it was.
+TEST_F(StylusRun, UnusableLanguageFilesAreNotOfferedOnTheLanguageScreen)
 {
     const std::u16string folder = u"\\SDMMC\\Autorun\\Language\\";
     root.WriteFile(folder + u"T1.LNG", "\xEF\xBB\xBF");
     root.WriteFile(folder + u"T2.LNG", " \t\r\n\t\t \r\n");
     root.WriteFile(folder + u"T3.LNG", "[Texts]\r\nA note\r\n10000=\r\n40501=\r\n");
+    root.WriteFile(folder + u"T4.LNG", "\x01\x7f#~\r\n=?\r\n40000=Settings\r\n\x02\x03\r\n");
+    root.WriteFile(folder + u"T5.LNG", "[Deutsch]\r\n10000=Deutsch\r\n");
     root.WriteFile(folder + u"X.LNG", "");
     ASSERT_EQ(0, ::mkfifo(root.Host(folder + u"Y.LNG").c_str(), 0644));
     // On a card in English and on one in Russian, whose own row is selected.
