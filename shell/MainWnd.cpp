@@ -10,6 +10,7 @@
 #include "platform/WinText.h"
 #include "resources/ResourceIds.h"
 #include "settings/DeviceSetup.h"
+#include "settings/Language.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
 #include "ui/BufferedDC.h"
@@ -33,7 +34,7 @@ struct MainButton {
 // Slot 5's faces are chosen by the device type (SetMeasureButtonBitmaps).
 constexpr MainButton kMainButtons[] = {
     {CMD_EXIT, 435, 11, 31, 31, 341, 342, 0, 0},
-    {CMD_SETTINGS_MENU, 18, 60, 141, 51, 348, 350, 349, 40000},
+    {CMD_SETTINGS_MENU, 18, 60, 141, 51, 348, 350, 349, LANGUAGE_TEXT_SETTINGS},
     {CMD_PARAM_MENU, 169, 60, 141, 51, 180, 181, 182, 40001},
     {CMD_DATA_MENU, 320, 60, 141, 51, 135, 136, 137, 40002},
     {CMD_JOURNAL, 18, 126, 141, 51, 138, 139, 140, 40003},

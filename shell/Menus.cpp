@@ -17,6 +17,7 @@
 #include "scheme/ui/SchemeListDlg.h"
 #include "sensor/ui/BTDeviceListDlg.h"
 #include "settings/DeviceSetup.h"
+#include "settings/Language.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
 #include "ui/BufferedDC.h"
@@ -61,7 +62,7 @@ constexpr MenuButton kSettingsButtons[SETTINGS_MENU_BUTTONS] = {
     {599, 50, 136, 729, 730, 0, 40015, Open<CUnitsDlg>},
     {419, 50, 197, 183, 184, 0, 40011, Open<CDateTimeDlg>},
     {420, 261, 75, 388, 389, 0, 40012, OpenSensorList},
-    {421, 261, 136, 357, 358, 0, 40013, Open<CLanguageDlg>},
+    {421, 261, 136, 357, 358, 0, LANGUAGE_TEXT_LANGUAGE, Open<CLanguageDlg>},
     {598, 261, 197, 713, 714, 0, 40014, Open<CUsbModeDlg>},
 };
 
@@ -95,7 +96,8 @@ struct Menu {
 
 Menu SettingsMenu()
 {
-    return {40000, kSettingsBack, g_settingsMenuButtons.data(), kSettingsButtons, SETTINGS_MENU_BUTTONS, 45};
+    return {LANGUAGE_TEXT_SETTINGS, kSettingsBack, g_settingsMenuButtons.data(), kSettingsButtons,
+            SETTINGS_MENU_BUTTONS, 45};
 }
 Menu ParamMenu()
 {
