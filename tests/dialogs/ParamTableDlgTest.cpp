@@ -341,7 +341,7 @@ TEST_F(ParamTable, Snapshots)
          },
          Close()});
     EXPECT_EQ(header, u"Размер");
-    EXPECT_EQ(unitText, u"дюйм");
+    EXPECT_EQ(unitText, u"\u2033");  // the inch mark, as narrow as "mm"
 }
 
 }  // namespace
