@@ -186,18 +186,6 @@ inline std::u16string ColumnHeader(HWND list, int column)
     SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
     return text;
 }
-// Whether a text shows whole in a list column, in the list's font: a cell
-// keeps 4 pixels free on either side of its text.
-inline bool FitsColumn(HWND list, int column, const std::u16string& text)
-{
-    HDC dc = GetDC(list);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(list, dc);
-    return size.cx <= static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)) - 8;
-}
 inline int RowCount(HWND list)
 {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

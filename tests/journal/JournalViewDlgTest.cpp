@@ -576,9 +576,11 @@ TEST_F(JournalView, RussianTextsFitTheirPlaces)
 {
     UseLanguage("RUS.LNG");
     language.Load();
-    // In inches, with every value switched on: the longest units and rows.
+    // In inches, with every value switched on and the radial wear as a pair
+    // (40621, 40622): the longest units and row names.
     ParamBlock p = WheelParams(u"Депо", u"Ref1", u"", 2);
     for (BYTE& on : p.switches) on = 2;
+    p.wheelTypeOption = 2;
     WriteParams(p);
     WriteJournal(u"Депо", ThreeWheels());
     WriteReference(u"Ref1", WheelPoints());
