@@ -1,6 +1,6 @@
 // The single-line "EDIT" control: text, selection and caret, replacement of
-// the selection, a read-only mode, digits-only input, and horizontal
-// scrolling that keeps the caret in view. The caret is a steady line (no
+// the selection, a read-only mode (without a caret), digits-only input, and
+// horizontal scrolling that keeps the caret in view. The caret is a steady line (no
 // blinking) so that the screen stays the same between two snapshots.
 #include "platform/controls/ControlsInternal.h"
 
@@ -144,7 +144,8 @@ void Paint(HWND hwnd, Edit& e)
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
         TextOutW(dc, xa, top, e.text.c_str() + a, static_cast<int>(b - a));
     }
-    if (e.focused && a == b) {
+    // A read-only field only shows a text: a caret there would promise typing.
+    if (e.focused && a == b && !readOnly) {
         int xc = x0 + TextWidth(dc, e.text, e.caret);
         FillSolid(dc, RECT{xc, top, xc + 1, top + tm.tmHeight}, GetSysColor(COLOR_WINDOWTEXT));
     }

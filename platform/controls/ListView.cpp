@@ -14,6 +14,9 @@ namespace {
 constexpr int kPad = 4;
 constexpr int kDragThreshold = 6;
 constexpr DWORD kDoubleTapMs = 500;
+// A cell's text, and a header's: one line, and one too wide for its column
+// ends in "..." rather than in a cut letter.
+constexpr UINT kCellText = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
 
 struct Column {
     std::u16string text;
@@ -297,7 +300,7 @@ void DrawCell(HDC dc, const RECT& cell, const std::u16string& text, int fmt)
                                                                 : DT_LEFT;
     HRGN clip = CreateRectRgn(cell.left, cell.top, cell.right, cell.bottom);
     SelectClipRgn(dc, clip);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &t, kCellText | align);
     SelectClipRgn(dc, nullptr);
     DeleteObject(clip);
 }
@@ -404,7 +407,7 @@ void Paint(HWND hwnd, ListView& l)
                          : (col.fmt & LVCFMT_JUSTIFYMASK) == LVCFMT_CENTER ? DT_CENTER
                                                                            : DT_LEFT;
             if (t.right > t.left)
-                DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | align);
+                DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &t, kCellText | align);
             SelectClipRgn(dc, nullptr);
             DeleteObject(cellClip);
         }

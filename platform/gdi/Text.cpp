@@ -92,6 +92,22 @@ std::u16string Prepare(const char16_t* text, int count, UINT format)
     return out;
 }
 
+// A line wider than the box loses characters at its end for "...", so the
+// reader sees that it goes on instead of a letter cut in half; when not even
+// the dots fit, as many of them as do.
+Line EndEllipsis(FontInstance& f, const std::u16string& text, int maxWidth)
+{
+    auto width = [&](const std::u16string& s) { return TextWidth(f, s.data(), static_cast<int>(s.size())); };
+    const int whole = width(text);
+    if (whole <= maxWidth) return Line{text, whole};
+    std::u16string dots = u"...";
+    std::u16string head = text;
+    while (!head.empty() && width(head + dots) > maxWidth) head.pop_back();
+    while (head.empty() && !dots.empty() && width(dots) > maxWidth) dots.pop_back();
+    head += dots;
+    return Line{head, width(head)};
+}
+
 std::vector<Line> Layout(FontInstance& f, const std::u16string& text, UINT format, int maxWidth)
 {
     std::vector<Line> lines;
@@ -116,7 +132,7 @@ std::vector<Line> Layout(FontInstance& f, const std::u16string& text, UINT forma
     bool wrap = (format & DT_WORDBREAK) && !(format & DT_SINGLELINE);
     for (const std::u16string& p : paragraphs) {
         if (!wrap) {
-            lines.push_back(Line{p, width(p)});
+            lines.push_back((format & DT_END_ELLIPSIS) ? EndEllipsis(f, p, maxWidth) : Line{p, width(p)});
             continue;
         }
         // Words are broken only at spaces; a word wider than the box stays whole.

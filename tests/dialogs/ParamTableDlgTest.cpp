@@ -14,17 +14,6 @@ using Dlg = CParamTableDlg;
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Dlg::kListId); }
 
-std::u16string ColumnHeader(HWND list, int column)
-{
-    WCHAR text[60] = {};
-    LVCOLUMNW col{};
-    col.mask = LVCF_TEXT;
-    col.pszText = text;
-    col.cchTextMax = 60;
-    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
-    return text;
-}
-
 class ParamTable : public SettingsScreenTest {
 protected:
     BOOL Run(std::vector<Step> steps) { return RunWith<Dlg>(std::move(steps)); }
@@ -341,7 +330,7 @@ TEST_F(ParamTable, Snapshots)
          },
          Close()});
     EXPECT_EQ(header, u"Размер");
-    EXPECT_EQ(unitText, u"дюйм");
+    EXPECT_EQ(unitText, u"\u2033");  // the inch mark, as narrow as "mm"
 }
 
 }  // namespace

@@ -176,6 +176,16 @@ inline std::u16string CellText(HWND list, int row, int column)
     SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&it));
     return text;
 }
+inline std::u16string ColumnHeader(HWND list, int column)
+{
+    WCHAR text[60] = {};
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = text;
+    col.cchTextMax = 60;
+    SendMessageW(list, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col));
+    return text;
+}
 inline int RowCount(HWND list)
 {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

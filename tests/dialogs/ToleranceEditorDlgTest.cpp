@@ -39,6 +39,41 @@ DopuskQodRecord QodSet(const char16_t* name, LONG base)
 HWND SetList(HWND dlg) { return GetDlgItem(dlg, Dlg::kSetListId); }
 HWND ValueList(HWND dlg) { return GetDlgItem(dlg, Dlg::kValueListId); }
 
+// The value list's headers and its value and unit cells that do not show
+// whole (column 0 is the long row label, which its column cannot hold).
+std::vector<std::u16string> CutTexts(HWND list)
+{
+    std::vector<std::u16string> cut;
+    for (int c = 1; c <= 5; ++c) {
+        if (!FitsColumn(list, c, ColumnHeader(list, c))) cut.push_back(ColumnHeader(list, c));
+        for (int r = 0; r < RowCount(list); ++r)
+            if (!FitsColumn(list, c, CellText(list, r, c))) cut.push_back(CellText(list, r, c));
+    }
+    return cut;
+}
+
+// The first rows' row labels, too long for their column, end in "...": the
+// most pixel rows with ink that one shows in the last 8 columns before its
+// cell's right padding (4 pixels); dots fill a row or three, a letter cut
+// there many.
+int LabelEndInkRows(HWND list)
+{
+    int most = 0;
+    const int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+    for (int r = 0; r < std::min(3, RowCount(list)); ++r) {
+        const POINT c = CellCentre(list, r, 0);
+        const int textEnd = c.x - width / 2 + width - 4;
+        int rows = 0;
+        for (int y = c.y - 8; y <= c.y + 8; ++y) {
+            bool ink = false;
+            for (int x = textEnd - 8; x < textEnd; ++x) ink = ink || qplat::ScreenPixel(x, y) != 0xFFFFFFu;
+            rows += ink ? 1 : 0;
+        }
+        most = std::max(most, rows);
+    }
+    return most;
+}
+
 class ToleranceEditor : public SettingsScreenTest {
 protected:
     BOOL Run(std::vector<Step> steps)
@@ -705,9 +740,13 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
     const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     COLORREF limitCell = 0, warningCell = 0, editCell = 0;
     std::u16string prompt, title;
+    std::vector<std::u16string> cut, cutRussian;
+    int labelEnd = -1, labelEndEditing = -1;
     Run({[&](HWND dlg) {
              qplat::ProcessPendingMessages();
              ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse.png"));
+             cut = CutTexts(ValueList(dlg));
+             labelEnd = LabelEndInkRows(ValueList(dlg));
              const POINT lower = CellCentre(ValueList(dlg), 0, 1);
              const POINT warning = CellCentre(ValueList(dlg), 0, 2);
              limitCell = qplat::ScreenPixel(lower.x + 20, lower.y - 5);
@@ -717,6 +756,7 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
          [&](HWND dlg) {
              qplat::ProcessPendingMessages();
              ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_edit.png"));
+             labelEndEditing = LabelEndInkRows(ValueList(dlg));
              const POINT upper = CellCentre(ValueList(dlg), 0, 4);
              editCell = qplat::ScreenPixel(upper.x + 25, upper.y - 5);
              TapCell(ValueList(dlg), 0, 4, true);
@@ -732,12 +772,18 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
     EXPECT_EQ(warningCell, 0x78B4FFu) << "browsing: warning limits on orange";
     EXPECT_EQ(editCell, 0xE6E6FFu) << "editing: pale red";
     EXPECT_EQ(prompt, Text(40419) + u" " + Text(40604) + u"-" + Text(40343) + u"(" + Text(40305) + u")");
+    EXPECT_TRUE(cut.empty()) << qplat::ToUtf8(cut.front());
+    EXPECT_GT(labelEnd, 0) << "browsing: the 40-pixel label column";
+    EXPECT_LE(labelEnd, 3) << "browsing: the 40-pixel label column";
+    EXPECT_GT(labelEndEditing, 0) << "editing: the 100-pixel label column";
+    EXPECT_LE(labelEndEditing, 3) << "editing: the 100-pixel label column";
 
     // The same screens in Russian.
     UseLanguage("RUS.LNG");
     Run({[&](HWND dlg) {
              qplat::ProcessPendingMessages();
              ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse_ru.png"));
+             cutRussian = CutTexts(ValueList(dlg));
              PostCommand(dlg, Dlg::kNewId);
          },
          [&](HWND) {
@@ -747,6 +793,7 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
          },
          Close()});
     EXPECT_EQ(title, u"Новый набор допусков");
+    EXPECT_TRUE(cutRussian.empty()) << qplat::ToUtf8(cutRussian.front());
 }
 
 }  // namespace

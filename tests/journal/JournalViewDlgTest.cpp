@@ -576,14 +576,24 @@ TEST_F(JournalView, RussianTextsFitTheirPlaces)
 {
     UseLanguage("RUS.LNG");
     language.Load();
-    WriteParams(WheelParams(u"Депо", u"Ref1"));
+    // In inches, with every value switched on and the radial wear as a pair
+    // (40621, 40622): the longest units and row names.
+    ParamBlock p = WheelParams(u"Депо", u"Ref1", u"", 2);
+    for (BYTE& on : p.switches) on = 2;
+    p.wheelTypeOption = 2;
+    WriteParams(p);
     WriteJournal(u"Депо", ThreeWheels());
     WriteReference(u"Ref1", WheelPoints());
     bool title = false, filterTitle = false, header = false;
+    std::vector<std::u16string> cut;
     EXPECT_TRUE(Run({[&](HWND d) {
                          qplat::ProcessPendingMessages();
                          title = AnyHue(d, RECT{150, 8, 330, 34}, 2);
                          header = CellText(RecordList(d), 0, 4) == Text(40511);
+                         const HWND table = ResultList(d);
+                         for (int r = 0; r < RowCount(table); ++r)
+                             for (int c = 0; c < 4; ++c)
+                                 if (!FitsColumn(table, c, CellText(table, r, c))) cut.push_back(CellText(table, r, c));
                          qplat::SaveScreenPng(SnapshotPath("browser-ru"));
                          PostCommand(d, View::kFilterId);
                      },
@@ -597,6 +607,8 @@ TEST_F(JournalView, RussianTextsFitTheirPlaces)
     EXPECT_TRUE(title);
     EXPECT_TRUE(filterTitle);
     EXPECT_TRUE(header);
+    EXPECT_TRUE(cut.empty()) << cut.size() << " texts of the results table do not show whole, the first \""
+                             << qplat::ToUtf8(cut.front()) << "\"";
 }
 
 }  // namespace

@@ -204,6 +204,43 @@ TEST_F(Controls, ListViewKeepsColumnsRowsAndSubItems)
     EXPECT_EQ(std::u16string(title), u"Value");
     EXPECT_EQ(c.cx, 100);
     EXPECT_FALSE(SendMessageW(l, LVM_GETCOLUMNW, 5, reinterpret_cast<LPARAM>(&c)));
+    // A text too wide for its column, in a row and in the header, ends in
+    // dots short of the column's edge rather than in a letter cut there.
+    c.mask = LVCF_TEXT;
+    c.pszText = const_cast<LPWSTR>(u"Values measured on the wheel");
+    SendMessageW(l, LVM_SETCOLUMNW, 1, reinterpret_cast<LPARAM>(&c));
+    LVITEMW wide{};
+    wide.iSubItem = 1;
+    wide.pszText = const_cast<LPWSTR>(u"a value far too wide for its column");
+    SendMessageW(l, LVM_SETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&wide));
+    UpdateWindow(l);
+    qplat::ProcessPendingMessages();
+    // Pixel rows with dark ink in the last 8 columns before a cell's right
+    // padding (4 pixels): the dots of "..." fill a row or three, a letter cut
+    // there many.
+    auto inkRows = [](int edge, int y0, int y1) {
+        int rows = 0;
+        for (int y = y0; y < y1; ++y) {
+            bool ink = false;
+            for (int x = edge - 12; x < edge - 4; ++x) {
+                const COLORREF p = qplat::ScreenPixel(x, y);
+                ink = ink || (GetRValue(p) < 0x80 && GetGValue(p) < 0x80 && GetBValue(p) < 0x80);
+            }
+            rows += ink ? 1 : 0;
+        }
+        return rows;
+    };
+    const RECT row = RowRect(l, 1);
+    const int edge = row.left + 220;  // column 1's right edge
+    POINT top{0, 0};
+    ClientToScreen(l, &top);
+    const int rowInk = inkRows(edge, row.top + 1, row.bottom - 1);
+    EXPECT_GT(rowInk, 0) << "the row's text runs to its end";
+    EXPECT_LE(rowInk, 3) << "the row's text ends in dots";
+    const int headerInk = inkRows(edge, top.y + 2, RowRect(l, 0).top - 2);
+    EXPECT_GT(headerInk, 0) << "the header runs to its end";
+    EXPECT_LE(headerInk, 3) << "the header ends in dots";
+    EXPECT_EQ(Cell(l, 1, 1), u"a value far too wide for its column") << "the text itself stays whole";
     EXPECT_TRUE(SendMessageW(l, LVM_DELETEITEM, 0, 0));
     EXPECT_FALSE(SendMessageW(l, LVM_DELETEITEM, 7, 0));
     EXPECT_EQ(Cell(l, 0, 0), u"first");
@@ -459,6 +496,26 @@ TEST_F(Controls, EditCaretSelectionAndReplacement)
     EXPECT_EQ(HIWORD(SendMessageW(e, EM_GETSEL, 0, 0)), 0);
     Tap(r.right - 3, (r.top + r.bottom) / 2);
     EXPECT_EQ(HIWORD(SendMessageW(e, EM_GETSEL, 0, 0)), 12);
+    // The focused field shows its caret at the start of an empty text, a
+    // read-only one none.
+    auto caretInk = [&] {
+        UpdateWindow(e);
+        qplat::ProcessPendingMessages();
+        POINT origin{0, 0};
+        ClientToScreen(e, &origin);
+        int n = 0;
+        for (int y = 6; y < 18; ++y)
+            for (int x = 0; x < 6; ++x) {
+                const COLORREF c = qplat::ScreenPixel(origin.x + x, origin.y + y);
+                n += GetRValue(c) < 0x40 && GetGValue(c) < 0x40 && GetBValue(c) < 0x40 ? 1 : 0;
+            }
+        return n;
+    };
+    ASSERT_EQ(GetFocus(), e);
+    SetWindowTextW(e, u"");
+    EXPECT_EQ(caretInk(), 0) << "read-only";
+    SendMessageW(e, EM_SETREADONLY, FALSE, 0);
+    EXPECT_GT(caretInk(), 5) << "editable";
 }
 
 // A screen may run a modal screen (the on-screen keyboard) from a control's

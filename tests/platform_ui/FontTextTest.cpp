@@ -1,7 +1,9 @@
 // Fonts and text: faces, sizes, extents and the DrawTextW layout flags,
 // checked with probes (never whole images, which change with a font version).
 #include <string>
+#include <vector>
 
+#include "platform/WinText.h"
 #include "tests/platform_ui/GdiTestSupport.h"
 
 using namespace qtest;
@@ -198,7 +200,7 @@ TEST(DrawText, AlignmentFlagsPlaceTheInk)
     EXPECT_LE(ink.left, 23);
 }
 
-TEST(DrawText, TextIsCutToItsBoxUnlessNoClip)
+TEST(DrawText, TextIsCutToItsBoxUnlessNoClipOrEndsInDots)
 {
     TextCanvas t(200, 60, MakeFont(-20));
     RECT box{10, 10, 30, 20};
@@ -210,6 +212,38 @@ TEST(DrawText, TextIsCutToItsBoxUnlessNoClip)
     t.Fill(kWhite);
     DrawTextW(t.dc, u"Wheel profile gauge", -1, &box, DT_NOCLIP);
     EXPECT_GT(t.InkBox().right, 60);
+
+    // With DT_END_ELLIPSIS a line too wide for its box keeps the most of its
+    // start that fits with "..." behind it, and a line that fits stays as it is.
+    const std::u16string text = u"Wheel profile gauge";
+    RECT wide{10, 30, 90, 55};
+    std::u16string shown = text;
+    while (t.Extent((shown + u"...").c_str()).cx > wide.right - wide.left) shown.pop_back();
+    shown += u"...";
+    ASSERT_LT(shown.size(), text.size());
+    auto pixels = [&] {
+        std::vector<COLORREF> all;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 200; ++x) all.push_back(t.At(x, y));
+        return all;
+    };
+    t.Fill(kWhite);
+    DrawTextW(t.dc, text.c_str(), -1, &wide, DT_SINGLELINE | DT_END_ELLIPSIS);
+    const auto ellipsis = pixels();
+    t.Fill(kWhite);
+    DrawTextW(t.dc, shown.c_str(), -1, &wide, DT_SINGLELINE);
+    EXPECT_TRUE(ellipsis == pixels()) << "drawn as \"" << qplat::ToUtf8(shown) << "\"";
+    EXPECT_LE(t.InkBox().right, wide.right);
+    RECT measured = wide;
+    DrawTextW(t.dc, text.c_str(), -1, &measured, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+    EXPECT_EQ(measured.right, wide.left + t.Extent(shown.c_str()).cx);
+    RECT fits{10, 30, 190, 55};
+    DrawTextW(t.dc, text.c_str(), -1, &fits, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+    EXPECT_EQ(fits.right, 10 + t.Extent(text.c_str()).cx);
+    // Not even the dots fit: as many of them as do.
+    RECT tiny{10, 30, 10 + t.Extent(u"..").cx, 55};
+    DrawTextW(t.dc, text.c_str(), -1, &tiny, DT_SINGLELINE | DT_END_ELLIPSIS | DT_CALCRECT);
+    EXPECT_EQ(tiny.right, 10 + t.Extent(u"..").cx);
 }
 
 TEST(Text, RotatedFontRunsUpwards)

@@ -43,6 +43,7 @@ protected:
     // this process (on the card as it is now).
     struct Places {
         qtest::Spot firstRow{}, remove{}, makeCurrent{};
+        RECT currentField{};  // inside its frame
     };
     Places Measure()
     {
@@ -53,6 +54,8 @@ protected:
             p.firstRow = schemeui::FirstRow(list);
             p.remove = Centre(GetDlgItem(d, CReferListDlg::kDeleteId));
             p.makeCurrent = Centre(GetDlgItem(d, CReferListDlg::kMakeCurrentId));
+            GetWindowRect(GetDlgItem(d, CReferListDlg::kCurrentEditId), &p.currentField);
+            InflateRect(&p.currentField, -2, -2);
             qtest::Press(d, CReferListDlg::kBackId);
         });
         RunScreen<CReferListDlg>(nullptr, owner);
@@ -61,7 +64,9 @@ protected:
 };
 
 // A folder under a reference file's name, first in the folder: the profile
-// after it is listed, and chosen by taps it becomes the current one.
+// after it is listed, and chosen by taps it becomes the current one. The
+// current-reference field shows the name and, though it has the focus, no
+// caret: it takes no typing.
 TEST_F(ReferListRun, AnEntryThatCannotBeOpenedLeavesTheOthersListed)
 {
     WriteSettings(1);
@@ -76,6 +81,9 @@ TEST_F(ReferListRun, AnEntryThatCannotBeOpenedLeavesTheOthersListed)
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel B");
     const qplat::Surface chosen = qtest::ReadPngFile(Snap("chosen"));
     ASSERT_EQ(chosen.width, 480);
+    EXPECT_TRUE(qtest::AnyPixel(chosen, at.currentField, qtest::Dark)) << "the current name";
+    const qplat::Surface listed = qtest::ReadPngFile(Snap("listed"));
+    EXPECT_FALSE(qtest::AnyPixel(listed, at.currentField, qtest::Dark)) << "an empty field, without a caret";
 }
 
 // The box the program shows, in the language of the card, rendered here from

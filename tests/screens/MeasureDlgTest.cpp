@@ -477,6 +477,19 @@ TEST_F(MeasureScreen, WheelScreenShowsTheResultsAndTheProfileAsTheOperatorSeesTh
     EXPECT_GT(chartBlue, 150) << "the profile";
     EXPECT_GT(chartRed, 20) << "its key points";
     EXPECT_NE(linkDown, 0xFFFFFFu) << "the link picture";
+
+    // In Russian the white measure caption ends inside its button (110 wide
+    // at 5, 55), short of its last columns.
+    UseLanguage("RUS.LNG");
+    int captionInk = 0, captionAtEdge = 0;
+    OpenMeasuring(record.get(), nullptr, 0, [&](CMeasureDlg& s) {
+        qtest::Snapshot("measure_results_ru.png");
+        auto whitish = [](COLORREF p) { return GetRValue(p) > 0xC0 && GetGValue(p) > 0xC0 && GetBValue(p) > 0xC0; };
+        captionInk = CountClient(s.m_hWnd, RECT{36, 70, 106, 115}, whitish);
+        captionAtEdge = CountClient(s.m_hWnd, RECT{106, 70, 114, 115}, whitish);
+    });
+    EXPECT_GT(captionInk, 40) << "the caption";
+    EXPECT_EQ(captionAtEdge, 0) << "the caption runs into the button's edge";
 }
 
 }  // namespace

@@ -165,7 +165,7 @@ TEST_F(ResultLinesTest, DiscLinesAndTheirSpacing)
     s.discSwitches[0] = s.discSwitches[1] = s.discSwitches[2] = s.discSwitches[3] = 2;
     ResultLine disc[DISC_PANEL_LINES];
     ASSERT_EQ(7, DiscPanelLines(s, *language, d, disc, DISC_PANEL_LINES));
-    const WCHAR* names[] = {u"H1", u"Wd1", u"U1", u"H2", u"Wd2", u"U2", u"Th"};
+    const WCHAR* names[] = {u"H1", u"Dp1", u"U1", u"H2", u"Dp2", u"U2", u"Th"};
     const BYTE kinds[] = {0, 1, 0, 0, 1, 0, 0};
     for (int j = 0; j < 7; ++j) {
         EXPECT_EQ(Text(names[j]), Text(disc[j].name));

@@ -443,8 +443,8 @@ TEST_F(ResultPanelTest, Gauge2RussianInches)
     ShowGauge2(m, 0, 0, "gauge2_russian_inches");
     ExpectInside(RECT{125, 60, 475, 87}, DarkInk, "title");
     ExpectInside(RECT{190, 147, 395, 197}, BlueInk, "value");
-    // "дюйм" is wider than the 75 pixels left for the unit: drawn smaller,
-    // inside the frame.
+    // The unit, whatever its width, inside the frame (a wide one is drawn
+    // smaller).
     ExpectInside(RECT{400, 140, 472, 200}, DarkInk, "unit");
     EXPECT_EQ(0, Count(RECT{475, 87, 480, 267}, DarkInk));
 }

@@ -406,7 +406,7 @@ TEST_F(ResultTableTest, DiscTableOrderSwitchesAndUnits)
     }
     s.discSwitches[0] = s.discSwitches[1] = s.discSwitches[2] = s.discSwitches[3] = 1;
     ASSERT_EQ(7, Disc(s, d, 1));
-    EXPECT_EQ((NameList{u"H1", u"Wd1", u"U1", u"H2", u"Wd2", u"U2", u"Th"}), Names());
+    EXPECT_EQ((NameList{u"H1", u"Dp1", u"U1", u"H2", u"Dp2", u"U2", u"Th"}), Names());
     for (int j = 0; j < 7; ++j) {
         EXPECT_FLOAT_EQ(static_cast<float>(j + 1), rows[j].valueA) << j;
         EXPECT_EQ(j % 3, rows[j].status) << j;

@@ -456,9 +456,16 @@ TEST_F(Series, DiscSeriesStoresEveryPositionUnderItsOwnNamesInTheMeasuringOrder)
     g_discWalk.controller = controller.get();
     SetTimer(qtest::ActionWindow(), 78, 10, DriveDiscScreens);
     LONG statesAfter[8] = {};
+    std::vector<std::u16string> names, cut;
     auto walk = [&](CSeriesDlg& s) {
         for (int i = 0; i < 8; ++i) Press(s.m_hWnd, CSeriesDlg::kMeasureId);
         for (int i = 0; i < 8; ++i) statesAfter[i] = scheme->order[i].state;
+        // The disc rows' names with their side digits show whole in the
+        // value list's 30-pixel name column.
+        for (int r = 0; r < s.m_list.GetItemCount(); ++r) {
+            names.push_back(qtest::RowText(s.m_list, r, 0));
+            if (!qtest::FitsColumn(s.m_list.m_hWnd, 0, names.back())) cut.push_back(names.back());
+        }
     };
     auto screen = std::make_unique<CSeriesDlg>();
     CSeriesDlg* series = screen.get();
@@ -470,6 +477,8 @@ TEST_F(Series, DiscSeriesStoresEveryPositionUnderItsOwnNamesInTheMeasuringOrder)
     screen->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
     KillTimer(qtest::ActionWindow(), 78);
 
+    EXPECT_FALSE(names.empty());
+    EXPECT_TRUE(cut.empty()) << qplat::ToUtf8(cut.front());
     EXPECT_EQ(g_discWalk.boxes.size(), 8u) << "each screen's run failed without a head";
     for (const std::u16string& text : g_discWalk.boxes) EXPECT_EQ(text, qtest::LanguageText(50006));
     struct Expected {

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "platform/Presenter.h"
+#include "platform/WinCtrl.h"
+#include "platform/WinGdi.h"
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
 #include "platform/gdi/Surface.h"
@@ -93,6 +95,19 @@ inline bool Dark(COLORREF c)
 inline bool Blue(COLORREF c)
 {
     return GetBValue(c) > 150 && GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 60;
+}
+
+// Whether a text shows whole in a list column, in the list's font: a cell
+// keeps 4 pixels free on either side of its text.
+inline bool FitsColumn(HWND list, int column, const std::u16string& text)
+{
+    HDC dc = GetDC(list);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    return size.cx <= static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)) - 8;
 }
 
 class DialogFixture : public ::testing::Test {
