@@ -84,6 +84,8 @@ void CJournalListDlg::OnInitDialog()
     if (m_nameBox.m_hWnd) {
         m_nameBox.SetFont(m_font);
         m_nameBox.SetText(qplat::FieldText(CurrentJournal(), PARAM_NAME_CHARS).c_str());
+        // Nothing reads it back: it shows the current journal and takes no typing.
+        SendMessageW(m_nameBox.m_hWnd, EM_SETREADONLY, TRUE, 0);
     }
     CreateList();
 }

@@ -70,7 +70,8 @@ public:
     }
 
     // Takes over the template's label and edit: the label's text, and the
-    // current name in the edit.
+    // current name in the edit. The current name changes only through make
+    // current: the field shows it and takes no typing.
     void ShowCurrent(int labelId, int labelTextId, int editId)
     {
         m_label.Attach(GetDlgItem(this->m_hWnd, labelId));
@@ -79,6 +80,7 @@ public:
         m_currentEdit.Attach(GetDlgItem(this->m_hWnd, editId));
         m_currentEdit.SetFont(this->m_font);
         m_currentEdit.SetText(CurrentName().c_str());
+        SendMessageW(m_currentEdit.m_hWnd, EM_SETREADONLY, TRUE, 0);
     }
 
     // A row of a file and its name, marked when the name is the current one.

@@ -38,9 +38,6 @@ void CReferListDlg::OnInitDialog()
                         0);
     m_buttons[2].SetCaption(m_language.GetText(kTextMakeCurrent), 0xFFFFFF, FALSE, FALSE, FALSE, 0, 18);
     ShowCurrent(kCurrentLabelId, kTextCurrentLabel, kCurrentEditId);
-    // The current reference changes only through make current: the field
-    // shows it and takes no typing.
-    SendMessageW(m_currentEdit.m_hWnd, EM_SETREADONLY, TRUE, 0);
     SetUpList();
 }
 

@@ -92,12 +92,15 @@ TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
     root.MakeFolder(kJournalFolder + u"folder.qav");
     std::vector<std::u16string> files, marked;
     std::u16string current;
+    LONG currentStyle = 0;
     EXPECT_TRUE(Run({[&](HWND d) {
         files = Column(List(d), 0);
         marked = Marked(List(d));
         current = WindowText(GetDlgItem(d, Manager::kNameBoxId));
+        currentStyle = GetWindowLongW(GetDlgItem(d, Manager::kNameBoxId), GWL_STYLE);
         PostMessageW(d, WM_CLOSE, 0, 0);
     }}));
+    EXPECT_NE(currentStyle & ES_READONLY, 0) << "nothing reads the current journal's field back";
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::u16string>{u"Depot.qav", u"wp_26_12_08_01.qav"}));
     EXPECT_EQ(marked, std::vector<std::u16string>{u"wp_26_12_08_01.qav"});

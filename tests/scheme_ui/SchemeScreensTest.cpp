@@ -450,9 +450,11 @@ TEST_F(SchemeScreensTest, TheScreensSpeakTheCurrentLanguage)
     UseRealLanguage("RUS.LNG");
     WriteSettings(4, [](ParamBlock& b) { qplat::CopyField(b.qodSchemeName, PARAM_NAME_CHARS, u"Disc train 3 cars"); });
     std::u16string listLabel, editorLabel;
+    LONG currentStyle = 0;
     Then([&] {
         HWND list = FrontDialog();
         listLabel = WindowText(GetDlgItem(list, CSchemeListDlg::kCurrentLabelId));
+        currentStyle = GetWindowLongW(GetDlgItem(list, CSchemeListDlg::kCurrentEditId), GWL_STYLE);
         EXPECT_EQ(List().m_list.GetItemCount(), 2) << "the disc family's schemes";
         schemeui::Snapshot("scheme_list_ru.png");
         Then([&] {
@@ -466,6 +468,7 @@ TEST_F(SchemeScreensTest, TheScreensSpeakTheCurrentLanguage)
     });
     RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(listLabel, u"Текущая схема");
+    EXPECT_NE(currentStyle & ES_READONLY, 0) << "the current scheme changes only through make current";
     EXPECT_EQ(editorLabel, u"Дисков на оси");
 }
 
