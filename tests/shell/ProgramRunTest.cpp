@@ -36,6 +36,12 @@ namespace fs = std::filesystem;
 // segment.
 constexpr COLORREF kLinkBlue = RGB(0x1B, 0x50, 0xB8);
 constexpr COLORREF kBatteryGreen = RGB(0x28, 0xAA, 0x46);
+// The start screen's signal bars right of the link picture, in the same
+// blue: the middle columns of the four, a row near their foot, and a row
+// only the fourth (the tallest) reaches.
+constexpr int kBarX[4] = {343, 347, 351, 355};
+constexpr int kBarY = 235;
+constexpr int kFullBarY = 216;
 
 class ProgramRun : public ::testing::Test {
 protected:
@@ -233,11 +239,11 @@ TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
     }
 }
 
+// The signal bars beside the link picture follow the head's received power:
+// four for a good link (the demo head's -48 dBm, BlueZ's -60 dBm for an open
+// link), one for a weak one.
 TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
 {
-    qtest::SimProcess sim({"--root", root.Path(), "--kind", "wheel", "--address", "00126f0de301", "--name",
-                           "LX412 12345", "--pin", "1235"});
-    ASSERT_FALSE(sim.Path().empty());
     qtest::WriteParams(root, [](ParamBlock& b) {
         ParamBTRecord* r = SensorRecordOf(&b, 1);
         std::memset(r, 0, sizeof *r);
@@ -245,27 +251,46 @@ TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
         qplat::CopyField(r->name, 12, u"LX412 12345");
         qplat::CopyField(r->pin, 5, u"1235");
     });
-    // The link picture turns blue, the measure button dark, the sensor's
-    // battery shows its first green segment.
-    ASSERT_EQ(Run(qtest::AwaitLine(320, 220, kLinkBlue) + qtest::AwaitLine(150, 230, qtest::kFaceOn) +
-                  qtest::AwaitLine(310, 150, kBatteryGreen) + "snapshot " + Snap("linked") + "\nquit\n"),
-              0);
-    const qplat::Surface s = ReadPng(Snap("linked"));
-    ASSERT_EQ(s.width, 480);
-    // The link picture in its active colour with signal bars to its right,
-    // and the measure button's normal face (dark, not the grey disabled one).
-    EXPECT_TRUE(AnyBlue(s, RECT{310, 210, 345, 240}));
-    const COLORREF face = At(s, 150, 230);
-    EXPECT_LT(GetRValue(face), 80) << "the measure button is enabled";
-    // The sensor's battery item shows its charge (green level segments), not
-    // the picture without a reading.
-    bool green = false;
-    for (int y = 127; y < 171 && !green; ++y)
-        for (int x = 302; x < 346 && !green; ++x) {
-            const COLORREF c = At(s, x, y);
-            green = GetGValue(c) > 140 && GetRValue(c) < 120 && GetBValue(c) < 120;
-        }
-    EXPECT_TRUE(green);
+    const struct {
+        const char* dbm;
+        int bars;
+    } links[] = {{"-48", 4}, {"-60", 4}, {"-90", 1}};
+    for (const auto& link : links) {
+        SCOPED_TRACE(link.dbm);
+        qtest::SimProcess sim({"--root", root.Path(), "--kind", "wheel", "--address", "00126f0de301", "--name",
+                               "LX412 12345", "--pin", "1235", "--rssi", link.dbm});
+        ASSERT_FALSE(sim.Path().empty());
+        const std::string shot = Snap(std::string("linked") + link.dbm);
+        // The link picture turns blue, the measure button dark, the sensor's
+        // battery shows its first green segment; then the bars show the
+        // head's level (the first paint of a new link may come before it).
+        const std::string bars = link.bars == 4 ? qtest::AwaitLine(kBarX[3], kFullBarY, kLinkBlue)
+                                                : qtest::AwaitLine(kBarX[1], kBarY, kLinkBlue, true);
+        ASSERT_EQ(Run(qtest::AwaitLine(320, 220, kLinkBlue) + qtest::AwaitLine(150, 230, qtest::kFaceOn) +
+                      qtest::AwaitLine(310, 150, kBatteryGreen) + qtest::AwaitLine(kBarX[0], kBarY, kLinkBlue) +
+                      bars + "snapshot " + shot + "\nquit\n"),
+                  0);
+        const qplat::Surface s = ReadPng(shot);
+        ASSERT_EQ(s.width, 480);
+        // The link picture in its active colour with as many signal bars to
+        // its right as the level gives, and the measure button's normal face
+        // (dark, not the grey disabled one).
+        EXPECT_TRUE(AnyBlue(s, RECT{310, 210, 340, 240}));
+        for (int bar = 0; bar < 4; ++bar)
+            EXPECT_EQ(At(s, kBarX[bar], kBarY) == kLinkBlue, bar < link.bars) << "bar " << bar + 1;
+        EXPECT_EQ(At(s, kBarX[3], kFullBarY) == kLinkBlue, link.bars == 4) << "the fourth bar's top";
+        const COLORREF face = At(s, 150, 230);
+        EXPECT_LT(GetRValue(face), 80) << "the measure button is enabled";
+        // The sensor's battery item shows its charge (green level segments), not
+        // the picture without a reading.
+        bool green = false;
+        for (int y = 127; y < 171 && !green; ++y)
+            for (int x = 302; x < 346 && !green; ++x) {
+                const COLORREF c = At(s, x, y);
+                green = GetGValue(c) > 140 && GetRValue(c) < 120 && GetBValue(c) < 120;
+            }
+        EXPECT_TRUE(green);
+    }
 }
 
 // An awaited screen that never comes ends the run at the guard with status 2
