@@ -48,7 +48,8 @@ std::string EntryHelp(const std::string& programPath)
            "  QAV5_DEBUG                 set: the program's debug lines also go to standard error\n"
            "  QAV5_BLUETOOTH             \"bluez\" or \"file\": the Bluetooth stack (unset: the neighbourhood file\n"
            "                             bluetooth.txt of the root's .qav5-platform when there is one, else BlueZ)\n"
-           "  QAV5_BLUETOOTH_INQUIRY_MS  how long BlueZ inquires, 0 to 60000 ms (unset: 10240)\n"
+           "  QAV5_BLUETOOTH_INQUIRY_MS  how long BlueZ inquires, 0 to 60000 ms (unset: 10240; another value is\n"
+           "                             named on standard error and 10240 taken)\n"
            "  DBUS_SYSTEM_BUS_ADDRESS    the system bus BlueZ is asked on (unset: /run/dbus/system_bus_socket)\n"
            "  DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR\n"
            "                             the session bus SDL's desktop library uses (none is started for it)";
