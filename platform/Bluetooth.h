@@ -182,10 +182,14 @@ int BthRemoteNameQuery(BT_ADDR* address, unsigned int length, unsigned int* requ
 // a length out of range.
 int BthSetPIN(BT_ADDR* address, int length, unsigned char* pin);
 int BthRevokePIN(BT_ADDR* address);
-// Signal strength of the link to the device (a signed dBm value in one byte).
+// The level of the link to the device as a radio reports it for a classic
+// link, a signed byte: its distance in dB from the golden receive power range
+// (-56 to -36 dBm), 0 inside it, negative below, positive above. The
+// stacks here give a received power in dBm (the neighbourhood file's rssi,
+// BlueZ), mapped to that level: -48 dBm reads 0, -60 dBm -4, -90 dBm -34.
 // Under BlueZ the adapter reports one only while it discovers; for a device
-// with an open serial link the stack then reports -60 dBm (a good link), and
-// ERROR_DEVICE_NOT_CONNECTED for any other device.
+// with an open serial link the stack then takes -60 dBm (a good link), and
+// gives ERROR_DEVICE_NOT_CONNECTED for any other device.
 int BthReadRSSI(BT_ADDR* address, unsigned char* rssi);
 
 namespace qplat {

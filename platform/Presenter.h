@@ -19,8 +19,12 @@ namespace qplat {
 enum class PresenterKind { None, Headless, Window };
 
 // Starts a presenter on the calling thread, which becomes the user-interface
-// thread. While the device sleeps it shows a dark screen. Window: FALSE when no display can be opened (the caller then falls
-// back to Headless). Starting again replaces the previous presenter.
+// thread. While the device sleeps it shows a dark screen. Window: FALSE when
+// no display can be opened, and when SDL has only a driver that shows nothing
+// (its off-screen or dummy driver, which it falls back to when the announced
+// display does not answer) that SDL_VIDEODRIVER does not name (the caller
+// then falls back to Headless). Starting again replaces the previous
+// presenter.
 //
 // While a presenter runs, SIGTERM and SIGINT ask the program to close (see
 // RequestClose) the next time the user-interface thread is idle or a long

@@ -43,11 +43,13 @@ std::string EntryHelp(const std::string& programPath)
            "  XDG_DATA_HOME, HOME        where the default device root lies\n"
            "  DISPLAY, WAYLAND_DISPLAY   the display the window opens on; without one, only a script can run the "
            "program\n"
-           "  SDL_VIDEODRIVER            SDL's video driver for the window (read by SDL)\n"
+           "  SDL_VIDEODRIVER            SDL's video driver for the window (read by SDL); a driver that shows\n"
+           "                             nothing (offscreen, dummy) is a window only when named here\n"
            "  QAV5_DEBUG                 set: the program's debug lines also go to standard error\n"
            "  QAV5_BLUETOOTH             \"bluez\" or \"file\": the Bluetooth stack (unset: the neighbourhood file\n"
            "                             bluetooth.txt of the root's .qav5-platform when there is one, else BlueZ)\n"
-           "  QAV5_BLUETOOTH_INQUIRY_MS  how long BlueZ inquires, 0 to 60000 ms (unset: 10240)\n"
+           "  QAV5_BLUETOOTH_INQUIRY_MS  how long BlueZ inquires, 0 to 60000 ms (unset: 10240; another value is\n"
+           "                             named on standard error and 10240 taken)\n"
            "  DBUS_SYSTEM_BUS_ADDRESS    the system bus BlueZ is asked on (unset: /run/dbus/system_bus_socket)\n"
            "  DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR\n"
            "                             the session bus SDL's desktop library uses (none is started for it)";
@@ -78,6 +80,19 @@ bool PrepareDeviceRoot(const std::string& root, std::string& error)
         return false;
     }
     return true;
+}
+
+// "DISPLAY=:87", "WAYLAND_DISPLAY=wayland-1", both or neither: the display
+// a refused window was to open on, as the environment names it.
+std::string AnnouncedDisplay()
+{
+    std::string named;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (!value || !value[0]) continue;
+        named += (named.empty() ? "" : ", ") + std::string(name) + "=" + value;
+    }
+    return named.empty() ? "none is named" : named;
 }
 
 }  // namespace
@@ -173,26 +188,32 @@ int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPW
                            "script (--script FILE) to drive the program: it does not start");
         return 2;
     }
-    const std::string root = ChooseDeviceRoot(options);
-    if (!PrepareDeviceRoot(root, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        ClearInputScript();
-        return 2;
-    }
-    SetDeviceRoot(root);
+    // The screen before the device root: a run refused for want of a window
+    // leaves nothing behind (choosing the default root makes it).
     if (!StartPresenter(kind)) {
         if (kind == PresenterKind::Window && undriven) {
-            std::fprintf(stderr, "no window can be opened on this display, and there is no script (--script FILE) to "
-                                 "drive the program: it does not start\n");
+            std::fprintf(stderr,
+                         "no window can be opened on the display (%s), and there is no script (--script FILE) to "
+                         "drive the program: it does not start\n",
+                         AnnouncedDisplay().c_str());
             return 2;
         }
         // No window can be opened on this display: a script carries on
         // without one.
         if (kind != PresenterKind::Window || !StartPresenter(PresenterKind::Headless)) {
             std::fprintf(stderr, "cannot start the screen\n");
+            ClearInputScript();
             return 2;
         }
     }
+    const std::string root = ChooseDeviceRoot(options);
+    if (!PrepareDeviceRoot(root, error)) {
+        StopPresenter();
+        std::fprintf(stderr, "%s\n", error.c_str());
+        ClearInputScript();
+        return 2;
+    }
+    SetDeviceRoot(root);
     static WCHAR commandLine[1] = {0};
     int result = winMain(ProgramInstance(), commandLine);
     StopPresenter();

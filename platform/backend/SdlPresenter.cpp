@@ -40,6 +40,29 @@ void KeepDesktopBusFromStartingOne()
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
+// SDL falls back to a driver that keeps the window in memory when no display
+// answers (a DISPLAY or WAYLAND_DISPLAY inherited from a session that is
+// gone): the program would run unseen, with nothing to drive it. Such a
+// driver is a window only when SDL_VIDEODRIVER names it (a test's run).
+bool ShowsAWindow(const char* driver)
+{
+    if (!driver) return false;
+    bool showsNothing = false;
+    for (const char* unseen : {"offscreen", "dummy", "evdev"})
+        showsNothing = showsNothing || SDL_strcasecmp(driver, unseen) == 0;
+    if (!showsNothing) return true;
+    // SDL takes a list of drivers, separated by commas, in any case.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    std::string list = asked ? asked : "";
+    for (size_t at = 0; at <= list.size();) {
+        size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        if (SDL_strcasecmp(list.substr(at, comma - at).c_str(), driver) == 0) return true;
+        at = comma + 1;
+    }
+    return false;
+}
+
 class SdlPresenter : public qplat::backend::Presenter {
 public:
     bool Start() override
@@ -56,6 +79,10 @@ public:
         SDL_SetHint("SDL_SHUTDOWN_DBUS_ON_QUIT", "1");
         KeepDesktopBusFromStartingOne();
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        if (!ShowsAWindow(SDL_GetCurrentVideoDriver())) {
+            SDL_Quit();
+            return false;
+        }
         SDL_Rect display{0, 0, 0, 0}, usable{0, 0, 0, 0};
         bool known = SDL_GetDisplayBounds(0, &display) == 0 && display.w > 0 && display.h > 0;
         if (known && (SDL_GetDisplayUsableBounds(0, &usable) != 0 || usable.w <= 0 || usable.h <= 0)) usable = display;

@@ -44,23 +44,36 @@ size_t AlignUp(size_t n)
     return (n + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
 }
 
-// A setting that names no stack is passed by, once said: whoever set it
-// expects the stack named, and would otherwise hunt the wrong one.
-void TellUnknownStack(const std::string& named)
+// The golden receive power range of a classic link, as the Bluetooth core
+// specification gives it: its lower limit, and its upper one 20 dB above.
+constexpr int kGoldenRangeLowDbm = -56;
+constexpr int kGoldenRangeHighDbm = kGoldenRangeLowDbm + 20;
+
+// The link's level as the handheld's radio reports it, from a received
+// power in dBm (what the neighbourhood file and BlueZ give): the distance
+// from the golden range in dB, 0 inside it, negative below, positive above.
+unsigned char LinkLevel(int dbm)
 {
-    static std::mutex* lock = new std::mutex;
-    static std::string* told = new std::string;
-    std::lock_guard<std::mutex> guard(*lock);
-    if (named == *told)
-        return;
-    *told = named;
-    std::fprintf(stderr,
-                 "QAV5_BLUETOOTH=%s is passed by: it takes bluez or file; the stack is chosen as without it\n",
-                 named.c_str());
-    std::fflush(stderr);
+    const int level = dbm < kGoldenRangeLowDbm ? dbm - kGoldenRangeLowDbm
+                      : dbm > kGoldenRangeHighDbm ? dbm - kGoldenRangeHighDbm
+                                                  : 0;
+    return static_cast<unsigned char>(static_cast<signed char>(std::max(-128, std::min(127, level))));
 }
 
 }  // namespace
+
+void TellSettingPassedBy(const char* name, const std::string& value, const char* instead)
+{
+    static std::mutex* lock = new std::mutex;
+    static std::map<std::string, std::string>* told = new std::map<std::string, std::string>;
+    std::lock_guard<std::mutex> guard(*lock);
+    auto it = told->find(name);
+    if (it != told->end() && it->second == value)
+        return;
+    (*told)[name] = value;
+    std::fprintf(stderr, "%s=%s is passed by: %s\n", name, value.c_str(), instead);
+    std::fflush(stderr);
+}
 
 bool UsingBluez()
 {
@@ -70,8 +83,10 @@ bool UsingBluez()
             return true;
         if (named == "file")
             return false;
+        // Whoever set it expects the stack named, and would otherwise hunt
+        // the wrong one.
         if (!named.empty())
-            TellUnknownStack(named);
+            TellSettingPassedBy("QAV5_BLUETOOTH", named, "it takes bluez or file; the stack is chosen as without it");
     }
     struct stat st {};
     if (::stat(NeighbourhoodPath().c_str(), &st) == 0)
@@ -283,7 +298,7 @@ int BthReadRSSI(BT_ADDR* address, unsigned char* rssi)
         int dbm = 0;
         const int result = bluez::ReadRssi(*address, dbm);
         if (result == ERROR_SUCCESS)
-            *rssi = static_cast<unsigned char>(static_cast<signed char>(std::max(-128, std::min(127, dbm))));
+            *rssi = LinkLevel(dbm);
         return result;
     }
     Neighbourhood hood = LoadNeighbourhood();
@@ -292,6 +307,6 @@ int BthReadRSSI(BT_ADDR* address, unsigned char* rssi)
     const Neighbour* n = FindNeighbour(hood, *address);
     if (!n || !n->inRange)
         return ERROR_DEVICE_NOT_CONNECTED;
-    *rssi = static_cast<unsigned char>(static_cast<signed char>(n->rssi));
+    *rssi = LinkLevel(n->rssi);
     return ERROR_SUCCESS;
 }

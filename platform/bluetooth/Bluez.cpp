@@ -37,6 +37,8 @@ constexpr uint64_t kCallTimeoutUs = 5000 * kUsecPerMs;
 constexpr uint64_t kPairTimeoutUs = 20000 * kUsecPerMs;
 // As long as the handheld's inquiry: eight inquiry windows of 1.28 s.
 constexpr long kInquiryMs = 10240;
+// A minute: a longer search would hold the program past any use.
+constexpr long kLongestInquiryMs = 60000;
 // A wrong PIN is tried this often; then the device is left alone until a
 // different PIN is stored for it (the sensor would otherwise be asked to
 // pair every half second).
@@ -485,12 +487,18 @@ int ReadTree(Bus& bus, Tree& tree)
 long InquiryMs()
 {
     // The inquiry time may be shortened (or lengthened) for a quieter radio.
-    if (const char* env = std::getenv("QAV5_BLUETOOTH_INQUIRY_MS")) {
-        char* end = nullptr;
-        const long v = std::strtol(env, &end, 10);
-        if (end && *end == 0 && v >= 0 && v <= 60000)
-            return v;
-    }
+    const char* env = std::getenv("QAV5_BLUETOOTH_INQUIRY_MS");
+    if (!env || !env[0])
+        return kInquiryMs;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(env, &end, 10);
+    if (errno == 0 && end && end != env && *end == 0 && v >= 0 && v <= kLongestInquiryMs)
+        return v;
+    TellSettingPassedBy("QAV5_BLUETOOTH_INQUIRY_MS", env,
+                        ("it takes 0 to " + std::to_string(kLongestInquiryMs) + " ms; the inquiry takes " +
+                         std::to_string(kInquiryMs) + " ms")
+                            .c_str());
     return kInquiryMs;
 }
 

@@ -19,6 +19,10 @@ namespace qplat {
 // =bluez names one; otherwise the neighbourhood file when the device root has
 // one, else BlueZ when the system bus has it, else the (empty) neighbourhood.
 bool UsingBluez();
+// A setting of the environment with a value it does not take is passed by,
+// said once on standard error for each value ("NAME=VALUE is passed by:
+// INSTEAD"): whoever set it expects it to count.
+void TellSettingPassedBy(const char* name, const std::string& value, const char* instead);
 
 namespace bluez {
 

@@ -49,10 +49,11 @@ PresenterKind ChoosePresenter(const EntryOptions& options);
 // thread and stops the presenter. Returns WinMain's result, or 2 (with a line
 // on standard error) when the script cannot be read (a folder, unreadable,
 // not valid), a program worked on its screen would have neither a window nor
-// a script, the device root is not a folder and cannot be made one, no
-// presenter starts or the script failed on the way (InputScriptFailed). A
-// refused script, and a run without a window or a script, are found before
-// the device root is made.
+// a script (no display, or one on which no window opens: see StartPresenter),
+// the device root is not a folder and cannot be made one, no presenter starts
+// or the script failed on the way (InputScriptFailed). A refused script, and
+// a run without a window or a script, are found before the device root is
+// made: the presenter starts first.
 int RunEntry(const EntryOptions& options, const std::function<int(HINSTANCE, LPWSTR)>& winMain);
 
 }  // namespace qplat

@@ -182,14 +182,24 @@ TEST_F(BluetoothStackTest, APipeInPlaceOfTheNeighbourhoodIsPassedByAsAnEmptyOne)
     std::filesystem::remove_all(path);
 }
 
+// The description gives dBm; the program reads the level a radio reports,
+// the distance from the golden receive power range (-56 to -36 dBm).
 TEST_F(BluetoothStackTest, SignalStrengthComesFromTheDescription)
 {
-    ASSERT_TRUE(qplat::AddNeighbour(Device(0x0012F3A40B7CULL, "LX412 22222", true, -63)));
     BT_ADDR a = 0x0012F3A40B7CULL;
-    unsigned char rssi = 0;
-    ASSERT_EQ(0, BthReadRSSI(&a, &rssi));
-    EXPECT_EQ(-63, static_cast<signed char>(rssi));
+    const struct {
+        int dbm, level;
+    } levels[] = {{-48, 0},  {-56, 0},   {-36, 0},   {-57, -1},  {-60, -4}, {-63, -7},
+                  {-90, -34}, {-128, -72}, {-35, 1}, {-20, 16}, {127, 127}};
+    for (const auto& l : levels) {
+        SCOPED_TRACE(l.dbm);
+        ASSERT_TRUE(qplat::AddNeighbour(Device(a, "LX412 22222", true, l.dbm)));
+        unsigned char rssi = 99;
+        ASSERT_EQ(0, BthReadRSSI(&a, &rssi));
+        EXPECT_EQ(l.level, static_cast<signed char>(rssi));
+    }
     a = 0x0012F3A40B7DULL;
+    unsigned char rssi = 0;
     rssi = 5;
     EXPECT_NE(0, BthReadRSSI(&a, &rssi));
     EXPECT_EQ(5, rssi) << "unknown address: untouched";

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/HeldCall.h"
 #include "platform/bluetooth/Bluez.h"
 #include "tests/sensor/BluezTestSupport.h"
 #include "tests/support/Inquiry.h"
@@ -197,6 +198,36 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
     EXPECT_FALSE(qplat::UsingBluez()) << "no BlueZ on the bus: the (empty) neighbourhood";
 }
 
+// An inquiry time it does not take is named once for each value, and the
+// inquiry takes its default; one it takes, or none, is not named. The held
+// call ends every inquiry at once: only what is said counts here.
+TEST_F(BluezStackTest, AnInquiryTimeItDoesNotTakeIsNamedOnce)
+{
+    qplat::SetHeldCallSide([](unsigned long*) { return true; });
+    const struct {
+        std::string value;
+        bool taken;
+    } times[] = {{"abc", false}, {"-5", false}, {"99999999", false}, {"60001", false}, {"12x", false},
+                 {"", true},     {"0", true},   {"60000", true}};
+    for (const auto& t : times) {
+        SCOPED_TRACE(t.value);
+        ScopedEnv inquiry("QAV5_BLUETOOTH_INQUIRY_MS", t.value);
+        testing::internal::CaptureStderr();
+        int rc = -1;
+        Inquiry(&rc);
+        Inquiry();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(0, rc);
+        EXPECT_EQ(t.taken ? 0 : 1, std::count(said.begin(), said.end(), '\n')) << said;
+        if (!t.taken) {
+            EXPECT_NE(std::string::npos, said.find("QAV5_BLUETOOTH_INQUIRY_MS=" + t.value +
+                                                   " is passed by: it takes 0 to 60000 ms; the inquiry takes 10240 ms"))
+                << said;
+        }
+    }
+    qplat::SetHeldCallSide(nullptr);
+}
+
 // The link monitor calls the stack several times a second while its link
 // is down, and every new connection is announced to every listener on the
 // bus: each thread keeps one, and opens it anew when the bus restarted.
@@ -346,11 +377,13 @@ TEST_F(BluezStackTest, TheSerialLinkIsASocketThatReadsAndTimesOutAsTheTerminal)
 
     unsigned char rssi = 0;
     ASSERT_EQ("ok", mock.Ask("signal 00:12:6F:00:00:02 -79"));
+    // In dBm from BlueZ, as the level below the golden range of -56 dBm
+    // that the program reads.
     EXPECT_EQ(0, BthReadRSSI(&address, &rssi));
-    EXPECT_EQ(static_cast<unsigned char>(-79), rssi) << "BlueZ's reading while it has one";
+    EXPECT_EQ(-23, static_cast<signed char>(rssi)) << "BlueZ's reading while it has one";
     ASSERT_EQ("ok", mock.Ask("nosignal 00:12:6F:00:00:02"));
     EXPECT_EQ(0, BthReadRSSI(&address, &rssi));
-    EXPECT_EQ(static_cast<unsigned char>(qplat::bluez::kOpenLinkRssi), rssi) << "the open link's stand-in";
+    EXPECT_EQ(qplat::bluez::kOpenLinkRssi + 56, static_cast<signed char>(rssi)) << "the open link's stand-in";
     EXPECT_TRUE(CloseHandle(port));
     EXPECT_EQ(ERROR_DEVICE_NOT_CONNECTED, BthReadRSSI(&address, &rssi)) << "no link, no reading";
     EXPECT_TRUE(DeregisterDevice(registration));

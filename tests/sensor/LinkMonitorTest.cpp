@@ -113,7 +113,7 @@ protected:
         n.name = "LX412 12345";
         n.pin = "1235";
         n.serial = sim.server.Path();
-        n.rssi = -48;
+        n.rssi = -70;
         n.inRange = inRange;
         ASSERT_TRUE(qplat::AddNeighbour(n));
     }
@@ -229,7 +229,7 @@ TEST_F(LinkMonitorTest, FirstCycleConnectsAndPolls)
     const SensorState s = monitor.GetSensorState();
     EXPECT_LE(s.charge, 100);
     EXPECT_NEAR(3.95, s.voltage, 0.01) << "converted form for firmware 84 and above";
-    EXPECT_EQ(static_cast<BYTE>(-48), monitor.m_rssi.load());
+    EXPECT_EQ(static_cast<BYTE>(-14), monitor.m_rssi.load()) << "-70 dBm, 14 dB below the radio's golden range";
     EXPECT_NE(255, monitor.m_battery.load());
 
     // Start while running hands the repaints to the new owner (the screen
