@@ -121,33 +121,11 @@ bool MakeFolders(const std::string& path)
     return true;
 }
 
+// As every file of the platform folder: a read-only file stays as it is, and
+// the new text counts once its folder keeps it.
 bool WriteAtomically(const std::string& path, const std::string& text)
 {
-    const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t r = ::write(fd, text.data() + done, text.size() - done);
-        if (r <= 0) {
-            if (r < 0 && errno == EINTR)
-                continue;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(r);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return RewriteHostFile(path, text.data(), text.size()) != FALSE;
 }
 
 // Holds the lock file for one read-modify-write of the description.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Bluetooth.h"
 #include "platform/WinKernel.h"
 #include "tests/support/TempDeviceRoot.h"
 
@@ -548,6 +549,14 @@ TEST_F(DeviceRootTest, ReadOnlyFilesAreKept)
              return static_cast<DWORD>(flushed);
          },
          ERROR_WRITE_FAULT},
+        {"bluetooth.txt", "radio = on\n",
+         [] {
+             qplat::Neighbour sensor;
+             sensor.address = 0x00126f0de301;
+             sensor.name = "LX412 12345";
+             return qplat::AddNeighbour(sensor) ? DWORD{NO_ERROR} : GetLastError();
+         },
+         ERROR_ACCESS_DENIED},
     };
     for (const PlatformFile& file : files) {
         SCOPED_TRACE(file.name);

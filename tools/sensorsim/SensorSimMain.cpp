@@ -407,7 +407,13 @@ int main(int argc, char** argv)
     }
     server.Stop();
     if (listed) {
-        qplat::RemoveNeighbour(self.address);
+        // Left listed, it is dropped at the next read once this process is
+        // gone; still, whoever watches should know the file was not changed.
+        if (!qplat::RemoveNeighbour(self.address)) {
+            std::fprintf(stderr, "sensorsim: could not remove itself from %s\n",
+                         qplat::NeighbourhoodPath().c_str());
+            return 1;
+        }
         if (verbose)
             std::printf("removed itself from the neighbourhood\n");
     }
