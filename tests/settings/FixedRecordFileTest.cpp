@@ -161,6 +161,8 @@ TEST_F(FixedRecordFileTest, AGroupStandsWhenItsRollBacksRemovalIsNotConfirmed)
             EXPECT_FALSE(Exists(ProgramDir() / "Test.rec.undo"));
             if (!told) break;
             unconfirmed = true;
+            ASSERT_EQ(1, file_.Append(kPath, a.data()));
+            EXPECT_FALSE(file_.LastUnconfirmed()) << "told of the last write only";
         } else {
             EXPECT_FALSE(told);
             ASSERT_EQ(1, file_.RollBackCutOff(kPath));
@@ -168,8 +170,6 @@ TEST_F(FixedRecordFileTest, AGroupStandsWhenItsRollBacksRemovalIsNotConfirmed)
         }
     }
     EXPECT_TRUE(unconfirmed);
-    ASSERT_EQ(1, file_.Append(kPath, a.data()));
-    EXPECT_FALSE(file_.LastUnconfirmed()) << "told of the last write only";
 }
 
 }  // namespace
