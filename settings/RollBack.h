@@ -77,7 +77,10 @@ public:
     // power cut could still bring it back.
     int Remove();
 
-    // Settles a pending roll-back of `file` (of `recordSize`-byte records).
+    // Settles a pending roll-back of `file` (of `recordSize`-byte records),
+    // and with it those of files whose names differ from its only in letter
+    // case, whose roll-backs its own would be written over: stuck where one
+    // of them is (Failing before ReadOnly), else what it did to `file`.
     static Pending Settle(LPCWSTR file, DWORD recordSize);
     static std::u16string PathOf(LPCWSTR file);
     // The largest roll-back of a file of `recordSize`-byte records.
