@@ -45,11 +45,6 @@ CBTDeviceFile::~CBTDeviceFile()
     Close();
 }
 
-int CBTDeviceFile::Open()
-{
-    return m_file.Open(m_path);
-}
-
 void CBTDeviceFile::Close()
 {
     m_file.Close();

@@ -38,8 +38,6 @@ public:
     CBTDeviceFile(const CBTDeviceFile&) = delete;
     CBTDeviceFile& operator=(const CBTDeviceFile&) = delete;
 
-    // Opens (creating when missing) the file for reading and writing. 1/0.
-    int Open();
     void Close();
     // Whole records in the file (a missing file is created empty), or -1 when
     // it cannot be opened.

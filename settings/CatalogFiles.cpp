@@ -29,18 +29,6 @@ CCatalogFile<Record>::CCatalogFile(const WCHAR* name) : m_file(sizeof(Record))
 }
 
 template <typename Record>
-int CCatalogFile<Record>::Open()
-{
-    return m_file.Open(m_fileName);
-}
-
-template <typename Record>
-void CCatalogFile<Record>::Close()
-{
-    m_file.Close();
-}
-
-template <typename Record>
 int CCatalogFile<Record>::GetCount()
 {
     return m_file.GetCount(m_fileName);

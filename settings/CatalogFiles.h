@@ -139,8 +139,6 @@ public:
     // Refreshes the record count.
     int WriteAll(const Record* buffer, int n);
     int Delete();
-    int Open();
-    void Close();
     // The record count as last refreshed by WriteAll.
     int RecordCount() const { return m_count; }
     const WCHAR* FileName() const { return m_fileName; }

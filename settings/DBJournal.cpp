@@ -26,36 +26,12 @@ CDBJournal<Record>::CDBJournal(CProgramFolder& folder, LPCWSTR extension)
 }
 
 template <typename Record>
-CDBJournal<Record>::~CDBJournal()
-{
-    Close();
-}
+CDBJournal<Record>::~CDBJournal() = default;
 
 template <typename Record>
 bool CDBJournal<Record>::JournalPath(LPCWSTR name, WCHAR* path, size_t pathLength) const
 {
     return ComposeFilePath(path, pathLength, m_folder, u"DB\\", name, m_extension);
-}
-
-template <typename Record>
-int CDBJournal<Record>::Open(LPCWSTR name)
-{
-    Close();
-    WCHAR path[kJournalPathChars];
-    if (!JournalPath(name, path, kJournalPathChars)) return 0;
-    return m_file.Open(path);
-}
-
-template <typename Record>
-void CDBJournal<Record>::Close()
-{
-    m_file.Close();
-}
-
-template <typename Record>
-int CDBJournal<Record>::Seek(int i)
-{
-    return m_file.Seek(i);
 }
 
 template <typename Record>
@@ -126,7 +102,7 @@ int CDBJournal<Record>::RollBackCutOff(LPCWSTR name)
 }
 
 template <typename Record>
-int CDBJournal<Record>::RollBackAllCutOff()
+int CDBJournal<Record>::RollBackAllCutOff(CFixedRecordFile::Refusal* why)
 {
     // The roll-back of "DB\<name><extension>" is "DB\<name><extension>.undo":
     // the part before ".undo" is the journal's file name.
@@ -145,17 +121,14 @@ int CDBJournal<Record>::RollBackAllCutOff()
     } while (FindNextFileW(find, &found));
     FindClose(find);
     int pending = 0;
-    for (const std::u16string& journal : journals)
-        if (!m_file.RollBackCutOff(journal.c_str())) ++pending;
+    for (const std::u16string& journal : journals) {
+        if (m_file.RollBackCutOff(journal.c_str())) continue;
+        ++pending;
+        // A failing card is told before a read-only one: checking it comes first.
+        const CFixedRecordFile::Refusal refusal = m_file.LastRefusal();
+        if (why != nullptr && *why != CFixedRecordFile::Refusal::CutOffSaveFailing) *why = refusal;
+    }
     return pending;
-}
-
-template <typename Record>
-int CDBJournal<Record>::Truncate(LPCWSTR name, int count)
-{
-    WCHAR path[kJournalPathChars];
-    if (!JournalPath(name, path, kJournalPathChars)) return 0;
-    return m_file.Truncate(path, count);
 }
 
 template <typename Record>
@@ -195,7 +168,6 @@ int CDBJournal<Record>::Replace(LPCWSTR name, const Record* record, int i, const
 template <typename Record>
 int CDBJournal<Record>::Delete(LPCWSTR name)
 {
-    Close();
     WCHAR path[kJournalPathChars];
     if (!JournalPath(name, path, kJournalPathChars)) return 0;
     return m_file.Delete(path);
@@ -204,7 +176,10 @@ int CDBJournal<Record>::Delete(LPCWSTR name)
 template class CDBJournal<QavJournalRecord>;
 template class CDBJournal<QodJournalRecord>;
 
-int RollBackCutOffJournalSaves()
+int RollBackCutOffJournalSaves(CFixedRecordFile::Refusal* why)
 {
-    return CDBJournalQav().RollBackAllCutOff() + CDBJournalQod().RollBackAllCutOff();
+    CFixedRecordFile::Refusal found = CFixedRecordFile::Refusal::None;
+    const int pending = CDBJournalQav().RollBackAllCutOff(&found) + CDBJournalQod().RollBackAllCutOff(&found);
+    if (why != nullptr) *why = found;
+    return pending;
 }

@@ -43,9 +43,10 @@ public:
     int RollBackCutOff(LPCWSTR name);
     // The same for every journal of this kind in "DB", as the program does
     // at start; the number of journals whose roll-back is still pending.
-    int RollBackAllCutOff();
-    // Cuts the journal back to its first `count` records.
-    int Truncate(LPCWSTR name, int count);
+    // `why`, where given, gets CutOffSaveFailing where one of them is held
+    // back by a card that fails, else CutOffSaveStuck where one is by a
+    // read-only card or file, else stays as it was.
+    int RollBackAllCutOff(CFixedRecordFile::Refusal* why = nullptr);
     // Reads the records into `buffer`, which has room for `capacity` records
     // (sized from GetCount); never more than that. 1 when every record read
     // was read whole (none included).
@@ -68,9 +69,7 @@ public:
     // Sets the record count from GetCount; returns 0.
     int RefreshCount(LPCWSTR name);
 
-    int Open(LPCWSTR name);
-    void Close();
-    int Seek(int i);
+    // Whether a handle is held: never between operations.
     bool IsOpen() const { return m_file.IsOpen(); }
     // Why the last write wrote nothing, where a cut-off pair save was the
     // cause (see CFixedRecordFile).
@@ -92,12 +91,14 @@ private:
     int WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n);
 
     int m_count = 0;
-    CFixedRecordFile m_file;  // the handle of the operation under way
+    CFixedRecordFile m_file;  // holds the handle of the operation under way
     WCHAR m_folder[PROGRAM_FOLDER_CHARS] = {};
     LPCWSTR m_extension;
 };
 
 // Undoes the cut-off pair saves of both families' journals: run once at
 // start, when no other copy of the program can be in the middle of one. The
-// number of journals that stay held back by one that could not be undone.
-int RollBackCutOffJournalSaves();
+// number of journals that stay held back by one that could not be undone;
+// `why`, where given, tells the operator's next step (see RollBackAllCutOff;
+// None when none is held back).
+int RollBackCutOffJournalSaves(CFixedRecordFile::Refusal* why = nullptr);

@@ -24,11 +24,6 @@ CFixedRecordFile::~CFixedRecordFile() { Close(); }
 
 bool CFixedRecordFile::IsOpen() const { return m_file != nullptr && m_file != INVALID_HANDLE_VALUE; }
 
-int CFixedRecordFile::Open(LPCWSTR path)
-{
-    return OpenAs(path, GENERIC_READ | GENERIC_WRITE);
-}
-
 int CFixedRecordFile::OpenAs(LPCWSTR path, DWORD access)
 {
     if (IsOpen()) Close();
@@ -81,11 +76,19 @@ bool CFixedRecordFile::WriteBytes(const void* buffer, unsigned long long size)
     return filebytes::Write(m_file, buffer, size);
 }
 
+void CFixedRecordFile::Begin()
+{
+    Close();
+    m_refusal = Refusal::None;
+    m_unconfirmed = false;
+}
+
 CRollBack::Pending CFixedRecordFile::SettleForWrite(LPCWSTR path)
 {
     Close();
     const CRollBack::Pending pending = CRollBack::Settle(path, m_recordSize);
-    if (pending == CRollBack::Pending::Stuck) m_refusal = Refusal::CutOffSaveStuck;
+    if (pending == CRollBack::Pending::ReadOnly) m_refusal = Refusal::CutOffSaveStuck;
+    if (pending == CRollBack::Pending::Failing) m_refusal = Refusal::CutOffSaveFailing;
     return pending;
 }
 
@@ -122,10 +125,10 @@ int CFixedRecordFile::ReadRecord(LPCWSTR path, int index, void* record)
 
 int CFixedRecordFile::Append(LPCWSTR path, const void* record)
 {
-    m_refusal = Refusal::None;
+    Begin();
     if (record == nullptr || path == nullptr || path[0] == 0) return 0;
-    if (SettleForWrite(path) == CRollBack::Pending::Stuck) return 0;
-    if (!Open(path)) return 0;
+    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
+    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE)) return 0;
     int result = 0;
     const long long count = HeldCount();
     if (count >= 0 && count < INT_MAX) {
@@ -148,7 +151,7 @@ int CFixedRecordFile::AppendAll(LPCWSTR path, const void* const* records, int n)
 
 int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
 {
-    m_refusal = Refusal::None;
+    Begin();
     if (given == nullptr || n < 1 || n > kMaxGroup || path == nullptr || path[0] == 0 || m_recordSize == 0)
         return 0;
     // A record replaced twice in one group ends as its last change: only
@@ -170,10 +173,10 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
     const bool replaces = appends < n;
     // What an earlier group left half-done goes first: its roll-back would
     // be overwritten by this group's.
-    if (SettleForWrite(path) == CRollBack::Pending::Stuck) return 0;
+    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
     // A replace has nothing to replace in a missing file: never create one.
     if (replaces && !IsFile(path)) return 0;
-    if (!Open(path)) return 0;
+    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE)) return 0;
     const long long held = HeldSize();
     const unsigned long long size = held < 0 ? 0 : static_cast<unsigned long long>(held);
     const unsigned long long count = size / m_recordSize;
@@ -237,7 +240,12 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
     }
     whole = whole && FlushFileBuffers(m_file);
     Close();
-    if (whole && CRollBack::Remove(path)) return 1;
+    if (whole) {
+        // Gone, only its folder not yet kept by the card: the group stands.
+        const int removed = rollBack.Remove();
+        m_unconfirmed = removed < 0;
+        if (removed != 0) return 1;
+    }
     // Undone at once; where even that fails the roll-back stays pending and
     // holds every later write back until it can be applied.
     RollBackCutOff(path);
@@ -246,42 +254,19 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
 
 int CFixedRecordFile::RollBackCutOff(LPCWSTR path)
 {
-    m_refusal = Refusal::None;
+    Begin();
     if (path == nullptr || path[0] == 0) return 0;
-    return SettleForWrite(path) == CRollBack::Pending::Stuck ? 0 : 1;
-}
-
-int CFixedRecordFile::Truncate(LPCWSTR path, int count)
-{
-    m_refusal = Refusal::None;
-    if (count < 0 || path == nullptr || path[0] == 0) return 0;
-    // Opening creates a missing file; cutting one back must never make one.
-    if (!IsFile(path)) return 0;
-    if (SettleForWrite(path) == CRollBack::Pending::Stuck) return 0;
-    if (!Open(path)) return 0;
-    int result = 0;
-    const long long held = HeldCount();
-    if (held >= 0 && held < count) {
-        result = 1;
-    } else if (held >= count) {
-        // Also what a failed append left of a record after them.
-        result = (SeekByte(static_cast<unsigned long long>(count) * m_recordSize) && SetEndOfFile(m_file) &&
-                  FlushFileBuffers(m_file))
-                     ? 1
-                     : 0;
-    }
-    Close();
-    return result;
+    return CRollBack::IsStuck(SettleForWrite(path)) ? 0 : 1;
 }
 
 int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n)
 {
-    m_refusal = Refusal::None;
+    Begin();
     if (records == nullptr || n < 0 || path == nullptr || path[0] == 0) return 0;
     // Rewriting a missing file fails, as deleting it first would.
     if (!IsFile(path)) return 0;
     const CRollBack::Pending pending = SettleForWrite(path);
-    if (pending == CRollBack::Pending::Stuck) return 0;
+    if (CRollBack::IsStuck(pending)) return 0;
     // The records to write were read before a cut-off group was undone:
     // written now, they would put the half of it back for good.
     if (pending == CRollBack::Pending::Undone) {
@@ -294,13 +279,13 @@ int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n)
 
 int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index, const void* expected)
 {
-    m_refusal = Refusal::None;
+    Begin();
     if (record == nullptr || index < 0 || path == nullptr || path[0] == 0) return 0;
     // Never create the file here: replacing in a missing file has nothing to
     // replace.
     if (!IsFile(path)) return 0;
-    if (SettleForWrite(path) == CRollBack::Pending::Stuck) return 0;
-    if (!Open(path)) return 0;
+    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
+    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE)) return 0;
     int result = 0;
     const long long count = HeldCount();
     bool asExpected = true;
@@ -321,12 +306,11 @@ int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index,
 
 int CFixedRecordFile::Delete(LPCWSTR path)
 {
-    m_refusal = Refusal::None;
-    m_unconfirmed = false;
+    Begin();
     if (path == nullptr || path[0] == 0) return 0;
     // A roll-back must not outlive its file: a later file of the same name
     // could be rolled back with it.
-    if (SettleForWrite(path) == CRollBack::Pending::Stuck) return 0;
+    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
     if (DeleteFileW(path)) return 1;
     // Gone, only its folder not yet kept by the card.
     m_unconfirmed = GetLastError() == ERROR_CHANGE_NOT_CONFIRMED;

@@ -18,7 +18,8 @@
 // settings/RollBack.h) nothing else is written into the file: every writing
 // operation first settles it (undoes the group, or removes a roll-back that
 // is not the file's), and fails without writing when it cannot
-// (LastRefusal tells why).
+// (LastRefusal tells why). No handle that could write goes out of this
+// class: each write passes that one gate.
 #pragma once
 
 #include <cstddef>
@@ -36,13 +37,9 @@ public:
 
     DWORD RecordSize() const { return m_recordSize; }
 
-    // Opens (creating it when missing) for reading and writing, shared for
-    // both; a file already held is closed first. 1 when a handle was obtained.
-    int Open(LPCWSTR path);
-    void Close();
+    // Whether a handle is held: never between operations.
     bool IsOpen() const;
-    // Moves the held file's pointer to record `index`. 0 when no file is held.
-    int Seek(int index);
+    void Close();
 
     // Number of whole records, or -1 when the file cannot be opened. A missing
     // file is created empty.
@@ -65,11 +62,6 @@ public:
     // Appends n records (at most kMaxGroup) as one group (WriteGroup): the
     // file holds all of them or none. 1 when all were written.
     int AppendAll(LPCWSTR path, const void* const* records, int n);
-    // Cuts the file back to its first `count` whole records, with any part
-    // of a record after them (an append that must not stand after all). A
-    // file with fewer stays as it is. 1 when the file holds `count` records
-    // or fewer afterwards.
-    int Truncate(LPCWSTR path, int count);
 
     // Replaces the whole file by n records through the safe rewrite: until the
     // new content is complete and flushed the old file stays as it was. The
@@ -112,7 +104,8 @@ public:
     // file is created for a group of appends alone; a group with a replace
     // needs the file and every index within its whole records (0 otherwise,
     // nothing written). When a change cannot be written (a full card) the
-    // group is undone at once. 1 when all were written.
+    // group is undone at once. 1 when all were written; where the card did
+    // not confirm the roll-back's removal, LastUnconfirmed tells.
     int WriteGroup(LPCWSTR path, const Change* changes, int n);
 
     // Undoes a group that was cut off, from the file's roll-back file, which
@@ -121,21 +114,22 @@ public:
     // without touching the file; a folder of that name stays where it is.
     // 1 when no roll-back is pending afterwards; 0 when one could not be
     // applied or removed (it stays for the next try, and every write fails
-    // until then).
+    // until then), or when two files whose names differ only in letter case
+    // could own it (both stay as they are, and neither is written).
     int RollBackCutOff(LPCWSTR path);
 
     // Why the last writing operation wrote nothing, where it was the pending
     // roll-back: CutOffSaveStuck, it could not be applied or removed because
-    // the card or a file is read-only; CutOffSaveFailing, because the card
-    // fails (an I/O error, a change it did not confirm, an unreadable
-    // roll-back); ChangedByRollBack, a rewrite found the file changed by
-    // undoing one; RecordChanged, a replace found another record than the
-    // one expected.
+    // the card, the folder or a file is read-only; CutOffSaveFailing,
+    // because the card fails (an I/O error, an unreadable roll-back or file,
+    // a copy of the file that could not be kept) or two files could own it;
+    // ChangedByRollBack, a rewrite found the file changed by undoing one;
+    // RecordChanged, a replace found another record than the one expected.
     enum class Refusal { None, CutOffSaveStuck, CutOffSaveFailing, ChangedByRollBack, RecordChanged };
     Refusal LastRefusal() const { return m_refusal; }
-    // Whether the last operation was made (its result 1, or a delete whose
-    // file is gone) but the card did not confirm its last step, so that a
-    // power cut could still undo it.
+    // Whether the last writing operation was made (its result 1) but the
+    // card did not confirm its last step (a group's roll-back removed, a
+    // file deleted), so that a power cut could still undo it.
     bool LastUnconfirmed() const { return m_unconfirmed; }
 
     // Deletes the file, its pending roll-back settled first. 1 when the file
@@ -143,7 +137,13 @@ public:
     int Delete(LPCWSTR path);
 
 private:
+    // Opens for reading, or (creating it when missing) for reading and
+    // writing, shared for both; a file already held is closed first.
     int OpenAs(LPCWSTR path, DWORD access);
+    // Moves the held file's pointer to record `index`.
+    int Seek(int index);
+    // What every writing operation does first.
+    void Begin();
     // Whole records in the held file, or -1 when its size cannot be read.
     long long HeldCount();
     // Size in bytes of the held file, or -1.

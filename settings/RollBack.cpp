@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
@@ -144,23 +145,85 @@ bool IsFile(LPCWSTR path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void Say(const std::u16string& rollBack, const char* what)
+void Say(const std::u16string& path, const char* what)
 {
-    std::fprintf(stderr, "Qav5_PA: %s: %s\n", qplat::ToUtf8(rollBack).c_str(), what);
+    std::fprintf(stderr, "Qav5_PA: %s: %s\n", qplat::ToUtf8(path).c_str(), what);
 }
+
+// Why a change of the card failed, as the operator's next step differs: a
+// read-only card, folder or file, or a card that fails.
+CRollBack::Pending StuckBy(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED ? CRollBack::Pending::ReadOnly : CRollBack::Pending::Failing;
+}
+
+// A deletion that was made, only its folder not yet kept by the card, has
+// removed the file all the same.
+DWORD DeleteMade(const std::u16string& path)
+{
+    if (DeleteFileW(path.c_str())) return NO_ERROR;
+    const DWORD error = GetLastError();
+    return error == ERROR_CHANGE_NOT_CONFIRMED ? NO_ERROR : error;
+}
+
+void SplitPath(const std::u16string& path, std::u16string* folder, std::u16string* leaf)
+{
+    const size_t cut = path.find_last_of(u"\\/");
+    *folder = cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
+    *leaf = cut == std::u16string::npos ? path : path.substr(cut + 1);
+}
+
+// The name of `path`'s file as the card spells it (the file its path opens),
+// or the name as given where there is none.
+std::u16string SpelledLeaf(const std::u16string& path)
+{
+    std::u16string folder, leaf;
+    SplitPath(path, &folder, &leaf);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(path.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return leaf;
+    FindClose(find);
+    return found.cFileName;
+}
+
+// The files of `folder` named `leaf` and `leaf`.undo in any letter case, as
+// the card spells them (folders are none of them). False when the folder
+// cannot be listed.
+bool ListByName(const std::u16string& folder, const std::u16string& leaf, std::vector<std::u16string>* files,
+                std::vector<std::u16string>* rollBacks)
+{
+    const std::u16string rollBack = CRollBack::PathOf(leaf.c_str());
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + leaf + u"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        const std::u16string name = found.cFileName;
+        if (qplat::SameFileName(name, leaf)) files->push_back(name);
+        if (qplat::SameFileName(name, rollBack)) rollBacks->push_back(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return true;
+}
+
+struct Found {
+    bool atOld = false;          // the file as it was before the group
+    bool foreignGrowth = false;  // past the old length, bytes neither new nor zero
+};
 
 enum class State { LeftByGroup, Other, Unreadable };
 
-// Whether the file is in a state the cut-off group could have left; `atOld`
-// tells whether it is still as it was before the group. A file that cannot
+// Whether the file is in a state the cut-off group could have left. Inside
+// the old length each byte a range writes is old or new; past it lies the
+// growth, which a power cut may leave holding anything. A file that cannot
 // be read is neither: its roll-back must stay.
-State StateOf(HANDLE file, const Parsed& undo, bool* atOld)
+State StateOf(HANDLE file, const Parsed& undo, Found* found)
 {
     const long long held = filebytes::Size(file);
     if (held < 0) return State::Unreadable;
     const unsigned long long length = static_cast<unsigned long long>(held);
     if (length < undo.oldLength || length > undo.newLength) return State::Other;
-    *atOld = length == undo.oldLength;
+    found->atOld = length == undo.oldLength;
     std::vector<BYTE> now;
     for (int i = 0; i < undo.count; ++i) {
         const Range& r = undo.ranges[i];
@@ -170,9 +233,13 @@ State StateOf(HANDLE file, const Parsed& undo, bool* atOld)
         if (!filebytes::SeekTo(file, r.offset) || !filebytes::Read(file, now.data(), present))
             return State::Unreadable;
         for (size_t k = 0; k < now.size(); ++k) {
+            if (r.offset + k >= undo.oldLength) {
+                found->foreignGrowth = found->foreignGrowth || (now[k] != r.newBytes[k] && now[k] != 0);
+                continue;
+            }
             const bool old = k < r.oldCount && now[k] == r.oldBytes[k];
             if (!old && now[k] != r.newBytes[k]) return State::Other;
-            if (!old) *atOld = false;
+            if (!old) found->atOld = false;
         }
     }
     return State::LeftByGroup;
@@ -180,18 +247,99 @@ State StateOf(HANDLE file, const Parsed& undo, bool* atOld)
 
 // Puts the file back as it was before the group: the cut first, which needs
 // no room on the card, then the old bytes.
-bool PutBack(LPCWSTR path, const Parsed& undo)
+bool PutBack(HANDLE file, const Parsed& undo)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
     bool undone = filebytes::SeekTo(file, undo.oldLength) && SetEndOfFile(file);
     for (int i = undo.count - 1; undone && i >= 0; --i) {
         const Range& r = undo.ranges[i];
         if (r.oldCount > 0) undone = filebytes::SeekTo(file, r.offset) && filebytes::Write(file, r.oldBytes, r.oldCount);
     }
-    undone = undone && FlushFileBuffers(file);
-    return CloseHandle(file) && undone;
+    return undone && FlushFileBuffers(file);
+}
+
+// Keeps a copy of the file as it is beside it, under the first of
+// "<file>.found", "<file>.found2", ... that no file or folder holds in any
+// letter case, so that no earlier copy is written over. False (with the last
+// error) when none could be made.
+bool KeepCopy(const std::u16string& file, std::u16string* copy)
+{
+    for (int n = 1; n < 1000; ++n) {
+        *copy = file + u".found" + (n == 1 ? std::u16string() : qplat::FromUtf8(std::to_string(n)));
+        if (GetFileAttributesW(copy->c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+        return CopyFileW(file.c_str(), copy->c_str(), TRUE) != FALSE;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return false;
+}
+
+// Settles the roll-back `path` of the file `file` (both as the card spells
+// them; no file: the roll-back's is gone).
+CRollBack::Pending SettleOne(const std::u16string& path, const std::u16string& file, DWORD recordSize)
+{
+    using Pending = CRollBack::Pending;
+    auto stuck = [&](Pending kind, const char* why) {
+        Say(path, why);
+        return kind;
+    };
+    auto removed = [&](Pending done) {
+        const DWORD error = DeleteMade(path);
+        if (error != NO_ERROR)
+            return stuck(StuckBy(error), done == Pending::Undone
+                                             ? "its cut-off save was undone, but the roll-back cannot be removed"
+                                             : "a cut-off save's roll-back that cannot be removed");
+        return done;
+    };
+    // Removed unapplied: it cannot undo anything of the file as it is.
+    auto drop = [&](const char* why) {
+        const Pending pending = removed(Pending::Cleared);
+        if (pending == Pending::Cleared) Say(path, why);
+        return pending;
+    };
+    std::vector<BYTE> bytes;
+    const int read = ReadSmallFile(path.c_str(), CRollBack::MaxSize(recordSize), &bytes);
+    if (read == 0) return stuck(Pending::Failing, "a cut-off save's roll-back that cannot be read");
+    Parsed undo;
+    if (read < 0 || !Parse(bytes, recordSize, &undo))
+        return drop("damaged or not a roll-back of this file's records: removed without applying it");
+    if (file.empty() || !IsFile(file.c_str())) return drop("a roll-back of a file that is gone: removed");
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE)
+        return stuck(Pending::Failing, "its file cannot be read, so its cut-off save cannot be undone");
+    Found found;
+    const State state = StateOf(held, undo, &found);
+    CloseHandle(held);
+    if (state == State::Unreadable)
+        return stuck(Pending::Failing, "its file cannot be read, so its cut-off save cannot be undone");
+    if (state == State::Other)
+        return drop("the file is not one its cut-off save could have left (changed or replaced since): "
+                    "removed without applying it, the file kept as it is");
+    if (found.atOld) return removed(Pending::Cleared);
+
+    HANDLE written = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (written == INVALID_HANDLE_VALUE)
+        return stuck(StuckBy(GetLastError()), "its file cannot be written, so its cut-off save cannot be undone");
+    if (found.foreignGrowth) {
+        // What the cut takes off may be another file's or stale card data:
+        // nothing is lost either way.
+        std::u16string copy;
+        if (!KeepCopy(file, &copy)) {
+            const DWORD error = GetLastError();
+            CloseHandle(written);
+            return stuck(StuckBy(error), "its file holds bytes past its old length that are neither its cut-off "
+                                         "save's nor zeros, and no copy of it can be kept: not undone");
+        }
+        const std::string what = "past its length before the cut-off save it holds bytes neither of that save nor "
+                                 "zeros: kept as " + qplat::ToUtf8(copy) + " before it is cut back";
+        Say(file, what.c_str());
+    }
+    bool undone = PutBack(written, undo);
+    const DWORD error = undone ? NO_ERROR : GetLastError();
+    undone = CloseHandle(written) && undone;
+    if (!undone) return stuck(StuckBy(error), "its cut-off save could not be undone");
+    return removed(Pending::Undone);
 }
 
 }  // namespace
@@ -277,61 +425,90 @@ void CRollBack::AddRange(unsigned long long offset, const BYTE* oldBytes, DWORD 
     ++m_ranges;
 }
 
-bool CRollBack::Write(LPCWSTR file) const
+bool CRollBack::Write(LPCWSTR file)
 {
-    if (m_ranges > kMaxRanges) return false;
+    if (m_ranges > kMaxRanges || file == nullptr) return false;
     std::vector<BYTE> whole(m_bytes);
     SetLE(whole.data() + 12, static_cast<unsigned long long>(m_ranges), 4);
     PutLE(whole, Checksum(whole.data(), whole.size()), 4);
-    const std::u16string path = PathOf(file);
-    return qplat::RewriteFile(path.c_str(), whole.data(), whole.size()) != FALSE;
+    // Named after the file the group writes, as the card spells it, so that
+    // it is told apart from the roll-back of a file whose name differs only
+    // in letter case.
+    std::u16string folder, leaf;
+    SplitPath(file, &folder, &leaf);
+    m_path = PathOf((folder + SpelledLeaf(file)).c_str());
+    return qplat::RewriteFile(m_path.c_str(), whole.data(), whole.size()) != FALSE;
 }
 
-bool CRollBack::Remove(LPCWSTR file)
+int CRollBack::Remove()
 {
-    const std::u16string path = PathOf(file);
-    return !IsFile(path.c_str()) || DeleteFileW(path.c_str());
+    if (m_path.empty()) return 0;
+    if (DeleteFileW(m_path.c_str())) return 1;
+    const DWORD error = GetLastError();
+    if (error == ERROR_CHANGE_NOT_CONFIRMED) return -1;
+    return IsFile(m_path.c_str()) ? 0 : 1;
 }
 
 CRollBack::Pending CRollBack::Settle(LPCWSTR file, DWORD recordSize)
 {
-    const std::u16string path = PathOf(file);
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    // Nothing pending; and a folder of that name is no roll-back of ours to
-    // apply or remove.
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Pending::None;
-    auto stuck = [&](const char* why) {
-        Say(path, why);
-        return Pending::Stuck;
-    };
-    // Removed unapplied: it cannot undo anything of the file as it is.
-    auto drop = [&](const char* why) {
-        if (!DeleteFileW(path.c_str())) return stuck("a cut-off save's roll-back that cannot be removed");
-        Say(path, why);
-        return Pending::Cleared;
-    };
-    std::vector<BYTE> bytes;
-    const int read = ReadSmallFile(path.c_str(), MaxSize(recordSize), &bytes);
-    if (read == 0) return stuck("a cut-off save's roll-back that cannot be read");
-    Parsed undo;
-    if (read < 0 || !Parse(bytes, recordSize, &undo))
-        return drop("damaged or not a roll-back of this file's records: removed without applying it");
-    if (!IsFile(file)) return drop("a roll-back of a file that is gone: removed");
-    HANDLE held = CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held == INVALID_HANDLE_VALUE) return stuck("its file cannot be read, so its cut-off save cannot be undone");
-    bool atOld = false;
-    const State state = StateOf(held, undo, &atOld);
-    CloseHandle(held);
-    if (state == State::Unreadable) return stuck("its file cannot be read, so its cut-off save cannot be undone");
-    if (state == State::Other)
-        return drop("the file is not one its cut-off save could have left (changed or replaced since): "
-                    "removed without applying it, the file kept as it is");
-    if (atOld) {
-        if (!DeleteFileW(path.c_str())) return stuck("a cut-off save's roll-back that cannot be removed");
-        return Pending::Cleared;
+    if (file == nullptr || file[0] == 0) return Pending::None;
+    const std::u16string given = file;
+    // Nothing of that name in any letter case: nothing pending.
+    if (GetFileAttributesW(PathOf(file).c_str()) == INVALID_FILE_ATTRIBUTES) return Pending::None;
+    std::u16string folder, leaf;
+    SplitPath(given, &folder, &leaf);
+    std::vector<std::u16string> files, rollBacks;
+    if (!ListByName(folder, leaf, &files, &rollBacks)) {
+        Say(PathOf(file), "its folder cannot be read, so a cut-off save there cannot be settled");
+        return Pending::Failing;
     }
-    if (!PutBack(file, undo)) return stuck("its cut-off save could not be undone");
-    if (!DeleteFileW(path.c_str())) return stuck("its cut-off save was undone, but the roll-back cannot be removed");
-    return Pending::Undone;
+    // A folder of that name is no roll-back of ours to apply or remove.
+    if (rollBacks.empty()) return Pending::None;
+
+    // The file `file` opens: the one of its spelling, else the first in the
+    // card's order of names.
+    std::u16string opened;
+    for (const std::u16string& name : files)
+        if (name == leaf) opened = name;
+    for (const std::u16string& name : files)
+        if (opened != leaf && (opened.empty() || qplat::ToUtf8(name) < qplat::ToUtf8(opened))) opened = name;
+    // Each roll-back's own file: the one of exactly its name less ".undo",
+    // else the only one its name could mean. A roll-back that two files
+    // could own, or two roll-backs of one file, are left as they are with
+    // both files: neither can be told to be whose.
+    const size_t suffix = PathOf(u"").size();
+    std::vector<std::u16string> owners;
+    bool ambiguous = false;
+    for (const std::u16string& rollBack : rollBacks) {
+        const std::u16string own = rollBack.substr(0, rollBack.size() - suffix);
+        bool exact = false;
+        for (const std::u16string& name : files) exact = exact || name == own;
+        if (exact) owners.push_back(own);
+        else if (files.size() == 1) owners.push_back(files[0]);
+        else if (files.empty()) owners.push_back(std::u16string());
+        else ambiguous = true;
+    }
+    for (size_t i = 0; !ambiguous && i < owners.size(); ++i)
+        for (size_t j = i + 1; j < owners.size(); ++j)
+            ambiguous = ambiguous || (!owners[i].empty() && owners[i] == owners[j]);
+    if (ambiguous) {
+        for (const std::u16string& rollBack : rollBacks)
+            Say(folder + rollBack, "files whose names differ only in letter case could own it: it and they are "
+                                   "left as they are, and none of them is written");
+        return Pending::Failing;
+    }
+    // Every roll-back of a file of that name in any letter case is settled:
+    // this file's own would otherwise be written over another's.
+    Pending result = Pending::None;
+    bool failing = false, readOnly = false;
+    for (size_t i = 0; i < rollBacks.size(); ++i) {
+        const Pending pending =
+            SettleOne(folder + rollBacks[i], owners[i].empty() ? owners[i] : folder + owners[i], recordSize);
+        failing = failing || pending == Pending::Failing;
+        readOnly = readOnly || pending == Pending::ReadOnly;
+        if (owners[i] == opened) result = pending;
+    }
+    if (failing) return Pending::Failing;
+    if (readOnly) return Pending::ReadOnly;
+    return result;
 }

@@ -7,10 +7,22 @@
 //
 // A roll-back keeps, for every range the group writes, the bytes before and
 // the bytes after, so it is applied only to a file that the group could
-// have left: each such range holding the old bytes, the new ones or a torn
-// mix of the two, and a length between the old and the new. Any other file
-// (a journal copied over it, one of another card) keeps every byte, and the
+// have left: inside the file's old length each byte of a range old or new
+// (a torn mix of the two), and a length between the old and the new. What
+// lies past the old length is the group's growth whatever it holds: a power
+// cut can keep the file's new length without the blocks it covers, which
+// then read as zeros or as stale card data, and the cut takes it all off.
+// Where the growth holds bytes that are neither the group's nor zeros (stale
+// data, or a file put in that nothing inside the old length tells apart), a
+// copy of the file as found is kept first, "<file>.found" (".found2", ...,
+// never over an earlier one), named on standard error. Any other file (a
+// journal copied over it, one of another card) keeps every byte, and the
 // roll-back goes with a line on standard error that names it.
+//
+// Names are matched as the card spells them: a roll-back belongs to the file
+// of exactly its name less ".undo", or to the one file whose name differs
+// from that only in letter case. Where two such files could own it, nothing
+// is touched and it stays pending.
 #pragma once
 
 #include <string>
@@ -40,8 +52,12 @@ public:
         Cleared,  // one was removed and the file not changed: nothing of its
                   // group was in the file, or it was not this file's
         Undone,   // the file was put back as it was before the cut-off group
-        Stuck,    // one is pending and could not be applied or removed
+        // One is pending and could not be applied or removed:
+        ReadOnly,  // the card, the folder or a file is read-only
+        Failing,   // the card fails (an I/O error, an unreadable roll-back or
+                   // file), or two files could own it
     };
+    static bool IsStuck(Pending pending) { return pending == Pending::ReadOnly || pending == Pending::Failing; }
 
     // A roll-back for a file of `recordSize`-byte records that is `oldLength`
     // bytes long now and `newLength` once the group is written.
@@ -52,15 +68,20 @@ public:
     // its end). Ranges must not overlap.
     void AddRange(unsigned long long offset, const BYTE* oldBytes, DWORD oldCount, const BYTE* newBytes,
                   DWORD length);
-    // Stores it as the roll-back of `file`, replacing none: a pending one
-    // must have been settled. False when it could not be written whole.
-    bool Write(LPCWSTR file) const;
+    // Stores it as the roll-back of `file`, named after the file as the card
+    // spells it, replacing none: a pending one must have been settled. False
+    // when it could not be written whole.
+    bool Write(LPCWSTR file);
+    // Removes the roll-back Write stored, once its group is flushed: 1 gone,
+    // 0 still there; -1 gone, but the card did not confirm its folder, so a
+    // power cut could still bring it back.
+    int Remove();
 
-    // Settles a pending roll-back of `file` (of `recordSize`-byte records).
+    // Settles a pending roll-back of `file` (of `recordSize`-byte records),
+    // and with it those of files whose names differ from its only in letter
+    // case, whose roll-backs its own would be written over: stuck where one
+    // of them is (Failing before ReadOnly), else what it did to `file`.
     static Pending Settle(LPCWSTR file, DWORD recordSize);
-    // Removes the roll-back of `file` unapplied, as when the file itself
-    // goes. False when one is still there.
-    static bool Remove(LPCWSTR file);
     static std::u16string PathOf(LPCWSTR file);
     // The largest roll-back of a file of `recordSize`-byte records.
     static size_t MaxSize(DWORD recordSize);
@@ -68,4 +89,5 @@ public:
 private:
     std::vector<BYTE> m_bytes;
     int m_ranges = 0;
+    std::u16string m_path;  // where Write stored it
 };

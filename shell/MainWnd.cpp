@@ -306,9 +306,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam
         }
     case WM_POWERKEY:
     case WM_POWERKEY_SHELL: AskPowerOff(window, g_messageBox); return 0;
-    case WM_CUT_OFF_SAVE_NOTICE:
-        g_messageBox.Show(g_hInstance, window, MESSAGE_FAILURE, g_language.GetText(SCREEN_CUT_OFF_SAVE_STUCK));
+    case WM_CUT_OFF_SAVE_NOTICE: {
+        // wParam: the record file's refusal that holds the journal back.
+        const auto why = static_cast<CFixedRecordFile::Refusal>(wParam);
+        g_messageBox.Show(g_hInstance, window, MESSAGE_FAILURE,
+                          g_language.GetText(JournalRefusalText(why, SCREEN_CUT_OFF_SAVE_STUCK)));
         return 0;
+    }
     default: return DefWindowProcW(window, msg, wParam, lParam);
     }
 }

@@ -101,8 +101,10 @@ BOOL InitInstance(HINSTANCE instance, int show)
     }
     // An axle save that a kill or a power cut stopped half-way is undone
     // before anything reads the journals; only now, with the program claimed,
-    // is no other copy in the middle of one.
-    const int heldBack = RollBackCutOffJournalSaves();
+    // is no other copy in the middle of one. Why one stays held back goes
+    // with the notice: a read-only card and a failing one want other steps.
+    CFixedRecordFile::Refusal heldBy = CFixedRecordFile::Refusal::None;
+    const int heldBack = RollBackCutOffJournalSaves(&heldBy);
     if (!RegisterMainWindowClass(instance, className)) return FALSE;
     SetLinkMonitorRepaintHook(RepaintOwner);
     HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -110,7 +112,7 @@ BOOL InitInstance(HINSTANCE instance, int show)
     if (!window) return FALSE;
     ShowWindow(window, show);
     UpdateWindow(window);
-    if (heldBack > 0) PostMessageW(window, WM_CUT_OFF_SAVE_NOTICE, 0, 0);
+    if (heldBack > 0) PostMessageW(window, WM_CUT_OFF_SAVE_NOTICE, static_cast<WPARAM>(heldBy), 0);
     ApplyDeviceRegistry(&g_programFolder);
     EnableBluetoothCardMode();
     s_outcome = StartOutcome::Started;

@@ -96,8 +96,23 @@ void BM_JournalPairReplace(benchmark::State& state)
 }
 BENCHMARK(BM_JournalPairReplace)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-// A new axle's two records appended as one, and cut back again so that the
-// journal keeps its length.
+// Cuts the journal back to n records, untimed, as the program never does.
+bool CutBack(const std::u16string& name, int n)
+{
+    const std::u16string path = u"\\SDMMC\\Autorun\\DB\\" + name + u".qav";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const unsigned long long size = static_cast<unsigned long long>(n) * QAV_RECORD_SIZE;
+    LONG high = static_cast<LONG>(size >> 32);
+    const bool cut = SetFilePointer(file, static_cast<LONG>(size & 0xFFFFFFFFull), &high, FILE_BEGIN) !=
+                         INVALID_SET_FILE_POINTER &&
+                     SetEndOfFile(file);
+    return CloseHandle(file) && cut;
+}
+
+// A new axle's two records appended as one; the journal is cut back again
+// outside the timing so that it keeps its length.
 void BM_JournalPairAppend(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
@@ -106,8 +121,10 @@ void BM_JournalPairAppend(benchmark::State& state)
     auto left = Record(3);
     auto right = Record(4);
     for (auto _ : state) {
-        if (journal.AppendPair(name.c_str(), left.get(), right.get()) != 1 || journal.Truncate(name.c_str(), n) != 1)
-            state.SkipWithError("pair append failed");
+        if (journal.AppendPair(name.c_str(), left.get(), right.get()) != 1) state.SkipWithError("pair append failed");
+        state.PauseTiming();
+        if (!CutBack(name, n)) state.SkipWithError("cut back failed");
+        state.ResumeTiming();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 2 * QAV_RECORD_SIZE);
 }

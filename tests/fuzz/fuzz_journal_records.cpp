@@ -5,10 +5,13 @@
 // to the byte), without a crash or a write past any buffer; any bytes as a
 // journal's roll-back file are refused or applied, never half; and a
 // well-formed roll-back puts back to the byte any journal its group could
-// have left, and no byte of any other.
+// have left (a kill or a power cut: past the old length anything), keeping
+// a copy where the growth holds what is neither the group's nor zeros, and
+// no byte of any other.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/WinKernel.h"
@@ -37,9 +40,13 @@ size_t TextChars(const Record& r)
 // A group the data make up (a record replaced, one or two appended over the
 // torn tail) and its roll-back, written the way a save writes it, over the
 // journal `old` as the group could have left it when cut off: each byte the
-// group writes old or new as the data's bits say, the length cut anywhere
-// between. The roll-back must give `old` back to the byte; over the same
-// journal with one written byte neither old nor new, it must change nothing.
+// group writes inside the old length old or new as the data's bits say, the
+// length cut anywhere between, and past the old length what a power cut
+// leaves there (the new bytes, zeros or stale card data). The roll-back must
+// give `old` back to the byte, keeping a copy of the journal as found where
+// the growth holds bytes neither new nor zero; over the same journal with
+// one byte inside the old length neither old nor new, it must change
+// nothing.
 template <class Journal>
 void ApplyWellFormedRollBack(const FuzzProgramRoot& root, Journal& journal, const WCHAR* path, const char* file,
                              const uint8_t* data, size_t size, DWORD recordSize)
@@ -69,24 +76,43 @@ void ApplyWellFormedRollBack(const FuzzProgramRoot& root, Journal& journal, cons
     const size_t cut = length + (size > 2 ? data[2] : 0) % (newLength - length + 1);
     std::string torn = next.substr(0, cut);
     size_t pick = 3;
+    auto bits = [&] { return size > 0 ? data[(pick++) % size] : 0; };
     auto oldOrNew = [&](size_t at) {
-        const bool keepOld = at < length && size > 0 && (data[(pick++) % size] & 1) != 0;
-        if (keepOld) torn[at] = old[at];
+        if ((bits() & 1) != 0) torn[at] = old[at];
     };
-    for (size_t at = end; at < cut; ++at) oldOrNew(at);
+    for (size_t at = end; at < length; ++at) oldOrNew(at);
     if (replaced < count)
         for (size_t at = replaced * recordSize; at < (replaced + 1) * recordSize; ++at) oldOrNew(at);
+    // The growth, a block of the card at a time: the new bytes, zeros or
+    // stale data.
+    bool foreign = false;
+    int shape = 0;
+    for (size_t at = length; at < cut; ++at) {
+        if ((at - length) % 512 == 0) shape = bits() % 3;
+        if (shape == 1) torn[at] = 0;
+        if (shape == 2) torn[at] = static_cast<char>(fill(at + 13) ^ 0x3C);
+        foreign = foreign || (torn[at] != next[at] && torn[at] != 0);
+    }
 
     const std::string undo = std::string(file) + ".undo";
+    const std::string copy = std::string(file) + ".found";
+    auto expectCopy = [&](bool kept, const std::string& found) {
+        Check(root.Has(copy.c_str()) == kept);
+        if (kept) Check(root.Get(copy.c_str()) == found);
+        std::error_code ec;
+        std::filesystem::remove(root.folder / copy, ec);
+    };
     Check(rollBack.Write(path));
     Check(qplat::RewriteFile(path, torn.data(), torn.size()) == TRUE);
     Check(journal.RollBackCutOff(u"Fuzz") == 1);
     Check(root.Get(file) == old);
     Check(!root.Has(undo.c_str()));
+    expectCopy(foreign, torn);
 
-    // One written byte that neither the journal held nor the group wrote:
-    // another journal, kept as it is.
-    size_t at = replaced < count ? replaced * recordSize : end;
+    // One byte that neither the journal held nor the group wrote: inside the
+    // old length, another journal, kept as it is; past it, stale card data,
+    // cut off with a copy kept.
+    const size_t at = replaced < count ? replaced * recordSize : end < length ? end : length;
     if (at >= torn.size()) return;
     char other = 0;
     while (other == old[at] || (at < next.size() && other == next[at])) ++other;
@@ -94,8 +120,14 @@ void ApplyWellFormedRollBack(const FuzzProgramRoot& root, Journal& journal, cons
     Check(rollBack.Write(path));
     Check(qplat::RewriteFile(path, torn.data(), torn.size()) == TRUE);
     Check(journal.RollBackCutOff(u"Fuzz") == 1);
-    Check(root.Get(file) == torn);
     Check(!root.Has(undo.c_str()));
+    if (at < length) {
+        Check(root.Get(file) == torn);
+        expectCopy(false, torn);
+    } else {
+        Check(root.Get(file) == old);
+        expectCopy(true, torn);
+    }
     Check(qplat::RewriteFile(path, old.data(), old.size()) == TRUE);
 }
 
@@ -172,9 +204,7 @@ void Exercise(const FuzzProgramRoot& root, Journal& journal, const WCHAR* path, 
         if (written == 1) {
             Check(after.size() == before.size() + (2 - pair) * static_cast<size_t>(recordSize));
             // Back to the journal as it was for the next pair.
-            if (pair < 2)
-                Check(journal.Truncate(u"Fuzz", count + 3) == 1);
-            if (pair > 0) Check(qplat::RewriteFile(path, before.data(), before.size()) == TRUE);
+            Check(qplat::RewriteFile(path, before.data(), before.size()) == TRUE);
             Check(root.Get(file) == before);
         } else {
             Check(after == before);
@@ -191,6 +221,8 @@ void Exercise(const FuzzProgramRoot& root, Journal& journal, const WCHAR* path, 
     // cut: it never makes the journal longer.
     const std::string rolledBack = root.Get(file);
     Check(rolledBack == before || rolledBack.size() <= before.size());
+    std::error_code ec;
+    std::filesystem::remove(root.folder / (std::string(file) + ".found"), ec);
     ApplyWellFormedRollBack(root, journal, path, file, data, size, recordSize);
     LocalFree(back);
     LocalFree(records);

@@ -554,7 +554,8 @@ TEST_F(WheelSetGaugeFullCard, ReplacedAxleIsCutBackAndPutBackWhereverTheCardFill
 // and the next start of the program: the journal holds both records of the
 // axle or neither, and no roll-back or temporary file is left; and where a
 // roll-back was left, another card's journal put in its place is not
-// touched.
+// touched, and what a power cut there leaves past the journal's old length
+// (zeros, stale card data) is cut off with the rest of the save.
 class WheelSetGaugeKilled : public WheelSetGaugeSave {
 protected:
     static constexpr const char16_t* kJournalPath = u"\\SDMMC\\Autorun\\DB\\test.qav";
@@ -595,8 +596,11 @@ protected:
 
     // Another card's journal of the same length put in place of the one the
     // save was cut off in (each of its records with another car name): the
-    // start keeps it to the byte. The cut-off state is put back afterwards.
-    void ExpectAnotherCardsJournalKept(const std::u16string& undo)
+    // start keeps it to the byte where that shows inside the journal's old
+    // length. Where it does not (the journal was empty before the save), it
+    // is cut back as the save's growth, but kept whole in a copy. The
+    // cut-off state is put back afterwards.
+    void ExpectAnotherCardsJournalKept(const std::u16string& undo, const std::string& before)
     {
         const std::string cutOff = JournalBytes(u"qav");
         const std::string pending = root.ReadFile(undo);
@@ -605,13 +609,59 @@ protected:
             std::memcpy(&other[at + offsetof(QavJournalRecord, carName)], u"Other car", 18);
         root.WriteFile(kJournalPath, other);
         RollBackCutOffJournalSaves();
-        EXPECT_TRUE(JournalBytes(u"qav") == other) << "another card's journal changed";
+        const std::u16string copy = kJournalPath + std::u16string(u".found");
+        if (other.compare(0, before.size(), before) != 0) {
+            EXPECT_TRUE(JournalBytes(u"qav") == other) << "another card's journal changed";
+            EXPECT_FALSE(root.Exists(copy));
+        } else {
+            EXPECT_TRUE(JournalBytes(u"qav") == before);
+            EXPECT_EQ(root.Exists(copy), other != cutOff);
+            if (root.Exists(copy)) {
+                EXPECT_TRUE(root.ReadFile(copy) == other) << "another card's journal lost";
+            }
+            std::filesystem::remove(root.Host(copy));
+        }
         EXPECT_FALSE(root.Exists(undo));
         root.WriteFile(kJournalPath, cutOff);
         root.WriteFile(undo, pending);
     }
 
-    void ExpectBothOrNeitherAtEveryKill()
+    // A power cut where the kill left the roll-back: the journal's new
+    // length reached the card, but not every block it covers, which then
+    // reads as zeros or as stale card data. The start puts the journal back
+    // as it was before the save all the same; stale data is kept in a copy
+    // of the journal as found. Whether the save had grown the journal; the
+    // cut-off state is put back afterwards.
+    bool ExpectPowerCutsUndone(const std::u16string& undo, const std::string& before)
+    {
+        const std::string cutOff = JournalBytes(u"qav");
+        const std::string pending = root.ReadFile(undo);
+        const std::u16string copy = kJournalPath + std::u16string(u".found");
+        const size_t grown = cutOff.size() - before.size();
+        for (int shape = 0; grown > 0 && shape < 3; ++shape) {
+            SCOPED_TRACE(shape == 0 ? "growth zeroed" : shape == 1 ? "its later half zeroed" : "growth stale");
+            std::string cut = cutOff;
+            for (size_t k = 0; k < grown; ++k) {
+                char& at = cut[before.size() + k];
+                if (shape == 0 || (shape == 1 && 2 * k >= grown)) at = 0;
+                if (shape == 2) at = static_cast<char>(0xA7 ^ (k * 31));
+            }
+            root.WriteFile(kJournalPath, cut);
+            RollBackCutOffJournalSaves();
+            EXPECT_TRUE(JournalBytes(u"qav") == before) << "half an axle left";
+            EXPECT_FALSE(root.Exists(undo));
+            EXPECT_EQ(root.Exists(copy), shape == 2);
+            if (root.Exists(copy)) {
+                EXPECT_TRUE(root.ReadFile(copy) == cut) << "the journal as found";
+                std::filesystem::remove(root.Host(copy));
+            }
+            root.WriteFile(undo, pending);
+        }
+        root.WriteFile(kJournalPath, cutOff);
+        return grown > 0;
+    }
+
+    void ExpectBothOrNeitherAtEveryKill(bool grows)
     {
         const std::string before = JournalBytes(u"qav");
         const std::vector<std::string> files = DbFiles();
@@ -622,7 +672,7 @@ protected:
         ASSERT_NE(after, neither);
         for (bool tear : {false, true}) {
             SCOPED_TRACE(tear ? "torn writes" : "kills between changes");
-            int wholes = 0, nones = 0, rolledBack = 0;
+            int wholes = 0, nones = 0, rolledBack = 0, powerCuts = 0;
             for (long long n = 1;; ++n) {
                 SCOPED_TRACE(n);
                 ASSERT_LT(n, 200) << "the save never ended";
@@ -632,7 +682,8 @@ protected:
                 const std::u16string undo = kJournalPath + std::u16string(u".undo");
                 if (root.Exists(undo)) {
                     ++rolledBack;
-                    ExpectAnotherCardsJournalKept(undo);
+                    ExpectAnotherCardsJournalKept(undo, before);
+                    if (ExpectPowerCutsUndone(undo, before)) ++powerCuts;
                 }
                 // What the program does at its next start.
                 qplat::RemoveStaleTemporaries();
@@ -655,6 +706,8 @@ protected:
             EXPECT_GT(nones, 0);
             EXPECT_GT(wholes, 1);
             EXPECT_GT(rolledBack, 0);
+            // A replace of both wheels never grows the journal.
+            EXPECT_EQ(powerCuts > 0, grows);
         }
     }
 };
@@ -664,7 +717,13 @@ TEST_F(WheelSetGaugeKilled, NewAxle)
     AppendQav(*Position(u"W5", u"0"));
     // The torn tail of an append cut short, which the axle's records take over.
     root.WriteFile(kJournalPath, JournalBytes(u"qav") + std::string(1000, '\x5A'));
-    ExpectBothOrNeitherAtEveryKill();
+    ExpectBothOrNeitherAtEveryKill(true);
+}
+
+TEST_F(WheelSetGaugeKilled, NewAxleIntoAnEmptyJournal)
+{
+    root.WriteFile(kJournalPath, "");
+    ExpectBothOrNeitherAtEveryKill(true);
 }
 
 TEST_F(WheelSetGaugeKilled, ReplacedAxleWhoseOtherWheelIsMissing)
@@ -673,7 +732,7 @@ TEST_F(WheelSetGaugeKilled, ReplacedAxleWhoseOtherWheelIsMissing)
     Put(stored->trainName, u"Stored");
     SetQavRecordValue(stored.get(), 29, 1);
     AppendQav(*stored);
-    ExpectBothOrNeitherAtEveryKill();
+    ExpectBothOrNeitherAtEveryKill(true);
 }
 
 TEST_F(WheelSetGaugeKilled, ReplacedAxleWithBothWheelsStored)
@@ -685,7 +744,7 @@ TEST_F(WheelSetGaugeKilled, ReplacedAxleWithBothWheelsStored)
     auto right = Position(u"W1", u"1");
     SetQavRecordValue(right.get(), 29, 2);
     AppendQav(*right);
-    ExpectBothOrNeitherAtEveryKill();
+    ExpectBothOrNeitherAtEveryKill(false);
 }
 
 TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordOrder)

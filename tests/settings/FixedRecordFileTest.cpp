@@ -1,5 +1,6 @@
 // The shared fixed-record file: counting, bounded reads, appends after a torn
-// tail, the safe whole-file rewrite and the in-place replace.
+// tail, the safe whole-file rewrite, the in-place replace and a group whose
+// roll-back's removal the card does not confirm.
 #include <cstring>
 
 #include "FixedRecordTestRoot.h"
@@ -131,6 +132,44 @@ TEST_F(FixedRecordFileTest, ReplaceRecordWritesOnlyThatRecord)
     }
     EXPECT_EQ(0, file_.ReplaceRecord(kPath, nullptr, 0));
     EXPECT_EQ(expected, ReadBytes(Host()));
+}
+
+// A group's roll-back removed, only its folder not confirmed by the card
+// (the sync fails): the group stands, written and flushed, and says so; at a
+// failed sync before, the group is undone.
+TEST_F(FixedRecordFileTest, AGroupStandsWhenItsRollBacksRemovalIsNotConfirmed)
+{
+    const auto before = Pattern(2 * kSize + 30, 20);
+    const auto a = Pattern(kSize, 21);
+    const auto b = Pattern(kSize, 22);
+    const void* records[2] = {a.data(), b.data()};
+    auto after = before;
+    after.resize(2 * kSize);
+    after.insert(after.end(), a.begin(), a.end());
+    after.insert(after.end(), b.begin(), b.end());
+    bool unconfirmed = false;
+    for (long long syncs = 0;; ++syncs) {
+        SCOPED_TRACE(syncs);
+        ASSERT_LT(syncs, 10) << "the group never went through";
+        WriteBytes(Host(), before);
+        qplat::FailFileSyncsAfter(syncs);
+        const int written = file_.AppendAll(kPath, records, 2);
+        const bool told = file_.LastUnconfirmed();
+        qplat::FailFileSyncsAfter(-1);
+        if (written == 1) {
+            EXPECT_EQ(after, ReadBytes(Host()));
+            EXPECT_FALSE(Exists(ProgramDir() / "Test.rec.undo"));
+            if (!told) break;
+            unconfirmed = true;
+            ASSERT_EQ(1, file_.Append(kPath, a.data()));
+            EXPECT_FALSE(file_.LastUnconfirmed()) << "told of the last write only";
+        } else {
+            EXPECT_FALSE(told);
+            ASSERT_EQ(1, file_.RollBackCutOff(kPath));
+            EXPECT_EQ(before, ReadBytes(Host())) << "a group that failed is undone";
+        }
+    }
+    EXPECT_TRUE(unconfirmed);
 }
 
 }  // namespace

@@ -335,7 +335,7 @@ TEST_F(JournalFilesTest, WithoutFolderDbEveryOperationFails)
     EXPECT_EQ(0, qav.WriteAll(u"J", rec.get(), 1));
     EXPECT_EQ(0, qav.Replace(u"J", rec.get(), 0));
     EXPECT_EQ(0, qav.ReadRecord(u"J", 0, rec.get()));
-    EXPECT_EQ(0, qav.Open(u"J"));
+    EXPECT_EQ(0, qav.AppendPair(u"J", rec.get(), rec.get()));
     // The program never creates the folder.
     EXPECT_FALSE(Exists(DbDir()));
 }

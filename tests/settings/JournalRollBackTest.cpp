@@ -1,10 +1,13 @@
-// The journals' pair saves against a kill half-way: the roll-back file
-// "<journal>.undo" a cut-off pair save leaves is applied at start and before
-// every later write of the journal; one of a bad shape, or one over a
-// journal its pair save could not have left (changed or replaced since), is
-// removed without touching the journal; one that cannot be applied or
-// removed holds every write back; a folder in its place is left alone and
-// the pair saves fail without writing.
+// The journals' pair saves against a kill or a power cut half-way: the
+// roll-back file "<journal>.undo" a cut-off pair save leaves is applied at
+// start and before every later write of the journal, cutting off what lies
+// past the journal's old length whatever it holds (a copy kept where that is
+// neither the save's nor zeros); one of a bad shape, or one over a journal
+// its pair save could not have left (changed or replaced since), is removed
+// without touching the journal; one that cannot be applied or removed holds
+// every write of its journal back, telling a read-only card from a failing
+// one; a roll-back is matched to its journal by its exact name; a folder in
+// its place is left alone and the pair saves fail without writing.
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -32,6 +35,8 @@ protected:
     }
     fs::path Journal() const { return DbDir() / "J.qav"; }
     fs::path RollBack() const { return DbDir() / "J.qav.undo"; }
+    fs::path Found() const { return DbDir() / "J.qav.found"; }
+    using Refusal = CFixedRecordFile::Refusal;
 
     // A journal of three records and a torn tail.
     void MakeJournal()
@@ -48,27 +53,22 @@ protected:
     {
         return qtest::CutOffSave(journal, save);
     }
-    bool CutOffReplacePair()
-    {
-        return CutOff(Journal(), [] {
-            CDBJournalQav qav;
-            qav.ReplacePair(u"J", QavRecord(8).get(), 0, QavRecord(9).get(), 2);
-        });
-    }
-    bool CutOffAppendPair()
-    {
-        return CutOff(Journal(), [] {
-            CDBJournalQav qav;
-            qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get());
-        });
-    }
-    bool CutOffReplaceAndAppend()
-    {
-        return CutOff(Journal(), [] {
-            CDBJournalQav qav;
-            qav.ReplaceAndAppend(u"J", QavRecord(8).get(), 1, QavRecord(9).get());
-        });
-    }
+    // The axle saves of journal J, in each state a save can be cut off in.
+    struct Save {
+        const char* what;
+        void (*save)();
+    };
+    static constexpr Save kNewAxle{"a new axle",
+                                   [] { CDBJournalQav().AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get()); }};
+    static constexpr Save kSaves[] = {
+        kNewAxle,
+        {"a replaced axle whose other wheel was missing",
+         [] { CDBJournalQav().ReplaceAndAppend(u"J", QavRecord(8).get(), 1, QavRecord(9).get()); }},
+        {"a replaced axle with both wheels stored",
+         [] { CDBJournalQav().ReplacePair(u"J", QavRecord(8).get(), 0, QavRecord(9).get(), 2); }},
+    };
+    bool CutOffReplacePair() { return CutOff(Journal(), kSaves[2].save); }
+    bool CutOffAppendPair() { return CutOff(Journal(), kNewAxle.save); }
 
     // The journal as another card holds it: the same length, every whole
     // record with another car name.
@@ -216,25 +216,102 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
 // have left. It keeps every byte, in each state a save can be cut off in.
 TEST_F(JournalRollBackTest, ARollBackIsNeverAppliedToAnotherJournal)
 {
-    const struct {
-        const char* what;
-        std::function<bool()> cutOff;
-    } saves[] = {
-        {"a new axle", [this] { return CutOffAppendPair(); }},
-        {"a replaced axle whose other wheel was missing", [this] { return CutOffReplaceAndAppend(); }},
-        {"a replaced axle with both wheels stored", [this] { return CutOffReplacePair(); }},
-    };
-    for (const auto& save : saves) {
+    for (const Save& save : kSaves) {
         SCOPED_TRACE(save.what);
         fs::remove(Journal());
         MakeJournal();
-        ASSERT_TRUE(save.cutOff());
+        ASSERT_TRUE(CutOff(Journal(), save.save));
         const auto other = OfAnotherCard(ReadBytes(Journal()));
         WriteBytes(Journal(), other);
         EXPECT_EQ(0, RollBackCutOffJournalSaves());
         EXPECT_EQ(other, ReadBytes(Journal()));
         EXPECT_FALSE(Exists(RollBack())) << "removed, with a line that names it";
     }
+}
+
+// A power cut in a save: the journal's new length can reach the card before
+// the blocks it covers, which then hold zeros or stale card data. Past the
+// old length all is the save's growth and goes with the undo, in each state
+// a save can be cut off in, over the journal of three records and over an
+// empty one; where the growth holds bytes neither the save's nor zeros, a
+// copy of the journal as found is kept first.
+TEST_F(JournalRollBackTest, WhatAPowerCutLeavesPastTheOldLengthIsCutOff)
+{
+    for (bool empty : {false, true}) {
+        for (const Save& save : kSaves) {
+            if (empty && &save != &kSaves[0]) continue;  // nothing to replace
+            SCOPED_TRACE(save.what);
+            SCOPED_TRACE(empty ? "into an empty journal" : "after three records");
+            fs::remove(Journal());
+            if (empty) WriteBytes(Journal(), {});
+            else MakeJournal();
+            const auto before = ReadBytes(Journal());
+            ASSERT_TRUE(CutOff(Journal(), save.save));
+            const auto undo = ReadBytes(RollBack());
+            // Everything written, as the journal's flush leaves it.
+            WriteBytes(Journal(), before);
+            fs::remove(RollBack());
+            save.save();
+            const auto whole = ReadBytes(Journal());
+            const size_t grown = whole.size() - before.size();
+            EXPECT_EQ(grown > 0, &save != &kSaves[2]);
+            const auto stale = Pattern(grown, 11);
+            for (int shape = 0; shape < 3; ++shape) {
+                SCOPED_TRACE(shape == 0 ? "growth zeroed" : shape == 1 ? "its later half zeroed" : "growth stale");
+                auto cut = whole;
+                for (size_t at = before.size(), k = 0; at < cut.size(); ++at, ++k) {
+                    if (shape == 0 || (shape == 1 && 2 * k >= grown)) cut[at] = 0;
+                    if (shape == 2) cut[at] = stale[k];
+                }
+                WriteBytes(Journal(), cut);
+                WriteBytes(RollBack(), undo);
+                EXPECT_EQ(0, RollBackCutOffJournalSaves());
+                EXPECT_EQ(before, ReadBytes(Journal()));
+                EXPECT_FALSE(Exists(RollBack()));
+                EXPECT_EQ(shape == 2 && grown > 0, Exists(Found()));
+                if (Exists(Found())) {
+                    EXPECT_EQ(cut, ReadBytes(Found())) << "the journal as found";
+                }
+                fs::remove(Found());
+            }
+        }
+    }
+
+    // The copy never goes over an earlier one, whatever its letter case; it
+    // is no journal and no roll-back to the listings. Where none can be
+    // kept, nothing is cut.
+    WriteBytes(Journal(), {});
+    ASSERT_TRUE(CutOffAppendPair());
+    const auto undo = ReadBytes(RollBack());
+    auto stale = ReadBytes(Journal());
+    stale.resize(2 * sizeof(QavJournalRecord), 0x6B);
+    WriteBytes(DbDir() / "j.QAV.FOUND", {1, 2, 3});
+    WriteBytes(Journal(), stale);
+    qplat::FailFileWritesAfter(0);
+    CDBJournalQav qav;
+    EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+    qplat::FailFileWritesAfter(-1);
+    fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::remove);
+    EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(Refusal::CutOffSaveStuck, qav.LastRefusal());
+    fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(stale, ReadBytes(Journal()));
+    EXPECT_EQ(undo, ReadBytes(RollBack()));
+    EXPECT_FALSE(Exists(DbDir() / "J.qav.found2")) << "no copy while the journal cannot be cut";
+    EXPECT_EQ(0, RollBackCutOffJournalSaves());
+    EXPECT_EQ(0u, SizeOf(Journal()));
+    EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadBytes(DbDir() / "j.QAV.FOUND"));
+    EXPECT_EQ(stale, ReadBytes(DbDir() / "J.qav.found2"));
+    std::vector<std::u16string> listed;
+    for (const char16_t* pattern : {u"\\SDMMC\\Autorun\\DB\\*.qav", u"\\SDMMC\\Autorun\\DB\\*.qav.undo"}) {
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW(pattern, &found);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found))
+            listed.push_back(found.cFileName);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    }
+    EXPECT_EQ(std::vector<std::u16string>{u"J.qav"}, listed);
 }
 
 TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndPairSavesWriteNothing)
@@ -255,7 +332,9 @@ TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndPairSavesWriteNot
 }
 
 // A roll-back that cannot be applied now (the journal write-protected) stays
-// for the next try, and pair saves fail until then rather than overwrite it.
+// for the next try, and pair saves fail until then rather than overwrite it;
+// the journal's refusal, and the start, tell a read-only card or file from a
+// card that fails. Other journals are written as ever meanwhile.
 TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBack)
 {
     MakeJournal();
@@ -265,10 +344,22 @@ TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBa
     fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::remove);
     CDBJournalQav qav;
     EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(1, RollBackCutOffJournalSaves()) << "told at start";
+    Refusal why = Refusal::None;
+    EXPECT_EQ(1, RollBackCutOffJournalSaves(&why)) << "told at start";
+    EXPECT_EQ(Refusal::CutOffSaveStuck, why);
     EXPECT_EQ(0, qav.AppendPair(u"J", QavRecord(8).get(), QavRecord(9).get()));
     EXPECT_EQ(CFixedRecordFile::Refusal::CutOffSaveStuck, qav.LastRefusal());
     EXPECT_TRUE(Exists(RollBack()));
+    EXPECT_EQ(torn, ReadBytes(Journal()));
+    // Another journal, meanwhile: every write goes through, and leaves no
+    // roll-back behind.
+    ASSERT_EQ(1, qav.Append(u"K", QavRecord(1).get()));
+    EXPECT_EQ(1, qav.AppendPair(u"K", QavRecord(2).get(), QavRecord(3).get()));
+    EXPECT_EQ(1, qav.ReplacePair(u"K", QavRecord(4).get(), 0, QavRecord(5).get(), 2));
+    EXPECT_EQ(1, qav.Replace(u"K", QavRecord(6).get(), 1));
+    EXPECT_EQ(Refusal::None, qav.LastRefusal());
+    EXPECT_EQ(3, qav.GetCount(u"K"));
+    EXPECT_FALSE(Exists(DbDir() / "K.qav.undo"));
     EXPECT_EQ(torn, ReadBytes(Journal()));
 
     fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::add);
@@ -299,6 +390,46 @@ TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBa
     fs::permissions(RollBack(), fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(1, qav.Append(u"J", QavRecord(5).get()));
     EXPECT_FALSE(Exists(RollBack()));
+
+    // A card that fails: the roll-back cannot be read, or the journal put
+    // back cannot be flushed. The save stays pending for the next try.
+    WriteBytes(Journal(), before);
+    ASSERT_TRUE(CutOffAppendPair());
+    const auto pending = ReadBytes(RollBack());
+    const struct {
+        const char* what;
+        void (*fail)(long long);
+    } faults[] = {{"a read error", qplat::FailFileReadsAfter}, {"a failed flush", qplat::FailFileSyncsAfter}};
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        fault.fail(0);
+        EXPECT_EQ(0, qav.Append(u"J", QavRecord(5).get()));
+        EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+        WriteBytes(Journal(), torn);
+        why = Refusal::None;
+        EXPECT_EQ(1, RollBackCutOffJournalSaves(&why));
+        EXPECT_EQ(Refusal::CutOffSaveFailing, why);
+        fault.fail(-1);
+        EXPECT_EQ(pending, ReadBytes(RollBack()));
+        WriteBytes(Journal(), torn);
+    }
+
+    // The roll-back removed, only its folder not confirmed by the card: it
+    // is gone all the same, not pending nor refused (the write that settled
+    // it goes on).
+    for (long long syncs = 0; syncs < 4; ++syncs) {
+        SCOPED_TRACE(syncs);
+        WriteBytes(Journal(), torn);
+        WriteBytes(RollBack(), pending);
+        qplat::FailFileSyncsAfter(syncs);
+        const int settled = qav.RollBackCutOff(u"J");
+        qplat::FailFileSyncsAfter(-1);
+        EXPECT_EQ(settled == 1, !Exists(RollBack()));
+        EXPECT_EQ(settled == 1 ? Refusal::None : Refusal::CutOffSaveFailing, qav.LastRefusal());
+        if (settled == 1) {
+            EXPECT_EQ(before, ReadBytes(Journal()));
+        }
+    }
 }
 
 // A roll-back that turns up pending while the program runs (a card's "DB"
@@ -364,6 +495,58 @@ TEST_F(JournalRollBackTest, PairSavesOutsideTheJournalWriteNothing)
     // Appending alone makes a missing journal, as Append does.
     ASSERT_EQ(1, qav.AppendPair(u"New", QavRecord(8).get(), QavRecord(9).get()));
     EXPECT_EQ(2u * sizeof(QavJournalRecord), SizeOf(DbDir() / "New.qav"));
+}
+
+// Journals whose names differ only in letter case (a card filled where the
+// file system tells them apart). A roll-back is its journal's by its exact
+// name: a write of the other journal settles it for its own, never applies
+// it to itself nor removes it. One that either could own is left with both
+// journals, and holds both back as a failing card does. A pair save names
+// its roll-back after its journal as the card spells it.
+TEST_F(JournalRollBackTest, ARollBackIsMatchedToItsJournalByItsExactName)
+{
+    MakeJournal();
+    const auto upper = ReadBytes(Journal());
+    const fs::path lowerJournal = DbDir() / "j.qav";
+    const auto lower = OfAnotherCard(upper);
+    WriteBytes(lowerJournal, lower);
+    const auto cutOffLower = [] { CDBJournalQav().AppendPair(u"j", QavRecord(8).get(), QavRecord(9).get()); };
+    ASSERT_TRUE(CutOff(lowerJournal, cutOffLower));
+    const auto torn = ReadBytes(lowerJournal);
+    CDBJournalQav qav;
+    ASSERT_EQ(1, qav.Append(u"J", QavRecord(5).get()));
+    EXPECT_EQ(lower, ReadBytes(lowerJournal)) << "its own journal put back";
+    EXPECT_FALSE(Exists(DbDir() / "j.qav.undo"));
+    EXPECT_EQ(upper.size() - 300 + sizeof(QavJournalRecord), SizeOf(Journal()));
+
+    // Spelled as neither journal is.
+    WriteBytes(Journal(), upper);
+    ASSERT_TRUE(CutOff(lowerJournal, cutOffLower));
+    fs::rename(DbDir() / "j.qav.undo", DbDir() / "J.QAV.undo");
+    const auto pending = ReadBytes(DbDir() / "J.QAV.undo");
+    Refusal why = Refusal::None;
+    EXPECT_EQ(1, RollBackCutOffJournalSaves(&why));
+    EXPECT_EQ(Refusal::CutOffSaveFailing, why);
+    EXPECT_EQ(0, qav.Append(u"J", QavRecord(5).get()));
+    EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+    EXPECT_EQ(0, qav.AppendPair(u"j", QavRecord(6).get(), QavRecord(7).get()));
+    EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+    EXPECT_EQ(upper, ReadBytes(Journal()));
+    EXPECT_EQ(torn, ReadBytes(lowerJournal));
+    EXPECT_EQ(pending, ReadBytes(DbDir() / "J.QAV.undo"));
+    // With one of them gone, it can be only the other's.
+    fs::remove(Journal());
+    EXPECT_EQ(0, RollBackCutOffJournalSaves());
+    EXPECT_EQ(lower, ReadBytes(lowerJournal));
+
+    // Saved under another letter case than the card's: named as the card's.
+    fs::remove(lowerJournal);
+    WriteBytes(Journal(), upper);
+    ASSERT_TRUE(CutOff(Journal(), [] { CDBJournalQav().AppendPair(u"j", QavRecord(8).get(), QavRecord(9).get()); }));
+    WriteBytes(lowerJournal, lower);
+    EXPECT_EQ(0, RollBackCutOffJournalSaves());
+    EXPECT_EQ(upper, ReadBytes(Journal()));
+    EXPECT_EQ(lower, ReadBytes(lowerJournal));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // program ends with status 0 (its threads joined: the sanitizers watch the
 // whole run), a second copy started on the same root ends at once with 0
 // (leaving the first copy's files alone), and a start undoes an axle save
-// that was killed half-way, or tells the operator it could not.
+// that was killed half-way, or tells the operator it could not, and why.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -26,6 +26,8 @@
 #include "tests/support/CutOffSave.h"
 #include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
+#include "ui/MessageDlg.h"
+#include "ui/ScreenDlg.h"
 
 namespace {
 
@@ -83,6 +85,27 @@ protected:
     }
 
     static qplat::Surface ReadPng(const std::string& path) { return qtest::ReadPngFile(path); }
+    // Whether the message box on `screen` shows `text`: its text field as
+    // this process draws the box with that text, pixel for pixel.
+    static bool ShowsText(const qplat::Surface& screen, const std::u16string& text)
+    {
+        qtest::ActionWindow();
+        bool same = false;
+        qtest::Then([&] {
+            HWND box = qtest::FrontDialog();
+            qplat::ProcessPendingMessages();
+            RECT field{};
+            GetWindowRect(GetDlgItem(box, qtest::kBoxTextId), &field);
+            const qplat::Surface drawn = qplat::ComposeScreen();
+            same = field.right > field.left && field.bottom > field.top;
+            for (int y = field.top; y < field.bottom; ++y)
+                for (int x = field.left; x < field.right; ++x) same = same && At(drawn, x, y) == At(screen, x, y);
+            qtest::Press(box, qtest::kBoxFirstButton);
+        });
+        CMessageDlg box;
+        box.Show(nullptr, nullptr, MESSAGE_FAILURE, text.c_str());
+        return same;
+    }
     static COLORREF At(const qplat::Surface& s, int x, int y)
     {
         return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
@@ -209,33 +232,62 @@ TEST_F(ProgramRun, TheNextStartUndoesAnAxleSaveKilledHalfWay)
     EXPECT_EQ(files, std::vector<std::string>{"J.qav"}) << "no roll-back or temporary left";
 }
 
-// The same save's roll-back made read-only (a PC's read-only attribute): the
-// start puts the journal back but cannot remove it, so nothing may be
-// written into the journal; the start screen says so, in either language,
-// and the standard error names the roll-back.
+// The same save's roll-back where the start cannot settle it: made
+// read-only (a PC's read-only attribute), the journal is put back but the
+// roll-back cannot be removed; spelled as neither of two journals whose
+// names differ only in letter case, it is left with both. Nothing may be
+// written into the journal; the start screen says which (a read-only card
+// or file, or a card to check), in either language, and the standard error
+// names the roll-back.
 TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
 {
     const fs::path journal = root.Host(u"\\SDMMC\\Autorun\\DB\\J.qav");
     ASSERT_TRUE(CutOffAxleSave(journal));
-    const fs::path rollBack = journal.string() + ".undo";
-    fs::permissions(rollBack, fs::perms::owner_write, fs::perm_options::remove);
-    for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
-        SCOPED_TRACE(language);
-        qtest::LayOutCard(root, language);
-        const std::string name = std::string(language, 3);
-        const fs::path errors = dir / (name + "-errors.txt");
-        qtest::Script s;
-        s.Await(qtest::kMessageTitle, qtest::kMessageTitleBlue).Snap(Snap("stuck-" + name));
-        s.Tap(qtest::kMessageOk).AwaitGone(qtest::kMessageTitle, qtest::kMessageTitleBlue).Snap(Snap("after-" + name));
-        ASSERT_EQ(Run(s.Text() + "quit\n", name + ".txt", errors), 0);
-        EXPECT_TRUE(qtest::HostFileBytes(journal) == before) << "put back all the same";
-        EXPECT_TRUE(fs::exists(rollBack));
-        EXPECT_NE(qtest::HostFileBytes(errors).find("J.qav.undo"), std::string::npos);
-        // The failure box over the start screen, and gone with its button.
-        const qplat::Surface up = ReadPng(Snap("stuck-" + name));
-        const qplat::Surface after = ReadPng(Snap("after-" + name));
-        EXPECT_EQ(At(up, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
-        EXPECT_NE(At(after, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
+    const std::string torn = qtest::HostFileBytes(journal);
+    const std::string pending = qtest::HostFileBytes(journal.string() + ".undo");
+    const fs::path other = journal.parent_path() / "j.qav";
+    const struct {
+        const char* what;
+        const char* rollBack;
+        int text, otherText;
+    } cases[] = {
+        {"read-only", "J.qav.undo", SCREEN_CUT_OFF_SAVE_STUCK, SCREEN_CUT_OFF_SAVE_FAILING},
+        {"two journals", "J.QAV.undo", SCREEN_CUT_OFF_SAVE_FAILING, SCREEN_CUT_OFF_SAVE_STUCK},
+    };
+    for (const auto& c : cases) {
+        const bool readOnly = c.text == SCREEN_CUT_OFF_SAVE_STUCK;
+        const fs::path rollBack = journal.parent_path() / c.rollBack;
+        for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
+            SCOPED_TRACE(std::string(c.what) + " " + language);
+            qtest::LayOutCard(root, language);
+            std::ofstream(journal, std::ios::binary | std::ios::trunc) << torn;
+            std::ofstream(rollBack, std::ios::binary | std::ios::trunc) << pending;
+            if (readOnly) fs::permissions(rollBack, fs::perms::owner_write, fs::perm_options::remove);
+            else std::ofstream(other, std::ios::binary | std::ios::trunc) << before;
+            const std::string name = c.what + std::string(language, 3);
+            const fs::path errors = dir / (name + "-errors.txt");
+            qtest::Script s;
+            s.Await(qtest::kMessageTitle, qtest::kMessageTitleBlue).Snap(Snap("stuck-" + name));
+            s.Tap(qtest::kMessageOk)
+                .AwaitGone(qtest::kMessageTitle, qtest::kMessageTitleBlue)
+                .Snap(Snap("after-" + name));
+            ASSERT_EQ(Run(s.Text() + "quit\n", name + ".txt", errors), 0);
+            EXPECT_TRUE(qtest::HostFileBytes(journal) == (readOnly ? before : torn)) << "put back where it is its own";
+            EXPECT_TRUE(qtest::HostFileBytes(rollBack) == pending);
+            EXPECT_NE(qtest::HostFileBytes(errors).find(c.rollBack), std::string::npos);
+            // The failure box over the start screen with the text of the
+            // case (drawn here as the program draws it), and gone with its
+            // button.
+            const qplat::Surface up = ReadPng(Snap("stuck-" + name));
+            const qplat::Surface after = ReadPng(Snap("after-" + name));
+            EXPECT_EQ(At(up, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
+            EXPECT_NE(At(after, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
+            EXPECT_TRUE(ShowsText(up, qtest::LanguageText(c.text))) << "text " << c.text;
+            EXPECT_FALSE(ShowsText(up, qtest::LanguageText(c.otherText))) << "text " << c.otherText;
+            fs::permissions(rollBack, fs::perms::owner_write, fs::perm_options::add);
+            fs::remove(rollBack);
+            fs::remove(other);
+        }
     }
 }
 
