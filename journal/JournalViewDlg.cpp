@@ -128,7 +128,8 @@ void CJournalViewDlg::LoadJournal(Journal& journal, Record*& records)
     }
     // A save cut off half-way is undone before the journal is read, so none
     // of it is listed as stored; where it cannot be, the operator is told.
-    if (!journal.RollBackCutOff(name)) m_loadNotice = SCREEN_CUT_OFF_SAVE_STUCK;
+    if (!journal.RollBackCutOff(name))
+        m_loadNotice = JournalRefusalText(journal.LastRefusal(), SCREEN_CUT_OFF_SAVE_STUCK);
     // A missing journal is made empty here and lists nothing, silently; one
     // that cannot be opened counts -1 and is not taken for an empty one.
     const int n = journal.GetCount(name);

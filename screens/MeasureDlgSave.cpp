@@ -113,7 +113,7 @@ int CMeasureDlg::SaveQavRecord()
     // the journal is searched, so no half of it is found; while it cannot
     // be, nothing is written into the journal.
     if (!m_journalQav.RollBackCutOff(journal.text)) {
-        ShowMessage(MESSAGE_FAILURE, SCREEN_CUT_OFF_SAVE_STUCK);
+        ShowSaveFailure(m_journalQav.LastRefusal());
         return 0;
     }
     // A stored record of the position replaces the screen's, so its texts and
@@ -233,7 +233,7 @@ int CMeasureDlg::SaveQodRecord()
     }
     StampTime(m_qod.time);
     if (!m_journalQod.RollBackCutOff(journal.text)) {
-        ShowMessage(MESSAGE_FAILURE, SCREEN_CUT_OFF_SAVE_STUCK);
+        ShowSaveFailure(m_journalQod.LastRefusal());
         return 0;
     }
     // Replaced only while the journal still holds the stored record the

@@ -15,6 +15,17 @@ namespace {
 // Folder, "DB\", a name of up to a keyboard entry's length, the extension.
 constexpr size_t kJournalPathChars = PROGRAM_FOLDER_CHARS + 160;
 
+// Which of the reasons a journal stays held back is told first.
+int HoldBackRank(CFixedRecordFile::Refusal why)
+{
+    switch (why) {
+    case CFixedRecordFile::Refusal::CutOffSaveFailing: return 3;
+    case CFixedRecordFile::Refusal::CutOffSaveAmbiguous: return 2;
+    case CFixedRecordFile::Refusal::CutOffSaveStuck: return 1;
+    default: return 0;
+    }
+}
+
 }  // namespace
 
 template <typename Record>
@@ -124,9 +135,9 @@ int CDBJournal<Record>::RollBackAllCutOff(CFixedRecordFile::Refusal* why)
     for (const std::u16string& journal : journals) {
         if (m_file.RollBackCutOff(journal.c_str())) continue;
         ++pending;
-        // A failing card is told before a read-only one: checking it comes first.
-        const CFixedRecordFile::Refusal refusal = m_file.LastRefusal();
-        if (why != nullptr && *why != CFixedRecordFile::Refusal::CutOffSaveFailing) *why = refusal;
+        // A failing card is told before journals of clashing names, and both
+        // before a read-only card: checking the card comes first.
+        if (why != nullptr && HoldBackRank(m_file.LastRefusal()) > HoldBackRank(*why)) *why = m_file.LastRefusal();
     }
     return pending;
 }

@@ -89,6 +89,7 @@ CRollBack::Pending CFixedRecordFile::SettleForWrite(LPCWSTR path)
     const CRollBack::Pending pending = CRollBack::Settle(path, m_recordSize);
     if (pending == CRollBack::Pending::ReadOnly) m_refusal = Refusal::CutOffSaveStuck;
     if (pending == CRollBack::Pending::Failing) m_refusal = Refusal::CutOffSaveFailing;
+    if (pending == CRollBack::Pending::Ambiguous) m_refusal = Refusal::CutOffSaveAmbiguous;
     return pending;
 }
 

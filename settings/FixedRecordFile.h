@@ -122,10 +122,18 @@ public:
     // roll-back: CutOffSaveStuck, it could not be applied or removed because
     // the card, the folder or a file is read-only; CutOffSaveFailing,
     // because the card fails (an I/O error, an unreadable roll-back or file,
-    // a copy of the file that could not be kept) or two files could own it;
+    // a copy of the file that could not be kept); CutOffSaveAmbiguous, two
+    // files whose names differ only in letter case could own it;
     // ChangedByRollBack, a rewrite found the file changed by undoing one;
     // RecordChanged, a replace found another record than the one expected.
-    enum class Refusal { None, CutOffSaveStuck, CutOffSaveFailing, ChangedByRollBack, RecordChanged };
+    enum class Refusal {
+        None,
+        CutOffSaveStuck,
+        CutOffSaveFailing,
+        CutOffSaveAmbiguous,
+        ChangedByRollBack,
+        RecordChanged
+    };
     Refusal LastRefusal() const { return m_refusal; }
     // Whether the last writing operation was made (its result 1) but the
     // card did not confirm its last step (a group's roll-back removed, a

@@ -315,7 +315,21 @@ CRollBack::Pending SettleOne(const std::u16string& path, const std::u16string& f
     if (state == State::Other)
         return drop("the file is not one its cut-off save could have left (changed or replaced since): "
                     "removed without applying it, the file kept as it is");
-    if (found.atOld) return removed(Pending::Cleared);
+    if (found.atOld) {
+        // Back as it was, perhaps only in the card's cache: an earlier
+        // put-back whose flush failed reads as done. The roll-back goes only
+        // once the card holds the file so. A file that cannot be opened for
+        // writing holds nothing unflushed of ours.
+        HANDLE kept = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (kept != INVALID_HANDLE_VALUE) {
+            const bool flushed = FlushFileBuffers(kept) != FALSE;
+            const DWORD error = flushed ? NO_ERROR : GetLastError();
+            CloseHandle(kept);
+            if (!flushed) return stuck(StuckBy(error), "its file was put back, but the card does not keep it");
+        }
+        return removed(Pending::Cleared);
+    }
 
     HANDLE written = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -495,7 +509,7 @@ CRollBack::Pending CRollBack::Settle(LPCWSTR file, DWORD recordSize)
         for (const std::u16string& rollBack : rollBacks)
             Say(folder + rollBack, "files whose names differ only in letter case could own it: it and they are "
                                    "left as they are, and none of them is written");
-        return Pending::Failing;
+        return Pending::Ambiguous;
     }
     // Every roll-back of a file of that name in any letter case is settled:
     // this file's own would otherwise be written over another's.

@@ -55,9 +55,13 @@ public:
         // One is pending and could not be applied or removed:
         ReadOnly,  // the card, the folder or a file is read-only
         Failing,   // the card fails (an I/O error, an unreadable roll-back or
-                   // file), or two files could own it
+                   // file)
+        Ambiguous,  // files whose names differ only in letter case could own it
     };
-    static bool IsStuck(Pending pending) { return pending == Pending::ReadOnly || pending == Pending::Failing; }
+    static bool IsStuck(Pending pending)
+    {
+        return pending == Pending::ReadOnly || pending == Pending::Failing || pending == Pending::Ambiguous;
+    }
 
     // A roll-back for a file of `recordSize`-byte records that is `oldLength`
     // bytes long now and `newLength` once the group is written.

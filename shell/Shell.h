@@ -18,6 +18,7 @@ StartOutcome LastStartOutcome();
 // ---- the start screen
 // Posted at start when a journal stays held back by a cut-off save that
 // could not be undone: the start screen tells the operator once it is up.
+// wParam: the CFixedRecordFile::Refusal that tells why.
 constexpr UINT WM_CUT_OFF_SAVE_NOTICE = WM_APP + 0x32;
 constexpr int MAIN_TITLE_CHARS = 100;
 extern SHACTIVATEINFO g_shellActivateInfo;

@@ -70,6 +70,9 @@ constexpr int SCREEN_CUT_OFF_SAVE_STUCK = 50093;
 // an unreadable roll-back) rather than being read-only: the operator's next
 // step is to check the card, not to unlock it.
 constexpr int SCREEN_CUT_OFF_SAVE_FAILING = 50098;
+// The same where two journals whose names differ only in letter case could
+// own the cut-off save: one of them is renamed on a PC.
+constexpr int SCREEN_CUT_OFF_SAVE_AMBIGUOUS = 50073;
 // A replace that found another record at its place than the one the
 // operator was asked about: nothing was written.
 constexpr int SCREEN_RECORD_CHANGED = 50097;
@@ -83,6 +86,7 @@ inline int JournalRefusalText(CFixedRecordFile::Refusal why, int otherwise)
     switch (why) {
     case CFixedRecordFile::Refusal::CutOffSaveStuck: return SCREEN_CUT_OFF_SAVE_STUCK;
     case CFixedRecordFile::Refusal::CutOffSaveFailing: return SCREEN_CUT_OFF_SAVE_FAILING;
+    case CFixedRecordFile::Refusal::CutOffSaveAmbiguous: return SCREEN_CUT_OFF_SAVE_AMBIGUOUS;
     case CFixedRecordFile::Refusal::RecordChanged: return SCREEN_RECORD_CHANGED;
     default: return otherwise;
     }

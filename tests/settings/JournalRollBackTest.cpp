@@ -405,6 +405,10 @@ TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBa
         fault.fail(0);
         EXPECT_EQ(0, qav.Append(u"J", QavRecord(5).get()));
         EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+        // A put-back the card did not keep reads as done from its cache: the
+        // roll-back stays all the same until the card keeps it.
+        EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
+        EXPECT_EQ(pending, ReadBytes(RollBack()));
         WriteBytes(Journal(), torn);
         why = Refusal::None;
         EXPECT_EQ(1, RollBackCutOffJournalSaves(&why));
@@ -501,7 +505,7 @@ TEST_F(JournalRollBackTest, PairSavesOutsideTheJournalWriteNothing)
 // file system tells them apart). A roll-back is its journal's by its exact
 // name: a write of the other journal settles it for its own, never applies
 // it to itself nor removes it. One that either could own is left with both
-// journals, and holds both back as a failing card does. A pair save names
+// journals, and holds both back with a reason of its own. A pair save names
 // its roll-back after its journal as the card spells it.
 TEST_F(JournalRollBackTest, ARollBackIsMatchedToItsJournalByItsExactName)
 {
@@ -526,11 +530,11 @@ TEST_F(JournalRollBackTest, ARollBackIsMatchedToItsJournalByItsExactName)
     const auto pending = ReadBytes(DbDir() / "J.QAV.undo");
     Refusal why = Refusal::None;
     EXPECT_EQ(1, RollBackCutOffJournalSaves(&why));
-    EXPECT_EQ(Refusal::CutOffSaveFailing, why);
+    EXPECT_EQ(Refusal::CutOffSaveAmbiguous, why);
     EXPECT_EQ(0, qav.Append(u"J", QavRecord(5).get()));
-    EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+    EXPECT_EQ(Refusal::CutOffSaveAmbiguous, qav.LastRefusal());
     EXPECT_EQ(0, qav.AppendPair(u"j", QavRecord(6).get(), QavRecord(7).get()));
-    EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
+    EXPECT_EQ(Refusal::CutOffSaveAmbiguous, qav.LastRefusal());
     EXPECT_EQ(upper, ReadBytes(Journal()));
     EXPECT_EQ(torn, ReadBytes(lowerJournal));
     EXPECT_EQ(pending, ReadBytes(DbDir() / "J.QAV.undo"));
