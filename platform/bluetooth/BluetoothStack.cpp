@@ -45,7 +45,7 @@ size_t AlignUp(size_t n)
 }
 
 // The golden receive power range of a classic link, as the Bluetooth core
-// specification gives it: its lower limit, and its upper one 20 dB above.
+// standard sets it: its lower limit, and its upper one 20 dB above.
 constexpr int kGoldenRangeLowDbm = -56;
 constexpr int kGoldenRangeHighDbm = kGoldenRangeLowDbm + 20;
 
