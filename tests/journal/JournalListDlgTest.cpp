@@ -13,12 +13,6 @@ using Manager = CJournalListDlg;
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Manager::kListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
 // The rows that carry the current journal's mark.
 std::vector<std::u16string> Marked(HWND list)
 {
@@ -26,16 +20,6 @@ std::vector<std::u16string> Marked(HWND list)
     for (int r = 0; r < RowCount(list); ++r)
         if (CellText(list, r, 1) == u"\u2022") out.push_back(CellText(list, r, 0));
     return out;
-}
-std::u16string ColumnTitle(HWND list)
-{
-    WCHAR text[80] = {};
-    LVCOLUMNW c{};
-    c.mask = LVCF_TEXT;
-    c.pszText = text;
-    c.cchTextMax = 80;
-    SendMessageW(list, LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&c));
-    return text;
 }
 void TapHeader(HWND list, int x)
 {
@@ -61,11 +45,7 @@ Step SelectAnd(int row, int id)
 
 class JournalManager : public JournalScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Manager>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Manager>(std::move(steps)); }
     void Touch(const std::u16string& file) { root.WriteFile(kJournalFolder + file, std::string(QAV_RECORD_SIZE, 'r')); }
     bool Has(const std::u16string& file) { return root.Exists(kJournalFolder + file); }
     // Every file name in the folder, for checks that nothing else changed.
@@ -241,7 +221,7 @@ TEST_F(JournalManager, TheHeaderSortsUpThenDown)
     EXPECT_TRUE(Run({[](HWND d) { TapHeader(List(d), 60); },
                      [&](HWND d) {
                          up = Column(List(d), 0);
-                         upTitle = ColumnTitle(List(d));
+                         upTitle = ColumnHeader(List(d), 0);
                          TapHeader(List(d), 420);  // column 1: nothing
                      },
                      [&](HWND d) {
@@ -250,7 +230,7 @@ TEST_F(JournalManager, TheHeaderSortsUpThenDown)
                      },
                      [&](HWND d) {
                          down = Column(List(d), 0);
-                         downTitle = ColumnTitle(List(d));
+                         downTitle = ColumnHeader(List(d), 0);
                          PostMessageW(d, WM_CLOSE, 0, 0);
                      }}));
     EXPECT_EQ(up, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"c.qav"}));

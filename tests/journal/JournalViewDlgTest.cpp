@@ -29,33 +29,26 @@ void SelectNone(HWND list)
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
 }
 
-// A pixel inside a list cell, near its top left corner (clear of the text).
-COLORREF CellBackground(HWND list, int row, int column)
+// A list cell in the list's client area.
+RECT CellRect(HWND list, int row, int column)
 {
     RECT r{LVIR_BOUNDS, 0, 0, 0};
     SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
-    int x = r.left;
-    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
-    POINT p{x + 2, r.top + 2};
-    ClientToScreen(list, &p);
-    return qplat::ScreenPixel(p.x, p.y);
+    for (int c = 0; c < column; ++c) r.left += static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    r.right = r.left + static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    return r;
+}
+// A pixel inside a list cell, near its top left corner (clear of the text).
+COLORREF CellBackground(HWND list, int row, int column)
+{
+    const RECT r = CellRect(list, row, column);
+    return Pixel(list, r.left + 2, r.top + 2);
 }
 // Whether a list cell shows a pixel of (nearly) the colour: its text, drawn
 // with smoothed edges.
 bool CellHasColour(HWND list, int row, int column, COLORREF colour)
 {
-    RECT r{LVIR_BOUNDS, 0, 0, 0};
-    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
-    int x = r.left;
-    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
-    const int w = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int i = x; i < x + w; ++i) {
-            POINT p{i, y};
-            ClientToScreen(list, &p);
-            if (Near(qplat::ScreenPixel(p.x, p.y), colour)) return true;
-        }
-    return false;
+    return AnyPixel(list, CellRect(list, row, column), colour);
 }
 
 const std::u16string kAny = JOURNAL_FILTER_ANY;

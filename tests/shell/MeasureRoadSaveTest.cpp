@@ -17,18 +17,20 @@ namespace {
 
 using qtest::Failed;
 using qtest::kFaceOn;
+using qtest::kMessageText;
+using qtest::kResultValues;
 using qtest::Linked;
 using qtest::Measured;
 using qtest::MeasuredInSeries;
 using qtest::Script;
+using qtest::Shade;
 using qtest::Stored;
+using qtest::StoredPoints;
 
-// The measuring screen: the value column of the results panel, the compute
-// button of the averaging layout, and the number of averaged runs.
-constexpr RECT kResultValues{150, 90, 400, 265};
+// The measuring screen: the compute button of the averaging layout, and the
+// number of averaged runs.
 constexpr qtest::Spot kCompute{60, 151};
 constexpr RECT kAveragedCount{236, 58, 268, 80};
-constexpr RECT kMessageText{100, 80, 380, 120};
 // An averaged run over: the compute button, which the run turns off, comes
 // on again (the save button stays off until the average is computed).
 constexpr qtest::Spot kComputeFace{100, 165};
@@ -45,13 +47,6 @@ constexpr qtest::Spot kBoxIcon{110, 103};
 constexpr COLORREF kFailureRed = RGB(0xD2, 0x28, 0x28);
 constexpr RECT kBoxFirstLine{150, 86, 370, 100};
 constexpr RECT kBoxThirdLine{150, 122, 370, 138};
-
-int StoredPoints(const QavJournalRecord& r)
-{
-    int n = RECORD_PROFILE_POINTS;
-    while (n > 0 && r.profileZ[n - 1] == 0) --n;
-    return n;
-}
 
 // What the program writes into a named pipe as its snapshot, read once it
 // opens the pipe. The script's snapshot into a pipe is held in its open
@@ -96,14 +91,12 @@ protected:
         Failed(s.Tap(qtest::kMeasure)).Snap(Snap("failed"));
         s.Tap(qtest::kMessageOk).Snap(Snap("after"));
         Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
-        int status = -1;
-        std::thread program = RunAside(s, &status);
-        if (AwaitSnapshot("measured")) {
-            sim.reset();
-            sim = StartSim(deviceType, {"--fault", "stall=600"});
-        }
-        program.join();
-        ASSERT_EQ(status, 0);
+        ASSERT_EQ(RunAlong(s, {{"measured",
+                                [&] {
+                                    sim.reset();
+                                    sim = StartSim(deviceType, {"--fault", "stall=600"});
+                                }}}),
+                  0);
         EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
         EXPECT_LT(Differing(Png("measured"), Png("after"), kResultValues), 30) << "the good run's values stay";
     }
@@ -272,14 +265,11 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWh
         EXPECT_EQ(Field(r.axleName), k < 2 ? u"A1" : u"A2");
         EXPECT_EQ(GetQavRecordValue(r, 28), 5000);
     }
-    // Current green, measured blue, current and measured purple.
-    constexpr RECT kDiagram{1, 144, 378, 264};
-    auto shade = [](COLORREF want) { return [want](COLORREF c) { return c == want; }; };
-    const COLORREF current = 0x00C100, measured = 0xC10000, both = 0xC100C1;
-    EXPECT_GT(Count(Png("opened"), kDiagram, shade(current)), 30);
-    EXPECT_EQ(Count(Png("opened"), kDiagram, shade(measured)), 0);
-    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(both)), 30) << "the first axle, current and measured";
-    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(measured)), 30) << "the second axle, measured";
+    using qtest::kDiagram;
+    EXPECT_GT(Count(Png("opened"), kDiagram, Shade(qtest::kCurrentShade)), 30);
+    EXPECT_EQ(Count(Png("opened"), kDiagram, Shade(qtest::kMeasuredShade)), 0);
+    EXPECT_GT(Count(Png("reopened"), kDiagram, Shade(qtest::kBothShade)), 30) << "the first axle, current and measured";
+    EXPECT_GT(Count(Png("reopened"), kDiagram, Shade(qtest::kMeasuredShade)), 30) << "the second axle, measured";
 }
 
 // The series measures a stored position again, and while its replace

@@ -24,20 +24,14 @@ using qtest::kRecordReadyMs;
 using qtest::kRunStartMs;
 using qtest::kSeriesReadyMs;
 
-// The value column of the measuring screen's results panel and its chart.
-constexpr RECT kResultValues{150, 90, 400, 265};
-constexpr RECT kChartArea{122, 89, 473, 265};
-// The train diagram of the series screen.
-constexpr RECT kDiagram{1, 144, 378, 264};
-
-bool Blueish(COLORREF c)
-{
-    return GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90;
-}
-bool Reddish(COLORREF c)
-{
-    return GetRValue(c) > 180 && GetGValue(c) < 80 && GetBValue(c) < 80;
-}
+using qtest::Blueish;
+using qtest::kChartArea;
+using qtest::kDiagram;
+using qtest::kMessageText;
+using qtest::kResultValues;
+using qtest::Reddish;
+using qtest::Shade;
+using qtest::StoredPoints;
 
 class MeasureRoad : public qtest::MeasureRoad {};
 
@@ -56,17 +50,6 @@ void ReplaceText(qtest::TempDeviceRoot& root, int id, const std::string& text)
     root.WriteFile(path, file);
 }
 
-// The failure message's text line.
-constexpr RECT kMessageText{100, 80, 380, 120};
-
-// A wheel record's stored profile: the heights written, and only those.
-int StoredPoints(const QavJournalRecord& r)
-{
-    int n = RECORD_PROFILE_POINTS;
-    while (n > 0 && r.profileZ[n - 1] == 0) --n;
-    return n;
-}
-
 TEST_F(MeasureRoad, WheelHeadSingleMeasurementIsShownEnteredStoredAndReplacedOnTheSameWheel)
 {
     WriteSettings(1, 1);
@@ -83,12 +66,8 @@ TEST_F(MeasureRoad, WheelHeadSingleMeasurementIsShownEnteredStoredAndReplacedOnT
     Measured(s.Tap(qtest::kMeasure)).Tap(qtest::kSave).Tap(qtest::kRecordOk);
     Stored(s).Snap(Snap("resaved")).Tap(qtest::kClose).Snap(Snap("back"));
 
-    int status = -1;
-    std::thread program = RunAside(s, &status);
     std::vector<QavJournalRecord> first;
-    if (AwaitSnapshot("saved")) first = QavJournal();
-    program.join();
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(RunAlong(s, {{"saved", [&] { first = QavJournal(); }}}), 0);
 
     // The panel's values changed with the run, and the chart shows the
     // profile (blue) and its key points (red).
@@ -125,11 +104,8 @@ TEST_F(MeasureRoad, WheelHeadSingleMeasurementIsShownEnteredStoredAndReplacedOnT
     for (int word : {0, 1, 2, 5, 6}) EXPECT_EQ(GetQavRecordValue(after[0], word), GetQavRecordValue(r, word));
     EXPECT_EQ(StoredPoints(after[0]), StoredPoints(r));
 
-    const qplat::Surface back = Png("back");
-    EXPECT_EQ(At(back, 200, 250), 0x000000u) << "the start screen is back";
+    EXPECT_EQ(At(Png("back"), 200, 250), 0x000000u) << "the start screen is back";
 }
-
-
 
 TEST_F(MeasureRoad, WheelHeadSeriesStoresTwoPositionsAdvancesAndShowsThemMeasuredWhenOpenedAgain)
 {
@@ -160,20 +136,18 @@ TEST_F(MeasureRoad, WheelHeadSeriesStoresTwoPositionsAdvancesAndShowsThemMeasure
         EXPECT_GT(StoredPoints(r), 500);
     }
 
-    // Current green, measured blue, current and measured purple.
-    auto shade = [](COLORREF want) { return [want](COLORREF c) { return c == want; }; };
-    const COLORREF current = 0x00C100, measured = 0xC10000, both = 0xC100C1;
+    const auto current = Shade(qtest::kCurrentShade), measured = Shade(qtest::kMeasuredShade);
     const qplat::Surface s0 = Png("series0"), s1 = Png("series1"), s2 = Png("series2"), again = Png("reopened");
-    EXPECT_GT(Count(s0, kDiagram, shade(current)), 30);
-    EXPECT_EQ(Count(s0, kDiagram, shade(measured)), 0);
-    const int one = Count(s1, kDiagram, shade(measured));
+    EXPECT_GT(Count(s0, kDiagram, current), 30);
+    EXPECT_EQ(Count(s0, kDiagram, measured), 0);
+    const int one = Count(s1, kDiagram, measured);
     EXPECT_GT(one, 30) << "the first position is marked";
-    EXPECT_GT(Count(s1, kDiagram, shade(current)), 30) << "and the walk moved on";
-    EXPECT_GT(Count(s2, kDiagram, shade(measured)), one + 30) << "two positions marked";
+    EXPECT_GT(Count(s1, kDiagram, current), 30) << "and the walk moved on";
+    EXPECT_GT(Count(s2, kDiagram, measured), one + 30) << "two positions marked";
     // Opened again: the walk starts at the first position, which the journal
     // shows measured, and the second is measured too.
-    EXPECT_GT(Count(again, kDiagram, shade(both)), 30);
-    EXPECT_GT(Count(again, kDiagram, shade(measured)), 30);
+    EXPECT_GT(Count(again, kDiagram, Shade(qtest::kBothShade)), 30);
+    EXPECT_GT(Count(again, kDiagram, measured), 30);
     // The value list shows the stored results of the first position again.
     EXPECT_GT(Differing(s0, again, RECT{236, 49, 377, 144}), 20);
 }
@@ -301,7 +275,6 @@ TEST_F(MeasureRoad, TwoHeadDiscWithoutAReferenceLiesInsideTheMeasuringAndTheJour
     for (const Chart& c : {Chart{"chart", 122, 460}, Chart{"record", 7, 300}}) {
         SCOPED_TRACE(c.snap);
         const qplat::Surface png = Png(c.snap);
-        ASSERT_EQ(png.width, 480);
         EXPECT_EQ(Count(png, RECT{c.left, 104, c.right, 111}, Blueish), 0) << "nothing on the top line";
         EXPECT_EQ(Count(png, RECT{c.left, 231, c.right, 238}, Blueish), 0) << "nothing on the bottom line";
         EXPECT_GT(Count(png, RECT{c.left, 111, c.right, 166}, Blueish), 100) << "side 1 above the axis";
@@ -328,20 +301,17 @@ TEST_F(MeasureRoad, SensorFallingSilentFailsTheRunAndTheNextRunSucceeds)
     s.AwaitGone(qtest::kMeasureFace, kFaceOn).Snap(Snap("silent")).Await(qtest::kMeasureFace, kFaceOn);
     Measured(s.Tap(qtest::kMeasure)).Snap(Snap("measured"));
     Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
-    int status = -1;
-    std::thread program = RunAside(s, &status);
-    if (AwaitSnapshot("ready")) sim->Pause();
     bool journalEmpty = false;
-    if (AwaitSnapshot("silent")) {
-        journalEmpty = QavJournal().empty();
-        sim->Resume();
-    }
-    program.join();
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(RunAlong(s, {{"ready", [&] { sim->Pause(); }},
+                           {"silent",
+                            [&] {
+                                journalEmpty = QavJournal().empty();
+                                sim->Resume();
+                            }}}),
+              0);
 
     EXPECT_TRUE(journalEmpty);
-    const qplat::Surface failed = Png("failed");
-    EXPECT_GT(Count(failed, RECT{100, 80, 380, 120}, qtest::Dark), 100) << "the failure message";
+    EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
     // The save button stayed disabled: tapping it opened no record-data screen.
     EXPECT_LT(Differing(Png("after"), Png("nosave"), RECT{0, 48, 480, 272}), 50);
     const std::vector<QavJournalRecord> journal = QavJournal();
@@ -363,19 +333,17 @@ TEST_F(MeasureRoad, DumpStallingMidwayFailsTheRunAndASoundHeadMeasuresNext)
     s.Await(qtest::kMeasureFace, kFaceOn);
     Measured(s.Tap(qtest::kMeasure)).Snap(Snap("measured"));
     Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
-    int status = -1;
-    std::thread program = RunAside(s, &status);
     bool journalEmpty = false;
-    if (AwaitSnapshot("failed")) {
-        journalEmpty = QavJournal().empty();
-        sim.reset();
-        sim = StartSim(1);
-    }
-    program.join();
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(RunAlong(s, {{"failed",
+                            [&] {
+                                journalEmpty = QavJournal().empty();
+                                sim.reset();
+                                sim = StartSim(1);
+                            }}}),
+              0);
 
     EXPECT_TRUE(journalEmpty);
-    EXPECT_GT(Count(Png("failed"), RECT{100, 80, 380, 120}, qtest::Dark), 100) << "the failure message";
+    EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 1u);
     EXPECT_GT(StoredPoints(journal[0]), 500);
@@ -396,14 +364,12 @@ TEST_F(MeasureRoad, GarbledHeadIsSaidUnreadableAndASoundHeadMeasuresAtTheNextLau
     Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure);
     Measured(s).Snap(Snap("measured"));
     Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
-    int status = -1;
-    std::thread program = RunAside(s, &status);
-    if (AwaitSnapshot("back")) {
-        sim.reset();
-        sim = StartSim(1);
-    }
-    program.join();
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(RunAlong(s, {{"back",
+                            [&] {
+                                sim.reset();
+                                sim = StartSim(1);
+                            }}}),
+              0);
 
     EXPECT_GT(Count(Png("unreadable"), kMessageText, qtest::Dark), 100) << "the unreadable answer is said";
     EXPECT_EQ(At(Png("back"), 200, 250), 0x000000u) << "the start screen";
@@ -496,14 +462,12 @@ TEST_F(MeasureRoad, DiscRoadWithAnUnreadableSettingsFileOpensNoScreenAndStoresNo
         // Nothing is to open: the launch and every screen it opens run on
         // the tap itself, so the picture after it shows one that wrongly did.
         Linked(s).Snap(Snap("start")).Tap(qtest::kStartMeasure).Snap(Snap("after"));
-        int status = -1;
-        std::thread program = RunAside(s, &status);
-        if (AwaitSnapshot("start")) {
-            fs::remove(root.Host(qtest::kParamPath));
-            fs::create_directory(root.Host(qtest::kParamPath));
-        }
-        program.join();
-        ASSERT_EQ(status, 0);
+        ASSERT_EQ(RunAlong(s, {{"start",
+                                [&] {
+                                    fs::remove(root.Host(qtest::kParamPath));
+                                    fs::create_directory(root.Host(qtest::kParamPath));
+                                }}}),
+                  0);
         // Still the start screen (its status corner follows the link, which the
         // monitor cannot keep without its settings).
         EXPECT_LT(Differing(Png("start"), Png("after"), RECT{0, 0, 480, 120}), 50) << "still the start screen";

@@ -70,15 +70,8 @@ TEST_F(Menus, ButtonsSitWhereTheMenusPutThem)
     };
     auto check = [](HWND menu, const std::vector<Expect>& expect) {
         for (const Expect& e : expect) {
-            HWND b = GetDlgItem(menu, e.id);
-            ASSERT_NE(b, nullptr) << e.id;
-            RECT r;
-            GetWindowRect(b, &r);
-            MapWindowPoints(nullptr, menu, reinterpret_cast<POINT*>(&r), 2);
-            EXPECT_EQ(r.left, e.x) << e.id;
-            EXPECT_EQ(r.top, e.y) << e.id;
-            EXPECT_EQ(r.right - r.left, e.w) << e.id;
-            EXPECT_EQ(r.bottom - r.top, e.h) << e.id;
+            SCOPED_TRACE(e.id);
+            qtest::ExpectPlaced(menu, GetDlgItem(menu, e.id), e.x, e.y, e.w, e.h);
         }
     };
     InMenu(CMD_SETTINGS_MENU, 417, [&](HWND menu) {

@@ -78,15 +78,10 @@ TEST_F(StartScreen, AFreshCardGetsTheFactorySettingsAndTheSixButtons)
     const Expect expect[] = {{129, 435, 11, 31, 31},  {130, 18, 60, 141, 51},  {131, 169, 60, 141, 51},
                              {132, 320, 60, 141, 51}, {133, 18, 126, 141, 51}, {134, 18, 192, 141, 51}};
     for (int slot = 0; slot < 6; ++slot) {
+        SCOPED_TRACE(slot);
         HWND b = g_mainButtons[slot].m_hWnd;
-        ASSERT_NE(b, nullptr) << slot;
         EXPECT_EQ(GetDlgCtrlID(b), expect[slot].id);
-        GetWindowRect(b, &r);
-        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, expect[slot].x) << slot;
-        EXPECT_EQ(r.top, expect[slot].y) << slot;
-        EXPECT_EQ(r.right - r.left, expect[slot].w) << slot;
-        EXPECT_EQ(r.bottom - r.top, expect[slot].h) << slot;
+        qtest::ExpectPlaced(main, b, expect[slot].x, expect[slot].y, expect[slot].w, expect[slot].h);
     }
     EXPECT_EQ(g_mainButtons[6].m_hWnd, nullptr) << "the seventh slot stays unused";
     EXPECT_STREQ(qplat::ToUtf8(g_mainButtons[1].m_caption).c_str(), "Settings");

@@ -36,12 +36,16 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gdi/Surface.h"
@@ -250,6 +254,25 @@ inline qplat::Surface ReadPngFile(const std::string& path)
     qplat::Surface s;
     qplat::DecodePng(bytes.data(), bytes.size(), s);
     return s;
+}
+
+// A snapshot of the whole screen that a script wrote, read back; a failure of
+// the test when there is none.
+inline qplat::Surface ReadSnapshot(const std::string& path)
+{
+    qplat::Surface s = ReadPngFile(path);
+    EXPECT_EQ(s.width, 480) << path << ": no snapshot of the screen";
+    return s;
+}
+
+// Waits until a run the test started aside (a program that goes on running)
+// wrote the file, a snapshot that shows it came that far. A hang guard only:
+// true as soon as the file is there, false after a minute without it.
+inline bool AwaitFile(const std::filesystem::path& file)
+{
+    for (int i = 0; i < 6000 && !std::filesystem::exists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return std::filesystem::exists(file);
 }
 
 }  // namespace qtest
