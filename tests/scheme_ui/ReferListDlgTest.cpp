@@ -15,14 +15,7 @@
 
 namespace {
 
-using qtest::AnswerBox;
-using qtest::FindRow;
-using qtest::FrontDialog;
-using qtest::LanguageText;
-using qtest::Press;
-using qtest::RowText;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 using schemeui::Shown;
 
 const std::u16string kLongName = u"A reference profile whose name is far longer than its field";
@@ -56,8 +49,7 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
     InstallWheelRefers();
     WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    EXPECT_TRUE(RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         ASSERT_EQ(s.m_list.GetItemCount(), 3);
         EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
@@ -80,8 +72,7 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
         EXPECT_EQ(Row(u"Wheel A"), -1);
         EXPECT_EQ(s.m_list.GetItemCount(), 2);
         Press(dlg, CReferListDlg::kBackId);
-    });
-    EXPECT_TRUE(RunScreen<CReferListDlg>(nullptr, owner));
+    }));
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50040), LanguageText(50025), LanguageText(50025)}));
     const ParamBlock saved = ReadSettings();
     EXPECT_EQ(SettingsText(saved.qavReferName), u"Wheel B");
@@ -97,8 +88,7 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
     WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
     ParamBlock afterSame{}, afterLong{};
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         // Making the current one current again changes nothing.
         MakeCurrent(dlg, u"Wheel A");
         afterSame = ReadSettings();
@@ -114,7 +104,6 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
         Delete(dlg, Row(kLongName), &boxes);
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(SettingsText(afterSame.qavReferName), u"Wheel A");
     EXPECT_EQ(SettingsText(afterSame.wheelTypeName), u"Type X");
     EXPECT_EQ(std::memcmp(&afterLong, &afterSame, sizeof afterLong), 0) << "the refusal leaves the settings";
@@ -131,8 +120,7 @@ TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorK
     WriteSettings(1, [](ParamBlock&) {});
     std::vector<std::u16string> boxes;
     std::vector<std::u16string> marks;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         const int empty = qtest::FindRow(s.m_list, 0, u"Empty.ref");
         ASSERT_GE(empty, 0);
@@ -140,7 +128,6 @@ TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorK
         Delete(dlg, empty, &boxes);
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(marks, std::vector<std::u16string>(4, u""));
     EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50025)}) << "asked, not refused as the current one";
     EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Empty.ref"));
@@ -155,15 +142,13 @@ TEST_F(ReferListTest, TheDiscDeviceListsItsOwnFolderAndKeepsTheWheelType)
         qplat::CopyField(b.qodReferName, PARAM_NAME_CHARS, u"Disc A");
         qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
     });
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         EXPECT_EQ(s.m_list.GetItemCount(), 2);
         EXPECT_EQ(Mark(Row(u"Disc A")), u"\u2022");
         MakeCurrent(dlg, u"Disc B");
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     const ParamBlock saved = ReadSettings();
     EXPECT_EQ(SettingsText(saved.qodReferName), u"Disc B");
     EXPECT_EQ(SettingsText(saved.qavReferName), u"");
@@ -175,8 +160,7 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
     InstallWheelRefers();
     WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A"); });
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         ASSERT_EQ(s.m_list.GetSelected(), -1);
         AnswerBox(&boxes);
@@ -206,7 +190,6 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
         EXPECT_EQ(s.m_list.GetItemCount(), 1);
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50030), LanguageText(50030), LanguageText(50015),
                                                    LanguageText(50025), LanguageText(NAME_LIST_NOT_DELETED),
                                                    LanguageText(50025), LanguageText(SCREEN_NOT_CONFIRMED)}));
@@ -222,8 +205,7 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
     WriteSettings(1);
     std::vector<std::vector<std::u16string>> orders;
     std::vector<std::u16string> headers;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         RECT list;
         GetWindowRect(s.m_list.m_hWnd, &list);
@@ -247,7 +229,6 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
         (void)before;
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     ASSERT_EQ(orders.size(), 3u);
     EXPECT_EQ(orders[0], (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
     EXPECT_EQ(orders[1], (std::vector<std::u16string>{u"Gamma", u"Beta", u"Alpha"}));

@@ -47,8 +47,7 @@ protected:
     Places Measure()
     {
         Places p;
-        Then([&] {
-            HWND d = FrontDialog();
+        RunWithin<CReferListDlg>([&](HWND d) {
             HWND list = GetDlgItem(d, CReferListDlg::kListId);
             p.firstRow = schemeui::FirstRow(list);
             p.remove = Centre(GetDlgItem(d, CReferListDlg::kDeleteId));
@@ -57,7 +56,6 @@ protected:
             InflateRect(&p.currentField, -2, -2);
             qtest::Press(d, CReferListDlg::kBackId);
         });
-        RunScreen<CReferListDlg>(nullptr, owner);
         return p;
     }
 };

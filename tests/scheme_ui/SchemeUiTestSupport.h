@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -91,6 +92,14 @@ protected:
     {
         qplat::FailFileSyncsAfter(-1);
         qtest::ScreenFixture::TearDown();
+    }
+    // Runs the screen with `inside` queued for its modal loop: it gets the
+    // screen once it is up.
+    template <class Dlg>
+    BOOL RunWithin(std::function<void(HWND)> inside)
+    {
+        qtest::Then([inside] { inside(qtest::FrontDialog()); });
+        return RunScreen<Dlg>(nullptr, owner);
     }
     // The shipped schemes of both families on the card.
     void InstallShippedSchemes()

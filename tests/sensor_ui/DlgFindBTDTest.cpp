@@ -13,13 +13,7 @@
 
 namespace {
 
-using qtest::AnswerBox;
-using qtest::FrontDialog;
-using qtest::LanguageText;
-using qtest::Press;
-using qtest::RowText;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 using sensorui::RunSearch;
 
 constexpr BT_ADDR kGauge = 0x00126F000001ULL;

@@ -31,11 +31,7 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-using qtest::Blueish;
-using qtest::Greenish;
-using qtest::kChartArea;
-using qtest::kResultValues;
-using qtest::Script;
+using namespace qtest;
 
 // The journal browser (start screen), its first record and its
 // save-as-reference button; the reference list (data menu), its first row

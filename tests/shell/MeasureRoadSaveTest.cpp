@@ -15,17 +15,7 @@
 
 namespace {
 
-using qtest::Failed;
-using qtest::kFaceOn;
-using qtest::kMessageText;
-using qtest::kResultValues;
-using qtest::Linked;
-using qtest::Measured;
-using qtest::MeasuredInSeries;
-using qtest::Script;
-using qtest::Shade;
-using qtest::Stored;
-using qtest::StoredPoints;
+using namespace qtest;
 
 // The measuring screen: the compute button of the averaging layout, and the
 // number of averaged runs.

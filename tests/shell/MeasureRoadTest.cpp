@@ -11,27 +11,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qtest::kFaceOff;
-using qtest::kFaceOn;
-using qtest::Script;
-
-using qtest::Failed;
-using qtest::Linked;
-using qtest::Measured;
-using qtest::MeasuredInSeries;
-using qtest::Stored;
-using qtest::kRecordReadyMs;
-using qtest::kRunStartMs;
-using qtest::kSeriesReadyMs;
-
-using qtest::Blueish;
-using qtest::kChartArea;
-using qtest::kDiagram;
-using qtest::kMessageText;
-using qtest::kResultValues;
-using qtest::Reddish;
-using qtest::Shade;
-using qtest::StoredPoints;
+using namespace qtest;
 
 class MeasureRoad : public qtest::MeasureRoad {};
 

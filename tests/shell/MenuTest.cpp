@@ -11,9 +11,7 @@
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/ui/ScreenTestSupport.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 

@@ -10,12 +10,7 @@
 #include "ui/OwnerButton.h"
 #include "ui/StatusImages.h"
 
-using qtest::AnyPixel;
-using qtest::FrontDialog;
-using qtest::Pixel;
-using qtest::PumpUntil;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 
@@ -30,11 +25,6 @@ protected:
         g_linkMonitor.m_mainsSeen.store(0);
         g_linkMonitor.m_rssi.store(rssi);
         Repaint();
-    }
-    void Snapshot(const std::string& name)
-    {
-        std::filesystem::create_directories(std::string(QAV5_BINARY_DIR) + "/snapshots/shell");
-        qplat::SaveScreenPng(std::string(QAV5_BINARY_DIR) + "/snapshots/shell/" + name + ".png");
     }
 };
 
@@ -105,7 +95,7 @@ TEST_F(StartScreen, StatusAreaFollowsDeviceTypeAndLink)
             });
             ASSERT_NE(Start(), nullptr);
             ShowLink(linked, 75);
-            Snapshot("start-type" + std::to_string(type) + (linked ? "-up" : "-down"));
+            Snapshot("shell_start-type" + std::to_string(type) + (linked ? "-up.png" : "-down.png"));
 
             // The handheld's battery with its percent text, at 390,125.
             EXPECT_TRUE(AnyPixel(RECT{392, 130, 436, 170}, qtest::Dark));
@@ -143,7 +133,7 @@ TEST_F(StartScreen, RussianTextsRender)
     qtest::LayOutCard(root, "RUS.LNG");
     ASSERT_NE(Start(), nullptr);
     ShowLink(1, 40);
-    Snapshot("start-russian");
+    Snapshot("shell_start-russian.png");
     EXPECT_TRUE(AnyPixel(RECT{65, 7, 425, 30}, qtest::Blue)) << "the title";
     EXPECT_NE(qplat::ToUtf8(g_mainButtons[1].m_caption), "Settings");
     EXPECT_NE(qplat::ToUtf8(g_mainButtons[1].m_caption), "40000");
