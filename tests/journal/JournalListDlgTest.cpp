@@ -73,13 +73,12 @@ TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
     std::vector<std::u16string> files, marked;
     std::u16string current;
     LONG currentStyle = 0;
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         files = Column(List(d), 0);
         marked = Marked(List(d));
         current = WindowText(GetDlgItem(d, Manager::kNameBoxId));
         currentStyle = GetWindowLongW(GetDlgItem(d, Manager::kNameBoxId), GWL_STYLE);
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_NE(currentStyle & ES_READONLY, 0) << "nothing reads the current journal's field back";
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::u16string>{u"Depot.qav", u"wp_26_12_08_01.qav"}));
@@ -88,11 +87,10 @@ TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
 
     // The disc device's journals; a current journal without a file marks none.
     WriteParams(DiscParams(u"Gone"));
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         files = Column(List(d), 0);
         marked = Marked(List(d));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_EQ(files, std::vector<std::u16string>{u"Discs.qod"});
     EXPECT_TRUE(marked.empty());
 }
@@ -111,10 +109,9 @@ TEST_F(JournalManager, ANewJournalTakesTheNextDefaultNameAndDoesNotBecomeCurrent
                          offered = WindowText(GetDlgItem(keyboard, kKeyboardEdit));
                          PostCommand(keyboard, kKeyboardOk);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          files = Column(List(d), 0);
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(offered, u"wp_26_12_08_03");
     EXPECT_TRUE(Has(u"wp_26_12_08_03.qav"));
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"wp_26_12_08_03.qav").size(), 0u);
@@ -228,11 +225,10 @@ TEST_F(JournalManager, TheHeaderSortsUpThenDown)
                          EXPECT_EQ(Column(List(d), 0), up);
                          TapHeader(List(d), 60);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          down = Column(List(d), 0);
                          downTitle = ColumnHeader(List(d), 0);
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(up, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"c.qav"}));
     EXPECT_EQ(down, (std::vector<std::u16string>{u"c.qav", u"b.qav", u"a.qav"}));
     EXPECT_EQ(upTitle, Text(40401) + u"      >");
@@ -262,10 +258,9 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
                      SelectAnd(3, Manager::kDeleteId), note(true),       // "d": yes, held back
                      note(true),
                      SelectAnd(2, Manager::kDeleteId), note(true),       // "c": yes
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          left = Column(List(d), 0);
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(texts, (std::vector<std::u16string>{Text(50029), Text(50039), Text(50027), Text(50027),
                                                   Text(SCREEN_CUT_OFF_SAVE_STUCK), Text(50027)}));
     EXPECT_TRUE(Has(u"d.qav"));
@@ -312,11 +307,10 @@ TEST_F(JournalManager, MakingCurrentMovesTheMarkAndWritesTheSettingsOfTheFamily)
     std::u16string box, notice;
     EXPECT_TRUE(Run({Command(Manager::kMakeCurrentId), Answer(true, &notice),
                      [](HWND d) { TapHeader(List(d), 60); }, SelectAnd(1, Manager::kMakeCurrentId),
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          marked = Marked(List(d));
                          box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(notice, Text(50029));
     EXPECT_EQ(marked, std::vector<std::u16string>{u"b.qav"});
     EXPECT_EQ(box, u"b");
@@ -350,11 +344,10 @@ TEST_F(JournalManager, ASettingsFileThatCannotBeWrittenMovesNoMark)
                          qplat::FailFileWritesAfter(-1);
                          Answer(true, &notice)(b);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          marked = Marked(List(d));
                          box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_EQ(marked, std::vector<std::u16string>{u"a.qav"});
     EXPECT_EQ(box, u"a");

@@ -183,11 +183,10 @@ TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
     }
     const Places at = Measure();
     Spot create{}, managerBack{};
-    Steps({[&](HWND d) {
+    Steps({AndClose([&](HWND d) {
         create = Centre(GetDlgItem(d, CJournalListDlg::kNewId));
         managerBack = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }});
+    })});
     RunScreen<CJournalListDlg>(nullptr, owner);
 
     // More backspaces than either offered name has characters, then OK.
@@ -357,7 +356,7 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
     POINT header{}, row[2]{}, mark[2]{};
     Spot create{}, remove{}, makeCurrent{}, back{};
     RECT nameBox{};
-    Steps({[&](HWND d) {
+    Steps({AndClose([&](HWND d) {
         HWND list = GetDlgItem(d, CJournalListDlg::kListId);
         header = POINT{60, 5};
         ClientToScreen(list, &header);
@@ -370,8 +369,7 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
         makeCurrent = Centre(GetDlgItem(d, CJournalListDlg::kMakeCurrentId));
         back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
         GetWindowRect(GetDlgItem(d, CJournalListDlg::kNameBoxId), &nameBox);
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }});
+    })});
     RunScreen<CJournalListDlg>(nullptr, owner);
     ASSERT_TRUE(DeleteFileW(JournalPath(u"x").c_str()));
     ASSERT_GT(row[1].y, row[0].y);
