@@ -146,7 +146,8 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
 
     const qplat::Surface list = ReadSnapshot(Snap("list"));
     EXPECT_TRUE(AnyPixel(list, RECT{150, 8, 330, 34}, Bluish)) << "the browser's title";
-    EXPECT_TRUE(AnyPixel(list, RECT{135, 67, 160, 82}, [](COLORREF c) { return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80; }))
+    EXPECT_TRUE(
+        AnyPixel(list, RECT{135, 67, 160, 82}, [](COLORREF c) { return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80; }))
         << "the green row count";
     const qplat::Surface filter = ReadSnapshot(Snap("filter"));
     EXPECT_NE(filter.pixels, list.pixels) << "the filter screen opened";
@@ -441,7 +442,8 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
     // The chosen row is drawn selected: its mark white on the selection.
     EXPECT_TRUE(AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == 0xFFFFFF; }))
         << "the new journal marked current";
-    EXPECT_TRUE(AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == GetSysColor(COLOR_HIGHLIGHT); }))
+    EXPECT_TRUE(
+        AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == GetSysColor(COLOR_HIGHLIGHT); }))
         << "on its selected row";
     EXPECT_FALSE(SameIn(madeShot, currentShot, nameBox)) << "the current name changed";
     EXPECT_TRUE(SameIn(currentShot, deletedShot, nameBox)) << "and stayed";
