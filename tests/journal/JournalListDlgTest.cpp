@@ -109,9 +109,7 @@ TEST_F(JournalManager, ANewJournalTakesTheNextDefaultNameAndDoesNotBecomeCurrent
                          offered = WindowText(GetDlgItem(keyboard, kKeyboardEdit));
                          PostCommand(keyboard, kKeyboardOk);
                      },
-                     AndClose([&](HWND d) {
-                         files = Column(List(d), 0);
-                     })}));
+                     AndClose([&](HWND d) { files = Column(List(d), 0); })}));
     EXPECT_EQ(offered, u"wp_26_12_08_03");
     EXPECT_TRUE(Has(u"wp_26_12_08_03.qav"));
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"wp_26_12_08_03.qav").size(), 0u);
@@ -252,15 +250,13 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
     };
     std::vector<std::u16string> left;
     EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d
-                     Command(Manager::kDeleteId), note(true),            // nothing selected
-                     SelectAnd(0, Manager::kDeleteId), note(true),       // "a" is current
-                     SelectAnd(1, Manager::kDeleteId), note(false),      // "b": no
-                     SelectAnd(3, Manager::kDeleteId), note(true),       // "d": yes, held back
-                     note(true),
-                     SelectAnd(2, Manager::kDeleteId), note(true),       // "c": yes
-                     AndClose([&](HWND d) {
-                         left = Column(List(d), 0);
-                     })}));
+                     Command(Manager::kDeleteId), note(true),           // nothing selected
+                     SelectAnd(0, Manager::kDeleteId), note(true),      // "a" is current
+                     SelectAnd(1, Manager::kDeleteId), note(false),     // "b": no
+                     SelectAnd(3, Manager::kDeleteId), note(true),      // "d": yes,
+                     note(true),                                        // held back
+                     SelectAnd(2, Manager::kDeleteId), note(true),      // "c": yes
+                     AndClose([&](HWND d) { left = Column(List(d), 0); })}));
     EXPECT_EQ(texts, (std::vector<std::u16string>{Text(50029), Text(50039), Text(50027), Text(50027),
                                                   Text(SCREEN_CUT_OFF_SAVE_STUCK), Text(50027)}));
     EXPECT_TRUE(Has(u"d.qav"));
@@ -305,9 +301,8 @@ TEST_F(JournalManager, MakingCurrentMovesTheMarkAndWritesTheSettingsOfTheFamily)
     WriteParams(wheel);
     std::vector<std::u16string> marked;
     std::u16string box, notice;
-    EXPECT_TRUE(Run({Command(Manager::kMakeCurrentId), Answer(true, &notice),
-                     [](HWND d) { TapHeader(List(d), 60); }, SelectAnd(1, Manager::kMakeCurrentId),
-                     AndClose([&](HWND d) {
+    EXPECT_TRUE(Run({Command(Manager::kMakeCurrentId), Answer(true, &notice), [](HWND d) { TapHeader(List(d), 60); },
+                     SelectAnd(1, Manager::kMakeCurrentId), AndClose([&](HWND d) {
                          marked = Marked(List(d));
                          box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
                      })}));

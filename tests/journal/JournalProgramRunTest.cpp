@@ -120,15 +120,13 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
     const Places at = Measure();
     // Every screen here opens and closes on its tap: each action comes when
     // the program has handled the one before, and nothing is waited for.
-    const std::string script = Tap(Spot{88, 151}) + "snapshot " + Snap("list") + "\n" + Tap(at.filter) +
-                               Tap(at.carList) + "snapshot " + Snap("filter") + "\n" + Tap(at.carEntry1) +
-                               Tap(at.filterOk) + "snapshot " + Snap("filtered") + "\n" + Tap(at.mode) +
-                               "snapshot " + Snap("record") + "\n" + Tap(at.mode) + Tap(at.save) + "snapshot " +
-                               Snap("keyboard") + "\n" + Tap(at.keyboardOk) + "snapshot " + Snap("saved") + "\n" +
-                               Tap(at.back) +
-                               // The data menu's journal manager lists the journal as the current one.
-                               "tap 390 85\ntap 130 100\nsnapshot " + Snap("manager") + "\n" + Tap(at.back) +
-                               "tap 453 25\nquit\n";
+    const std::string script =
+        Tap(Spot{88, 151}) + "snapshot " + Snap("list") + "\n" + Tap(at.filter) + Tap(at.carList) + "snapshot " +
+        Snap("filter") + "\n" + Tap(at.carEntry1) + Tap(at.filterOk) + "snapshot " + Snap("filtered") + "\n" +
+        Tap(at.mode) + "snapshot " + Snap("record") + "\n" + Tap(at.mode) + Tap(at.save) + "snapshot " +
+        Snap("keyboard") + "\n" + Tap(at.keyboardOk) + "snapshot " + Snap("saved") + "\n" + Tap(at.back) +
+        // The data menu's journal manager lists the journal as the current one.
+        "tap 390 85\ntap 130 100\nsnapshot " + Snap("manager") + "\n" + Tap(at.back) + "tap 453 25\nquit\n";
     ASSERT_EQ(RunProgram(script), 0);
 
     // The first stored record (Car A, row 0 of the filtered list) went out as
@@ -146,17 +144,17 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
 
     const qplat::Surface list = ReadSnapshot(Snap("list"));
     EXPECT_TRUE(AnyPixel(list, RECT{150, 8, 330, 34}, Bluish)) << "the browser's title";
-    EXPECT_TRUE(
-        AnyPixel(list, RECT{135, 67, 160, 82}, [](COLORREF c) { return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80; }))
-        << "the green row count";
+    EXPECT_TRUE(AnyPixel(list, RECT{135, 67, 160, 82}, [](COLORREF c) {
+        return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80;
+    })) << "the green row count";
     const qplat::Surface filter = ReadSnapshot(Snap("filter"));
     EXPECT_NE(filter.pixels, list.pixels) << "the filter screen opened";
     const qplat::Surface filtered = ReadSnapshot(Snap("filtered"));
     // Row 1 (the second Car A record): its car column is marked yellow.
     const POINT carCell{5 + 64 + 10, 87 + 2 * 18 + 4};
-    EXPECT_TRUE(AnyPixel(filtered, RECT{carCell.x - 6, carCell.y - 6, carCell.x + 6, carCell.y + 6},
-                      [](COLORREF c) { return c == 0x00FFFF; }))
-        << "the filtered column";
+    EXPECT_TRUE(AnyPixel(filtered, RECT{carCell.x - 6, carCell.y - 6, carCell.x + 6, carCell.y + 6}, [](COLORREF c) {
+        return c == 0x00FFFF;
+    })) << "the filtered column";
     const qplat::Surface record = ReadSnapshot(Snap("record"));
     EXPECT_TRUE(AnyPixel(record, RECT{20, 110, 300, 250}, Bluish)) << "the record's profile in the chart";
     EXPECT_FALSE(AnyPixel(record, RECT{20, 110, 60, 116}, [](COLORREF c) { return c == 0x00FFFF; }))
@@ -213,7 +211,8 @@ TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
         const std::string journal = Snap("no-journal-name-" + tongue);
         const std::string script = Tap(Spot{88, 151}) + Tap(at.save) + emptied + "snapshot " + reference + "\n" +
                                    Tap(at.boxOk) + Tap(at.back) + "tap 390 85\ntap 130 100\n" + Tap(create) + emptied +
-                                   "snapshot " + journal + "\n" + Tap(at.boxOk) + Tap(managerBack) + "tap 453 25\nquit\n";
+                                   "snapshot " + journal + "\n" + Tap(at.boxOk) + Tap(managerBack) +
+                                   "tap 453 25\nquit\n";
         ASSERT_EQ(RunProgram(script), 0) << tongue;
         const qplat::Surface askedReference = ReadSnapshot(reference);
         const qplat::Surface askedJournal = ReadSnapshot(journal);
@@ -323,9 +322,9 @@ TEST_F(JournalProgramRun, TheCurrentJournalUnderAnotherLetterCaseIsMarkedAndKept
     const qplat::Surface manager = ReadSnapshot(Snap("case-manager"));
     const qplat::Surface refused = ReadSnapshot(Snap("case-refused"));
     const qplat::Surface after = ReadSnapshot(Snap("case-after"));
-    EXPECT_TRUE(AnyPixel(manager, RECT{mark.x - 8, mark.y - 6, mark.x + 8, mark.y + 6},
-                      [](COLORREF c) { return c == 0x000000; }))
-        << "the current journal's mark on the row of demo.qav";
+    EXPECT_TRUE(AnyPixel(manager, RECT{mark.x - 8, mark.y - 6, mark.x + 8, mark.y + 6}, [](COLORREF c) {
+        return c == 0x000000;
+    })) << "the current journal's mark on the row of demo.qav";
     EXPECT_TRUE(AnyPixel(refused, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
     EXPECT_FALSE(AnyPixel(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"demo.qav"), journal) << "the current journal is kept whole";
@@ -442,9 +441,9 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
     // The chosen row is drawn selected: its mark white on the selection.
     EXPECT_TRUE(AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == 0xFFFFFF; }))
         << "the new journal marked current";
-    EXPECT_TRUE(
-        AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == GetSysColor(COLOR_HIGHLIGHT); }))
-        << "on its selected row";
+    EXPECT_TRUE(AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) {
+        return c == GetSysColor(COLOR_HIGHLIGHT);
+    })) << "on its selected row";
     EXPECT_FALSE(SameIn(madeShot, currentShot, nameBox)) << "the current name changed";
     EXPECT_TRUE(SameIn(currentShot, deletedShot, nameBox)) << "and stayed";
     EXPECT_TRUE(AnyPixel(measuredShot, RECT{200, 100, 300, 140}, Bluish)) << "the measured values";

@@ -291,9 +291,7 @@ TEST_F(RecordView, EachDiscRecordIsComparedWithItsOwnReferenceOnly)
                          qplat::SaveScreenPng(SnapshotPath("record-disc"));
                          PostCommand(d, View::kModeId);
                      },
-                     AndClose([](HWND d) {
-                         TapCell(RecordList(d), 1, 0);
-                     })}));
+                     AndClose([](HWND d) { TapCell(RecordList(d), 1, 0); })}));
     EXPECT_GT(firstReference, 0u);
     EXPECT_EQ(screen->ShownRow(), 1);
     EXPECT_EQ(screen->ReferenceCount(), 0u) << "a missing reference is no reference, not the last one";
@@ -390,10 +388,7 @@ TEST_F(RecordView, ADiscRecordWithoutAReferenceIsDrawnAgainstItsOwnLastPoint)
                          qplat::SaveScreenPng(SnapshotPath("record-disc-no-reference"));
                          PostCommand(d, View::kModeId);
                      },
-                     [&](HWND d) { TapCell(RecordList(d), 1, 0); },
-                     AndClose([&](HWND) {
-                         second = take();
-                     })}));
+                     [&](HWND d) { TapCell(RecordList(d), 1, 0); }, AndClose([&](HWND) { second = take(); })}));
     EXPECT_EQ(screen->ReferenceCount(), 0u);
     EXPECT_EQ(screen->ShownRow(), 1);
     ASSERT_FALSE(both.side1.empty());

@@ -151,10 +151,10 @@ TEST_F(JournalView, AFilterListsTheMatchingRecordsThroughTheRowMapAndMarksItsCol
     bool resetEnabled = false;
     EXPECT_TRUE(Run(Join({ChooseFilter({1, 0, 0, 0}),
                           {[&](HWND) {
-                               // Date 01/12/26: records 0 and 1.
-                               EXPECT_EQ(screen->RowCount(), 2);
-                               EXPECT_EQ(screen->RowRecord(1), 1u);
-                           }},
+                              // Date 01/12/26: records 0 and 1.
+                              EXPECT_EQ(screen->RowCount(), 2);
+                              EXPECT_EQ(screen->RowRecord(1), 1u);
+                          }},
                           ChooseFilter({0, 1, 0, 0}),  // any date, "Car A"
                           {[&](HWND d) {
                               qplat::ProcessPendingMessages();
@@ -267,9 +267,7 @@ TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)
                          qplat::FailFileWritesAfter(-1);
                          Answer(true, &failure)(box);
                      },
-                     AndClose([&](HWND d) {
-                         rowsAfter = RowCount(RecordList(d));
-                     })}));
+                     AndClose([&](HWND d) { rowsAfter = RowCount(RecordList(d)); })}));
     EXPECT_EQ(failure, Text(SCREEN_SAVE_FAILED));
     EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
     EXPECT_EQ(rowsAfter, 3);
@@ -297,8 +295,7 @@ TEST_F(JournalView, AnAxleSaveCutOffHalfWayIsUndoneOrToldNeverListedAsStored)
                          TapCell(RecordList(d), 1, 0);
                          PostCommand(d, View::kDeleteId);
                      },
-                     Answer(true), Answer(true),
-                     AndClose([&](HWND d) {
+                     Answer(true), Answer(true), AndClose([&](HWND d) {
                          EXPECT_EQ(RowCount(RecordList(d)), 3) << "read again, nothing deleted";
                          EXPECT_EQ(CellText(RecordList(d), 0, 1), u"Car A");
                      })}));
@@ -396,9 +393,7 @@ TEST_F(JournalView, AJournalThatCannotBeReadIsToldNotShownAsEmpty)
                              if (round == 0) qplat::SaveScreenPng(SnapshotPath("browser-unreadable"));
                              Answer(true, &notice)(box);
                          },
-                         AndClose([&](HWND d) {
-                             rows = RowCount(RecordList(d));
-                         })}));
+                         AndClose([&](HWND d) { rows = RowCount(RecordList(d)); })}));
         EXPECT_EQ(notice, Text(50066));
         EXPECT_EQ(rows, 0);
         EXPECT_EQ(screen->RecordCount(), 0);
@@ -419,9 +414,8 @@ TEST_F(JournalView, WithoutACurrentJournalTheOperatorIsToldWhereToChooseOne)
         screen = std::make_unique<View>();
         std::u16string notice;
         int rows = -1;
-        EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice), AndClose([&](HWND d) {
-                             rows = RowCount(RecordList(d));
-                         })}));
+        EXPECT_TRUE(
+            Run({[](HWND) {}, Answer(true, &notice), AndClose([&](HWND d) { rows = RowCount(RecordList(d)); })}));
         EXPECT_EQ(notice, Text(50070));
         EXPECT_EQ(rows, 0);
         // Nothing written: no journal file, the settings as they were.

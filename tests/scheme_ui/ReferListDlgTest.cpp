@@ -65,7 +65,7 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
         EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\B.ref"));
 
         // Another one goes after a yes, not after a no.
-        Delete(dlg, Row(u"Wheel A"), &boxes, {qtest::kBoxSecondButton});
+        Delete(dlg, Row(u"Wheel A"), &boxes, {kBoxSecondButton});
         EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
         Delete(dlg, Row(u"Wheel A"), &boxes);
         EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
@@ -122,7 +122,7 @@ TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorK
     std::vector<std::u16string> marks;
     RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
-        const int empty = qtest::FindRow(s.m_list, 0, u"Empty.ref");
+        const int empty = FindRow(s.m_list, 0, u"Empty.ref");
         ASSERT_GE(empty, 0);
         marks = Marks();
         Delete(dlg, empty, &boxes);
@@ -178,13 +178,13 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
         // A file that went meanwhile cannot be deleted: said, and its row goes
         // with it, as the card holds it no longer.
         DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");
-        Delete(dlg, Row(u"Wheel B"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(u"Wheel B"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         EXPECT_EQ(Row(u"Wheel B"), -1);
 
         // A deletion the card makes but does not confirm is told as such; the
         // file is gone, and so is its row.
         qplat::FailFileSyncsAfter(0);
-        Delete(dlg, Row(kLongName), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(kLongName), &boxes, {kBoxFirstButton, kBoxFirstButton});
         qplat::FailFileSyncsAfter(-1);
         EXPECT_EQ(Row(kLongName), -1);
         EXPECT_EQ(s.m_list.GetItemCount(), 1);
@@ -212,7 +212,7 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
         auto tapHeader = [&](int x) {
             qplat::StylusTap(list.left + x, list.top + 6);
             qplat::ProcessPendingMessages();
-            orders.push_back(qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
+            orders.push_back(ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
             LVCOLUMNW c{};
             WCHAR text[64] = {};
             c.mask = LVCF_TEXT;
@@ -221,7 +221,7 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
             s.m_list.GetColumn(1, &c);
             headers.push_back(text);
         };
-        const std::vector<std::u16string> before = qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN);
+        const std::vector<std::u16string> before = ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN);
         tapHeader(190 + 60);
         tapHeader(190 + 60);
         tapHeader(60);  // the file column

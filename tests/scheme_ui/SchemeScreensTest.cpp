@@ -126,10 +126,10 @@ TEST_F(SchemeScreensTest, ASchemeFileThatCannotBeDeletedIsSaidAndStaysListed)
     std::vector<std::u16string> boxes;
     bool listed = false, unconfirmedListed = true;
     RunWithin<CSchemeListDlg>([&](HWND dlg) {
-        Delete(dlg, Row(u"Train 5 cars"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(u"Train 5 cars"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         listed = Row(u"Train 5 cars") != -1;
         qplat::FailFileSyncsAfter(0);
-        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         qplat::FailFileSyncsAfter(-1);
         unconfirmedListed = Row(u"Locomotive 2 bogies") != -1;
         Press(dlg, CSchemeListDlg::kBackId);
@@ -166,7 +166,7 @@ TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
         qplat::ProcessPendingMessages();
         EXPECT_FALSE(IsWindowVisible(s.m_list.m_hWnd));
         EXPECT_FALSE(IsWindowVisible(s.m_scroll.bar.m_hWnd));
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 30, 90 + 22), 0xFFFFFFu);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 30, 90 + 22), 0xFFFFFFu);
         Press(dlg, CSchemeListDlg::kBackId);
     });
     EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50053)});
@@ -214,8 +214,8 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
         EXPECT_EQ(low, 0);
         EXPECT_EQ(high, 15);
         // The first wheel at the frame's left, as type 3 draws it.
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 + 10, 90 + 25 - 3), 0xC1C1C1u);
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xFFFFFFu);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 + 10, 90 + 25 - 3), 0xC1C1C1u);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xFFFFFFu);
         for (int request : {SB_PAGERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT, SB_LINERIGHT, SB_PAGELEFT}) {
             SendMessageW(dlg, WM_HSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(bar));
             positions.push_back(s.m_scroll.position);
@@ -224,7 +224,7 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
         positions.push_back(s.m_scroll.position);
         EXPECT_EQ(GetScrollPos(bar, SB_CTL), 7);
         qplat::ProcessPendingMessages();
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xC1C1C1u) << "moved left by 7";
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xC1C1C1u) << "moved left by 7";
 
         // Back to the list, then the 8-axle scheme's diagram fits the frame.
         Press(dlg, CSchemeListDlg::kToggleId);
@@ -250,7 +250,7 @@ TEST_F(SchemeScreensTest, OnlyTheNameColumnSorts)
         for (int x : {60, 190 + 60, 190 + 60, 380 + 10}) {
             qplat::StylusTap(list.left + x, list.top + 6);
             qplat::ProcessPendingMessages();
-            orders.push_back(qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
+            orders.push_back(ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
         }
         Press(dlg, CSchemeListDlg::kBackId);
     });
@@ -403,7 +403,7 @@ TEST_F(SchemeScreensTest, ThePreviewShowsTheFirstCarOfTheNumbersChosen)
         GetScrollRange(e.m_scroll.bar.m_hWnd, SB_CTL, &low, &high);
         EXPECT_EQ(high, 15);
         // The middle disc of the first axle, not measured.
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 + 10, 90 + 25 + 30 - 5), 0xC1C1C1u);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 + 10, 90 + 25 + 30 - 5), 0xC1C1C1u);
         Press(dlg, CSchemeEditDlg::kPreviewId);
         EXPECT_TRUE(IsWindowVisible(e.m_carsEdit.m_hWnd));
         EXPECT_TRUE(IsWindowVisible(e.m_layoutCombo.m_hWnd));

@@ -27,12 +27,12 @@ constexpr int kRadioType3 = CBTDeviceListDlg::kFirstRadioId + 2;
 class BTDeviceListTest : public sensorui::SensorScreensTest {
 protected:
     static CBTDeviceListDlg& Screen() { return *CBTDeviceListDlg::Current(); }
-    static std::vector<std::u16string> Rows() { return qtest::ColumnTexts(Screen().m_list, 0); }
-    static std::vector<std::u16string> Marks() { return qtest::ColumnTexts(Screen().m_list, 1); }
-    static int Row(const std::u16string& name) { return qtest::FindRow(Screen().m_list, 0, name); }
+    static std::vector<std::u16string> Rows() { return ColumnTexts(Screen().m_list, 0); }
+    static std::vector<std::u16string> Marks() { return ColumnTexts(Screen().m_list, 1); }
+    static int Row(const std::u16string& name) { return FindRow(Screen().m_list, 0, name); }
     // The row chosen and deleted, the box that asks or refuses answered with
     // `button`.
-    static void Delete(HWND dlg, int row, std::vector<std::u16string>* boxes, int button = qtest::kBoxFirstButton)
+    static void Delete(HWND dlg, int row, std::vector<std::u16string>* boxes, int button = kBoxFirstButton)
     {
         Screen().m_list.SelectItem(row);
         AnswerBox(boxes, button);
@@ -127,7 +127,7 @@ TEST_F(BTDeviceListTest, DeletingRefusesTheCurrentSensorAndRewritesTheFile)
     bool deleteEnabledAtEnd = true;
     Run([&](HWND dlg) {
         Delete(dlg, Row(u"LX412 11111"), &boxes);
-        Delete(dlg, Row(u"LX412 33333"), &boxes, qtest::kBoxSecondButton);
+        Delete(dlg, Row(u"LX412 33333"), &boxes, kBoxSecondButton);
         EXPECT_EQ(ReadRecords().size(), 3u) << "no: nothing removed";
         Delete(dlg, Row(u"LX412 33333"), &boxes);
         EXPECT_EQ(Rows(), std::vector<std::u16string>{u"LX412 11111"});
@@ -227,8 +227,8 @@ TEST_F(BTDeviceListTest, TheDeviceTypeFrameHoldsItsFourChoicesInEitherLanguage)
             GetWindowRect(GetDlgItem(dlg, kRadioType1 + 3), &last);
             MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&last), 2);
             sensorui::Snapshot(std::string("bt_device_list_") + language + ".png");
-            bottomEdge = qtest::ClientPixel(dlg, 60, 65 + 130 - 1);
-            below = qtest::ClientPixel(dlg, 60, 65 + 130 + 2);
+            bottomEdge = ClientPixel(dlg, 60, 65 + 130 - 1);
+            below = ClientPixel(dlg, 60, 65 + 130 + 2);
             Press(dlg, CBTDeviceListDlg::kBackId);
         });
         EXPECT_EQ(bottomEdge, 0x000000u) << language;
@@ -255,7 +255,7 @@ TEST_F(BTDeviceListTest, PairsWithASimulatedGaugeAndTheMonitorConnects)
             Then([&] {
                 HWND search = FrontDialog();
                 sensorui::RunSearch(search);
-                found = qtest::ColumnTexts(CDlgFindBTD::Current()->m_list, 0);
+                found = ColumnTexts(CDlgFindBTD::Current()->m_list, 0);
                 CDlgFindBTD::Current()->m_list.SelectItem(0);
                 Press(search, CDlgFindBTD::kAddId);
             });

@@ -22,7 +22,7 @@ constexpr BT_ADDR kHead = 0x00126F000002ULL;
 class FindBTDTest : public sensorui::SensorScreensTest {
 protected:
     static CDlgFindBTD& Screen() { return *CDlgFindBTD::Current(); }
-    static std::vector<std::u16string> Rows() { return qtest::ColumnTexts(Screen().m_list, 0); }
+    static std::vector<std::u16string> Rows() { return ColumnTexts(Screen().m_list, 0); }
     static std::u16string Status(HWND dlg) { return WindowText(GetDlgItem(dlg, CDlgFindBTD::kStatusId)); }
     static bool AddEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, CDlgFindBTD::kAddId)) != 0; }
     // Runs the search screen with `steps` inside it.
@@ -84,7 +84,7 @@ TEST_F(FindBTDTest, OnlySensorsOfTheChosenTypeAreListed)
     Run([&](HWND dlg) {
         RunSearch(dlg);
         heads = Rows();
-        addresses = qtest::ColumnTexts(Screen().m_list, 1);
+        addresses = ColumnTexts(Screen().m_list, 1);
         Press(dlg, CDlgFindBTD::kBackId);
     });
     EXPECT_EQ(heads, (std::vector<std::u16string>{u"LX412 11111", u"LX413 22222"}));
@@ -181,14 +181,14 @@ TEST_F(FindBTDTest, SettingsThatCannotBeSavedTakeTheAddedRecordBackOut)
         // The settings file cannot be replaced: a folder stands in its place.
         DeleteFileW(settingsPath.c_str());
         CreateDirectoryW(settingsPath.c_str(), nullptr);
-        Screen().m_list.SelectItem(qtest::FindRow(Screen().m_list, 0, u"QUN 12345"));
+        Screen().m_list.SelectItem(FindRow(Screen().m_list, 0, u"QUN 12345"));
         AnswerBox(&boxes);
         Press(dlg, CDlgFindBTD::kAddId);
         fileAfterUndo = root.ReadFile(std::u16string(kAutorun) + u"BTDevice.qav");
 
         // Neither file can be written: the record stays, and that is said too.
         qplat::FailFileWritesAfter(BT_DEVICE_RECORD_SIZE);
-        qtest::AnswerBoxes(&boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        AnswerBoxes(&boxes, {kBoxFirstButton, kBoxFirstButton});
         Press(dlg, CDlgFindBTD::kAddId);
         qplat::FailFileWritesAfter(-1);
         RemoveDirectoryW(settingsPath.c_str());

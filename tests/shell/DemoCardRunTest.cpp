@@ -36,16 +36,16 @@ using namespace qtest;
 // The journal browser (start screen), its first record and its
 // save-as-reference button; the reference list (data menu), its first row
 // and its button that makes the selected profile the current one.
-constexpr qtest::Spot kJournalBrowser{88, 151};
-constexpr qtest::Spot kFirstRecord{100, 115};
-constexpr qtest::Spot kSaveAsReference{458, 252};
-constexpr qtest::Spot kDataMenu{389, 84};
-constexpr qtest::Spot kReferences{130, 161};
-constexpr qtest::Spot kFirstReference{100, 127};
-constexpr qtest::Spot kMakeCurrent{243, 244};
+constexpr Spot kJournalBrowser{88, 151};
+constexpr Spot kFirstRecord{100, 115};
+constexpr Spot kSaveAsReference{458, 252};
+constexpr Spot kDataMenu{389, 84};
+constexpr Spot kReferences{130, 161};
+constexpr Spot kFirstReference{100, 127};
+constexpr Spot kMakeCurrent{243, 244};
 // The measuring screen's chart view: the button that switches to the
 // deviation view, shown only when the run was compared with a reference.
-constexpr qtest::Spot kDeviationView{270, 71};
+constexpr Spot kDeviationView{270, 71};
 constexpr RECT kDeviationViewFace{254, 54, 286, 88};
 // The reference list's box of the current reference's name.
 constexpr RECT kCurrentReference{174, 63, 344, 83};
@@ -58,13 +58,14 @@ struct RunDemoSensor {
 const RunDemoSensor& RunDemo()
 {
     static const RunDemoSensor sensor = [] {
-        std::istringstream in(qtest::ReadSourceFile("tools/run-demo"));
+        std::istringstream in(ReadSourceFile("tools/run-demo"));
         RunDemoSensor s;
         for (std::string line; std::getline(in, line);) {
             const size_t eq = line.find('=');
             if (eq == std::string::npos) continue;
             std::string value = line.substr(eq + 1);
-            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+                value = value.substr(1, value.size() - 2);
             const std::string key = line.substr(0, eq);
             if (key == "address") s.address = value;
             if (key == "name") s.name = value;
@@ -83,7 +84,7 @@ struct ReadmeStep {
 // The sessions ("    $ " lines) of the README's section on headless runs.
 std::vector<ReadmeStep> ReadmeSessions()
 {
-    std::istringstream in(qtest::ReadSourceFile("README.md"));
+    std::istringstream in(ReadSourceFile("README.md"));
     std::vector<ReadmeStep> steps;
     bool section = false, session = false;
     for (std::string line; std::getline(in, line);) {
@@ -142,7 +143,7 @@ protected:
         std::vector<std::string> args = {"--root", root.Path(), "--kind", kind, "--address", RunDemo().address,
                                          "--name", name,        "--pin",  RunDemo().pin};
         args.insert(args.end(), extra.begin(), extra.end());
-        sim = std::make_unique<qtest::SimProcess>(args);
+        sim = std::make_unique<SimProcess>(args);
         ASSERT_EQ(0u, sim->Path().find("/dev/")) << "the simulator did not start";
     }
 
@@ -152,10 +153,10 @@ protected:
     int MeasureAndSave(const std::string& prefix)
     {
         Script s;
-        s.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
-        s.Tap(qtest::kMeasure).Await(qtest::kSaveFace, qtest::kFaceOn).Snap(Snap(prefix + "-results"));
-        s.Tap(qtest::kSave).Tap(qtest::kRecordOk).Await(qtest::kSaveFace, qtest::kFaceOff);
-        s.Snap(Snap(prefix + "-saved")).Tap(qtest::kClose);
+        s.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
+        s.Tap(kMeasure).Await(kSaveFace, kFaceOn).Snap(Snap(prefix + "-results"));
+        s.Tap(kSave).Tap(kRecordOk).Await(kSaveFace, kFaceOff);
+        s.Snap(Snap(prefix + "-saved")).Tap(kClose);
         return Run(s);
     }
 
@@ -166,7 +167,7 @@ protected:
     void ChangeSettings(const std::function<void(ParamBlock&)>& change)
     {
         root.Reload();
-        ParamBlock b = qtest::StoredParams();
+        ParamBlock b = StoredParams();
         change(b);
         ASSERT_EQ(1, CParamFile().Save(&b));
     }
@@ -187,12 +188,12 @@ protected:
     // initial name; with `snapshot` the screen once it is done.
     static Script& SaveFirstRecordAsReference(Script& s, const std::string& snapshot)
     {
-        s.Tap(kJournalBrowser).Tap(kFirstRecord).Tap(kSaveAsReference).Tap(qtest::kKeyboardOkKey);
-        return s.Snap(snapshot).Tap(qtest::kClose);
+        s.Tap(kJournalBrowser).Tap(kFirstRecord).Tap(kSaveAsReference).Tap(kKeyboardOkKey);
+        return s.Snap(snapshot).Tap(kClose);
     }
 
     static bool OutFill(COLORREF c) { return c == RESULT_OUT_FILL; }
-    static bool MessageTitle(COLORREF c) { return c == qtest::kMessageTitleBlue; }
+    static bool MessageTitle(COLORREF c) { return c == kMessageTitleBlue; }
     static bool WarningFill(COLORREF c) { return c == RESULT_WARNING_FILL; }
 };
 
@@ -228,8 +229,8 @@ TEST_F(DemoCardRun, TheStandardDiscIsInToleranceAndAThinDiscIsFlagged)
     ASSERT_EQ(0, RunDemoCard(root.Path()));
     ChangeSettings([](ParamBlock& b) {
         b.deviceType = 4;
-        qtest::PairSensor(b, 4, qplat::FromUtf8(RunDemo().address).c_str(), u"LX413 12345",
-                          qplat::FromUtf8(RunDemo().pin).c_str());
+        PairSensor(b, 4, qplat::FromUtf8(RunDemo().address).c_str(), u"LX413 12345",
+                   qplat::FromUtf8(RunDemo().pin).c_str());
     });
     StartHead({}, "disc2", "LX413 12345");
     ASSERT_EQ(0, MeasureAndSave("disc"));
@@ -273,8 +274,8 @@ TEST_F(DemoCardRun, AStoredProfileIsSavedAsAReferenceFromTheJournalBrowser)
     DWORD count = 0;
     ASSERT_EQ(1, store.Load(u"Reference", points.data(), &count, 1));
     const QavJournalRecord& r = journal[0];
-    ASSERT_GT(qtest::StoredPoints(r), 500);
-    ASSERT_EQ(count, static_cast<DWORD>(qtest::StoredPoints(r))) << "every stored point";
+    ASSERT_GT(StoredPoints(r), 500);
+    ASSERT_EQ(count, static_cast<DWORD>(StoredPoints(r))) << "every stored point";
     EXPECT_EQ(points[0].x, r.firstX);
     for (DWORD i = 0; i < count; ++i) {
         ASSERT_EQ(points[i].z, r.profileZ[i]) << i;
@@ -296,21 +297,21 @@ TEST_F(DemoCardRun, AStoredProfileBecomesTheReferenceTheNextMeasurementIsCompare
     ASSERT_EQ(0, RunDemoCard(root.Path()));
     StartHead();
     Script s;
-    s.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
-    qtest::Measured(s.Tap(qtest::kMeasure)).Snap(Snap("first-results"));
-    s.Tap(qtest::kChartView).Snap(Snap("first-chart")).Tap(qtest::kResultsView);
-    qtest::Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
+    s.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
+    Measured(s.Tap(kMeasure)).Snap(Snap("first-results"));
+    s.Tap(kChartView).Snap(Snap("first-chart")).Tap(kResultsView);
+    Stored(s.Tap(kSave).Tap(kRecordOk)).Tap(kClose);
     SaveFirstRecordAsReference(s, Snap("saved"));
     s.Tap(kDataMenu).Tap(kReferences).Snap(Snap("references")).Tap(kFirstReference).Tap(kMakeCurrent);
-    s.Snap(Snap("chosen")).Tap(qtest::kClose).Tap(qtest::kClose);
-    s.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
-    qtest::Measured(s.Tap(qtest::kMeasure)).Snap(Snap("compared-results"));
-    s.Tap(qtest::kChartView).Snap(Snap("compared-chart")).Tap(kDeviationView).Snap(Snap("compared-deviation"));
-    s.Tap(qtest::kClose);
+    s.Snap(Snap("chosen")).Tap(kClose).Tap(kClose);
+    s.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
+    Measured(s.Tap(kMeasure)).Snap(Snap("compared-results"));
+    s.Tap(kChartView).Snap(Snap("compared-chart")).Tap(kDeviationView).Snap(Snap("compared-deviation"));
+    s.Tap(kClose);
     ASSERT_EQ(0, Run(s));
 
     root.Reload();
-    EXPECT_EQ(Field(qtest::StoredParams().qavReferName), u"Reference") << "the saved profile is the current reference";
+    EXPECT_EQ(Field(StoredParams().qavReferName), u"Reference") << "the saved profile is the current reference";
 
     const qplat::Surface firstResults = Png("first-results"), firstChart = Png("first-chart");
     const qplat::Surface saved = Png("saved"), references = Png("references"), chosen = Png("chosen");
@@ -319,17 +320,17 @@ TEST_F(DemoCardRun, AStoredProfileBecomesTheReferenceTheNextMeasurementIsCompare
     EXPECT_EQ(0, Count(saved, RECT{100, 56, 380, 72}, MessageTitle)) << "the reference was saved";
     // The list's row of the saved profile; once chosen, its name in the box
     // of the current reference.
-    EXPECT_GT(Count(references, RECT{14, 118, 390, 136}, qtest::Dark), 20) << "the saved profile is listed";
-    EXPECT_EQ(0, Count(references, kCurrentReference, qtest::Dark)) << "no current reference yet";
-    EXPECT_GT(Count(chosen, kCurrentReference, qtest::Dark), 20) << "the chosen one";
+    EXPECT_GT(Count(references, RECT{14, 118, 390, 136}, Dark), 20) << "the saved profile is listed";
+    EXPECT_EQ(0, Count(references, kCurrentReference, Dark)) << "no current reference yet";
+    EXPECT_GT(Count(chosen, kCurrentReference, Dark), 20) << "the chosen one";
     // Without a reference: no reference values, no deviation view.
     EXPECT_EQ(0, Count(firstResults, kResultValues, Greenish));
-    EXPECT_EQ(0, Count(firstChart, kDeviationViewFace, [](COLORREF c) { return c == qtest::kFaceOn; }));
+    EXPECT_EQ(0, Count(firstChart, kDeviationViewFace, [](COLORREF c) { return c == kFaceOn; }));
     // Compared: the reference's values beside the measured ones, and the
     // deviation view offered and shown with its two areas.
     EXPECT_GT(Count(results, kResultValues, Greenish), 200) << "the reference values";
     EXPECT_GT(Count(results, kResultValues, Blueish), 200) << "the measured values";
-    EXPECT_GT(Count(chart, kDeviationViewFace, [](COLORREF c) { return c == qtest::kFaceOn; }), 200)
+    EXPECT_GT(Count(chart, kDeviationViewFace, [](COLORREF c) { return c == kFaceOn; }), 200)
         << "the deviation view offered";
     EXPECT_GT(Count(deviation, RECT{290, 70, 320, 84}, Greenish), 5) << "the area above the reference";
     EXPECT_GT(Count(deviation, RECT{330, 70, 360, 84}, Blueish), 5) << "the area below it";
@@ -339,9 +340,9 @@ TEST_F(DemoCardRun, AStoredProfileBecomesTheReferenceTheNextMeasurementIsCompare
     sim.reset();
     StartHead({"--profile", WornProfile(3000).string()});
     Script w;
-    w.Await(qtest::kLinkedFace, qtest::kFaceOn).Tap(qtest::kStartMeasure);
-    qtest::Measured(w.Tap(qtest::kMeasure)).Tap(qtest::kChartView).Snap(Snap("worn-chart"));
-    w.Tap(kDeviationView).Snap(Snap("worn-deviation")).Tap(qtest::kClose);
+    w.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
+    Measured(w.Tap(kMeasure)).Tap(kChartView).Snap(Snap("worn-chart"));
+    w.Tap(kDeviationView).Snap(Snap("worn-deviation")).Tap(kClose);
     ASSERT_EQ(0, Run(w));
     const qplat::Surface wornChart = Png("worn-chart"), wornDeviation = Png("worn-deviation");
     EXPECT_GT(Count(wornChart, kChartArea, Greenish), Count(chart, kChartArea, Greenish) + 30)
@@ -358,7 +359,7 @@ TEST_F(DemoCardRun, ASecondRunKeepsWhatTheOperatorChose)
 {
     ASSERT_EQ(0, RunDemoCard(root.Path()));
     root.Reload();
-    qtest::WriteParams(root, [](ParamBlock& b) {
+    WriteParams(root, [](ParamBlock& b) {
         qplat::CopyField(b.qavJournalName, PARAM_NAME_CHARS, u"Mine");
         qplat::CopyField(b.qavToleranceName, PARAM_NAME_CHARS, u"Strict");
     });
@@ -373,7 +374,7 @@ TEST_F(DemoCardRun, ASecondRunKeepsWhatTheOperatorChose)
 
     ASSERT_EQ(0, RunDemoCard(root.Path()));
     root.Reload();
-    const ParamBlock b = qtest::StoredParams();
+    const ParamBlock b = StoredParams();
     EXPECT_EQ(Field(b.qavJournalName), u"Mine");
     EXPECT_EQ(Field(b.qavToleranceName), u"Strict");
     EXPECT_EQ(Field(b.qodJournalName), u"Demo") << "an empty choice is the demo's";
@@ -392,7 +393,7 @@ TEST_F(DemoCardRun, ASecondRunKeepsWhatTheOperatorChose)
 TEST_F(DemoCardRun, TheReadmeSessionsRunWordForWordWithTheSensorOfRunDemo)
 {
     const std::vector<ReadmeStep> steps = ReadmeSessions();
-    const std::string runDemo = qtest::ReadSourceFile("tools/run-demo");
+    const std::string runDemo = ReadSourceFile("tools/run-demo");
     const RunDemoSensor& sensor = RunDemo();
     ASSERT_FALSE(sensor.address.empty() || sensor.name.empty() || sensor.pin.empty()) << runDemo;
     ASSERT_NE(runDemo.find("--sensor \"$address\" \"$name\" \"$pin\""), std::string::npos);
@@ -433,7 +434,7 @@ TEST_F(DemoCardRun, TheReadmeSessionsRunWordForWordWithTheSensorOfRunDemo)
         } else if (c.size() > 2 && c.compare(c.size() - 2, 2, " &") == 0) {
             EXPECT_NE(c.find("sensorsim"), std::string::npos) << c;
             EXPECT_NE(c.find(simulated), std::string::npos) << c;
-            sim = std::make_unique<qtest::SimProcess>(
+            sim = std::make_unique<SimProcess>(
                 std::vector<std::string>{"-c", "cd '" + here + "' && exec " + inHere(c.substr(0, c.size() - 2))},
                 "/bin/sh");
             ASSERT_EQ(1u, step.output.size()) << c;
@@ -457,7 +458,7 @@ TEST_F(DemoCardRun, TheReadmeSessionsRunWordForWordWithTheSensorOfRunDemo)
                                 [&](const std::string& s) { return s.find(command) != std::string::npos; }))
             << command;
     ASSERT_FALSE(snapshots.empty());
-    for (const std::string& png : snapshots) EXPECT_EQ(qtest::ReadPngFile(png).width, 480) << png;
+    for (const std::string& png : snapshots) EXPECT_EQ(ReadPngFile(png).width, 480) << png;
 }
 
 }  // namespace
