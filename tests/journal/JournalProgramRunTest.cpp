@@ -182,11 +182,10 @@ TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
     }
     const Places at = Measure();
     Spot create{}, managerBack{};
-    Steps({AndClose([&](HWND d) {
+    RunWith<CJournalListDlg>({AndClose([&](HWND d) {
         create = Centre(GetDlgItem(d, CJournalListDlg::kNewId));
         managerBack = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
     })});
-    RunScreen<CJournalListDlg>(nullptr, owner);
 
     // More backspaces than either offered name has characters, then OK.
     std::string emptied;
@@ -291,24 +290,23 @@ TEST_F(JournalProgramRun, TheCurrentJournalUnderAnotherLetterCaseIsMarkedAndKept
     // button of the box that the delete brings (closed here unanswered).
     POINT row{}, mark{};
     Spot remove{}, boxFirst{}, back{};
-    Steps({[&](HWND d) {
-               HWND list = GetDlgItem(d, CJournalListDlg::kListId);
-               for (int r = 0; r < RowCount(list); ++r)
-                   if (CellText(list, r, 0) == u"demo.qav") {
-                       row = CellCentre(list, r, 0);
-                       mark = CellCentre(list, r, 1);
-                   }
-               remove = Centre(GetDlgItem(d, CJournalListDlg::kDeleteId));
-               back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
-               qplat::StylusTap(row.x, row.y);
-               PostCommand(d, CJournalListDlg::kDeleteId);
-           },
-           [&](HWND box) {
-               boxFirst = Centre(GetDlgItem(box, kBoxFirst));
-               PostMessageW(box, WM_CLOSE, 0, 0);
-           },
-           Close()});
-    RunScreen<CJournalListDlg>(nullptr, owner);
+    RunWith<CJournalListDlg>({[&](HWND d) {
+                                  HWND list = GetDlgItem(d, CJournalListDlg::kListId);
+                                  for (int r = 0; r < RowCount(list); ++r)
+                                      if (CellText(list, r, 0) == u"demo.qav") {
+                                          row = CellCentre(list, r, 0);
+                                          mark = CellCentre(list, r, 1);
+                                      }
+                                  remove = Centre(GetDlgItem(d, CJournalListDlg::kDeleteId));
+                                  back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
+                                  qplat::StylusTap(row.x, row.y);
+                                  PostCommand(d, CJournalListDlg::kDeleteId);
+                              },
+                              [&](HWND box) {
+                                  boxFirst = Centre(GetDlgItem(box, kBoxFirst));
+                                  PostMessageW(box, WM_CLOSE, 0, 0);
+                              },
+                              Close()});
     ASSERT_GT(row.y, 0) << "the journal is listed";
     ASSERT_TRUE(root.Exists(kJournalFolder + u"demo.qav"));
 
@@ -356,7 +354,7 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
     POINT header{}, row[2]{}, mark[2]{};
     Spot create{}, remove{}, makeCurrent{}, back{};
     RECT nameBox{};
-    Steps({AndClose([&](HWND d) {
+    RunWith<CJournalListDlg>({AndClose([&](HWND d) {
         HWND list = GetDlgItem(d, CJournalListDlg::kListId);
         header = POINT{60, 5};
         ClientToScreen(list, &header);
@@ -370,7 +368,6 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
         back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
         GetWindowRect(GetDlgItem(d, CJournalListDlg::kNameBoxId), &nameBox);
     })});
-    RunScreen<CJournalListDlg>(nullptr, owner);
     ASSERT_TRUE(DeleteFileW(JournalPath(u"x").c_str()));
     ASSERT_GT(row[1].y, row[0].y);
     const BoxPicture question = RenderBox(MESSAGE_QUESTION, Text(50027), "road-question");

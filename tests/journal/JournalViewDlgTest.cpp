@@ -51,8 +51,6 @@ bool CellHasColour(HWND list, int row, int column, COLORREF colour)
     return AnyPixel(list, CellRect(list, row, column), colour);
 }
 
-const std::u16string kAny = JOURNAL_FILTER_ANY;
-
 class JournalView : public ScreenObjectTest<View> {
 protected:
     std::vector<QavJournalRecord> ThreeWheels()

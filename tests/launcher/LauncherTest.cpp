@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>

@@ -221,12 +221,10 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
             s.m_list.GetColumn(1, &c);
             headers.push_back(text);
         };
-        const std::vector<std::u16string> before = ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN);
         tapHeader(190 + 60);
         tapHeader(190 + 60);
         tapHeader(60);  // the file column
         EXPECT_EQ(orders[2], orders[1]) << "the file column does not sort";
-        (void)before;
         Press(dlg, CReferListDlg::kBackId);
     });
     ASSERT_EQ(orders.size(), 3u);

@@ -8,14 +8,11 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 #include "settings/DeviceSetup.h"
 #include "tests/sensor/BluezTestSupport.h"

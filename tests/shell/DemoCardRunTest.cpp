@@ -14,7 +14,6 @@
 #include <cstring>
 #include <functional>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -153,10 +152,8 @@ protected:
     int MeasureAndSave(const std::string& prefix)
     {
         Script s;
-        s.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
-        s.Tap(kMeasure).Await(kSaveFace, kFaceOn).Snap(Snap(prefix + "-results"));
-        s.Tap(kSave).Tap(kRecordOk).Await(kSaveFace, kFaceOff);
-        s.Snap(Snap(prefix + "-saved")).Tap(kClose);
+        Measured(Linked(s).Tap(kStartMeasure).Tap(kMeasure)).Snap(Snap(prefix + "-results"));
+        Stored(s.Tap(kSave).Tap(kRecordOk)).Snap(Snap(prefix + "-saved")).Tap(kClose);
         return Run(s);
     }
 
@@ -297,15 +294,13 @@ TEST_F(DemoCardRun, AStoredProfileBecomesTheReferenceTheNextMeasurementIsCompare
     ASSERT_EQ(0, RunDemoCard(root.Path()));
     StartHead();
     Script s;
-    s.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
-    Measured(s.Tap(kMeasure)).Snap(Snap("first-results"));
+    Measured(Linked(s).Tap(kStartMeasure).Tap(kMeasure)).Snap(Snap("first-results"));
     s.Tap(kChartView).Snap(Snap("first-chart")).Tap(kResultsView);
     Stored(s.Tap(kSave).Tap(kRecordOk)).Tap(kClose);
     SaveFirstRecordAsReference(s, Snap("saved"));
     s.Tap(kDataMenu).Tap(kReferences).Snap(Snap("references")).Tap(kFirstReference).Tap(kMakeCurrent);
     s.Snap(Snap("chosen")).Tap(kClose).Tap(kClose);
-    s.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
-    Measured(s.Tap(kMeasure)).Snap(Snap("compared-results"));
+    Measured(Linked(s).Tap(kStartMeasure).Tap(kMeasure)).Snap(Snap("compared-results"));
     s.Tap(kChartView).Snap(Snap("compared-chart")).Tap(kDeviationView).Snap(Snap("compared-deviation"));
     s.Tap(kClose);
     ASSERT_EQ(0, Run(s));
@@ -340,8 +335,7 @@ TEST_F(DemoCardRun, AStoredProfileBecomesTheReferenceTheNextMeasurementIsCompare
     sim.reset();
     StartHead({"--profile", WornProfile(3000).string()});
     Script w;
-    w.Await(kLinkedFace, kFaceOn).Tap(kStartMeasure);
-    Measured(w.Tap(kMeasure)).Tap(kChartView).Snap(Snap("worn-chart"));
+    Measured(Linked(w).Tap(kStartMeasure).Tap(kMeasure)).Tap(kChartView).Snap(Snap("worn-chart"));
     w.Tap(kDeviationView).Snap(Snap("worn-deviation")).Tap(kClose);
     ASSERT_EQ(0, Run(w));
     const qplat::Surface wornChart = Png("worn-chart"), wornDeviation = Png("worn-deviation");

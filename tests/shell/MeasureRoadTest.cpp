@@ -3,8 +3,6 @@
 // head, both gauges and the two-head disc device, the sensor failing in the
 // middle of a run, and a road whose settings file cannot be read.
 
-#include <thread>
-
 #include "tests/shell/MeasureRoadSupport.h"
 #include "ui/OwnerButton.h"
 

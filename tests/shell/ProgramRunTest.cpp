@@ -9,14 +9,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "platform/gdi/Surface.h"
