@@ -32,6 +32,27 @@ protected:
         CLinkMonitor monitor;
         return RunScreen<CDlgFindBTD>(nullptr, owner, &monitor);
     }
+    // A search over the devices in reach, with a budget for failed name
+    // queries when `budgetMs` is given: the rows it listed, its status line
+    // and the name queries that failed.
+    struct Found {
+        std::vector<std::u16string> rows;
+        std::u16string status;
+        int failedQueries = 0;
+    };
+    Found Search(int budgetMs = 0)
+    {
+        Found found;
+        Run([&](HWND dlg) {
+            if (budgetMs) Screen().m_nameBudgetMs = budgetMs;
+            RunSearch(dlg, 30);
+            found.rows = Rows();
+            found.status = Status(dlg);
+            found.failedQueries = Screen().m_failedNameQueries;
+            Press(dlg, CDlgFindBTD::kBackId);
+        });
+        return found;
+    }
 };
 
 TEST(FindBTDTexts, SerialAndAddressTexts)
@@ -226,19 +247,11 @@ TEST_F(FindBTDTest, ADeviceThatNeverTellsItsNameIsLeftOutAndTheOthersFound)
     // A name longer than any query takes: the query keeps failing.
     Announce("QUN " + std::string(300, '9'), 0x00126F000012ULL);
     WriteSettings(2);
-    std::vector<std::u16string> rows;
-    std::u16string status;
-    int failed = 0;
-    Run([&](HWND dlg) {
-        RunSearch(dlg, 30);
-        rows = Rows();
-        status = Status(dlg);
-        failed = Screen().m_failedNameQueries;
-        Press(dlg, CDlgFindBTD::kBackId);
-    });
-    EXPECT_EQ(rows, std::vector<std::u16string>{u"QUN 12345"});
-    EXPECT_EQ(status, LanguageText(50037));
-    EXPECT_EQ(failed, 1 + FIND_BTD_NAME_TRIES) << "the time-out once, the failing query as often as one device may";
+    const Found found = Search();
+    EXPECT_EQ(found.rows, std::vector<std::u16string>{u"QUN 12345"});
+    EXPECT_EQ(found.status, LanguageText(50037));
+    EXPECT_EQ(found.failedQueries, 1 + FIND_BTD_NAME_TRIES)
+        << "the time-out once, the failing query as often as one device may";
 }
 
 TEST_F(FindBTDTest, FailingNameQueriesShareOneBudgetForTheWholeSearch)
@@ -247,21 +260,11 @@ TEST_F(FindBTDTest, FailingNameQueriesShareOneBudgetForTheWholeSearch)
     for (int i = 0; i < 3; ++i) Announce("QUN " + std::string(300, char('1' + i)), 0x00126F000020ULL + i);
     Announce("QUN 54321", 0x00126F000030ULL);
     WriteSettings(2);
-    std::vector<std::u16string> rows;
-    std::u16string status;
-    int failed = 0;
-    Run([&](HWND dlg) {
-        // Seven failed queries for the whole search, however many devices fail.
-        Screen().m_nameBudgetMs = 7 * FIND_BTD_NAME_PAUSE_MS;
-        RunSearch(dlg, 30);
-        rows = Rows();
-        status = Status(dlg);
-        failed = Screen().m_failedNameQueries;
-        Press(dlg, CDlgFindBTD::kBackId);
-    });
-    EXPECT_EQ(failed, 7);
-    EXPECT_EQ(rows, std::vector<std::u16string>{u"QUN 12345"}) << "the device after the spent budget is left out";
-    EXPECT_EQ(status, LanguageText(50037));
+    // Seven failed queries for the whole search, however many devices fail.
+    const Found found = Search(7 * FIND_BTD_NAME_PAUSE_MS);
+    EXPECT_EQ(found.failedQueries, 7);
+    EXPECT_EQ(found.rows, std::vector<std::u16string>{u"QUN 12345"}) << "the device after the spent budget is left out";
+    EXPECT_EQ(found.status, LanguageText(50037));
 }
 
 TEST_F(FindBTDTest, TheListStopsAtTenAndTheLookupIsEnded)
