@@ -32,6 +32,16 @@ std::u16string Selected(HWND combo)
     return text;
 }
 
+// A step that notes the entries of the four lists, then presses `id` (OK or
+// cancel).
+Step NoteLists(std::vector<std::u16string> (&lists)[4], int id)
+{
+    return [&lists, id](HWND d) {
+        for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
+        PostCommand(d, id);
+    };
+}
+
 JournalFilterKeys Keys(const std::u16string& date, const std::u16string& car, const std::u16string& number,
                        const std::u16string& axle)
 {
@@ -83,10 +93,7 @@ TEST_F(JournalFilter, ListsHoldAnyValueFirstThenEachTextOnceInTheOrderOfTheJourn
     WriteWheels();
     std::vector<std::u16string> lists[4];
     JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
-    Run(&keys, {[&](HWND d) {
-                    for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
-                    PostCommand(d, Filter::kCancelId);
-                }});
+    Run(&keys, {NoteLists(lists, Filter::kCancelId)});
     EXPECT_EQ(lists[0], (std::vector<std::u16string>{kAny, u"01/12/26", u"02/12/26"}));
     // Letter case tells values apart, and an empty text is a value too.
     EXPECT_EQ(lists[1], (std::vector<std::u16string>{kAny, u"abcd", u"ABC", u""}));
@@ -215,10 +222,7 @@ TEST_F(JournalFilter, WithoutAJournalTheListsHoldOnlyAnyValue)
 {
     JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
     std::vector<std::u16string> lists[4];
-    auto look = [&](HWND d) {
-        for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
-        PostCommand(d, Filter::kOkId);
-    };
+    const Step look = NoteLists(lists, Filter::kOkId);
     // No current journal: nothing read, and no file made for it.
     WriteParams(WheelParams(u""));
     EXPECT_TRUE(Run(&keys, {look}));
@@ -247,11 +251,7 @@ TEST_F(JournalFilter, AJournalThatCannotBeReadIsToldAndOffersNoValues)
         std::u16string notice;
         std::vector<std::u16string> lists[4];
         EXPECT_FALSE(Run(&keys, {[](HWND) {},  // the notice comes once the screen is up
-                                 Answer(true, &notice),
-                                 [&](HWND d) {
-                                     for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
-                                     PostCommand(d, Filter::kCancelId);
-                                 }}))
+                                 Answer(true, &notice), NoteLists(lists, Filter::kCancelId)}))
             << round;
         EXPECT_EQ(notice, Text(50066)) << round;
         for (int k = 0; k < 4; ++k) EXPECT_EQ(lists[k], std::vector<std::u16string>{kAny}) << round;
@@ -269,10 +269,7 @@ TEST_F(JournalFilter, DiscJournalsAreListedFromTheirRecords)
     WriteJournal(u"D1", std::vector<QavJournalRecord>{WheelRecord({u"09/09/09", u"Wheel", u"1", u"1", u"0", u"W"})});
     std::vector<std::u16string> lists[4];
     JournalFilterKeys keys = Keys(kAny, kAny, kAny, kAny);
-    Run(&keys, {[&](HWND d) {
-        for (int k = 0; k < 4; ++k) lists[k] = Entries(Combo(d, k));
-        PostCommand(d, Filter::kCancelId);
-    }});
+    Run(&keys, {NoteLists(lists, Filter::kCancelId)});
     EXPECT_EQ(lists[0], (std::vector<std::u16string>{kAny, u"03/12/26"}));
     EXPECT_EQ(lists[1], (std::vector<std::u16string>{kAny, u"Loco"}));
     EXPECT_EQ(lists[2], (std::vector<std::u16string>{kAny, u"7", u"8"}));

@@ -13,12 +13,6 @@ using Manager = CJournalListDlg;
 
 HWND List(HWND dlg) { return GetDlgItem(dlg, Manager::kListId); }
 
-std::vector<std::u16string> Column(HWND list, int column)
-{
-    std::vector<std::u16string> out;
-    for (int r = 0; r < RowCount(list); ++r) out.push_back(CellText(list, r, column));
-    return out;
-}
 // The rows that carry the current journal's mark.
 std::vector<std::u16string> Marked(HWND list)
 {
@@ -26,16 +20,6 @@ std::vector<std::u16string> Marked(HWND list)
     for (int r = 0; r < RowCount(list); ++r)
         if (CellText(list, r, 1) == u"\u2022") out.push_back(CellText(list, r, 0));
     return out;
-}
-std::u16string ColumnTitle(HWND list)
-{
-    WCHAR text[80] = {};
-    LVCOLUMNW c{};
-    c.mask = LVCF_TEXT;
-    c.pszText = text;
-    c.cchTextMax = 80;
-    SendMessageW(list, LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&c));
-    return text;
 }
 void TapHeader(HWND list, int x)
 {
@@ -61,11 +45,7 @@ Step SelectAnd(int row, int id)
 
 class JournalManager : public JournalScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Manager>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Manager>(std::move(steps)); }
     void Touch(const std::u16string& file) { root.WriteFile(kJournalFolder + file, std::string(QAV_RECORD_SIZE, 'r')); }
     bool Has(const std::u16string& file) { return root.Exists(kJournalFolder + file); }
     // Every file name in the folder, for checks that nothing else changed.
@@ -93,13 +73,12 @@ TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
     std::vector<std::u16string> files, marked;
     std::u16string current;
     LONG currentStyle = 0;
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         files = Column(List(d), 0);
         marked = Marked(List(d));
         current = WindowText(GetDlgItem(d, Manager::kNameBoxId));
         currentStyle = GetWindowLongW(GetDlgItem(d, Manager::kNameBoxId), GWL_STYLE);
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_NE(currentStyle & ES_READONLY, 0) << "nothing reads the current journal's field back";
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::u16string>{u"Depot.qav", u"wp_26_12_08_01.qav"}));
@@ -108,11 +87,10 @@ TEST_F(JournalManager, ListsTheFamilysJournalFilesAndMarksTheCurrentOne)
 
     // The disc device's journals; a current journal without a file marks none.
     WriteParams(DiscParams(u"Gone"));
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         files = Column(List(d), 0);
         marked = Marked(List(d));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_EQ(files, std::vector<std::u16string>{u"Discs.qod"});
     EXPECT_TRUE(marked.empty());
 }
@@ -131,10 +109,7 @@ TEST_F(JournalManager, ANewJournalTakesTheNextDefaultNameAndDoesNotBecomeCurrent
                          offered = WindowText(GetDlgItem(keyboard, kKeyboardEdit));
                          PostCommand(keyboard, kKeyboardOk);
                      },
-                     [&](HWND d) {
-                         files = Column(List(d), 0);
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     AndClose([&](HWND d) { files = Column(List(d), 0); })}));
     EXPECT_EQ(offered, u"wp_26_12_08_03");
     EXPECT_TRUE(Has(u"wp_26_12_08_03.qav"));
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"wp_26_12_08_03.qav").size(), 0u);
@@ -241,18 +216,17 @@ TEST_F(JournalManager, TheHeaderSortsUpThenDown)
     EXPECT_TRUE(Run({[](HWND d) { TapHeader(List(d), 60); },
                      [&](HWND d) {
                          up = Column(List(d), 0);
-                         upTitle = ColumnTitle(List(d));
+                         upTitle = ColumnHeader(List(d), 0);
                          TapHeader(List(d), 420);  // column 1: nothing
                      },
                      [&](HWND d) {
                          EXPECT_EQ(Column(List(d), 0), up);
                          TapHeader(List(d), 60);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          down = Column(List(d), 0);
-                         downTitle = ColumnTitle(List(d));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                         downTitle = ColumnHeader(List(d), 0);
+                     })}));
     EXPECT_EQ(up, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"c.qav"}));
     EXPECT_EQ(down, (std::vector<std::u16string>{u"c.qav", u"b.qav", u"a.qav"}));
     EXPECT_EQ(upTitle, Text(40401) + u"      >");
@@ -276,16 +250,13 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
     };
     std::vector<std::u16string> left;
     EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d
-                     Command(Manager::kDeleteId), note(true),            // nothing selected
-                     SelectAnd(0, Manager::kDeleteId), note(true),       // "a" is current
-                     SelectAnd(1, Manager::kDeleteId), note(false),      // "b": no
-                     SelectAnd(3, Manager::kDeleteId), note(true),       // "d": yes, held back
-                     note(true),
-                     SelectAnd(2, Manager::kDeleteId), note(true),       // "c": yes
-                     [&](HWND d) {
-                         left = Column(List(d), 0);
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     Command(Manager::kDeleteId), note(true),           // nothing selected
+                     SelectAnd(0, Manager::kDeleteId), note(true),      // "a" is current
+                     SelectAnd(1, Manager::kDeleteId), note(false),     // "b": no
+                     SelectAnd(3, Manager::kDeleteId), note(true),      // "d": yes,
+                     note(true),                                        // held back
+                     SelectAnd(2, Manager::kDeleteId), note(true),      // "c": yes
+                     AndClose([&](HWND d) { left = Column(List(d), 0); })}));
     EXPECT_EQ(texts, (std::vector<std::u16string>{Text(50029), Text(50039), Text(50027), Text(50027),
                                                   Text(SCREEN_CUT_OFF_SAVE_STUCK), Text(50027)}));
     EXPECT_TRUE(Has(u"d.qav"));
@@ -330,13 +301,11 @@ TEST_F(JournalManager, MakingCurrentMovesTheMarkAndWritesTheSettingsOfTheFamily)
     WriteParams(wheel);
     std::vector<std::u16string> marked;
     std::u16string box, notice;
-    EXPECT_TRUE(Run({Command(Manager::kMakeCurrentId), Answer(true, &notice),
-                     [](HWND d) { TapHeader(List(d), 60); }, SelectAnd(1, Manager::kMakeCurrentId),
-                     [&](HWND d) {
+    EXPECT_TRUE(Run({Command(Manager::kMakeCurrentId), Answer(true, &notice), [](HWND d) { TapHeader(List(d), 60); },
+                     SelectAnd(1, Manager::kMakeCurrentId), AndClose([&](HWND d) {
                          marked = Marked(List(d));
                          box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(notice, Text(50029));
     EXPECT_EQ(marked, std::vector<std::u16string>{u"b.qav"});
     EXPECT_EQ(box, u"b");
@@ -370,11 +339,10 @@ TEST_F(JournalManager, ASettingsFileThatCannotBeWrittenMovesNoMark)
                          qplat::FailFileWritesAfter(-1);
                          Answer(true, &notice)(b);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          marked = Marked(List(d));
                          box = WindowText(GetDlgItem(d, Manager::kNameBoxId));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
     EXPECT_EQ(marked, std::vector<std::u16string>{u"a.qav"});
     EXPECT_EQ(box, u"a");

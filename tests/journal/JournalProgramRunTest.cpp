@@ -13,6 +13,7 @@
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
 #include "tests/journal/JournalTestSupport.h"
+#include "tests/support/BoxPicture.h"
 #include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
 #include "ui/KeyboardDlg.h"
@@ -26,30 +27,16 @@ namespace fs = std::filesystem;
 using View = CJournalViewDlg;
 using Filter = CJournalFilterDlg;
 
-POINT Centre(HWND window)
-{
-    RECT r{};
-    GetWindowRect(window, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
 // Where the script taps: measured on the screens themselves.
 struct Places {
-    POINT filter{}, mode{}, save{}, back{};
-    POINT carList{}, carEntry1{}, filterOk{};
-    POINT keyboardOk{}, keyboardBackspace{}, boxOk{};
+    Spot filter{}, mode{}, save{}, back{};
+    Spot carList{}, carEntry1{}, filterOk{};
+    Spot keyboardOk{}, keyboardBackspace{}, boxOk{};
 };
 
 COLORREF At(const qplat::Surface& s, int x, int y)
 {
     return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
-}
-bool AnyIn(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
-{
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (test(At(s, x, y))) return true;
-    return false;
 }
 bool Bluish(COLORREF c)
 {
@@ -62,13 +49,7 @@ protected:
     void SetUp() override
     {
         JournalScreenTest::SetUp();
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        fs::remove_all(dir);
-        JournalScreenTest::TearDown();
+        dir = root.Beside("-run");
     }
     std::string Snap(const std::string& name) const { return SnapshotPath("run-" + name); }
     int RunProgram(const std::string& script) { return RunProgramScript(root.Path(), dir / "script.txt", script); }
@@ -90,7 +71,7 @@ protected:
                    const int item = static_cast<int>(SendMessageW(car, CB_GETITEMHEIGHT, 0, 0));
                    p.carList = Centre(car);
                    // The dropped list opens under the box; entry 1 is its second line.
-                   p.carEntry1 = POINT{(r.left + r.right) / 2, r.bottom + item + item / 2 + 1};
+                   p.carEntry1 = Spot{static_cast<int>((r.left + r.right) / 2), r.bottom + item + item / 2 + 1};
                    p.filterOk = Centre(GetDlgItem(d, Filter::kOkId));
                    PostCommand(d, Filter::kCancelId);
                },
@@ -107,29 +88,16 @@ protected:
         return p;
     }
     // A message box as the program shows it, rendered here in the card's
-    // language: its first button, the rectangle of its text and its picture.
-    struct Box {
-        POINT first{};
-        RECT text{};
-        qplat::Surface picture;
-    };
-    Box RenderBox(int type, const std::u16string& text, const std::string& name)
+    // language.
+    BoxPicture RenderBox(int type, const std::u16string& text, const std::string& name)
     {
-        Box b;
-        Then([&] {
-            HWND box = FrontDialog();
-            b.first = Centre(GetDlgItem(box, kBoxFirst));
-            GetWindowRect(GetDlgItem(box, kBoxText), &b.text);
-            qplat::ProcessPendingMessages();
-            EXPECT_TRUE(qplat::SaveScreenPng(Snap(name)));
-            PostCommand(box, kBoxFirst);
-        });
-        CMessageDlg box;
-        box.Show(nullptr, owner, type, text.c_str());
-        b.picture = ReadPngFile(Snap(name));
-        return b;
+        return DrawBox(owner, type, text, Snap(name));
     }
-    static std::string Tap(POINT p) { return "tap " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n"; }
+    template <class Place>
+    static std::string Tap(Place p)
+    {
+        return "tap " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+    }
 
     fs::path dir;
 };
@@ -152,15 +120,13 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
     const Places at = Measure();
     // Every screen here opens and closes on its tap: each action comes when
     // the program has handled the one before, and nothing is waited for.
-    const std::string script = Tap(POINT{88, 151}) + "snapshot " + Snap("list") + "\n" + Tap(at.filter) +
-                               Tap(at.carList) + "snapshot " + Snap("filter") + "\n" + Tap(at.carEntry1) +
-                               Tap(at.filterOk) + "snapshot " + Snap("filtered") + "\n" + Tap(at.mode) +
-                               "snapshot " + Snap("record") + "\n" + Tap(at.mode) + Tap(at.save) + "snapshot " +
-                               Snap("keyboard") + "\n" + Tap(at.keyboardOk) + "snapshot " + Snap("saved") + "\n" +
-                               Tap(at.back) +
-                               // The data menu's journal manager lists the journal as the current one.
-                               "tap 390 85\ntap 130 100\nsnapshot " + Snap("manager") + "\n" + Tap(at.back) +
-                               "tap 453 25\nquit\n";
+    const std::string script =
+        Tap(Spot{88, 151}) + "snapshot " + Snap("list") + "\n" + Tap(at.filter) + Tap(at.carList) + "snapshot " +
+        Snap("filter") + "\n" + Tap(at.carEntry1) + Tap(at.filterOk) + "snapshot " + Snap("filtered") + "\n" +
+        Tap(at.mode) + "snapshot " + Snap("record") + "\n" + Tap(at.mode) + Tap(at.save) + "snapshot " +
+        Snap("keyboard") + "\n" + Tap(at.keyboardOk) + "snapshot " + Snap("saved") + "\n" + Tap(at.back) +
+        // The data menu's journal manager lists the journal as the current one.
+        "tap 390 85\ntap 130 100\nsnapshot " + Snap("manager") + "\n" + Tap(at.back) + "tap 453 25\nquit\n";
     ASSERT_EQ(RunProgram(script), 0);
 
     // The first stored record (Car A, row 0 of the filtered list) went out as
@@ -176,29 +142,28 @@ TEST_F(JournalProgramRun, StoredRecordsAreFilteredOpenedAndSavedAsAReference)
         EXPECT_EQ(loaded[i].z, worn[i].z) << i;
     }
 
-    const qplat::Surface list = ReadPngFile(Snap("list"));
-    ASSERT_EQ(list.width, 480);
-    EXPECT_TRUE(AnyIn(list, RECT{150, 8, 330, 34}, Bluish)) << "the browser's title";
-    EXPECT_TRUE(AnyIn(list, RECT{135, 67, 160, 82}, [](COLORREF c) { return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80; }))
-        << "the green row count";
-    const qplat::Surface filter = ReadPngFile(Snap("filter"));
+    const qplat::Surface list = ReadSnapshot(Snap("list"));
+    EXPECT_TRUE(AnyPixel(list, RECT{150, 8, 330, 34}, Bluish)) << "the browser's title";
+    EXPECT_TRUE(AnyPixel(list, RECT{135, 67, 160, 82}, [](COLORREF c) {
+        return ((c >> 8) & 0xFF) > 100 && (c & 0xFF) < 80;
+    })) << "the green row count";
+    const qplat::Surface filter = ReadSnapshot(Snap("filter"));
     EXPECT_NE(filter.pixels, list.pixels) << "the filter screen opened";
-    const qplat::Surface filtered = ReadPngFile(Snap("filtered"));
+    const qplat::Surface filtered = ReadSnapshot(Snap("filtered"));
     // Row 1 (the second Car A record): its car column is marked yellow.
     const POINT carCell{5 + 64 + 10, 87 + 2 * 18 + 4};
-    EXPECT_TRUE(AnyIn(filtered, RECT{carCell.x - 6, carCell.y - 6, carCell.x + 6, carCell.y + 6},
-                      [](COLORREF c) { return c == 0x00FFFF; }))
-        << "the filtered column";
-    const qplat::Surface record = ReadPngFile(Snap("record"));
-    EXPECT_TRUE(AnyIn(record, RECT{20, 110, 300, 250}, Bluish)) << "the record's profile in the chart";
-    EXPECT_FALSE(AnyIn(record, RECT{20, 110, 60, 116}, [](COLORREF c) { return c == 0x00FFFF; }))
+    EXPECT_TRUE(AnyPixel(filtered, RECT{carCell.x - 6, carCell.y - 6, carCell.x + 6, carCell.y + 6}, [](COLORREF c) {
+        return c == 0x00FFFF;
+    })) << "the filtered column";
+    const qplat::Surface record = ReadSnapshot(Snap("record"));
+    EXPECT_TRUE(AnyPixel(record, RECT{20, 110, 300, 250}, Bluish)) << "the record's profile in the chart";
+    EXPECT_FALSE(AnyPixel(record, RECT{20, 110, 60, 116}, [](COLORREF c) { return c == 0x00FFFF; }))
         << "no list in record mode";
-    const qplat::Surface manager = ReadPngFile(Snap("manager"));
-    ASSERT_EQ(manager.width, 480);
-    EXPECT_TRUE(AnyIn(manager, RECT{100, 8, 380, 34}, Bluish)) << "the manager's title";
-    EXPECT_TRUE(AnyIn(manager, RECT{200, 214, 201, 221}, [](COLORREF c) { return c == 0x000000; }))
+    const qplat::Surface manager = ReadSnapshot(Snap("manager"));
+    EXPECT_TRUE(AnyPixel(manager, RECT{100, 8, 380, 34}, Bluish)) << "the manager's title";
+    EXPECT_TRUE(AnyPixel(manager, RECT{200, 214, 201, 221}, [](COLORREF c) { return c == 0x000000; }))
         << "its lower separator";
-    EXPECT_TRUE(AnyIn(manager, RECT{410, 120, 430, 135}, [](COLORREF c) { return c == 0x000000; }))
+    EXPECT_TRUE(AnyPixel(manager, RECT{410, 120, 430, 135}, [](COLORREF c) { return c == 0x000000; }))
         << "the current journal's mark";
 }
 
@@ -216,13 +181,11 @@ TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
         ASSERT_EQ(journal.Append(u"Depot", &r), 1);
     }
     const Places at = Measure();
-    POINT create{}, managerBack{};
-    Steps({[&](HWND d) {
+    Spot create{}, managerBack{};
+    RunWith<CJournalListDlg>({AndClose([&](HWND d) {
         create = Centre(GetDlgItem(d, CJournalListDlg::kNewId));
         managerBack = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }});
-    RunScreen<CJournalListDlg>(nullptr, owner);
+    })});
 
     // More backspaces than either offered name has characters, then OK.
     std::string emptied;
@@ -237,22 +200,21 @@ TEST_F(JournalProgramRun, AnEmptiedNameIsAskedForAndNothingIsWritten)
         UseLanguage((tongue + ".LNG").c_str());
         language.Load();
         // The two requests as the boxes show them in this language.
-        const Box referenceNeeded = RenderBox(MESSAGE_NOTICE, Text(50095), "reference-name-needed-" + tongue);
-        const Box journalNeeded = RenderBox(MESSAGE_NOTICE, Text(50094), "journal-name-needed-" + tongue);
+        const BoxPicture referenceNeeded = RenderBox(MESSAGE_NOTICE, Text(50095), "reference-name-needed-" + tongue);
+        const BoxPicture journalNeeded = RenderBox(MESSAGE_NOTICE, Text(50094), "journal-name-needed-" + tongue);
         // Both texts are in the language file (a missing one shows as its id).
         ASSERT_NE(Text(50094), u"50094");
         ASSERT_NE(Text(50095), u"50095");
         ASSERT_NE(Text(50094), Text(50095));
         const std::string reference = Snap("no-reference-name-" + tongue);
         const std::string journal = Snap("no-journal-name-" + tongue);
-        const std::string script = Tap(POINT{88, 151}) + Tap(at.save) + emptied + "snapshot " + reference + "\n" +
+        const std::string script = Tap(Spot{88, 151}) + Tap(at.save) + emptied + "snapshot " + reference + "\n" +
                                    Tap(at.boxOk) + Tap(at.back) + "tap 390 85\ntap 130 100\n" + Tap(create) + emptied +
-                                   "snapshot " + journal + "\n" + Tap(at.boxOk) + Tap(managerBack) + "tap 453 25\nquit\n";
+                                   "snapshot " + journal + "\n" + Tap(at.boxOk) + Tap(managerBack) +
+                                   "tap 453 25\nquit\n";
         ASSERT_EQ(RunProgram(script), 0) << tongue;
-        const qplat::Surface askedReference = ReadPngFile(reference);
-        const qplat::Surface askedJournal = ReadPngFile(journal);
-        ASSERT_EQ(askedReference.width, 480) << tongue;
-        ASSERT_EQ(askedJournal.width, 480) << tongue;
+        const qplat::Surface askedReference = ReadSnapshot(reference);
+        const qplat::Surface askedJournal = ReadSnapshot(journal);
         EXPECT_TRUE(SameIn(askedReference, referenceNeeded.picture, referenceNeeded.text))
             << tongue << ": a reference name is asked for";
         EXPECT_FALSE(SameIn(askedReference, journalNeeded.picture, journalNeeded.text)) << tongue;
@@ -283,33 +245,30 @@ TEST_F(JournalProgramRun, ADiscRecordBelowTheAxisIsShownUprightAndNoJournalIsTol
     }
     // The places: the disc browser's mode and back buttons, a notice's OK.
     const Places at = Measure();
-    const std::string script = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("disc-list") + "\n" +
+    const std::string script = "wait 400\n" + Tap(Spot{88, 151}) + "wait 500\nsnapshot " + Snap("disc-list") + "\n" +
                                Tap(at.mode) + "wait 400\nsnapshot " + Snap("disc-record") + "\n" + Tap(at.back) +
                                "wait 300\nquit\n";
     ASSERT_EQ(RunProgram(script), 0);
-    const qplat::Surface record = ReadPngFile(Snap("disc-record"));
-    ASSERT_EQ(record.width, 480);
+    const qplat::Surface record = ReadSnapshot(Snap("disc-record"));
     // Over the friction ring (40 to 60 mm), clear of the groove: the faces
     // 4 mm either side of the axis, inside the chart.
-    EXPECT_TRUE(AnyIn(record, RECT{110, 95, 150, 160}, Bluish)) << "side 1 above the axis";
-    EXPECT_TRUE(AnyIn(record, RECT{110, 185, 150, 262}, Bluish)) << "side 2 below the axis";
-    EXPECT_FALSE(AnyIn(record, RECT{110, 160, 150, 185}, Bluish)) << "the ring does not cross the axis";
+    EXPECT_TRUE(AnyPixel(record, RECT{110, 95, 150, 160}, Bluish)) << "side 1 above the axis";
+    EXPECT_TRUE(AnyPixel(record, RECT{110, 185, 150, 262}, Bluish)) << "side 2 below the axis";
+    EXPECT_FALSE(AnyPixel(record, RECT{110, 160, 150, 185}, Bluish)) << "the ring does not cross the axis";
 
     // No current journal.
     WriteParams(DiscParams(u""));
     const std::string params = root.ReadFile(kParamPath);
     const auto journals = std::distance(fs::directory_iterator(root.Host(kJournalFolder)), fs::directory_iterator());
-    const std::string told = "wait 400\n" + Tap(POINT{88, 151}) + "wait 500\nsnapshot " + Snap("no-journal") + "\n" +
+    const std::string told = "wait 400\n" + Tap(Spot{88, 151}) + "wait 500\nsnapshot " + Snap("no-journal") + "\n" +
                              Tap(at.boxOk) + "wait 300\nsnapshot " + Snap("no-journal-after") + "\n" + Tap(at.back) +
                              "wait 300\nquit\n";
     ASSERT_EQ(RunProgram(told), 0);
-    const qplat::Surface notice = ReadPngFile(Snap("no-journal"));
-    const qplat::Surface after = ReadPngFile(Snap("no-journal-after"));
-    ASSERT_EQ(notice.width, 480);
-    ASSERT_EQ(after.width, 480);
+    const qplat::Surface notice = ReadSnapshot(Snap("no-journal"));
+    const qplat::Surface after = ReadSnapshot(Snap("no-journal-after"));
     // The notice's title bar over the browser, gone once answered.
-    EXPECT_TRUE(AnyIn(notice, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
-    EXPECT_FALSE(AnyIn(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
+    EXPECT_TRUE(AnyPixel(notice, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
+    EXPECT_FALSE(AnyPixel(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
     EXPECT_EQ(root.ReadFile(kParamPath), params);
     EXPECT_EQ(std::distance(fs::directory_iterator(root.Host(kJournalFolder)), fs::directory_iterator()), journals);
 }
@@ -329,25 +288,25 @@ TEST_F(JournalProgramRun, TheCurrentJournalUnderAnotherLetterCaseIsMarkedAndKept
 
     // The places: the row's name and mark, the delete button, the first
     // button of the box that the delete brings (closed here unanswered).
-    POINT row{}, mark{}, remove{}, boxFirst{}, back{};
-    Steps({[&](HWND d) {
-               HWND list = GetDlgItem(d, CJournalListDlg::kListId);
-               for (int r = 0; r < RowCount(list); ++r)
-                   if (CellText(list, r, 0) == u"demo.qav") {
-                       row = CellCentre(list, r, 0);
-                       mark = CellCentre(list, r, 1);
-                   }
-               remove = Centre(GetDlgItem(d, CJournalListDlg::kDeleteId));
-               back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
-               qplat::StylusTap(row.x, row.y);
-               PostCommand(d, CJournalListDlg::kDeleteId);
-           },
-           [&](HWND box) {
-               boxFirst = Centre(GetDlgItem(box, kBoxFirst));
-               PostMessageW(box, WM_CLOSE, 0, 0);
-           },
-           Close()});
-    RunScreen<CJournalListDlg>(nullptr, owner);
+    POINT row{}, mark{};
+    Spot remove{}, boxFirst{}, back{};
+    RunWith<CJournalListDlg>({[&](HWND d) {
+                                  HWND list = GetDlgItem(d, CJournalListDlg::kListId);
+                                  for (int r = 0; r < RowCount(list); ++r)
+                                      if (CellText(list, r, 0) == u"demo.qav") {
+                                          row = CellCentre(list, r, 0);
+                                          mark = CellCentre(list, r, 1);
+                                      }
+                                  remove = Centre(GetDlgItem(d, CJournalListDlg::kDeleteId));
+                                  back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
+                                  qplat::StylusTap(row.x, row.y);
+                                  PostCommand(d, CJournalListDlg::kDeleteId);
+                              },
+                              [&](HWND box) {
+                                  boxFirst = Centre(GetDlgItem(box, kBoxFirst));
+                                  PostMessageW(box, WM_CLOSE, 0, 0);
+                              },
+                              Close()});
     ASSERT_GT(row.y, 0) << "the journal is listed";
     ASSERT_TRUE(root.Exists(kJournalFolder + u"demo.qav"));
 
@@ -358,17 +317,14 @@ TEST_F(JournalProgramRun, TheCurrentJournalUnderAnotherLetterCaseIsMarkedAndKept
                                Snap("case-after") + "\n" + Tap(back) + "quit\n";
     ASSERT_EQ(RunProgram(script), 0);
 
-    const qplat::Surface manager = ReadPngFile(Snap("case-manager"));
-    const qplat::Surface refused = ReadPngFile(Snap("case-refused"));
-    const qplat::Surface after = ReadPngFile(Snap("case-after"));
-    ASSERT_EQ(manager.width, 480);
-    ASSERT_EQ(refused.width, 480);
-    ASSERT_EQ(after.width, 480);
-    EXPECT_TRUE(AnyIn(manager, RECT{mark.x - 8, mark.y - 6, mark.x + 8, mark.y + 6},
-                      [](COLORREF c) { return c == 0x000000; }))
-        << "the current journal's mark on the row of demo.qav";
-    EXPECT_TRUE(AnyIn(refused, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
-    EXPECT_FALSE(AnyIn(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
+    const qplat::Surface manager = ReadSnapshot(Snap("case-manager"));
+    const qplat::Surface refused = ReadSnapshot(Snap("case-refused"));
+    const qplat::Surface after = ReadSnapshot(Snap("case-after"));
+    EXPECT_TRUE(AnyPixel(manager, RECT{mark.x - 8, mark.y - 6, mark.x + 8, mark.y + 6}, [](COLORREF c) {
+        return c == 0x000000;
+    })) << "the current journal's mark on the row of demo.qav";
+    EXPECT_TRUE(AnyPixel(refused, RECT{100, 56, 380, 72}, Bluish)) << "the notice";
+    EXPECT_FALSE(AnyPixel(after, RECT{100, 56, 380, 72}, Bluish)) << "answered";
     EXPECT_EQ(root.ReadFile(kJournalFolder + u"demo.qav"), journal) << "the current journal is kept whole";
     EXPECT_EQ(root.ReadFile(kParamPath), params);
 }
@@ -395,9 +351,10 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
     // manager's buttons, the keyboard's OK and the yes of the question.
     const Places at = Measure();
     root.WriteFile(JournalPath(u"x"), "");
-    POINT header{}, row[2]{}, mark[2]{}, create{}, remove{}, makeCurrent{}, back{};
+    POINT header{}, row[2]{}, mark[2]{};
+    Spot create{}, remove{}, makeCurrent{}, back{};
     RECT nameBox{};
-    Steps({[&](HWND d) {
+    RunWith<CJournalListDlg>({AndClose([&](HWND d) {
         HWND list = GetDlgItem(d, CJournalListDlg::kListId);
         header = POINT{60, 5};
         ClientToScreen(list, &header);
@@ -410,12 +367,10 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
         makeCurrent = Centre(GetDlgItem(d, CJournalListDlg::kMakeCurrentId));
         back = Centre(GetDlgItem(d, CJournalListDlg::kBackId));
         GetWindowRect(GetDlgItem(d, CJournalListDlg::kNameBoxId), &nameBox);
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }});
-    RunScreen<CJournalListDlg>(nullptr, owner);
+    })});
     ASSERT_TRUE(DeleteFileW(JournalPath(u"x").c_str()));
     ASSERT_GT(row[1].y, row[0].y);
-    const Box question = RenderBox(MESSAGE_QUESTION, Text(50027), "road-question");
+    const BoxPicture question = RenderBox(MESSAGE_QUESTION, Text(50027), "road-question");
     // The journals of the card, but the old one.
     auto others = [&] {
         std::vector<std::u16string> names;
@@ -469,31 +424,30 @@ TEST_F(JournalProgramRun, ANewJournalMadeCurrentTakesTheMeasurementAndTheOldOneI
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
 
     // What was seen.
-    const qplat::Surface madeShot = ReadPngFile(Snap("road-made"));
-    const qplat::Surface currentShot = ReadPngFile(Snap("road-current"));
-    const qplat::Surface measuredShot = ReadPngFile(Snap("road-measured"));
-    const qplat::Surface storedShot = ReadPngFile(Snap("road-stored"));
-    const qplat::Surface deletedShot = ReadPngFile(Snap("road-deleted"));
-    for (const qplat::Surface* shot : {&madeShot, &currentShot, &measuredShot, &storedShot, &deletedShot})
-        ASSERT_EQ(shot->width, 480);
+    const qplat::Surface madeShot = ReadSnapshot(Snap("road-made"));
+    const qplat::Surface currentShot = ReadSnapshot(Snap("road-current"));
+    const qplat::Surface measuredShot = ReadSnapshot(Snap("road-measured"));
+    const qplat::Surface storedShot = ReadSnapshot(Snap("road-stored"));
+    const qplat::Surface deletedShot = ReadSnapshot(Snap("road-deleted"));
     auto near = [](POINT p, int dx, int dy) { return RECT{p.x - dx, p.y - dy, p.x + dx, p.y + dy}; };
     auto black = [](COLORREF c) { return c == 0x000000; };
-    EXPECT_TRUE(AnyIn(madeShot, near(mark[0], 8, 6), black)) << "the old journal marked current";
-    EXPECT_FALSE(AnyIn(madeShot, near(mark[1], 8, 6), black)) << "the new one not yet";
-    EXPECT_TRUE(AnyIn(madeShot, near(row[1], 100, 5), black)) << "the new journal's row";
-    EXPECT_FALSE(AnyIn(currentShot, near(mark[0], 8, 6), black)) << "the mark left the old journal";
+    EXPECT_TRUE(AnyPixel(madeShot, near(mark[0], 8, 6), black)) << "the old journal marked current";
+    EXPECT_FALSE(AnyPixel(madeShot, near(mark[1], 8, 6), black)) << "the new one not yet";
+    EXPECT_TRUE(AnyPixel(madeShot, near(row[1], 100, 5), black)) << "the new journal's row";
+    EXPECT_FALSE(AnyPixel(currentShot, near(mark[0], 8, 6), black)) << "the mark left the old journal";
     // The chosen row is drawn selected: its mark white on the selection.
-    EXPECT_TRUE(AnyIn(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == 0xFFFFFF; }))
+    EXPECT_TRUE(AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == 0xFFFFFF; }))
         << "the new journal marked current";
-    EXPECT_TRUE(AnyIn(currentShot, near(mark[1], 8, 6), [](COLORREF c) { return c == GetSysColor(COLOR_HIGHLIGHT); }))
-        << "on its selected row";
+    EXPECT_TRUE(AnyPixel(currentShot, near(mark[1], 8, 6), [](COLORREF c) {
+        return c == GetSysColor(COLOR_HIGHLIGHT);
+    })) << "on its selected row";
     EXPECT_FALSE(SameIn(madeShot, currentShot, nameBox)) << "the current name changed";
     EXPECT_TRUE(SameIn(currentShot, deletedShot, nameBox)) << "and stayed";
-    EXPECT_TRUE(AnyIn(measuredShot, RECT{200, 100, 300, 140}, Bluish)) << "the measured values";
+    EXPECT_TRUE(AnyPixel(measuredShot, RECT{200, 100, 300, 140}, Bluish)) << "the measured values";
     EXPECT_EQ(At(measuredShot, kSaveFace.x, kSaveFace.y), kFaceOn) << "a result to store";
     EXPECT_EQ(At(storedShot, kSaveFace.x, kSaveFace.y), kFaceOff) << "stored";
-    EXPECT_TRUE(AnyIn(deletedShot, near(mark[0], 8, 6), black)) << "the new journal, current, in the first row";
-    EXPECT_FALSE(AnyIn(deletedShot, near(row[1], 100, 5), black)) << "no second row";
+    EXPECT_TRUE(AnyPixel(deletedShot, near(mark[0], 8, 6), black)) << "the new journal, current, in the first row";
+    EXPECT_FALSE(AnyPixel(deletedShot, near(row[1], 100, 5), black)) << "no second row";
 }
 
 }  // namespace

@@ -40,15 +40,14 @@ TEST_F(RecordView, ARecordIdenticalToItsReferenceShowsAFlatDeviation)
     WheelsWithReference({Wheel(u"W1")});
     double yMin = 0, yMax = 0;
     bool greenArea = false, blueArea = false;
-    EXPECT_TRUE(Run({Command(View::kModeId), Command(View::kViewId), [&](HWND d) {
+    EXPECT_TRUE(Run({Command(View::kModeId), Command(View::kViewId), AndClose([&](HWND d) {
                          qplat::ProcessPendingMessages();
                          yMin = screen->m_chart.m_yMin;
                          yMax = screen->m_chart.m_yMax;
                          greenArea = AnyHue(d, RECT{170, 67, 200, 82}, 1);
                          blueArea = AnyHue(d, RECT{210, 67, 240, 82}, 2);
                          qplat::SaveScreenPng(SnapshotPath("record-deviation"));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_GT(screen->DeviationCount(), 100u);
     EXPECT_EQ(screen->MaxAbsDeviation(), 0.0);
     EXPECT_EQ(screen->PositiveArea(), 0.0);
@@ -73,14 +72,13 @@ TEST_F(RecordView, TheProfileViewFollowsTheCoordinateOption)
         screen = std::make_unique<View>();
         WheelsWithReference({Wheel(u"W1")}, c.option6, c.unit);
         double range[4] = {};
-        EXPECT_TRUE(Run({Command(View::kModeId), [&](HWND d) {
+        EXPECT_TRUE(Run({Command(View::kModeId), AndClose([&](HWND) {
                              const COwnerChart& chart = screen->m_chart;
                              range[0] = chart.m_xMin;
                              range[1] = chart.m_xMax;
                              range[2] = chart.m_yMin;
                              range[3] = chart.m_yMax;
-                             PostMessageW(d, WM_CLOSE, 0, 0);
-                         }}));
+                         })}));
         EXPECT_NEAR(range[0], c.xMin, 1e-9);
         EXPECT_NEAR(range[1], c.xMax, 1e-9);
         EXPECT_NEAR(range[2], c.yMin, 1e-9);
@@ -111,12 +109,11 @@ TEST_F(RecordView, AGaugeRecordAfterAWheelRecordShowsNoProfile)
                          TapCell(RecordList(d), 1, 0);
                          PostCommand(d, View::kModeId);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND) {
                          for (int s = 0; s < 6; ++s) series[s] = screen->m_chart.m_count[s];
                          qplat::ProcessPendingMessages();
                          qplat::SaveScreenPng(SnapshotPath("record-gauge"));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(screen->ShownRow(), 1);
     EXPECT_EQ(screen->ProfileCount(), 0u);
     EXPECT_EQ(screen->DeviationCount(), 0u);
@@ -178,15 +175,14 @@ TEST_F(RecordView, ListAndRecordModeShowOnlyTheirOwnButtons)
                          list[3] = visible(d, View::kRecordListId) && !visible(d, View::kChartId);
                          PostCommand(d, View::kModeId);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND d) {
                          record[0] = visible(d, View::kSaveReferId) || visible(d, View::kDeleteId) ||
                                      visible(d, View::kFilterId) || visible(d, View::kFilterResetId);
                          record[1] = visible(d, View::kZoomInId) && visible(d, View::kViewId);
                          record[2] = visible(d, View::kChartId) && !visible(d, View::kRecordListId);
                          qplat::ProcessPendingMessages();
                          qplat::SaveScreenPng(SnapshotPath("record-profile"));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_TRUE(list[0] && list[1] && list[3]);
     EXPECT_FALSE(list[2]);
     EXPECT_FALSE(record[0]);
@@ -295,10 +291,7 @@ TEST_F(RecordView, EachDiscRecordIsComparedWithItsOwnReferenceOnly)
                          qplat::SaveScreenPng(SnapshotPath("record-disc"));
                          PostCommand(d, View::kModeId);
                      },
-                     [](HWND d) {
-                         TapCell(RecordList(d), 1, 0);
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     AndClose([](HWND d) { TapCell(RecordList(d), 1, 0); })}));
     EXPECT_GT(firstReference, 0u);
     EXPECT_EQ(screen->ShownRow(), 1);
     EXPECT_EQ(screen->ReferenceCount(), 0u) << "a missing reference is no reference, not the last one";
@@ -325,7 +318,7 @@ TEST_F(RecordView, ADiscReferenceBelowTheAxisKeepsTheChartUprightWithBothFacesOn
     // Rows of the chart's client area that hold a blue pixel (the record's
     // faces) in the columns over the friction ring, clear of the groove.
     std::vector<int> blueRows;
-    EXPECT_TRUE(Run({Command(View::kModeId), [&](HWND d) {
+    EXPECT_TRUE(Run({Command(View::kModeId), AndClose([&](HWND) {
                          qplat::ProcessPendingMessages();
                          const COwnerChart& chart = screen->m_chart;
                          yMin = chart.m_yMin;
@@ -346,8 +339,7 @@ TEST_F(RecordView, ADiscReferenceBelowTheAxisKeepsTheChartUprightWithBothFacesOn
                                  }
                              }
                          qplat::SaveScreenPng(SnapshotPath("record-disc-below-axis"));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(screen->BaseHeight(), -4000);
     // Upright: the larger base magnitude and the margin either side of the axis.
     EXPECT_DOUBLE_EQ(yMin, -5.0);
@@ -396,11 +388,7 @@ TEST_F(RecordView, ADiscRecordWithoutAReferenceIsDrawnAgainstItsOwnLastPoint)
                          qplat::SaveScreenPng(SnapshotPath("record-disc-no-reference"));
                          PostCommand(d, View::kModeId);
                      },
-                     [&](HWND d) { TapCell(RecordList(d), 1, 0); },
-                     [&](HWND d) {
-                         second = take();
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     [&](HWND d) { TapCell(RecordList(d), 1, 0); }, AndClose([&](HWND) { second = take(); })}));
     EXPECT_EQ(screen->ReferenceCount(), 0u);
     EXPECT_EQ(screen->ShownRow(), 1);
     ASSERT_FALSE(both.side1.empty());
@@ -437,11 +425,10 @@ TEST_F(RecordView, TheWheelReferenceIsTheSameForEveryRecordShown)
                          TapCell(RecordList(d), 1, 0);
                          TapCell(RecordList(d), 0, 0);
                      },
-                     [&](HWND d) {
+                     AndClose([&](HWND) {
                          referenceLast = screen->ReferenceResult();
                          seriesLast = series0();
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(screen->ShownRow(), 0);
     EXPECT_EQ(std::memcmp(&referenceFirst, &referenceLast, sizeof referenceFirst), 0);
     EXPECT_FALSE(seriesFirst.empty());

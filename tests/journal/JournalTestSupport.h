@@ -165,6 +165,15 @@ protected:
     }
 };
 
+// The step, then the screen it looked at closed.
+inline Step AndClose(Step step)
+{
+    return [step](HWND dialog) {
+        step(dialog);
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    };
+}
+
 // A fixture that runs one screen object, made once the card is known (the
 // file objects a screen holds take their folder when built).
 template <class Screen>

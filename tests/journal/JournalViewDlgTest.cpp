@@ -29,36 +29,27 @@ void SelectNone(HWND list)
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&it));
 }
 
-// A pixel inside a list cell, near its top left corner (clear of the text).
-COLORREF CellBackground(HWND list, int row, int column)
+// A list cell in the list's client area.
+RECT CellRect(HWND list, int row, int column)
 {
     RECT r{LVIR_BOUNDS, 0, 0, 0};
     SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
-    int x = r.left;
-    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
-    POINT p{x + 2, r.top + 2};
-    ClientToScreen(list, &p);
-    return qplat::ScreenPixel(p.x, p.y);
+    for (int c = 0; c < column; ++c) r.left += static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    r.right = r.left + static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
+    return r;
+}
+// A pixel inside a list cell, near its top left corner (clear of the text).
+COLORREF CellBackground(HWND list, int row, int column)
+{
+    const RECT r = CellRect(list, row, column);
+    return Pixel(list, r.left + 2, r.top + 2);
 }
 // Whether a list cell shows a pixel of (nearly) the colour: its text, drawn
 // with smoothed edges.
 bool CellHasColour(HWND list, int row, int column, COLORREF colour)
 {
-    RECT r{LVIR_BOUNDS, 0, 0, 0};
-    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
-    int x = r.left;
-    for (int c = 0; c < column; ++c) x += static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
-    const int w = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0));
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int i = x; i < x + w; ++i) {
-            POINT p{i, y};
-            ClientToScreen(list, &p);
-            if (Near(qplat::ScreenPixel(p.x, p.y), colour)) return true;
-        }
-    return false;
+    return AnyPixel(list, CellRect(list, row, column), colour);
 }
-
-const std::u16string kAny = JOURNAL_FILTER_ANY;
 
 class JournalView : public ScreenObjectTest<View> {
 protected:
@@ -112,15 +103,14 @@ TEST_F(JournalView, OpeningShowsRowZeroWithItsResultsAndEveryRecordCounted)
     int resultRows = 0;
     std::u16string sh, shReference;
     bool enabled[5] = {};
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         for (int c = 0; c < 6; ++c) row1.push_back(CellText(RecordList(d), 1, c));
         resultRows = RowCount(ResultList(d));
         sh = CellText(ResultList(d), 0, 1);
         shReference = CellText(ResultList(d), 0, 2);
         const int ids[5] = {View::kModeId, View::kDeleteId, View::kFilterId, View::kSaveReferId, View::kFilterResetId};
         for (int i = 0; i < 5; ++i) enabled[i] = Enabled(d, ids[i]);
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_EQ(screen->RecordCount(), 3);
     EXPECT_EQ(screen->RowCount(), 3);
     EXPECT_EQ(screen->SelectedRow(), 0);
@@ -142,11 +132,10 @@ TEST_F(JournalView, WithoutAReferenceProfileTheReferenceColumnIsEmpty)
         WriteParams(WheelParams(u"J1", refer));
         WriteJournal(u"J1", ThreeWheels());
         std::u16string sh, shReference = u"x";
-        EXPECT_TRUE(Run({[&](HWND d) {
+        EXPECT_TRUE(Run({AndClose([&](HWND d) {
             sh = CellText(ResultList(d), 0, 1);
             shReference = CellText(ResultList(d), 0, 2);
-            PostMessageW(d, WM_CLOSE, 0, 0);
-        }}));
+        })}));
         EXPECT_EQ(sh, u"27.97") << "the measured value is shown";
         EXPECT_EQ(shReference, u"") << "reference name \"" << qplat::ToUtf8(refer) << "\"";
     }
@@ -160,10 +149,10 @@ TEST_F(JournalView, AFilterListsTheMatchingRecordsThroughTheRowMapAndMarksItsCol
     bool resetEnabled = false;
     EXPECT_TRUE(Run(Join({ChooseFilter({1, 0, 0, 0}),
                           {[&](HWND) {
-                               // Date 01/12/26: records 0 and 1.
-                               EXPECT_EQ(screen->RowCount(), 2);
-                               EXPECT_EQ(screen->RowRecord(1), 1u);
-                           }},
+                              // Date 01/12/26: records 0 and 1.
+                              EXPECT_EQ(screen->RowCount(), 2);
+                              EXPECT_EQ(screen->RowRecord(1), 1u);
+                          }},
                           ChooseFilter({0, 1, 0, 0}),  // any date, "Car A"
                           {[&](HWND d) {
                               qplat::ProcessPendingMessages();
@@ -188,11 +177,10 @@ TEST_F(JournalView, AFilterListsTheMatchingRecordsThroughTheRowMapAndMarksItsCol
                                resetEnabled = Enabled(d, View::kFilterResetId);
                                PostCommand(d, View::kFilterResetId);
                            },
-                           [&](HWND d) {
+                           AndClose([&](HWND d) {
                                EXPECT_EQ(screen->RowCount(), 3);
                                EXPECT_FALSE(Enabled(d, View::kFilterResetId));
-                               PostMessageW(d, WM_CLOSE, 0, 0);
-                           }}})));
+                           })}})));
     EXPECT_EQ(dateCell, 0x00FFFFu);
     EXPECT_EQ(carCell, 0x00FFFFu);
     EXPECT_EQ(axleCell, 0x00FFFFu);
@@ -218,11 +206,10 @@ TEST_F(JournalView, DeletingWhileFilteredRemovesTheRecordTheRowShows)
                                EXPECT_EQ(screen->SelectedRow(), 0);
                                PostCommand(d, View::kFilterResetId);
                            },
-                           [&](HWND d) {
+                           AndClose([&](HWND d) {
                                EXPECT_EQ(screen->RowCount(), 2);
                                EXPECT_EQ(CellText(RecordList(d), 1, 1), u"Car B");
-                               PostMessageW(d, WM_CLOSE, 0, 0);
-                           }}})));
+                           })}})));
     EXPECT_EQ(question, Text(50017));
     // Exactly the other records, byte for byte, in their order.
     EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), Bytes(records[0]) + Bytes(records[1]));
@@ -278,10 +265,7 @@ TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)
                          qplat::FailFileWritesAfter(-1);
                          Answer(true, &failure)(box);
                      },
-                     [&](HWND d) {
-                         rowsAfter = RowCount(RecordList(d));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     AndClose([&](HWND d) { rowsAfter = RowCount(RecordList(d)); })}));
     EXPECT_EQ(failure, Text(SCREEN_SAVE_FAILED));
     EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
     EXPECT_EQ(rowsAfter, 3);
@@ -309,12 +293,10 @@ TEST_F(JournalView, AnAxleSaveCutOffHalfWayIsUndoneOrToldNeverListedAsStored)
                          TapCell(RecordList(d), 1, 0);
                          PostCommand(d, View::kDeleteId);
                      },
-                     Answer(true), Answer(true),
-                     [&](HWND d) {
+                     Answer(true), Answer(true), AndClose([&](HWND d) {
                          EXPECT_EQ(RowCount(RecordList(d)), 3) << "read again, nothing deleted";
                          EXPECT_EQ(CellText(RecordList(d), 0, 1), u"Car A");
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
     EXPECT_FALSE(std::filesystem::exists(undo));
 
@@ -344,12 +326,11 @@ TEST_F(JournalView, DeletingTheLastRecordEmptiesTheListAndTheResults)
     WriteJournal(u"J1", std::vector<QavJournalRecord>{ThreeWheels()[0]});
     bool modeEnabled = true, deleteEnabled = true;
     int resultRows = -1;
-    EXPECT_TRUE(Run({Command(View::kDeleteId), Answer(true), [&](HWND d) {
+    EXPECT_TRUE(Run({Command(View::kDeleteId), Answer(true), AndClose([&](HWND d) {
                          modeEnabled = Enabled(d, View::kModeId);
                          deleteEnabled = Enabled(d, View::kDeleteId);
                          resultRows = RowCount(ResultList(d));
-                         PostMessageW(d, WM_CLOSE, 0, 0);
-                     }}));
+                     })}));
     EXPECT_EQ(root.ReadFile(JournalPath(u"J1")).size(), 0u);
     EXPECT_EQ(screen->RowCount(), 0);
     EXPECT_EQ(screen->SelectedRow(), -1);
@@ -366,12 +347,11 @@ TEST_F(JournalView, EmptyAndMissingJournalsShowAnEmptyListWithoutANotice)
         screen = std::make_unique<View>();
         // The second step runs after anything the opening posted: a notice
         // box would be in front then.
-        EXPECT_TRUE(Run({[](HWND) {}, [=](HWND d) {
+        EXPECT_TRUE(Run({[](HWND) {}, AndClose([=](HWND d) {
                              *noBox = CJournalViewDlg::Current() && d == CJournalViewDlg::Current()->m_hWnd;
                              *rows = RowCount(RecordList(d));
                              *filterEnabled = Enabled(d, View::kFilterId);
-                             PostMessageW(d, WM_CLOSE, 0, 0);
-                         }}));
+                         })}));
         EXPECT_EQ(screen->SelectedRow(), -1);
         EXPECT_EQ(screen->ShownRow(), -1);
         EXPECT_EQ(screen->TableRows(), 0);
@@ -411,10 +391,7 @@ TEST_F(JournalView, AJournalThatCannotBeReadIsToldNotShownAsEmpty)
                              if (round == 0) qplat::SaveScreenPng(SnapshotPath("browser-unreadable"));
                              Answer(true, &notice)(box);
                          },
-                         [&](HWND d) {
-                             rows = RowCount(RecordList(d));
-                             PostMessageW(d, WM_CLOSE, 0, 0);
-                         }}));
+                         AndClose([&](HWND d) { rows = RowCount(RecordList(d)); })}));
         EXPECT_EQ(notice, Text(50066));
         EXPECT_EQ(rows, 0);
         EXPECT_EQ(screen->RecordCount(), 0);
@@ -435,10 +412,8 @@ TEST_F(JournalView, WithoutACurrentJournalTheOperatorIsToldWhereToChooseOne)
         screen = std::make_unique<View>();
         std::u16string notice;
         int rows = -1;
-        EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice), [&](HWND d) {
-                             rows = RowCount(RecordList(d));
-                             PostMessageW(d, WM_CLOSE, 0, 0);
-                         }}));
+        EXPECT_TRUE(
+            Run({[](HWND) {}, Answer(true, &notice), AndClose([&](HWND d) { rows = RowCount(RecordList(d)); })}));
         EXPECT_EQ(notice, Text(50070));
         EXPECT_EQ(rows, 0);
         // Nothing written: no journal file, the settings as they were.
@@ -463,13 +438,12 @@ TEST_F(JournalView, TheDiscTableListsTheRowsItsSwitchesAllowAndItsUnitsInGreen)
         WriteParams(p);
         WriteJournal(u"D1", std::vector<QodJournalRecord>{DiscRecord({u"03/12/26", u"Loco", u"7", u"2", u"1", u"D"})});
         screen = std::make_unique<View>();
-        EXPECT_TRUE(Run({[&](HWND d) {
+        EXPECT_TRUE(Run({AndClose([&](HWND d) {
             qplat::ProcessPendingMessages();
             *names = Column(ResultList(d), 0);
             *greenUnit = CellHasColour(ResultList(d), 0, 2, 0x009600);
             qplat::SaveScreenPng(SnapshotPath("browser-disc-table"));
-            PostMessageW(d, WM_CLOSE, 0, 0);
-        }}));
+        })}));
     };
     std::vector<std::u16string> names;
     bool green = false;
@@ -506,7 +480,7 @@ TEST_F(JournalView, ResultValuesAreColouredByTheirGrade)
     WriteReference(u"Ref1", WheelPoints());
     COLORREF out = 0, warning = 0, in = 0;
     bool blueValue = false, greenReference = false, whiteOnRed = false;
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         qplat::ProcessPendingMessages();
         HWND list = ResultList(d);
         out = CellBackground(list, 0, 1);
@@ -516,8 +490,7 @@ TEST_F(JournalView, ResultValuesAreColouredByTheirGrade)
         blueValue = CellHasColour(list, 2, 1, 0xFF0000);
         greenReference = CellHasColour(list, 2, 2, 0x009600);
         qplat::SaveScreenPng(SnapshotPath("browser-graded"));
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_EQ(screen->ShownResult().status[0], 2);
     EXPECT_EQ(screen->ShownResult().status[1], 1);
     EXPECT_EQ(out, 0x0000FFu);
@@ -551,14 +524,13 @@ TEST_F(JournalView, DiscJournalsShowTheMiddleSideAndHaveNoWheelCommands)
     std::u16string middle, left;
     bool saveButton = true, viewButton = true;
     int columns = 0;
-    EXPECT_TRUE(Run({[&](HWND d) {
+    EXPECT_TRUE(Run({AndClose([&](HWND d) {
         middle = CellText(RecordList(d), 0, 4);
         left = CellText(RecordList(d), 1, 4);
         saveButton = GetDlgItem(d, View::kSaveReferId) != nullptr;
         viewButton = GetDlgItem(d, View::kViewId) != nullptr;
         while (SendMessageW(ResultList(d), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(columns), 0) > 0) ++columns;
-        PostMessageW(d, WM_CLOSE, 0, 0);
-    }}));
+    })}));
     EXPECT_TRUE(screen->IsDisc());
     EXPECT_EQ(middle, Text(40513));
     EXPECT_EQ(left, Text(40511));

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -27,20 +26,20 @@ const std::string kMarkerProgram =
     "#!/bin/sh\nprintf '%s %s' \"$#\" \"$QAV5_ROOT\" > \"$QAV5_ROOT/marker.tmp\" && "
     "mv \"$QAV5_ROOT/marker.tmp\" \"$QAV5_ROOT/marker.txt\"\n";
 
+// The marker file, once the started program wrote it (empty after a hang
+// guard of 30 s).
+std::string WaitForMarker(const qtest::TempDeviceRoot& root)
+{
+    for (int i = 0; i < 3000; ++i) {
+        if (root.Exists(u"\\marker.txt")) return root.ReadFile(u"\\marker.txt");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "";
+}
+
 class Launcher : public qtest::DeviceRootTest {
 protected:
     void TearDown() override { qplat::SetModuleDevicePath(u""); }
-
-    // The marker file, once the started program wrote it (empty after a hang
-    // guard of 30 s).
-    std::string WaitForMarker() const
-    {
-        for (int i = 0; i < 3000; ++i) {
-            if (root.Exists(u"\\marker.txt")) return root.ReadFile(u"\\marker.txt");
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return "";
-    }
 };
 
 TEST_F(Launcher, InstallsTheProgramAndStartsItOnItsOwnRoot)
@@ -50,7 +49,7 @@ TEST_F(Launcher, InstallsTheProgramAndStartsItOnItsOwnRoot)
     root.WriteFile(u"\\qav5.exe", "an older program");
     EXPECT_EQ(LauncherMain(), LAUNCHER_STARTED);
     EXPECT_EQ(root.ReadFile(u"\\qav5.exe"), kMarkerProgram) << "an installed program is replaced";
-    EXPECT_EQ(WaitForMarker(), "0 " + root.Path()) << "no arguments, the launcher's root";
+    EXPECT_EQ(WaitForMarker(root), "0 " + root.Path()) << "no arguments, the launcher's root";
 }
 
 TEST_F(Launcher, WithoutAProgramFileNothingIsInstalledOrStarted)
@@ -123,12 +122,7 @@ TEST_F(LauncherProgram, StartsTheInstalledProgramAndEndsWithZero)
     std::string errors;
     EXPECT_EQ(Run(&errors), 0);
     EXPECT_TRUE(errors.empty()) << errors;
-    std::string marker;
-    for (int i = 0; i < 3000 && marker.empty(); ++i) {
-        if (root.Exists(u"\\marker.txt")) marker = root.ReadFile(u"\\marker.txt");
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_EQ(marker, "0 " + root.Path());
+    EXPECT_EQ(WaitForMarker(root), "0 " + root.Path());
 }
 
 TEST_F(LauncherProgram, AMissingProgramFileIsOneLineAndANonZeroStatus)

@@ -15,14 +15,7 @@
 
 namespace {
 
-using qtest::AnswerBox;
-using qtest::FindRow;
-using qtest::FrontDialog;
-using qtest::LanguageText;
-using qtest::Press;
-using qtest::RowText;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 using schemeui::Shown;
 
 const std::u16string kLongName = u"A reference profile whose name is far longer than its field";
@@ -56,8 +49,7 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
     InstallWheelRefers();
     WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    EXPECT_TRUE(RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         ASSERT_EQ(s.m_list.GetItemCount(), 3);
         EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
@@ -73,15 +65,14 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
         EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\B.ref"));
 
         // Another one goes after a yes, not after a no.
-        Delete(dlg, Row(u"Wheel A"), &boxes, {qtest::kBoxSecondButton});
+        Delete(dlg, Row(u"Wheel A"), &boxes, {kBoxSecondButton});
         EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
         Delete(dlg, Row(u"Wheel A"), &boxes);
         EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\A.ref"));
         EXPECT_EQ(Row(u"Wheel A"), -1);
         EXPECT_EQ(s.m_list.GetItemCount(), 2);
         Press(dlg, CReferListDlg::kBackId);
-    });
-    EXPECT_TRUE(RunScreen<CReferListDlg>(nullptr, owner));
+    }));
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50040), LanguageText(50025), LanguageText(50025)}));
     const ParamBlock saved = ReadSettings();
     EXPECT_EQ(SettingsText(saved.qavReferName), u"Wheel B");
@@ -97,8 +88,7 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
     WheelACurrentOfTypeX();
     std::vector<std::u16string> boxes;
     ParamBlock afterSame{}, afterLong{};
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         // Making the current one current again changes nothing.
         MakeCurrent(dlg, u"Wheel A");
         afterSame = ReadSettings();
@@ -114,7 +104,6 @@ TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeSt
         Delete(dlg, Row(kLongName), &boxes);
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(SettingsText(afterSame.qavReferName), u"Wheel A");
     EXPECT_EQ(SettingsText(afterSame.wheelTypeName), u"Type X");
     EXPECT_EQ(std::memcmp(&afterLong, &afterSame, sizeof afterLong), 0) << "the refusal leaves the settings";
@@ -131,16 +120,14 @@ TEST_F(ReferListTest, WithNoCurrentReferenceAFileWithoutANameIsNeitherMarkedNorK
     WriteSettings(1, [](ParamBlock&) {});
     std::vector<std::u16string> boxes;
     std::vector<std::u16string> marks;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
-        const int empty = qtest::FindRow(s.m_list, 0, u"Empty.ref");
+        const int empty = FindRow(s.m_list, 0, u"Empty.ref");
         ASSERT_GE(empty, 0);
         marks = Marks();
         Delete(dlg, empty, &boxes);
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(marks, std::vector<std::u16string>(4, u""));
     EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50025)}) << "asked, not refused as the current one";
     EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Empty.ref"));
@@ -155,15 +142,13 @@ TEST_F(ReferListTest, TheDiscDeviceListsItsOwnFolderAndKeepsTheWheelType)
         qplat::CopyField(b.qodReferName, PARAM_NAME_CHARS, u"Disc A");
         qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
     });
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         EXPECT_EQ(s.m_list.GetItemCount(), 2);
         EXPECT_EQ(Mark(Row(u"Disc A")), u"\u2022");
         MakeCurrent(dlg, u"Disc B");
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     const ParamBlock saved = ReadSettings();
     EXPECT_EQ(SettingsText(saved.qodReferName), u"Disc B");
     EXPECT_EQ(SettingsText(saved.qavReferName), u"");
@@ -175,8 +160,7 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
     InstallWheelRefers();
     WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavReferName, PARAM_NAME_CHARS, u"Wheel A"); });
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         ASSERT_EQ(s.m_list.GetSelected(), -1);
         AnswerBox(&boxes);
@@ -194,19 +178,18 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
         // A file that went meanwhile cannot be deleted: said, and its row goes
         // with it, as the card holds it no longer.
         DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");
-        Delete(dlg, Row(u"Wheel B"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(u"Wheel B"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         EXPECT_EQ(Row(u"Wheel B"), -1);
 
         // A deletion the card makes but does not confirm is told as such; the
         // file is gone, and so is its row.
         qplat::FailFileSyncsAfter(0);
-        Delete(dlg, Row(kLongName), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(kLongName), &boxes, {kBoxFirstButton, kBoxFirstButton});
         qplat::FailFileSyncsAfter(-1);
         EXPECT_EQ(Row(kLongName), -1);
         EXPECT_EQ(s.m_list.GetItemCount(), 1);
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50030), LanguageText(50030), LanguageText(50015),
                                                    LanguageText(50025), LanguageText(NAME_LIST_NOT_DELETED),
                                                    LanguageText(50025), LanguageText(SCREEN_NOT_CONFIRMED)}));
@@ -222,15 +205,14 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
     WriteSettings(1);
     std::vector<std::vector<std::u16string>> orders;
     std::vector<std::u16string> headers;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CReferListDlg>([&](HWND dlg) {
         CReferListDlg& s = Screen();
         RECT list;
         GetWindowRect(s.m_list.m_hWnd, &list);
         auto tapHeader = [&](int x) {
             qplat::StylusTap(list.left + x, list.top + 6);
             qplat::ProcessPendingMessages();
-            orders.push_back(qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
+            orders.push_back(ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
             LVCOLUMNW c{};
             WCHAR text[64] = {};
             c.mask = LVCF_TEXT;
@@ -239,15 +221,12 @@ TEST_F(ReferListTest, TheNameHeaderSortsBothWaysAndTheOthersDoNot)
             s.m_list.GetColumn(1, &c);
             headers.push_back(text);
         };
-        const std::vector<std::u16string> before = qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN);
         tapHeader(190 + 60);
         tapHeader(190 + 60);
         tapHeader(60);  // the file column
         EXPECT_EQ(orders[2], orders[1]) << "the file column does not sort";
-        (void)before;
         Press(dlg, CReferListDlg::kBackId);
     });
-    RunScreen<CReferListDlg>(nullptr, owner);
     ASSERT_EQ(orders.size(), 3u);
     EXPECT_EQ(orders[0], (std::vector<std::u16string>{u"Alpha", u"Beta", u"Gamma"}));
     EXPECT_EQ(orders[1], (std::vector<std::u16string>{u"Gamma", u"Beta", u"Alpha"}));

@@ -19,7 +19,6 @@ using qtest::FrontDialog;
 using qtest::Then;
 using schemeui::Centre;
 using schemeui::kDataMenu;
-using schemeui::SameIn;
 
 constexpr qtest::Spot kReferencesButton{130, 161};
 
@@ -48,8 +47,7 @@ protected:
     Places Measure()
     {
         Places p;
-        Then([&] {
-            HWND d = FrontDialog();
+        RunWithin<CReferListDlg>([&](HWND d) {
             HWND list = GetDlgItem(d, CReferListDlg::kListId);
             p.firstRow = schemeui::FirstRow(list);
             p.remove = Centre(GetDlgItem(d, CReferListDlg::kDeleteId));
@@ -58,7 +56,6 @@ protected:
             InflateRect(&p.currentField, -2, -2);
             qtest::Press(d, CReferListDlg::kBackId);
         });
-        RunScreen<CReferListDlg>(nullptr, owner);
         return p;
     }
 };
@@ -79,35 +76,10 @@ TEST_F(ReferListRun, AnEntryThatCannotBeOpenedLeavesTheOthersListed)
     s.Snap(Snap("listed")).Tap(at.firstRow).Tap(at.makeCurrent).Snap(Snap("chosen"));
     ASSERT_EQ(Run(s), 0);
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel B");
-    const qplat::Surface chosen = qtest::ReadPngFile(Snap("chosen"));
-    ASSERT_EQ(chosen.width, 480);
+    const qplat::Surface chosen = qtest::ReadSnapshot(Snap("chosen"));
     EXPECT_TRUE(qtest::AnyPixel(chosen, at.currentField, qtest::Dark)) << "the current name";
     const qplat::Surface listed = qtest::ReadPngFile(Snap("listed"));
     EXPECT_FALSE(qtest::AnyPixel(listed, at.currentField, qtest::Dark)) << "an empty field, without a caret";
-}
-
-// The box the program shows, in the language of the card, rendered here from
-// the language file's text: its buttons and the rectangle of its text.
-struct Box {
-    qtest::Spot first{};
-    RECT text{};
-    qplat::Surface picture;
-};
-Box RenderBox(HWND owner, int type, const std::u16string& text, const std::string& snapshot)
-{
-    Box b;
-    Then([&] {
-        HWND box = FrontDialog();
-        b.first = Centre(GetDlgItem(box, qtest::kBoxFirstButton));
-        GetWindowRect(GetDlgItem(box, qtest::kBoxTextId), &b.text);
-        qplat::ProcessPendingMessages();
-        EXPECT_TRUE(qplat::SaveScreenPng(snapshot));
-        qtest::Press(box, qtest::kBoxSecondButton);
-    });
-    CMessageDlg box;
-    box.Show(nullptr, owner, type, text.c_str());
-    b.picture = qtest::ReadPngFile(snapshot);
-    return b;
 }
 
 // A reference file the card keeps (read-only), deleted by taps after a yes:
@@ -124,16 +96,18 @@ TEST_F(ReferListRun, AFileThatCannotBeDeletedIsSaidSo)
         const Places at = Measure();
         ASSERT_GT(at.firstRow.y, 0);
         const std::string tag = language[0] == 'E' ? "en" : "ru";
-        const Box question = RenderBox(owner, MESSAGE_QUESTION, qtest::LanguageText(50027), Snap("question_" + tag));
-        const Box told = RenderBox(owner, MESSAGE_FAILURE, qtest::LanguageText(NAME_LIST_NOT_DELETED),
-                                   Snap("expected_" + tag));
+        // The boxes the program shows, in the language of the card, drawn
+        // here from the language file's texts.
+        const qtest::BoxPicture question =
+            qtest::DrawBox(owner, MESSAGE_QUESTION, qtest::LanguageText(50027), Snap("question_" + tag));
+        const qtest::BoxPicture told =
+            qtest::DrawBox(owner, MESSAGE_FAILURE, qtest::LanguageText(NAME_LIST_NOT_DELETED), Snap("expected_" + tag));
 
         qtest::Script s = OpenList();
         s.Tap(at.firstRow).Tap(at.remove).Tap(question.first).Snap(Snap("not_deleted_" + tag)).Tap(told.first);
         ASSERT_EQ(Run(s), 0);
-        const qplat::Surface shown = qtest::ReadPngFile(Snap("not_deleted_" + tag));
-        ASSERT_EQ(shown.width, 480);
-        EXPECT_TRUE(SameIn(shown, told.picture, told.text)) << "the box's text is the file's not deleted";
+        const qplat::Surface shown = qtest::ReadSnapshot(Snap("not_deleted_" + tag));
+        EXPECT_TRUE(qtest::ShowsBoxText(shown, told)) << "the box's text is the file's not deleted";
         EXPECT_TRUE(root.Exists(std::u16string(kAutorun) + u"Refer\\B.ref"));
     }
 }

@@ -50,8 +50,7 @@ protected:
     {
         Shown s;
         const std::string snapshot = Snap("expected");
-        Then([&] {
-            HWND d = FrontDialog();
+        RunWithin<CSchemeListDlg>([&](HWND d) {
             HWND list = GetDlgItem(d, CSchemeListDlg::kListId);
             s.firstRow = schemeui::FirstRow(list);
             s.firstName = qtest::RowText(CSchemeListDlg::Current()->m_list, 0, NAME_LIST_NAME_COLUMN);
@@ -61,7 +60,6 @@ protected:
             EXPECT_TRUE(qplat::SaveScreenPng(snapshot));
             qtest::Press(d, CSchemeListDlg::kBackId);
         });
-        RunScreen<CSchemeListDlg>(nullptr, owner);
         s.screen = qtest::ReadPngFile(snapshot);
         return s;
     }

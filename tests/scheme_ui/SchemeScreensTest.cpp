@@ -17,15 +17,7 @@
 
 namespace {
 
-using qtest::AnswerBox;
-using qtest::FindRow;
-using qtest::FrontDialog;
-using qtest::LanguageText;
-using qtest::Press;
-using qtest::RowText;
-using qtest::Then;
-using qtest::TypeInKeyboards;
-using qtest::WindowText;
+using namespace qtest;
 using schemeui::Shown;
 
 struct Position {
@@ -77,8 +69,7 @@ TEST_F(SchemeScreensTest, MakesASchemeCurrentAndDeletesAnotherButNotTheCurrent)
         qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
     });
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    EXPECT_TRUE(RunWithin<CSchemeListDlg>([&](HWND dlg) {
         CSchemeListDlg& s = List();
         ASSERT_EQ(s.m_list.GetItemCount(), 3) << "the wheel family's schemes only";
         EXPECT_EQ(CurrentShown(dlg), (Shown{u"Car 4 axles", u"Car 4 axles"}));
@@ -101,8 +92,7 @@ TEST_F(SchemeScreensTest, MakesASchemeCurrentAndDeletesAnotherButNotTheCurrent)
         AnswerBox(&boxes);
         Press(dlg, CSchemeListDlg::kMakeCurrentId);  // nothing selected now
         Press(dlg, CSchemeListDlg::kBackId);
-    });
-    EXPECT_TRUE(RunScreen<CSchemeListDlg>(nullptr, owner));
+    }));
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50041), LanguageText(50032), LanguageText(50031)}));
     EXPECT_EQ(qplat::FieldText(ReadSettings().wheelTypeName, PARAM_NAME_CHARS), u"");
 }
@@ -112,8 +102,7 @@ TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNor
     root.WriteFile(u"\\SDMMC\\Autorun\\Schemes\\Nameless.sch", "\r\n{\r\n41d-|||1r||||;\r\n}\r\nType:3\r\n");
     WriteSettings(1, [](ParamBlock&) {});
     std::vector<std::u16string> boxes, marks;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND dlg) {
         CSchemeListDlg& s = List();
         const int nameless = FindRow(s.m_list, 0, u"Nameless.sch");
         ASSERT_GE(nameless, 0);
@@ -121,7 +110,6 @@ TEST_F(SchemeScreensTest, WithNoCurrentSchemeAFileWithoutANameIsNeitherMarkedNor
         Delete(dlg, nameless, &boxes);
         Press(dlg, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(marks, std::vector<std::u16string>(4, u""));
     EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50032)}) << "asked, not refused as the current one";
     EXPECT_FALSE(SchemeFileExists(u"Nameless.sch"));
@@ -137,17 +125,15 @@ TEST_F(SchemeScreensTest, ASchemeFileThatCannotBeDeletedIsSaidAndStaysListed)
                                  std::filesystem::perms::owner_read);
     std::vector<std::u16string> boxes;
     bool listed = false, unconfirmedListed = true;
-    Then([&] {
-        HWND dlg = FrontDialog();
-        Delete(dlg, Row(u"Train 5 cars"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+    RunWithin<CSchemeListDlg>([&](HWND dlg) {
+        Delete(dlg, Row(u"Train 5 cars"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         listed = Row(u"Train 5 cars") != -1;
         qplat::FailFileSyncsAfter(0);
-        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         qplat::FailFileSyncsAfter(-1);
         unconfirmedListed = Row(u"Locomotive 2 bogies") != -1;
         Press(dlg, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50032), LanguageText(NAME_LIST_NOT_DELETED),
                                                    LanguageText(50032), LanguageText(SCREEN_NOT_CONFIRMED)}));
     EXPECT_NE(LanguageText(NAME_LIST_NOT_DELETED), LanguageText(SCREEN_SAVE_FAILED));
@@ -165,8 +151,7 @@ TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
         qplat::CopyField(b.wheelTypeName, PARAM_NAME_CHARS, u"Type X");
     });
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND dlg) {
         CSchemeListDlg& s = List();
         // The same scheme again: nothing in the settings changes, so the
         // wheel type stays.
@@ -181,10 +166,9 @@ TEST_F(SchemeScreensTest, ASchemeThatDoesNotLoadIsSaidAndStaysCurrent)
         qplat::ProcessPendingMessages();
         EXPECT_FALSE(IsWindowVisible(s.m_list.m_hWnd));
         EXPECT_FALSE(IsWindowVisible(s.m_scroll.bar.m_hWnd));
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 30, 90 + 22), 0xFFFFFFu);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 30, 90 + 22), 0xFFFFFFu);
         Press(dlg, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50053)});
     EXPECT_EQ(Current(), u"Broken");
 }
@@ -200,14 +184,12 @@ TEST_F(SchemeScreensTest, ASchemeNameLongerThanTheFieldIsNotMadeCurrent)
     WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles"); });
     const std::u16string shortName(49, u'S');
     std::vector<std::u16string> boxes;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND dlg) {
         AnswerBox(&boxes);
         MakeCurrent(dlg, shortName + u"long");
         EXPECT_EQ(CurrentShown(dlg), (Shown{u"Car 4 axles", u"Car 4 axles"}));
         Press(dlg, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(boxes, std::vector<std::u16string>{LanguageText(50092)});
     EXPECT_EQ(Current(), u"Car 4 axles");
 }
@@ -219,8 +201,7 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
     ASSERT_EQ(1, writer.Write(1, 8, 3, u"Eight", 2, 1));
     WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Nine"); });
     std::vector<int> positions;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND dlg) {
         CSchemeListDlg& s = List();
         HWND bar = s.m_scroll.bar.m_hWnd;
         EXPECT_FALSE(IsWindowVisible(bar)) << "no bar over the list";
@@ -233,8 +214,8 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
         EXPECT_EQ(low, 0);
         EXPECT_EQ(high, 15);
         // The first wheel at the frame's left, as type 3 draws it.
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 + 10, 90 + 25 - 3), 0xC1C1C1u);
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xFFFFFFu);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 + 10, 90 + 25 - 3), 0xC1C1C1u);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xFFFFFFu);
         for (int request : {SB_PAGERIGHT, SB_LINELEFT, SB_LEFT, SB_RIGHT, SB_LINERIGHT, SB_PAGELEFT}) {
             SendMessageW(dlg, WM_HSCROLL, MAKEWPARAM(request, 0), reinterpret_cast<LPARAM>(bar));
             positions.push_back(s.m_scroll.position);
@@ -243,7 +224,7 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
         positions.push_back(s.m_scroll.position);
         EXPECT_EQ(GetScrollPos(bar, SB_CTL), 7);
         qplat::ProcessPendingMessages();
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xC1C1C1u) << "moved left by 7";
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 - 3, 90 + 25 - 3), 0xC1C1C1u) << "moved left by 7";
 
         // Back to the list, then the 8-axle scheme's diagram fits the frame.
         Press(dlg, CSchemeListDlg::kToggleId);
@@ -255,7 +236,6 @@ TEST_F(SchemeScreensTest, TheDiagramTakesThePlaceOfTheListWithItsScrollRange)
         EXPECT_EQ(s.m_scroll.position, 0);
         Press(dlg, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(positions, (std::vector<int>{15, 10, 0, 15, 15, 0, 7}));
 }
 
@@ -263,19 +243,17 @@ TEST_F(SchemeScreensTest, OnlyTheNameColumnSorts)
 {
     WriteSettings(1);
     std::vector<std::vector<std::u16string>> orders;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND dlg) {
         CSchemeListDlg& s = List();
         RECT list;
         GetWindowRect(s.m_list.m_hWnd, &list);
         for (int x : {60, 190 + 60, 190 + 60, 380 + 10}) {
             qplat::StylusTap(list.left + x, list.top + 6);
             qplat::ProcessPendingMessages();
-            orders.push_back(qtest::ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
+            orders.push_back(ColumnTexts(s.m_list, NAME_LIST_NAME_COLUMN));
         }
         Press(dlg, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     const std::vector<std::u16string> up{u"Car 4 axles", u"Locomotive 2 bogies", u"Train 5 cars"};
     const std::vector<std::u16string> down{up.rbegin(), up.rend()};
     ASSERT_EQ(orders.size(), 4u);
@@ -290,8 +268,7 @@ TEST_F(SchemeScreensTest, TheEditorWritesASchemeThatLoadsBackToItsOrder)
     WriteSettings(1, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Car 4 axles"); });
     bool keyboardAtOpening = true;
     std::vector<std::u16string> shown;
-    Then([&] {
-        HWND list = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND list) {
         Then([&] {
             HWND dlg = FrontDialog();
             keyboardAtOpening = dlg != CSchemeEditDlg::Current()->m_hWnd;
@@ -314,7 +291,6 @@ TEST_F(SchemeScreensTest, TheEditorWritesASchemeThatLoadsBackToItsOrder)
         EXPECT_EQ(Mark(Row(u"Depot 12")), u"");
         Press(list, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_FALSE(keyboardAtOpening) << "the focus the first field gets at opening asks nothing";
     EXPECT_EQ(shown, (std::vector<std::u16string>{LanguageText(40409), u"1"}));
     ASSERT_TRUE(SchemeFileExists(u"Depot 12.sch"));
@@ -376,8 +352,7 @@ TEST_F(SchemeScreensTest, TheDiscDeviceRefusesSchemesNoOrderCanHold)
     WriteSettings(4);
     std::vector<std::u16string> boxes;
     bool stillOpen = false;
-    Then([&] {
-        HWND dlg = FrontDialog();
+    EXPECT_TRUE(RunWithin<CSchemeEditDlg>([&](HWND dlg) {
         CSchemeEditDlg& e = Editor();
         EXPECT_TRUE(IsWindowVisible(e.m_layoutCombo.m_hWnd));
         EXPECT_EQ(WindowText(GetDlgItem(dlg, CSchemeEditDlg::kLayoutLabelId)), LanguageText(40430));
@@ -402,8 +377,7 @@ TEST_F(SchemeScreensTest, TheDiscDeviceRefusesSchemesNoOrderCanHold)
         stillOpen = FrontDialog() == dlg;
         // Two cars of 36 three-disc axles fit.
         Press(dlg, CSchemeEditDlg::kSaveId);
-    });
-    EXPECT_TRUE(RunScreen<CSchemeEditDlg>(nullptr, owner));
+    }));
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50033), LanguageText(50033), LanguageText(50015)}));
     EXPECT_TRUE(SchemeFileExists(u"Too long a train.sch", u"Schemes_QOD"));
@@ -415,8 +389,7 @@ TEST_F(SchemeScreensTest, TheDiscDeviceRefusesSchemesNoOrderCanHold)
 TEST_F(SchemeScreensTest, ThePreviewShowsTheFirstCarOfTheNumbersChosen)
 {
     WriteSettings(4);
-    Then([&] {
-        HWND dlg = FrontDialog();
+    RunWithin<CSchemeEditDlg>([&](HWND dlg) {
         CSchemeEditDlg& e = Editor();
         e.m_axlesCombo.SetCurSel(8);  // 9 axles
         e.m_layoutCombo.SetCurSel(2);  // three discs
@@ -430,14 +403,13 @@ TEST_F(SchemeScreensTest, ThePreviewShowsTheFirstCarOfTheNumbersChosen)
         GetScrollRange(e.m_scroll.bar.m_hWnd, SB_CTL, &low, &high);
         EXPECT_EQ(high, 15);
         // The middle disc of the first axle, not measured.
-        EXPECT_EQ(qtest::ClientPixel(dlg, 10 + 13 + 10, 90 + 25 + 30 - 5), 0xC1C1C1u);
+        EXPECT_EQ(ClientPixel(dlg, 10 + 13 + 10, 90 + 25 + 30 - 5), 0xC1C1C1u);
         Press(dlg, CSchemeEditDlg::kPreviewId);
         EXPECT_TRUE(IsWindowVisible(e.m_carsEdit.m_hWnd));
         EXPECT_TRUE(IsWindowVisible(e.m_layoutCombo.m_hWnd));
         EXPECT_FALSE(IsWindowVisible(e.m_scroll.bar.m_hWnd));
         Press(dlg, CSchemeEditDlg::kBackId);
     });
-    RunScreen<CSchemeEditDlg>(nullptr, owner);
     EXPECT_EQ(root.ReadFile(u"\\SDMMC\\Autorun\\Schemes_QOD\\New scheme.sch"), "") << "closing writes nothing";
 }
 
@@ -451,8 +423,7 @@ TEST_F(SchemeScreensTest, TheScreensSpeakTheCurrentLanguage)
     WriteSettings(4, [](ParamBlock& b) { qplat::CopyField(b.qodSchemeName, PARAM_NAME_CHARS, u"Disc train 3 cars"); });
     std::u16string listLabel, editorLabel;
     LONG currentStyle = 0;
-    Then([&] {
-        HWND list = FrontDialog();
+    RunWithin<CSchemeListDlg>([&](HWND list) {
         listLabel = WindowText(GetDlgItem(list, CSchemeListDlg::kCurrentLabelId));
         currentStyle = GetWindowLongW(GetDlgItem(list, CSchemeListDlg::kCurrentEditId), GWL_STYLE);
         EXPECT_EQ(List().m_list.GetItemCount(), 2) << "the disc family's schemes";
@@ -466,7 +437,6 @@ TEST_F(SchemeScreensTest, TheScreensSpeakTheCurrentLanguage)
         Press(list, CSchemeListDlg::kNewId);
         Press(list, CSchemeListDlg::kBackId);
     });
-    RunScreen<CSchemeListDlg>(nullptr, owner);
     EXPECT_EQ(listLabel, u"Текущая схема");
     EXPECT_NE(currentStyle & ES_READONLY, 0) << "the current scheme changes only through make current";
     EXPECT_EQ(editorLabel, u"Дисков на оси");

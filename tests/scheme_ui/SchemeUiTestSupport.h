@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "platform/WinText.h"
 #include "platform/gdi/Surface.h"
 #include "scheme/ui/NameList.h"
+#include "tests/support/BoxPicture.h"
 #include "tests/support/ProgramScript.h"
 #include "tests/ui/ScreenTestSupport.h"
 
@@ -28,14 +30,7 @@ inline std::u16string Utf16(const std::string& text)
     return qplat::FromUtf8(text);
 }
 
-// The middle of a window on the screen, where a tap of the program's script
-// lands on it.
-inline qtest::Spot Centre(HWND window)
-{
-    RECT r{};
-    GetWindowRect(window, &r);
-    return qtest::Spot{static_cast<int>((r.left + r.right) / 2), static_cast<int>((r.top + r.bottom) / 2)};
-}
+using qtest::Centre;
 
 // A place on the first row of a name list (in its file column), where a tap of
 // the program's script chooses that row.
@@ -98,6 +93,14 @@ protected:
         qplat::FailFileSyncsAfter(-1);
         qtest::ScreenFixture::TearDown();
     }
+    // Runs the screen with `inside` queued for its modal loop: it gets the
+    // screen once it is up.
+    template <class Dlg>
+    BOOL RunWithin(std::function<void(HWND)> inside)
+    {
+        qtest::Then([inside] { inside(qtest::FrontDialog()); });
+        return RunScreen<Dlg>(nullptr, owner);
+    }
     // The shipped schemes of both families on the card.
     void InstallShippedSchemes()
     {
@@ -125,14 +128,7 @@ protected:
         SchemeUiTest::SetUp();
         dir = std::filesystem::path(QAV5_BINARY_DIR) / "snapshots";
         std::filesystem::create_directories(dir);
-        const std::filesystem::path rootPath(root.Path());
-        scriptDir = rootPath.parent_path() / (rootPath.filename().string() + "-run");
-        std::filesystem::create_directories(scriptDir);
-    }
-    void TearDown() override
-    {
-        std::filesystem::remove_all(scriptDir);
-        SchemeUiTest::TearDown();
+        scriptDir = root.Beside("-run");
     }
     int RunText(const std::string& text)
     {

@@ -69,31 +69,27 @@ COLORREF Pixel(int x, int y)
     return qplat::PixelToColor(Shot().At(x, y));
 }
 
-bool AnyPixel(int x0, int y0, int x1, int y1, COLORREF colour)
+// Whether any pixel of the rectangle from (x0, y0) to (x1, y1) passes.
+bool Any(int x0, int y0, int x1, int y1, const std::function<bool(COLORREF)>& test)
 {
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x)
-            if (Pixel(x, y) == colour) return true;
+            if (test(Pixel(x, y))) return true;
     return false;
 }
-
+bool AnyPixel(int x0, int y0, int x1, int y1, COLORREF colour)
+{
+    return Any(x0, y0, x1, y1, [colour](COLORREF c) { return c == colour; });
+}
 // Text is smoothed: its pixels are dark, not all black.
 bool AnyDark(int x0, int y0, int x1, int y1)
 {
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) {
-            const COLORREF c = Pixel(x, y);
-            if ((c & 0xFF) < 0x60 && ((c >> 8) & 0xFF) < 0x60 && ((c >> 16) & 0xFF) < 0x60) return true;
-        }
-    return false;
+    return Any(x0, y0, x1, y1,
+               [](COLORREF c) { return (c & 0xFF) < 0x60 && ((c >> 8) & 0xFF) < 0x60 && ((c >> 16) & 0xFF) < 0x60; });
 }
-
 bool AllWhite(int x0, int y0, int x1, int y1)
 {
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x)
-            if (Pixel(x, y) != kWhite) return false;
-    return true;
+    return !Any(x0, y0, x1, y1, [](COLORREF c) { return c != kWhite; });
 }
 
 int RightmostNonWhite(int y0, int y1, int x0, int x1)

@@ -18,13 +18,7 @@
 
 namespace {
 
-using qtest::AnswerBox;
-using qtest::FrontDialog;
-using qtest::LanguageText;
-using qtest::Press;
-using qtest::RowText;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 
 constexpr int kRadioType1 = CBTDeviceListDlg::kFirstRadioId;
 constexpr int kRadioType2 = CBTDeviceListDlg::kFirstRadioId + 1;
@@ -33,9 +27,17 @@ constexpr int kRadioType3 = CBTDeviceListDlg::kFirstRadioId + 2;
 class BTDeviceListTest : public sensorui::SensorScreensTest {
 protected:
     static CBTDeviceListDlg& Screen() { return *CBTDeviceListDlg::Current(); }
-    static std::vector<std::u16string> Rows() { return qtest::ColumnTexts(Screen().m_list, 0); }
-    static std::vector<std::u16string> Marks() { return qtest::ColumnTexts(Screen().m_list, 1); }
-    static int Row(const std::u16string& name) { return qtest::FindRow(Screen().m_list, 0, name); }
+    static std::vector<std::u16string> Rows() { return ColumnTexts(Screen().m_list, 0); }
+    static std::vector<std::u16string> Marks() { return ColumnTexts(Screen().m_list, 1); }
+    static int Row(const std::u16string& name) { return FindRow(Screen().m_list, 0, name); }
+    // The row chosen and deleted, the box that asks or refuses answered with
+    // `button`.
+    static void Delete(HWND dlg, int row, std::vector<std::u16string>* boxes, int button = kBoxFirstButton)
+    {
+        Screen().m_list.SelectItem(row);
+        AnswerBox(boxes, button);
+        Press(dlg, CBTDeviceListDlg::kDeleteId);
+    }
     BOOL Run(std::function<void(HWND)> steps, CLinkMonitor* monitor = nullptr)
     {
         Then([steps] { steps(FrontDialog()); });
@@ -124,16 +126,10 @@ TEST_F(BTDeviceListTest, DeletingRefusesTheCurrentSensorAndRewritesTheFile)
     std::vector<std::u16string> boxes;
     bool deleteEnabledAtEnd = true;
     Run([&](HWND dlg) {
-        Screen().m_list.SelectItem(Row(u"LX412 11111"));
-        AnswerBox(&boxes);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
-        Screen().m_list.SelectItem(Row(u"LX412 33333"));
-        AnswerBox(&boxes, qtest::kBoxSecondButton);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Delete(dlg, Row(u"LX412 11111"), &boxes);
+        Delete(dlg, Row(u"LX412 33333"), &boxes, kBoxSecondButton);
         EXPECT_EQ(ReadRecords().size(), 3u) << "no: nothing removed";
-        Screen().m_list.SelectItem(Row(u"LX412 33333"));
-        AnswerBox(&boxes);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Delete(dlg, Row(u"LX412 33333"), &boxes);
         EXPECT_EQ(Rows(), std::vector<std::u16string>{u"LX412 11111"});
         // The gauge's sensor, the last one of its type: the current one stays
         // too, until another type is chosen.
@@ -144,13 +140,9 @@ TEST_F(BTDeviceListTest, DeletingRefusesTheCurrentSensorAndRewritesTheFile)
         AnswerBox(&boxes);
         Press(dlg, CBTDeviceListDlg::kSelectId);
         Press(dlg, kRadioType2);
-        Screen().m_list.SelectItem(Row(u"QUN 22222"));
-        AnswerBox(&boxes);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Delete(dlg, Row(u"QUN 22222"), &boxes);
         Press(dlg, kRadioType1);
-        Screen().m_list.SelectItem(Row(u"LX412 11111"));
-        AnswerBox(&boxes);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Delete(dlg, Row(u"LX412 11111"), &boxes);
         deleteEnabledAtEnd = IsWindowEnabled(GetDlgItem(dlg, CBTDeviceListDlg::kDeleteId)) != 0;
         Press(dlg, CBTDeviceListDlg::kBackId);
     });
@@ -165,9 +157,7 @@ TEST_F(BTDeviceListTest, DeletingRefusesTheCurrentSensorAndRewritesTheFile)
     WriteRecords({Record(1, u"LX412 11111", u"126f000011")});
     WriteSettings(1, [](ParamBlock& b) { MakeCurrent(b, 1, u"", u"", u""); });
     Run([&](HWND dlg) {
-        Screen().m_list.SelectItem(0);
-        AnswerBox(&boxes);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Delete(dlg, 0, &boxes);
         deleteEnabledAtEnd = IsWindowEnabled(GetDlgItem(dlg, CBTDeviceListDlg::kDeleteId)) != 0;
         Press(dlg, CBTDeviceListDlg::kBackId);
     });
@@ -183,9 +173,7 @@ TEST_F(BTDeviceListTest, WithNoCurrentSensorARecordWithoutANameIsNeitherMarkedNo
     std::vector<std::u16string> boxes, marks;
     Run([&](HWND dlg) {
         marks = Marks();
-        Screen().m_list.SelectItem(Row(u""));
-        AnswerBox(&boxes);
-        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        Delete(dlg, Row(u""), &boxes);
         Press(dlg, CBTDeviceListDlg::kBackId);
     });
     EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u""}));
@@ -239,8 +227,8 @@ TEST_F(BTDeviceListTest, TheDeviceTypeFrameHoldsItsFourChoicesInEitherLanguage)
             GetWindowRect(GetDlgItem(dlg, kRadioType1 + 3), &last);
             MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&last), 2);
             sensorui::Snapshot(std::string("bt_device_list_") + language + ".png");
-            bottomEdge = qtest::ClientPixel(dlg, 60, 65 + 130 - 1);
-            below = qtest::ClientPixel(dlg, 60, 65 + 130 + 2);
+            bottomEdge = ClientPixel(dlg, 60, 65 + 130 - 1);
+            below = ClientPixel(dlg, 60, 65 + 130 + 2);
             Press(dlg, CBTDeviceListDlg::kBackId);
         });
         EXPECT_EQ(bottomEdge, 0x000000u) << language;
@@ -267,7 +255,7 @@ TEST_F(BTDeviceListTest, PairsWithASimulatedGaugeAndTheMonitorConnects)
             Then([&] {
                 HWND search = FrontDialog();
                 sensorui::RunSearch(search);
-                found = qtest::ColumnTexts(CDlgFindBTD::Current()->m_list, 0);
+                found = ColumnTexts(CDlgFindBTD::Current()->m_list, 0);
                 CDlgFindBTD::Current()->m_list.SelectItem(0);
                 Press(search, CDlgFindBTD::kAddId);
             });
@@ -275,9 +263,7 @@ TEST_F(BTDeviceListTest, PairsWithASimulatedGaugeAndTheMonitorConnects)
             marks = Marks();
             EXPECT_EQ(Rows(), std::vector<std::u16string>{u"QUN 54321"});
             // The new sensor is the current one now: it stays.
-            Screen().m_list.SelectItem(0);
-            AnswerBox(&boxes);
-            Press(dlg, CBTDeviceListDlg::kDeleteId);
+            Delete(dlg, 0, &boxes);
             sensorui::Snapshot("bt_device_list_paired.png");
             Press(dlg, CBTDeviceListDlg::kBackId);
         },

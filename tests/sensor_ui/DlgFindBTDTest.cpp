@@ -13,13 +13,7 @@
 
 namespace {
 
-using qtest::AnswerBox;
-using qtest::FrontDialog;
-using qtest::LanguageText;
-using qtest::Press;
-using qtest::RowText;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 using sensorui::RunSearch;
 
 constexpr BT_ADDR kGauge = 0x00126F000001ULL;
@@ -28,7 +22,7 @@ constexpr BT_ADDR kHead = 0x00126F000002ULL;
 class FindBTDTest : public sensorui::SensorScreensTest {
 protected:
     static CDlgFindBTD& Screen() { return *CDlgFindBTD::Current(); }
-    static std::vector<std::u16string> Rows() { return qtest::ColumnTexts(Screen().m_list, 0); }
+    static std::vector<std::u16string> Rows() { return ColumnTexts(Screen().m_list, 0); }
     static std::u16string Status(HWND dlg) { return WindowText(GetDlgItem(dlg, CDlgFindBTD::kStatusId)); }
     static bool AddEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, CDlgFindBTD::kAddId)) != 0; }
     // Runs the search screen with `steps` inside it.
@@ -37,6 +31,27 @@ protected:
         Then([steps] { steps(FrontDialog()); });
         CLinkMonitor monitor;
         return RunScreen<CDlgFindBTD>(nullptr, owner, &monitor);
+    }
+    // A search over the devices in reach, with a budget for failed name
+    // queries when `budgetMs` is given: the rows it listed, its status line
+    // and the name queries that failed.
+    struct Found {
+        std::vector<std::u16string> rows;
+        std::u16string status;
+        int failedQueries = 0;
+    };
+    Found Search(int budgetMs = 0)
+    {
+        Found found;
+        Run([&](HWND dlg) {
+            if (budgetMs) Screen().m_nameBudgetMs = budgetMs;
+            RunSearch(dlg, 30);
+            found.rows = Rows();
+            found.status = Status(dlg);
+            found.failedQueries = Screen().m_failedNameQueries;
+            Press(dlg, CDlgFindBTD::kBackId);
+        });
+        return found;
     }
 };
 
@@ -90,7 +105,7 @@ TEST_F(FindBTDTest, OnlySensorsOfTheChosenTypeAreListed)
     Run([&](HWND dlg) {
         RunSearch(dlg);
         heads = Rows();
-        addresses = qtest::ColumnTexts(Screen().m_list, 1);
+        addresses = ColumnTexts(Screen().m_list, 1);
         Press(dlg, CDlgFindBTD::kBackId);
     });
     EXPECT_EQ(heads, (std::vector<std::u16string>{u"LX412 11111", u"LX413 22222"}));
@@ -187,14 +202,14 @@ TEST_F(FindBTDTest, SettingsThatCannotBeSavedTakeTheAddedRecordBackOut)
         // The settings file cannot be replaced: a folder stands in its place.
         DeleteFileW(settingsPath.c_str());
         CreateDirectoryW(settingsPath.c_str(), nullptr);
-        Screen().m_list.SelectItem(qtest::FindRow(Screen().m_list, 0, u"QUN 12345"));
+        Screen().m_list.SelectItem(FindRow(Screen().m_list, 0, u"QUN 12345"));
         AnswerBox(&boxes);
         Press(dlg, CDlgFindBTD::kAddId);
         fileAfterUndo = root.ReadFile(std::u16string(kAutorun) + u"BTDevice.qav");
 
         // Neither file can be written: the record stays, and that is said too.
         qplat::FailFileWritesAfter(BT_DEVICE_RECORD_SIZE);
-        qtest::AnswerBoxes(&boxes, {qtest::kBoxFirstButton, qtest::kBoxFirstButton});
+        AnswerBoxes(&boxes, {kBoxFirstButton, kBoxFirstButton});
         Press(dlg, CDlgFindBTD::kAddId);
         qplat::FailFileWritesAfter(-1);
         RemoveDirectoryW(settingsPath.c_str());
@@ -232,19 +247,11 @@ TEST_F(FindBTDTest, ADeviceThatNeverTellsItsNameIsLeftOutAndTheOthersFound)
     // A name longer than any query takes: the query keeps failing.
     Announce("QUN " + std::string(300, '9'), 0x00126F000012ULL);
     WriteSettings(2);
-    std::vector<std::u16string> rows;
-    std::u16string status;
-    int failed = 0;
-    Run([&](HWND dlg) {
-        RunSearch(dlg, 30);
-        rows = Rows();
-        status = Status(dlg);
-        failed = Screen().m_failedNameQueries;
-        Press(dlg, CDlgFindBTD::kBackId);
-    });
-    EXPECT_EQ(rows, std::vector<std::u16string>{u"QUN 12345"});
-    EXPECT_EQ(status, LanguageText(50037));
-    EXPECT_EQ(failed, 1 + FIND_BTD_NAME_TRIES) << "the time-out once, the failing query as often as one device may";
+    const Found found = Search();
+    EXPECT_EQ(found.rows, std::vector<std::u16string>{u"QUN 12345"});
+    EXPECT_EQ(found.status, LanguageText(50037));
+    EXPECT_EQ(found.failedQueries, 1 + FIND_BTD_NAME_TRIES)
+        << "the time-out once, the failing query as often as one device may";
 }
 
 TEST_F(FindBTDTest, FailingNameQueriesShareOneBudgetForTheWholeSearch)
@@ -253,21 +260,11 @@ TEST_F(FindBTDTest, FailingNameQueriesShareOneBudgetForTheWholeSearch)
     for (int i = 0; i < 3; ++i) Announce("QUN " + std::string(300, char('1' + i)), 0x00126F000020ULL + i);
     Announce("QUN 54321", 0x00126F000030ULL);
     WriteSettings(2);
-    std::vector<std::u16string> rows;
-    std::u16string status;
-    int failed = 0;
-    Run([&](HWND dlg) {
-        // Seven failed queries for the whole search, however many devices fail.
-        Screen().m_nameBudgetMs = 7 * FIND_BTD_NAME_PAUSE_MS;
-        RunSearch(dlg, 30);
-        rows = Rows();
-        status = Status(dlg);
-        failed = Screen().m_failedNameQueries;
-        Press(dlg, CDlgFindBTD::kBackId);
-    });
-    EXPECT_EQ(failed, 7);
-    EXPECT_EQ(rows, std::vector<std::u16string>{u"QUN 12345"}) << "the device after the spent budget is left out";
-    EXPECT_EQ(status, LanguageText(50037));
+    // Seven failed queries for the whole search, however many devices fail.
+    const Found found = Search(7 * FIND_BTD_NAME_PAUSE_MS);
+    EXPECT_EQ(found.failedQueries, 7);
+    EXPECT_EQ(found.rows, std::vector<std::u16string>{u"QUN 12345"}) << "the device after the spent budget is left out";
+    EXPECT_EQ(found.status, LanguageText(50037));
 }
 
 TEST_F(FindBTDTest, TheListStopsAtTenAndTheLookupIsEnded)

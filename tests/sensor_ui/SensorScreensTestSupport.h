@@ -134,14 +134,7 @@ protected:
     {
         SensorScreensTest::SetUp();
         root.MakeFolder(u"\\SDMMC\\Autorun\\DB");
-        dir = std::filesystem::path(root.Path()).parent_path() /
-              (std::filesystem::path(root.Path()).filename().string() + "-run");
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        std::filesystem::remove_all(dir);
-        SensorScreensTest::TearDown();
+        dir = root.Beside("-run");
     }
     int Run(const std::string& script) { return qtest::RunProgramScript(root.Path(), dir / "script.txt", script); }
     std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }

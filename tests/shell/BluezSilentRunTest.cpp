@@ -8,14 +8,11 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 #include "settings/DeviceSetup.h"
 #include "tests/sensor/BluezTestSupport.h"
@@ -46,55 +43,59 @@ static_assert(kBound < kDeadline);
 // Which silent peer, and the stack named ("bluez") or chosen by the bus ("").
 using Case = std::tuple<std::string, std::string>;
 
-class BluezSilentRun : public ::testing::TestWithParam<Case> {
+// A run with the wheel head paired, whose link the monitor keeps trying.
+class PairedHeadRun : public qtest::ProgramRunTest {
+protected:
+    void SetUp() override
+    {
+        qtest::ProgramRunTest::SetUp();
+        qtest::WriteParams(root, [](ParamBlock& b) {
+            b.deviceType = 1;
+            qtest::PairSensor(b, 1, u"00126f0de301", u"LX412 12345");
+        });
+    }
+    static long long Ms(Clock::duration d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); }
+    // From the start screen (after `first`) into the settings menu and back,
+    // and the end; the snapshots' times are when the action before each was
+    // done. The menu did open, and closed again.
+    void RunSettingsAndBack(const std::string& first = "")
+    {
+        const std::string script = first + "snapshot " + Snap("start") + "\ntap 88 85\nsnapshot " + Snap("settings") +
+                                   "\ntap 453 25\nsnapshot " + Snap("back") + "\nquit\n";
+        ASSERT_EQ(0, Run(script));
+        end = Clock::now();
+        start = fs::last_write_time(Snap("start"));
+        settings = fs::last_write_time(Snap("settings"));
+        back = fs::last_write_time(Snap("back"));
+        const qplat::Surface menu = Png("settings");
+        EXPECT_NE(menu.pixels, Png("start").pixels) << "the settings menu opened";
+        EXPECT_NE(menu.pixels, Png("back").pixels) << "and closed again";
+    }
+
+    Clock::time_point start, settings, back, end;
+};
+
+class BluezSilentRun : public PairedHeadRun, public ::testing::WithParamInterface<Case> {
 protected:
     BluezSilentRun() : mock(std::get<0>(GetParam()).c_str()) {}
     void SetUp() override
     {
         ASSERT_TRUE(mock.Ok()) << "the silent peer did not start";
         stack = std::make_unique<ScopedEnv>("QAV5_BLUETOOTH", std::get<1>(GetParam()));
-        qtest::LayOutCard(root);
-        qtest::WriteParams(root, [](ParamBlock& b) {
-            b.deviceType = 1;
-            ParamBTRecord* r = SensorRecordOf(&b, 1);
-            std::memset(r, 0, sizeof *r);
-            qplat::CopyField(r->address, 20, u"00126f0de301");
-            qplat::CopyField(r->name, 12, u"LX412 12345");
-            qplat::CopyField(r->pin, 5, u"1235");
-        });
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-silent");
-        fs::create_directories(dir);
+        PairedHeadRun::SetUp();
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-    static long long Ms(Clock::duration d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); }
 
     MockBluez mock;
     std::unique_ptr<ScopedEnv> stack;
-    qtest::TempDeviceRoot root;
-    fs::path dir;
 };
 
 TEST_P(BluezSilentRun, TheSettingsTapTheWayBackAndTheEndEachTakeAFewSeconds)
 {
     ASSERT_FALSE(fs::exists(qplat::NeighbourhoodPath())) << "the stack is chosen by the bus";
-    // Each snapshot's time is when the action before it was done.
-    const std::string script = "snapshot " + Snap("start") + "\ntap 88 85\nsnapshot " + Snap("settings") +
-                               "\ntap 453 25\nsnapshot " + Snap("back") + "\nquit\n";
-    ASSERT_EQ(0, qtest::RunProgramScript(root.Path(), dir / "script.txt", script));
-    const Clock::time_point end = Clock::now();
-    const Clock::time_point start = fs::last_write_time(Snap("start"));
-    const Clock::time_point settings = fs::last_write_time(Snap("settings"));
-    const Clock::time_point back = fs::last_write_time(Snap("back"));
+    ASSERT_NO_FATAL_FAILURE(RunSettingsAndBack());
     EXPECT_LT(settings - start, kBound) << "the Settings tap took " << Ms(settings - start) << " ms";
     EXPECT_LT(back - settings, kBound) << "the way back took " << Ms(back - settings) << " ms";
     EXPECT_LT(end - back, kBound) << "the end took " << Ms(end - back) << " ms";
-    // The menu did open, and closed again.
-    const qplat::Surface menu = qtest::ReadPngFile(Snap("settings"));
-    ASSERT_EQ(480, menu.width);
-    EXPECT_NE(menu.pixels, qtest::ReadPngFile(Snap("start")).pixels);
-    EXPECT_NE(menu.pixels, qtest::ReadPngFile(Snap("back")).pixels);
 }
 
 TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
@@ -103,11 +104,9 @@ TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
     std::ofstream(script) << "snapshot " << Snap("up") << "\nwait 600000\nquit\n";
     qtest::ProgramProcess run(root.Path(), script);
     ASSERT_TRUE(run.Started());
-    // A hang guard only: the snapshot comes as soon as the start screen is up
-    // and the link monitor runs.
-    for (int i = 0; i < 6000 && !fs::exists(Snap("up")); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(fs::exists(Snap("up"))) << "the program did not come up";
+    // The snapshot comes as soon as the start screen is up and the link
+    // monitor runs.
+    ASSERT_TRUE(qtest::AwaitFile(Snap("up"))) << "the program did not come up";
 
     const auto asked = std::chrono::steady_clock::now();
     ASSERT_TRUE(run.Signal(SIGTERM));
@@ -121,46 +120,24 @@ TEST_P(BluezSilentRun, SigtermEndsTheProgramWithinAFewSeconds)
 // A BlueZ that answers, with a sensor whose pairing never comes back (a
 // sensor switched off keeps BlueZ's call for the page time): the Settings tap
 // stops the link monitor, which no longer waits for that call.
-TEST(BluezHangingPairRun, TheSettingsTapDoesNotWaitForThePairing)
+class BluezHangingPairRun : public PairedHeadRun {};
+
+TEST_F(BluezHangingPairRun, TheSettingsTapDoesNotWaitForThePairing)
 {
     MockBluez mock;
     ASSERT_TRUE(mock.Ok()) << "the mocked BlueZ did not start";
-    qtest::TempDeviceRoot root;
-    qtest::LayOutCard(root);
-    qtest::WriteParams(root, [](ParamBlock& b) {
-        b.deviceType = 1;
-        ParamBTRecord* r = SensorRecordOf(&b, 1);
-        std::memset(r, 0, sizeof *r);
-        qplat::CopyField(r->address, 20, u"00126f0de301");
-        qplat::CopyField(r->name, 12, u"LX412 12345");
-        qplat::CopyField(r->pin, 5, u"1235");
-    });
-    const fs::path dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-pair");
-    fs::create_directories(dir);
     const fs::path marker = dir / "pairing-started";
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:0D:E3:01 1235 LX412 12345"));
     ASSERT_EQ("ok", mock.Ask("pairhangs 00:12:6F:0D:E3:01 " + marker.string()));
-    auto snap = [&](const char* name) { return (dir / (std::string(name) + ".png")).string(); };
     // Nothing on the screen shows a pairing under way: the monitor's first
     // cycle begins it as soon as the start screen is up, and the marker's
     // time proves it began before the tap.
-    const std::string script = "wait 5000\nsnapshot " + snap("start") + "\ntap 88 85\nsnapshot " + snap("settings") +
-                               "\ntap 453 25\nsnapshot " + snap("back") + "\nquit\n";
-    ASSERT_EQ(0, qtest::RunProgramScript(root.Path(), dir / "script.txt", script));
+    ASSERT_NO_FATAL_FAILURE(RunSettingsAndBack("wait 5000\n"));
     ASSERT_TRUE(fs::exists(marker)) << "the pairing never began";
-    const Clock::time_point start = fs::last_write_time(snap("start"));
     ASSERT_LE(fs::last_write_time(marker), start) << "the pairing began only after the tap";
-    const Clock::time_point settings = fs::last_write_time(snap("settings"));
     // Waiting for the pairing took twenty seconds and more; the monitor now
     // waits a second for it.
-    EXPECT_LT(settings - start, std::chrono::seconds(10))
-        << "the Settings tap took " << std::chrono::duration_cast<std::chrono::milliseconds>(settings - start).count()
-        << " ms";
-    const qplat::Surface menu = qtest::ReadPngFile(snap("settings"));
-    ASSERT_EQ(480, menu.width);
-    EXPECT_NE(menu.pixels, qtest::ReadPngFile(snap("start")).pixels) << "the settings menu opened";
-    EXPECT_NE(menu.pixels, qtest::ReadPngFile(snap("back")).pixels) << "and closed again";
-    fs::remove_all(dir);
+    EXPECT_LT(settings - start, std::chrono::seconds(10)) << "the Settings tap took " << Ms(settings - start) << " ms";
 }
 
 std::string CaseName(const ::testing::TestParamInfo<Case>& info)

@@ -10,10 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <thread>
@@ -93,15 +91,13 @@ private:
 
 bool HasXvfb() { return std::system("command -v Xvfb >/dev/null 2>&1") == 0; }
 
-TEST(DesktopBusRun, AWindowedRunWithoutASessionBusLeavesNoProcessBehind)
+class DesktopBusRun : public qtest::ProgramRunTest {};
+
+TEST_F(DesktopBusRun, AWindowedRunWithoutASessionBusLeavesNoProcessBehind)
 {
     if (!HasXvfb()) GTEST_SKIP() << "needs Xvfb (tools/install-deps installs it)";
     XServer x;
     ASSERT_FALSE(x.Display().empty()) << "the X server did not start";
-    qtest::TempDeviceRoot root;
-    qtest::LayOutCard(root);
-    const fs::path dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-bus");
-    fs::create_directories(dir);
     const fs::path script = dir / "script.txt", pidFile = dir / "pid", err = dir / "err", shot = dir / "up.png";
     std::ofstream(script) << "wait 300\nsnapshot " << shot.string() << "\nwait 600000\nquit\n";
     const std::string mark = "QAV5_TEST_MARK=" + std::to_string(std::random_device{}());
@@ -118,7 +114,7 @@ TEST(DesktopBusRun, AWindowedRunWithoutASessionBusLeavesNoProcessBehind)
     // The program runs its script once the screen is up: it is then in a
     // window on the server if it has the X library loaded (SDL loads it only
     // for that). Then it is asked to close.
-    for (int i = 0; i < 6000 && !fs::exists(shot); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    qtest::AwaitFile(shot);
     pid_t pid = 0;
     std::ifstream(pidFile) >> pid;
     const bool windowed =
@@ -131,7 +127,6 @@ TEST(DesktopBusRun, AWindowedRunWithoutASessionBusLeavesNoProcessBehind)
     const std::vector<std::string> left = ProcessesWith(mark);
     for (const std::string& p : left) ADD_FAILURE() << "left running: " << p;
     for (const std::string& p : left) ::kill(std::stoi(p), SIGKILL);
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -25,21 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class InstanceClaimRun : public ::testing::Test {
+class InstanceClaimRun : public qtest::ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        qtest::LayOutCard(root);
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(root.Path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir);
-    }
-
     // Runs the program on the root with the script (through `prefix`, a
     // command that starts it); its status, and its standard error in `err`.
     int Run(const std::string& script, std::string& err, const std::string& name = "script",
@@ -48,8 +34,7 @@ protected:
         if (rootPath.empty()) rootPath = root.Path();
         const fs::path errPath = dir / (name + ".err");
         const int status = qtest::RunProgramScript(rootPath, dir / (name + ".txt"), script, errPath, prefix);
-        std::ifstream in(errPath);
-        err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        err = qtest::ReadHostFile(errPath);
         return status;
     }
 
@@ -61,7 +46,6 @@ public:
     }
 
 protected:
-
     static int Lines(const std::string& text)
     {
         int n = 0;
@@ -70,9 +54,43 @@ protected:
     }
 
     fs::path PlatformFolder() const { return fs::path(root.Path()) / ".qav5-platform"; }
+};
 
-    qtest::TempDeviceRoot root;
-    fs::path dir;
+// The first copy of a test runs its script in the background, with its
+// process id known so that it can be asked to close.
+class BackgroundCopy {
+public:
+    BackgroundCopy(InstanceClaimRun& test, std::string script, fs::path pidFile, std::string rootPath = "")
+        : m_pidFile(std::move(pidFile))
+    {
+        m_thread = std::thread([this, &test, script, rootPath] {
+            status = test.RunCopy(script, err, "first", "sh -c 'echo $$ > \"" + m_pidFile.string() +
+                                                           "\"; exec \"$0\" \"$@\"' ", rootPath);
+            ended = true;
+        });
+    }
+    ~BackgroundCopy() { Closed(); }
+    // Asks the copy to close by its process id, as the window system would.
+    void Close()
+    {
+        pid_t pid = 0;
+        std::ifstream(m_pidFile) >> pid;
+        if (pid > 0 && !ended) ::kill(pid, SIGTERM);
+    }
+    // Asks it to close and waits for its end; its exit status.
+    int Closed()
+    {
+        Close();
+        if (m_thread.joinable()) m_thread.join();
+        return status;
+    }
+    std::atomic<bool> ended{false};
+    int status = -1;
+    std::string err;
+
+private:
+    fs::path m_pidFile;
+    std::thread m_thread;
 };
 
 TEST_F(InstanceClaimRun, APlatformFolderReplacedByAFileIsSaidAndTheProgramRuns)
@@ -92,71 +110,17 @@ TEST_F(InstanceClaimRun, WithoutTheLockTheWindowCheckStillTurnsASecondCopyAway)
 {
     fs::remove_all(PlatformFolder());
     std::ofstream(PlatformFolder()) << "not a folder";
-    const fs::path firstShot = dir / "first.png", firstPid = dir / "first.pid";
-    int first = -1;
-    std::string firstErr;
+    const fs::path firstShot = dir / "first.png", secondShot = dir / "second.png";
     // The first copy signals with a snapshot that its start screen is up and
     // runs on until it is asked to close.
-    std::thread running([&] {
-        first = Run("wait 300\nsnapshot " + firstShot.string() + "\nwait 600000\nquit\n", firstErr, "first",
-                    "sh -c 'echo $$ > \"" + firstPid.string() + "\"; exec \"$0\" \"$@\"' ");
-    });
-    for (int i = 0; i < 6000 && !fs::exists(firstShot); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    BackgroundCopy first(*this, "wait 300\nsnapshot " + firstShot.string() + "\nwait 600000\nquit\n",
+                         dir / "first.pid");
+    ASSERT_TRUE(qtest::AwaitFile(firstShot)) << "the first copy did not come up";
     std::string err;
-    const fs::path secondShot = dir / "second.png";
-    if (fs::exists(firstShot)) {
-        EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second"), 0) << err;
-    } else {
-        ADD_FAILURE() << "the first copy did not come up";
-    }
-    // The first copy is asked to close by its process id, as the window
-    // system would.
-    pid_t pid = 0;
-    std::ifstream(firstPid) >> pid;
-    if (pid > 0) ::kill(pid, SIGTERM);
-    running.join();
+    EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second"), 0) << err;
+    EXPECT_EQ(first.Closed(), 0) << first.err;
     EXPECT_FALSE(fs::exists(secondShot)) << "the second copy never ran its script";
     EXPECT_EQ(err, "") << "a second copy ends quietly, as on a writable root";
-    EXPECT_EQ(first, 0) << firstErr;
-}
-
-// The first copy of a test runs its script in the background, with its
-// process id known so that it can be asked to close.
-class BackgroundCopy {
-public:
-    BackgroundCopy(InstanceClaimRun& test, std::string script, fs::path pidFile, std::string rootPath = "")
-        : m_pidFile(std::move(pidFile))
-    {
-        m_thread = std::thread([this, &test, script, rootPath] {
-            status = test.RunCopy(script, err, "first", "sh -c 'echo $$ > \"" + m_pidFile.string() +
-                                                           "\"; exec \"$0\" \"$@\"' ", rootPath);
-            ended = true;
-        });
-    }
-    ~BackgroundCopy()
-    {
-        Close();
-        m_thread.join();
-    }
-    void Close()
-    {
-        pid_t pid = 0;
-        std::ifstream(m_pidFile) >> pid;
-        if (pid > 0 && !ended) ::kill(pid, SIGTERM);
-    }
-    std::atomic<bool> ended{false};
-    int status = -1;
-    std::string err;
-
-private:
-    fs::path m_pidFile;
-    std::thread m_thread;
-};
-
-bool AwaitFile(const fs::path& file)
-{
-    for (int i = 0; i < 6000 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return fs::exists(file);
 }
 
 TEST_F(InstanceClaimRun, ARootReachedThroughALinkIsTheSameRootToTheWindowCheck)
@@ -170,7 +134,7 @@ TEST_F(InstanceClaimRun, ARootReachedThroughALinkIsTheSameRootToTheWindowCheck)
     {
         BackgroundCopy first(*this, "wait 300\nsnapshot " + firstShot.string() + "\nwait 600000\nquit\n",
                              dir / "first.pid");
-        ASSERT_TRUE(AwaitFile(firstShot)) << "the first copy did not come up";
+        ASSERT_TRUE(qtest::AwaitFile(firstShot)) << "the first copy did not come up";
         EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second", "", link.string()), 0)
             << err;
     }
@@ -187,7 +151,7 @@ TEST_F(InstanceClaimRun, ASecondStartWakesACopyAsleepWithoutAWindowAndSaysSo)
                          "wait 300\npower\nwait 200\ntap 155 190\nwait 200\nsnapshot " + asleep.string() +
                              "\nwait 600000\nquit\n",
                          dir / "first.pid");
-    ASSERT_TRUE(AwaitFile(asleep)) << "the first copy did not fall asleep";
+    ASSERT_TRUE(qtest::AwaitFile(asleep)) << "the first copy did not fall asleep";
     EXPECT_EQ(Run("wait 300\nsnapshot " + secondShot.string() + "\nquit\n", err, "second"), 0) << err;
     EXPECT_FALSE(fs::exists(secondShot)) << "no second copy ran";
     EXPECT_NE(err.find("has been woken"), std::string::npos) << err;

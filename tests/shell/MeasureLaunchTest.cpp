@@ -68,10 +68,7 @@ TEST_F(Launchers, HeadWhoseSettingsCannotBeUsedEndsTheRoadWithTheirMessage)
     qtest::WriteParams(root, [](ParamBlock& b) {
         b.deviceType = 1;
         b.measureMode = 1;
-        ParamBTRecord* r = SensorRecordOf(&b, 1);
-        qplat::CopyField(r->address, 20, u"00126fa00b7d");
-        qplat::CopyField(r->name, 12, u"LX412 12345");
-        qplat::CopyField(r->pin, 5, u"1235");
+        qtest::PairSensor(b, 1, u"00126fa00b7d", u"LX412 12345");
     });
     // Word 11 lies in registers 0x38 and 0x39: its sign bit set.
     qtest::SimProcess sim({"--root", root.Path(), "--kind", "wheel", "--address", "00:12:6f:a0:0b:7d", "--name",

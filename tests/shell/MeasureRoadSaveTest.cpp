@@ -15,43 +15,28 @@
 
 namespace {
 
-using qtest::Failed;
-using qtest::kFaceOn;
-using qtest::Linked;
-using qtest::Measured;
-using qtest::MeasuredInSeries;
-using qtest::Script;
-using qtest::Stored;
+using namespace qtest;
 
-// The measuring screen: the value column of the results panel, the compute
-// button of the averaging layout, and the number of averaged runs.
-constexpr RECT kResultValues{150, 90, 400, 265};
-constexpr qtest::Spot kCompute{60, 151};
+// The measuring screen: the compute button of the averaging layout, and the
+// number of averaged runs.
+constexpr Spot kCompute{60, 151};
 constexpr RECT kAveragedCount{236, 58, 268, 80};
-constexpr RECT kMessageText{100, 80, 380, 120};
 // An averaged run over: the compute button, which the run turns off, comes
 // on again (the save button stays off until the average is computed).
-constexpr qtest::Spot kComputeFace{100, 165};
+constexpr Spot kComputeFace{100, 165};
 // A pixel of the averaged count that "2" inks and "1" leaves white.
-constexpr qtest::Spot kCountTwoInk{247, 69};
+constexpr Spot kCountTwoInk{247, 69};
 
 class MeasureRoadSave : public qtest::MeasureRoad {};
 
 // The replace question's yes button.
-constexpr qtest::Spot kYes{155, 190};
+constexpr Spot kYes{155, 190};
 // A message box: a pixel of its icon (a failure's red), and its text's
 // first and third lines.
-constexpr qtest::Spot kBoxIcon{110, 103};
+constexpr Spot kBoxIcon{110, 103};
 constexpr COLORREF kFailureRed = RGB(0xD2, 0x28, 0x28);
 constexpr RECT kBoxFirstLine{150, 86, 370, 100};
 constexpr RECT kBoxThirdLine{150, 122, 370, 138};
-
-int StoredPoints(const QavJournalRecord& r)
-{
-    int n = RECORD_PROFILE_POINTS;
-    while (n > 0 && r.profileZ[n - 1] == 0) --n;
-    return n;
-}
 
 // What the program writes into a named pipe as its snapshot, read once it
 // opens the pipe. The script's snapshot into a pipe is held in its open
@@ -89,22 +74,20 @@ protected:
         WriteSettings(deviceType, 1, settings);
         sim = StartSim(deviceType);
         Script s;
-        Measured(Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure)).Snap(Snap("measured"));
+        Measured(Linked(s).Tap(kStartMeasure).Tap(kMeasure)).Snap(Snap("measured"));
         // The test puts the stalling head in the good one's place: the link
         // goes and comes back with it.
-        s.AwaitGone(qtest::kMeasureFace, kFaceOn).Await(qtest::kMeasureFace, kFaceOn);
-        Failed(s.Tap(qtest::kMeasure)).Snap(Snap("failed"));
-        s.Tap(qtest::kMessageOk).Snap(Snap("after"));
-        Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
-        int status = -1;
-        std::thread program = RunAside(s, &status);
-        if (AwaitSnapshot("measured")) {
-            sim.reset();
-            sim = StartSim(deviceType, {"--fault", "stall=600"});
-        }
-        program.join();
-        ASSERT_EQ(status, 0);
-        EXPECT_GT(Count(Png("failed"), kMessageText, qtest::Dark), 100) << "the failure message";
+        s.AwaitGone(kMeasureFace, kFaceOn).Await(kMeasureFace, kFaceOn);
+        Failed(s.Tap(kMeasure)).Snap(Snap("failed"));
+        s.Tap(kMessageOk).Snap(Snap("after"));
+        Stored(s.Tap(kSave).Tap(kRecordOk)).Tap(kClose);
+        ASSERT_EQ(RunAlong(s, {{"measured",
+                                [&] {
+                                    sim.reset();
+                                    sim = StartSim(deviceType, {"--fault", "stall=600"});
+                                }}}),
+                  0);
+        EXPECT_GT(Count(Png("failed"), kMessageText, Dark), 100) << "the failure message";
         EXPECT_LT(Differing(Png("measured"), Png("after"), kResultValues), 30) << "the good run's values stay";
     }
 };
@@ -137,12 +120,12 @@ TEST_F(MeasureRoadSave, StoredAverageStartsTheNextWheelsAverageAfresh)
     WriteSettings(1, 1, [](ParamBlock& b) { b.option5 = 2; });
     sim = StartSim(1);
     Script s;
-    Linked(s).Tap(qtest::kStartMeasure).Snap(Snap("none"));
-    s.Tap(qtest::kMeasure).Await(kComputeFace, kFaceOn).Snap(Snap("one"));
-    s.Tap(qtest::kMeasure).AwaitGone(kCountTwoInk, RGB(0xFF, 0xFF, 0xFF)).Snap(Snap("two")).Tap(kCompute);
+    Linked(s).Tap(kStartMeasure).Snap(Snap("none"));
+    s.Tap(kMeasure).Await(kComputeFace, kFaceOn).Snap(Snap("one"));
+    s.Tap(kMeasure).AwaitGone(kCountTwoInk, RGB(0xFF, 0xFF, 0xFF)).Snap(Snap("two")).Tap(kCompute);
     // The average stored turns the compute button off again.
-    Stored(s.Tap(qtest::kSave).Tap(qtest::kRecordOk));
-    s.Tap(qtest::kMeasure).Await(kComputeFace, kFaceOn).Snap(Snap("next")).Tap(qtest::kClose);
+    Stored(s.Tap(kSave).Tap(kRecordOk));
+    s.Tap(kMeasure).Await(kComputeFace, kFaceOn).Snap(Snap("next")).Tap(kClose);
     ASSERT_EQ(Run(s), 0);
 
     ASSERT_NE(At(Png("none"), kComputeFace.x, kComputeFace.y), kFaceOn) << "nothing to compute before a run";
@@ -166,9 +149,9 @@ TEST_F(MeasureRoadSave, SeriesOverATurnedAndSwappedCarStoresEachWheelUnderItsOwn
     WriteSettings(1, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Turned"); });
     sim = StartSim(1);
     Script s;
-    Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk).Wait(qtest::kSeriesReadyMs);
-    for (int k = 0; k < 4; ++k) MeasuredInSeries(s.Tap(qtest::kSeriesMeasure)).Tap(qtest::kSave);
-    s.Tap(qtest::kClose);
+    Linked(s).Tap(kStartMeasure).Tap(kRecordOk).Wait(kSeriesReadyMs);
+    for (int k = 0; k < 4; ++k) MeasuredInSeries(s.Tap(kSeriesMeasure)).Tap(kSave);
+    s.Tap(kClose);
     ASSERT_EQ(Run(s), 0);
 
     struct Expected {
@@ -209,8 +192,8 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAfterTheWheelHeadAddsTheOtherWheelWithOnlyI
     WriteSettings(1, 1);
     sim = StartSim(1);
     Script head;
-    Measured(Linked(head).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure));
-    Stored(head.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
+    Measured(Linked(head).Tap(kStartMeasure).Tap(kMeasure));
+    Stored(head.Tap(kSave).Tap(kRecordOk)).Tap(kClose);
     ASSERT_EQ(Run(head), 0);
     const std::vector<QavJournalRecord> before = QavJournal();
     ASSERT_EQ(before.size(), 1u);
@@ -219,8 +202,8 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAfterTheWheelHeadAddsTheOtherWheelWithOnlyI
     WriteSettings(3, 1);
     sim = StartSim(3, {"--value", "500"});
     Script gauge;
-    Measured(Linked(gauge).Tap(qtest::kStartMeasure).Tap(qtest::kMeasure));
-    Stored(gauge.Tap(qtest::kSave).Tap(qtest::kRecordOk)).Tap(qtest::kClose);
+    Measured(Linked(gauge).Tap(kStartMeasure).Tap(kMeasure));
+    Stored(gauge.Tap(kSave).Tap(kRecordOk)).Tap(kClose);
     ASSERT_EQ(Run(gauge), 0);
 
     const std::vector<QavJournalRecord> journal = QavJournal();
@@ -255,13 +238,13 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWh
     WriteSettings(3, 0, [](ParamBlock& b) { qplat::CopyField(b.qavSchemeName, PARAM_NAME_CHARS, u"Named"); });
     sim = StartSim(3, {"--value", "500"});
     Script s;
-    Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk).Wait(qtest::kSeriesReadyMs).Snap(Snap("opened"));
+    Linked(s).Tap(kStartMeasure).Tap(kRecordOk).Wait(kSeriesReadyMs).Snap(Snap("opened"));
     // The gauge's run holds the program from its start until it ends.
-    for (int axle = 0; axle < 2; ++axle) s.Tap(qtest::kSeriesMeasure).Wait(qtest::kRunStartMs).Tap(qtest::kSave);
-    Linked(s.Tap(qtest::kClose)).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk);
+    for (int axle = 0; axle < 2; ++axle) s.Tap(kSeriesMeasure).Wait(kRunStartMs).Tap(kSave);
+    Linked(s.Tap(kClose)).Tap(kStartMeasure).Tap(kRecordOk);
     // The series has read the journal: its first position is current and
     // measured (purple).
-    s.Await(30, 165, RGB(0xC1, 0x00, 0xC1)).Snap(Snap("reopened")).Tap(qtest::kClose);
+    s.Await(30, 165, RGB(0xC1, 0x00, 0xC1)).Snap(Snap("reopened")).Tap(kClose);
     ASSERT_EQ(Run(s), 0);
 
     const std::vector<QavJournalRecord> journal = QavJournal();
@@ -272,14 +255,10 @@ TEST_F(MeasureRoadSave, WheelSetGaugeAxleOfDifferentlyNamedWheelsShowsMeasuredWh
         EXPECT_EQ(Field(r.axleName), k < 2 ? u"A1" : u"A2");
         EXPECT_EQ(GetQavRecordValue(r, 28), 5000);
     }
-    // Current green, measured blue, current and measured purple.
-    constexpr RECT kDiagram{1, 144, 378, 264};
-    auto shade = [](COLORREF want) { return [want](COLORREF c) { return c == want; }; };
-    const COLORREF current = 0x00C100, measured = 0xC10000, both = 0xC100C1;
-    EXPECT_GT(Count(Png("opened"), kDiagram, shade(current)), 30);
-    EXPECT_EQ(Count(Png("opened"), kDiagram, shade(measured)), 0);
-    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(both)), 30) << "the first axle, current and measured";
-    EXPECT_GT(Count(Png("reopened"), kDiagram, shade(measured)), 30) << "the second axle, measured";
+    EXPECT_GT(Count(Png("opened"), kDiagram, Shade(kCurrentShade)), 30);
+    EXPECT_EQ(Count(Png("opened"), kDiagram, Shade(kMeasuredShade)), 0);
+    EXPECT_GT(Count(Png("reopened"), kDiagram, Shade(kBothShade)), 30) << "the first axle, current and measured";
+    EXPECT_GT(Count(Png("reopened"), kDiagram, Shade(kMeasuredShade)), 30) << "the second axle, measured";
 }
 
 // The series measures a stored position again, and while its replace
@@ -295,16 +274,16 @@ TEST_F(MeasureRoadSave, AJournalRewrittenWhileTheReplaceQuestionIsUpIsKeptAndThe
     ASSERT_EQ(0, ::mkfifo(asked.c_str(), 0644));
     ASSERT_EQ(0, ::mkfifo(go.c_str(), 0644));
     Script s;
-    Linked(s).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk).Wait(qtest::kSeriesReadyMs);
-    MeasuredInSeries(s.Tap(qtest::kSeriesMeasure)).Tap(qtest::kSave);
+    Linked(s).Tap(kStartMeasure).Tap(kRecordOk).Wait(kSeriesReadyMs);
+    MeasuredInSeries(s.Tap(kSeriesMeasure)).Tap(kSave);
     // Opened again, the series stands on the stored position (purple).
-    Linked(s.Tap(qtest::kClose)).Tap(qtest::kStartMeasure).Tap(qtest::kRecordOk);
-    s.Await(30, 165, RGB(0xC1, 0x00, 0xC1)).Wait(qtest::kSeriesReadyMs);
-    Measured(s.Tap(qtest::kSeriesMeasure).Tap(qtest::kMeasure)).Tap(qtest::kSave);
+    Linked(s.Tap(kClose)).Tap(kStartMeasure).Tap(kRecordOk);
+    s.Await(30, 165, RGB(0xC1, 0x00, 0xC1)).Wait(kSeriesReadyMs);
+    Measured(s.Tap(kSeriesMeasure).Tap(kMeasure)).Tap(kSave);
     // The question is up: the test rewrites the journal between the two.
     s.Snap(asked).Snap(go).Tap(kYes).Await(kBoxIcon, kFailureRed).Snap(Snap("refused"));
-    s.Tap(qtest::kMessageOk).Snap(Snap("after"));
-    s.Tap(qtest::kClose).Tap(qtest::kClose);
+    s.Tap(kMessageOk).Snap(Snap("after"));
+    s.Tap(kClose).Tap(kClose);
     int status = -1;
     std::thread program = RunAside(s, &status);
     const std::string question = SnapshotThroughPipe(asked);
@@ -328,12 +307,12 @@ TEST_F(MeasureRoadSave, AJournalRewrittenWhileTheReplaceQuestionIsUpIsKeptAndThe
     // of three (its own, not the failure of a card) beside the red one.
     const qplat::Surface asking = Png("question"), refused = Png("refused");
     EXPECT_EQ(At(asking, kBoxIcon.x, kBoxIcon.y), RGB(0x1B, 0x50, 0xB8));
-    EXPECT_EQ(Count(asking, kBoxThirdLine, qtest::Dark), 0);
-    EXPECT_GT(Count(refused, kBoxThirdLine, qtest::Dark), 100);
+    EXPECT_EQ(Count(asking, kBoxThirdLine, Dark), 0);
+    EXPECT_GT(Count(refused, kBoxThirdLine, Dark), 100);
     EXPECT_GT(Differing(asking, refused, kBoxFirstLine), 100);
     const qplat::Surface after = Png("after");
     EXPECT_GT(Differing(refused, after, kBoxThirdLine), 100) << "the notice closed";
-    EXPECT_EQ(At(after, qtest::kSaveFace.x, qtest::kSaveFace.y), kFaceOn) << "the save is there to try again";
+    EXPECT_EQ(At(after, kSaveFace.x, kSaveFace.y), kFaceOn) << "the save is there to try again";
     EXPECT_TRUE(root.ReadFile(u"\\SDMMC\\Autorun\\DB\\road.qav") == rewritten) << "every byte kept";
     EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\DB\\road.qav.undo"));
 }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/WinText.h"
@@ -58,19 +59,56 @@ inline SimSensor SensorOf(int deviceType)
     }
 }
 
-class MeasureRoad : public ::testing::Test {
+// The measuring screen: the value column of its results panel, its chart,
+// and the failure message's text line over it; the series screen's train
+// diagram.
+constexpr RECT kResultValues{150, 90, 400, 265};
+constexpr RECT kChartArea{122, 89, 473, 265};
+constexpr RECT kMessageText{100, 80, 380, 120};
+constexpr RECT kDiagram{1, 144, 378, 264};
+// The diagram's positions: current green, measured blue, current and
+// measured purple.
+constexpr COLORREF kCurrentShade = 0x00C100, kMeasuredShade = 0xC10000, kBothShade = 0xC100C1;
+
+// The measured profile and values are drawn in blue, key points and marks in
+// red, a reference in green.
+inline bool Blueish(COLORREF c)
+{
+    return GetBValue(c) > 150 && GetRValue(c) < 90 && GetGValue(c) < 90;
+}
+inline bool Reddish(COLORREF c)
+{
+    return GetRValue(c) > 180 && GetGValue(c) < 80 && GetBValue(c) < 80;
+}
+inline bool Greenish(COLORREF c)
+{
+    return GetGValue(c) > 120 && GetRValue(c) < 90 && GetBValue(c) < 90;
+}
+// A colour exactly.
+inline std::function<bool(COLORREF)> Shade(COLORREF want)
+{
+    return [want](COLORREF c) { return c == want; };
+}
+
+// A wheel record's stored profile: the heights written, and only those.
+inline int StoredPoints(const QavJournalRecord& r)
+{
+    int n = RECORD_PROFILE_POINTS;
+    while (n > 0 && r.profileZ[n - 1] == 0) --n;
+    return n;
+}
+
+class MeasureRoad : public ProgramRunTest {
 protected:
     void SetUp() override
     {
-        LayOutCard(root);
+        ProgramRunTest::SetUp();
         for (const char* folder : {"Schemes", "Schemes_QOD"}) {
             const fs::path from = fs::path(QAV5_SOURCE_DIR) / "data" / folder;
             const fs::path to = fs::path(root.Host(u"\\SDMMC\\Autorun\\")) / folder;
             fs::create_directories(to);
             for (const auto& f : fs::directory_iterator(from)) fs::copy_file(f.path(), to / f.path().filename());
         }
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-road");
-        fs::create_directories(dir);
     }
     void TearDown() override
     {
@@ -84,7 +122,6 @@ protected:
                     fs::copy_file(f.path(), fs::path(keep) / (prefix + "-" + f.path().filename().string()),
                                   fs::copy_options::overwrite_existing);
         }
-        fs::remove_all(dir);
     }
 
     // Factory settings for the device type, its simulated sensor paired, the
@@ -94,10 +131,7 @@ protected:
         qtest::WriteParams(root, [&](ParamBlock& b) {
             b.deviceType = static_cast<BYTE>(deviceType);
             b.measureMode = static_cast<BYTE>(measureMode);
-            ParamBTRecord* r = SensorRecordOf(&b, deviceType);
-            qplat::CopyField(r->address, 20, u"00126fa00b7c");
-            qplat::CopyField(r->name, 12, SensorOf(deviceType).name);
-            qplat::CopyField(r->pin, 5, u"1235");
+            PairSensor(b, deviceType, u"00126fa00b7c", SensorOf(deviceType).name);
             qplat::CopyField(b.qavJournalName, PARAM_NAME_CHARS, u"road");
             qplat::CopyField(b.qodJournalName, PARAM_NAME_CHARS, u"road");
             if (change) change(b);
@@ -117,15 +151,23 @@ protected:
 
     // Runs the program over the script; its exit status.
     int Run(const Script& script) { return Run(script.Text()); }
-    int Run(const std::string& script)
-    {
-        const fs::path file = dir / ("script" + std::to_string(++runs) + ".txt");
-        return RunProgramScript(root.Path(), file, script + "quit\n");
-    }
+    int Run(const std::string& script) { return ProgramRunTest::Run(script + "quit\n"); }
     // Runs the program on a thread of its own while the test acts alongside.
     std::thread RunAside(const Script& script, int* status)
     {
         return std::thread([this, text = script.Text(), status] { *status = Run(text); });
+    }
+    // Runs the program over the script on a thread of its own; as each of
+    // `along`'s snapshots is written the test acts alongside. The program's
+    // exit status.
+    int RunAlong(const Script& script, const std::vector<std::pair<std::string, std::function<void()>>>& along)
+    {
+        int status = -1;
+        std::thread program = RunAside(script, &status);
+        for (const auto& [snapshot, act] : along)
+            if (AwaitSnapshot(snapshot)) act();
+        program.join();
+        return status;
     }
     // Waits until the script wrote the snapshot (or the time is up).
     bool AwaitSnapshot(const std::string& name, int seconds = 90) const
@@ -141,33 +183,11 @@ protected:
         return false;
     }
 
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-    qplat::Surface Png(const std::string& name) const { return ReadPngFile(Snap(name)); }
-    static COLORREF At(const qplat::Surface& s, int x, int y)
-    {
-        return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
-    }
-    static int Count(const qplat::Surface& s, RECT r, const std::function<bool(COLORREF)>& test)
-    {
-        int n = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (s.Contains(x, y) && test(At(s, x, y))) ++n;
-        return n;
-    }
-    static int Differing(const qplat::Surface& a, const qplat::Surface& b, RECT r)
-    {
-        int n = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (At(a, x, y) != At(b, x, y)) ++n;
-        return n;
-    }
-
+    // The records of a journal of the card, "road" unless named.
     template <class Record>
-    std::vector<Record> Journal(const char16_t* extension) const
+    std::vector<Record> Journal(const char16_t* extension, const std::u16string& name = u"road") const
     {
-        const std::u16string path = std::u16string(u"\\SDMMC\\Autorun\\DB\\road.") + extension;
+        const std::u16string path = u"\\SDMMC\\Autorun\\DB\\" + name + u"." + extension;
         std::vector<Record> records;
         if (!root.Exists(path)) return records;
         const std::string bytes = root.ReadFile(path);
@@ -191,10 +211,7 @@ protected:
         return qplat::Format(u"%02d/%02d/%02d", now.wDay, now.wMonth, now.wYear % 100);
     }
 
-    TempDeviceRoot root;
-    fs::path dir;
     std::unique_ptr<SimProcess> sim;
-    int runs = 0;
 };
 
 }  // namespace qtest

@@ -11,9 +11,7 @@
 #include "tests/shell/ShellTestSupport.h"
 #include "tests/ui/ScreenTestSupport.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 
@@ -47,7 +45,7 @@ TEST_F(Menus, ParameterMenuButtonsByDeviceType)
     for (const Case c : {Case{1, true, true, true}, Case{2, false, true, false}, Case{3, true, true, false},
                          Case{4, true, true, true}}) {
         SCOPED_TRACE(c.type);
-        qtest::WriteParams(root, [&](ParamBlock& b) { b.deviceType = static_cast<BYTE>(c.type); });
+        WriteParams(root, [&](ParamBlock& b) { b.deviceType = static_cast<BYTE>(c.type); });
         ASSERT_NE(Start(), nullptr);
         bool options = false, switches = false, table = false;
         InMenu(CMD_PARAM_MENU, 163, [&](HWND menu) {
@@ -70,15 +68,8 @@ TEST_F(Menus, ButtonsSitWhereTheMenusPutThem)
     };
     auto check = [](HWND menu, const std::vector<Expect>& expect) {
         for (const Expect& e : expect) {
-            HWND b = GetDlgItem(menu, e.id);
-            ASSERT_NE(b, nullptr) << e.id;
-            RECT r;
-            GetWindowRect(b, &r);
-            MapWindowPoints(nullptr, menu, reinterpret_cast<POINT*>(&r), 2);
-            EXPECT_EQ(r.left, e.x) << e.id;
-            EXPECT_EQ(r.top, e.y) << e.id;
-            EXPECT_EQ(r.right - r.left, e.w) << e.id;
-            EXPECT_EQ(r.bottom - r.top, e.h) << e.id;
+            SCOPED_TRACE(e.id);
+            ExpectPlaced(menu, GetDlgItem(menu, e.id), e.x, e.y, e.w, e.h);
         }
     };
     InMenu(CMD_SETTINGS_MENU, 417, [&](HWND menu) {
@@ -95,7 +86,7 @@ TEST_F(Menus, ButtonsSitWhereTheMenusPutThem)
 
 TEST_F(Menus, TheDataMenuNamesTypesAndReferencesByDeviceFamily)
 {
-    qtest::WriteParams(root, [](ParamBlock& b) { b.deviceType = 4; });
+    WriteParams(root, [](ParamBlock& b) { b.deviceType = 4; });
     ASSERT_NE(Start(), nullptr);
     CLanguage texts;
     texts.Load();
@@ -110,7 +101,7 @@ TEST_F(Menus, TheSettingsAreReadAgainAfterEveryScreenAndAFailedReadKeepsThem)
     ASSERT_EQ(g_paramBlock.deviceType, 1);
     InMenu(CMD_SETTINGS_MENU, 417, [&](HWND menu) {
         // Another screen changed the file behind the running block.
-        qtest::WriteParams(root, [](ParamBlock& b) {
+        WriteParams(root, [](ParamBlock& b) {
             b.deviceType = 4;
             b.unitSystem = 2;
         });
@@ -119,7 +110,7 @@ TEST_F(Menus, TheSettingsAreReadAgainAfterEveryScreenAndAFailedReadKeepsThem)
         EXPECT_EQ(g_paramBlock.unitSystem, 2);
 
         // The file is gone: the running block stays as it was.
-        DeleteFileW(qtest::kParamPath);
+        DeleteFileW(kParamPath);
         RunClockScreen(menu);
         EXPECT_EQ(g_paramBlock.deviceType, 4);
         EXPECT_EQ(g_paramBlock.unitSystem, 2);
@@ -154,8 +145,8 @@ TEST_F(Menus, TheSettingsMenuOpensThePairedSensorsAndANewSensorIsConnectedAnew)
         Then([&] {
             HWND dlg = FrontDialog();
             opened = CBTDeviceListDlg::Current() != nullptr && CBTDeviceListDlg::Current()->m_hWnd == dlg;
-            qtest::Press(dlg, CBTDeviceListDlg::kFirstRadioId + 3);
-            qtest::Press(dlg, CBTDeviceListDlg::kBackId);
+            Press(dlg, CBTDeviceListDlg::kFirstRadioId + 3);
+            Press(dlg, CBTDeviceListDlg::kBackId);
         });
         g_linkMonitor.m_connected.store(1);
         SendMessageW(menu, WM_COMMAND, 420, 0);
@@ -173,12 +164,12 @@ TEST_F(Menus, TheDataMenuOpensTheReferenceAndSchemeLists)
     InMenu(CMD_DATA_MENU, 167, [&](HWND menu) {
         Then([&] {
             refer = CReferListDlg::Current() != nullptr && CReferListDlg::Current()->m_hWnd == FrontDialog();
-            qtest::Press(FrontDialog(), CReferListDlg::kBackId);
+            Press(FrontDialog(), CReferListDlg::kBackId);
         });
         SendMessageW(menu, WM_COMMAND, 169, 0);
         Then([&] {
             schemes = CSchemeListDlg::Current() != nullptr && CSchemeListDlg::Current()->m_hWnd == FrontDialog();
-            qtest::Press(FrontDialog(), CSchemeListDlg::kBackId);
+            Press(FrontDialog(), CSchemeListDlg::kBackId);
         });
         SendMessageW(menu, WM_COMMAND, 170, 0);
     });

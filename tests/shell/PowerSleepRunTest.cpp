@@ -22,20 +22,9 @@ constexpr const char* kSettingsMenu = "tap 88 85\n";
 constexpr const char* kParamMenu = "tap 239 85\n";
 constexpr const char* kDimensionTable = "tap 239 222\n";
 
-class PowerSleepRun : public ::testing::Test {
+class PowerSleepRun : public qtest::ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        qtest::LayOutCard(root);
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    int Run(const std::string& script) { return qtest::RunProgramScript(root.Path(), dir / "script.txt", script); }
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
     std::string Shot(const std::string& name) const { return "snapshot " + Snap(name) + "\n"; }
-    qplat::Surface Read(const std::string& name) const { return qtest::ReadPngFile(Snap(name)); }
 
     static bool Dark(const qplat::Surface& s)
     {
@@ -44,9 +33,6 @@ protected:
             if (px & 0xFFFFFFu) return false;
         return true;
     }
-
-    qtest::TempDeviceRoot root;
-    fs::path dir;
 };
 
 TEST_F(PowerSleepRun, AnEditorScreenWithItsDataIsBackAsItWasAfterTheWakingTap)
@@ -63,17 +49,13 @@ TEST_F(PowerSleepRun, AnEditorScreenWithItsDataIsBackAsItWasAfterTheWakingTap)
                                Shot("asleep") + "tap 240 136\nwait 300\n" + Shot("woken") +
                                "tap 453 25\nwait 200\n" + Shot("menu") + "quit\n";
     ASSERT_EQ(Run(script), 0);
-    const qplat::Surface table = Read("table"), question = Read("question"), woken = Read("woken");
-    ASSERT_EQ(table.width, 480);
-    ASSERT_EQ(question.width, 480);
+    const qplat::Surface table = Png("table"), question = Png("question"), woken = Png("woken");
     EXPECT_NE(question.pixels, table.pixels) << "the question was shown";
-    EXPECT_TRUE(Dark(Read("asleep"))) << "the screen went dark";
-    ASSERT_EQ(woken.width, 480);
+    EXPECT_TRUE(Dark(Png("asleep"))) << "the screen went dark";
     EXPECT_EQ(woken.pixels, table.pixels) << "the table, its values and its chosen row, as before the power key";
-    EXPECT_NE(qplat::PixelToColor(woken.At(200, 114)), RGB(255, 255, 255)) << "the chosen row";
-    EXPECT_EQ(qplat::PixelToColor(woken.At(200, 136)), RGB(255, 255, 255)) << "the waking tap chose nothing";
-    const qplat::Surface menu = Read("menu");
-    ASSERT_EQ(menu.width, 480);
+    EXPECT_NE(At(woken, 200, 114), RGB(255, 255, 255)) << "the chosen row";
+    EXPECT_EQ(At(woken, 200, 136), RGB(255, 255, 255)) << "the waking tap chose nothing";
+    const qplat::Surface menu = Png("menu");
     EXPECT_NE(menu.pixels, table.pixels) << "the table's back button works after waking";
 }
 
@@ -83,12 +65,9 @@ TEST_F(PowerSleepRun, AMenuClosesBeforeThePowerOffAndTheOperatorWakesOnTheStartS
                                Shot("menu") + "power\nwait 200\n" + kYes + "wait 200\n" + Shot("asleep") +
                                "tap 240 136\nwait 300\n" + Shot("woken") + "quit\n";
     ASSERT_EQ(Run(script), 0);
-    const qplat::Surface start = Read("start"), menu = Read("menu"), woken = Read("woken");
-    ASSERT_EQ(start.width, 480);
-    ASSERT_EQ(menu.width, 480);
+    const qplat::Surface start = Png("start"), menu = Png("menu"), woken = Png("woken");
     EXPECT_NE(menu.pixels, start.pixels);
-    EXPECT_TRUE(Dark(Read("asleep")));
-    ASSERT_EQ(woken.width, 480);
+    EXPECT_TRUE(Dark(Png("asleep")));
     EXPECT_EQ(woken.pixels, start.pixels) << "woken on the start screen";
 }
 
@@ -101,7 +80,7 @@ TEST_F(PowerSleepRun, TheStartScreensPowerKeyEndsTheProgramOnceItIsWoken)
     const std::string script = std::string("wait 300\npower\nwait 200\n") + kYes + "wait 200\n" + Shot("asleep") +
                                "tap 240 136\n" + Shot("after") + "quit\n";
     ASSERT_EQ(Run(script), 0);
-    EXPECT_TRUE(Dark(Read("asleep"))) << "asleep without a window, not ended";
+    EXPECT_TRUE(Dark(Png("asleep"))) << "asleep without a window, not ended";
     EXPECT_FALSE(fs::exists(Snap("after"))) << "the program ended at the waking tap";
 }
 
@@ -110,8 +89,8 @@ TEST_F(PowerSleepRun, TheExitButtonEndsTheProgramOnceItIsWoken)
     const std::string script = std::string("wait 300\ntap 450 26\nwait 200\n") + Shot("question") + kYes +
                                "wait 200\n" + Shot("asleep") + "power\n" + Shot("after") + "quit\n";
     ASSERT_EQ(Run(script), 0);
-    EXPECT_FALSE(Dark(Read("question")));
-    EXPECT_TRUE(Dark(Read("asleep")));
+    EXPECT_FALSE(Dark(Png("question")));
+    EXPECT_TRUE(Dark(Png("asleep")));
     EXPECT_FALSE(fs::exists(Snap("after"))) << "the power key woke it and the program ended";
 }
 

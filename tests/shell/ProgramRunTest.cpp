@@ -9,20 +9,19 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "platform/gdi/Surface.h"
 #include "settings/DBJournal_Qav.h"
 #include "tests/shell/MeasureRoadSupport.h"
 #include "tests/shell/ShellTestSupport.h"
+#include "tests/support/BoxPicture.h"
 #include "tests/support/CutOffSave.h"
 #include "tests/support/ProgramScript.h"
 #include "tests/support/SimProcess.h"
@@ -45,24 +44,8 @@ constexpr int kBarX[4] = {343, 347, 351, 355};
 constexpr int kBarY = 235;
 constexpr int kFullBarY = 216;
 
-class ProgramRun : public ::testing::Test {
+class ProgramRun : public qtest::ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        qtest::LayOutCard(root);
-        dir = fs::path(root.Path()).parent_path() / (fs::path(root.Path()).filename().string() + "-run");
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // Runs the program on the root with the script; its exit status.
-    int Run(const std::string& script, const std::string& name = "script.txt", const fs::path& errors = {},
-            const std::string& prefix = "")
-    {
-        return qtest::RunProgramScript(root.Path(), dir / name, script, errors, prefix);
-    }
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-
     // A journal of three records whose first and last (an axle's two
     // wheels) a pair save was replacing when it was killed half-way; the
     // journal's bytes before that save in `before`.
@@ -84,43 +67,17 @@ protected:
         });
     }
 
-    static qplat::Surface ReadPng(const std::string& path) { return qtest::ReadPngFile(path); }
     // Whether the message box on `screen` shows `text`: its text field as
     // this process draws the box with that text, pixel for pixel.
-    static bool ShowsText(const qplat::Surface& screen, const std::u16string& text)
+    bool ShowsText(const qplat::Surface& screen, const std::u16string& text)
     {
-        qtest::ActionWindow();
-        bool same = false;
-        qtest::Then([&] {
-            HWND box = qtest::FrontDialog();
-            qplat::ProcessPendingMessages();
-            RECT field{};
-            GetWindowRect(GetDlgItem(box, qtest::kBoxTextId), &field);
-            const qplat::Surface drawn = qplat::ComposeScreen();
-            same = field.right > field.left && field.bottom > field.top;
-            for (int y = field.top; y < field.bottom; ++y)
-                for (int x = field.left; x < field.right; ++x) same = same && At(drawn, x, y) == At(screen, x, y);
-            qtest::Press(box, qtest::kBoxFirstButton);
-        });
-        CMessageDlg box;
-        box.Show(nullptr, nullptr, MESSAGE_FAILURE, text.c_str());
-        return same;
+        const std::string drawn = Snap("box" + std::to_string(++boxes));
+        return qtest::ShowsBoxText(screen, qtest::DrawBox(nullptr, MESSAGE_FAILURE, text, drawn));
     }
-    static COLORREF At(const qplat::Surface& s, int x, int y)
-    {
-        return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
-    }
-    static bool AnyBlue(const qplat::Surface& s, RECT r)
-    {
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (qtest::Blue(At(s, x, y))) return true;
-        return false;
-    }
+    static bool AnyBlue(const qplat::Surface& s, RECT r) { return qtest::AnyPixel(s, r, qtest::Blue); }
 
-    qtest::TempDeviceRoot root;
-    fs::path dir;
     std::string before;
+    int boxes = 0;
 };
 
 TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
@@ -159,8 +116,7 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
     ASSERT_EQ(Run(script), 0);
     EXPECT_EQ(root.ReadFile(qtest::kParamPath).size(), PARAM_BLOCK_SIZE);
 
-    const qplat::Surface start = ReadPng(Snap("start"));
-    ASSERT_EQ(start.width, 480);
+    const qplat::Surface start = Png("start");
     ASSERT_EQ(start.height, 272);
     EXPECT_EQ(At(start, 200, 48), 0x000000u) << "title separator";
     EXPECT_EQ(At(start, 200, 250), 0x000000u) << "bottom separator";
@@ -169,22 +125,20 @@ TEST_F(ProgramRun, AFreshCardShowsTheStartScreenAndEveryMenuAndScreenComesBack)
         SCOPED_TRACE(m.name);
         // A menu covers the start screen with its own title and no bottom
         // separator; each of its screens opens over it and leaves it as it was.
-        const qplat::Surface menu = ReadPng(Snap(m.name));
-        ASSERT_EQ(menu.width, 480);
+        const qplat::Surface menu = Png(m.name);
         EXPECT_TRUE(AnyBlue(menu, RECT{100, 8, 380, 34}));
         EXPECT_EQ(At(menu, 200, 250), 0xFFFFFFu);
         for (const Screen& sc : m.screens) {
             SCOPED_TRACE(sc.name);
-            const qplat::Surface screen = ReadPng(Snap(sc.name));
-            const qplat::Surface after = ReadPng(Snap(std::string(sc.name) + "-back"));
-            ASSERT_EQ(screen.width, 480);
+            const qplat::Surface screen = Png(sc.name);
+            const qplat::Surface after = Png(std::string(sc.name) + "-back");
             EXPECT_NE(screen.pixels, menu.pixels) << "the screen opened";
             EXPECT_EQ(after.pixels, menu.pixels) << "the menu is back as it was";
         }
     }
-    EXPECT_EQ(ReadPng(Snap("back")).pixels, start.pixels) << "the start screen is back";
-    EXPECT_NE(ReadPng(Snap("browser")).pixels, start.pixels) << "the journal browser opened";
-    EXPECT_EQ(ReadPng(Snap("browser-back")).pixels, start.pixels) << "and closed again";
+    EXPECT_EQ(Png("back").pixels, start.pixels) << "the start screen is back";
+    EXPECT_NE(Png("browser").pixels, start.pixels) << "the journal browser opened";
+    EXPECT_EQ(Png("browser-back").pixels, start.pixels) << "and closed again";
 }
 
 TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
@@ -195,10 +149,7 @@ TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
     std::ofstream(firstScript) << "snapshot " << Snap("first-up") << "\nwait 600000\nquit\n";
     qtest::ProgramProcess first(root.Path(), firstScript);
     ASSERT_TRUE(first.Started());
-    // A hang guard only: the snapshot comes as soon as the first screen is up.
-    for (int i = 0; i < 6000 && !fs::exists(Snap("first-up")); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(fs::exists(Snap("first-up"))) << "the first copy did not come up";
+    ASSERT_TRUE(qtest::AwaitFile(Snap("first-up"))) << "the first copy did not come up";
 
     // An axle save of the first copy half-way: the second copy must not
     // undo it under the first's feet.
@@ -208,7 +159,7 @@ TEST_F(ProgramRun, ASecondCopyOnTheSameRootEndsAtOnceWithZero)
     const std::string rollBack = qtest::HostFileBytes(journal.string() + ".undo");
 
     // The second copy ends with 0 without running its script: no snapshot.
-    EXPECT_EQ(Run("snapshot " + Snap("second-ran") + "\nquit\n", "second.txt"), 0);
+    EXPECT_EQ(Run("snapshot " + Snap("second-ran") + "\nquit\n"), 0);
     EXPECT_FALSE(fs::exists(Snap("second-ran"))) << "the second copy ran its script";
     EXPECT_TRUE(qtest::HostFileBytes(journal) == torn) << "the journal as the first copy left it";
     EXPECT_TRUE(qtest::HostFileBytes(journal.string() + ".undo") == rollBack) << "and its roll-back";
@@ -278,7 +229,7 @@ TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
             s.Tap(qtest::kMessageOk)
                 .AwaitGone(qtest::kMessageTitle, qtest::kMessageTitleBlue)
                 .Snap(Snap("after-" + name));
-            ASSERT_EQ(Run(s.Text() + "quit\n", name + ".txt", errors), 0);
+            ASSERT_EQ(Run(s.Text() + "quit\n", errors), 0);
             EXPECT_TRUE(qtest::HostFileBytes(journal) == (c.held == Held::ReadOnly ? before : torn))
                 << "put back where it is its own";
             if (c.held == Held::Unreadable)
@@ -289,8 +240,8 @@ TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
             // The failure box over the start screen with the text of the
             // case (drawn here as the program draws it), and gone with its
             // button.
-            const qplat::Surface up = ReadPng(Snap("stuck-" + name));
-            const qplat::Surface after = ReadPng(Snap("after-" + name));
+            const qplat::Surface up = Png("stuck-" + name);
+            const qplat::Surface after = Png("after-" + name);
             EXPECT_EQ(At(up, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
             EXPECT_NE(At(after, qtest::kMessageTitle.x, qtest::kMessageTitle.y), qtest::kMessageTitleBlue);
             for (const auto& each : cases)
@@ -307,13 +258,7 @@ TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
 // link), one for a weak one.
 TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
 {
-    qtest::WriteParams(root, [](ParamBlock& b) {
-        ParamBTRecord* r = SensorRecordOf(&b, 1);
-        std::memset(r, 0, sizeof *r);
-        qplat::CopyField(r->address, 20, u"00126f0de301");
-        qplat::CopyField(r->name, 12, u"LX412 12345");
-        qplat::CopyField(r->pin, 5, u"1235");
-    });
+    qtest::WriteParams(root, [](ParamBlock& b) { qtest::PairSensor(b, 1, u"00126f0de301", u"LX412 12345"); });
     const struct {
         const char* dbm;
         int bars;
@@ -333,8 +278,7 @@ TEST_F(ProgramRun, APairedSimulatedHeadShowsTheLinkUpAndEnablesMeasuring)
                       qtest::AwaitLine(310, 150, kBatteryGreen) + qtest::AwaitLine(kBarX[0], kBarY, kLinkBlue) +
                       bars + "snapshot " + shot + "\nquit\n"),
                   0);
-        const qplat::Surface s = ReadPng(shot);
-        ASSERT_EQ(s.width, 480);
+        const qplat::Surface s = qtest::ReadSnapshot(shot);
         // The link picture in its active colour with as many signal bars to
         // its right as the level gives, and the measure button's normal face
         // (dark, not the grey disabled one).
@@ -366,9 +310,8 @@ TEST_F(ProgramRun, AnAwaitThatIsNeverMetEndsTheRunWithStatusTwoAndItsLine)
                                qtest::AwaitLine(200, 250, RGB(0, 0, 0)) + "tap 88 85\n" +
                                qtest::AwaitLine(240, 20, RGB(0x12, 0x34, 0x56), false, 500) + "snapshot " +
                                Snap("never") + "\nquit\n";
-    EXPECT_EQ(Run(script, "script.txt", errors), 2);
-    std::ifstream in(errors);
-    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(Run(script, errors), 2);
+    const std::string said = qtest::ReadHostFile(errors);
     EXPECT_NE(said.find("script line 4: the pixel at (240, 20) is "), std::string::npos) << said;
     EXPECT_NE(said.find("after 500 ms, awaited 123456"), std::string::npos) << said;
     EXPECT_FALSE(fs::exists(Snap("never")));
@@ -426,7 +369,7 @@ TEST_F(ProgramRun, WithNothingToDriveItTheProgramSaysSoAndEndsWithStatusTwo)
                   "--root \"" + root.Path() + "\" --script \"" + script.string() + "\""),
               0)
         << qtest::HostFileBytes(err);
-    EXPECT_EQ(ReadPng(Snap("unseen")).width, 480);
+    EXPECT_EQ(Png("unseen").width, 480);
 
     ASSERT_EQ(run("", "--help"), 0);
     const std::string help = qtest::HostFileBytes(out);
@@ -449,8 +392,7 @@ TEST_F(ProgramRun, APipeInPlaceOfTheSettingsOrTheLanguageFileHoldsNothingUp)
         fs::remove(host);
         ASSERT_EQ(0, ::mkfifo(host.c_str(), 0644));
         ASSERT_EQ(Run("snapshot " + Snap("pipe") + "\nquit\n"), 0);
-        const qplat::Surface s = ReadPng(Snap("pipe"));
-        ASSERT_EQ(s.width, 480);
+        const qplat::Surface s = Png("pipe");
         EXPECT_EQ(At(s, 200, 250), RGB(0, 0, 0)) << "the start screen's bottom separator";
         EXPECT_TRUE(fs::is_fifo(host)) << "the pipe is left as it is";
         fs::remove(host);
@@ -471,9 +413,8 @@ TEST_F(ProgramRun, PipesInPlaceOfThePlatformFilesAreSaidAndHoldNothingUp)
         ASSERT_EQ(0, ::mkfifo((platform / name).c_str(), 0644)) << name;
     }
     const fs::path errors = dir / "errors.txt";
-    ASSERT_EQ(Run("snapshot " + Snap("pipes") + "\nquit\n", "script.txt", errors, "timeout -k 10 120 "), 0);
-    const qplat::Surface s = ReadPng(Snap("pipes"));
-    ASSERT_EQ(s.width, 480);
+    ASSERT_EQ(Run("snapshot " + Snap("pipes") + "\nquit\n", errors, "timeout -k 10 120 "), 0);
+    const qplat::Surface s = Png("pipes");
     EXPECT_EQ(At(s, 200, 250), RGB(0, 0, 0)) << "the start screen's bottom separator";
     EXPECT_TRUE(AnyBlue(s, RECT{65, 7, 425, 30})) << "the blue title";
     std::ifstream in(errors);

@@ -58,21 +58,16 @@ WheelResult MeasureS1002()
     return result;
 }
 
-class SettingsRun : public ::testing::Test {
+class SettingsRun : public qtest::ProgramRunTest {
 protected:
     void SetUp() override
     {
-        qtest::LayOutCard(root);
+        qtest::ProgramRunTest::SetUp();
         // The pictures stay for the people looking at them.
         dir = fs::path(QAV5_BINARY_DIR) / "settings_run";
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
-    int Run(const std::string& script) { return qtest::RunProgramScript(root.Path(), dir / "script.txt", script); }
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-
-    qtest::TempDeviceRoot root;
-    fs::path dir;
 };
 
 TEST_F(SettingsRun, TheMenusSetUpTheGradingOfAnS1002Measurement)
@@ -113,9 +108,7 @@ TEST_F(SettingsRun, TheMenusSetUpTheGradingOfAnS1002Measurement)
 
     ASSERT_EQ(Run(s.Text()), 0);
 
-    ParamBlock p{};
-    CParamFile file;
-    ASSERT_EQ(file.Load(&p), 1);
+    const ParamBlock p = qtest::StoredParams();
     CLanguage texts;
     texts.Load();
     EXPECT_EQ(p.unitSystem, 2);

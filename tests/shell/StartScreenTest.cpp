@@ -10,12 +10,7 @@
 #include "ui/OwnerButton.h"
 #include "ui/StatusImages.h"
 
-using qtest::AnyPixel;
-using qtest::FrontDialog;
-using qtest::Pixel;
-using qtest::PumpUntil;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 
@@ -30,11 +25,6 @@ protected:
         g_linkMonitor.m_mainsSeen.store(0);
         g_linkMonitor.m_rssi.store(rssi);
         Repaint();
-    }
-    void Snapshot(const std::string& name)
-    {
-        std::filesystem::create_directories(std::string(QAV5_BINARY_DIR) + "/snapshots/shell");
-        qplat::SaveScreenPng(std::string(QAV5_BINARY_DIR) + "/snapshots/shell/" + name + ".png");
     }
 };
 
@@ -62,9 +52,9 @@ TEST_F(StartScreen, ProgramObjectsAreBuiltInOrderAndDestroyedInReverse)
 
 TEST_F(StartScreen, AFreshCardGetsTheFactorySettingsAndTheSixButtons)
 {
-    ASSERT_FALSE(root.Exists(qtest::kParamPath));
+    ASSERT_FALSE(root.Exists(kParamPath));
     ASSERT_NE(Start(), nullptr);
-    EXPECT_EQ(root.ReadFile(qtest::kParamPath).size(), PARAM_BLOCK_SIZE);
+    EXPECT_EQ(root.ReadFile(kParamPath).size(), PARAM_BLOCK_SIZE);
     EXPECT_EQ(g_paramBlock.deviceType, 1);
     EXPECT_EQ(g_mainScreenActive, 1);
     RECT r;
@@ -78,22 +68,17 @@ TEST_F(StartScreen, AFreshCardGetsTheFactorySettingsAndTheSixButtons)
     const Expect expect[] = {{129, 435, 11, 31, 31},  {130, 18, 60, 141, 51},  {131, 169, 60, 141, 51},
                              {132, 320, 60, 141, 51}, {133, 18, 126, 141, 51}, {134, 18, 192, 141, 51}};
     for (int slot = 0; slot < 6; ++slot) {
+        SCOPED_TRACE(slot);
         HWND b = g_mainButtons[slot].m_hWnd;
-        ASSERT_NE(b, nullptr) << slot;
         EXPECT_EQ(GetDlgCtrlID(b), expect[slot].id);
-        GetWindowRect(b, &r);
-        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, expect[slot].x) << slot;
-        EXPECT_EQ(r.top, expect[slot].y) << slot;
-        EXPECT_EQ(r.right - r.left, expect[slot].w) << slot;
-        EXPECT_EQ(r.bottom - r.top, expect[slot].h) << slot;
+        ExpectPlaced(main, b, expect[slot].x, expect[slot].y, expect[slot].w, expect[slot].h);
     }
     EXPECT_EQ(g_mainButtons[6].m_hWnd, nullptr) << "the seventh slot stays unused";
     EXPECT_STREQ(qplat::ToUtf8(g_mainButtons[1].m_caption).c_str(), "Settings");
     EXPECT_TRUE(g_linkMonitor.ThreadRunning());
     EXPECT_FALSE(g_cardWatch.ThreadRunning()) << "the factory USB mode is serial: no card watch";
     Close();
-    qtest::WriteParams(root, [](ParamBlock& b) { b.usbMode = 0; });
+    WriteParams(root, [](ParamBlock& b) { b.usbMode = 0; });
     ASSERT_NE(Start(), nullptr);
     EXPECT_TRUE(g_cardWatch.ThreadRunning()) << "mass storage";
 }
@@ -103,26 +88,26 @@ TEST_F(StartScreen, StatusAreaFollowsDeviceTypeAndLink)
     for (int type = 1; type <= 4; ++type) {
         for (BYTE linked : {BYTE(0), BYTE(1)}) {
             SCOPED_TRACE("device type " + std::to_string(type) + (linked ? ", link up" : ", link down"));
-            qtest::WriteParams(root, [&](ParamBlock& b) {
+            WriteParams(root, [&](ParamBlock& b) {
                 b.deviceType = static_cast<BYTE>(type);
                 const char16_t serial[] = u"LX412 54321";
                 std::memcpy(SensorRecordOf(&b, type)->name, serial, sizeof serial);
             });
             ASSERT_NE(Start(), nullptr);
             ShowLink(linked, 75);
-            Snapshot("start-type" + std::to_string(type) + (linked ? "-up" : "-down"));
+            Snapshot("shell_start-type" + std::to_string(type) + (linked ? "-up.png" : "-down.png"));
 
             // The handheld's battery with its percent text, at 390,125.
-            EXPECT_TRUE(AnyPixel(RECT{392, 130, 436, 170}, qtest::Dark));
-            EXPECT_TRUE(AnyPixel(RECT{400, 187, 430, 198}, qtest::Dark)) << "75 %";
+            EXPECT_TRUE(AnyPixel(RECT{392, 130, 436, 170}, Dark));
+            EXPECT_TRUE(AnyPixel(RECT{400, 187, 430, 198}, Dark)) << "75 %";
             // The sensor's item only for the laser heads; with no reading the
             // picture without a level and no percent.
             const bool sensorItem = type == 1 || type == 4;
-            EXPECT_EQ(AnyPixel(RECT{300, 125, 348, 173}, qtest::Dark), sensorItem);
-            EXPECT_FALSE(AnyPixel(RECT{300, 187, 348, 198}, qtest::Dark)) << "no percent without a reading";
+            EXPECT_EQ(AnyPixel(RECT{300, 125, 348, 173}, Dark), sensorItem);
+            EXPECT_FALSE(AnyPixel(RECT{300, 187, 348, 198}, Dark)) << "no percent without a reading";
             // Link text and serial beside the link picture at 310,210.
-            EXPECT_TRUE(AnyPixel(RECT{370, 215, 470, 227}, qtest::Dark));
-            EXPECT_TRUE(AnyPixel(RECT{370, 227, 440, 240}, qtest::Dark)) << "the serial";
+            EXPECT_TRUE(AnyPixel(RECT{370, 215, 470, 227}, Dark));
+            EXPECT_TRUE(AnyPixel(RECT{370, 227, 440, 240}, Dark)) << "the serial";
             // Signal bars only while linked, right of the picture.
             SIZE link = GetBitmapSize(g_statusImages.m_link[0]);
             const int barsX = 310 + link.cx + 4;
@@ -135,21 +120,21 @@ TEST_F(StartScreen, StatusAreaFollowsDeviceTypeAndLink)
 
 TEST_F(StartScreen, ADeviceTypeWithoutASerialFieldDrawsNone)
 {
-    qtest::WriteParams(root, [](ParamBlock& b) { b.deviceType = 9; });
+    WriteParams(root, [](ParamBlock& b) { b.deviceType = 9; });
     ASSERT_NE(Start(), nullptr);
     ShowLink(0, 50);
-    EXPECT_TRUE(AnyPixel(RECT{370, 215, 470, 227}, qtest::Dark)) << "the link text";
-    EXPECT_FALSE(AnyPixel(RECT{370, 227, 470, 240}, qtest::Dark)) << "no serial";
-    EXPECT_FALSE(AnyPixel(RECT{300, 125, 348, 173}, qtest::Dark)) << "no sensor item";
+    EXPECT_TRUE(AnyPixel(RECT{370, 215, 470, 227}, Dark)) << "the link text";
+    EXPECT_FALSE(AnyPixel(RECT{370, 227, 470, 240}, Dark)) << "no serial";
+    EXPECT_FALSE(AnyPixel(RECT{300, 125, 348, 173}, Dark)) << "no sensor item";
 }
 
 TEST_F(StartScreen, RussianTextsRender)
 {
-    qtest::LayOutCard(root, "RUS.LNG");
+    LayOutCard(root, "RUS.LNG");
     ASSERT_NE(Start(), nullptr);
     ShowLink(1, 40);
-    Snapshot("start-russian");
-    EXPECT_TRUE(AnyPixel(RECT{65, 7, 425, 30}, qtest::Blue)) << "the title";
+    Snapshot("shell_start-russian.png");
+    EXPECT_TRUE(AnyPixel(RECT{65, 7, 425, 30}, Blue)) << "the title";
     EXPECT_NE(qplat::ToUtf8(g_mainButtons[1].m_caption), "Settings");
     EXPECT_NE(qplat::ToUtf8(g_mainButtons[1].m_caption), "40000");
 }
@@ -248,7 +233,7 @@ TEST_F(StartScreen, MeasuringRoadThatEndsAtOnceLeavesTheStartScreenAsItWas)
 {
     ASSERT_NE(Start(), nullptr);
     // No head on the link: the road ends with its message.
-    Then([] { qtest::Press(FrontDialog(), qtest::kBoxFirstButton); });
+    Then([] { Press(FrontDialog(), kBoxFirstButton); });
     SendMessageW(main, WM_COMMAND, CMD_MEASURE, 0);
     EXPECT_EQ(GetActiveWindow(), main);
     EXPECT_EQ(g_mainScreenActive, 1);

@@ -31,28 +31,24 @@ constexpr POINT kMenuBack{453, 25};
 constexpr int kLanguageRowEnd = 434;
 // The measurement button of the start screen.
 constexpr RECT kMeasureButton{18, 192, 159, 243};
-constexpr RECT kWholeScreen{0, 0, 480, 272};
 // The handheld's battery picture and its percent on the start screen show the
 // host's own battery, which may change from one run to the next.
 constexpr RECT kHostBattery{388, 123, 456, 175};
 constexpr RECT kHostBatteryPercent{388, 186, 456, 200};
 
-class StylusRun : public ::testing::Test {
+class StylusRun : public qtest::ProgramRunTest {
 protected:
     void SetUp() override
     {
-        qtest::LayOutCard(root);
+        qtest::ProgramRunTest::SetUp();
         // The pictures stay for the people looking at them.
         dir = fs::path(QAV5_BINARY_DIR) / "stylus_run" /
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
+    using qtest::ProgramRunTest::Run;
     int Run(const qtest::TapScript& script) { return Run(script.Text()); }
-    int Run(const std::string& script)
-    {
-        return qtest::RunProgramScript(root.Path(), dir / ("script" + std::to_string(++runs) + ".txt"), script);
-    }
     // A fresh start on the card as the runs before left it: the start screen,
     // then (when asked) the settings menu.
     void RunFreshStart(bool settingsMenu = false)
@@ -61,25 +57,6 @@ protected:
         s.Snap(Snap("fresh"));
         if (settingsMenu) s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("fresh_menu"));
         ASSERT_EQ(Run(s), 0);
-    }
-    std::string Snap(const std::string& name) const { return (dir / (name + ".png")).string(); }
-    qplat::Surface Png(const std::string& name) const
-    {
-        qplat::Surface s = qtest::ReadPngFile(Snap(name));
-        EXPECT_EQ(s.width, 480) << name << ": no snapshot";
-        return s;
-    }
-    static COLORREF At(const qplat::Surface& s, int x, int y)
-    {
-        return s.Contains(x, y) ? qplat::PixelToColor(s.At(x, y)) : CLR_INVALID;
-    }
-    static int Differing(const qplat::Surface& a, const qplat::Surface& b, RECT r = kWholeScreen)
-    {
-        int n = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (At(a, x, y) != At(b, x, y)) ++n;
-        return n;
     }
     // Two start screens, but for what the host's battery shows.
     static int DifferingStartScreens(const qplat::Surface& a, const qplat::Surface& b)
@@ -91,17 +68,6 @@ protected:
     {
         return GetBValue(c) >= 100 && GetBValue(c) > GetRValue(c) + 60 && GetBValue(c) > GetGValue(c) + 40;
     }
-    static ParamBlock Settings()
-    {
-        ParamBlock p{};
-        CParamFile file;
-        EXPECT_EQ(file.Load(&p), 1);
-        return p;
-    }
-
-    qtest::TempDeviceRoot root;
-    fs::path dir;
-    int runs = 0;
 };
 
 TEST_F(StylusRun, ALanguageChosenOnItsScreenShowsEverywhereAsAFreshStartInItShowsIt)
@@ -197,7 +163,7 @@ TEST_F(StylusRun, UnusableLanguageFilesAreNotOfferedOnTheLanguageScreen)
 TEST_F(StylusRun, TheUnitsChosenOnTheirScreenAreStoredAndShownWhenItOpensAgain)
 {
     ASSERT_EQ(Run("wait 300\nquit\n"), 0);
-    ASSERT_EQ(Settings().unitSystem, 1) << "the factory units are millimetres";
+    ASSERT_EQ(qtest::StoredParams().unitSystem, 1) << "the factory units are millimetres";
     qtest::TapScript s;
     s.TapScreen(kSettingsMenu.x, kSettingsMenu.y).Snap(Snap("menu")).TapScreen(130, 161).Snap(Snap("units"));
     s.TapBox(70, 145, 300, 20).Snap(Snap("inches")).Confirm().Snap(Snap("menu_after"));
@@ -205,7 +171,7 @@ TEST_F(StylusRun, TheUnitsChosenOnTheirScreenAreStoredAndShownWhenItOpensAgain)
     // Closed without OK, a tap on millimetres changes nothing.
     s.TapScreen(130, 161).TapBox(70, 100, 300, 20).Snap(Snap("millimetres")).Back().Snap(Snap("menu_last"));
     ASSERT_EQ(Run(s), 0);
-    EXPECT_EQ(Settings().unitSystem, 2);
+    EXPECT_EQ(qtest::StoredParams().unitSystem, 2);
 
     const qplat::Surface units = Png("units"), inches = Png("inches"), millimetres = Png("millimetres");
     // The two radios change places when tapped, and nothing else changes.
@@ -226,7 +192,7 @@ TEST_F(StylusRun, ANewDeviceTypeShowsItsMeasurementButtonAsAFreshStartDoes)
     // The fourth device type, the disc device.
     s.TapBox(30, 170, 78, 20).Snap(Snap("disc")).Back().Back().Snap(Snap("start_after"));
     ASSERT_EQ(Run(s), 0);
-    ASSERT_EQ(Settings().deviceType, 4);
+    ASSERT_EQ(qtest::StoredParams().deviceType, 4);
 
     RunFreshStart();
     const qplat::Surface start = Png("start"), after = Png("start_after"), fresh = Png("fresh");

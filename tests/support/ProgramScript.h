@@ -36,12 +36,16 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gdi/Surface.h"
@@ -69,44 +73,38 @@ inline std::string AwaitLine(int x, int y, COLORREF colour, bool gone = false, i
            (guardMs > 0 ? " " + std::to_string(guardMs) : std::string()) + "\n";
 }
 
-// A script of the program, one action a line.
-class Script {
+// The actions every kind of script has, one a line; `Self` is the script.
+template <class Self>
+class ScriptActions {
 public:
-    Script& Tap(int x, int y)
-    {
-        text_ += "tap " + std::to_string(x) + " " + std::to_string(y) + "\n";
-        return *this;
-    }
-    Script& Tap(Spot s) { return Tap(s.x, s.y); }
     // Goes on once the pixel has the colour (see the top of this file).
-    Script& Await(int x, int y, COLORREF colour, int guardMs = 0)
-    {
-        text_ += AwaitLine(x, y, colour, false, guardMs);
-        return *this;
-    }
-    Script& Await(Spot s, COLORREF colour, int guardMs = 0) { return Await(s.x, s.y, colour, guardMs); }
+    Self& Await(int x, int y, COLORREF colour, int guardMs = 0) { return Add(AwaitLine(x, y, colour, false, guardMs)); }
+    Self& Await(Spot s, COLORREF colour, int guardMs = 0) { return Await(s.x, s.y, colour, guardMs); }
     // Goes on once the pixel no longer has the colour.
-    Script& AwaitGone(int x, int y, COLORREF colour, int guardMs = 0)
+    Self& AwaitGone(int x, int y, COLORREF colour, int guardMs = 0)
     {
-        text_ += AwaitLine(x, y, colour, true, guardMs);
-        return *this;
+        return Add(AwaitLine(x, y, colour, true, guardMs));
     }
-    Script& AwaitGone(Spot s, COLORREF colour, int guardMs = 0) { return AwaitGone(s.x, s.y, colour, guardMs); }
+    Self& AwaitGone(Spot s, COLORREF colour, int guardMs = 0) { return AwaitGone(s.x, s.y, colour, guardMs); }
     // Only where nothing can be awaited.
-    Script& Wait(int ms)
-    {
-        text_ += "wait " + std::to_string(ms) + "\n";
-        return *this;
-    }
-    Script& Snap(const std::string& path)
-    {
-        text_ += "snapshot " + path + "\n";
-        return *this;
-    }
-    const std::string& Text() const { return text_; }
+    Self& Wait(int ms) { return Add("wait " + std::to_string(ms) + "\n"); }
+    Self& Snap(const std::string& path) { return Add("snapshot " + path + "\n"); }
 
-private:
+protected:
+    Self& Add(const std::string& lines)
+    {
+        text_ += lines;
+        return static_cast<Self&>(*this);
+    }
     std::string text_;
+};
+
+// A script of the program, one action a line.
+class Script : public ScriptActions<Script> {
+public:
+    Script& Tap(int x, int y) { return Add("tap " + std::to_string(x) + " " + std::to_string(y) + "\n"); }
+    Script& Tap(Spot s) { return Tap(s.x, s.y); }
+    const std::string& Text() const { return text_; }
 };
 
 // The measuring road's places on the screens the scripts touch.
@@ -250,6 +248,25 @@ inline qplat::Surface ReadPngFile(const std::string& path)
     qplat::Surface s;
     qplat::DecodePng(bytes.data(), bytes.size(), s);
     return s;
+}
+
+// A snapshot of the whole screen that a script wrote, read back; a failure of
+// the test when there is none.
+inline qplat::Surface ReadSnapshot(const std::string& path)
+{
+    qplat::Surface s = ReadPngFile(path);
+    EXPECT_EQ(s.width, 480) << path << ": no snapshot of the screen";
+    return s;
+}
+
+// Waits until a run the test started aside (a program that goes on running)
+// wrote the file, a snapshot that shows it came that far. A hang guard only:
+// true as soon as the file is there, false after a minute without it.
+inline bool AwaitFile(const std::filesystem::path& file)
+{
+    for (int i = 0; i < 6000 && !std::filesystem::exists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return std::filesystem::exists(file);
 }
 
 }  // namespace qtest

@@ -14,13 +14,15 @@
 
 namespace qtest {
 
-class TapScript {
+// Await, AwaitGone, Wait and Snap as in ProgramScript.h (what to await, and
+// where a wait still belongs).
+class TapScript : public ScriptActions<TapScript> {
 public:
+    TapScript() { text_ = "wait 300\n"; }
     // A tap at a screen pixel.
     TapScript& TapScreen(int x, int y)
     {
-        text_ += "tap " + std::to_string(x) + " " + std::to_string(y) + "\nwait 150\n";
-        return *this;
+        return Add("tap " + std::to_string(x) + " " + std::to_string(y) + "\nwait 150\n");
     }
     // A tap in client coordinates of a full-screen dialog, whose client area
     // starts one pixel in, inside its thin border.
@@ -29,36 +31,10 @@ public:
     TapScript& TapBox(int x, int y, int width, int height) { return Tap(x + width / 2, y + height / 2); }
     TapScript& TapTwice(int x, int y)
     {
-        text_ += "tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\n";
+        Add("tap " + std::to_string(x + 1) + " " + std::to_string(y + 1) + "\n");
         return Tap(x, y);
     }
-    // Goes on once the pixel has the colour, or no longer has it (see
-    // ProgramScript.h: what to await, and where a wait still belongs).
-    TapScript& Await(Spot s, COLORREF colour, int guardMs = 0)
-    {
-        text_ += AwaitLine(s.x, s.y, colour, false, guardMs);
-        return *this;
-    }
-    TapScript& AwaitGone(Spot s, COLORREF colour, int guardMs = 0)
-    {
-        text_ += AwaitLine(s.x, s.y, colour, true, guardMs);
-        return *this;
-    }
-    TapScript& Wait(int ms)
-    {
-        text_ += "wait " + std::to_string(ms) + "\n";
-        return *this;
-    }
-    TapScript& Snap(const std::string& file)
-    {
-        text_ += "snapshot " + file + "\n";
-        return *this;
-    }
-    TapScript& PowerKey()
-    {
-        text_ += "power\nwait 150\n";
-        return *this;
-    }
+    TapScript& PowerKey() { return Add("power\nwait 150\n"); }
     // Typing on the digit keys of the keyboard.
     TapScript& Type(const std::u16string& digits) { return TypeOn(g_keysDigits, KEYS_DIGITS, &KeyboardKey::label1, digits); }
     // Typing small Latin letters and blanks on the letters keyboard (the
@@ -102,7 +78,6 @@ private:
     }
     static int BitmapWidth(int id) { return std::max(20, static_cast<int>(GetResourceBitmapSize(nullptr, id).cx)); }
     static int BitmapHeight(int id) { return std::max(20, static_cast<int>(GetResourceBitmapSize(nullptr, id).cy)); }
-    std::string text_ = "wait 300\n";
 };
 
 }  // namespace qtest

@@ -63,11 +63,23 @@ TempDeviceRoot::~TempDeviceRoot()
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
+    for (const fs::path& folder : beside_) fs::remove_all(folder, ec);
 }
 
 std::string TempDeviceRoot::Host(const std::u16string& devicePath) const
 {
     return qplat::HostPath(devicePath);
+}
+
+fs::path TempDeviceRoot::Beside(const std::string& suffix)
+{
+    const fs::path root(path_);
+    const fs::path folder = root.parent_path() / (root.filename().string() + suffix);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    EXPECT_FALSE(ec) << "cannot create " << folder;
+    beside_.push_back(folder);
+    return folder;
 }
 
 void TempDeviceRoot::WriteFile(const std::u16string& devicePath, const std::string& bytes) const

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/WinKernel.h"
 
@@ -32,6 +33,10 @@ public:
     const std::string& Path() const { return path_; }
     // Host path of a handheld path below the root ("\SDMMC\a.txt").
     std::string Host(const std::u16string& devicePath) const;
+    // A fresh host folder beside the root, named after it with `suffix`
+    // ("-run"), for what a test keeps off the card (scripts, snapshots);
+    // removed with the root.
+    std::filesystem::path Beside(const std::string& suffix);
 
     // Helpers for arranging and checking files by handheld path. WriteFile
     // creates the folders on the way.
@@ -52,6 +57,7 @@ public:
 
 private:
     std::string path_;
+    std::vector<std::filesystem::path> beside_;
 };
 
 // Switches to the manual clock for its lifetime, then back to the host clock.
