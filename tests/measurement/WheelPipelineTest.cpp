@@ -9,13 +9,6 @@
 
 namespace {
 
-// A dump whose samples are given; the rest of the 12288 bytes are 0.
-std::vector<uint8_t> DumpOf(const std::vector<uint16_t>& samples, size_t bytes = kRawDumpBytes)
-{
-    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
-    return profilegen::EncodeSamples(samples, bytes, head);
-}
-
 SensorRegisters PlainHead()
 {
     return calctest::RegistersOf(profilegen::DefaultWheelHead());
@@ -26,21 +19,28 @@ struct Points {
     DWORD count = 0;
 };
 
+// Decodes, at range 100, a dump of `bytes` whose samples are given (the rest
+// of it 0).
+std::unique_ptr<Points> Decode(const std::vector<uint16_t>& samples, SensorRegisters& regs,
+                               const HeadSettings& hs = calctest::S1002Settings(), size_t bytes = kRawDumpBytes)
+{
+    auto out = std::make_unique<Points>();
+    auto dump = profilegen::EncodeSamples(samples, bytes, profilegen::DefaultWheelHead());
+    CWheelCalc().DecodeDump(dump.data(), &out->count, out->p, hs, &regs, 100, static_cast<DWORD>(dump.size()));
+    return out;
+}
+
 }  // namespace
 
 TEST(WheelDecode, LeadingZerosAndTheTemperatureOffset)
 {
-    auto out = std::make_unique<Points>();
     SensorRegisters regs = PlainHead();
     regs.words[1] = 5200;   // x origin 200
     regs.words[23] = -30;   // temperature offset of x
     std::vector<uint16_t> samples(10, 0);
     samples[3] = 16384 / 4;  // a quarter of full scale
     samples[4] = 16384 / 2;
-    auto dump = DumpOf(samples);
-    CWheelCalc c;
-    c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                 static_cast<DWORD>(dump.size()));
+    const auto out = Decode(samples, regs);
     ASSERT_GE(out->count, 2u);
     EXPECT_EQ(out->p[0].x, 200 + 3 * 50 - 30);
     EXPECT_EQ(out->p[0].z, 25000);
@@ -50,17 +50,13 @@ TEST(WheelDecode, LeadingZerosAndTheTemperatureOffset)
 
 TEST(WheelDecode, ZeroSamplesKeptInsideTheWheelDroppedBeyond)
 {
-    auto out = std::make_unique<Points>();
     SensorRegisters regs = PlainHead();
     regs.words[2] = 5000;  // 50 um
     std::vector<uint16_t> samples(3072, 0);
     samples[0] = 100;
     samples[1400] = 100;  // x = 70000: beyond it zeros are dropped
     samples[1500] = 200;  // non-zero beyond: kept with the next kept position
-    auto dump = DumpOf(samples);
-    CWheelCalc c;
-    c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                 static_cast<DWORD>(dump.size()));
+    const auto out = Decode(samples, regs);
     ASSERT_EQ(out->count, 1402u);
     EXPECT_EQ(out->p[1].z, 0);  // a zero sample inside: kept as no height
     EXPECT_EQ(out->p[1400].x, 70000);
@@ -70,7 +66,6 @@ TEST(WheelDecode, ZeroSamplesKeptInsideTheWheelDroppedBeyond)
 
 TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
 {
-    auto out = std::make_unique<Points>();
     SensorRegisters regs = PlainHead();
     HeadSettings hs = calctest::S1002Settings();
     hs.switches[21] = 2;
@@ -79,9 +74,7 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
     samples[0] = 300;   // x = 80000
     samples[1] = 0;     // x = 79950: outside 5000..70000, dropped
     samples[2] = 500;   // kept at the next position, 79950
-    auto dump = DumpOf(samples);
-    CWheelCalc c;
-    c.DecodeDump(dump.data(), &out->count, out->p, hs, &regs, 100, static_cast<DWORD>(dump.size()));
+    auto out = Decode(samples, regs, hs);
     // A dropped zero does not advance x, so zeros outside the window stay outside.
     ASSERT_EQ(out->count, 2u);
     EXPECT_EQ(out->p[1].x, 80000);  // the first sample is now last
@@ -90,8 +83,7 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
     // Starting just outside, the zeros from 70000 down to 5000 are kept.
     hs.dimensions[DIM_L9] = 70050;
     samples[2] = 0;
-    dump = DumpOf(samples);
-    c.DecodeDump(dump.data(), &out->count, out->p, hs, &regs, 100, static_cast<DWORD>(dump.size()));
+    out = Decode(samples, regs, hs);
     ASSERT_EQ(out->count, 1u + (70000 - 5000) / 50 + 1);
     EXPECT_EQ(out->p[0].x, 5000);
     EXPECT_EQ(out->p[0].z, 0);
@@ -100,15 +92,10 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
 
 TEST(WheelDecode, CalibrationWord)
 {
-    CWheelCalc c;
     std::vector<uint16_t> samples = {16384 / 8};  // 12.5 mm at range 100
     auto decodeWith = [&](SHORT calibration, SensorRegisters* regs) {
-        auto out = std::make_unique<Points>();
         regs->words[6] = calibration;
-        auto dump = DumpOf(samples);
-        c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), regs, 100,
-                     static_cast<DWORD>(dump.size()));
-        return out->p[0].z;
+        return Decode(samples, *regs)->p[0].z;
     };
     SensorRegisters regs = PlainHead();
     EXPECT_EQ(decodeWith(0, &regs), 12500);
@@ -120,15 +107,11 @@ TEST(WheelDecode, CalibrationWord)
 
 TEST(WheelDecode, HostileLengthAndStepWordsNeverOverrun)
 {
-    CWheelCalc c;
-    auto out = std::make_unique<Points>();
     std::vector<uint16_t> samples(3072, 1000);
     for (SHORT length : {static_cast<SHORT>(32767), static_cast<SHORT>(-32768), static_cast<SHORT>(-256)}) {
         SensorRegisters regs = PlainHead();
         regs.words[12] = length;
-        auto dump = DumpOf(samples);
-        c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                     static_cast<DWORD>(dump.size()));
+        const auto out = Decode(samples, regs);
         EXPECT_LE(out->count, kMaxProfilePoints);
         if (length > 0) {
             EXPECT_EQ(out->count, 3072u);  // the dump's samples; the missing rest reads as "no profile"
@@ -138,15 +121,11 @@ TEST(WheelDecode, HostileLengthAndStepWordsNeverOverrun)
     }
     // A short dump (one block) with a whole dump announced reads what is there.
     SensorRegisters regs = PlainHead();
-    auto shortDump = DumpOf(samples, 1024);
-    c.DecodeDump(shortDump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100, 1024);
-    EXPECT_EQ(out->count, 256u + (70000 - 256 * 50) / 50 + 1);  // then zeros up to 70 mm
+    EXPECT_EQ(Decode(samples, regs, calctest::S1002Settings(), 1024)->count,
+              256u + (70000 - 256 * 50) / 50 + 1);  // then zeros up to 70 mm
     for (SHORT step : {static_cast<SHORT>(0), static_cast<SHORT>(-4950)}) {
         regs.words[2] = step;
-        auto dump = DumpOf(samples);
-        c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                     static_cast<DWORD>(dump.size()));
-        EXPECT_EQ(out->count, 0u);
+        EXPECT_EQ(Decode(samples, regs)->count, 0u);
     }
 }
 

@@ -328,10 +328,6 @@ TEST_F(Dialog, AModalDialogRunsOnAWorkerThreadOverAWindowOfTheUserInterfaceThrea
     EXPECT_TRUE(Saw(WM_TIMER));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Dialog, TheScreenTemplatesCoverTheScreen)
 {
     struct Case {
@@ -348,10 +344,8 @@ TEST_F(Dialog, TheScreenTemplatesCoverTheScreen)
     for (auto c : cases) {
         qtest::TemplateBuilder t(WS_POPUP | WS_BORDER, 0, 0, c.cx, c.cy, u"Calibri", c.points);
         ASSERT_EQ(DialogBoxIndirectParamW(nullptr, t.Get(), nullptr, TestDlgProc, 0), 1);
-        EXPECT_EQ(r.left, 0);
-        EXPECT_EQ(r.top, 0);
-        EXPECT_EQ(r.right, 480) << c.cx << " x " << c.cy << " in " << c.points << " points";
-        EXPECT_EQ(r.bottom, 272) << c.cx << " x " << c.cy << " in " << c.points << " points";
+        EXPECT_EQ(qtest::EdgesOf(r), (qtest::Edges{0, 0, 480, 272}))
+            << c.cx << " x " << c.cy << " in " << c.points << " points";
     }
     // A small box keeps its own size.
     qtest::TemplateBuilder box(WS_POPUP | WS_BORDER | DS_CENTER, 0, 0, 150, 63, u"Calibri", 11);
@@ -360,10 +354,6 @@ TEST_F(Dialog, TheScreenTemplatesCoverTheScreen)
     EXPECT_LT(r.right - r.left, 340);
     EXPECT_NEAR((r.left + r.right) / 2, 240, 1) << "centred";
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Dialog, ControlsAskTheirParentForTheirColours)
 {

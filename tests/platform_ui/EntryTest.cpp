@@ -7,37 +7,21 @@
 #include <fstream>
 
 #include "platform/entry/Entry.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
 
-int Parse(std::vector<std::string> args, qplat::EntryOptions& o, std::string& error)
+using qtest::ScopedEnv;
+
+int Parse(std::vector<std::string> args, qplat::EntryOptions& o, std::string& error,
+          qplat::EntryOptionSet set = qplat::EntryOptionSet::Application)
 {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
-    return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error);
+    error.clear();
+    return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error, set);
 }
-
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name)
-    {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    }
-    ~EnvVar()
-    {
-        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-        else unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
 
 TEST(Entry, OptionsAreReadInAnyOrderAndInBothSpellings)
 {
@@ -74,12 +58,7 @@ TEST(Entry, TheRootOnlySetRefusesTheScreensOptions)
     qplat::EntryOptions o;
     std::string error;
     std::vector<std::string> args = {"RunQav5", "--root", "/tmp/r", "--headless"};
-    auto parse = [&](std::vector<std::string> words) {
-        std::vector<char*> argv;
-        for (auto& a : words) argv.push_back(a.data());
-        error.clear();
-        return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error, set);
-    };
+    auto parse = [&](std::vector<std::string> words) { return Parse(words, o, error, set); };
     EXPECT_EQ(parse(args), -1);
     EXPECT_NE(error.find("--headless"), std::string::npos) << error;
     EXPECT_EQ(parse({"RunQav5", "--script", "s.txt"}), -1);
@@ -206,22 +185,22 @@ TEST(Entry, AScriptThatIsRefusedLeavesAMissingRootUnmade)
 TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)
 {
     qplat::EntryOptions o;
-    EnvVar env("QAV5_ROOT", "/tmp/from-env");
+    ScopedEnv env("QAV5_ROOT", "/tmp/from-env");
     o.root = "/tmp/from-option";
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), "/tmp/from-option");
     o.root.clear();
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), "/tmp/from-env");
-    EnvVar none("QAV5_ROOT", nullptr);
+    ScopedEnv none("QAV5_ROOT", nullptr);
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), qplat::DefaultDeviceRoot());
 }
 
 TEST(Entry, WithoutADisplayTheScreenIsHeadless)
 {
-    EnvVar x("DISPLAY", nullptr);
-    EnvVar w("WAYLAND_DISPLAY", nullptr);
+    ScopedEnv x("DISPLAY", nullptr);
+    ScopedEnv w("WAYLAND_DISPLAY", nullptr);
     qplat::EntryOptions o;
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);
-    EnvVar x2("DISPLAY", ":0");
+    ScopedEnv x2("DISPLAY", ":0");
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Window);
     o.headless = true;
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <initializer_list>
 
 #include "platform/WinGdi.h"
@@ -14,6 +15,13 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kBlue = 0xFF0000;
+
+// A rectangle's edges (left, top, right, bottom), to compare in one check.
+using Edges = std::array<LONG, 4>;
+inline Edges EdgesOf(const RECT& r)
+{
+    return Edges{r.left, r.top, r.right, r.bottom};
+}
 
 // A pixel to probe and the colour it must have.
 struct Probe {

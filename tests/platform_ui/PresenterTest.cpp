@@ -12,6 +12,7 @@
 #include "platform/PowerSleep.h"
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/ProgramScript.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDeviceRoot.h"
 
 using qtest::Fill;
@@ -22,7 +23,6 @@ using qtest::MakeTop;
 namespace {
 
 class Presenter : public qtest::WindowTest {};
-
 
 TEST_F(Presenter, WindowsAreComposedInZOrderWithChildrenCutToTheirParent)
 {
@@ -77,8 +77,7 @@ TEST_F(Presenter, StylusGoesToTheTopmostEnabledWindowUnderIt)
     HWND over = MakeChild(top, 2, 30, 30, 50, 50);  // below a in the order
     qplat::ProcessPendingMessages();
     Log().Clear();
-    qplat::StylusTap(40, 40);
-    qplat::ProcessPendingMessages();
+    Tap(40, 40);
     EXPECT_EQ(Log().For(a, {WM_LBUTTONDOWN, WM_LBUTTONUP}), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
     EXPECT_EQ(Log().Count(over, WM_LBUTTONDOWN), 0);
     for (auto& e : Log().All())
@@ -89,13 +88,11 @@ TEST_F(Presenter, StylusGoesToTheTopmostEnabledWindowUnderIt)
         }
     EnableWindow(a, FALSE);
     Log().Clear();
-    qplat::StylusTap(20, 20);
-    qplat::ProcessPendingMessages();
+    Tap(20, 20);
     EXPECT_EQ(Log().Count(top, WM_LBUTTONDOWN), 1) << "a disabled child passes the stylus to its parent";
     EnableWindow(top, FALSE);
     Log().Clear();
-    qplat::StylusTap(200, 200);
-    qplat::ProcessPendingMessages();
+    Tap(200, 200);
     EXPECT_TRUE(Log().All().empty() || Log().Count(top, WM_LBUTTONDOWN) == 0) << "a disabled screen takes nothing";
 }
 
@@ -476,22 +473,14 @@ TEST_F(HeadlessScript, SigtermAndSigintAskTheMainWindowToCloseOnceAndAreGivenBac
     }
 }
 
-}  // namespace
-
-namespace {
-
 // SDL's desktop-bus connection keeps a block that the leak checker reports,
 // so this runs only when asked for (QAV5_TEST_SDL=1, leak checking off).
 TEST_F(HeadlessScript, TheWindowPresenterRunsTheSameScriptOnSdlsOffscreenDriver)
 {
     const char* asked = std::getenv("QAV5_TEST_SDL");
     if (!asked || std::string(asked) != "1") GTEST_SKIP() << "set QAV5_TEST_SDL=1 to run the SDL presenter";
-    const char* oldDriver = std::getenv("SDL_VIDEODRIVER");
-    std::string keepDriver = oldDriver ? oldDriver : "";
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    const char* oldDisplay = std::getenv("DISPLAY");
-    std::string keepDisplay = oldDisplay ? oldDisplay : "";
-    setenv("DISPLAY", ":qav5-test", 1);
+    qtest::ScopedEnv driver("SDL_VIDEODRIVER", "offscreen");
+    qtest::ScopedEnv display("DISPLAY", ":qav5-test");
     HWND top = Keep(MakeTop(0, 0, 480, 272));
     qplat::ProcessPendingMessages();
     std::string error;
@@ -510,16 +499,8 @@ TEST_F(HeadlessScript, TheWindowPresenterRunsTheSameScriptOnSdlsOffscreenDriver)
         EXPECT_EQ(Log().Count(top, WM_POWERKEY_SHELL), 0);
         EXPECT_EQ(qplat::ActivePresenter(), qplat::PresenterKind::None);
     }
-    if (oldDriver) setenv("SDL_VIDEODRIVER", keepDriver.c_str(), 1);
-    else unsetenv("SDL_VIDEODRIVER");
-    if (oldDisplay) setenv("DISPLAY", keepDisplay.c_str(), 1);
-    else unsetenv("DISPLAY");
     EXPECT_TRUE(started) << "SDL's off-screen video driver did not start";
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Presenter, ATransparentWindowLetsTheStylusThroughToTheWindowBelow)
 {
@@ -533,17 +514,12 @@ TEST_F(Presenter, ATransparentWindowLetsTheStylusThroughToTheWindowBelow)
     };
     qplat::ProcessPendingMessages();
     Log().Clear();
-    qplat::StylusTap(110, 110);
-    qplat::StylusTap(20, 20);
-    qplat::ProcessPendingMessages();
+    Tap(110, 110);
+    Tap(20, 20);
     EXPECT_EQ(Log().Count(below, WM_LBUTTONDOWN), 2);
     EXPECT_EQ(Log().Count(tip, WM_LBUTTONDOWN), 0);
     EXPECT_EQ(Log().Count(label, WM_LBUTTONDOWN), 0);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Presenter, AKeptDeviceContextStillReachesTheScreenAfterAResize)
 {

@@ -27,6 +27,13 @@ protected:
         SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, maxPos, page, pos, 0};
         SetScrollInfo(h, bar, &si, TRUE);
     }
+    // Both bars needed: 100 of 300 rows and 100 of 400 columns shown.
+    static void SetBothBars(HWND h)
+    {
+        SetBar(h, SB_VERT, 299, 100);
+        SetBar(h, SB_HORZ, 399, 100);
+        Pump();
+    }
     static SIZE Client(HWND h)
     {
         RECT r{};
@@ -128,9 +135,8 @@ TEST_F(ScrollBarWindowTest, DisableNoScrollKeepsTheBarWithoutAThumb)
     // does not reach the client.
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kTrackColor);
     Log().Clear();
-    qplat::StylusTap(192, 5);
-    qplat::StylusTap(192, 60);
-    Pump();
+    Tap(192, 5);
+    Tap(192, 60);
     EXPECT_TRUE(Scrolls(h).empty());
     EXPECT_EQ(ClientPresses(h), 0);
 
@@ -140,8 +146,7 @@ TEST_F(ScrollBarWindowTest, DisableNoScrollKeepsTheBarWithoutAThumb)
     Pump();
     EXPECT_EQ(Client(h).cx, kW - 2 - 13);
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kThumbColor);
-    qplat::StylusTap(192, 5);
-    Pump();
+    Tap(192, 5);
     EXPECT_EQ(Scrolls(h).size(), 2u);
 
     // Without the flag the unneeded bar goes.
@@ -162,25 +167,17 @@ TEST_F(ScrollBarWindowTest, WindowWithoutTheStyleGetsNoBar)
 TEST_F(ScrollBarWindowTest, TapsOnArrowsAndTrackSendLineAndPageCodes)
 {
     HWND h = MakeScrolled();
-    SetBar(h, SB_VERT, 299, 100);
-    SetBar(h, SB_HORZ, 399, 100);
-    Pump();
+    SetBothBars(h);
     Log().Clear();
 
     // Vertical bar: x 186..198, arrows 13 px at both ends of y 1..135.
-    qplat::StylusTap(192, 5);
-    Pump();
-    qplat::StylusTap(192, 130);
-    Pump();
-    qplat::StylusTap(192, 100);
-    Pump();
+    Tap(192, 5);
+    Tap(192, 130);
+    Tap(192, 100);
     // Horizontal bar: y 136..148, x 1..185.
-    qplat::StylusTap(5, 142);
-    Pump();
-    qplat::StylusTap(180, 142);
-    Pump();
-    qplat::StylusTap(150, 142);
-    Pump();
+    Tap(5, 142);
+    Tap(180, 142);
+    Tap(150, 142);
 
     std::vector<std::tuple<UINT, int, int>> want{
         {WM_VSCROLL, SB_LINEUP, 0},    {WM_VSCROLL, SB_ENDSCROLL, 0}, {WM_VSCROLL, SB_LINEDOWN, 0},
@@ -194,15 +191,13 @@ TEST_F(ScrollBarWindowTest, TapsOnArrowsAndTrackSendLineAndPageCodes)
     // The track above a thumb that moved down pages up.
     SetBar(h, SB_VERT, 299, 100, 200);
     Log().Clear();
-    qplat::StylusTap(192, 30);
-    Pump();
+    Tap(192, 30);
     std::vector<std::tuple<UINT, int, int>> up{{WM_VSCROLL, SB_PAGEUP, 0}, {WM_VSCROLL, SB_ENDSCROLL, 0}};
     EXPECT_EQ(Scrolls(h), up);
 
     // The client still gets its own taps.
     Log().Clear();
-    qplat::StylusTap(50, 50);
-    Pump();
+    Tap(50, 50);
     EXPECT_EQ(Log().Count(h, WM_LBUTTONDOWN), 1);
     EXPECT_TRUE(Scrolls(h).empty());
 }
@@ -210,9 +205,7 @@ TEST_F(ScrollBarWindowTest, TapsOnArrowsAndTrackSendLineAndPageCodes)
 TEST_F(ScrollBarWindowTest, DraggingTheThumbTracksThenSetsThePosition)
 {
     HWND h = MakeScrolled();
-    SetBar(h, SB_VERT, 299, 100);
-    SetBar(h, SB_HORZ, 399, 100);
-    Pump();
+    SetBothBars(h);
     Log().Clear();
 
     // The thumb of a 100-of-300 page starts at the top of the track (y 14).
@@ -270,9 +263,7 @@ TEST_F(ScrollBarWindowTest, BarsAreDrawnInTheNonClientArea)
     Pump();
     EXPECT_NE(qplat::ScreenPixel(192, 100), kTrackColor);
 
-    SetBar(h, SB_VERT, 299, 100);
-    SetBar(h, SB_HORZ, 399, 100);
-    Pump();
+    SetBothBars(h);
     EXPECT_EQ(qplat::ScreenPixel(192, 100), kTrackColor);  // vertical track below the thumb
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kThumbColor);   // vertical thumb at the top
     EXPECT_EQ(qplat::ScreenPixel(188, 3), kButtonColor);   // up arrow

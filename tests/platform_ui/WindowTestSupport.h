@@ -16,6 +16,7 @@
 #include "platform/WinGdi.h"
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
+#include "tests/platform_ui/GdiTestSupport.h"
 
 namespace qtest {
 
@@ -177,6 +178,12 @@ protected:
     {
         made_.push_back(h);
         return h;
+    }
+    // A stylus tap, handled before it returns.
+    static void Tap(int x, int y)
+    {
+        qplat::StylusTap(x, y);
+        qplat::ProcessPendingMessages();
     }
 
 private:

@@ -141,10 +141,7 @@ TEST_F(WindowTree, DefaultPositionCoversTheScreen)
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr));
     RECT r;
     GetWindowRect(h, &r);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, 480);
-    EXPECT_EQ(r.bottom, 272);
+    EXPECT_EQ(qtest::EdgesOf(r), (qtest::Edges{0, 0, 480, 272}));
 }
 
 TEST_F(WindowTree, ShowEnableAndMoveSendTheirMessages)
