@@ -14,19 +14,10 @@
 
 namespace {
 
-class JournalFilesTest : public recordtest::DeviceRootTest {
-protected:
-    static std::unique_ptr<QavJournalRecord> QavRecord(LONG tag)
-    {
-        auto rec = std::make_unique<QavJournalRecord>();
-        std::memset(rec.get(), 0, sizeof(QavJournalRecord));
-        qplat::CopyField(rec->date, 10, u"09/12/26");
-        rec->profileZ[0] = tag;
-        rec->profileZ[RECORD_PROFILE_POINTS - 1] = -tag;
-        rec->values4to34[30] = tag;
-        return rec;
-    }
-};
+using recordtest::QavRecord;
+using recordtest::Zeroed;
+
+class JournalFilesTest : public recordtest::DeviceRootTest {};
 
 TEST_F(JournalFilesTest, CountOfNewJournalCreatesAnEmptyFile)
 {
@@ -48,9 +39,7 @@ TEST_F(JournalFilesTest, AppendToMissingJournalWritesExactlyOneRecord)
     EXPECT_EQ(24088u, SizeOf(DbDir() / "J1.qav"));
 
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
-    ASSERT_EQ(1, qod.Append(u"J1", disc.get()));
+    ASSERT_EQ(1, qod.Append(u"J1", Zeroed<QodJournalRecord>().get()));
     EXPECT_EQ(47068u, SizeOf(DbDir() / "J1.qod"));
 
     EXPECT_EQ(0, qav.Append(u"J1", nullptr));
@@ -258,8 +247,7 @@ TEST_F(JournalFilesTest, DiscJournalRewriteAndReplaceUseTheDiscRecordSize)
 TEST_F(JournalFilesTest, CountRefreshAndDelete)
 {
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
+    const auto disc = Zeroed<QodJournalRecord>();
     ASSERT_EQ(1, qod.Append(u"D", disc.get()));
     ASSERT_EQ(1, qod.Append(u"D", disc.get()));
     EXPECT_EQ(0, qod.RecordCount());
@@ -364,10 +352,6 @@ TEST_F(JournalFilesTest, NamesThatWouldLeaveTheFolderAreRefused)
     }
     EXPECT_EQ(0u, entries);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(JournalNameValidation, AcceptsOperatorNamesAndRefusesPathTricks)
 {

@@ -22,17 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using recordtest::Filled;
+using recordtest::QavRecord;
+
 class JournalRollBackTest : public recordtest::DeviceRootTest {
 protected:
-    static std::unique_ptr<QavJournalRecord> QavRecord(LONG tag)
-    {
-        auto rec = std::make_unique<QavJournalRecord>();
-        std::memset(rec.get(), 0, sizeof(QavJournalRecord));
-        qplat::CopyField(rec->date, 10, u"09/12/26");
-        rec->profileZ[0] = tag;
-        rec->values4to34[30] = tag;
-        return rec;
-    }
     fs::path Journal() const { return DbDir() / "J.qav"; }
     fs::path RollBack() const { return DbDir() / "J.qav.undo"; }
     fs::path Found() const { return DbDir() / "J.qav.found"; }
@@ -102,15 +96,11 @@ TEST_F(JournalRollBackTest, ACutOffPairSaveIsUndoneAtStartAndBeforeTheNextPairSa
 
     // The disc family's journals are undone at start too.
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
-    ASSERT_EQ(1, qod.Append(u"D", disc.get()));
+    ASSERT_EQ(1, qod.Append(u"D", Filled<QodJournalRecord>(0).get()));
     const auto discBefore = ReadBytes(DbDir() / "D.qod");
     ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
-        CDBJournalQod journal;
-        auto a = std::make_unique<QodJournalRecord>();
-        std::memset(a.get(), 0x11, sizeof(QodJournalRecord));
-        journal.AppendPair(u"D", a.get(), a.get());
+        const auto a = Filled<QodJournalRecord>(0x11);
+        CDBJournalQod().AppendPair(u"D", a.get(), a.get());
     }));
     RollBackCutOffJournalSaves();
     EXPECT_EQ(discBefore, ReadBytes(DbDir() / "D.qod"));
@@ -170,14 +160,10 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
 
     // Whole, but the disc journals' record size: not this journal's.
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
-    ASSERT_EQ(1, qod.Append(u"D", disc.get()));
+    ASSERT_EQ(1, qod.Append(u"D", Filled<QodJournalRecord>(0).get()));
     ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
-        CDBJournalQod journal;
-        auto a = std::make_unique<QodJournalRecord>();
-        std::memset(a.get(), 0x22, sizeof(QodJournalRecord));
-        journal.ReplacePair(u"D", a.get(), 0, a.get(), 0);
+        const auto a = Filled<QodJournalRecord>(0x22);
+        CDBJournalQod().ReplacePair(u"D", a.get(), 0, a.get(), 0);
     }));
     WriteBytes(Journal(), torn);
     fs::rename(DbDir() / "D.qod.undo", RollBack());

@@ -6,18 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/JournalRecords.h"
+#include "FixedRecordTestRoot.h"
 #include "settings/ParamFile.h"
 
 namespace {
 
-template <class Record>
-std::unique_ptr<Record> Zeroed()
-{
-    auto rec = std::make_unique<Record>();
-    std::memset(rec.get(), 0, sizeof(Record));
-    return rec;
-}
+using recordtest::Zeroed;
 
 template <class Record>
 LONG WordAt(const Record& rec, size_t offset)
