@@ -22,18 +22,6 @@ namespace {
 
 class BluetoothStackTest : public SensorTest {
 protected:
-    qplat::Neighbour Device(BT_ADDR address, const char* name, bool inRange = true, int rssi = -40)
-    {
-        qplat::Neighbour n;
-        n.address = address;
-        n.name = name;
-        n.pin = "1235";
-        n.serial = "/dev/null";
-        n.rssi = rssi;
-        n.inRange = inRange;
-        return n;
-    }
-
     // Runs an inquiry as the search screen does; names in found order.
     static std::vector<std::pair<BT_ADDR, std::u16string>> Inquiry(int* beginResult = nullptr)
     {

@@ -109,14 +109,13 @@ TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 1235 QUN 12345"));
     ASSERT_EQ("ok", mock.Ask("powered 0"));
     BT_ADDR address = kGauge;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
     unsigned char rssi = 0;
     std::u16string name;
     for (const char* step : {"adapter off", "no adapter"}) {
         int rc = -1;
         EXPECT_TRUE(Inquiry(&rc).empty()) << step;
         EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc) << step;
-        EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthSetPIN(&address, 4, pin)) << step;
+        EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, bluetest::StorePin(kGauge)) << step;
         EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, NameOf(kGauge, name)) << step;
         EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthReadRSSI(&address, &rssi)) << step;
         if (std::string(step) == "adapter off") {
@@ -239,9 +238,8 @@ TEST_F(BluezStackTest, EachThreadKeepsOneConnectionAndOpensItAnewWhenTheBusResta
     auto cycle = [] {
         // What the link monitor's cycle asks while the link is down.
         BT_ADDR address = kHead;
-        unsigned char pin[4] = {'1', '2', '3', '5'};
         unsigned char rssi = 0;
-        const bool ok = BthSetPIN(&address, 4, pin) == 0 && BthReadRSSI(&address, &rssi) == ERROR_DEVICE_NOT_CONNECTED;
+        const bool ok = bluetest::StorePin(kHead) == 0 && BthReadRSSI(&address, &rssi) == ERROR_DEVICE_NOT_CONNECTED;
         EXPECT_TRUE(ok);
         return ok;
     };
@@ -259,9 +257,7 @@ TEST_F(BluezStackTest, EachThreadKeepsOneConnectionAndOpensItAnewWhenTheBusResta
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1235 LX412 12345"));
     EXPECT_TRUE(cycle()) << "the broken connection is opened anew";
     ASSERT_EQ("ok", mock.Ask("noadapter"));
-    BT_ADDR address = kHead;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
-    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthSetPIN(&address, 4, pin)) << "and tells what the new bus has";
+    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, bluetest::StorePin(kHead)) << "and tells what the new bus has";
 }
 
 // With the stack chosen by what the bus has, every stack call first asks
@@ -332,8 +328,7 @@ TEST_F(BluezStackTest, TheSerialLinkIsASocketThatReadsAndTimesOutAsTheTerminal)
     SocketSim sim(config);
     SimConnector connector(sim);
     BT_ADDR address = kHead;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
-    ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
+    ASSERT_EQ(0, bluetest::StorePin(kHead));
     HANDLE registration = bluetest::RegisterRfcommPort(6, kHead);
     ASSERT_TRUE(registration);
     HANDLE port = nullptr;

@@ -24,14 +24,6 @@ std::vector<uint8_t> Codes(const sensorsim::Device& device, uint8_t code)
     return registers;
 }
 
-size_t CountCode(const sensorsim::Device& device, uint8_t code)
-{
-    size_t n = 0;
-    for (const auto& r : device.Requests())
-        n += r.size() >= 2 && r[1] == code ? 1 : 0;
-    return n;
-}
-
 class SensorLinkTest : public SensorTest {};
 
 TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
@@ -115,13 +107,10 @@ TEST_F(SensorLinkTest, ConvertedChargeLimits)
 {
     SimPort sim(WheelConfig(90));
     HANDLE port = Open(sim);
-    // 3.5 V and below: 0. r1 = 9718 is 3.4997 V, 9719 is 3.5001 V.
-    EXPECT_EQ(0, ConvertedState(*this, link, port, sim.device, 9718, 32767).charge);
-    EXPECT_EQ(0, ConvertedState(*this, link, port, sim.device, 0, 32767).charge);
-    EXPECT_EQ(0, ConvertedState(*this, link, port, sim.device, 9719, 32767).charge);
-    // Above 4.1 V: 100, however high.
-    EXPECT_EQ(100, ConvertedState(*this, link, port, sim.device, 11400, 32767).charge);
-    EXPECT_EQ(100, ConvertedState(*this, link, port, sim.device, 65535, 32767).charge);
+    // 3.5 V and below: 0 (r1 = 9718 is 3.4997 V, 9719 is 3.5001 V); above
+    // 4.1 V: 100, however high.
+    for (const auto& [r1, charge] : {std::pair{9718, 0}, {0, 0}, {9719, 0}, {11400, 100}, {65535, 100}})
+        EXPECT_EQ(charge, ConvertedState(*this, link, port, sim.device, r1, 32767).charge) << r1;
     // Half way.
     const SensorState mid = ConvertedState(*this, link, port, sim.device, 10553, 32767);
     EXPECT_NEAR(3.8, mid.voltage, 0.001);
@@ -139,23 +128,24 @@ TEST_F(SensorLinkTest, ConvertedTiltSign)
 {
     SimPort sim(WheelConfig(90));
     HANDLE port = Open(sim);
-    SensorState s = ConvertedState(*this, link, port, sim.device, 10553, 32767);
-    EXPECT_EQ(0.0f, s.tilt);
-    EXPECT_EQ(2, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32768);
-    EXPECT_NEAR(0.0000366, s.tilt, 1e-6);
-    EXPECT_EQ(2, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32767 + 333);
-    EXPECT_NEAR(0.0122, s.tilt, 1e-4);
-    EXPECT_EQ(1, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32767 - 333);
-    EXPECT_EQ(0, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 0);
-    EXPECT_NEAR(-1.2, s.tilt, 0.001);
-    EXPECT_EQ(0, s.tiltSign);
+    const struct {
+        int r2;
+        double tilt, within;
+        int sign;
+    } cases[] = {{32767, 0.0, 0.0, 2},
+                 {32768, 0.0000366, 1e-6, 2},
+                 {32767 + 333, 0.0122, 1e-4, 1},
+                 {32767 - 333, -0.0122, 1e-4, 0},
+                 {0, -1.2, 0.001, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.r2);
+        const SensorState s = ConvertedState(*this, link, port, sim.device, 10553, c.r2);
+        EXPECT_NEAR(c.tilt, s.tilt, c.within);
+        EXPECT_EQ(c.sign, s.tiltSign);
+    }
     // Temperature: 510 * r3 / 65535 - 273.15.
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32767, 37000);
-    EXPECT_NEAR(510.0 * 37000 / 65535 - 273.15, s.temperature, 0.01);
+    EXPECT_NEAR(510.0 * 37000 / 65535 - 273.15,
+                ConvertedState(*this, link, port, sim.device, 10553, 32767, 37000).temperature, 0.01);
 }
 
 TEST_F(SensorLinkTest, RawStateAndMissingAnswer)

@@ -215,10 +215,7 @@ TEST_F(SerialPortTest, StateAndPurge)
 TEST_F(SerialPortTest, DeviceManagerIndexes)
 {
     SimPort sim(Mute());
-    qplat::Neighbour n;
-    n.address = 0x00126FA00B7CULL;
-    n.name = "LX412 12345";
-    n.pin = "1235";
+    qplat::Neighbour n = Device(0x00126FA00B7CULL, "LX412 12345");
     n.serial = sim.server.Path();
     ASSERT_TRUE(qplat::AddNeighbour(n));
 
