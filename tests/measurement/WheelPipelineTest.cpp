@@ -137,11 +137,7 @@ TEST(WheelPipeline, EmptyDumpLeavesTheResultAlone)
     run->result.MinY = 77;
     run->keys.points[3] = {5, 6};
     std::vector<uint8_t> dump(kRawDumpBytes, 0xF0);  // only noise in the upper nibbles
-    const DWORD refCount = 0;
-    ProfileKeyPoints refKeys = {};
-    CWheelCalc c;
-    c.ProcessMeasurement(dump.data(), 100, &run->regs, 0, calctest::S1002Settings(), nullptr, 0, &refCount, nullptr,
-                         &refKeys, &run->count, run->points, &run->keys, &run->result, 0, 0, kRawDumpBytes);
+    calctest::Process(dump, 100, *run, calctest::S1002Settings());
     EXPECT_EQ(run->count, 0u);
     EXPECT_EQ(run->result.values[0], 1234);
     EXPECT_EQ(run->result.MinY, 77);
