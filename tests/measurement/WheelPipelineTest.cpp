@@ -322,29 +322,33 @@ SensorRegisters CompensatedHead()
     return regs;
 }
 
-}  // namespace
+// The compensation of a head of firmware 90 (or `firmware`) by its words.
+class TemperatureCompensation : public ::testing::Test {
+protected:
+    void Compensate(BYTE firmware = 90) { c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, firmware); }
 
-TEST(TemperatureCompensation, SwitchedOffWritesOnlyTheNeutralTerms)
-{
     CWheelCalc c;
     FakeHead head;
     SensorRegisters regs = CompensatedHead();
+};
+
+}  // namespace
+
+TEST_F(TemperatureCompensation, SwitchedOffWritesOnlyTheNeutralTerms)
+{
     regs.words[10] = 0;
     regs.words[22] = 123;
     regs.words[23] = 45;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     EXPECT_EQ(regs.words[22], 10000);
     EXPECT_EQ(regs.words[23], 0);
     EXPECT_TRUE(head.writes.empty());
 }
 
-TEST(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
+TEST_F(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
 {
-    CWheelCalc c;
-    FakeHead head;
     head.temperature = -12.6f;
-    SensorRegisters regs = CompensatedHead();
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     ASSERT_EQ(head.writes.size(), 3u);
     EXPECT_EQ(head.writes[0], std::make_pair(0x36, 12));
     EXPECT_EQ(head.writes[1], std::make_pair(0x37, 12));
@@ -358,71 +362,64 @@ TEST(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
     // Back to normal at exactly -5.0: the normal values are written again.
     head.writes.clear();
     head.temperature = -5.0f;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     ASSERT_EQ(head.writes.size(), 3u);
     EXPECT_EQ(head.writes[0], std::make_pair(0x36, 5));
     EXPECT_EQ(head.writes[2], std::make_pair(0x2A, 41));
     EXPECT_EQ(regs.words[35], 41);
     // Normal and not cold-set: no writes.
     head.writes.clear();
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     EXPECT_TRUE(head.writes.empty());
 }
 
-TEST(TemperatureCompensation, FailedWritesKeepTheImageAndRetriesTheState)
+TEST_F(TemperatureCompensation, FailedWritesKeepTheImageAndRetriesTheState)
 {
-    CWheelCalc c;
-    FakeHead head;
     head.temperature = -20.0f;
     head.writesFail = true;
     head.stateFailures = 1;  // the second reading succeeds
-    SensorRegisters regs = CompensatedHead();
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 84);
+    Compensate(84);
     EXPECT_EQ(regs.words[13], 6);
     EXPECT_EQ(regs.words[35], 41);
     EXPECT_NE(regs.words[22], 10000);  // the temperature was read all the same
     head.stateFailures = 2;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 84);
+    Compensate(84);
     EXPECT_EQ(regs.words[22], 10000);
     EXPECT_EQ(regs.words[23], 0);
 }
 
-TEST(TemperatureCompensation, ImplausibleReadingsCountAsFailed)
+TEST_F(TemperatureCompensation, ImplausibleReadingsCountAsFailed)
 {
-    CWheelCalc c;
     for (float t : {-61.0f, 100.5f, 1.0e9f}) {
-        FakeHead head;
+        head = FakeHead();
         head.temperature = t;
-        SensorRegisters regs = CompensatedHead();
-        c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+        regs = CompensatedHead();
+        Compensate();
         EXPECT_EQ(regs.words[22], 10000) << t;
         EXPECT_EQ(regs.words[23], 0) << t;
         EXPECT_TRUE(head.writes.empty()) << t;
     }
     // The old reply is an unsigned word: 65535 degrees is no temperature.
-    FakeHead old;
-    old.oldValue = 65535;
-    SensorRegisters regs = CompensatedHead();
-    c.CompensateTemperatureWith(&old, g_headRegisterTable, &regs, 60);
+    head = FakeHead();
+    head.oldValue = 65535;
+    regs = CompensatedHead();
+    Compensate(60);
     EXPECT_EQ(regs.words[22], 10000);
     // A plausible old reply sets the terms but never switches registers.
-    old.oldValue = 30;
-    c.CompensateTemperatureWith(&old, g_headRegisterTable, &regs, 60);
+    head.oldValue = 30;
+    Compensate(60);
     EXPECT_EQ(regs.words[22], 9950);
     EXPECT_EQ(regs.words[23], 120);
-    EXPECT_TRUE(old.writes.empty());
+    EXPECT_TRUE(head.writes.empty());
 }
 
-TEST(TemperatureCompensation, ExtremeWordsSaturate)
+TEST_F(TemperatureCompensation, ExtremeWordsSaturate)
 {
-    CWheelCalc c;
-    FakeHead head;
     head.temperature = 99.0f;
-    SensorRegisters regs = CompensatedHead();
     regs.words[8] = 32767;
     regs.words[9] = -32768;
     regs.words[10] = 32767;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     EXPECT_EQ(regs.words[23], 32767);
     EXPECT_EQ(regs.words[22], -32768);
     float k = 5.0f;
