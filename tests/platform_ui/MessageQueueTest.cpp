@@ -9,9 +9,7 @@
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/TempDeviceRoot.h"
 
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 

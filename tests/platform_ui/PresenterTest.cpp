@@ -15,10 +15,7 @@
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDeviceRoot.h"
 
-using qtest::Fill;
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 

@@ -3,9 +3,7 @@
 
 #include "tests/platform_ui/WindowTestSupport.h"
 
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 
