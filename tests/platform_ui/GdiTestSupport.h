@@ -23,6 +23,14 @@ inline Edges EdgesOf(const RECT& r)
     return Edges{r.left, r.top, r.right, r.bottom};
 }
 
+// Fills the rectangle of the context with a solid brush of the colour.
+inline void FillWith(HDC dc, const RECT& r, COLORREF c)
+{
+    HBRUSH b = CreateSolidBrush(c);
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+}
+
 // A pixel to probe and the colour it must have.
 struct Probe {
     int x, y;
@@ -47,13 +55,7 @@ public:
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
-    void Fill(COLORREF c)
-    {
-        HBRUSH b = CreateSolidBrush(c);
-        RECT r{0, 0, width, height};
-        FillRect(dc, &r, b);
-        DeleteObject(b);
-    }
+    void Fill(COLORREF c) { FillWith(dc, RECT{0, 0, width, height}, c); }
     // The bitmap's own pixel, whatever the DC's clipping (GetPixel refuses
     // clipped pixels); CLR_INVALID outside the bitmap.
     COLORREF At(int x, int y) const

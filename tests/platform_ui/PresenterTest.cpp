@@ -526,10 +526,7 @@ TEST_F(Presenter, AKeptDeviceContextStillReachesTheScreenAfterAResize)
     ASSERT_TRUE(kept);
     MoveWindow(h, 0, 0, 200, 150, TRUE);
     qplat::ProcessPendingMessages();
-    RECT r{10, 10, 20, 20};
-    HBRUSH b = CreateSolidBrush(RGB(0, 128, 0));
-    FillRect(kept, &r, b);
-    DeleteObject(b);
+    FillWith(kept, RECT{10, 10, 20, 20}, RGB(0, 128, 0));
     EXPECT_EQ(qplat::ScreenPixel(15, 15), RGB(0, 128, 0));
     ReleaseDC(h, kept);
 }

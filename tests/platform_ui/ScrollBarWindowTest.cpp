@@ -279,10 +279,7 @@ TEST_F(ScrollBarWindowTest, BarsAreDrawnInTheNonClientArea)
 
     // Painting the client does not cover the bars.
     HDC dc = GetDC(h);
-    RECT all{-50, -50, 500, 500};
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    FillRect(dc, &all, red);
-    DeleteObject(red);
+    qtest::FillWith(dc, RECT{-50, -50, 500, 500}, RGB(255, 0, 0));
     ReleaseDC(h, dc);
     EXPECT_EQ(qplat::ScreenPixel(192, 110), kThumbColor);
     EXPECT_EQ(qplat::ScreenPixel(100, 60), RGB(255, 0, 0));

@@ -269,9 +269,7 @@ inline void Fill(HWND h, COLORREF c)
     HDC dc = GetDC(h);
     RECT r;
     GetClientRect(h, &r);
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(dc, &r, b);
-    DeleteObject(b);
+    FillWith(dc, r, c);
     ReleaseDC(h, dc);
 }
 
