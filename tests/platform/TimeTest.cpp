@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "platform/WinKernel.h"
+#include "platform/WinText.h"
 #include "tests/support/PipeGuard.h"
 #include "tests/support/TempDeviceRoot.h"
 
@@ -19,15 +20,7 @@ using qtest::ManualClock;
 
 SYSTEMTIME At(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 0, WORD ms = 0)
 {
-    SYSTEMTIME t{};
-    t.wYear = y;
-    t.wMonth = mo;
-    t.wDay = d;
-    t.wHour = h;
-    t.wMinute = mi;
-    t.wSecond = s;
-    t.wMilliseconds = ms;
-    return t;
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 long long Ms(const SYSTEMTIME& t)
@@ -37,20 +30,10 @@ long long Ms(const SYSTEMTIME& t)
     return static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000);
 }
 
+// The `nth` `dayOfWeek` of the month (5: the last) at `hour`.
 SYSTEMTIME Rule(WORD month, WORD dayOfWeek, WORD nth, WORD hour)
 {
-    SYSTEMTIME r{};
-    r.wMonth = month;
-    r.wDayOfWeek = dayOfWeek;
-    r.wDay = nth;
-    r.wHour = hour;
-    return r;
-}
-
-void Name(WCHAR* field, const char16_t* text)
-{
-    for (size_t i = 0; text[i]; ++i)
-        field[i] = text[i];
+    return SYSTEMTIME{0, month, dayOfWeek, nth, hour, 0, 0, 0};
 }
 
 // Western European rules: daylight from the last Sunday of March 01:00 to the
@@ -58,8 +41,8 @@ void Name(WCHAR* field, const char16_t* text)
 TIME_ZONE_INFORMATION London()
 {
     TIME_ZONE_INFORMATION z{};
-    Name(z.StandardName, u"GMT Standard Time");
-    Name(z.DaylightName, u"GMT Daylight Time");
+    qplat::CopyField(z.StandardName, 32, u"GMT Standard Time");
+    qplat::CopyField(z.DaylightName, 32, u"GMT Daylight Time");
     z.StandardDate = Rule(10, 0, 5, 2);
     z.DaylightDate = Rule(3, 0, 5, 1);
     z.DaylightBias = -60;

@@ -45,14 +45,13 @@ TEST_F(SchemeRecordTest, NamesOfThePositionGoIntoTheRecord)
     auto record = Record();
     qplat::CopyField(record->referName, 50, u"kept");
     scheme->FillRecordNames(record.get());
-    EXPECT_EQ(std::u16string(u"W1L"), record->wheelName);
-    EXPECT_EQ(std::u16string(u"Coach"), record->carName);
-    EXPECT_EQ(std::u16string(u"A-17"), record->carNumber);
-    EXPECT_EQ(std::u16string(u"A1"), record->axleName);
-    EXPECT_EQ(std::u16string(u"2"), record->axleName2);
-    EXPECT_EQ(std::u16string(u"0"), record->side);
-    EXPECT_EQ(std::u16string(u"09/12/26"), record->date);
-    EXPECT_EQ(std::u16string(u"kept"), record->referName);
+    const std::pair<const WCHAR*, const char16_t*> fields[] = {
+        {record->wheelName, u"W1L"}, {record->carName, u"Coach"}, {record->carNumber, u"A-17"},
+        {record->axleName, u"A1"},   {record->axleName2, u"2"},   {record->side, u"0"},
+        {record->date, u"09/12/26"}, {record->referName, u"kept"},
+    };
+    for (const auto& [field, text] : fields)
+        EXPECT_EQ(std::u16string(text), field);
 
     // A swapped car: left and right digits exchanged, the middle keeps "2".
     const char16_t* expectedSides[] = {u"1", u"2", u"0"};  // walked left, middle, right

@@ -20,21 +20,23 @@
 
 namespace {
 
-void MakeKey(const char16_t* path)
+// The key, made where it is missing.
+HKEY CreateKey(const char16_t* path)
 {
     HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                             &disposition));
-    RegCloseKey(key);
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                             nullptr));
+    return key;
+}
+
+void MakeKey(const char16_t* path)
+{
+    RegCloseKey(CreateKey(path));
 }
 
 void SetText(const char16_t* path, const char16_t* name, const std::u16string& value, bool withTerminator = true)
 {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                             &disposition));
+    HKEY key = CreateKey(path);
     const DWORD bytes = static_cast<DWORD>((value.size() + (withTerminator ? 1 : 0)) * 2);
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes));
@@ -218,8 +220,7 @@ TEST_F(DeviceSetupTest, StringRecordRewritesOnlyADifferentOrDamagedValue)
 
     // A value of the wrong type, one without a terminator and one too long for
     // the query all count as different and are replaced by the proper text.
-    HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_ALL_ACCESS, &h));
+    HKEY h = CreateKey(key);
     const DWORD number = 5;
     RegSetValueExW(h, u"DefaultClientDriver", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
     RegCloseKey(h);
