@@ -99,14 +99,14 @@ TEST_F(SchemeRecordTest, EditedNamesComeBackIntoTheScheme)
         c = u'T';  // stored without its terminator
     scheme->TakeRecordNames(*record);
     const SchemeCar& car = scheme->cars[0];
-    EXPECT_EQ(std::u16string(u"Sleeper"), car.name);
-    EXPECT_EQ(std::u16string(u"B-2"), car.numberText);
-    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name) << "the current wheel";
-    EXPECT_EQ(std::u16string(u"W1R"), car.axles[0].wheels[R].name) << "the other wheel keeps its own name";
-    EXPECT_EQ(std::u16string(u"X1"), car.axles[0].name);
-    EXPECT_EQ(std::u16string(u"Y1"), car.axles[0].secondName);
-    EXPECT_EQ(std::u16string(20, u'T'), scheme->cars[1].trainName);
-    EXPECT_EQ(std::u16string(u"A2"), car.axles[1].name);
+    // The current wheel takes the name, the other wheel keeps its own.
+    const std::pair<const WCHAR*, std::u16string> fields[] = {
+        {car.name, u"Sleeper"}, {car.numberText, u"B-2"}, {car.axles[0].wheels[L].name, u"Front"},
+        {car.axles[0].wheels[R].name, u"W1R"}, {car.axles[0].name, u"X1"}, {car.axles[0].secondName, u"Y1"},
+        {scheme->cars[1].trainName, std::u16string(20, u'T')}, {car.axles[1].name, u"A2"},
+    };
+    for (const auto& [field, text] : fields)
+        EXPECT_EQ(text, field);
 
     // On the right wheel, the name is the right wheel's; the left keeps "Front".
     scheme->NextPosition();

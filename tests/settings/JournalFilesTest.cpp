@@ -1,6 +1,7 @@
 // The journals "DB\<name>.qav" and "DB\<name>.qod": creation, counts, the
 // whole-journal rewrite that never loses the old journal, the in-place
 // replace, and names that must not leave the folder.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -189,10 +190,8 @@ TEST_F(JournalFilesTest, WriteFailureInTheMiddleOfARewriteKeepsTheJournal)
     EXPECT_EQ(before, ReadBytes(DbDir() / "J.qav"));
     EXPECT_EQ(5, qav.GetCount(u"J"));
     // No half-written temporary is left beside it.
-    size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(DbDir()))
-        if (entry.is_regular_file()) ++files;
-    EXPECT_EQ(1u, files);
+    EXPECT_EQ(1, std::count_if(std::filesystem::directory_iterator(DbDir()), {},
+                               [](const auto& entry) { return entry.is_regular_file(); }));
     // Once the card writes again, the same rewrite goes through.
     ASSERT_EQ(1, qav.WriteAll(u"J", all.data(), 4));
     EXPECT_EQ(4, qav.RecordCount());
@@ -345,12 +344,7 @@ TEST_F(JournalFilesTest, NamesThatWouldLeaveTheFolderAreRefused)
         EXPECT_EQ(0, qav.Delete(name));
     }
     EXPECT_EQ(param, ReadBytes(ProgramDir() / "param.qav"));
-    size_t entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(DbDir())) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(0u, entries);
+    EXPECT_TRUE(std::filesystem::is_empty(DbDir()));
 }
 
 TEST(JournalNameValidation, AcceptsOperatorNamesAndRefusesPathTricks)

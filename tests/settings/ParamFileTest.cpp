@@ -275,11 +275,11 @@ TEST_F(ParamFileTest, CalculationSettingsCopyTheirFieldsOnly)
     HeadSettings head;
     std::memset(&head, 0xEE, sizeof(head));
     file.WheelCalcSettingsFromBlock(&head, block);
-    for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
-        EXPECT_EQ(block.dimensions[k], head.dimensions[k]);
+    EXPECT_EQ(std::vector<LONG>(block.dimensions, block.dimensions + PARAM_DIMENSION_COUNT),
+              std::vector<LONG>(head.dimensions, head.dimensions + PARAM_DIMENSION_COUNT));
     EXPECT_EQ(std::vector<BYTE>({2, 3, 2, 3, 5}), std::vector<BYTE>(head.options, head.options + 5));
-    for (int k = 0; k < PARAM_SWITCH_COUNT; ++k)
-        EXPECT_EQ(block.switches[k], head.switches[k]);
+    EXPECT_EQ(std::vector<BYTE>(block.switches, block.switches + PARAM_SWITCH_COUNT),
+              std::vector<BYTE>(head.switches, head.switches + PARAM_SWITCH_COUNT));
     EXPECT_EQ(static_cast<LONG>(0xEEEEEEEE), head.spare);
     EXPECT_EQ(0xEE, head.spare2);
 
