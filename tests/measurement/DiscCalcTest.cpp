@@ -203,10 +203,7 @@ TEST(DiscMinima, TrackersAndAnEmptyReference)
     std::vector<ProfilePoint> p = {{100, 500}, {200, 200}, {300, 200}, {400, 900}};
     LONG first = 0, last = 0, capped = 0, zLast = 0;
     d.FindMinima(4, p.data(), &first, &last, &capped, &zLast);
-    EXPECT_EQ(first, 200);
-    EXPECT_EQ(last, 300);
-    EXPECT_EQ(capped, 200);
-    EXPECT_EQ(zLast, 900);
+    EXPECT_EQ((std::vector<LONG>{first, last, capped, zLast}), (std::vector<LONG>{200, 300, 200, 900}));
     d.FindMinima(0, p.data(), &first, &last, &capped, &zLast);
     EXPECT_EQ(zLast, 0);
     EXPECT_EQ(capped, 0);

@@ -231,10 +231,8 @@ TEST(Resampling, StepCodeAndTruncatedPositions)
         p[static_cast<size_t>(i)] = {1000 + 40 * i, 2 * (1000 + 40 * i)};
     }
     c.ResampleOnX(&count, p.data(), 4950, 0);
-    EXPECT_EQ(p[0].x, 1040);  // from the second point
-    EXPECT_EQ(p[1].x, 1040 + 49);
-    EXPECT_EQ(p[2].x, 1040 + 99);
-    EXPECT_EQ(p[3].x, 1040 + 148);
+    // From the second point on, at 49.5 um truncated.
+    EXPECT_EQ((std::vector<LONG>{p[0].x, p[1].x, p[2].x, p[3].x}), (std::vector<LONG>{1040, 1089, 1139, 1188}));
     EXPECT_NEAR(p[2].z, 2 * 1139, 1);
     EXPECT_EQ(count, static_cast<DWORD>((4960 - 1040) / 49.5));
     EXPECT_EQ(p[count].x, 0);  // the tail is cleared

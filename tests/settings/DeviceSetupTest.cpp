@@ -281,17 +281,14 @@ TEST_F(DeviceSetupTest, GmtZoneIsSetOnlyWhenNamedOtherwise)
     EXPECT_EQ(1, SetGmtTimeZone());
     TIME_ZONE_INFORMATION zone{};
     GetTimeZoneInformation(&zone);
-    EXPECT_EQ(0, zone.Bias);
     EXPECT_EQ(u"GMT Standard Time", qplat::FieldText(zone.StandardName, 32));
     EXPECT_EQ(u"GMT Daylight Time", qplat::FieldText(zone.DaylightName, 32));
-    EXPECT_EQ(0, zone.StandardBias);
-    EXPECT_EQ(-60, zone.DaylightBias);
-    EXPECT_EQ(3, zone.DaylightDate.wMonth);
-    EXPECT_EQ(0, zone.DaylightDate.wDayOfWeek);
-    EXPECT_EQ(5, zone.DaylightDate.wDay);
-    EXPECT_EQ(1, zone.DaylightDate.wHour);
-    EXPECT_EQ(10, zone.StandardDate.wMonth);
-    EXPECT_EQ(5, zone.StandardDate.wDay);
+    // The biases, then daylight from the last Sunday of March at 01:00 to the
+    // last of October.
+    EXPECT_EQ((std::vector<LONG>{0, 0, -60}), (std::vector<LONG>{zone.Bias, zone.StandardBias, zone.DaylightBias}));
+    EXPECT_EQ((std::vector<WORD>{3, 0, 5, 1, 10, 5}),
+              (std::vector<WORD>{zone.DaylightDate.wMonth, zone.DaylightDate.wDayOfWeek, zone.DaylightDate.wDay,
+                                 zone.DaylightDate.wHour, zone.StandardDate.wMonth, zone.StandardDate.wDay}));
 
     // Already named GMT: left alone even though its rules differ.
     TIME_ZONE_INFORMATION odd{};
