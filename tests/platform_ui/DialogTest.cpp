@@ -104,10 +104,10 @@ TEST_F(Dialog, ModalDialogBuildsItsControlsFocusesAndDisablesItsOwner)
     EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner is enabled again";
     EXPECT_TRUE(focusOffered);
     EXPECT_TRUE(text);
-    EXPECT_EQ(textRect.left, mapped.left);
-    EXPECT_EQ(textRect.top, mapped.top);
-    EXPECT_EQ(textRect.right - textRect.left, mapped.right);
-    EXPECT_EQ(textRect.bottom - textRect.top, mapped.bottom);
+    // The mapped rectangle holds x, y, width and height.
+    const qtest::Edges placed{textRect.left, textRect.top, textRect.right - textRect.left,
+                              textRect.bottom - textRect.top};
+    EXPECT_EQ(placed, qtest::EdgesOf(mapped));
     // Calibri 11 makes a dialog unit about two pixels.
     EXPECT_GT(mapped.right, 109 * 3 / 2);
     EXPECT_LT(mapped.right, 109 * 5 / 2);

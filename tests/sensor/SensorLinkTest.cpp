@@ -38,11 +38,10 @@ TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
 
     SensorInfo plain{};
     ASSERT_EQ(1, link.Identify(port, 1, &plain));
-    EXPECT_EQ(0x5A, plain.kind);
-    EXPECT_EQ(83, plain.firmwareVersion);
-    EXPECT_EQ(0xBEEF, plain.firstValue);
-    EXPECT_EQ(0x0102, plain.secondValue);
-    EXPECT_EQ(0x7A12, plain.measuringRange);
+    // Kind, firmware, the two values and the range.
+    EXPECT_EQ((std::vector<int>{0x5A, 83, 0xBEEF, 0x0102, 0x7A12}),
+              (std::vector<int>{plain.kind, plain.firmwareVersion, plain.firstValue, plain.secondValue,
+                                plain.measuringRange}));
 
     sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::highNibbles));
     SensorInfo masked{};
@@ -216,9 +215,7 @@ TEST_F(SensorLinkTest, RegisterWordNeverWritesPastTwoBytes)
     } target = {static_cast<SHORT>(0x7F00), {0x1111, 0x2222, 0x3333}};
     ASSERT_EQ(1, link.ReadRegisterWord(port, 1, 0xC8, 8, &target.word));
     EXPECT_EQ(0x1110, target.word);
-    EXPECT_EQ(0x1111, target.guard[0]);
-    EXPECT_EQ(0x2222, target.guard[1]);
-    EXPECT_EQ(0x3333, target.guard[2]);
+    EXPECT_EQ((std::vector<SHORT>{0x1111, 0x2222, 0x3333}), std::vector<SHORT>(target.guard, target.guard + 3));
 
     sim.device.SetRegister(0, 0x36, 0x06);
     SHORT narrow = static_cast<SHORT>(0x5A00);
