@@ -73,6 +73,16 @@ protected:
             std::memcpy(bytes.data() + at + offsetof(QavJournalRecord, carName), u"Other car", 18);
         return bytes;
     }
+    // The roll-back put over the journal is removed, and the journal left
+    // byte for byte as it was.
+    void ExpectRemovedWithoutHarm(const std::vector<uint8_t>& journal, const std::vector<uint8_t>& rollBack)
+    {
+        WriteBytes(Journal(), journal);
+        WriteBytes(RollBack(), rollBack);
+        EXPECT_EQ(1, CDBJournalQav().RollBackCutOff(u"J"));
+        EXPECT_EQ(journal, ReadBytes(Journal()));
+        EXPECT_FALSE(Exists(RollBack()));
+    }
     bool Holds(LONG tag)
     {
         CDBJournalQav qav;
@@ -150,12 +160,7 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.what);
-        WriteBytes(Journal(), torn);
-        WriteBytes(RollBack(), b.bytes);
-        CDBJournalQav qav;
-        EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
-        EXPECT_EQ(torn, ReadBytes(Journal()));
-        EXPECT_FALSE(Exists(RollBack()));
+        ExpectRemovedWithoutHarm(torn, b.bytes);
     }
 
     // Whole, but the disc journals' record size: not this journal's.
@@ -165,23 +170,16 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
         const auto a = Filled<QodJournalRecord>(0x22);
         CDBJournalQod().ReplacePair(u"D", a.get(), 0, a.get(), 0);
     }));
-    WriteBytes(Journal(), torn);
-    fs::rename(DbDir() / "D.qod.undo", RollBack());
-    CDBJournalQav qav;
-    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(torn, ReadBytes(Journal()));
-    EXPECT_FALSE(Exists(RollBack()));
+    const auto discRollBack = ReadBytes(DbDir() / "D.qod.undo");
+    fs::remove(DbDir() / "D.qod.undo");
+    ExpectRemovedWithoutHarm(torn, discRollBack);
 
     // Whole and this journal's, but the journal has grown past what the cut
     // pair save could have left: a record appended since. Its old bytes would
     // only damage it now.
     auto grown = torn;
     grown.resize(torn.size() + sizeof(QavJournalRecord), 0x33);
-    WriteBytes(Journal(), grown);
-    WriteBytes(RollBack(), valid);
-    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(grown, ReadBytes(Journal()));
-    EXPECT_FALSE(Exists(RollBack()));
+    ExpectRemovedWithoutHarm(grown, valid);
 
     // A roll-back without its journal.
     WriteBytes(RollBack(), valid);
@@ -193,7 +191,7 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     // And the valid one over the journal it was made for is applied.
     WriteBytes(Journal(), torn);
     WriteBytes(RollBack(), valid);
-    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(1, CDBJournalQav().RollBackCutOff(u"J"));
     EXPECT_EQ(clean, ReadBytes(Journal()));
 }
 
