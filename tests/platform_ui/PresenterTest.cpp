@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
 #include "platform/HeldCall.h"
@@ -162,12 +161,8 @@ TEST_F(HeadlessScript, ScriptTapsWaitsSnapshotsAndQuits)
     EXPECT_TRUE(qplat::InputScriptFinished());
     EXPECT_EQ(Log().Count(button, WM_LBUTTONDOWN), 1);
     EXPECT_EQ(Log().Count(top, WM_POWERKEY), 1);
-    std::ifstream in(png, std::ios::binary);
-    ASSERT_TRUE(in) << "the snapshot was written";
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    qplat::Surface shot;
-    ASSERT_TRUE(qplat::DecodePng(bytes.data(), bytes.size(), shot));
-    EXPECT_EQ(shot.width, 480);
+    const qplat::Surface shot = ReadPngFile(png);
+    ASSERT_EQ(shot.width, 480) << "the snapshot was written whole";
     EXPECT_EQ(shot.height, 272);
     EXPECT_EQ(shot.At(5, 5) & 0xFFFFFFu, 0x0000FFu);
     EXPECT_EQ(shot.At(120, 120) & 0xFFFFFFu, 0x00FF00u);

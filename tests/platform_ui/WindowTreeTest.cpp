@@ -135,8 +135,7 @@ TEST_F(WindowTree, GeometryOfBorderedAndCaptionedWindows)
 
 TEST_F(WindowTree, DefaultPositionCoversTheScreen)
 {
-    HWND h = Keep(CreateWindowExW(0, qtest::RecorderClass(), u"", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr));
+    HWND h = Keep(MakeTop(CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, WS_VISIBLE));
     RECT r;
     GetWindowRect(h, &r);
     EXPECT_EQ(qtest::EdgesOf(r), (qtest::Edges{0, 0, 480, 272}));

@@ -448,10 +448,8 @@ TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
 
 TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
 {
+    SimPort& sim = ListedHead(60);
     SaveSettings(1, u"9999");
-    auto config = WheelConfig();
-    SimPort& sim = Sim(config);
-    List(sim);
     LoadSettingsOnly();
     EXPECT_EQ(0, monitor.Connect()) << "wrong PIN";
     EXPECT_EQ(nullptr, monitor.m_comPort.load());
