@@ -116,9 +116,7 @@ TEST(DiscSide, NoPointBetweenTheEdgesAndTheReferenceBase)
     ProfileKeyPoints keys = {};
     DiscResult r = {};
     d.EvaluateSide(3, p.data(), &keys, 2, ref.data(), DiscSettings{}, &r, 2);
-    EXPECT_EQ(r.values[4], 0);
-    EXPECT_EQ(r.values[5], 0);
-    EXPECT_EQ(r.values[3], 900);
+    EXPECT_EQ((std::vector<LONG>{r.values[3], r.values[4], r.values[5]}), (std::vector<LONG>{900, 0, 0}));
     // No reference at all reads as a base of 0.
     d.EvaluateSide(3, p.data(), &keys, 0, nullptr, DiscSettings{}, &r, 1);
     EXPECT_EQ(r.values[0], 0);

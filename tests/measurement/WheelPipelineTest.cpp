@@ -176,10 +176,8 @@ TEST(Smoothing, MedianWindowsOddAndEven)
     EXPECT_EQ(c.Median(2, negative), -3);
     std::vector<ProfilePoint> p = {{1, 50}, {2, 0}, {3, 900}, {4, 10}, {5, 20}, {6, -40}};
     c.MedianFilter(3, 6, p.data());
-    EXPECT_EQ(p[0].z, 50);  // the first and last window/2 points are left alone
-    EXPECT_EQ(p[1].z, 50);
-    EXPECT_EQ(p[2].z, 10);
-    EXPECT_EQ(p[5].z, -40);
+    // The first and last window/2 points are left alone.
+    EXPECT_EQ((std::vector<LONG>{p[0].z, p[1].z, p[2].z, p[5].z}), (std::vector<LONG>{50, 50, 10, -40}));
     c.MedianFilter(0, 6, p.data());
     EXPECT_EQ(p[2].z, 10);
 }
@@ -217,9 +215,7 @@ TEST(Levelling, HeightDependentXCorrection)
     std::vector<ProfilePoint> p = {{6000, 1000}, {7000, 4000}, {8000, 20000}};
     // zTop = 4000 (the last z less than 16000 above the lowest); c = (zTop - h) * 1500 / 15000
     c.Level(3, p.data(), &regs, 1);
-    EXPECT_EQ(p[0].x, 6000 + 400);
-    EXPECT_EQ(p[1].x, 7000 + 100);
-    EXPECT_EQ(p[2].x, 8000);
+    EXPECT_EQ((std::vector<LONG>{p[0].x, p[1].x, p[2].x}), (std::vector<LONG>{6000 + 400, 7000 + 100, 8000}));
 }
 
 TEST(Resampling, StepCodeAndTruncatedPositions)
