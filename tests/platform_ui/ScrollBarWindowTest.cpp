@@ -34,11 +34,13 @@ protected:
         SetBar(h, SB_HORZ, 399, 100);
         Pump();
     }
-    static SIZE Client(HWND h)
+    // The client area's width and height.
+    using Size = std::pair<LONG, LONG>;
+    static Size Client(HWND h)
     {
         RECT r{};
         GetClientRect(h, &r);
-        return SIZE{r.right, r.bottom};
+        return Size{r.right, r.bottom};
     }
     static void Pump() { qplat::ProcessPendingMessages(); }
     // (message, code, position) of the scroll messages the window received.
@@ -68,26 +70,22 @@ TEST_F(ScrollBarWindowTest, ClientShrinksWhileARangeNeedsScrollingAndGrowsBack)
 {
     HWND h = MakeScrolled();
     Pump();
-    SIZE c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2);
-    EXPECT_EQ(c.cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2, kH - 2));
 
     // A range that fits its page needs no bar.
     Log().Clear();
     SetBar(h, SB_VERT, 99, 100);
-    EXPECT_EQ(Client(h).cx, kW - 2);
+    EXPECT_EQ(Client(h).first, kW - 2);
     EXPECT_EQ(Log().Count(h, WM_SIZE), 0);
 
     Log().Clear();
     SetBar(h, SB_VERT, 299, 100);
-    c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2 - GetSystemMetrics(SM_CXVSCROLL));
-    EXPECT_EQ(c.cy, kH - 2);
+    const Size c = Client(h);
+    EXPECT_EQ(c, Size(kW - 2 - GetSystemMetrics(SM_CXVSCROLL), kH - 2));
     ASSERT_EQ(Log().Count(h, WM_SIZE), 1);
     for (auto& e : Log().All())
         if (e.hwnd == h && e.msg == WM_SIZE) {
-            EXPECT_EQ(LOWORD(e.lParam), c.cx);
-            EXPECT_EQ(HIWORD(e.lParam), c.cy);
+            EXPECT_EQ(Size(LOWORD(e.lParam), HIWORD(e.lParam)), c);
         }
 
     // Setting the same need again changes nothing.
@@ -96,24 +94,20 @@ TEST_F(ScrollBarWindowTest, ClientShrinksWhileARangeNeedsScrollingAndGrowsBack)
     EXPECT_EQ(Log().Count(h, WM_SIZE), 0);
 
     SetBar(h, SB_HORZ, 399, 100);
-    c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2 - 13);
-    EXPECT_EQ(c.cy, kH - 2 - 13);
+    EXPECT_EQ(Client(h), Size(kW - 2 - 13, kH - 2 - 13));
     EXPECT_EQ(Log().Count(h, WM_SIZE), 1);
 
     // Without a page, any range longer than one position scrolls.
     SCROLLINFO noPage{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
     SetScrollInfo(h, SB_VERT, &noPage, TRUE);
-    EXPECT_EQ(Client(h).cx, kW - 2);
+    EXPECT_EQ(Client(h).first, kW - 2);
     SetScrollRange(h, SB_VERT, 0, 5, TRUE);
-    EXPECT_EQ(Client(h).cx, kW - 2 - 13);
+    EXPECT_EQ(Client(h).first, kW - 2 - 13);
 
     Log().Clear();
     SetBar(h, SB_VERT, 50, 100);
     SetBar(h, SB_HORZ, 50, 100);
-    c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2);
-    EXPECT_EQ(c.cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2, kH - 2));
     EXPECT_EQ(Log().Count(h, WM_SIZE), 2);
 
     // The client origin stays where it was.
@@ -129,8 +123,7 @@ TEST_F(ScrollBarWindowTest, DisableNoScrollKeepsTheBarWithoutAThumb)
     SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, 0, 99, 100, 0, 0};
     SetScrollInfo(h, SB_VERT, &si, TRUE);
     Pump();
-    EXPECT_EQ(Client(h).cx, kW - 2 - 13);
-    EXPECT_EQ(Client(h).cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2 - 13, kH - 2));
     // Nothing to scroll: no thumb, and the stylus on the bar sends nothing and
     // does not reach the client.
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kTrackColor);
@@ -144,14 +137,14 @@ TEST_F(ScrollBarWindowTest, DisableNoScrollKeepsTheBarWithoutAThumb)
     si.nMax = 299;
     SetScrollInfo(h, SB_VERT, &si, TRUE);
     Pump();
-    EXPECT_EQ(Client(h).cx, kW - 2 - 13);
+    EXPECT_EQ(Client(h).first, kW - 2 - 13);
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kThumbColor);
     Tap(192, 5);
     EXPECT_EQ(Scrolls(h).size(), 2u);
 
     // Without the flag the unneeded bar goes.
     SetBar(h, SB_VERT, 99, 100);
-    EXPECT_EQ(Client(h).cx, kW - 2);
+    EXPECT_EQ(Client(h).first, kW - 2);
 }
 
 TEST_F(ScrollBarWindowTest, WindowWithoutTheStyleGetsNoBar)
@@ -159,8 +152,7 @@ TEST_F(ScrollBarWindowTest, WindowWithoutTheStyleGetsNoBar)
     HWND h = Keep(qtest::MakeTop(0, 0, kW, kH, WS_POPUP | WS_VISIBLE | WS_BORDER));
     SetBar(h, SB_VERT, 299, 100);
     SetBar(h, SB_HORZ, 299, 100);
-    EXPECT_EQ(Client(h).cx, kW - 2);
-    EXPECT_EQ(Client(h).cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2, kH - 2));
     EXPECT_EQ(GetScrollPos(h, SB_VERT), 0);
 }
 

@@ -163,11 +163,12 @@ protected:
         monitor.ClosePort();
     }
 
-    // A wheel head of `firmware` listed as the current sensor of `type`.
-    SimPort& ListedHead(int firmware = 90, int type = 1)
+    // A simulated sensor (a wheel head of firmware 90 unless given) listed
+    // as the current sensor of `type`.
+    SimPort& ListedHead(const sensorsim::DeviceConfig& config = WheelConfig(90), int type = 1)
     {
         SaveSettings(type);
-        SimPort& sim = Sim(WheelConfig(static_cast<uint8_t>(firmware)));
+        SimPort& sim = Sim(config);
         List(sim);
         return sim;
     }
@@ -231,7 +232,7 @@ TEST_F(LinkMonitorTest, FirstCycleConnectsAndPolls)
 
 TEST_F(LinkMonitorTest, SwitchedOffSensorIsRetriedEveryCycleAndFoundAgain)
 {
-    SimPort* sim = &ListedHead(60);
+    SimPort* sim = &ListedHead(WheelConfig(60));
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
 
@@ -260,11 +261,9 @@ TEST_F(LinkMonitorTest, SwitchedOffSensorIsRetriedEveryCycleAndFoundAgain)
 
 TEST_F(LinkMonitorTest, GaugeValueIsRefreshedEveryCycle)
 {
-    SaveSettings(2);
     auto config = GaugeConfig();
     config.gaugeRaw = 1000;
-    SimPort& sim = Sim(config);
-    List(sim);
+    SimPort& sim = ListedHead(config, 2);
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_gaugeValue.load() == 10000; }));
     sim.device.SetGaugeRaw(0x3039);
@@ -431,7 +430,7 @@ TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
 
 TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
 {
-    SimPort& sim = ListedHead(60, 0);
+    SimPort& sim = ListedHead(WheelConfig(60), 0);
     LoadSettingsOnly();
     const auto calls = qplat::CommCallCount();
     EXPECT_EQ(0, monitor.Connect());
@@ -448,7 +447,7 @@ TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
 
 TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
 {
-    SimPort& sim = ListedHead(60);
+    SimPort& sim = ListedHead(WheelConfig(60));
     SaveSettings(1, u"9999");
     LoadSettingsOnly();
     EXPECT_EQ(0, monitor.Connect()) << "wrong PIN";
@@ -488,7 +487,7 @@ TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
 
 TEST_F(LinkMonitorTest, ClosingReleasesEachHandleOnce)
 {
-    ListedHead(60);
+    ListedHead(WheelConfig(60));
     LoadSettingsOnly();
     ASSERT_EQ(1, monitor.Connect());
     HANDLE port = monitor.m_comPort.load();
