@@ -67,11 +67,8 @@ TEST_F(BluetoothStackTest, InquiryFindsOnlyDevicesInRange)
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x000000000001ULL, "QUN 11111")));
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x0012F3A40B7CULL, "LX412 22222")));
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x0000000000FFULL, "QEM 33333", false)));
-    auto found = Inquiry();
-    ASSERT_EQ(2u, found.size());
-    EXPECT_EQ(0x000000000001ULL, found[0].first);
-    EXPECT_EQ(u"QUN 11111", found[0].second);
-    EXPECT_EQ(0x0012F3A40B7CULL, found[1].first);
+    EXPECT_EQ(Inquiry(), (std::vector<std::pair<BT_ADDR, std::u16string>>{{0x000000000001ULL, u"QUN 11111"},
+                                                                         {0x0012F3A40B7CULL, u"LX412 22222"}}));
 
     WCHAR name[256];
     unsigned int required = 0;
@@ -262,11 +259,9 @@ TEST_F(BluetoothStackTest, BlocksOfEndedOwnersAreDroppedWhenReadAndWhenWritten)
 
     ASSERT_TRUE(qplat::AddNeighbour(Device(5, "LX412 55555")));
     const std::string written = qtest::ReadHostFile(qplat::NeighbourhoodPath());
-    EXPECT_EQ(0u, Count(written, "QUN 11111"));
-    EXPECT_EQ(0u, Count(written, "QUN 22222"));
-    EXPECT_EQ(1u, Count(written, "QUN 33333"));
-    EXPECT_EQ(1u, Count(written, "QEM 44444"));
-    EXPECT_EQ(1u, Count(written, "LX412 55555"));
+    for (const auto& [name, times] : {std::pair<const char*, size_t>{"QUN 11111", 0}, {"QUN 22222", 0}, {"QUN 33333", 1},
+                                      {"QEM 44444", 1}, {"LX412 55555", 1}})
+        EXPECT_EQ(times, Count(written, name)) << name;
     waitpid(zombie, nullptr, 0);
 }
 
