@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "tests/sensor/SensorTestSupport.h"
 #include "tests/support/Inquiry.h"
@@ -40,12 +41,9 @@ TEST_F(BluetoothStackTest, DescriptionRoundTripsAndSkipsDamage)
     ASSERT_TRUE(qplat::ParseNeighbourhood(qplat::FormatNeighbourhood(hood), back));
     EXPECT_FALSE(back.radioOn);
     ASSERT_EQ(1u, back.devices.size());
-    EXPECT_EQ(0x0012F3A40B7CULL, back.devices[0].address);
-    EXPECT_EQ("QUN 54321", back.devices[0].name);
-    EXPECT_EQ(-77, back.devices[0].rssi);
-    EXPECT_FALSE(back.devices[0].inRange);
-    EXPECT_TRUE(back.devices[0].nameQueryTimesOut);
-    EXPECT_EQ(4711, back.devices[0].owner);
+    const qplat::Neighbour& d = back.devices[0];
+    EXPECT_EQ(std::make_tuple(d.address, d.name, d.rssi, d.inRange, d.nameQueryTimesOut, d.owner),
+              std::make_tuple(0x0012F3A40B7CULL, std::string("QUN 54321"), -77, false, true, 4711L));
 
     const char* damaged = "radio = on\n[device]\naddress = 12:34\nname = bad\n[device]\naddress = 0012F3A40B7D\n"
                           "name = good\nrssi = 999\nnonsense line\n";
