@@ -13,6 +13,7 @@
 
 #include "platform/WinKernel.h"
 #include "settings/FileNames.h"
+#include "settings/ProgramFolder.h"
 
 // Made once per target (a function-local static); `tag` keeps two targets
 // running at once apart, `subFolder` is made below the program folder.

@@ -17,16 +17,13 @@ namespace {
 
 size_t NameChars(const WCHAR* field) { return qplat::FieldText(field, CATALOG_NAME_CHARS).size(); }
 
-void Use(const WheelTypeRecord& r, LONG*)
+// A wheel or disc type: its names read back bounded.
+template <class Type>
+void Use(const Type& r, LONG*)
 {
     Check(NameChars(r.name) + NameChars(r.referName) + NameChars(r.schemeName) + NameChars(r.toleranceName) <= 200);
     (void)IsValidFileNameField(r.referName, CATALOG_NAME_CHARS);
     (void)IsValidFileNameField(r.schemeName, CATALOG_NAME_CHARS);
-}
-void Use(const DiskTypeRecord& r, LONG*)
-{
-    Check(NameChars(r.name) + NameChars(r.referName) + NameChars(r.schemeName) + NameChars(r.toleranceName) <= 200);
-    (void)IsValidFileNameField(r.referName, CATALOG_NAME_CHARS);
 }
 void Use(const DopuskQavRecord& r, LONG* limits)
 {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "measurement/DiscCalc.h"
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
 
@@ -53,13 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::vector<BYTE> dump(data + from, data + size);
         disc.DecodeDump(dump.data(), &counts[s], work->side[s], &regs, range, zOffset,
                         static_cast<DWORD>(dump.size()));
-        if (counts[s] > kMaxProfilePoints) {
-            __builtin_trap();
-        }
+        Check(counts[s] <= kMaxProfilePoints);
         const int plausible = disc.IsPlausibleProfile(counts[s], work->side[s], &regs, range, zOffset);
-        if (plausible != 0 && plausible != 1) {
-            __builtin_trap();
-        }
+        Check(plausible == 0 || plausible == 1);
         if (counts[s] == 0) {
             continue;
         }
@@ -91,9 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ProfileKeyPoints againKeys = {};
         disc.Evaluate(stored.data(), stepCode, zOffset & 0xFFFF, counts[0], ds, limits.data(), &refCount,
                       work->reference, &outCount, work->side[1], &againKeys, &again, 1);
-        if (outCount != counts[0]) {
-            __builtin_trap();
-        }
+        Check(outCount == counts[0]);
         disc.ShiftToMinZ(outCount, work->side[1]);
     }
     return 0;

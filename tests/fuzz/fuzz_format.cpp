@@ -13,17 +13,12 @@
 #include <string>
 
 #include "platform/WinText.h"
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
 
 const char16_t kArgText[] = u"fuzz";
 constexpr int kMaxConversions = 6;
-
-void Check(bool ok)
-{
-    if (!ok)
-        std::abort();
-}
 
 template <typename Char>
 std::basic_string<Char> LimitConversions(std::basic_string<Char> format)

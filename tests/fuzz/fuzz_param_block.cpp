@@ -3,9 +3,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/WinKernel.h"
@@ -13,20 +10,9 @@
 #include "settings/ProgramFolder.h"
 #include "tests/fuzz/FuzzProgramRoot.h"
 
-namespace {
-
-std::string ReadHost(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static FuzzProgramRoot root("param", "");
-    static const std::string paramHost = (root.folder / "param.qav").string();
     const std::string input(reinterpret_cast<const char*>(data), size);
     root.Put("param.qav", input);
 
@@ -50,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     file.DiskCalcSettingsFromBlock(&disc_settings, block);
 
     Check(file.Save(&block) == 1);
-    const std::string stored = ReadHost(paramHost);
+    const std::string stored = root.Get("param.qav");
     Check(stored.size() == (size > PARAM_BLOCK_SIZE ? size : PARAM_BLOCK_SIZE));
     Check(std::memcmp(stored.data(), bytes, PARAM_BLOCK_SIZE) == 0);
     if (size > PARAM_BLOCK_SIZE)

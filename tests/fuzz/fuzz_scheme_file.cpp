@@ -93,22 +93,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int items = -1, carCount = -1, orderType = -1;
     const int parsed =
         CSchemeFile::Parse(reinterpret_cast<const char*>(data), size, cars, &items, &carCount, &orderType);
-    if (parsed != 0 && parsed != 1)
-        __builtin_trap();
+    Check(parsed == 0 || parsed == 1);
     if (parsed == 1) {
-        if (carCount < 0 || carCount > SCHEME_MAX_CARS || orderType < 0 || orderType > 6 || items < 0)
-            __builtin_trap();
+        Check(carCount >= 0 && carCount <= SCHEME_MAX_CARS && orderType >= 0 && orderType <= 6 && items >= 0);
         for (int c = 0; c < carCount; ++c) {
-            if (cars[c].axleCount < 0 || cars[c].axleCount > SCHEME_MAX_AXLES)
-                __builtin_trap();
+            Check(cars[c].axleCount >= 0 && cars[c].axleCount <= SCHEME_MAX_AXLES);
             for (int a = 0; a < SCHEME_MAX_AXLES; ++a)
-                if (cars[c].axles[a].layout != CSchemeFile::CountPresentWheels(cars, c, a))
-                    __builtin_trap();
+                Check(cars[c].axles[a].layout == CSchemeFile::CountPresentWheels(cars, c, a));
         }
         for (int type = 0; type <= 6; ++type) {
             const int positions = CScheme::CountOrderPositions(cars, carCount, type);
-            if (positions < 0 || positions > items)
-                __builtin_trap();
+            Check(positions >= 0 && positions <= items);
         }
         // The wheel devices walk positions, the gauge of device type 3 axles;
         // the input's length picks one, so both are reached without a

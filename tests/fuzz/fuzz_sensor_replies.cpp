@@ -10,16 +10,7 @@
 #include "sensor/BTDeviceFile.h"
 #include "sensor/ByteCmdLink.h"
 #include "sensor/SensorLink.h"
-
-namespace {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-}  // namespace
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "measurement/WheelCalc.h"
+#include "tests/fuzz/FuzzProgramRoot.h"
 
 namespace {
 
@@ -56,9 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CWheelCalc calc;
     calc.ProcessMeasurement(dump.data(), range, &regs, 120000, hs, limits.data(), levelMode, &noReference, nullptr,
                             &refKeys, &count, work->points, &keys, &result, 0, 0, static_cast<DWORD>(dump.size()));
-    if (count > kMaxProfilePoints) {
-        __builtin_trap();
-    }
+    Check(count <= kMaxProfilePoints);
     // The same profile as its own reference, shifted.
     std::memcpy(work->reference, work->points, sizeof(work->points));
     const DWORD refCount = count;
@@ -69,9 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     double minDev = 0, maxDev = 0, maxAbs = 0, positive = 0, negative = 0;
     calc.CompareWithReference(count, work->points, refCount, work->reference, 300, 1000, &rows, work->rows, &minDev,
                               &maxDev, &maxAbs, 250);
-    if (rows > kMaxDeviationRows) {
-        __builtin_trap();
-    }
+    Check(rows <= kMaxDeviationRows);
     calc.DeviationAreas(rows, work->rows, &positive, &negative);
     calc.DeviationAt(count, work->points, hs, &result, 300);
     calc.WearZones(count, work->points, refCount, work->reference, &result);

@@ -57,6 +57,19 @@ struct WheelRun {
     SensorRegisters regs = {};
 };
 
+// Runs the whole pipeline, without a reference, on the dump into `run`,
+// whose registers and whatever a test marked in it are the state it starts
+// from; `skip` leaves the tyre and the grading alone.
+inline void Process(std::vector<uint8_t>& dump, DWORD range, WheelRun& run, const HeadSettings& hs, BYTE levelMode = 0,
+                    const LONG* limits = nullptr, DWORD lapka = 0, BYTE skip = 0)
+{
+    const DWORD refCount = 0;
+    ProfileKeyPoints refKeys = {};
+    CWheelCalc().ProcessMeasurement(dump.data(), range, &run.regs, lapka, hs, limits, levelMode, &refCount, nullptr,
+                                    &refKeys, &run.count, run.points, &run.keys, &run.result, 0, skip,
+                                    static_cast<DWORD>(dump.size()));
+}
+
 // Encodes the profile for the head and runs the whole pipeline on it.
 inline std::unique_ptr<WheelRun> RunWheel(const std::vector<profilegen::Point>& profile,
                                           const profilegen::HeadEncoding& head, const HeadSettings& hs,
@@ -68,12 +81,7 @@ inline std::unique_ptr<WheelRun> RunWheel(const std::vector<profilegen::Point>& 
     if (dump.size() < kRawDumpBytes) {
         dump.resize(kRawDumpBytes, 0);
     }
-    const DWORD refCount = 0;
-    ProfileKeyPoints refKeys = {};
-    CWheelCalc calc;
-    calc.ProcessMeasurement(dump.data(), head.rangeMm, &run->regs, 0, hs, limits, levelMode, &refCount, nullptr,
-                            &refKeys, &run->count, run->points, &run->keys, &run->result, 0, 0,
-                            static_cast<DWORD>(dump.size()));
+    Process(dump, head.rangeMm, *run, hs, levelMode, limits);
     return run;
 }
 

@@ -23,44 +23,42 @@ SensorRegisters DiscHead()
     return calctest::RegistersOf(profilegen::DefaultDiscHead());
 }
 
-std::vector<uint8_t> DumpOf(const std::vector<uint16_t>& samples)
+// Decodes, at `range` and from `offset`, a dump whose samples are given (the
+// rest of it 0).
+std::unique_ptr<Profile> Decode(const std::vector<uint16_t>& samples, const SensorRegisters& regs, DWORD range = 20,
+                                LONG offset = 0)
 {
-    return profilegen::EncodeSamples(samples, kRawDumpBytes, profilegen::DefaultDiscHead());
+    auto out = std::make_unique<Profile>();
+    auto dump = profilegen::EncodeSamples(samples, kRawDumpBytes, profilegen::DefaultDiscHead());
+    CDiscCalc().DecodeDump(dump.data(), &out->count, out->p, &regs, range, offset, kRawDumpBytes);
+    return out;
 }
 
 }  // namespace
 
 TEST(DiscDecode, EndsAtTheFirstRawZeroWhateverTheOffset)
 {
-    CDiscCalc d;
-    auto out = std::make_unique<Profile>();
     SensorRegisters regs = DiscHead();
     std::vector<uint16_t> samples(20, 0);
     samples[2] = 8192;  // 10 mm at range 20
     samples[3] = 8192;
     samples[5] = 8192;  // after the gap: not read
-    auto dump = DumpOf(samples);
-    d.DecodeDump(dump.data(), &out->count, out->p, &regs, 20, 10000, kRawDumpBytes);
+    const auto out = Decode(samples, regs, 20, 10000);
     ASSERT_EQ(out->count, 2u);
     EXPECT_EQ(out->p[0].z, 0);  // z 0 after the offset is still a point
     EXPECT_EQ(out->p[0].x, 2 * 50);
-    auto zeros = DumpOf({});
-    d.DecodeDump(zeros.data(), &out->count, out->p, &regs, 20, 0, kRawDumpBytes);
-    EXPECT_EQ(out->count, 0u);
+    EXPECT_EQ(Decode({}, regs)->count, 0u);
 }
 
 TEST(DiscDecode, StepCodeDividesByTenBelowAThousand)
 {
-    CDiscCalc d;
-    auto out = std::make_unique<Profile>();
     SensorRegisters regs = DiscHead();
     regs.words[2] = 50;
-    std::vector<uint16_t> samples(4, 100);
-    auto dump = DumpOf(samples);
-    d.DecodeDump(dump.data(), &out->count, out->p, &regs, 20, 0, kRawDumpBytes);
+    const auto out = Decode(std::vector<uint16_t>(4, 100), regs);
     ASSERT_GE(out->count, 2u);
     EXPECT_EQ(out->p[1].x - out->p[0].x, 5);
     // The stored-profile evaluation reads the same code by the wheel rule: 50 um.
+    CDiscCalc d;
     std::vector<LONG> stored(10, 3000);
     DiscSettings ds = {};
     std::vector<LONG> limits(kDiscLimitCount, 0);
@@ -79,21 +77,15 @@ TEST(DiscDecode, StepCodeDividesByTenBelowAThousand)
 
 TEST(DiscDecode, HostileWordsNeverOverrun)
 {
-    CDiscCalc d;
-    auto out = std::make_unique<Profile>();
     std::vector<uint16_t> samples(3072, 1234);
     for (SHORT length : {static_cast<SHORT>(32767), static_cast<SHORT>(-32768)}) {
         SensorRegisters regs = DiscHead();
         regs.words[5] = length;
-        auto dump = DumpOf(samples);
-        d.DecodeDump(dump.data(), &out->count, out->p, &regs, 65535, -2000000000, kRawDumpBytes);
-        EXPECT_LE(out->count, 3072u);
+        EXPECT_LE(Decode(samples, regs, 65535, -2000000000)->count, 3072u);
     }
     SensorRegisters regs = DiscHead();
     regs.words[2] = 0;
-    auto dump = DumpOf(samples);
-    d.DecodeDump(dump.data(), &out->count, out->p, &regs, 20, 0, kRawDumpBytes);
-    EXPECT_EQ(out->count, 0u);
+    EXPECT_EQ(Decode(samples, regs)->count, 0u);
 }
 
 TEST(DiscCrop, LimitFloorAndShiftToTheFirstX)
@@ -124,9 +116,7 @@ TEST(DiscSide, NoPointBetweenTheEdgesAndTheReferenceBase)
     ProfileKeyPoints keys = {};
     DiscResult r = {};
     d.EvaluateSide(3, p.data(), &keys, 2, ref.data(), DiscSettings{}, &r, 2);
-    EXPECT_EQ(r.values[4], 0);
-    EXPECT_EQ(r.values[5], 0);
-    EXPECT_EQ(r.values[3], 900);
+    EXPECT_EQ((std::vector<LONG>{r.values[3], r.values[4], r.values[5]}), (std::vector<LONG>{900, 0, 0}));
     // No reference at all reads as a base of 0.
     d.EvaluateSide(3, p.data(), &keys, 0, nullptr, DiscSettings{}, &r, 1);
     EXPECT_EQ(r.values[0], 0);
@@ -165,13 +155,8 @@ TEST(DiscGrade, ZeroNegativeAndSwitchedOffLimits)
     r.values[6] = 99999;  // out (below 100000)
     r.values[7] = -1;
     d.CheckTolerances(&r, limits.data());
-    EXPECT_EQ(r.status[0], 1);
-    EXPECT_EQ(r.status[3], 2);
-    EXPECT_EQ(r.status[1], 0);
-    EXPECT_EQ(r.status[4], 2);
-    EXPECT_EQ(r.status[2], 0);
-    EXPECT_EQ(r.status[6], 2);
-    EXPECT_EQ(r.status[7], 0);
+    // Value 5 is not measured either.
+    EXPECT_EQ(std::vector<int>(r.status, r.status + kDiscValueCount), (std::vector<int>{1, 0, 0, 2, 2, 0, 2, 0}));
 }
 
 TEST(DiscEdges, DefaultsWithoutAStrongSignal)
@@ -216,10 +201,7 @@ TEST(DiscMinima, TrackersAndAnEmptyReference)
     std::vector<ProfilePoint> p = {{100, 500}, {200, 200}, {300, 200}, {400, 900}};
     LONG first = 0, last = 0, capped = 0, zLast = 0;
     d.FindMinima(4, p.data(), &first, &last, &capped, &zLast);
-    EXPECT_EQ(first, 200);
-    EXPECT_EQ(last, 300);
-    EXPECT_EQ(capped, 200);
-    EXPECT_EQ(zLast, 900);
+    EXPECT_EQ((std::vector<LONG>{first, last, capped, zLast}), (std::vector<LONG>{200, 300, 200, 900}));
     d.FindMinima(0, p.data(), &first, &last, &capped, &zLast);
     EXPECT_EQ(zLast, 0);
     EXPECT_EQ(capped, 0);

@@ -95,12 +95,7 @@ TEST(Plausibility, GarbledWheelDumpsFailTheMeasurementAndClearItsResult)
             for (ProfilePoint& p : run->points) {
                 p = {-1, -1};
             }
-            const DWORD refCount = 0;
-            ProfileKeyPoints refKeys = {};
-            CWheelCalc c;
-            c.ProcessMeasurement(dump.data(), head.rangeMm, &run->regs, 120000, calctest::S1002Settings(),
-                                 limits.data(), 0, &refCount, nullptr, &refKeys, &run->count, run->points, &run->keys,
-                                 &run->result, 0, 0, static_cast<DWORD>(dump.size()));
+            calctest::Process(dump, head.rangeMm, *run, calctest::S1002Settings(), 0, limits.data(), 120000);
             const WheelResult cleared = {};
             const ProfileKeyPoints noKeys = {};
             // No point of the garbage stays in the span the dump decodes into.

@@ -220,10 +220,9 @@ TEST_F(ReferStoreTest, AnEntryThatCannotBeOpenedIsPassedByAndTheRestAreListed)
     Put("Refer/C.ref", "Wheel C\r\n1;2\r\n");
     store_->List(1);
     ASSERT_EQ(store_->m_count, 2u);
-    EXPECT_EQ(std::u16string(store_->m_entries[0].fileName), u"B.ref");
-    EXPECT_EQ(std::u16string(store_->m_entries[0].profileName), u"Wheel B");
-    EXPECT_EQ(std::u16string(store_->m_entries[1].fileName), u"C.ref");
-    EXPECT_EQ(std::u16string(store_->m_entries[1].profileName), u"Wheel C");
+    EXPECT_EQ((std::vector<std::u16string>{store_->m_entries[0].fileName, store_->m_entries[0].profileName,
+                                           store_->m_entries[1].fileName, store_->m_entries[1].profileName}),
+              (std::vector<std::u16string>{u"B.ref", u"Wheel B", u"C.ref", u"Wheel C"}));
     ASSERT_EQ(store_->Load(u"Wheel C", points_, &count_, 1), 1);
     EXPECT_EQ(count_, 1u);
 }

@@ -178,16 +178,11 @@ TEST_P(S1002Pipeline, TiltLeftUncorrectedIsSeen)
     profilegen::HeadEncoding tilted = profilegen::DefaultWheelHead();
     tilted.words[0] = 300;  // 0.02 rad
     std::vector<uint8_t> dump = profilegen::EncodeDump(profilegen::S1002Profile(), tilted);
-    SensorRegisters regs = calctest::RegistersOf(profilegen::DefaultWheelHead());
-    static ProfilePoint points[kMaxProfilePoints];
-    DWORD count = 0, refCount = 0;
-    ProfileKeyPoints keys = {}, refKeys = {};
-    WheelResult result = {};
-    CWheelCalc calc;
-    calc.ProcessMeasurement(dump.data(), tilted.rangeMm, &regs, 0, S1002Settings(), nullptr, GetParam(), &refCount,
-                            nullptr, &refKeys, &count, points, &keys, &result, 0, 1, static_cast<DWORD>(dump.size()));
-    ASSERT_GT(count, 2000u);
-    EXPECT_GT(std::fabs(result.values[0] - 28000.0), 500.0);
+    auto run = std::make_unique<calctest::WheelRun>();
+    run->regs = calctest::RegistersOf(profilegen::DefaultWheelHead());
+    calctest::Process(dump, tilted.rangeMm, *run, S1002Settings(), GetParam(), nullptr, 0, 1);
+    ASSERT_GT(run->count, 2000u);
+    EXPECT_GT(std::fabs(run->result.values[0] - 28000.0), 500.0);
 }
 
 TEST_P(S1002Pipeline, NoiseOnTheSamplesStaysWithinTolerance)
@@ -279,12 +274,7 @@ TEST(S1002Check, PipelineGradesAndFindsTyreUnlessSkipped)
     auto run = std::make_unique<calctest::WheelRun>();
     run->regs = calctest::RegistersOf(head);
     std::vector<uint8_t> dump = profilegen::EncodeDump(profilegen::S1002Profile(), head);
-    const DWORD refCount = 0;
-    ProfileKeyPoints refKeys = {};
-    CWheelCalc c;
-    c.ProcessMeasurement(dump.data(), head.rangeMm, &run->regs, 120000, hs, limits.data(), 0, &refCount, nullptr,
-                         &refKeys, &run->count, run->points, &run->keys, &run->result, 0, 0,
-                         static_cast<DWORD>(dump.size()));
+    calctest::Process(dump, head.rangeMm, *run, hs, 0, limits.data(), 120000);
     EXPECT_EQ(run->result.status[1], 2);
     const LONG tyre = 120000 + 10 * 500 - run->keys.points[0].z - run->result.MinY;
     EXPECT_EQ(run->result.values[8], tyre);
@@ -294,9 +284,7 @@ TEST(S1002Check, PipelineGradesAndFindsTyreUnlessSkipped)
     skipped->regs = calctest::RegistersOf(head);
     skipped->result.status[1] = 7;
     dump = profilegen::EncodeDump(profilegen::S1002Profile(), head);
-    c.ProcessMeasurement(dump.data(), head.rangeMm, &skipped->regs, 120000, hs, limits.data(), 0, &refCount, nullptr,
-                         &refKeys, &skipped->count, skipped->points, &skipped->keys, &skipped->result, 0, 1,
-                         static_cast<DWORD>(dump.size()));
+    calctest::Process(dump, head.rangeMm, *skipped, hs, 0, limits.data(), 120000, 1);
     EXPECT_EQ(skipped->result.status[1], 7);
     EXPECT_EQ(skipped->result.values[8], 0);
 }

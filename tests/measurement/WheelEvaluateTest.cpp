@@ -135,12 +135,8 @@ TEST_F(WheelEvaluate, LevelNeverCrossedLeavesKeyPointsAndValuesAtZero)
     }
     r = Marked();
     ASSERT_EQ(Evaluate(300, flat.data()), 1);
-    EXPECT_EQ(r.values[0], 0);
-    EXPECT_EQ(keys.points[1].x, 0);
-    EXPECT_EQ(keys.points[1].z, 0);
-    EXPECT_EQ(r.values[1], 0);
-    EXPECT_EQ(r.values[5], 0);
-    EXPECT_EQ(r.values[6], 0);
+    EXPECT_EQ((std::vector<LONG>{r.values[0], r.values[1], r.values[5], r.values[6], keys.points[1].x, keys.points[1].z}),
+              std::vector<LONG>(6, 0));
 }
 
 TEST_F(WheelEvaluate, SlopeAngleValueOfALevelTreadIsMinusNinety)

@@ -9,13 +9,6 @@
 
 namespace {
 
-// A dump whose samples are given; the rest of the 12288 bytes are 0.
-std::vector<uint8_t> DumpOf(const std::vector<uint16_t>& samples, size_t bytes = kRawDumpBytes)
-{
-    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
-    return profilegen::EncodeSamples(samples, bytes, head);
-}
-
 SensorRegisters PlainHead()
 {
     return calctest::RegistersOf(profilegen::DefaultWheelHead());
@@ -26,21 +19,28 @@ struct Points {
     DWORD count = 0;
 };
 
+// Decodes, at range 100, a dump of `bytes` whose samples are given (the rest
+// of it 0).
+std::unique_ptr<Points> Decode(const std::vector<uint16_t>& samples, SensorRegisters& regs,
+                               const HeadSettings& hs = calctest::S1002Settings(), size_t bytes = kRawDumpBytes)
+{
+    auto out = std::make_unique<Points>();
+    auto dump = profilegen::EncodeSamples(samples, bytes, profilegen::DefaultWheelHead());
+    CWheelCalc().DecodeDump(dump.data(), &out->count, out->p, hs, &regs, 100, static_cast<DWORD>(dump.size()));
+    return out;
+}
+
 }  // namespace
 
 TEST(WheelDecode, LeadingZerosAndTheTemperatureOffset)
 {
-    auto out = std::make_unique<Points>();
     SensorRegisters regs = PlainHead();
     regs.words[1] = 5200;   // x origin 200
     regs.words[23] = -30;   // temperature offset of x
     std::vector<uint16_t> samples(10, 0);
     samples[3] = 16384 / 4;  // a quarter of full scale
     samples[4] = 16384 / 2;
-    auto dump = DumpOf(samples);
-    CWheelCalc c;
-    c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                 static_cast<DWORD>(dump.size()));
+    const auto out = Decode(samples, regs);
     ASSERT_GE(out->count, 2u);
     EXPECT_EQ(out->p[0].x, 200 + 3 * 50 - 30);
     EXPECT_EQ(out->p[0].z, 25000);
@@ -50,17 +50,13 @@ TEST(WheelDecode, LeadingZerosAndTheTemperatureOffset)
 
 TEST(WheelDecode, ZeroSamplesKeptInsideTheWheelDroppedBeyond)
 {
-    auto out = std::make_unique<Points>();
     SensorRegisters regs = PlainHead();
     regs.words[2] = 5000;  // 50 um
     std::vector<uint16_t> samples(3072, 0);
     samples[0] = 100;
     samples[1400] = 100;  // x = 70000: beyond it zeros are dropped
     samples[1500] = 200;  // non-zero beyond: kept with the next kept position
-    auto dump = DumpOf(samples);
-    CWheelCalc c;
-    c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                 static_cast<DWORD>(dump.size()));
+    const auto out = Decode(samples, regs);
     ASSERT_EQ(out->count, 1402u);
     EXPECT_EQ(out->p[1].z, 0);  // a zero sample inside: kept as no height
     EXPECT_EQ(out->p[1400].x, 70000);
@@ -70,7 +66,6 @@ TEST(WheelDecode, ZeroSamplesKeptInsideTheWheelDroppedBeyond)
 
 TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
 {
-    auto out = std::make_unique<Points>();
     SensorRegisters regs = PlainHead();
     HeadSettings hs = calctest::S1002Settings();
     hs.switches[21] = 2;
@@ -79,9 +74,7 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
     samples[0] = 300;   // x = 80000
     samples[1] = 0;     // x = 79950: outside 5000..70000, dropped
     samples[2] = 500;   // kept at the next position, 79950
-    auto dump = DumpOf(samples);
-    CWheelCalc c;
-    c.DecodeDump(dump.data(), &out->count, out->p, hs, &regs, 100, static_cast<DWORD>(dump.size()));
+    auto out = Decode(samples, regs, hs);
     // A dropped zero does not advance x, so zeros outside the window stay outside.
     ASSERT_EQ(out->count, 2u);
     EXPECT_EQ(out->p[1].x, 80000);  // the first sample is now last
@@ -90,8 +83,7 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
     // Starting just outside, the zeros from 70000 down to 5000 are kept.
     hs.dimensions[DIM_L9] = 70050;
     samples[2] = 0;
-    dump = DumpOf(samples);
-    c.DecodeDump(dump.data(), &out->count, out->p, hs, &regs, 100, static_cast<DWORD>(dump.size()));
+    out = Decode(samples, regs, hs);
     ASSERT_EQ(out->count, 1u + (70000 - 5000) / 50 + 1);
     EXPECT_EQ(out->p[0].x, 5000);
     EXPECT_EQ(out->p[0].z, 0);
@@ -100,15 +92,10 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
 
 TEST(WheelDecode, CalibrationWord)
 {
-    CWheelCalc c;
     std::vector<uint16_t> samples = {16384 / 8};  // 12.5 mm at range 100
     auto decodeWith = [&](SHORT calibration, SensorRegisters* regs) {
-        auto out = std::make_unique<Points>();
         regs->words[6] = calibration;
-        auto dump = DumpOf(samples);
-        c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), regs, 100,
-                     static_cast<DWORD>(dump.size()));
-        return out->p[0].z;
+        return Decode(samples, *regs)->p[0].z;
     };
     SensorRegisters regs = PlainHead();
     EXPECT_EQ(decodeWith(0, &regs), 12500);
@@ -120,15 +107,11 @@ TEST(WheelDecode, CalibrationWord)
 
 TEST(WheelDecode, HostileLengthAndStepWordsNeverOverrun)
 {
-    CWheelCalc c;
-    auto out = std::make_unique<Points>();
     std::vector<uint16_t> samples(3072, 1000);
     for (SHORT length : {static_cast<SHORT>(32767), static_cast<SHORT>(-32768), static_cast<SHORT>(-256)}) {
         SensorRegisters regs = PlainHead();
         regs.words[12] = length;
-        auto dump = DumpOf(samples);
-        c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                     static_cast<DWORD>(dump.size()));
+        const auto out = Decode(samples, regs);
         EXPECT_LE(out->count, kMaxProfilePoints);
         if (length > 0) {
             EXPECT_EQ(out->count, 3072u);  // the dump's samples; the missing rest reads as "no profile"
@@ -138,15 +121,11 @@ TEST(WheelDecode, HostileLengthAndStepWordsNeverOverrun)
     }
     // A short dump (one block) with a whole dump announced reads what is there.
     SensorRegisters regs = PlainHead();
-    auto shortDump = DumpOf(samples, 1024);
-    c.DecodeDump(shortDump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100, 1024);
-    EXPECT_EQ(out->count, 256u + (70000 - 256 * 50) / 50 + 1);  // then zeros up to 70 mm
+    EXPECT_EQ(Decode(samples, regs, calctest::S1002Settings(), 1024)->count,
+              256u + (70000 - 256 * 50) / 50 + 1);  // then zeros up to 70 mm
     for (SHORT step : {static_cast<SHORT>(0), static_cast<SHORT>(-4950)}) {
         regs.words[2] = step;
-        auto dump = DumpOf(samples);
-        c.DecodeDump(dump.data(), &out->count, out->p, calctest::S1002Settings(), &regs, 100,
-                     static_cast<DWORD>(dump.size()));
-        EXPECT_EQ(out->count, 0u);
+        EXPECT_EQ(Decode(samples, regs)->count, 0u);
     }
 }
 
@@ -158,11 +137,7 @@ TEST(WheelPipeline, EmptyDumpLeavesTheResultAlone)
     run->result.MinY = 77;
     run->keys.points[3] = {5, 6};
     std::vector<uint8_t> dump(kRawDumpBytes, 0xF0);  // only noise in the upper nibbles
-    const DWORD refCount = 0;
-    ProfileKeyPoints refKeys = {};
-    CWheelCalc c;
-    c.ProcessMeasurement(dump.data(), 100, &run->regs, 0, calctest::S1002Settings(), nullptr, 0, &refCount, nullptr,
-                         &refKeys, &run->count, run->points, &run->keys, &run->result, 0, 0, kRawDumpBytes);
+    calctest::Process(dump, 100, *run, calctest::S1002Settings());
     EXPECT_EQ(run->count, 0u);
     EXPECT_EQ(run->result.values[0], 1234);
     EXPECT_EQ(run->result.MinY, 77);
@@ -201,10 +176,8 @@ TEST(Smoothing, MedianWindowsOddAndEven)
     EXPECT_EQ(c.Median(2, negative), -3);
     std::vector<ProfilePoint> p = {{1, 50}, {2, 0}, {3, 900}, {4, 10}, {5, 20}, {6, -40}};
     c.MedianFilter(3, 6, p.data());
-    EXPECT_EQ(p[0].z, 50);  // the first and last window/2 points are left alone
-    EXPECT_EQ(p[1].z, 50);
-    EXPECT_EQ(p[2].z, 10);
-    EXPECT_EQ(p[5].z, -40);
+    // The first and last window/2 points are left alone.
+    EXPECT_EQ((std::vector<LONG>{p[0].z, p[1].z, p[2].z, p[5].z}), (std::vector<LONG>{50, 50, 10, -40}));
     c.MedianFilter(0, 6, p.data());
     EXPECT_EQ(p[2].z, 10);
 }
@@ -242,9 +215,7 @@ TEST(Levelling, HeightDependentXCorrection)
     std::vector<ProfilePoint> p = {{6000, 1000}, {7000, 4000}, {8000, 20000}};
     // zTop = 4000 (the last z less than 16000 above the lowest); c = (zTop - h) * 1500 / 15000
     c.Level(3, p.data(), &regs, 1);
-    EXPECT_EQ(p[0].x, 6000 + 400);
-    EXPECT_EQ(p[1].x, 7000 + 100);
-    EXPECT_EQ(p[2].x, 8000);
+    EXPECT_EQ((std::vector<LONG>{p[0].x, p[1].x, p[2].x}), (std::vector<LONG>{6000 + 400, 7000 + 100, 8000}));
 }
 
 TEST(Resampling, StepCodeAndTruncatedPositions)
@@ -256,10 +227,8 @@ TEST(Resampling, StepCodeAndTruncatedPositions)
         p[static_cast<size_t>(i)] = {1000 + 40 * i, 2 * (1000 + 40 * i)};
     }
     c.ResampleOnX(&count, p.data(), 4950, 0);
-    EXPECT_EQ(p[0].x, 1040);  // from the second point
-    EXPECT_EQ(p[1].x, 1040 + 49);
-    EXPECT_EQ(p[2].x, 1040 + 99);
-    EXPECT_EQ(p[3].x, 1040 + 148);
+    // From the second point on, at 49.5 um truncated.
+    EXPECT_EQ((std::vector<LONG>{p[0].x, p[1].x, p[2].x, p[3].x}), (std::vector<LONG>{1040, 1089, 1139, 1188}));
     EXPECT_NEAR(p[2].z, 2 * 1139, 1);
     EXPECT_EQ(count, static_cast<DWORD>((4960 - 1040) / 49.5));
     EXPECT_EQ(p[count].x, 0);  // the tail is cleared
@@ -347,29 +316,33 @@ SensorRegisters CompensatedHead()
     return regs;
 }
 
-}  // namespace
+// The compensation of a head of firmware 90 (or `firmware`) by its words.
+class TemperatureCompensation : public ::testing::Test {
+protected:
+    void Compensate(BYTE firmware = 90) { c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, firmware); }
 
-TEST(TemperatureCompensation, SwitchedOffWritesOnlyTheNeutralTerms)
-{
     CWheelCalc c;
     FakeHead head;
     SensorRegisters regs = CompensatedHead();
+};
+
+}  // namespace
+
+TEST_F(TemperatureCompensation, SwitchedOffWritesOnlyTheNeutralTerms)
+{
     regs.words[10] = 0;
     regs.words[22] = 123;
     regs.words[23] = 45;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     EXPECT_EQ(regs.words[22], 10000);
     EXPECT_EQ(regs.words[23], 0);
     EXPECT_TRUE(head.writes.empty());
 }
 
-TEST(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
+TEST_F(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
 {
-    CWheelCalc c;
-    FakeHead head;
     head.temperature = -12.6f;
-    SensorRegisters regs = CompensatedHead();
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     ASSERT_EQ(head.writes.size(), 3u);
     EXPECT_EQ(head.writes[0], std::make_pair(0x36, 12));
     EXPECT_EQ(head.writes[1], std::make_pair(0x37, 12));
@@ -383,71 +356,64 @@ TEST(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
     // Back to normal at exactly -5.0: the normal values are written again.
     head.writes.clear();
     head.temperature = -5.0f;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     ASSERT_EQ(head.writes.size(), 3u);
     EXPECT_EQ(head.writes[0], std::make_pair(0x36, 5));
     EXPECT_EQ(head.writes[2], std::make_pair(0x2A, 41));
     EXPECT_EQ(regs.words[35], 41);
     // Normal and not cold-set: no writes.
     head.writes.clear();
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     EXPECT_TRUE(head.writes.empty());
 }
 
-TEST(TemperatureCompensation, FailedWritesKeepTheImageAndRetriesTheState)
+TEST_F(TemperatureCompensation, FailedWritesKeepTheImageAndRetriesTheState)
 {
-    CWheelCalc c;
-    FakeHead head;
     head.temperature = -20.0f;
     head.writesFail = true;
     head.stateFailures = 1;  // the second reading succeeds
-    SensorRegisters regs = CompensatedHead();
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 84);
+    Compensate(84);
     EXPECT_EQ(regs.words[13], 6);
     EXPECT_EQ(regs.words[35], 41);
     EXPECT_NE(regs.words[22], 10000);  // the temperature was read all the same
     head.stateFailures = 2;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 84);
+    Compensate(84);
     EXPECT_EQ(regs.words[22], 10000);
     EXPECT_EQ(regs.words[23], 0);
 }
 
-TEST(TemperatureCompensation, ImplausibleReadingsCountAsFailed)
+TEST_F(TemperatureCompensation, ImplausibleReadingsCountAsFailed)
 {
-    CWheelCalc c;
     for (float t : {-61.0f, 100.5f, 1.0e9f}) {
-        FakeHead head;
+        head = FakeHead();
         head.temperature = t;
-        SensorRegisters regs = CompensatedHead();
-        c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+        regs = CompensatedHead();
+        Compensate();
         EXPECT_EQ(regs.words[22], 10000) << t;
         EXPECT_EQ(regs.words[23], 0) << t;
         EXPECT_TRUE(head.writes.empty()) << t;
     }
     // The old reply is an unsigned word: 65535 degrees is no temperature.
-    FakeHead old;
-    old.oldValue = 65535;
-    SensorRegisters regs = CompensatedHead();
-    c.CompensateTemperatureWith(&old, g_headRegisterTable, &regs, 60);
+    head = FakeHead();
+    head.oldValue = 65535;
+    regs = CompensatedHead();
+    Compensate(60);
     EXPECT_EQ(regs.words[22], 10000);
     // A plausible old reply sets the terms but never switches registers.
-    old.oldValue = 30;
-    c.CompensateTemperatureWith(&old, g_headRegisterTable, &regs, 60);
+    head.oldValue = 30;
+    Compensate(60);
     EXPECT_EQ(regs.words[22], 9950);
     EXPECT_EQ(regs.words[23], 120);
-    EXPECT_TRUE(old.writes.empty());
+    EXPECT_TRUE(head.writes.empty());
 }
 
-TEST(TemperatureCompensation, ExtremeWordsSaturate)
+TEST_F(TemperatureCompensation, ExtremeWordsSaturate)
 {
-    CWheelCalc c;
-    FakeHead head;
     head.temperature = 99.0f;
-    SensorRegisters regs = CompensatedHead();
     regs.words[8] = 32767;
     regs.words[9] = -32768;
     regs.words[10] = 32767;
-    c.CompensateTemperatureWith(&head, g_headRegisterTable, &regs, 90);
+    Compensate();
     EXPECT_EQ(regs.words[23], 32767);
     EXPECT_EQ(regs.words[22], -32768);
     float k = 5.0f;

@@ -27,6 +27,13 @@ HANDLE Open(const char16_t* name, DWORD access, DWORD share, DWORD disposition)
 const DWORD kRW = GENERIC_READ | GENERIC_WRITE;
 const DWORD kShareRW = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
+// Opens and closes at once: whether the open succeeded.
+bool Opens(const char16_t* name, DWORD access, DWORD share, DWORD disposition)
+{
+    HANDLE h = Open(name, access, share, disposition);
+    return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+}
+
 std::string ReadAll(HANDLE h)
 {
     std::string out;
@@ -80,9 +87,7 @@ TEST_F(DeviceRootTest, DispositionsCreateTruncateAndReportExisting)
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     EXPECT_EQ(static_cast<DWORD>(NO_ERROR), GetLastError());
     CloseHandle(h);
-    h = Open(u"\\new2.bin", kRW, 0, CREATE_NEW);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    CloseHandle(h);
+    ASSERT_TRUE(Opens(u"\\new2.bin", kRW, 0, CREATE_NEW));
     EXPECT_TRUE(root.Exists(u"\\new2.bin"));
 
     // OPEN_EXISTING on something missing: the file, or the folder on the way.
@@ -95,9 +100,7 @@ TEST_F(DeviceRootTest, DispositionsCreateTruncateAndReportExisting)
 
     // TRUNCATE_EXISTING empties an existing file and never creates one.
     root.WriteFile(u"\\t.bin", "abc");
-    h = Open(u"\\t.bin", GENERIC_WRITE, 0, TRUNCATE_EXISTING);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    CloseHandle(h);
+    ASSERT_TRUE(Opens(u"\\t.bin", GENERIC_WRITE, 0, TRUNCATE_EXISTING));
     EXPECT_EQ("", root.ReadFile(u"\\t.bin"));
     EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\t2.bin", GENERIC_WRITE, 0, TRUNCATE_EXISTING));
     EXPECT_FALSE(root.Exists(u"\\t2.bin"));
@@ -182,16 +185,12 @@ TEST_F(DeviceRootTest, SharingBetweenHandles)
 TEST_F(DeviceRootTest, NamesMatchWithoutCaseAndStayInsideTheRoot)
 {
     root.WriteFile(u"\\SDMMC\\Autorun\\Param.QAV", "p");
-    HANDLE h = Open(u"\\sdmmc\\AUTORUN\\param.qav", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    CloseHandle(h);
+    ASSERT_TRUE(Opens(u"\\sdmmc\\AUTORUN\\param.qav", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
     // Forward slashes and doubled separators are accepted too.
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"/SDMMC//autorun/PARAM.qav"));
     EXPECT_EQ(root.Path() + "/SDMMC/Autorun/Param.QAV", qplat::HostPath(u"\\sdmmc\\autorun\\param.qav"));
     // A new file in an existing folder lands next to the stored spelling.
-    h = Open(u"\\sdmmc\\autorun\\New.txt", kRW, 0, CREATE_NEW);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    CloseHandle(h);
+    ASSERT_TRUE(Opens(u"\\sdmmc\\autorun\\New.txt", kRW, 0, CREATE_NEW));
     EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\New.txt"));
 
     // Cyrillic names match without case as well.
@@ -425,10 +424,8 @@ TEST_F(DeviceRootTest, AFailedSyncIsAFailureNotADurableChange)
 
     // A new file: made by one handle, written and flushed through another,
     // as a journal's first record is.
-    HANDLE h = Open(u"\\SDMMC\\new.qav", kRW, kShareRW, CREATE_NEW);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    CloseHandle(h);
-    h = Open(u"\\SDMMC\\new.qav", kRW, kShareRW, OPEN_ALWAYS);
+    ASSERT_TRUE(Opens(u"\\SDMMC\\new.qav", kRW, kShareRW, CREATE_NEW));
+    HANDLE h = Open(u"\\SDMMC\\new.qav", kRW, kShareRW, OPEN_ALWAYS);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(h, "rec", 3, &written, nullptr));
@@ -503,9 +500,7 @@ TEST_F(DeviceRootTest, ReadOnlyFilesAreKept)
     root.WriteFile(u"\\ro.txt", "keep");
     std::filesystem::permissions(root.Host(u"\\ro.txt"), std::filesystem::perms::owner_read);
     EXPECT_NE(0u, GetFileAttributesW(u"\\RO.TXT") & FILE_ATTRIBUTE_READONLY);
-    HANDLE h = Open(u"\\ro.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    EXPECT_NE(INVALID_HANDLE_VALUE, h);
-    CloseHandle(h);
+    EXPECT_TRUE(Opens(u"\\ro.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
     EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\ro.txt", kRW, 0, OPEN_EXISTING));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
     EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"\\ro.txt", kRW, 0, CREATE_ALWAYS));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/PowerSleep.h"
@@ -39,14 +40,13 @@ TEST_F(DeviceRootTest, StandInDriversRecordRequests)
     EXPECT_FALSE(ReadFile(bt, buffer, sizeof buffer, &read, nullptr));  // a control-only driver
     CloseHandle(bt);
 
-    auto requests = qplat::DriverRequests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ("YGI1:", requests[0].device);
-    EXPECT_EQ(0x22043Cu, requests[0].code);
-    EXPECT_EQ("", requests[0].input);
-    EXPECT_EQ("BTD0:", requests[1].device);
-    EXPECT_EQ(0x1040004u, requests[1].code);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(card), 10), requests[1].input);
+    // (device, code, input) of each request.
+    using Request = std::tuple<std::string, DWORD, std::string>;
+    std::vector<Request> requests;
+    for (const auto& r : qplat::DriverRequests())
+        requests.emplace_back(r.device, r.code, r.input);
+    const std::string cardBytes(reinterpret_cast<const char*>(card), 10);
+    EXPECT_EQ(requests, (std::vector<Request>{{"YGI1:", 0x22043C, ""}, {"BTD0:", 0x1040004, cardBytes}}));
     qplat::ClearDriverRequests();
     EXPECT_TRUE(qplat::DriverRequests().empty());
 

@@ -70,11 +70,9 @@ TEST(TextConvert, CodePageCoversAllOfItsCyrillic)
     // The whole Russian alphabet sits at 0xC0..0xFF, with Ё/ё apart.
     for (unsigned b = 0xC0; b <= 0xFF; ++b)
         EXPECT_EQ(qplat::FromCodePageChar(static_cast<unsigned char>(b)), 0x0410 + (b - 0xC0));
-    EXPECT_EQ(qplat::FromCodePageChar(0xA8), u'Ё');
-    EXPECT_EQ(qplat::FromCodePageChar(0xB8), u'ё');
-    EXPECT_EQ(qplat::FromCodePageChar(0xB9), u'№');
-    EXPECT_EQ(qplat::FromCodePageChar(0x88), u'€');
-    EXPECT_EQ(qplat::FromCodePageChar(0xA5), u'Ґ');
+    for (const auto& [b, c] : {std::pair<unsigned char, WCHAR>{0xA8, u'Ё'}, {0xB8, u'ё'}, {0xB9, u'№'}, {0x88, u'€'},
+                               {0xA5, u'Ґ'}})
+        EXPECT_EQ(qplat::FromCodePageChar(b), c) << std::hex << static_cast<unsigned>(b);
 
     // Every Cyrillic character the code page holds survives the round trip.
     int mapped = 0;

@@ -20,18 +20,19 @@ std::u16string Itow(int v, int radix)
 
 TEST(TextNumber, IntegerToTextInEveryRadix)
 {
-    EXPECT_EQ(Itow(0, 10), u"0");
-    EXPECT_EQ(Itow(40001, 10), u"40001");
-    EXPECT_EQ(Itow(-17, 10), u"-17");
-    EXPECT_EQ(Itow(INT_MIN, 10), u"-2147483648");
-    EXPECT_EQ(Itow(INT_MAX, 10), u"2147483647");
-    // Outside radix 10 a negative value is its unsigned 32-bit pattern.
-    EXPECT_EQ(Itow(-1, 16), u"ffffffff");
-    EXPECT_EQ(Itow(-1, 2), std::u16string(32, u'1'));
-    EXPECT_EQ(Itow(INT_MIN, 8), u"20000000000");
-    EXPECT_EQ(Itow(35, 36), u"z");
-    EXPECT_EQ(Itow(36, 36), u"10");
-    EXPECT_EQ(Itow(255, 2), u"11111111");
+    // Outside radix 10 a negative value is its unsigned 32-bit pattern; a
+    // radix out of range gives an empty text rather than garbage.
+    const struct {
+        int value, radix;
+        std::u16string text;
+    } cases[] = {
+        {0, 10, u"0"}, {40001, 10, u"40001"}, {-17, 10, u"-17"}, {INT_MIN, 10, u"-2147483648"},
+        {INT_MAX, 10, u"2147483647"}, {-1, 16, u"ffffffff"}, {-1, 2, std::u16string(32, u'1')},
+        {INT_MIN, 8, u"20000000000"}, {35, 36, u"z"}, {36, 36, u"10"}, {255, 2, u"11111111"},
+        {5, 1, u""}, {5, 37, u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Itow(c.value, c.radix), c.text) << c.value << " in radix " << c.radix;
     // Every radix against the host's own conversion.
     for (int radix = 2; radix <= 36; ++radix) {
         for (long v : {1L, 7L, 100L, 65535L, 123456789L}) {
@@ -48,9 +49,6 @@ TEST(TextNumber, IntegerToTextInEveryRadix)
             EXPECT_EQ(wcstol(buf, nullptr, radix), v);
         }
     }
-    // A radix out of range gives an empty text rather than garbage.
-    EXPECT_EQ(Itow(5, 1), u"");
-    EXPECT_EQ(Itow(5, 37), u"");
 }
 
 TEST(TextNumber, IntegerParsingStopsAndSaturates)
@@ -101,23 +99,22 @@ TEST(TextNumber, IntegerParsingStopsAndSaturates)
 TEST(TextNumber, FloatingParsing)
 {
     WCHAR* end = nullptr;
-    const WCHAR text[] = u" -12.5e2mm";
-    EXPECT_DOUBLE_EQ(wcstod(text, &end), -1250.0);
-    EXPECT_EQ(end, text + 8);
-
-    const WCHAR noExp[] = u"3.25e+";  // an exponent without digits is not taken
-    EXPECT_DOUBLE_EQ(wcstod(noExp, &end), 3.25);
-    EXPECT_EQ(end, noExp + 4);
-
-    const WCHAR dotOnly[] = u".";
-    EXPECT_EQ(wcstod(dotOnly, &end), 0.0);
-    EXPECT_EQ(end, dotOnly);
-    const WCHAR leadingDot[] = u".5";
-    EXPECT_DOUBLE_EQ(wcstod(leadingDot, &end), 0.5);
-    EXPECT_EQ(end, leadingDot + 2);
-    const WCHAR trailingDot[] = u"5.";
-    EXPECT_DOUBLE_EQ(wcstod(trailingDot, &end), 5.0);
-    EXPECT_EQ(end, trailingDot + 2);
+    // The value and how much of the text it takes.
+    const struct {
+        const WCHAR* text;
+        double value;
+        int taken;
+    } parsed[] = {
+        {u" -12.5e2mm", -1250.0, 8},
+        {u"3.25e+", 3.25, 4},  // an exponent without digits is not taken
+        {u".", 0.0, 0}, {u".5", 0.5, 2}, {u"5.", 5.0, 2},
+        {u"-Infinity!", -HUGE_VAL, 9}, {u"inFx", HUGE_VAL, 3},
+        {u"0x1p3", 0.0, 1},  // hexadecimal floating text is no number here
+    };
+    for (const auto& p : parsed) {
+        EXPECT_DOUBLE_EQ(wcstod(p.text, &end), p.value) << qplat::ToUtf8(p.text);
+        EXPECT_EQ(end, p.text + p.taken) << qplat::ToUtf8(p.text);
+    }
 
     // The same correctly rounded values as the host's parser.
     for (const char* s : {"0.1", "2.675", "1e-300", "123456789.987654321", "4.9e-324", "1.7976931348623157e308",
@@ -136,12 +133,6 @@ TEST(TextNumber, FloatingParsing)
     EXPECT_EQ(wcstod(u"0e99999", nullptr), 0.0);
     EXPECT_TRUE(std::signbit(wcstod(u"-0", nullptr)));
 
-    const WCHAR inf[] = u"-Infinity!";
-    EXPECT_EQ(wcstod(inf, &end), -HUGE_VAL);
-    EXPECT_EQ(end, inf + 9);
-    const WCHAR shortInf[] = u"inFx";
-    EXPECT_EQ(wcstod(shortInf, &end), HUGE_VAL);
-    EXPECT_EQ(end, shortInf + 3);
     const WCHAR nan[] = u"nan(123)z";
     EXPECT_TRUE(std::isnan(wcstod(nan, &end)));
     EXPECT_EQ(end, nan + 8);
@@ -149,10 +140,6 @@ TEST(TextNumber, FloatingParsing)
     EXPECT_DOUBLE_EQ(_wtof(u"  7.5 "), 7.5);
     EXPECT_EQ(_wtof(u"abc"), 0.0);
     EXPECT_EQ(_wtof(nullptr), 0.0);
-    // Hexadecimal floating text is not a number here: "0" is taken.
-    const WCHAR hexFloat[] = u"0x1p3";
-    EXPECT_EQ(wcstod(hexFloat, &end), 0.0);
-    EXPECT_EQ(end, hexFloat + 1);
 }
 
 TEST(TextNumber, FormattedValuesParseBack)

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/WinKernel.h"
+#include "platform/WinText.h"
 #include "tests/support/PipeGuard.h"
 #include "tests/support/TempDeviceRoot.h"
 
@@ -19,15 +21,7 @@ using qtest::ManualClock;
 
 SYSTEMTIME At(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 0, WORD ms = 0)
 {
-    SYSTEMTIME t{};
-    t.wYear = y;
-    t.wMonth = mo;
-    t.wDay = d;
-    t.wHour = h;
-    t.wMinute = mi;
-    t.wSecond = s;
-    t.wMilliseconds = ms;
-    return t;
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 long long Ms(const SYSTEMTIME& t)
@@ -37,20 +31,10 @@ long long Ms(const SYSTEMTIME& t)
     return static_cast<long long>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime) / 10000);
 }
 
+// The `nth` `dayOfWeek` of the month (5: the last) at `hour`.
 SYSTEMTIME Rule(WORD month, WORD dayOfWeek, WORD nth, WORD hour)
 {
-    SYSTEMTIME r{};
-    r.wMonth = month;
-    r.wDayOfWeek = dayOfWeek;
-    r.wDay = nth;
-    r.wHour = hour;
-    return r;
-}
-
-void Name(WCHAR* field, const char16_t* text)
-{
-    for (size_t i = 0; text[i]; ++i)
-        field[i] = text[i];
+    return SYSTEMTIME{0, month, dayOfWeek, nth, hour, 0, 0, 0};
 }
 
 // Western European rules: daylight from the last Sunday of March 01:00 to the
@@ -58,8 +42,8 @@ void Name(WCHAR* field, const char16_t* text)
 TIME_ZONE_INFORMATION London()
 {
     TIME_ZONE_INFORMATION z{};
-    Name(z.StandardName, u"GMT Standard Time");
-    Name(z.DaylightName, u"GMT Daylight Time");
+    qplat::CopyField(z.StandardName, 32, u"GMT Standard Time");
+    qplat::CopyField(z.DaylightName, 32, u"GMT Daylight Time");
     z.StandardDate = Rule(10, 0, 5, 2);
     z.DaylightDate = Rule(3, 0, 5, 1);
     z.DaylightBias = -60;
@@ -216,10 +200,8 @@ TEST_F(DeviceRootTest, ZoneVariants)
     ASSERT_TRUE(SetTimeZoneInformation(&moscow));
     qplat::UseManualClock(At(2024, 12, 31, 22, 30));
     GetLocalTime(&local);
-    EXPECT_EQ(2025, local.wYear);
-    EXPECT_EQ(1, local.wMonth);
-    EXPECT_EQ(1, local.wDay);
-    EXPECT_EQ(1, local.wHour);
+    EXPECT_EQ((std::vector<WORD>{2025, 1, 1, 1}),
+              (std::vector<WORD>{local.wYear, local.wMonth, local.wDay, local.wHour}));
 
     // Southern hemisphere: daylight from the first Sunday of October to the
     // first Sunday of April, across the new year.
@@ -267,14 +249,10 @@ TEST(TimeConversion, FileTimeAndSystemTime)
     ASSERT_TRUE(SystemTimeToFileTime(&leap, &ft));
     SYSTEMTIME back;
     ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
-    EXPECT_EQ(2024, back.wYear);
-    EXPECT_EQ(2, back.wMonth);
-    EXPECT_EQ(29, back.wDay);
-    EXPECT_EQ(4, back.wDayOfWeek);  // a Thursday
-    EXPECT_EQ(23, back.wHour);
-    EXPECT_EQ(59, back.wMinute);
-    EXPECT_EQ(58, back.wSecond);
-    EXPECT_EQ(999, back.wMilliseconds);
+    // Every field, the day of the week (a Thursday) filled in.
+    EXPECT_EQ((std::vector<WORD>{2024, 2, 4, 29, 23, 59, 58, 999}),
+              (std::vector<WORD>{back.wYear, back.wMonth, back.wDayOfWeek, back.wDay, back.wHour, back.wMinute,
+                                 back.wSecond, back.wMilliseconds}));
 
     for (SYSTEMTIME bad : {At(2023, 2, 29), At(2024, 13, 1), At(2024, 0, 1), At(2024, 4, 31), At(2024, 1, 1, 24),
                            At(2024, 1, 1, 0, 60), At(2024, 1, 1, 0, 0, 60), At(2024, 1, 1, 0, 0, 0, 1000),

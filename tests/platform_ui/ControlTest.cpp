@@ -74,21 +74,22 @@ protected:
             if (n.msg == msg && n.code == code) out.push_back(n);
         return out;
     }
-    void Tap(int x, int y)
-    {
-        qplat::StylusTap(x, y);
-        qplat::ProcessPendingMessages();
-    }
     HWND parent = nullptr;
     std::vector<Note> notes;
     std::function<LRESULT(NMLVCUSTOMDRAW*)> customDraw;
 };
 
+// A control of `parent` with the class, style, place and id given.
+HWND MakeControl(HWND parent, const char16_t* cls, DWORD style, int x, int y, int w, int h, int id = 0,
+                 const char16_t* text = u"")
+{
+    return CreateWindowExW(0, cls, text, style, x, y, w, h, parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)),
+                           nullptr, nullptr);
+}
+
 HWND MakeList(HWND parent, int x, int y, int w, int h, bool header = true)
 {
-    DWORD style = 0x10B00005 | (header ? 0 : LVS_NOCOLUMNHEADER);
-    HWND l = CreateWindowExW(0, WC_LISTVIEWW, u"", style, x, y, w, h, parent,
-                             reinterpret_cast<HMENU>(static_cast<intptr_t>(414)), nullptr, nullptr);
+    HWND l = MakeControl(parent, WC_LISTVIEWW, 0x10B00005 | (header ? 0 : LVS_NOCOLUMNHEADER), x, y, w, h, 414);
     SendMessageW(l, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     return l;
 }
@@ -401,8 +402,7 @@ TEST_F(Controls, ListViewCustomDrawColoursEachSubItem)
 
 TEST_F(Controls, ComboBoxListFindsByPrefixAndSelectsByStylus)
 {
-    HWND c = CreateWindowExW(0, u"COMBOBOX", u"", 0x50200003, 20, 20, 150, 120, parent,
-                             reinterpret_cast<HMENU>(static_cast<intptr_t>(480)), nullptr, nullptr);
+    HWND c = MakeControl(parent, u"COMBOBOX", 0x50200003, 20, 20, 150, 120, 480);
     ASSERT_TRUE(c);
     RECT box;
     GetWindowRect(c, &box);
@@ -447,8 +447,7 @@ TEST_F(Controls, ComboBoxListFindsByPrefixAndSelectsByStylus)
 
 TEST_F(Controls, EditCaretSelectionAndReplacement)
 {
-    HWND e = CreateWindowExW(0, u"EDIT", u"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 200, 24,
-                             parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(476)), nullptr, nullptr);
+    HWND e = MakeControl(parent, u"EDIT", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 200, 24, 476);
     ASSERT_TRUE(e);
     SetWindowTextW(e, u"hello world");
     EXPECT_EQ(GetWindowTextLengthW(e), 11);
@@ -526,13 +525,11 @@ TEST_F(Controls, EditCaretSelectionAndReplacement)
 // would drop its list, which takes the next tap).
 TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
 {
-    HWND edit = CreateWindowExW(0, u"EDIT", u"text", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 200, 24, parent,
-                                reinterpret_cast<HMENU>(static_cast<intptr_t>(476)), nullptr, nullptr);
+    HWND edit = MakeControl(parent, u"EDIT", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10, 10, 200, 24, 476, u"text");
     HWND list = MakeList(parent, 10, 60, 200, 100);
     AddColumn(list, 0, u"Name", 150);
     AddRow(list, 0, u"first");
-    HWND combo = CreateWindowExW(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 250, 10, 100, 100,
-                                 parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(477)), nullptr, nullptr);
+    HWND combo = MakeControl(parent, u"COMBOBOX", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 250, 10, 100, 100, 477);
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"one"));
     HWND other = qtest::MakeChild(parent, 900, 300, 200, 100, 40);
     ASSERT_TRUE(edit && list && combo && other);
@@ -607,8 +604,7 @@ TEST_F(Controls, AModalScreenRunFromAFocusNotificationLeavesTheStylusFree)
 
 TEST_F(Controls, EditNumberStyleAndLimit)
 {
-    HWND e = CreateWindowExW(0, u"EDIT", u"", WS_CHILD | WS_VISIBLE | ES_NUMBER, 10, 10, 100, 24, parent, nullptr,
-                             nullptr, nullptr);
+    HWND e = MakeControl(parent, u"EDIT", WS_CHILD | WS_VISIBLE | ES_NUMBER, 10, 10, 100, 24);
     SendMessageW(e, EM_LIMITTEXT, 3, 0);
     for (WCHAR c : std::u16string(u"1a2.34")) SendMessageW(e, WM_CHAR, c, 0);
     WCHAR buf[16];
@@ -619,8 +615,7 @@ TEST_F(Controls, EditNumberStyleAndLimit)
 
 TEST_F(Controls, ScrollBarReportsStylusCodesToItsParent)
 {
-    HWND bar = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | WS_VISIBLE, 10, 200, 300, 20, parent,
-                               reinterpret_cast<HMENU>(static_cast<intptr_t>(619)), nullptr, nullptr);
+    HWND bar = MakeControl(parent, u"SCROLLBAR", WS_CHILD | WS_VISIBLE, 10, 200, 300, 20, 619);
     ASSERT_TRUE(bar);
     EXPECT_TRUE(SetScrollRange(bar, SB_CTL, 0, 100, TRUE));
     EXPECT_EQ(SetScrollPos(bar, SB_CTL, 50, TRUE), 0);
@@ -674,8 +669,7 @@ TEST_F(Controls, WindowScrollBarsKeepTheirInfo)
 
 TEST_F(Controls, DatePickerKeepsAValidTimeAndStepsFields)
 {
-    HWND d = CreateWindowExW(0, DATETIMEPICK_CLASSW, u"DateTime", 0x10010021, 20, 20, 200, 30, parent,
-                             reinterpret_cast<HMENU>(static_cast<intptr_t>(289)), nullptr, nullptr);
+    HWND d = MakeControl(parent, DATETIMEPICK_CLASSW, 0x10010021, 20, 20, 200, 30, 289, u"DateTime");
     ASSERT_TRUE(d);
     EXPECT_EQ(GetParent(d), parent);
     SYSTEMTIME t{2013, 3, 0, 31, 10, 20, 30, 0};
@@ -704,8 +698,7 @@ TEST_F(Controls, DatePickerKeepsAValidTimeAndStepsFields)
 
 TEST_F(Controls, ProgressBarAndToolTipAcceptWhatTheProgramSends)
 {
-    HWND p = CreateWindowExW(0, PROGRESS_CLASSW, u"", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, parent, nullptr,
-                             nullptr, nullptr);
+    HWND p = MakeControl(parent, PROGRESS_CLASSW, WS_CHILD | WS_VISIBLE, 10, 10, 200, 20);
     ASSERT_TRUE(p);
     SendMessageW(p, PBM_SETRANGE32, 10, 20);
     EXPECT_EQ(SendMessageW(p, PBM_GETPOS, 0, 0), 10) << "the position follows the range";
@@ -759,13 +752,13 @@ TEST_F(Controls, BadIndexesAndNullRecordsAreRefusedQuietly)
     EXPECT_TRUE(SendMessageW(l, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it))) << "no buffer: nothing copied";
     UpdateWindow(l);
 
-    HWND c = CreateWindowExW(0, u"COMBOBOX", u"", 0x50200003, 20, 150, 100, 80, parent, nullptr, nullptr, nullptr);
+    HWND c = MakeControl(parent, u"COMBOBOX", 0x50200003, 20, 150, 100, 80);
     EXPECT_EQ(SendMessageW(c, CB_ADDSTRING, 0, 0), 0) << "a null text is an empty entry";
     EXPECT_EQ(SendMessageW(c, CB_FINDSTRING, static_cast<WPARAM>(-1), 0), CB_ERR);
     EXPECT_EQ(SendMessageW(c, CB_DELETESTRING, 3, 0), CB_ERR);
     EXPECT_EQ(SendMessageW(c, CB_GETITEMDATA, 3, 0), CB_ERR);
     EXPECT_EQ(SendMessageW(c, CB_INSERTSTRING, 9, reinterpret_cast<LPARAM>(u"x")), CB_ERR);
-    HWND e = CreateWindowExW(0, u"EDIT", u"", WS_CHILD, 0, 0, 50, 20, parent, nullptr, nullptr, nullptr);
+    HWND e = MakeControl(parent, u"EDIT", WS_CHILD, 0, 0, 50, 20);
     SendMessageW(e, EM_REPLACESEL, 0, 0);
     EXPECT_EQ(GetWindowTextLengthW(e), 0);
     SCROLLINFO si{};

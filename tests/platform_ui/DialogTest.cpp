@@ -104,10 +104,10 @@ TEST_F(Dialog, ModalDialogBuildsItsControlsFocusesAndDisablesItsOwner)
     EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner is enabled again";
     EXPECT_TRUE(focusOffered);
     EXPECT_TRUE(text);
-    EXPECT_EQ(textRect.left, mapped.left);
-    EXPECT_EQ(textRect.top, mapped.top);
-    EXPECT_EQ(textRect.right - textRect.left, mapped.right);
-    EXPECT_EQ(textRect.bottom - textRect.top, mapped.bottom);
+    // The mapped rectangle holds x, y, width and height.
+    const qtest::Edges placed{textRect.left, textRect.top, textRect.right - textRect.left,
+                              textRect.bottom - textRect.top};
+    EXPECT_EQ(placed, qtest::EdgesOf(mapped));
     // Calibri 11 makes a dialog unit about two pixels.
     EXPECT_GT(mapped.right, 109 * 3 / 2);
     EXPECT_LT(mapped.right, 109 * 5 / 2);
@@ -328,10 +328,6 @@ TEST_F(Dialog, AModalDialogRunsOnAWorkerThreadOverAWindowOfTheUserInterfaceThrea
     EXPECT_TRUE(Saw(WM_TIMER));
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Dialog, TheScreenTemplatesCoverTheScreen)
 {
     struct Case {
@@ -348,10 +344,8 @@ TEST_F(Dialog, TheScreenTemplatesCoverTheScreen)
     for (auto c : cases) {
         qtest::TemplateBuilder t(WS_POPUP | WS_BORDER, 0, 0, c.cx, c.cy, u"Calibri", c.points);
         ASSERT_EQ(DialogBoxIndirectParamW(nullptr, t.Get(), nullptr, TestDlgProc, 0), 1);
-        EXPECT_EQ(r.left, 0);
-        EXPECT_EQ(r.top, 0);
-        EXPECT_EQ(r.right, 480) << c.cx << " x " << c.cy << " in " << c.points << " points";
-        EXPECT_EQ(r.bottom, 272) << c.cx << " x " << c.cy << " in " << c.points << " points";
+        EXPECT_EQ(qtest::EdgesOf(r), (qtest::Edges{0, 0, 480, 272}))
+            << c.cx << " x " << c.cy << " in " << c.points << " points";
     }
     // A small box keeps its own size.
     qtest::TemplateBuilder box(WS_POPUP | WS_BORDER | DS_CENTER, 0, 0, 150, 63, u"Calibri", 11);
@@ -360,10 +354,6 @@ TEST_F(Dialog, TheScreenTemplatesCoverTheScreen)
     EXPECT_LT(r.right - r.left, 340);
     EXPECT_NEAR((r.left + r.right) / 2, 240, 1) << "centred";
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Dialog, ControlsAskTheirParentForTheirColours)
 {

@@ -7,37 +7,21 @@
 #include <fstream>
 
 #include "platform/entry/Entry.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
 
-int Parse(std::vector<std::string> args, qplat::EntryOptions& o, std::string& error)
+using qtest::ScopedEnv;
+
+int Parse(std::vector<std::string> args, qplat::EntryOptions& o, std::string& error,
+          qplat::EntryOptionSet set = qplat::EntryOptionSet::Application)
 {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
-    return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error);
+    error.clear();
+    return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error, set);
 }
-
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name)
-    {
-        const char* old = std::getenv(name);
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    }
-    ~EnvVar()
-    {
-        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-        else unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
 
 TEST(Entry, OptionsAreReadInAnyOrderAndInBothSpellings)
 {
@@ -74,12 +58,7 @@ TEST(Entry, TheRootOnlySetRefusesTheScreensOptions)
     qplat::EntryOptions o;
     std::string error;
     std::vector<std::string> args = {"RunQav5", "--root", "/tmp/r", "--headless"};
-    auto parse = [&](std::vector<std::string> words) {
-        std::vector<char*> argv;
-        for (auto& a : words) argv.push_back(a.data());
-        error.clear();
-        return qplat::ParseEntryOptions(static_cast<int>(argv.size()), argv.data(), o, error, set);
-    };
+    auto parse = [&](std::vector<std::string> words) { return Parse(words, o, error, set); };
     EXPECT_EQ(parse(args), -1);
     EXPECT_NE(error.find("--headless"), std::string::npos) << error;
     EXPECT_EQ(parse({"RunQav5", "--script", "s.txt"}), -1);
@@ -109,47 +88,43 @@ TEST(Entry, AnOptionWordIsNeverTakenAsAValue)
     EXPECT_TRUE(o.headless);
 }
 
-// Runs RunEntry and returns its status; `ran` tells whether WinMain was reached.
-int RunRefused(const qplat::EntryOptions& o, bool& ran, std::string& message)
+// Runs RunEntry: its status, and whether WinMain was reached.
+std::pair<int, bool> RunOnce(const qplat::EntryOptions& o, std::string& message)
 {
-    ran = false;
+    bool ran = false;
     testing::internal::CaptureStderr();
-    int rc = qplat::RunEntry(o, [&](HINSTANCE, LPWSTR) {
+    const int rc = qplat::RunEntry(o, [&](HINSTANCE, LPWSTR) {
         ran = true;
         return 0;
     });
     message = testing::internal::GetCapturedStderr();
-    return rc;
+    return {rc, ran};
 }
+const std::pair<int, bool> kRefused{2, false};
 
 TEST(Entry, ARootThatIsNoFolderAndAScriptThatIsNoFileAreRefusedWithAMessage)
 {
     qtest::TempDeviceRoot base;
     qplat::EntryOptions o;
     o.headless = true;
-    bool ran = false;
     std::string message;
     {
         std::ofstream(base.Path() + "/plain") << "x";
     }
     o.root = base.Path() + "/plain";
-    EXPECT_EQ(RunRefused(o, ran, message), 2);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(RunOnce(o, message), kRefused);
     EXPECT_NE(message.find("not a folder"), std::string::npos) << message;
     o.root = base.Path() + "/plain/below";
-    EXPECT_EQ(RunRefused(o, ran, message), 2) << "cannot be created";
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(RunOnce(o, message), kRefused) << "cannot be created";
     EXPECT_NE(message.find("cannot create"), std::string::npos) << message;
 
     // A missing root is made.
     o.root = base.Path() + "/new/root";
-    EXPECT_EQ(RunRefused(o, ran, message), 0);
-    EXPECT_TRUE(ran);
+    EXPECT_EQ(RunOnce(o, message), std::make_pair(0, true));
     EXPECT_TRUE(std::filesystem::is_directory(o.root));
 
     o.script = base.Path();  // a folder (it used to hang)
-    EXPECT_EQ(RunRefused(o, ran, message), 2);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(RunOnce(o, message), kRefused);
     EXPECT_NE(message.find("folder"), std::string::npos) << message;
     o.script = base.Path() + "/locked.txt";
     {
@@ -157,8 +132,7 @@ TEST(Entry, ARootThatIsNoFolderAndAScriptThatIsNoFileAreRefusedWithAMessage)
     }
     std::filesystem::permissions(o.script, std::filesystem::perms::none);
     if (geteuid() != 0) {  // the superuser reads it anyway
-        EXPECT_EQ(RunRefused(o, ran, message), 2);
-        EXPECT_FALSE(ran);
+        EXPECT_EQ(RunOnce(o, message), kRefused);
         EXPECT_NE(message.find(o.script), std::string::npos) << message;
     }
     std::filesystem::permissions(o.script, std::filesystem::perms::owner_all);
@@ -172,22 +146,19 @@ TEST(Entry, AScriptThatIsRefusedLeavesAMissingRootUnmade)
     qplat::EntryOptions o;
     o.headless = true;
     o.root = base.Path() + "/missing/root";
-    bool ran = false;
     std::string message;
     o.script = base.Path() + "/no-such-script.txt";
-    EXPECT_EQ(RunRefused(o, ran, message), 2);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(RunOnce(o, message), kRefused);
     EXPECT_NE(message.find("no-such-script.txt"), std::string::npos) << message;
     EXPECT_FALSE(std::filesystem::exists(base.Path() + "/missing")) << "the root was made";
     o.script = base.Path();  // a folder
-    EXPECT_EQ(RunRefused(o, ran, message), 2);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(RunOnce(o, message), kRefused);
     EXPECT_FALSE(std::filesystem::exists(base.Path() + "/missing")) << "the root was made";
     {
         std::ofstream(base.Path() + "/bad.txt") << "jump 1 2\n";
     }
     o.script = base.Path() + "/bad.txt";
-    EXPECT_EQ(RunRefused(o, ran, message), 2);
+    EXPECT_EQ(RunOnce(o, message), kRefused);
     EXPECT_NE(message.find("jump"), std::string::npos) << message;
     EXPECT_FALSE(std::filesystem::exists(base.Path() + "/missing")) << "the root was made";
 
@@ -198,30 +169,29 @@ TEST(Entry, AScriptThatIsRefusedLeavesAMissingRootUnmade)
     }
     o.root = base.Path() + "/plain/below";
     o.script = base.Path() + "/good.txt";
-    EXPECT_EQ(RunRefused(o, ran, message), 2);
-    EXPECT_FALSE(ran);
+    EXPECT_EQ(RunOnce(o, message), kRefused);
     EXPECT_TRUE(qplat::InputScriptFinished()) << "the script stayed loaded";
 }
 
 TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)
 {
     qplat::EntryOptions o;
-    EnvVar env("QAV5_ROOT", "/tmp/from-env");
+    ScopedEnv env("QAV5_ROOT", "/tmp/from-env");
     o.root = "/tmp/from-option";
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), "/tmp/from-option");
     o.root.clear();
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), "/tmp/from-env");
-    EnvVar none("QAV5_ROOT", nullptr);
+    ScopedEnv none("QAV5_ROOT", nullptr);
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), qplat::DefaultDeviceRoot());
 }
 
 TEST(Entry, WithoutADisplayTheScreenIsHeadless)
 {
-    EnvVar x("DISPLAY", nullptr);
-    EnvVar w("WAYLAND_DISPLAY", nullptr);
+    ScopedEnv x("DISPLAY", nullptr);
+    ScopedEnv w("WAYLAND_DISPLAY", nullptr);
     qplat::EntryOptions o;
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);
-    EnvVar x2("DISPLAY", ":0");
+    ScopedEnv x2("DISPLAY", ":0");
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Window);
     o.headless = true;
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);

@@ -98,10 +98,7 @@ TEST(GdiObjects, WindowContextsAreNotDeletedAsMemoryContexts)
     ASSERT_NE(dc, nullptr);
     EXPECT_FALSE(DeleteDC(dc));
     // Drawing lands at the origin and never leaves the clip.
-    HBRUSH red = CreateSolidBrush(kRed);
-    RECT all{-100, -100, 100, 100};
-    FillRect(dc, &all, red);
-    DeleteObject(red);
+    FillWith(dc, RECT{-100, -100, 100, 100}, kRed);
     EXPECT_EQ(surface->At(10, 5), 0x00FF0000u);
     EXPECT_EQ(surface->At(29, 24), 0x00FF0000u);
     EXPECT_EQ(surface->At(30, 24), 0x00FFFFFFu);

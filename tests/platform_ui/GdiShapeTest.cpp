@@ -61,11 +61,7 @@ TEST(GdiShape, RectangleOutlineAndInside)
     Rectangle(c.dc, 10, 10, 20, 15);
     c.ExpectPixels({{10, 10, kBlack}, {19, 14, kBlack}, {19, 12, kBlack}, {15, 14, kBlack}, {11, 11, kRed},
                     {18, 13, kRed}, {20, 12, kWhite}, {15, 15, kWhite}, {9, 12, kWhite}});
-    RECT box = c.InkBox();
-    EXPECT_EQ(box.left, 10);
-    EXPECT_EQ(box.top, 10);
-    EXPECT_EQ(box.right, 20);
-    EXPECT_EQ(box.bottom, 15);
+    EXPECT_EQ(EdgesOf(c.InkBox()), (Edges{10, 10, 20, 15}));
 }
 
 TEST(GdiShape, RectangleWithoutPenIsOnePixelSmaller)
@@ -73,11 +69,7 @@ TEST(GdiShape, RectangleWithoutPenIsOnePixelSmaller)
     Canvas c(40, 40);
     Tools t(c.dc, CreatePen(PS_NULL, 1, 0), CreateSolidBrush(kRed));
     Rectangle(c.dc, 10, 10, 20, 15);
-    RECT box = c.InkBox();
-    EXPECT_EQ(box.left, 10);
-    EXPECT_EQ(box.top, 10);
-    EXPECT_EQ(box.right, 19);
-    EXPECT_EQ(box.bottom, 14);
+    EXPECT_EQ(EdgesOf(c.InkBox()), (Edges{10, 10, 19, 14}));
 }
 
 TEST(GdiShape, HollowBrushDrawsOnlyTheOutline)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <initializer_list>
 
 #include "platform/WinGdi.h"
@@ -14,6 +15,21 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kBlue = 0xFF0000;
+
+// A rectangle's edges (left, top, right, bottom), to compare in one check.
+using Edges = std::array<LONG, 4>;
+inline Edges EdgesOf(const RECT& r)
+{
+    return Edges{r.left, r.top, r.right, r.bottom};
+}
+
+// Fills the rectangle of the context with a solid brush of the colour.
+inline void FillWith(HDC dc, const RECT& r, COLORREF c)
+{
+    HBRUSH b = CreateSolidBrush(c);
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+}
 
 // A pixel to probe and the colour it must have.
 struct Probe {
@@ -39,13 +55,7 @@ public:
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
-    void Fill(COLORREF c)
-    {
-        HBRUSH b = CreateSolidBrush(c);
-        RECT r{0, 0, width, height};
-        FillRect(dc, &r, b);
-        DeleteObject(b);
-    }
+    void Fill(COLORREF c) { FillWith(dc, RECT{0, 0, width, height}, c); }
     // The bitmap's own pixel, whatever the DC's clipping (GetPixel refuses
     // clipped pixels); CLR_INVALID outside the bitmap.
     COLORREF At(int x, int y) const

@@ -9,9 +9,7 @@
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/TempDeviceRoot.h"
 
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 
@@ -240,10 +238,7 @@ TEST_F(MessageQueue, PaintErasesWhenAskedAndClipsToTheUpdateArea)
     InvalidateRect(h, &b, TRUE);
     Log().Clear();
     UpdateWindow(h);
-    EXPECT_EQ(seen.left, 10);
-    EXPECT_EQ(seen.top, 5);
-    EXPECT_EQ(seen.right, 40);
-    EXPECT_EQ(seen.bottom, 20);
+    EXPECT_EQ(qtest::EdgesOf(seen), (qtest::Edges{10, 5, 40, 20}));
     EXPECT_EQ(Log().Count(h, WM_ERASEBKGND), 1);
     EXPECT_FALSE(erasePending) << "the class brush erased it";
     RECT outside{200, 200, 300, 300};
@@ -340,10 +335,7 @@ TEST_F(MessageQueue, WindowsUncoveredByAHiddenOrDestroyedWindowPaintAgain)
             way.remove(front);
             look();
         }
-        EXPECT_EQ(backArea.left, covered.left);
-        EXPECT_EQ(backArea.top, covered.top);
-        EXPECT_EQ(backArea.right, covered.right);
-        EXPECT_EQ(backArea.bottom, covered.bottom);
+        EXPECT_EQ(qtest::EdgesOf(backArea), qtest::EdgesOf(covered));
         EXPECT_EQ(underArea.right - underArea.left, 40) << "the child behind it, whole";
         EXPECT_FALSE(asideDirty) << "a child beside it";
         EXPECT_FALSE(aboveDirty) << "a window in front of it";
@@ -360,9 +352,6 @@ TEST_F(MessageQueue, WindowsUncoveredByAHiddenOrDestroyedWindowPaintAgain)
     ShowWindow(under, SW_HIDE);
     RECT area{};
     ASSERT_TRUE(GetUpdateRect(back, &area, FALSE));
-    EXPECT_EQ(area.left, 100);
-    EXPECT_EQ(area.top, 100);
-    EXPECT_EQ(area.right, 140);
-    EXPECT_EQ(area.bottom, 140);
+    EXPECT_EQ(qtest::EdgesOf(area), (qtest::Edges{100, 100, 140, 140}));
     EXPECT_FALSE(GetUpdateRect(aside, &area, FALSE));
 }

@@ -5,24 +5,20 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
 #include <thread>
 
 #include "platform/HeldCall.h"
 #include "platform/PowerSleep.h"
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/ProgramScript.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDeviceRoot.h"
 
-using qtest::Fill;
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 
 class Presenter : public qtest::WindowTest {};
-
 
 TEST_F(Presenter, WindowsAreComposedInZOrderWithChildrenCutToTheirParent)
 {
@@ -77,8 +73,7 @@ TEST_F(Presenter, StylusGoesToTheTopmostEnabledWindowUnderIt)
     HWND over = MakeChild(top, 2, 30, 30, 50, 50);  // below a in the order
     qplat::ProcessPendingMessages();
     Log().Clear();
-    qplat::StylusTap(40, 40);
-    qplat::ProcessPendingMessages();
+    Tap(40, 40);
     EXPECT_EQ(Log().For(a, {WM_LBUTTONDOWN, WM_LBUTTONUP}), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
     EXPECT_EQ(Log().Count(over, WM_LBUTTONDOWN), 0);
     for (auto& e : Log().All())
@@ -89,13 +84,11 @@ TEST_F(Presenter, StylusGoesToTheTopmostEnabledWindowUnderIt)
         }
     EnableWindow(a, FALSE);
     Log().Clear();
-    qplat::StylusTap(20, 20);
-    qplat::ProcessPendingMessages();
+    Tap(20, 20);
     EXPECT_EQ(Log().Count(top, WM_LBUTTONDOWN), 1) << "a disabled child passes the stylus to its parent";
     EnableWindow(top, FALSE);
     Log().Clear();
-    qplat::StylusTap(200, 200);
-    qplat::ProcessPendingMessages();
+    Tap(200, 200);
     EXPECT_TRUE(Log().All().empty() || Log().Count(top, WM_LBUTTONDOWN) == 0) << "a disabled screen takes nothing";
 }
 
@@ -168,12 +161,8 @@ TEST_F(HeadlessScript, ScriptTapsWaitsSnapshotsAndQuits)
     EXPECT_TRUE(qplat::InputScriptFinished());
     EXPECT_EQ(Log().Count(button, WM_LBUTTONDOWN), 1);
     EXPECT_EQ(Log().Count(top, WM_POWERKEY), 1);
-    std::ifstream in(png, std::ios::binary);
-    ASSERT_TRUE(in) << "the snapshot was written";
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    qplat::Surface shot;
-    ASSERT_TRUE(qplat::DecodePng(bytes.data(), bytes.size(), shot));
-    EXPECT_EQ(shot.width, 480);
+    const qplat::Surface shot = ReadPngFile(png);
+    ASSERT_EQ(shot.width, 480) << "the snapshot was written whole";
     EXPECT_EQ(shot.height, 272);
     EXPECT_EQ(shot.At(5, 5) & 0xFFFFFFu, 0x0000FFu);
     EXPECT_EQ(shot.At(120, 120) & 0xFFFFFFu, 0x00FF00u);
@@ -184,16 +173,12 @@ TEST_F(HeadlessScript, BadScriptsAreRefusedWithTheirLine)
     std::string error;
     EXPECT_FALSE(qplat::SetInputScript("tap 1 2\njump 3\n", &error));
     EXPECT_NE(error.find("line 2"), std::string::npos);
-    EXPECT_FALSE(qplat::SetInputScript("tap 1\n", &error));
-    EXPECT_FALSE(qplat::SetInputScript("tap 1 2 3\n", &error));
-    EXPECT_FALSE(qplat::SetInputScript("wait -5\n", &error));
-    EXPECT_FALSE(qplat::SetInputScript("wait soon\n", &error));
-    EXPECT_FALSE(qplat::SetInputScript("snapshot\n", &error));
+    for (const char* bad :
+         {"tap 1\n", "tap 1 2 3\n", "wait -5\n", "wait soon\n", "snapshot\n", "power key now\n", "close 1\n"})
+        EXPECT_FALSE(qplat::SetInputScript(bad, &error)) << bad;
     EXPECT_FALSE(qplat::LoadInputScript(root.Path() + "/missing.txt", &error));
     EXPECT_FALSE(qplat::SetInputScript("power switch\n", &error));
     EXPECT_NE(error.find("switch"), std::string::npos);
-    EXPECT_FALSE(qplat::SetInputScript("power key now\n", &error));
-    EXPECT_FALSE(qplat::SetInputScript("close 1\n", &error));
     // The stylus only touches the screen.
     for (const char* off : {"tap 480 10\n", "tap 10 272\n", "press -1 5\n", "move 5 -1\n", "release 1000 1000\n"}) {
         EXPECT_FALSE(qplat::SetInputScript(std::string("wait 1\n") + off, &error)) << off;
@@ -476,22 +461,14 @@ TEST_F(HeadlessScript, SigtermAndSigintAskTheMainWindowToCloseOnceAndAreGivenBac
     }
 }
 
-}  // namespace
-
-namespace {
-
 // SDL's desktop-bus connection keeps a block that the leak checker reports,
 // so this runs only when asked for (QAV5_TEST_SDL=1, leak checking off).
 TEST_F(HeadlessScript, TheWindowPresenterRunsTheSameScriptOnSdlsOffscreenDriver)
 {
     const char* asked = std::getenv("QAV5_TEST_SDL");
     if (!asked || std::string(asked) != "1") GTEST_SKIP() << "set QAV5_TEST_SDL=1 to run the SDL presenter";
-    const char* oldDriver = std::getenv("SDL_VIDEODRIVER");
-    std::string keepDriver = oldDriver ? oldDriver : "";
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    const char* oldDisplay = std::getenv("DISPLAY");
-    std::string keepDisplay = oldDisplay ? oldDisplay : "";
-    setenv("DISPLAY", ":qav5-test", 1);
+    qtest::ScopedEnv driver("SDL_VIDEODRIVER", "offscreen");
+    qtest::ScopedEnv display("DISPLAY", ":qav5-test");
     HWND top = Keep(MakeTop(0, 0, 480, 272));
     qplat::ProcessPendingMessages();
     std::string error;
@@ -510,16 +487,8 @@ TEST_F(HeadlessScript, TheWindowPresenterRunsTheSameScriptOnSdlsOffscreenDriver)
         EXPECT_EQ(Log().Count(top, WM_POWERKEY_SHELL), 0);
         EXPECT_EQ(qplat::ActivePresenter(), qplat::PresenterKind::None);
     }
-    if (oldDriver) setenv("SDL_VIDEODRIVER", keepDriver.c_str(), 1);
-    else unsetenv("SDL_VIDEODRIVER");
-    if (oldDisplay) setenv("DISPLAY", keepDisplay.c_str(), 1);
-    else unsetenv("DISPLAY");
     EXPECT_TRUE(started) << "SDL's off-screen video driver did not start";
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Presenter, ATransparentWindowLetsTheStylusThroughToTheWindowBelow)
 {
@@ -533,17 +502,12 @@ TEST_F(Presenter, ATransparentWindowLetsTheStylusThroughToTheWindowBelow)
     };
     qplat::ProcessPendingMessages();
     Log().Clear();
-    qplat::StylusTap(110, 110);
-    qplat::StylusTap(20, 20);
-    qplat::ProcessPendingMessages();
+    Tap(110, 110);
+    Tap(20, 20);
     EXPECT_EQ(Log().Count(below, WM_LBUTTONDOWN), 2);
     EXPECT_EQ(Log().Count(tip, WM_LBUTTONDOWN), 0);
     EXPECT_EQ(Log().Count(label, WM_LBUTTONDOWN), 0);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Presenter, AKeptDeviceContextStillReachesTheScreenAfterAResize)
 {
@@ -553,10 +517,7 @@ TEST_F(Presenter, AKeptDeviceContextStillReachesTheScreenAfterAResize)
     ASSERT_TRUE(kept);
     MoveWindow(h, 0, 0, 200, 150, TRUE);
     qplat::ProcessPendingMessages();
-    RECT r{10, 10, 20, 20};
-    HBRUSH b = CreateSolidBrush(RGB(0, 128, 0));
-    FillRect(kept, &r, b);
-    DeleteObject(b);
+    FillWith(kept, RECT{10, 10, 20, 20}, RGB(0, 128, 0));
     EXPECT_EQ(qplat::ScreenPixel(15, 15), RGB(0, 128, 0));
     ReleaseDC(h, kept);
 }

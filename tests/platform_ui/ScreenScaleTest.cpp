@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/backend/BackendInternal.h"
 
 namespace {
@@ -13,6 +15,19 @@ using qplat::backend::OutputToScreen;
 using qplat::backend::PlaceScreen;
 using qplat::backend::PlaceWindow;
 using qplat::backend::WholeScale;
+
+// (scale, x, y) of a placement of the screen.
+std::vector<int> Placed(const qplat::backend::ScreenPlacement& p)
+{
+    return {p.scale, p.x, p.y};
+}
+
+// The screen point under an output point, as (x, y).
+std::vector<LONG> Under(const qplat::backend::ScreenPlacement& p, int x, int y)
+{
+    const POINT q = OutputToScreen(p, x, y);
+    return {q.x, q.y};
+}
 
 TEST(ScreenScale, TheLargestWholeScaleThatFitsAndNeverBelowOne)
 {
@@ -38,27 +53,14 @@ TEST(ScreenScale, ADisplayOfTheScreensShapeIsFilled)
 TEST(ScreenScale, TheScreenStandsCentredAndTheStylusFindsItsPixel)
 {
     auto p = PlaceScreen(1000, 600);  // a window the window manager made larger
-    EXPECT_EQ(p.scale, 2);
-    EXPECT_EQ(p.x, 20);
-    EXPECT_EQ(p.y, 28);
-    POINT a = OutputToScreen(p, 20, 28);
-    EXPECT_EQ(a.x, 0);
-    EXPECT_EQ(a.y, 0);
-    POINT b = OutputToScreen(p, 20 + 2 * 100 + 1, 28 + 2 * 50 + 1);
-    EXPECT_EQ(b.x, 100);
-    EXPECT_EQ(b.y, 50);
-    POINT outside = OutputToScreen(p, 5, 599);  // on the black band
-    EXPECT_EQ(outside.x, 0);
-    EXPECT_EQ(outside.y, 271);
-    auto exact = PlaceScreen(480, 272);
-    EXPECT_EQ(exact.scale, 1);
-    EXPECT_EQ(exact.x, 0);
-    EXPECT_EQ(exact.y, 0);
+    EXPECT_EQ(Placed(p), (std::vector<int>{2, 20, 28}));
+    EXPECT_EQ(Under(p, 20, 28), (std::vector<LONG>{0, 0}));
+    EXPECT_EQ(Under(p, 20 + 2 * 100 + 1, 28 + 2 * 50 + 1), (std::vector<LONG>{100, 50}));
+    EXPECT_EQ(Under(p, 5, 599), (std::vector<LONG>{0, 271})) << "on the black band";
+    EXPECT_EQ(Placed(PlaceScreen(480, 272)), (std::vector<int>{1, 0, 0}));
     auto small = PlaceScreen(300, 200);
     EXPECT_EQ(small.x, 0) << "shows its top left part";
-    POINT corner = OutputToScreen(small, 299, 199);
-    EXPECT_EQ(corner.x, 299);
-    EXPECT_EQ(corner.y, 199);
+    EXPECT_EQ(Under(small, 299, 199), (std::vector<LONG>{299, 199}));
 }
 
 TEST(ScreenScale, TheWindowIsPlacedAtItsScaledSizeCentredOnTheDisplay)
@@ -66,11 +68,7 @@ TEST(ScreenScale, TheWindowIsPlacedAtItsScaledSizeCentredOnTheDisplay)
     // A 1024 x 768 display without a window manager: 960 x 544, centred,
     // inside the display (not centred for 480 x 272 at 272, 248).
     auto p = PlaceWindow(RECT{0, 0, 1024, 768}, RECT{0, 0, 0, 0});
-    EXPECT_EQ(p.scale, 2);
-    EXPECT_EQ(p.width, 960);
-    EXPECT_EQ(p.height, 544);
-    EXPECT_EQ(p.x, 32);
-    EXPECT_EQ(p.y, 112);
+    EXPECT_EQ((std::vector<int>{p.scale, p.width, p.height, p.x, p.y}), (std::vector<int>{2, 960, 544, 32, 112}));
     EXPECT_LE(p.x + p.width, 1024);
     EXPECT_LE(p.y + p.height, 768);
 

@@ -9,10 +9,7 @@
 #include "tests/platform_ui/WindowTestSupport.h"
 #include "tests/support/ProgramScript.h"
 
-using qtest::Fill;
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 

@@ -27,11 +27,20 @@ protected:
         SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, maxPos, page, pos, 0};
         SetScrollInfo(h, bar, &si, TRUE);
     }
-    static SIZE Client(HWND h)
+    // Both bars needed: 100 of 300 rows and 100 of 400 columns shown.
+    static void SetBothBars(HWND h)
+    {
+        SetBar(h, SB_VERT, 299, 100);
+        SetBar(h, SB_HORZ, 399, 100);
+        Pump();
+    }
+    // The client area's width and height.
+    using Size = std::pair<LONG, LONG>;
+    static Size Client(HWND h)
     {
         RECT r{};
         GetClientRect(h, &r);
-        return SIZE{r.right, r.bottom};
+        return Size{r.right, r.bottom};
     }
     static void Pump() { qplat::ProcessPendingMessages(); }
     // (message, code, position) of the scroll messages the window received.
@@ -61,26 +70,22 @@ TEST_F(ScrollBarWindowTest, ClientShrinksWhileARangeNeedsScrollingAndGrowsBack)
 {
     HWND h = MakeScrolled();
     Pump();
-    SIZE c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2);
-    EXPECT_EQ(c.cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2, kH - 2));
 
     // A range that fits its page needs no bar.
     Log().Clear();
     SetBar(h, SB_VERT, 99, 100);
-    EXPECT_EQ(Client(h).cx, kW - 2);
+    EXPECT_EQ(Client(h).first, kW - 2);
     EXPECT_EQ(Log().Count(h, WM_SIZE), 0);
 
     Log().Clear();
     SetBar(h, SB_VERT, 299, 100);
-    c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2 - GetSystemMetrics(SM_CXVSCROLL));
-    EXPECT_EQ(c.cy, kH - 2);
+    const Size c = Client(h);
+    EXPECT_EQ(c, Size(kW - 2 - GetSystemMetrics(SM_CXVSCROLL), kH - 2));
     ASSERT_EQ(Log().Count(h, WM_SIZE), 1);
     for (auto& e : Log().All())
         if (e.hwnd == h && e.msg == WM_SIZE) {
-            EXPECT_EQ(LOWORD(e.lParam), c.cx);
-            EXPECT_EQ(HIWORD(e.lParam), c.cy);
+            EXPECT_EQ(Size(LOWORD(e.lParam), HIWORD(e.lParam)), c);
         }
 
     // Setting the same need again changes nothing.
@@ -89,24 +94,20 @@ TEST_F(ScrollBarWindowTest, ClientShrinksWhileARangeNeedsScrollingAndGrowsBack)
     EXPECT_EQ(Log().Count(h, WM_SIZE), 0);
 
     SetBar(h, SB_HORZ, 399, 100);
-    c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2 - 13);
-    EXPECT_EQ(c.cy, kH - 2 - 13);
+    EXPECT_EQ(Client(h), Size(kW - 2 - 13, kH - 2 - 13));
     EXPECT_EQ(Log().Count(h, WM_SIZE), 1);
 
     // Without a page, any range longer than one position scrolls.
     SCROLLINFO noPage{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
     SetScrollInfo(h, SB_VERT, &noPage, TRUE);
-    EXPECT_EQ(Client(h).cx, kW - 2);
+    EXPECT_EQ(Client(h).first, kW - 2);
     SetScrollRange(h, SB_VERT, 0, 5, TRUE);
-    EXPECT_EQ(Client(h).cx, kW - 2 - 13);
+    EXPECT_EQ(Client(h).first, kW - 2 - 13);
 
     Log().Clear();
     SetBar(h, SB_VERT, 50, 100);
     SetBar(h, SB_HORZ, 50, 100);
-    c = Client(h);
-    EXPECT_EQ(c.cx, kW - 2);
-    EXPECT_EQ(c.cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2, kH - 2));
     EXPECT_EQ(Log().Count(h, WM_SIZE), 2);
 
     // The client origin stays where it was.
@@ -122,15 +123,13 @@ TEST_F(ScrollBarWindowTest, DisableNoScrollKeepsTheBarWithoutAThumb)
     SCROLLINFO si{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_DISABLENOSCROLL, 0, 99, 100, 0, 0};
     SetScrollInfo(h, SB_VERT, &si, TRUE);
     Pump();
-    EXPECT_EQ(Client(h).cx, kW - 2 - 13);
-    EXPECT_EQ(Client(h).cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2 - 13, kH - 2));
     // Nothing to scroll: no thumb, and the stylus on the bar sends nothing and
     // does not reach the client.
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kTrackColor);
     Log().Clear();
-    qplat::StylusTap(192, 5);
-    qplat::StylusTap(192, 60);
-    Pump();
+    Tap(192, 5);
+    Tap(192, 60);
     EXPECT_TRUE(Scrolls(h).empty());
     EXPECT_EQ(ClientPresses(h), 0);
 
@@ -138,15 +137,14 @@ TEST_F(ScrollBarWindowTest, DisableNoScrollKeepsTheBarWithoutAThumb)
     si.nMax = 299;
     SetScrollInfo(h, SB_VERT, &si, TRUE);
     Pump();
-    EXPECT_EQ(Client(h).cx, kW - 2 - 13);
+    EXPECT_EQ(Client(h).first, kW - 2 - 13);
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kThumbColor);
-    qplat::StylusTap(192, 5);
-    Pump();
+    Tap(192, 5);
     EXPECT_EQ(Scrolls(h).size(), 2u);
 
     // Without the flag the unneeded bar goes.
     SetBar(h, SB_VERT, 99, 100);
-    EXPECT_EQ(Client(h).cx, kW - 2);
+    EXPECT_EQ(Client(h).first, kW - 2);
 }
 
 TEST_F(ScrollBarWindowTest, WindowWithoutTheStyleGetsNoBar)
@@ -154,33 +152,24 @@ TEST_F(ScrollBarWindowTest, WindowWithoutTheStyleGetsNoBar)
     HWND h = Keep(qtest::MakeTop(0, 0, kW, kH, WS_POPUP | WS_VISIBLE | WS_BORDER));
     SetBar(h, SB_VERT, 299, 100);
     SetBar(h, SB_HORZ, 299, 100);
-    EXPECT_EQ(Client(h).cx, kW - 2);
-    EXPECT_EQ(Client(h).cy, kH - 2);
+    EXPECT_EQ(Client(h), Size(kW - 2, kH - 2));
     EXPECT_EQ(GetScrollPos(h, SB_VERT), 0);
 }
 
 TEST_F(ScrollBarWindowTest, TapsOnArrowsAndTrackSendLineAndPageCodes)
 {
     HWND h = MakeScrolled();
-    SetBar(h, SB_VERT, 299, 100);
-    SetBar(h, SB_HORZ, 399, 100);
-    Pump();
+    SetBothBars(h);
     Log().Clear();
 
     // Vertical bar: x 186..198, arrows 13 px at both ends of y 1..135.
-    qplat::StylusTap(192, 5);
-    Pump();
-    qplat::StylusTap(192, 130);
-    Pump();
-    qplat::StylusTap(192, 100);
-    Pump();
+    Tap(192, 5);
+    Tap(192, 130);
+    Tap(192, 100);
     // Horizontal bar: y 136..148, x 1..185.
-    qplat::StylusTap(5, 142);
-    Pump();
-    qplat::StylusTap(180, 142);
-    Pump();
-    qplat::StylusTap(150, 142);
-    Pump();
+    Tap(5, 142);
+    Tap(180, 142);
+    Tap(150, 142);
 
     std::vector<std::tuple<UINT, int, int>> want{
         {WM_VSCROLL, SB_LINEUP, 0},    {WM_VSCROLL, SB_ENDSCROLL, 0}, {WM_VSCROLL, SB_LINEDOWN, 0},
@@ -194,15 +183,13 @@ TEST_F(ScrollBarWindowTest, TapsOnArrowsAndTrackSendLineAndPageCodes)
     // The track above a thumb that moved down pages up.
     SetBar(h, SB_VERT, 299, 100, 200);
     Log().Clear();
-    qplat::StylusTap(192, 30);
-    Pump();
+    Tap(192, 30);
     std::vector<std::tuple<UINT, int, int>> up{{WM_VSCROLL, SB_PAGEUP, 0}, {WM_VSCROLL, SB_ENDSCROLL, 0}};
     EXPECT_EQ(Scrolls(h), up);
 
     // The client still gets its own taps.
     Log().Clear();
-    qplat::StylusTap(50, 50);
-    Pump();
+    Tap(50, 50);
     EXPECT_EQ(Log().Count(h, WM_LBUTTONDOWN), 1);
     EXPECT_TRUE(Scrolls(h).empty());
 }
@@ -210,9 +197,7 @@ TEST_F(ScrollBarWindowTest, TapsOnArrowsAndTrackSendLineAndPageCodes)
 TEST_F(ScrollBarWindowTest, DraggingTheThumbTracksThenSetsThePosition)
 {
     HWND h = MakeScrolled();
-    SetBar(h, SB_VERT, 299, 100);
-    SetBar(h, SB_HORZ, 399, 100);
-    Pump();
+    SetBothBars(h);
     Log().Clear();
 
     // The thumb of a 100-of-300 page starts at the top of the track (y 14).
@@ -270,9 +255,7 @@ TEST_F(ScrollBarWindowTest, BarsAreDrawnInTheNonClientArea)
     Pump();
     EXPECT_NE(qplat::ScreenPixel(192, 100), kTrackColor);
 
-    SetBar(h, SB_VERT, 299, 100);
-    SetBar(h, SB_HORZ, 399, 100);
-    Pump();
+    SetBothBars(h);
     EXPECT_EQ(qplat::ScreenPixel(192, 100), kTrackColor);  // vertical track below the thumb
     EXPECT_EQ(qplat::ScreenPixel(192, 30), kThumbColor);   // vertical thumb at the top
     EXPECT_EQ(qplat::ScreenPixel(188, 3), kButtonColor);   // up arrow
@@ -288,10 +271,7 @@ TEST_F(ScrollBarWindowTest, BarsAreDrawnInTheNonClientArea)
 
     // Painting the client does not cover the bars.
     HDC dc = GetDC(h);
-    RECT all{-50, -50, 500, 500};
-    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
-    FillRect(dc, &all, red);
-    DeleteObject(red);
+    qtest::FillWith(dc, RECT{-50, -50, 500, 500}, RGB(255, 0, 0));
     ReleaseDC(h, dc);
     EXPECT_EQ(qplat::ScreenPixel(192, 110), kThumbColor);
     EXPECT_EQ(qplat::ScreenPixel(100, 60), RGB(255, 0, 0));

@@ -120,9 +120,7 @@ TEST(WindowInstance, ASecondProgramFindsTheFirstAndBringsItToTheFront)
     EXPECT_TRUE(SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(found) | 1)));
 
     const int status = AwaitEnd(pid);
-    if (status == -1) {
-        FAIL() << "the other program did not end";
-    }
+    ASSERT_NE(status, -1) << "the other program did not end";
     ASSERT_TRUE(WIFEXITED(status)) << "the other program ended";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "it was brought to the front";
     EXPECT_EQ(FindWindowW(kProbeClass, u""), nullptr) << "an ended program is not found";
@@ -174,9 +172,7 @@ TEST(WindowInstance, ACopyAsleepThatEndsOnWakingHasSaidSoFirst)
     EXPECT_TRUE(qplat::WakeOtherCopy(kSleeperClass)) << "the answer was lost with the copy it woke";
 
     const int status = AwaitEnd(pid);
-    if (status == -1) {
-        FAIL() << "the other copy did not end";
-    }
+    ASSERT_NE(status, -1) << "the other copy did not end";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "it was woken once and ended";
     EXPECT_FALSE(qplat::WakeOtherCopy(kSleeperClass)) << "an ended copy is not woken";

@@ -16,6 +16,7 @@
 #include "platform/WinGdi.h"
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
+#include "tests/platform_ui/GdiTestSupport.h"
 
 namespace qtest {
 
@@ -178,6 +179,12 @@ protected:
         made_.push_back(h);
         return h;
     }
+    // A stylus tap, handled before it returns.
+    static void Tap(int x, int y)
+    {
+        qplat::StylusTap(x, y);
+        qplat::ProcessPendingMessages();
+    }
 
 private:
     std::vector<HWND> made_;
@@ -262,9 +269,7 @@ inline void Fill(HWND h, COLORREF c)
     HDC dc = GetDC(h);
     RECT r;
     GetClientRect(h, &r);
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(dc, &r, b);
-    DeleteObject(b);
+    FillWith(dc, r, c);
     ReleaseDC(h, dc);
 }
 

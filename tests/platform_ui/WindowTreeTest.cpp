@@ -3,9 +3,7 @@
 
 #include "tests/platform_ui/WindowTestSupport.h"
 
-using qtest::Log;
-using qtest::MakeChild;
-using qtest::MakeTop;
+using namespace qtest;
 
 namespace {
 
@@ -118,15 +116,12 @@ TEST_F(WindowTree, GeometryOfBorderedAndCaptionedWindows)
     EXPECT_EQ(r.right - r.left, 50);
     POINT p{0, 0};
     ClientToScreen(child, &p);
-    EXPECT_EQ(p.x, 41);
-    EXPECT_EQ(p.y, 61);
+    EXPECT_EQ((std::vector<LONG>{p.x, p.y}), (std::vector<LONG>{41, 61}));
     ScreenToClient(top, &p);
-    EXPECT_EQ(p.x, 10);
-    EXPECT_EQ(p.y, 20);
+    EXPECT_EQ((std::vector<LONG>{p.x, p.y}), (std::vector<LONG>{10, 20}));
     POINT pts[2] = {{0, 0}, {5, 5}};
     MapWindowPoints(child, top, pts, 2);
-    EXPECT_EQ(pts[1].x, 15);
-    EXPECT_EQ(pts[1].y, 25);
+    EXPECT_EQ((std::vector<LONG>{pts[1].x, pts[1].y}), (std::vector<LONG>{15, 25}));
 
     HWND captioned = Keep(MakeTop(0, 0, 100, 100, WS_POPUP | WS_CAPTION));
     GetClientRect(captioned, &r);
@@ -137,14 +132,10 @@ TEST_F(WindowTree, GeometryOfBorderedAndCaptionedWindows)
 
 TEST_F(WindowTree, DefaultPositionCoversTheScreen)
 {
-    HWND h = Keep(CreateWindowExW(0, qtest::RecorderClass(), u"", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr));
+    HWND h = Keep(MakeTop(CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, WS_VISIBLE));
     RECT r;
     GetWindowRect(h, &r);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, 480);
-    EXPECT_EQ(r.bottom, 272);
+    EXPECT_EQ(qtest::EdgesOf(r), (qtest::Edges{0, 0, 480, 272}));
 }
 
 TEST_F(WindowTree, ShowEnableAndMoveSendTheirMessages)

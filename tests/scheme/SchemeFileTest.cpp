@@ -184,12 +184,11 @@ TEST_F(SchemeFileTest, LettersFieldsAndRunsOfOneCar)
     EXPECT_EQ(4, type);
 
     ASSERT_EQ(1, ParseText("N\r\n{\r\n1i-|||1L||||;\r\n2S-|||1r||||;\r\n}\r\nType:3\r\n"));
-    EXPECT_EQ(1, parsed_->cars[0].reversed);
-    EXPECT_EQ(0, parsed_->cars[0].swapped);
-    EXPECT_EQ(1, parsed_->cars[0].axles[0].wheels[L].present);
-    EXPECT_EQ(0, parsed_->cars[1].reversed);
-    EXPECT_EQ(1, parsed_->cars[1].swapped);
-    EXPECT_EQ(1, parsed_->cars[1].axles[0].wheels[R].present);
+    // Each car's reversed and swapped marks, and its one wheel.
+    const SchemeCar* c = parsed_->cars;
+    EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 1, 1}),
+              (std::vector<int>{c[0].reversed, c[0].swapped, c[0].axles[0].wheels[L].present, c[1].reversed,
+                                c[1].swapped, c[1].axles[0].wheels[R].present}));
 }
 
 TEST_F(SchemeFileTest, BadTextIsRefusedWithinItsBounds)

@@ -387,13 +387,11 @@ TEST_F(SchemeOrderTest, DefaultSchemeAndSums)
     BuildDefaultScheme(scheme.get(), 2, 3, 5, 3);
     EXPECT_EQ(2, scheme->carCount);
     EXPECT_EQ(3, scheme->axleCount);
-    EXPECT_EQ(std::u16string(u"2"), scheme->cars[1].numberText);
     const SchemeAxle& axle = scheme->cars[1].axles[2];
-    EXPECT_EQ(std::u16string(u"3"), axle.name);
-    EXPECT_EQ(std::u16string(u"2"), axle.bogieText);
-    EXPECT_EQ(std::u16string(u"6"), axle.wheels[L].name);
-    EXPECT_EQ(std::u16string(u"7"), axle.wheels[R].name);
-    EXPECT_EQ(std::u16string(u"8"), axle.wheels[M].name);
+    // Car number, axle name and bogie, the wheels' names.
+    EXPECT_EQ((std::vector<std::u16string>{scheme->cars[1].numberText, axle.name, axle.bogieText, axle.wheels[L].name,
+                                           axle.wheels[R].name, axle.wheels[M].name}),
+              (std::vector<std::u16string>{u"2", u"3", u"2", u"6", u"7", u"8"}));
     EXPECT_EQ(18, scheme->SumAxleLayouts(2));
     EXPECT_EQ(6, scheme->CountAxles(2));
     EXPECT_EQ(9, scheme->SumAxleLayouts(1));

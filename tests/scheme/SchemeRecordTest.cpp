@@ -45,14 +45,13 @@ TEST_F(SchemeRecordTest, NamesOfThePositionGoIntoTheRecord)
     auto record = Record();
     qplat::CopyField(record->referName, 50, u"kept");
     scheme->FillRecordNames(record.get());
-    EXPECT_EQ(std::u16string(u"W1L"), record->wheelName);
-    EXPECT_EQ(std::u16string(u"Coach"), record->carName);
-    EXPECT_EQ(std::u16string(u"A-17"), record->carNumber);
-    EXPECT_EQ(std::u16string(u"A1"), record->axleName);
-    EXPECT_EQ(std::u16string(u"2"), record->axleName2);
-    EXPECT_EQ(std::u16string(u"0"), record->side);
-    EXPECT_EQ(std::u16string(u"09/12/26"), record->date);
-    EXPECT_EQ(std::u16string(u"kept"), record->referName);
+    const std::pair<const WCHAR*, const char16_t*> fields[] = {
+        {record->wheelName, u"W1L"}, {record->carName, u"Coach"}, {record->carNumber, u"A-17"},
+        {record->axleName, u"A1"},   {record->axleName2, u"2"},   {record->side, u"0"},
+        {record->date, u"09/12/26"}, {record->referName, u"kept"},
+    };
+    for (const auto& [field, text] : fields)
+        EXPECT_EQ(std::u16string(text), field);
 
     // A swapped car: left and right digits exchanged, the middle keeps "2".
     const char16_t* expectedSides[] = {u"1", u"2", u"0"};  // walked left, middle, right
@@ -100,14 +99,14 @@ TEST_F(SchemeRecordTest, EditedNamesComeBackIntoTheScheme)
         c = u'T';  // stored without its terminator
     scheme->TakeRecordNames(*record);
     const SchemeCar& car = scheme->cars[0];
-    EXPECT_EQ(std::u16string(u"Sleeper"), car.name);
-    EXPECT_EQ(std::u16string(u"B-2"), car.numberText);
-    EXPECT_EQ(std::u16string(u"Front"), car.axles[0].wheels[L].name) << "the current wheel";
-    EXPECT_EQ(std::u16string(u"W1R"), car.axles[0].wheels[R].name) << "the other wheel keeps its own name";
-    EXPECT_EQ(std::u16string(u"X1"), car.axles[0].name);
-    EXPECT_EQ(std::u16string(u"Y1"), car.axles[0].secondName);
-    EXPECT_EQ(std::u16string(20, u'T'), scheme->cars[1].trainName);
-    EXPECT_EQ(std::u16string(u"A2"), car.axles[1].name);
+    // The current wheel takes the name, the other wheel keeps its own.
+    const std::pair<const WCHAR*, std::u16string> fields[] = {
+        {car.name, u"Sleeper"}, {car.numberText, u"B-2"}, {car.axles[0].wheels[L].name, u"Front"},
+        {car.axles[0].wheels[R].name, u"W1R"}, {car.axles[0].name, u"X1"}, {car.axles[0].secondName, u"Y1"},
+        {scheme->cars[1].trainName, std::u16string(20, u'T')}, {car.axles[1].name, u"A2"},
+    };
+    for (const auto& [field, text] : fields)
+        EXPECT_EQ(text, field);
 
     // On the right wheel, the name is the right wheel's; the left keeps "Front".
     scheme->NextPosition();

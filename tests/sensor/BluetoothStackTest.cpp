@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "tests/sensor/SensorTestSupport.h"
 #include "tests/support/Inquiry.h"
@@ -22,18 +23,6 @@ namespace {
 
 class BluetoothStackTest : public SensorTest {
 protected:
-    qplat::Neighbour Device(BT_ADDR address, const char* name, bool inRange = true, int rssi = -40)
-    {
-        qplat::Neighbour n;
-        n.address = address;
-        n.name = name;
-        n.pin = "1235";
-        n.serial = "/dev/null";
-        n.rssi = rssi;
-        n.inRange = inRange;
-        return n;
-    }
-
     // Runs an inquiry as the search screen does; names in found order.
     static std::vector<std::pair<BT_ADDR, std::u16string>> Inquiry(int* beginResult = nullptr)
     {
@@ -52,12 +41,9 @@ TEST_F(BluetoothStackTest, DescriptionRoundTripsAndSkipsDamage)
     ASSERT_TRUE(qplat::ParseNeighbourhood(qplat::FormatNeighbourhood(hood), back));
     EXPECT_FALSE(back.radioOn);
     ASSERT_EQ(1u, back.devices.size());
-    EXPECT_EQ(0x0012F3A40B7CULL, back.devices[0].address);
-    EXPECT_EQ("QUN 54321", back.devices[0].name);
-    EXPECT_EQ(-77, back.devices[0].rssi);
-    EXPECT_FALSE(back.devices[0].inRange);
-    EXPECT_TRUE(back.devices[0].nameQueryTimesOut);
-    EXPECT_EQ(4711, back.devices[0].owner);
+    const qplat::Neighbour& d = back.devices[0];
+    EXPECT_EQ(std::make_tuple(d.address, d.name, d.rssi, d.inRange, d.nameQueryTimesOut, d.owner),
+              std::make_tuple(0x0012F3A40B7CULL, std::string("QUN 54321"), -77, false, true, 4711L));
 
     const char* damaged = "radio = on\n[device]\naddress = 12:34\nname = bad\n[device]\naddress = 0012F3A40B7D\n"
                           "name = good\nrssi = 999\nnonsense line\n";
@@ -79,11 +65,8 @@ TEST_F(BluetoothStackTest, InquiryFindsOnlyDevicesInRange)
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x000000000001ULL, "QUN 11111")));
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x0012F3A40B7CULL, "LX412 22222")));
     ASSERT_TRUE(qplat::AddNeighbour(Device(0x0000000000FFULL, "QEM 33333", false)));
-    auto found = Inquiry();
-    ASSERT_EQ(2u, found.size());
-    EXPECT_EQ(0x000000000001ULL, found[0].first);
-    EXPECT_EQ(u"QUN 11111", found[0].second);
-    EXPECT_EQ(0x0012F3A40B7CULL, found[1].first);
+    EXPECT_EQ(Inquiry(), (std::vector<std::pair<BT_ADDR, std::u16string>>{{0x000000000001ULL, u"QUN 11111"},
+                                                                         {0x0012F3A40B7CULL, u"LX412 22222"}}));
 
     WCHAR name[256];
     unsigned int required = 0;
@@ -274,11 +257,9 @@ TEST_F(BluetoothStackTest, BlocksOfEndedOwnersAreDroppedWhenReadAndWhenWritten)
 
     ASSERT_TRUE(qplat::AddNeighbour(Device(5, "LX412 55555")));
     const std::string written = qtest::ReadHostFile(qplat::NeighbourhoodPath());
-    EXPECT_EQ(0u, Count(written, "QUN 11111"));
-    EXPECT_EQ(0u, Count(written, "QUN 22222"));
-    EXPECT_EQ(1u, Count(written, "QUN 33333"));
-    EXPECT_EQ(1u, Count(written, "QEM 44444"));
-    EXPECT_EQ(1u, Count(written, "LX412 55555"));
+    for (const auto& [name, times] : {std::pair<const char*, size_t>{"QUN 11111", 0}, {"QUN 22222", 0}, {"QUN 33333", 1},
+                                      {"QEM 44444", 1}, {"LX412 55555", 1}})
+        EXPECT_EQ(times, Count(written, name)) << name;
     waitpid(zombie, nullptr, 0);
 }
 

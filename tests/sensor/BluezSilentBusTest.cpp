@@ -91,9 +91,8 @@ TEST_P(BluezSilentBusTest, TheLinkMonitorsCallsEndWithinAFewSecondsAndFail)
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round == 0 ? "first cycle" : "the next cycle");
         BT_ADDR address = kHead;
-        unsigned char pin[4] = {'1', '2', '3', '5'};
         int setPin = -1;
-        EXPECT_TRUE(EndsInTime([&] { setPin = BthSetPIN(&address, 4, pin); }));
+        EXPECT_TRUE(EndsInTime([&] { setPin = bluetest::StorePin(kHead); }));
         if (Named()) {
             EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, setPin);
         }
@@ -122,12 +121,11 @@ TEST_P(BluezSilentBusTest, TheLinkMonitorsCallsEndWithinAFewSecondsAndFail)
 TEST_P(BluezSilentBusTest, AfterATimeOutTheCallsLeaveTheBusAloneForAWhile)
 {
     BT_ADDR address = kHead;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
     unsigned char rssi = 0;
     // Chosen by the bus, a stack call that finds no BlueZ answers from the
     // (empty) neighbourhood: only the named stack fails them.
     auto setPin = [&] {
-        const int rc = BthSetPIN(&address, 4, pin);
+        const int rc = bluetest::StorePin(kHead);
         if (Named()) {
             EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc);
         }

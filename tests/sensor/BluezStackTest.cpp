@@ -27,6 +27,8 @@ constexpr BT_ADDR kGone = 0x00126F000003ULL;
 constexpr BT_ADDR kCached = 0x00126F000009ULL;
 
 using Found = std::vector<std::pair<BT_ADDR, std::u16string>>;
+// An inquiry's result and the devices it found.
+using Inquired = std::pair<int, Found>;
 
 class BluezStackTest : public SensorTest {
 protected:
@@ -36,8 +38,13 @@ protected:
         ASSERT_TRUE(mock.Ok()) << "the mocked BlueZ did not start";
     }
 
-    // An inquiry as the search screen runs it: found devices in order.
-    static Found Inquiry(int* beginResult = nullptr) { return qtest::RunInquiry(beginResult); }
+    // An inquiry as the search screen runs it; the devices in found order.
+    static Inquired Inquiry()
+    {
+        int rc = -1;
+        Found found = qtest::RunInquiry(&rc);
+        return {rc, found};
+    }
     static int NameOf(BT_ADDR address, std::u16string& name)
     {
         WCHAR text[256] = {};
@@ -58,10 +65,7 @@ TEST_F(BluezStackTest, InquiryReportsOnlyDevicesThatAnsweredItByTheirOwnNames)
     ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:02 1111 LX412 11111"));
     ASSERT_EQ("ok", mock.Ask("vanish 00:12:6F:00:00:03"));
 
-    int rc = -1;
-    const Found found = Inquiry(&rc);
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(found, (Found{{kGauge, u"QUN 12345"}, {kHead, u"LX412 11111"}}))
+    EXPECT_EQ(Inquiry(), (Inquired{0, {{kGauge, u"QUN 12345"}, {kHead, u"LX412 11111"}}}))
         << "neither the cached device nor the one that went during the search";
     EXPECT_EQ("Transport=bredr", mock.Ask("filter"));
     EXPECT_EQ(1, mock.Number("calls StartDiscovery"));
@@ -85,10 +89,7 @@ TEST_F(BluezStackTest, AKnownDeviceWithASignalStrengthIsListedWithoutAnyChange)
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1111 LX412 11111"));
     ASSERT_EQ("ok", mock.Ask("signal 00:12:6F:00:00:02 -70"));
     ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:01 1235 QUN 12345"));
-    int rc = -1;
-    const Found found = Inquiry(&rc);
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(found, (Found{{kGauge, u"QUN 12345"}, {kHead, u"LX412 11111"}}));
+    EXPECT_EQ(Inquiry(), (Inquired{0, {{kGauge, u"QUN 12345"}, {kHead, u"LX412 11111"}}}));
     EXPECT_EQ(1, mock.Number("calls StopDiscovery"));
 }
 
@@ -98,10 +99,7 @@ TEST_F(BluezStackTest, ASignalStrengthToldByAChangeSignalListsTheDevice)
     // signal during the discovery tells that it is in range.
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1111 LX412 11111"));
     ASSERT_EQ("ok", mock.Ask("signalled 00:12:6F:00:00:02 -66"));
-    int rc = -1;
-    const Found found = Inquiry(&rc);
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(found, (Found{{kHead, u"LX412 11111"}}));
+    EXPECT_EQ(Inquiry(), (Inquired{0, {{kHead, u"LX412 11111"}}}));
 }
 
 TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
@@ -109,14 +107,11 @@ TEST_F(BluezStackTest, RadioOffOrNoAdapterRefusesEveryCallAndIsNeverSwitchedOn)
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 1235 QUN 12345"));
     ASSERT_EQ("ok", mock.Ask("powered 0"));
     BT_ADDR address = kGauge;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
     unsigned char rssi = 0;
     std::u16string name;
     for (const char* step : {"adapter off", "no adapter"}) {
-        int rc = -1;
-        EXPECT_TRUE(Inquiry(&rc).empty()) << step;
-        EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc) << step;
-        EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthSetPIN(&address, 4, pin)) << step;
+        EXPECT_EQ(Inquiry(), (Inquired{ERROR_SERVICE_NOT_ACTIVE, {}})) << step;
+        EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, bluetest::StorePin(kGauge)) << step;
         EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, NameOf(kGauge, name)) << step;
         EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthReadRSSI(&address, &rssi)) << step;
         if (std::string(step) == "adapter off") {
@@ -133,9 +128,7 @@ TEST_F(BluezStackTest, ABusThatWentAwayFailsTheCallsAtOnce)
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:01 1235 QUN 12345"));
     ASSERT_EQ(0, bluetest::StorePin(kGauge));
     mock.Stop();
-    int rc = -1;
-    EXPECT_TRUE(Inquiry(&rc).empty());
-    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc);
+    EXPECT_EQ(Inquiry(), (Inquired{ERROR_SERVICE_NOT_ACTIVE, {}}));
     std::u16string name;
     EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, NameOf(kGauge, name));
     HANDLE registration = bluetest::RegisterRfcommPort(5, kGauge);
@@ -150,9 +143,7 @@ TEST_F(BluezStackTest, ABusThatGoesAwayDuringTheInquiryEndsIt)
 {
     ASSERT_EQ("ok", mock.Ask("discover 00:12:6F:00:00:01 1235 QUN 12345"));
     ASSERT_EQ("ok", mock.Ask("busdies"));
-    int rc = -1;
-    EXPECT_TRUE(Inquiry(&rc).empty());
-    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, rc);
+    EXPECT_EQ(Inquiry(), (Inquired{ERROR_SERVICE_NOT_ACTIVE, {}}));
 }
 
 TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
@@ -163,7 +154,7 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
     n.address = kGauge;
     n.name = "QUN 12345";
     ASSERT_TRUE(qplat::AddNeighbour(n));
-    EXPECT_EQ(Inquiry(), (Found{{kHead, u"LX412 11111"}}));
+    EXPECT_EQ(Inquiry().second, (Found{{kHead, u"LX412 11111"}}));
     {
         // A name of neither stack: said once, then chosen as if unnamed.
         ScopedEnv misnamed("QAV5_BLUETOOTH", "BlueZ");
@@ -178,7 +169,7 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
         // Not named: the file, and BlueZ is not asked.
         ScopedEnv unnamed("QAV5_BLUETOOTH", "");
         EXPECT_FALSE(qplat::UsingBluez());
-        EXPECT_EQ(Inquiry(), (Found{{kGauge, u"QUN 12345"}}));
+        EXPECT_EQ(Inquiry().second, (Found{{kGauge, u"QUN 12345"}}));
         EXPECT_EQ(1, mock.Number("calls StartDiscovery"));
         // Without a file, BlueZ when the bus has it.
         ASSERT_EQ(0, std::remove(qplat::NeighbourhoodPath().c_str()));
@@ -188,9 +179,7 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
         // Named: the file, even without one (an empty neighbourhood).
         ScopedEnv named("QAV5_BLUETOOTH", "file");
         EXPECT_FALSE(qplat::UsingBluez());
-        int rc = -1;
-        EXPECT_TRUE(Inquiry(&rc).empty());
-        EXPECT_EQ(0, rc);
+        EXPECT_EQ(Inquiry(), (Inquired{0, {}}));
         EXPECT_EQ(1, mock.Number("calls StartDiscovery"));
     }
     mock.Stop();
@@ -213,8 +202,7 @@ TEST_F(BluezStackTest, AnInquiryTimeItDoesNotTakeIsNamedOnce)
         SCOPED_TRACE(t.value);
         ScopedEnv inquiry("QAV5_BLUETOOTH_INQUIRY_MS", t.value);
         testing::internal::CaptureStderr();
-        int rc = -1;
-        Inquiry(&rc);
+        const int rc = Inquiry().first;
         Inquiry();
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(0, rc);
@@ -239,9 +227,8 @@ TEST_F(BluezStackTest, EachThreadKeepsOneConnectionAndOpensItAnewWhenTheBusResta
     auto cycle = [] {
         // What the link monitor's cycle asks while the link is down.
         BT_ADDR address = kHead;
-        unsigned char pin[4] = {'1', '2', '3', '5'};
         unsigned char rssi = 0;
-        const bool ok = BthSetPIN(&address, 4, pin) == 0 && BthReadRSSI(&address, &rssi) == ERROR_DEVICE_NOT_CONNECTED;
+        const bool ok = bluetest::StorePin(kHead) == 0 && BthReadRSSI(&address, &rssi) == ERROR_DEVICE_NOT_CONNECTED;
         EXPECT_TRUE(ok);
         return ok;
     };
@@ -259,9 +246,7 @@ TEST_F(BluezStackTest, EachThreadKeepsOneConnectionAndOpensItAnewWhenTheBusResta
     ASSERT_EQ("ok", mock.Ask("device 00:12:6F:00:00:02 1235 LX412 12345"));
     EXPECT_TRUE(cycle()) << "the broken connection is opened anew";
     ASSERT_EQ("ok", mock.Ask("noadapter"));
-    BT_ADDR address = kHead;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
-    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, BthSetPIN(&address, 4, pin)) << "and tells what the new bus has";
+    EXPECT_EQ(ERROR_SERVICE_NOT_ACTIVE, bluetest::StorePin(kHead)) << "and tells what the new bus has";
 }
 
 // With the stack chosen by what the bus has, every stack call first asks
@@ -332,8 +317,7 @@ TEST_F(BluezStackTest, TheSerialLinkIsASocketThatReadsAndTimesOutAsTheTerminal)
     SocketSim sim(config);
     SimConnector connector(sim);
     BT_ADDR address = kHead;
-    unsigned char pin[4] = {'1', '2', '3', '5'};
-    ASSERT_EQ(0, BthSetPIN(&address, 4, pin));
+    ASSERT_EQ(0, bluetest::StorePin(kHead));
     HANDLE registration = bluetest::RegisterRfcommPort(6, kHead);
     ASSERT_TRUE(registration);
     HANDLE port = nullptr;

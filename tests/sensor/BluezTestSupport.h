@@ -20,36 +20,12 @@
 
 #include "platform/Bluetooth.h"
 #include "platform/WinKernel.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/SocketSim.h"
 
 namespace bluetest {
 
-// Sets an environment variable for the life of the object and restores it.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            had_ = true;
-            old_ = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (had_)
-            ::setenv(name_.c_str(), old_.c_str(), 1);
-        else
-            ::unsetenv(name_.c_str());
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::string old_;
-    bool had_ = false;
-};
+using qtest::ScopedEnv;
 
 // tests/sensor/bluez_mock.py: its own dbus-daemon with python-dbusmock's
 // BlueZ on it, driven one command line at a time; or, of `kind`, a bus that

@@ -106,17 +106,14 @@ protected:
         ASSERT_EQ(1, file.Save(&block));
     }
 
-    void List(SimPort& sim, bool inRange = true)
+    // The sensor at kAddress in the neighbourhood, on the simulator's terminal.
+    static qplat::Neighbour Sensor(const SimPort& sim, int rssi = -70)
     {
-        qplat::Neighbour n;
-        n.address = kAddress;
-        n.name = "LX412 12345";
-        n.pin = "1235";
+        qplat::Neighbour n = Device(kAddress, "LX412 12345", true, rssi);
         n.serial = sim.server.Path();
-        n.rssi = -70;
-        n.inRange = inRange;
-        ASSERT_TRUE(qplat::AddNeighbour(n));
+        return n;
     }
+    void List(const SimPort& sim) { ASSERT_TRUE(qplat::AddNeighbour(Sensor(sim))); }
 
     void ClearRepaints()
     {
@@ -143,14 +140,6 @@ protected:
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
         return ids;
     }
-    size_t Requests(const sensorsim::Device& device, uint8_t code)
-    {
-        size_t n = 0;
-        for (const auto& r : device.Requests())
-            n += r.size() >= 2 && r[1] == code ? 1 : 0;
-        return n;
-    }
-
     size_t RepaintCount()
     {
         std::lock_guard<std::mutex> guard(g_repaints.lock);
@@ -174,11 +163,12 @@ protected:
         monitor.ClosePort();
     }
 
-    // A wheel head of firmware 90 listed as the current sensor of type 1.
-    SimPort& ListedHead()
+    // A simulated sensor (a wheel head of firmware 90 unless given) listed
+    // as the current sensor of `type`.
+    SimPort& ListedHead(const sensorsim::DeviceConfig& config = WheelConfig(90), int type = 1)
     {
-        SaveSettings(1);
-        SimPort& sim = Sim(WheelConfig(90));
+        SaveSettings(type);
+        SimPort& sim = Sim(config);
         List(sim);
         return sim;
     }
@@ -216,9 +206,7 @@ TEST_F(LinkMonitorTest, MainsRingRemembersFiveSamples)
 
 TEST_F(LinkMonitorTest, FirstCycleConnectsAndPolls)
 {
-    SaveSettings(1);
-    SimPort& sim = Sim(WheelConfig(90));
-    List(sim);
+    ListedHead();
     EXPECT_EQ(255, monitor.m_battery.load());
     EXPECT_EQ(255, monitor.GetSensorState().charge);
     monitor.Start(FakeWindow(7));
@@ -244,9 +232,7 @@ TEST_F(LinkMonitorTest, FirstCycleConnectsAndPolls)
 
 TEST_F(LinkMonitorTest, SwitchedOffSensorIsRetriedEveryCycleAndFoundAgain)
 {
-    SaveSettings(1);
-    SimPort* sim = &Sim(WheelConfig(60));
-    List(*sim);
+    SimPort* sim = &ListedHead(WheelConfig(60));
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
 
@@ -275,11 +261,9 @@ TEST_F(LinkMonitorTest, SwitchedOffSensorIsRetriedEveryCycleAndFoundAgain)
 
 TEST_F(LinkMonitorTest, GaugeValueIsRefreshedEveryCycle)
 {
-    SaveSettings(2);
     auto config = GaugeConfig();
     config.gaugeRaw = 1000;
-    SimPort& sim = Sim(config);
-    List(sim);
+    SimPort& sim = ListedHead(config, 2);
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_gaugeValue.load() == 10000; }));
     sim.device.SetGaugeRaw(0x3039);
@@ -290,9 +274,7 @@ TEST_F(LinkMonitorTest, GaugeValueIsRefreshedEveryCycle)
 
 TEST_F(LinkMonitorTest, NoPortCallAfterStopAndOneThreadAfterRestart)
 {
-    SaveSettings(1);
-    SimPort& sim = Sim(WheelConfig(90));
-    List(sim);
+    ListedHead();
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.m_connected.load() == 1; }));
     monitor.Stop();
@@ -333,14 +315,14 @@ TEST_F(LinkMonitorTest, ClosedPortReadsAsDownAndIsReopenedAfterARestart)
     EXPECT_EQ(255, monitor.GetSensorState().charge);
     EXPECT_EQ(0, qplat::RegisteredCommDeviceCount());
 
-    const size_t identifies = Requests(sim.device, 0x81);
+    const size_t identifies = CountCode(sim.device, 0x81);
     ClearRepaints();
     const DWORD cycles = monitor.CycleCount();
     monitor.Start(FakeWindow(1));
     ASSERT_TRUE(WaitFor([&] { return monitor.CycleCount() >= cycles + 2; }));
     monitor.Stop();
     ExpectLinkUp();
-    EXPECT_EQ(identifies + 1, Requests(sim.device, 0x81)) << "through a newly opened and identified port";
+    EXPECT_EQ(identifies + 1, CountCode(sim.device, 0x81)) << "through a newly opened and identified port";
     EXPECT_EQ(1, qplat::RegisteredCommDeviceCount());
 }
 
@@ -355,7 +337,7 @@ TEST_F(LinkMonitorTest, CycleWithoutAPortReportsTheLinkDownAndTheNextOneReconnec
     monitor.RunCycle();
     EXPECT_EQ(0, monitor.m_connected.load());
     EXPECT_EQ(255, monitor.GetSensorState().charge);
-    EXPECT_EQ(0u, Requests(sim.device, 0x81)) << "the first cycle only finds the link down";
+    EXPECT_EQ(0u, CountCode(sim.device, 0x81)) << "the first cycle only finds the link down";
     monitor.RunCycle();
     ExpectLinkUp();
 }
@@ -373,7 +355,7 @@ TEST_F(LinkMonitorTest, StartAfterThePowerOffCloseLeavesOneThread)
         g_repaints.gateArmed = true;
         ASSERT_TRUE(g_repaints.changed.wait_for(guard, std::chrono::seconds(5), [] { return g_repaints.gateEntered; }));
     }
-    const size_t identifies = Requests(sim.device, 0x81);
+    const size_t identifies = CountCode(sim.device, 0x81);
     monitor.ClosePortQuiet();
     EXPECT_EQ(0, monitor.m_connected.load());
     EXPECT_EQ(255, monitor.GetSensorState().charge);
@@ -387,7 +369,7 @@ TEST_F(LinkMonitorTest, StartAfterThePowerOffCloseLeavesOneThread)
     ASSERT_TRUE(WaitFor([this] { return RepaintCount() > 2u; }));
     EXPECT_EQ(1u, RepaintThreads().size()) << "exactly one thread polls";
     ExpectLinkUp();
-    EXPECT_EQ(identifies + 1, Requests(sim.device, 0x81)) << "one reconnection through a new port";
+    EXPECT_EQ(identifies + 1, CountCode(sim.device, 0x81)) << "one reconnection through a new port";
 
     monitor.Stop();
     const auto calls = qplat::CommCallCount();
@@ -414,12 +396,7 @@ TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SaveSettings(1, c.pin);
-        SimPort& sim = Sim(WheelConfig(90));
-        qplat::Neighbour n;
-        n.address = kAddress;
-        n.name = "LX412 12345";
-        n.pin = "1235";
-        n.serial = sim.server.Path();
+        qplat::Neighbour n = Sensor(Sim(WheelConfig(90)), -50);
         qplat::Neighbour broken = n;
         c.break_(broken);
         ASSERT_TRUE(qplat::AddNeighbour(broken));
@@ -453,9 +430,7 @@ TEST_F(LinkMonitorTest, FailuresAreDiagnosedOnceWhileTheMonitorKeepsRetrying)
 
 TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
 {
-    SaveSettings(0);
-    SimPort& sim = Sim(WheelConfig());
-    List(sim);
+    SimPort& sim = ListedHead(WheelConfig(60), 0);
     LoadSettingsOnly();
     const auto calls = qplat::CommCallCount();
     EXPECT_EQ(0, monitor.Connect());
@@ -472,10 +447,8 @@ TEST_F(LinkMonitorTest, UnknownDeviceTypeTouchesNoPort)
 
 TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
 {
+    SimPort& sim = ListedHead(WheelConfig(60));
     SaveSettings(1, u"9999");
-    auto config = WheelConfig();
-    SimPort& sim = Sim(config);
-    List(sim);
     LoadSettingsOnly();
     EXPECT_EQ(0, monitor.Connect()) << "wrong PIN";
     EXPECT_EQ(nullptr, monitor.m_comPort.load());
@@ -514,9 +487,7 @@ TEST_F(LinkMonitorTest, ConnectPairingIndexesAndSilentHead)
 
 TEST_F(LinkMonitorTest, ClosingReleasesEachHandleOnce)
 {
-    SaveSettings(1);
-    SimPort& sim = Sim(WheelConfig());
-    List(sim);
+    ListedHead(WheelConfig(60));
     LoadSettingsOnly();
     ASSERT_EQ(1, monitor.Connect());
     HANDLE port = monitor.m_comPort.load();

@@ -24,14 +24,6 @@ std::vector<uint8_t> Codes(const sensorsim::Device& device, uint8_t code)
     return registers;
 }
 
-size_t CountCode(const sensorsim::Device& device, uint8_t code)
-{
-    size_t n = 0;
-    for (const auto& r : device.Requests())
-        n += r.size() >= 2 && r[1] == code ? 1 : 0;
-    return n;
-}
-
 class SensorLinkTest : public SensorTest {};
 
 TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
@@ -46,11 +38,10 @@ TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
 
     SensorInfo plain{};
     ASSERT_EQ(1, link.Identify(port, 1, &plain));
-    EXPECT_EQ(0x5A, plain.kind);
-    EXPECT_EQ(83, plain.firmwareVersion);
-    EXPECT_EQ(0xBEEF, plain.firstValue);
-    EXPECT_EQ(0x0102, plain.secondValue);
-    EXPECT_EQ(0x7A12, plain.measuringRange);
+    // Kind, firmware, the two values and the range.
+    EXPECT_EQ((std::vector<int>{0x5A, 83, 0xBEEF, 0x0102, 0x7A12}),
+              (std::vector<int>{plain.kind, plain.firmwareVersion, plain.firstValue, plain.secondValue,
+                                plain.measuringRange}));
 
     sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::highNibbles));
     SensorInfo masked{};
@@ -115,13 +106,10 @@ TEST_F(SensorLinkTest, ConvertedChargeLimits)
 {
     SimPort sim(WheelConfig(90));
     HANDLE port = Open(sim);
-    // 3.5 V and below: 0. r1 = 9718 is 3.4997 V, 9719 is 3.5001 V.
-    EXPECT_EQ(0, ConvertedState(*this, link, port, sim.device, 9718, 32767).charge);
-    EXPECT_EQ(0, ConvertedState(*this, link, port, sim.device, 0, 32767).charge);
-    EXPECT_EQ(0, ConvertedState(*this, link, port, sim.device, 9719, 32767).charge);
-    // Above 4.1 V: 100, however high.
-    EXPECT_EQ(100, ConvertedState(*this, link, port, sim.device, 11400, 32767).charge);
-    EXPECT_EQ(100, ConvertedState(*this, link, port, sim.device, 65535, 32767).charge);
+    // 3.5 V and below: 0 (r1 = 9718 is 3.4997 V, 9719 is 3.5001 V); above
+    // 4.1 V: 100, however high.
+    for (const auto& [r1, charge] : {std::pair{9718, 0}, {0, 0}, {9719, 0}, {11400, 100}, {65535, 100}})
+        EXPECT_EQ(charge, ConvertedState(*this, link, port, sim.device, r1, 32767).charge) << r1;
     // Half way.
     const SensorState mid = ConvertedState(*this, link, port, sim.device, 10553, 32767);
     EXPECT_NEAR(3.8, mid.voltage, 0.001);
@@ -139,23 +127,24 @@ TEST_F(SensorLinkTest, ConvertedTiltSign)
 {
     SimPort sim(WheelConfig(90));
     HANDLE port = Open(sim);
-    SensorState s = ConvertedState(*this, link, port, sim.device, 10553, 32767);
-    EXPECT_EQ(0.0f, s.tilt);
-    EXPECT_EQ(2, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32768);
-    EXPECT_NEAR(0.0000366, s.tilt, 1e-6);
-    EXPECT_EQ(2, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32767 + 333);
-    EXPECT_NEAR(0.0122, s.tilt, 1e-4);
-    EXPECT_EQ(1, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32767 - 333);
-    EXPECT_EQ(0, s.tiltSign);
-    s = ConvertedState(*this, link, port, sim.device, 10553, 0);
-    EXPECT_NEAR(-1.2, s.tilt, 0.001);
-    EXPECT_EQ(0, s.tiltSign);
+    const struct {
+        int r2;
+        double tilt, within;
+        int sign;
+    } cases[] = {{32767, 0.0, 0.0, 2},
+                 {32768, 0.0000366, 1e-6, 2},
+                 {32767 + 333, 0.0122, 1e-4, 1},
+                 {32767 - 333, -0.0122, 1e-4, 0},
+                 {0, -1.2, 0.001, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.r2);
+        const SensorState s = ConvertedState(*this, link, port, sim.device, 10553, c.r2);
+        EXPECT_NEAR(c.tilt, s.tilt, c.within);
+        EXPECT_EQ(c.sign, s.tiltSign);
+    }
     // Temperature: 510 * r3 / 65535 - 273.15.
-    s = ConvertedState(*this, link, port, sim.device, 10553, 32767, 37000);
-    EXPECT_NEAR(510.0 * 37000 / 65535 - 273.15, s.temperature, 0.01);
+    EXPECT_NEAR(510.0 * 37000 / 65535 - 273.15,
+                ConvertedState(*this, link, port, sim.device, 10553, 32767, 37000).temperature, 0.01);
 }
 
 TEST_F(SensorLinkTest, RawStateAndMissingAnswer)
@@ -226,9 +215,7 @@ TEST_F(SensorLinkTest, RegisterWordNeverWritesPastTwoBytes)
     } target = {static_cast<SHORT>(0x7F00), {0x1111, 0x2222, 0x3333}};
     ASSERT_EQ(1, link.ReadRegisterWord(port, 1, 0xC8, 8, &target.word));
     EXPECT_EQ(0x1110, target.word);
-    EXPECT_EQ(0x1111, target.guard[0]);
-    EXPECT_EQ(0x2222, target.guard[1]);
-    EXPECT_EQ(0x3333, target.guard[2]);
+    EXPECT_EQ((std::vector<SHORT>{0x1111, 0x2222, 0x3333}), std::vector<SHORT>(target.guard, target.guard + 3));
 
     sim.device.SetRegister(0, 0x36, 0x06);
     SHORT narrow = static_cast<SHORT>(0x5A00);

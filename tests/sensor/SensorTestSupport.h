@@ -56,6 +56,28 @@ struct SimPort {
     bool started = false;
 };
 
+// The requests the device received with the command `code`.
+inline size_t CountCode(const sensorsim::Device& device, uint8_t code)
+{
+    size_t n = 0;
+    for (const auto& r : device.Requests())
+        n += r.size() >= 2 && r[1] == code ? 1 : 0;
+    return n;
+}
+
+// A device of the neighbourhood, paired with the PIN 1235.
+inline qplat::Neighbour Device(BT_ADDR address, const char* name, bool inRange = true, int rssi = -40)
+{
+    qplat::Neighbour n;
+    n.address = address;
+    n.name = name;
+    n.pin = "1235";
+    n.serial = "/dev/null";
+    n.rssi = rssi;
+    n.inRange = inRange;
+    return n;
+}
+
 // Looks again every `stepMs` (longer for a condition that costs a round trip
 // to a mock) until `condition` holds; `ms` is a hang guard.
 inline bool WaitFor(const std::function<bool()>& condition, int ms = 30000, int stepMs = 2)

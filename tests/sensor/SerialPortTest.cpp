@@ -35,10 +35,22 @@ protected:
         SensorTest::SetUp();
         qplat::SetCommTimeoutScale(100);
     }
-    void SetTimeouts(HANDLE port, DWORD interval, DWORD multiplier, DWORD constant)
+    static void SetTimeouts(HANDLE port, DWORD interval, DWORD multiplier, DWORD constant)
     {
         COMMTIMEOUTS t{interval, multiplier, constant, 0, 0};
         ASSERT_TRUE(SetCommTimeouts(port, &t));
+    }
+    // A read of eight bytes, without time-outs, on a thread of its own:
+    // `done` once it returned, with its result in `result`.
+    static std::thread WaitingRead(HANDLE port, std::atomic<bool>& done, BOOL& result)
+    {
+        SetTimeouts(port, 0, 0, 0);
+        return std::thread([port, &done, &result] {
+            BYTE buf[8];
+            DWORD read = 0;
+            result = ReadFile(port, buf, 8, &read, nullptr);
+            done.store(true);
+        });
     }
 };
 
@@ -131,15 +143,9 @@ TEST_F(SerialPortTest, ClosingThePortEndsAWaitingRead)
 {
     SimPort sim(Mute());
     HANDLE port = Open(sim);
-    SetTimeouts(port, 0, 0, 0);  // no time-outs: waits for all bytes
     std::atomic<bool> done{false};
     BOOL result = TRUE;
-    std::thread reader([&] {
-        BYTE buf[8];
-        DWORD read = 0;
-        result = ReadFile(port, buf, 8, &read, nullptr);
-        done.store(true);
-    });
+    std::thread reader = WaitingRead(port, done, result);  // waits for all bytes
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(done.load());
     EXPECT_TRUE(CloseHandle(port));
@@ -153,14 +159,9 @@ TEST_F(SerialPortTest, HangUpEndsARead)
 {
     SimPort sim(Mute());
     HANDLE port = Open(sim);
-    SetTimeouts(port, 0, 0, 0);
     std::atomic<bool> done{false};
-    std::thread reader([&] {
-        BYTE buf[8];
-        DWORD read = 0;
-        ReadFile(port, buf, 8, &read, nullptr);
-        done.store(true);
-    });
+    BOOL result = TRUE;
+    std::thread reader = WaitingRead(port, done, result);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     sim.server.Disconnect();
     EXPECT_TRUE(WaitFor([&] { return done.load(); }));
@@ -215,10 +216,7 @@ TEST_F(SerialPortTest, StateAndPurge)
 TEST_F(SerialPortTest, DeviceManagerIndexes)
 {
     SimPort sim(Mute());
-    qplat::Neighbour n;
-    n.address = 0x00126FA00B7CULL;
-    n.name = "LX412 12345";
-    n.pin = "1235";
+    qplat::Neighbour n = Device(0x00126FA00B7CULL, "LX412 12345");
     n.serial = sim.server.Path();
     ASSERT_TRUE(qplat::AddNeighbour(n));
 

@@ -37,10 +37,9 @@ TEST_F(CatalogFilesTest, EachClassUsesItsOwnFileAndRecordSize)
     ASSERT_EQ(1, disk.Append(&d));
     ASSERT_EQ(1, qav.Append(&q));
     ASSERT_EQ(1, qod.Append(&o));
-    EXPECT_EQ(512u, SizeOf(ProgramDir() / "WheelType.qav"));
-    EXPECT_EQ(416u, SizeOf(ProgramDir() / "DiskType.qod"));
-    EXPECT_EQ(456u, SizeOf(ProgramDir() / "Dopusk.qav"));
-    EXPECT_EQ(168u, SizeOf(ProgramDir() / "Dopusk.qod"));
+    for (const auto& [file, size] : {std::pair<const char*, uintmax_t>{"WheelType.qav", 512}, {"DiskType.qod", 416},
+                                     {"Dopusk.qav", 456}, {"Dopusk.qod", 168}})
+        EXPECT_EQ(size, SizeOf(ProgramDir() / file)) << file;
     EXPECT_EQ(std::u16string(u"\\SDMMC\\Autorun\\WheelType.qav"), std::u16string(wheel.FileName()));
 }
 

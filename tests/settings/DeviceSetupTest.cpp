@@ -20,21 +20,23 @@
 
 namespace {
 
-void MakeKey(const char16_t* path)
+// The key, made where it is missing.
+HKEY CreateKey(const char16_t* path)
 {
     HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                             &disposition));
-    RegCloseKey(key);
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                             nullptr));
+    return key;
+}
+
+void MakeKey(const char16_t* path)
+{
+    RegCloseKey(CreateKey(path));
 }
 
 void SetText(const char16_t* path, const char16_t* name, const std::u16string& value, bool withTerminator = true)
 {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                             &disposition));
+    HKEY key = CreateKey(path);
     const DWORD bytes = static_cast<DWORD>((value.size() + (withTerminator ? 1 : 0)) * 2);
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes));
@@ -218,8 +220,7 @@ TEST_F(DeviceSetupTest, StringRecordRewritesOnlyADifferentOrDamagedValue)
 
     // A value of the wrong type, one without a terminator and one too long for
     // the query all count as different and are replaced by the proper text.
-    HKEY h = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_ALL_ACCESS, &h));
+    HKEY h = CreateKey(key);
     const DWORD number = 5;
     RegSetValueExW(h, u"DefaultClientDriver", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
     RegCloseKey(h);
@@ -280,17 +281,14 @@ TEST_F(DeviceSetupTest, GmtZoneIsSetOnlyWhenNamedOtherwise)
     EXPECT_EQ(1, SetGmtTimeZone());
     TIME_ZONE_INFORMATION zone{};
     GetTimeZoneInformation(&zone);
-    EXPECT_EQ(0, zone.Bias);
     EXPECT_EQ(u"GMT Standard Time", qplat::FieldText(zone.StandardName, 32));
     EXPECT_EQ(u"GMT Daylight Time", qplat::FieldText(zone.DaylightName, 32));
-    EXPECT_EQ(0, zone.StandardBias);
-    EXPECT_EQ(-60, zone.DaylightBias);
-    EXPECT_EQ(3, zone.DaylightDate.wMonth);
-    EXPECT_EQ(0, zone.DaylightDate.wDayOfWeek);
-    EXPECT_EQ(5, zone.DaylightDate.wDay);
-    EXPECT_EQ(1, zone.DaylightDate.wHour);
-    EXPECT_EQ(10, zone.StandardDate.wMonth);
-    EXPECT_EQ(5, zone.StandardDate.wDay);
+    // The biases, then daylight from the last Sunday of March at 01:00 to the
+    // last of October.
+    EXPECT_EQ((std::vector<LONG>{0, 0, -60}), (std::vector<LONG>{zone.Bias, zone.StandardBias, zone.DaylightBias}));
+    EXPECT_EQ((std::vector<WORD>{3, 0, 5, 1, 10, 5}),
+              (std::vector<WORD>{zone.DaylightDate.wMonth, zone.DaylightDate.wDayOfWeek, zone.DaylightDate.wDay,
+                                 zone.DaylightDate.wHour, zone.StandardDate.wMonth, zone.StandardDate.wDay}));
 
     // Already named GMT: left alone even though its rules differ.
     TIME_ZONE_INFORMATION odd{};

@@ -1,24 +1,55 @@
 // A throw-away device root with a storage card and an installed program
 // folder ("\SDMMC\Autorun\" with its "DB\"), for the tests of the record
 // files. Host-side file access (sizes, raw bytes) goes through std::filesystem
-// on the host path, independently of the code under test.
+// on the host path, independently of the code under test. And the journal
+// records the tests store.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
+#include "settings/JournalRecords.h"
 #include "settings/ProgramFolder.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace recordtest {
+
+// A record with every byte `byte`.
+template <class Record>
+std::unique_ptr<Record> Filled(int byte)
+{
+    auto rec = std::make_unique<Record>();
+    std::memset(rec.get(), byte, sizeof(Record));
+    return rec;
+}
+
+template <class Record>
+std::unique_ptr<Record> Zeroed()
+{
+    return Filled<Record>(0);
+}
+
+// A wheel record told apart by `tag`: at both ends of its profile and in a
+// result word.
+inline std::unique_ptr<QavJournalRecord> QavRecord(LONG tag)
+{
+    auto rec = Zeroed<QavJournalRecord>();
+    qplat::CopyField(rec->date, 10, u"09/12/26");
+    rec->profileZ[0] = tag;
+    rec->profileZ[RECORD_PROFILE_POINTS - 1] = -tag;
+    rec->values4to34[30] = tag;
+    return rec;
+}
 
 class DeviceRootTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The journals "DB\<name>.qav" and "DB\<name>.qod": creation, counts, the
 // whole-journal rewrite that never loses the old journal, the in-place
 // replace, and names that must not leave the folder.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -14,19 +15,10 @@
 
 namespace {
 
-class JournalFilesTest : public recordtest::DeviceRootTest {
-protected:
-    static std::unique_ptr<QavJournalRecord> QavRecord(LONG tag)
-    {
-        auto rec = std::make_unique<QavJournalRecord>();
-        std::memset(rec.get(), 0, sizeof(QavJournalRecord));
-        qplat::CopyField(rec->date, 10, u"09/12/26");
-        rec->profileZ[0] = tag;
-        rec->profileZ[RECORD_PROFILE_POINTS - 1] = -tag;
-        rec->values4to34[30] = tag;
-        return rec;
-    }
-};
+using recordtest::QavRecord;
+using recordtest::Zeroed;
+
+class JournalFilesTest : public recordtest::DeviceRootTest {};
 
 TEST_F(JournalFilesTest, CountOfNewJournalCreatesAnEmptyFile)
 {
@@ -48,9 +40,7 @@ TEST_F(JournalFilesTest, AppendToMissingJournalWritesExactlyOneRecord)
     EXPECT_EQ(24088u, SizeOf(DbDir() / "J1.qav"));
 
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
-    ASSERT_EQ(1, qod.Append(u"J1", disc.get()));
+    ASSERT_EQ(1, qod.Append(u"J1", Zeroed<QodJournalRecord>().get()));
     EXPECT_EQ(47068u, SizeOf(DbDir() / "J1.qod"));
 
     EXPECT_EQ(0, qav.Append(u"J1", nullptr));
@@ -200,10 +190,8 @@ TEST_F(JournalFilesTest, WriteFailureInTheMiddleOfARewriteKeepsTheJournal)
     EXPECT_EQ(before, ReadBytes(DbDir() / "J.qav"));
     EXPECT_EQ(5, qav.GetCount(u"J"));
     // No half-written temporary is left beside it.
-    size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(DbDir()))
-        if (entry.is_regular_file()) ++files;
-    EXPECT_EQ(1u, files);
+    EXPECT_EQ(1, std::count_if(std::filesystem::directory_iterator(DbDir()), {},
+                               [](const auto& entry) { return entry.is_regular_file(); }));
     // Once the card writes again, the same rewrite goes through.
     ASSERT_EQ(1, qav.WriteAll(u"J", all.data(), 4));
     EXPECT_EQ(4, qav.RecordCount());
@@ -258,8 +246,7 @@ TEST_F(JournalFilesTest, DiscJournalRewriteAndReplaceUseTheDiscRecordSize)
 TEST_F(JournalFilesTest, CountRefreshAndDelete)
 {
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
+    const auto disc = Zeroed<QodJournalRecord>();
     ASSERT_EQ(1, qod.Append(u"D", disc.get()));
     ASSERT_EQ(1, qod.Append(u"D", disc.get()));
     EXPECT_EQ(0, qod.RecordCount());
@@ -357,17 +344,8 @@ TEST_F(JournalFilesTest, NamesThatWouldLeaveTheFolderAreRefused)
         EXPECT_EQ(0, qav.Delete(name));
     }
     EXPECT_EQ(param, ReadBytes(ProgramDir() / "param.qav"));
-    size_t entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(DbDir())) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(0u, entries);
+    EXPECT_TRUE(std::filesystem::is_empty(DbDir()));
 }
-
-}  // namespace
-
-namespace {
 
 TEST(JournalNameValidation, AcceptsOperatorNamesAndRefusesPathTricks)
 {

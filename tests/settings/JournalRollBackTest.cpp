@@ -22,17 +22,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using recordtest::Filled;
+using recordtest::QavRecord;
+
 class JournalRollBackTest : public recordtest::DeviceRootTest {
 protected:
-    static std::unique_ptr<QavJournalRecord> QavRecord(LONG tag)
-    {
-        auto rec = std::make_unique<QavJournalRecord>();
-        std::memset(rec.get(), 0, sizeof(QavJournalRecord));
-        qplat::CopyField(rec->date, 10, u"09/12/26");
-        rec->profileZ[0] = tag;
-        rec->values4to34[30] = tag;
-        return rec;
-    }
     fs::path Journal() const { return DbDir() / "J.qav"; }
     fs::path RollBack() const { return DbDir() / "J.qav.undo"; }
     fs::path Found() const { return DbDir() / "J.qav.found"; }
@@ -79,6 +73,16 @@ protected:
             std::memcpy(bytes.data() + at + offsetof(QavJournalRecord, carName), u"Other car", 18);
         return bytes;
     }
+    // The roll-back put over the journal is removed, and the journal left
+    // byte for byte as it was.
+    void ExpectRemovedWithoutHarm(const std::vector<uint8_t>& journal, const std::vector<uint8_t>& rollBack)
+    {
+        WriteBytes(Journal(), journal);
+        WriteBytes(RollBack(), rollBack);
+        EXPECT_EQ(1, CDBJournalQav().RollBackCutOff(u"J"));
+        EXPECT_EQ(journal, ReadBytes(Journal()));
+        EXPECT_FALSE(Exists(RollBack()));
+    }
     bool Holds(LONG tag)
     {
         CDBJournalQav qav;
@@ -102,15 +106,11 @@ TEST_F(JournalRollBackTest, ACutOffPairSaveIsUndoneAtStartAndBeforeTheNextPairSa
 
     // The disc family's journals are undone at start too.
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
-    ASSERT_EQ(1, qod.Append(u"D", disc.get()));
+    ASSERT_EQ(1, qod.Append(u"D", Filled<QodJournalRecord>(0).get()));
     const auto discBefore = ReadBytes(DbDir() / "D.qod");
     ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
-        CDBJournalQod journal;
-        auto a = std::make_unique<QodJournalRecord>();
-        std::memset(a.get(), 0x11, sizeof(QodJournalRecord));
-        journal.AppendPair(u"D", a.get(), a.get());
+        const auto a = Filled<QodJournalRecord>(0x11);
+        CDBJournalQod().AppendPair(u"D", a.get(), a.get());
     }));
     RollBackCutOffJournalSaves();
     EXPECT_EQ(discBefore, ReadBytes(DbDir() / "D.qod"));
@@ -160,42 +160,26 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.what);
-        WriteBytes(Journal(), torn);
-        WriteBytes(RollBack(), b.bytes);
-        CDBJournalQav qav;
-        EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
-        EXPECT_EQ(torn, ReadBytes(Journal()));
-        EXPECT_FALSE(Exists(RollBack()));
+        ExpectRemovedWithoutHarm(torn, b.bytes);
     }
 
     // Whole, but the disc journals' record size: not this journal's.
     CDBJournalQod qod;
-    auto disc = std::make_unique<QodJournalRecord>();
-    std::memset(disc.get(), 0, sizeof(QodJournalRecord));
-    ASSERT_EQ(1, qod.Append(u"D", disc.get()));
+    ASSERT_EQ(1, qod.Append(u"D", Filled<QodJournalRecord>(0).get()));
     ASSERT_TRUE(CutOff(DbDir() / "D.qod", [] {
-        CDBJournalQod journal;
-        auto a = std::make_unique<QodJournalRecord>();
-        std::memset(a.get(), 0x22, sizeof(QodJournalRecord));
-        journal.ReplacePair(u"D", a.get(), 0, a.get(), 0);
+        const auto a = Filled<QodJournalRecord>(0x22);
+        CDBJournalQod().ReplacePair(u"D", a.get(), 0, a.get(), 0);
     }));
-    WriteBytes(Journal(), torn);
-    fs::rename(DbDir() / "D.qod.undo", RollBack());
-    CDBJournalQav qav;
-    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(torn, ReadBytes(Journal()));
-    EXPECT_FALSE(Exists(RollBack()));
+    const auto discRollBack = ReadBytes(DbDir() / "D.qod.undo");
+    fs::remove(DbDir() / "D.qod.undo");
+    ExpectRemovedWithoutHarm(torn, discRollBack);
 
     // Whole and this journal's, but the journal has grown past what the cut
     // pair save could have left: a record appended since. Its old bytes would
     // only damage it now.
     auto grown = torn;
     grown.resize(torn.size() + sizeof(QavJournalRecord), 0x33);
-    WriteBytes(Journal(), grown);
-    WriteBytes(RollBack(), valid);
-    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(grown, ReadBytes(Journal()));
-    EXPECT_FALSE(Exists(RollBack()));
+    ExpectRemovedWithoutHarm(grown, valid);
 
     // A roll-back without its journal.
     WriteBytes(RollBack(), valid);
@@ -207,7 +191,7 @@ TEST_F(JournalRollBackTest, ARollBackOfABadShapeIsRefusedWithoutHarm)
     // And the valid one over the journal it was made for is applied.
     WriteBytes(Journal(), torn);
     WriteBytes(RollBack(), valid);
-    EXPECT_EQ(1, qav.RollBackCutOff(u"J"));
+    EXPECT_EQ(1, CDBJournalQav().RollBackCutOff(u"J"));
     EXPECT_EQ(clean, ReadBytes(Journal()));
 }
 

@@ -5,6 +5,7 @@
 // into, no format directives or numbers, captions without a closing colon.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -82,29 +83,17 @@ bool Between(int id, int first, int last)
 // table's own bound (99 characters) applies.
 size_t RoomOf(int id)
 {
-    switch (id) {
-    case 10000:
+    auto among = [id](std::initializer_list<int> ids) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
+    if (id == 10000)
         return LANGUAGE_NAME_CHARS - 1;  // language list entry
-    case 40305:
-    case 40306:
+    if (among({40305, 40306}))
         return 8;  // unit field of 10 with "2" appended for areas
-    case 40510:
-    case 40511:
-    case 40513:
+    if (among({40510, 40511, 40513}))
         return 2;  // side texts in a 20-pixel axle label
-    case 40613:
-    case 40616:
-    case 40640:
-    case 40641:
-    case 40643:
+    if (among({40613, 40616, 40640, 40641, 40643}))
         return 8;  // row names that get a digit appended
-    case 40415:
-    case 40426:
-    case 40433:
+    if (among({40415, 40426, 40433}))
         return 49;  // stored as a catalogue name
-    default:
-        break;
-    }
     if (Between(id, 40604, 40627) || id == 40634 || Between(id, 40640, 40643))
         return 9;  // result row name field of 10
     if (Between(id, 50001, 50099) && id != 50044 && id != 50045)

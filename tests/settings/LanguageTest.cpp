@@ -48,6 +48,13 @@ protected:
     }
 };
 
+// Each id's text as the table gives it.
+void ExpectTexts(CLanguage& language, std::initializer_list<std::pair<int, std::u16string>> texts)
+{
+    for (const auto& [id, text] : texts)
+        EXPECT_EQ(text, Text(language.GetText(id))) << id;
+}
+
 // The file names of the language list.
 std::vector<std::u16string> Listed(const CLanguage& language)
 {
@@ -90,14 +97,10 @@ TEST_F(LanguageTest, LookupFindsTheTextOrYieldsTheDigits)
     Write(u"Language.ini", "File_Language=ENG.LNG");
     auto language = Loaded();
 
-    EXPECT_EQ(u"Date", Text(language->GetText(40501)));
-    EXPECT_EQ(u"Car", Text(language->GetText(40505)));
-    EXPECT_EQ(u"40599", Text(language->GetText(40599)));
-    // A line with only the id and the equals sign, or only the id: no text.
-    EXPECT_EQ(u"", Text(language->GetText(40503)));
-    EXPECT_EQ(u"", Text(language->GetText(40504)));
-    EXPECT_EQ(u"English", Text(language->GetText(LANGUAGE_NAME_ID)));
-    EXPECT_EQ(u"-7", Text(language->GetText(-7)));
+    // A line with only the id and the equals sign (40503), or only the id
+    // (40504): no text. An id without a line: its digits.
+    ExpectTexts(*language, {{40501, u"Date"}, {40505, u"Car"}, {40599, u"40599"}, {40503, u""}, {40504, u""},
+                            {LANGUAGE_NAME_ID, u"English"}, {-7, u"-7"}});
     // The result is the calling thread's shared buffer.
     EXPECT_EQ(g_textBuffer, language->GetText(40502));
 }
@@ -183,11 +186,8 @@ TEST_F(LanguageTest, SwitchingToAShorterFileKeepsTheFormerLinesBeyondIt)
     language.WriteIniFile(u"SHORT.LNG");
     language.Load();
     EXPECT_EQ(u"SHORT.LNG", Text(language.GetCurrentFileName()));
-    EXPECT_EQ(u"short 197", Text(language.GetText(42197)));
     // Lines 0..199 were overwritten, lines 200..299 keep the former file's.
-    EXPECT_EQ(u"41197", Text(language.GetText(41197)));
-    EXPECT_EQ(u"long 198", Text(language.GetText(41198)));
-    EXPECT_EQ(u"long 297", Text(language.GetText(41297)));
+    ExpectTexts(language, {{42197, u"short 197"}, {41197, u"41197"}, {41198, u"long 198"}, {41297, u"long 297"}});
 }
 
 TEST_F(LanguageTest, LinesAreSplitAsTheFileFormatSays)
@@ -199,15 +199,9 @@ TEST_F(LanguageTest, LinesAreSplitAsTheFileFormatSays)
           "[Main]\r\n10000=Mixed\r\n\r\n\r\n[40501=Bracketed\r\n  40502=Blanked\n40503=LF only\n"
           "40504=First\r\n40504=Second\r\n40505=Ends with a CR\r\r\n40506=No line end");
     Write(u"Language.ini", "File_Language=MIX.LNG\r\n");
-    auto language = Loaded();
-    EXPECT_EQ(u"Bracketed", Text(language->GetText(40501)));
-    EXPECT_EQ(u"Blanked", Text(language->GetText(40502)));
-    EXPECT_EQ(u"LF only", Text(language->GetText(40503)));
-    EXPECT_EQ(u"First", Text(language->GetText(40504)));
-    EXPECT_EQ(u"Ends with a CR\r", Text(language->GetText(40505)));
-    EXPECT_EQ(u"No line end", Text(language->GetText(40506)));
     // "[Main]" took a line of its own as "Main]" and matches nothing.
-    EXPECT_EQ(u"Mixed", Text(language->GetText(10000)));
+    ExpectTexts(*Loaded(), {{40501, u"Bracketed"}, {40502, u"Blanked"}, {40503, u"LF only"}, {40504, u"First"},
+                            {40505, u"Ends with a CR\r"}, {40506, u"No line end"}, {10000, u"Mixed"}});
 }
 
 TEST_F(LanguageTest, ByteOrderMarkSpoilsOnlyTheFirstLine)

@@ -53,33 +53,28 @@ std::string DefaultBytes()
                             127000, 105000, 15000, 90000, 50000, 105000, 110000, 130000, 70000, 107500};
     for (int k = 0; k < 21; ++k)
         put32(4 + 4 * k, dims[k]);
-    putText(588, "000000000000");
-    putText(628, "LX412 00000");
-    putText(652, "7351");
-    putText(662, "000000000000");
-    putText(702, "QUN 00000");
-    putText(726, "7351");
-    putText(736, "000000000000");
-    putText(776, "QEM 00000");
-    putText(800, "7351");
-    for (size_t at = 810; at <= 819; ++at)
-        put8(at, 1);
-    for (size_t at = 820; at <= 841; ++at)
-        put8(at, at <= 822 ? 2 : 1);
-    put8(842, 1);
-    put8(843, 1);
-    put8(844, 1);
-    putText(1286, "QOD 00000");
-    putText(1310, "7351");
+    // The sensors' addresses, names and PINs.
+    const std::pair<size_t, const char*> texts[] = {
+        {588, "000000000000"}, {628, "LX412 00000"}, {652, "7351"}, {662, "000000000000"}, {702, "QUN 00000"},
+        {726, "7351"},         {736, "000000000000"}, {776, "QEM 00000"}, {800, "7351"}, {1286, "QOD 00000"},
+        {1310, "7351"}};
+    for (const auto& [at, text] : texts)
+        putText(at, text);
+    for (size_t at = 810; at <= 844; ++at)
+        put8(at, at >= 820 && at <= 822 ? 2 : 1);
     put32(1320, 100000);
     put32(1324, 7000);
-    put8(1328, 2);
-    put8(1329, 2);
-    put8(1330, 2);
-    put8(1331, 1);
-    put8(1332, 2);
-    put8(1333, 2);
+    for (size_t at = 1328; at <= 1333; ++at)
+        put8(at, at == 1331 ? 1 : 2);
     return b;
+}
+
+// A block with every byte `byte`.
+ParamBlock Filled(int byte)
+{
+    ParamBlock block;
+    std::memset(&block, byte, sizeof(block));
+    return block;
 }
 
 std::string BlockBytes(const ParamBlock& block)
@@ -97,8 +92,7 @@ std::string Pattern(size_t size, int seed)
 
 TEST_F(ParamFileTest, FreshFolderGetsTheFactoryFile)
 {
-    ParamBlock block;
-    std::memset(&block, 0, sizeof(block));
+    ParamBlock block = Filled(0);
     CParamFile file;
     EXPECT_EQ(0, file.Load(&block));
     EXPECT_FALSE(root.Exists(kParamFile));
@@ -120,16 +114,14 @@ TEST_F(ParamFileTest, FreshFolderGetsTheFactoryFile)
     EXPECT_EQ(nullptr, SensorRecordOf(&block, 0));
     EXPECT_EQ(nullptr, SensorRecordOf(&block, 5));
 
-    ParamBlock again;
-    std::memset(&again, 0, sizeof(again));
+    ParamBlock again = Filled(0);
     EXPECT_EQ(1, file.Load(&again));
     EXPECT_EQ(DefaultBytes(), BlockBytes(again));
 }
 
 TEST_F(ParamFileTest, DefaultsKeepFieldsWithoutADefault)
 {
-    ParamBlock block;
-    std::memset(&block, 0xA5, sizeof(block));
+    ParamBlock block = Filled(0xA5);
     qplat::CopyField(block.qavReferName, PARAM_NAME_CHARS, u"S1002");
     qplat::CopyField(block.qodSensor.address, 20, u"00a0c6ff0011");
     CParamFile file;
@@ -148,8 +140,7 @@ TEST_F(ParamFileTest, ShortFileReplacesOnlyTheStartOfTheBlock)
 {
     const std::string head = Pattern(100, 3);
     root.WriteFile(kParamFile, head);
-    ParamBlock block;
-    std::memset(&block, 0x5A, sizeof(block));
+    ParamBlock block = Filled(0x5A);
     CParamFile file;
     EXPECT_EQ(1, file.Load(&block));
     const std::string bytes = BlockBytes(block);
@@ -160,8 +151,7 @@ TEST_F(ParamFileTest, ShortFileReplacesOnlyTheStartOfTheBlock)
 TEST_F(ParamFileTest, EmptyFileCountsAsMissingAndNullBlocksAreRefused)
 {
     root.WriteFile(kParamFile, "");
-    ParamBlock block;
-    std::memset(&block, 0x11, sizeof(block));
+    ParamBlock block = Filled(0x11);
     CParamFile file;
     EXPECT_EQ(0, file.Load(&block));
     EXPECT_EQ(std::string(PARAM_BLOCK_SIZE, '\x11'), BlockBytes(block));
@@ -178,8 +168,7 @@ TEST_F(ParamFileTest, LongFileKeepsItsTailAcrossASave)
     root.WriteFile(kParamFile, original);
     CParamFile file;
 
-    ParamBlock block;
-    std::memset(&block, 0, sizeof(block));
+    ParamBlock block = Filled(0);
     EXPECT_EQ(1, file.Load(&block));
     EXPECT_EQ(original.substr(0, PARAM_BLOCK_SIZE), BlockBytes(block));
 
@@ -196,8 +185,7 @@ TEST_F(ParamFileTest, FailedSaveReportsZeroAndLeavesTheOldFile)
 {
     const std::string original = DefaultBytes();
     root.WriteFile(kParamFile, original);
-    ParamBlock block;
-    std::memset(&block, 0x77, sizeof(block));
+    ParamBlock block = Filled(0x77);
     CParamFile file;
 
     qplat::FailFileWritesAfter(100);
@@ -218,8 +206,7 @@ TEST_F(ParamFileTest, UnreadableFileIsNeverReplaced)
     HANDLE held = CreateFileW(kParamFile, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    ParamBlock block;
-    std::memset(&block, 0, sizeof(block));
+    ParamBlock block = Filled(0);
     CParamFile file;
     EXPECT_EQ(0, file.Load(&block));
     file.WriteDefaults(&block);
@@ -232,8 +219,7 @@ TEST_F(ParamFileTest, UnreadableFileIsNeverReplaced)
 TEST_F(ParamFileTest, MissingCardMakesEveryOperationFail)
 {
     SetCardFolder(u"\\NoCard");
-    ParamBlock block;
-    std::memset(&block, 0, sizeof(block));
+    ParamBlock block = Filled(0);
     CParamFile file;
     EXPECT_EQ(0, file.Load(&block));
     EXPECT_EQ(0, file.Save(&block));
@@ -248,8 +234,7 @@ TEST_F(ParamFileTest, JournalNamesComeFromTheFile)
     EXPECT_EQ(u"", Text(file.GetQavJournalName()));
     EXPECT_EQ(u"", Text(file.GetQodJournalName()));
 
-    ParamBlock block;
-    std::memset(&block, 0, sizeof(block));
+    ParamBlock block = Filled(0);
     qplat::CopyField(block.qavJournalName, PARAM_NAME_CHARS, u"Depot 7");
     qplat::CopyField(block.qodJournalName, PARAM_NAME_CHARS, u"Discs");
     ASSERT_EQ(1, file.Save(&block));
@@ -268,8 +253,7 @@ TEST_F(ParamFileTest, JournalNamesComeFromTheFile)
 
 TEST_F(ParamFileTest, CalculationSettingsCopyTheirFieldsOnly)
 {
-    ParamBlock block;
-    std::memset(&block, 0, sizeof(block));
+    ParamBlock block = Filled(0);
     for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
         block.dimensions[k] = 1000 * (k + 1) - 7;
     block.option1 = 2;
@@ -291,11 +275,11 @@ TEST_F(ParamFileTest, CalculationSettingsCopyTheirFieldsOnly)
     HeadSettings head;
     std::memset(&head, 0xEE, sizeof(head));
     file.WheelCalcSettingsFromBlock(&head, block);
-    for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
-        EXPECT_EQ(block.dimensions[k], head.dimensions[k]);
+    EXPECT_EQ(std::vector<LONG>(block.dimensions, block.dimensions + PARAM_DIMENSION_COUNT),
+              std::vector<LONG>(head.dimensions, head.dimensions + PARAM_DIMENSION_COUNT));
     EXPECT_EQ(std::vector<BYTE>({2, 3, 2, 3, 5}), std::vector<BYTE>(head.options, head.options + 5));
-    for (int k = 0; k < PARAM_SWITCH_COUNT; ++k)
-        EXPECT_EQ(block.switches[k], head.switches[k]);
+    EXPECT_EQ(std::vector<BYTE>(block.switches, block.switches + PARAM_SWITCH_COUNT),
+              std::vector<BYTE>(head.switches, head.switches + PARAM_SWITCH_COUNT));
     EXPECT_EQ(static_cast<LONG>(0xEEEEEEEE), head.spare);
     EXPECT_EQ(0xEE, head.spare2);
 

@@ -6,18 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/JournalRecords.h"
+#include "FixedRecordTestRoot.h"
 #include "settings/ParamFile.h"
 
 namespace {
 
-template <class Record>
-std::unique_ptr<Record> Zeroed()
-{
-    auto rec = std::make_unique<Record>();
-    std::memset(rec.get(), 0, sizeof(Record));
-    return rec;
-}
+using recordtest::Zeroed;
 
 template <class Record>
 LONG WordAt(const Record& rec, size_t offset)
@@ -121,11 +115,8 @@ TEST(RecordLayout, SettingsKeptInRecordsComeBack)
     CParamFile file;
     file.QavRecordSettings(&settings, *rec);
     for (int i = 0; i < QAV_RECORD_DIMENSIONS; ++i) EXPECT_EQ(1000 * (i + 1), settings.dimensions[i]);
-    EXPECT_EQ(1, settings.options[0]);
-    EXPECT_EQ(3, settings.options[1]);
-    EXPECT_EQ(2, settings.options[2]);
-    EXPECT_EQ(0x33, settings.options[3]);  // block byte 813 is not taken back
-    EXPECT_EQ(7, settings.options[4]);
+    // Block byte 813 (option 4) is not taken back.
+    EXPECT_EQ(std::vector<BYTE>({1, 3, 2, 0x33, 7}), std::vector<BYTE>(settings.options, settings.options + 5));
     EXPECT_EQ(0x33, settings.switches[0]);
 
     auto disc = Zeroed<QodJournalRecord>();
