@@ -65,19 +65,6 @@ inline std::u16string Name(const WCHAR* field)
     return qplat::FieldText(field, NAME_FIELD_CHARS);
 }
 
-// Runs the steps one after another, each inside the modal loop in front when
-// it runs. A step's input must be posted (taps, PostMessageW): the next step
-// is queued after it, so a box that input opens runs the next step.
-using Step = std::function<void(HWND)>;
-inline void Steps(std::vector<Step> steps, size_t i = 0)
-{
-    if (i >= steps.size()) return;
-    Then([steps, i] {
-        steps[i](FrontDialog());
-        Steps(steps, i + 1);
-    });
-}
-
 inline void PostCommand(HWND dialog, int id, int code = BN_CLICKED)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Presenter.h"
 #include "platform/WinCtrl.h"
@@ -71,6 +72,19 @@ inline void TapWindow(HWND hwnd)
 inline HWND FrontDialog()
 {
     return GetActiveWindow();
+}
+
+// Runs the steps one after another, each inside the modal loop in front when
+// it runs. A step's input must be posted (taps, PostMessageW): the next step
+// is queued after it, so a box that input opens runs the next step.
+using Step = std::function<void(HWND)>;
+inline void Steps(std::vector<Step> steps, size_t i = 0)
+{
+    if (i >= steps.size()) return;
+    Then([steps, i] {
+        steps[i](FrontDialog());
+        Steps(steps, i + 1);
+    });
 }
 
 // Whether any pixel of the rectangle of a picture of the screen passes.
