@@ -151,7 +151,8 @@ protected:
     {
         std::string text = qplat::ToUtf8(name) + "\r\n";
         for (const auto& p : profilegen::S1002Profile(50.0))
-            text += std::to_string(static_cast<long>(p.x)) + ";" + std::to_string(static_cast<long>(p.z) + zShiftUm) + "\r\n";
+            text += std::to_string(static_cast<long>(p.x)) + ";" + std::to_string(static_cast<long>(p.z) + zShiftUm) +
+                    "\r\n";
         root.WriteFile(u"\\SDMMC\\Autorun\\Refer\\" + name + u".ref", text);
     }
 

@@ -98,15 +98,7 @@ TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
 TEST_F(ChoiceScreens, AFailedSaveIsShownAndTheScreenStays)
 {
     WriteParams(Params(1, 1));
-    std::u16string notice;
-    bool stayed = false;
-    RunWith<CUnitsDlg>(Join(Join({Tap(CUnitsDlg::kRadio2Id)}, OkOnARefusingCard(CUnitsDlg::kOkId, &notice)),
-                        {[&](HWND dlg) {
-                            stayed = CUnitsDlg::Current() && dlg == CUnitsDlg::Current()->m_hWnd;
-                            PostMessageW(dlg, WM_CLOSE, 0, 0);
-                        }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id)}, CUnitsDlg::kOkId, Close());
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 1)));
 }
 
@@ -239,14 +231,11 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
     // The registry takes the value but cannot be written to the card: the
     // driver goes back to the mode the settings hold, nothing is offered.
     MakeUsbKey(u"Serial_Class");
-    notice.clear();
     std::u16string driverAfterFailure;
-    RunWith<CUsbModeDlg>(Join(Join({Tap(CUsbModeDlg::kRadio2Id)}, OkOnARefusingCard(CUsbModeDlg::kOkId, &notice)),
-                          {[&](HWND dlg) {
-                              driverAfterFailure = UsbDriver();
-                              PostMessageW(dlg, WM_CLOSE, 0, 0);
-                          }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
+    ExpectRefusedOkStays<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id)}, CUsbModeDlg::kOkId, [&](HWND dlg) {
+        driverAfterFailure = UsbDriver();
+        PostMessageW(dlg, WM_CLOSE, 0, 0);
+    });
     EXPECT_EQ(driverAfterFailure, u"Serial_Class");
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
     EXPECT_FALSE(Restarted());
@@ -277,7 +266,6 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
 
 TEST_F(ChoiceScreens, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
         UseLanguage(language);
         ParamBlock p = Params(1, 2);
@@ -288,8 +276,7 @@ TEST_F(ChoiceScreens, Snapshots)
         bool frame = false;
         auto shoot = [&](const std::string& name) {
             return [&, name](HWND) {
-                qplat::ProcessPendingMessages();
-                ASSERT_TRUE(qplat::SaveScreenPng(dir + name + suffix));
+                ASSERT_TRUE(SaveShot(name + suffix));
                 frame = AnyPixel({48, 120, 54, 140}, Dark);
                 PostMessageW(FrontDialog(), WM_CLOSE, 0, 0);
             };

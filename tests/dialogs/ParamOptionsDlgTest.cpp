@@ -275,20 +275,12 @@ TEST_F(ParamOptions, CloseAndBackWriteNothingAndAFailedSaveIsShown)
     EXPECT_TRUE(Run({Tap(459), Tap(Dlg::kBackId)}));
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
 
-    std::u16string notice;
-    bool stayed = false;
-    Run(Join(Join({Tap(459)}, OkOnARefusingCard(Dlg::kOkId, &notice)), {[&](HWND dlg) {
-                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-                 PostMessageW(dlg, WM_CLOSE, 0, 0);
-             }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<Dlg>({Tap(459)}, Dlg::kOkId, Close());
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
 }
 
 TEST_F(ParamOptions, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     const struct {
         BYTE device;
         const char* language;
@@ -302,8 +294,7 @@ TEST_F(ParamOptions, Snapshots)
         WriteParams(Device(shot.device, 1));
         bool frameCaption = false;
         Run({[&](HWND) {
-                 qplat::ProcessPendingMessages();
-                 ASSERT_TRUE(qplat::SaveScreenPng(dir + shot.file));
+                 ASSERT_TRUE(SaveShot(shot.file));
                  // The first group's caption on its frame's top edge.
                  frameCaption = AnyPixel({24, 52, 120, 66}, Blue);
              },

@@ -180,31 +180,21 @@ TEST_F(ParamSwitches, CloseAfterTogglingLeavesTheFileAndAFailedSaveIsShown)
     const ParamBlock p = Wheel(1, 1);
     WriteParams(p);
     EXPECT_TRUE(Run({Toggle(0), Close()}));
-    EXPECT_TRUE(Run({Toggle(0), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kBackId)); }}));
+    EXPECT_TRUE(Run({Toggle(0), Tap(Dlg::kBackId)}));
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
 
-    std::u16string notice;
-    bool stayed = false;
-    Run(Join(Join({Toggle(0)}, OkOnARefusingCard(Dlg::kOkId, &notice)), {[&](HWND dlg) {
-                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-                 PostCommand(dlg, Dlg::kOkId);
-             }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<Dlg>({Toggle(0)}, Dlg::kOkId, Command(Dlg::kOkId));
     ExpectStored(p, [](ParamBlock& e) { e.switches[0] = 2; }, "the second try saved");
 }
 
 TEST_F(ParamSwitches, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
         UseLanguage(language);
         WriteParams(Wheel(1, 3));
         bool mark = false;
         Run({[&](HWND dlg) {
-                 qplat::ProcessPendingMessages();
-                 ASSERT_TRUE(qplat::SaveScreenPng(dir + (language[0] == 'E' ? "param_switches.png"
-                                                                           : "param_switches_ru.png")));
+                 ASSERT_TRUE(SaveShot(language[0] == 'E' ? "param_switches.png" : "param_switches_ru.png"));
                  const POINT on = CellCentre(List(dlg), 1, 1);  // 821 is on
                  mark = AnyPixel({on.x - 69, on.y - 8, on.x, on.y + 8}, Dark);
              },

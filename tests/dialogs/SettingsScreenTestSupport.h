@@ -135,6 +135,13 @@ inline Step Command(int id, int code = BN_CLICKED)
     return [id, code](HWND dialog) { PostCommand(dialog, id, code); };
 }
 
+// Paints what is pending and writes the composed screen beside the build.
+inline bool SaveShot(const std::string& file)
+{
+    qplat::ProcessPendingMessages();
+    return qplat::SaveScreenPng(std::string(QAV5_BINARY_DIR) + "/" + file);
+}
+
 // A list view's cell in screen coordinates.
 inline POINT CellCentre(HWND list, int row, int column)
 {
@@ -236,6 +243,21 @@ protected:
     {
         Steps(std::move(steps));
         return RunScreen<Screen>(nullptr, owner);
+    }
+    // The steps `before`, then OK (command `okId`) of the screen on a card
+    // that refuses every write: the failure is said and the screen stays in
+    // front, where `after` runs.
+    template <class Screen>
+    void ExpectRefusedOkStays(const std::vector<Step>& before, int okId, const Step& after)
+    {
+        std::u16string notice;
+        bool stayed = false;
+        RunWith<Screen>(Join(Join(before, OkOnARefusingCard(okId, &notice)), {[&stayed, after](HWND dlg) {
+                                 stayed = Screen::Current() && dlg == Screen::Current()->m_hWnd;
+                                 after(dlg);
+                             }}));
+        EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
+        EXPECT_TRUE(stayed);
     }
 
     CLanguage language;
