@@ -76,12 +76,7 @@ TEST_F(ChoiceScreens, UnitsOpenOnInchesOnlyForTwo)
 TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
 {
     // Millimetres and inches as the screen writes them: OK changes no byte.
-    for (BYTE unit : {1, 2}) {
-        const ParamBlock p = Params(1, unit);
-        WriteParams(p);
-        EXPECT_TRUE(RunWith<CUnitsDlg>({Command(CUnitsDlg::kOkId)}));
-        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << int(unit);
-    }
+    for (BYTE unit : {1, 2}) ExpectOkKeeps<CUnitsDlg>(Params(1, unit), std::to_string(unit));
     // Any other value is millimetres and is stored as 1.
     WriteParams(Params(1, 0));
     RunWith<CUnitsDlg>({Command(CUnitsDlg::kOkId)});
@@ -89,10 +84,7 @@ TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
     // A tap is read only on OK.
     RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id), Command(CUnitsDlg::kOkId)});
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
-    RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Close()});
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
-    EXPECT_TRUE(RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Tap(CUnitsDlg::kBackId)}));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
+    ExpectLeavingKeeps<CUnitsDlg>(Params(1, 2), {Tap(CUnitsDlg::kRadio1Id)});
 }
 
 TEST_F(ChoiceScreens, AFailedSaveIsShownAndTheScreenStays)

@@ -108,16 +108,10 @@ TEST_F(ParamSwitches, RowTextsAndMarks)
 TEST_F(ParamSwitches, OkWithoutAChangeKeepsEveryByteAndTheTypes)
 {
     for (BYTE unit : {1, 2}) {
-        for (BYTE variant : {1, 3, 4}) {
-            const ParamBlock p = Wheel(unit, variant);
-            WriteParams(p);
-            EXPECT_TRUE(Run({Command(Dlg::kOkId)}));
-            EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << "unit " << int(unit) << " variant " << int(variant);
-        }
-        const ParamBlock d = Disc(unit);
-        WriteParams(d);
-        Run({Command(Dlg::kOkId)});
-        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(d));
+        for (BYTE variant : {1, 3, 4})
+            ExpectOkKeeps<Dlg>(Wheel(unit, variant),
+                               "unit " + std::to_string(unit) + " variant " + std::to_string(variant));
+        ExpectOkKeeps<Dlg>(Disc(unit), "disc, unit " + std::to_string(unit));
     }
 }
 
@@ -178,10 +172,7 @@ TEST_F(ParamSwitches, DiscSwitchesKeepBothTypeNames)
 TEST_F(ParamSwitches, CloseAfterTogglingLeavesTheFileAndAFailedSaveIsShown)
 {
     const ParamBlock p = Wheel(1, 1);
-    WriteParams(p);
-    EXPECT_TRUE(Run({Toggle(0), Close()}));
-    EXPECT_TRUE(Run({Toggle(0), Tap(Dlg::kBackId)}));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
+    ExpectLeavingKeeps<Dlg>(p, {Toggle(0)});
 
     ExpectRefusedOkStays<Dlg>({Toggle(0)}, Dlg::kOkId, Command(Dlg::kOkId));
     ExpectStored(p, [](ParamBlock& e) { e.switches[0] = 2; }, "the second try saved");

@@ -155,9 +155,7 @@ TEST_F(ParamTable, OkWithoutAnEditKeepsEveryByteAndTheWheelType)
             p.discL1 = -1;
             p.discL2 = 12345;
             CopyName(p.discTypeName, u"Disc 1");
-            WriteParams(p);
-            EXPECT_TRUE(Run({Command(Dlg::kOkId)}));
-            EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << "unit " << int(unit) << " device " << int(device);
+            ExpectOkKeeps<Dlg>(p, "unit " + std::to_string(unit) + " device " + std::to_string(device));
         }
     }
 }
@@ -262,11 +260,7 @@ TEST_F(ParamTable, TheDiscDimensionsKeepTheDiscAndWheelTypes)
 
 TEST_F(ParamTable, CloseAndTheBackButtonWriteNothingAndReturnTrue)
 {
-    const ParamBlock before = Wheel(1);
-    WriteParams(before);
-    EXPECT_TRUE(Run(Join(Edit(u"L2", u"5"), {Close()})));
-    EXPECT_TRUE(Run(Join(Edit(u"L2", u"5"), {Tap(Dlg::kBackId)})));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
+    ExpectLeavingKeeps<Dlg>(Wheel(1), Edit(u"L2", u"5"));
 }
 
 TEST_F(ParamTable, AFailedSaveIsShownAndTheScreenStaysForAnotherTry)

@@ -244,6 +244,25 @@ protected:
         Steps(std::move(steps));
         return RunScreen<Screen>(nullptr, owner);
     }
+    // OK on the screen over the settings `p` ends it with true and keeps
+    // every byte of them.
+    template <class Screen>
+    void ExpectOkKeeps(const ParamBlock& p, const std::string& what = "")
+    {
+        WriteParams(p);
+        EXPECT_TRUE(RunWith<Screen>({Command(Screen::kOkId)})) << what;
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << what;
+    }
+    // The steps `change`, then close or the back button: either ends the
+    // screen with true and keeps every byte of the settings `p`.
+    template <class Screen>
+    void ExpectLeavingKeeps(const ParamBlock& p, const std::vector<Step>& change)
+    {
+        WriteParams(p);
+        EXPECT_TRUE(RunWith<Screen>(Join(change, {Close()}))) << "close";
+        EXPECT_TRUE(RunWith<Screen>(Join(change, {Tap(Screen::kBackId)}))) << "back";
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
+    }
     // The steps `before`, then OK (command `okId`) of the screen on a card
     // that refuses every write: the failure is said and the screen stays in
     // front, where `after` runs.

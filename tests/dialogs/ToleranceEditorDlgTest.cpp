@@ -717,9 +717,7 @@ TEST_F(ToleranceEditor, AFailedWriteIsShownAndLeavesTheFileAsItWas)
 TEST_F(ToleranceEditor, BackButtonAndCloseBothReturnTrue)
 {
     WriteQav({QavSet(u"A", 1000)});
-    WriteParams(Wheel(1));
-    EXPECT_TRUE(Run({[](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kBackId)); }}));
-    EXPECT_TRUE(Run({Close()}));
+    ExpectLeavingKeeps<Dlg>(Wheel(1), {});
 }
 
 TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)

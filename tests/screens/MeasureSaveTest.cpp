@@ -21,9 +21,7 @@
 
 namespace {
 
-using qtest::Field;
-using qtest::Put;
-using qtest::Then;
+using namespace qtest;
 
 class MeasureSave : public qtest::MeasureScreens {
 protected:
@@ -421,7 +419,7 @@ TEST_F(WheelSetGaugeFullCard, ReplacedAxleKeepsTheStoredRecord)
     auto stored = Position(u"W1", u"1");
     Put(stored->trainName, u"Stored");
     AppendQav(*stored);
-    ExpectTheJournalKeptWithRoomFor(sizeof(QavJournalRecord) / 2, "no other wheel left behind, the stored one as it was");
+    ExpectTheJournalKeptWithRoomFor(sizeof(QavJournalRecord) / 2, "no other wheel left behind, the stored one kept");
 }
 
 // The journal changes while the replace question is up: neither wheel of

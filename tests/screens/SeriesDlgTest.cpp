@@ -11,11 +11,7 @@
 
 namespace {
 
-using qtest::Field;
-using qtest::FrontDialog;
-using qtest::Press;
-using qtest::Put;
-using qtest::Then;
+using namespace qtest;
 
 class Series : public qtest::MeasureScreens {
 protected:
@@ -61,7 +57,6 @@ protected:
         return screen->DoModal(nullptr, owner, controller.get(), disc ? nullptr : record.get(), disc, scheme.get(),
                                link.get());
     }
-    static bool Enabled(COwnerButton& b) { return b.m_hWnd && IsWindowEnabled(b.m_hWnd); }
     // Inside the measuring screen the series opened: measures again and
     // saves, answering the replacement question with yes.
     void SaveRemeasured(LONG height)

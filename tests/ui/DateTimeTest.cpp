@@ -5,9 +5,7 @@
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/DateTimeUtil.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 

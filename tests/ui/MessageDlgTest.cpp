@@ -5,10 +5,7 @@
 #include "tests/ui/ScreenTestSupport.h"
 #include "ui/MessageDlg.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 
 namespace {
 
