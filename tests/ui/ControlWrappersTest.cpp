@@ -245,12 +245,9 @@ TEST_F(Wrappers, EditStaticDateAndTooltipWrappers)
 {
     CEditCtl e;
     ASSERT_EQ(e.Create(owner, nullptr, u"start", 290, 10, 10, 100, 24, 0x50010080, 0x210), 1);
-    WCHAR buf[32];
-    GetWindowTextW(e.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"start");
+    EXPECT_EQ(qtest::WindowText(e.m_hWnd), u"start");
     e.SetText(u"next");
-    GetWindowTextW(e.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"next");
+    EXPECT_EQ(qtest::WindowText(e.m_hWnd), u"next");
     CEditCtl attached;
     attached.Attach(e.m_hWnd);
     EXPECT_EQ(attached.m_hParent, owner);
@@ -259,13 +256,11 @@ TEST_F(Wrappers, EditStaticDateAndTooltipWrappers)
     ASSERT_EQ(t.Create(owner, nullptr, u"Caption", 281, 10, 40, 100, 20, 0x10000000, 0), 1);
     EXPECT_EQ(GetParent(t.m_hWnd), owner) << "made without WS_CHILD, it sits in its parent";
     t.SetText(u"Other");
-    GetWindowTextW(t.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"Other");
+    EXPECT_EQ(qtest::WindowText(t.m_hWnd), u"Other");
 
     CDateTimeCtl d;
     ASSERT_EQ(d.Create(owner, nullptr, 289, 10, 70, 150, 24, 0x10010021), 1);
-    GetWindowTextW(d.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"DateTime");
+    EXPECT_EQ(qtest::WindowText(d.m_hWnd), u"DateTime");
     EXPECT_EQ(GetParent(d.m_hWnd), owner);
 
     CToolTipCtl tip;
