@@ -129,11 +129,10 @@ TEST_F(DiscRunTest, OneHeadMeasuresTheChosenSideAndTheSecondRunFindsTheFirst)
 TEST_F(DiscRunTest, FaultsFailTheRunAndTheNextRunSucceeds)
 {
     sensorsim::Device& disc = Launch(60);
-    std::vector<std::pair<const char*, sensorsim::Faults>> cases(2);
-    cases[0].first = "silence";
-    cases[0].second.silent = true;
-    cases[1].first = "stall in the middle of the dump";
-    cases[1].second.stallAfter = 700;
+    const std::pair<const char*, sensorsim::Faults> cases[] = {
+        {"silence", qtest::FaultOnly(&sensorsim::Faults::silent)},
+        {"stall in the middle of the dump", ctltest::StallAfter(700)},
+    };
     for (const auto& [name, faults] : cases) {
         ctl->ResetResults(0);
         disc.SetFaults(faults);

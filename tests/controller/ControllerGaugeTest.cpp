@@ -145,10 +145,8 @@ TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone
     EXPECT_EQ(3, ctl->m_steps[0].state) << "still current and measured";
 
     // The zeroing answers; the reading after it is lost.
-    sensorsim::Faults lostReading;
     const long sent = static_cast<long>(gauge.Requests().size());
-    lostReading.dropReplies = {sent + 3};  // zero, trigger, read
-    gauge.SetFaults(lostReading);
+    gauge.SetFaults({.dropReplies = {sent + 3}});  // zero, trigger, read
     EXPECT_EQ(0, ctl->ZeroAndMeasureQem(0));
     EXPECT_EQ(1, CountRequests(gauge, 0x98, true)) << "the gauge was zeroed";
     EXPECT_EQ(1000, ctl->m_steps[0].value) << "the zeroing is undone with the failed reading";

@@ -141,12 +141,10 @@ TEST_F(ControllerTest, FailedSetUpOrRunForgetsBothHeadsOfATwoHeadDisc)
     };
     ASSERT_EQ(1, ctl->AttachPort(port));
     // Head 2 stops answering half-way through its settings, after head 1's.
-    sensorsim::Faults drop;
     long headRequests = 0;  // one request for each register of the head's settings
     for (const HeadRegister& r : g_qodRegisterTable)
         headRequests += r.width;
-    drop.dropReplies = {disc.RequestCount() + headRequests + 4};
-    disc.SetFaults(drop);
+    disc.SetFaults({.dropReplies = {disc.RequestCount() + headRequests + 4}});
     EXPECT_EQ(0, ctl->ReadQodHeadSettings(parent, nullptr));
     EXPECT_TRUE(forgotten());
 

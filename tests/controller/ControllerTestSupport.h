@@ -68,6 +68,14 @@ inline sensorsim::DeviceConfig TwoHeadDisc(uint8_t firmware = 60, const profileg
                       profilegen::DiscSideProfile(shape, 1), profilegen::DiscSideProfile(shape, 2));
 }
 
+// A head whose dump transfer stops after `bytes` bytes of the dump.
+inline sensorsim::Faults StallAfter(long bytes)
+{
+    sensorsim::Faults faults;
+    faults.stallAfter = bytes;
+    return faults;
+}
+
 inline sensorsim::DeviceConfig Gauge(sensorsim::Kind kind, uint32_t raw)
 {
     sensorsim::DeviceConfig c;

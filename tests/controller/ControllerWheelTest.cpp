@@ -143,16 +143,12 @@ TEST_F(WheelRunTest, FaultsFailTheRunLeavingThePreviousMeasurementAndTheNextRunS
         BYTE mode = 0;
         bool emptyDump = false;
     };
-    std::vector<Case> cases(4);
-    cases[0].name = "silence";
-    cases[0].faults.silent = true;
-    cases[1].name = "stall in the middle of the dump";
-    cases[1].faults.stallAfter = 500;
-    cases[2].name = "stall in a comparison run";
-    cases[2].faults.stallAfter = 500;
-    cases[2].mode = 3;
-    cases[3].name = "a dump of nothing";
-    cases[3].emptyDump = true;
+    const Case cases[] = {
+        {"silence", qtest::FaultOnly(&sensorsim::Faults::silent)},
+        {"stall in the middle of the dump", ctltest::StallAfter(500)},
+        {"stall in a comparison run", ctltest::StallAfter(500), 3},
+        {"a dump of nothing", {}, 0, true},
+    };
     for (const Case& c : cases) {
         ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
         ExpectS1002();
@@ -181,8 +177,7 @@ TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndLeavesThePreviousMeasuremen
     // through the calculation in the measurement tests.)
     constexpr int kRuns = 20;
     sensorsim::Device& head = Launch(60);
-    sensorsim::Faults garbage;
-    garbage.garbage = true;
+    const sensorsim::Faults garbage = qtest::FaultOnly(&sensorsim::Faults::garbage);
     int failed = 0;
     for (int run = 0; run < kRuns; ++run) {
         if (run % 5 == 0) {
@@ -210,9 +205,7 @@ TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndLeavesThePreviousMeasuremen
 TEST_F(WheelRunTest, OldFirmwareStallingMidDumpFails)
 {
     sensorsim::Device& head = Launch(53);
-    sensorsim::Faults stall;
-    stall.stallAfter = 6000;
-    head.SetFaults(stall);
+    head.SetFaults(ctltest::StallAfter(6000));
     EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, 0, 0));
     head.SetFaults({});
     EXPECT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
