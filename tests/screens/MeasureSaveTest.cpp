@@ -36,6 +36,17 @@ protected:
         for (int k = 0; k < 5; ++k) c.m_headSettings.options[k] = static_cast<BYTE>(k + 1);
         c.m_head1Settings.words[2] = 500;
     }
+    // A tap on save on the screen opened on the measured position `record`,
+    // the box that follows answered; whether the screen stored the record.
+    BOOL PressSave(QavJournalRecord* record, std::vector<std::u16string>* texts, bool* openAfterSave = nullptr)
+    {
+        return OpenMeasuring(record, nullptr, 1, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(texts);
+            s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+            qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
+            if (openAfterSave) *openAfterSave = IsWindow(s.m_hWnd) != FALSE;
+        });
+    }
     int SaveQav(QavJournalRecord* record, BYTE ask = 0)
     {
         int result = -1;
@@ -790,13 +801,7 @@ TEST_F(MeasureSave, JournalThatCannotBeWrittenIsShownAndNothingCountsAsStored)
     std::vector<std::u16string> texts;
     bool openAfterSave = false;
     // A measured position opens without measuring; its save fails.
-    const BOOL stored = OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
-        qtest::AnswerBox(&texts);
-        s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
-        qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
-        openAfterSave = IsWindow(s.m_hWnd) != FALSE;
-    });
-    EXPECT_FALSE(stored);
+    EXPECT_FALSE(PressSave(record.get(), &texts, &openAfterSave));
     EXPECT_TRUE(openAfterSave) << "the screen stays for another try";
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_SAVE_FAILED));
@@ -826,12 +831,7 @@ TEST_F(MeasureSave, AJournalHeldBackByACutOffSaveRefusesASingleSave)
                                          std::filesystem::perm_options::add);
         auto record = Position(u"W2", u"0");
         std::vector<std::u16string> texts;
-        const BOOL stored = OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
-            qtest::AnswerBox(&texts);
-            s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
-            qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
-        });
-        EXPECT_EQ(stored != FALSE, !heldBack);
+        EXPECT_EQ(PressSave(record.get(), &texts) != FALSE, !heldBack);
         if (heldBack) {
             ASSERT_EQ(texts.size(), 1u);
             EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_CUT_OFF_SAVE_STUCK));
