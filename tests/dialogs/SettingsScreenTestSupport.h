@@ -197,10 +197,7 @@ protected:
     void SetUp() override
     {
         DialogFixture::SetUp();
-        for (const char* file : {"ENG.LNG", "RUS.LNG"})
-            root.WriteFile(kProgramFolder + u"Language\\" + std::u16string(file, file + std::strlen(file)),
-                           ReadSourceFile(std::string("data/Language/") + file));
-        UseLanguage("ENG.LNG");
+        UseRealLanguage("ENG.LNG");
         language.Load();
         CParamFile file;
         file.WriteDefaults(&factory);

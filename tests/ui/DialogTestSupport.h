@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/Presenter.h"
+#include "platform/WinText.h"
 #include "platform/WinCtrl.h"
 #include "platform/WinGdi.h"
 #include "platform/WinKernel.h"
@@ -154,6 +156,14 @@ protected:
     void UseLanguage(const char* file)
     {
         root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", std::string("File_Language=") + file + "\r\n");
+    }
+    // The program's own language files in place of the test's, `file` current.
+    void UseRealLanguage(const char* file)
+    {
+        for (const char* name : {"ENG.LNG", "RUS.LNG"})
+            root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(name),
+                           ReadSourceFile(std::filesystem::path("data/Language") / name));
+        UseLanguage(file);
     }
 
     TempDeviceRoot root;
