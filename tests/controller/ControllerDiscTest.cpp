@@ -27,13 +27,6 @@ protected:
         EXPECT_EQ(1, ctl->ReadQodHeadSettings(parent, nullptr));
         return disc;
     }
-    int RequestsTo(const sensorsim::Device& d, uint8_t address, uint8_t code)
-    {
-        int n = 0;
-        for (const auto& r : d.Requests())
-            n += r.size() > 1 && r[0] == address && r[1] == code;
-        return n;
-    }
 };
 
 TEST_F(DiscRunTest, TwoHeadsMeasureBothSidesInOneRun)
@@ -49,8 +42,8 @@ TEST_F(DiscRunTest, TwoHeadsMeasureBothSidesInOneRun)
     EXPECT_GT(ctl->m_count2, 100u);
     EXPECT_EQ(3, ctl->m_side1State);
     EXPECT_EQ(3, ctl->m_side2State);
-    EXPECT_EQ(12, RequestsTo(disc, 1, 0x8E));
-    EXPECT_EQ(12, RequestsTo(disc, 2, 0x8E));
+    EXPECT_EQ(12, CountRequests(disc, 0x8E, false, 1));
+    EXPECT_EQ(12, CountRequests(disc, 0x8E, false, 2));
     // The generator's disc: a ring 108 mm thick between heads 114 mm apart
     // (disc "L1" 100 mm plus twice "L2" 7 mm), no grooves.
     const LONG* v = ctl->m_discResult.values;
@@ -93,8 +86,8 @@ TEST_F(DiscRunTest, DumpLengthWordSetsTheBlocksOfEachHead)
     ASSERT_EQ(1, ctl->ReadQodHeadSettings(parent, nullptr));
     disc.ClearRequests();
     ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
-    EXPECT_EQ(9, RequestsTo(disc, 1, 0x8E));
-    EXPECT_EQ(1, RequestsTo(disc, 2, 0x8E));
+    EXPECT_EQ(9, CountRequests(disc, 0x8E, false, 1));
+    EXPECT_EQ(1, CountRequests(disc, 0x8E, false, 2));
     EXPECT_EQ(9, SendMessageW(ctl->m_progress, PBM_GETRANGE, FALSE, 0)) << "the bar counts head 1's blocks";
     EXPECT_GT(ctl->m_count, 100u);
 }
@@ -106,8 +99,8 @@ TEST_F(DiscRunTest, OldFirmwareCreatesNoBarAndReadsEachDumpWhole)
     disc.ClearRequests();
     ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
     EXPECT_EQ(nullptr, ctl->m_progress);
-    EXPECT_EQ(1, RequestsTo(disc, 1, 0x8D));
-    EXPECT_EQ(1, RequestsTo(disc, 2, 0x8D));
+    EXPECT_EQ(1, CountRequests(disc, 0x8D, false, 1));
+    EXPECT_EQ(1, CountRequests(disc, 0x8D, false, 2));
 }
 
 TEST_F(DiscRunTest, OneHeadMeasuresTheChosenSideAndTheSecondRunFindsTheFirst)
@@ -136,11 +129,10 @@ TEST_F(DiscRunTest, OneHeadMeasuresTheChosenSideAndTheSecondRunFindsTheFirst)
 TEST_F(DiscRunTest, FaultsFailTheRunAndTheNextRunSucceeds)
 {
     sensorsim::Device& disc = Launch(60);
-    std::vector<std::pair<const char*, sensorsim::Faults>> cases(2);
-    cases[0].first = "silence";
-    cases[0].second.silent = true;
-    cases[1].first = "stall in the middle of the dump";
-    cases[1].second.stallAfter = 700;
+    const std::pair<const char*, sensorsim::Faults> cases[] = {
+        {"silence", qtest::FaultOnly(&sensorsim::Faults::silent)},
+        {"stall in the middle of the dump", ctltest::StallAfter(700)},
+    };
     for (const auto& [name, faults] : cases) {
         ctl->ResetResults(0);
         disc.SetFaults(faults);

@@ -16,11 +16,15 @@ class GaugeTest : public ControllerTest {
 protected:
     sensorsim::Device& Launch(sensorsim::Kind kind, BYTE deviceType, BYTE steps, uint32_t raw)
     {
+        return Launch(ctltest::Gauge(kind, raw), deviceType, steps);
+    }
+    sensorsim::Device& Launch(const sensorsim::DeviceConfig& config, BYTE deviceType, BYTE steps)
+    {
         WriteParams([&](ParamBlock& b) {
             b.deviceType = deviceType;
             b.gaugeSteps = steps;
         });
-        sensorsim::Device& gauge = Start(ctltest::Gauge(kind, raw));
+        sensorsim::Device& gauge = Start(config);
         EXPECT_EQ(1, ctl->SetPortOnly(port));
         ctl->LoadQavTolerances();
         ctl->ApplyParams();
@@ -65,13 +69,7 @@ TEST_F(GaugeTest, ZeroingThatFailsStillMeasures)
 {
     sensorsim::DeviceConfig config = ctltest::Gauge(sensorsim::Kind::Gauge3, 321);
     config.zeroEcho = 0x55;  // a gauge that does not echo the zero command
-    WriteParams([](ParamBlock& b) {
-        b.deviceType = 3;
-        b.gaugeSteps = 1;
-    });
-    Start(config);
-    ctl->SetPortOnly(port);
-    ctl->ApplyParams();
+    Launch(config, 3, 1);
     EXPECT_EQ(0, ctl->ZeroGauge());
     ASSERT_EQ(1, ctl->MeasureQem(1));
     EXPECT_EQ(3210, ctl->m_result.values[kQemValue]);
@@ -147,10 +145,8 @@ TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone
     EXPECT_EQ(3, ctl->m_steps[0].state) << "still current and measured";
 
     // The zeroing answers; the reading after it is lost.
-    sensorsim::Faults lostReading;
     const long sent = static_cast<long>(gauge.Requests().size());
-    lostReading.dropReplies = {sent + 3};  // zero, trigger, read
-    gauge.SetFaults(lostReading);
+    gauge.SetFaults({.dropReplies = {sent + 3}});  // zero, trigger, read
     EXPECT_EQ(0, ctl->ZeroAndMeasureQem(0));
     EXPECT_EQ(1, CountRequests(gauge, 0x98, true)) << "the gauge was zeroed";
     EXPECT_EQ(1000, ctl->m_steps[0].value) << "the zeroing is undone with the failed reading";

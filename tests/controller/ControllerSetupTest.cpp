@@ -141,12 +141,10 @@ TEST_F(ControllerTest, FailedSetUpOrRunForgetsBothHeadsOfATwoHeadDisc)
     };
     ASSERT_EQ(1, ctl->AttachPort(port));
     // Head 2 stops answering half-way through its settings, after head 1's.
-    sensorsim::Faults drop;
     long headRequests = 0;  // one request for each register of the head's settings
     for (const HeadRegister& r : g_qodRegisterTable)
         headRequests += r.width;
-    drop.dropReplies = {disc.RequestCount() + headRequests + 4};
-    disc.SetFaults(drop);
+    disc.SetFaults({.dropReplies = {disc.RequestCount() + headRequests + 4}});
     EXPECT_EQ(0, ctl->ReadQodHeadSettings(parent, nullptr));
     EXPECT_TRUE(forgotten());
 
@@ -266,10 +264,7 @@ TEST_F(ControllerTest, ToleranceNamesFillingTheirWholeFieldAreComparedWithinIt)
 TEST_F(ControllerTest, ReferenceIsDroppedWhenTheSettingsNameNoneOrAnotherFamily)
 {
     // A wheel reference: the S1002 profile every 50 um.
-    std::string text = "S1002\r\n";
-    for (const auto& p : profilegen::S1002Profile(50.0))
-        text += std::to_string(static_cast<long>(p.x)) + ";" + std::to_string(static_cast<long>(p.z)) + "\r\n";
-    root.WriteFile(u"\\SDMMC\\Autorun\\Refer\\S1002.ref", text);
+    WriteS1002Reference(u"S1002");
     WriteParams([](ParamBlock& b) { wcsncpy(b.qavReferName, u"S1002", PARAM_NAME_CHARS); });
     ctl->ApplyParams();
     ASSERT_GT(ctl->m_refCount, 2000u);

@@ -35,35 +35,45 @@ inline std::array<uint8_t, 256> RegistersFor(const profilegen::HeadEncoding& hea
                                                                                : kHeadRegisterCount);
 }
 
-// A wheel head that measures the S1002 profile.
-inline sensorsim::DeviceConfig S1002Head(uint8_t firmware = 60)
+// A device of `kind` whose heads have `head`'s register words, head 1
+// measuring `side1` and head 2 `side2`.
+inline sensorsim::DeviceConfig HeadDevice(sensorsim::Kind kind, uint8_t firmware, const profilegen::HeadEncoding& head,
+                                          const std::vector<profilegen::Point>& side1,
+                                          const std::vector<profilegen::Point>& side2 = {})
 {
-    const profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
     sensorsim::DeviceConfig c;
-    c.kind = sensorsim::Kind::Wheel;
+    c.kind = kind;
     c.head.firmware = firmware;
     c.head.rangeMm = head.rangeMm;
     c.head.busyPolls = 1;
     c.registers[0] = RegistersFor(head);
     c.registers[1] = c.registers[0];
-    c.dump[0] = profilegen::EncodeDump(profilegen::S1002Profile(), head);
+    c.dump[0] = profilegen::EncodeDump(side1, head);
+    if (!side2.empty()) c.dump[1] = profilegen::EncodeDump(side2, head);
     return c;
+}
+
+// A wheel head of `rangeMm` that measures the S1002 profile.
+inline sensorsim::DeviceConfig S1002Head(uint8_t firmware = 60, uint16_t rangeMm = 100)
+{
+    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
+    head.rangeMm = rangeMm;
+    return HeadDevice(sensorsim::Kind::Wheel, firmware, head, profilegen::S1002Profile());
 }
 
 // A disc between two heads, each seeing its own side.
 inline sensorsim::DeviceConfig TwoHeadDisc(uint8_t firmware = 60, const profilegen::DiscShape& shape = {})
 {
-    const profilegen::HeadEncoding head = profilegen::DefaultDiscHead();
-    sensorsim::DeviceConfig c;
-    c.kind = sensorsim::Kind::Disc2;
-    c.head.firmware = firmware;
-    c.head.rangeMm = head.rangeMm;
-    c.head.busyPolls = 1;
-    c.registers[0] = RegistersFor(head);
-    c.registers[1] = c.registers[0];
-    c.dump[0] = profilegen::EncodeDump(profilegen::DiscSideProfile(shape, 1), head);
-    c.dump[1] = profilegen::EncodeDump(profilegen::DiscSideProfile(shape, 2), head);
-    return c;
+    return HeadDevice(sensorsim::Kind::Disc2, firmware, profilegen::DefaultDiscHead(),
+                      profilegen::DiscSideProfile(shape, 1), profilegen::DiscSideProfile(shape, 2));
+}
+
+// A head whose dump transfer stops after `bytes` bytes of the dump.
+inline sensorsim::Faults StallAfter(long bytes)
+{
+    sensorsim::Faults faults;
+    faults.stallAfter = bytes;
+    return faults;
 }
 
 inline sensorsim::DeviceConfig Gauge(sensorsim::Kind kind, uint32_t raw)
@@ -74,13 +84,14 @@ inline sensorsim::DeviceConfig Gauge(sensorsim::Kind kind, uint32_t raw)
     return c;
 }
 
-// Requests of the device whose command byte (set A: second byte) is `code`.
-inline int CountRequests(const sensorsim::Device& device, uint8_t code, bool commandSetB = false)
+// Requests of the device whose command byte (set A: second byte) is `code`,
+// of those to head `address` (set A: first byte) when given.
+inline int CountRequests(const sensorsim::Device& device, uint8_t code, bool commandSetB = false, int address = -1)
 {
     int n = 0;
     for (const auto& r : device.Requests()) {
         const size_t at = commandSetB ? 0 : 1;
-        if (r.size() > at && r[at] == code)
+        if (r.size() > at && r[at] == code && (address < 0 || r[0] == address))
             ++n;
     }
     return n;
@@ -140,6 +151,17 @@ protected:
         b.dimensions[DIM_L3] = 10000;
         edit(b);
         ASSERT_EQ(1, file.Save(&b));
+    }
+
+    // A reference profile file of that name: the S1002 profile every 50 um,
+    // `zShiftUm` higher.
+    void WriteS1002Reference(const std::u16string& name, long zShiftUm = 0)
+    {
+        std::string text = qplat::ToUtf8(name) + "\r\n";
+        for (const auto& p : profilegen::S1002Profile(50.0))
+            text += std::to_string(static_cast<long>(p.x)) + ";" + std::to_string(static_cast<long>(p.z) + zShiftUm) +
+                    "\r\n";
+        root.WriteFile(u"\\SDMMC\\Autorun\\Refer\\" + name + u".ref", text);
     }
 
     // A simulated device bound to "COMn:" and opened as the link monitor opens it.

@@ -3,6 +3,7 @@
 // averaging, the series store and the recomputation of a stored record.
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "settings/JournalRecords.h"
@@ -31,10 +32,10 @@ void WriteTightFlangeHeightSet()
 
 class WheelRunTest : public ControllerTest {
 protected:
-    // The launch of device type 1, then one run.
-    sensorsim::Device& Launch(uint8_t firmware)
+    // The launch of device type 1 over "COMn:" of `index`.
+    sensorsim::Device& Launch(uint8_t firmware, int index = 4)
     {
-        sensorsim::Device& head = Start(ctltest::S1002Head(firmware));
+        sensorsim::Device& head = Start(ctltest::S1002Head(firmware), index);
         EXPECT_EQ(1, ctl->AttachPort(port));
         ctl->LoadQavTolerances();
         ctl->ApplyParams();
@@ -72,25 +73,21 @@ TEST_F(WheelRunTest, S1002ReadBlockByBlockGivesItsNominalValuesAndIsGraded)
 }
 
 // A head answers only the dump command its firmware has, so a run that sends
-// the other one gets no dump and fails.
-TEST_F(WheelRunTest, Firmware53ReadsTheWholeDumpInOneCommand)
+// the other one gets no dump and fails: firmware 53 reads the whole dump in
+// one command, 54 in blocks.
+TEST_F(WheelRunTest, OldFirmwareReadsTheWholeDumpInOneCommandAndNewerInBlocks)
 {
-    sensorsim::Device& head = Launch(53);
-    head.ClearRequests();
-    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
-    ExpectS1002();
-    EXPECT_EQ(1, CountRequests(head, 0x8D));
-    EXPECT_EQ(0, CountRequests(head, 0x8E));
-}
-
-TEST_F(WheelRunTest, Firmware54ReadsTheDumpInBlocks)
-{
-    sensorsim::Device& head = Launch(54);
-    head.ClearRequests();
-    ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
-    ExpectS1002();
-    EXPECT_EQ(0, CountRequests(head, 0x8D));
-    EXPECT_EQ(12, CountRequests(head, 0x8E));
+    // Firmware, port, dump commands for the whole dump and for blocks.
+    for (const auto& [firmware, index, whole, blocks] : {std::tuple{53, 4, 1, 0}, std::tuple{54, 5, 0, 12}}) {
+        SCOPED_TRACE(firmware);
+        ctl = std::make_unique<CMeasureController>();
+        sensorsim::Device& head = Launch(static_cast<uint8_t>(firmware), index);
+        head.ClearRequests();
+        ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
+        ExpectS1002();
+        EXPECT_EQ(whole, CountRequests(head, 0x8D));
+        EXPECT_EQ(blocks, CountRequests(head, 0x8E));
+    }
 }
 
 // What a failed run must leave as it found it: the whole current measurement.
@@ -137,10 +134,7 @@ struct MeasurementCopy {
 TEST_F(WheelRunTest, FaultsFailTheRunLeavingThePreviousMeasurementAndTheNextRunSucceeds)
 {
     // A reference a little below the measured profile: the run compares.
-    std::string text = "Worn\r\n";
-    for (const auto& p : profilegen::S1002Profile(50.0))
-        text += std::to_string(static_cast<long>(p.x)) + ";" + std::to_string(static_cast<long>(p.z) + 300) + "\r\n";
-    root.WriteFile(u"\\SDMMC\\Autorun\\Refer\\Worn.ref", text);
+    WriteS1002Reference(u"Worn", 300);
     WriteParams([](ParamBlock& b) { wcsncpy(b.qavReferName, u"Worn", PARAM_NAME_CHARS); });
     sensorsim::Device& head = Launch(60);
     struct Case {
@@ -149,16 +143,12 @@ TEST_F(WheelRunTest, FaultsFailTheRunLeavingThePreviousMeasurementAndTheNextRunS
         BYTE mode = 0;
         bool emptyDump = false;
     };
-    std::vector<Case> cases(4);
-    cases[0].name = "silence";
-    cases[0].faults.silent = true;
-    cases[1].name = "stall in the middle of the dump";
-    cases[1].faults.stallAfter = 500;
-    cases[2].name = "stall in a comparison run";
-    cases[2].faults.stallAfter = 500;
-    cases[2].mode = 3;
-    cases[3].name = "a dump of nothing";
-    cases[3].emptyDump = true;
+    const Case cases[] = {
+        {"silence", qtest::FaultOnly(&sensorsim::Faults::silent)},
+        {"stall in the middle of the dump", ctltest::StallAfter(500)},
+        {"stall in a comparison run", ctltest::StallAfter(500), 3},
+        {"a dump of nothing", {}, 0, true},
+    };
     for (const Case& c : cases) {
         ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
         ExpectS1002();
@@ -187,8 +177,7 @@ TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndLeavesThePreviousMeasuremen
     // through the calculation in the measurement tests.)
     constexpr int kRuns = 20;
     sensorsim::Device& head = Launch(60);
-    sensorsim::Faults garbage;
-    garbage.garbage = true;
+    const sensorsim::Faults garbage = qtest::FaultOnly(&sensorsim::Faults::garbage);
     int failed = 0;
     for (int run = 0; run < kRuns; ++run) {
         if (run % 5 == 0) {
@@ -216,9 +205,7 @@ TEST_F(WheelRunTest, GarbageFromTheHeadFailsTheRunAndLeavesThePreviousMeasuremen
 TEST_F(WheelRunTest, OldFirmwareStallingMidDumpFails)
 {
     sensorsim::Device& head = Launch(53);
-    sensorsim::Faults stall;
-    stall.stallAfter = 6000;
-    head.SetFaults(stall);
+    head.SetFaults(ctltest::StallAfter(6000));
     EXPECT_EQ(0, ctl->MeasureWheel(parent, nullptr, 0, 0));
     head.SetFaults({});
     EXPECT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
@@ -387,23 +374,6 @@ TEST_F(ControllerTest, RecomputedRecordIsGradedAndKeepsItsComparisonWords)
     EXPECT_EQ(126, ctl->m_result.values[26]);
 }
 
-namespace {
-
-// The S1002 head of `rangeMm`, its dump encoded for that range.
-sensorsim::DeviceConfig S1002HeadOfRange(uint16_t rangeMm)
-{
-    profilegen::HeadEncoding head = profilegen::DefaultWheelHead();
-    head.rangeMm = rangeMm;
-    sensorsim::DeviceConfig c = ctltest::S1002Head(60);
-    c.head.rangeMm = rangeMm;
-    c.registers[0] = ctltest::RegistersFor(head);
-    c.registers[1] = c.registers[0];
-    c.dump[0] = profilegen::EncodeDump(profilegen::S1002Profile(), head);
-    return c;
-}
-
-}  // namespace
-
 // A new link may reach another head at the sensor's address: it is
 // identified and its settings read again, whether the next launch or a run
 // on the open measuring screen comes first, so its own range decodes the
@@ -415,7 +385,7 @@ TEST_F(WheelRunTest, ANewLinkSetsTheHeadUpAgainBeforeTheNextLaunchOrRun)
     ExpectS1002();
 
     // The next launch over another link.
-    sensorsim::Device& second = Start(S1002HeadOfRange(200), 5);
+    sensorsim::Device& second = Start(ctltest::S1002Head(60, 200), 5);
     ASSERT_EQ(1, ctl->AttachPort(port));
     EXPECT_EQ(200, ctl->m_head1Info.measuringRange);
     ASSERT_EQ(1, ctl->ReadHeadSettings(parent, nullptr));
@@ -424,7 +394,7 @@ TEST_F(WheelRunTest, ANewLinkSetsTheHeadUpAgainBeforeTheNextLaunchOrRun)
     ExpectS1002();
 
     // The link renewed under the measuring screen, which only takes the port.
-    sensorsim::Device& third = Start(S1002HeadOfRange(100), 6);
+    sensorsim::Device& third = Start(ctltest::S1002Head(60, 100), 6);
     ctl->SetPort(port);
     ASSERT_EQ(1, ctl->MeasureWheel(parent, nullptr, 0, 0));
     EXPECT_EQ(1, CountRequests(third, 0x81)) << "identified once, before the run";

@@ -76,12 +76,7 @@ TEST_F(ChoiceScreens, UnitsOpenOnInchesOnlyForTwo)
 TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
 {
     // Millimetres and inches as the screen writes them: OK changes no byte.
-    for (BYTE unit : {1, 2}) {
-        const ParamBlock p = Params(1, unit);
-        WriteParams(p);
-        EXPECT_TRUE(RunWith<CUnitsDlg>({Command(CUnitsDlg::kOkId)}));
-        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << int(unit);
-    }
+    for (BYTE unit : {1, 2}) ExpectOkKeeps<CUnitsDlg>(Params(1, unit), std::to_string(unit));
     // Any other value is millimetres and is stored as 1.
     WriteParams(Params(1, 0));
     RunWith<CUnitsDlg>({Command(CUnitsDlg::kOkId)});
@@ -89,24 +84,13 @@ TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
     // A tap is read only on OK.
     RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id), Command(CUnitsDlg::kOkId)});
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
-    RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Close()});
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
-    EXPECT_TRUE(RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio1Id), Tap(CUnitsDlg::kBackId)}));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
+    ExpectLeavingKeeps<CUnitsDlg>(Params(1, 2), {Tap(CUnitsDlg::kRadio1Id)});
 }
 
 TEST_F(ChoiceScreens, AFailedSaveIsShownAndTheScreenStays)
 {
     WriteParams(Params(1, 1));
-    std::u16string notice;
-    bool stayed = false;
-    RunWith<CUnitsDlg>(Join(Join({Tap(CUnitsDlg::kRadio2Id)}, OkOnARefusingCard(CUnitsDlg::kOkId, &notice)),
-                        {[&](HWND dlg) {
-                            stayed = CUnitsDlg::Current() && dlg == CUnitsDlg::Current()->m_hWnd;
-                            PostMessageW(dlg, WM_CLOSE, 0, 0);
-                        }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id)}, CUnitsDlg::kOkId, Close());
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 1)));
 }
 
@@ -239,14 +223,11 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
     // The registry takes the value but cannot be written to the card: the
     // driver goes back to the mode the settings hold, nothing is offered.
     MakeUsbKey(u"Serial_Class");
-    notice.clear();
     std::u16string driverAfterFailure;
-    RunWith<CUsbModeDlg>(Join(Join({Tap(CUsbModeDlg::kRadio2Id)}, OkOnARefusingCard(CUsbModeDlg::kOkId, &notice)),
-                          {[&](HWND dlg) {
-                              driverAfterFailure = UsbDriver();
-                              PostMessageW(dlg, WM_CLOSE, 0, 0);
-                          }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
+    ExpectRefusedOkStays<CUsbModeDlg>({Tap(CUsbModeDlg::kRadio2Id)}, CUsbModeDlg::kOkId, [&](HWND dlg) {
+        driverAfterFailure = UsbDriver();
+        PostMessageW(dlg, WM_CLOSE, 0, 0);
+    });
     EXPECT_EQ(driverAfterFailure, u"Serial_Class");
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
     EXPECT_FALSE(Restarted());
@@ -277,7 +258,6 @@ TEST_F(ChoiceScreens, UsbRestartIsOfferedOnlyWhenRegistryAndSettingsWereWritten)
 
 TEST_F(ChoiceScreens, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
         UseLanguage(language);
         ParamBlock p = Params(1, 2);
@@ -288,8 +268,7 @@ TEST_F(ChoiceScreens, Snapshots)
         bool frame = false;
         auto shoot = [&](const std::string& name) {
             return [&, name](HWND) {
-                qplat::ProcessPendingMessages();
-                ASSERT_TRUE(qplat::SaveScreenPng(dir + name + suffix));
+                ASSERT_TRUE(SaveShot(name + suffix));
                 frame = AnyPixel({48, 120, 54, 140}, Dark);
                 PostMessageW(FrontDialog(), WM_CLOSE, 0, 0);
             };

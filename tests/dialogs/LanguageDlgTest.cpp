@@ -124,7 +124,6 @@ TEST_F(LanguageScreen, AnIniNamingNoListedFileMarksNothingAndSelectsRowZero)
 TEST_F(LanguageScreen, ApplySwitchesTheTextsInPlaceAndBack)
 {
     WriteParams(Params(1, 1));
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     Shown english, russian, back;
     HWND first = nullptr, second = nullptr;
     std::string iniRussian;
@@ -140,8 +139,7 @@ TEST_F(LanguageScreen, ApplySwitchesTheTextsInPlaceAndBack)
     std::vector<COLORREF> titleEnglish, titleRussian, captionEnglish, captionRussian;
     bool blueTitle = false;
     EXPECT_TRUE(Run({[&](HWND dlg) {
-                         qplat::ProcessPendingMessages();
-                         ASSERT_TRUE(qplat::SaveScreenPng(dir + "language_en.png"));
+                         ASSERT_TRUE(SaveShot("language_en.png"));
                          english = Look(dlg);
                          first = dlg;
                          titleEnglish = pixels(title);
@@ -149,8 +147,7 @@ TEST_F(LanguageScreen, ApplySwitchesTheTextsInPlaceAndBack)
                      },
                      Choose(u"Русский"),
                      [&](HWND dlg) {
-                         qplat::ProcessPendingMessages();
-                         ASSERT_TRUE(qplat::SaveScreenPng(dir + "language_ru.png"));
+                         ASSERT_TRUE(SaveShot("language_ru.png"));
                          russian = Look(dlg);
                          second = dlg;
                          iniRussian = root.ReadFile(kIniPath);

@@ -152,21 +152,15 @@ TEST_F(ParamOptions, AStoredByteChecksOnlyARadioOfItsOwnGroup)
 
 TEST_F(ParamOptions, OkWithoutAChangeKeepsEveryByteAndTheWheelType)
 {
-    for (BYTE unit : {1, 2}) {
-        for (BYTE device : {1, 2, 3, 4}) {
-            ParamBlock p = Device(device, unit);
-            WriteParams(p);
-            EXPECT_TRUE(Run({Command(Dlg::kOkId)}));
-            EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << "unit " << int(unit) << " device " << int(device);
-        }
-    }
+    for (BYTE unit : {1, 2})
+        for (BYTE device : {1, 2, 3, 4})
+            ExpectOkKeeps<Dlg>(Device(device, unit),
+                               "unit " + std::to_string(unit) + " device " + std::to_string(device));
     // The device without groups saves even bytes no screen writes unchanged.
     ParamBlock odd = Device(2, 1);
     odd.option1 = 9;
     odd.gaugeSteps = 2;
-    WriteParams(odd);
-    Run({Command(Dlg::kOkId)});
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(odd));
+    ExpectOkKeeps<Dlg>(odd, "bytes no screen writes");
 }
 
 TEST_F(ParamOptions, TapsStoreTheChosenValuesAndClearTheWheelType)
@@ -270,25 +264,14 @@ TEST_F(ParamOptions, AStepTapChangesTheDialAtOnceAndCloseWritesNothing)
 TEST_F(ParamOptions, CloseAndBackWriteNothingAndAFailedSaveIsShown)
 {
     const ParamBlock before = Device(1, 1);
-    WriteParams(before);
-    EXPECT_TRUE(Run({Tap(459), Close()}));
-    EXPECT_TRUE(Run({Tap(459), Tap(Dlg::kBackId)}));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
+    ExpectLeavingKeeps<Dlg>(before, {Tap(459)});
 
-    std::u16string notice;
-    bool stayed = false;
-    Run(Join(Join({Tap(459)}, OkOnARefusingCard(Dlg::kOkId, &notice)), {[&](HWND dlg) {
-                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-                 PostMessageW(dlg, WM_CLOSE, 0, 0);
-             }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<Dlg>({Tap(459)}, Dlg::kOkId, Close());
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
 }
 
 TEST_F(ParamOptions, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     const struct {
         BYTE device;
         const char* language;
@@ -302,8 +285,7 @@ TEST_F(ParamOptions, Snapshots)
         WriteParams(Device(shot.device, 1));
         bool frameCaption = false;
         Run({[&](HWND) {
-                 qplat::ProcessPendingMessages();
-                 ASSERT_TRUE(qplat::SaveScreenPng(dir + shot.file));
+                 ASSERT_TRUE(SaveShot(shot.file));
                  // The first group's caption on its frame's top edge.
                  frameCaption = AnyPixel({24, 52, 120, 66}, Blue);
              },

@@ -108,16 +108,10 @@ TEST_F(ParamSwitches, RowTextsAndMarks)
 TEST_F(ParamSwitches, OkWithoutAChangeKeepsEveryByteAndTheTypes)
 {
     for (BYTE unit : {1, 2}) {
-        for (BYTE variant : {1, 3, 4}) {
-            const ParamBlock p = Wheel(unit, variant);
-            WriteParams(p);
-            EXPECT_TRUE(Run({Command(Dlg::kOkId)}));
-            EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << "unit " << int(unit) << " variant " << int(variant);
-        }
-        const ParamBlock d = Disc(unit);
-        WriteParams(d);
-        Run({Command(Dlg::kOkId)});
-        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(d));
+        for (BYTE variant : {1, 3, 4})
+            ExpectOkKeeps<Dlg>(Wheel(unit, variant),
+                               "unit " + std::to_string(unit) + " variant " + std::to_string(variant));
+        ExpectOkKeeps<Dlg>(Disc(unit), "disc, unit " + std::to_string(unit));
     }
 }
 
@@ -178,33 +172,20 @@ TEST_F(ParamSwitches, DiscSwitchesKeepBothTypeNames)
 TEST_F(ParamSwitches, CloseAfterTogglingLeavesTheFileAndAFailedSaveIsShown)
 {
     const ParamBlock p = Wheel(1, 1);
-    WriteParams(p);
-    EXPECT_TRUE(Run({Toggle(0), Close()}));
-    EXPECT_TRUE(Run({Toggle(0), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kBackId)); }}));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
+    ExpectLeavingKeeps<Dlg>(p, {Toggle(0)});
 
-    std::u16string notice;
-    bool stayed = false;
-    Run(Join(Join({Toggle(0)}, OkOnARefusingCard(Dlg::kOkId, &notice)), {[&](HWND dlg) {
-                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-                 PostCommand(dlg, Dlg::kOkId);
-             }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<Dlg>({Toggle(0)}, Dlg::kOkId, Command(Dlg::kOkId));
     ExpectStored(p, [](ParamBlock& e) { e.switches[0] = 2; }, "the second try saved");
 }
 
 TEST_F(ParamSwitches, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     for (const char* language : {"ENG.LNG", "RUS.LNG"}) {
         UseLanguage(language);
         WriteParams(Wheel(1, 3));
         bool mark = false;
         Run({[&](HWND dlg) {
-                 qplat::ProcessPendingMessages();
-                 ASSERT_TRUE(qplat::SaveScreenPng(dir + (language[0] == 'E' ? "param_switches.png"
-                                                                           : "param_switches_ru.png")));
+                 ASSERT_TRUE(SaveShot(language[0] == 'E' ? "param_switches.png" : "param_switches_ru.png"));
                  const POINT on = CellCentre(List(dlg), 1, 1);  // 821 is on
                  mark = AnyPixel({on.x - 69, on.y - 8, on.x, on.y + 8}, Dark);
              },

@@ -155,9 +155,7 @@ TEST_F(ParamTable, OkWithoutAnEditKeepsEveryByteAndTheWheelType)
             p.discL1 = -1;
             p.discL2 = 12345;
             CopyName(p.discTypeName, u"Disc 1");
-            WriteParams(p);
-            EXPECT_TRUE(Run({Command(Dlg::kOkId)}));
-            EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << "unit " << int(unit) << " device " << int(device);
+            ExpectOkKeeps<Dlg>(p, "unit " + std::to_string(unit) + " device " + std::to_string(device));
         }
     }
 }
@@ -262,27 +260,17 @@ TEST_F(ParamTable, TheDiscDimensionsKeepTheDiscAndWheelTypes)
 
 TEST_F(ParamTable, CloseAndTheBackButtonWriteNothingAndReturnTrue)
 {
-    const ParamBlock before = Wheel(1);
-    WriteParams(before);
-    EXPECT_TRUE(Run(Join(Edit(u"L2", u"5"), {Close()})));
-    EXPECT_TRUE(Run(Join(Edit(u"L2", u"5"), {[](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kBackId)); }})));
-    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
+    ExpectLeavingKeeps<Dlg>(Wheel(1), Edit(u"L2", u"5"));
 }
 
 TEST_F(ParamTable, AFailedSaveIsShownAndTheScreenStaysForAnotherTry)
 {
     const ParamBlock before = Wheel(1);
     WriteParams(before);
-    std::u16string notice;
-    bool stayed = false;
-    Run(Join(Join(Edit(u"L2", u"5"), OkOnARefusingCard(Dlg::kOkId, &notice)),
-             {[&](HWND dlg) {
-                 stayed = Dlg::Current() && dlg == Dlg::Current()->m_hWnd;
-                 EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
-                 PostCommand(dlg, Dlg::kOkId);
-             }}));
-    EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
-    EXPECT_TRUE(stayed);
+    ExpectRefusedOkStays<Dlg>(Edit(u"L2", u"5"), Dlg::kOkId, [&](HWND dlg) {
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
+        PostCommand(dlg, Dlg::kOkId);
+    });
     ExpectStored(before, [](ParamBlock& e) { e.dimensions[DIM_L2] = 5000; });
 }
 
@@ -297,14 +285,12 @@ TEST_F(ParamTable, AMissingSettingsFileGivesTheFactoryDefaultsWrittenToTheCard)
 
 TEST_F(ParamTable, Snapshots)
 {
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     ParamBlock p = Wheel(1, 1);
     for (int b : {831, 825, 823, 841}) p.switches[b - 820] = 2;
     WriteParams(p);
     bool title = false, value = false, unit = false, caption = false;
     Run({[&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "param_table.png"));
+             ASSERT_TRUE(SaveShot("param_table.png"));
              title = AnyPixel({180, 10, 300, 32}, Blue);
              // Row 0's value and unit, each inside its own column.
              const POINT v = CellCentre(List(dlg), 0, 1);
@@ -323,8 +309,7 @@ TEST_F(ParamTable, Snapshots)
     WriteParams(Wheel(2, 2));
     std::u16string header, unitText;
     Run({[&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "param_table_ru_inch.png"));
+             ASSERT_TRUE(SaveShot("param_table_ru_inch.png"));
              unitText = CellText(List(dlg), 0, 2);
              header = ColumnHeader(List(dlg), 0);
          },

@@ -65,19 +65,6 @@ inline std::u16string Name(const WCHAR* field)
     return qplat::FieldText(field, NAME_FIELD_CHARS);
 }
 
-// Runs the steps one after another, each inside the modal loop in front when
-// it runs. A step's input must be posted (taps, PostMessageW): the next step
-// is queued after it, so a box that input opens runs the next step.
-using Step = std::function<void(HWND)>;
-inline void Steps(std::vector<Step> steps, size_t i = 0)
-{
-    if (i >= steps.size()) return;
-    Then([steps, i] {
-        steps[i](FrontDialog());
-        Steps(steps, i + 1);
-    });
-}
-
 inline void PostCommand(HWND dialog, int id, int code = BN_CLICKED)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
@@ -148,6 +135,13 @@ inline Step Command(int id, int code = BN_CLICKED)
     return [id, code](HWND dialog) { PostCommand(dialog, id, code); };
 }
 
+// Paints what is pending and writes the composed screen beside the build.
+inline bool SaveShot(const std::string& file)
+{
+    qplat::ProcessPendingMessages();
+    return qplat::SaveScreenPng(std::string(QAV5_BINARY_DIR) + "/" + file);
+}
+
 // A list view's cell in screen coordinates.
 inline POINT CellCentre(HWND list, int row, int column)
 {
@@ -203,10 +197,7 @@ protected:
     void SetUp() override
     {
         DialogFixture::SetUp();
-        for (const char* file : {"ENG.LNG", "RUS.LNG"})
-            root.WriteFile(kProgramFolder + u"Language\\" + std::u16string(file, file + std::strlen(file)),
-                           ReadSourceFile(std::string("data/Language/") + file));
-        UseLanguage("ENG.LNG");
+        UseRealLanguage("ENG.LNG");
         language.Load();
         CParamFile file;
         file.WriteDefaults(&factory);
@@ -249,6 +240,40 @@ protected:
     {
         Steps(std::move(steps));
         return RunScreen<Screen>(nullptr, owner);
+    }
+    // OK on the screen over the settings `p` ends it with true and keeps
+    // every byte of them.
+    template <class Screen>
+    void ExpectOkKeeps(const ParamBlock& p, const std::string& what = "")
+    {
+        WriteParams(p);
+        EXPECT_TRUE(RunWith<Screen>({Command(Screen::kOkId)})) << what;
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p)) << what;
+    }
+    // The steps `change`, then close or the back button: either ends the
+    // screen with true and keeps every byte of the settings `p`.
+    template <class Screen>
+    void ExpectLeavingKeeps(const ParamBlock& p, const std::vector<Step>& change)
+    {
+        WriteParams(p);
+        EXPECT_TRUE(RunWith<Screen>(Join(change, {Close()}))) << "close";
+        EXPECT_TRUE(RunWith<Screen>(Join(change, {Tap(Screen::kBackId)}))) << "back";
+        EXPECT_EQ(root.ReadFile(kParamPath), Bytes(p));
+    }
+    // The steps `before`, then OK (command `okId`) of the screen on a card
+    // that refuses every write: the failure is said and the screen stays in
+    // front, where `after` runs.
+    template <class Screen>
+    void ExpectRefusedOkStays(const std::vector<Step>& before, int okId, const Step& after)
+    {
+        std::u16string notice;
+        bool stayed = false;
+        RunWith<Screen>(Join(Join(before, OkOnARefusingCard(okId, &notice)), {[&stayed, after](HWND dlg) {
+                                 stayed = Screen::Current() && dlg == Screen::Current()->m_hWnd;
+                                 after(dlg);
+                             }}));
+        EXPECT_EQ(notice, Text(SCREEN_SAVE_FAILED));
+        EXPECT_TRUE(stayed);
     }
 
     CLanguage language;

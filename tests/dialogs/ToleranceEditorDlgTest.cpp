@@ -76,10 +76,10 @@ int LabelEndInkRows(HWND list)
 
 class ToleranceEditor : public SettingsScreenTest {
 protected:
-    BOOL Run(std::vector<Step> steps)
+    BOOL Run(std::vector<Step> steps) { return RunWith<Dlg>(std::move(steps)); }
+    static Step TapName()
     {
-        Steps(std::move(steps));
-        return RunScreen<Dlg>(nullptr, owner);
+        return [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); };
     }
     void WriteQav(const std::vector<DopuskQavRecord>& sets) { root.WriteFile(kDopuskQavPath, Bytes(sets)); }
     void WriteQod(const std::vector<DopuskQodRecord>& sets) { root.WriteFile(kDopuskQodPath, Bytes(sets)); }
@@ -310,17 +310,11 @@ TEST_F(ToleranceEditor, AnEditedCellSavesExactlyWhatItShows)
         const auto sets = Records<DopuskQavRecord>(root.ReadFile(kDopuskQavPath));
         ASSERT_EQ(sets.size(), 1u);
         DopuskQavRecord expected = QavSet(u"A", 1000);
-        if (unit == 1) {
-            EXPECT_EQ(lengthCell, u"1.23");
-            EXPECT_EQ(angleCell, u"45.00");
-            EXPECT_EQ(percentCell, u"2.50");
-            expected.lower[0] = 1230;
-        } else {
-            EXPECT_EQ(lengthCell, u"1.234");
-            EXPECT_EQ(angleCell, u"45.000");
-            EXPECT_EQ(percentCell, u"2.500");
-            expected.lower[0] = 31343;  // 1.234 in = 31343.6 µm, truncated
-        }
+        const bool mm = unit == 1;
+        EXPECT_EQ(lengthCell, mm ? u"1.23" : u"1.234");
+        EXPECT_EQ(angleCell, mm ? u"45.00" : u"45.000");
+        EXPECT_EQ(percentCell, mm ? u"2.50" : u"2.500");
+        expected.lower[0] = mm ? 1230 : 31343;  // 1.234 in = 31343.6 µm, truncated
         expected.upper[8] = 45000;       // limit entry 8 in thousandths of a degree
         expected.lowerWarning[11] = 2500;  // entry 11 in thousandths in both unit systems
         EXPECT_EQ(Bytes(sets[0]), Bytes(expected)) << "unit system " << int(unit);
@@ -434,7 +428,7 @@ TEST_F(ToleranceEditor, TheNameFieldAsksAgainOnlyWhenTapped)
     WriteParams(Wheel(1));
     std::u16string name;
     int keyboards = 0;
-    Run({Command(Dlg::kNewId), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); },
+    Run({Command(Dlg::kNewId), TapName(),
          [&](HWND kb) {
              ++keyboards;
              Type(u"First")(kb);
@@ -466,14 +460,14 @@ TEST_F(ToleranceEditor, ATakenNameIsRefusedAndTheOwnNameAccepted)
     std::u16string newMessage, editMessage;
     int editingAfterNew = -1, editingAfterEdit = -1;
     Run({// A new set named like set A.
-         Command(Dlg::kNewId), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); }, Type(u"A"),
+         Command(Dlg::kNewId), TapName(), Type(u"A"),
          Command(Dlg::kSaveId), Answer(true, &newMessage),
          [&](HWND dlg) {
              editingAfterNew = Dlg::Current()->Editing();
              PostCommand(dlg, Dlg::kCancelId);
          },
          // Set A (row 0) renamed to B.
-         Command(Dlg::kEditId), [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); }, Type(u"B"),
+         Command(Dlg::kEditId), TapName(), Type(u"B"),
          Command(Dlg::kSaveId), Answer(true, &editMessage),
          [&](HWND dlg) {
              editingAfterEdit = Dlg::Current()->Editing();
@@ -493,7 +487,7 @@ TEST_F(ToleranceEditor, RenamingTheCurrentSetRenamesItInTheSettings)
     WriteParams(Wheel(1));
     ParamBlock expected = ReadParams();
     Run({[](HWND dlg) { TapCell(SetList(dlg), 1, 0); }, Command(Dlg::kEditId),
-         [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); }, Type(u"B new"), Command(Dlg::kSaveId),
+         TapName(), Type(u"B new"), Command(Dlg::kSaveId),
          Close()});
     const auto sets = Records<DopuskQavRecord>(root.ReadFile(kDopuskQavPath));
     ASSERT_EQ(sets.size(), 2u);
@@ -508,30 +502,40 @@ TEST_F(ToleranceEditor, RenamingTheCurrentSetIsAllOrNothing)
     WriteParams(Wheel(1));
     const std::string sets = root.ReadFile(kDopuskQavPath);
     const std::string settings = root.ReadFile(kParamPath);
-    auto renameB = [](HWND dlg) {
-        TapCell(SetList(dlg), 1, 0);
-        PostCommand(dlg, Dlg::kEditId);
+    // Set B renamed and saved once `fault` has been made; the boxes the save
+    // opens answered; `undo`, then the edit cancelled.
+    auto rename = [&](const Step& fault, const std::vector<Step>& boxes, const Step& undo) {
+        Run(Join(Join({[](HWND dlg) {
+                           TapCell(SetList(dlg), 1, 0);
+                           PostCommand(dlg, Dlg::kEditId);
+                       },
+                       TapName(), Type(u"B new"),
+                       [fault](HWND dlg) {
+                           fault(dlg);
+                           PostCommand(dlg, Dlg::kSaveId);
+                       }},
+                      boxes),
+                 {[undo](HWND dlg) {
+                      undo(dlg);
+                      PostCommand(dlg, Dlg::kCancelId);
+                  },
+                  Close()}));
     };
-    auto typeName = [](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kNameFieldId)); };
 
     // The settings cannot be written (a folder stands in their place): the
     // set keeps its name in its file too, and editing goes on.
     std::u16string notRenamed;
     int editing = -1;
-    Run({renameB, typeName, Type(u"B new"),
-         [](HWND dlg) {
-             DeleteFileW(kParamPath.c_str());
-             CreateDirectoryW(kParamPath.c_str(), nullptr);
-             PostCommand(dlg, Dlg::kSaveId);
-         },
-         Answer(true, &notRenamed),
-         [&](HWND dlg) {
-             editing = Dlg::Current()->Editing();
-             RemoveDirectoryW(kParamPath.c_str());
-             root.WriteFile(kParamPath, settings);
-             PostCommand(dlg, Dlg::kCancelId);
-         },
-         Close()});
+    rename([](HWND) {
+               DeleteFileW(kParamPath.c_str());
+               CreateDirectoryW(kParamPath.c_str(), nullptr);
+           },
+           {Answer(true, &notRenamed)},
+           [&](HWND) {
+               editing = Dlg::Current()->Editing();
+               RemoveDirectoryW(kParamPath.c_str());
+               root.WriteFile(kParamPath, settings);
+           });
     EXPECT_EQ(notRenamed, Text(50090));
     EXPECT_EQ(editing, 1);
     EXPECT_EQ(root.ReadFile(kDopuskQavPath), sets);
@@ -540,36 +544,23 @@ TEST_F(ToleranceEditor, RenamingTheCurrentSetIsAllOrNothing)
     // The settings are written but the sets' file is not (a folder stands in
     // its place): the settings are put back, so the old name stays current.
     std::u16string failed;
-    Run({renameB, typeName, Type(u"B new"),
-         [](HWND dlg) {
-             DeleteFileW(kDopuskQavPath.c_str());
-             CreateDirectoryW(kDopuskQavPath.c_str(), nullptr);
-             PostCommand(dlg, Dlg::kSaveId);
-         },
-         Answer(true, &failed),
-         [&](HWND dlg) {
-             RemoveDirectoryW(kDopuskQavPath.c_str());
-             root.WriteFile(kDopuskQavPath, sets);
-             PostCommand(dlg, Dlg::kCancelId);
-         },
-         Close()});
+    rename([](HWND) {
+               DeleteFileW(kDopuskQavPath.c_str());
+               CreateDirectoryW(kDopuskQavPath.c_str(), nullptr);
+           },
+           {Answer(true, &failed)},
+           [&](HWND) {
+               RemoveDirectoryW(kDopuskQavPath.c_str());
+               root.WriteFile(kDopuskQavPath, sets);
+           });
     EXPECT_EQ(failed, Text(TEXT_SAVE_FAILED));
     EXPECT_EQ(root.ReadFile(kParamPath), settings);
 
     // Nothing can be written after the settings: the operator is told to
     // make the set current again.
     std::u16string first, second;
-    Run({renameB, typeName, Type(u"B new"),
-         [](HWND dlg) {
-             qplat::FailFileWritesAfter(PARAM_BLOCK_SIZE);
-             PostCommand(dlg, Dlg::kSaveId);
-         },
-         Answer(true, &first), Answer(true, &second),
-         [](HWND dlg) {
-             qplat::FailFileWritesAfter(-1);
-             PostCommand(dlg, Dlg::kCancelId);
-         },
-         Close()});
+    rename([](HWND) { qplat::FailFileWritesAfter(PARAM_BLOCK_SIZE); }, {Answer(true, &first), Answer(true, &second)},
+           [](HWND) { qplat::FailFileWritesAfter(-1); });
     EXPECT_EQ(first, Text(TEXT_SAVE_FAILED));
     EXPECT_EQ(second, Text(50091));
     EXPECT_EQ(root.ReadFile(kDopuskQavPath), sets);
@@ -726,9 +717,7 @@ TEST_F(ToleranceEditor, AFailedWriteIsShownAndLeavesTheFileAsItWas)
 TEST_F(ToleranceEditor, BackButtonAndCloseBothReturnTrue)
 {
     WriteQav({QavSet(u"A", 1000)});
-    WriteParams(Wheel(1));
-    EXPECT_TRUE(Run({[](HWND dlg) { TapWindow(GetDlgItem(dlg, Dlg::kBackId)); }}));
-    EXPECT_TRUE(Run({Close()}));
+    ExpectLeavingKeeps<Dlg>(Wheel(1), {});
 }
 
 TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
@@ -737,14 +726,12 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
     ParamBlock p = Wheel(1, 1);
     for (int k : {0, 1, 2, 3, 5}) p.switches[k] = 2;
     WriteParams(p);
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     COLORREF limitCell = 0, warningCell = 0, editCell = 0;
     std::u16string prompt, title;
     std::vector<std::u16string> cut, cutRussian;
     int labelEnd = -1, labelEndEditing = -1;
     Run({[&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse.png"));
+             ASSERT_TRUE(SaveShot("tolerance_browse.png"));
              cut = CutTexts(ValueList(dlg));
              labelEnd = LabelEndInkRows(ValueList(dlg));
              const POINT lower = CellCentre(ValueList(dlg), 0, 1);
@@ -754,8 +741,7 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
              PostCommand(dlg, Dlg::kEditId);
          },
          [&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_edit.png"));
+             ASSERT_TRUE(SaveShot("tolerance_edit.png"));
              labelEndEditing = LabelEndInkRows(ValueList(dlg));
              const POINT upper = CellCentre(ValueList(dlg), 0, 4);
              editCell = qplat::ScreenPixel(upper.x + 25, upper.y - 5);
@@ -763,8 +749,7 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
          },
          [&](HWND keyboard) {
              prompt = WindowText(GetDlgItem(keyboard, 477));
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_prompt.png"));
+             ASSERT_TRUE(SaveShot("tolerance_prompt.png"));
              CancelKeyboard()(keyboard);
          },
          Close()});
@@ -781,14 +766,12 @@ TEST_F(ToleranceEditor, SnapshotsOfBrowsingAndEditing)
     // The same screens in Russian.
     UseLanguage("RUS.LNG");
     Run({[&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_browse_ru.png"));
+             ASSERT_TRUE(SaveShot("tolerance_browse_ru.png"));
              cutRussian = CutTexts(ValueList(dlg));
              PostCommand(dlg, Dlg::kNewId);
          },
          [&](HWND) {
-             qplat::ProcessPendingMessages();
-             ASSERT_TRUE(qplat::SaveScreenPng(dir + "tolerance_new_ru.png"));
+             ASSERT_TRUE(SaveShot("tolerance_new_ru.png"));
              title = Dlg::Current()->TitleText();
          },
          Close()});

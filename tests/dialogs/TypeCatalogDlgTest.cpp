@@ -74,37 +74,45 @@ HWND List(HWND dlg) { return GetDlgItem(dlg, Catalog::kListId); }
 // What the editor's settings screens do in these tests: each writes a change
 // of its own into "param.qav", as the real screens do.
 int g_screensRun = 0;
-BOOL ChangeDimensions(HINSTANCE, HWND)
+BOOL RewriteSettings(void (*change)(ParamBlock&))
 {
     ParamBlock p{};
     CParamFile file;
     file.Load(&p);
-    p.dimensions[DIM_L1] = 123456;
-    p.dimensions[DIM_L16] = 999;  // not part of a type
-    p.discL1 = 77000;
+    change(p);
     ++g_screensRun;
     return file.Save(&p);
+}
+BOOL ChangeDimensions(HINSTANCE, HWND)
+{
+    return RewriteSettings([](ParamBlock& p) {
+        p.dimensions[DIM_L1] = 123456;
+        p.dimensions[DIM_L16] = 999;  // not part of a type
+        p.discL1 = 77000;
+    });
 }
 BOOL ChangeOptions(HINSTANCE, HWND)
 {
-    ParamBlock p{};
-    CParamFile file;
-    file.Load(&p);
-    p.option2 = 4;
-    p.unitSystem = p.unitSystem == 2 ? 1 : 2;  // not part of a type either
-    p.discHeadMode = 2;
-    ++g_screensRun;
-    return file.Save(&p);
+    return RewriteSettings([](ParamBlock& p) {
+        p.option2 = 4;
+        p.unitSystem = p.unitSystem == 2 ? 1 : 2;  // not part of a type either
+        p.discHeadMode = 2;
+    });
 }
 BOOL ChangeSwitches(HINSTANCE, HWND)
 {
-    ParamBlock p{};
-    CParamFile file;
-    file.Load(&p);
-    p.switches[21] = p.switches[21] == 2 ? 1 : 2;
-    p.discSwitches[3] = 2;
-    ++g_screensRun;
-    return file.Save(&p);
+    return RewriteSettings([](ParamBlock& p) {
+        p.switches[21] = p.switches[21] == 2 ? 1 : 2;
+        p.discSwitches[3] = 2;
+    });
+}
+
+// The entry of a combo box the editor has chosen.
+std::u16string Chosen(CComboBoxCtl& list)
+{
+    WCHAR text[100] = {};
+    list.GetLBText(list.GetCurSel(), text, 100);
+    return text;
 }
 
 class TypeCatalog : public SettingsScreenTest {
@@ -121,11 +129,7 @@ protected:
         g_typeItemScreens = saved;
         SettingsScreenTest::TearDown();
     }
-    BOOL Run(std::vector<Step> steps)
-    {
-        Steps(std::move(steps));
-        return RunScreen<Catalog>(nullptr, owner);
-    }
+    BOOL Run(std::vector<Step> steps) { return RunWith<Catalog>(std::move(steps)); }
     void WriteWheelTypes(const std::vector<WheelTypeRecord>& r) { root.WriteFile(kWheelTypePath, Bytes(r)); }
     void WriteDiskTypes(const std::vector<DiskTypeRecord>& r) { root.WriteFile(kDiskTypePath, Bytes(r)); }
     // Wheel settings whose current type is the record `current` applied.
@@ -134,6 +138,30 @@ protected:
         ParamBlock p = Applied(Params(1, unit), current);
         p.dimensions[DIM_L16] = 4242;
         return p;
+    }
+    // What the catalogue shows.
+    struct Listed {
+        std::vector<std::u16string> names, marks;
+        std::u16string title, label, box;
+        int marked = -1;
+    };
+    static Listed Look(HWND dlg)
+    {
+        return {Column(List(dlg), 0), Column(List(dlg), 1), Catalog::Current()->TitleText(),
+                WindowText(GetDlgItem(dlg, Catalog::kLabelId)), WindowText(GetDlgItem(dlg, Catalog::kNameBoxId)),
+                Catalog::Current()->MarkedRow()};
+    }
+    static Step Select(int row)
+    {
+        return [row](HWND dlg) { TapCell(List(dlg), row, 0); };
+    }
+    // Types the name into the editor's name box and confirms it.
+    static Step NameAndOk(const char16_t* name)
+    {
+        return [name](HWND editor) {
+            SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), name);
+            PostCommand(editor, Item::kOkId);
+        };
     }
     // Waits inside the editor's loop until its focus timer has fired.
     static void AwaitKeyboardReady()
@@ -154,24 +182,14 @@ TEST_F(TypeCatalog, OpeningListsTheWheelTypesAndMarksTheCurrentOne)
     const WheelTypeRecord b = WheelType(u"B", 2000);
     WriteWheelTypes({WheelType(u"A", 1000), b, WheelType(u"C", 3000), b});
     WriteParams(Wheel(1, b));
-    std::vector<std::u16string> names, marks;
-    std::u16string title, label, box;
-    int marked = -1;
-    EXPECT_TRUE(Run({[&](HWND dlg) {
-                         names = Column(List(dlg), 0);
-                         marks = Column(List(dlg), 1);
-                         title = Catalog::Current()->TitleText();
-                         label = WindowText(GetDlgItem(dlg, Catalog::kLabelId));
-                         box = WindowText(GetDlgItem(dlg, Catalog::kNameBoxId));
-                         marked = Catalog::Current()->MarkedRow();
-                     },
-                     Close()}));
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B", u"C", u"B"}));
-    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022", u"", u"\u2022"})) << "both rows of the name";
-    EXPECT_EQ(marked, 3) << "the last of them";
-    EXPECT_EQ(title, Text(40023));
-    EXPECT_EQ(label, Text(40425));
-    EXPECT_EQ(box, u"B");
+    Listed shown;
+    EXPECT_TRUE(Run({[&](HWND dlg) { shown = Look(dlg); }, Close()}));
+    EXPECT_EQ(shown.names, (std::vector<std::u16string>{u"A", u"B", u"C", u"B"}));
+    EXPECT_EQ(shown.marks, (std::vector<std::u16string>{u"", u"\u2022", u"", u"\u2022"})) << "both rows of the name";
+    EXPECT_EQ(shown.marked, 3) << "the last of them";
+    EXPECT_EQ(shown.title, Text(40023));
+    EXPECT_EQ(shown.label, Text(40425));
+    EXPECT_EQ(shown.box, u"B");
 }
 
 TEST_F(TypeCatalog, TheDiscDeviceShowsTheDiscTypes)
@@ -181,21 +199,13 @@ TEST_F(TypeCatalog, TheDiscDeviceShowsTheDiscTypes)
     CopyName(p.discTypeName, u"Disc 2");
     CopyName(p.wheelTypeName, u"A wheel");
     WriteParams(p);
-    std::vector<std::u16string> names, marks;
-    std::u16string title, label, box;
-    Run({[&](HWND dlg) {
-             names = Column(List(dlg), 0);
-             marks = Column(List(dlg), 1);
-             title = Catalog::Current()->TitleText();
-             label = WindowText(GetDlgItem(dlg, Catalog::kLabelId));
-             box = WindowText(GetDlgItem(dlg, Catalog::kNameBoxId));
-         },
-         Close()});
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Disc 1", u"Disc 2"}));
-    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022"}));
-    EXPECT_EQ(title, Text(40028));
-    EXPECT_EQ(label, Text(40432));
-    EXPECT_EQ(box, u"Disc 2");
+    Listed shown;
+    Run({[&](HWND dlg) { shown = Look(dlg); }, Close()});
+    EXPECT_EQ(shown.names, (std::vector<std::u16string>{u"Disc 1", u"Disc 2"}));
+    EXPECT_EQ(shown.marks, (std::vector<std::u16string>{u"", u"\u2022"}));
+    EXPECT_EQ(shown.title, Text(40028));
+    EXPECT_EQ(shown.label, Text(40432));
+    EXPECT_EQ(shown.box, u"Disc 2");
 }
 
 // ---------------------------------------------------------------- apply
@@ -209,48 +219,19 @@ TEST_F(TypeCatalog, ApplyCopiesTheTypeExceptL16AndMovesTheMark)
         WriteParams(before);
         const std::string catalog = root.ReadFile(kWheelTypePath);
         // The current type again: not a byte changes.
-        Run({[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kApplyId), Close()});
+        Run({Select(1), Command(Catalog::kApplyId), Close()});
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before));
 
-        std::vector<std::u16string> marks;
-        std::u16string box;
-        Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kApplyId),
-             [&](HWND dlg) {
-                 marks = Column(List(dlg), 1);
-                 box = WindowText(GetDlgItem(dlg, Catalog::kNameBoxId));
-             },
-             Close()});
-        EXPECT_EQ(marks, (std::vector<std::u16string>{u"\u2022", u""}));
-        EXPECT_EQ(box, u"A");
+        Listed shown;
+        Run({Select(0), Command(Catalog::kApplyId), [&](HWND dlg) { shown = Look(dlg); }, Close()});
+        EXPECT_EQ(shown.marks, (std::vector<std::u16string>{u"\u2022", u""}));
+        EXPECT_EQ(shown.box, u"A");
         const ParamBlock after = ReadParams();
         EXPECT_EQ(after.dimensions[DIM_L16], 4242) << "L16 keeps its value";
-        // The type's own fields come from the record ...
         EXPECT_EQ(qplat::FieldText(after.wheelTypeName, PARAM_NAME_CHARS), u"A");
-        EXPECT_EQ(qplat::FieldText(after.qavReferName, PARAM_NAME_CHARS), qplat::FieldText(a.referName, CATALOG_NAME_CHARS));
-        EXPECT_EQ(qplat::FieldText(after.qavSchemeName, PARAM_NAME_CHARS), qplat::FieldText(a.schemeName, CATALOG_NAME_CHARS));
-        EXPECT_EQ(qplat::FieldText(after.qavToleranceName, PARAM_NAME_CHARS), qplat::FieldText(a.toleranceName, CATALOG_NAME_CHARS));
-        for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
-            if (k != DIM_L16) {
-                EXPECT_EQ(after.dimensions[k], a.dimensions[k]) << "dimension " << k;
-            }
-        EXPECT_EQ(after.option1, a.option1);
-        EXPECT_EQ(after.option2, a.option2);
-        EXPECT_EQ(after.option3, a.option3);
-        EXPECT_EQ(after.wheelTypeOption, a.wheelTypeOption);
-        EXPECT_EQ(std::memcmp(after.switches, a.switches, sizeof after.switches), 0);
-        // ... and every other byte of the block is as it was.
-        ParamBlock rest = after, restBefore = before;
-        for (ParamBlock* q : {&rest, &restBefore}) {
-            std::memset(q->wheelTypeName, 0, sizeof q->wheelTypeName);
-            std::memset(q->qavReferName, 0, sizeof q->qavReferName);
-            std::memset(q->qavSchemeName, 0, sizeof q->qavSchemeName);
-            std::memset(q->qavToleranceName, 0, sizeof q->qavToleranceName);
-            for (int k = 0; k < PARAM_DIMENSION_COUNT; ++k)
-                if (k != DIM_L16) q->dimensions[k] = 0;
-            q->option1 = q->option2 = q->option3 = q->wheelTypeOption = 0;
-            std::memset(q->switches, 0, sizeof q->switches);
-        }
-        EXPECT_EQ(Bytes(rest), Bytes(restBefore)) << "unit system " << int(unit);
+        // The type's own fields come from the record, and every other byte of
+        // the block is as it was.
+        EXPECT_EQ(Bytes(after), Bytes(Applied(before, a))) << "unit system " << int(unit);
         EXPECT_EQ(root.ReadFile(kWheelTypePath), catalog);
     }
 }
@@ -261,7 +242,7 @@ TEST_F(TypeCatalog, ApplyingADiscTypeCopiesItsFields)
     WriteDiskTypes({d});
     ParamBlock before = Params(4, 2);
     WriteParams(before);
-    Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kApplyId), Close()});
+    Run({Select(0), Command(Catalog::kApplyId), Close()});
     ParamBlock expected = before;
     CopyName(expected.discTypeName, d.name);
     CopyName(expected.qodReferName, d.referName);
@@ -281,8 +262,8 @@ TEST_F(TypeCatalog, ApplyThatCannotSaveChangesNothing)
     WriteWheelTypes({a, b});
     WriteParams(Wheel(1, b));
     const std::string before = root.ReadFile(kParamPath);
-    std::u16string message, box;
-    std::vector<std::u16string> marks;
+    std::u16string message;
+    Listed shown;
     Run({[](HWND dlg) {
              TapCell(List(dlg), 0, 0);
              qplat::FailFileWritesAfter(0);
@@ -290,14 +271,13 @@ TEST_F(TypeCatalog, ApplyThatCannotSaveChangesNothing)
          Command(Catalog::kApplyId), Answer(true, &message),
          [&](HWND dlg) {
              qplat::FailFileWritesAfter(-1);
-             marks = Column(List(dlg), 1);
-             box = WindowText(GetDlgItem(dlg, Catalog::kNameBoxId));
+             shown = Look(dlg);
          },
          // A later New restores the settings as the screen holds them: still B's.
          Command(Catalog::kNewId), [](HWND editor) { PostCommand(editor, Item::kBackId); }, Close()});
     EXPECT_EQ(message, Text(TEXT_SAVE_FAILED));
-    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022"}));
-    EXPECT_EQ(box, u"B");
+    EXPECT_EQ(shown.marks, (std::vector<std::u16string>{u"", u"\u2022"}));
+    EXPECT_EQ(shown.box, u"B");
     EXPECT_EQ(root.ReadFile(kParamPath), before);
 }
 
@@ -329,8 +309,8 @@ TEST_F(TypeCatalog, DeletingMovesTheLaterRowsUpAndRefusesTheCurrentType)
         std::u16string refused, question;
         std::vector<std::u16string> names;
         int selected = -1;
-        Run({[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kDeleteId), Answer(true, &refused),
-             [](HWND dlg) { TapCell(List(dlg), 2, 0); }, Command(Catalog::kDeleteId), Answer(true, &question),
+        Run({Select(1), Command(Catalog::kDeleteId), Answer(true, &refused),
+             Select(2), Command(Catalog::kDeleteId), Answer(true, &question),
              [&](HWND dlg) {
                  names = Column(List(dlg), 0);
                  selected = static_cast<int>(SendMessageW(List(dlg), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
@@ -373,7 +353,7 @@ TEST_F(TypeCatalog, DeletingTheLastRecordLeavesAnEmptyFile)
     WriteParams(p);
     int rows = -1;
     std::u16string question;
-    Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kDeleteId), Answer(true, &question),
+    Run({Select(0), Command(Catalog::kDeleteId), Answer(true, &question),
          [&](HWND dlg) { rows = RowCount(List(dlg)); }, Close()});
     EXPECT_EQ(question, Text(50063));
     EXPECT_EQ(rows, 0);
@@ -449,18 +429,13 @@ TEST_F(TypeCatalog, EditStartsFromTheEntryAndWritesItBackInPlace)
         ParamBlock before = Wheel(unit, a);
         WriteParams(before);
         std::u16string title, box, refer, scheme, tolerance;
-        Run({[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kEditId),
+        Run({Select(1), Command(Catalog::kEditId),
              [&](HWND editor) {
                  title = Item::Current()->TitleText();
                  box = WindowText(GetDlgItem(editor, Item::kNameBoxId));
-                 WCHAR text[100] = {};
-                 Item* item = Item::Current();
-                 item->m_referList.GetLBText(item->m_referList.GetCurSel(), text, 100);
-                 refer = text;
-                 item->m_schemeList.GetLBText(item->m_schemeList.GetCurSel(), text, 100);
-                 scheme = text;
-                 item->m_toleranceList.GetLBText(item->m_toleranceList.GetCurSel(), text, 100);
-                 tolerance = text;
+                 refer = Chosen(Item::Current()->m_referList);
+                 scheme = Chosen(Item::Current()->m_schemeList);
+                 tolerance = Chosen(Item::Current()->m_toleranceList);
                  PostCommand(editor, Item::kSwitchesId);
              },
              Command(Item::kOkId), Close()});
@@ -488,7 +463,7 @@ TEST_F(TypeCatalog, ClosingTheEditorWritesNoCatalogueAndTheSettingsComeBack)
         CopyName(before.discTypeName, u"Other");
         WriteParams(before);
         const std::string catalog = root.ReadFile(kDiskTypePath);
-        Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId), Command(Item::kDimensionsId),
+        Run({Select(0), Command(Catalog::kEditId), Command(Item::kDimensionsId),
              Command(Item::kOptionsId), Command(Item::kBackId), Command(Catalog::kNewId),
              [](HWND editor) { PostMessageW(editor, WM_CLOSE, 0, 0); }, Close()});
         EXPECT_EQ(root.ReadFile(kDiskTypePath), catalog);
@@ -513,7 +488,7 @@ TEST_F(TypeCatalog, ADiscEntryIsWrittenFromTheDiscSettings)
     WriteParams(before);
     std::vector<std::u16string> offered;
     std::u16string scheme, tolerance;
-    Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId),
+    Run({Select(0), Command(Catalog::kEditId),
          [&](HWND) {
              Item* item = Item::Current();
              const int n = static_cast<int>(SendMessageW(item->m_schemeList.m_hWnd, CB_GETCOUNT, 0, 0));
@@ -522,10 +497,8 @@ TEST_F(TypeCatalog, ADiscEntryIsWrittenFromTheDiscSettings)
                  item->m_schemeList.GetLBText(i, text, 100);
                  offered.push_back(text);
              }
-             item->m_schemeList.GetLBText(item->m_schemeList.GetCurSel(), text, 100);
-             scheme = text;
-             item->m_toleranceList.GetLBText(item->m_toleranceList.GetCurSel(), text, 100);
-             tolerance = text;
+             scheme = Chosen(item->m_schemeList);
+             tolerance = Chosen(item->m_toleranceList);
          },
          Command(Item::kDimensionsId), Command(Item::kOptionsId), Command(Item::kSwitchesId), Command(Item::kOkId),
          Close()});
@@ -556,12 +529,9 @@ TEST_F(TypeCatalog, AListWithoutTheEntrysNameFallsBackToItsFirstEntryButTheRefer
     WriteWheelTypes({a});
     WriteParams(Params(1, 2));
     std::u16string shownRefer;
-    Run({[](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId),
+    Run({Select(0), Command(Catalog::kEditId),
          [&](HWND editor) {
-             Item* item = Item::Current();
-             WCHAR text[100] = {};
-             item->m_referList.GetLBText(item->m_referList.GetCurSel(), text, 100);
-             shownRefer = text;
+             shownRefer = Chosen(Item::Current()->m_referList);
              PostCommand(editor, Item::kOkId);
          },
          Close()});
@@ -580,7 +550,7 @@ TEST_F(TypeCatalog, EveryWayOutOfTheEditorLeavesTheSettingsFileByteForByte)
     const std::string settings = Bytes(Wheel(1, a)) + std::string("tail of a longer file");
     auto opened = [](bool edit) -> std::vector<Step> {
         if (!edit) return {Command(Catalog::kNewId)};
-        return {[](HWND dlg) { TapCell(List(dlg), 1, 0); }, Command(Catalog::kEditId)};
+        return {Select(1), Command(Catalog::kEditId)};
     };
     // Every way runs the three settings screens first, which write the file.
     const std::vector<Step> screens = {Command(Item::kDimensionsId), Command(Item::kOptionsId),
@@ -588,15 +558,8 @@ TEST_F(TypeCatalog, EveryWayOutOfTheEditorLeavesTheSettingsFileByteForByte)
     std::vector<DWORD> power;
     bool openAfterPower = false;
     const std::vector<std::pair<const char*, std::vector<Step>>> ways = {
-        {"confirm", {[](HWND editor) {
-                         SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"C");
-                         PostCommand(editor, Item::kOkId);
-                     }}},
-        {"a refused confirm, then back", {[](HWND editor) {
-                                              SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"A");
-                                              PostCommand(editor, Item::kOkId);
-                                          },
-                                          Answer(true), Command(Item::kBackId)}},
+        {"confirm", {NameAndOk(u"C")}},
+        {"a refused confirm, then back", {NameAndOk(u"A"), Answer(true), Command(Item::kBackId)}},
         {"the keyboard cancelled, then back", {[](HWND editor) {
                                                    AwaitKeyboardReady();
                                                    TapWindow(GetDlgItem(editor, Item::kNameBoxId));
@@ -640,24 +603,9 @@ TEST_F(TypeCatalog, TheEditorRefusesANameAnotherEntryHas)
     WriteParams(Wheel(1, WheelType(u"A", 1000)));
     const std::string before = root.ReadFile(kWheelTypePath);
     std::u16string newMessage, editMessage;
-    Run({Command(Catalog::kNewId),
-         [](HWND editor) {
-             SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"B");
-             PostCommand(editor, Item::kOkId);
-         },
-         Answer(true, &newMessage), Command(Item::kBackId),
-         [](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId),
-         [](HWND editor) {
-             SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"B");
-             PostCommand(editor, Item::kOkId);
-         },
-         Answer(true, &editMessage),
-         [](HWND editor) {
-             // Its own name again is accepted.
-             SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId), u"A");
-             PostCommand(editor, Item::kOkId);
-         },
-         Close()});
+    // The new entry and entry A named B; then A's own name again, which is accepted.
+    Run({Command(Catalog::kNewId), NameAndOk(u"B"), Answer(true, &newMessage), Command(Item::kBackId), Select(0),
+         Command(Catalog::kEditId), NameAndOk(u"B"), Answer(true, &editMessage), NameAndOk(u"A"), Close()});
     EXPECT_EQ(newMessage, Text(50050));
     EXPECT_EQ(editMessage, Text(50050));
     const auto types = Records<WheelTypeRecord>(root.ReadFile(kWheelTypePath));
@@ -671,12 +619,7 @@ TEST_F(TypeCatalog, WithAnEmptyCatalogueAnyNameIsAcceptedAndTheFileMade)
 {
     ASSERT_FALSE(root.Exists(kDiskTypePath));
     WriteParams(Params(4, 1));
-    Run({Command(Catalog::kNewId),
-         [](HWND editor) {
-             SetWindowTextW(GetDlgItem(editor, Item::kNameBoxId),
-                            u"A name far longer than the forty-nine characters a field keeps");
-             PostCommand(editor, Item::kOkId);
-         },
+    Run({Command(Catalog::kNewId), NameAndOk(u"A name far longer than the forty-nine characters a field keeps"),
          Close()});
     const auto types = Records<DiskTypeRecord>(root.ReadFile(kDiskTypePath));
     ASSERT_EQ(types.size(), 1u);
@@ -725,17 +668,14 @@ TEST_F(TypeCatalog, SnapshotsOfTheCatalogueAndTheEditor)
     const WheelTypeRecord a = WheelType(u"Freight wheel", 1000);
     WriteWheelTypes({a, WheelType(u"Passenger wheel", 2000)});
     WriteParams(Wheel(1, a));
-    const std::string dir = std::string(QAV5_BINARY_DIR) + "/";
     bool catalogue = false, editor = false;
     COLORREF labelInk = 0xFFFFFF;
     Run({[&](HWND) {
-             qplat::ProcessPendingMessages();
-             catalogue = qplat::SaveScreenPng(dir + "type_catalogue.png");
+             catalogue = SaveShot("type_catalogue.png");
          },
-         [](HWND dlg) { TapCell(List(dlg), 0, 0); }, Command(Catalog::kEditId),
+         Select(0), Command(Catalog::kEditId),
          [&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             editor = qplat::SaveScreenPng(dir + "type_item.png");
+             editor = SaveShot("type_item.png");
              // Some ink of the label "Name" left of the name box.
              POINT o{0, 0};
              ClientToScreen(dlg, &o);
@@ -752,13 +692,11 @@ TEST_F(TypeCatalog, SnapshotsOfTheCatalogueAndTheEditor)
     UseLanguage("RUS.LNG");
     std::u16string title;
     Run({[&](HWND) {
-             qplat::ProcessPendingMessages();
-             catalogue = qplat::SaveScreenPng(dir + "type_catalogue_ru.png");
+             catalogue = SaveShot("type_catalogue_ru.png");
          },
          Command(Catalog::kNewId),
          [&](HWND dlg) {
-             qplat::ProcessPendingMessages();
-             editor = qplat::SaveScreenPng(dir + "type_item_ru.png");
+             editor = SaveShot("type_item_ru.png");
              title = Item::Current()->TitleText();
              PostCommand(dlg, Item::kBackId);
          },

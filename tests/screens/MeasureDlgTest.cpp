@@ -14,15 +14,11 @@
 
 namespace {
 
-using qtest::FrontDialog;
-using qtest::Press;
-using qtest::Put;
-using qtest::Then;
+using namespace qtest;
 
 class MeasureScreen : public qtest::MeasureScreens {
 protected:
     static void StatusTick(CMeasureDlg& s) { SendMessageW(s.m_hWnd, WM_TIMER, CMeasureDlg::kStatusTimer, 0); }
-    static bool Enabled(COwnerButton& b) { return b.m_hWnd && IsWindowEnabled(b.m_hWnd); }
     static bool Shown(HWND w) { return w && IsWindowVisible(w); }
     // Pixels of a rectangle of the dialog's client area that pass, on the
     // screen composed once.

@@ -21,9 +21,7 @@
 
 namespace {
 
-using qtest::Field;
-using qtest::Put;
-using qtest::Then;
+using namespace qtest;
 
 class MeasureSave : public qtest::MeasureScreens {
 protected:
@@ -38,11 +36,41 @@ protected:
         for (int k = 0; k < 5; ++k) c.m_headSettings.options[k] = static_cast<BYTE>(k + 1);
         c.m_head1Settings.words[2] = 500;
     }
+    // A tap on save on the screen opened on the measured position `record`,
+    // the box that follows answered; whether the screen stored the record.
+    BOOL PressSave(QavJournalRecord* record, std::vector<std::u16string>* texts, bool* openAfterSave = nullptr)
+    {
+        return OpenMeasuring(record, nullptr, 1, [&](CMeasureDlg& s) {
+            qtest::AnswerBox(texts);
+            s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
+            qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
+            if (openAfterSave) *openAfterSave = IsWindow(s.m_hWnd) != FALSE;
+        });
+    }
     int SaveQav(QavJournalRecord* record, BYTE ask = 0)
     {
         int result = -1;
         OpenMeasuring(record, nullptr, ask, [&](CMeasureDlg& s) { result = s.SaveQavRecord(); });
         return result;
+    }
+    // The save of the measured position of `qav` (the wheel head's measuring
+    // it again first when `remeasure`) or of `qod`, its replace question
+    // answered Yes once the journal file `path` holds `swapped`: nothing is
+    // saved or written, and the operator is told.
+    void ExpectChangedJournalKept(QavJournalRecord* qav, QodJournalRecord* qod, const std::u16string& path,
+                                  const std::string& swapped, bool remeasure = false)
+    {
+        std::vector<std::u16string> texts;
+        int result = -1;
+        OpenMeasuring(qav, qod, 1, [&](CMeasureDlg& s) {
+            if (remeasure) WheelMeasurement(100);
+            qtest::AnswerYesAfter([&] { root.WriteFile(path, swapped); }, &texts);
+            result = qav ? s.SaveQavRecord() : s.SaveQodRecord();
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(qav ? 50010 : 50061),
+                                                      qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
+        EXPECT_TRUE(JournalBytes(qav ? u"qav" : u"qod") == swapped) << "the journal as it was put there";
     }
 };
 
@@ -187,19 +215,7 @@ TEST_F(MeasureSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryByte)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         root.WriteFile(qavPath, JournalOf<QavJournalRecord>({w9.get(), w1.get()}));
-        const std::string swapped = JournalOf(row.now);
-        auto record = Position(u"W1", u"0");
-        std::vector<std::u16string> texts;
-        int result = -1;
-        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
-            WheelMeasurement(100);
-            qtest::AnswerYesAfter([&] { root.WriteFile(qavPath, swapped); }, &texts);
-            result = s.SaveQavRecord();
-        });
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50010),
-                                                      qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
-        EXPECT_TRUE(JournalBytes(u"qav") == swapped) << "the journal as it was put there";
+        ExpectChangedJournalKept(Position(u"W1", u"0").get(), nullptr, qavPath, JournalOf(row.now), true);
     }
 
     // The same for a disc.
@@ -207,18 +223,8 @@ TEST_F(MeasureSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryByte)
     const std::u16string qodPath = u"\\SDMMC\\Autorun\\DB\\test.qod";
     auto d9 = DiscPosition(u"D9", u"1"), d1 = DiscPosition(u"D1", u"1"), d2 = DiscPosition(u"D2", u"1");
     root.WriteFile(qodPath, JournalOf<QodJournalRecord>({d9.get(), d1.get()}));
-    const std::string swapped = JournalOf<QodJournalRecord>({d9.get(), d2.get()});
-    auto disc = DiscPosition(u"D1", u"1");
-    std::vector<std::u16string> texts;
-    int result = -1;
-    OpenMeasuring(nullptr, disc.get(), 1, [&](CMeasureDlg& s) {
-        qtest::AnswerYesAfter([&] { root.WriteFile(qodPath, swapped); }, &texts);
-        result = s.SaveQodRecord();
-    });
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50061),
-                                                  qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
-    EXPECT_TRUE(JournalBytes(u"qod") == swapped) << "the disc journal as it was put there";
+    ExpectChangedJournalKept(nullptr, DiscPosition(u"D1", u"1").get(), qodPath,
+                             JournalOf<QodJournalRecord>({d9.get(), d2.get()}));
 }
 
 TEST_F(MeasureSave, DiameterGaugeStoresItsReadingAndSerialOnly)
@@ -381,6 +387,19 @@ private:
 
 class WheelSetGaugeFullCard : public WheelSetGaugeSave {
 protected:
+    // A save of the axle with room for `extra` bytes past the journal: the
+    // failure is said, and the journal is as it was.
+    void ExpectTheJournalKeptWithRoomFor(rlim_t extra, const char* what)
+    {
+        const std::string before = JournalBytes(u"qav");
+        auto record = Position(u"W1", u"0");
+        std::vector<std::u16string> texts;
+        EXPECT_EQ(SaveOnFullCard(record.get(), before.size() + extra, &texts), 0);
+        EXPECT_EQ(texts.size(), 1u) << "the failure is said";
+        const std::string after = JournalBytes(u"qav");
+        EXPECT_EQ(after.size(), before.size()) << what;
+        EXPECT_TRUE(after == before) << what;
+    }
     // Saves with room for `room` bytes in all; the failure's box is answered.
     int SaveOnFullCard(QavJournalRecord* record, rlim_t room, std::vector<std::u16string>* texts)
     {
@@ -400,15 +419,8 @@ protected:
 TEST_F(WheelSetGaugeFullCard, NewAxleStoresNeitherWheel)
 {
     AppendQav(*Position(u"W5", u"0"));
-    const std::string before = JournalBytes(u"qav");
-    ASSERT_EQ(before.size(), sizeof(QavJournalRecord));
-    auto record = Position(u"W1", u"0");
-    std::vector<std::u16string> texts;
-    EXPECT_EQ(SaveOnFullCard(record.get(), before.size() + sizeof(QavJournalRecord) * 3 / 2, &texts), 0);
-    EXPECT_EQ(texts.size(), 1u) << "the failure is said";
-    const std::string after = JournalBytes(u"qav");
-    EXPECT_EQ(after.size(), before.size()) << "neither wheel stored, not a byte left behind";
-    EXPECT_TRUE(after == before) << "the stored record as it was";
+    ASSERT_EQ(JournalBytes(u"qav").size(), sizeof(QavJournalRecord));
+    ExpectTheJournalKeptWithRoomFor(sizeof(QavJournalRecord) * 3 / 2, "neither wheel stored, not a byte left behind");
 }
 
 // The other wheel has no record yet and the card cannot take it: the stored
@@ -418,14 +430,7 @@ TEST_F(WheelSetGaugeFullCard, ReplacedAxleKeepsTheStoredRecord)
     auto stored = Position(u"W1", u"1");
     Put(stored->trainName, u"Stored");
     AppendQav(*stored);
-    const std::string before = JournalBytes(u"qav");
-    auto record = Position(u"W1", u"0");
-    std::vector<std::u16string> texts;
-    EXPECT_EQ(SaveOnFullCard(record.get(), before.size() + sizeof(QavJournalRecord) / 2, &texts), 0);
-    EXPECT_EQ(texts.size(), 1u) << "the failure is said";
-    const std::string after = JournalBytes(u"qav");
-    EXPECT_EQ(after.size(), before.size()) << "no other wheel left behind";
-    EXPECT_TRUE(after == before) << "the stored wheel as it was";
+    ExpectTheJournalKeptWithRoomFor(sizeof(QavJournalRecord) / 2, "no other wheel left behind, the stored one kept");
 }
 
 // The journal changes while the replace question is up: neither wheel of
@@ -449,18 +454,7 @@ TEST_F(WheelSetGaugeSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryBy
         SCOPED_TRACE(row.what);
         const std::u16string path = u"\\SDMMC\\Autorun\\DB\\test.qav";
         root.WriteFile(path, JournalOf(row.stored));
-        const std::string swapped = JournalOf(row.now);
-        auto record = Position(u"W1", u"0");
-        std::vector<std::u16string> texts;
-        int result = -1;
-        OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
-            qtest::AnswerYesAfter([&] { root.WriteFile(path, swapped); }, &texts);
-            result = s.SaveQavRecord();
-        });
-        EXPECT_EQ(result, 0);
-        EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50010),
-                                                      qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
-        EXPECT_TRUE(JournalBytes(u"qav") == swapped) << "the journal as it was put there";
+        ExpectChangedJournalKept(Position(u"W1", u"0").get(), nullptr, path, JournalOf(row.now));
         EXPECT_FALSE(root.Exists(path + u".undo"));
     }
 }
@@ -807,13 +801,7 @@ TEST_F(MeasureSave, JournalThatCannotBeWrittenIsShownAndNothingCountsAsStored)
     std::vector<std::u16string> texts;
     bool openAfterSave = false;
     // A measured position opens without measuring; its save fails.
-    const BOOL stored = OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
-        qtest::AnswerBox(&texts);
-        s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
-        qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
-        openAfterSave = IsWindow(s.m_hWnd) != FALSE;
-    });
-    EXPECT_FALSE(stored);
+    EXPECT_FALSE(PressSave(record.get(), &texts, &openAfterSave));
     EXPECT_TRUE(openAfterSave) << "the screen stays for another try";
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_SAVE_FAILED));
@@ -843,12 +831,7 @@ TEST_F(MeasureSave, AJournalHeldBackByACutOffSaveRefusesASingleSave)
                                          std::filesystem::perm_options::add);
         auto record = Position(u"W2", u"0");
         std::vector<std::u16string> texts;
-        const BOOL stored = OpenMeasuring(record.get(), nullptr, 1, [&](CMeasureDlg& s) {
-            qtest::AnswerBox(&texts);
-            s.m_mainButtons[CMeasureDlg::kSlotSave].Enable(TRUE);
-            qtest::Press(s.m_hWnd, CMeasureDlg::kSaveId);
-        });
-        EXPECT_EQ(stored != FALSE, !heldBack);
+        EXPECT_EQ(PressSave(record.get(), &texts) != FALSE, !heldBack);
         if (heldBack) {
             ASSERT_EQ(texts.size(), 1u);
             EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_CUT_OFF_SAVE_STUCK));

@@ -40,6 +40,12 @@ void Put(WCHAR (&field)[N], const char16_t* text)
     qplat::CopyField(field, N, text);
 }
 
+// Whether a button is there and can be pressed.
+inline bool Enabled(COwnerButton& b)
+{
+    return b.m_hWnd && IsWindowEnabled(b.m_hWnd);
+}
+
 // Today as the records store it.
 inline std::u16string Today()
 {

@@ -11,12 +11,7 @@
 
 namespace {
 
-using qtest::Field;
-using qtest::FrontDialog;
-using qtest::Press;
-using qtest::Put;
-using qtest::Then;
-using qtest::WindowText;
+using namespace qtest;
 
 class RecordInfo : public qtest::MeasureScreens {
 protected:

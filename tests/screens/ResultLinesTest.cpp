@@ -22,16 +22,10 @@ protected:
         n = WheelPanelLines(settings, *language, m, &r, lines, WHEEL_PANEL_LINES);
         return n;
     }
-    std::vector<std::u16string> Names() const
-    {
-        std::vector<std::u16string> names;
-        for (int i = 0; i < n; ++i) names.push_back(lines[i].name);
-        return names;
-    }
+    std::vector<std::u16string> Names() const { return NamesOf(lines, n); }
     const ResultLine& Line(const std::u16string& name) const
     {
-        for (int i = 0; i < n; ++i)
-            if (name == lines[i].name) return lines[i];
+        if (const ResultLine* line = Named(lines, n, name)) return *line;
         ADD_FAILURE() << "no line " << qplat::ToUtf8(name);
         return lines[0];
     }

@@ -57,15 +57,11 @@ constexpr int kX = 120, kY = 87, kW = 355, kH = 180;
 
 class ResultPanelTest : public UiTest {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        view = std::make_unique<CResultView>();
-    }
-
-    // Paints the screen white and then `draw`, composes it and writes the PNG.
+    // Paints the screen white and then `draw` with a fresh view (a view reads
+    // its settings once), composes it and writes the PNG.
     void Show(const std::function<void(HWND, HDC)>& draw, const std::string& png)
     {
+        view = std::make_unique<CResultView>();
         Hooks().paint = [draw](HWND h, HDC dc) {
             g_paintHelper.FillClient(h, dc, kWhite);
             draw(h, dc);
@@ -177,27 +173,34 @@ protected:
     {
         Show([&](HWND h, HDC dc) { view->DrawDiscResults(h, dc, d, kX, kY, kW, kH, measuring); }, png);
     }
+    // The factory settings as `edit` changes them, saved; returned for the
+    // caller's arguments.
+    static ParamBlock SaveSettings(const std::function<void(ParamBlock&)>& edit)
+    {
+        ParamBlock s = ResultRoot::Factory();
+        edit(s);
+        ResultRoot::Save(s);
+        return s;
+    }
     // Disc settings with the four line switches, saved; the factory's two
     // heads and millimetres unless given.
     static void SaveDisc(std::initializer_list<BYTE> switches, BYTE headMode = 2, BYTE unit = 1)
     {
-        ParamBlock s = ResultRoot::Factory();
-        s.deviceType = 4;
-        std::copy(switches.begin(), switches.end(), s.discSwitches);
-        s.discHeadMode = headMode;
-        s.unitSystem = unit;
-        ResultRoot::Save(s);
+        SaveSettings([&](ParamBlock& s) {
+            s.deviceType = 4;
+            std::copy(switches.begin(), switches.end(), s.discSwitches);
+            s.discHeadMode = headMode;
+            s.unitSystem = unit;
+        });
     }
-    // Settings of a gauge, saved; returned for the caller's arguments.
     static ParamBlock SaveGauge(BYTE deviceType, BYTE steps, BYTE measureMode, BYTE unit = 1)
     {
-        ParamBlock s = ResultRoot::Factory();
-        s.deviceType = deviceType;
-        s.gaugeSteps = steps;
-        s.measureMode = measureMode;
-        s.unitSystem = unit;
-        ResultRoot::Save(s);
-        return s;
+        return SaveSettings([&](ParamBlock& s) {
+            s.deviceType = deviceType;
+            s.gaugeSteps = steps;
+            s.measureMode = measureMode;
+            s.unitSystem = unit;
+        });
     }
     // A gauge result: the reading in value word `word`, its status in `statusIndex`.
     static WheelResult Reading(int word, LONG value, int statusIndex = 0, BYTE status = 0)
@@ -251,7 +254,6 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
     ExpectPixels({{196, 219, kRed}, {302, 219, kRed}});
     EXPECT_NE(kRed, At(304, 219));
     // The overlay is on only for exactly 1.
-    view = std::make_unique<CResultView>();
     ShowWheel(m, &r, 0, 2, "wheel_overlay2");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
 }
@@ -260,9 +262,7 @@ TEST_F(ResultPanelTest, WheelReferenceOverlaySplitsTheValueColumn)
 // reference number and no verdict, only the frame, names and units.
 TEST_F(ResultPanelTest, WheelWithoutResultOrReferenceShowsNoVerdictAndNoReferenceValue)
 {
-    ParamBlock s = ResultRoot::Factory();
-    s.option4 = 3;  // the slope line is a verdict
-    ResultRoot::Save(s);
+    SaveSettings([](ParamBlock& s) { s.option4 = 3; });  // the slope line is a verdict
     const WheelResult none{};
     ShowWheel(none, nullptr, 0, 1, "wheel_no_result");
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk)) << "no reference value";
@@ -270,7 +270,6 @@ TEST_F(ResultPanelTest, WheelWithoutResultOrReferenceShowsNoVerdictAndNoReferenc
     EXPECT_GT(Count(RECT{195, 98, 303, 138}, BlueInk), 0) << "the lengths show their 0";
     // Measured and graded: the verdict is shown.
     WheelResult m = WheelValues(28000);
-    view = std::make_unique<CResultView>();
     ShowWheel(m, nullptr, 0, 1, "wheel_verdict");
     EXPECT_GT(Count(RECT{195, 216, 303, 256}, BlueInk), 0);
     EXPECT_EQ(0, Count(RECT{kX, kY, kX + kW, kY + kH}, GreenInk));
@@ -278,10 +277,10 @@ TEST_F(ResultPanelTest, WheelWithoutResultOrReferenceShowsNoVerdictAndNoReferenc
 
 TEST_F(ResultPanelTest, WheelEverySwitchTwentyOneLines)
 {
-    ParamBlock s = ResultRoot::Factory();
-    AllWheelSwitches(s);
-    s.wheelTypeOption = 0;
-    ResultRoot::Save(s);
+    SaveSettings([](ParamBlock& s) {
+        AllWheelSwitches(s);
+        s.wheelTypeOption = 0;
+    });
     WheelResult m = WheelValues(10000);
     m.status[8] = 2;
     ShowWheel(m, &m, 0, 0, "wheel_all_switches");
@@ -299,10 +298,10 @@ TEST_F(ResultPanelTest, WheelEverySwitchTwentyOneLines)
 
 TEST_F(ResultPanelTest, WheelVariant4LinesStayInThePanel)
 {
-    ParamBlock s = ResultRoot::Factory();
-    AllWheelSwitches(s);
-    s.option2 = 4;
-    ResultRoot::Save(s);
+    SaveSettings([](ParamBlock& s) {
+        AllWheelSwitches(s);
+        s.option2 = 4;
+    });
     const WheelResult m = WheelValues(10000);
     ShowWheel(m, &m, 0, 0, "wheel_variant4");
     // Six lines 29 apart from y 88 in a 30-pixel font, the last ending in the panel.
@@ -328,9 +327,9 @@ TEST_F(ResultPanelTest, WheelWhileMeasuringShowsPlaceholdersWithoutCells)
 
 TEST_F(ResultPanelTest, WheelNoSwitchDrawsTheEmptyPanel)
 {
-    ParamBlock s = ResultRoot::Factory();
-    for (BYTE& b : s.switches) b = 1;
-    ResultRoot::Save(s);
+    SaveSettings([](ParamBlock& s) {
+        for (BYTE& b : s.switches) b = 1;
+    });
     const WheelResult m = WheelValues(28000);
     ShowWheel(m, &m, 0, 0, "wheel_empty");
     ExpectFrame(kX, kY, kW, kH);
@@ -350,7 +349,6 @@ TEST_F(ResultPanelTest, UnreadableSettingsAreSaidInTheWheelAndDiscPanels)
     EXPECT_GT(notice, 300) << "the notice";
     EXPECT_EQ(0, Count(inside, BlueInk)) << "no value";
     env.UseLanguage("RUS.LNG");
-    view = std::make_unique<CResultView>();
     DiscResult d{};
     ShowDisc(d, 0, "disc_unread_settings");
     ExpectFrame(kX, kY, kW, kH);
@@ -360,10 +358,10 @@ TEST_F(ResultPanelTest, UnreadableSettingsAreSaidInTheWheelAndDiscPanels)
 TEST_F(ResultPanelTest, WheelRussianInchesWithVerdict)
 {
     env.UseLanguage("RUS.LNG");
-    ParamBlock s = ResultRoot::Factory();
-    s.option4 = 3;
-    s.unitSystem = 2;
-    ResultRoot::Save(s);
+    SaveSettings([](ParamBlock& s) {
+        s.option4 = 3;
+        s.unitSystem = 2;
+    });
     WheelResult m = WheelValues(28000);
     m.status[2] = 2;
     ShowWheel(m, &m, 0, 1, "wheel_russian");

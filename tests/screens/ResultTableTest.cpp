@@ -47,18 +47,8 @@ protected:
         view->BuildDiscTable(d, 0, rows, RESULT_TABLE_ROWS, &count, everyRow);
         return count;
     }
-    std::vector<std::u16string> Names() const
-    {
-        std::vector<std::u16string> names;
-        for (int i = 0; i < count; ++i) names.push_back(rows[i].name);
-        return names;
-    }
-    const ResultRow* Row(const std::u16string& name) const
-    {
-        for (int i = 0; i < count; ++i)
-            if (name == rows[i].name) return &rows[i];
-        return nullptr;
-    }
+    std::vector<std::u16string> Names() const { return NamesOf(rows, count); }
+    const ResultRow* Row(const std::u16string& name) const { return Named(rows, count, name); }
 
     ResultRoot env;
     // The settings a test adjusts, from the factory's.

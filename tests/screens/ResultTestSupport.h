@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/Presenter.h"
 #include "platform/WinKernel.h"
@@ -68,6 +69,23 @@ public:
 
     TempDeviceRoot root;
 };
+
+// The names of the first n rows or lines, and the first of them named `name`
+// (nullptr when none is).
+template <class Row>
+std::vector<std::u16string> NamesOf(const Row* rows, int n)
+{
+    std::vector<std::u16string> names;
+    for (int i = 0; i < n; ++i) names.push_back(rows[i].name);
+    return names;
+}
+template <class Row>
+const Row* Named(const Row* rows, int n, const std::u16string& name)
+{
+    for (int i = 0; i < n; ++i)
+        if (name == rows[i].name) return &rows[i];
+    return nullptr;
+}
 
 // Every wheel switch on (820 .. 841).
 inline void AllWheelSwitches(ParamBlock& block)

@@ -11,11 +11,7 @@
 
 namespace {
 
-using qtest::Field;
-using qtest::FrontDialog;
-using qtest::Press;
-using qtest::Put;
-using qtest::Then;
+using namespace qtest;
 
 class Series : public qtest::MeasureScreens {
 protected:
@@ -47,8 +43,9 @@ protected:
         SetQavRecordValue(r.get(), 1, 31000);
         AppendQav(*r);
     }
-    // Runs the series with `inside` once its start has run.
-    BOOL Open(const std::function<void(CSeriesDlg&)>& inside)
+    // Runs the series of the wheel record (of `disc` when given) with
+    // `inside` once its start has run.
+    BOOL Open(const std::function<void(CSeriesDlg&)>& inside, QodJournalRecord* disc = nullptr)
     {
         auto screen = std::make_unique<CSeriesDlg>();
         CSeriesDlg* s = screen.get();
@@ -57,9 +54,9 @@ protected:
             inside(*s);
             if (IsWindow(s->m_hWnd)) Press(s->m_hWnd, CSeriesDlg::kBackId);
         });
-        return screen->DoModal(nullptr, owner, controller.get(), record.get(), nullptr, scheme.get(), link.get());
+        return screen->DoModal(nullptr, owner, controller.get(), disc ? nullptr : record.get(), disc, scheme.get(),
+                               link.get());
     }
-    static bool Enabled(COwnerButton& b) { return b.m_hWnd && IsWindowEnabled(b.m_hWnd); }
     // Inside the measuring screen the series opened: measures again and
     // saves, answering the replacement question with yes.
     void SaveRemeasured(LONG height)
@@ -445,36 +442,35 @@ void CALLBACK DriveDiscScreens(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(Series, DiscSeriesStoresEveryPositionUnderItsOwnNamesInTheMeasuringOrder)
 {
     WriteSettings(4, 0);
-    BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);  // wheels named 2a (left) and 2a + 1 (right)
-    scheme->cars[0].swapped = 1;
-    scheme->cars[1].reversed = 1;
-    ASSERT_EQ(scheme->BuildOrder(3, 2), 1);
-    auto disc = std::make_unique<QodJournalRecord>();
-    Put(disc->date, u"01/02/26");
-    scheme->FillRecordNamesQod(disc.get());
+    // Wheels named 2a (left) and 2a + 1 (right); the disc record at the first position.
+    auto buildScheme = [this] {
+        BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);
+        scheme->cars[0].swapped = 1;
+        scheme->cars[1].reversed = 1;
+        EXPECT_EQ(scheme->BuildOrder(3, 2), 1);
+        auto disc = std::make_unique<QodJournalRecord>();
+        Put(disc->date, u"01/02/26");
+        scheme->FillRecordNamesQod(disc.get());
+        return disc;
+    };
+    auto disc = buildScheme();
     g_discWalk = DiscWalk{};
     g_discWalk.controller = controller.get();
     SetTimer(qtest::ActionWindow(), 78, 10, DriveDiscScreens);
     LONG statesAfter[8] = {};
     std::vector<std::u16string> names, cut;
-    auto walk = [&](CSeriesDlg& s) {
-        for (int i = 0; i < 8; ++i) Press(s.m_hWnd, CSeriesDlg::kMeasureId);
-        for (int i = 0; i < 8; ++i) statesAfter[i] = scheme->order[i].state;
-        // The disc rows' names with their side digits show whole in the
-        // value list's 30-pixel name column.
-        for (int r = 0; r < s.m_list.GetItemCount(); ++r) {
-            names.push_back(qtest::RowText(s.m_list, r, 0));
-            if (!qtest::FitsColumn(s.m_list.m_hWnd, 0, names.back())) cut.push_back(names.back());
-        }
-    };
-    auto screen = std::make_unique<CSeriesDlg>();
-    CSeriesDlg* series = screen.get();
-    Then([series, walk] {
-        qtest::PumpUntil([series] { return series->m_list.m_hWnd != nullptr; }, 3000);
-        walk(*series);
-        Press(series->m_hWnd, CSeriesDlg::kBackId);
-    });
-    screen->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
+    Open(
+        [&](CSeriesDlg& s) {
+            for (int i = 0; i < 8; ++i) Press(s.m_hWnd, CSeriesDlg::kMeasureId);
+            for (int i = 0; i < 8; ++i) statesAfter[i] = scheme->order[i].state;
+            // The disc rows' names with their side digits show whole in the
+            // value list's 30-pixel name column.
+            for (int r = 0; r < s.m_list.GetItemCount(); ++r) {
+                names.push_back(qtest::RowText(s.m_list, r, 0));
+                if (!qtest::FitsColumn(s.m_list.m_hWnd, 0, names.back())) cut.push_back(names.back());
+            }
+        },
+        disc.get());
     KillTimer(qtest::ActionWindow(), 78);
 
     EXPECT_FALSE(names.empty());
@@ -506,22 +502,9 @@ TEST_F(Series, DiscSeriesStoresEveryPositionUnderItsOwnNamesInTheMeasuringOrder)
 
     // Opened again as the launcher opens it (the scheme loaded afresh, the
     // record at its first position), the series finds every position measured.
-    BuildDefaultScheme(scheme.get(), 2, 2, 3, 2);
-    scheme->cars[0].swapped = 1;
-    scheme->cars[1].reversed = 1;
-    ASSERT_EQ(scheme->BuildOrder(3, 2), 1);
-    disc = std::make_unique<QodJournalRecord>();
-    Put(disc->date, u"01/02/26");
-    scheme->FillRecordNamesQod(disc.get());
+    disc = buildScheme();
     LONG reopened[8] = {};
-    auto again = std::make_unique<CSeriesDlg>();
-    CSeriesDlg* second = again.get();
-    Then([second, &reopened, this] {
-        qtest::PumpUntil([second] { return second->m_list.m_hWnd != nullptr; }, 3000);
-        for (int i = 0; i < 8; ++i) reopened[i] = scheme->order[i].state;
-        Press(second->m_hWnd, CSeriesDlg::kBackId);
-    });
-    again->DoModal(nullptr, owner, controller.get(), nullptr, disc.get(), scheme.get(), link.get());
+    Open([&](CSeriesDlg&) { for (int i = 0; i < 8; ++i) reopened[i] = scheme->order[i].state; }, disc.get());
     for (int k = 0; k < 8; ++k) EXPECT_EQ(reopened[k] & STATE_MEASURED, STATE_MEASURED) << k;
 }
 

@@ -6,7 +6,7 @@
 
 #include "platform/Presenter.h"
 #include "ui/ControlWrappers.h"
-#include "tests/ui/DialogTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
 
 namespace {
 
@@ -41,11 +41,20 @@ protected:
         DestroyWindow(owner);
         qplat::ProcessPendingMessages();
     }
-    std::u16string Text(CListViewCtl& l, int row, int col)
+    static std::u16string Text(CListViewCtl& l, int row, int col) { return qtest::RowText(l, row, col); }
+    // A list of one column "n", 300 x `h`, made with the given id.
+    void OneColumnList(CListViewCtl& l, int id = 1, int y = 0, int h = 100)
     {
-        WCHAR buf[64];
-        l.GetItemText(row, col, buf, 64);
-        return buf;
+        l.Create(owner, nullptr, id, 0, y, 300, h, TRUE, FALSE);
+        l.InsertColumn(0, u"n", 0, 100, 0);
+    }
+    // The lParam of a row (-1 when the row cannot be read).
+    static LPARAM Param(CListViewCtl& l, int row)
+    {
+        LVITEMW it{};
+        it.mask = LVIF_PARAM;
+        it.iItem = row;
+        return SendMessageW(l.m_hWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it)) ? it.lParam : -1;
     }
     HWND owner = nullptr;
 };
@@ -84,20 +93,11 @@ TEST_F(Wrappers, ListViewSortKeysPickColumnAndDirection)
 TEST_F(Wrappers, RowsInsertedAtTheTopStayFindableAndSortable)
 {
     CListViewCtl l;
-    l.Create(owner, nullptr, 1, 0, 0, 300, 100, TRUE, FALSE);
-    l.InsertColumn(0, u"n", 0, 100, 0);
+    OneColumnList(l);
     for (const char16_t* s : {u"c", u"a", u"b"}) l.InsertItem(0, s);
-    std::vector<LPARAM> params;
-    for (int i = 0; i < 3; ++i) {
-        LVITEMW it{};
-        it.mask = LVIF_PARAM;
-        it.iItem = i;
-        SendMessageW(l.m_hWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-        params.push_back(it.lParam);
-    }
-    EXPECT_NE(params[0], params[1]);
-    EXPECT_NE(params[1], params[2]);
-    EXPECT_NE(params[0], params[2]);
+    EXPECT_NE(Param(l, 0), Param(l, 1));
+    EXPECT_NE(Param(l, 1), Param(l, 2));
+    EXPECT_NE(Param(l, 0), Param(l, 2));
     SendMessageW(l.m_hWnd, LVM_SORTITEMS, 1, reinterpret_cast<LPARAM>(ListViewCompareProc));
     EXPECT_EQ(Text(l, 0, 0), u"a");
     EXPECT_EQ(Text(l, 1, 0), u"b");
@@ -109,8 +109,7 @@ TEST_F(Wrappers, RowsInsertedAtTheTopStayFindableAndSortable)
 TEST_F(Wrappers, EveryWayOfInsertingGivesARowAnLParamOfItsOwn)
 {
     CListViewCtl l;
-    l.Create(owner, nullptr, 1, 0, 0, 300, 100, TRUE, FALSE);
-    l.InsertColumn(0, u"n", 0, 100, 0);
+    OneColumnList(l);
     for (int i = 0; i < 5; ++i) l.InsertItem(i, u"append");
     l.InsertItem(2, u"between");
     l.InsertItem(0, u"top");
@@ -123,19 +122,13 @@ TEST_F(Wrappers, EveryWayOfInsertingGivesARowAnLParamOfItsOwn)
     ASSERT_EQ(rows, 10);
     std::vector<LPARAM> params;
     for (int i = 0; i < rows; ++i) {
-        LVITEMW it{};
-        it.mask = LVIF_PARAM;
-        it.iItem = i;
-        ASSERT_TRUE(SendMessageW(l.m_hWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it)));
-        for (LPARAM seen : params) ASSERT_NE(seen, it.lParam) << "row " << i;
-        params.push_back(it.lParam);
+        ASSERT_NE(Param(l, i), -1) << "row " << i;
+        for (LPARAM seen : params) ASSERT_NE(seen, Param(l, i)) << "row " << i;
+        params.push_back(Param(l, i));
     }
     l.DeleteAllItems();
     EXPECT_EQ(l.InsertItem(0, u"again"), 0);
-    LVITEMW it{};
-    it.mask = LVIF_PARAM;
-    SendMessageW(l.m_hWnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&it));
-    EXPECT_EQ(it.lParam, 0) << "an emptied list numbers its rows from the start";
+    EXPECT_EQ(Param(l, 0), 0) << "an emptied list numbers its rows from the start";
 }
 
 // A long list fills in time proportional to its rows: inserting a row never
@@ -152,8 +145,7 @@ LRESULT CALLBACK CountingListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 TEST_F(Wrappers, FillingAListNeverSearchesItsRows)
 {
     CListViewCtl l;
-    l.Create(owner, nullptr, 1, 0, 0, 300, 100, TRUE, FALSE);
-    l.InsertColumn(0, u"n", 0, 100, 0);
+    OneColumnList(l);
     g_listProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(l.m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingListProc)));
     ASSERT_NE(g_listProc, nullptr);
@@ -169,11 +161,9 @@ TEST_F(Wrappers, FillingAListNeverSearchesItsRows)
 TEST_F(Wrappers, TheSortComparesTheListItWasAskedToSort)
 {
     CListViewCtl first, second;
-    first.Create(owner, nullptr, 1, 0, 0, 200, 100, TRUE, FALSE);
-    second.Create(owner, nullptr, 2, 0, 120, 200, 100, TRUE, FALSE);
+    OneColumnList(first);
+    OneColumnList(second, 2, 120);
     ASSERT_EQ(g_sortListView, second.m_hWnd);
-    first.InsertColumn(0, u"n", 0, 100, 0);
-    second.InsertColumn(0, u"n", 0, 100, 0);
     Fill(first, {{u"z", u""}, {u"x", u""}, {u"y", u""}});
     Fill(second, {{u"a", u""}, {u"b", u""}, {u"c", u""}});
     SendMessageW(first.m_hWnd, LVM_SORTITEMS, 1, reinterpret_cast<LPARAM>(ListViewCompareProc));
@@ -255,12 +245,9 @@ TEST_F(Wrappers, EditStaticDateAndTooltipWrappers)
 {
     CEditCtl e;
     ASSERT_EQ(e.Create(owner, nullptr, u"start", 290, 10, 10, 100, 24, 0x50010080, 0x210), 1);
-    WCHAR buf[32];
-    GetWindowTextW(e.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"start");
+    EXPECT_EQ(qtest::WindowText(e.m_hWnd), u"start");
     e.SetText(u"next");
-    GetWindowTextW(e.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"next");
+    EXPECT_EQ(qtest::WindowText(e.m_hWnd), u"next");
     CEditCtl attached;
     attached.Attach(e.m_hWnd);
     EXPECT_EQ(attached.m_hParent, owner);
@@ -269,13 +256,11 @@ TEST_F(Wrappers, EditStaticDateAndTooltipWrappers)
     ASSERT_EQ(t.Create(owner, nullptr, u"Caption", 281, 10, 40, 100, 20, 0x10000000, 0), 1);
     EXPECT_EQ(GetParent(t.m_hWnd), owner) << "made without WS_CHILD, it sits in its parent";
     t.SetText(u"Other");
-    GetWindowTextW(t.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"Other");
+    EXPECT_EQ(qtest::WindowText(t.m_hWnd), u"Other");
 
     CDateTimeCtl d;
     ASSERT_EQ(d.Create(owner, nullptr, 289, 10, 70, 150, 24, 0x10010021), 1);
-    GetWindowTextW(d.m_hWnd, buf, 32);
-    EXPECT_EQ(std::u16string(buf), u"DateTime");
+    EXPECT_EQ(qtest::WindowText(d.m_hWnd), u"DateTime");
     EXPECT_EQ(GetParent(d.m_hWnd), owner);
 
     CToolTipCtl tip;

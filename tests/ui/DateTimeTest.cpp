@@ -2,12 +2,10 @@
 // field stepping with the calendar's wrap and February's clamp, the press-and-
 // hold repetition, and setting the clock.
 
-#include "tests/ui/DialogTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
 #include "ui/DateTimeUtil.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 
@@ -65,12 +63,7 @@ protected:
         Then([inside] { inside(FrontDialog()); });
         return dlg.DoModal(nullptr, owner);
     }
-    static std::u16string Field(HWND d, int id)
-    {
-        WCHAR buf[16] = {};
-        GetDlgItemTextW(d, id, buf, 16);
-        return buf;
-    }
+    static std::u16string Field(HWND d, int id) { return WindowText(GetDlgItem(d, id)); }
     static void Command(HWND d, int id) { SendMessageW(d, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 };
 

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/Presenter.h"
+#include "platform/WinText.h"
 #include "platform/WinCtrl.h"
 #include "platform/WinGdi.h"
 #include "platform/WinKernel.h"
@@ -71,6 +74,19 @@ inline void TapWindow(HWND hwnd)
 inline HWND FrontDialog()
 {
     return GetActiveWindow();
+}
+
+// Runs the steps one after another, each inside the modal loop in front when
+// it runs. A step's input must be posted (taps, PostMessageW): the next step
+// is queued after it, so a box that input opens runs the next step.
+using Step = std::function<void(HWND)>;
+inline void Steps(std::vector<Step> steps, size_t i = 0)
+{
+    if (i >= steps.size()) return;
+    Then([steps, i] {
+        steps[i](FrontDialog());
+        Steps(steps, i + 1);
+    });
 }
 
 // Whether any pixel of the rectangle of a picture of the screen passes.
@@ -140,6 +156,14 @@ protected:
     void UseLanguage(const char* file)
     {
         root.WriteFile(u"\\SDMMC\\Autorun\\Language\\Language.ini", std::string("File_Language=") + file + "\r\n");
+    }
+    // The program's own language files in place of the test's, `file` current.
+    void UseRealLanguage(const char* file)
+    {
+        for (const char* name : {"ENG.LNG", "RUS.LNG"})
+            root.WriteFile(u"\\SDMMC\\Autorun\\Language\\" + qplat::FromUtf8(name),
+                           ReadSourceFile(std::filesystem::path("data/Language") / name));
+        UseLanguage(file);
     }
 
     TempDeviceRoot root;

@@ -6,45 +6,20 @@
 #include <memory>
 #include <vector>
 
-#include "tests/ui/DialogTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
 #include "ui/KeyboardDlg.h"
 
-using qtest::FrontDialog;
+using qtest::Step;
+using qtest::Steps;
+using qtest::TapClient;
 using qtest::TapWindow;
-using qtest::Then;
 
 namespace {
-
-using Step = std::function<void(HWND)>;
-
-// Runs the steps one after another inside the keyboard's modal loop; each
-// step's taps are handled before the next step runs.
-void Steps(std::vector<Step> steps, size_t i = 0)
-{
-    if (i >= steps.size()) return;
-    Then([steps, i] {
-        steps[i](FrontDialog());
-        Steps(steps, i + 1);
-    });
-}
-
-// Taps a point of the dialog's client area.
-void TapClient(HWND dialog, int x, int y)
-{
-    POINT p{x, y};
-    ClientToScreen(dialog, &p);
-    qplat::StylusTap(p.x, p.y);
-}
 
 void TapKey(HWND dialog, const KeyboardKey& k) { TapClient(dialog, k.x + k.width / 2, k.y + k.height / 2); }
 void Press(HWND dialog, int id) { TapWindow(GetDlgItem(dialog, id)); }
 
-std::u16string EditText(HWND dialog)
-{
-    WCHAR buf[200] = {};
-    GetWindowTextW(GetDlgItem(dialog, 476), buf, 200);
-    return buf;
-}
+std::u16string EditText(HWND dialog) { return qtest::WindowText(GetDlgItem(dialog, qtest::kKeyboardEditId)); }
 
 const KeyboardKey& Latin(char16_t small)
 {
@@ -229,10 +204,6 @@ TEST_F(Keyboard, TheEditLineKeepsWhatOkCanHandBack)
     EXPECT_EQ(std::u16string(k.m_result), full.substr(0, 99) + u"q") << "the initial text holds 99 characters";
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Keyboard, ThePictureFollowsTheModeAndTheKeysTakeTheirBitmapSizes)
 {
     CKeyboardDlg k;
@@ -261,10 +232,6 @@ TEST_F(Keyboard, ThePictureFollowsTheModeAndTheKeysTakeTheirBitmapSizes)
     EXPECT_NE(letters, RGB(255, 255, 255)) << "a key cap";
     EXPECT_EQ(digits, RGB(255, 255, 255)) << "the gap between two digit keys";
 }
-
-}  // namespace
-
-namespace {
 
 // The box of a key's dark label pixels on the screen, in client coordinates.
 struct InkBox {

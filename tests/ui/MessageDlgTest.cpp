@@ -2,23 +2,14 @@
 // each button, closing without a button, a refused second show, a box of
 // another object opened over the first, the layout and the language.
 
-#include "tests/ui/DialogTestSupport.h"
+#include "tests/ui/ScreenTestSupport.h"
 #include "ui/MessageDlg.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 
 class MessageBox : public qtest::DialogFixture {};
-
-std::u16string Text(HWND hwnd)
-{
-    WCHAR buf[256] = {};
-    GetWindowTextW(hwnd, buf, 256);
-    return buf;
-}
 
 TEST_F(MessageBox, AQuestionIsAnsweredByEachButton)
 {
@@ -64,12 +55,12 @@ TEST_F(MessageBox, ABoxOfAnotherObjectOverTheFirstLeavesBothWorking)
         Then([&] {
             secondDialog = FrontDialog();
             EXPECT_NE(secondDialog, firstDialog);
-            EXPECT_EQ(Text(GetDlgItem(secondDialog, 345)), u"inner");
+            EXPECT_EQ(WindowText(GetDlgItem(secondDialog, 345)), u"inner");
             TapWindow(GetDlgItem(secondDialog, 344));
         });
         inner = second.Show(nullptr, firstDialog, 2, u"inner");
         // The first box still answers for its own object.
-        EXPECT_EQ(Text(GetDlgItem(firstDialog, 345)), u"outer");
+        EXPECT_EQ(WindowText(GetDlgItem(firstDialog, 345)), u"outer");
         TapWindow(GetDlgItem(firstDialog, 343));
     });
     EXPECT_EQ(first.Show(nullptr, owner, 2, u"outer"), 1);
@@ -110,7 +101,7 @@ TEST_F(MessageBox, ButtonsSitAboveTheBottomEdgeAndTextsAreCut)
         HWND b = GetDlgItem(d, 343);
         GetWindowRect(b, &one);
         MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&one), 2);
-        shown = Text(GetDlgItem(d, 345));
+        shown = WindowText(GetDlgItem(d, 345));
         TapWindow(b);
     });
     std::u16string longText(200, u'x');
@@ -139,7 +130,7 @@ TEST_F(MessageBox, CaptionsFollowTheLanguageChosenSinceTheObjectWasMade)
     std::u16string title, yes;
     Then([&] {
         HWND d = FrontDialog();
-        title = Text(d);
+        title = WindowText(d);
         TapWindow(GetDlgItem(d, 343));
     });
     box.Show(nullptr, owner, 2, u"?");
@@ -147,7 +138,7 @@ TEST_F(MessageBox, CaptionsFollowTheLanguageChosenSinceTheObjectWasMade)
     EXPECT_EQ(std::u16string(box.m_buttons[0].m_caption), u"Yes");
     UseLanguage("RUS.LNG");
     Then([&] {
-        title = Text(FrontDialog());
+        title = WindowText(FrontDialog());
         TapWindow(GetDlgItem(FrontDialog(), 343));
     });
     box.Show(nullptr, owner, 2, u"?");

@@ -24,6 +24,15 @@ DRAWITEMSTRUCT Item(HDC dc, UINT state, int w = 141, int h = 41)
     return dis;
 }
 
+// The face a button draws for the item state, at a plain spot near its right edge.
+template <class Button>
+COLORREF Face(Button& button, Canvas& c, UINT state)
+{
+    DRAWITEMSTRUCT dis = Item(c.dc, state);
+    button.DrawItem(&dis);
+    return c.At(120, 20);
+}
+
 RECT WindowRect(HWND h)
 {
     RECT r{};
@@ -67,28 +76,19 @@ TEST_F(OwnerButtonTest, FaceAndTimerFollowTheItemState)
     button.Create(screen, nullptr, 0, 0, 141, 41, 600, 210, 211, 212);
     Canvas c(141, 41);
 
-    DRAWITEMSTRUCT dis = Item(c.dc, 0);
-    button.DrawItem(&dis);
-    EXPECT_EQ(c.At(120, 20), kNormalFace);
+    EXPECT_EQ(Face(button, c, 0), kNormalFace);
     EXPECT_FALSE(KillTimer(screen, OWNER_BUTTON_TIMER));  // a normal face arms nothing
 
-    dis = Item(c.dc, ODS_SELECTED);
-    button.DrawItem(&dis);
-    EXPECT_EQ(c.At(120, 20), kPressedFace);
+    EXPECT_EQ(Face(button, c, ODS_SELECTED), kPressedFace);
     EXPECT_TRUE(KillTimer(screen, OWNER_BUTTON_TIMER));
 
     // Disabled wins over selected and touches no timer.
-    dis = Item(c.dc, ODS_SELECTED | ODS_DISABLED);
-    button.DrawItem(&dis);
-    EXPECT_EQ(c.At(120, 20), kDisabledFace);
+    EXPECT_EQ(Face(button, c, ODS_SELECTED | ODS_DISABLED), kDisabledFace);
     EXPECT_FALSE(KillTimer(screen, OWNER_BUTTON_TIMER));
 
     // Released with the focus: the repetition timer is stopped.
-    dis = Item(c.dc, ODS_SELECTED);
-    button.DrawItem(&dis);
-    dis = Item(c.dc, ODS_FOCUS);
-    button.DrawItem(&dis);
-    EXPECT_EQ(c.At(120, 20), kNormalFace);
+    Face(button, c, ODS_SELECTED);
+    EXPECT_EQ(Face(button, c, ODS_FOCUS), kNormalFace);
     EXPECT_FALSE(KillTimer(screen, OWNER_BUTTON_TIMER));
 }
 
@@ -201,18 +201,15 @@ TEST_F(OwnerButtonTest, ImageButtonShowsTheBitmapOfItsState)
         first = image.m_first;
         second = image.m_second;
         Canvas c(141, 41, kRed);
-        DRAWITEMSTRUCT dis = Item(c.dc, ODS_SELECTED);
-        image.DrawItem(&dis);
-        EXPECT_EQ(c.At(120, 20), kPressedFace);  // state 0: the second bitmap, whatever the item state
+        // State 0: the second bitmap, whatever the item state.
+        EXPECT_EQ(Face(image, c, ODS_SELECTED), kPressedFace);
         image.m_state = 1;
-        image.DrawItem(&dis);
-        EXPECT_EQ(c.At(120, 20), kNormalFace);
+        EXPECT_EQ(Face(image, c, ODS_SELECTED), kNormalFace);
         image.m_state = 2;
-        image.DrawItem(&dis);
-        EXPECT_EQ(c.At(120, 20), kDisabledFace);
+        EXPECT_EQ(Face(image, c, ODS_SELECTED), kDisabledFace);
         c.Fill(kRed);
         image.m_state = 7;
-        image.DrawItem(&dis);
+        Face(image, c, ODS_SELECTED);
         EXPECT_EQ(c.Ink(RECT{0, 0, 141, 41}, kRed), 0);
         EXPECT_FALSE(KillTimer(screen, OWNER_BUTTON_TIMER));
     }

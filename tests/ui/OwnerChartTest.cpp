@@ -3,6 +3,8 @@
 // growing series, and ranges that collapse.
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/WinCtrl.h"
@@ -25,27 +27,19 @@ std::u16string Axis(double v, BYTE decimals)
 
 TEST(FormatAxisNumberTest, TrailingZerosGoAndSmallValuesKeepTheirDecimals)
 {
-    EXPECT_EQ(Axis(12.5, 2), u"12.5");
-    EXPECT_EQ(Axis(3.0, 2), u"3");
-    EXPECT_EQ(Axis(0.5, 2), u"0.50");
-    EXPECT_EQ(Axis(0.0, 2), u"0");
-    EXPECT_EQ(Axis(0.125, 3), u"0.125");
-    EXPECT_EQ(Axis(20.0, 3), u"20");
-    EXPECT_EQ(Axis(-12.5, 2), u"-12.5");
-    EXPECT_EQ(Axis(-0.25, 2), u"-0.25");
-    EXPECT_EQ(Axis(1.25, 2), u"1.25");
-    EXPECT_EQ(Axis(12.34, 2), u"12.3");  // one decimal fewer from 10 up
-    EXPECT_EQ(Axis(-0.0, 2), u"0");
-    EXPECT_EQ(Axis(0.5, 0), u"0.500");
+    // Value, decimals, text; one decimal fewer from 10 up.
+    const std::tuple<double, BYTE, const char16_t*> cases[] = {
+        {12.5, 2, u"12.5"},  {3.0, 2, u"3"},     {0.5, 2, u"0.50"},    {0.0, 2, u"0"},
+        {0.125, 3, u"0.125"}, {20.0, 3, u"20"},    {-12.5, 2, u"-12.5"}, {-0.25, 2, u"-0.25"},
+        {1.25, 2, u"1.25"},  {12.34, 2, u"12.3"}, {-0.0, 2, u"0"},      {0.5, 0, u"0.500"}};
+    for (const auto& [value, decimals, text] : cases) EXPECT_EQ(Axis(value, decimals), text) << value;
 }
 
 TEST(FormatAxisNumberTest, DecimalsNeverGoBelowZero)
 {
     // Zero decimals on a value from 10 up would ask for -1 decimals.
-    EXPECT_EQ(Axis(12.0, 0), u"12");
-    EXPECT_EQ(Axis(120.0, 0), u"120");
-    EXPECT_EQ(Axis(12.6, 0), u"13");
-    EXPECT_EQ(Axis(3.0, 0), u"3");
+    for (const auto& [value, text] : {std::pair{12.0, u"12"}, {120.0, u"120"}, {12.6, u"13"}, {3.0, u"3"}})
+        EXPECT_EQ(Axis(value, 0), text) << value;
 }
 
 TEST(FormatAxisNumberTest, StaysWithinTheBuffer)

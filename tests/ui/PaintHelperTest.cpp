@@ -1,5 +1,7 @@
 // The painting helper's panel, captions, frames and bar graph, the status
 // images' indexes, on memory bitmaps and on the composed screen.
+#include <utility>
+
 #include "tests/platform_ui/GdiTestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/PaintHelper.h"
@@ -13,15 +15,13 @@ TEST_F(PaintHelperTest, PanelSeparatorsOnTheComposedScreen)
 {
     Hooks().paint = [](HWND hwnd, HDC dc) { g_paintHelper.DrawPanel(hwnd, dc, 2.5f); };
     Keep(MakeScreen());
-    EXPECT_EQ(Screen(100, 217), kBlack);
-    EXPECT_EQ(Screen(100, 216), kWhite);
-    EXPECT_EQ(Screen(100, 218), kWhite);
-    EXPECT_EQ(Screen(100, 48), kBlack);
-    EXPECT_EQ(Screen(100, 100), kWhite);
-    EXPECT_EQ(Screen(0, 100), kBlack);  // the border of a non-zero n
-    EXPECT_EQ(Screen(479, 100), kBlack);
-    EXPECT_EQ(Screen(1, 217), kBlack);
-    EXPECT_EQ(Screen(478, 217), kBlack);
+    // The lines at y 217 and 48, and the border of a non-zero n at x 0 and 479.
+    const struct {
+        int x, y;
+        COLORREF colour;
+    } probes[] = {{100, 217, kBlack}, {100, 216, kWhite}, {100, 218, kWhite}, {100, 48, kBlack}, {100, 100, kWhite},
+                  {0, 100, kBlack},   {479, 100, kBlack}, {1, 217, kBlack},   {478, 217, kBlack}};
+    for (const auto& p : probes) EXPECT_EQ(Screen(p.x, p.y), p.colour) << p.x << "," << p.y;
 }
 
 TEST_F(PaintHelperTest, PanelLinePositions)
@@ -80,14 +80,10 @@ TEST_F(PaintHelperTest, FramedRectIsFilledWithoutOutline)
 
 TEST_F(PaintHelperTest, SignalBarsUseTheSignedLevel)
 {
-    EXPECT_EQ(CPaintHelper::SignalBarCount(0), 4);
-    EXPECT_EQ(CPaintHelper::SignalBarCount(250), 4);
-    EXPECT_EQ(CPaintHelper::SignalBarCount(244), 3);
-    EXPECT_EQ(CPaintHelper::SignalBarCount(238), 2);
-    EXPECT_EQ(CPaintHelper::SignalBarCount(232), 1);
-    EXPECT_EQ(CPaintHelper::SignalBarCount(231), 1);
-    EXPECT_EQ(CPaintHelper::SignalBarCount(156), 1);  // -100: a dead link, not full strength
-    EXPECT_EQ(CPaintHelper::SignalBarCount(127), 4);
+    // Level byte and bars; 156 is -100, a dead link, not full strength.
+    for (const auto& [level, bars] : {std::pair{0, 4}, {250, 4}, {244, 3}, {238, 2}, {232, 1}, {231, 1}, {156, 1},
+                                      {127, 4}})
+        EXPECT_EQ(CPaintHelper::SignalBarCount(level), bars) << level;
 }
 
 TEST_F(PaintHelperTest, BarGraphStandsOnTheBitmapsBottomLine)
@@ -106,17 +102,11 @@ TEST_F(PaintHelperTest, BarGraphStandsOnTheBitmapsBottomLine)
 
 TEST(StatusImages, BatteryIndexes)
 {
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(0, TRUE), 0);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(10, TRUE), 0);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(11, TRUE), 1);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(20, TRUE), 1);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(21, TRUE), 2);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(90, TRUE), 8);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(91, TRUE), 9);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(100, TRUE), 9);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(150, TRUE), 9);
+    // Percentage and picture.
+    for (const auto& [percent, index] : {std::pair{0, 0}, {10, 0}, {11, 1}, {20, 1}, {21, 2}, {90, 8}, {91, 9},
+                                         {100, 9}, {150, 9}, {-3, 0}})
+        EXPECT_EQ(CStatusImages::BatteryIconIndex(percent, TRUE), index) << percent;
     EXPECT_EQ(CStatusImages::BatteryIconIndex(255, FALSE), STATUS_BATTERY_UNKNOWN);
-    EXPECT_EQ(CStatusImages::BatteryIconIndex(-3, TRUE), 0);
 }
 
 TEST(StatusImages, LoadOnceFreeTwice)

@@ -9,9 +9,7 @@
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/ScreenDlg.h"
 
-using qtest::FrontDialog;
-using qtest::TapWindow;
-using qtest::Then;
+using namespace qtest;
 
 namespace {
 

@@ -160,13 +160,6 @@ protected:
         DialogFixture::SetUp();
         UseRealLanguage("ENG.LNG");
     }
-    void UseRealLanguage(const char* file)
-    {
-        for (const char* name : {"ENG.LNG", "RUS.LNG"})
-            root.WriteFile(std::u16string(kAutorun) + u"Language\\" + qplat::FromUtf8(name),
-                           ReadSourceFile(std::filesystem::path("data/Language") / name));
-        UseLanguage(file);
-    }
     // The factory settings of the device type, changed by `edit`.
     void WriteSettings(int deviceType, const std::function<void(ParamBlock&)>& edit = {})
     {
