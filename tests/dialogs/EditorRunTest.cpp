@@ -21,8 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Start screen: the data menu; in it the tolerance editor and the type catalogue.
-constexpr POINT kDataMenu{389, 84};
+// In the start screen's data menu: the tolerance editor and the type catalogue.
 constexpr RECT kToleranceButton{261, 75, 161, 51};
 constexpr RECT kCatalogueButton{261, 136, 161, 51};
 // The tolerance editor's browsing and editing buttons, its set list's rows

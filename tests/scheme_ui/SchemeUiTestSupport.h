@@ -116,7 +116,7 @@ protected:
 };
 
 // The start screen's data menu, where both lists open.
-constexpr qtest::Spot kDataMenu{389, 84};
+using qtest::kDataMenu;
 
 // A run of the real program on that card, driven by its script: the script
 // beside the device root, the snapshots where a person can look at them.

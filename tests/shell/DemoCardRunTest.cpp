@@ -38,7 +38,6 @@ using namespace qtest;
 constexpr Spot kJournalBrowser{88, 151};
 constexpr Spot kFirstRecord{100, 115};
 constexpr Spot kSaveAsReference{458, 252};
-constexpr Spot kDataMenu{389, 84};
 constexpr Spot kReferences{130, 161};
 constexpr Spot kFirstReference{100, 127};
 constexpr Spot kMakeCurrent{243, 244};

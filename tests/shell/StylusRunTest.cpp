@@ -24,7 +24,6 @@ namespace fs = std::filesystem;
 
 // Start screen buttons and the settings menu's, in screen pixels.
 constexpr POINT kSettingsMenu{88, 85};
-constexpr POINT kDataMenu{390, 85};
 constexpr POINT kMenuBack{453, 25};
 // The last pixel column of the language list's rows, where the last column's
 // grid line closes them; the list's frame is the column after.
@@ -261,7 +260,7 @@ TEST_F(StylusRun, ADateTheCardCannotKeepIsToldWhenSet)
 TEST_F(StylusRun, ATolerancesSetIsSavedUnderATypedNameAndTheScreenCanBeLeft)
 {
     qtest::TapScript s;
-    s.Snap(Snap("start")).TapScreen(kDataMenu.x, kDataMenu.y).TapScreen(341, 100).Snap(Snap("tolerances"));
+    s.Snap(Snap("start")).TapScreen(qtest::kDataMenu.x, qtest::kDataMenu.y).TapScreen(341, 100).Snap(Snap("tolerances"));
     // New, the name field, the key "w", the keyboard's OK, Save.
     s.TapScreen(90, 243).TapScreen(200, 70).Snap(Snap("keyboard")).TapScreen(84, 133).TapScreen(440, 240);
     s.Snap(Snap("named")).TapScreen(140, 243).Snap(Snap("saved"));

@@ -113,6 +113,7 @@ constexpr Spot kMeasure{60, 95};       // the measuring screen's measure button
 constexpr Spot kZero{60, 180};         // the gauges' zero button
 constexpr Spot kSave{60, 246};
 constexpr Spot kClose{453, 25};        // every screen's back button
+constexpr Spot kDataMenu{389, 84};     // the start screen's data menu button
 constexpr Spot kChartView{406, 68};
 constexpr Spot kResultsView{451, 68};
 constexpr Spot kNextStep{390, 210};    // type 3 steps
