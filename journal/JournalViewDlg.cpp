@@ -1,5 +1,6 @@
 #include "journal/JournalViewDlg.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -407,27 +408,27 @@ int CJournalViewDlg::DeleteFrom(Journal& journal, Record*& records, int row)
     if (!records || row < 0 || row >= m_rowCount) return SCREEN_SAVE_FAILED;
     const int i = static_cast<int>(m_rowMap[row]);
     if (i < 0 || i >= m_recordCount) return SCREEN_SAVE_FAILED;
-    std::unique_ptr<Record> removed(new (std::nothrow) Record(records[i]));
-    if (!removed) return SCREEN_SAVE_FAILED;
-    const size_t after = static_cast<size_t>(m_recordCount - 1 - i);
-    std::memmove(static_cast<void*>(records + i), records + i + 1, after * sizeof(Record));
+    // The journal less the record, written only while the card still holds
+    // the records shown: a journal changed meanwhile (a PC, another card, a
+    // save undone) keeps every byte.
+    std::unique_ptr<Record[]> kept(new (std::nothrow) Record[static_cast<size_t>(m_recordCount)]);
+    if (!kept) return SCREEN_SAVE_FAILED;
+    std::copy(records, records + i, kept.get());
+    std::copy(records + i + 1, records + m_recordCount, kept.get() + i);
     WCHAR name[PARAM_NAME_CHARS + 1];
     JournalName(name);
-    if (!journal.WriteAll(name, records, m_recordCount - 1)) {
+    if (!journal.WriteAll(name, kept.get(), m_recordCount - 1, records, m_recordCount)) {
         const CFixedRecordFile::Refusal refusal = journal.LastRefusal();
-        if (refusal == CFixedRecordFile::Refusal::ChangedByRollBack) {
-            // A save cut off half-way was undone under the screen: the
-            // records shown held half of it and are read again.
+        if (refusal == CFixedRecordFile::Refusal::RecordChanged) {
+            // What the card holds now is shown instead.
             LoadJournal(journal, records);
             m_loadNotice = 0;
             m_readAgain = true;
-            return SCREEN_SAVE_FAILED;
+            return SCREEN_JOURNAL_CHANGED;
         }
-        // The journal file is as it was: so are the loaded records.
-        std::memmove(static_cast<void*>(records + i + 1), records + i, after * sizeof(Record));
-        records[i] = *removed;
         return JournalRefusalText(refusal, SCREEN_SAVE_FAILED);
     }
+    std::copy(kept.get(), kept.get() + m_recordCount - 1, records);
     --m_recordCount;
     m_recordList.DeleteItem(row);
     return 0;

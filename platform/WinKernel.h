@@ -318,6 +318,17 @@ std::string HostPath(const std::u16string& devicePath);
 // marks the file the program opens by a name compares with this, so the row
 // marked is the file that opens.
 bool SameFileName(std::u16string_view a, std::u16string_view b);
+// Of a folder's `names`, the one a path naming `name` opens: the name of that
+// spelling, else the first of those that differ from it only in letter case,
+// in the byte order of their UTF-8 (so the choice is stable where a folder
+// holds several). Empty when none matches.
+std::u16string OpenedSpelling(const std::vector<std::u16string>& names, std::u16string_view name);
+// Where a file is set aside beside `devicePath`: the first of
+// "<path><suffix>", "<path><suffix>2", ... up to 999 that names nothing on the
+// card in any letter case, so no earlier one is ever written over. Empty,
+// with the last error set, where none is free (ERROR_FILE_EXISTS) or the
+// card cannot tell.
+std::u16string SetAsideName(const std::u16string& devicePath, std::u16string_view suffix);
 
 // ---- the program's own name
 // GetModuleFileNameW gives the device path of the running program when it lies

@@ -624,7 +624,7 @@ int CScheme::ReadQavJournal(std::vector<QavJournalRecord>* records)
     records->clear();
     WCHAR name[PARAM_NAME_CHARS + 1] = {};
     qplat::CopyField(name, PARAM_NAME_CHARS + 1, qplat::FieldText(m_paramBlock.qavJournalName, PARAM_NAME_CHARS).c_str());
-    const int count = m_journalQav.GetCount(name);
+    const int count = m_journalQav.GetCount(name, false);
     if (count <= 0)
         return count == 0 ? 1 : 0;
     records->resize(static_cast<size_t>(count));  // zeroed
@@ -640,7 +640,7 @@ int CScheme::ReadQodJournal(std::vector<QodJournalRecord>* records)
     records->clear();
     WCHAR name[PARAM_NAME_CHARS + 1] = {};
     qplat::CopyField(name, PARAM_NAME_CHARS + 1, qplat::FieldText(m_paramBlock.qodJournalName, PARAM_NAME_CHARS).c_str());
-    const int count = m_journalQod.GetCount(name);
+    const int count = m_journalQod.GetCount(name, false);
     if (count <= 0)
         return count == 0 ? 1 : 0;
     records->resize(static_cast<size_t>(count));

@@ -80,7 +80,8 @@ CFixedRecordFile::Refusal WhyNotWritten(Journal& journal, LPCWSTR name, int last
 {
     const CFixedRecordFile::Refusal why = journal.LastRefusal();
     if (why != CFixedRecordFile::Refusal::None || lastAsked < 0) return why;
-    const int count = journal.GetCount(name);
+    // A look, which never makes the journal again where it went meanwhile.
+    const int count = journal.GetCount(name, false);
     return count >= 0 && count <= lastAsked ? CFixedRecordFile::Refusal::RecordChanged : why;
 }
 
@@ -126,11 +127,18 @@ int CMeasureDlg::SaveQavRecord()
     // copies the stored record out.
     int found = -1;
     int other = -1;
+    int read = 0;
     std::unique_ptr<QavJournalRecord> asked;
     std::unique_ptr<QavJournalRecord> otherAsked;
     {
         std::vector<QavJournalRecord> records;
-        m_scheme.ReadJournal(&records);
+        // A journal that cannot be read cannot tell a replace from an
+        // append: a second record of the wheel would be stored for good.
+        if (m_scheme.ReadJournal(&records) != 1) {
+            ShowMessage(MESSAGE_FAILURE, SCREEN_JOURNAL_UNREADABLE);
+            return 0;
+        }
+        read = static_cast<int>(records.size());
         found = m_scheme.FindRecordIn(records, &m_qav, 1, 0);
         if (found >= 0) {
             asked = std::make_unique<QavJournalRecord>(m_qav);
@@ -188,10 +196,11 @@ int CMeasureDlg::SaveQavRecord()
         } else if (other < 0) {
             // The axle is saved whole or not at all: this wheel's record and
             // the other wheel's, appended when the journal has none yet, are
-            // written as one.
+            // written as one, and only while it still has none: the journal
+            // then still holds the records it was read with.
             const auto record = OtherWheelRecord(m_qav, saveTime, c.m_result, entry->sensorName3);
-            written =
-                m_journalQav.ReplaceAndAppend(journal.text, &m_qav, found, record.get(), asked.get()) == 1;
+            written = m_journalQav.ReplaceAndAppend(journal.text, &m_qav, found, record.get(), asked.get(),
+                                                    read) == 1;
         } else {
             // The other wheel of the axle gets the same step values.
             auto otherStored = std::make_unique<QavJournalRecord>(*otherAsked);
@@ -238,7 +247,15 @@ int CMeasureDlg::SaveQodRecord()
     }
     // Replaced only while the journal still holds the stored record the
     // operator is asked about (see SaveQavRecord).
-    const int found = m_scheme.FindRecordQod(&m_qod, 1, 0);
+    int found = -1;
+    {
+        std::vector<QodJournalRecord> records;
+        if (m_scheme.ReadJournalQod(&records) != 1) {
+            ShowMessage(MESSAGE_FAILURE, SCREEN_JOURNAL_UNREADABLE);
+            return 0;
+        }
+        found = m_scheme.FindRecordInQod(records, &m_qod, 1, 0);
+    }
     std::unique_ptr<QodJournalRecord> asked;
     if (found >= 0) asked = std::make_unique<QodJournalRecord>(m_qod);
     const LONG step1 = StepRegister(c.m_head1Settings.words[2]);

@@ -82,7 +82,7 @@ int CBTDeviceFile::WriteAll(const BTDeviceRecord* records, int n)
 {
     if (!records || n < 0)
         return 0;
-    if (!m_file.WriteAll(m_path, records, n))
+    if (!m_file.WriteAll(m_path, records, n, nullptr, -1))
         return 0;
     GetCount();
     Close();
@@ -99,5 +99,10 @@ int CBTDeviceFile::RemoveLast(const BTDeviceRecord* record)
     std::vector<BTDeviceRecord> records(static_cast<size_t>(n));
     if (!ReadAll(records.data(), n) || std::memcmp(&records.back(), record, sizeof *record) != 0)
         return 0;
-    return WriteAll(records.data(), n - 1);
+    // Only while the file still holds what was just read.
+    if (!m_file.WriteAll(m_path, records.data(), n - 1, records.data(), n))
+        return 0;
+    GetCount();
+    Close();
+    return 1;
 }

@@ -57,6 +57,10 @@ public:
     // new content is complete. The file must exist (callers rewrite a file
     // they have just read). On success the count is updated.
     int WriteAll(const BTDeviceRecord* records, int n);
+    // Undoes an append cut off half-way (see CFixedRecordFile), as the
+    // program does at start: 1 when none is left pending.
+    int RollBackCutOff() { return m_file.RollBackCutOff(m_path); }
+    CFixedRecordFile::Refusal LastRefusal() const { return m_file.LastRefusal(); }
 
     DWORD Count() const { return m_count; }
     const WCHAR* Path() const { return m_path; }

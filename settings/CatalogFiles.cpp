@@ -1,6 +1,7 @@
 #include "settings/CatalogFiles.h"
 
 #include "platform/WinText.h"
+#include "settings/DBJournal.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ int CCatalogFile<Record>::Append(const Record* record)
 template <typename Record>
 int CCatalogFile<Record>::WriteAll(const Record* buffer, int n)
 {
-    if (!m_file.WriteAll(m_fileName, buffer, n)) return 0;
+    if (!m_file.WriteAll(m_fileName, buffer, n, nullptr, -1)) return 0;
     m_count = GetCount();
     return 1;
 }
@@ -58,6 +59,12 @@ template <typename Record>
 int CCatalogFile<Record>::Delete()
 {
     return m_file.Delete(m_fileName);
+}
+
+template <typename Record>
+int CCatalogFile<Record>::RollBackCutOff()
+{
+    return m_file.RollBackCutOff(m_fileName);
 }
 
 template class CCatalogFile<WheelTypeRecord>;
@@ -69,6 +76,31 @@ CWheelTypeFile::CWheelTypeFile() : CCatalogFile(u"WheelType.qav") {}
 CDiskTypeFile::CDiskTypeFile() : CCatalogFile(u"DiskType.qod") {}
 CDopuskQavFile::CDopuskQavFile() : CCatalogFile(u"Dopusk.qav") {}
 CDopuskQodFile::CDopuskQodFile() : CCatalogFile(u"Dopusk.qod") {}
+
+namespace {
+
+template <class File>
+void RollBackCatalogue(int* pending, CFixedRecordFile::Refusal* why)
+{
+    File file;
+    if (file.RollBackCutOff()) return;
+    ++*pending;
+    *why = CFixedRecordFile::Graver(*why, file.LastRefusal());
+}
+
+}  // namespace
+
+int RollBackCutOffSaves(CFixedRecordFile::Refusal* why)
+{
+    CFixedRecordFile::Refusal found = CFixedRecordFile::Refusal::None;
+    int pending = RollBackCutOffJournalSaves(&found);
+    RollBackCatalogue<CWheelTypeFile>(&pending, &found);
+    RollBackCatalogue<CDiskTypeFile>(&pending, &found);
+    RollBackCatalogue<CDopuskQavFile>(&pending, &found);
+    RollBackCatalogue<CDopuskQodFile>(&pending, &found);
+    if (why != nullptr) *why = found;
+    return pending;
+}
 
 void CDopuskQavFile::CopyRecord(LONG* destination, const DopuskQavRecord& record)
 {

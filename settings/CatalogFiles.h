@@ -139,6 +139,11 @@ public:
     // Refreshes the record count.
     int WriteAll(const Record* buffer, int n);
     int Delete();
+    // Undoes an append cut off half-way (see CFixedRecordFile): 1 when none
+    // is left pending.
+    int RollBackCutOff();
+    // Why the last write wrote nothing (see CFixedRecordFile).
+    CFixedRecordFile::Refusal LastRefusal() const { return m_file.LastRefusal(); }
     // The record count as last refreshed by WriteAll.
     int RecordCount() const { return m_count; }
     const WCHAR* FileName() const { return m_fileName; }
@@ -182,3 +187,10 @@ public:
     // Takes all 16 limits over into `destination` (16 words).
     void CopyRecord(LONG* destination, const DopuskQodRecord& record);
 };
+
+// Undoes the saves cut off half-way in the journals of both families and in
+// the four catalogues, as the program does once at start, when no other copy
+// of it can be in the middle of one. The number of files that stay held back
+// by one that could not be undone; `why`, where given, gets the gravest
+// reason (CFixedRecordFile::Graver), None when none is held back.
+int RollBackCutOffSaves(CFixedRecordFile::Refusal* why = nullptr);

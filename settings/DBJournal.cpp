@@ -15,17 +15,6 @@ namespace {
 // Folder, "DB\", a name of up to a keyboard entry's length, the extension.
 constexpr size_t kJournalPathChars = PROGRAM_FOLDER_CHARS + 160;
 
-// Which of the reasons a journal stays held back is told first.
-int HoldBackRank(CFixedRecordFile::Refusal why)
-{
-    switch (why) {
-    case CFixedRecordFile::Refusal::CutOffSaveFailing: return 3;
-    case CFixedRecordFile::Refusal::CutOffSaveAmbiguous: return 2;
-    case CFixedRecordFile::Refusal::CutOffSaveStuck: return 1;
-    default: return 0;
-    }
-}
-
 }  // namespace
 
 template <typename Record>
@@ -46,11 +35,11 @@ bool CDBJournal<Record>::JournalPath(LPCWSTR name, WCHAR* path, size_t pathLengt
 }
 
 template <typename Record>
-int CDBJournal<Record>::GetCount(LPCWSTR name)
+int CDBJournal<Record>::GetCount(LPCWSTR name, bool create)
 {
     WCHAR path[kJournalPathChars];
     if (!JournalPath(name, path, kJournalPathChars)) return -1;
-    return m_file.GetCount(path);
+    return m_file.GetCount(path, create);
 }
 
 template <typename Record>
@@ -69,13 +58,13 @@ int CDBJournal<Record>::Append(LPCWSTR name, const Record* record)
 }
 
 template <typename Record>
-int CDBJournal<Record>::WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n)
+int CDBJournal<Record>::WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n, int expectedCount)
 {
     WCHAR path[kJournalPathChars];
     for (int k = 0; k < n; ++k)
         if (changes[k].record == nullptr) return 0;
     if (!JournalPath(name, path, kJournalPathChars)) return 0;
-    return m_file.WriteGroup(path, changes, n);
+    return m_file.WriteGroup(path, changes, n, expectedCount);
 }
 
 template <typename Record>
@@ -88,11 +77,11 @@ int CDBJournal<Record>::AppendPair(LPCWSTR name, const Record* first, const Reco
 
 template <typename Record>
 int CDBJournal<Record>::ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended,
-                                         const Record* expectedAtI)
+                                         const Record* expectedAtI, int expectedCount)
 {
     if (i < 0) return 0;
     const CFixedRecordFile::Change changes[2] = {{replaced, i, expectedAtI}, {appended, CFixedRecordFile::kAppend}};
-    return WriteGroup(name, changes, 2);
+    return WriteGroup(name, changes, 2, expectedCount);
 }
 
 template <typename Record>
@@ -135,9 +124,7 @@ int CDBJournal<Record>::RollBackAllCutOff(CFixedRecordFile::Refusal* why)
     for (const std::u16string& journal : journals) {
         if (m_file.RollBackCutOff(journal.c_str())) continue;
         ++pending;
-        // A failing card is told before journals of clashing names, and both
-        // before a read-only card: checking the card comes first.
-        if (why != nullptr && HoldBackRank(m_file.LastRefusal()) > HoldBackRank(*why)) *why = m_file.LastRefusal();
+        if (why != nullptr) *why = CFixedRecordFile::Graver(*why, m_file.LastRefusal());
     }
     return pending;
 }
@@ -159,11 +146,12 @@ int CDBJournal<Record>::ReadRecord(LPCWSTR name, int i, Record* buffer)
 }
 
 template <typename Record>
-int CDBJournal<Record>::WriteAll(LPCWSTR name, const Record* buffer, int n)
+int CDBJournal<Record>::WriteAll(LPCWSTR name, const Record* buffer, int n, const Record* expected,
+                                 int expectedCount)
 {
     WCHAR path[kJournalPathChars];
     if (buffer == nullptr || !JournalPath(name, path, kJournalPathChars)) return 0;
-    if (!m_file.WriteAll(path, buffer, n)) return 0;
+    if (!m_file.WriteAll(path, buffer, n, expected, expectedCount)) return 0;
     m_count = m_file.GetCount(path);
     return 1;
 }

@@ -29,9 +29,11 @@ public:
     // cut stops the save half-way (the journal's roll-back file, see
     // CFixedRecordFile::WriteGroup). Two new records after the last:
     int AppendPair(LPCWSTR name, const Record* first, const Record* second);
-    // Entry i replaced and a new record appended:
+    // Entry i replaced and a new record appended (the other wheel of an axle
+    // the journal had no record of: where `expectedCount` is given, the
+    // journal must still hold that many records, so none came meanwhile):
     int ReplaceAndAppend(LPCWSTR name, const Record* replaced, int i, const Record* appended,
-                         const Record* expectedAtI = nullptr);
+                         const Record* expectedAtI = nullptr, int expectedCount = -1);
     // Entries i and j replaced:
     int ReplacePair(LPCWSTR name, const Record* first, int i, const Record* second, int j,
                     const Record* expectedAtI = nullptr, const Record* expectedAtJ = nullptr);
@@ -43,25 +45,27 @@ public:
     int RollBackCutOff(LPCWSTR name);
     // The same for every journal of this kind in "DB", as the program does
     // at start; the number of journals whose roll-back is still pending.
-    // `why`, where given, gets CutOffSaveFailing where one of them is held
-    // back by a card that fails, else CutOffSaveStuck where one is by a
-    // read-only card or file, else stays as it was.
+    // `why`, where given, gets the gravest reason one of them is held back
+    // for (CFixedRecordFile::Graver of it and its value), else stays as it
+    // was.
     int RollBackAllCutOff(CFixedRecordFile::Refusal* why = nullptr);
     // Reads the records into `buffer`, which has room for `capacity` records
     // (sized from GetCount); never more than that. 1 when every record read
     // was read whole (none included).
     int ReadAll(LPCWSTR name, Record* buffer, int capacity);
-    // Replaces the journal by n records. The old journal stays intact until
-    // the new content is complete; a missing journal gives 0 and nothing is
-    // written. Refreshes the record count. Records read before a cut-off
-    // pair save was undone are not written (LastRefusal).
-    int WriteAll(LPCWSTR name, const Record* buffer, int n);
+    // Replaces the journal by n records made from the `expectedCount`
+    // records `expected` read from it: written only while the journal still
+    // holds exactly those (else 0, LastRefusal RecordChanged). The old
+    // journal stays intact until the new content is complete; a missing
+    // journal gives 0 and nothing is written. Refreshes the record count.
+    int WriteAll(LPCWSTR name, const Record* buffer, int n, const Record* expected, int expectedCount);
     // Overwrites entry i in place; the rest of the journal is not rewritten.
     // An index outside 0..count-1 gives 0 and changes nothing; so does an
     // entry that no longer holds `expected`, where one is given.
     int Replace(LPCWSTR name, const Record* record, int i, const Record* expected = nullptr);
-    // Whole records in the journal; a missing journal is created empty.
-    int GetCount(LPCWSTR name);
+    // Whole records in the journal; a missing journal is created empty,
+    // unless `create` is false (a lookup, which never makes one: 0).
+    int GetCount(LPCWSTR name, bool create = true);
     // Deletes the journal, a pending pair save settled first.
     int Delete(LPCWSTR name);
     // Reads entry i alone; 1 only when the whole record was read.
@@ -88,7 +92,7 @@ protected:
     CDBJournal(CProgramFolder& folder, LPCWSTR extension);
 
 private:
-    int WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n);
+    int WriteGroup(LPCWSTR name, const CFixedRecordFile::Change* changes, int n, int expectedCount = -1);
 
     int m_count = 0;
     CFixedRecordFile m_file;  // holds the handle of the operation under way

@@ -24,13 +24,18 @@ CFixedRecordFile::~CFixedRecordFile() { Close(); }
 
 bool CFixedRecordFile::IsOpen() const { return m_file != nullptr && m_file != INVALID_HANDLE_VALUE; }
 
-int CFixedRecordFile::OpenAs(LPCWSTR path, DWORD access)
+int CFixedRecordFile::OpenAs(LPCWSTR path, DWORD access, bool create)
 {
     if (IsOpen()) Close();
     if (path == nullptr || path[0] == 0) return 0;
-    m_file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    m_file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     return IsOpen() ? 1 : 0;
+}
+
+bool CFixedRecordFile::Missing(LPCWSTR path)
+{
+    return !IsOpen() && GetLastError() == ERROR_FILE_NOT_FOUND && path != nullptr && path[0] != 0;
 }
 
 void CFixedRecordFile::Close()
@@ -83,19 +88,49 @@ void CFixedRecordFile::Begin()
     m_unconfirmed = false;
 }
 
+namespace {
+
+CFixedRecordFile::Refusal RefusalOf(CRollBack::Pending pending)
+{
+    using Refusal = CFixedRecordFile::Refusal;
+    switch (pending) {
+    case CRollBack::Pending::ReadOnly: return Refusal::CutOffSaveStuck;
+    case CRollBack::Pending::Failing: return Refusal::CutOffSaveFailing;
+    case CRollBack::Pending::CardFull: return Refusal::CutOffSaveCardFull;
+    case CRollBack::Pending::NoCopyName: return Refusal::CutOffSaveNoCopyName;
+    case CRollBack::Pending::Ambiguous: return Refusal::CutOffSaveAmbiguous;
+    default: return Refusal::None;
+    }
+}
+
+CRollBack::Pending PendingOf(CFixedRecordFile::Refusal refusal)
+{
+    for (CRollBack::Pending pending :
+         {CRollBack::Pending::ReadOnly, CRollBack::Pending::Failing, CRollBack::Pending::CardFull,
+          CRollBack::Pending::NoCopyName, CRollBack::Pending::Ambiguous})
+        if (RefusalOf(pending) == refusal) return pending;
+    return CRollBack::Pending::None;
+}
+
+}  // namespace
+
+CFixedRecordFile::Refusal CFixedRecordFile::Graver(Refusal a, Refusal b)
+{
+    const CRollBack::Pending graver = CRollBack::Graver(PendingOf(a), PendingOf(b));
+    return graver == CRollBack::Pending::None ? a : RefusalOf(graver);
+}
+
 CRollBack::Pending CFixedRecordFile::SettleForWrite(LPCWSTR path)
 {
     Close();
     const CRollBack::Pending pending = CRollBack::Settle(path, m_recordSize);
-    if (pending == CRollBack::Pending::ReadOnly) m_refusal = Refusal::CutOffSaveStuck;
-    if (pending == CRollBack::Pending::Failing) m_refusal = Refusal::CutOffSaveFailing;
-    if (pending == CRollBack::Pending::Ambiguous) m_refusal = Refusal::CutOffSaveAmbiguous;
+    if (CRollBack::IsStuck(pending)) m_refusal = RefusalOf(pending);
     return pending;
 }
 
-int CFixedRecordFile::GetCount(LPCWSTR path)
+int CFixedRecordFile::GetCount(LPCWSTR path, bool create)
 {
-    if (!OpenAs(path, GENERIC_READ)) return -1;
+    if (!OpenAs(path, GENERIC_READ, create)) return Missing(path) ? 0 : -1;
     const long long count = HeldCount();
     Close();
     return static_cast<int>(count);
@@ -104,7 +139,8 @@ int CFixedRecordFile::GetCount(LPCWSTR path)
 int CFixedRecordFile::ReadAll(LPCWSTR path, void* buffer, int capacity)
 {
     if (capacity < 0 || (buffer == nullptr && capacity > 0)) return 0;
-    if (!OpenAs(path, GENERIC_READ)) return 0;
+    // A missing file holds no records, and a read does not make it.
+    if (!OpenAs(path, GENERIC_READ, false)) return Missing(path) ? 1 : 0;
     int result = 0;
     const long long count = HeldCount();
     if (count >= 0) {
@@ -118,7 +154,7 @@ int CFixedRecordFile::ReadAll(LPCWSTR path, void* buffer, int capacity)
 int CFixedRecordFile::ReadRecord(LPCWSTR path, int index, void* record)
 {
     if (record == nullptr || index < 0) return 0;
-    if (!OpenAs(path, GENERIC_READ)) return 0;
+    if (!OpenAs(path, GENERIC_READ, false)) return 0;
     const int result = (Seek(index) && ReadBytes(record, m_recordSize)) ? 1 : 0;
     Close();
     return result;
@@ -126,20 +162,8 @@ int CFixedRecordFile::ReadRecord(LPCWSTR path, int index, void* record)
 
 int CFixedRecordFile::Append(LPCWSTR path, const void* record)
 {
-    Begin();
-    if (record == nullptr || path == nullptr || path[0] == 0) return 0;
-    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
-    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE)) return 0;
-    int result = 0;
-    const long long count = HeldCount();
-    if (count >= 0 && count < INT_MAX) {
-        result = (SeekByte(static_cast<unsigned long long>(count) * m_recordSize) &&
-                  WriteBytes(record, m_recordSize) && FlushFileBuffers(m_file))
-                     ? 1
-                     : 0;
-    }
-    Close();
-    return result;
+    const Change change{record, kAppend};
+    return WriteGroup(path, &change, 1);
 }
 
 int CFixedRecordFile::AppendAll(LPCWSTR path, const void* const* records, int n)
@@ -150,7 +174,7 @@ int CFixedRecordFile::AppendAll(LPCWSTR path, const void* const* records, int n)
     return WriteGroup(path, changes, n);
 }
 
-int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
+int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n, int expectedCount)
 {
     Begin();
     if (given == nullptr || n < 1 || n > kMaxGroup || path == nullptr || path[0] == 0 || m_recordSize == 0)
@@ -177,7 +201,7 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
     if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
     // A replace has nothing to replace in a missing file: never create one.
     if (replaces && !IsFile(path)) return 0;
-    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE)) return 0;
+    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE, true)) return 0;
     const long long held = HeldSize();
     const unsigned long long size = held < 0 ? 0 : static_cast<unsigned long long>(held);
     const unsigned long long count = size / m_recordSize;
@@ -186,6 +210,11 @@ int CFixedRecordFile::WriteGroup(LPCWSTR path, const Change* given, int n)
         fits = given[i].index == kAppend || static_cast<unsigned long long>(given[i].index) < count;
     if (!fits) {
         Close();
+        return 0;
+    }
+    if (expectedCount >= 0 && count != static_cast<unsigned long long>(expectedCount)) {
+        Close();
+        m_refusal = Refusal::RecordChanged;
         return 0;
     }
     // A replace that names the record it expects finds those bytes in the
@@ -260,19 +289,30 @@ int CFixedRecordFile::RollBackCutOff(LPCWSTR path)
     return CRollBack::IsStuck(SettleForWrite(path)) ? 0 : 1;
 }
 
-int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n)
+int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n, const void* expected, int expectedCount)
 {
     Begin();
     if (records == nullptr || n < 0 || path == nullptr || path[0] == 0) return 0;
+    if (expectedCount > 0 && expected == nullptr) return 0;
     // Rewriting a missing file fails, as deleting it first would.
     if (!IsFile(path)) return 0;
-    const CRollBack::Pending pending = SettleForWrite(path);
-    if (CRollBack::IsStuck(pending)) return 0;
-    // The records to write were read before a cut-off group was undone:
-    // written now, they would put the half of it back for good.
-    if (pending == CRollBack::Pending::Undone) {
-        m_refusal = Refusal::ChangedByRollBack;
-        return 0;
+    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
+    if (expectedCount >= 0) {
+        // What the file holds now, not what was read from it before (a save
+        // undone since, a PC's change, another card): else the rewrite
+        // would drop what the reader never saw.
+        if (!OpenAs(path, GENERIC_READ, false)) return 0;
+        const long long count = HeldCount();
+        const size_t bytes = static_cast<size_t>(expectedCount) * m_recordSize;
+        std::vector<BYTE> now(count == expectedCount ? bytes : 0);
+        const bool read = count >= 0 && (count != expectedCount || bytes == 0 ||
+                                          (SeekByte(0) && ReadBytes(now.data(), bytes)));
+        Close();
+        if (!read) return 0;
+        if (count != expectedCount || (bytes > 0 && std::memcmp(now.data(), expected, bytes) != 0)) {
+            m_refusal = Refusal::RecordChanged;
+            return 0;
+        }
     }
     const size_t bytes = static_cast<size_t>(n) * m_recordSize;
     return qplat::RewriteFile(path, records, bytes) ? 1 : 0;
@@ -280,29 +320,12 @@ int CFixedRecordFile::WriteAll(LPCWSTR path, const void* records, int n)
 
 int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index, const void* expected)
 {
-    Begin();
-    if (record == nullptr || index < 0 || path == nullptr || path[0] == 0) return 0;
-    // Never create the file here: replacing in a missing file has nothing to
-    // replace.
-    if (!IsFile(path)) return 0;
-    if (CRollBack::IsStuck(SettleForWrite(path))) return 0;
-    if (!OpenAs(path, GENERIC_READ | GENERIC_WRITE)) return 0;
-    int result = 0;
-    const long long count = HeldCount();
-    bool asExpected = true;
-    if (count >= 0 && index < count && expected != nullptr) {
-        std::vector<BYTE> now(m_recordSize);
-        asExpected = Seek(index) && ReadBytes(now.data(), m_recordSize);
-        if (asExpected && std::memcmp(now.data(), expected, m_recordSize) != 0) {
-            asExpected = false;
-            m_refusal = Refusal::RecordChanged;
-        }
+    if (index < 0) {
+        Begin();
+        return 0;
     }
-    if (asExpected && count >= 0 && index < count) {
-        result = (Seek(index) && WriteBytes(record, m_recordSize) && FlushFileBuffers(m_file)) ? 1 : 0;
-    }
-    Close();
-    return result;
+    const Change change{record, index, expected};
+    return WriteGroup(path, &change, 1);
 }
 
 int CFixedRecordFile::Delete(LPCWSTR path)

@@ -42,42 +42,49 @@ public:
     void Close();
 
     // Number of whole records, or -1 when the file cannot be opened. A missing
-    // file is created empty.
-    int GetCount(LPCWSTR path);
+    // file is created empty, unless `create` is false (a lookup, which never
+    // makes a file): it then counts 0.
+    int GetCount(LPCWSTR path, bool create = true);
 
     // Reads the whole records into `buffer`, which has room for `capacity`
     // records; never more than that, so a file that grew since the caller
     // counted cannot overrun the buffer (the caller gets the records it
-    // counted). 1 when every record read was read whole (none included).
+    // counted). 1 when every record read was read whole (none included, a
+    // missing file too, which is not made).
     int ReadAll(LPCWSTR path, void* buffer, int capacity);
 
     // Reads record `index` alone. 1 only when the whole record was read.
     int ReadRecord(LPCWSTR path, int index, void* record);
 
+    // Every write below is one group (WriteGroup) or one safe rewrite: a
+    // kill or a power cut at any point leaves the file as it was or whole
+    // with the change, and a write that was read from the file before (a
+    // question to the operator, a list on a screen) says what it expects to
+    // find there: where the file holds anything else now, nothing is written
+    // (0, RecordChanged).
+
     // Writes one record after the last whole record, creating the file when
     // missing; a torn tail left by an earlier cut-short append is taken over,
-    // so the new record is read back as the last one. Flushed before the file
-    // is closed. 1 when the whole record was written.
+    // so the new record is read back as the last one. 1 when the whole
+    // record was written.
     int Append(LPCWSTR path, const void* record);
-    // Appends n records (at most kMaxGroup) as one group (WriteGroup): the
-    // file holds all of them or none. 1 when all were written.
+    // Appends n records (at most kMaxGroup) as one group: the file holds all
+    // of them or none. 1 when all were written.
     int AppendAll(LPCWSTR path, const void* const* records, int n);
 
     // Replaces the whole file by n records through the safe rewrite: until the
     // new content is complete and flushed the old file stays as it was. The
     // file must exist (0 otherwise, nothing written). Zero records leave an
-    // empty file. The records were read from the file before: when a
-    // cut-off group had to be undone first, they no longer match it and are
-    // not written (0, ChangedByRollBack).
-    int WriteAll(LPCWSTR path, const void* records, int n);
+    // empty file. The records were made from `expectedCount` records read
+    // from the file (`expected`): they are written only while its whole
+    // records are still exactly those (a negative count expects anything).
+    int WriteAll(LPCWSTR path, const void* records, int n, const void* expected, int expectedCount);
 
-    // Overwrites record `index` in place (same size, so no other byte of the
-    // file moves): cost independent of the file's length. An index outside
-    // the whole records gives 0 and changes nothing. With `expected`, the
-    // record is written only while the file, once its pending roll-back is
-    // settled, still holds exactly those bytes at `index`: a record read
-    // before a question to the operator may have been replaced since (0,
-    // RecordChanged).
+    // Overwrites record `index` (same size, so no other byte of the file
+    // moves): cost independent of the file's length. An index outside the
+    // whole records gives 0 and changes nothing. With `expected`, the record
+    // is written only while the file still holds exactly those bytes at
+    // `index`.
     int ReplaceRecord(LPCWSTR path, const void* record, int index, const void* expected = nullptr);
 
     // One change of a group: `record` written over record `index`, or after
@@ -96,17 +103,20 @@ public:
     // point leaves the file with all of them, or with none once
     // RollBackCutOff has run (the program runs it at start, and every write
     // runs it first). Before the first byte of the file changes, its length
-    // and every range the changes write, before and after, are stored by a
-    // safe rewrite in its roll-back file, "<file>.undo" beside it, which goes
+    // and every range the changes write, before and after, are stored and
+    // flushed in its roll-back file, "<file>.undo" beside it, which goes
     // once the changes are flushed. A record given twice is written once,
     // with its last change. The appends go after the last whole record
     // (taking over a torn tail), in their order, as one write. A missing
     // file is created for a group of appends alone; a group with a replace
     // needs the file and every index within its whole records (0 otherwise,
-    // nothing written). When a change cannot be written (a full card) the
-    // group is undone at once. 1 when all were written; where the card did
-    // not confirm the roll-back's removal, LastUnconfirmed tells.
-    int WriteGroup(LPCWSTR path, const Change* changes, int n);
+    // nothing written). With `expectedCount` not negative the file must hold
+    // that many whole records (a group made while a record was found
+    // missing: it must not have come meanwhile). When a change cannot be
+    // written (a full card) the group is undone at once. 1 when all were
+    // written; where the card did not confirm the roll-back's removal,
+    // LastUnconfirmed tells.
+    int WriteGroup(LPCWSTR path, const Change* changes, int n, int expectedCount = -1);
 
     // Undoes a group that was cut off, from the file's roll-back file, which
     // then goes. A roll-back file that cannot belong to this file (damaged,
@@ -121,20 +131,25 @@ public:
     // Why the last writing operation wrote nothing, where it was the pending
     // roll-back: CutOffSaveStuck, it could not be applied or removed because
     // the card, the folder or a file is read-only; CutOffSaveFailing,
-    // because the card fails (an I/O error, an unreadable roll-back or file,
-    // a copy of the file that could not be kept); CutOffSaveAmbiguous, two
-    // files whose names differ only in letter case could own it;
-    // ChangedByRollBack, a rewrite found the file changed by undoing one;
-    // RecordChanged, a replace found another record than the one expected.
+    // because the card fails (an I/O error, an unreadable roll-back or
+    // file); CutOffSaveCardFull, a copy of the file as found could not be
+    // kept for want of room; CutOffSaveNoCopyName, nor for want of a free
+    // name; CutOffSaveAmbiguous, two files whose names differ only in letter
+    // case could own it. RecordChanged: the file holds another record, or
+    // other records, than the write expected.
     enum class Refusal {
         None,
         CutOffSaveStuck,
         CutOffSaveFailing,
+        CutOffSaveCardFull,
+        CutOffSaveNoCopyName,
         CutOffSaveAmbiguous,
-        ChangedByRollBack,
         RecordChanged
     };
     Refusal LastRefusal() const { return m_refusal; }
+    // Of two reasons a file stays held back, the one the operator is told
+    // first (see CRollBack::Graver).
+    static Refusal Graver(Refusal a, Refusal b);
     // Whether the last writing operation was made (its result 1) but the
     // card did not confirm its last step (a group's roll-back removed, a
     // file deleted), so that a power cut could still undo it.
@@ -145,9 +160,11 @@ public:
     int Delete(LPCWSTR path);
 
 private:
-    // Opens for reading, or (creating it when missing) for reading and
-    // writing, shared for both; a file already held is closed first.
-    int OpenAs(LPCWSTR path, DWORD access);
+    // Opens for `access`, shared for reading and writing, creating a
+    // missing file only with `create`; a file already held is closed first.
+    int OpenAs(LPCWSTR path, DWORD access, bool create);
+    // Whether the open that just failed found no file at `path`.
+    bool Missing(LPCWSTR path);
     // Moves the held file's pointer to record `index`.
     int Seek(int index);
     // What every writing operation does first.

@@ -151,10 +151,16 @@ void Say(const std::u16string& path, const char* what)
 }
 
 // Why a change of the card failed, as the operator's next step differs: a
-// read-only card, folder or file, or a card that fails.
+// read-only card, folder or file, a full card, no free name for a copy, or a
+// card that fails.
 CRollBack::Pending StuckBy(DWORD error)
 {
-    return error == ERROR_ACCESS_DENIED ? CRollBack::Pending::ReadOnly : CRollBack::Pending::Failing;
+    switch (error) {
+    case ERROR_ACCESS_DENIED: return CRollBack::Pending::ReadOnly;
+    case ERROR_DISK_FULL: return CRollBack::Pending::CardFull;
+    case ERROR_FILE_EXISTS: return CRollBack::Pending::NoCopyName;
+    default: return CRollBack::Pending::Failing;
+    }
 }
 
 // A deletion that was made, only its folder not yet kept by the card, has
@@ -257,20 +263,12 @@ bool PutBack(HANDLE file, const Parsed& undo)
     return undone && FlushFileBuffers(file);
 }
 
-// Keeps a copy of the file as it is beside it, under the first of
-// "<file>.found", "<file>.found2", ... that no file or folder holds in any
-// letter case, so that no earlier copy is written over. False (with the last
-// error) when none could be made.
+// Keeps a copy of the file as it is beside it, as "<file>.found" (never over
+// an earlier copy). False (with the last error) when none could be made.
 bool KeepCopy(const std::u16string& file, std::u16string* copy)
 {
-    for (int n = 1; n < 1000; ++n) {
-        *copy = file + u".found" + (n == 1 ? std::u16string() : qplat::FromUtf8(std::to_string(n)));
-        if (GetFileAttributesW(copy->c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-        return CopyFileW(file.c_str(), copy->c_str(), TRUE) != FALSE;
-    }
-    SetLastError(ERROR_FILE_EXISTS);
-    return false;
+    *copy = qplat::SetAsideName(file, u".found");
+    return !copy->empty() && CopyFileW(file.c_str(), copy->c_str(), TRUE) != FALSE;
 }
 
 // Settles the roll-back `path` of the file `file` (both as the card spells
@@ -411,6 +409,18 @@ std::u16string CRollBack::PathOf(LPCWSTR file)
     return std::u16string(file == nullptr ? u"" : file) + u".undo";
 }
 
+int CRollBack::Rank(Pending pending)
+{
+    switch (pending) {
+    case Pending::Failing: return 5;
+    case Pending::CardFull: return 4;
+    case Pending::NoCopyName: return 3;
+    case Pending::Ambiguous: return 2;
+    case Pending::ReadOnly: return 1;
+    default: return 0;
+    }
+}
+
 size_t CRollBack::MaxSize(DWORD recordSize)
 {
     // New bytes of kMaxRecords records; old bytes of as many replaced ones
@@ -451,7 +461,22 @@ bool CRollBack::Write(LPCWSTR file)
     std::u16string folder, leaf;
     SplitPath(file, &folder, &leaf);
     m_path = PathOf((folder + SpelledLeaf(file)).c_str());
-    return qplat::RewriteFile(m_path.c_str(), whole.data(), whole.size()) != FALSE;
+    HANDLE held = CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
+        m_path.clear();
+        return false;
+    }
+    // Flushed with its name: a power cut before that loses it whole or
+    // leaves it failing its check, and the file is not touched before.
+    bool kept = filebytes::Write(held, whole.data(), whole.size()) && FlushFileBuffers(held);
+    const DWORD error = kept ? NO_ERROR : GetLastError();
+    kept = CloseHandle(held) && kept;
+    if (!kept) {
+        DeleteMade(m_path);
+        m_path.clear();
+        SetLastError(error);
+    }
+    return kept;
 }
 
 int CRollBack::Remove()
@@ -479,13 +504,7 @@ CRollBack::Pending CRollBack::Settle(LPCWSTR file, DWORD recordSize)
     // A folder of that name is no roll-back of ours to apply or remove.
     if (rollBacks.empty()) return Pending::None;
 
-    // The file `file` opens: the one of its spelling, else the first in the
-    // card's order of names.
-    std::u16string opened;
-    for (const std::u16string& name : files)
-        if (name == leaf) opened = name;
-    for (const std::u16string& name : files)
-        if (opened != leaf && (opened.empty() || qplat::ToUtf8(name) < qplat::ToUtf8(opened))) opened = name;
+    const std::u16string opened = qplat::OpenedSpelling(files, leaf);
     // Each roll-back's own file: the one of exactly its name less ".undo",
     // else the only one its name could mean. A roll-back that two files
     // could own, or two roll-backs of one file, are left as they are with
@@ -514,15 +533,12 @@ CRollBack::Pending CRollBack::Settle(LPCWSTR file, DWORD recordSize)
     // Every roll-back of a file of that name in any letter case is settled:
     // this file's own would otherwise be written over another's.
     Pending result = Pending::None;
-    bool failing = false, readOnly = false;
+    Pending stuck = Pending::None;
     for (size_t i = 0; i < rollBacks.size(); ++i) {
         const Pending pending =
             SettleOne(folder + rollBacks[i], owners[i].empty() ? owners[i] : folder + owners[i], recordSize);
-        failing = failing || pending == Pending::Failing;
-        readOnly = readOnly || pending == Pending::ReadOnly;
+        if (IsStuck(pending)) stuck = Graver(stuck, pending);
         if (owners[i] == opened) result = pending;
     }
-    if (failing) return Pending::Failing;
-    if (readOnly) return Pending::ReadOnly;
-    return result;
+    return IsStuck(stuck) ? stuck : result;
 }

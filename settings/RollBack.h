@@ -53,15 +53,19 @@ public:
                   // group was in the file, or it was not this file's
         Undone,   // the file was put back as it was before the cut-off group
         // One is pending and could not be applied or removed:
-        ReadOnly,  // the card, the folder or a file is read-only
-        Failing,   // the card fails (an I/O error, an unreadable roll-back or
-                   // file)
-        Ambiguous,  // files whose names differ only in letter case could own it
+        ReadOnly,    // the card, the folder or a file is read-only
+        Failing,     // the card fails (an I/O error, an unreadable roll-back or
+                     // file)
+        CardFull,    // the copy of the file as found finds no room
+        NoCopyName,  // nor a free name: the copies of earlier ones fill them
+        Ambiguous,   // files whose names differ only in letter case could own it
     };
-    static bool IsStuck(Pending pending)
-    {
-        return pending == Pending::ReadOnly || pending == Pending::Failing || pending == Pending::Ambiguous;
-    }
+    static bool IsStuck(Pending pending) { return Rank(pending) > 0; }
+    // Of two ways a roll-back can stay pending, the one the operator is told:
+    // a failing card first (checking it comes before all else), then a full
+    // one, the copies' names, journals of clashing names, and a read-only
+    // card or file last.
+    static Pending Graver(Pending a, Pending b) { return Rank(b) > Rank(a) ? b : a; }
 
     // A roll-back for a file of `recordSize`-byte records that is `oldLength`
     // bytes long now and `newLength` once the group is written.
@@ -73,8 +77,11 @@ public:
     void AddRange(unsigned long long offset, const BYTE* oldBytes, DWORD oldCount, const BYTE* newBytes,
                   DWORD length);
     // Stores it as the roll-back of `file`, named after the file as the card
-    // spells it, replacing none: a pending one must have been settled. False
-    // when it could not be written whole.
+    // spells it, and flushes it with its name: a pending one must have been
+    // settled, for none is written over. It needs no rewrite of its own: a
+    // roll-back cut off half-way fails its check and goes unapplied, and the
+    // file was not touched yet. False when it could not be written whole
+    // (and then it is not left behind, where it can be removed).
     bool Write(LPCWSTR file);
     // Removes the roll-back Write stored, once its group is flushed: 1 gone,
     // 0 still there; -1 gone, but the card did not confirm its folder, so a
@@ -91,6 +98,8 @@ public:
     static size_t MaxSize(DWORD recordSize);
 
 private:
+    static int Rank(Pending pending);
+
     std::vector<BYTE> m_bytes;
     int m_ranges = 0;
     std::u16string m_path;  // where Write stored it

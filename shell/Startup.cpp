@@ -7,6 +7,8 @@
 #include "platform/WinKernel.h"
 #include "platform/WinShell.h"
 #include "resources/ResourceIds.h"
+#include "sensor/BTDeviceFile.h"
+#include "settings/CatalogFiles.h"
 #include "settings/DBJournal.h"
 #include "settings/DeviceSetup.h"
 #include "shell/ProgramObjects.h"
@@ -99,12 +101,18 @@ BOOL InitInstance(HINSTANCE instance, int show)
         s_outcome = StartOutcome::AnotherInstance;
         return FALSE;
     }
-    // An axle save that a kill or a power cut stopped half-way is undone
-    // before anything reads the journals; only now, with the program claimed,
-    // is no other copy in the middle of one. Why one stays held back goes
-    // with the notice: a read-only card and a failing one want other steps.
+    // A save that a kill or a power cut stopped half-way is undone before
+    // anything reads the journals, catalogues or paired sensors; only now,
+    // with the program claimed, is no other copy in the middle of one. Why
+    // one stays held back goes with the notice: a read-only card and a
+    // failing one want other steps.
     CFixedRecordFile::Refusal heldBy = CFixedRecordFile::Refusal::None;
-    const int heldBack = RollBackCutOffJournalSaves(&heldBy);
+    int heldBack = RollBackCutOffSaves(&heldBy);
+    CBTDeviceFile sensors;
+    if (!sensors.RollBackCutOff()) {
+        ++heldBack;
+        heldBy = CFixedRecordFile::Graver(heldBy, sensors.LastRefusal());
+    }
     if (!RegisterMainWindowClass(instance, className)) return FALSE;
     SetLinkMonitorRepaintHook(RepaintOwner);
     HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,

@@ -73,6 +73,17 @@ constexpr int SCREEN_CUT_OFF_SAVE_FAILING = 50098;
 // The same where two journals whose names differ only in letter case could
 // own the cut-off save: one of them is renamed on a PC.
 constexpr int SCREEN_CUT_OFF_SAVE_AMBIGUOUS = 50073;
+// The same where the copy of the journal as found, which the undo keeps
+// first, finds no room on the card (room is freed on a PC), or no free name
+// (earlier copies are cleared on a PC).
+constexpr int SCREEN_CUT_OFF_SAVE_CARD_FULL = 50075;
+constexpr int SCREEN_CUT_OFF_SAVE_NO_COPY_NAME = 50076;
+// A journal browser's write over a journal that no longer holds the records
+// the screen shows: nothing was written, and the screen reads it anew.
+constexpr int SCREEN_JOURNAL_CHANGED = 50074;
+// A save that could not read its journal to look its record up: nothing was
+// written, for it could not tell a replace from an append.
+constexpr int SCREEN_JOURNAL_UNREADABLE = 50079;
 // A replace that found another record at its place than the one the
 // operator was asked about: nothing was written.
 constexpr int SCREEN_RECORD_CHANGED = 50097;
@@ -87,6 +98,8 @@ inline int JournalRefusalText(CFixedRecordFile::Refusal why, int otherwise)
     case CFixedRecordFile::Refusal::CutOffSaveStuck: return SCREEN_CUT_OFF_SAVE_STUCK;
     case CFixedRecordFile::Refusal::CutOffSaveFailing: return SCREEN_CUT_OFF_SAVE_FAILING;
     case CFixedRecordFile::Refusal::CutOffSaveAmbiguous: return SCREEN_CUT_OFF_SAVE_AMBIGUOUS;
+    case CFixedRecordFile::Refusal::CutOffSaveCardFull: return SCREEN_CUT_OFF_SAVE_CARD_FULL;
+    case CFixedRecordFile::Refusal::CutOffSaveNoCopyName: return SCREEN_CUT_OFF_SAVE_NO_COPY_NAME;
     case CFixedRecordFile::Refusal::RecordChanged: return SCREEN_RECORD_CHANGED;
     default: return otherwise;
     }

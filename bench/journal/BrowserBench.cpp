@@ -78,7 +78,7 @@ std::string MakeCard()
     }
     CDBJournalQav journal;
     journal.GetCount(u"Season");
-    journal.WriteAll(u"Season", records.data(), kRecords);
+    journal.WriteAll(u"Season", records.data(), kRecords, nullptr, -1);
     return root;
 }
 

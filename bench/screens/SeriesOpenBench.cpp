@@ -80,7 +80,7 @@ struct SeriesSetUp {
         }
         CDBJournalQav file;
         file.GetCount(kJournal);
-        file.WriteAll(kJournal, journal.data(), kJournalRecords);
+        file.WriteAll(kJournal, journal.data(), kJournalRecords, nullptr, -1);
         scheme->SelectEntry(0, -1);
         scheme->FillRecordNames(record.get());
 

@@ -86,9 +86,7 @@ bool HostExists(const std::string& path, bool* isDir = nullptr)
     return true;
 }
 
-// Finds `name` in the host folder `dir`: the exact spelling first, then any
-// spelling that differs only in letter case (the first in byte order, so the
-// choice is stable when a host folder holds several).
+// Finds `name` in the host folder `dir`, as a path of that name opens it.
 bool FindInFolder(const std::string& dir, const std::u16string& name, std::string& found)
 {
     std::string exact = ToUtf8(name);
@@ -99,18 +97,16 @@ bool FindInFolder(const std::string& dir, const std::u16string& name, std::strin
     DIR* d = ::opendir(dir.c_str());
     if (!d)
         return false;
-    bool any = false;
+    std::vector<std::u16string> names;
     while (struct dirent* e = ::readdir(d)) {
         std::string entry = e->d_name;
-        if (entry == "." || entry == "..")
-            continue;
-        if (SameName(FromUtf8(entry), name) && (!any || entry < found)) {
-            found = entry;
-            any = true;
-        }
+        if (entry != "." && entry != "..")
+            names.push_back(FromUtf8(entry));
     }
     ::closedir(d);
-    return any;
+    const std::u16string opened = OpenedSpelling(names, name);
+    found = ToUtf8(opened);
+    return !opened.empty();
 }
 
 }  // namespace
@@ -173,6 +169,24 @@ bool SameName(std::u16string_view a, std::u16string_view b)
 bool SameFileName(std::u16string_view a, std::u16string_view b)
 {
     return SameName(a, b);
+}
+
+std::u16string OpenedSpelling(const std::vector<std::u16string>& names, std::u16string_view name)
+{
+    std::u16string opened;
+    std::string openedBytes;
+    for (const std::u16string& candidate : names) {
+        if (candidate == name)
+            return candidate;
+        if (!SameName(candidate, name))
+            continue;
+        const std::string bytes = ToUtf8(candidate);
+        if (opened.empty() || bytes < openedBytes) {
+            opened = candidate;
+            openedBytes = bytes;
+        }
+    }
+    return opened;
 }
 
 std::string DefaultDeviceRootPath()

@@ -2,7 +2,6 @@
 // program relies on: creation dispositions, sharing between open handles,
 // short reads at the end of a file.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -18,76 +17,30 @@
 #include "platform/WinKernel.h"
 #include "platform/kernel/KernelInternal.h"
 #include "platform/kernel/KernelObject.h"
+#include "platform/kernel/StorageFaults.h"
 
 namespace qplat {
 
 namespace {
 
-std::atomic<long long> g_writeBudget{-1};
-std::atomic<long long> g_readBudget{-1};
-std::atomic<bool> g_syncWrites{true};
-// The storage changes still to go before the injected kill (0: none armed).
-std::atomic<long long> g_killCountdown{0};
-std::atomic<bool> g_killTears{false};
-
-// Whether the change about to be made is the one the injected kill strikes.
-bool KillDue()
+// A sync of a file's data (`folder` empty) or of a folder's names.
+int SyncFd(int fd, const std::string& path, bool folder)
 {
-    long long left = g_killCountdown.load();
-    while (left > 0) {
-        if (g_killCountdown.compare_exchange_weak(left, left - 1))
-            return left == 1;
-    }
-    return false;
-}
-
-[[noreturn]] void Die()
-{
-    ::raise(SIGKILL);
-    ::_exit(137);
-}
-
-// A change other than a write: struck before it is made.
-void StorageChange()
-{
-    if (KillDue())
-        Die();
-}
-
-// A write of `allowed` bytes: how many of them go out before the injected
-// kill, which then strikes (*dieAfter). A torn write gets half of them out.
-size_t WriteBeforeKill(size_t allowed, bool* dieAfter)
-{
-    *dieAfter = false;
-    if (!KillDue())
-        return allowed;
-    if (!g_killTears.load() || allowed < 2)
-        Die();
-    *dieAfter = true;
-    return allowed / 2;
-}
-
-// The syncs still to go before the injected sync failure (negative: none).
-std::atomic<long long> g_syncBudget{-1};
-
-bool SyncFailureDue()
-{
-    long long left = g_syncBudget.load();
-    while (left > 0) {
-        if (g_syncBudget.compare_exchange_weak(left, left - 1))
-            return false;
-    }
-    return left == 0;
-}
-
-int SyncFd(int fd)
-{
-    StorageChange();
-    if (SyncFailureDue()) {
+    if (folder)
+        faults::BeforeFolderSync(path);
+    else
+        faults::BeforeSync(path);
+    if (faults::SyncFailureDue()) {
         errno = EIO;
         return -1;
     }
-    return g_syncWrites.load() ? ::fsync(fd) : 0;
+    if (faults::SyncsWait() && ::fsync(fd) != 0)
+        return -1;
+    if (folder)
+        faults::FolderSynced(path);
+    else
+        faults::Synced(fd);
+    return 0;
 }
 
 // One open of a host file, for the sharing check.
@@ -175,7 +128,7 @@ bool SyncFolder(const std::string& path)
     int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = SyncFd(fd) == 0;
+    const bool ok = SyncFd(fd, path, true) == 0;
     const int err = errno;
     ::close(fd);
     errno = err;
@@ -208,7 +161,10 @@ bool SyncNewFileFolder(const FileId& id)
 
 class FileObject : public KernelObject {
 public:
-    FileObject(int fd, FileId id, DWORD access) : fd_(fd), id_(id), access_(access) {}
+    FileObject(int fd, FileId id, DWORD access, std::string path)
+        : fd_(fd), id_(id), access_(access), path_(std::move(path))
+    {
+    }
     ~FileObject() override
     {
         if (fd_ >= 0)
@@ -222,7 +178,7 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         DWORD done = 0;
         while (done < toRead) {
-            const size_t allowed = AllowedReadBytes(toRead - done);
+            const size_t allowed = faults::AllowedReadBytes(toRead - done);
             ssize_t n = allowed ? ::read(fd_, static_cast<char*>(buffer) + done, allowed) : -1;
             if (n < 0) {
                 if (allowed && errno == EINTR)
@@ -247,7 +203,9 @@ public:
             return FALSE;
         std::lock_guard<std::mutex> guard(lock_);
         bool dieAfter = false;
-        size_t allowed = WriteBeforeKill(AllowedWriteBytes(toWrite), &dieAfter);
+        const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+        size_t allowed = faults::BeforeWrite(path_, fd_, at < 0 ? 0 : static_cast<unsigned long long>(at),
+                                             faults::AllowedWriteBytes(toWrite), &dieAfter);
         DWORD done = 0;
         while (done < allowed) {
             ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, allowed - done);
@@ -262,7 +220,7 @@ public:
             done += static_cast<DWORD>(n);
         }
         if (dieAfter)
-            Die();
+            faults::Die();
         if (written)
             *written = done;
         if (allowed < toWrite) {
@@ -331,7 +289,7 @@ public:
         }
         std::lock_guard<std::mutex> guard(lock_);
         off_t pos = ::lseek(fd_, 0, SEEK_CUR);
-        StorageChange();
+        faults::BeforeTruncate(path_);
         if (pos < 0 || ::ftruncate(fd_, pos) != 0) {
             SetLastError(ErrorFromErrno(errno));
             return FALSE;
@@ -341,7 +299,7 @@ public:
 
     BOOL Flush() override
     {
-        if (SyncFd(fd_) != 0 || !SyncNewFileFolder(id_)) {
+        if (SyncFd(fd_, path_, false) != 0 || !SyncNewFileFolder(id_)) {
             SetLastError(ErrorFromErrno(errno));
             return FALSE;
         }
@@ -382,6 +340,7 @@ private:
     int fd_;
     FileId id_;
     DWORD access_;
+    std::string path_;  // where it was opened, for the power-cut model
 };
 
 bool ParseDriverName(const std::u16string& name, std::string& prefix, DWORD& index)
@@ -519,7 +478,7 @@ PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, si
         char chunk[4096];
         while (text.size() < limit) {
             const size_t wanted = std::min(sizeof chunk, limit - text.size());
-            const size_t allowed = AllowedReadBytes(wanted);
+            const size_t allowed = faults::AllowedReadBytes(wanted);
             if (allowed == 0) {
                 error = EIO;
                 break;
@@ -555,59 +514,6 @@ PlatformRead ReadPlatformFile(const std::string& hostPath, std::string& text, si
     return result;
 }
 
-namespace {
-
-// Takes what the injected budget still allows of `wanted`; a budget below
-// zero allows everything.
-size_t TakeFromBudget(std::atomic<long long>& left, size_t wanted)
-{
-    long long budget = left.load();
-    while (budget >= 0) {
-        long long take = std::min<long long>(budget, static_cast<long long>(wanted));
-        if (left.compare_exchange_weak(budget, budget - take))
-            return static_cast<size_t>(take);
-    }
-    return wanted;
-}
-
-}  // namespace
-
-size_t AllowedReadBytes(size_t wanted)
-{
-    return TakeFromBudget(g_readBudget, wanted);
-}
-
-size_t AllowedWriteBytes(size_t wanted)
-{
-    return TakeFromBudget(g_writeBudget, wanted);
-}
-
-void SyncFileWrites(bool sync)
-{
-    g_syncWrites.store(sync);
-}
-
-void FailFileWritesAfter(long long bytes)
-{
-    g_writeBudget.store(bytes < 0 ? -1 : bytes);
-}
-
-void FailFileReadsAfter(long long bytes)
-{
-    g_readBudget.store(bytes < 0 ? -1 : bytes);
-}
-
-void FailFileSyncsAfter(long long syncs)
-{
-    g_syncBudget.store(syncs < 0 ? -1 : syncs);
-}
-
-void KillAtStorageChange(long long n, bool tearWrite)
-{
-    g_killTears.store(tearWrite);
-    g_killCountdown.store(n > 0 ? n : 0);
-}
-
 // ---------------------------------------------------------------- rewrite
 
 namespace {
@@ -615,6 +521,7 @@ struct RewriteState {
     std::string target;
     std::string temp;
     int fd = -1;
+    unsigned long long written = 0;  // bytes of the temporary so far
     bool ok = false;
     bool committed = false;  // renamed into place
     bool durable = false;    // and its folder synced
@@ -632,8 +539,11 @@ struct RewriteState {
             ::close(fd);
             fd = -1;
         }
-        if (!temp.empty() && !committed)
-            ::unlink(temp.c_str());
+        if (!temp.empty() && !committed) {
+            faults::BeforeUnlink(temp, false);
+            if (::unlink(temp.c_str()) == 0)
+                faults::Unlinked(temp);
+        }
         if (!temp.empty())
             ReleaseTemp(temp);
     }
@@ -664,7 +574,10 @@ void StartRewrite(RewriteState& s, const std::string& hostTarget)
     for (int attempt = 0; attempt < 100 && s.fd < 0; ++attempt) {
         s.temp = RewriteTempName(folder, base, counter++);
         HoldTemp(s.temp);
+        faults::BeforeCreate(s.temp);
         s.fd = ::open(s.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (s.fd >= 0)
+            faults::Created(s.temp, s.fd);
         if (s.fd < 0) {
             const int err = errno;
             ReleaseTemp(s.temp);
@@ -686,7 +599,7 @@ bool WriteRewrite(RewriteState& s, const void* data, size_t size)
     if (!s.ok)
         return false;
     bool dieAfter = false;
-    size_t allowed = WriteBeforeKill(AllowedWriteBytes(size), &dieAfter);
+    size_t allowed = faults::BeforeWrite(s.temp, s.fd, s.written, faults::AllowedWriteBytes(size), &dieAfter);
     size_t done = 0;
     while (done < allowed) {
         ssize_t n = ::write(s.fd, static_cast<const char*>(data) + done, allowed - done);
@@ -697,9 +610,10 @@ bool WriteRewrite(RewriteState& s, const void* data, size_t size)
             return false;
         }
         done += static_cast<size_t>(n);
+        s.written += static_cast<size_t>(n);
     }
     if (dieAfter)
-        Die();
+        faults::Die();
     if (allowed < size) {
         s.Fail(ERROR_DISK_FULL);
         return false;
@@ -718,7 +632,7 @@ bool CommitRewrite(RewriteState& s)
     }
     if (!s.ok)
         return false;
-    if (SyncFd(s.fd) != 0) {
+    if (SyncFd(s.fd, s.temp, false) != 0) {
         s.Fail(ErrorFromErrno(errno));
         return false;
     }
@@ -732,11 +646,12 @@ bool CommitRewrite(RewriteState& s)
         return false;
     }
     s.fd = -1;
-    StorageChange();
+    faults::BeforeRename(s.temp, s.target);
     if (::rename(s.temp.c_str(), s.target.c_str()) != 0) {
         s.Fail(ErrorFromErrno(errno));
         return false;
     }
+    faults::Renamed(s.temp, s.target);
     s.committed = true;
     ReleaseTemp(s.temp);
     // The rename is kept by the folder: until it is synced a power cut may
@@ -830,13 +745,66 @@ bool IsReadOnlyHostFile(const std::string& hostPath)
     return IsReadOnly(hostPath);
 }
 
+namespace {
+
+// The one rule of a file set aside: the first of "<file><suffix>",
+// "<file><suffix>2", ... "<file><suffix>999" that `taken` finds free (it
+// answers 1 taken, 0 free, -1 unknown, with the last error set). Its number,
+// or 0 with the last error set.
+template <class Taken>
+int FirstFreeSetAside(Taken taken)
+{
+    for (int n = 1; n < 1000; ++n) {
+        const int answer = taken(n);
+        if (answer == 0)
+            return n;
+        if (answer < 0)
+            return 0;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
+}
+
+std::string SetAsideSuffix(int n)
+{
+    return n == 1 ? std::string() : std::to_string(n);
+}
+
+}  // namespace
+
+std::string SetAsideHostName(const std::string& hostPath, const std::string& suffix)
+{
+    const int n = FirstFreeSetAside([&](int k) {
+        struct stat st;
+        if (::lstat((hostPath + suffix + SetAsideSuffix(k)).c_str(), &st) == 0)
+            return 1;
+        if (errno == ENOENT)
+            return 0;
+        SetLastError(ErrorFromErrno(errno));
+        return -1;
+    });
+    return n == 0 ? std::string() : hostPath + suffix + SetAsideSuffix(n);
+}
+
+std::u16string SetAsideName(const std::u16string& devicePath, std::u16string_view suffix)
+{
+    const std::u16string base = devicePath + std::u16string(suffix);
+    const int n = FirstFreeSetAside([&](int k) {
+        if (GetFileAttributesW((base + FromUtf8(SetAsideSuffix(k))).c_str()) != INVALID_FILE_ATTRIBUTES)
+            return 1;
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? 0 : -1;
+    });
+    return n == 0 ? std::u16string() : base + FromUtf8(SetAsideSuffix(n));
+}
+
 BOOL RenameHostFile(const std::string& from, const std::string& to)
 {
-    StorageChange();
+    faults::BeforeRename(from, to);
     if (::rename(from.c_str(), to.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    faults::Renamed(from, to);
     const std::string fromFolder = FolderOf(from), toFolder = FolderOf(to);
     // A new file moved before its first flush is kept by its new folder.
     FileId id{};
@@ -951,7 +919,11 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     // same file cannot both pass the sharing check.
     ShareTable& t = Shares();
     std::unique_lock<std::mutex> guard(t.lock);
+    if (flags & O_CREAT)
+        faults::BeforeCreate(r.host);
     int fd = OpenRegularHostFile(r.host, flags);
+    if (fd >= 0 && (flags & O_CREAT))
+        faults::Created(r.host, fd);
     if (fd < 0) {
         int err = errno;
         SetLastError(err == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(err));
@@ -973,6 +945,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
         }
     }
     if (r.exists && (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING)) {
+        faults::BeforeTruncate(r.host, false);
         if (::ftruncate(fd, 0) != 0) {
             int err = errno;
             ::close(fd);
@@ -982,7 +955,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     }
     if (flags & O_CREAT)
         t.newFileFolders[id] = r.parent;  // O_EXCL: made by this open
-    auto object = std::make_shared<FileObject>(fd, id, access);
+    auto object = std::make_shared<FileObject>(fd, id, access, r.host);
     t.opens.emplace(id, OpenEntry{access, share, object.get()});
     guard.unlock();
     HANDLE handle = InsertHandle(object);
@@ -1073,11 +1046,12 @@ BOOL DeleteFileW(LPCWSTR name)
         SetLastError(ERROR_SHARING_VIOLATION);
         return FALSE;
     }
-    StorageChange();
+    faults::BeforeUnlink(r.host);
     if (::unlink(r.host.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    faults::Unlinked(r.host);
     if (known)
         t.newFileFolders.erase(id);
     // A deletion that is undone by a power cut could bring back a file whose

@@ -45,6 +45,10 @@ bool IsReadOnlyHostFile(const std::string& hostPath);
 // the storage's error when it was not made, with ERROR_CHANGE_NOT_CONFIRMED
 // when it was made but its folders could not be synced.
 BOOL RenameHostFile(const std::string& from, const std::string& to);
+// Where a platform file is set aside, by the rule of SetAsideName: the first
+// free "<path><suffix>", "<path><suffix>2", ...; empty (last error set) where
+// none is.
+std::string SetAsideHostName(const std::string& hostPath, const std::string& suffix);
 
 // Temporaries of whole-file rewrites (RewriteTemps.cpp). A rewrite holds its
 // temporary's name from before the file is created until it is renamed or
@@ -54,12 +58,6 @@ void HoldTemp(const std::string& path);
 void ReleaseTemp(const std::string& path);
 // Removes the stale temporaries of one host folder (not its subfolders).
 size_t RemoveStaleTempsIn(const std::string& hostFolder);
-
-// Consumes the injected write budget. Returns how many of `wanted` bytes may be
-// written before the injected failure strikes.
-size_t AllowedWriteBytes(size_t wanted);
-// The same for reads (FailFileReadsAfter): 0 once the injected failure strikes.
-size_t AllowedReadBytes(size_t wanted);
 
 // Called when the device root changes: each cache drops what it read from the
 // old root.

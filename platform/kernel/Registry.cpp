@@ -368,33 +368,53 @@ bool SaveLocked(Registry& r)
     return !r.dirty;
 }
 
+std::string LeafOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Why a file could not be kept aside, for the line on standard error.
+const char* SetAsideError(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_EXISTS: return "every name for it is taken";
+    case ERROR_ACCESS_DENIED: return "access denied";
+    case ERROR_DISK_FULL: return "no room";
+    default: return "the card failed";
+    }
+}
+
 // A file that cannot be taken for the registry is kept aside as
-// registry.txt.bad, so that the next change does not write over it; `what`
-// says why on standard error. Where it cannot be moved, or is read-only (a
-// read-only file of the platform stays as it is), it stays where it is and is
-// not written over: the registry's changes then stand only while the program
-// runs.
+// registry.txt.bad (registry.txt.bad2, ... never over an earlier one), so
+// that the next change does not write over it; `what` says why on standard
+// error. Where it cannot be moved, or is read-only (a read-only file of the
+// platform stays as it is), it stays where it is and is not written over: the
+// registry's changes then stand only while the program runs.
 void SetAsideLocked(Registry& r, const std::string& path, const char* what)
 {
-    const char* said = "kept aside as registry.txt.bad";
+    std::string said;
+    const std::string aside = SetAsideHostName(path, ".bad");
     if (IsReadOnlyHostFile(path)) {
         said = "read-only: not kept aside nor written over";
         r.heldBack = true;
-    } else if (!RenameHostFile(path, path + ".bad")) {
-        const int error = errno;
-        if (GetLastError() == ERROR_CHANGE_NOT_CONFIRMED) {
+    } else if (aside.empty() || !RenameHostFile(path, aside)) {
+        const DWORD error = GetLastError();
+        if (!aside.empty() && error == ERROR_CHANGE_NOT_CONFIRMED) {
             // Moved: the registry goes on and writes its file beside it. Should
             // a power cut undo the move, the file is found again at a start.
-            said = "kept aside as registry.txt.bad, not confirmed by the card";
+            said = "kept aside as " + LeafOf(aside) + ", not confirmed by the card";
         } else {
             std::fprintf(stderr, "%s: %s nor kept aside (%s): not written over\n", path.c_str(), what,
-                         std::strerror(error));
+                         SetAsideError(error));
             std::fflush(stderr);
             r.heldBack = true;
             return;
         }
+    } else {
+        said = "kept aside as " + LeafOf(aside);
     }
-    std::fprintf(stderr, "%s: %s: %s\n", path.c_str(), what, said);
+    std::fprintf(stderr, "%s: %s: %s\n", path.c_str(), what, said.c_str());
     std::fflush(stderr);
 }
 

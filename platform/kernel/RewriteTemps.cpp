@@ -21,6 +21,7 @@
 
 #include "platform/WinKernel.h"
 #include "platform/kernel/KernelInternal.h"
+#include "platform/kernel/StorageFaults.h"
 
 namespace qplat {
 
@@ -118,8 +119,12 @@ size_t RemoveIn(const std::string& folder, int depth, bool recurse)
         if (S_ISDIR(st.st_mode)) {
             if (recurse && depth < kMaxFolderDepth)
                 subfolders.insert(path);
-        } else if (S_ISREG(st.st_mode) && IsStale(name) && ::unlink(path.c_str()) == 0) {
-            ++removed;
+        } else if (S_ISREG(st.st_mode) && IsStale(name)) {
+            faults::BeforeUnlink(path, false);
+            if (::unlink(path.c_str()) == 0) {
+                faults::Unlinked(path);
+                ++removed;
+            }
         }
     }
     ::closedir(dir);

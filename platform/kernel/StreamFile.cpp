@@ -10,6 +10,7 @@
 
 #include "platform/WinKernel.h"
 #include "platform/kernel/KernelInternal.h"
+#include "platform/kernel/StorageFaults.h"
 
 namespace qplat {
 
@@ -46,7 +47,7 @@ ssize_t WriteAll(int fd, const char* data, size_t size)
 {
     size_t done = 0;
     while (done < size) {
-        size_t allowed = AllowedWriteBytes(size - done);
+        size_t allowed = faults::AllowedWriteBytes(size - done);
         if (allowed == 0) {
             errno = ENOSPC;
             return -1;

@@ -2,6 +2,8 @@
 // listed files and the current journal's mark, new journals under the
 // default or a typed name, sorting, deleting and making a journal current.
 
+#include <sys/stat.h>
+
 #include "journal/JournalListDlg.h"
 #include "tests/journal/JournalTestSupport.h"
 
@@ -236,11 +238,14 @@ TEST_F(JournalManager, TheHeaderSortsUpThenDown)
 TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirst)
 {
     WriteParams(WheelParams(u"a"));
-    for (const char16_t* f : {u"a.qav", u"b.qav", u"c.qav", u"d.qav", u"b.qav.undo", u"c.qav.undo", u"d.qav.undo"})
+    for (const char16_t* f :
+         {u"a.qav", u"b.qav", u"c.qav", u"d.qav", u"e.qav", u"b.qav.undo", u"c.qav.undo", u"d.qav.undo"})
         Touch(f);
-    // A roll-back the card will not let go of (read-only): its journal stays.
+    // A roll-back the card will not let go of (read-only), or cannot read (a
+    // failing card): its journal stays, and the cause is said.
     std::filesystem::permissions(root.Host(kJournalFolder + u"d.qav.undo"), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
+    ASSERT_EQ(0, ::mkfifo(root.Host(kJournalFolder + u"e.qav.undo").c_str(), 0644));
     std::vector<std::u16string> texts;
     auto note = [&](bool yes) {
         return [&texts, yes](HWND box) {
@@ -249,23 +254,27 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
         };
     };
     std::vector<std::u16string> left;
-    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d
+    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d, e
                      Command(Manager::kDeleteId), note(true),           // nothing selected
                      SelectAnd(0, Manager::kDeleteId), note(true),      // "a" is current
                      SelectAnd(1, Manager::kDeleteId), note(false),     // "b": no
                      SelectAnd(3, Manager::kDeleteId), note(true),      // "d": yes,
                      note(true),                                        // held back
+                     SelectAnd(4, Manager::kDeleteId), note(true),      // "e": yes,
+                     note(true),                                        // held back
                      SelectAnd(2, Manager::kDeleteId), note(true),      // "c": yes
                      AndClose([&](HWND d) { left = Column(List(d), 0); })}));
     EXPECT_EQ(texts, (std::vector<std::u16string>{Text(50029), Text(50039), Text(50027), Text(50027),
-                                                  Text(SCREEN_CUT_OFF_SAVE_STUCK), Text(50027)}));
+                                                  Text(SCREEN_CUT_OFF_SAVE_STUCK), Text(50027),
+                                                  Text(SCREEN_CUT_OFF_SAVE_FAILING), Text(50027)}));
     EXPECT_TRUE(Has(u"d.qav"));
     EXPECT_TRUE(Has(u"a.qav"));
     EXPECT_TRUE(Has(u"b.qav"));
     EXPECT_FALSE(Has(u"c.qav"));
     EXPECT_FALSE(Has(u"c.qav.undo")) << "the deleted journal's roll-back goes with it";
     EXPECT_TRUE(Has(u"b.qav.undo"));
-    EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"d.qav"}));
+    EXPECT_TRUE(Has(u"e.qav"));
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"d.qav", u"e.qav"}));
 }
 
 // A card written on a PC: the file's letter case is not the settings' one.

@@ -4,6 +4,8 @@
 // half-way, the empty and unreadable journals, and the colours the lists are
 // drawn in.
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "journal/JournalViewDlg.h"
@@ -274,10 +276,14 @@ TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)
 }
 
 // Half an axle is never listed as stored: the browser undoes a cut-off save
-// before it reads the journal, and a deletion that finds one pending (a
-// card's "DB" copied in while it was open) is refused and reads the journal
-// again rather than write the half back for good. Where the save cannot be
-// undone (a read-only card) the operator is told.
+// before it reads the journal. A deletion writes only while the journal
+// holds, byte for byte, the records the screen shows: one that finds a
+// save pending (a card's "DB" copied in while it was open) writes once it is
+// undone and the journal is again what was shown; a journal changed under
+// the screen (a wheel appended, another journal put in its place, another
+// card) keeps every byte, the operator is told, and the screen shows what the
+// card holds now. Where the save cannot be undone (a read-only card) the
+// operator is told.
 TEST_F(JournalView, AnAxleSaveCutOffHalfWayIsUndoneOrToldNeverListedAsStored)
 {
     WriteParams(WheelParams(u"J1"));
@@ -293,31 +299,70 @@ TEST_F(JournalView, AnAxleSaveCutOffHalfWayIsUndoneOrToldNeverListedAsStored)
                          TapCell(RecordList(d), 1, 0);
                          PostCommand(d, View::kDeleteId);
                      },
-                     Answer(true), Answer(true), AndClose([&](HWND d) {
-                         EXPECT_EQ(RowCount(RecordList(d)), 3) << "read again, nothing deleted";
-                         EXPECT_EQ(CellText(RecordList(d), 0, 1), u"Car A");
+                     Answer(true), AndClose([&](HWND d) {
+                         EXPECT_EQ(RowCount(RecordList(d)), 2);
+                         EXPECT_EQ(CellText(RecordList(d), 1, 1), u"Car A");
                      })}));
-    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
+    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), Bytes(std::vector<QavJournalRecord>{records[0], records[2]}));
     EXPECT_FALSE(std::filesystem::exists(undo));
 
-    // A write-protected journal: shown as it is, with the notice, and a
-    // deletion is refused with the same words.
+    auto five = records;
+    five.push_back(WheelRecord({u"04/12/26", u"Car E", u"500", u"5", u"0", u"W5"}));
+    five.push_back(WheelRecord({u"04/12/26", u"Car F", u"600", u"6", u"1", u"W6"}));
+    for (int others : {0, 5}) {
+        SCOPED_TRACE(others ? "another journal of five wheels in its place" : "a fourth wheel appended");
+        WriteJournal(u"J1", records);
+        std::vector<QavJournalRecord> card = records;
+        if (others) {
+            card = five;
+            for (auto& r : card) qplat::CopyField(r.carName, 10, u"Other");
+        } else {
+            card.push_back(five[3]);
+        }
+        std::u16string told;
+        screen = std::make_unique<View>();
+        EXPECT_TRUE(Run({[&](HWND d) {
+                             WriteJournal(u"J1", card);
+                             TapCell(RecordList(d), 1, 0);
+                             PostCommand(d, View::kDeleteId);
+                         },
+                         Answer(true), Answer(true, &told), AndClose([&](HWND d) {
+                             EXPECT_EQ(RowCount(RecordList(d)), static_cast<int>(card.size())) << "read again";
+                             EXPECT_EQ(CellText(RecordList(d), 0, 1), others ? u"Other" : u"Car A");
+                         })}));
+        EXPECT_EQ(told, Text(SCREEN_JOURNAL_CHANGED));
+        EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), Bytes(card)) << "every wheel kept";
+    }
+    WriteJournal(u"J1", records);
+
+    // A write-protected journal, or a roll-back the card cannot read: shown
+    // as it is, with the notice of its cause, and a deletion is refused with
+    // the same words.
     CutOffAxleSave(records, half);
     const std::string torn = root.ReadFile(JournalPath(u"J1"));
-    std::filesystem::permissions(root.Host(JournalPath(u"J1")), std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    screen = std::make_unique<View>();
-    std::u16string notice, refusal;
-    EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice),
-                     [](HWND d) {
-                         TapCell(RecordList(d), 1, 0);
-                         PostCommand(d, View::kDeleteId);
-                     },
-                     Answer(true), Answer(true, &refusal), Close()}));
-    EXPECT_EQ(notice, Text(SCREEN_CUT_OFF_SAVE_STUCK));
-    EXPECT_EQ(refusal, Text(SCREEN_CUT_OFF_SAVE_STUCK));
-    EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), torn);
-    EXPECT_TRUE(std::filesystem::exists(undo));
+    for (bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "read-only journal" : "unreadable roll-back");
+        if (!readOnly) {
+            std::filesystem::remove(undo);
+            ASSERT_EQ(0, ::mkfifo(undo.c_str(), 0644));
+        }
+        std::filesystem::permissions(root.Host(JournalPath(u"J1")), std::filesystem::perms::owner_write,
+                                     readOnly ? std::filesystem::perm_options::remove
+                                              : std::filesystem::perm_options::add);
+        screen = std::make_unique<View>();
+        std::u16string notice, refusal;
+        EXPECT_TRUE(Run({[](HWND) {}, Answer(true, &notice),
+                         [](HWND d) {
+                             TapCell(RecordList(d), 1, 0);
+                             PostCommand(d, View::kDeleteId);
+                         },
+                         Answer(true), Answer(true, &refusal), Close()}));
+        const int told = readOnly ? SCREEN_CUT_OFF_SAVE_STUCK : SCREEN_CUT_OFF_SAVE_FAILING;
+        EXPECT_EQ(notice, Text(told));
+        EXPECT_EQ(refusal, Text(told));
+        EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), torn);
+        EXPECT_TRUE(std::filesystem::exists(undo));
+    }
 }
 
 TEST_F(JournalView, DeletingTheLastRecordEmptiesTheListAndTheResults)

@@ -227,11 +227,13 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_EQ(std::u16string(u"fine"), std::u16string(text, size / 2));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, u"V", nullptr, nullptr, nullptr, &size));
     RegCloseKey(key);
-    EXPECT_EQ(garbage, qtest::ReadHostFile(RegistryFile() + ".bad"));
+    EXPECT_EQ(garbage, qtest::ReadHostFile(RegistryFile() + ".bad2")) << "never over the earlier one";
+    EXPECT_EQ(cut, qtest::ReadHostFile(RegistryFile() + ".bad"));
 
     // A read error half-way is not an empty registry, which the next change
     // would write over the file with its one value: the file is kept aside.
     std::filesystem::remove(RegistryFile() + ".bad");
+    std::filesystem::remove(RegistryFile() + ".bad2");
     std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << good;
     root.Reload();
     qplat::FailFileReadsAfter(static_cast<long long>(good.size() / 2));
@@ -248,18 +250,25 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
     EXPECT_NE(std::string::npos, qtest::ReadHostFile(RegistryFile()).find("C=dword:")) << "a new file beside it";
 
     // A set-aside the card does not confirm was made: the registry goes on
-    // beside it. Where it cannot be kept aside (a folder in the way, or the
-    // file is read-only) it is not written over either.
-    enum Obstacle { Unconfirmed, FolderInTheWay, ReadOnly };
+    // beside it. A folder in the way of the first name takes the next one.
+    // Where it cannot be kept aside (every name taken, or the file is
+    // read-only) it is not written over either.
+    enum Obstacle { Unconfirmed, FolderInTheWay, EveryNameTaken, ReadOnly };
+    const auto clear = [] {
+        std::filesystem::remove_all(RegistryFile() + ".bad");
+        for (int n = 2; n < 1000; ++n) std::filesystem::remove(RegistryFile() + ".bad" + std::to_string(n));
+    };
     for (const bool unreadable : {false, true}) {
-        for (const Obstacle obstacle : {Unconfirmed, FolderInTheWay, ReadOnly}) {
+        for (const Obstacle obstacle : {Unconfirmed, FolderInTheWay, EveryNameTaken, ReadOnly}) {
             SCOPED_TRACE(testing::Message() << unreadable << " " << obstacle);
             const std::string& held = unreadable ? good : cut;
             std::filesystem::remove(RegistryFile());
-            std::filesystem::remove_all(RegistryFile() + ".bad");
+            clear();
             std::ofstream(RegistryFile(), std::ios::binary | std::ios::trunc) << held;
-            if (obstacle == FolderInTheWay)
+            if (obstacle == FolderInTheWay || obstacle == EveryNameTaken)
                 std::filesystem::create_directories(RegistryFile() + ".bad/full");
+            for (int n = 2; obstacle == EveryNameTaken && n < 1000; ++n)
+                std::ofstream(RegistryFile() + ".bad" + std::to_string(n)) << "taken";
             if (obstacle == ReadOnly)
                 std::filesystem::permissions(RegistryFile(), std::filesystem::perms::owner_read);
             root.Reload();
@@ -273,20 +282,24 @@ TEST_F(DeviceRootTest, DamagedRegistryFileIsSetAsideAndWhatParsesIsKept)
             qplat::FailFileReadsAfter(-1);
             qplat::FailFileSyncsAfter(-1);
             EXPECT_EQ(ERROR_SUCCESS, SetDword(key, u"C", 3));
-            EXPECT_EQ(obstacle == Unconfirmed ? ERROR_SUCCESS : ERROR_WRITE_FAULT, RegFlushKey(key));
+            const bool asideTaken = obstacle == Unconfirmed || obstacle == FolderInTheWay;
+            EXPECT_EQ(asideTaken ? ERROR_SUCCESS : ERROR_WRITE_FAULT, RegFlushKey(key));
             RegCloseKey(key);
             const std::string why = RegistryFile() + (unreadable ? ": cannot be read" : ": cannot be parsed");
             const char* const told[] = {": kept aside as registry.txt.bad, not confirmed by the card",
-                                        " nor kept aside", ": read-only: not kept aside nor written over"};
+                                        ": kept aside as registry.txt.bad2",
+                                        " nor kept aside (every name for it is taken)",
+                                        ": read-only: not kept aside nor written over"};
             EXPECT_NE(std::string::npos, said.find(why + told[obstacle])) << said;
-            if (obstacle == Unconfirmed) {
-                EXPECT_EQ(held, qtest::ReadHostFile(RegistryFile() + ".bad"));
+            if (asideTaken) {
+                EXPECT_EQ(held, qtest::ReadHostFile(RegistryFile() + (obstacle == Unconfirmed ? ".bad" : ".bad2")));
                 EXPECT_NE(std::string::npos, qtest::ReadHostFile(RegistryFile()).find("C=dword:"));
             } else {
                 EXPECT_EQ(held, qtest::ReadHostFile(RegistryFile()));
             }
         }
     }
+    clear();
 }
 
 // A pipe in the registry file's place (a card made on a PC) held the first

@@ -204,7 +204,7 @@ TEST_F(MeasureScreen, StoredSaveStartsANewAverageAndAFailedOneKeepsIt)
     EXPECT_TRUE(measureAfter) << "the next wheel can be measured";
     EXPECT_TRUE(open);
 
-    // The journal cannot be written: nothing stored, the average stays.
+    // The journal cannot be read: nothing stored, the average stays.
     std::filesystem::remove_all(root.Host(u"\\SDMMC\\Autorun\\DB"));
     root.WriteFile(u"\\SDMMC\\Autorun\\DB", "not a folder");
     std::vector<std::u16string> texts;
@@ -219,7 +219,7 @@ TEST_F(MeasureScreen, StoredSaveStartsANewAverageAndAFailedOneKeepsIt)
         averaged = controller->m_averageCount;
     });
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_SAVE_FAILED));
+    EXPECT_EQ(texts[0], qtest::LanguageText(SCREEN_JOURNAL_UNREADABLE));
     EXPECT_EQ(averaged, 3);
 }
 

@@ -207,8 +207,10 @@ TEST_F(FindBTDTest, SettingsThatCannotBeSavedTakeTheAddedRecordBackOut)
         Press(dlg, CDlgFindBTD::kAddId);
         fileAfterUndo = root.ReadFile(std::u16string(kAutorun) + u"BTDevice.qav");
 
-        // Neither file can be written: the record stays, and that is said too.
-        qplat::FailFileWritesAfter(BT_DEVICE_RECORD_SIZE);
+        // Neither file can be written: the record stays, and that is said
+        // too. The append writes its roll-back (a 32-byte head, a 16-byte
+        // range head, the record and a 4-byte check), then the record.
+        qplat::FailFileWritesAfter(32 + 16 + 2 * BT_DEVICE_RECORD_SIZE + 4);
         AnswerBoxes(&boxes, {kBoxFirstButton, kBoxFirstButton});
         Press(dlg, CDlgFindBTD::kAddId);
         qplat::FailFileWritesAfter(-1);

@@ -37,7 +37,7 @@ TEST_F(FixedRecordFileTest, MissingFolderFailsEveryOperation)
     EXPECT_EQ(-1, file_.GetCount(path));
     EXPECT_EQ(0, file_.ReadAll(path, rec.data(), 1));
     EXPECT_EQ(0, file_.Append(path, rec.data()));
-    EXPECT_EQ(0, file_.WriteAll(path, rec.data(), 1));
+    EXPECT_EQ(0, file_.WriteAll(path, rec.data(), 1, nullptr, -1));
     EXPECT_EQ(0, file_.ReplaceRecord(path, rec.data(), 0));
     EXPECT_EQ(0, file_.ReadRecord(path, 0, rec.data()));
     EXPECT_EQ(0, file_.Delete(path));

@@ -52,13 +52,13 @@ TEST_F(JournalFilesTest, WriteAllOfNoRecordsEmptiesAnExistingJournalOnly)
     CDBJournalQav qav;
     auto rec = QavRecord(1);
     ASSERT_EQ(1, qav.Append(u"J", rec.get()));
-    ASSERT_EQ(1, qav.WriteAll(u"J", rec.get(), 0));
+    ASSERT_EQ(1, qav.WriteAll(u"J", rec.get(), 0, nullptr, -1));
     EXPECT_EQ(0u, SizeOf(DbDir() / "J.qav"));
     EXPECT_EQ(0, qav.RecordCount());
 
-    EXPECT_EQ(0, qav.WriteAll(u"Missing", rec.get(), 0));
+    EXPECT_EQ(0, qav.WriteAll(u"Missing", rec.get(), 0, nullptr, -1));
     EXPECT_FALSE(Exists(DbDir() / "Missing.qav"));
-    EXPECT_EQ(0, qav.WriteAll(u"J", nullptr, 0));
+    EXPECT_EQ(0, qav.WriteAll(u"J", nullptr, 0, nullptr, -1));
 }
 
 TEST_F(JournalFilesTest, DiscJournalOfHundredThousandBytes)
@@ -184,7 +184,7 @@ TEST_F(JournalFilesTest, WriteFailureInTheMiddleOfARewriteKeepsTheJournal)
     ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 5));
     all.erase(all.begin() + 1);
     qplat::FailFileWritesAfter(2 * 24088 + 1000);
-    EXPECT_EQ(0, qav.WriteAll(u"J", all.data(), 4));
+    EXPECT_EQ(0, qav.WriteAll(u"J", all.data(), 4, nullptr, -1));
     qplat::FailFileWritesAfter(-1);
 
     EXPECT_EQ(before, ReadBytes(DbDir() / "J.qav"));
@@ -193,7 +193,7 @@ TEST_F(JournalFilesTest, WriteFailureInTheMiddleOfARewriteKeepsTheJournal)
     EXPECT_EQ(1, std::count_if(std::filesystem::directory_iterator(DbDir()), {},
                                [](const auto& entry) { return entry.is_regular_file(); }));
     // Once the card writes again, the same rewrite goes through.
-    ASSERT_EQ(1, qav.WriteAll(u"J", all.data(), 4));
+    ASSERT_EQ(1, qav.WriteAll(u"J", all.data(), 4, nullptr, -1));
     EXPECT_EQ(4, qav.RecordCount());
     EXPECT_EQ(4u * 24088u, SizeOf(DbDir() / "J.qav"));
 }
@@ -231,7 +231,7 @@ TEST_F(JournalFilesTest, DiscJournalRewriteAndReplaceUseTheDiscRecordSize)
     std::memset(recs.data(), 0, 3 * sizeof(QodJournalRecord));
     for (int i = 0; i < 3; ++i) recs[static_cast<size_t>(i)].countA = 100 + i;
     ASSERT_EQ(1, qod.Append(u"D", &recs[0]));
-    ASSERT_EQ(1, qod.WriteAll(u"D", recs.data(), 3));
+    ASSERT_EQ(1, qod.WriteAll(u"D", recs.data(), 3, nullptr, -1));
     EXPECT_EQ(3u * 47068u, SizeOf(DbDir() / "D.qod"));
     EXPECT_EQ(3, qod.RecordCount());
 
@@ -282,7 +282,7 @@ TEST_F(JournalFilesTest, AReadOnlyJournalIsReadAndNeverWritten)
     // Every write fails and leaves the bytes as they were.
     EXPECT_EQ(0, qav.Append(u"Archive", first.get()));
     EXPECT_EQ(0, qav.Replace(u"Archive", second.get(), 0));
-    EXPECT_EQ(0, qav.WriteAll(u"Archive", first.get(), 1));
+    EXPECT_EQ(0, qav.WriteAll(u"Archive", first.get(), 1, nullptr, -1));
     EXPECT_EQ(0, qav.Delete(u"Archive"));
     EXPECT_EQ(before, ReadBytes(path));
 
@@ -319,7 +319,7 @@ TEST_F(JournalFilesTest, WithoutFolderDbEveryOperationFails)
     EXPECT_EQ(-1, qav.GetCount(u"J"));
     EXPECT_EQ(0, qav.Append(u"J", rec.get()));
     EXPECT_EQ(0, qav.ReadAll(u"J", rec.get(), 1));
-    EXPECT_EQ(0, qav.WriteAll(u"J", rec.get(), 1));
+    EXPECT_EQ(0, qav.WriteAll(u"J", rec.get(), 1, nullptr, -1));
     EXPECT_EQ(0, qav.Replace(u"J", rec.get(), 0));
     EXPECT_EQ(0, qav.ReadRecord(u"J", 0, rec.get()));
     EXPECT_EQ(0, qav.AppendPair(u"J", rec.get(), rec.get()));
@@ -338,7 +338,7 @@ TEST_F(JournalFilesTest, NamesThatWouldLeaveTheFolderAreRefused)
     for (const WCHAR* name : bad) {
         EXPECT_EQ(-1, qav.GetCount(name));
         EXPECT_EQ(0, qav.Append(name, rec.get()));
-        EXPECT_EQ(0, qav.WriteAll(name, rec.get(), 1));
+        EXPECT_EQ(0, qav.WriteAll(name, rec.get(), 1, nullptr, -1));
         EXPECT_EQ(0, qav.Replace(name, rec.get(), 0));
         EXPECT_EQ(0, qav.ReadAll(name, rec.get(), 1));
         EXPECT_EQ(0, qav.Delete(name));

@@ -9,11 +9,17 @@
 // one; a roll-back is matched to its journal by its exact name; a folder in
 // its place is left alone and the pair saves fail without writing.
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "FixedRecordTestRoot.h"
+#include "platform/PowerCut.h"
+#include "settings/CatalogFiles.h"
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
 #include "tests/support/CutOffSave.h"
@@ -213,57 +219,13 @@ TEST_F(JournalRollBackTest, ARollBackIsNeverAppliedToAnotherJournal)
     }
 }
 
-// A power cut in a save: the journal's new length can reach the card before
-// the blocks it covers, which then hold zeros or stale card data. Past the
-// old length all is the save's growth and goes with the undo, in each state
-// a save can be cut off in, over the journal of three records and over an
-// empty one; where the growth holds bytes neither the save's nor zeros, a
-// copy of the journal as found is kept first.
-TEST_F(JournalRollBackTest, WhatAPowerCutLeavesPastTheOldLengthIsCutOff)
+// Where a cut-off save's growth holds bytes neither its own nor zeros, the
+// copy of the journal as found goes first; it never goes over an earlier one,
+// whatever its letter case, and is no journal and no roll-back to the
+// listings. Where none can be kept, nothing is cut, and the cause is named:
+// a full card, every copy's name taken, a read-only journal.
+TEST_F(JournalRollBackTest, WhereNoCopyOfTheJournalAsFoundCanBeKeptNothingIsCut)
 {
-    for (bool empty : {false, true}) {
-        for (const Save& save : kSaves) {
-            if (empty && &save != &kSaves[0]) continue;  // nothing to replace
-            SCOPED_TRACE(save.what);
-            SCOPED_TRACE(empty ? "into an empty journal" : "after three records");
-            fs::remove(Journal());
-            if (empty) WriteBytes(Journal(), {});
-            else MakeJournal();
-            const auto before = ReadBytes(Journal());
-            ASSERT_TRUE(CutOff(Journal(), save.save));
-            const auto undo = ReadBytes(RollBack());
-            // Everything written, as the journal's flush leaves it.
-            WriteBytes(Journal(), before);
-            fs::remove(RollBack());
-            save.save();
-            const auto whole = ReadBytes(Journal());
-            const size_t grown = whole.size() - before.size();
-            EXPECT_EQ(grown > 0, &save != &kSaves[2]);
-            const auto stale = Pattern(grown, 11);
-            for (int shape = 0; shape < 3; ++shape) {
-                SCOPED_TRACE(shape == 0 ? "growth zeroed" : shape == 1 ? "its later half zeroed" : "growth stale");
-                auto cut = whole;
-                for (size_t at = before.size(), k = 0; at < cut.size(); ++at, ++k) {
-                    if (shape == 0 || (shape == 1 && 2 * k >= grown)) cut[at] = 0;
-                    if (shape == 2) cut[at] = stale[k];
-                }
-                WriteBytes(Journal(), cut);
-                WriteBytes(RollBack(), undo);
-                EXPECT_EQ(0, RollBackCutOffJournalSaves());
-                EXPECT_EQ(before, ReadBytes(Journal()));
-                EXPECT_FALSE(Exists(RollBack()));
-                EXPECT_EQ(shape == 2 && grown > 0, Exists(Found()));
-                if (Exists(Found())) {
-                    EXPECT_EQ(cut, ReadBytes(Found())) << "the journal as found";
-                }
-                fs::remove(Found());
-            }
-        }
-    }
-
-    // The copy never goes over an earlier one, whatever its letter case; it
-    // is no journal and no roll-back to the listings. Where none can be
-    // kept, nothing is cut.
     WriteBytes(Journal(), {});
     ASSERT_TRUE(CutOffAppendPair());
     const auto undo = ReadBytes(RollBack());
@@ -271,19 +233,42 @@ TEST_F(JournalRollBackTest, WhatAPowerCutLeavesPastTheOldLengthIsCutOff)
     stale.resize(2 * sizeof(QavJournalRecord), 0x6B);
     WriteBytes(DbDir() / "j.QAV.FOUND", {1, 2, 3});
     WriteBytes(Journal(), stale);
-    qplat::FailFileWritesAfter(0);
     CDBJournalQav qav;
-    EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(Refusal::CutOffSaveFailing, qav.LastRefusal());
-    qplat::FailFileWritesAfter(-1);
-    fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::remove);
-    EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
-    EXPECT_EQ(Refusal::CutOffSaveStuck, qav.LastRefusal());
-    fs::permissions(Journal(), fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(stale, ReadBytes(Journal()));
-    EXPECT_EQ(undo, ReadBytes(RollBack()));
-    EXPECT_FALSE(Exists(DbDir() / "J.qav.found2")) << "no copy while the journal cannot be cut";
-    EXPECT_EQ(0, RollBackCutOffJournalSaves());
+    const struct {
+        const char* what;
+        std::function<void(bool)> cause;
+        Refusal told;
+    } causes[] = {
+        {"a full card", [](bool on) { qplat::FailFileWritesAfter(on ? 0 : -1); }, Refusal::CutOffSaveCardFull},
+        {"every name taken",
+         [this](bool on) {
+             for (int n = 2; n < 1000; ++n) {
+                 const fs::path copy = DbDir() / ("J.qav.found" + std::to_string(n));
+                 if (on) WriteBytes(copy, {});
+                 else fs::remove(copy);
+             }
+         },
+         Refusal::CutOffSaveNoCopyName},
+        {"a read-only journal",
+         [this](bool on) {
+             fs::permissions(Journal(), fs::perms::owner_write, on ? fs::perm_options::remove : fs::perm_options::add);
+         },
+         Refusal::CutOffSaveStuck},
+    };
+    for (const auto& c : causes) {
+        SCOPED_TRACE(c.what);
+        c.cause(true);
+        EXPECT_EQ(0, qav.RollBackCutOff(u"J"));
+        EXPECT_EQ(c.told, qav.LastRefusal());
+        Refusal why = Refusal::None;
+        EXPECT_EQ(1, RollBackCutOffSaves(&why)) << "told at start";
+        EXPECT_EQ(c.told, why);
+        c.cause(false);
+        EXPECT_EQ(stale, ReadBytes(Journal()));
+        EXPECT_EQ(undo, ReadBytes(RollBack()));
+        EXPECT_FALSE(Exists(DbDir() / "J.qav.found2")) << "no copy while the journal cannot be cut";
+    }
+    EXPECT_EQ(0, RollBackCutOffSaves());
     EXPECT_EQ(0u, SizeOf(Journal()));
     EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), ReadBytes(DbDir() / "j.QAV.FOUND"));
     EXPECT_EQ(stale, ReadBytes(DbDir() / "J.qav.found2"));
@@ -298,7 +283,160 @@ TEST_F(JournalRollBackTest, WhatAPowerCutLeavesPastTheOldLengthIsCutOff)
     EXPECT_EQ(std::vector<std::u16string>{u"J.qav"}, listed);
 }
 
-TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndPairSavesWriteNothing)
+// Every kind of write of the record files, cut by a power cut at each of its
+// durable steps and left in each shape a power cut can leave the card in;
+// then the program starts again. Each file is the old one or the whole new
+// one, nothing half or stray is left, a copy of a journal as found is kept
+// exactly where a save's growth held other bytes, and a write the program
+// called done stays done.
+struct PowerCutWrite {
+    const char* what;
+    const char* file;  // the file it writes
+    bool catalogue;    // in the program folder, not in its "DB"
+    void (*arrange)();
+    int (*write)();
+};
+
+template <class Record>
+std::unique_ptr<Record> PatternRecord(uint32_t seed)
+{
+    auto record = std::make_unique<Record>();
+    uint32_t v = seed * 2654435761u + 1;
+    BYTE* bytes = reinterpret_cast<BYTE*>(record.get());
+    for (size_t k = 0; k < sizeof(Record); ++k) {
+        v = v * 1103515245u + 12345u;
+        bytes[k] = static_cast<BYTE>(v >> 16);
+    }
+    return record;
+}
+const auto Wheel = PatternRecord<QavJournalRecord>;
+const auto Disc = PatternRecord<QodJournalRecord>;
+
+void ThreeWheels()
+{
+    for (uint32_t seed : {1, 2, 3}) CDBJournalQav().Append(u"J", Wheel(seed).get());
+}
+
+const PowerCutWrite kPowerCutWrites[] = {
+    {"OneWheelAppendedOverATornTail", "J.qav", false,
+     [] {
+         ThreeWheels();
+         // An append cut short earlier: its tail is taken over.
+         FILE* tail = std::fopen((qplat::DeviceRoot() + "/SDMMC/Autorun/DB/J.qav").c_str(), "ab");
+         std::fputs("torn", tail);
+         std::fclose(tail);
+     },
+     [] { return CDBJournalQav().Append(u"J", Wheel(4).get()); }},
+    {"OneWheelReplaced", "J.qav", false, ThreeWheels,
+     [] { return CDBJournalQav().Replace(u"J", Wheel(8).get(), 1, Wheel(2).get()); }},
+    {"OneDiscAppended", "D.qod", false, [] { CDBJournalQod().Append(u"D", Disc(1).get()); },
+     [] { return CDBJournalQod().Append(u"D", Disc(2).get()); }},
+    {"OneDiscReplaced", "D.qod", false, [] { CDBJournalQod().Append(u"D", Disc(1).get()); },
+     [] { return CDBJournalQod().Replace(u"D", Disc(2).get(), 0, Disc(1).get()); }},
+    {"NewAxle", "J.qav", false, ThreeWheels, [] { return CDBJournalQav().AppendPair(u"J", Wheel(8).get(), Wheel(9).get()); }},
+    {"ReplacedAxleWhoseOtherWheelIsMissing", "J.qav", false, ThreeWheels,
+     [] { return CDBJournalQav().ReplaceAndAppend(u"J", Wheel(8).get(), 1, Wheel(9).get(), Wheel(2).get(), 3); }},
+    {"ReplacedAxleWithBothWheelsStored", "J.qav", false, ThreeWheels,
+     [] {
+         return CDBJournalQav().ReplacePair(u"J", Wheel(8).get(), 0, Wheel(9).get(), 2, Wheel(1).get(), Wheel(3).get());
+     }},
+    {"BrowserDeletesARecord", "J.qav", false, ThreeWheels,
+     [] {
+         std::vector<QavJournalRecord> shown(3);
+         CDBJournalQav journal;
+         if (!journal.ReadAll(u"J", shown.data(), 3)) return 0;
+         const QavJournalRecord kept[2] = {shown[0], shown[2]};
+         return journal.WriteAll(u"J", kept, 2, shown.data(), 3);
+     }},
+    {"JournalDeleted", "J.qav", false, ThreeWheels, [] { return CDBJournalQav().Delete(u"J"); }},
+    {"WheelTypeAppended", "WheelType.qav", true, [] { CWheelTypeFile().Append(PatternRecord<WheelTypeRecord>(1).get()); },
+     [] { return CWheelTypeFile().Append(PatternRecord<WheelTypeRecord>(2).get()); }},
+};
+
+void PrintTo(const PowerCutWrite& write, std::ostream* out)
+{
+    *out << write.what;
+}
+
+class PowerCutTable : public JournalRollBackTest, public testing::WithParamInterface<PowerCutWrite> {
+protected:
+    using Files = std::map<std::string, std::string>;
+    static Files FilesOf(const qplat::CardShape& shape)
+    {
+        Files files;
+        for (const qplat::CardFolder& folder : shape.folders)
+            for (const auto& file : folder.files) files[folder.hostPath + "/" + file.first] = file.second;
+        return files;
+    }
+    // The names of the files that differ, for a failure's message.
+    static std::string Differences(const Files& a, const Files& b)
+    {
+        std::string names;
+        for (const auto& file : a)
+            if (!b.count(file.first) || b.at(file.first) != file.second) names += " " + file.first;
+        for (const auto& file : b)
+            if (!a.count(file.first)) names += " +" + file.first;
+        return names;
+    }
+};
+
+TEST_P(PowerCutTable, EveryCutLeavesTheOldFileOrTheWholeNewOne)
+{
+    const PowerCutWrite& write = GetParam();
+    write.arrange();
+    const qplat::PowerCutRun uncut = qplat::CutPowerAtStep(std::numeric_limits<long long>::max(), write.write);
+    ASSERT_TRUE(uncut.ran);
+    ASSERT_EQ(1, uncut.result);
+    ASSERT_EQ(1u, uncut.shapes.size()) << "a write the program calls done is on the card: "
+                                       << uncut.shapes.back().what;
+    const Files before = FilesOf(uncut.before), after = FilesOf(uncut.shapes[0]);
+    ASSERT_TRUE(before != after);
+    const std::string folder = (write.catalogue ? ProgramDir() : DbDir()).string();
+    const std::string target = folder + "/" + write.file;
+    const std::string old = before.count(target) ? before.at(target) : std::string();
+    const std::string whole = after.count(target) ? after.at(target) : std::string();
+    int cases = 0;
+    for (long long step = 1;; ++step) {
+        ASSERT_TRUE(qplat::LeaveCardAs(uncut.before));
+        const qplat::PowerCutRun run = qplat::CutPowerAtStep(step, write.write);
+        ASSERT_TRUE(run.ran) << step;
+        for (const qplat::CardShape& shape : run.shapes) {
+            SCOPED_TRACE(testing::Message() << "power cut before step " << step << ": " << shape.what);
+            ASSERT_TRUE(qplat::LeaveCardAs(shape));
+            // What a power cut left past the file's old length that is
+            // neither the save's nor zeros is kept in a copy.
+            const std::string* found = shape.Find(folder, write.file);
+            bool foreign = false;
+            for (size_t k = old.size(); found != nullptr && k < found->size(); ++k)
+                foreign = foreign || ((*found)[k] != 0 && (k >= whole.size() || (*found)[k] != whole[k]));
+            testing::internal::CaptureStderr();
+            qplat::RemoveStaleTemporaries();
+            RollBackCutOffSaves();
+            testing::internal::GetCapturedStderr();
+            Files now = FilesOf(qplat::CardAsItIs(uncut.before));
+            const std::string copy = target + ".found";
+            EXPECT_EQ(foreign, now.count(copy) == 1);
+            if (foreign && now.count(copy)) {
+                EXPECT_TRUE(now.at(copy) == *found) << "the copy is the file as found";
+            }
+            now.erase(copy);
+            EXPECT_TRUE(now == before || now == after) << "neither old nor whole:" << Differences(now, before)
+                                                        << " against the old," << Differences(now, after)
+                                                        << " against the new";
+            if (!run.cut) {
+                EXPECT_TRUE(now == after) << "called done, then lost:" << Differences(now, after);
+            }
+            ++cases;
+        }
+        if (!run.cut) break;
+    }
+    std::printf("%s: %d power cuts\n", write.what, cases);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, PowerCutTable, testing::ValuesIn(kPowerCutWrites),
+                         [](const testing::TestParamInfo<PowerCutWrite>& info) { return info.param.what; });
+
+TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndSavesWriteNothing)
 {
     MakeJournal();
     const auto before = ReadBytes(Journal());
@@ -311,8 +449,10 @@ TEST_F(JournalRollBackTest, AFolderInPlaceOfTheRollBackStaysAndPairSavesWriteNot
     EXPECT_EQ(0, qav.ReplaceAndAppend(u"J", QavRecord(8).get(), 0, QavRecord(9).get()));
     EXPECT_EQ(before, ReadBytes(Journal()));
     EXPECT_TRUE(Exists(RollBack() / "inside"));
-    // A single record needs no roll-back.
-    EXPECT_EQ(1, qav.Append(u"J", QavRecord(4).get()));
+    // A single record takes its roll-back too.
+    EXPECT_EQ(0, qav.Append(u"J", QavRecord(4).get()));
+    EXPECT_EQ(0, qav.Replace(u"J", QavRecord(4).get(), 1));
+    EXPECT_EQ(before, ReadBytes(Journal()));
 }
 
 // A roll-back that cannot be applied now (the journal write-protected) stays
@@ -362,7 +502,7 @@ TEST_F(JournalRollBackTest, ARollBackThatCannotBeAppliedStaysAndHoldsPairSavesBa
         [&] { return qav.Append(u"J", QavRecord(5).get()); },
         [&] { return qav.Replace(u"J", QavRecord(5).get(), 1); },
         [&] { return qav.ReplaceAndAppend(u"J", QavRecord(5).get(), 0, QavRecord(6).get()); },
-        [&] { return qav.WriteAll(u"J", all.data(), 2); },
+        [&] { return qav.WriteAll(u"J", all.data(), 2, nullptr, -1); },
         [&] { return qav.Delete(u"J"); },
     };
     for (const auto& write : writes) {
@@ -459,12 +599,12 @@ TEST_F(JournalRollBackTest, DeletingOrRewritingAJournalSettlesItsRollBackFirst)
     ASSERT_TRUE(CutOffReplacePair());
     std::vector<QavJournalRecord> all(3);
     ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 3));
-    EXPECT_EQ(0, qav.WriteAll(u"J", all.data() + 1, 2));
-    EXPECT_EQ(CFixedRecordFile::Refusal::ChangedByRollBack, qav.LastRefusal());
+    EXPECT_EQ(0, qav.WriteAll(u"J", all.data() + 1, 2, all.data(), 3));
+    EXPECT_EQ(CFixedRecordFile::Refusal::RecordChanged, qav.LastRefusal());
     EXPECT_EQ(before, ReadBytes(Journal()));
     EXPECT_FALSE(Exists(RollBack()));
     ASSERT_EQ(1, qav.ReadAll(u"J", all.data(), 3));
-    EXPECT_EQ(1, qav.WriteAll(u"J", all.data() + 1, 2));
+    EXPECT_EQ(1, qav.WriteAll(u"J", all.data() + 1, 2, all.data(), 3));
     EXPECT_EQ(2, qav.GetCount(u"J"));
 }
 
