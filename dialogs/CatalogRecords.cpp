@@ -5,7 +5,9 @@ void CTypeRecords::Load(bool disc)
     m_disc = disc;
     m_wheelTypes.reset();
     m_diskTypes.reset();
-    m_count = disc ? LoadCatalogRecords(m_diskFile, m_diskTypes) : LoadCatalogRecords(m_wheelFile, m_wheelTypes);
+    m_count = disc ? LoadCatalogRecords(m_diskFile, m_diskTypes, &m_diskRead)
+                   : LoadCatalogRecords(m_wheelFile, m_wheelTypes, &m_wheelRead);
+    m_readCount = m_count;
 }
 
 const WCHAR* CTypeRecords::Name(int row) const
@@ -60,5 +62,6 @@ int CTypeRecords::Remove(int row)
 
 int CTypeRecords::WriteBack()
 {
-    return m_disc ? m_diskFile.WriteAll(m_diskTypes.get(), m_count) : m_wheelFile.WriteAll(m_wheelTypes.get(), m_count);
+    return m_disc ? m_diskFile.WriteAll(m_diskTypes.get(), m_count, m_diskRead.get(), m_readCount)
+                  : m_wheelFile.WriteAll(m_wheelTypes.get(), m_count, m_wheelRead.get(), m_readCount);
 }

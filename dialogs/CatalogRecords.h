@@ -2,24 +2,29 @@
 // the file, read whole, edited in place and written back whole.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 #include "settings/CatalogFiles.h"
 
-// count records of a catalogue file in a new zeroed array. A file that cannot
-// be opened or read counts as empty, so nothing later writes back an array it
-// never read.
+// count records of a catalogue file in a new zeroed array, and, for a screen
+// that writes them back, the same in `asRead`, which the write expects the
+// file to hold still. A file that cannot be opened or read counts as empty,
+// so nothing later writes back an array it never read (the write, expecting
+// no record, finds the file's).
 template <class Record, class File>
-int LoadCatalogRecords(File& file, std::unique_ptr<Record[]>& records)
+int LoadCatalogRecords(File& file, std::unique_ptr<Record[]>& records, std::unique_ptr<Record[]>* asRead = nullptr)
 {
     int count = file.GetCount();
     records.reset(count > 0 ? new (std::nothrow) Record[count]() : nullptr);
-    if (!records) return 0;
-    if (!file.ReadAll(records.get(), count)) {
+    if (asRead) asRead->reset(count > 0 ? new (std::nothrow) Record[count]() : nullptr);
+    if (!records || (asRead && !*asRead) || !file.ReadAll(records.get(), count)) {
         records.reset();
+        if (asRead) asRead->reset();
         return 0;
     }
+    if (asRead) std::copy(records.get(), records.get() + count, asRead->get());
     return count;
 }
 
@@ -52,6 +57,12 @@ public:
     int Append(const DiskTypeRecord& record);
     // Removes a row (the later ones move up) and writes the whole file back.
     int Remove(int row);
+    // Why the last write wrote nothing (RecordChanged: the file no longer
+    // holds what Load read; Load again to show what it holds).
+    CFixedRecordFile::Refusal LastRefusal() const
+    {
+        return m_disc ? m_diskFile.LastRefusal() : m_wheelFile.LastRefusal();
+    }
 
 private:
     bool Holds(int row) const { return row >= 0 && row < m_count; }
@@ -59,8 +70,12 @@ private:
 
     bool m_disc = false;
     int m_count = 0;
+    int m_readCount = 0;
     std::unique_ptr<WheelTypeRecord[]> m_wheelTypes;
     std::unique_ptr<DiskTypeRecord[]> m_diskTypes;
+    // The file's records as Load read them.
+    std::unique_ptr<WheelTypeRecord[]> m_wheelRead;
+    std::unique_ptr<DiskTypeRecord[]> m_diskRead;
     CWheelTypeFile m_wheelFile;
     CDiskTypeFile m_diskFile;
 };

@@ -241,12 +241,14 @@ const WCHAR* CToleranceEditorDlg::SetName(int position) const
 
 void CToleranceEditorDlg::LoadQavSets()
 {
-    m_setCount = static_cast<unsigned>(LoadCatalogRecords(m_qavFile, m_qavSets));
+    m_setCount = static_cast<unsigned>(LoadCatalogRecords(m_qavFile, m_qavSets, &m_qavRead));
+    m_readCount = static_cast<int>(m_setCount);
 }
 
 void CToleranceEditorDlg::LoadQodSets()
 {
-    m_setCount = static_cast<unsigned>(LoadCatalogRecords(m_qodFile, m_qodSets));
+    m_setCount = static_cast<unsigned>(LoadCatalogRecords(m_qodFile, m_qodSets, &m_qodRead));
+    m_readCount = static_cast<int>(m_setCount);
 }
 
 // ---------------------------------------------------------------- the lists
@@ -603,7 +605,7 @@ void CToleranceEditorDlg::OnMakeCurrent()
     // Another wheel set than the loaded one: the selected wheel type no
     // longer describes the settings.
     if (!m_qod && std::memcmp(&m_params, &m_loadedParams, sizeof m_params) != 0) CopyName(m_params.wheelTypeName, u"");
-    if (!m_paramFile.Save(&m_params)) {
+    if (!StoreSettings()) {
         m_params = before;
         ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
         return;
@@ -641,7 +643,7 @@ int CToleranceEditorDlg::DeleteQavSet(HWND, int position)
 {
     if (position < 0 || static_cast<unsigned>(position) >= m_setCount) return 1;
     RemoveCatalogRecord(m_qavSets.get(), m_setCount, position);
-    FinishDelete(m_qavFile.WriteAll(m_qavSets.get(), static_cast<int>(m_setCount)) == 1);
+    FinishDelete(m_qavFile.WriteAll(m_qavSets.get(), static_cast<int>(m_setCount), m_qavRead.get(), m_readCount) == 1);
     return 1;
 }
 
@@ -649,13 +651,13 @@ int CToleranceEditorDlg::DeleteQodSet(HWND, int position)
 {
     if (position < 0 || static_cast<unsigned>(position) >= m_setCount) return 1;
     RemoveCatalogRecord(m_qodSets.get(), m_setCount, position);
-    FinishDelete(m_qodFile.WriteAll(m_qodSets.get(), static_cast<int>(m_setCount)) == 1);
+    FinishDelete(m_qodFile.WriteAll(m_qodSets.get(), static_cast<int>(m_setCount), m_qodRead.get(), m_readCount) == 1);
     return 1;
 }
 
 void CToleranceEditorDlg::FinishDelete(bool written)
 {
-    if (!written) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
+    if (!written) ShowMessage(MESSAGE_FAILURE, NotWrittenText());
     // The refill shows what the file holds, written or not.
     FillSetList();
     if (m_setCount > 0) {
@@ -663,6 +665,12 @@ void CToleranceEditorDlg::FinishDelete(bool written)
         m_setList.SelectItem(0);
     }
     ShowSelectedSet();
+}
+
+int CToleranceEditorDlg::NotWrittenText() const
+{
+    const CFixedRecordFile::Refusal why = m_qod ? m_qodFile.LastRefusal() : m_qavFile.LastRefusal();
+    return why == CFixedRecordFile::Refusal::RecordChanged ? SCREEN_CARD_CHANGED : TEXT_SAVE_FAILED;
 }
 
 int CToleranceEditorDlg::IsNameFree(const WCHAR* name)
@@ -681,7 +689,7 @@ bool CToleranceEditorDlg::SaveQavSet(int newSet)
     // A failed write leaves the sets in memory as the file holds them.
     const DopuskQavRecord stored = m_qavSets[m_selected];
     m_qavSets[m_selected] = m_qavWork;
-    if (m_qavFile.WriteAll(m_qavSets.get(), static_cast<int>(m_setCount)) == 1) return true;
+    if (m_qavFile.WriteAll(m_qavSets.get(), static_cast<int>(m_setCount), m_qavRead.get(), m_readCount) == 1) return true;
     m_qavSets[m_selected] = stored;
     return false;
 }
@@ -707,7 +715,7 @@ bool CToleranceEditorDlg::SaveQodSet(int newSet)
     // A failed write leaves the sets in memory as the file holds them.
     const DopuskQodRecord stored = m_qodSets[m_selected];
     m_qodSets[m_selected] = m_qodWork;
-    if (m_qodFile.WriteAll(m_qodSets.get(), static_cast<int>(m_setCount)) == 1) return true;
+    if (m_qodFile.WriteAll(m_qodSets.get(), static_cast<int>(m_setCount), m_qodRead.get(), m_readCount) == 1) return true;
     m_qodSets[m_selected] = stored;
     return false;
 }
@@ -729,7 +737,7 @@ void CToleranceEditorDlg::OnSaveSet()
         WCHAR* loadedName = m_qod ? m_loadedParams.qodToleranceName : m_loadedParams.qavToleranceName;
         if (SameName(loadedName, FamilySetName())) CopyName(loadedName, WorkName());
         CopyName(FamilySetName(), WorkName());
-        if (!m_paramFile.Save(&m_params)) {
+        if (!StoreSettings()) {
             m_params = before;
             m_loadedParams = loadedBefore;
             // Still editing: the operator may try again or cancel.
@@ -739,13 +747,16 @@ void CToleranceEditorDlg::OnSaveSet()
     }
     const bool written = m_qod ? SaveQodSet(m_newSet) : SaveQavSet(m_newSet);
     if (!written) {
-        // The operator's values stay on the screen for another try or cancel.
-        ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
+        // The operator's values stay on the screen for another try or
+        // cancel; a file changed on the card meanwhile is shown as it is.
+        const int told = NotWrittenText();
+        ShowMessage(MESSAGE_FAILURE, told);
         if (renamesCurrent) {
             m_params = before;
             m_loadedParams = loadedBefore;
-            if (!m_paramFile.Save(&m_params)) ShowMessage(MESSAGE_FAILURE, kTextSettingsNotRestored);
+            if (!StoreSettings()) ShowMessage(MESSAGE_FAILURE, kTextSettingsNotRestored);
         }
+        if (told == SCREEN_CARD_CHANGED) OnCancelEdit();
         return;
     }
     FillSetList();

@@ -106,6 +106,8 @@ private:
     void OnValueDoubleTap(int row, int column);
     void ShowSelectedSet();
     void FinishDelete(bool written);
+    // What a write of the family's file that failed is told as.
+    int NotWrittenText() const;
     // The word of a limit cell (column 1 to 4) of a shown row in the working
     // record; nullptr for a cell the row does not show.
     LONG* WorkWord(int row, int column);
@@ -138,4 +140,8 @@ private:
     CDopuskQodFile m_qodFile;
     std::unique_ptr<DopuskQodRecord[]> m_qodSets;
     DopuskQodRecord m_qodWork = {};
+    // The family's file as the list was read from it: a write expects it.
+    std::unique_ptr<DopuskQavRecord[]> m_qavRead;
+    std::unique_ptr<DopuskQodRecord[]> m_qodRead;
+    int m_readCount = 0;
 };

@@ -169,7 +169,7 @@ bool CTypeCatalogDlg::ApplyAndSave(int row)
 {
     const ParamBlock before = m_params;
     ApplyRow(row);
-    if (m_paramFile.Save(&m_params)) return true;
+    if (StoreSettings()) return true;
     m_params = before;
     ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
     return false;
@@ -189,14 +189,40 @@ bool CTypeCatalogDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
     }
 }
 
+namespace {
+
+// The fields a type, and the settings screens its editor opens, set: every
+// dimension, the type's names, the options and switches of both families.
+void RestoreTypeFields(ParamBlock* onto, const ParamBlock& from)
+{
+    std::memcpy(onto->dimensions, from.dimensions, sizeof onto->dimensions);
+    for (auto name : {&ParamBlock::qavReferName, &ParamBlock::qavSchemeName, &ParamBlock::qavToleranceName,
+                      &ParamBlock::wheelTypeName, &ParamBlock::qodReferName, &ParamBlock::qodSchemeName,
+                      &ParamBlock::qodToleranceName, &ParamBlock::discTypeName})
+        std::memcpy(onto->*name, from.*name, sizeof(onto->*name));
+    for (auto option : {&ParamBlock::option1, &ParamBlock::option2, &ParamBlock::option3, &ParamBlock::option4,
+                        &ParamBlock::wheelTypeOption, &ParamBlock::option6, &ParamBlock::gaugeSteps,
+                        &ParamBlock::option5, &ParamBlock::discOption1, &ParamBlock::discHeadMode})
+        onto->*option = from.*option;
+    std::memcpy(onto->switches, from.switches, sizeof onto->switches);
+    std::memcpy(onto->discSwitches, from.discSwitches, sizeof onto->discSwitches);
+    onto->discL1 = from.discL1;
+    onto->discL2 = from.discL2;
+}
+
+}  // namespace
+
 void CTypeCatalogDlg::RunItemEditor(int row, const ParamBlock& saved)
 {
     RunScreen<CTypeItemDlg>(m_hInstance, m_hWnd, row);
-    m_params = saved;
+    // Whatever the editor's screens left in the settings file goes: the
+    // fields a type and its screens set are put back as they were, onto the
+    // block as the card holds it now, whose other fields (device type,
+    // sensors, journals, modes) no type touches and so stay.
+    ReloadSettings();
+    RestoreTypeFields(&m_params, saved);
     FillRows();
-    // Whatever the editor's screens left in the settings file goes.
-    ParamBlock restore = saved;
-    if (!m_paramFile.Save(&restore)) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
+    if (!StoreSettings()) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
 }
 
 void CTypeCatalogDlg::OnNew()
@@ -234,7 +260,10 @@ void CTypeCatalogDlg::OnDelete()
         return;
     }
     if (ShowMessage(MESSAGE_QUESTION, texts.deleteQuestion) != 1) return;
-    if (m_types.Remove(row) != 1) ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
+    if (m_types.Remove(row) != 1)
+        ShowMessage(MESSAGE_FAILURE, m_types.LastRefusal() == CFixedRecordFile::Refusal::RecordChanged
+                                         ? SCREEN_CARD_CHANGED
+                                         : TEXT_SAVE_FAILED);
     // The refill shows what the file holds, written or not.
     FillRows();
     if (m_types.Count() > 0) m_list.SelectItem(0);

@@ -270,7 +270,7 @@ void CTypeItemDlg::OnSettingsScreen(SettingsScreenOpener open)
 {
     // The screen works on the settings file; what it left there is what the
     // entry takes.
-    if (open && open(m_hInstance, m_hWnd)) m_paramFile.Load(&m_params);
+    if (open && open(m_hInstance, m_hWnd)) ReloadSettings();
 }
 
 // ---------------------------------------------------------------- the record
@@ -342,8 +342,15 @@ void CTypeItemDlg::OnOk()
         written = m_disc ? m_types.Append(m_diskRecord) : m_types.Append(m_wheelRecord);
     else
         written = m_disc ? m_types.Replace(m_row, m_diskRecord) : m_types.Replace(m_row, m_wheelRecord);
-    // A failed write keeps the editor open: the entry can be saved again or dropped.
+    // A failed write keeps the editor open: the entry can be saved again or
+    // dropped. A catalogue changed on the card since it was read is not
+    // written over: the list behind shows it as it is.
     if (written != 1) {
+        if (m_types.LastRefusal() == CFixedRecordFile::Refusal::RecordChanged) {
+            ShowMessage(MESSAGE_FAILURE, SCREEN_CARD_CHANGED);
+            EndDialog(m_hWnd, WM_COMMAND);
+            return;
+        }
         ShowMessage(MESSAGE_FAILURE, TEXT_SAVE_FAILED);
         return;
     }

@@ -114,6 +114,7 @@ void CJournalListDlg::ListFiles()
             wcsnlen(found.cFileName, JOURNAL_FILE_NAME_CHARS) >= static_cast<size_t>(JOURNAL_FILE_NAME_CHARS))
             continue;
         qplat::CopyField(m_files[m_fileCount], JOURNAL_FILE_NAME_CHARS, found.cFileName);
+        m_listed[m_fileCount] = ListedFileOf(found);
         ++m_fileCount;
     } while (m_fileCount < JOURNAL_LIST_ENTRIES && FindNextFileW(find, &found));
     FindClose(find);
@@ -152,19 +153,22 @@ int CJournalListDlg::DeleteSelected(int row)
     if (!ComposeFilePath(path, PROGRAM_FOLDER_CHARS + JOURNAL_FILE_NAME_CHARS + 8, m_folderPath, u"DB\\", file,
                          nullptr))
         return kTextNotDeleted;
+    // The file the row showed, as listed: another file of that name now (a
+    // PC's, another card's) is not deleted.
+    ListedFile listed;
+    for (int i = 0; i < m_fileCount; ++i)
+        if (wcsncmp(m_files[i], file, JOURNAL_FILE_NAME_CHARS) == 0) listed = m_listed[i];
     // Through the record file, so a cut-off save's roll-back goes with the
     // journal and never outlives it.
     CFixedRecordFile journal(CJournalNames::RecordSize(m_params.deviceType));
-    if (journal.Delete(path)) {
-        m_list.DeleteItem(row);
-        return journal.LastUnconfirmed() ? SCREEN_NOT_CONFIRMED : 0;
+    switch (journal.DeleteListed(path, listed)) {
+    case DeleteOutcome::Deleted: m_list.DeleteItem(row); return 0;
+    case DeleteOutcome::Unconfirmed: m_list.DeleteItem(row); return SCREEN_NOT_CONFIRMED;
+    // The list shows what the card holds.
+    case DeleteOutcome::Gone: m_list.DeleteItem(row); return SCREEN_ALREADY_GONE;
+    case DeleteOutcome::Changed: FillList(); return SCREEN_CARD_CHANGED;
+    default: return JournalRefusalText(journal.LastRefusal(), kTextNotDeleted);
     }
-    // Not deleted here, yet perhaps gone all the same (taken off the card
-    // meanwhile): the list shows what the card holds.
-    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
-        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND))
-        m_list.DeleteItem(row);
-    return JournalRefusalText(journal.LastRefusal(), kTextNotDeleted);
 }
 
 void CJournalListDlg::SortByName()
@@ -253,8 +257,7 @@ void CJournalListDlg::OnDelete()
     // one deleted without the card confirming it loses its row, and the
     // operator is told to check the card.
     if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) != 1) return;
-    if (const int told = DeleteSelected(row))
-        ShowMessage(told == SCREEN_NOT_CONFIRMED ? MESSAGE_WARNING : MESSAGE_FAILURE, told);
+    if (const int told = DeleteSelected(row)) ShowMessage(DeleteToldAs(told), told);
 }
 
 void CJournalListDlg::OnMakeCurrent()
@@ -265,7 +268,7 @@ void CJournalListDlg::OnMakeCurrent()
     WCHAR before[PARAM_NAME_CHARS];
     std::memcpy(before, CurrentField(), sizeof before);
     qplat::CopyField(CurrentField(), PARAM_NAME_CHARS, name);
-    if (!m_paramFile.Save(&m_params)) {
+    if (!StoreSettings()) {
         // Nothing changed where it counts: the mark stays where the file says.
         std::memcpy(CurrentField(), before, sizeof before);
         ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);

@@ -77,6 +77,8 @@ private:
     int SelectedRow(WCHAR* name);
 
     WCHAR m_files[JOURNAL_LIST_ENTRIES][JOURNAL_FILE_NAME_CHARS] = {};
+    // Each file as the folder listing showed it: a delete expects it.
+    ListedFile m_listed[JOURNAL_LIST_ENTRIES] = {};
     int m_fileCount = 0;
     bool m_ascending = true;  // the direction of the next sort
     CJournalNames m_names;

@@ -164,9 +164,17 @@ void CReferStore::List(int deviceType)
         WCHAR name[kReferNameChars];
         NameLine(head, name, kReferNameChars - 1);
         qplat::CopyField(row.profileName, kReferNameChars, m_language.MapFileName(name));
+        m_listed[m_count] = ListedFileOf(found);
         ++m_count;
     } while (m_count < kMaxReferEntries && FindNextFileW(find, &found));
     FindClose(find);
+}
+
+ListedFile CReferStore::Listed(LPCWSTR fileName) const
+{
+    for (DWORD i = 0; i < m_count && fileName != nullptr; ++i)
+        if (wcsncmp(m_entries[i].fileName, fileName, kReferNameChars) == 0) return m_listed[i];
+    return ListedFile();
 }
 
 int CReferStore::Load(LPCWSTR profileName, ProfilePoint* points, DWORD* count, int deviceType)

@@ -7,6 +7,7 @@
 #include "settings/Language.h"
 #include "settings/ProfilePoint.h"
 #include "settings/ProgramFolder.h"
+#include "settings/StoredFiles.h"
 
 constexpr int kReferNameChars = 100;
 constexpr int kMaxReferEntries = 500;
@@ -51,8 +52,13 @@ public:
     // 1 when the folder holds exactly the file name + ".ref".
     int Exists(LPCWSTR fileName, int deviceType);
 
+    // The listed file of that name (with its extension) as the listing
+    // showed it; one not listed expects nothing.
+    ListedFile Listed(LPCWSTR fileName) const;
+
     DWORD m_count = 0;
     ReferEntry m_entries[kMaxReferEntries] = {};
+    ListedFile m_listed[kMaxReferEntries] = {};
 
 private:
     // The device type's folder, ending in "\".

@@ -273,9 +273,17 @@ void CSchemeFile::List(int deviceType)
         qplat::CopyField(row.fileName, SCHEME_LIST_TEXT_CHARS, found.cFileName);
         const std::u16string name = NameLine(bytes, SCHEME_LIST_TEXT_CHARS - 1);
         qplat::CopyField(row.schemeName, SCHEME_LIST_TEXT_CHARS, m_language.Translate(name.c_str()));
+        m_listed[m_count] = ListedFileOf(found);
         ++m_count;
     } while (m_count < SCHEME_LIST_ROWS && FindNextFileW(find, &found));
     FindClose(find);
+}
+
+ListedFile CSchemeFile::Listed(LPCWSTR fileName) const
+{
+    for (int i = 0; i < m_count && fileName != nullptr; ++i)
+        if (wcsncmp(m_entries[i].fileName, fileName, SCHEME_LIST_TEXT_CHARS) == 0) return m_listed[i];
+    return ListedFile();
 }
 
 int CSchemeFile::Load(LPCWSTR name, SchemeCar* cars, int* itemCount, int* carCount, int* orderType, int deviceType)
@@ -494,7 +502,8 @@ int CSchemeFile::SaveCurrentName(LPCWSTR name, int deviceType)
     // block made up here would replace the operator's settings by zeros.
     if (name == nullptr || !m_paramFile.Load(&m_paramBlock))
         return 0;
+    const ParamBlock read = m_paramBlock;
     WCHAR* field = deviceType == 4 ? m_paramBlock.qodSchemeName : m_paramBlock.qavSchemeName;
     qplat::CopyField(field, PARAM_NAME_CHARS, name);
-    return m_paramFile.Save(&m_paramBlock);
+    return m_paramFile.Save(&m_paramBlock, &read);
 }

@@ -15,6 +15,7 @@
 #include "settings/Language.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
+#include "settings/StoredFiles.h"
 
 constexpr int SCHEME_LIST_ROWS = 500;
 constexpr int SCHEME_LIST_TEXT_CHARS = 100;
@@ -81,8 +82,13 @@ public:
     int GetCount() const { return m_count; }
     const SchemeListEntry* GetEntry(int index) const;
 
+    // The listed file of that name (with its extension) as the listing
+    // showed it; one not listed expects nothing.
+    ListedFile Listed(LPCWSTR fileName) const;
+
     int m_count = 0;
     SchemeListEntry m_entries[SCHEME_LIST_ROWS] = {};
+    ListedFile m_listed[SCHEME_LIST_ROWS] = {};
 
 private:
     // The device type's folder, ending in "\".

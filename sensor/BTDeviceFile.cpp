@@ -78,11 +78,11 @@ int CBTDeviceFile::DeleteFile()
     return m_file.Delete(m_path);
 }
 
-int CBTDeviceFile::WriteAll(const BTDeviceRecord* records, int n)
+int CBTDeviceFile::WriteAll(const BTDeviceRecord* records, int n, const BTDeviceRecord* asRead, int readCount)
 {
-    if (!records || n < 0)
+    if (!records || n < 0 || readCount < 0)
         return 0;
-    if (!m_file.WriteAll(m_path, records, n, nullptr, -1))
+    if (!m_file.WriteAll(m_path, records, n, asRead, readCount))
         return 0;
     GetCount();
     Close();
@@ -100,9 +100,5 @@ int CBTDeviceFile::RemoveLast(const BTDeviceRecord* record)
     if (!ReadAll(records.data(), n) || std::memcmp(&records.back(), record, sizeof *record) != 0)
         return 0;
     // Only while the file still holds what was just read.
-    if (!m_file.WriteAll(m_path, records.data(), n - 1, records.data(), n))
-        return 0;
-    GetCount();
-    Close();
-    return 1;
+    return WriteAll(records.data(), n - 1, records.data(), n);
 }

@@ -53,10 +53,12 @@ public:
     // file as it was, when the file cannot be read or rewritten or ends in
     // another record.
     int RemoveLast(const BTDeviceRecord* record);
-    // Replaces the whole file by n records; the old file stays intact until the
-    // new content is complete. The file must exist (callers rewrite a file
-    // they have just read). On success the count is updated.
-    int WriteAll(const BTDeviceRecord* records, int n);
+    // Replaces the whole file by n records made from the `readCount` records
+    // `asRead` read from it: written only while the file still holds exactly
+    // those (else 0, LastRefusal RecordChanged). The old file stays intact
+    // until the new content is complete. The file must exist. On success the
+    // count is updated.
+    int WriteAll(const BTDeviceRecord* records, int n, const BTDeviceRecord* asRead, int readCount);
     // Undoes an append cut off half-way (see CFixedRecordFile), as the
     // program does at start: 1 when none is left pending.
     int RollBackCutOff() { return m_file.RollBackCutOff(m_path); }

@@ -48,9 +48,9 @@ int CCatalogFile<Record>::Append(const Record* record)
 }
 
 template <typename Record>
-int CCatalogFile<Record>::WriteAll(const Record* buffer, int n)
+int CCatalogFile<Record>::WriteAll(const Record* buffer, int n, const Record* asRead, int readCount)
 {
-    if (!m_file.WriteAll(m_fileName, buffer, n, nullptr, -1)) return 0;
+    if (readCount < 0 || !m_file.WriteAll(m_fileName, buffer, n, asRead, readCount)) return 0;
     m_count = GetCount();
     return 1;
 }

@@ -134,10 +134,13 @@ public:
     int ReadAll(Record* buffer, int capacity);
     // Adds one record at the end, creating a missing file.
     int Append(const Record* record);
-    // Replaces the whole file by n records; the old file stays intact until
-    // the new one is complete. A missing file gives 0 and writes nothing.
-    // Refreshes the record count.
-    int WriteAll(const Record* buffer, int n);
+    // Replaces the whole file by n records made from the `readCount`
+    // records `asRead` read from it: written only while the file still holds
+    // exactly those (else 0, LastRefusal RecordChanged), so no entry the
+    // reader never saw is lost. The old file stays intact until the new one
+    // is complete. A missing file gives 0 and writes nothing. Refreshes the
+    // record count.
+    int WriteAll(const Record* buffer, int n, const Record* asRead, int readCount);
     int Delete();
     // Undoes an append cut off half-way (see CFixedRecordFile): 1 when none
     // is left pending.

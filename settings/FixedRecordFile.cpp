@@ -328,6 +328,19 @@ int CFixedRecordFile::ReplaceRecord(LPCWSTR path, const void* record, int index,
     return WriteGroup(path, &change, 1);
 }
 
+DeleteOutcome CFixedRecordFile::DeleteListed(LPCWSTR path, const ListedFile& listed)
+{
+    Begin();
+    if (path == nullptr || path[0] == 0) return DeleteOutcome::Failed;
+    // A roll-back must not outlive its file, and one undone changes the file
+    // the list showed: it is then no longer the one to delete.
+    if (CRollBack::IsStuck(SettleForWrite(path))) return DeleteOutcome::Failed;
+    const DeleteOutcome outcome = DeleteAsListed(path, listed);
+    m_unconfirmed = outcome == DeleteOutcome::Unconfirmed;
+    if (outcome == DeleteOutcome::Changed) m_refusal = Refusal::RecordChanged;
+    return outcome;
+}
+
 int CFixedRecordFile::Delete(LPCWSTR path)
 {
     Begin();

@@ -27,6 +27,7 @@
 
 #include "platform/WinDef.h"
 #include "settings/RollBack.h"
+#include "settings/StoredFiles.h"
 
 class CFixedRecordFile {
 public:
@@ -158,6 +159,10 @@ public:
     // Deletes the file, its pending roll-back settled first. 1 when the file
     // was deleted.
     int Delete(LPCWSTR path);
+    // The same for a file deleted by its name from a list: only while it is
+    // the file the list showed (see settings/StoredFiles.h). Failed, with
+    // LastRefusal telling a pending roll-back that holds it back.
+    DeleteOutcome DeleteListed(LPCWSTR path, const ListedFile& listed);
 
 private:
     // Opens for `access`, shared for reading and writing, creating a

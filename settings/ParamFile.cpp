@@ -1,6 +1,9 @@
 #include "settings/ParamFile.h"
 
+#include <cstddef>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
@@ -28,7 +31,85 @@ void SetSensorDefaults(ParamBTRecord* record, const WCHAR* address, const WCHAR*
     qplat::CopyField(record->pin, 5, u"7351");
 }
 
+// The block's fields, each taken whole where a screen changed any byte of it
+// (a name changed into another is never spliced with the card's): every
+// scalar, each element of the arrays of values, each text, each sensor's
+// address, name and PIN, and the spare bytes.
+struct Field {
+    size_t offset;
+    size_t size;
+};
+
+const std::vector<Field>& Fields()
+{
+    static const std::vector<Field> fields = [] {
+        std::vector<Field> f;
+        auto whole = [&f](size_t offset, size_t size) { f.push_back({offset, size}); };
+        auto each = [&f](size_t offset, size_t count, size_t size) {
+            for (size_t k = 0; k < count; ++k) f.push_back({offset + k * size, size});
+        };
+        auto sensor = [&whole](size_t offset) {
+            whole(offset + offsetof(ParamBTRecord, address), sizeof(ParamBTRecord::address));
+            whole(offset + offsetof(ParamBTRecord, name), sizeof(ParamBTRecord::name));
+            whole(offset + offsetof(ParamBTRecord, pin), sizeof(ParamBTRecord::pin));
+        };
+#define PARAM_WHOLE(m) whole(offsetof(ParamBlock, m), sizeof(ParamBlock::m))
+#define PARAM_EACH(m) each(offsetof(ParamBlock, m), std::size(ParamBlock{}.m), sizeof(ParamBlock{}.m[0]))
+        PARAM_WHOLE(deviceType);
+        PARAM_WHOLE(spare1);
+        PARAM_EACH(dimensions);
+        PARAM_WHOLE(qavReferName);
+        PARAM_WHOLE(qavJournalName);
+        PARAM_WHOLE(qavSchemeName);
+        PARAM_WHOLE(qavToleranceName);
+        PARAM_WHOLE(wheelTypeName);
+        for (size_t k = 0; k < 3; ++k) sensor(offsetof(ParamBlock, qavSensors) + k * sizeof(ParamBTRecord));
+        PARAM_WHOLE(option1);
+        PARAM_WHOLE(option2);
+        PARAM_WHOLE(option3);
+        PARAM_WHOLE(option4);
+        PARAM_WHOLE(wheelTypeOption);
+        PARAM_WHOLE(option6);
+        PARAM_WHOLE(spareOption1);
+        PARAM_WHOLE(gaugeSteps);
+        PARAM_WHOLE(unitSystem);
+        PARAM_WHOLE(option5);
+        PARAM_EACH(switches);
+        PARAM_WHOLE(measureMode);
+        PARAM_WHOLE(spareOption2);
+        PARAM_WHOLE(usbMode);
+        PARAM_WHOLE(spare2);
+        PARAM_WHOLE(qodReferName);
+        PARAM_WHOLE(qodJournalName);
+        PARAM_WHOLE(qodSchemeName);
+        PARAM_WHOLE(qodToleranceName);
+        sensor(offsetof(ParamBlock, qodSensor));
+        PARAM_WHOLE(discL1);
+        PARAM_WHOLE(discL2);
+        PARAM_EACH(discSwitches);
+        PARAM_WHOLE(discOption1);
+        PARAM_WHOLE(discHeadMode);
+        PARAM_WHOLE(discTypeName);
+        PARAM_WHOLE(spare3);
+#undef PARAM_WHOLE
+#undef PARAM_EACH
+        return f;
+    }();
+    return fields;
+}
+
 }  // namespace
+
+size_t ParamBlockFieldsCovered()
+{
+    // Every byte once, in order: the fields tile the block.
+    size_t at = 0;
+    for (const Field& f : Fields()) {
+        if (f.offset != at) return at;
+        at += f.size;
+    }
+    return at;
+}
 
 ParamBTRecord* SensorRecordOf(ParamBlock* block, int deviceType)
 {
@@ -85,10 +166,25 @@ int CParamFile::Load(ParamBlock* block)
     return 1;
 }
 
-int CParamFile::Save(ParamBlock* block)
+int CParamFile::Save(ParamBlock* block, const ParamBlock* asRead)
 {
     if (!block)
         return 0;
+    if (asRead) {
+        // The block as the card holds it now; a file too short for the whole
+        // block holds what was read in the rest. Where there is none, no
+        // field of the card's can be lost.
+        ParamBlock onCard = *asRead;
+        if (Load(&onCard)) {
+            const BYTE* changed = reinterpret_cast<const BYTE*>(block);
+            const BYTE* read = reinterpret_cast<const BYTE*>(asRead);
+            BYTE* kept = reinterpret_cast<BYTE*>(&onCard);
+            for (const Field& f : Fields())
+                if (std::memcmp(changed + f.offset, read + f.offset, f.size) != 0)
+                    std::memcpy(kept + f.offset, changed + f.offset, f.size);
+            *block = onCard;
+        }
+    }
     qplat::FileRewrite rewrite(m_fileName);
     if (!rewrite.Ok() || !rewrite.Write(block, PARAM_BLOCK_SIZE))
         return 0;

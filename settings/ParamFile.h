@@ -130,6 +130,10 @@ static_assert(offsetof(ParamBlock, discHeadMode) == 1333);
 static_assert(offsetof(ParamBlock, discTypeName) == 1334);
 static_assert(offsetof(ParamBlock, spare3) == 1434);
 
+// How many bytes from the block's start its fields, in order, cover without a
+// gap or an overlap (PARAM_BLOCK_SIZE: every byte is one field's).
+size_t ParamBlockFieldsCovered();
+
 // The Bluetooth record of a device type (1 to 4), or nullptr for any other type.
 ParamBTRecord* SensorRecordOf(ParamBlock* block, int deviceType);
 const ParamBTRecord* SensorRecordOf(const ParamBlock* block, int deviceType);
@@ -175,8 +179,13 @@ public:
     int Load(ParamBlock* block);
     // Writes the whole block; 1 only when all 1436 bytes reached the file.
     // The file is replaced as a whole, so a failed save leaves the old file as
-    // it was; bytes a longer file holds beyond the block are kept.
-    int Save(ParamBlock* block);
+    // it was; bytes a longer file holds beyond the block are kept. With
+    // `asRead`, the block the caller read and changed into `block`, only the
+    // fields it changed are written, onto the block as the card holds it
+    // now (a field another screen, a PC or another card put there stays),
+    // and `block` becomes what was written; where the card holds what was
+    // read, that is `block` itself, byte for byte.
+    int Save(ParamBlock* block, const ParamBlock* asRead = nullptr);
     // Puts the factory defaults into the block (fields without a default keep
     // what they hold) and saves it. A failed save is not reported.
     void WriteDefaults(ParamBlock* block);

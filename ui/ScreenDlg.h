@@ -84,11 +84,24 @@ constexpr int SCREEN_JOURNAL_CHANGED = 50074;
 // A save that could not read its journal to look its record up: nothing was
 // written, for it could not tell a replace from an append.
 constexpr int SCREEN_JOURNAL_UNREADABLE = 50079;
+// A write of a list a screen read (a catalogue, the paired sensors, a file
+// deleted by its name) that found the card's file changed since (a PC,
+// another card): nothing was written, and the screen shows the card anew.
+constexpr int SCREEN_CARD_CHANGED = 50077;
+// A file the list showed, to be deleted, that the card no longer holds: its
+// row goes.
+constexpr int SCREEN_ALREADY_GONE = 50078;
 // A replace that found another record at its place than the one the
 // operator was asked about: nothing was written.
 constexpr int SCREEN_RECORD_CHANGED = 50097;
 // A change that was made, but that the card did not confirm.
 constexpr int SCREEN_NOT_CONFIRMED = 50099;
+// The kind of box a list's delete tells its outcome in.
+inline int DeleteToldAs(int text)
+{
+    if (text == SCREEN_NOT_CONFIRMED) return MESSAGE_WARNING;
+    return text == SCREEN_ALREADY_GONE ? MESSAGE_NOTICE : MESSAGE_FAILURE;
+}
 
 // The notice of a journal write that wrote nothing: the record file's
 // reason where it gave one, else the screen's own `otherwise`.
@@ -144,6 +157,9 @@ public:
     ParamBlock m_params;
     // The block as loaded, for screens that must tell what the operator changed.
     ParamBlock m_loadedParams;
+    // The block as the card held it when this screen last read or wrote it:
+    // what its saves changed is told from this.
+    ParamBlock m_cardParams;
     CProgramFolder m_folder;
     CPaintHelper m_paint;
     CLanguage m_language;
@@ -219,6 +235,7 @@ protected:
     {
         std::memset(&m_params, 0, sizeof m_params);
         std::memset(&m_loadedParams, 0, sizeof m_loadedParams);
+        std::memset(&m_cardParams, 0, sizeof m_cardParams);
         m_font = m_paint.MakeFont(u"Calibri", fontHeight, 0, fontWeight, 0);
     }
     ~CScreenDlg()
@@ -277,6 +294,7 @@ protected:
         std::memset(&m_params, 0, sizeof m_params);
         if (!m_paramFile.Load(&m_params) && Screen::kDefaultsWhenUnread) m_paramFile.WriteDefaults(&m_params);
         m_loadedParams = m_params;
+        m_cardParams = m_params;
         m_language.Load();
         Self().OnLoadSettings();
     }
@@ -303,13 +321,33 @@ protected:
     {
         return m_messageBox.Show(m_hInstance, m_hWnd, type, m_language.GetText(textId));
     }
-    // Saves the settings copy; a save that fails is shown to the operator
-    // (50015) and answered false, so the screen never shows it as done.
+    // Saves the settings copy: the fields this screen changed since it read
+    // the block go onto the block as the card holds it now, so what another
+    // screen, a PC or another card put there meanwhile stays; the copy is
+    // then what was written. False when it was not written.
+    bool StoreSettings() { return StoreSettings(m_params); }
+    bool StoreSettings(ParamBlock& block)
+    {
+        if (!m_paramFile.Save(&block, &m_cardParams)) return false;
+        m_cardParams = block;
+        return true;
+    }
+    // The same, with a save that fails shown to the operator (50015) and
+    // answered false, so the screen never shows it as done.
     bool SaveSettings()
     {
-        if (m_paramFile.Save(&m_params)) return true;
+        if (StoreSettings()) return true;
         ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
         return false;
+    }
+    // Reads the settings again (another screen saved them); false, with the
+    // copy as it was, when they cannot be read.
+    bool ReloadSettings()
+    {
+        ParamBlock fresh = m_params;
+        if (!m_paramFile.Load(&fresh)) return false;
+        m_params = m_cardParams = fresh;
+        return true;
     }
     // The power key: question 50021; on yes the handheld is switched off and
     // the screen stays as it was for when it wakes. A question already open

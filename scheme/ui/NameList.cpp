@@ -24,19 +24,18 @@ void SortNameList(CListViewCtl& list, BYTE& ascending, LPCWSTR caption)
     ascending = ascending ? 0 : 1;
 }
 
-int DeleteListedFile(LPCWSTR folder, LPCWSTR fileName, bool& gone)
+int DeleteListedFile(LPCWSTR folder, LPCWSTR fileName, const ListedFile& listed, bool& gone)
 {
     gone = false;
     WCHAR path[PROGRAM_FOLDER_CHARS + kListedFileNameChars + 32];
     if (!ComposeFilePath(path, std::size(path), folder, nullptr, fileName, nullptr)) return NAME_LIST_NOT_DELETED;
-    if (DeleteFileW(path)) {
-        gone = true;
-        return 0;
+    switch (DeleteAsListed(path, listed)) {
+    case DeleteOutcome::Deleted: gone = true; return 0;
+    // Gone, only its folder not yet kept by the card (a power cut could
+    // bring it back).
+    case DeleteOutcome::Unconfirmed: gone = true; return SCREEN_NOT_CONFIRMED;
+    case DeleteOutcome::Gone: gone = true; return SCREEN_ALREADY_GONE;
+    case DeleteOutcome::Changed: return SCREEN_CARD_CHANGED;
+    default: return NAME_LIST_NOT_DELETED;
     }
-    const DWORD error = GetLastError();
-    // Gone, only its folder not yet kept by the card (a power cut could bring
-    // it back); or not deleted here, but taken off the card meanwhile.
-    const bool unconfirmed = error == ERROR_CHANGE_NOT_CONFIRMED;
-    gone = unconfirmed || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return unconfirmed ? SCREEN_NOT_CONFIRMED : NAME_LIST_NOT_DELETED;
 }

@@ -12,6 +12,8 @@
 //                         settings field holds (0: such a name is cut)
 //   WCHAR* CurrentField() the settings field that names the current one
 //   LPCWSTR SubFolder()   the device type's folder below the program folder
+//   FillList()            lists the folder's files as the card holds them
+//   ListedFile ListedOf(fileName)  a listed file as the listing showed it
 //   OnMadeCurrent()       what follows a name made current (default: nothing)
 #pragma once
 
@@ -41,12 +43,15 @@ constexpr int NAME_LIST_NOT_DELETED = 50117;
 // turns the direction round for the next tap.
 void SortNameList(CListViewCtl& list, BYTE& ascending, LPCWSTR caption);
 // Deletes `fileName` (a bare name with its extension, as the folder search
-// reported it) from `folder`; a name that is not a bare file name is never
-// turned into a path. 0 when the file was deleted; SCREEN_NOT_CONFIRMED when
-// it was, but the card did not confirm it; NAME_LIST_NOT_DELETED when it was
-// not. `gone` tells whether the card no longer holds the file, also where it
-// was not deleted here (taken off the card meanwhile).
-int DeleteListedFile(LPCWSTR folder, LPCWSTR fileName, bool& gone);
+// reported it) from `folder`, only while it is the file the list showed
+// (`listed`); a name that is not a bare file name is never turned into a
+// path. 0 when the file was deleted, else the text to tell:
+// SCREEN_NOT_CONFIRMED when it was, but the card did not confirm it;
+// SCREEN_ALREADY_GONE when the card no longer holds it; SCREEN_CARD_CHANGED
+// when another file of that name is there now (kept, and the list is read
+// again); NAME_LIST_NOT_DELETED when it could not be deleted. `gone` tells
+// whether the card no longer holds the file.
+int DeleteListedFile(LPCWSTR folder, LPCWSTR fileName, const ListedFile& listed, bool& gone);
 
 template <class Screen>
 class CNameListDlg : public CScreenDlg<Screen> {
@@ -125,8 +130,10 @@ public:
         WCHAR folder[PROGRAM_FOLDER_CHARS + 16];
         swprintf(folder, std::size(folder), u"%s%s", m_folderPath, Self().SubFolder());
         bool gone = false;
-        const int told = DeleteListedFile(folder, fileName, gone);
+        const int told = DeleteListedFile(folder, fileName, Self().ListedOf(fileName), gone);
         if (gone) m_list.DeleteItem(row);
+        // What the card holds instead is shown.
+        if (told == SCREEN_CARD_CHANGED) Self().FillList();
         return told;
     }
 
@@ -148,8 +155,7 @@ public:
             return;
         }
         if (this->ShowMessage(MESSAGE_QUESTION, Screen::kTextDeleteQuestion) != 1) return;
-        if (const int told = Self().DeleteFile(row))
-            this->ShowMessage(told == SCREEN_NOT_CONFIRMED ? MESSAGE_WARNING : MESSAGE_FAILURE, told);
+        if (const int told = Self().DeleteFile(row)) this->ShowMessage(DeleteToldAs(told), told);
     }
 
     // The make-current command: the name goes into the settings file; a name

@@ -39,6 +39,7 @@ public:
 
     void SetUpList();
     void FillList();
+    ListedFile ListedOf(LPCWSTR fileName) const { return m_store.Listed(fileName); }
     // The row's profile name, at most 49 characters, in g_selectedListText.
     WCHAR* GetSelectedText(int row);
 

@@ -43,6 +43,7 @@ public:
 
     void SetUpList();
     void FillList();
+    ListedFile ListedOf(LPCWSTR fileName) const { return m_schemeFile.Listed(fileName); }
     // The row's scheme name, cut to what the settings block can name.
     const WCHAR* GetSelectedName(int row) { return RowName(row); }
     void CreateScrollBar();

@@ -131,11 +131,18 @@ int CBTDeviceListDlg::DeleteRecord(const WCHAR* name)
     std::vector<BTDeviceRecord> kept;
     for (const BTDeviceRecord& record : m_records)
         if (qplat::FieldText(record.name, std::size(record.name)) != name) kept.push_back(record);
-    // The file takes an array even when nothing is left to write.
+    // The file takes an array even when nothing is left to write; it is
+    // written only while it holds what the list was read from.
     const BTDeviceRecord none{};
-    if (!m_deviceFile.WriteAll(kept.empty() ? &none : kept.data(), static_cast<int>(kept.size()))) return 0;
+    if (!m_deviceFile.WriteAll(kept.empty() ? &none : kept.data(), static_cast<int>(kept.size()),
+                               m_records.empty() ? &none : m_records.data(), static_cast<int>(m_records.size()))) {
+        if (m_deviceFile.LastRefusal() != CFixedRecordFile::Refusal::RecordChanged) return SCREEN_SAVE_FAILED;
+        // Another card, or a PC's change: the list shows what the card holds.
+        RefreshList();
+        return SCREEN_CARD_CHANGED;
+    }
     RefreshList();
-    return 1;
+    return 0;
 }
 
 int CBTDeviceListDlg::SelectRecord(const WCHAR* name)
@@ -172,8 +179,7 @@ void CBTDeviceListDlg::OnRadio(int deviceType)
 void CBTDeviceListDlg::OnSearch()
 {
     RunScreen<CDlgFindBTD>(m_hInstance, m_hWnd, m_monitor);
-    ParamBlock fresh = m_params;
-    if (m_paramFile.Load(&fresh)) m_params = fresh;
+    ReloadSettings();
     RefreshList();
     EnableDelete();
 }
@@ -192,7 +198,7 @@ void CBTDeviceListDlg::OnDelete()
     }
     if (ShowMessage(MESSAGE_QUESTION, kTextDeleteQuestion) != 1) return;
     const std::u16string chosen = name;
-    if (!DeleteRecord(chosen.c_str())) ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
+    if (const int told = DeleteRecord(chosen.c_str())) ShowMessage(MESSAGE_FAILURE, told);
     EnableDelete();
 }
 

@@ -52,8 +52,8 @@ public:
     // Reads the paired-sensor file at its present size.
     void ReadRecords();
     void RefreshList();
-    // Removes the record of that name and writes the others back; 1 when
-    // written.
+    // Removes the record of that name and writes the others back; 0 when
+    // written, else the text to show.
     int DeleteRecord(const WCHAR* name);
     // Makes the record of that name the current sensor of the chosen type and
     // saves the settings. 1 when saved.

@@ -124,8 +124,7 @@ void CDlgFindBTD::ReadRecords()
 
 int CDlgFindBTD::Search()
 {
-    ParamBlock fresh = m_params;
-    if (m_paramFile.Load(&fresh)) m_params = fresh;
+    ReloadSettings();
     ReadRecords();
     return Inquiry();
 }
@@ -256,7 +255,7 @@ void CDlgFindBTD::OnAdd()
         ShowMessage(MESSAGE_FAILURE, SCREEN_SAVE_FAILED);
         return;
     }
-    if (!m_paramFile.Save(&m_params)) {
+    if (!StoreSettings()) {
         // Not current, so not paired either: the record just added goes again.
         m_params = before;
         ShowMessage(MESSAGE_FAILURE, kTextNotAdded);

@@ -85,6 +85,18 @@ TEST_F(ChoiceScreens, UnitsOkStoresTheCheckedRadio)
     RunWith<CUnitsDlg>({Tap(CUnitsDlg::kRadio2Id), Command(CUnitsDlg::kOkId)});
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(Params(1, 2)));
     ExpectLeavingKeeps<CUnitsDlg>(Params(1, 2), {Tap(CUnitsDlg::kRadio1Id)});
+
+    // The settings changed on the card while the screen is open (a PC,
+    // another card put in): OK writes the unit onto the block the card
+    // holds, whose other fields stay.
+    ParamBlock cardB = Params(1, 1);
+    qplat::CopyField(cardB.qavSensors[1].name, 12, u"QUN 77777");
+    qplat::CopyField(cardB.qodJournalName, PARAM_NAME_CHARS, u"B discs");
+    WriteParams(Params(1, 1));
+    RunWith<CUnitsDlg>({[&](HWND) { WriteParams(cardB); }, Tap(CUnitsDlg::kRadio2Id), Command(CUnitsDlg::kOkId)});
+    ParamBlock expected = cardB;
+    expected.unitSystem = 2;
+    EXPECT_EQ(root.ReadFile(kParamPath), Bytes(expected));
 }
 
 TEST_F(ChoiceScreens, AFailedSaveIsShownAndTheScreenStays)

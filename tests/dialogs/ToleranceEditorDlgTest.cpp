@@ -666,6 +666,43 @@ TEST_F(ToleranceEditor, DeletingRefusesTheCurrentSetAndRewritesTheFileForAnother
     }
 }
 
+// The sets changed on the card while the screen is open (a PC added some,
+// another card was put in): a delete, or a set confirmed even unchanged,
+// writes nothing, says so, and the list shows the card's sets; none goes.
+TEST_F(ToleranceEditor, SetsChangedOnTheCardAreNeverWrittenOverFromTheScreen)
+{
+    const std::vector<DopuskQavRecord> a = {QavSet(u"Demo", 1000), QavSet(u"A tol 1", 2000), QavSet(u"A tol 2", 3000)};
+    const std::vector<DopuskQavRecord> b = {QavSet(u"Demo", 1000), QavSet(u"B tol 1", 4000), QavSet(u"B tol 2", 5000),
+                                            QavSet(u"B tol 3", 6000), QavSet(u"B tol 4", 7000)};
+    const std::string cardB = Bytes(b);
+    const auto swap = [&](HWND) { root.WriteFile(kDopuskQavPath, cardB); };
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+    } acts[] = {
+        {"delete", {[](HWND dlg) { TapCell(SetList(dlg), 2, 0); }, swap, Command(Dlg::kDeleteId), Answer(true)}},
+        {"an unchanged set confirmed", {Command(Dlg::kEditId), swap, Command(Dlg::kSaveId)}},
+    };
+    for (const auto& act : acts) {
+        SCOPED_TRACE(act.what);
+        WriteQav(a);
+        WriteParams(Wheel(1));
+        std::u16string told;
+        std::vector<std::u16string> names;
+        std::vector<Step> steps = act.steps;
+        steps.push_back(Answer(true, &told));
+        steps.push_back([&](HWND dlg) {
+            names = Column(SetList(dlg), 0);
+            EXPECT_EQ(Dlg::Current()->Editing(), 0);
+        });
+        steps.push_back(Close());
+        Run(steps);
+        EXPECT_EQ(told, Text(SCREEN_CARD_CHANGED));
+        EXPECT_EQ(root.ReadFile(kDopuskQavPath), cardB) << "every set of the card kept";
+        EXPECT_EQ(names.size(), b.size()) << "the list shows the card's sets";
+    }
+}
+
 TEST_F(ToleranceEditor, WithNoCurrentSetASetWithoutANameIsNeitherMarkedNorKept)
 {
     WriteQav({QavSet(u"", 1000), QavSet(u"B", 2000)});

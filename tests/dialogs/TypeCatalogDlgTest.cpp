@@ -95,7 +95,7 @@ BOOL ChangeOptions(HINSTANCE, HWND)
 {
     return RewriteSettings([](ParamBlock& p) {
         p.option2 = 4;
-        p.unitSystem = p.unitSystem == 2 ? 1 : 2;  // not part of a type either
+        p.option4 = p.option4 == 2 ? 1 : 2;  // not part of a type either
         p.discHeadMode = 2;
     });
 }
@@ -322,6 +322,42 @@ TEST_F(TypeCatalog, DeletingMovesTheLaterRowsUpAndRefusesTheCurrentType)
         EXPECT_EQ(selected, 0);
         EXPECT_EQ(root.ReadFile(kWheelTypePath), Bytes(std::vector<WheelTypeRecord>{types[0], types[1], types[3], types[4]}));
         EXPECT_EQ(root.ReadFile(kParamPath), params) << "unit system " << int(unit);
+    }
+}
+
+// The catalogue changed on the card while its list or the editor is open (a
+// PC's change, another card put in): a delete or the editor's confirm writes
+// nothing, says so, and the list shows the types the card holds; none of the
+// card's types goes.
+TEST_F(TypeCatalog, ACatalogueChangedOnTheCardIsNeverWrittenOverFromTheScreen)
+{
+    std::vector<WheelTypeRecord> a, b;
+    for (const char16_t* n : {u"A type 1", u"A type 2", u"A type 3"}) a.push_back(WheelType(n, 1000));
+    for (const char16_t* n : {u"B type 1", u"B type 2", u"B type 3", u"B type 4", u"B type 5"})
+        b.push_back(WheelType(n, 2000));
+    const std::string cardB = Bytes(b);
+    const auto swap = [&](HWND) { root.WriteFile(kWheelTypePath, cardB); };
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+    } acts[] = {
+        {"delete", {Select(1), swap, Command(Catalog::kDeleteId), Answer(true)}},
+        {"the editor's confirm", {Select(1), Command(Catalog::kEditId), swap, Command(Item::kOkId)}},
+    };
+    for (const auto& act : acts) {
+        SCOPED_TRACE(act.what);
+        WriteWheelTypes(a);
+        WriteParams(Wheel(1, a[0]));
+        std::u16string told;
+        std::vector<std::u16string> names;
+        std::vector<Step> steps = act.steps;
+        steps.push_back(Answer(true, &told));
+        steps.push_back([&](HWND dlg) { names = Column(List(dlg), 0); });
+        steps.push_back(Close());
+        Run(steps);
+        EXPECT_EQ(told, Text(SCREEN_CARD_CHANGED));
+        EXPECT_EQ(root.ReadFile(kWheelTypePath), cardB) << "every type of the card kept";
+        EXPECT_EQ(names.size(), b.size()) << "the list shows the card's types";
     }
 }
 

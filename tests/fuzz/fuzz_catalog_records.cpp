@@ -53,7 +53,7 @@ void Exercise(const WCHAR* path, const uint8_t* data, size_t size)
     for (int i = 0; i < count; ++i) Use(records[static_cast<size_t>(i)], limits);
 
     // Writing back what was read keeps exactly the whole records.
-    Check(file.WriteAll(records.data(), count) == 1);
+    Check(file.WriteAll(records.data(), count, records.data(), count) == 1);
     Check(file.RecordCount() == count);
     std::vector<Record> again(static_cast<size_t>(count) + 1);
     Check(file.ReadAll(again.data(), count + 1) == 1);

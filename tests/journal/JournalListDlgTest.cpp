@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "journal/JournalListDlg.h"
 #include "tests/journal/JournalTestSupport.h"
 
@@ -198,7 +200,7 @@ TEST_F(JournalManager, AJournalTheCardDoesNotLetBeMadeOrDeletedOrDoesNotConfirmI
                          PostCommand(d, Manager::kNewId);
                      }),
                      Type(u"Fresh"), notice, Close()}));
-    EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50080), Text(SCREEN_NOT_CONFIRMED), Text(50080),
+    EXPECT_EQ(notices, (std::vector<std::u16string>{Text(50080), Text(SCREEN_NOT_CONFIRMED), Text(SCREEN_ALREADY_GONE),
                                                     Text(50082), Text(50082)}));
     using Rows = std::vector<std::u16string>;
     EXPECT_EQ(rows, (std::vector<Rows>{Rows{u"a.qav", u"b.qav", u"c.qav", u"d.qav"},  // the kept file's row stays
@@ -239,7 +241,7 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
 {
     WriteParams(WheelParams(u"a"));
     for (const char16_t* f :
-         {u"a.qav", u"b.qav", u"c.qav", u"d.qav", u"e.qav", u"b.qav.undo", u"c.qav.undo", u"d.qav.undo"})
+         {u"a.qav", u"b.qav", u"c.qav", u"d.qav", u"e.qav", u"f.qav", u"b.qav.undo", u"c.qav.undo", u"d.qav.undo"})
         Touch(f);
     // A roll-back the card will not let go of (read-only), or cannot read (a
     // failing card): its journal stays, and the cause is said.
@@ -254,7 +256,10 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
         };
     };
     std::vector<std::u16string> left;
-    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d, e
+    // Another journal under a listed name, put there while the list is open
+    // (a PC, another card): never deleted unseen, and the list is read anew.
+    const std::string other(2 * QAV_RECORD_SIZE, 'o');
+    EXPECT_TRUE(Run({[](HWND) { TapHeader(List(FrontDialog()), 60); },  // a, b, c, d, e, f
                      Command(Manager::kDeleteId), note(true),           // nothing selected
                      SelectAnd(0, Manager::kDeleteId), note(true),      // "a" is current
                      SelectAnd(1, Manager::kDeleteId), note(false),     // "b": no
@@ -263,10 +268,20 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
                      SelectAnd(4, Manager::kDeleteId), note(true),      // "e": yes,
                      note(true),                                        // held back
                      SelectAnd(2, Manager::kDeleteId), note(true),      // "c": yes
-                     AndClose([&](HWND d) { left = Column(List(d), 0); })}));
+                     [&](HWND d) {
+                         root.WriteFile(kJournalFolder + u"f.qav", other);
+                         SelectAnd(4, Manager::kDeleteId)(d);           // "f": yes,
+                     },
+                     note(true), note(true),                            // changed
+                     AndClose([&](HWND d) {
+                         left = Column(List(d), 0);
+                         std::sort(left.begin(), left.end());
+                     })}));
     EXPECT_EQ(texts, (std::vector<std::u16string>{Text(50029), Text(50039), Text(50027), Text(50027),
                                                   Text(SCREEN_CUT_OFF_SAVE_STUCK), Text(50027),
-                                                  Text(SCREEN_CUT_OFF_SAVE_FAILING), Text(50027)}));
+                                                  Text(SCREEN_CUT_OFF_SAVE_FAILING), Text(50027), Text(50027),
+                                                  Text(SCREEN_CARD_CHANGED)}));
+    EXPECT_EQ(root.ReadFile(kJournalFolder + u"f.qav"), other);
     EXPECT_TRUE(Has(u"d.qav"));
     EXPECT_TRUE(Has(u"a.qav"));
     EXPECT_TRUE(Has(u"b.qav"));
@@ -274,7 +289,7 @@ TEST_F(JournalManager, DeletingNeedsASelectionSparesTheCurrentJournalAndAsksFirs
     EXPECT_FALSE(Has(u"c.qav.undo")) << "the deleted journal's roll-back goes with it";
     EXPECT_TRUE(Has(u"b.qav.undo"));
     EXPECT_TRUE(Has(u"e.qav"));
-    EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"d.qav", u"e.qav"}));
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"a.qav", u"b.qav", u"d.qav", u"e.qav", u"f.qav"}));
 }
 
 // A card written on a PC: the file's letter case is not the settings' one.

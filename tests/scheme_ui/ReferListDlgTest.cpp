@@ -175,23 +175,32 @@ TEST_F(ReferListTest, NothingSelectedAndFailedWritesAreShownAndChangeNothing)
         qplat::FailFileWritesAfter(-1);
         EXPECT_EQ(CurrentShown(dlg), (Shown{u"Wheel A", u"Wheel A"}));
 
-        // A file that went meanwhile cannot be deleted: said, and its row goes
+        // A file that went meanwhile is said to be gone, and its row goes
         // with it, as the card holds it no longer.
         DeleteFileW(u"\\SDMMC\\Autorun\\Refer\\B.ref");
         Delete(dlg, Row(u"Wheel B"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         EXPECT_EQ(Row(u"Wheel B"), -1);
 
+        // Another profile under a listed file's name, put there while the
+        // list is open (a PC, another card): never deleted unseen, and the
+        // list shows it.
+        const int row = Row(kLongName);
+        WriteRefer(u"Refer", u"Long.ref", u"Other card's profile");
+        Delete(dlg, row, &boxes, {kBoxFirstButton, kBoxFirstButton});
+        EXPECT_EQ(Row(kLongName), -1);
+
         // A deletion the card makes but does not confirm is told as such; the
         // file is gone, and so is its row.
         qplat::FailFileSyncsAfter(0);
-        Delete(dlg, Row(kLongName), &boxes, {kBoxFirstButton, kBoxFirstButton});
+        Delete(dlg, Row(u"Other card's profile"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         qplat::FailFileSyncsAfter(-1);
-        EXPECT_EQ(Row(kLongName), -1);
+        EXPECT_EQ(Row(u"Other card's profile"), -1);
         EXPECT_EQ(s.m_list.GetItemCount(), 1);
         Press(dlg, CReferListDlg::kBackId);
     });
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50030), LanguageText(50030), LanguageText(50015),
-                                                   LanguageText(50025), LanguageText(NAME_LIST_NOT_DELETED),
+                                                   LanguageText(50025), LanguageText(SCREEN_ALREADY_GONE),
+                                                   LanguageText(50025), LanguageText(SCREEN_CARD_CHANGED),
                                                    LanguageText(50025), LanguageText(SCREEN_NOT_CONFIRMED)}));
     EXPECT_FALSE(root.Exists(u"\\SDMMC\\Autorun\\Refer\\Long.ref"));
     EXPECT_EQ(qplat::FieldText(ReadSettings().qavReferName, PARAM_NAME_CHARS), u"Wheel A");

@@ -123,19 +123,30 @@ TEST_F(SchemeScreensTest, ASchemeFileThatCannotBeDeletedIsSaidAndStaysListed)
     WriteSettings(1, [](ParamBlock&) {});
     std::filesystem::permissions(root.Host(std::u16string(kAutorun) + u"Schemes\\Train 5 cars.sch"),
                                  std::filesystem::perms::owner_read);
+    // Another scheme under a listed file's name, put there while the list is
+    // open (a PC, another card): never deleted unseen, and the list shows it.
+    const std::u16string replaced = std::u16string(kAutorun) + u"Schemes\\Locomotive 2 bogies.sch";
+    const std::string listedScheme = root.ReadFile(replaced);
+    const std::string otherScheme = "Other card's scheme" + listedScheme.substr(listedScheme.find("\r\n"));
     std::vector<std::u16string> boxes;
-    bool listed = false, unconfirmedListed = true;
+    bool listed = false, unconfirmedListed = true, otherListed = false;
     RunWithin<CSchemeListDlg>([&](HWND dlg) {
         Delete(dlg, Row(u"Train 5 cars"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         listed = Row(u"Train 5 cars") != -1;
+        const int row = Row(u"Locomotive 2 bogies");
+        root.WriteFile(replaced, otherScheme);
+        Delete(dlg, row, &boxes, {kBoxFirstButton, kBoxFirstButton});
+        otherListed = Row(u"Other card's scheme") != -1;
         qplat::FailFileSyncsAfter(0);
-        Delete(dlg, Row(u"Locomotive 2 bogies"), &boxes, {kBoxFirstButton, kBoxFirstButton});
+        Delete(dlg, Row(u"Other card's scheme"), &boxes, {kBoxFirstButton, kBoxFirstButton});
         qplat::FailFileSyncsAfter(-1);
-        unconfirmedListed = Row(u"Locomotive 2 bogies") != -1;
+        unconfirmedListed = Row(u"Other card's scheme") != -1;
         Press(dlg, CSchemeListDlg::kBackId);
     });
     EXPECT_EQ(boxes, (std::vector<std::u16string>{LanguageText(50032), LanguageText(NAME_LIST_NOT_DELETED),
+                                                   LanguageText(50032), LanguageText(SCREEN_CARD_CHANGED),
                                                    LanguageText(50032), LanguageText(SCREEN_NOT_CONFIRMED)}));
+    EXPECT_TRUE(otherListed);
     EXPECT_NE(LanguageText(NAME_LIST_NOT_DELETED), LanguageText(SCREEN_SAVE_FAILED));
     EXPECT_TRUE(listed);
     EXPECT_TRUE(SchemeFileExists(u"Train 5 cars.sch"));

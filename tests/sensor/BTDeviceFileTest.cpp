@@ -84,22 +84,25 @@ TEST_F(BTDeviceFileTest, RewriteKeepsTheFileWholeAndCanEmptyIt)
     CBTDeviceFile file;
     const BTDeviceRecord recs[3] = {Record(1, u"LX412 11111", u"1"), Record(1, u"LX412 22222", u"2"),
                                     Record(4, u"LX413 33333", u"3")};
-    EXPECT_EQ(0, file.WriteAll(recs, 3)) << "the file must exist before a rewrite";
+    EXPECT_EQ(0, file.WriteAll(recs, 3, recs, 0)) << "the file must exist before a rewrite";
     ASSERT_EQ(0, file.GetCount());
-    ASSERT_EQ(1, file.WriteAll(recs, 3));
+    ASSERT_EQ(1, file.WriteAll(recs, 3, recs, 0));
     EXPECT_EQ(3u, file.Count());
 
-    // A rewrite that fails half-way leaves the old file as it was.
+    // A rewrite that fails half-way leaves the old file as it was; so does
+    // one made from records the file no longer holds.
     const std::string before = root.ReadFile(kPath);
     qplat::FailFileWritesAfter(100);
-    EXPECT_EQ(0, file.WriteAll(recs, 2));
+    EXPECT_EQ(0, file.WriteAll(recs, 2, recs, 3));
     qplat::FailFileWritesAfter(-1);
+    EXPECT_EQ(0, file.WriteAll(recs, 2, recs + 1, 2));
+    EXPECT_EQ(CFixedRecordFile::Refusal::RecordChanged, file.LastRefusal());
     EXPECT_EQ(before, root.ReadFile(kPath));
 
-    ASSERT_EQ(1, file.WriteAll(recs, 0)) << "removing the last record";
+    ASSERT_EQ(1, file.WriteAll(recs, 0, recs, 3)) << "removing the last record";
     EXPECT_EQ(0, file.GetCount());
     EXPECT_EQ(0u, root.ReadFile(kPath).size());
-    EXPECT_EQ(0, file.WriteAll(nullptr, 0));
+    EXPECT_EQ(0, file.WriteAll(nullptr, 0, recs, 0));
 
     EXPECT_EQ(1, file.DeleteFile());
     EXPECT_FALSE(root.Exists(kPath));

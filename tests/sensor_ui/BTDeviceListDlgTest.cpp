@@ -164,6 +164,28 @@ TEST_F(BTDeviceListTest, DeletingRefusesTheCurrentSensorAndRewritesTheFile)
     EXPECT_TRUE(root.Exists(u"\\SDMMC\\Autorun\\BTDevice.qav"));
     EXPECT_TRUE(ReadRecords().empty());
     EXPECT_FALSE(deleteEnabledAtEnd);
+
+    // The file changed on the card while the list is open (another card's
+    // three sensors): the delete writes nothing, says so, and the list shows
+    // the card's sensors; none of them goes.
+    ThreeSensors();
+    const std::vector<BTDeviceRecord> other = {Record(1, u"LX412 44444", u"126f000044"),
+                                               Record(1, u"LX412 55555", u"126f000055"),
+                                               Record(2, u"QUN 66666", u"126f000066")};
+    std::vector<std::u16string> told;
+    std::vector<std::u16string> shown;
+    Run([&](HWND dlg) {
+        const int row = Row(u"LX412 33333");
+        WriteRecords(other);
+        Screen().m_list.SelectItem(row);
+        AnswerBoxes(&told, {kBoxFirstButton, kBoxFirstButton});
+        Press(dlg, CBTDeviceListDlg::kDeleteId);
+        shown = Rows();
+        Press(dlg, CBTDeviceListDlg::kBackId);
+    });
+    EXPECT_EQ(told, (std::vector<std::u16string>{LanguageText(50043), LanguageText(SCREEN_CARD_CHANGED)}));
+    EXPECT_EQ(Names(ReadRecords()), Names(other)) << "every sensor of the card kept";
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"LX412 44444", u"LX412 55555"}));
 }
 
 TEST_F(BTDeviceListTest, WithNoCurrentSensorARecordWithoutANameIsNeitherMarkedNorKept)

@@ -56,7 +56,7 @@ TEST_F(CatalogFilesTest, WriteAllOnMissingFileFailsAndAppendCreatesIt)
     CDiskTypeFile disk;
     DiskTypeRecord recs[2]{};
     qplat::CopyField(recs[0].name, CATALOG_NAME_CHARS, u"Disc 1");
-    EXPECT_EQ(0, disk.WriteAll(recs, 2));
+    EXPECT_EQ(0, disk.WriteAll(recs, 2, recs, 0));
     EXPECT_FALSE(Exists(ProgramDir() / "DiskType.qod"));
 
     ASSERT_EQ(1, disk.Append(&recs[0]));
@@ -90,15 +90,18 @@ TEST_F(CatalogFilesTest, EditCycleWriteAllRefreshesCountAndKeepsRecords)
         recs[i].switches[21] = 2;
         ASSERT_EQ(1, wheel.Append(&recs[i]));
     }
-    // Deleting the middle entry is WriteAll of the remaining ones.
+    // Deleting the middle entry is WriteAll of the remaining ones, made from
+    // the three read: only while the file holds those three.
     WheelTypeRecord rest[2] = {recs[0], recs[2]};
-    ASSERT_EQ(1, wheel.WriteAll(rest, 2));
+    EXPECT_EQ(0, wheel.WriteAll(rest, 2, recs, 2));
+    EXPECT_EQ(CFixedRecordFile::Refusal::RecordChanged, wheel.LastRefusal());
+    ASSERT_EQ(1, wheel.WriteAll(rest, 2, recs, 3));
     EXPECT_EQ(2, wheel.RecordCount());
     WheelTypeRecord back[2]{};
     ASSERT_EQ(1, wheel.ReadAll(back, 2));
     EXPECT_EQ(0, std::memcmp(back, rest, sizeof(rest)));
 
-    ASSERT_EQ(1, wheel.WriteAll(rest, 0));
+    ASSERT_EQ(1, wheel.WriteAll(rest, 0, rest, 2));
     EXPECT_EQ(0, wheel.RecordCount());
     EXPECT_EQ(0u, SizeOf(ProgramDir() / "WheelType.qav"));
     EXPECT_EQ(1, wheel.Delete());

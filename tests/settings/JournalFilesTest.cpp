@@ -300,7 +300,7 @@ TEST_F(JournalFilesTest, AReadOnlyJournalIsReadAndNeverWritten)
     ASSERT_EQ(1, disk.ReadAll(back, 2));
     EXPECT_EQ(std::u16string(u"Disc 2"), back[1].name);
     EXPECT_EQ(0, disk.Append(&recs[0]));
-    EXPECT_EQ(0, disk.WriteAll(recs, 1));
+    EXPECT_EQ(0, disk.WriteAll(recs, 1, back, 2));
     EXPECT_EQ(catalogueBefore, ReadBytes(catalogue));
 }
 

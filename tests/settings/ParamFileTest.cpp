@@ -181,6 +181,41 @@ TEST_F(ParamFileTest, LongFileKeepsItsTailAcrossASave)
     EXPECT_EQ(original.substr(PARAM_BLOCK_SIZE), stored.substr(PARAM_BLOCK_SIZE));
 }
 
+// A screen's save with the block it read: the fields it changed go onto the
+// block as the card holds it now, each whole (a name is never spliced with
+// the card's), and every other field stays the card's; the fields tile the
+// block. Where the card holds what was read, the block is written as it is.
+TEST_F(ParamFileTest, ASaveWithTheBlockAsReadWritesOnlyTheFieldsItChanged)
+{
+    EXPECT_EQ(PARAM_BLOCK_SIZE, ParamBlockFieldsCovered());
+    CParamFile file;
+    const ParamBlock read = Filled(0x11);
+    ParamBlock onCard = read;
+    qplat::CopyField(onCard.qavJournalName, PARAM_NAME_CHARS, u"Card journal");
+    qplat::CopyField(onCard.qavSensors[1].name, 12, u"QUN 77777");
+    onCard.dimensions[3] = 4444;
+    root.WriteFile(kParamFile, BlockBytes(onCard));
+    ParamBlock changed = read;
+    qplat::CopyField(changed.qavJournalName, PARAM_NAME_CHARS, u"Screen's");
+    changed.unitSystem = 2;
+    ASSERT_EQ(1, file.Save(&changed, &read));
+    ParamBlock expected = onCard;
+    std::memcpy(expected.qavJournalName, changed.qavJournalName, sizeof expected.qavJournalName);
+    expected.unitSystem = 2;
+    EXPECT_EQ(BlockBytes(expected), root.ReadFile(kParamFile));
+    EXPECT_EQ(BlockBytes(expected), BlockBytes(changed)) << "the caller's block is what was written";
+
+    // Nothing changed on the card, or no file: the block itself.
+    for (bool missing : {false, true}) {
+        SCOPED_TRACE(missing ? "no file" : "the card as read");
+        if (missing) std::filesystem::remove(root.Host(kParamFile));
+        else root.WriteFile(kParamFile, BlockBytes(read));
+        ParamBlock block = Filled(0x22);
+        ASSERT_EQ(1, file.Save(&block, &read));
+        EXPECT_EQ(BlockBytes(Filled(0x22)), root.ReadFile(kParamFile));
+    }
+}
+
 TEST_F(ParamFileTest, FailedSaveReportsZeroAndLeavesTheOldFile)
 {
     const std::string original = DefaultBytes();

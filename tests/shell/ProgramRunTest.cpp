@@ -17,7 +17,9 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/WinText.h"
 #include "platform/gdi/Surface.h"
+#include "settings/CatalogFiles.h"
 #include "settings/DBJournal_Qav.h"
 #include "tests/shell/MeasureRoadSupport.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -251,6 +253,46 @@ TEST_F(ProgramRun, AStartWithACutOffSaveThatCannotBeUndoneSaysSo)
             fs::remove(other);
         }
     }
+}
+
+// In mass-storage mode a PC can take the card away, and another card may come
+// back: the card-missing screen covers the screen under it meanwhile. The
+// wheel-type list under it read card A's three types; once card B is in, a
+// delete there writes nothing, tells the operator, and lists B's five.
+TEST_F(ProgramRun, AnotherCardPutInUnderTheCardMissingScreenIsNeverWrittenOver)
+{
+    qtest::WriteParams(root, [](ParamBlock& b) { b.usbMode = 0; });
+    const auto types = [](const char* card, int n) {
+        std::vector<WheelTypeRecord> all(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            qplat::CopyField(all[static_cast<size_t>(i)].name, CATALOG_NAME_CHARS,
+                             qplat::FromUtf8(std::string(card) + " type " + std::to_string(i + 1)).c_str());
+        return std::string(reinterpret_cast<const char*>(all.data()), all.size() * sizeof(WheelTypeRecord));
+    };
+    const fs::path card = fs::path(root.Path()) / "SDMMC";
+    const fs::path cardA = card.string() + "-A", cardB = card.string() + "-B";
+    fs::copy(card, cardB, fs::copy_options::recursive);
+    root.WriteFile(u"\\SDMMC\\Autorun\\WheelType.qav", types("A", 3));
+    std::ofstream(cardB / "Autorun" / "WheelType.qav", std::ios::binary) << types("B", 5);
+    constexpr qtest::Spot kTypes{341, 161}, kSecondRow{240, 150}, kDelete{242, 243}, kYes{150, 186};
+    constexpr qtest::Spot kBlack{470, 260};
+    qtest::Script s;
+    s.Tap(qtest::kDataMenu).Tap(kTypes).Snap(Snap("listed"));
+    s.Await(kBlack, RGB(0, 0, 0)).Snap(Snap("missing")).AwaitGone(kBlack, RGB(0, 0, 0)).Snap(Snap("back"));
+    s.Tap(kSecondRow).Tap(kDelete).Snap(Snap("asked")).Tap(kYes).Snap(Snap("told"));
+    s.Tap(qtest::kMessageOk).Snap(Snap("after")).Tap(qtest::kClose).Tap(qtest::kClose);
+    const fs::path script = dir / "swap.txt";
+    std::ofstream(script) << s.Text() + "quit\n";
+    qtest::ProgramProcess program(root.Path(), script);
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(qtest::AwaitFile(Snap("listed")));
+    fs::rename(card, cardA);
+    ASSERT_TRUE(qtest::AwaitFile(Snap("missing")));
+    fs::rename(cardB, card);
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_TRUE(qtest::HostFileBytes(card / "Autorun" / "WheelType.qav") == types("B", 5)) << "card B's types kept";
+    EXPECT_TRUE(qtest::HostFileBytes(cardA / "Autorun" / "WheelType.qav") == types("A", 3));
+    EXPECT_TRUE(ShowsText(Png("told"), qtest::LanguageText(SCREEN_CARD_CHANGED)));
 }
 
 // The signal bars beside the link picture follow the head's received power:
