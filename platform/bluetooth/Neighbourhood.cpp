@@ -499,11 +499,20 @@ const Neighbour* FindNeighbour(const Neighbourhood& hood, BT_ADDR address)
     return nullptr;
 }
 
-bool AddNeighbour(const Neighbour& device)
+bool AddNeighbour(const Neighbour& device, Neighbour* holder)
 {
     return ModifyHood([&](Neighbourhood& hood) {
         for (Neighbour& n : hood.devices) {
             if (n.address == device.address) {
+                // A running simulator answers on this address: taken over,
+                // its block would point the program at another terminal,
+                // and its end would take the newcomer's block with it.
+                // (Blocks of ended owners were dropped on loading.)
+                if (n.owner > 0 && n.owner != device.owner) {
+                    if (holder)
+                        *holder = n;
+                    return false;
+                }
                 // The block keeps its place and its hand-written lines.
                 std::vector<std::string> lines = std::move(n.lines);
                 n = device;
@@ -517,11 +526,11 @@ bool AddNeighbour(const Neighbour& device)
     });
 }
 
-bool RemoveNeighbour(BT_ADDR address)
+bool RemoveNeighbour(BT_ADDR address, long owner)
 {
     return ModifyHood([&](Neighbourhood& hood) {
         for (size_t i = 0; i < hood.devices.size(); ++i) {
-            if (hood.devices[i].address == address) {
+            if (hood.devices[i].address == address && hood.devices[i].owner == owner) {
                 EraseDevice(hood, i);
                 return true;
             }

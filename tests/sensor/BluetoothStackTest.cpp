@@ -263,6 +263,23 @@ TEST_F(BluetoothStackTest, BlocksOfEndedOwnersAreDroppedWhenReadAndWhenWritten)
     waitpid(zombie, nullptr, 0);
 }
 
+// A running simulator's block is its own: another writer's device of that address
+// does not take it over (and learns whose it is), and only its owner takes it out.
+TEST_F(BluetoothStackTest, ARunningOwnersBlockIsNeitherTakenOverNorRemovedByAnother)
+{
+    qplat::Neighbour running = Device(0x00126f0de301ULL, "LX412 12345");
+    running.owner = getppid();  // runs as long as the test
+    ASSERT_TRUE(qplat::AddNeighbour(running));
+    qplat::Neighbour newcomer = Device(running.address, "LX412 54321"), holder;
+    newcomer.owner = getpid();
+    EXPECT_FALSE(qplat::AddNeighbour(newcomer, &holder));
+    EXPECT_EQ(running.owner, holder.owner) << "whose block it is";
+    EXPECT_FALSE(qplat::RemoveNeighbour(running.address, newcomer.owner));
+    EXPECT_FALSE(qplat::RemoveNeighbour(running.address)) << "nor by a writer of blocks without an owner";
+    EXPECT_EQ("LX412 12345", qplat::LoadNeighbourhood().devices.at(0).name);
+    EXPECT_TRUE(qplat::RemoveNeighbour(running.address, running.owner));
+}
+
 TEST_F(BluetoothStackTest, RewritesKeepAHandEditedFile)
 {
     const std::string header = "# bench set-up, 3 March\n"
