@@ -51,6 +51,17 @@ protected:
         return {"--root", root.Path(), "--kind", "wheel", "--firmware", firmware, "--address", "00:12:6f:a0:0b:7c",
                 "--name", "LX412 12345", "--noisy"};
     }
+    // Args with an option's value changed, or with the words added.
+    std::vector<std::string> ArgsWith(const std::vector<std::string>& words)
+    {
+        std::vector<std::string> args = Args("60");
+        const auto at = std::find(args.begin(), args.end(), words[0]);
+        if (words.size() == 2 && at != args.end())
+            *(at + 1) = words[1];
+        else
+            args.insert(args.end(), words.begin(), words.end());
+        return args;
+    }
 
     // Inquiry as the search screen runs it: the addresses found.
     std::vector<BT_ADDR> Inquiry()
@@ -325,6 +336,24 @@ TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
         ASSERT_TRUE(qplat::SetBluetoothRadio(true));
         EXPECT_EQ(std::string::npos, qtest::ReadHostFile(qplat::NeighbourhoodPath()).find(sim.Path()));
     }
+}
+
+// A second simulator on the address of a running one took its block over and unlisted it when
+// it ended: it is refused before it prints or lists anything, naming the first. One on another
+// address runs beside it and takes only its own block out; the first is found still, ends cleanly.
+TEST_F(SensorSimIntegrationTest, TwoRunningSimulatorsOnOneRootKeepTheirOwnBlocks)
+{
+    SimProcess first(Args("60"));
+    ASSERT_FALSE(first.Path().empty());
+    const std::string said = Refused(ArgsWith({"--name", "LX412 54321"}));
+    EXPECT_NE(std::string::npos, said.find("--address 00:12:6f:a0:0b:7c is taken")) << said;
+    EXPECT_NE(std::string::npos, said.find("\"LX412 12345\" on " + first.Path())) << "the running one: " << said;
+    SimProcess second(ArgsWith({"--address", "00:12:6f:a0:0b:7d"}));
+    ASSERT_FALSE(second.Path().empty());
+    EXPECT_EQ((std::vector<BT_ADDR>{kAddress, kAddress + 1}), InquiryFinding(2));
+    EXPECT_EQ(0, second.Stop());
+    EXPECT_EQ(std::vector<BT_ADDR>{kAddress}, Inquiry()) << "the first is listed still";
+    EXPECT_EQ(0, first.Stop()) << "and takes itself out";
 }
 
 TEST_F(SensorSimIntegrationTest, SimulatorKeepsAHandEditedNeighbourhood)

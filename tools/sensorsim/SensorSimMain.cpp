@@ -143,6 +143,18 @@ std::string PinOfName(const std::string& name)
     return pin;
 }
 
+// A simulator running on the root holds the address: taken over, its block
+// would point the program at another terminal, and the first of the two to
+// end would unlist the other. `given`: the address came from --address.
+void SayTaken(const qplat::Neighbour& holder, bool given)
+{
+    std::fprintf(stderr,
+                 "sensorsim: %s %s is taken: the simulator of process %ld (\"%s\" on %s) is listed with it in %s;"
+                 " end that one or give another --address\n",
+                 given ? "--address" : "the address", qplat::FormatBtAddress(holder.address).c_str(), holder.owner,
+                 holder.name.c_str(), holder.serial.c_str(), qplat::NeighbourhoodPath().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -329,6 +341,20 @@ int main(int argc, char** argv)
         config.registers[1] = config.registers[0];
     }
 
+    // The last refusal before anything is opened: the address a running
+    // simulator of the root holds (its block outlives no owner).
+    const BT_ADDR listedAddress =
+        addressText.empty() ? 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL) : address;
+    if (!root.empty()) {
+        qplat::SetDeviceRoot(root);
+        const qplat::Neighbourhood hood = qplat::LoadNeighbourhood();
+        const qplat::Neighbour* holder = qplat::FindNeighbour(hood, listedAddress);
+        if (holder && holder->owner > 0) {
+            SayTaken(*holder, !addressText.empty());
+            return 2;
+        }
+    }
+
     sensorsim::Device device(config);
     sensorsim::PtyServer server(device);
     const bool setB = sensorsim::UsesCommandSetB(config.kind);
@@ -364,22 +390,25 @@ int main(int argc, char** argv)
     qplat::Neighbour self;
     bool listed = false;
     if (!root.empty()) {
-        qplat::SetDeviceRoot(root);
         if (name.empty())
             name = DefaultName(config.kind);
         if (pin.empty())
             pin = PinOfName(name);
-        self.address = addressText.empty()
-                           ? 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL)
-                           : address;
+        self.address = listedAddress;
         self.name = name;
         self.pin = pin;
         self.serial = server.Path();
         self.rssi = static_cast<int>(rssi);
         self.inRange = !outOfRange;
         self.owner = static_cast<long>(getpid());
-        if (!qplat::AddNeighbour(self)) {
+        qplat::Neighbour holder;
+        if (!qplat::AddNeighbour(self, &holder)) {
             funlockfile(stdout);
+            // Another simulator may have listed itself since the look above.
+            if (holder.owner > 0) {
+                SayTaken(holder, !addressText.empty());
+                return 2;
+            }
             std::fprintf(stderr, "sensorsim: cannot write the Bluetooth neighbourhood of %s\n", root.c_str());
             return 1;
         }
@@ -409,7 +438,7 @@ int main(int argc, char** argv)
     if (listed) {
         // Left listed, it is dropped at the next read once this process is
         // gone; still, whoever watches should know the file was not changed.
-        if (!qplat::RemoveNeighbour(self.address)) {
+        if (!qplat::RemoveNeighbour(self.address, self.owner)) {
             std::fprintf(stderr, "sensorsim: could not remove itself from %s\n",
                          qplat::NeighbourhoodPath().c_str());
             return 1;
