@@ -4,12 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
@@ -101,6 +103,7 @@ int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string&
 {
     options = EntryOptions{};
     options.workedOnScreen = set == EntryOptionSet::Application;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i] ? argv[i] : "";
         std::string value;
@@ -112,6 +115,13 @@ int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string&
             hasValue = true;
         }
         if (arg == "--help" || arg == "-h") return 0;
+        // Each option once, in either spelling, as the tools take theirs: a
+        // second one would silently win over the first.
+        if (std::find(given.begin(), given.end(), arg) != given.end()) {
+            error = "option " + arg + " is given twice";
+            return -1;
+        }
+        given.push_back(arg);
         // Taken and then dropped, they would start a program without a
         // screen or a script that nothing could end but a signal.
         if (set == EntryOptionSet::RootOnly && (arg == "--headless" || arg == "--script")) {

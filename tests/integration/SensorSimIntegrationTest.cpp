@@ -241,8 +241,9 @@ TEST_F(SensorSimIntegrationTest, AStallCountsItsBytesOverTheWholeDump)
 // Arguments are checked before the terminal is opened or the neighbourhood
 // touched: a refused run prints nothing, makes nothing, lists nothing and
 // names the argument. A root must be a folder that is there (a card's), a
-// name and a PIN must fit the card's fields, and an address of zeros is no
-// sensor's. --help is a request, answered on standard output.
+// name and a PIN (digits) must fit the card's fields, an address of zeros is
+// no sensor's, a profile needs a file. --help is a request, answered on
+// standard output.
 TEST_F(SensorSimIntegrationTest, ArgumentsAreRefusedBeforeAnythingIsOpened)
 {
     const std::string bad = "xyz is not 12 hexadecimal digits";
@@ -264,13 +265,15 @@ TEST_F(SensorSimIntegrationTest, ArgumentsAreRefusedBeforeAnythingIsOpened)
         {{"--root", ""}, "--root needs a folder"},
         {{"--name", "LX412 123456"}, "--name \"LX412 123456\" must have 1 to 11 characters"},
         {{"--name", ""}, "--name \"\" must have 1 to 11 characters"},
-        {{"--pin", "12345"}, "--pin \"12345\" must have 1 to 4 characters"},
-        {{"--pin", ""}, "--pin \"\" must have 1 to 4 characters"},
+        {{"--pin", "12345"}, "--pin \"12345\" must be 1 to 4 digits"},
+        {{"--pin", ""}, "--pin \"\" must be 1 to 4 digits"},
+        {{"--pin", "12a4"}, "--pin \"12a4\" must be 1 to 4 digits"},
+        {{"--profile", ""}, "--profile needs a points file"},
+        {{"--noisy"}, "option --noisy is given twice"},  // a second one would win over the first
+        {{"--fault", "silent", "--fault", "short"}, "option --fault is given twice"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args = Args("60");  // with --root: the last of an option counts
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const std::string said = Refused(args);
+        const std::string said = Refused(ArgsWith(c.args));
         EXPECT_NE(std::string::npos, said.find(c.said)) << c.args[0] << " " << c.args.back() << ": " << said;
     }
     EXPECT_FALSE(std::filesystem::exists(root.Path() + "/missing")) << "a missing root was made";

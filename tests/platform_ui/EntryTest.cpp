@@ -47,6 +47,12 @@ TEST(Entry, UnknownOptionsAndMissingValuesAreErrors)
     EXPECT_EQ(Parse({"Qav5_PA", "--root="}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "--headless=yes"}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "stray"}, o, error), -1);
+    // A second option would silently win over the first, in either spelling.
+    EXPECT_EQ(Parse({"Qav5_PA", "--root", "/tmp/a", "--root=/tmp/b"}, o, error), -1);
+    EXPECT_NE(error.find("option --root is given twice"), std::string::npos) << error;
+    EXPECT_EQ(Parse({"Qav5_PA", "--headless", "--headless"}, o, error), -1) << "a flag as well";
+    EXPECT_EQ(Parse({"RunQav5", "--root=/tmp/a", "--root", "/tmp/a"}, o, error, qplat::EntryOptionSet::RootOnly), -1);
+    EXPECT_NE(error.find("option --root is given twice"), std::string::npos) << error;
     EXPECT_EQ(qplat::EntryUsage("/usr/bin/Qav5_PA"), "usage: Qav5_PA [--root DIR] [--headless] [--script FILE]");
 }
 

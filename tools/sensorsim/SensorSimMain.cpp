@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,8 +36,9 @@ void Usage(FILE* out)
                  "                 [--voltage V] [--tilt T] [--temperature C] [--noisy] [--register R=V ...]\n"
                  "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n"
                  "        (stall: BYTES into the 12288-byte dump, its blocks counted in, below 12288)\n"
-                 "--root: a device root that exists; --name: 1 to 11 characters, --pin: 1 to 4 (what the card\n"
-                 "        keeps of a paired sensor); --address: not all zeros (no sensor)\n");
+                 "--root: a device root that exists; --name: 1 to 11 characters, --pin: 1 to 4 digits (what the\n"
+                 "        card keeps of a paired sensor); --address: not all zeros (no sensor), nor the address of\n"
+                 "        a simulator running on the root; each option once, but --register\n");
 }
 
 bool ParseLong(const char* text, long* value)
@@ -181,9 +183,18 @@ int main(int argc, char** argv)
     bool noisy = false;
     sensorsim::Faults faults;
     std::vector<std::pair<long, long>> registerBytes;  // --register: head register byte := value
+    std::vector<std::string> given;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        // Each option once, as democard takes them: a second one would
+        // silently win over the first. The registers are a list.
+        if (a != "--register" && std::find(given.begin(), given.end(), a) != given.end()) {
+            std::fprintf(stderr, "sensorsim: option %s is given twice\n", a.c_str());
+            Usage(stderr);
+            return 2;
+        }
+        given.push_back(a);
         auto next = [&]() -> const char* {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "sensorsim: %s needs a value\n", a.c_str());
@@ -201,8 +212,13 @@ int main(int argc, char** argv)
         }
         else if (a == "--kind")
             kindText = next();
-        else if (a == "--profile")
+        else if (a == "--profile") {
+            // Empty, it would measure the standard wheel as if none were given.
             profileFile = next();
+            ok = !profileFile.empty();
+            if (!ok)
+                why = "needs a points file";
+        }
         else if (a == "--firmware")
             ok = ParseLong(next(), &firmware) && firmware >= 0 && firmware <= 255;
         else if (a == "--range")
@@ -217,7 +233,7 @@ int main(int argc, char** argv)
             ok = why.empty();
         } else if (a == "--pin") {
             pin = next();
-            why = sensorfields::LengthProblem(pin, sensorfields::kPinChars);
+            why = sensorfields::PinProblem(pin);
             ok = why.empty();
         } else if (a == "--address") {
             addressText = next();
