@@ -227,6 +227,9 @@ struct Neighbour {
     std::string pin;
     std::string serial;  // host path
     int rssi = -50;
+    // An rssi line whose value is no level in dBm (not a whole number, or
+    // outside -128..127), as written (trimmed); rssi then has its default.
+    std::string rssiUnread;
     bool inRange = true;
     bool nameQueryTimesOut = false;  // "name-query = timeout": found, but its name never comes
     long owner = 0;
@@ -244,7 +247,8 @@ struct Neighbourhood {
 
 std::string NeighbourhoodPath();
 // A missing file is an empty neighbourhood with the radio on. Blocks whose
-// owner process has ended are left out.
+// owner process has ended are left out. An rssi that cannot be read is named
+// on standard error, once for as long as the device's block holds it.
 Neighbourhood LoadNeighbourhood();
 bool ParseNeighbourhood(const std::string& text, Neighbourhood& out);
 std::string FormatNeighbourhood(const Neighbourhood& hood);

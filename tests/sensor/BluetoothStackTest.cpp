@@ -21,6 +21,12 @@ using namespace sensortest;
 
 namespace {
 
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
 class BluetoothStackTest : public SensorTest {
 protected:
     // Runs an inquiry as the search screen does; names in found order.
@@ -166,7 +172,8 @@ TEST_F(BluetoothStackTest, APipeInPlaceOfTheNeighbourhoodIsPassedByAsAnEmptyOne)
 }
 
 // The description gives dBm; the program reads the level a radio reports,
-// the distance from the golden receive power range (-56 to -36 dBm).
+// the distance from the golden receive power range (-56 to -36 dBm). A value that is no level
+// in dBm reads as the default (four bars) and is named on standard error, once per value.
 TEST_F(BluetoothStackTest, SignalStrengthComesFromTheDescription)
 {
     BT_ADDR a = 0x0012F3A40B7CULL;
@@ -180,6 +187,22 @@ TEST_F(BluetoothStackTest, SignalStrengthComesFromTheDescription)
         unsigned char rssi = 99;
         ASSERT_EQ(0, BthReadRSSI(&a, &rssi));
         EXPECT_EQ(l.level, static_cast<signed char>(rssi));
+    }
+    const struct {
+        std::string written;
+        bool told;
+    } unread[] = {{"-48 dBm", true}, {"128", true}, {"128", false}};
+    for (const auto& u : unread) {
+        WriteText(qplat::NeighbourhoodPath(), "[device]\naddress = 0012F3A40B7C\nrssi = " + u.written + "\n");
+        testing::internal::CaptureStderr();
+        unsigned char rssi = 99;
+        ASSERT_EQ(0, BthReadRSSI(&a, &rssi));
+        ASSERT_EQ(0, BthReadRSSI(&a, &rssi));  // the file read again
+        EXPECT_EQ(u.told ? qplat::NeighbourhoodPath() + ": device 00:12:f3:a4:0b:7c: \"rssi = " + u.written +
+                               "\" is no level in dBm (a whole number from -128 to 127): -50 dBm taken\n"
+                         : "",
+                  testing::internal::GetCapturedStderr());
+        EXPECT_EQ(0, static_cast<signed char>(rssi)) << "read as -50 dBm";
     }
     a = 0x0012F3A40B7DULL;
     unsigned char rssi = 0;
@@ -203,12 +226,6 @@ TEST_F(BluetoothStackTest, ConcurrentWritersKeepEveryEntry)
     ASSERT_TRUE(qplat::RemoveNeighbour(101));
     EXPECT_FALSE(qplat::RemoveNeighbour(101));
     EXPECT_EQ(39u, qplat::LoadNeighbourhood().devices.size());
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
 }
 
 size_t Count(const std::string& text, const std::string& what)
