@@ -46,7 +46,8 @@ std::string EntryHelp(const std::string& programPath)
            "  DISPLAY, WAYLAND_DISPLAY   the display the window opens on; without one, only a script can run the "
            "program\n"
            "  SDL_VIDEODRIVER            SDL's video driver for the window (read by SDL); a driver that shows\n"
-           "                             nothing (offscreen, dummy) is a window only when named here\n"
+           "                             nothing (offscreen, dummy) is a window only when named here, and\n"
+           "                             named, it is one with or without a display\n"
            "  QAV5_DEBUG                 set: the program's debug lines also go to standard error\n"
            "  QAV5_BLUETOOTH             \"bluez\" or \"file\": the Bluetooth stack (unset: the neighbourhood file\n"
            "                             bluetooth.txt of the root's .qav5-platform when there is one, else BlueZ)\n"
@@ -171,7 +172,7 @@ std::string MissingDeviceRoot(const EntryOptions& options)
 
 PresenterKind ChoosePresenter(const EntryOptions& options)
 {
-    if (options.headless || !DisplayAvailable()) return PresenterKind::Headless;
+    if (options.headless || !(DisplayAvailable() || UnseenDriverNamed())) return PresenterKind::Headless;
     return PresenterKind::Window;
 }
 

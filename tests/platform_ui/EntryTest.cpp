@@ -191,11 +191,24 @@ TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), qplat::DefaultDeviceRoot());
 }
 
+// Unless SDL_VIDEODRIVER names a driver that shows nothing: asked for by
+// name, it is a window with or without a display.
 TEST(Entry, WithoutADisplayTheScreenIsHeadless)
 {
     ScopedEnv x("DISPLAY", nullptr);
     ScopedEnv w("WAYLAND_DISPLAY", nullptr);
     qplat::EntryOptions o;
+    using Kind = qplat::PresenterKind;
+    const struct {
+        const char* driver;
+        Kind kind;
+    } drivers[] = {{"offscreen", Kind::Window}, {"DUMMY", Kind::Window}, {"x11,offscreen", Kind::Window},
+                   {"x11", Kind::Headless}, {"", Kind::Headless}};
+    for (const auto& d : drivers) {
+        ScopedEnv named("SDL_VIDEODRIVER", d.driver);
+        EXPECT_EQ(qplat::ChoosePresenter(o), d.kind) << d.driver;
+    }
+    ScopedEnv unnamed("SDL_VIDEODRIVER", nullptr);
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);
     ScopedEnv x2("DISPLAY", ":0");
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Window);
