@@ -396,6 +396,25 @@ TEST_F(ProgramRun, ANamedDriverThatShowsNothingRunsWithoutAScriptOrADisplay)
     EXPECT_EQ(0, program.Wait()) << "it closes in order";
 }
 
+// On a root without the card's files every caption is a bare text id, and no screen can say why:
+// standard error names the missing folder, once, and the command that lays out a demo card there.
+TEST_F(ProgramRun, ARootWithoutTheProgramsFilesIsSaidWithTheCommandThatLaysOutACard)
+{
+    const fs::path errors = dir / "errors.txt";
+    // The card laid out, then without its language folder, then without the program folder.
+    for (const std::string missing : {"", "\\SDMMC\\Autorun\\Language\\", "\\SDMMC\\Autorun\\"}) {
+        SCOPED_TRACE(missing);
+        if (!missing.empty()) fs::remove_all(root.Host(qplat::FromUtf8(missing)));
+        ASSERT_EQ(Run("quit\n", errors), 0);
+        const std::string said = qtest::HostFileBytes(errors);
+        const size_t at = said.find("democard --root " + root.Path() + " --data data\n");
+        EXPECT_EQ(!missing.empty(), at != std::string::npos) << said;
+        if (missing.empty()) continue;
+        EXPECT_NE(said.find("has no folder " + missing + " ("), std::string::npos) << said;
+        EXPECT_EQ(said.find("democard", at + 9), std::string::npos) << "said once: " << said;
+    }
+}
+
 // A pipe in place of the settings file or of the current language file (a
 // card made on a PC): the program does not wait for the pipe's other end, it
 // comes to its start screen as with a file it cannot read and ends as the
