@@ -464,7 +464,8 @@ void TellUnreadLevels(const Neighbourhood& hood)
         auto before = told->find(n.address);
         if (before != told->end() && before->second == n.rssiUnread)
             continue;
-        std::fprintf(stderr, "%s: device %s: \"%s\" is no level in dBm (a whole number from -128 to 127): %d dBm taken\n",
+        std::fprintf(stderr,
+                     "%s: device %s: \"%s\" is no level in dBm (a whole number from -128 to 127): %d dBm taken\n",
                      NeighbourhoodPath().c_str(), FormatBtAddress(n.address).c_str(), n.rssiUnread.c_str(), n.rssi);
         std::fflush(stderr);
     }
