@@ -227,6 +227,9 @@ struct Neighbour {
     std::string pin;
     std::string serial;  // host path
     int rssi = -50;
+    // An rssi line whose value is no level in dBm (not a whole number, or
+    // outside -128..127), as written (trimmed); rssi then has its default.
+    std::string rssiUnread;
     bool inRange = true;
     bool nameQueryTimesOut = false;  // "name-query = timeout": found, but its name never comes
     long owner = 0;
@@ -244,13 +247,20 @@ struct Neighbourhood {
 
 std::string NeighbourhoodPath();
 // A missing file is an empty neighbourhood with the radio on. Blocks whose
-// owner process has ended are left out.
+// owner process has ended are left out. An rssi that cannot be read is named
+// on standard error, once for as long as the device's block holds it.
 Neighbourhood LoadNeighbourhood();
 bool ParseNeighbourhood(const std::string& text, Neighbourhood& out);
 std::string FormatNeighbourhood(const Neighbourhood& hood);
-// Adds the device or replaces the block with the same address.
-bool AddNeighbour(const Neighbour& device);
-bool RemoveNeighbour(BT_ADDR address);
+// Adds the device or replaces the block with the same address. A block a
+// running simulator other than the device's owner added is not replaced:
+// FALSE, with that block in *holder (when given); FALSE with *holder
+// untouched when the file cannot be written.
+bool AddNeighbour(const Neighbour& device, Neighbour* holder = nullptr);
+// Takes out the block of the address that `owner` added (0: a block without
+// an owner, as tests and hand edits make them); another owner's block of the
+// address stays. FALSE when there is no such block.
+bool RemoveNeighbour(BT_ADDR address, long owner = 0);
 bool SetNeighbourInRange(BT_ADDR address, bool inRange);
 bool SetBluetoothRadio(bool on);
 // Finds a device by address in a loaded neighbourhood.

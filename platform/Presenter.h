@@ -20,7 +20,8 @@ enum class PresenterKind { None, Headless, Window };
 
 // Starts a presenter on the calling thread, which becomes the user-interface
 // thread. While the device sleeps it shows a dark screen. Window: FALSE when
-// no display can be opened, and when SDL has only a driver that shows nothing
+// no display can be opened (none announced, and no driver that shows nothing
+// named: UnseenDriverNamed), and when SDL has only a driver that shows nothing
 // (its off-screen or dummy driver, which it falls back to when the announced
 // display does not answer) that SDL_VIDEODRIVER does not name (the caller
 // then falls back to Headless). Starting again replaces the previous
@@ -37,6 +38,10 @@ void StopPresenter();
 PresenterKind ActivePresenter();
 // True when a display is announced ($DISPLAY or $WAYLAND_DISPLAY).
 bool DisplayAvailable();
+// True when SDL_VIDEODRIVER names a driver that shows nothing (offscreen,
+// dummy): whoever named it wants the window there, with a display announced
+// or without one.
+bool UnseenDriverNamed();
 
 // ---- the composed screen
 // Composes the screen now (every visible window in z-order) and returns a

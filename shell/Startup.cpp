@@ -6,11 +6,13 @@
 
 #include "platform/WinKernel.h"
 #include "platform/WinShell.h"
+#include "platform/WinText.h"
 #include "resources/ResourceIds.h"
 #include "sensor/BTDeviceFile.h"
 #include "settings/CatalogFiles.h"
 #include "settings/DBJournal.h"
 #include "settings/DeviceSetup.h"
+#include "settings/ProgramFolder.h"
 #include "shell/ProgramObjects.h"
 #include "shell/Shell.h"
 
@@ -47,6 +49,30 @@ void BringOtherCopyToFront(LPCWSTR className, LPCWSTR title)
     else
         std::fprintf(stderr, "Qav5_PA: another copy of the program holds this card but shows no window; "
                              "not starting a second one\n");
+}
+
+bool IsFolder(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A device root that no card was laid out on shows every caption as its bare
+// text id, and no screen can say why (the texts are what is missing): the
+// one who started the program learns it on standard error.
+void TellMissingProgramFiles()
+{
+    CProgramFolder programFolder;
+    std::u16string missing = programFolder.GetPath();
+    if (IsFolder(missing)) {
+        missing += u"Language\\";
+        if (IsFolder(missing)) return;
+    }
+    const std::string root = qplat::DeviceRoot();
+    std::fprintf(stderr,
+                 "Qav5_PA: the device root %s has no folder %s (%s), so the screens show text ids instead of "
+                 "texts; lay out a demo card there with: build/<dir>/tools/democard/democard --root %s --data data\n",
+                 root.c_str(), qplat::ToUtf8(missing).c_str(), qplat::HostPath(missing).c_str(), root.c_str());
 }
 
 }  // namespace
@@ -101,6 +127,7 @@ BOOL InitInstance(HINSTANCE instance, int show)
         s_outcome = StartOutcome::AnotherInstance;
         return FALSE;
     }
+    TellMissingProgramFiles();
     // A save that a kill or a power cut stopped half-way is undone before
     // anything reads the journals, catalogues or paired sensors; only now,
     // with the program claimed, is no other copy in the middle of one. Why

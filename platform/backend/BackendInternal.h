@@ -52,6 +52,9 @@ WindowPlacement PlaceWindow(const RECT& area, const RECT& frame);
 // The screen point under an output point (kept on the screen).
 POINT OutputToScreen(const ScreenPlacement& placement, int x, int y);
 
+// Whether SDL_VIDEODRIVER names the driver (one of its list, in any case).
+bool VideoDriverNamed(const char* driver);
+
 std::unique_ptr<Presenter> MakeHeadlessPresenter();
 std::unique_ptr<Presenter> MakeSdlPresenter();
 

@@ -3,11 +3,13 @@
 // arrive as signals.
 
 #include <signal.h>
+#include <strings.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include "platform/HeldCall.h"
 #include "platform/PowerSleep.h"
@@ -114,6 +116,29 @@ bool DisplayAvailable()
     const char* w = std::getenv("WAYLAND_DISPLAY");
     return (x && x[0]) || (w && w[0]);
 }
+
+bool UnseenDriverNamed()
+{
+    return backend::VideoDriverNamed("offscreen") || backend::VideoDriverNamed("dummy");
+}
+
+namespace backend {
+
+bool VideoDriverNamed(const char* driver)
+{
+    // SDL takes a list of drivers, separated by commas, in any case.
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    const std::string list = asked ? asked : "";
+    for (size_t at = 0; at <= list.size();) {
+        size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        if (::strcasecmp(list.substr(at, comma - at).c_str(), driver) == 0) return true;
+        at = comma + 1;
+    }
+    return false;
+}
+
+}  // namespace backend
 
 bool StartPresenter(PresenterKind kind)
 {

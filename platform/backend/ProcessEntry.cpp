@@ -4,12 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinUser.h"
@@ -44,7 +46,8 @@ std::string EntryHelp(const std::string& programPath)
            "  DISPLAY, WAYLAND_DISPLAY   the display the window opens on; without one, only a script can run the "
            "program\n"
            "  SDL_VIDEODRIVER            SDL's video driver for the window (read by SDL); a driver that shows\n"
-           "                             nothing (offscreen, dummy) is a window only when named here\n"
+           "                             nothing (offscreen, dummy) is a window only when named here, and\n"
+           "                             named, it is one with or without a display\n"
            "  QAV5_DEBUG                 set: the program's debug lines also go to standard error\n"
            "  QAV5_BLUETOOTH             \"bluez\" or \"file\": the Bluetooth stack (unset: the neighbourhood file\n"
            "                             bluetooth.txt of the root's .qav5-platform when there is one, else BlueZ)\n"
@@ -101,6 +104,7 @@ int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string&
 {
     options = EntryOptions{};
     options.workedOnScreen = set == EntryOptionSet::Application;
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i] ? argv[i] : "";
         std::string value;
@@ -112,6 +116,13 @@ int ParseEntryOptions(int argc, char** argv, EntryOptions& options, std::string&
             hasValue = true;
         }
         if (arg == "--help" || arg == "-h") return 0;
+        // Each option once, in either spelling, as the tools take theirs: a
+        // second one would silently win over the first.
+        if (std::find(given.begin(), given.end(), arg) != given.end()) {
+            error = "option " + arg + " is given twice";
+            return -1;
+        }
+        given.push_back(arg);
         // Taken and then dropped, they would start a program without a
         // screen or a script that nothing could end but a signal.
         if (set == EntryOptionSet::RootOnly && (arg == "--headless" || arg == "--script")) {
@@ -161,7 +172,7 @@ std::string MissingDeviceRoot(const EntryOptions& options)
 
 PresenterKind ChoosePresenter(const EntryOptions& options)
 {
-    if (options.headless || !DisplayAvailable()) return PresenterKind::Headless;
+    if (options.headless || !(DisplayAvailable() || UnseenDriverNamed())) return PresenterKind::Headless;
     return PresenterKind::Window;
 }
 

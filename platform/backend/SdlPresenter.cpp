@@ -50,24 +50,14 @@ bool ShowsAWindow(const char* driver)
     bool showsNothing = false;
     for (const char* unseen : {"offscreen", "dummy", "evdev"})
         showsNothing = showsNothing || SDL_strcasecmp(driver, unseen) == 0;
-    if (!showsNothing) return true;
-    // SDL takes a list of drivers, separated by commas, in any case.
-    const char* asked = std::getenv("SDL_VIDEODRIVER");
-    std::string list = asked ? asked : "";
-    for (size_t at = 0; at <= list.size();) {
-        size_t comma = list.find(',', at);
-        if (comma == std::string::npos) comma = list.size();
-        if (SDL_strcasecmp(list.substr(at, comma - at).c_str(), driver) == 0) return true;
-        at = comma + 1;
-    }
-    return false;
+    return !showsNothing || qplat::backend::VideoDriverNamed(driver);
 }
 
 class SdlPresenter : public qplat::backend::Presenter {
 public:
     bool Start() override
     {
-        if (!qplat::DisplayAvailable()) return false;
+        if (!qplat::DisplayAvailable() && !qplat::UnseenDriverNamed()) return false;
         // SIGINT and SIGTERM are the presenters' own (a close request), not
         // SDL's.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <sstream>
 
@@ -275,8 +276,13 @@ bool ParseNeighbourhood(const std::string& text, Neighbourhood& out)
             current.serial = value;
         } else if (key == "rssi") {
             long v;
-            if (ParseInt(value, v) && v >= -128 && v <= 127)
+            if (ParseInt(value, v) && v >= -128 && v <= 127) {
                 current.rssi = static_cast<int>(v);
+                current.rssiUnread.clear();
+            } else {
+                current.rssi = Neighbour().rssi;
+                current.rssiUnread = line;
+            }
         } else if (key == "range") {
             current.inRange = Lower(value) != "out";
         } else if (key == "name-query") {
@@ -442,6 +448,30 @@ bool ProcessAlive(long pid)
     return state != 'Z' && state != 'X';
 }
 
+// A level the file gives that cannot be read would silently show as a good
+// link: named on standard error, once while the device's block keeps that
+// value (the file is read at every lookup), again when it is given anew.
+void TellUnreadLevels(const Neighbourhood& hood)
+{
+    static std::mutex* lock = new std::mutex;
+    static std::map<BT_ADDR, std::string>* told = new std::map<BT_ADDR, std::string>;
+    std::lock_guard<std::mutex> guard(*lock);
+    std::map<BT_ADDR, std::string> unread;
+    for (const Neighbour& n : hood.devices) {
+        if (n.rssiUnread.empty())
+            continue;
+        unread[n.address] = n.rssiUnread;
+        auto before = told->find(n.address);
+        if (before != told->end() && before->second == n.rssiUnread)
+            continue;
+        std::fprintf(stderr,
+                     "%s: device %s: \"%s\" is no level in dBm (a whole number from -128 to 127): %d dBm taken\n",
+                     NeighbourhoodPath().c_str(), FormatBtAddress(n.address).c_str(), n.rssiUnread.c_str(), n.rssi);
+        std::fflush(stderr);
+    }
+    *told = std::move(unread);
+}
+
 // Takes a device out; a damaged block that travelled with it stays in the
 // file with the part before it.
 void EraseDevice(Neighbourhood& hood, size_t index)
@@ -487,6 +517,7 @@ Neighbourhood LoadNeighbourhood()
         if (!ProcessAlive(hood.devices[i].owner))
             EraseDevice(hood, i);
     }
+    TellUnreadLevels(hood);
     return hood;
 }
 
@@ -499,11 +530,20 @@ const Neighbour* FindNeighbour(const Neighbourhood& hood, BT_ADDR address)
     return nullptr;
 }
 
-bool AddNeighbour(const Neighbour& device)
+bool AddNeighbour(const Neighbour& device, Neighbour* holder)
 {
     return ModifyHood([&](Neighbourhood& hood) {
         for (Neighbour& n : hood.devices) {
             if (n.address == device.address) {
+                // A running simulator answers on this address: taken over,
+                // its block would point the program at another terminal,
+                // and its end would take the newcomer's block with it.
+                // (Blocks of ended owners were dropped on loading.)
+                if (n.owner > 0 && n.owner != device.owner) {
+                    if (holder)
+                        *holder = n;
+                    return false;
+                }
                 // The block keeps its place and its hand-written lines.
                 std::vector<std::string> lines = std::move(n.lines);
                 n = device;
@@ -517,11 +557,11 @@ bool AddNeighbour(const Neighbour& device)
     });
 }
 
-bool RemoveNeighbour(BT_ADDR address)
+bool RemoveNeighbour(BT_ADDR address, long owner)
 {
     return ModifyHood([&](Neighbourhood& hood) {
         for (size_t i = 0; i < hood.devices.size(); ++i) {
-            if (hood.devices[i].address == address) {
+            if (hood.devices[i].address == address && hood.devices[i].owner == owner) {
                 EraseDevice(hood, i);
                 return true;
             }

@@ -51,6 +51,17 @@ protected:
         return {"--root", root.Path(), "--kind", "wheel", "--firmware", firmware, "--address", "00:12:6f:a0:0b:7c",
                 "--name", "LX412 12345", "--noisy"};
     }
+    // Args with an option's value changed, or with the words added.
+    std::vector<std::string> ArgsWith(const std::vector<std::string>& words)
+    {
+        std::vector<std::string> args = Args("60");
+        const auto at = std::find(args.begin(), args.end(), words[0]);
+        if (words.size() == 2 && at != args.end())
+            *(at + 1) = words[1];
+        else
+            args.insert(args.end(), words.begin(), words.end());
+        return args;
+    }
 
     // Inquiry as the search screen runs it: the addresses found.
     std::vector<BT_ADDR> Inquiry()
@@ -230,8 +241,9 @@ TEST_F(SensorSimIntegrationTest, AStallCountsItsBytesOverTheWholeDump)
 // Arguments are checked before the terminal is opened or the neighbourhood
 // touched: a refused run prints nothing, makes nothing, lists nothing and
 // names the argument. A root must be a folder that is there (a card's), a
-// name and a PIN must fit the card's fields, and an address of zeros is no
-// sensor's. --help is a request, answered on standard output.
+// name and a PIN (digits) must fit the card's fields, an address of zeros is
+// no sensor's, a profile needs a file. --help is a request, answered on
+// standard output.
 TEST_F(SensorSimIntegrationTest, ArgumentsAreRefusedBeforeAnythingIsOpened)
 {
     const std::string bad = "xyz is not 12 hexadecimal digits";
@@ -253,13 +265,15 @@ TEST_F(SensorSimIntegrationTest, ArgumentsAreRefusedBeforeAnythingIsOpened)
         {{"--root", ""}, "--root needs a folder"},
         {{"--name", "LX412 123456"}, "--name \"LX412 123456\" must have 1 to 11 characters"},
         {{"--name", ""}, "--name \"\" must have 1 to 11 characters"},
-        {{"--pin", "12345"}, "--pin \"12345\" must have 1 to 4 characters"},
-        {{"--pin", ""}, "--pin \"\" must have 1 to 4 characters"},
+        {{"--pin", "12345"}, "--pin \"12345\" must be 1 to 4 digits"},
+        {{"--pin", ""}, "--pin \"\" must be 1 to 4 digits"},
+        {{"--pin", "12a4"}, "--pin \"12a4\" must be 1 to 4 digits"},
+        {{"--profile", ""}, "--profile needs a points file"},
+        {{"--noisy"}, "option --noisy is given twice"},  // a second one would win over the first
+        {{"--fault", "silent", "--fault", "short"}, "option --fault is given twice"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args = Args("60");  // with --root: the last of an option counts
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const std::string said = Refused(args);
+        const std::string said = Refused(ArgsWith(c.args));
         EXPECT_NE(std::string::npos, said.find(c.said)) << c.args[0] << " " << c.args.back() << ": " << said;
     }
     EXPECT_FALSE(std::filesystem::exists(root.Path() + "/missing")) << "a missing root was made";
@@ -325,6 +339,24 @@ TEST_F(SensorSimIntegrationTest, KilledSimulatorLeavesTheNeighbourhood)
         ASSERT_TRUE(qplat::SetBluetoothRadio(true));
         EXPECT_EQ(std::string::npos, qtest::ReadHostFile(qplat::NeighbourhoodPath()).find(sim.Path()));
     }
+}
+
+// A second simulator on the address of a running one took its block over and unlisted it when
+// it ended: it is refused before it prints or lists anything, naming the first. One on another
+// address runs beside it and takes only its own block out; the first is found still, ends cleanly.
+TEST_F(SensorSimIntegrationTest, TwoRunningSimulatorsOnOneRootKeepTheirOwnBlocks)
+{
+    SimProcess first(Args("60"));
+    ASSERT_FALSE(first.Path().empty());
+    const std::string said = Refused(ArgsWith({"--name", "LX412 54321"}));
+    EXPECT_NE(std::string::npos, said.find("--address 00:12:6f:a0:0b:7c is taken")) << said;
+    EXPECT_NE(std::string::npos, said.find("\"LX412 12345\" on " + first.Path())) << "the running one: " << said;
+    SimProcess second(ArgsWith({"--address", "00:12:6f:a0:0b:7d"}));
+    ASSERT_FALSE(second.Path().empty());
+    EXPECT_EQ((std::vector<BT_ADDR>{kAddress, kAddress + 1}), InquiryFinding(2));
+    EXPECT_EQ(0, second.Stop());
+    EXPECT_EQ(std::vector<BT_ADDR>{kAddress}, Inquiry()) << "the first is listed still";
+    EXPECT_EQ(0, first.Stop()) << "and takes itself out";
 }
 
 TEST_F(SensorSimIntegrationTest, SimulatorKeepsAHandEditedNeighbourhood)

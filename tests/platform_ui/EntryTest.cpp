@@ -47,6 +47,12 @@ TEST(Entry, UnknownOptionsAndMissingValuesAreErrors)
     EXPECT_EQ(Parse({"Qav5_PA", "--root="}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "--headless=yes"}, o, error), -1);
     EXPECT_EQ(Parse({"Qav5_PA", "stray"}, o, error), -1);
+    // A second option would silently win over the first, in either spelling.
+    EXPECT_EQ(Parse({"Qav5_PA", "--root", "/tmp/a", "--root=/tmp/b"}, o, error), -1);
+    EXPECT_NE(error.find("option --root is given twice"), std::string::npos) << error;
+    EXPECT_EQ(Parse({"Qav5_PA", "--headless", "--headless"}, o, error), -1) << "a flag as well";
+    EXPECT_EQ(Parse({"RunQav5", "--root=/tmp/a", "--root", "/tmp/a"}, o, error, qplat::EntryOptionSet::RootOnly), -1);
+    EXPECT_NE(error.find("option --root is given twice"), std::string::npos) << error;
     EXPECT_EQ(qplat::EntryUsage("/usr/bin/Qav5_PA"), "usage: Qav5_PA [--root DIR] [--headless] [--script FILE]");
 }
 
@@ -185,11 +191,24 @@ TEST(Entry, DeviceRootComesFromTheOptionThenTheEnvironmentThenTheDefault)
     EXPECT_EQ(qplat::ChooseDeviceRoot(o), qplat::DefaultDeviceRoot());
 }
 
+// Unless SDL_VIDEODRIVER names a driver that shows nothing: asked for by
+// name, it is a window with or without a display.
 TEST(Entry, WithoutADisplayTheScreenIsHeadless)
 {
     ScopedEnv x("DISPLAY", nullptr);
     ScopedEnv w("WAYLAND_DISPLAY", nullptr);
     qplat::EntryOptions o;
+    using Kind = qplat::PresenterKind;
+    const struct {
+        const char* driver;
+        Kind kind;
+    } drivers[] = {{"offscreen", Kind::Window}, {"DUMMY", Kind::Window}, {"x11,offscreen", Kind::Window},
+                   {"x11", Kind::Headless}, {"", Kind::Headless}};
+    for (const auto& d : drivers) {
+        ScopedEnv named("SDL_VIDEODRIVER", d.driver);
+        EXPECT_EQ(qplat::ChoosePresenter(o), d.kind) << d.driver;
+    }
+    ScopedEnv unnamed("SDL_VIDEODRIVER", nullptr);
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Headless);
     ScopedEnv x2("DISPLAY", ":0");
     EXPECT_EQ(qplat::ChoosePresenter(o), qplat::PresenterKind::Window);

@@ -21,6 +21,12 @@ using namespace sensortest;
 
 namespace {
 
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
 class BluetoothStackTest : public SensorTest {
 protected:
     // Runs an inquiry as the search screen does; names in found order.
@@ -166,7 +172,8 @@ TEST_F(BluetoothStackTest, APipeInPlaceOfTheNeighbourhoodIsPassedByAsAnEmptyOne)
 }
 
 // The description gives dBm; the program reads the level a radio reports,
-// the distance from the golden receive power range (-56 to -36 dBm).
+// the distance from the golden receive power range (-56 to -36 dBm). A value that is no level
+// in dBm reads as the default (four bars) and is named on standard error, once per value.
 TEST_F(BluetoothStackTest, SignalStrengthComesFromTheDescription)
 {
     BT_ADDR a = 0x0012F3A40B7CULL;
@@ -180,6 +187,22 @@ TEST_F(BluetoothStackTest, SignalStrengthComesFromTheDescription)
         unsigned char rssi = 99;
         ASSERT_EQ(0, BthReadRSSI(&a, &rssi));
         EXPECT_EQ(l.level, static_cast<signed char>(rssi));
+    }
+    const struct {
+        std::string written;
+        bool told;
+    } unread[] = {{"-48 dBm", true}, {"128", true}, {"128", false}};
+    for (const auto& u : unread) {
+        WriteText(qplat::NeighbourhoodPath(), "[device]\naddress = 0012F3A40B7C\nrssi = " + u.written + "\n");
+        testing::internal::CaptureStderr();
+        unsigned char rssi = 99;
+        ASSERT_EQ(0, BthReadRSSI(&a, &rssi));
+        ASSERT_EQ(0, BthReadRSSI(&a, &rssi));  // the file read again
+        EXPECT_EQ(u.told ? qplat::NeighbourhoodPath() + ": device 00:12:f3:a4:0b:7c: \"rssi = " + u.written +
+                               "\" is no level in dBm (a whole number from -128 to 127): -50 dBm taken\n"
+                         : "",
+                  testing::internal::GetCapturedStderr());
+        EXPECT_EQ(0, static_cast<signed char>(rssi)) << "read as -50 dBm";
     }
     a = 0x0012F3A40B7DULL;
     unsigned char rssi = 0;
@@ -203,12 +226,6 @@ TEST_F(BluetoothStackTest, ConcurrentWritersKeepEveryEntry)
     ASSERT_TRUE(qplat::RemoveNeighbour(101));
     EXPECT_FALSE(qplat::RemoveNeighbour(101));
     EXPECT_EQ(39u, qplat::LoadNeighbourhood().devices.size());
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
 }
 
 size_t Count(const std::string& text, const std::string& what)
@@ -261,6 +278,23 @@ TEST_F(BluetoothStackTest, BlocksOfEndedOwnersAreDroppedWhenReadAndWhenWritten)
                                       {"QEM 44444", 1}, {"LX412 55555", 1}})
         EXPECT_EQ(times, Count(written, name)) << name;
     waitpid(zombie, nullptr, 0);
+}
+
+// A running simulator's block is its own: another writer's device of that address
+// does not take it over (and learns whose it is), and only its owner takes it out.
+TEST_F(BluetoothStackTest, ARunningOwnersBlockIsNeitherTakenOverNorRemovedByAnother)
+{
+    qplat::Neighbour running = Device(0x00126f0de301ULL, "LX412 12345");
+    running.owner = getppid();  // runs as long as the test
+    ASSERT_TRUE(qplat::AddNeighbour(running));
+    qplat::Neighbour newcomer = Device(running.address, "LX412 54321"), holder;
+    newcomer.owner = getpid();
+    EXPECT_FALSE(qplat::AddNeighbour(newcomer, &holder));
+    EXPECT_EQ(running.owner, holder.owner) << "whose block it is";
+    EXPECT_FALSE(qplat::RemoveNeighbour(running.address, newcomer.owner));
+    EXPECT_FALSE(qplat::RemoveNeighbour(running.address)) << "nor by a writer of blocks without an owner";
+    EXPECT_EQ("LX412 12345", qplat::LoadNeighbourhood().devices.at(0).name);
+    EXPECT_TRUE(qplat::RemoveNeighbour(running.address, running.owner));
 }
 
 TEST_F(BluetoothStackTest, RewritesKeepAHandEditedFile)

@@ -26,6 +26,7 @@
 #include "tests/support/BoxPicture.h"
 #include "tests/support/CutOffSave.h"
 #include "tests/support/ProgramScript.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/SimProcess.h"
 #include "ui/MessageDlg.h"
 #include "ui/ScreenDlg.h"
@@ -371,7 +372,8 @@ TEST_F(ProgramRun, WithNothingToDriveItTheProgramSaysSoAndEndsWithStatusTwo)
     const fs::path program = fs::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
     const fs::path out = dir / "out.txt", err = dir / "err.txt";
     auto run = [&](const std::string& env, const std::string& args) {
-        const std::string command = "timeout 60 env -u DISPLAY -u WAYLAND_DISPLAY " + env + " \"" + program.string() +
+        const std::string command = "timeout 60 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " + env + " \"" +
+                                    program.string() +
                                     "\" " + args + " >\"" + out.string() + "\" 2>\"" + err.string() + "\"";
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -392,8 +394,8 @@ TEST_F(ProgramRun, WithNothingToDriveItTheProgramSaysSoAndEndsWithStatusTwo)
     const std::string noWayland = "WAYLAND_DISPLAY=" + (dir / "no-wayland-socket").string();
     const struct {
         std::string env, named;
-    } displays[] = {{"-u SDL_VIDEODRIVER DISPLAY=:7777", "DISPLAY=:7777"},
-                    {"-u SDL_VIDEODRIVER " + noWayland, noWayland},
+    } displays[] = {{"DISPLAY=:7777", "DISPLAY=:7777"},
+                    {noWayland, noWayland},
                     {"DISPLAY=:7777 SDL_VIDEODRIVER=x11", "DISPLAY=:7777"}};
     for (const auto& display : displays) {
         SCOPED_TRACE(display.env);
@@ -419,6 +421,40 @@ TEST_F(ProgramRun, WithNothingToDriveItTheProgramSaysSoAndEndsWithStatusTwo)
                              "WAYLAND_DISPLAY", "XDG_DATA_HOME", "HOME", "DBUS_SYSTEM_BUS_ADDRESS", "SDL_VIDEODRIVER"})
         EXPECT_NE(help.find(name), std::string::npos) << name << " in:\n" << help;
     EXPECT_NE(help.find(qplat::DefaultDeviceRootPath()), std::string::npos) << help;
+}
+
+// A driver that shows nothing, named by the user, is taken without a display too: the program
+// runs on it without a script (its start writes the settings file) until it is asked to close.
+TEST_F(ProgramRun, ANamedDriverThatShowsNothingRunsWithoutAScriptOrADisplay)
+{
+    qtest::ScopedEnv x("DISPLAY", nullptr);
+    qtest::ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    qtest::ScopedEnv driver("SDL_VIDEODRIVER", "offscreen");
+    qtest::ScopedEnv leaks("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1");  // SDL's libraries keep blocks
+    qtest::ProgramProcess program(root.Path(), {});
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(qtest::AwaitFile(root.Host(qtest::kParamPath))) << "the program did not come to its start screen";
+    program.Signal(SIGTERM);
+    EXPECT_EQ(0, program.Wait()) << "it closes in order";
+}
+
+// On a root without the card's files every caption is a bare text id, and no screen can say why:
+// standard error names the missing folder, once, and the command that lays out a demo card there.
+TEST_F(ProgramRun, ARootWithoutTheProgramsFilesIsSaidWithTheCommandThatLaysOutACard)
+{
+    const fs::path errors = dir / "errors.txt";
+    // The card laid out, then without its language folder, then without the program folder.
+    for (const std::string missing : {"", "\\SDMMC\\Autorun\\Language\\", "\\SDMMC\\Autorun\\"}) {
+        SCOPED_TRACE(missing);
+        if (!missing.empty()) fs::remove_all(root.Host(qplat::FromUtf8(missing)));
+        ASSERT_EQ(Run("quit\n", errors), 0);
+        const std::string said = qtest::HostFileBytes(errors);
+        const size_t at = said.find("democard --root " + root.Path() + " --data data\n");
+        EXPECT_EQ(!missing.empty(), at != std::string::npos) << said;
+        if (missing.empty()) continue;
+        EXPECT_NE(said.find("has no folder " + missing + " ("), std::string::npos) << said;
+        EXPECT_EQ(said.find("democard", at + 9), std::string::npos) << "said once: " << said;
+    }
 }
 
 // A pipe in place of the settings file or of the current language file (a

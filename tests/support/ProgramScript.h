@@ -186,16 +186,16 @@ inline int RunProgramScript(const std::string& rootPath, const std::filesystem::
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The application run on the root with a script file, as a child process the
-// test can signal while it runs (RunProgramScript waits for its end). A child
-// still running when the object goes is killed.
+// The application run on the root with a script file, headless (without one:
+// neither), as a child process the test can signal while it runs
+// (RunProgramScript waits for its end). A child still running is killed.
 class ProgramProcess {
 public:
     ProgramProcess(const std::string& rootPath, const std::filesystem::path& scriptPath)
     {
         const std::filesystem::path program = std::filesystem::path(QAV5_BINARY_DIR) / "shell" / "Qav5_PA";
-        std::vector<std::string> args = {program.string(), "--headless", "--root", rootPath, "--script",
-                                         scriptPath.string()};
+        std::vector<std::string> args = {program.string(), "--root", rootPath};
+        if (!scriptPath.empty()) args.insert(args.end(), {"--headless", "--script", scriptPath.string()});
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -181,7 +181,8 @@ endfunction()
 set(card_args --root "${ROOT}" --data "${DATA}")
 expect_refused_arguments("address \"zz\" is not 12 hexadecimal digits" ${card_args} --sensor zz "LX412 12345" 1235)
 expect_refused_arguments("address \"00126f0de30g\"" ${card_args} --sensor 00126f0de30g "LX412 12345" 1235)
-expect_refused_arguments("PIN \"12345\" must have 1 to 4 characters" ${card_args} --sensor 00126f0de301 "LX412 12345" 12345)
+expect_refused_arguments("PIN \"12345\" must be 1 to 4 digits" ${card_args} --sensor 00126f0de301 "LX412 12345" 12345)
+expect_refused_arguments("PIN \"12a4\" must be 1 to 4 digits" ${card_args} --sensor 00126f0de301 "LX412 12345" 12a4)
 expect_refused_arguments("name \"LX412 123456\" must have 1 to 11 characters"
                          ${card_args} --sensor 00126f0de301 "LX412 123456" 1235)
 # An address of zeros is what the card stores for "no sensor": nothing could link.
@@ -197,6 +198,15 @@ expect_refused_arguments("is not a folder" --root "${ROOT}" --data "${ROOT}-no-d
 file(MAKE_DIRECTORY "${ROOT}-data/Language" "${ROOT}-data/Schemes")
 expect_refused_arguments("has no folder Schemes_QOD" --root "${ROOT}" --data "${ROOT}-data")
 file(REMOVE_RECURSE "${ROOT}-data")
+# A root that is a file, or lies below one, is refused like any argument.
+file(WRITE "${ROOT}-file" "not a card")
+expect_refused_arguments("--root ${ROOT}-file is not a folder" --root "${ROOT}-file" --data "${DATA}")
+expect_refused_arguments("lies below a file" --root "${ROOT}-file/below" --data "${DATA}")
+file(READ "${ROOT}-file" kept)
+if(NOT kept STREQUAL "not a card")
+  message(FATAL_ERROR "democard changed the file given as its root")
+endif()
+file(REMOVE "${ROOT}-file")
 
 # Runs democard where it must fail: a non-zero status and the message.
 function(expect_failure message_pattern)

@@ -257,7 +257,7 @@ const char kUsage[] =
     "usage: democard --root DIR --data DATA_DIR [--sensor ADDRESS NAME PIN]\n"
     "  --sensor  pairs a laser head (device type 1) on a card that has none yet:\n"
     "            12 hexadecimal digits (not all zeros: that is no sensor), its name\n"
-    "            (\"LX412 12345\", at most 11 characters) and PIN (at most 4); each option once\n";
+    "            (\"LX412 12345\", at most 11 characters) and PIN (1 to 4 digits); each option once\n";
 
 struct DemoSensor {
     std::string address, name, pin;
@@ -457,13 +457,13 @@ bool UsableSensor(const DemoSensor& sensor)
                      sensor.address.c_str());
         return false;
     }
-    auto fits = [](const char* what, const std::string& text, size_t chars) {
-        const std::string problem = sensorfields::LengthProblem(text, chars);
+    auto fits = [](const char* what, const std::string& problem) {
         if (!problem.empty())
             std::fprintf(stderr, "democard: --sensor %s %s\n", what, problem.c_str());
         return problem.empty();
     };
-    return fits("name", sensor.name, sensorfields::kNameChars) && fits("PIN", sensor.pin, sensorfields::kPinChars);
+    return fits("name", sensorfields::LengthProblem(sensor.name, sensorfields::kNameChars)) &&
+           fits("PIN", sensorfields::PinProblem(sensor.pin));
 }
 
 // The folders of data/ the card is built from: a wrong --data would
@@ -530,8 +530,19 @@ int main(int argc, char** argv)
     }
     if (!UsableData(data) || (pairing && !UsableSensor(sensor)))
         return 2;
+    // A root that is a file, or lies below one, is a mistyped argument like
+    // the others: refused before anything is made.
     std::error_code ec;
+    const fs::file_status rootStatus = fs::status(root, ec);
+    if (fs::exists(rootStatus) && !fs::is_directory(rootStatus)) {
+        std::fprintf(stderr, "democard: --root %s is not a folder\n", root.c_str());
+        return 2;
+    }
     fs::create_directories(root, ec);
+    if (ec == std::errc::not_a_directory) {
+        std::fprintf(stderr, "democard: --root %s lies below a file, not a folder\n", root.c_str());
+        return 2;
+    }
     if (ec) {
         std::fprintf(stderr, "democard: cannot create the device root %s\n", root.c_str());
         return 1;

@@ -27,6 +27,16 @@ inline std::string LengthProblem(const std::string& text, size_t chars)
     return "\"" + text + "\" must have 1 to " + std::to_string(chars) + " characters";
 }
 
+// Empty when `pin` is 1 to kPinChars decimal digits: the program derives a
+// sensor's PIN from the digits of its serial, and a real sensor asks for no
+// other. Else what is wrong with it, the PIN quoted.
+inline std::string PinProblem(const std::string& pin)
+{
+    if (!pin.empty() && pin.size() <= kPinChars && pin.find_first_not_of("0123456789") == std::string::npos)
+        return std::string();
+    return "\"" + pin + "\" must be 1 to " + std::to_string(kPinChars) + " digits";
+}
+
 // The settings take an address of zeros for "no sensor paired": a sensor
 // there could never be linked.
 inline bool MeansNoSensor(BT_ADDR address)

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,8 +36,9 @@ void Usage(FILE* out)
                  "                 [--voltage V] [--tilt T] [--temperature C] [--noisy] [--register R=V ...]\n"
                  "faults: silent, short, garbage, high-nibbles, stall[=BYTES], disconnect[=REQUESTS]\n"
                  "        (stall: BYTES into the 12288-byte dump, its blocks counted in, below 12288)\n"
-                 "--root: a device root that exists; --name: 1 to 11 characters, --pin: 1 to 4 (what the card\n"
-                 "        keeps of a paired sensor); --address: not all zeros (no sensor)\n");
+                 "--root: a device root that exists; --name: 1 to 11 characters, --pin: 1 to 4 digits (what the\n"
+                 "        card keeps of a paired sensor); --address: not all zeros (no sensor), nor the address of\n"
+                 "        a simulator running on the root; each option once, but --register\n");
 }
 
 bool ParseLong(const char* text, long* value)
@@ -143,6 +145,18 @@ std::string PinOfName(const std::string& name)
     return pin;
 }
 
+// A simulator running on the root holds the address: taken over, its block
+// would point the program at another terminal, and the first of the two to
+// end would unlist the other. `given`: the address came from --address.
+void SayTaken(const qplat::Neighbour& holder, bool given)
+{
+    std::fprintf(stderr,
+                 "sensorsim: %s %s is taken: the simulator of process %ld (\"%s\" on %s) is listed with it in %s;"
+                 " end that one or give another --address\n",
+                 given ? "--address" : "the address", qplat::FormatBtAddress(holder.address).c_str(), holder.owner,
+                 holder.name.c_str(), holder.serial.c_str(), qplat::NeighbourhoodPath().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -169,9 +183,18 @@ int main(int argc, char** argv)
     bool noisy = false;
     sensorsim::Faults faults;
     std::vector<std::pair<long, long>> registerBytes;  // --register: head register byte := value
+    std::vector<std::string> given;
 
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        // Each option once, as democard takes them: a second one would
+        // silently win over the first. The registers are a list.
+        if (a != "--register" && std::find(given.begin(), given.end(), a) != given.end()) {
+            std::fprintf(stderr, "sensorsim: option %s is given twice\n", a.c_str());
+            Usage(stderr);
+            return 2;
+        }
+        given.push_back(a);
         auto next = [&]() -> const char* {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "sensorsim: %s needs a value\n", a.c_str());
@@ -189,8 +212,13 @@ int main(int argc, char** argv)
         }
         else if (a == "--kind")
             kindText = next();
-        else if (a == "--profile")
+        else if (a == "--profile") {
+            // Empty, it would measure the standard wheel as if none were given.
             profileFile = next();
+            ok = !profileFile.empty();
+            if (!ok)
+                why = "needs a points file";
+        }
         else if (a == "--firmware")
             ok = ParseLong(next(), &firmware) && firmware >= 0 && firmware <= 255;
         else if (a == "--range")
@@ -205,7 +233,7 @@ int main(int argc, char** argv)
             ok = why.empty();
         } else if (a == "--pin") {
             pin = next();
-            why = sensorfields::LengthProblem(pin, sensorfields::kPinChars);
+            why = sensorfields::PinProblem(pin);
             ok = why.empty();
         } else if (a == "--address") {
             addressText = next();
@@ -329,6 +357,20 @@ int main(int argc, char** argv)
         config.registers[1] = config.registers[0];
     }
 
+    // The last refusal before anything is opened: the address a running
+    // simulator of the root holds (its block outlives no owner).
+    const BT_ADDR listedAddress =
+        addressText.empty() ? 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL) : address;
+    if (!root.empty()) {
+        qplat::SetDeviceRoot(root);
+        const qplat::Neighbourhood hood = qplat::LoadNeighbourhood();
+        const qplat::Neighbour* holder = qplat::FindNeighbour(hood, listedAddress);
+        if (holder && holder->owner > 0) {
+            SayTaken(*holder, !addressText.empty());
+            return 2;
+        }
+    }
+
     sensorsim::Device device(config);
     sensorsim::PtyServer server(device);
     const bool setB = sensorsim::UsesCommandSetB(config.kind);
@@ -364,22 +406,25 @@ int main(int argc, char** argv)
     qplat::Neighbour self;
     bool listed = false;
     if (!root.empty()) {
-        qplat::SetDeviceRoot(root);
         if (name.empty())
             name = DefaultName(config.kind);
         if (pin.empty())
             pin = PinOfName(name);
-        self.address = addressText.empty()
-                           ? 0x00126F000000ULL | (static_cast<unsigned long long>(getpid()) & 0xFFFFFFULL)
-                           : address;
+        self.address = listedAddress;
         self.name = name;
         self.pin = pin;
         self.serial = server.Path();
         self.rssi = static_cast<int>(rssi);
         self.inRange = !outOfRange;
         self.owner = static_cast<long>(getpid());
-        if (!qplat::AddNeighbour(self)) {
+        qplat::Neighbour holder;
+        if (!qplat::AddNeighbour(self, &holder)) {
             funlockfile(stdout);
+            // Another simulator may have listed itself since the look above.
+            if (holder.owner > 0) {
+                SayTaken(holder, !addressText.empty());
+                return 2;
+            }
             std::fprintf(stderr, "sensorsim: cannot write the Bluetooth neighbourhood of %s\n", root.c_str());
             return 1;
         }
@@ -409,7 +454,7 @@ int main(int argc, char** argv)
     if (listed) {
         // Left listed, it is dropped at the next read once this process is
         // gone; still, whoever watches should know the file was not changed.
-        if (!qplat::RemoveNeighbour(self.address)) {
+        if (!qplat::RemoveNeighbour(self.address, self.owner)) {
             std::fprintf(stderr, "sensorsim: could not remove itself from %s\n",
                          qplat::NeighbourhoodPath().c_str());
             return 1;
