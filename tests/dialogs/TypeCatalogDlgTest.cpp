@@ -144,12 +144,14 @@ protected:
         std::vector<std::u16string> names, marks;
         std::u16string title, label, box;
         int marked = -1;
+        bool boxReadOnly = false;
     };
     static Listed Look(HWND dlg)
     {
+        const HWND box = GetDlgItem(dlg, Catalog::kNameBoxId);
         return {Column(List(dlg), 0), Column(List(dlg), 1), Catalog::Current()->TitleText(),
-                WindowText(GetDlgItem(dlg, Catalog::kLabelId)), WindowText(GetDlgItem(dlg, Catalog::kNameBoxId)),
-                Catalog::Current()->MarkedRow()};
+                WindowText(GetDlgItem(dlg, Catalog::kLabelId)), WindowText(box), Catalog::Current()->MarkedRow(),
+                (GetWindowLongW(box, GWL_STYLE) & ES_READONLY) != 0};
     }
     static Step Select(int row)
     {
@@ -190,6 +192,7 @@ TEST_F(TypeCatalog, OpeningListsTheWheelTypesAndMarksTheCurrentOne)
     EXPECT_EQ(shown.title, Text(40023));
     EXPECT_EQ(shown.label, Text(40425));
     EXPECT_EQ(shown.box, u"B");
+    EXPECT_TRUE(shown.boxReadOnly) << "the current type changes only through apply";
 }
 
 TEST_F(TypeCatalog, TheDiscDeviceShowsTheDiscTypes)
