@@ -337,15 +337,20 @@ TEST_F(LanguageTest, AFileThatMayNotBeReadIsNotListed)
     EXPECT_EQ(run, qtest::OrdinaryUserRun::Passed) << "the unreadable file was listed, or its texts loaded";
 }
 
-TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)
+// The current file, found past the bound, takes the last place and is marked.
+TEST_F(LanguageTest, ListHoldsFortyFilesTheCurrentOneAmongThem)
 {
-    for (int i = 0; i < 45; ++i)
+    for (int i = 10; i < 55; ++i)
         Write(u"L" + qplat::FromUtf8(std::to_string(i)) + u".LNG",
               OfferedFile("Language " + std::to_string(i), {"40501=Text " + std::to_string(i)}));
-    Write(u"Language.ini", "File_Language=L44.LNG");
+    Write(u"Language.ini", "File_Language=l54.lng");
     auto language = Loaded();
-    EXPECT_EQ(LANGUAGE_MAX_FILES, language->GetLanguageCount());
-    EXPECT_EQ(u"Text 44", Text(language->GetText(40501)));
+    ASSERT_EQ(LANGUAGE_MAX_FILES, language->GetLanguageCount());
+    const LanguageEntry* last = language->GetLanguageEntry(LANGUAGE_MAX_FILES - 1);
+    EXPECT_EQ(u"L54.LNG", Text(last->fileName));
+    EXPECT_EQ(1, last->current) << "marked";
+    EXPECT_EQ(u"L48.LNG", Text(language->GetLanguageEntry(LANGUAGE_MAX_FILES - 2)->fileName)) << "the rest as found";
+    EXPECT_EQ(u"Text 54", Text(language->GetText(40501)));
 }
 
 TEST_F(LanguageTest, IniFileNamesTheCurrentLanguage)
