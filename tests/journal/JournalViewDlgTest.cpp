@@ -246,6 +246,25 @@ TEST_F(JournalView, ADeletionNeedsASelectionAndAYes)
     EXPECT_EQ(screen->Mode(), 0) << "no record view without a selection";
 }
 
+// A tap below the last row clears the selection, and the values of the
+// record shown before go with it.
+TEST_F(JournalView, ATapOnAnEmptyRowLeavesNoValuesShown)
+{
+    WriteParams(WheelParams(u"J1"));
+    WriteJournal(u"J1", ThreeWheels());
+    int shownBefore = 0, shownAfter = -1;
+    EXPECT_TRUE(Run({[&](HWND d) {
+                         shownBefore = RowCount(ResultList(d));
+                         const RECT last = CellRect(RecordList(d), 2, 0);
+                         const POINT middle = CellCentre(RecordList(d), 2, 0);
+                         qplat::StylusTap(middle.x, middle.y + 2 * (last.bottom - last.top));
+                     },
+                     AndClose([&](HWND d) { shownAfter = RowCount(ResultList(d)); })}));
+    EXPECT_EQ(screen->SelectedRow(), -1);
+    EXPECT_EQ(shownBefore, 3);
+    EXPECT_EQ(shownAfter, 0) << "no record's values";
+}
+
 TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)
 {
     WriteParams(WheelParams(u"J1"));
