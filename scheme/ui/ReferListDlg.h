@@ -39,6 +39,8 @@ public:
 
     void SetUpList();
     void FillList();
+    // Widens the mark's column to the row's end for the rows now listed.
+    void FitMarkColumn();
     // The row's profile name, at most 49 characters, in g_selectedListText.
     WCHAR* GetSelectedText(int row);
 

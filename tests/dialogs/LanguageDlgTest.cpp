@@ -61,15 +61,7 @@ protected:
         RECT client{};
         GetClientRect(List(dlg), &client);
         s.listWidth = client.right;
-        if (s.selected >= 0) {
-            qplat::ProcessPendingMessages();
-            // From past the mark to the row's end.
-            const POINT mark = CellCentre(List(dlg), s.selected, 1);
-            POINT end{client.right, 0};
-            ClientToScreen(List(dlg), &end);
-            s.gapAfterHighlight = AnyPixel(RECT{mark.x + 10, mark.y, end.x, mark.y + 1},
-                                           [](COLORREF c) { return c == RGB(255, 255, 255); });
-        }
+        if (s.selected >= 0) s.gapAfterHighlight = HighlightStopsShort(List(dlg), s.selected, 1);
         return s;
     }
 };
