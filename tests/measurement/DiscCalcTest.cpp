@@ -10,6 +10,7 @@
 #include "measurement/DiscCalc.h"
 #include "measurement/WheelCalc.h"
 #include "tests/measurement/CalcFixtures.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -201,7 +202,8 @@ TEST(DiscMinima, TrackersAndAnEmptyReference)
     std::vector<ProfilePoint> p = {{100, 500}, {200, 200}, {300, 200}, {400, 900}};
     LONG first = 0, last = 0, capped = 0, zLast = 0;
     d.FindMinima(4, p.data(), &first, &last, &capped, &zLast);
-    EXPECT_EQ((std::vector<LONG>{first, last, capped, zLast}), (std::vector<LONG>{200, 300, 200, 900}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(first, 200), FIELD_IS(last, 300), FIELD_IS(capped, 200),
+                                 FIELD_IS(zLast, 900)));
     d.FindMinima(0, p.data(), &first, &last, &capped, &zLast);
     EXPECT_EQ(zLast, 0);
     EXPECT_EQ(capped, 0);

@@ -11,6 +11,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/ProgramFolder.h"
+#include "tests/support/Fields.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -220,9 +221,9 @@ TEST_F(ReferStoreTest, AnEntryThatCannotBeOpenedIsPassedByAndTheRestAreListed)
     Put("Refer/C.ref", "Wheel C\r\n1;2\r\n");
     store_->List(1);
     ASSERT_EQ(store_->m_count, 2u);
-    EXPECT_EQ((std::vector<std::u16string>{store_->m_entries[0].fileName, store_->m_entries[0].profileName,
-                                           store_->m_entries[1].fileName, store_->m_entries[1].profileName}),
-              (std::vector<std::u16string>{u"B.ref", u"Wheel B", u"C.ref", u"Wheel C"}));
+    const ReferEntry* e = store_->m_entries;
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(e[0].fileName, u"B.ref"), FIELD_IS(e[0].profileName, u"Wheel B"),
+                                 FIELD_IS(e[1].fileName, u"C.ref"), FIELD_IS(e[1].profileName, u"Wheel C")));
     ASSERT_EQ(store_->Load(u"Wheel C", points_, &count_, 1), 1);
     EXPECT_EQ(count_, 1u);
 }

@@ -45,7 +45,10 @@ TEST(TextOverloads, CharSixteenCallsResolveNextToHostHeaders)
     EXPECT_EQ(wcsstr(buf, u"de"), buf + 3);
     EXPECT_EQ(towupper(u'ж'), u'Ж');
     EXPECT_EQ(towlower(WCHAR{'Q'}), u'q');
-    EXPECT_TRUE(iswdigit(buf[0]) == 0 && iswalpha(buf[0]) != 0 && iswspace(u' ') && iswxdigit(u'F'));
+    EXPECT_FALSE(iswdigit(buf[0]));
+    EXPECT_TRUE(iswalpha(buf[0]));
+    EXPECT_TRUE(iswspace(u' '));
+    EXPECT_TRUE(iswxdigit(u'F'));
     _wcsupr(buf);
     _wcslwr(buf);
 

@@ -123,14 +123,20 @@ TEST(TextString, CaseMappingOfCyrillicAndLatin)
 
 TEST(TextString, CharacterClasses)
 {
-    EXPECT_TRUE(iswdigit(u'0') && iswdigit(u'9'));
+    EXPECT_TRUE(iswdigit(u'0'));
+    EXPECT_TRUE(iswdigit(u'9'));
     EXPECT_FALSE(iswdigit(u'\u0663'));  // only the ASCII digits count for numbers
-    EXPECT_TRUE(iswxdigit(u'f') && iswxdigit(u'A'));
+    EXPECT_TRUE(iswxdigit(u'f'));
+    EXPECT_TRUE(iswxdigit(u'A'));
     EXPECT_FALSE(iswxdigit(u'g'));
-    EXPECT_TRUE(iswspace(u' ') && iswspace(u'\t') && iswspace(u'\u00A0'));
+    EXPECT_TRUE(iswspace(u' '));
+    EXPECT_TRUE(iswspace(u'\t'));
+    EXPECT_TRUE(iswspace(u'\u00A0'));
     EXPECT_FALSE(iswspace(u'x'));
-    EXPECT_TRUE(iswalpha(u'Ж') && iswalpha(u'é'));
-    EXPECT_FALSE(iswalpha(u'1') || iswalpha(u'№'));
+    EXPECT_TRUE(iswalpha(u'Ж'));
+    EXPECT_TRUE(iswalpha(u'é'));
+    EXPECT_FALSE(iswalpha(u'1'));
+    EXPECT_FALSE(iswalpha(u'№'));
     EXPECT_FALSE(iswalpha(u'\u0483'));  // a combining mark of the Cyrillic block
 }
 

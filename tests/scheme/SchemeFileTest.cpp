@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/scheme/SchemeTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace schemetest {
 namespace {
@@ -186,9 +187,9 @@ TEST_F(SchemeFileTest, LettersFieldsAndRunsOfOneCar)
     ASSERT_EQ(1, ParseText("N\r\n{\r\n1i-|||1L||||;\r\n2S-|||1r||||;\r\n}\r\nType:3\r\n"));
     // Each car's reversed and swapped marks, and its one wheel.
     const SchemeCar* c = parsed_->cars;
-    EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 1, 1}),
-              (std::vector<int>{c[0].reversed, c[0].swapped, c[0].axles[0].wheels[L].present, c[1].reversed,
-                                c[1].swapped, c[1].axles[0].wheels[R].present}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(c[0].reversed, 1), FIELD_IS(c[0].swapped, 0),
+                                 FIELD_IS(c[0].axles[0].wheels[L].present, 1), FIELD_IS(c[1].reversed, 0),
+                                 FIELD_IS(c[1].swapped, 1), FIELD_IS(c[1].axles[0].wheels[R].present, 1)));
 }
 
 TEST_F(SchemeFileTest, BadTextIsRefusedWithinItsBounds)

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "tests/scheme/SchemeTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace schemetest {
 namespace {
@@ -388,10 +389,9 @@ TEST_F(SchemeOrderTest, DefaultSchemeAndSums)
     EXPECT_EQ(2, scheme->carCount);
     EXPECT_EQ(3, scheme->axleCount);
     const SchemeAxle& axle = scheme->cars[1].axles[2];
-    // Car number, axle name and bogie, the wheels' names.
-    EXPECT_EQ((std::vector<std::u16string>{scheme->cars[1].numberText, axle.name, axle.bogieText, axle.wheels[L].name,
-                                           axle.wheels[R].name, axle.wheels[M].name}),
-              (std::vector<std::u16string>{u"2", u"3", u"2", u"6", u"7", u"8"}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->cars[1].numberText, u"2"), FIELD_IS(axle.name, u"3"),
+                                 FIELD_IS(axle.bogieText, u"2"), FIELD_IS(axle.wheels[L].name, u"6"),
+                                 FIELD_IS(axle.wheels[R].name, u"7"), FIELD_IS(axle.wheels[M].name, u"8")));
     EXPECT_EQ(18, scheme->SumAxleLayouts(2));
     EXPECT_EQ(6, scheme->CountAxles(2));
     EXPECT_EQ(9, scheme->SumAxleLayouts(1));
