@@ -30,7 +30,7 @@ size_t Length(const WCHAR* text, size_t room)
 // Whether a line of the file's text gives an id's digits as the id's text, by
 // the lookup's rule: the digits, one character of any kind (whatever follows
 // the five digits is taken as the separator) and the digits again up to the
-// line's end.
+// line's end or a NUL character, where the stored line ends.
 bool GivesItsDigits(const std::u16string& text, const std::u16string& digits)
 {
     const size_t n = digits.size();
@@ -39,7 +39,7 @@ bool GivesItsDigits(const std::u16string& text, const std::u16string& digits)
         if (end > text.size() || text[at + n] == u'\n' || text.compare(at + n + 1, n, digits) != 0)
             continue;
         const size_t rest = end < text.size() && text[end] == u'\r' ? end + 1 : end;
-        if (rest == text.size() || text[rest] == u'\n')
+        if (rest == text.size() || text[rest] == u'\n' || (end < text.size() && text[end] == 0))
             return true;
     }
     return false;
