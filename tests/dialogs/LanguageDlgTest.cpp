@@ -7,6 +7,7 @@
 #include "dialogs/ChoiceDlgs.h"
 #include "platform/WinKernel.h"
 #include "tests/dialogs/SettingsScreenTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -149,10 +150,8 @@ TEST_F(LanguageScreen, ApplySwitchesTheTextsInPlaceAndBack)
                      },
                      Choose(u"English"), [&](HWND dlg) { back = Look(dlg); }, Close()}));
     EXPECT_EQ(first, second) << "the screen stays open";
-    EXPECT_EQ(iniRussian, "File_Language=RUS.LNG");
-    EXPECT_EQ(english.button, Text(50108));
-    EXPECT_EQ(russian.button, u"Выбрать");
-    EXPECT_EQ(russian.current, u"RUS.LNG");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(iniRussian, "File_Language=RUS.LNG"), FIELD_IS(english.button, Text(50108)),
+                                 FIELD_IS(russian.button, u"Выбрать"), FIELD_IS(russian.current, u"RUS.LNG")));
     EXPECT_NE(titleEnglish, titleRussian) << "the title repainted in Russian";
     EXPECT_NE(captionEnglish, captionRussian) << "the button repainted in Russian";
     EXPECT_TRUE(blueTitle);

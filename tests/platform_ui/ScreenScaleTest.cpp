@@ -88,10 +88,8 @@ TEST(ScreenScale, TheWindowIsPlacedAtItsScaledSizeCentredOnTheDisplay)
 
     // Smaller than the screen: scale 1, the frame's corner in the area.
     auto small = PlaceWindow(RECT{100, 50, 100 + 320, 50 + 240}, RECT{4, 20, 4, 4});
-    EXPECT_EQ(small.scale, 1);
-    EXPECT_EQ(small.width, 480);
-    EXPECT_EQ(small.x, 104);
-    EXPECT_EQ(small.y, 70);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(small.scale, 1), FIELD_IS(small.width, 480), FIELD_IS(small.x, 104),
+                                 FIELD_IS(small.y, 70)));
 }
 
 }  // namespace

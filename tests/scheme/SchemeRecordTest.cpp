@@ -210,14 +210,11 @@ TEST_F(SchemeRecordTest, MeasuredPositionsComeFromTheJournal)
     scheme->NextPosition();
     scheme->NextPosition();
     scheme->MarkMeasuredPositions(1, *base);
-    EXPECT_EQ(0, scheme->currentEntry);
-    EXPECT_EQ(1, scheme->order[0].state);
-    EXPECT_EQ(2, scheme->order[1].state);
-    EXPECT_EQ(0, scheme->order[2].state);
-    EXPECT_EQ(0, scheme->order[5].state);
-    EXPECT_EQ(2, scheme->cars[0].axles[0].wheels[R].state);
-    EXPECT_EQ(1, CurrentMarks(*scheme));
-    EXPECT_EQ(1, scheme->atFirst);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->currentEntry, 0), FIELD_IS(scheme->order[0].state, 1),
+                                 FIELD_IS(scheme->order[1].state, 2), FIELD_IS(scheme->order[2].state, 0),
+                                 FIELD_IS(scheme->order[5].state, 0),
+                                 FIELD_IS(scheme->cars[0].axles[0].wheels[R].state, 2),
+                                 FIELD_IS(CurrentMarks(*scheme), 1), FIELD_IS(scheme->atFirst, 1)));
 
     // The gauge values decide for the gauges.
     scheme->MarkMeasuredPositions(2, *base);

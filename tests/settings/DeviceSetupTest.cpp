@@ -374,11 +374,9 @@ TEST_F(DeviceSetupTest, DiagnosticLogWritesNothing)
 
 TEST(DeviceText, UnitFactorLooksAtTheLowByte)
 {
-    EXPECT_EQ(1000, GetUnitFactor(1));
-    EXPECT_EQ(25400, GetUnitFactor(2));
-    EXPECT_EQ(25400, GetUnitFactor(0x302));
-    EXPECT_EQ(1000, GetUnitFactor(0));
-    EXPECT_EQ(1000, GetUnitFactor(3));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(GetUnitFactor(1), 1000), FIELD_IS(GetUnitFactor(2), 25400),
+                                 FIELD_IS(GetUnitFactor(0x302), 25400), FIELD_IS(GetUnitFactor(0), 1000),
+                                 FIELD_IS(GetUnitFactor(3), 1000)));
 }
 
 TEST(DeviceText, HexAddressesAreReadAndLowerCased)
