@@ -84,6 +84,9 @@ void CTypeCatalogDlg::OnInitDialog()
     if (m_nameBox.m_hWnd) {
         m_nameBox.SetFont(m_font);
         m_nameBox.SetText(qplat::FieldText(CurrentTypeName(), NAME_FIELD_CHARS).c_str());
+        // The current type changes only through apply: the field shows it
+        // and takes no typing.
+        SendMessageW(m_nameBox.m_hWnd, EM_SETREADONLY, TRUE, 0);
     }
     FillList(m_hWnd);
 }

@@ -610,10 +610,13 @@ bool CJournalViewDlg::OnMessage(UINT msg, WPARAM, LPARAM lParam, INT_PTR& answer
     }
     if (header->hwndFrom == m_recordList.m_hWnd && header->code == static_cast<UINT>(NM_CLICK)) {
         m_selectedRow = m_recordList.GetSelected();
-        if (m_selectedRow != -1) {
+        // A tap on an empty row leaves none selected: the table then shows no
+        // record's values, as the chart button finds no record.
+        if (m_selectedRow != -1)
             ShowRecord(m_selectedRow);
-            FillResultList();
-        }
+        else
+            ClearShownRecord();
+        FillResultList();
         answer = TRUE;
         return true;
     }

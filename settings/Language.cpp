@@ -164,6 +164,7 @@ void CLanguage::Load()
     CopyBounded(current, LANGUAGE_INI_NAME_CHARS, ini, wcslen(ini));
 
     int count = 0;
+    bool currentListed = false;
     WCHAR pattern[FULL_NAME_CHARS];
     swprintf(pattern, FULL_NAME_CHARS, u"%sLanguage\\*.lng", m_path);
     WIN32_FIND_DATAW found;
@@ -179,20 +180,24 @@ void CLanguage::Load()
                 continue;
             // The current file is opened by its name as the card finds files.
             const bool isCurrent = current[0] != 0 && qplat::SameFileName(fileName, current);
-            // The list holds at most 40 files; the current language is loaded
-            // even when it comes later. A name too long for its field is left
+            // The list holds at most 40 files, and the current one among
+            // them: one that comes later takes the last place, or the screen
+            // would mark no row and a tap on apply would switch away from a
+            // language that could not be chosen back. The current language is
+            // loaded wherever it comes. A name too long for its field is left
             // out: cut short it would name another file when chosen. A file
             // that is not offered (IsOffered) is not listed: chosen, it would
             // leave the screens with bare text ids or blank captions. Named
             // by "Language.ini" all the same, it still gives what it holds.
-            if (count < LANGUAGE_MAX_FILES && wcslen(fileName) < static_cast<size_t>(LANGUAGE_FILE_CHARS) &&
-                Offers(text)) {
-                LanguageEntry& entry = m_languages[count];
+            const bool room = count < LANGUAGE_MAX_FILES || (isCurrent && !currentListed);
+            if (room && wcslen(fileName) < static_cast<size_t>(LANGUAGE_FILE_CHARS) && Offers(text)) {
+                const int at = count < LANGUAGE_MAX_FILES ? count++ : LANGUAGE_MAX_FILES - 1;
+                LanguageEntry& entry = m_languages[at];
                 CopyBounded(entry.fileName, LANGUAGE_FILE_CHARS, fileName, wcslen(fileName));
                 const WCHAR* name = LanguageNameIn(text);
                 CopyBounded(entry.languageName, LANGUAGE_NAME_CHARS, name, wcslen(name));
                 entry.current = isCurrent ? 1 : 0;
-                ++count;
+                currentListed = currentListed || isCurrent;
             }
             if (isCurrent)
                 TakeTable(text);

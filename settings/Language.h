@@ -57,8 +57,9 @@ public:
     CLanguage& operator=(const CLanguage&) = delete;
 
     // Reads "Language.ini", lists the language files of the folder that are
-    // offered (IsOffered) and loads the texts of the current one, offered or
-    // not. The table is not cleared first: lines the new file does not reach
+    // offered (IsOffered), at most LANGUAGE_MAX_FILES of them and the current
+    // one always among them, and loads the texts of the current one, offered
+    // or not. The table is not cleared first: lines the new file does not reach
     // keep the texts they held.
     void Load();
 

@@ -61,6 +61,15 @@ void CReferListDlg::FillList()
         AddRow(static_cast<int>(i), qplat::FieldText(entry.fileName, kReferNameChars),
                qplat::FieldText(entry.profileName, kReferNameChars), current);
     }
+    FitMarkColumn();
+}
+
+void CReferListDlg::FitMarkColumn()
+{
+    // The mark's column fills the rest of the row, so that the highlight ends
+    // at the list's frame (or its scroll strip, which comes and goes with
+    // the number of rows) rather than before an empty stretch.
+    m_list.SetColumnWidth(NAME_LIST_MARK_COLUMN, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 WCHAR* CReferListDlg::GetSelectedText(int row)
@@ -72,7 +81,10 @@ WCHAR* CReferListDlg::GetSelectedText(int row)
 bool CReferListDlg::OnCommand(int id, int, HWND, INT_PTR& answer)
 {
     switch (id) {
-    case kDeleteId: OnDelete(); break;
+    case kDeleteId:
+        OnDelete();
+        FitMarkColumn();
+        break;
     case kMakeCurrentId: OnMakeCurrent(); break;
     default: return false;
     }

@@ -40,6 +40,8 @@ public:
     void SetUpList();
     void FillList();
     ListedFile ListedOf(LPCWSTR fileName) const { return m_store.Listed(fileName); }
+    // Widens the mark's column to the row's end for the rows now listed.
+    void FitMarkColumn();
     // The row's profile name, at most 49 characters, in g_selectedListText.
     WCHAR* GetSelectedText(int row);
 

@@ -115,6 +115,10 @@ void CBTDeviceListDlg::RefreshList()
         m_list.SetItemText(row, 1, isCurrent ? CURRENT_MARK : u"");
         if (isCurrent && currentRow < 0) currentRow = row;
     }
+    // The mark's column fills the rest of the row, so that the highlight and
+    // the grid lines end at the list's frame (or its scroll strip) rather than
+    // before an empty stretch.
+    m_list.SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
     if (m_list.GetItemCount() > 0) m_list.SelectItem(currentRow >= 0 ? currentRow : 0);
 }
 

@@ -6,6 +6,7 @@
 
 #include "settings/JournalRecords.h"
 #include "tests/controller/ControllerTestSupport.h"
+#include "tests/support/Fields.h"
 
 using ctltest::ControllerTest;
 using ctltest::CountRequests;
@@ -33,9 +34,8 @@ TEST_F(DiscRunTest, TwoHeadsMeasureBothSidesInOneRun)
 {
     sensorsim::Device& disc = Launch(60);
     ctl->SetDiscOptions(0, 0);
-    EXPECT_EQ(1, ctl->m_discSide);
-    EXPECT_EQ(1, ctl->m_side1State);
-    EXPECT_EQ(0, ctl->m_side2State);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_discSide, 1), FIELD_IS(ctl->m_side1State, 1),
+                                 FIELD_IS(ctl->m_side2State, 0)));
     disc.ClearRequests();
     ASSERT_EQ(1, ctl->MeasureDisc(parent, nullptr, 0));
     EXPECT_GT(ctl->m_count, 100u);

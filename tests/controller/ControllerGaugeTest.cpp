@@ -1,6 +1,7 @@
 // The two gauges driven through a simulated gauge, and the measuring steps of
 // the type 3 gauge.
 #include "tests/controller/ControllerTestSupport.h"
+#include "tests/support/Fields.h"
 
 using ctltest::ControllerTest;
 using ctltest::CountRequests;
@@ -92,9 +93,8 @@ TEST_F(GaugeTest, TypeThreeGaugeFillsTheCurrentStepAndSavesTheMean)
     EXPECT_EQ(2, ctl->m_currentStep);
     EXPECT_EQ(0, ctl->m_result.values[kQemValue]) << "the free step shows its own value";
     ctl->SaveSteps();
-    EXPECT_EQ(3, ctl->m_result.values[27]);
-    EXPECT_EQ(1000, ctl->m_result.values[29]);
-    EXPECT_EQ(4000, ctl->m_result.values[30]);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_result.values[27], 3), FIELD_IS(ctl->m_result.values[29], 1000),
+                                 FIELD_IS(ctl->m_result.values[30], 4000)));
     // Steps 0 and 1 measured; step 2, current but never measured, is no reading.
     EXPECT_EQ(2500, ctl->m_result.values[kQemValue]);
 }
@@ -150,9 +150,8 @@ TEST_F(GaugeTest, FailedReadingOfAStepLeavesTheStepAndTheZeroingBeforeItIsUndone
     EXPECT_EQ(0, ctl->ZeroAndMeasureQem(0));
     EXPECT_EQ(1, CountRequests(gauge, 0x98, true)) << "the gauge was zeroed";
     EXPECT_EQ(1000, ctl->m_steps[0].value) << "the zeroing is undone with the failed reading";
-    EXPECT_EQ(3, ctl->m_steps[0].state);
-    EXPECT_EQ(1000, ctl->m_result.values[kQemValue]);
-    EXPECT_EQ(0, ctl->m_currentStep);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_steps[0].state, 3), FIELD_IS(ctl->m_result.values[kQemValue], 1000),
+                                 FIELD_IS(ctl->m_currentStep, 0)));
 
     // A zeroing that fails reads nothing.
     gauge.SetFaults(qtest::FaultOnly(&sensorsim::Faults::shortReplies));
@@ -189,15 +188,11 @@ protected:
 TEST_F(StepTest, InitMakesTheFirstFreeStepCurrent)
 {
     Steps(6, {0, 2, 5});
-    EXPECT_EQ(1, ctl->m_currentStep);
-    EXPECT_EQ(1, CurrentCount());
-    EXPECT_EQ(2, ctl->m_steps[0].state);
-    EXPECT_EQ(1, ctl->m_steps[1].state);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_currentStep, 1), FIELD_IS(CurrentCount(), 1),
+                                 FIELD_IS(ctl->m_steps[0].state, 2), FIELD_IS(ctl->m_steps[1].state, 1)));
     Steps(6, {0, 1, 2, 3, 4, 5});
-    EXPECT_EQ(0, ctl->m_currentStep);
-    EXPECT_EQ(3, ctl->m_steps[0].state);
-    EXPECT_EQ(1000, ctl->m_result.values[kQemValue]);
-    EXPECT_EQ(1, CurrentCount());
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_currentStep, 0), FIELD_IS(ctl->m_steps[0].state, 3),
+                                 FIELD_IS(ctl->m_result.values[kQemValue], 1000), FIELD_IS(CurrentCount(), 1)));
 }
 
 TEST_F(StepTest, StepsWrapAroundTheUsedEntriesOnly)

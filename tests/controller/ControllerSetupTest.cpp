@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tests/controller/ControllerTestSupport.h"
+#include "tests/support/Fields.h"
 
 using ctltest::ControllerTest;
 using ctltest::CountRequests;
@@ -186,10 +187,8 @@ TEST_F(ControllerTest, HeadSettingsReadFifteenEntriesAndLateEntryBehindAHiddenBa
     EXPECT_EQ(style, GetWindowLongW(bar, GWL_STYLE) & style);
     RECT r;
     GetWindowRect(bar, &r);
-    EXPECT_EQ(3, r.left);
-    EXPECT_EQ(252, r.top);
-    EXPECT_EQ(474, r.right - r.left);
-    EXPECT_EQ(16, r.bottom - r.top);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(r.left, 3), FIELD_IS(r.top, 252), FIELD_IS(r.right - r.left, 474),
+                                 FIELD_IS(r.bottom - r.top, 16)));
     EXPECT_EQ(15, SendMessageW(bar, PBM_GETRANGE, FALSE, 0)) << "15 steps, though 16 entries are read";
     EXPECT_EQ(14, SendMessageW(bar, PBM_GETPOS, 0, 0));
 }

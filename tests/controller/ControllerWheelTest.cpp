@@ -8,6 +8,7 @@
 
 #include "settings/JournalRecords.h"
 #include "tests/controller/ControllerTestSupport.h"
+#include "tests/support/Fields.h"
 
 using ctltest::ControllerTest;
 using ctltest::CountRequests;
@@ -315,9 +316,8 @@ TEST_F(ControllerTest, AveragingAlignsProfilesOnTheirXAndNeverReadsPastAProfile)
     // points fewer than 10000, then limited to its 3000 points.
     Profile(*ctl, 1000, 3000, 100);
     ctl->AddToAverage();
-    EXPECT_EQ(1, ctl->m_averageCount);
-    EXPECT_EQ(1000, ctl->m_averageFirstX);
-    EXPECT_EQ(3000, ctl->m_averagePoints);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_averageCount, 1), FIELD_IS(ctl->m_averageFirstX, 1000),
+                                 FIELD_IS(ctl->m_averagePoints, 3000)));
 
     // A second profile beginning 10 samples earlier and shorter: its point
     // i + 10 is added to sum point i, and no sum point reads past its end.
@@ -326,11 +326,9 @@ TEST_F(ControllerTest, AveragingAlignsProfilesOnTheirXAndNeverReadsPastAProfile)
     EXPECT_EQ(2, ctl->m_averageCount);
     EXPECT_EQ(990, ctl->m_averagePoints);
     ctl->ComputeProfiles();
-    EXPECT_EQ(990u, ctl->m_count);
-    EXPECT_EQ(1000, ctl->m_points[0].x);
-    EXPECT_EQ(200, ctl->m_points[0].z);
-    EXPECT_EQ(200, ctl->m_points[989].z);
-    EXPECT_EQ(0, ctl->m_points[990].x);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ctl->m_count, 990u), FIELD_IS(ctl->m_points[0].x, 1000),
+                                 FIELD_IS(ctl->m_points[0].z, 200), FIELD_IS(ctl->m_points[989].z, 200),
+                                 FIELD_IS(ctl->m_points[990].x, 0)));
 }
 
 TEST_F(ControllerTest, AveragingWithoutAStepOrWithoutProfilesChangesNothing)

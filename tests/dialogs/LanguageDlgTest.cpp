@@ -7,6 +7,7 @@
 #include "dialogs/ChoiceDlgs.h"
 #include "platform/WinKernel.h"
 #include "tests/dialogs/SettingsScreenTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -61,15 +62,7 @@ protected:
         RECT client{};
         GetClientRect(List(dlg), &client);
         s.listWidth = client.right;
-        if (s.selected >= 0) {
-            qplat::ProcessPendingMessages();
-            // From past the mark to the row's end.
-            const POINT mark = CellCentre(List(dlg), s.selected, 1);
-            POINT end{client.right, 0};
-            ClientToScreen(List(dlg), &end);
-            s.gapAfterHighlight = AnyPixel(RECT{mark.x + 10, mark.y, end.x, mark.y + 1},
-                                           [](COLORREF c) { return c == RGB(255, 255, 255); });
-        }
+        if (s.selected >= 0) s.gapAfterHighlight = HighlightStopsShort(List(dlg), s.selected, 1);
         return s;
     }
 };
@@ -157,10 +150,8 @@ TEST_F(LanguageScreen, ApplySwitchesTheTextsInPlaceAndBack)
                      },
                      Choose(u"English"), [&](HWND dlg) { back = Look(dlg); }, Close()}));
     EXPECT_EQ(first, second) << "the screen stays open";
-    EXPECT_EQ(iniRussian, "File_Language=RUS.LNG");
-    EXPECT_EQ(english.button, Text(50108));
-    EXPECT_EQ(russian.button, u"Выбрать");
-    EXPECT_EQ(russian.current, u"RUS.LNG");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(iniRussian, "File_Language=RUS.LNG"), FIELD_IS(english.button, Text(50108)),
+                                 FIELD_IS(russian.button, u"Выбрать"), FIELD_IS(russian.current, u"RUS.LNG")));
     EXPECT_NE(titleEnglish, titleRussian) << "the title repainted in Russian";
     EXPECT_NE(captionEnglish, captionRussian) << "the button repainted in Russian";
     EXPECT_TRUE(blueTitle);

@@ -5,6 +5,7 @@
 #include "dialogs/ParamTableDlg.h"
 
 #include "tests/dialogs/SettingsScreenTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -208,11 +209,9 @@ TEST_F(ParamTable, RefusedCancelledAndUnchangedEntriesKeepTheStoredWord)
     EXPECT_EQ(refused, Text(TEXT_NOT_A_NUMBER));
     EXPECT_EQ(point, Text(TEXT_NOT_A_NUMBER)) << "a lone point";
     EXPECT_EQ(tooLarge, Text(TEXT_OUT_OF_RANGE)) << "beyond the signed 32-bit range";
-    EXPECT_EQ(afterRefused, u"12.35");
-    EXPECT_EQ(afterPoint, u"12.35");
-    EXPECT_EQ(afterTooLarge, u"12.35");
-    EXPECT_EQ(afterCancel, u"12.35");
-    EXPECT_EQ(afterSame, u"12.35");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(afterRefused, u"12.35"), FIELD_IS(afterPoint, u"12.35"),
+                                 FIELD_IS(afterTooLarge, u"12.35"), FIELD_IS(afterCancel, u"12.35"),
+                                 FIELD_IS(afterSame, u"12.35")));
     EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before)) << "12345 is kept, not 12350";
 }
 

@@ -6,6 +6,7 @@
 #include "dialogs/ToleranceEditorDlg.h"
 
 #include "tests/dialogs/SettingsScreenTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -119,10 +120,9 @@ TEST_F(ToleranceEditor, OpeningSelectsTheFirstSetAndMarksTheCurrentOne)
                          current = Dlg::Current()->CurrentSet();
                      },
                      Close()}));
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B", u"C"}));
-    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022", u""}));
-    EXPECT_EQ(selected, 0);
-    EXPECT_EQ(current, 1);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(names, (std::vector<std::u16string>{u"A", u"B", u"C"})),
+                                 FIELD_IS(marks, (std::vector<std::u16string>{u"", u"\u2022", u""})),
+                                 FIELD_IS(selected, 0), FIELD_IS(current, 1)));
     // Set A's first row in the column order lower, lower warning, upper warning, upper.
     EXPECT_EQ(firstRow, (std::vector<std::u16string>{u"1.00", u"1.00", u"1.01", u"1.01"}));
 
@@ -178,9 +178,8 @@ TEST_F(ToleranceEditor, RowsFollowDeviceTypeSwitchesAndOptions)
     std::vector<std::u16string> labels;
     Run({[&](HWND dlg) { labels = Column(ValueList(dlg), 0); }, Close()});
     ASSERT_EQ(labels.size(), 3u);
-    EXPECT_EQ(labels[0].substr(0, 2), u"H-");
-    EXPECT_EQ(labels[1].substr(0, 2), u"U-");
-    EXPECT_EQ(labels[2].substr(0, 3), u"Th-");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(labels[0].substr(0, 2), u"H-"), FIELD_IS(labels[1].substr(0, 2), u"U-"),
+                                 FIELD_IS(labels[2].substr(0, 3), u"Th-")));
 }
 
 TEST_F(ToleranceEditor, LengthsFollowTheUnitSystemAnglesAndPercentagesDoNot)
@@ -213,22 +212,15 @@ TEST_F(ToleranceEditor, LengthsFollowTheUnitSystemAnglesAndPercentagesDoNot)
         return s;
     };
     Shown mm = show(1, 1);
-    EXPECT_EQ(mm.length, u"25.40");
-    EXPECT_EQ(mm.angle, u"45.00");
-    EXPECT_EQ(mm.percent, u"2.50");
-    EXPECT_EQ(mm.slope, u"30.00");
-    EXPECT_EQ(mm.none, u"");
-    EXPECT_EQ(mm.lengthUnit, Text(40305));
-    EXPECT_EQ(mm.angleUnit, u"\u00B0");
-    EXPECT_EQ(mm.percentUnit, u"%");
-    EXPECT_EQ(mm.slopeUnit, Text(40305));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(mm.length, u"25.40"), FIELD_IS(mm.angle, u"45.00"),
+                                 FIELD_IS(mm.percent, u"2.50"), FIELD_IS(mm.slope, u"30.00"), FIELD_IS(mm.none, u""),
+                                 FIELD_IS(mm.lengthUnit, Text(40305)), FIELD_IS(mm.angleUnit, u"\u00B0"),
+                                 FIELD_IS(mm.percentUnit, u"%"), FIELD_IS(mm.slopeUnit, Text(40305))));
 
     Shown in = show(2, 1);
-    EXPECT_EQ(in.length, u"1.000");
-    EXPECT_EQ(in.angle, u"45.000");
-    EXPECT_EQ(in.percent, u"2.500");
-    EXPECT_EQ(in.slope, u"1.181");
-    EXPECT_EQ(in.lengthUnit, Text(40306));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(in.length, u"1.000"), FIELD_IS(in.angle, u"45.000"),
+                                 FIELD_IS(in.percent, u"2.500"), FIELD_IS(in.slope, u"1.181"),
+                                 FIELD_IS(in.lengthUnit, Text(40306))));
 
     // Byte 813 = 2: the slope is an angle, in degrees in both unit systems.
     Shown angle = show(2, 2);
@@ -361,11 +353,9 @@ TEST_F(ToleranceEditor, RefusedCancelledAndEmptyCellsChangeNothing)
     // A refusal says why, and the previous value stays.
     EXPECT_EQ(refused, Text(TEXT_NOT_A_NUMBER));
     EXPECT_EQ(point, Text(TEXT_NOT_A_NUMBER)) << "a lone point";
-    EXPECT_EQ(tooLarge, Text(TEXT_OUT_OF_RANGE));
-    EXPECT_EQ(afterRefused, u"1.00");
-    EXPECT_EQ(afterPoint, u"1.00");
-    EXPECT_EQ(afterCancel, u"1.00");
-    EXPECT_EQ(afterTooLarge, u"1.01");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(tooLarge, Text(TEXT_OUT_OF_RANGE)), FIELD_IS(afterRefused, u"1.00"),
+                                 FIELD_IS(afterPoint, u"1.00"), FIELD_IS(afterCancel, u"1.00"),
+                                 FIELD_IS(afterTooLarge, u"1.01")));
     EXPECT_EQ(frontAfterEmptyTap, screen) << "an empty cell opens no keyboard";
     EXPECT_EQ(root.ReadFile(kDopuskQavPath), before) << "the -1 word survives the save";
 }
@@ -474,10 +464,8 @@ TEST_F(ToleranceEditor, ATakenNameIsRefusedAndTheOwnNameAccepted)
              PostCommand(dlg, Dlg::kCancelId);
          },
          Close()});
-    EXPECT_EQ(newMessage, Text(50012));
-    EXPECT_EQ(editMessage, Text(50012));
-    EXPECT_EQ(editingAfterNew, 1);
-    EXPECT_EQ(editingAfterEdit, 1);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(newMessage, Text(50012)), FIELD_IS(editMessage, Text(50012)),
+                                 FIELD_IS(editingAfterNew, 1), FIELD_IS(editingAfterEdit, 1)));
     EXPECT_EQ(root.ReadFile(kDopuskQavPath), before);
 }
 
@@ -619,9 +607,8 @@ TEST_F(ToleranceEditor, MakeCurrentThatCannotSaveMovesNoMark)
              current = Dlg::Current()->CurrentSet();
          },
          Close()});
-    EXPECT_EQ(message, Text(TEXT_SAVE_FAILED));
-    EXPECT_EQ(marks, (std::vector<std::u16string>{u"", u"\u2022"}));
-    EXPECT_EQ(current, 1);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(message, Text(TEXT_SAVE_FAILED)),
+                                 FIELD_IS(marks, (std::vector<std::u16string>{u"", u"\u2022"})), FIELD_IS(current, 1)));
     EXPECT_EQ(root.ReadFile(kParamPath), before);
 }
 
@@ -632,9 +619,8 @@ TEST_F(ToleranceEditor, CommandsWithoutASelectedSetSaySo)
     std::u16string edit, current, remove;
     Run({Command(Dlg::kEditId), Answer(true, &edit), Command(Dlg::kMakeCurrentId), Answer(true, &current),
          Command(Dlg::kDeleteId), Answer(true, &remove), Close()});
-    EXPECT_EQ(edit, Text(50011));
-    EXPECT_EQ(current, Text(50011));
-    EXPECT_EQ(remove, Text(50011));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(edit, Text(50011)), FIELD_IS(current, Text(50011)),
+                                 FIELD_IS(remove, Text(50011))));
 }
 
 // ---------------------------------------------------------------- deleting
@@ -657,10 +643,9 @@ TEST_F(ToleranceEditor, DeletingRefusesTheCurrentSetAndRewritesTheFileForAnother
                  names = Column(SetList(dlg), 0);
              },
              Close()});
-        EXPECT_EQ(refused, Text(50014));
-        EXPECT_EQ(question, Text(50013));
-        EXPECT_EQ(selected, 0);
-        EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"B"}));
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(refused, Text(50014)), FIELD_IS(question, Text(50013)),
+                                     FIELD_IS(selected, 0),
+                                     FIELD_IS(names, (std::vector<std::u16string>{u"A", u"B"}))));
         EXPECT_EQ(root.ReadFile(kDopuskQavPath), Bytes(std::vector<DopuskQavRecord>{sets[0], sets[1]}));
         EXPECT_EQ(root.ReadFile(kParamPath), params);
     }

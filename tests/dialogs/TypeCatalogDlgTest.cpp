@@ -10,6 +10,7 @@
 #include "dialogs/TypeItemDlg.h"
 #include "scheme/SchemeFile.h"
 #include "tests/dialogs/SettingsScreenTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -144,12 +145,14 @@ protected:
         std::vector<std::u16string> names, marks;
         std::u16string title, label, box;
         int marked = -1;
+        bool boxReadOnly = false;
     };
     static Listed Look(HWND dlg)
     {
+        const HWND box = GetDlgItem(dlg, Catalog::kNameBoxId);
         return {Column(List(dlg), 0), Column(List(dlg), 1), Catalog::Current()->TitleText(),
-                WindowText(GetDlgItem(dlg, Catalog::kLabelId)), WindowText(GetDlgItem(dlg, Catalog::kNameBoxId)),
-                Catalog::Current()->MarkedRow()};
+                WindowText(GetDlgItem(dlg, Catalog::kLabelId)), WindowText(box), Catalog::Current()->MarkedRow(),
+                (GetWindowLongW(box, GWL_STYLE) & ES_READONLY) != 0};
     }
     static Step Select(int row)
     {
@@ -190,6 +193,7 @@ TEST_F(TypeCatalog, OpeningListsTheWheelTypesAndMarksTheCurrentOne)
     EXPECT_EQ(shown.title, Text(40023));
     EXPECT_EQ(shown.label, Text(40425));
     EXPECT_EQ(shown.box, u"B");
+    EXPECT_TRUE(shown.boxReadOnly) << "the current type changes only through apply";
 }
 
 TEST_F(TypeCatalog, TheDiscDeviceShowsTheDiscTypes)
@@ -201,11 +205,10 @@ TEST_F(TypeCatalog, TheDiscDeviceShowsTheDiscTypes)
     WriteParams(p);
     Listed shown;
     Run({[&](HWND dlg) { shown = Look(dlg); }, Close()});
-    EXPECT_EQ(shown.names, (std::vector<std::u16string>{u"Disc 1", u"Disc 2"}));
-    EXPECT_EQ(shown.marks, (std::vector<std::u16string>{u"", u"\u2022"}));
-    EXPECT_EQ(shown.title, Text(40028));
-    EXPECT_EQ(shown.label, Text(40432));
-    EXPECT_EQ(shown.box, u"Disc 2");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(shown.names, (std::vector<std::u16string>{u"Disc 1", u"Disc 2"})),
+                                 FIELD_IS(shown.marks, (std::vector<std::u16string>{u"", u"\u2022"})),
+                                 FIELD_IS(shown.title, Text(40028)), FIELD_IS(shown.label, Text(40432)),
+                                 FIELD_IS(shown.box, u"Disc 2")));
 }
 
 // ---------------------------------------------------------------- apply
@@ -289,9 +292,8 @@ TEST_F(TypeCatalog, CommandsWithoutASelectedRowSaySo)
     std::u16string edit, remove, apply;
     Run({Command(Catalog::kEditId), Answer(true, &edit), Command(Catalog::kDeleteId), Answer(true, &remove),
          Command(Catalog::kApplyId), Answer(true, &apply), Close()});
-    EXPECT_EQ(edit, Text(50047));
-    EXPECT_EQ(remove, Text(50047));
-    EXPECT_EQ(apply, Text(50047));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(edit, Text(50047)), FIELD_IS(remove, Text(50047)),
+                                 FIELD_IS(apply, Text(50047))));
     EXPECT_EQ(root.ReadFile(kParamPath), before);
     EXPECT_EQ(g_screensRun, 0);
 }
@@ -316,10 +318,9 @@ TEST_F(TypeCatalog, DeletingMovesTheLaterRowsUpAndRefusesTheCurrentType)
                  selected = static_cast<int>(SendMessageW(List(dlg), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
              },
              Close()});
-        EXPECT_EQ(refused, Text(50049));
-        EXPECT_EQ(question, Text(50048));
-        EXPECT_EQ(names, (std::vector<std::u16string>{u"T0", u"T1", u"T3", u"T4"}));
-        EXPECT_EQ(selected, 0);
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(refused, Text(50049)), FIELD_IS(question, Text(50048)),
+                                     FIELD_IS(names, (std::vector<std::u16string>{u"T0", u"T1", u"T3", u"T4"})),
+                                     FIELD_IS(selected, 0)));
         EXPECT_EQ(root.ReadFile(kWheelTypePath), Bytes(std::vector<WheelTypeRecord>{types[0], types[1], types[3], types[4]}));
         EXPECT_EQ(root.ReadFile(kParamPath), params) << "unit system " << int(unit);
     }
@@ -417,10 +418,8 @@ TEST_F(TypeCatalog, NewTakesTheSettingsScreensValuesAndLeavesTheSettingsFileAsIt
              },
              Type(u"Wheel B"), Command(Item::kDimensionsId), Command(Item::kOptionsId), Command(Item::kSwitchesId),
              Command(Item::kOkId), [&](HWND dlg) { rows = RowCount(List(dlg)); }, Close()});
-        EXPECT_EQ(title, Text(40426));
-        EXPECT_EQ(box, Text(40435));
-        EXPECT_EQ(rows, 2);
-        EXPECT_EQ(g_screensRun, 3 * unit);
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(title, Text(40426)), FIELD_IS(box, Text(40435)), FIELD_IS(rows, 2),
+                                     FIELD_IS(g_screensRun, 3 * unit)));
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before)) << "unit system " << int(unit);
 
         const auto types = Records<WheelTypeRecord>(root.ReadFile(kWheelTypePath));
@@ -475,11 +474,8 @@ TEST_F(TypeCatalog, EditStartsFromTheEntryAndWritesItBackInPlace)
                  PostCommand(editor, Item::kSwitchesId);
              },
              Command(Item::kOkId), Close()});
-        EXPECT_EQ(title, Text(40427));
-        EXPECT_EQ(box, u"B");
-        EXPECT_EQ(refer, u"Ref wheel");
-        EXPECT_EQ(scheme, u"Train A");
-        EXPECT_EQ(tolerance, u"Tol A");
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(title, Text(40427)), FIELD_IS(box, u"B"), FIELD_IS(refer, u"Ref wheel"),
+                                     FIELD_IS(scheme, u"Train A"), FIELD_IS(tolerance, u"Tol A")));
         EXPECT_EQ(root.ReadFile(kParamPath), Bytes(before)) << "unit system " << int(unit);
         const auto types = Records<WheelTypeRecord>(root.ReadFile(kWheelTypePath));
         ASSERT_EQ(types.size(), 2u);
@@ -646,9 +642,8 @@ TEST_F(TypeCatalog, TheEditorRefusesANameAnotherEntryHas)
     EXPECT_EQ(editMessage, Text(50050));
     const auto types = Records<WheelTypeRecord>(root.ReadFile(kWheelTypePath));
     ASSERT_EQ(types.size(), 2u);
-    EXPECT_EQ(Name(types[0].name), u"A");
-    EXPECT_EQ(Name(types[1].name), u"B");
-    EXPECT_EQ(types[0].dimensions[DIM_L16], 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Name(types[0].name), u"A"), FIELD_IS(Name(types[1].name), u"B"),
+                                 FIELD_IS(types[0].dimensions[DIM_L16], 0)));
 }
 
 TEST_F(TypeCatalog, WithAnEmptyCatalogueAnyNameIsAcceptedAndTheFileMade)
@@ -659,9 +654,8 @@ TEST_F(TypeCatalog, WithAnEmptyCatalogueAnyNameIsAcceptedAndTheFileMade)
          Close()});
     const auto types = Records<DiskTypeRecord>(root.ReadFile(kDiskTypePath));
     ASSERT_EQ(types.size(), 1u);
-    EXPECT_EQ(Name(types[0].name), u"A name far longer than the forty-nine characters ");
-    EXPECT_EQ(types[0].spare[0], 0);
-    EXPECT_EQ(types[0].spare[1], 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Name(types[0].name), u"A name far longer than the forty-nine characters "),
+                                 FIELD_IS(types[0].spare[0], 0), FIELD_IS(types[0].spare[1], 0)));
 }
 
 TEST_F(TypeCatalog, TheKeyboardOpensOnlyForATapAfterTheFirstFocus)

@@ -8,6 +8,7 @@
 
 #include "dialogs/ValueText.h"
 #include "platform/WinText.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -35,47 +36,36 @@ TEST(ValueText, UnitSystemIsInchesOnlyForTwo)
     for (BYTE unit : {0, 1, 3, 255}) {
         p.unitSystem = unit;
         EXPECT_FALSE(UsesInches(p));
-        EXPECT_EQ(LengthDivisor(p), 1000);
-        EXPECT_EQ(ValueDecimals(p), 2);
-        EXPECT_EQ(LengthUnitTextId(p), 40305);
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(LengthDivisor(p), 1000), FIELD_IS(ValueDecimals(p), 2),
+                                     FIELD_IS(LengthUnitTextId(p), 40305)));
     }
     p.unitSystem = 2;
     EXPECT_TRUE(UsesInches(p));
-    EXPECT_EQ(LengthDivisor(p), 25400);
-    EXPECT_EQ(ValueDecimals(p), 3);
-    EXPECT_EQ(LengthUnitTextId(p), 40306);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(LengthDivisor(p), 25400), FIELD_IS(ValueDecimals(p), 3),
+                                 FIELD_IS(LengthUnitTextId(p), 40306)));
 }
 
 TEST(ValueText, WordsShowRoundedHalfAwayFromZero)
 {
-    EXPECT_EQ(Shown(2010, 1000, 2), u"2.01");
-    EXPECT_EQ(Shown(12345, 1000, 2), u"12.35");
-    EXPECT_EQ(Shown(-12345, 1000, 2), u"-12.35");
-    EXPECT_EQ(Shown(12344, 1000, 2), u"12.34");
-    EXPECT_EQ(Shown(25400, 25400, 3), u"1.000");
-    EXPECT_EQ(Shown(45000, 1000, 3), u"45.000");
-    EXPECT_EQ(Shown(12345, 25400, 3), u"0.486");
-    EXPECT_EQ(Shown(0, 1000, 2), u"0.00");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Shown(2010, 1000, 2), u"2.01"), FIELD_IS(Shown(12345, 1000, 2), u"12.35"),
+                                 FIELD_IS(Shown(-12345, 1000, 2), u"-12.35"), FIELD_IS(Shown(12344, 1000, 2), u"12.34"),
+                                 FIELD_IS(Shown(25400, 25400, 3), u"1.000"), FIELD_IS(Shown(45000, 1000, 3), u"45.000"),
+                                 FIELD_IS(Shown(12345, 25400, 3), u"0.486"), FIELD_IS(Shown(0, 1000, 2), u"0.00")));
     // A small negative value rounds to zero without a sign.
-    EXPECT_EQ(Shown(-4, 1000, 2), u"0.00");
-    EXPECT_EQ(Shown(-5, 1000, 2), u"-0.01");
-    EXPECT_EQ(Shown(2147483647, 1000, 2), u"2147483.65");
-    EXPECT_EQ(Shown(-2147483647 - 1, 25400, 3), u"-84546.600");
-    EXPECT_EQ(Shown(7, 1, 0), u"7");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Shown(-4, 1000, 2), u"0.00"), FIELD_IS(Shown(-5, 1000, 2), u"-0.01"),
+                                 FIELD_IS(Shown(2147483647, 1000, 2), u"2147483.65"),
+                                 FIELD_IS(Shown(-2147483647 - 1, 25400, 3), u"-84546.600"),
+                                 FIELD_IS(Shown(7, 1, 0), u"7")));
 }
 
 TEST(ValueText, EntriesConvertExactlyAndTruncateTowardZero)
 {
     EXPECT_EQ(Typed(u"2.01", 1000), 2010) << "not 2009 as binary floating point gives";
-    EXPECT_EQ(Typed(u"1.2345", 1000), 1234);
-    EXPECT_EQ(Typed(u"-1.2345", 1000), -1234);
-    EXPECT_EQ(Typed(u"1", 25400), 25400);
-    EXPECT_EQ(Typed(u"0.001", 25400), 25);
-    EXPECT_EQ(Typed(u"45", 1000), 45000);
-    EXPECT_EQ(Typed(u".5", 1000), 500);
-    EXPECT_EQ(Typed(u"5.", 1000), 5000);
-    EXPECT_EQ(Typed(u"  +007.250 ", 1000), 7250);
-    EXPECT_EQ(Typed(u"-0", 1000), 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Typed(u"1.2345", 1000), 1234), FIELD_IS(Typed(u"-1.2345", 1000), -1234),
+                                 FIELD_IS(Typed(u"1", 25400), 25400), FIELD_IS(Typed(u"0.001", 25400), 25),
+                                 FIELD_IS(Typed(u"45", 1000), 45000), FIELD_IS(Typed(u".5", 1000), 500),
+                                 FIELD_IS(Typed(u"5.", 1000), 5000), FIELD_IS(Typed(u"  +007.250 ", 1000), 7250),
+                                 FIELD_IS(Typed(u"-0", 1000), 0)));
     // Digits far past the point still count exactly.
     EXPECT_EQ(Typed(u"0.99999999999999999999999999", 1000), 999);
     EXPECT_EQ(Typed(u"1.000000000000000000000000001", 1000), 1000);

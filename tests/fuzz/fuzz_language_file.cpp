@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/WinKernel.h"
+#include "platform/WinText.h"
 #include "settings/Language.h"
 #include "settings/ProgramFolder.h"
 #include "tests/fuzz/FuzzProgramRoot.h"
@@ -24,6 +25,24 @@ size_t Length(const WCHAR* text, size_t room)
         ++n;
     Check(n < room);  // terminated within its buffer
     return n;
+}
+
+// Whether a line of the file's text gives an id's digits as the id's text, by
+// the lookup's rule: the digits, one character of any kind (whatever follows
+// the five digits is taken as the separator) and the digits again up to the
+// line's end or a NUL character, where the stored line ends.
+bool GivesItsDigits(const std::u16string& text, const std::u16string& digits)
+{
+    const size_t n = digits.size();
+    for (size_t at = text.find(digits); at != std::u16string::npos; at = text.find(digits, at + 1)) {
+        const size_t end = at + 2 * n + 1;
+        if (end > text.size() || text[at + n] == u'\n' || text.compare(at + n + 1, n, digits) != 0)
+            continue;
+        const size_t rest = end < text.size() && text[end] == u'\r' ? end + 1 : end;
+        if (rest == text.size() || text[rest] == u'\n' || (end < text.size() && text[end] == 0))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -46,16 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // The file is the current language, so its texts are in a fresh table: a
     // way-back text is given when it shows something and is not the id's
-    // digits, which only a line "<id>=<id>" gives as a text.
+    // digits, which only a line that spells them as the id's text gives.
+    const std::u16string text16 = qplat::FromUtf8(input);
     const bool listed = language->GetLanguageCount() == 1;
     bool given = !IsBlankText(language->ReadLanguageName(u"FUZZ.LNG"));
     for (const int id : LANGUAGE_WAY_BACK_TEXTS) {
-        const std::string digits = std::to_string(id);
+        const std::string ascii = std::to_string(id);
+        const std::u16string digits(ascii.begin(), ascii.end());
         const WCHAR* text = language->GetText(id);
         Length(text, LANGUAGE_TEXT_CHARS);
-        const bool found = std::u16string(text) != std::u16string(digits.begin(), digits.end());
+        const bool found = std::u16string(text) != digits;
         if (listed)
-            Check(!IsBlankText(text) && (found || input.find(digits + "=" + digits) != std::string::npos));
+            Check(!IsBlankText(text) && (found || GivesItsDigits(text16, digits)));
         given = given && !IsBlankText(text) && found;
     }
     if (given)

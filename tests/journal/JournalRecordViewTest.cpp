@@ -15,7 +15,11 @@ namespace {
 using View = CJournalViewDlg;
 
 HWND RecordList(HWND dlg) { return GetDlgItem(dlg, View::kRecordListId); }
-bool Enabled(HWND dlg, int id) { return GetDlgItem(dlg, id) && IsWindowEnabled(GetDlgItem(dlg, id)); }
+// The zoom buttons of the record view that are enabled.
+std::vector<std::string> ZoomEnabled(HWND dlg)
+{
+    return ControlsThat(dlg, {{View::kZoomInId, "in"}, {View::kZoomOutId, "out"}, {View::kZoomResetId, "reset"}});
+}
 
 class RecordView : public ScreenObjectTest<View> {
 protected:
@@ -54,7 +58,8 @@ TEST_F(RecordView, ARecordIdenticalToItsReferenceShowsAFlatDeviation)
     EXPECT_EQ(screen->NegativeArea(), 0.0);
     EXPECT_NEAR(yMin, -0.1, 1e-9);
     EXPECT_NEAR(yMax, 0.1, 1e-9);
-    EXPECT_TRUE(greenArea && blueArea) << "the two areas are painted";
+    EXPECT_TRUE(greenArea) << "the positive area is painted";
+    EXPECT_TRUE(blueArea) << "the negative area is painted";
     EXPECT_EQ(screen->ChartView(), 0);
 }
 
@@ -129,20 +134,16 @@ TEST_F(RecordView, AGaugeRecordAfterAWheelRecordShowsNoProfile)
 TEST_F(RecordView, TheZoomButtonsFollowTheLevelAndAnotherRecordStartsAtOne)
 {
     WheelsWithReference({Wheel(u"W1"), Wheel(u"W2", 300.0)});
-    bool atOne[3] = {}, atSixteen[3] = {};
+    std::vector<std::string> atOne, atSixteen;
     unsigned levelAfterSwitch = 0;
     std::vector<Step> steps = {Command(View::kModeId), [&](HWND d) {
-                                   atOne[0] = Enabled(d, View::kZoomInId);
-                                   atOne[1] = Enabled(d, View::kZoomOutId);
-                                   atOne[2] = Enabled(d, View::kZoomResetId);
+                                   atOne = ZoomEnabled(d);
                                    PostCommand(d, View::kZoomInId);
                                }};
     for (int i = 0; i < 4; ++i) steps.push_back(Command(View::kZoomInId));
     steps.push_back([&](HWND d) {
         EXPECT_EQ(screen->m_chart.m_xZoom, 16u);
-        atSixteen[0] = Enabled(d, View::kZoomInId);
-        atSixteen[1] = Enabled(d, View::kZoomOutId);
-        atSixteen[2] = Enabled(d, View::kZoomResetId);
+        atSixteen = ZoomEnabled(d);
         PostCommand(d, View::kModeId);
     });
     steps.push_back([&](HWND d) {
@@ -154,39 +155,34 @@ TEST_F(RecordView, TheZoomButtonsFollowTheLevelAndAnotherRecordStartsAtOne)
         PostMessageW(d, WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(Run(steps));
-    EXPECT_TRUE(atOne[0]);
-    EXPECT_FALSE(atOne[1]);
-    EXPECT_FALSE(atOne[2]);
-    EXPECT_FALSE(atSixteen[0]);
-    EXPECT_TRUE(atSixteen[1]);
-    EXPECT_TRUE(atSixteen[2]);
+    EXPECT_EQ(atOne, std::vector<std::string>{"in"});
+    EXPECT_EQ(atSixteen, (std::vector<std::string>{"out", "reset"}));
     EXPECT_EQ(levelAfterSwitch, 1u);
 }
 
 TEST_F(RecordView, ListAndRecordModeShowOnlyTheirOwnButtons)
 {
     WheelsWithReference({Wheel(u"W1")});
-    auto visible = [](HWND d, int id) { return GetDlgItem(d, id) && IsWindowVisible(GetDlgItem(d, id)); };
-    bool list[4] = {}, record[4] = {};
+    auto shown = [](HWND d) {
+        return ControlsThat(d,
+                            {{View::kSaveReferId, "save reference"}, {View::kDeleteId, "delete"},
+                             {View::kFilterId, "filter"}, {View::kFilterResetId, "filter reset"},
+                             {View::kZoomInId, "zoom in"}, {View::kViewId, "view"}, {View::kRecordListId, "record list"},
+                             {View::kChartId, "chart"}},
+                            IsWindowVisible);
+    };
+    std::vector<std::string> list, record;
     EXPECT_TRUE(Run({[&](HWND d) {
-                         list[0] = visible(d, View::kSaveReferId);
-                         list[1] = visible(d, View::kDeleteId);
-                         list[2] = visible(d, View::kZoomInId) || visible(d, View::kViewId);
-                         list[3] = visible(d, View::kRecordListId) && !visible(d, View::kChartId);
+                         list = shown(d);
                          PostCommand(d, View::kModeId);
                      },
                      AndClose([&](HWND d) {
-                         record[0] = visible(d, View::kSaveReferId) || visible(d, View::kDeleteId) ||
-                                     visible(d, View::kFilterId) || visible(d, View::kFilterResetId);
-                         record[1] = visible(d, View::kZoomInId) && visible(d, View::kViewId);
-                         record[2] = visible(d, View::kChartId) && !visible(d, View::kRecordListId);
+                         record = shown(d);
                          qplat::ProcessPendingMessages();
                          qplat::SaveScreenPng(SnapshotPath("record-profile"));
                      })}));
-    EXPECT_TRUE(list[0] && list[1] && list[3]);
-    EXPECT_FALSE(list[2]);
-    EXPECT_FALSE(record[0]);
-    EXPECT_TRUE(record[1] && record[2]);
+    EXPECT_EQ(list, (std::vector<std::string>{"save reference", "delete", "filter", "filter reset", "record list"}));
+    EXPECT_EQ(record, (std::vector<std::string>{"zoom in", "view", "chart"}));
 }
 
 TEST_F(RecordView, SavingAsReferenceWritesTheProfileTheStoreLoadsBack)

@@ -6,8 +6,10 @@
 
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measurement/ReferStore.h"
@@ -164,6 +166,17 @@ protected:
         ASSERT_EQ(store.Write(name.c_str(), points.data(), static_cast<DWORD>(points.size()), deviceType), 1);
     }
 };
+
+// The names of those of the named controls that pass `state` (enabled unless
+// told), in their order: a check of them names each control that differs.
+inline std::vector<std::string> ControlsThat(HWND dialog, std::initializer_list<std::pair<int, const char*>> named,
+                                             BOOL (*state)(HWND) = IsWindowEnabled)
+{
+    std::vector<std::string> passing;
+    for (const auto& [id, name] : named)
+        if (GetDlgItem(dialog, id) && state(GetDlgItem(dialog, id))) passing.push_back(name);
+    return passing;
+}
 
 // The step, then the screen it looked at closed.
 inline Step AndClose(Step step)

@@ -104,14 +104,14 @@ TEST_F(JournalView, OpeningShowsRowZeroWithItsResultsAndEveryRecordCounted)
     std::vector<std::u16string> row1;
     int resultRows = 0;
     std::u16string sh, shReference;
-    bool enabled[5] = {};
+    std::vector<std::string> enabled;
     EXPECT_TRUE(Run({AndClose([&](HWND d) {
         for (int c = 0; c < 6; ++c) row1.push_back(CellText(RecordList(d), 1, c));
         resultRows = RowCount(ResultList(d));
         sh = CellText(ResultList(d), 0, 1);
         shReference = CellText(ResultList(d), 0, 2);
-        const int ids[5] = {View::kModeId, View::kDeleteId, View::kFilterId, View::kSaveReferId, View::kFilterResetId};
-        for (int i = 0; i < 5; ++i) enabled[i] = Enabled(d, ids[i]);
+        enabled = ControlsThat(d, {{View::kModeId, "mode"}, {View::kDeleteId, "delete"}, {View::kFilterId, "filter"},
+                                   {View::kSaveReferId, "save reference"}, {View::kFilterResetId, "filter reset"}});
     })}));
     EXPECT_EQ(screen->RecordCount(), 3);
     EXPECT_EQ(screen->RowCount(), 3);
@@ -122,8 +122,7 @@ TEST_F(JournalView, OpeningShowsRowZeroWithItsResultsAndEveryRecordCounted)
     EXPECT_EQ(resultRows, 3);
     EXPECT_EQ(sh, u"27.97");
     EXPECT_EQ(shReference, u"27.97");
-    EXPECT_TRUE(enabled[0] && enabled[1] && enabled[2] && enabled[3]);
-    EXPECT_FALSE(enabled[4]) << "no filter to reset";
+    EXPECT_EQ(enabled, (std::vector<std::string>{"mode", "delete", "filter", "save reference"})) << "no filter to reset";
 }
 
 // A reference the card does not hold, or none named: the reference column
@@ -246,6 +245,25 @@ TEST_F(JournalView, ADeletionNeedsASelectionAndAYes)
     EXPECT_EQ(root.ReadFile(JournalPath(u"J1")), before);
     EXPECT_EQ(screen->RecordCount(), 3);
     EXPECT_EQ(screen->Mode(), 0) << "no record view without a selection";
+}
+
+// A tap below the last row clears the selection, and the values of the
+// record shown before go with it.
+TEST_F(JournalView, ATapOnAnEmptyRowLeavesNoValuesShown)
+{
+    WriteParams(WheelParams(u"J1"));
+    WriteJournal(u"J1", ThreeWheels());
+    int shownBefore = 0, shownAfter = -1;
+    EXPECT_TRUE(Run({[&](HWND d) {
+                         shownBefore = RowCount(ResultList(d));
+                         const RECT last = CellRect(RecordList(d), 2, 0);
+                         const POINT middle = CellCentre(RecordList(d), 2, 0);
+                         qplat::StylusTap(middle.x, middle.y + 2 * (last.bottom - last.top));
+                     },
+                     AndClose([&](HWND d) { shownAfter = RowCount(ResultList(d)); })}));
+    EXPECT_EQ(screen->SelectedRow(), -1);
+    EXPECT_EQ(shownBefore, 3);
+    EXPECT_EQ(shownAfter, 0) << "no record's values";
 }
 
 TEST_F(JournalView, ARewriteThatFailsKeepsTheRecordListedAndSaysSo)

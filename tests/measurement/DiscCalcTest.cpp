@@ -10,6 +10,7 @@
 #include "measurement/DiscCalc.h"
 #include "measurement/WheelCalc.h"
 #include "tests/measurement/CalcFixtures.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -66,9 +67,7 @@ TEST(DiscDecode, StepCodeDividesByTenBelowAThousand)
     DiscResult r = {};
     ProfileKeyPoints keys = {};
     d.Evaluate(stored.data(), 50, 0, 10, ds, limits.data(), &refCount, nullptr, &out->count, out->p, &keys, &r, 1);
-    EXPECT_EQ(out->count, 10u);
-    EXPECT_EQ(out->p[0].x, 0);
-    EXPECT_EQ(out->p[1].x, 50);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(out->count, 10u), FIELD_IS(out->p[0].x, 0), FIELD_IS(out->p[1].x, 50)));
     // A negative first x changes nothing.
     out->count = 3;
     d.Evaluate(stored.data(), 50, -1, 10, ds, limits.data(), &refCount, nullptr, &out->count, out->p, &keys, &r, 1);
@@ -201,12 +200,11 @@ TEST(DiscMinima, TrackersAndAnEmptyReference)
     std::vector<ProfilePoint> p = {{100, 500}, {200, 200}, {300, 200}, {400, 900}};
     LONG first = 0, last = 0, capped = 0, zLast = 0;
     d.FindMinima(4, p.data(), &first, &last, &capped, &zLast);
-    EXPECT_EQ((std::vector<LONG>{first, last, capped, zLast}), (std::vector<LONG>{200, 300, 200, 900}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(first, 200), FIELD_IS(last, 300), FIELD_IS(capped, 200),
+                                 FIELD_IS(zLast, 900)));
     d.FindMinima(0, p.data(), &first, &last, &capped, &zLast);
-    EXPECT_EQ(zLast, 0);
-    EXPECT_EQ(capped, 0);
-    EXPECT_EQ(d.MinZ(0, p.data()), 100000);
-    EXPECT_EQ(d.MaxZ(4, p.data()), 900);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(zLast, 0), FIELD_IS(capped, 0), FIELD_IS(d.MinZ(0, p.data()), 100000),
+                                 FIELD_IS(d.MaxZ(4, p.data()), 900)));
 }
 
 // The disc chain's filters slide their windows; each must give exactly what

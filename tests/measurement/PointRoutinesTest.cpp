@@ -8,6 +8,7 @@
 
 #include "measurement/CalcMath.h"
 #include "measurement/WheelCalc.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -227,11 +228,8 @@ TEST(ExtendStart, DescendsTowardsTheOldStartAndRespectsCapacity)
     keys.points[0] = {0, 500};
     keys.points[1] = {0, 300};
     EXPECT_EQ(c.ExtendStart(&count, p.data(), &keys, 4), 1);
-    EXPECT_EQ(count, 6u);
-    EXPECT_EQ(p[0].z, 400);
-    EXPECT_EQ(p[3].z, 100);
-    EXPECT_EQ(p[4].x, 1000);
-    EXPECT_EQ(p[5].x, 2000);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(count, 6u), FIELD_IS(p[0].z, 400), FIELD_IS(p[3].z, 100),
+                                 FIELD_IS(p[4].x, 1000), FIELD_IS(p[5].x, 2000)));
     keys.points[1].z = 50;  // first point not below key point 1
     EXPECT_EQ(c.ExtendStart(&count, p.data(), &keys, 4), 0);
     keys.points[1].z = 300;

@@ -11,6 +11,7 @@
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
 #include "settings/ProgramFolder.h"
+#include "tests/support/Fields.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -54,9 +55,7 @@ TEST_F(ReferStoreTest, WritesNameAndPointLinesWithCrLf)
     EXPECT_EQ(store_->Write(u"S1002 new", p.data(), 5, 1), 1);
     EXPECT_EQ(Read("Refer/S1002 new.ref"), "S1002 new\r\n-3;7\r\n12500;-340\r\n12550;0\r\n");
     ASSERT_EQ(store_->Load(u"S1002 new", points_, &count_, 1), 1);
-    EXPECT_EQ(count_, 3u);
-    EXPECT_EQ(points_[1].z, -340);
-    EXPECT_EQ(points_[0].x, -3);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(count_, 3u), FIELD_IS(points_[1].z, -340), FIELD_IS(points_[0].x, -3)));
     // The disc device keeps its own folder.
     EXPECT_EQ(store_->Write(u"Disc", p.data() + 1, 1, 4), 1);
     EXPECT_EQ(Read("Refer_QOD/Disc.ref"), "Disc\r\n12500;-340\r\n");
@@ -220,9 +219,9 @@ TEST_F(ReferStoreTest, AnEntryThatCannotBeOpenedIsPassedByAndTheRestAreListed)
     Put("Refer/C.ref", "Wheel C\r\n1;2\r\n");
     store_->List(1);
     ASSERT_EQ(store_->m_count, 2u);
-    EXPECT_EQ((std::vector<std::u16string>{store_->m_entries[0].fileName, store_->m_entries[0].profileName,
-                                           store_->m_entries[1].fileName, store_->m_entries[1].profileName}),
-              (std::vector<std::u16string>{u"B.ref", u"Wheel B", u"C.ref", u"Wheel C"}));
+    const ReferEntry* e = store_->m_entries;
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(e[0].fileName, u"B.ref"), FIELD_IS(e[0].profileName, u"Wheel B"),
+                                 FIELD_IS(e[1].fileName, u"C.ref"), FIELD_IS(e[1].profileName, u"Wheel C")));
     ASSERT_EQ(store_->Load(u"Wheel C", points_, &count_, 1), 1);
     EXPECT_EQ(count_, 1u);
 }
@@ -249,9 +248,7 @@ TEST(ReferParse, CountsOnlyCompleteLinesAndStaysInBounds)
     DWORD count = 0;
     const std::string text = "n\r\n1;2\r\n3;4\r\n5;";
     ParseReferPoints(reinterpret_cast<const BYTE*>(text.data()), text.size(), points.get(), &count);
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(points[1].x, 3);
-    EXPECT_EQ(points[2].x, 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(count, 2u), FIELD_IS(points[1].x, 3), FIELD_IS(points[2].x, 0)));
     std::string many = "n\r\n";
     for (int i = 0; i < 6000; ++i) {
         many += "1;1\r\n";

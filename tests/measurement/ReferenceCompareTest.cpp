@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/measurement/CalcFixtures.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -31,11 +32,9 @@ TEST(DeviationSummary, ExtremesAndEmptyRows)
 {
     CWheelCalc c;
     DeviationRow rows[2] = {{0, -700, 0, 0}, {250, 500, 0, 0}};
-    EXPECT_EQ(c.MaxAbsDeviation(2, rows), 700);
-    EXPECT_EQ(c.MinDeviation(2, rows), -700);
-    EXPECT_EQ(c.MaxDeviation(2, rows), 500);
-    EXPECT_EQ(c.MinDeviation(0, rows), 1000000);
-    EXPECT_EQ(c.MaxDeviation(0, rows), -1000000);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(c.MaxAbsDeviation(2, rows), 700), FIELD_IS(c.MinDeviation(2, rows), -700),
+                                 FIELD_IS(c.MaxDeviation(2, rows), 500), FIELD_IS(c.MinDeviation(0, rows), 1000000),
+                                 FIELD_IS(c.MaxDeviation(0, rows), -1000000)));
 }
 
 TEST(CompareWithReference, RowsOverTheCommonSpan)
@@ -47,13 +46,10 @@ TEST(CompareWithReference, RowsOverTheCommonSpan)
     c.CompareWithReference(100, meas.data(), 100, ref.data(), 10, 5000, &rows->count, rows->r, &rows->minDev,
                            &rows->maxDev, &rows->maxAbs, 250);
     EXPECT_EQ(rows->count, static_cast<DWORD>((59500 - 20000) / 250));
-    EXPECT_EQ(rows->r[0].x, 20000 - 5000);
-    EXPECT_EQ(rows->r[0].dz, 300 + 10);
-    EXPECT_EQ(rows->r[0].zMeas, 1000);
-    EXPECT_EQ(rows->r[0].zRef, 1300);
-    EXPECT_EQ(rows->r[1].x, 20250 - 5000);
-    EXPECT_EQ(rows->minDev, 310.0);
-    EXPECT_EQ(rows->maxAbs, 310.0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(rows->r[0].x, 20000 - 5000), FIELD_IS(rows->r[0].dz, 300 + 10),
+                                 FIELD_IS(rows->r[0].zMeas, 1000), FIELD_IS(rows->r[0].zRef, 1300),
+                                 FIELD_IS(rows->r[1].x, 20250 - 5000), FIELD_IS(rows->minDev, 310.0),
+                                 FIELD_IS(rows->maxAbs, 310.0)));
 }
 
 TEST(CompareWithReference, EmptyOrDisjointProfiles)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/measurement/CalcFixtures.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -135,8 +136,9 @@ TEST_F(WheelEvaluate, LevelNeverCrossedLeavesKeyPointsAndValuesAtZero)
     }
     r = Marked();
     ASSERT_EQ(Evaluate(300, flat.data()), 1);
-    EXPECT_EQ((std::vector<LONG>{r.values[0], r.values[1], r.values[5], r.values[6], keys.points[1].x, keys.points[1].z}),
-              std::vector<LONG>(6, 0));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(r.values[0], 0), FIELD_IS(r.values[1], 0), FIELD_IS(r.values[5], 0),
+                                 FIELD_IS(r.values[6], 0), FIELD_IS(keys.points[1].x, 0),
+                                 FIELD_IS(keys.points[1].z, 0)));
 }
 
 TEST_F(WheelEvaluate, SlopeAngleValueOfALevelTreadIsMinusNinety)

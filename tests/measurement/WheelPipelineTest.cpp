@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/measurement/CalcFixtures.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -42,10 +43,8 @@ TEST(WheelDecode, LeadingZerosAndTheTemperatureOffset)
     samples[4] = 16384 / 2;
     const auto out = Decode(samples, regs);
     ASSERT_GE(out->count, 2u);
-    EXPECT_EQ(out->p[0].x, 200 + 3 * 50 - 30);
-    EXPECT_EQ(out->p[0].z, 25000);
-    EXPECT_EQ(out->p[1].x, 200 + 4 * 50 - 30);
-    EXPECT_EQ(out->p[1].z, 50000);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(out->p[0].x, 200 + 3 * 50 - 30), FIELD_IS(out->p[0].z, 25000),
+                                 FIELD_IS(out->p[1].x, 200 + 4 * 50 - 30), FIELD_IS(out->p[1].z, 50000)));
 }
 
 TEST(WheelDecode, ZeroSamplesKeptInsideTheWheelDroppedBeyond)
@@ -59,9 +58,8 @@ TEST(WheelDecode, ZeroSamplesKeptInsideTheWheelDroppedBeyond)
     const auto out = Decode(samples, regs);
     ASSERT_EQ(out->count, 1402u);
     EXPECT_EQ(out->p[1].z, 0);  // a zero sample inside: kept as no height
-    EXPECT_EQ(out->p[1400].x, 70000);
-    EXPECT_EQ(out->p[1401].x, 70050);
-    EXPECT_EQ(out->p[1401].z, 200 * 100 * 1000 / 16384);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(out->p[1400].x, 70000), FIELD_IS(out->p[1401].x, 70050),
+                                 FIELD_IS(out->p[1401].z, 200 * 100 * 1000 / 16384)));
 }
 
 TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
@@ -85,9 +83,8 @@ TEST(WheelDecode, ReversedDecodingKeepsZerosOnlyInsideAndReverses)
     samples[2] = 0;
     out = Decode(samples, regs, hs);
     ASSERT_EQ(out->count, 1u + (70000 - 5000) / 50 + 1);
-    EXPECT_EQ(out->p[0].x, 5000);
-    EXPECT_EQ(out->p[0].z, 0);
-    EXPECT_EQ(out->p[out->count - 1].x, 70050);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(out->p[0].x, 5000), FIELD_IS(out->p[0].z, 0),
+                                 FIELD_IS(out->p[out->count - 1].x, 70050)));
 }
 
 TEST(WheelDecode, CalibrationWord)
@@ -138,10 +135,8 @@ TEST(WheelPipeline, EmptyDumpLeavesTheResultAlone)
     run->keys.points[3] = {5, 6};
     std::vector<uint8_t> dump(kRawDumpBytes, 0xF0);  // only noise in the upper nibbles
     calctest::Process(dump, 100, *run, calctest::S1002Settings());
-    EXPECT_EQ(run->count, 0u);
-    EXPECT_EQ(run->result.values[0], 1234);
-    EXPECT_EQ(run->result.MinY, 77);
-    EXPECT_EQ(run->keys.points[3].x, 5);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(run->count, 0u), FIELD_IS(run->result.values[0], 1234),
+                                 FIELD_IS(run->result.MinY, 77), FIELD_IS(run->keys.points[3].x, 5)));
 }
 
 TEST(Smoothing, WindowsShrinkAtTheEnds)
@@ -347,9 +342,8 @@ TEST_F(TemperatureCompensation, ColdSwitchesRegistersAndSetsTerms)
     EXPECT_EQ(head.writes[0], std::make_pair(0x36, 12));
     EXPECT_EQ(head.writes[1], std::make_pair(0x37, 12));
     EXPECT_EQ(head.writes[2], std::make_pair(0x2A, 65));  // word 35 below 70: the lower cold value
-    EXPECT_EQ(regs.words[13], 12);
-    EXPECT_EQ(regs.words[35], 65);
-    EXPECT_EQ(head.waited, 350u);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(regs.words[13], 12), FIELD_IS(regs.words[35], 65),
+                                 FIELD_IS(head.waited, 350u)));
     // k = 1 - ((-12 - 20) * 0.00001) * 50 = 1.016
     EXPECT_EQ(regs.words[22], 10160);
     EXPECT_EQ(regs.words[23], static_cast<SHORT>((-12.6f - 20.0f) * 12.0f));
@@ -428,9 +422,8 @@ TEST(HeadRegisterTables, EntriesTheCalculationAndTheLinkRelyOn)
     EXPECT_EQ(g_headRegisterTable[35].reg, 0x2A);
     EXPECT_EQ(g_headRegisterTable[13].width, 1);
     EXPECT_EQ(g_headRegisterTable[22].width, 0);  // never read: the compensation's own words
-    EXPECT_EQ(g_headRegisterTable[23].reg, 0xFF);
-    EXPECT_EQ(g_qodRegisterTable[5].reg, 0x3A);
-    EXPECT_EQ(g_qodRegisterTable[7].width, 1);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(g_headRegisterTable[23].reg, 0xFF), FIELD_IS(g_qodRegisterTable[5].reg, 0x3A),
+                                 FIELD_IS(g_qodRegisterTable[7].width, 1)));
     for (int i = 0; i < kHeadRegisterCount; ++i) {
         EXPECT_EQ(g_headRegisterTable[i].index, i);
     }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/WinText.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -214,10 +215,9 @@ TEST(TextFormat, NulCharacterAndOddFormats)
     EXPECT_EQ(std::u16string(out), u"x  |");
 
     // An unknown conversion, or a format cut inside one, is printed as it stands.
-    EXPECT_EQ(qplat::Format(u"%y|%5k"), u"%y|%5k");
-    EXPECT_EQ(qplat::Format(u"100%"), u"100%");
-    EXPECT_EQ(qplat::Format(u"%-08."), u"%-08.");
-    EXPECT_EQ(qplat::Format(nullptr), u"");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(qplat::Format(u"%y|%5k"), u"%y|%5k"),
+                                 FIELD_IS(qplat::Format(u"100%"), u"100%"), FIELD_IS(qplat::Format(u"%-08."), u"%-08."),
+                                 FIELD_IS(qplat::Format(nullptr), u"")));
     // %n stores nothing but keeps the arguments in step.
     int sink = 1234;
     EXPECT_EQ(qplat::Format(u"ab%n%d", &sink, 5), u"ab5");

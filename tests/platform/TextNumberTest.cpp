@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/WinText.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -62,16 +63,11 @@ TEST(TextNumber, IntegerParsingStopsAndSaturates)
     EXPECT_EQ(wcstol(none, &end, 10), 0);
     EXPECT_EQ(end, none);  // no digits: nothing consumed
 
-    EXPECT_EQ(_wtol(u"2147483647"), 2147483647);
-    EXPECT_EQ(_wtol(u"2147483648"), 2147483647);
-    EXPECT_EQ(_wtol(u"-2147483648"), INT_MIN);
-    EXPECT_EQ(_wtol(u"-2147483649"), INT_MIN);
-    EXPECT_EQ(_wtol(u"99999999999999999999999999"), 2147483647);
-    EXPECT_EQ(_wtoi(u"\t\n 0012"), 12);
-    EXPECT_EQ(_wtoi(u"12.9"), 12);
-    EXPECT_EQ(_wtoi(u""), 0);
-    EXPECT_EQ(_wtoi(nullptr), 0);
-    EXPECT_EQ(_wtoi(u"-"), 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(_wtol(u"2147483647"), 2147483647), FIELD_IS(_wtol(u"2147483648"), 2147483647),
+                                 FIELD_IS(_wtol(u"-2147483648"), INT_MIN), FIELD_IS(_wtol(u"-2147483649"), INT_MIN),
+                                 FIELD_IS(_wtol(u"99999999999999999999999999"), 2147483647),
+                                 FIELD_IS(_wtoi(u"\t\n 0012"), 12), FIELD_IS(_wtoi(u"12.9"), 12),
+                                 FIELD_IS(_wtoi(u""), 0), FIELD_IS(_wtoi(nullptr), 0), FIELD_IS(_wtoi(u"-"), 0)));
 
     errno = 0;
     const WCHAR big[] = u"123456789012345678901234567890 tail";

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/WinText.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -28,12 +29,9 @@ TEST(TextOverloads, CharSixteenCallsResolveNextToHostHeaders)
     wcsncpy(buf + 3, u"d", 2);
     wcscat(buf, u"e");
     wcsncat(buf, u"fgh", 1);
-    EXPECT_EQ(wcslen(buf), 6u);
-    EXPECT_EQ(wcsnlen(buf, 3), 3u);
-    EXPECT_EQ(wcscmp(buf, u"Abcdef"), 0);
-    EXPECT_EQ(wcsncmp(buf, u"Abx", 2), 0);
-    EXPECT_EQ(_wcsicmp(buf, u"ABCDEF"), 0);
-    EXPECT_EQ(_wcsnicmp(buf, u"abX", 2), 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(wcslen(buf), 6u), FIELD_IS(wcsnlen(buf, 3), 3u),
+                                 FIELD_IS(wcscmp(buf, u"Abcdef"), 0), FIELD_IS(wcsncmp(buf, u"Abx", 2), 0),
+                                 FIELD_IS(_wcsicmp(buf, u"ABCDEF"), 0), FIELD_IS(_wcsnicmp(buf, u"abX", 2), 0)));
     static_assert(std::is_same_v<decltype(wcschr(buf, u'c')), WCHAR*>);
     static_assert(std::is_same_v<decltype(wcschr(cbuf, u'c')), const WCHAR*>);
     static_assert(std::is_same_v<decltype(wcsrchr(cbuf, u'c')), const WCHAR*>);
@@ -45,7 +43,8 @@ TEST(TextOverloads, CharSixteenCallsResolveNextToHostHeaders)
     EXPECT_EQ(wcsstr(buf, u"de"), buf + 3);
     EXPECT_EQ(towupper(u'ж'), u'Ж');
     EXPECT_EQ(towlower(WCHAR{'Q'}), u'q');
-    EXPECT_TRUE(iswdigit(buf[0]) == 0 && iswalpha(buf[0]) != 0 && iswspace(u' ') && iswxdigit(u'F'));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(iswdigit(buf[0]) != 0, false), FIELD_IS(iswalpha(buf[0]) != 0, true),
+                                 FIELD_IS(iswspace(u' ') != 0, true), FIELD_IS(iswxdigit(u'F') != 0, true)));
     _wcsupr(buf);
     _wcslwr(buf);
 

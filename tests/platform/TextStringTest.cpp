@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/WinText.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -33,12 +34,11 @@ TEST(TextString, BoundedCopiesAndFields)
 
     // A stored field without a terminator is read to its width only.
     const WCHAR full[4] = {u'W', u'X', u'Y', u'Z'};
-    EXPECT_EQ(qplat::FieldLength(full, 4), 4u);
-    EXPECT_EQ(qplat::FieldText(full, 4), u"WXYZ");
-    EXPECT_EQ(qplat::FieldText(full, 2), u"WX");
-    EXPECT_EQ(qplat::FieldText(u"ab\0cd", 5), u"ab");
-    EXPECT_EQ(qplat::FieldText(nullptr, 5), u"");
-    EXPECT_EQ(wcsnlen(full, 0), 0u);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(qplat::FieldLength(full, 4), 4u),
+                                 FIELD_IS(qplat::FieldText(full, 4), u"WXYZ"),
+                                 FIELD_IS(qplat::FieldText(full, 2), u"WX"),
+                                 FIELD_IS(qplat::FieldText(u"ab\0cd", 5), u"ab"),
+                                 FIELD_IS(qplat::FieldText(nullptr, 5), u""), FIELD_IS(wcsnlen(full, 0), 0u)));
 }
 
 TEST(TextString, CopyConcatenateAndSearch)
@@ -73,9 +73,8 @@ TEST(TextString, ComparesOrderByCodeUnit)
     EXPECT_EQ(wcscmp(nullptr, u""), 0);
     EXPECT_LT(wcscmp(nullptr, u"a"), 0);
 
-    EXPECT_EQ(_wcsicmp(u"Колесо", u"КОЛЕСО"), 0);
-    EXPECT_EQ(_wcsicmp(u"ёлка", u"ЁЛКА"), 0);
-    EXPECT_EQ(_wcsicmp(u"ÉTÉ", u"été"), 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(_wcsicmp(u"Колесо", u"КОЛЕСО"), 0), FIELD_IS(_wcsicmp(u"ёлка", u"ЁЛКА"), 0),
+                                 FIELD_IS(_wcsicmp(u"ÉTÉ", u"été"), 0)));
     EXPECT_EQ(_wcsicmp(u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179"), 0);  // Łódź
     EXPECT_NE(_wcsicmp(u"abc", u"abd"), 0);
     EXPECT_LT(_wcsicmp(u"ABC", u"abd"), 0);
@@ -123,15 +122,16 @@ TEST(TextString, CaseMappingOfCyrillicAndLatin)
 
 TEST(TextString, CharacterClasses)
 {
-    EXPECT_TRUE(iswdigit(u'0') && iswdigit(u'9'));
-    EXPECT_FALSE(iswdigit(u'\u0663'));  // only the ASCII digits count for numbers
-    EXPECT_TRUE(iswxdigit(u'f') && iswxdigit(u'A'));
-    EXPECT_FALSE(iswxdigit(u'g'));
-    EXPECT_TRUE(iswspace(u' ') && iswspace(u'\t') && iswspace(u'\u00A0'));
-    EXPECT_FALSE(iswspace(u'x'));
-    EXPECT_TRUE(iswalpha(u'Ж') && iswalpha(u'é'));
-    EXPECT_FALSE(iswalpha(u'1') || iswalpha(u'№'));
-    EXPECT_FALSE(iswalpha(u'\u0483'));  // a combining mark of the Cyrillic block
+    // Only the ASCII digits count for numbers; U+0483 is a combining mark of
+    // the Cyrillic block.
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(iswdigit(u'0') != 0, true), FIELD_IS(iswdigit(u'9') != 0, true),
+                                 FIELD_IS(iswdigit(u'\u0663') != 0, false), FIELD_IS(iswxdigit(u'f') != 0, true),
+                                 FIELD_IS(iswxdigit(u'A') != 0, true), FIELD_IS(iswxdigit(u'g') != 0, false),
+                                 FIELD_IS(iswspace(u' ') != 0, true), FIELD_IS(iswspace(u'\t') != 0, true),
+                                 FIELD_IS(iswspace(u'\u00A0') != 0, true), FIELD_IS(iswspace(u'x') != 0, false),
+                                 FIELD_IS(iswalpha(u'Ж') != 0, true), FIELD_IS(iswalpha(u'é') != 0, true),
+                                 FIELD_IS(iswalpha(u'1') != 0, false), FIELD_IS(iswalpha(u'№') != 0, false),
+                                 FIELD_IS(iswalpha(u'\u0483') != 0, false)));
 }
 
 }  // namespace

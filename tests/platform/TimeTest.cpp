@@ -7,10 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <vector>
 
 #include "platform/WinKernel.h"
 #include "platform/WinText.h"
+#include "tests/support/Fields.h"
 #include "tests/support/PipeGuard.h"
 #include "tests/support/TempDeviceRoot.h"
 
@@ -200,8 +200,8 @@ TEST_F(DeviceRootTest, ZoneVariants)
     ASSERT_TRUE(SetTimeZoneInformation(&moscow));
     qplat::UseManualClock(At(2024, 12, 31, 22, 30));
     GetLocalTime(&local);
-    EXPECT_EQ((std::vector<WORD>{2025, 1, 1, 1}),
-              (std::vector<WORD>{local.wYear, local.wMonth, local.wDay, local.wHour}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(local.wYear, 2025), FIELD_IS(local.wMonth, 1), FIELD_IS(local.wDay, 1),
+                                 FIELD_IS(local.wHour, 1)));
 
     // Southern hemisphere: daylight from the first Sunday of October to the
     // first Sunday of April, across the new year.
@@ -250,9 +250,9 @@ TEST(TimeConversion, FileTimeAndSystemTime)
     SYSTEMTIME back;
     ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
     // Every field, the day of the week (a Thursday) filled in.
-    EXPECT_EQ((std::vector<WORD>{2024, 2, 4, 29, 23, 59, 58, 999}),
-              (std::vector<WORD>{back.wYear, back.wMonth, back.wDayOfWeek, back.wDay, back.wHour, back.wMinute,
-                                 back.wSecond, back.wMilliseconds}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(back.wYear, 2024), FIELD_IS(back.wMonth, 2), FIELD_IS(back.wDayOfWeek, 4),
+                                 FIELD_IS(back.wDay, 29), FIELD_IS(back.wHour, 23), FIELD_IS(back.wMinute, 59),
+                                 FIELD_IS(back.wSecond, 58), FIELD_IS(back.wMilliseconds, 999)));
 
     for (SYSTEMTIME bad : {At(2023, 2, 29), At(2024, 13, 1), At(2024, 0, 1), At(2024, 4, 31), At(2024, 1, 1, 24),
                            At(2024, 1, 1, 0, 60), At(2024, 1, 1, 0, 0, 60), At(2024, 1, 1, 0, 0, 0, 1000),
@@ -276,9 +276,7 @@ TEST_F(DeviceRootTest, ManualClockDrivesTicksSleepAndTime)
         EXPECT_EQ(tick + 2000, GetTickCount());
         SYSTEMTIME now;
         GetLocalTime(&now);
-        EXPECT_EQ(7, now.wHour);
-        EXPECT_EQ(8, now.wMinute);
-        EXPECT_EQ(11, now.wSecond);
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(now.wHour, 7), FIELD_IS(now.wMinute, 8), FIELD_IS(now.wSecond, 11)));
 
         // Setting the time moves the manual clock and stores no offset.
         SYSTEMTIME set = At(2030, 1, 1, 0, 0);

@@ -6,6 +6,7 @@
 
 #include "platform/WinCtrl.h"
 #include "tests/platform_ui/WindowTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -454,10 +455,8 @@ TEST_F(Controls, EditCaretSelectionAndReplacement)
     SendMessageW(e, EM_SETSEL, 6, 11);
     DWORD a = 0, b = 0;
     LRESULT sel = SendMessageW(e, EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
-    EXPECT_EQ(a, 6u);
-    EXPECT_EQ(b, 11u);
-    EXPECT_EQ(LOWORD(sel), 6);
-    EXPECT_EQ(HIWORD(sel), 11);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(a, 6u), FIELD_IS(b, 11u), FIELD_IS(LOWORD(sel), 6),
+                                 FIELD_IS(HIWORD(sel), 11)));
     SendMessageW(e, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(u"there"));
     WCHAR buf[32];
     GetWindowTextW(e, buf, 32);

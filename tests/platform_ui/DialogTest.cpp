@@ -119,7 +119,8 @@ TEST_F(Dialog, ModalDialogBuildsItsControlsFocusesAndDisablesItsOwner)
         if (ev[i].msg == WM_INITDIALOG) init = i + 1;
         if (ev[i].msg == WM_USER) user = i + 1;
     }
-    EXPECT_TRUE(init && user && init < user);
+    EXPECT_NE(init, 0u) << "WM_INITDIALOG";
+    EXPECT_LT(init, user) << "the posted message after WM_INITDIALOG";
 }
 
 TEST_F(Dialog, ADialogThatCannotStartAnswersZeroAndLeavesTheOwnerEnabled)

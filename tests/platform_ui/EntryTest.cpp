@@ -94,8 +94,9 @@ TEST(Entry, AnOptionWordIsNeverTakenAsAValue)
     EXPECT_TRUE(o.headless);
 }
 
-// Runs RunEntry: its status, and whether WinMain was reached.
-std::pair<int, bool> RunOnce(const qplat::EntryOptions& o, std::string& message)
+// Runs RunEntry: its status, and whether WinMain was reached ("status 2, not
+// run").
+std::string RunOnce(const qplat::EntryOptions& o, std::string& message)
 {
     bool ran = false;
     testing::internal::CaptureStderr();
@@ -104,9 +105,9 @@ std::pair<int, bool> RunOnce(const qplat::EntryOptions& o, std::string& message)
         return 0;
     });
     message = testing::internal::GetCapturedStderr();
-    return {rc, ran};
+    return "status " + std::to_string(rc) + (ran ? ", run" : ", not run");
 }
-const std::pair<int, bool> kRefused{2, false};
+const std::string kRefused = "status 2, not run";
 
 TEST(Entry, ARootThatIsNoFolderAndAScriptThatIsNoFileAreRefusedWithAMessage)
 {
@@ -126,7 +127,7 @@ TEST(Entry, ARootThatIsNoFolderAndAScriptThatIsNoFileAreRefusedWithAMessage)
 
     // A missing root is made.
     o.root = base.Path() + "/new/root";
-    EXPECT_EQ(RunOnce(o, message), std::make_pair(0, true));
+    EXPECT_EQ(RunOnce(o, message), "status 0, run");
     EXPECT_TRUE(std::filesystem::is_directory(o.root));
 
     o.script = base.Path();  // a folder (it used to hang)

@@ -5,6 +5,7 @@
 
 #include "platform/gdi/Surface.h"
 #include "tests/platform_ui/GdiTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -13,9 +14,7 @@ TEST(GdiObjects, BitmapsDescribeThemselves)
     HBITMAP b = CreateCompatibleBitmap(nullptr, 120, 80);
     BITMAP bm{};
     ASSERT_EQ(GetObjectW(b, sizeof bm, &bm), static_cast<int>(sizeof bm));
-    EXPECT_EQ(bm.bmWidth, 120);
-    EXPECT_EQ(bm.bmHeight, 80);
-    EXPECT_EQ(bm.bmBitsPixel, 32);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(bm.bmWidth, 120), FIELD_IS(bm.bmHeight, 80), FIELD_IS(bm.bmBitsPixel, 32)));
     EXPECT_EQ(GetObjectW(b, 4, &bm), 0);  // too small: no partial description
     EXPECT_EQ(GetObjectW(b, 0, nullptr), static_cast<int>(sizeof bm));
     EXPECT_EQ(GetObjectType(b), static_cast<DWORD>(OBJ_BITMAP));
@@ -99,10 +98,8 @@ TEST(GdiObjects, WindowContextsAreNotDeletedAsMemoryContexts)
     EXPECT_FALSE(DeleteDC(dc));
     // Drawing lands at the origin and never leaves the clip.
     FillWith(dc, RECT{-100, -100, 100, 100}, kRed);
-    EXPECT_EQ(surface->At(10, 5), 0x00FF0000u);
-    EXPECT_EQ(surface->At(29, 24), 0x00FF0000u);
-    EXPECT_EQ(surface->At(30, 24), 0x00FFFFFFu);
-    EXPECT_EQ(surface->At(9, 5), 0x00FFFFFFu);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(surface->At(10, 5), 0x00FF0000u), FIELD_IS(surface->At(29, 24), 0x00FF0000u),
+                                 FIELD_IS(surface->At(30, 24), 0x00FFFFFFu), FIELD_IS(surface->At(9, 5), 0x00FFFFFFu)));
     EXPECT_EQ(GetPixel(dc, 0, 0), kRed);
     EXPECT_EQ(GetPixel(dc, 25, 0), CLR_INVALID);
     RECT box{};
@@ -223,10 +220,8 @@ TEST(GdiPng, WritesAndReadsBack)
     std::fclose(f);
     qplat::Surface back;
     ASSERT_TRUE(qplat::DecodePng(bytes.data(), bytes.size(), back));
-    EXPECT_EQ(back.width, 5);
-    EXPECT_EQ(back.height, 3);
-    EXPECT_EQ(back.At(0, 0), 0x00123456u);
-    EXPECT_EQ(back.At(4, 2), 0x00FF0000u);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(back.width, 5), FIELD_IS(back.height, 3),
+                                 FIELD_IS(back.At(0, 0), 0x00123456u), FIELD_IS(back.At(4, 2), 0x00FF0000u)));
     // Cut or damaged files are refused without harm.
     EXPECT_FALSE(qplat::DecodePng(bytes.data(), bytes.size() / 2, back));
     EXPECT_EQ(back.width, 0);

@@ -5,6 +5,7 @@
 #include "platform/WinUser.h"
 #include "resources/ResourceIds.h"
 #include "tests/platform_ui/GdiTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -87,9 +88,7 @@ TEST(Resource, DialogTemplatesAreInTheStoredLayout)
     const auto* t = reinterpret_cast<const DLGTEMPLATE*>(p);
     EXPECT_EQ(t->style & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
     EXPECT_EQ(t->style & DS_SETFONT, static_cast<DWORD>(DS_SETFONT));
-    EXPECT_EQ(t->cdit, 1);
-    EXPECT_EQ(t->cx, 150);
-    EXPECT_EQ(t->cy, 63);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(t->cdit, 1), FIELD_IS(t->cx, 150), FIELD_IS(t->cy, 63)));
     size_t at = sizeof(DLGTEMPLATE);
     EXPECT_EQ(W(p, at), 0);      // no menu
     EXPECT_EQ(W(p, at + 2), 0);  // standard class
@@ -101,10 +100,8 @@ TEST(Resource, DialogTemplatesAreInTheStoredLayout)
     at += 2;
     at = (at + 3) & ~static_cast<size_t>(3);
     const auto* item = reinterpret_cast<const DLGITEMTEMPLATE*>(p + at);
-    EXPECT_EQ(item->id, 345);
-    EXPECT_EQ(item->x, 32);
-    EXPECT_EQ(item->cx, 109);
-    EXPECT_EQ(W(p, at + sizeof(DLGITEMTEMPLATE)), 0xFFFF);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(item->id, 345), FIELD_IS(item->x, 32), FIELD_IS(item->cx, 109),
+                                 FIELD_IS(W(p, at + sizeof(DLGITEMTEMPLATE)), 0xFFFF)));
     EXPECT_EQ(W(p, at + sizeof(DLGITEMTEMPLATE) + 2), 0x82);  // STATIC
 
     // The set-clock screen holds its ten fields and twelve step buttons.

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/backend/BackendInternal.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -16,10 +18,10 @@ using qplat::backend::PlaceScreen;
 using qplat::backend::PlaceWindow;
 using qplat::backend::WholeScale;
 
-// (scale, x, y) of a placement of the screen.
-std::vector<int> Placed(const qplat::backend::ScreenPlacement& p)
+// A placement of the screen, each value named: "scale 2 at 20,28".
+std::string Placed(const qplat::backend::ScreenPlacement& p)
 {
-    return {p.scale, p.x, p.y};
+    return "scale " + std::to_string(p.scale) + " at " + std::to_string(p.x) + "," + std::to_string(p.y);
 }
 
 // The screen point under an output point, as (x, y).
@@ -53,11 +55,11 @@ TEST(ScreenScale, ADisplayOfTheScreensShapeIsFilled)
 TEST(ScreenScale, TheScreenStandsCentredAndTheStylusFindsItsPixel)
 {
     auto p = PlaceScreen(1000, 600);  // a window the window manager made larger
-    EXPECT_EQ(Placed(p), (std::vector<int>{2, 20, 28}));
+    EXPECT_EQ(Placed(p), "scale 2 at 20,28");
     EXPECT_EQ(Under(p, 20, 28), (std::vector<LONG>{0, 0}));
     EXPECT_EQ(Under(p, 20 + 2 * 100 + 1, 28 + 2 * 50 + 1), (std::vector<LONG>{100, 50}));
     EXPECT_EQ(Under(p, 5, 599), (std::vector<LONG>{0, 271})) << "on the black band";
-    EXPECT_EQ(Placed(PlaceScreen(480, 272)), (std::vector<int>{1, 0, 0}));
+    EXPECT_EQ(Placed(PlaceScreen(480, 272)), "scale 1 at 0,0");
     auto small = PlaceScreen(300, 200);
     EXPECT_EQ(small.x, 0) << "shows its top left part";
     EXPECT_EQ(Under(small, 299, 199), (std::vector<LONG>{299, 199}));
@@ -68,7 +70,8 @@ TEST(ScreenScale, TheWindowIsPlacedAtItsScaledSizeCentredOnTheDisplay)
     // A 1024 x 768 display without a window manager: 960 x 544, centred,
     // inside the display (not centred for 480 x 272 at 272, 248).
     auto p = PlaceWindow(RECT{0, 0, 1024, 768}, RECT{0, 0, 0, 0});
-    EXPECT_EQ((std::vector<int>{p.scale, p.width, p.height, p.x, p.y}), (std::vector<int>{2, 960, 544, 32, 112}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(p.scale, 2), FIELD_IS(p.width, 960), FIELD_IS(p.height, 544),
+                                 FIELD_IS(p.x, 32), FIELD_IS(p.y, 112)));
     EXPECT_LE(p.x + p.width, 1024);
     EXPECT_LE(p.y + p.height, 768);
 
@@ -85,10 +88,8 @@ TEST(ScreenScale, TheWindowIsPlacedAtItsScaledSizeCentredOnTheDisplay)
 
     // Smaller than the screen: scale 1, the frame's corner in the area.
     auto small = PlaceWindow(RECT{100, 50, 100 + 320, 50 + 240}, RECT{4, 20, 4, 4});
-    EXPECT_EQ(small.scale, 1);
-    EXPECT_EQ(small.width, 480);
-    EXPECT_EQ(small.x, 104);
-    EXPECT_EQ(small.y, 70);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(small.scale, 1), FIELD_IS(small.width, 480), FIELD_IS(small.x, 104),
+                                 FIELD_IS(small.y, 70)));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "tests/scheme/SchemeTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace schemetest {
 namespace {
@@ -92,10 +93,8 @@ TEST_F(SchemeFileTest, EveryWrittenSchemeParsesBackToItsCars)
             EXPECT_EQ(type, orderType);
             for (int c = 0; c < 3; ++c) {
                 const SchemeCar& car = parsed_->cars[c];
-                EXPECT_EQ(4, car.axleCount);
-                EXPECT_EQ(2, car.bogieCount);
-                EXPECT_EQ(0, car.reversed + car.swapped);
-                EXPECT_EQ(std::u16string(u""), car.name);
+                EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(car.axleCount, 4), FIELD_IS(car.bogieCount, 2),
+                                             FIELD_IS(car.reversed + car.swapped, 0), FIELD_IS(car.name, u"")));
                 EXPECT_EQ(qplat::Format(u"%d", c + 1), car.numberText);
                 for (int a = 0; a < 4; ++a) {
                     const SchemeAxle& axle = car.axles[a];
@@ -153,10 +152,8 @@ TEST_F(SchemeFileTest, LettersFieldsAndRunsOfOneCar)
     int items = 0, cars = 0;
     // Type 1 names a car on two lines; the parse merges them.
     ASSERT_EQ(1, ParseText("N\r\n{\r\n1d-|||1r||||2r||||;\r\n1d-|||2l||||1l||||;\r\n}\r\nType:1\r\n", &items, &cars));
-    EXPECT_EQ(4, items);
-    EXPECT_EQ(1, cars);
-    EXPECT_EQ(2, parsed_->cars[0].axles[0].layout);
-    EXPECT_EQ(2, parsed_->cars[0].axleCount);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(items, 4), FIELD_IS(cars, 1), FIELD_IS(parsed_->cars[0].axles[0].layout, 2),
+                                 FIELD_IS(parsed_->cars[0].axleCount, 2)));
 
     // Kind and side letters in either case; fields cut to their widths; the
     // code page's letters widen to Cyrillic.
@@ -164,18 +161,14 @@ TEST_F(SchemeFileTest, LettersFieldsAndRunsOfOneCar)
     ASSERT_EQ(1, ParseText("N\r\n{\r\n4W-|" + name + "|No 12345678901234567890|3M|Axle long name|Wheel|Second axle|;\r\n}\r\n",
                            &items, &cars));
     const SchemeCar& car = parsed_->cars[3];
-    EXPECT_EQ(4, cars);
-    EXPECT_EQ(1, car.reversed);
-    EXPECT_EQ(1, car.swapped);
-    EXPECT_EQ(std::u16string(u"Поезд long name be"), std::u16string(car.name).substr(0, 18));
-    EXPECT_EQ(19u, std::u16string(car.name).size());
-    EXPECT_EQ(std::u16string(u"No 1234567890123456"), car.numberText);
-    EXPECT_EQ(3, car.axleCount);
-    EXPECT_EQ(std::u16string(u"Axle long"), car.axles[2].name);
-    EXPECT_EQ(std::u16string(u"Second ax"), car.axles[2].secondName);
-    EXPECT_EQ(std::u16string(u"Wheel"), car.axles[2].wheels[M].name);
-    EXPECT_EQ(1, car.axles[2].layout);
-    EXPECT_EQ(0, parsed_->cars[0].axleCount);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(cars, 4), FIELD_IS(car.reversed, 1), FIELD_IS(car.swapped, 1),
+                                 FIELD_IS(std::u16string(car.name).substr(0, 18), u"Поезд long name be"),
+                                 FIELD_IS(std::u16string(car.name).size(), 19u),
+                                 FIELD_IS(car.numberText, u"No 1234567890123456"), FIELD_IS(car.axleCount, 3),
+                                 FIELD_IS(car.axles[2].name, u"Axle long"),
+                                 FIELD_IS(car.axles[2].secondName, u"Second ax"),
+                                 FIELD_IS(car.axles[2].wheels[M].name, u"Wheel"), FIELD_IS(car.axles[2].layout, 1),
+                                 FIELD_IS(parsed_->cars[0].axleCount, 0)));
 
     // Lines ended by LF alone, as an editor on another system leaves them.
     int type = 0;
@@ -186,9 +179,9 @@ TEST_F(SchemeFileTest, LettersFieldsAndRunsOfOneCar)
     ASSERT_EQ(1, ParseText("N\r\n{\r\n1i-|||1L||||;\r\n2S-|||1r||||;\r\n}\r\nType:3\r\n"));
     // Each car's reversed and swapped marks, and its one wheel.
     const SchemeCar* c = parsed_->cars;
-    EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 1, 1}),
-              (std::vector<int>{c[0].reversed, c[0].swapped, c[0].axles[0].wheels[L].present, c[1].reversed,
-                                c[1].swapped, c[1].axles[0].wheels[R].present}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(c[0].reversed, 1), FIELD_IS(c[0].swapped, 0),
+                                 FIELD_IS(c[0].axles[0].wheels[L].present, 1), FIELD_IS(c[1].reversed, 0),
+                                 FIELD_IS(c[1].swapped, 1), FIELD_IS(c[1].axles[0].wheels[R].present, 1)));
 }
 
 TEST_F(SchemeFileTest, BadTextIsRefusedWithinItsBounds)
@@ -334,9 +327,8 @@ TEST_F(SchemeFileTest, CurrentNameGoesIntoTheSettings)
     ASSERT_EQ(1, file_->SaveCurrentName(u"Train A", 1));
     ASSERT_EQ(1, file_->SaveCurrentName(u"Disc B", 4));
     const ParamBlock block = LoadSettings();
-    EXPECT_EQ(std::u16string(u"Train A"), block.qavSchemeName);
-    EXPECT_EQ(std::u16string(u"Disc B"), block.qodSchemeName);
-    EXPECT_EQ(std::u16string(u"Depot"), block.qavJournalName);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(block.qavSchemeName, u"Train A"), FIELD_IS(block.qodSchemeName, u"Disc B"),
+                                 FIELD_IS(block.qavJournalName, u"Depot")));
 
     std::filesystem::remove(root.Host(u"\\SDMMC\\Autorun\\param.qav"));
     EXPECT_EQ(0, file_->SaveCurrentName(u"Train C", 1));

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "tests/scheme/SchemeTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace schemetest {
 namespace {
@@ -69,11 +70,9 @@ TEST_F(SchemeOrderTest, TheFirstPositionIsCurrentAfterBuilding)
 {
     auto scheme = Parsed(kMixed);
     ASSERT_EQ(1, scheme->BuildOrder(4, 3));
-    EXPECT_EQ(1, scheme->atFirst);
-    EXPECT_EQ(1, scheme->atFirstCar);
-    EXPECT_EQ(0, scheme->atLast);
-    EXPECT_EQ(0, scheme->atLastCar);
-    EXPECT_EQ(1, scheme->cars[0].axles[0].wheels[L].state);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->atFirst, 1), FIELD_IS(scheme->atFirstCar, 1),
+                                 FIELD_IS(scheme->atLast, 0), FIELD_IS(scheme->atLastCar, 0),
+                                 FIELD_IS(scheme->cars[0].axles[0].wheels[L].state, 1)));
     EXPECT_EQ(std::make_tuple(0, 0, L), std::make_tuple(scheme->currentCar, scheme->currentAxle, scheme->currentSide));
 
     auto single = Parsed("One\r\n{\r\n1d-|||1m||||;\r\n}\r\nType:3\r\n");
@@ -148,9 +147,8 @@ TEST_F(SchemeOrderTest, CarMovesOverTheTwoRunsOfOrderTypeOne)
     EXPECT_EQ(11, scheme->currentEntry);
     for (int i = 0; i < 10; ++i)
         scheme->PrevCar();
-    EXPECT_EQ(0, scheme->currentEntry);
-    EXPECT_EQ(1, scheme->atFirstCar);
-    EXPECT_EQ(1, CurrentMarks(*scheme));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->currentEntry, 0), FIELD_IS(scheme->atFirstCar, 1),
+                                 FIELD_IS(CurrentMarks(*scheme), 1)));
 }
 
 TEST_F(SchemeOrderTest, DeviceTypeThreeWalksAxlesAndKeepsEachAxlesOwnEntry)
@@ -169,9 +167,8 @@ TEST_F(SchemeOrderTest, DeviceTypeThreeWalksAxlesAndKeepsEachAxlesOwnEntry)
         // The axle an entry names carries that entry's index.
         EXPECT_EQ(k, scheme->cars[expected[k][0]].axles[expected[k][1]].axleEntryIndex);
     }
-    EXPECT_EQ(1, scheme->axleEntries[0].state);
-    EXPECT_EQ(1, scheme->atFirst);
-    EXPECT_EQ(1, scheme->GetCurrentState());
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->axleEntries[0].state, 1), FIELD_IS(scheme->atFirst, 1),
+                                 FIELD_IS(scheme->GetCurrentState(), 1)));
 
     for (int k = 1; k < 5; ++k) {
         scheme->NextPosition();
@@ -191,9 +188,8 @@ TEST_F(SchemeOrderTest, DeviceTypeThreeWalksAxlesAndKeepsEachAxlesOwnEntry)
     EXPECT_EQ(3, scheme->axleEntries[4].state);
     EXPECT_EQ(3, scheme->cars[1].axles[0].wheels[R].state);
     scheme->PrevCar();
-    EXPECT_EQ(0, scheme->currentAxleEntry);
-    EXPECT_EQ(2, scheme->axleEntries[4].state);
-    EXPECT_EQ(2, scheme->cars[1].axles[0].wheels[L].state);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->currentAxleEntry, 0), FIELD_IS(scheme->axleEntries[4].state, 2),
+                                 FIELD_IS(scheme->cars[1].axles[0].wheels[L].state, 2)));
     scheme->NextCar();
     EXPECT_EQ(2, scheme->currentAxleEntry);
     EXPECT_EQ(std::make_tuple(1, 2), std::make_tuple(scheme->currentCar, scheme->currentAxle));
@@ -267,14 +263,12 @@ TEST_F(SchemeOrderTest, DeviceTypeThreeStartsOnTheFirstAxleToMeasureWithItsOwnNa
     auto blank = Parsed("Blank\r\n{\r\n1d-|||2l|A2|W2L||2r|A2|W2R||;\r\n}\r\nType:3\r\n");
     ASSERT_EQ(1, blank->BuildOrder(3, 1));
     ASSERT_EQ(2, blank->axleCount);
-    EXPECT_EQ(1, blank->currentAxleEntry);
-    EXPECT_EQ(1, CurrentAxleMarks(*blank));
-    EXPECT_EQ(1, blank->GetCurrentState());
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(blank->currentAxleEntry, 1), FIELD_IS(CurrentAxleMarks(*blank), 1),
+                                 FIELD_IS(blank->GetCurrentState(), 1)));
     auto record = std::make_unique<QavJournalRecord>();
     blank->FillRecordNames(record.get());
-    EXPECT_EQ(std::u16string(u"A2"), std::u16string(record->axleName));
-    EXPECT_EQ(std::u16string(u"W2R"), std::u16string(record->wheelName));
-    EXPECT_EQ(std::u16string(u"1"), std::u16string(record->side));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(record->axleName, u"A2"), FIELD_IS(record->wheelName, u"W2R"),
+                                 FIELD_IS(record->side, u"1")));
     // The one axle to measure is both ends; the blank axle is never entered.
     EXPECT_EQ(4, blank->atFirst + blank->atLast + blank->atFirstCar + blank->atLastCar);
     blank->PrevPosition();
@@ -316,9 +310,8 @@ TEST_F(SchemeOrderTest, DeviceTypeThreeStartsOnTheFirstAxleToMeasureWithItsOwnNa
     train->PrevPosition();
     EXPECT_EQ(2, train->currentAxleEntry);
     train->PrevPosition();
-    EXPECT_EQ(0, train->currentAxleEntry);
-    EXPECT_EQ(1, CurrentAxleMarks(*train));
-    EXPECT_EQ(0, train->axleEntries[1].state);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(train->currentAxleEntry, 0), FIELD_IS(CurrentAxleMarks(*train), 1),
+                                 FIELD_IS(train->axleEntries[1].state, 0)));
 
     // Marking from the journal starts the walk over on the same axle, alone.
     train->NextCar();
@@ -380,21 +373,18 @@ TEST_F(SchemeOrderTest, OrdersThatCannotBeWalkedAreRefused)
 TEST_F(SchemeOrderTest, DefaultSchemeAndSums)
 {
     auto scheme = std::make_unique<CScheme>();
-    EXPECT_EQ(2, scheme->orderCount);
-    EXPECT_EQ(1, scheme->cars[0].axleCount);
-    EXPECT_EQ(std::u16string(u"1"), scheme->cars[0].axles[0].wheels[0].name);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->orderCount, 2), FIELD_IS(scheme->cars[0].axleCount, 1),
+                                 FIELD_IS(scheme->cars[0].axles[0].wheels[0].name, u"1")));
 
     BuildDefaultScheme(scheme.get(), 2, 3, 5, 3);
     EXPECT_EQ(2, scheme->carCount);
     EXPECT_EQ(3, scheme->axleCount);
     const SchemeAxle& axle = scheme->cars[1].axles[2];
-    // Car number, axle name and bogie, the wheels' names.
-    EXPECT_EQ((std::vector<std::u16string>{scheme->cars[1].numberText, axle.name, axle.bogieText, axle.wheels[L].name,
-                                           axle.wheels[R].name, axle.wheels[M].name}),
-              (std::vector<std::u16string>{u"2", u"3", u"2", u"6", u"7", u"8"}));
-    EXPECT_EQ(18, scheme->SumAxleLayouts(2));
-    EXPECT_EQ(6, scheme->CountAxles(2));
-    EXPECT_EQ(9, scheme->SumAxleLayouts(1));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->cars[1].numberText, u"2"), FIELD_IS(axle.name, u"3"),
+                                 FIELD_IS(axle.bogieText, u"2"), FIELD_IS(axle.wheels[L].name, u"6"),
+                                 FIELD_IS(axle.wheels[R].name, u"7"), FIELD_IS(axle.wheels[M].name, u"8")));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->SumAxleLayouts(2), 18), FIELD_IS(scheme->CountAxles(2), 6),
+                                 FIELD_IS(scheme->SumAxleLayouts(1), 9)));
 
     BuildDefaultScheme(scheme.get(), 1, 2, 1, 2);
     EXPECT_EQ(std::u16string(u"2"), scheme->cars[0].axles[1].wheels[L].name);

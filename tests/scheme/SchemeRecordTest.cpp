@@ -5,6 +5,7 @@
 #include "settings/DBJournal_Qav.h"
 #include "settings/DBJournal_Qod.h"
 #include "tests/scheme/SchemeTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace schemetest {
 namespace {
@@ -45,13 +46,10 @@ TEST_F(SchemeRecordTest, NamesOfThePositionGoIntoTheRecord)
     auto record = Record();
     qplat::CopyField(record->referName, 50, u"kept");
     scheme->FillRecordNames(record.get());
-    const std::pair<const WCHAR*, const char16_t*> fields[] = {
-        {record->wheelName, u"W1L"}, {record->carName, u"Coach"}, {record->carNumber, u"A-17"},
-        {record->axleName, u"A1"},   {record->axleName2, u"2"},   {record->side, u"0"},
-        {record->date, u"09/12/26"}, {record->referName, u"kept"},
-    };
-    for (const auto& [field, text] : fields)
-        EXPECT_EQ(std::u16string(text), field);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(record->wheelName, u"W1L"), FIELD_IS(record->carName, u"Coach"),
+                                 FIELD_IS(record->carNumber, u"A-17"), FIELD_IS(record->axleName, u"A1"),
+                                 FIELD_IS(record->axleName2, u"2"), FIELD_IS(record->side, u"0"),
+                                 FIELD_IS(record->date, u"09/12/26"), FIELD_IS(record->referName, u"kept")));
 
     // A swapped car: left and right digits exchanged, the middle keeps "2".
     const char16_t* expectedSides[] = {u"1", u"2", u"0"};  // walked left, middle, right
@@ -100,13 +98,12 @@ TEST_F(SchemeRecordTest, EditedNamesComeBackIntoTheScheme)
     scheme->TakeRecordNames(*record);
     const SchemeCar& car = scheme->cars[0];
     // The current wheel takes the name, the other wheel keeps its own.
-    const std::pair<const WCHAR*, std::u16string> fields[] = {
-        {car.name, u"Sleeper"}, {car.numberText, u"B-2"}, {car.axles[0].wheels[L].name, u"Front"},
-        {car.axles[0].wheels[R].name, u"W1R"}, {car.axles[0].name, u"X1"}, {car.axles[0].secondName, u"Y1"},
-        {scheme->cars[1].trainName, std::u16string(20, u'T')}, {car.axles[1].name, u"A2"},
-    };
-    for (const auto& [field, text] : fields)
-        EXPECT_EQ(text, field);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(car.name, u"Sleeper"), FIELD_IS(car.numberText, u"B-2"),
+                                 FIELD_IS(car.axles[0].wheels[L].name, u"Front"),
+                                 FIELD_IS(car.axles[0].wheels[R].name, u"W1R"), FIELD_IS(car.axles[0].name, u"X1"),
+                                 FIELD_IS(car.axles[0].secondName, u"Y1"),
+                                 FIELD_IS(scheme->cars[1].trainName, (std::u16string(20, u'T'))),
+                                 FIELD_IS(car.axles[1].name, u"A2")));
 
     // On the right wheel, the name is the right wheel's; the left keeps "Front".
     scheme->NextPosition();
@@ -213,14 +210,11 @@ TEST_F(SchemeRecordTest, MeasuredPositionsComeFromTheJournal)
     scheme->NextPosition();
     scheme->NextPosition();
     scheme->MarkMeasuredPositions(1, *base);
-    EXPECT_EQ(0, scheme->currentEntry);
-    EXPECT_EQ(1, scheme->order[0].state);
-    EXPECT_EQ(2, scheme->order[1].state);
-    EXPECT_EQ(0, scheme->order[2].state);
-    EXPECT_EQ(0, scheme->order[5].state);
-    EXPECT_EQ(2, scheme->cars[0].axles[0].wheels[R].state);
-    EXPECT_EQ(1, CurrentMarks(*scheme));
-    EXPECT_EQ(1, scheme->atFirst);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(scheme->currentEntry, 0), FIELD_IS(scheme->order[0].state, 1),
+                                 FIELD_IS(scheme->order[1].state, 2), FIELD_IS(scheme->order[2].state, 0),
+                                 FIELD_IS(scheme->order[5].state, 0),
+                                 FIELD_IS(scheme->cars[0].axles[0].wheels[R].state, 2),
+                                 FIELD_IS(CurrentMarks(*scheme), 1), FIELD_IS(scheme->atFirst, 1)));
 
     // The gauge values decide for the gauges.
     scheme->MarkMeasuredPositions(2, *base);

@@ -79,6 +79,23 @@ TEST_F(ReferListTest, MakesAProfileCurrentAndRefusesDeletingTheCurrentOne)
     EXPECT_EQ(SettingsText(saved.wheelTypeName), u"") << "a reference chosen directly belongs to no wheel type";
 }
 
+// Beside the scroll strip that five files bring (four rows show), and at the
+// frame once a deletion has taken the strip away.
+TEST_F(ReferListTest, TheHighlightReachesTheFrameWithAndWithoutTheScrollStrip)
+{
+    for (const char16_t* name : {u"A", u"B", u"C", u"D", u"E"})
+        WriteRefer(u"Refer", name + std::u16string(u".ref"), u"Wheel " + std::u16string(name));
+    std::vector<std::u16string> boxes;
+    EXPECT_TRUE(RunWithin<CReferListDlg>([&](HWND dlg) {
+        Screen().m_list.SelectItem(0);
+        EXPECT_FALSE(HighlightStopsShort(Screen().m_list.m_hWnd, 0, NAME_LIST_MARK_COLUMN)) << "beside the strip";
+        Delete(dlg, 4, &boxes);
+        Screen().m_list.SelectItem(0);
+        EXPECT_FALSE(HighlightStopsShort(Screen().m_list.m_hWnd, 0, NAME_LIST_MARK_COLUMN)) << "without it";
+        Press(dlg, CReferListDlg::kBackId);
+    }));
+}
+
 TEST_F(ReferListTest, ALongerNameThanTheFieldIsNeverMadeCurrentAndTheWheelTypeStaysWhenNothingChanged)
 {
     InstallWheelRefers();

@@ -19,6 +19,7 @@
 #include "settings/DBJournal_Qav.h"
 #include "tests/screens/MeasureScreensTestSupport.h"
 #include "tests/support/CutOffSave.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -243,11 +244,9 @@ TEST_F(MeasureSave, DiameterGaugeStoresItsReadingAndSerialOnly)
     const std::vector<QavJournalRecord> journal = QavJournal();
     ASSERT_EQ(journal.size(), 1u);
     const QavJournalRecord& r = journal[0];
-    EXPECT_EQ(GetQavRecordValue(r, 7), 12340);
-    EXPECT_EQ(GetQavRecordValue(r, 0), 0);
-    EXPECT_EQ(r.profileZ[0], 0);
-    EXPECT_EQ(r.dimensions[0], 0);
-    EXPECT_EQ(Field(r.sensorName2), u"QUN 12345");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(GetQavRecordValue(r, 7), 12340), FIELD_IS(GetQavRecordValue(r, 0), 0),
+                                 FIELD_IS(r.profileZ[0], 0), FIELD_IS(r.dimensions[0], 0),
+                                 FIELD_IS(Field(r.sensorName2), u"QUN 12345")));
 }
 
 class WheelSetGaugeSave : public MeasureSave {
@@ -322,11 +321,9 @@ TEST_F(WheelSetGaugeSave, ReplacedAxleWhoseOtherWheelIsMissingGetsOnlyThisSavesV
     EXPECT_EQ(Field(other.side), u"0") << "the other wheel";
     EXPECT_EQ(Field(other.date), u"01/02/26");
     EXPECT_EQ(Field(other.wheelName), u"W1") << "the pair keeps one wheel name";
-    EXPECT_EQ(Field(other.carName), u"Car");
-    EXPECT_EQ(Field(other.carNumber), u"1234");
-    EXPECT_EQ(Field(other.axleName), u"A1");
-    EXPECT_EQ(Field(other.axleName2), u"7");
-    EXPECT_EQ(Field(other.trainName), u"Stored");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Field(other.carName), u"Car"), FIELD_IS(Field(other.carNumber), u"1234"),
+                                 FIELD_IS(Field(other.axleName), u"A1"), FIELD_IS(Field(other.axleName2), u"7"),
+                                 FIELD_IS(Field(other.trainName), u"Stored")));
     const std::u16string time = Field(other.time);
     EXPECT_EQ(time.size(), 8u) << "this save's time";
     EXPECT_NE(time, u"09:00:00");
@@ -579,12 +576,9 @@ TEST_F(MeasureSave, DiscRecordStoresBothSidesWithTheirStepsAndTheValuesInRecordO
         const std::vector<QodJournalRecord> journal = QodJournal();
         ASSERT_EQ(journal.size(), 1u);
         const QodJournalRecord& r = journal[0];
-        EXPECT_EQ(Field(r.side), u"2");
-        EXPECT_EQ(r.countA, 300);
-        EXPECT_EQ(r.firstXA, 1000);
-        EXPECT_EQ(r.stepRegisterA, 500);
-        EXPECT_EQ(r.profileA[299], -1299);
-        EXPECT_EQ(r.profileA[300], 0);
+        EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Field(r.side), u"2"), FIELD_IS(r.countA, 300), FIELD_IS(r.firstXA, 1000),
+                                     FIELD_IS(r.stepRegisterA, 500), FIELD_IS(r.profileA[299], -1299),
+                                     FIELD_IS(r.profileA[300], 0)));
         if (heads == 2) {
             EXPECT_EQ(r.countB, 200);
             EXPECT_EQ(r.firstXB, 3000);

@@ -8,6 +8,7 @@
 #include "platform/Presenter.h"
 #include "screens/RecordInfoDlg.h"
 #include "tests/screens/MeasureScreensTestSupport.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -87,10 +88,9 @@ TEST_F(RecordInfo, OkStoresThePickedDateTheFieldsCutToTheirWidthsTheSideAndTheSe
     ASSERT_EQ(time.size(), 8u);
     EXPECT_EQ(time[2], u':');
     EXPECT_EQ(Field(record->wheelName), u"ABCDEFGHIJKL") << "cut to 12 characters";
-    EXPECT_EQ(Field(record->carNumber), u"CN-9");
-    EXPECT_EQ(Field(record->side), u"1");
-    EXPECT_EQ(Field(record->referName), u"Reference S1002");
-    EXPECT_EQ(Field(record->sensorName1), u"LX412 54321");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(Field(record->carNumber), u"CN-9"), FIELD_IS(Field(record->side), u"1"),
+                                 FIELD_IS(Field(record->referName), u"Reference S1002"),
+                                 FIELD_IS(Field(record->sensorName1), u"LX412 54321")));
     EXPECT_EQ(record->profileZ[10], 1234) << "the rest of the record is carried through";
 }
 
@@ -157,11 +157,9 @@ TEST_F(RecordInfo, DiscRecordHasAMiddleSideAndTakesTheDiscTexts)
         entries = static_cast<int>(SendMessageW(s.m_sides.m_hWnd, CB_GETCOUNT, 0, 0));
         Press(s.m_hWnd, CRecordInfoDlg::kOkId);
     }));
-    EXPECT_EQ(entries, 3);
-    EXPECT_EQ(shownSide, 2);
-    EXPECT_EQ(Field(record->side), u"2");
-    EXPECT_EQ(Field(record->referName), u"Disc reference");
-    EXPECT_EQ(Field(record->sensorName), u"LX413 12345");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(entries, 3), FIELD_IS(shownSide, 2), FIELD_IS(Field(record->side), u"2"),
+                                 FIELD_IS(Field(record->referName), u"Disc reference"),
+                                 FIELD_IS(Field(record->sensorName), u"LX413 12345")));
 
     // Without the record of its family the screen has nothing to fill in: it
     // opens nothing (an action queued for its loop runs only afterwards).
@@ -223,10 +221,8 @@ TEST_F(RecordInfo, KeyboardOpensOnlyOnceStartedAndNeverAgainByItself)
     EXPECT_EQ(afterCancel, u"5") << "the keyboard closed without OK is a cancel";
     EXPECT_FALSE(focusOnEdit);
     EXPECT_EQ(shown, u"W1") << "the keyboard starts from the field's text";
-    EXPECT_EQ(shownAgain, u"W7");
-    EXPECT_EQ(typed, u"W7");
-    EXPECT_EQ(keptOnEmpty, u"W7");
-    EXPECT_EQ(Field(record->wheelName), u"W7");
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(shownAgain, u"W7"), FIELD_IS(typed, u"W7"), FIELD_IS(keptOnEmpty, u"W7"),
+                                 FIELD_IS(Field(record->wheelName), u"W7")));
 }
 
 TEST_F(RecordInfo, RussianScreenShowsEveryCaptionInsideItsPlace)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/screens/ResultTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace qtest;
 
@@ -233,12 +234,10 @@ TEST(DialTest, MarksStartAtTheTopAndGoClockwise)
     EXPECT_FALSE(DialMarkCentre(220, 200, 7, 0, &p));
     EXPECT_FALSE(DialMarkCentre(220, 200, 3, 3, &p));
 
-    EXPECT_EQ(0xC1C1C1u, ResultStateColour(0));
-    EXPECT_EQ(0x00C100u, ResultStateColour(1));
-    EXPECT_EQ(0xC10000u, ResultStateColour(2));
-    EXPECT_EQ(0xC100C1u, ResultStateColour(3));
-    EXPECT_EQ(0x000000u, ResultStateColour(4));
-    EXPECT_EQ(0x000000u, ResultStateColour(-1));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(ResultStateColour(0), 0xC1C1C1u), FIELD_IS(ResultStateColour(1), 0x00C100u),
+                                 FIELD_IS(ResultStateColour(2), 0xC10000u), FIELD_IS(ResultStateColour(3), 0xC100C1u),
+                                 FIELD_IS(ResultStateColour(4), 0x000000u),
+                                 FIELD_IS(ResultStateColour(-1), 0x000000u)));
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <tuple>
 
 #include "tests/sensor/SensorTestSupport.h"
+#include "tests/support/Fields.h"
 #include "tests/support/Inquiry.h"
 #include "tests/support/PipeGuard.h"
 
@@ -48,8 +48,9 @@ TEST_F(BluetoothStackTest, DescriptionRoundTripsAndSkipsDamage)
     EXPECT_FALSE(back.radioOn);
     ASSERT_EQ(1u, back.devices.size());
     const qplat::Neighbour& d = back.devices[0];
-    EXPECT_EQ(std::make_tuple(d.address, d.name, d.rssi, d.inRange, d.nameQueryTimesOut, d.owner),
-              std::make_tuple(0x0012F3A40B7CULL, std::string("QUN 54321"), -77, false, true, 4711L));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(d.address, 0x0012F3A40B7CULL), FIELD_IS(d.name, "QUN 54321"),
+                                 FIELD_IS(d.rssi, -77), FIELD_IS(d.inRange, false), FIELD_IS(d.nameQueryTimesOut, true),
+                                 FIELD_IS(d.owner, 4711)));
 
     const char* damaged = "radio = on\n[device]\naddress = 12:34\nname = bad\n[device]\naddress = 0012F3A40B7D\n"
                           "name = good\nrssi = 999\nnonsense line\n";

@@ -27,8 +27,16 @@ constexpr BT_ADDR kGone = 0x00126F000003ULL;
 constexpr BT_ADDR kCached = 0x00126F000009ULL;
 
 using Found = std::vector<std::pair<BT_ADDR, std::u16string>>;
-// An inquiry's result and the devices it found.
-using Inquired = std::pair<int, Found>;
+// An inquiry's result and the devices it found, each named when it differs.
+struct Inquired {
+    int result;
+    Found found;
+    bool operator==(const Inquired&) const = default;
+    friend void PrintTo(const Inquired& i, std::ostream* out)
+    {
+        *out << "result " << i.result << ", found " << testing::PrintToString(i.found);
+    }
+};
 
 class BluezStackTest : public SensorTest {
 protected:
@@ -154,7 +162,7 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
     n.address = kGauge;
     n.name = "QUN 12345";
     ASSERT_TRUE(qplat::AddNeighbour(n));
-    EXPECT_EQ(Inquiry().second, (Found{{kHead, u"LX412 11111"}}));
+    EXPECT_EQ(Inquiry().found, (Found{{kHead, u"LX412 11111"}}));
     {
         // A name of neither stack: said once, then chosen as if unnamed.
         ScopedEnv misnamed("QAV5_BLUETOOTH", "BlueZ");
@@ -169,7 +177,7 @@ TEST_F(BluezStackTest, TheNeighbourhoodFileAnswersWhenTheRootHasOneOrWhenNamed)
         // Not named: the file, and BlueZ is not asked.
         ScopedEnv unnamed("QAV5_BLUETOOTH", "");
         EXPECT_FALSE(qplat::UsingBluez());
-        EXPECT_EQ(Inquiry().second, (Found{{kGauge, u"QUN 12345"}}));
+        EXPECT_EQ(Inquiry().found, (Found{{kGauge, u"QUN 12345"}}));
         EXPECT_EQ(1, mock.Number("calls StartDiscovery"));
         // Without a file, BlueZ when the bus has it.
         ASSERT_EQ(0, std::remove(qplat::NeighbourhoodPath().c_str()));
@@ -202,7 +210,7 @@ TEST_F(BluezStackTest, AnInquiryTimeItDoesNotTakeIsNamedOnce)
         SCOPED_TRACE(t.value);
         ScopedEnv inquiry("QAV5_BLUETOOTH_INQUIRY_MS", t.value);
         testing::internal::CaptureStderr();
-        const int rc = Inquiry().first;
+        const int rc = Inquiry().result;
         Inquiry();
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_EQ(0, rc);

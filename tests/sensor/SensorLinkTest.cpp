@@ -9,6 +9,7 @@
 #include "sensor/ByteCmdLink.h"
 
 #include "tests/sensor/SensorTestSupport.h"
+#include "tests/support/Fields.h"
 
 using namespace sensortest;
 
@@ -38,10 +39,9 @@ TEST_F(SensorLinkTest, IdentifyDecodesEveryFieldAndIgnoresHighNibbles)
 
     SensorInfo plain{};
     ASSERT_EQ(1, link.Identify(port, 1, &plain));
-    // Kind, firmware, the two values and the range.
-    EXPECT_EQ((std::vector<int>{0x5A, 83, 0xBEEF, 0x0102, 0x7A12}),
-              (std::vector<int>{plain.kind, plain.firmwareVersion, plain.firstValue, plain.secondValue,
-                                plain.measuringRange}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(plain.kind, 0x5A), FIELD_IS(plain.firmwareVersion, 83),
+                                 FIELD_IS(plain.firstValue, 0xBEEF), FIELD_IS(plain.secondValue, 0x0102),
+                                 FIELD_IS(plain.measuringRange, 0x7A12)));
 
     sim.device.SetFaults(qtest::FaultOnly(&sensorsim::Faults::highNibbles));
     SensorInfo masked{};

@@ -66,6 +66,7 @@ TEST_F(BTDeviceListTest, ChoosingADeviceTypeSavesItAtOnceAndTellsTheChange)
         heads = Rows();
         headMarks = Marks();
         EXPECT_EQ(Screen().m_list.GetSelected(), Row(u"LX412 11111")) << "the current one is selected";
+        EXPECT_FALSE(HighlightStopsShort(Screen().m_list.m_hWnd, Row(u"LX412 11111"), 1)) << "short of the frame";
         sensorui::Snapshot("bt_device_list.png");
         Press(dlg, kRadioType2);
         typeAfterRadio = ReadSettings().deviceType;

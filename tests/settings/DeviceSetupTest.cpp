@@ -16,6 +16,7 @@
 #include "platform/WinText.h"
 #include "settings/DeviceSetup.h"
 #include "settings/Language.h"
+#include "tests/support/Fields.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -285,10 +286,11 @@ TEST_F(DeviceSetupTest, GmtZoneIsSetOnlyWhenNamedOtherwise)
     EXPECT_EQ(u"GMT Daylight Time", qplat::FieldText(zone.DaylightName, 32));
     // The biases, then daylight from the last Sunday of March at 01:00 to the
     // last of October.
-    EXPECT_EQ((std::vector<LONG>{0, 0, -60}), (std::vector<LONG>{zone.Bias, zone.StandardBias, zone.DaylightBias}));
-    EXPECT_EQ((std::vector<WORD>{3, 0, 5, 1, 10, 5}),
-              (std::vector<WORD>{zone.DaylightDate.wMonth, zone.DaylightDate.wDayOfWeek, zone.DaylightDate.wDay,
-                                 zone.DaylightDate.wHour, zone.StandardDate.wMonth, zone.StandardDate.wDay}));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(zone.Bias, 0), FIELD_IS(zone.StandardBias, 0),
+                                 FIELD_IS(zone.DaylightBias, -60)));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(zone.DaylightDate.wMonth, 3), FIELD_IS(zone.DaylightDate.wDayOfWeek, 0),
+                                 FIELD_IS(zone.DaylightDate.wDay, 5), FIELD_IS(zone.DaylightDate.wHour, 1),
+                                 FIELD_IS(zone.StandardDate.wMonth, 10), FIELD_IS(zone.StandardDate.wDay, 5)));
 
     // Already named GMT: left alone even though its rules differ.
     TIME_ZONE_INFORMATION odd{};
@@ -372,11 +374,9 @@ TEST_F(DeviceSetupTest, DiagnosticLogWritesNothing)
 
 TEST(DeviceText, UnitFactorLooksAtTheLowByte)
 {
-    EXPECT_EQ(1000, GetUnitFactor(1));
-    EXPECT_EQ(25400, GetUnitFactor(2));
-    EXPECT_EQ(25400, GetUnitFactor(0x302));
-    EXPECT_EQ(1000, GetUnitFactor(0));
-    EXPECT_EQ(1000, GetUnitFactor(3));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(GetUnitFactor(1), 1000), FIELD_IS(GetUnitFactor(2), 25400),
+                                 FIELD_IS(GetUnitFactor(0x302), 25400), FIELD_IS(GetUnitFactor(0), 1000),
+                                 FIELD_IS(GetUnitFactor(3), 1000)));
 }
 
 TEST(DeviceText, HexAddressesAreReadAndLowerCased)

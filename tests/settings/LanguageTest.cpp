@@ -72,16 +72,22 @@ std::string LanguageFile(const std::string& name, const std::vector<std::string>
     return text;
 }
 
+// The captions on the way back to the language choice, written out rather
+// than taken from the program's list, so that one dropped from it is caught:
+// the start screen's Settings button, the menu's Language button, the
+// language screen's title and its apply button.
+constexpr int kWayBackIds[] = {40000, 40013, 40214, 50108};
+constexpr int kWayBackLines = static_cast<int>(std::size(kWayBackIds));
+
 // The lines of the texts on the way back to the language choice, each but
 // `left` (0: none left out).
 std::vector<std::string> WayBack(int left = 0)
 {
     std::vector<std::string> lines;
-    for (const int id : LANGUAGE_WAY_BACK_TEXTS)
+    for (const int id : kWayBackIds)
         if (id != left) lines.push_back(std::to_string(id) + "=Way " + std::to_string(id));
     return lines;
 }
-constexpr int kWayBackLines = static_cast<int>(std::size(LANGUAGE_WAY_BACK_TEXTS));
 
 // A language file the list offers: the texts of the way back, then `lines`.
 std::string OfferedFile(const std::string& name, std::vector<std::string> lines)
@@ -252,8 +258,9 @@ TEST_F(LanguageTest, BoundsOfTheTableAreEnforcedByCutting)
 // saves for an empty file), blanks and tabs, lines without an id or with an
 // id but no text (a later line of the same id is never looked at), a file cut
 // or mangled on a PC (its name line gone, the texts among garbage), a name
-// alone, a name or a text of blanks, a way-back text the table never reaches
-// or that is cut to blanks, and one without any single way-back text.
+// alone, a name or a text of blanks or zero-width characters, a way-back text
+// the table never reaches or that is cut to blanks, and one without any
+// single way-back text.
 TEST_F(LanguageTest, OnlyAFileWithANameAndTheTextsOfTheWayBackIsListed)
 {
     auto lines = [](std::vector<std::string> list) {
@@ -264,6 +271,8 @@ TEST_F(LanguageTest, OnlyAFileWithANameAndTheTextsOfTheWayBackIsListed)
     // Lines 3 to 320 taken: the way back after them is stored no more.
     std::vector<std::string> farAway(LANGUAGE_TABLE_LINES - 2, "x");
     for (const std::string& line : WayBack()) farAway.push_back(line);
+    // U+200B to U+200F and the byte-order mark.
+    const std::string zeroWidth = "\xE2\x80\x8B\xE2\x80\x8C\xE2\x80\x8D\xE2\x80\x8E\xE2\x80\x8F\xEF\xBB\xBF";
     std::vector<std::pair<std::u16string, std::string>> unusable = {
         {u"EMPTY.LNG", ""},
         {u"BLANK.LNG", "\r\n [\r\n\r\n"},
@@ -274,14 +283,16 @@ TEST_F(LanguageTest, OnlyAFileWithANameAndTheTextsOfTheWayBackIsListed)
         {u"MANGL.LNG", "\xEF\xBB\xBF#~\r\n^%$\r\n" + lines(WayBack()) + "\x7f\x7f\r\n"},
         {u"NAME.LNG", "[Deutsch]\r\n10000=Deutsch\r\n"},
         {u"BLNAM.LNG", "[x]\r\n10000= \t\xC2\xA0\xE3\x80\x80\r\n" + lines(WayBack())},
-        {u"SPACE.LNG", LanguageFile("Leer", WayBack(LANGUAGE_TEXT_APPLY)) + "50108=   \t \r\n"},
+        {u"SPACE.LNG", LanguageFile("Leer", WayBack(50108)) + "50108=   \t \r\n"},
+        {u"ZWNAM.LNG", "[x]\r\n10000=" + zeroWidth + "\r\n" + lines(WayBack())},
+        {u"ZWTXT.LNG", LanguageFile("Null", WayBack(50108)) + "50108=" + zeroWidth + "\r\n"},
         {u"FIRST.LNG", LanguageFile("Erst", {"40000="}) + lines(WayBack())},
         {u"FAR.LNG", LanguageFile("Fern", farAway)},
-        {u"SHORT.LNG", LanguageFile("Kurz", WayBack(LANGUAGE_TEXT_SETTINGS)) + "40000=" +
+        {u"SHORT.LNG", LanguageFile("Kurz", WayBack(40000)) + "40000=" +
                               std::string(LANGUAGE_TEXT_CHARS - 1, ' ') + "Settings\r\n"},
         {u"NOTE.LNG", "[x]\r\n40501=Datum\r\n"},
     };
-    for (const int id : LANGUAGE_WAY_BACK_TEXTS)
+    for (const int id : kWayBackIds)
         unusable.push_back({u"W" + qplat::FromUtf8(std::to_string(unusable.size())) + u".LNG",
                             LanguageFile("Ohne", WayBack(id))});
     for (const auto& [name, bytes] : unusable) {
@@ -337,15 +348,20 @@ TEST_F(LanguageTest, AFileThatMayNotBeReadIsNotListed)
     EXPECT_EQ(run, qtest::OrdinaryUserRun::Passed) << "the unreadable file was listed, or its texts loaded";
 }
 
-TEST_F(LanguageTest, ListHoldsFortyFilesAndStillLoadsTheCurrentOne)
+// The current file, found past the bound, takes the last place and is marked.
+TEST_F(LanguageTest, ListHoldsFortyFilesTheCurrentOneAmongThem)
 {
-    for (int i = 0; i < 45; ++i)
+    for (int i = 10; i < 55; ++i)
         Write(u"L" + qplat::FromUtf8(std::to_string(i)) + u".LNG",
               OfferedFile("Language " + std::to_string(i), {"40501=Text " + std::to_string(i)}));
-    Write(u"Language.ini", "File_Language=L44.LNG");
+    Write(u"Language.ini", "File_Language=l54.lng");
     auto language = Loaded();
-    EXPECT_EQ(LANGUAGE_MAX_FILES, language->GetLanguageCount());
-    EXPECT_EQ(u"Text 44", Text(language->GetText(40501)));
+    ASSERT_EQ(LANGUAGE_MAX_FILES, language->GetLanguageCount());
+    const LanguageEntry* last = language->GetLanguageEntry(LANGUAGE_MAX_FILES - 1);
+    EXPECT_EQ(u"L54.LNG", Text(last->fileName));
+    EXPECT_EQ(1, last->current) << "marked";
+    EXPECT_EQ(u"L48.LNG", Text(language->GetLanguageEntry(LANGUAGE_MAX_FILES - 2)->fileName)) << "the rest as found";
+    EXPECT_EQ(u"Text 54", Text(language->GetText(40501)));
 }
 
 TEST_F(LanguageTest, IniFileNamesTheCurrentLanguage)

@@ -11,6 +11,7 @@
 #include "platform/WinText.h"
 #include "settings/ParamFile.h"
 #include "settings/ProgramFolder.h"
+#include "tests/support/Fields.h"
 #include "tests/support/TempDeviceRoot.h"
 
 namespace {
@@ -104,15 +105,14 @@ TEST_F(ParamFileTest, FreshFolderGetsTheFactoryFile)
     EXPECT_EQ(DefaultBytes(), BlockBytes(block));
 
     // A few defaults as the program reads them.
-    EXPECT_EQ(15000, block.dimensions[DIM_L15]);
-    EXPECT_EQ(90000, block.dimensions[DIM_L16]);
-    EXPECT_EQ(u"LX412 00000", qplat::FieldText(SensorRecordOf(&block, 1)->name, 12));
-    EXPECT_EQ(u"QUN 00000", qplat::FieldText(SensorRecordOf(&block, 2)->name, 12));
-    EXPECT_EQ(u"QEM 00000", qplat::FieldText(SensorRecordOf(&block, 3)->name, 12));
-    EXPECT_EQ(u"QOD 00000", qplat::FieldText(SensorRecordOf(&block, 4)->name, 12));
-    EXPECT_EQ(u"", qplat::FieldText(SensorRecordOf(&block, 4)->address, 20));
-    EXPECT_EQ(nullptr, SensorRecordOf(&block, 0));
-    EXPECT_EQ(nullptr, SensorRecordOf(&block, 5));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(block.dimensions[DIM_L15], 15000), FIELD_IS(block.dimensions[DIM_L16], 90000),
+                                 FIELD_IS(qplat::FieldText(SensorRecordOf(&block, 1)->name, 12), u"LX412 00000"),
+                                 FIELD_IS(qplat::FieldText(SensorRecordOf(&block, 2)->name, 12), u"QUN 00000"),
+                                 FIELD_IS(qplat::FieldText(SensorRecordOf(&block, 3)->name, 12), u"QEM 00000"),
+                                 FIELD_IS(qplat::FieldText(SensorRecordOf(&block, 4)->name, 12), u"QOD 00000"),
+                                 FIELD_IS(qplat::FieldText(SensorRecordOf(&block, 4)->address, 20), u""),
+                                 FIELD_IS(SensorRecordOf(&block, 0), nullptr),
+                                 FIELD_IS(SensorRecordOf(&block, 5), nullptr)));
 
     ParamBlock again = Filled(0);
     EXPECT_EQ(1, file.Load(&again));
@@ -127,12 +127,10 @@ TEST_F(ParamFileTest, DefaultsKeepFieldsWithoutADefault)
     CParamFile file;
     file.WriteDefaults(&block);
 
-    EXPECT_EQ(u"S1002", qplat::FieldText(block.qavReferName, PARAM_NAME_CHARS));
-    EXPECT_EQ(u"00a0c6ff0011", qplat::FieldText(block.qodSensor.address, 20));
-    EXPECT_EQ(0xA5, block.spare1[0]);
-    EXPECT_EQ(0xA5, block.spare2);
-    EXPECT_EQ(0xA5, block.spare3[1]);
-    EXPECT_EQ(1, block.deviceType);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(qplat::FieldText(block.qavReferName, PARAM_NAME_CHARS), u"S1002"),
+                                 FIELD_IS(qplat::FieldText(block.qodSensor.address, 20), u"00a0c6ff0011"),
+                                 FIELD_IS(block.spare1[0], 0xA5), FIELD_IS(block.spare2, 0xA5),
+                                 FIELD_IS(block.spare3[1], 0xA5), FIELD_IS(block.deviceType, 1)));
     EXPECT_EQ(BlockBytes(block), root.ReadFile(kParamFile));
 }
 
@@ -321,10 +319,8 @@ TEST_F(ParamFileTest, CalculationSettingsCopyTheirFieldsOnly)
     DiscSettings disc;
     std::memset(&disc, 0xEE, sizeof(disc));
     file.DiskCalcSettingsFromBlock(&disc, block);
-    EXPECT_EQ(123456, disc.discL1);
-    EXPECT_EQ(-42, disc.discL2);
-    EXPECT_EQ(1, disc.discOption1);
-    EXPECT_EQ(1, disc.headMode);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(disc.discL1, 123456), FIELD_IS(disc.discL2, -42),
+                                 FIELD_IS(disc.discOption1, 1), FIELD_IS(disc.headMode, 1)));
     EXPECT_EQ(std::vector<BYTE>({1, 0, 0, 2}), std::vector<BYTE>(disc.switches, disc.switches + 4));
     EXPECT_EQ(0xEE, disc.spare);
 }

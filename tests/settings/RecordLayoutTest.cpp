@@ -8,6 +8,7 @@
 
 #include "FixedRecordTestRoot.h"
 #include "settings/ParamFile.h"
+#include "tests/support/Fields.h"
 
 namespace {
 
@@ -28,11 +29,9 @@ TEST(RecordLayout, WheelResultWordsLandAtTheirOffsets)
     for (int word = 0; word <= 2; ++word) EXPECT_EQ(1000 + word, WordAt(*rec, 23620 + 4 * word)) << word;
     for (int word = 4; word < kWheelValueCount; ++word) EXPECT_EQ(1000 + word, WordAt(*rec, 23616 + 4 * word)) << word;
     // Word 3 has no place: nothing outside the result area was written.
-    EXPECT_EQ(0, WordAt(*rec, 23616));
-    EXPECT_EQ(0, WordAt(*rec, 23756));
-    EXPECT_EQ(0, GetQavRecordValue(*rec, 3));
-    EXPECT_EQ(0, GetQavRecordValue(*rec, 35));
-    EXPECT_EQ(0, GetQavRecordValue(*rec, -1));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(WordAt(*rec, 23616), 0), FIELD_IS(WordAt(*rec, 23756), 0),
+                                 FIELD_IS(GetQavRecordValue(*rec, 3), 0), FIELD_IS(GetQavRecordValue(*rec, 35), 0),
+                                 FIELD_IS(GetQavRecordValue(*rec, -1), 0)));
 }
 
 TEST(RecordLayout, DiscResultWordsLandInTheRecordsOwnOrder)
@@ -165,14 +164,10 @@ TEST(RecordLayout, OneHeadDiscRecordHasAnEmptySideB)
 
     StoreQodProfile(rec.get(), 0, points.data(), 600, 125);
     StoreQodProfile(rec.get(), 1, points.data(), 0, 125);
-    EXPECT_EQ(600, rec->countA);
-    EXPECT_EQ(100, rec->firstXA);
-    EXPECT_EQ(125, rec->stepRegisterA);
-    EXPECT_EQ(-600, rec->profileA[599]);
-    EXPECT_EQ(0, rec->profileA[600]);
-    EXPECT_EQ(0, WordAt(*rec, 46776));
-    EXPECT_EQ(0, WordAt(*rec, 46780));
-    EXPECT_EQ(0, WordAt(*rec, 46784));
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(rec->countA, 600), FIELD_IS(rec->firstXA, 100),
+                                 FIELD_IS(rec->stepRegisterA, 125), FIELD_IS(rec->profileA[599], -600),
+                                 FIELD_IS(rec->profileA[600], 0), FIELD_IS(WordAt(*rec, 46776), 0),
+                                 FIELD_IS(WordAt(*rec, 46780), 0), FIELD_IS(WordAt(*rec, 46784), 0)));
     for (int i = 0; i < RECORD_PROFILE_POINTS; ++i) ASSERT_EQ(0, rec->profileB[i]) << i;
 }
 

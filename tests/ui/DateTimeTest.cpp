@@ -2,6 +2,7 @@
 // field stepping with the calendar's wrap and February's clamp, the press-and-
 // hold repetition, and setting the clock.
 
+#include "tests/support/Fields.h"
 #include "tests/ui/ScreenTestSupport.h"
 #include "ui/DateTimeUtil.h"
 
@@ -13,18 +14,12 @@ TEST(DateTimeUtil, TextsAndMonthLengths)
 {
     CDateTimeUtil u;
     SYSTEMTIME t{2013, 3, 2, 5, 7, 4, 9, 0};
-    EXPECT_EQ(std::u16string(u.FormatDate(t)), u"05/03/13");
-    EXPECT_EQ(std::u16string(u.FormatTime(t)), u"07:04:09");
-    EXPECT_EQ(std::u16string(u.TwoDigits(u"7")), u"07");
-    EXPECT_EQ(std::u16string(u.TwoDigits(u"2024")), u"24");
-    EXPECT_EQ(std::u16string(u.TwoDigits(u"123")), u"123");
-    EXPECT_EQ(std::u16string(u.TwoDigits(u"")), u"");
-    EXPECT_EQ(u.DaysInMonth(2000, 2), 29);
-    EXPECT_EQ(u.DaysInMonth(2100, 2), 28);
-    EXPECT_EQ(u.DaysInMonth(2012, 2), 29);
-    EXPECT_EQ(u.DaysInMonth(2013, 2), 28);
-    EXPECT_EQ(u.DaysInMonth(2013, 4), 30);
-    EXPECT_EQ(u.DaysInMonth(2013, 12), 31);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(u.FormatDate(t), u"05/03/13"), FIELD_IS(u.FormatTime(t), u"07:04:09"),
+                                 FIELD_IS(u.TwoDigits(u"7"), u"07"), FIELD_IS(u.TwoDigits(u"2024"), u"24"),
+                                 FIELD_IS(u.TwoDigits(u"123"), u"123"), FIELD_IS(u.TwoDigits(u""), u""),
+                                 FIELD_IS(u.DaysInMonth(2000, 2), 29), FIELD_IS(u.DaysInMonth(2100, 2), 28),
+                                 FIELD_IS(u.DaysInMonth(2012, 2), 29), FIELD_IS(u.DaysInMonth(2013, 2), 28),
+                                 FIELD_IS(u.DaysInMonth(2013, 4), 30), FIELD_IS(u.DaysInMonth(2013, 12), 31)));
 }
 
 TEST(DateTimeUtil, StepFieldWrapsAtBothEnds)
@@ -48,10 +43,8 @@ TEST(DateTimeUtil, SetPickerToNowUsesTheLocalClock)
     g_dateTimeUtil.SetPickerToNow(picker);
     SYSTEMTIME got{};
     EXPECT_EQ(SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&got)), GDT_VALID);
-    EXPECT_EQ(got.wYear, 2021);
-    EXPECT_EQ(got.wMonth, 6);
-    EXPECT_EQ(got.wDay, 15);
-    EXPECT_EQ(got.wHour, 8);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(got.wYear, 2021), FIELD_IS(got.wMonth, 6), FIELD_IS(got.wDay, 15),
+                                 FIELD_IS(got.wHour, 8)));
     DestroyWindow(owner);
 }
 

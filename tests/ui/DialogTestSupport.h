@@ -103,6 +103,23 @@ inline bool AnyPixel(RECT r, const std::function<bool(COLORREF)>& test)
     return AnyPixel(qplat::ComposeScreen(), r, test);
 }
 
+// Whether a list row's highlight stops short of the list's frame (or its
+// scroll strip): white background anywhere on the row's middle line from past
+// the mark at the start of its last column to the frame.
+inline bool HighlightStopsShort(HWND list, int row, int lastColumn)
+{
+    qplat::ProcessPendingMessages();
+    RECT r{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+    for (int c = 0; c < lastColumn; ++c) r.left += static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0));
+    RECT client{};
+    GetClientRect(list, &client);
+    POINT from{r.left + 22, (r.top + r.bottom) / 2}, to{client.right, from.y + 1};
+    ClientToScreen(list, &from);
+    ClientToScreen(list, &to);
+    return AnyPixel(RECT{from.x, from.y, to.x, to.y}, [](COLORREF c) { return c == RGB(255, 255, 255); });
+}
+
 inline bool Dark(COLORREF c)
 {
     return GetRValue(c) < 90 && GetGValue(c) < 90 && GetBValue(c) < 90;

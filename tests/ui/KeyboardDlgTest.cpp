@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "tests/support/Fields.h"
 #include "tests/ui/ScreenTestSupport.h"
 #include "ui/KeyboardDlg.h"
 
@@ -41,13 +42,10 @@ TEST(KeyboardTables, KeysSitWhereTheGeometryPutsThem)
     EXPECT_EQ(g_keysCyrillic[11].x, 20 + 36 * 11);
     EXPECT_EQ(g_keysLatin[25].id, 895);
     EXPECT_EQ(g_keysLatin[19].x, 64);      // Z
-    EXPECT_EQ(g_keysLatin[19].y, 182);
-    EXPECT_EQ(g_keysLatin[9].x, 20 + 44 * 9);
-    EXPECT_EQ(g_keysDigits[9].label1[0], u'0');
-    EXPECT_EQ(g_keysDigits[9].x, 20 + 76 * 4);
-    EXPECT_EQ(g_keysDigits[9].y, 166);
-    EXPECT_EQ(g_keysDigits[10].width, 36);
-    EXPECT_EQ(g_keysSymbols[2].label1[0], u'`');
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(g_keysLatin[19].y, 182), FIELD_IS(g_keysLatin[9].x, 20 + 44 * 9),
+                                 FIELD_IS(g_keysDigits[9].label1[0], u'0'), FIELD_IS(g_keysDigits[9].x, 20 + 76 * 4),
+                                 FIELD_IS(g_keysDigits[9].y, 166), FIELD_IS(g_keysDigits[10].width, 36),
+                                 FIELD_IS(g_keysSymbols[2].label1[0], u'`')));
 }
 
 TEST(KeyboardTables, HitTestsIncludeTheFarEdgeAndNotTheGaps)
@@ -59,11 +57,9 @@ TEST(KeyboardTables, HitTestsIncludeTheFarEdgeAndNotTheGaps)
     EXPECT_EQ(k.HitTestLetters(30, 148), -1) << "the gap between two rows";
     EXPECT_EQ(k.HitTestLetters(64, 120), 1);
     k.m_cyrillic = 1;
-    EXPECT_EQ(k.HitTestLetters(20 + 36 + 5, 125), 1);
-    EXPECT_EQ(k.HitTestSymbols(426, 151), 0);
-    EXPECT_EQ(k.HitTestSymbols(10, 10), -1);
-    EXPECT_EQ(k.HitTestDigits(436, 207), 10);
-    EXPECT_EQ(k.HitTestDigits(95, 130), -1);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(k.HitTestLetters(20 + 36 + 5, 125), 1),
+                                 FIELD_IS(k.HitTestSymbols(426, 151), 0), FIELD_IS(k.HitTestSymbols(10, 10), -1),
+                                 FIELD_IS(k.HitTestDigits(436, 207), 10), FIELD_IS(k.HitTestDigits(95, 130), -1)));
 }
 
 TEST_F(Keyboard, LettersShiftAndSymbolsTypeTheirLabels)

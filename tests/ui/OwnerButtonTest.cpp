@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tests/platform_ui/GdiTestSupport.h"
+#include "tests/support/Fields.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/OwnerButton.h"
 
@@ -51,10 +52,9 @@ TEST_F(OwnerButtonTest, ZeroSizeIsTakenFromTheNormalBitmap)
     HWND h = button.Create(screen, nullptr, 10, 20, 0, 0, 500, 210, 211, 212);
     ASSERT_NE(h, nullptr);
     RECT r = WindowRect(h);
-    EXPECT_EQ(r.right - r.left, 141);
-    EXPECT_EQ(r.bottom - r.top, 41);
-    EXPECT_EQ(GetDlgCtrlID(h), 500);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)) & 0xFFFFu, 0x000Bu);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(r.right - r.left, 141), FIELD_IS(r.bottom - r.top, 41),
+                                 FIELD_IS(GetDlgCtrlID(h), 500),
+                                 FIELD_IS(static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)) & 0xFFFFu, 0x000Bu)));
 
     COwnerButton push, check;
     push.SetBitmaps(173, 174, 0);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/WinCtrl.h"
+#include "tests/support/Fields.h"
 #include "tests/ui/ChartTestSupport.h"
 
 using namespace qtest;
@@ -61,23 +62,15 @@ TEST(FormatAxisNumberTest, StaysWithinTheBuffer)
 TEST(OwnerChartModelTest, DefaultsBeforeTheWindowExists)
 {
     COwnerChart chart;
-    EXPECT_EQ(chart.m_backColor, 0u);
-    EXPECT_EQ(chart.m_seriesColor[0], 0x0000FFu);
-    EXPECT_EQ(chart.m_seriesColor[9], 0x8000FFu);
-    EXPECT_EQ(chart.m_vertGridColor, 0x808080u);
-    EXPECT_EQ(chart.m_xAxisColor, 0xC0C0C0u);
-    EXPECT_EQ(chart.m_xDivisions, 5);
-    EXPECT_EQ(chart.m_fixedWidth, -1);
-    EXPECT_EQ(chart.m_xMin, -1.0);
-    EXPECT_EQ(chart.m_yMax, 1.0);
-    EXPECT_EQ(chart.m_hScroll.cbSize, 28u);
-    EXPECT_EQ(chart.m_hScroll.fMask, 15u);
-    EXPECT_EQ(chart.m_logFont.lfHeight, 12);
-    EXPECT_EQ(chart.m_logFont.lfCharSet, 134);
-    EXPECT_EQ(std::u16string(chart.m_logFont.lfFaceName), u"Calibri");
-    EXPECT_EQ(std::u16string(chart.m_xUnit), u"Единица");
-    EXPECT_EQ(chart.m_labelDecimals, 2);
-    EXPECT_EQ(chart.m_zeroLines, 1);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(chart.m_backColor, 0u), FIELD_IS(chart.m_seriesColor[0], 0x0000FFu),
+                                 FIELD_IS(chart.m_seriesColor[9], 0x8000FFu),
+                                 FIELD_IS(chart.m_vertGridColor, 0x808080u), FIELD_IS(chart.m_xAxisColor, 0xC0C0C0u),
+                                 FIELD_IS(chart.m_xDivisions, 5), FIELD_IS(chart.m_fixedWidth, -1),
+                                 FIELD_IS(chart.m_xMin, -1.0), FIELD_IS(chart.m_yMax, 1.0),
+                                 FIELD_IS(chart.m_hScroll.cbSize, 28u), FIELD_IS(chart.m_hScroll.fMask, 15u),
+                                 FIELD_IS(chart.m_logFont.lfHeight, 12), FIELD_IS(chart.m_logFont.lfCharSet, 134),
+                                 FIELD_IS(chart.m_logFont.lfFaceName, u"Calibri"), FIELD_IS(chart.m_xUnit, u"Единица"),
+                                 FIELD_IS(chart.m_labelDecimals, 2), FIELD_IS(chart.m_zeroLines, 1)));
     for (int s = 0; s < CHART_SERIES; ++s) EXPECT_EQ(chart.m_visible[s], 0);
 }
 
@@ -451,12 +444,9 @@ TEST_F(OwnerChartTest, ZoomInDoublesTheContentUpTo16)
     // The reset goes back to following the window.
     chart.ZoomIn(0, FALSE);
     chart.ZoomOut(0, TRUE);
-    EXPECT_EQ(chart.m_xZoom, 1u);
-    EXPECT_EQ(chart.m_yZoom, 1u);
-    EXPECT_EQ(chart.m_fixedWidth, -1);
-    EXPECT_EQ(chart.m_content.right, 480);
-    EXPECT_EQ(chart.m_content.bottom, 150);
-    EXPECT_EQ(chart.m_minScrollX, 0);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(chart.m_xZoom, 1u), FIELD_IS(chart.m_yZoom, 1u),
+                                 FIELD_IS(chart.m_fixedWidth, -1), FIELD_IS(chart.m_content.right, 480),
+                                 FIELD_IS(chart.m_content.bottom, 150), FIELD_IS(chart.m_minScrollX, 0)));
 }
 
 TEST_F(OwnerChartTest, ZoomStopsTheBufferAt12800ButStillDoublesTheLevel)
@@ -481,11 +471,9 @@ TEST_F(OwnerChartTest, ZoomOutToTheWindowResetsZoomAndOffsets)
     SendMessageW(chart.m_hWnd, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 1400), 0);
     EXPECT_EQ(chart.m_scrollOffsetX, -1400);
     chart.ZoomIn(-1, TRUE);  // 1920 to 960: the offset comes back within reach
-    EXPECT_EQ(chart.m_xZoom, 2u);
-    EXPECT_EQ(chart.m_content.right, 960);
-    EXPECT_EQ(chart.m_scrollOffsetX, -480);
-    EXPECT_EQ(chart.m_paintOffsetX, -480);
-    EXPECT_EQ(chart.m_hScroll.nPos, 480);
+    EXPECT_TRUE(qtest::FieldsAre(FIELD_IS(chart.m_xZoom, 2u), FIELD_IS(chart.m_content.right, 960),
+                                 FIELD_IS(chart.m_scrollOffsetX, -480), FIELD_IS(chart.m_paintOffsetX, -480),
+                                 FIELD_IS(chart.m_hScroll.nPos, 480)));
     chart.ZoomIn(-1, TRUE);
     EXPECT_EQ(chart.m_xZoom, 1u);
     EXPECT_EQ(chart.m_fixedWidth, -1);
