@@ -452,7 +452,11 @@ void CRollBack::AddRange(unsigned long long offset, const BYTE* oldBytes, DWORD 
 bool CRollBack::Write(LPCWSTR file)
 {
     if (m_ranges > kMaxRanges || file == nullptr) return false;
-    std::vector<BYTE> whole(m_bytes);
+    // Room for the checksum up front: a group's bytes run to hundreds of
+    // kilobytes, and growing by four would copy them all once more.
+    std::vector<BYTE> whole;
+    whole.reserve(m_bytes.size() + kChecksumBytes);
+    whole.assign(m_bytes.begin(), m_bytes.end());
     SetLE(whole.data() + 12, static_cast<unsigned long long>(m_ranges), 4);
     PutLE(whole, Checksum(whole.data(), whole.size()), 4);
     // Named after the file the group writes, as the card spells it, so that

@@ -45,6 +45,30 @@ void CollectChildrenLocked(const Window& parent, POINT clientOrigin, const RECT&
     }
 }
 
+// The visible surfaces from the back to the front, each cut to what it may
+// cover.
+std::vector<Layer> CollectLayers()
+{
+    std::vector<Layer> layers;
+    std::lock_guard<std::mutex> g(S().lock);
+    RECT all{0, 0, qplat::kScreenWidth, qplat::kScreenHeight};
+    auto& z = S().topLevel;
+    for (auto it = z.rbegin(); it != z.rend(); ++it) {
+        auto w = FindLocked(*it);
+        if (!w || !(w->style & WS_VISIBLE)) continue;
+        RECT cut = Cut(all, w->rect);
+        if (cut.right <= cut.left || cut.bottom <= cut.top) continue;
+        layers.push_back(Layer{w->surface, w->rect.left, w->rect.top, cut});
+        CollectChildrenLocked(*w, POINT{w->rect.left + w->insets.left, w->rect.top + w->insets.top}, cut, layers);
+    }
+    return layers;
+}
+
+RECT Covered(const Layer& l)
+{
+    return Cut(l.clip, RECT{l.x, l.y, l.x + l.surface->width, l.y + l.surface->height});
+}
+
 }  // namespace
 
 namespace qplat::backend {
@@ -58,26 +82,12 @@ void Compose(Surface& screen)
         std::fill(screen.pixels.begin(), screen.pixels.end(), 0u);
         return;
     }
-    std::vector<Layer> layers;
-    {
-        std::lock_guard<std::mutex> g(S().lock);
-        RECT all{0, 0, kScreenWidth, kScreenHeight};
-        auto& z = S().topLevel;
-        for (auto it = z.rbegin(); it != z.rend(); ++it) {
-            auto w = FindLocked(*it);
-            if (!w || !(w->style & WS_VISIBLE)) continue;
-            RECT own = w->rect;
-            RECT cut = Cut(all, own);
-            if (cut.right <= cut.left || cut.bottom <= cut.top) continue;
-            layers.push_back(Layer{w->surface, w->rect.left, w->rect.top, cut});
-            CollectChildrenLocked(*w, POINT{w->rect.left + w->insets.left, w->rect.top + w->insets.top}, cut, layers);
-        }
-    }
+    std::vector<Layer> layers = CollectLayers();
     std::fill(screen.pixels.begin(), screen.pixels.end(), 0u);
     std::lock_guard<std::recursive_mutex> g(GdiMutex());
     for (auto& l : layers) {
         const Surface& s = *l.surface;
-        RECT r = Cut(l.clip, RECT{l.x, l.y, l.x + s.width, l.y + s.height});
+        RECT r = Covered(l);
         for (LONG y = r.top; y < r.bottom; ++y) {
             if (r.right <= r.left) break;
             const uint32_t* src = s.Row(y - l.y) + (r.left - l.x);
@@ -105,8 +115,17 @@ Surface ComposeScreen()
 COLORREF ScreenPixel(int x, int y)
 {
     if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return 0xFFFFFFFFu;
-    Surface s = ComposeScreen();
-    return PixelToColor(s.At(x, y) & 0x00FFFFFFu);
+    if (DeviceAsleep()) return 0;
+    // Only the frontmost surface over the point counts, so one pixel needs no
+    // whole screen: scripts and checks that read pixel after pixel stay cheap.
+    std::vector<Layer> layers = CollectLayers();
+    std::lock_guard<std::recursive_mutex> g(GdiMutex());
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        const RECT r = Covered(*it);
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            return PixelToColor(it->surface->At(x - it->x, y - it->y) & 0x00FFFFFFu);
+    }
+    return 0;
 }
 
 bool SaveScreenPng(const std::string& hostPath)
