@@ -223,6 +223,19 @@ TEST_F(MeasureSave, AJournalChangedWhileTheReplaceQuestionIsUpKeepsEveryByte)
         root.WriteFile(qavPath, JournalOf<QavJournalRecord>({w9.get(), w1.get()}));
         ExpectChangedJournalKept(Position(u"W1", u"0").get(), nullptr, qavPath, JournalOf(row.now), true);
     }
+    // Removed meanwhile: nothing saved, and the look that tells why makes no
+    // journal again.
+    root.WriteFile(qavPath, JournalOf<QavJournalRecord>({w9.get(), w1.get()}));
+    std::vector<std::u16string> texts;
+    int result = -1;
+    OpenMeasuring(Position(u"W1", u"0").get(), nullptr, 1, [&](CMeasureDlg& s) {
+        WheelMeasurement(100);
+        qtest::AnswerYesAfter([&] { std::filesystem::remove(root.Host(qavPath)); }, &texts);
+        result = s.SaveQavRecord();
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(texts, (std::vector<std::u16string>{qtest::LanguageText(50010), qtest::LanguageText(SCREEN_RECORD_CHANGED)}));
+    EXPECT_FALSE(root.Exists(qavPath));
 
     // The same for a disc.
     WriteSettings(4, 0);
